@@ -1,0 +1,113 @@
+// Device-independent bitmap: pixel memory in one of the window system's
+// formats, rows top-down and padded to 4 bytes, with an optional palette and
+// a canvas that paints straight into that memory.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/graphics/color.h"
+#include "platform/rtl/object.h"
+
+namespace kv {
+
+class TCanvas;
+class TStream;
+
+enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+
+// One palette entry as the window system's palettes keep it.
+struct TPaletteEntry {
+  uint8_t peRed = 0;
+  uint8_t peGreen = 0;
+  uint8_t peBlue = 0;
+  uint8_t peFlags = 0;
+  friend bool operator==(const TPaletteEntry&, const TPaletteEntry&) = default;
+};
+
+// Bits per pixel of a format: 1, 4, 8, 16, 16, 24, 32; 0 for pfDevice and pfCustom.
+int32_t PixelFormatBits(TPixelFormat Format);
+// ((Width * Bits + 31) div 32) * 4, in 64 bits.
+int64_t BytesPerScanLine(int64_t Width, int32_t Bits);
+
+class TGraphic : public TObject {
+ public:
+  virtual int32_t Width() const = 0;
+  virtual int32_t Height() const = 0;
+  virtual bool Empty() const = 0;
+  TNotifyEvent OnChange;
+
+ protected:
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+};
+
+class TBitmap : public TGraphic {
+ public:
+  TBitmap();
+  TBitmap(int32_t Width, int32_t Height, TPixelFormat Format = pf24bit);
+  ~TBitmap() override;
+
+  int32_t Width() const override { return FWidth; }
+  int32_t Height() const override { return FHeight; }
+  bool Empty() const override { return FWidth == 0 || FHeight == 0; }
+  // Resizing keeps the top-left corner; new pixels take the canvas brush colour.
+  void SetWidth(int32_t Value);
+  void SetHeight(int32_t Value);
+  void SetSize(int32_t NewWidth, int32_t NewHeight);
+
+  TPixelFormat PixelFormat() const { return FPixelFormat; }
+  // Converts the pixels: indexed targets take the nearest palette entry.
+  void SetPixelFormat(TPixelFormat Value);
+  // A 1-bit bitmap whose palette is black and white.
+  bool Monochrome() const;
+  void SetMonochrome(bool Value);
+
+  // Row 0 is the top row. Raises EInvalidGraphicOperation for a row outside the bitmap.
+  void* ScanLine(int32_t Row);
+  const void* ScanLine(int32_t Row) const;
+  int32_t RowBytes() const { return FRowBytes; }
+  // First byte of the top row; rows follow at RowBytes() steps. Null when empty.
+  uint8_t* Bits() { return FBits.get(); }
+  const uint8_t* Bits() const { return FBits.get(); }
+
+  // Palette of the indexed formats (1, 4, 8 bits); empty for the others.
+  int32_t PaletteCount() const { return static_cast<int32_t>(FPalette.size()); }
+  int32_t GetPaletteEntries(int32_t Start, int32_t Count, TPaletteEntry* Entries) const;
+  // Sets entries Start.. (growing the palette up to the format's maximum); returns how many were set.
+  int32_t SetPaletteEntries(int32_t Start, int32_t Count, const TPaletteEntry* Entries);
+  const std::vector<TPaletteEntry>& Palette() const { return FPalette; }
+
+  TCanvas& Canvas();
+  bool HasCanvas() const { return FCanvas != nullptr; }
+
+  // Copies size, format, palette and pixels; nullptr empties this bitmap.
+  void Assign(const TBitmap* Source);
+  // Frees the pixels; format and palette stay.
+  void FreeImage();
+
+  // Color of one pixel as an RGB TColor, and its setter (nearest entry for indexed formats).
+  TColor GetPixelColor(int32_t X, int32_t Y) const;
+  void SetPixelColor(int32_t X, int32_t Y, TColor Color);
+  // Index of the palette entry nearest to an RGB value (0 with no palette).
+  int32_t NearestPaletteIndex(TColorRef Rgb) const;
+
+  // Raised after the size, format or palette changed (the canvas follows).
+  void NotifyChanged() { Changed(); }
+
+ private:
+  void Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels);
+  void DefaultPalette(TPixelFormat Format);
+
+  int32_t FWidth = 0;
+  int32_t FHeight = 0;
+  int32_t FRowBytes = 0;
+  TPixelFormat FPixelFormat = pf24bit;
+  std::unique_ptr<uint8_t[]> FBits;
+  std::vector<TPaletteEntry> FPalette;
+  std::unique_ptr<TCanvas> FCanvas;
+  friend class TCanvas;
+};
+
+}  // namespace kv
