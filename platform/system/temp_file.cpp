@@ -1,0 +1,134 @@
+#include "platform/system/temp_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+std::string& TempPathOverride() {
+  static std::string path;
+  return path;
+}
+
+TTempFailure& InjectedFailure() {
+  static TTempFailure step = tfNone;
+  return step;
+}
+
+std::string WithSlash(std::string Path) {
+  if (Path.empty() || Path.back() != '/') Path += '/';
+  return Path;
+}
+
+// mkostemp on "<Folder>/<Prefix>XXXXXX"; the descriptor, or -1. Name receives the path.
+int MakeUnique(const std::string& Folder, const std::string& Prefix, std::string& Name) {
+  if (TempFailureInjected(tfCreateFile)) {
+    errno = EACCES;
+    return -1;
+  }
+  const std::string pattern = WithSlash(Folder.empty() ? GetTempPath() : Folder) + Prefix + "XXXXXX";
+  std::vector<char> buf(pattern.begin(), pattern.end());
+  buf.push_back('\0');
+  // Mode 0600 from mkostemp: no other user shares the file.
+  const int fd = mkostemp(buf.data(), O_CLOEXEC);
+  if (fd < 0) return -1;
+  Name.assign(buf.data());
+  return fd;
+}
+
+}  // namespace
+
+std::string GetTempPath() {
+  if (!TempPathOverride().empty()) return WithSlash(TempPathOverride());
+  const char* env = std::getenv("TMPDIR");
+  return WithSlash(env && *env ? env : "/tmp");
+}
+
+void SetTempPathOverride(const std::string& Path) { TempPathOverride() = Path; }
+
+std::string GetTempFileName(const std::string& Path, const std::string& Prefix) {
+  std::string name;
+  const int fd = MakeUnique(Path, Prefix, name);
+  if (fd < 0) return std::string();
+  ::close(fd);
+  return name;
+}
+
+void InjectTempFailure(TTempFailure Step) { InjectedFailure() = Step; }
+
+bool TempFailureInjected(TTempFailure Step) {
+  if (Step == tfNone || InjectedFailure() != Step) return false;
+  InjectedFailure() = tfNone;
+  return true;
+}
+
+TTempFile::TTempFile(TTempFile&& Other) noexcept
+    : FHandle(std::exchange(Other.FHandle, -1)), FFileName(std::move(Other.FFileName)) {
+  Other.FFileName.clear();
+}
+
+TTempFile& TTempFile::operator=(TTempFile&& Other) noexcept {
+  if (this != &Other) {
+    Close();
+    FHandle = std::exchange(Other.FHandle, -1);
+    FFileName = std::move(Other.FFileName);
+    Other.FFileName.clear();
+  }
+  return *this;
+}
+
+bool TTempFile::Create(const std::string& Folder, const std::string& Prefix) {
+  Close();
+  FHandle = MakeUnique(Folder, Prefix, FFileName);
+  if (FHandle < 0) FFileName.clear();
+  return FHandle >= 0;
+}
+
+bool TTempFile::SetSize(int64_t Size) {
+  if (FHandle < 0 || Size < 0) return false;
+  const int64_t old = GetSize();
+  if (old < 0) return false;
+  if (Size <= old) return ::ftruncate(FHandle, static_cast<off_t>(Size)) == 0;
+  if (TempFailureInjected(tfReserveSpace)) {
+    errno = ENOSPC;
+    return false;
+  }
+  // Reserving the blocks now turns a full disk into an error here instead of
+  // a SIGBUS on the first write through a mapping.
+  const int rc = ::posix_fallocate(FHandle, 0, static_cast<off_t>(Size));
+  if (rc != 0) {
+    // Give back what a partial reservation may have added.
+    const int undone = ::ftruncate(FHandle, static_cast<off_t>(old));
+    (void)undone;
+    errno = rc;
+    return false;
+  }
+  return true;
+}
+
+int64_t TTempFile::GetSize() const {
+  struct stat st;
+  if (FHandle < 0 || ::fstat(FHandle, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+void TTempFile::Close() {
+  if (FHandle >= 0) {
+    ::close(FHandle);
+    FHandle = -1;
+  }
+  if (!FFileName.empty()) {
+    ::unlink(FFileName.c_str());
+    FFileName.clear();
+  }
+}
+
+}  // namespace kv
