@@ -35,10 +35,19 @@ inline uint8_t GrayLevel(uint8_t R, uint8_t G, uint8_t B) {
 inline uint8_t GrayLevel(const TBGRPixel& P) { return GrayLevel(P.r, P.g, P.b); }
 
 inline bool GetBit(const uint8_t* Row, int32_t X) { return (Row[X >> 3] & kBitMask[X & 7]) != 0; }
+// The masked byte of pixel X: non-zero when set.
+inline uint8_t TestBit(const uint8_t* Row, int32_t X) { return static_cast<uint8_t>(Row[X >> 3] & kBitMask[X & 7]); }
 inline void SetBit(uint8_t* Row, int32_t X, bool Value) {
   if (Value) Row[X >> 3] |= kBitMask[X & 7];
   else Row[X >> 3] &= static_cast<uint8_t>(~kBitMask[X & 7]);
 }
+
+// Sets (Value true) or clears the bits XFrom..XTo (inclusive, XFrom <= XTo) of a
+// 1-bit row, whole bytes at a time.
+void FillBitRun(uint8_t* Row, int32_t XFrom, int32_t XTo, bool Value);
+// Ors Count bits of Src, from bit SrcX, into Dst from bit DstX. Src is SrcBytes
+// long and is never read past it; bits of Dst outside the run are untouched.
+void OrBitRun(const uint8_t* Src, int32_t SrcBytes, int32_t SrcX, uint8_t* Dst, int32_t DstX, int32_t Count);
 
 // True when every pixel of a pf24bit bitmap has red = green = blue (false for other formats).
 bool IsGrayBitmap(const TBitmap& Bitmap);

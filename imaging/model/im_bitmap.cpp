@@ -1,0 +1,361 @@
+#include "imaging/model/im_bitmap.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "imaging/model/mask.h"
+#include "platform/rtl/exceptions.h"
+
+namespace kv {
+
+namespace {
+
+// Largest image one TIMBitmap may hold; a larger request is an error, not a crash.
+constexpr int64_t kMaxImageBytes = int64_t(1) << 36;
+
+const char* const kTempPrefix = "imager";
+
+TPixelFormat FormatOfKind(TIMPixelKind Kind) {
+  switch (Kind) {
+    case pk1Bit: return pf1bit;
+    case pk8Indexed:
+    case pk8Gray:
+    case pk16Gray: return pf8bit;
+    case pk24BGR: return pf24bit;
+    default: return pfDevice;
+  }
+}
+
+// The high byte of every 16-bit gray value of a row.
+void HighBytes(const uint8_t* Src, uint8_t* Dst, int32_t Width) {
+  for (int32_t x = 0; x < Width; ++x) {
+    uint16_t v;
+    std::memcpy(&v, Src + 2 * x, 2);
+    Dst[x] = static_cast<uint8_t>(v >> 8);
+  }
+}
+
+}  // namespace
+
+int32_t PixelKindBits(TIMPixelKind Kind) {
+  switch (Kind) {
+    case pk1Bit: return 1;
+    case pk8Indexed:
+    case pk8Gray: return 8;
+    case pk16Gray: return 16;
+    case pk24BGR: return 24;
+    default: return 0;
+  }
+}
+
+TIMBitmap::~TIMBitmap() { FreeImage(); }
+
+std::unique_ptr<TIMBitmap> TIMBitmap::CreateCompanion(int32_t AWidth, int32_t AHeight,
+                                                      TIMStorageKind AStorageKind) {
+  auto plane = std::make_unique<TIMBitmap>();
+  plane->IsCompanion = true;
+  plane->StorageKind = AStorageKind;
+  plane->Allocate(AWidth, AHeight, pk8Gray);
+  return plane;
+}
+
+void TIMBitmap::FreeImage() {
+  FCompanionPlane.reset();
+  Palette.reset();
+  MappedRow.Unmap();
+  MappingHandle.Close();
+  FileHandle.Close();  // deletes the file
+  TempFileName.clear();
+  HeapBits.reset();
+  HiddenBitmap.reset();
+  Width = Height = BitsPerPixel = RowBytes = PaletteCount = 0;
+  Full = false;
+}
+
+void TIMBitmap::Allocate(int32_t AWidth, int32_t AHeight, TIMPixelKind Kind) {
+  FreeImage();
+  PixelKind = Kind;
+  if (AWidth <= 0 || AHeight <= 0 || Kind == pkNone) return;  // left empty
+
+  const int32_t bits = PixelKindBits(Kind);
+  const int64_t rowBytes = (int64_t(AWidth) * bits + 31) / 32 * 4;
+  const int64_t size = rowBytes * AHeight;
+  if (rowBytes > MaxInt || size > kMaxImageBytes) throw EOutOfMemory("Out of memory");
+
+  if (Kind == pk8Indexed) {
+    Palette.reset(new TBGRPixel[256]);
+    PaletteCount = 256;
+  }
+  Width = AWidth;
+  Height = AHeight;
+  BitsPerPixel = bits;
+  RowBytes = static_cast<int32_t>(rowBytes);
+
+  if (StorageKind == skTempFile && !AllocateTempFile(size)) StorageKind = skHeap;  // for good
+  if (StorageKind == skHeap) AllocateHeap(size);
+  else if (StorageKind == skBitmap) AllocateHiddenBitmap();
+  Full = false;
+}
+
+bool TIMBitmap::AllocateTempFile(int64_t Size) {
+  // On any failure the locals close and delete what was made.
+  TTempFile file;
+  if (!file.Create(GetTempPath(), kTempPrefix)) return false;
+  if (!file.SetSize(Size) || file.GetSize() != Size) return false;
+  TFileMapping mapping;
+  if (!mapping.Create(file.Handle())) return false;
+  TempFileName = file.FileName();
+  FileHandle = std::move(file);
+  MappingHandle = std::move(mapping);
+  return true;
+}
+
+void TIMBitmap::AllocateHeap(int64_t Size) {
+  HeapBits.reset(new (std::nothrow) uint8_t[size_t(Size)]);
+  if (!HeapBits) {
+    FreeImage();
+    throw EOutOfMemory("Out of memory");
+  }
+}
+
+void TIMBitmap::AllocateHiddenBitmap() {
+  if (PixelKind == pk16Gray) {
+    // A TBitmap has no 16-bit gray format.
+    PixelKind = pk8Gray;
+    BitsPerPixel = 8;
+    RowBytes = RowBytesForBits(Width, 8);
+  }
+  auto bmp = std::make_unique<TBitmap>();
+  try {
+    bmp->SetSize(1, 1);
+    bmp->SetPixelFormat(FormatOfKind(PixelKind));
+    bmp->SetSize(Width, Height);
+  } catch (...) {
+    FreeImage();
+    throw;
+  }
+  HiddenBitmap = std::move(bmp);
+}
+
+uint8_t* TIMBitmap::ScanLine(int32_t Row) {
+  if (Row < 0 || Row >= Height) throw EInvalidGraphicOperation("Scan line index out of range");
+  switch (StorageKind) {
+    case skHeap:
+      if (!HeapBits) break;
+      return HeapBits.get() + int64_t(RowBytes) * (Height - Row - 1);
+    case skTempFile: {
+      MappedRow.Unmap();  // one view per bitmap
+      const int64_t offset = int64_t(Row) * RowBytes;
+      const int64_t base = offset & ~(kMapGranularity - 1);
+      MappedRow = MappingHandle.MapViewOfFile(base, size_t(offset - base + RowBytes));
+      // A row pointer must never be computed from a failed mapping.
+      if (!MappedRow)
+        throw EOutOfResources("Cannot map row " + std::to_string(Row) + " of the temporary image file \"" +
+                              TempFileName + "\"");
+      return MappedRow.Base() + (offset - base);
+    }
+    case skBitmap:
+      if (!HiddenBitmap) break;
+      return static_cast<uint8_t*>(HiddenBitmap->ScanLine(Row));
+  }
+  throw EInvalidGraphicOperation("Image has no pixel storage");
+}
+
+void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
+  const TPixelFormat pf = Bitmap.PixelFormat();
+  TIMPixelKind kind;
+  int32_t paletteEntries = 0;
+  switch (pf) {
+    case pf1bit:
+      kind = Bitmap.Monochrome() ? pk1Bit : pk8Indexed;
+      paletteEntries = kind == pk8Indexed ? 2 : 0;
+      break;
+    case pf4bit: kind = pk8Indexed; paletteEntries = 16; break;
+    case pf8bit: kind = pk8Indexed; paletteEntries = 256; break;
+    case pf15bit:
+    case pf16bit:
+    case pf24bit:
+    case pf32bit: kind = pk24BGR; break;
+    default:
+      Full = false;
+      return;
+  }
+  Allocate(Bitmap.Width(), Bitmap.Height(), kind);
+
+  if (Palette) {
+    TPaletteEntry entries[256];
+    const int32_t n = Bitmap.GetPaletteEntries(0, paletteEntries, entries);
+    for (int32_t i = 0; i < n; ++i) Palette[i] = TBGRPixel{entries[i].peBlue, entries[i].peGreen, entries[i].peRed};
+  }
+
+  const int32_t w = Width;
+  const size_t copyBytes = size_t(std::min(RowBytes, Bitmap.RowBytes()));
+  for (int32_t y = 0; y < Height; ++y) {
+    const auto* src = static_cast<const uint8_t*>(Bitmap.ScanLine(y));
+    uint8_t* dst = ScanLine(y);
+    switch (pf) {
+      case pf1bit:
+        if (kind == pk1Bit) std::memcpy(dst, src, copyBytes);
+        else
+          for (int32_t x = 0; x < w; ++x) dst[x] = GetBit(src, x) ? 1 : 0;
+        break;
+      case pf4bit:
+        for (int32_t x = 0; x < w; ++x) dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+        break;
+      case pf8bit:
+      case pf24bit: std::memcpy(dst, src, copyBytes); break;
+      case pf15bit:
+        for (int32_t x = 0; x < w; ++x, dst += 3) {
+          const unsigned v = src[2 * x] | (unsigned(src[2 * x + 1]) << 8);
+          dst[0] = uint8_t((v & 31) << 3);
+          dst[1] = uint8_t(((v >> 5) & 31) << 3);
+          dst[2] = uint8_t(((v >> 10) & 31) << 3);
+        }
+        break;
+      case pf16bit:
+        for (int32_t x = 0; x < w; ++x, dst += 3) {
+          const unsigned v = src[2 * x] | (unsigned(src[2 * x + 1]) << 8);
+          dst[0] = uint8_t((v & 31) << 3);
+          dst[1] = uint8_t(((v >> 5) & 63) << 2);
+          dst[2] = uint8_t((v >> 11) << 3);
+        }
+        break;
+      case pf32bit:
+        for (int32_t x = 0; x < w; ++x, dst += 3, src += 4) {
+          dst[0] = src[0];
+          dst[1] = src[1];
+          dst[2] = src[2];
+        }
+        break;
+      default: break;
+    }
+  }
+  Full = false;
+}
+
+void TIMBitmap::CopyToTBitmap(TBitmap& Bitmap) {
+  const TPixelFormat pf = FormatOfKind(PixelKind);
+  if (pf == pfDevice) return;
+  Bitmap.SetSize(1, 1);
+  Bitmap.SetPixelFormat(pf);
+  TPaletteEntry entries[256];
+  switch (PixelKind) {
+    case pk1Bit:
+      Bitmap.SetMonochrome(true);
+      entries[0] = TPaletteEntry{0, 0, 0, 0};
+      entries[1] = TPaletteEntry{255, 255, 255, 0};
+      Bitmap.SetPaletteEntries(0, 2, entries);
+      break;
+    case pk8Indexed:
+      for (int32_t i = 0; i < 256; ++i)
+        entries[i] = Palette && i < PaletteCount ? TPaletteEntry{Palette[i].r, Palette[i].g, Palette[i].b, 0}
+                                                 : TPaletteEntry{};
+      Bitmap.SetPaletteEntries(0, 256, entries);
+      break;
+    case pk8Gray:
+    case pk16Gray:
+      for (int32_t i = 0; i < 256; ++i) entries[i] = TPaletteEntry{uint8_t(i), uint8_t(i), uint8_t(i), 0};
+      Bitmap.SetPaletteEntries(0, 256, entries);
+      break;
+    default: break;
+  }
+  Bitmap.SetSize(Width, Height);
+
+  const size_t copyBytes = size_t(std::min(RowBytes, Bitmap.RowBytes()));
+  for (int32_t y = 0; y < Height; ++y) {
+    const uint8_t* src = ScanLine(y);
+    auto* dst = static_cast<uint8_t*>(Bitmap.ScanLine(y));
+    if (PixelKind == pk16Gray) HighBytes(src, dst, Width);
+    else std::memcpy(dst, src, copyBytes);
+  }
+}
+
+void TIMBitmap::CopyFromTIMMask(const TIMMask& Mask) {
+  TIMPixelKind kind;
+  if (Mask.BitsPerPixel == 1) kind = pk1Bit;
+  else if (Mask.BitsPerPixel == 8) kind = pk8Gray;
+  else return;
+  Allocate(Mask.Width, Mask.Height, kind);
+  if (Mask.Bits) {
+    const size_t n = size_t(std::min(Mask.RowBytes, RowBytes));
+    for (int32_t y = 0; y < Height; ++y) std::memcpy(ScanLine(y), Mask.ScanLine(y), n);
+  }
+  Full = Mask.Full;
+}
+
+void TIMBitmap::CopyToTIMMask(TIMMask& Mask) {
+  if (PixelKind == pk1Bit) Mask.AllocateBits(Width, Height, 1);
+  else if (PixelKind == pk8Gray) Mask.AllocateBits(Width, Height, 8);
+  else return;
+  if (Mask.Bits) {
+    const size_t n = size_t(std::min(Mask.RowBytes, RowBytes));
+    for (int32_t y = 0; y < Height; ++y) std::memcpy(Mask.ScanLine(y), ScanLine(y), n);
+  }
+  Mask.Full = Full;
+}
+
+void TIMBitmap::SetStorageKind(TIMStorageKind Kind) {
+  if (Kind == StorageKind) return;
+  TIMBitmap old;
+  MoveTo(old);
+  try {
+    StorageKind = Kind;
+    IsCompanion = old.IsCompanion;  // a companion stays one
+    Allocate(old.Width, old.Height, old.PixelKind);
+    for (int32_t y = 0; y < Height; ++y) {
+      const uint8_t* src = old.ScanLine(y);
+      uint8_t* dst = ScanLine(y);
+      // Bitmap storage keeps 16-bit gray as 8-bit: take the high bytes, not the first half of the row.
+      if (old.PixelKind == pk16Gray && PixelKind == pk8Gray) HighBytes(src, dst, Width);
+      else std::memcpy(dst, src, size_t(std::min(RowBytes, old.RowBytes)));
+    }
+    const int32_t n = std::min(old.PaletteCount, PaletteCount);
+    if (n > 0) std::memcpy(Palette.get(), old.Palette.get(), size_t(n) * sizeof(TBGRPixel));
+    if (StorageKind == skBitmap && HiddenBitmap && n > 0) {
+      TPaletteEntry entries[256];
+      for (int32_t i = 0; i < n; ++i) entries[i] = TPaletteEntry{Palette[i].r, Palette[i].g, Palette[i].b, 0};
+      HiddenBitmap->SetPaletteEntries(0, n, entries);
+    }
+    // The companion plane (the snapshot's alpha channel) moves along.
+    if (old.FCompanionPlane) {
+      old.FCompanionPlane->SetStorageKind(Kind);
+      FCompanionPlane = std::move(old.FCompanionPlane);
+    }
+    Full = old.Full;  // the pixels are the same
+  } catch (...) {
+    old.MoveTo(*this);  // keep the image where it was
+    throw;
+  }
+}
+
+void TIMBitmap::MoveTo(TIMBitmap& Target) {
+  if (&Target == this) return;
+  Target.FreeImage();
+  Target.Width = std::exchange(Width, 0);
+  Target.Height = std::exchange(Height, 0);
+  Target.BitsPerPixel = std::exchange(BitsPerPixel, 0);
+  Target.MappedRow = std::move(MappedRow);
+  Target.MappingHandle = std::move(MappingHandle);
+  Target.FileHandle = std::move(FileHandle);
+  Target.TempFileName = std::exchange(TempFileName, std::string());
+  Target.RowBytes = std::exchange(RowBytes, 0);
+  Target.PixelKind = std::exchange(PixelKind, pkNone);
+  Target.Palette = std::move(Palette);
+  Target.PaletteCount = std::exchange(PaletteCount, 0);
+  Target.FCompanionPlane = std::move(FCompanionPlane);
+  Target.IsCompanion = std::exchange(IsCompanion, false);
+  Target.HeapBits = std::move(HeapBits);
+  Target.HiddenBitmap = std::move(HiddenBitmap);
+  Target.StorageKind = StorageKind;
+  Target.Full = std::exchange(Full, false);
+}
+
+TIMBitmap* TIMBitmap::CompanionPlane() {
+  if (IsCompanion) return nullptr;
+  if (!FCompanionPlane) FCompanionPlane = CreateCompanion(Width, Height, StorageKind);
+  return FCompanionPlane.get();
+}
+
+}  // namespace kv

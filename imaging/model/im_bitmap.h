@@ -1,0 +1,94 @@
+// The library's own pixel buffer: undo and redo snapshots of a TBitmap (with
+// an optional companion plane for the alpha channel), kept on the heap, in a
+// memory-mapped temporary file, or in a hidden TBitmap.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/model/pixel.h"
+#include "platform/graphics/bitmap.h"
+#include "platform/rtl/object.h"
+#include "platform/system/file_mapping.h"
+#include "platform/system/temp_file.h"
+
+namespace kv {
+
+class TIMMask;
+
+enum TIMPixelKind : uint8_t { pkNone, pk1Bit, pk8Indexed, pk8Gray, pk16Gray, pk24BGR };
+enum TIMStorageKind : uint8_t { skHeap, skTempFile, skBitmap };
+
+// Bits per pixel of a kind: 0, 1, 8, 8, 16, 24.
+int32_t PixelKindBits(TIMPixelKind Kind);
+
+class TIMBitmap : public TObject {
+ public:
+  // Empty: no pixels, pkNone, skTempFile.
+  TIMBitmap() = default;
+  ~TIMBitmap() override;
+  // A companion plane: pk8Gray of the given size, allocated at once.
+  static std::unique_ptr<TIMBitmap> CreateCompanion(int32_t AWidth, int32_t AHeight, TIMStorageKind AStorageKind);
+
+  // Frees the present image, then allocates AWidth x AHeight of Kind (nothing
+  // for a size <= 0 or pkNone). Temporary-file storage that cannot be set up
+  // falls back to the heap for good.
+  void Allocate(int32_t AWidth, int32_t AHeight, TIMPixelKind Kind);
+  // Frees the pixels, palette, companion plane, view, mapping and file (deleted).
+  // PixelKind, StorageKind and IsCompanion stay.
+  void FreeImage();
+
+  // Row Row (0 = top). With temporary-file storage the pointer stays valid
+  // only until the next ScanLine call on this bitmap. Raises
+  // EInvalidGraphicOperation for a row outside the image and EOutOfResources
+  // when the row of the file cannot be mapped.
+  uint8_t* ScanLine(int32_t Row);
+
+  void CopyFromTBitmap(const TBitmap& Bitmap);
+  void CopyToTBitmap(TBitmap& Bitmap);
+  void CopyFromTIMMask(const TIMMask& Mask);
+  void CopyToTIMMask(TIMMask& Mask);
+
+  // Moves the pixels (and the companion plane's) to another storage kind.
+  void SetStorageKind(TIMStorageKind Kind);
+  // Hands everything to Target (after Target.FreeImage); this object is left
+  // empty, keeping its StorageKind.
+  void MoveTo(TIMBitmap& Target);
+
+  // The companion plane, made on first use; null for a companion itself.
+  TIMBitmap* CompanionPlane();
+  bool HasCompanion() const { return FCompanionPlane != nullptr; }
+
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t BitsPerPixel = 0;
+  // The one file view mapped now (temporary-file storage); empty if none.
+  TMappedView MappedRow;
+  // File-mapping object of temporary-file storage; closed if none.
+  TFileMapping MappingHandle;
+  // The temporary file; not open (handle -1) if none.
+  TTempFile FileHandle;
+  std::string TempFileName;
+  int32_t RowBytes = 0;
+  TIMPixelKind PixelKind = pkNone;
+  // 256 entries, only for pk8Indexed.
+  std::unique_ptr<TBGRPixel[]> Palette;
+  int32_t PaletteCount = 0;
+  bool IsCompanion = false;
+  // Heap storage: RowBytes * Height bytes, rows bottom-up.
+  std::unique_ptr<uint8_t[]> HeapBits;
+  // Bitmap storage.
+  std::unique_ptr<TBitmap> HiddenBitmap;
+  TIMStorageKind StorageKind = skTempFile;
+  // Carried to and from a TIMMask's full flag; false after every allocation.
+  bool Full = false;
+
+ private:
+  bool AllocateTempFile(int64_t Size);
+  void AllocateHeap(int64_t Size);
+  void AllocateHiddenBitmap();
+
+  std::unique_ptr<TIMBitmap> FCompanionPlane;
+};
+
+}  // namespace kv
