@@ -1,0 +1,321 @@
+#include "platform/rtl/date_time.h"
+
+#include <time.h>
+
+#include <cmath>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/pascal_math.h"
+
+namespace kv {
+
+const char* const ShortMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+const char* const LongMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
+                                        "July",    "August",   "September", "October", "November", "December"};
+const char* const ShortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+const char* const LongDayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+namespace {
+constexpr int64_t kMSecsPerDay = 86400000;
+// Day numbers of 0001-01-01 and 9999-12-31, the range a date can be shown in.
+constexpr int64_t kMinDay = -693593;
+constexpr int64_t kMaxDay = 2958465;
+
+// Days since 1970-01-01 of a proleptic Gregorian date.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+void CivilFromDays(int64_t z, int64_t& y, int& m, int& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  y = yoe + era * 400;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  y += m <= 2;
+}
+
+const int64_t kUnixDay = 25569;  // 1970-01-01 as a TDateTime
+
+int DaysInMonth(int Year, int Month) {
+  static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return Month == 2 && IsLeapYear(Year) ? 29 : kDays[Month - 1];
+}
+
+// Whole days and milliseconds of the day. The time of a negative value counts forward
+// from the start of its day (-1.25 is 29 Dec 1899, 06:00); a time that rounds up to
+// midnight moves to the next day.
+void SplitDateTime(TDateTime DT, int64_t& Day, int64_t& MSec) {
+  if (std::isnan(DT)) DT = 0;
+  Day = Trunc(DT);
+  MSec = Round(std::fabs(DT - static_cast<double>(Day)) * static_cast<double>(kMSecsPerDay));
+  if (MSec >= kMSecsPerDay) {
+    MSec = 0;
+    Day += DT < 0 ? -1 : 1;
+  }
+}
+
+void DecodeDay(int64_t Day, uint16_t& Year, uint16_t& Month, uint16_t& D) {
+  if (Day < kMinDay || Day > kMaxDay) {
+    Year = Month = D = 0;
+    return;
+  }
+  int64_t y;
+  int m, d;
+  CivilFromDays(Day - kUnixDay, y, m, d);
+  Year = static_cast<uint16_t>(y);
+  Month = static_cast<uint16_t>(m);
+  D = static_cast<uint16_t>(d);
+}
+
+void DecodeMSec(int64_t MSec, uint16_t& Hour, uint16_t& Min, uint16_t& Sec, uint16_t& MS) {
+  Hour = static_cast<uint16_t>(MSec / 3600000);
+  Min = static_cast<uint16_t>(MSec / 60000 % 60);
+  Sec = static_cast<uint16_t>(MSec / 1000 % 60);
+  MS = static_cast<uint16_t>(MSec % 1000);
+}
+
+std::optional<TDateTime> gFixedNow;
+}  // namespace
+
+bool IsLeapYear(int Year) { return Year % 4 == 0 && (Year % 100 != 0 || Year % 400 == 0); }
+
+bool TryEncodeDate(int Year, int Month, int Day, TDateTime& Date) {
+  if (Year < 1 || Year > 9999 || Month < 1 || Month > 12 || Day < 1 || Day > DaysInMonth(Year, Month)) return false;
+  Date = static_cast<double>(DaysFromCivil(Year, Month, Day) + kUnixDay);
+  return true;
+}
+
+TDateTime EncodeDate(int Year, int Month, int Day) {
+  TDateTime d;
+  if (!TryEncodeDate(Year, Month, Day, d)) throw EConvertError("Invalid argument to date encode");
+  return d;
+}
+
+bool TryEncodeTime(int Hour, int Min, int Sec, int MSec, TDateTime& Time) {
+  if (Hour < 0 || Hour > 23 || Min < 0 || Min > 59 || Sec < 0 || Sec > 59 || MSec < 0 || MSec > 999) return false;
+  Time = (Hour * 3600000.0 + Min * 60000.0 + Sec * 1000.0 + MSec) / MSecsPerDay;
+  return true;
+}
+
+TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec) {
+  TDateTime t;
+  if (!TryEncodeTime(Hour, Min, Sec, MSec, t)) throw EConvertError("Invalid argument to time encode");
+  return t;
+}
+
+void DecodeDate(TDateTime Date, uint16_t& Year, uint16_t& Month, uint16_t& Day) {
+  DecodeDay(std::isnan(Date) ? 0 : Trunc(Date), Year, Month, Day);
+}
+
+void DecodeTime(TDateTime Time, uint16_t& Hour, uint16_t& Min, uint16_t& Sec, uint16_t& MSec) {
+  int64_t day, ms;
+  SplitDateTime(Time, day, ms);
+  DecodeMSec(ms, Hour, Min, Sec, MSec);
+}
+
+int DayOfWeek(TDateTime Date) {
+  const int64_t d = std::isnan(Date) ? 0 : Trunc(Date);
+  return static_cast<int>(((d % 7) + 13) % 7) + 1;  // day 0 was a Saturday
+}
+
+TDateTime UnixToDateTimeLocal(int64_t Seconds, int32_t Nanoseconds) {
+  const time_t t = static_cast<time_t>(Seconds);
+  struct tm lt {};
+  if (!localtime_r(&t, &lt)) return 0;
+  const double day = static_cast<double>(DaysFromCivil(int64_t(lt.tm_year) + 1900, lt.tm_mon + 1, lt.tm_mday) + kUnixDay);
+  const int sec = lt.tm_sec > 59 ? 59 : lt.tm_sec;  // a leap second shows as :59
+  return day + (lt.tm_hour * 3600000.0 + lt.tm_min * 60000.0 + sec * 1000.0 + Nanoseconds / 1000000) / MSecsPerDay;
+}
+
+TDateTime Now() {
+  if (gFixedNow) return *gFixedNow;
+  struct timespec ts {};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return UnixToDateTimeLocal(ts.tv_sec, static_cast<int32_t>(ts.tv_nsec));
+}
+
+TDateTime Date() { return std::floor(Now()); }
+TDateTime Time() { return Frac(Now()); }
+
+void SetNowForTesting(std::optional<TDateTime> Value) { gFixedNow = Value; }
+
+// ---- formatting ----
+
+namespace {
+struct TDateFormatter {
+  uint16_t Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
+  int WeekDay = 1;
+  std::string Out;
+  char LastToken = ' ';
+
+  static bool StartsWithNoCase(std::string_view S, size_t P, std::string_view What) {
+    if (P + What.size() > S.size()) return false;
+    for (size_t k = 0; k < What.size(); ++k) {
+      char c = S[P + k];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+      if (c != What[k]) return false;
+    }
+    return true;
+  }
+
+  void Number(int V, int Digits) {
+    std::string s = std::to_string(V);
+    if (static_cast<int>(s.size()) < Digits) s.insert(0, static_cast<size_t>(Digits) - s.size(), '0');
+    Out += s;
+  }
+
+  void Append(std::string_view F, int Depth) {
+    if (Depth > 2) return;  // a format variable that names itself would recurse forever
+    size_t p = 0;
+    while (p < F.size()) {
+      const char starter = F[p];
+      char token = starter >= 'a' && starter <= 'z' ? static_cast<char>(starter - 32) : starter;
+      if (token >= 'A' && token <= 'Z') {
+        if (token == 'M' && LastToken == 'H') token = 'N';
+        LastToken = token;
+      }
+      ++p;
+      auto count = [&]() {
+        int n = 1;
+        while (p < F.size() && (F[p] == starter)) {
+          ++n;
+          ++p;
+        }
+        return n;
+      };
+      switch (token) {
+        case 'Y': {
+          const int n = count();
+          if (n <= 2) Number(Year % 100, 2);
+          else Number(Year, 4);
+          break;
+        }
+        case 'M': {
+          const int n = count();
+          if (n <= 2) Number(Month, n);
+          else if (Month >= 1 && n == 3) Out += ShortMonthNames[Month - 1];
+          else if (Month >= 1) Out += LongMonthNames[Month - 1];
+          break;
+        }
+        case 'D': {
+          const int n = count();
+          switch (n) {
+            case 1: case 2: Number(Day, n); break;
+            case 3: Out += ShortDayNames[WeekDay - 1]; break;
+            case 4: Out += LongDayNames[WeekDay - 1]; break;
+            case 5: Append(ShortDateFormat, Depth + 1); break;
+            default: Append(LongDateFormat, Depth + 1); break;
+          }
+          break;
+        }
+        case 'H': {
+          const int n = count();
+          // 12-hour clock when an am/pm marker follows before the next hour.
+          bool twelve = false;
+          char quote = 0;
+          for (size_t q = p; q < F.size(); ++q) {
+            const char c = F[q];
+            if (quote) {
+              if (c == quote) quote = 0;
+            } else if (c == '\'' || c == '"') {
+              quote = c;
+            } else if (c == 'h' || c == 'H') {
+              break;
+            } else if (StartsWithNoCase(F, q, "AM/PM") || StartsWithNoCase(F, q, "A/P") || StartsWithNoCase(F, q, "AMPM")) {
+              twelve = true;
+              break;
+            }
+          }
+          int h = Hour;
+          if (twelve) h = h == 0 ? 12 : (h > 12 ? h - 12 : h);
+          Number(h, n > 2 ? 2 : n);
+          break;
+        }
+        case 'N': {
+          const int n = count();
+          Number(Min, n > 2 ? 2 : n);
+          break;
+        }
+        case 'S': {
+          const int n = count();
+          Number(Sec, n > 2 ? 2 : n);
+          break;
+        }
+        case 'Z': {
+          const int n = count();
+          Number(MSec, n > 3 ? 3 : n);
+          break;
+        }
+        case 'T': {
+          const int n = count();
+          Append(n == 1 ? ShortTimeFormat : LongTimeFormat, Depth + 1);
+          break;
+        }
+        case 'C': {
+          count();
+          Append(ShortDateFormat, Depth + 1);
+          if (Hour != 0 || Min != 0 || Sec != 0) {
+            Out += ' ';
+            Append(LongTimeFormat, Depth + 1);
+          }
+          break;
+        }
+        case 'A': {
+          const size_t at = p - 1;
+          if (StartsWithNoCase(F, at, "AM/PM")) {
+            Out += F.substr(Hour >= 12 ? at + 3 : at, 2);  // keeps the case the format wrote
+            p = at + 5;
+          } else if (StartsWithNoCase(F, at, "A/P")) {
+            Out += F[Hour >= 12 ? at + 2 : at];
+            p = at + 3;
+          } else if (StartsWithNoCase(F, at, "AMPM")) {
+            Out += Hour >= 12 ? TimePMString : TimeAMString;
+            p = at + 4;
+          } else {
+            Out += starter;
+          }
+          break;
+        }
+        case '/': Out += DateSeparator; break;
+        case ':': Out += TimeSeparator; break;
+        case '\'': case '"': {
+          const size_t close = F.find(starter, p);
+          const size_t end = close == std::string_view::npos ? F.size() : close;
+          Out += F.substr(p, end - p);
+          p = end == F.size() ? end : end + 1;
+          break;
+        }
+        default: Out += starter; break;
+      }
+    }
+  }
+};
+}  // namespace
+
+std::string FormatDateTime(std::string_view Format, TDateTime DateTime) {
+  TDateFormatter f;
+  int64_t day, ms;
+  SplitDateTime(DateTime, day, ms);
+  DecodeDay(day, f.Year, f.Month, f.Day);
+  DecodeMSec(ms, f.Hour, f.Min, f.Sec, f.MSec);
+  f.WeekDay = static_cast<int>(((day % 7) + 13) % 7) + 1;
+  f.Append(Format.empty() ? std::string_view("c") : Format, 0);
+  return f.Out;
+}
+
+std::string DateTimeToStr(TDateTime DateTime) { return FormatDateTime("c", DateTime); }
+std::string DateToStr(TDateTime Date) { return FormatDateTime(ShortDateFormat, Date); }
+std::string TimeToStr(TDateTime Time) { return FormatDateTime(LongTimeFormat, Time); }
+
+}  // namespace kv
