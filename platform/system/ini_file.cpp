@@ -1,0 +1,325 @@
+#include "platform/system/ini_file.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/system/paths.h"
+#include "platform/system/reg_tree.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int64_t MaxIniBytes = 16 << 20;
+
+bool IsBlank(char C) { return C == ' ' || C == '\t'; }
+
+std::string_view Trim(std::string_view S) {
+  while (!S.empty() && IsBlank(S.front())) S.remove_prefix(1);
+  while (!S.empty() && IsBlank(S.back())) S.remove_suffix(1);
+  return S;
+}
+
+// "[name]" (a missing "]" is tolerated, as the profile functions do).
+bool SectionOf(std::string_view Line, std::string_view& Name) {
+  Line = Trim(Line);
+  if (Line.empty() || Line.front() != '[') return false;
+  Line.remove_prefix(1);
+  const size_t close = Line.find(']');
+  Name = Trim(Line.substr(0, close));
+  return true;
+}
+
+// "name=value"; comments (";") and lines without "=" are no values.
+bool ValueOf(std::string_view Line, std::string_view& Name, std::string_view& Value) {
+  Line = Trim(Line);
+  if (Line.empty() || Line.front() == ';' || Line.front() == '[') return false;
+  const size_t eq = Line.find('=');
+  if (eq == std::string_view::npos) return false;
+  Name = Trim(Line.substr(0, eq));
+  Value = Trim(Line.substr(eq + 1));
+  return true;
+}
+
+std::string Unquote(std::string_view V) {
+  if (V.size() >= 2 && V.front() == V.back() && (V.front() == '"' || V.front() == '\''))
+    V = V.substr(1, V.size() - 2);
+  return std::string(V);
+}
+
+bool HasLineBreak(std::string_view S) { return S.find_first_of("\r\n") != std::string_view::npos; }
+
+// Lines [First, Last) of each section named Section (all occurrences, file order).
+struct TRange {
+  size_t Header, First, Last;
+};
+std::vector<TRange> FindSections(const std::vector<std::string>& Lines, std::string_view Section) {
+  std::vector<TRange> out;
+  std::string_view name;
+  for (size_t i = 0; i < Lines.size(); ++i) {
+    if (!SectionOf(Lines[i], name)) continue;
+    if (!out.empty() && out.back().Last == Lines.size()) out.back().Last = i;
+    if (SameRegName(name, Section)) out.push_back(TRange{i, i + 1, Lines.size()});
+  }
+  return out;
+}
+
+}  // namespace
+
+bool TryParseIniInteger(std::string_view S, int32_t& Out) {
+  S = Trim(S);
+  bool neg = false;
+  if (!S.empty() && (S.front() == '-' || S.front() == '+')) {
+    neg = S.front() == '-';
+    S.remove_prefix(1);
+  }
+  int base = 10;
+  if (!S.empty() && S.front() == '$') {
+    base = 16;
+    S.remove_prefix(1);
+  } else if (S.size() > 2 && S[0] == '0' && (S[1] == 'x' || S[1] == 'X')) {
+    base = 16;
+    S.remove_prefix(2);
+  }
+  if (S.empty()) return false;
+  uint64_t v = 0;
+  const auto r = std::from_chars(S.data(), S.data() + S.size(), v, base);
+  if (r.ec != std::errc() || r.ptr != S.data() + S.size()) return false;
+  if (base == 16) {
+    if (v > 0xFFFFFFFFu) return false;
+    const int64_t s = int64_t(int32_t(uint32_t(v)));
+    Out = int32_t(neg ? -s : s);  // "-$80000000" wraps back to the smallest integer
+    return true;
+  }
+  if (v > (neg ? 2147483648u : 2147483647u)) return false;
+  Out = neg ? int32_t(-int64_t(v)) : int32_t(v);
+  return true;
+}
+
+int32_t TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Ident,
+                                    int32_t Default) {
+  int32_t v = Default;
+  return TryParseIniInteger(ReadString(Section, Ident, ""), v) ? v : Default;
+}
+
+void TCustomIniFile::WriteInteger(const std::string& Section, const std::string& Ident,
+                                  int32_t Value) {
+  WriteString(Section, Ident, std::to_string(Value));
+}
+
+bool TCustomIniFile::ReadBool(const std::string& Section, const std::string& Ident, bool Default) {
+  return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
+}
+
+void TCustomIniFile::WriteBool(const std::string& Section, const std::string& Ident, bool Value) {
+  WriteString(Section, Ident, Value ? "1" : "0");
+}
+
+double TCustomIniFile::ReadFloat(const std::string& Section, const std::string& Ident,
+                                 double Default) {
+  std::string s(Trim(ReadString(Section, Ident, "")));
+  // Files written under a German locale use a decimal comma.
+  if (s.find('.') == std::string::npos) {
+    const size_t comma = s.find(',');
+    if (comma != std::string::npos) s[comma] = '.';
+  }
+  if (!s.empty() && s.front() == '+') s.erase(0, 1);
+  double v = 0;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) return Default;
+  return v;
+}
+
+void TCustomIniFile::WriteFloat(const std::string& Section, const std::string& Ident, double Value) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, Value);
+  WriteString(Section, Ident, std::string(buf, r.ptr));
+}
+
+bool TCustomIniFile::SectionExists(const std::string& Section) {
+  std::vector<std::string> keys;
+  ReadSection(Section, keys);
+  return !keys.empty();
+}
+
+bool TCustomIniFile::ValueExists(const std::string& Section, const std::string& Ident) {
+  std::vector<std::string> keys;
+  ReadSection(Section, keys);
+  for (const auto& k : keys)
+    if (SameRegName(k, Ident)) return true;
+  return false;
+}
+
+TIniFile::TIniFile(const std::string& FileName)
+    : TCustomIniFile(FileName.find('/') == std::string::npos ? ConfigFolder() + FileName : FileName),
+      FBareName(FileName.find('/') == std::string::npos) {
+  const size_t slash = this->FileName().rfind('/');
+  FFolder = slash == 0 ? "/" : this->FileName().substr(0, slash);
+}
+
+void TIniFile::Load() {
+  const TFileStamp stamp = GetFileStamp(FileName());
+  if (FLoaded && stamp == FStamp) return;
+  TLines lines;
+  std::string text;
+  if (stamp.Exists && ReadFileToString(FileName(), text, MaxIniBytes)) {
+    std::string_view t(text);
+    if (t.substr(0, 3) == "\xEF\xBB\xBF") {
+      lines.Bom = true;
+      t.remove_prefix(3);
+    }
+    size_t pos = 0;
+    while (pos < t.size()) {
+      size_t end = t.find('\n', pos);
+      if (end == std::string_view::npos) end = t.size();
+      std::string_view line = t.substr(pos, end - pos);
+      if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+        if (lines.Items.empty()) lines.Crlf = true;
+      }
+      lines.Items.emplace_back(line);
+      pos = end + 1;
+    }
+  }
+  FLines = std::move(lines);
+  FStamp = stamp;
+  FLoaded = true;
+}
+
+void TIniFile::Save() {
+  std::string text;
+  if (FLines.Bom) text = "\xEF\xBB\xBF";
+  const char* eol = FLines.Crlf ? "\r\n" : "\n";
+  for (const auto& l : FLines.Items) {
+    text += l;
+    text += eol;
+  }
+  AtomicWriteFile(FileName(), text);
+  FStamp = GetFileStamp(FileName());
+}
+
+template <typename F> void TIniFile::Modify(F&& Change) {
+  try {
+    if (FBareName) ForceDirectories(FFolder);
+    TFileLock lock(FFolder);  // held across re-read, change and replace
+    FLoaded = false;
+    Load();
+    if (Change()) Save();
+  } catch (const Exception&) {
+    FLoaded = false;  // forget the unsaved change: the file is the truth
+    throw EIniFileException("Unable to write to " + FileName());
+  }
+}
+
+std::string TIniFile::ReadString(const std::string& Section, const std::string& Ident,
+                                 const std::string& Default) {
+  try {
+    Load();
+  } catch (const Exception&) {
+    return Default;  // an unreadable file reads as empty, as the profile functions do
+  }
+  std::string_view name, value;
+  for (const TRange& r : FindSections(FLines.Items, Section)) {
+    for (size_t i = r.First; i < r.Last; ++i)
+      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, Trim(Ident))) return Unquote(value);
+    break;  // only the first section of a name counts
+  }
+  return Default;
+}
+
+void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
+                           const std::string& Value) {
+  // A line break (or a name that reads as something else) would inject lines into the file.
+  const std::string_view ident = Trim(Ident);
+  if (HasLineBreak(Section) || Section.find(']') != std::string::npos || HasLineBreak(Ident) ||
+      ident.empty() || ident.find('=') != std::string_view::npos || ident.front() == ';' ||
+      ident.front() == '[' || HasLineBreak(Value))
+    throw EIniFileException("Unable to write to " + FileName());
+  Modify([&] {
+    auto& items = FLines.Items;
+    const auto sections = FindSections(items, Section);
+    if (sections.empty()) {
+      if (!items.empty() && !Trim(items.back()).empty()) items.emplace_back();
+      items.push_back("[" + Section + "]");
+      items.push_back(std::string(ident) + "=" + Value);
+      return true;
+    }
+    const TRange& r = sections.front();
+    std::string_view name, value;
+    size_t insertAt = r.First;
+    for (size_t i = r.First; i < r.Last; ++i) {
+      if (ValueOf(items[i], name, value) && SameRegName(name, ident)) {
+        items[i] = std::string(name) + "=" + Value;  // keeps the name's written case
+        return true;
+      }
+      if (!Trim(items[i]).empty()) insertAt = i + 1;
+    }
+    items.insert(items.begin() + ptrdiff_t(insertAt), std::string(ident) + "=" + Value);
+    return true;
+  });
+}
+
+void TIniFile::ReadSection(const std::string& Section, std::vector<std::string>& Strings) {
+  Strings.clear();
+  try {
+    Load();
+  } catch (const Exception&) {
+    return;
+  }
+  std::string_view name, value;
+  const auto sections = FindSections(FLines.Items, Section);
+  if (sections.empty()) return;
+  for (size_t i = sections.front().First; i < sections.front().Last; ++i)
+    if (ValueOf(FLines.Items[i], name, value)) Strings.emplace_back(name);
+}
+
+void TIniFile::ReadSections(std::vector<std::string>& Strings) {
+  Strings.clear();
+  try {
+    Load();
+  } catch (const Exception&) {
+    return;
+  }
+  std::string_view name;
+  for (const auto& l : FLines.Items) {
+    if (!SectionOf(l, name)) continue;
+    bool seen = false;
+    for (const auto& s : Strings) seen = seen || SameRegName(s, name);
+    if (!seen) Strings.emplace_back(name);
+  }
+}
+
+void TIniFile::ReadSectionValues(const std::string& Section, std::vector<std::string>& Strings) {
+  std::vector<std::string> keys;
+  ReadSection(Section, keys);
+  Strings.clear();
+  for (const auto& k : keys) Strings.push_back(k + "=" + ReadString(Section, k, ""));
+}
+
+void TIniFile::EraseSection(const std::string& Section) {
+  Modify([&] {
+    auto sections = FindSections(FLines.Items, Section);
+    // Every section of the name goes, or erasing would bring an older copy to light.
+    for (auto it = sections.rbegin(); it != sections.rend(); ++it)
+      FLines.Items.erase(FLines.Items.begin() + ptrdiff_t(it->Header),
+                         FLines.Items.begin() + ptrdiff_t(it->Last));
+    return !sections.empty();
+  });
+}
+
+void TIniFile::DeleteKey(const std::string& Section, const std::string& Ident) {
+  Modify([&] {
+    const auto sections = FindSections(FLines.Items, Section);
+    if (sections.empty()) return false;
+    std::string_view name, value;
+    for (size_t i = sections.front().First; i < sections.front().Last; ++i)
+      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, Trim(Ident))) {
+        FLines.Items.erase(FLines.Items.begin() + ptrdiff_t(i));
+        return true;
+      }
+    return false;
+  });
+}
+
+}  // namespace kv

@@ -1,0 +1,146 @@
+#include "platform/system/reg_tree.h"
+
+#include <algorithm>
+
+namespace kv {
+
+namespace {
+
+// Folds ASCII capitals and, after a 0xC3 lead byte, the Latin-1 small letters
+// U+00E0..U+00FE (not U+00F7, the division sign) to one case.
+inline uint8_t FoldByte(uint8_t C, uint8_t Prev) {
+  if (C >= 'a' && C <= 'z') return uint8_t(C - 32);
+  if (Prev == 0xC3 && C >= 0xA0 && C <= 0xBE && C != 0xB7) return uint8_t(C - 0x20);
+  return C;
+}
+
+}  // namespace
+
+bool SameRegName(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  uint8_t prev = 0;
+  for (size_t i = 0; i < A.size(); ++i) {
+    const uint8_t a = uint8_t(A[i]);
+    const uint8_t b = uint8_t(B[i]);
+    if (FoldByte(a, prev) != FoldByte(b, prev)) return false;
+    prev = a;  // equal lead bytes: the fold of the next byte sees the same context
+  }
+  return true;
+}
+
+TRegKeyNode* TRegKeyNode::FindSubKey(std::string_view SubName) {
+  for (auto& k : SubKeys)
+    if (SameRegName(k->Name, SubName)) return k.get();
+  return nullptr;
+}
+
+const TRegKeyNode* TRegKeyNode::FindSubKey(std::string_view SubName) const {
+  return const_cast<TRegKeyNode*>(this)->FindSubKey(SubName);
+}
+
+TRegKeyNode* TRegKeyNode::AddSubKey(std::string_view SubName) {
+  if (TRegKeyNode* k = FindSubKey(SubName)) return k;
+  SubKeys.push_back(std::make_unique<TRegKeyNode>(std::string(SubName)));
+  return SubKeys.back().get();
+}
+
+bool TRegKeyNode::DeleteSubKey(std::string_view SubName) {
+  auto it = std::find_if(SubKeys.begin(), SubKeys.end(),
+                         [&](const auto& k) { return SameRegName(k->Name, SubName); });
+  if (it == SubKeys.end()) return false;
+  SubKeys.erase(it);
+  return true;
+}
+
+TRegValue* TRegKeyNode::FindValue(std::string_view ValueName) {
+  for (auto& v : Values)
+    if (SameRegName(v.Name, ValueName)) return &v;
+  return nullptr;
+}
+
+const TRegValue* TRegKeyNode::FindValue(std::string_view ValueName) const {
+  return const_cast<TRegKeyNode*>(this)->FindValue(ValueName);
+}
+
+void TRegKeyNode::SetValue(std::string_view ValueName, uint32_t Type, std::vector<uint8_t> Data) {
+  if (TRegValue* v = FindValue(ValueName)) {
+    v->Type = Type;
+    v->Data = std::move(Data);
+    return;
+  }
+  Values.push_back(TRegValue{std::string(ValueName), Type, std::move(Data)});
+}
+
+bool TRegKeyNode::DeleteValue(std::string_view ValueName) {
+  auto it = std::find_if(Values.begin(), Values.end(),
+                         [&](const TRegValue& v) { return SameRegName(v.Name, ValueName); });
+  if (it == Values.end()) return false;
+  Values.erase(it);
+  return true;
+}
+
+std::unique_ptr<TRegKeyNode> TRegKeyNode::Clone() const {
+  auto copy = std::make_unique<TRegKeyNode>(Name);
+  copy->Values = Values;
+  copy->SubKeys.reserve(SubKeys.size());
+  for (const auto& k : SubKeys) copy->SubKeys.push_back(k->Clone());
+  return copy;
+}
+
+TRegPath SplitRegPath(std::string_view Path) {
+  TRegPath parts;
+  size_t pos = 0;
+  while (pos <= Path.size()) {
+    size_t next = Path.find('\\', pos);
+    if (next == std::string_view::npos) next = Path.size();
+    if (next > pos) parts.emplace_back(Path.substr(pos, next - pos));
+    pos = next + 1;
+  }
+  return parts;
+}
+
+std::string JoinRegPath(const TRegPath& Path) {
+  std::string s;
+  for (const auto& p : Path) {
+    if (!s.empty()) s += '\\';
+    s += p;
+  }
+  return s;
+}
+
+bool IsValidRegName(std::string_view Name) {
+  return Name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+const TRegKeyNode* FindRegKey(const TRegKeyNode& Root, const TRegPath& Path) {
+  const TRegKeyNode* k = &Root;
+  for (const auto& p : Path)
+    if (!(k = k->FindSubKey(p))) return nullptr;
+  return k;
+}
+
+TRegKeyNode* FindRegKey(TRegKeyNode& Root, const TRegPath& Path) {
+  return const_cast<TRegKeyNode*>(FindRegKey(static_cast<const TRegKeyNode&>(Root), Path));
+}
+
+TRegKeyNode* CreateRegKey(TRegKeyNode& Root, const TRegPath& Path) {
+  if (Path.size() > MaxRegKeyDepth) return nullptr;
+  for (const auto& p : Path)
+    if (!IsValidRegName(p)) return nullptr;
+  TRegKeyNode* k = &Root;
+  for (const auto& p : Path) k = k->AddSubKey(p);
+  return k;
+}
+
+std::string RegDataToString(const std::vector<uint8_t>& Data) {
+  const auto end = std::find(Data.begin(), Data.end(), uint8_t(0));
+  return std::string(Data.begin(), end);
+}
+
+std::vector<uint8_t> StringToRegData(std::string_view Text) {
+  std::vector<uint8_t> d(Text.begin(), Text.end());
+  d.push_back(0);
+  return d;
+}
+
+}  // namespace kv
