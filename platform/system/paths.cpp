@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/rtl/file_utils.h"
+
 namespace kv {
 
 namespace {
@@ -26,11 +28,6 @@ std::string ExecutablePath() {
   }
 }
 
-std::string WithSlash(const std::string& Path) {
-  if (Path.empty() || Path.back() == '/') return Path;
-  return Path + '/';
-}
-
 }  // namespace
 
 std::string ProgramFolder() {
@@ -45,7 +42,7 @@ std::string ProgramFolder() {
 
 void SetProgramFolder(const std::string& Folder) {
   std::lock_guard<std::mutex> lock(GMutex);
-  GProgramFolder = WithSlash(Folder);
+  GProgramFolder = Folder.empty() ? Folder : IncludeTrailingPathDelimiter(Folder);
 }
 
 void SetCommandLine(int Argc, const char* const* Argv) {
@@ -69,7 +66,7 @@ std::string ParamStr(int32_t Index) {
 std::string ConfigFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   // The base directory specification says a relative value is to be ignored.
-  if (xdg && xdg[0] == '/') return WithSlash(xdg) + "kavrelin/";
+  if (xdg && xdg[0] == '/') return IncludeTrailingPathDelimiter(xdg) + "kavrelin/";
   std::string home;
   if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
     home = h;
@@ -77,7 +74,7 @@ std::string ConfigFolder() {
     home = pw->pw_dir;
   }
   if (home.empty()) home = "/tmp";
-  return WithSlash(home) + ".config/kavrelin/";
+  return IncludeTrailingPathDelimiter(home) + ".config/kavrelin/";
 }
 
 }  // namespace kv
