@@ -138,25 +138,4 @@ void AtomicWriteFile(const std::string& FileName, const std::string& Data) {
   }
 }
 
-bool ForceDirectories(const std::string& Folder) {
-  if (Folder.empty()) return false;
-  std::string path;
-  size_t pos = 0;
-  while (pos <= Folder.size()) {
-    size_t next = Folder.find('/', pos);
-    if (next == std::string::npos) next = Folder.size();
-    path = Folder.substr(0, next);
-    if (!path.empty()) {
-      struct stat st {};
-      if (::stat(path.c_str(), &st) != 0) {
-        if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) return false;
-      } else if (!S_ISDIR(st.st_mode)) {
-        return false;
-      }
-    }
-    pos = next + 1;
-  }
-  return true;
-}
-
 }  // namespace kv

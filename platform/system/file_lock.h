@@ -44,7 +44,4 @@ bool ReadFileToString(const std::string& FileName, std::string& Out, int64_t Max
 // Raises EInOutError with the reason; the old file is then left as it was.
 void AtomicWriteFile(const std::string& FileName, const std::string& Data);
 
-// Creates the folder and its missing parents; true when it exists afterwards.
-bool ForceDirectories(const std::string& Folder);
-
 }  // namespace kv

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/system/paths.h"
 #include "platform/system/reg_tree.h"
 

@@ -19,12 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/rtl/date_time.h"
 #include "platform/system/ini_file.h"
 #include "platform/system/registry_hive.h"
 
 namespace kv {
-
-using TDateTime = double;
 
 // Access rights: the read and write parts that matter here are checked.
 constexpr uint32_t KEY_QUERY_VALUE = 0x0001;

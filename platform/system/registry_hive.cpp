@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/system/file_lock.h"
 #include "platform/system/paths.h"
 #include "platform/system/regedit_format.h"
