@@ -45,10 +45,8 @@ bool WriteAll(int Fd, const char* Data, size_t Count) {
 
 }  // namespace
 
-TFileLock::TFileLock(const std::string& Path) {
-  struct stat st {};
-  const bool isDir = ::stat(Path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-  FHandle = isDir ? ::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+TFileLock::TFileLock(const std::string& Path, bool Folder) {
+  FHandle = Folder ? ::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                   : ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (FHandle < 0) RaiseIo("Cannot open lock", Path, errno);
   while (::flock(FHandle, LOCK_EX) != 0) {

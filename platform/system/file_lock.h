@@ -9,12 +9,12 @@
 
 namespace kv {
 
-// Exclusive flock on a lock file (created when missing) or on a folder.
-// Blocks until the lock is had; released by the destructor.
+// Exclusive flock on a lock file (created when missing) or on an existing
+// folder. Blocks until the lock is had; released by the destructor.
 class TFileLock : public TObject {
  public:
   // Raises EInOutError when the path cannot be opened.
-  explicit TFileLock(const std::string& Path);
+  explicit TFileLock(const std::string& Path, bool Folder = false);
   ~TFileLock() override;
 
  private:

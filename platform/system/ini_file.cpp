@@ -203,7 +203,7 @@ void TIniFile::Save() {
 template <typename F> void TIniFile::Modify(F&& Change) {
   try {
     if (FBareName) ForceDirectories(FFolder);
-    TFileLock lock(FFolder);  // held across re-read, change and replace
+    TFileLock lock(FFolder, true);  // held across re-read, change and replace
     FLoaded = false;
     Load();
     if (Change()) Save();
