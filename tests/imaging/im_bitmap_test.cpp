@@ -1,0 +1,384 @@
+#include "imaging/model/im_bitmap.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "imaging/model/mask.h"
+#include "platform/rtl/exceptions.h"
+
+namespace kv {
+namespace {
+
+// A private temporary folder, so that tests can count the files left in it.
+class IMBitmapTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kv-imbitmap-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    FFolder = pattern;
+    SetTempPathOverride(FFolder);
+  }
+  void TearDown() override {
+    InjectTempFailure(tfNone);
+    SetTempPathOverride("");
+    ::rmdir(FFolder.c_str());
+  }
+  int FilesInFolder() const {
+    int n = 0;
+    if (DIR* d = ::opendir(FFolder.c_str())) {
+      while (dirent* e = ::readdir(d))
+        if (e->d_name[0] != '.') ++n;
+      ::closedir(d);
+    }
+    return n;
+  }
+  std::string FFolder;
+};
+
+// Every byte of the picture a function of its position.
+std::unique_ptr<TBitmap> Pattern24(int32_t W, int32_t H) {
+  auto b = std::make_unique<TBitmap>(W, H, pf24bit);
+  for (int32_t y = 0; y < H; ++y) {
+    auto* p = static_cast<uint8_t*>(b->ScanLine(y));
+    for (int32_t i = 0; i < W * 3; ++i) p[i] = uint8_t(y * 31 + i * 7 + 1);
+  }
+  return b;
+}
+
+bool SamePixels(const TBitmap& A, const TBitmap& B) {
+  if (A.Width() != B.Width() || A.Height() != B.Height() || A.PixelFormat() != B.PixelFormat()) return false;
+  const size_t n = size_t(BytesPerScanLine(A.Width(), PixelFormatBits(A.PixelFormat())));
+  for (int32_t y = 0; y < A.Height(); ++y)
+    if (std::memcmp(A.ScanLine(y), B.ScanLine(y), n) != 0) return false;
+  return true;
+}
+
+TEST_F(IMBitmapTest, RowLengths) {
+  struct Case { int32_t w; TIMPixelKind k; int32_t bits, rowBytes; } cases[] = {
+      {10, pk24BGR, 24, 32}, {10, pk1Bit, 1, 4}, {33, pk1Bit, 1, 8}, {3, pk8Gray, 8, 4}, {3, pk16Gray, 16, 8}};
+  for (const Case& c : cases) {
+    TIMBitmap b;
+    b.SetStorageKind(skHeap);
+    b.Allocate(c.w, 2, c.k);
+    EXPECT_EQ(b.BitsPerPixel, c.bits) << c.w << ' ' << int(c.k);
+    EXPECT_EQ(b.RowBytes, c.rowBytes) << c.w << ' ' << int(c.k);
+  }
+  EXPECT_EQ(RowBytes(3, pf15bit), 8);
+}
+
+TEST_F(IMBitmapTest, NewBitmapIsEmptyTempFileStorage) {
+  TIMBitmap b;
+  EXPECT_EQ(b.StorageKind, skTempFile);
+  EXPECT_EQ(b.PixelKind, pkNone);
+  EXPECT_EQ(b.FileHandle.Handle(), -1);
+  EXPECT_FALSE(b.IsCompanion);
+  EXPECT_FALSE(b.Full);
+  b.Allocate(0, 5, pk24BGR);  // nothing to allocate
+  EXPECT_EQ(b.Width, 0);
+  EXPECT_EQ(b.Height, 0);
+  EXPECT_THROW(b.ScanLine(0), EInvalidGraphicOperation);
+  EXPECT_EQ(FilesInFolder(), 0);
+}
+
+TEST_F(IMBitmapTest, CopyInAndOutUnderEveryStorageKind) {
+  for (TIMStorageKind kind : {skHeap, skTempFile, skBitmap})
+    for (auto [w, h] : {std::pair{1, 1}, std::pair{13, 7}}) {
+      const auto src = Pattern24(w, h);
+      TIMBitmap snap;
+      snap.SetStorageKind(kind);
+      snap.CopyFromTBitmap(*src);
+      EXPECT_EQ(snap.StorageKind, kind);
+      EXPECT_EQ(snap.PixelKind, pk24BGR);
+      if (kind == skHeap) {  // bottom-up: row 0 is the last row of the block
+        EXPECT_EQ(std::memcmp(snap.HeapBits.get() + (h - 1) * snap.RowBytes, src->ScanLine(0), size_t(w * 3)), 0);
+      }
+      if (kind == skTempFile) {  // top-down: row 0 at file offset 0
+        EXPECT_EQ(snap.TempFileName.rfind(FFolder + "/imager", 0), 0u) << snap.TempFileName;
+        std::vector<uint8_t> row(size_t(w * 3));
+        ASSERT_EQ(::pread(snap.FileHandle.Handle(), row.data(), row.size(), 0), ssize_t(row.size()));
+        EXPECT_EQ(std::memcmp(row.data(), src->ScanLine(0), row.size()), 0);
+      }
+      TBitmap out(2, 2, pf8bit);
+      snap.CopyToTBitmap(out);
+      EXPECT_TRUE(SamePixels(*src, out)) << int(kind) << ' ' << w;
+      snap.FreeImage();
+      EXPECT_EQ(FilesInFolder(), 0);  // the file goes with the image
+    }
+}
+
+TEST_F(IMBitmapTest, RowsOfABigFileMapAcrossGranularityBoundaries) {
+  // 1000 x 3 bytes a row: rows straddle the 64 KiB view boundaries.
+  const auto src = Pattern24(1000, 70);
+  TIMBitmap snap;
+  snap.CopyFromTBitmap(*src);
+  ASSERT_EQ(snap.StorageKind, skTempFile);
+  for (int32_t y = 0; y < 70; ++y)
+    ASSERT_EQ(std::memcmp(snap.ScanLine(y), src->ScanLine(y), 3000), 0) << y;
+}
+
+TEST_F(IMBitmapTest, ConversionsFromTBitmap) {
+  TIMBitmap b;
+  b.SetStorageKind(skHeap);
+
+  TBitmap b16(2, 1, pf16bit), b15(2, 1, pf15bit);
+  auto* p16 = static_cast<uint8_t*>(b16.ScanLine(0));
+  p16[0] = 0xFF; p16[1] = 0xFF;   // 0xFFFF
+  p16[2] = 0x1F; p16[3] = 0xF8;   // 0xF81F: red and blue full
+  b.CopyFromTBitmap(b16);
+  EXPECT_EQ(b.PixelKind, pk24BGR);
+  EXPECT_EQ(reinterpret_cast<TBGRPixel*>(b.ScanLine(0))[0], (TBGRPixel{248, 252, 248}));
+  EXPECT_EQ(reinterpret_cast<TBGRPixel*>(b.ScanLine(0))[1], (TBGRPixel{248, 0, 248}));
+  auto* p15 = static_cast<uint8_t*>(b15.ScanLine(0));
+  p15[0] = 0xFF; p15[1] = 0x7F;   // 0x7FFF
+  p15[2] = 0xE0; p15[3] = 0x03;   // 0x03E0: green only
+  b.CopyFromTBitmap(b15);
+  EXPECT_EQ(reinterpret_cast<TBGRPixel*>(b.ScanLine(0))[0], (TBGRPixel{248, 248, 248}));
+  EXPECT_EQ(reinterpret_cast<TBGRPixel*>(b.ScanLine(0))[1], (TBGRPixel{0, 248, 0}));
+
+  TBitmap b4(3, 1, pf4bit);
+  static_cast<uint8_t*>(b4.ScanLine(0))[0] = 0x12;
+  static_cast<uint8_t*>(b4.ScanLine(0))[1] = 0xF0;
+  b.CopyFromTBitmap(b4);
+  EXPECT_EQ(b.PixelKind, pk8Indexed);
+  EXPECT_EQ(b.PaletteCount, 256);
+  EXPECT_EQ(b.ScanLine(0)[0], 1);
+  EXPECT_EQ(b.ScanLine(0)[1], 2);
+  EXPECT_EQ(b.ScanLine(0)[2], 15);
+  TPaletteEntry e9;
+  b4.GetPaletteEntries(9, 1, &e9);
+  EXPECT_EQ(b.Palette[9], (TBGRPixel{e9.peBlue, e9.peGreen, e9.peRed}));
+  EXPECT_EQ(b.Palette[16], (TBGRPixel{0, 0, 0}));  // beyond the source's 16 entries
+
+  TBitmap b32(2, 1, pf32bit);
+  const uint8_t px32[8] = {1, 2, 3, 99, 4, 5, 6, 99};
+  std::memcpy(b32.ScanLine(0), px32, 8);
+  b.CopyFromTBitmap(b32);
+  const uint8_t want[6] = {1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(std::memcmp(b.ScanLine(0), want, 6), 0);
+
+  // 1 bit with a colour palette: one byte a pixel, the two entries kept.
+  TBitmap b1(10, 1, pf1bit);
+  const TPaletteEntry two[2] = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+  b1.SetPaletteEntries(0, 2, two);
+  ASSERT_FALSE(b1.Monochrome());
+  static_cast<uint8_t*>(b1.ScanLine(0))[0] = 0xA0;
+  static_cast<uint8_t*>(b1.ScanLine(0))[1] = 0x40;
+  b.CopyFromTBitmap(b1);
+  EXPECT_EQ(b.PixelKind, pk8Indexed);
+  const uint8_t bits[10] = {1, 0, 1, 0, 0, 0, 0, 0, 0, 1};
+  EXPECT_EQ(std::memcmp(b.ScanLine(0), bits, 10), 0);
+  EXPECT_EQ(b.Palette[1], (TBGRPixel{60, 50, 40}));
+
+  // Monochrome: 1-bit rows as they are, and back to a monochrome bitmap.
+  b1.SetMonochrome(true);
+  b.CopyFromTBitmap(b1);
+  EXPECT_EQ(b.PixelKind, pk1Bit);
+  TBitmap back;
+  b.CopyToTBitmap(back);
+  EXPECT_TRUE(back.Monochrome());
+  EXPECT_TRUE(SamePixels(b1, back));
+}
+
+TEST_F(IMBitmapTest, IndexedAndGrayToTBitmap) {
+  TIMBitmap b;
+  b.SetStorageKind(skHeap);
+  b.Allocate(3, 2, pk8Indexed);
+  b.Palette[7] = TBGRPixel{1, 2, 3};
+  b.ScanLine(1)[2] = 7;
+  TBitmap out;
+  b.CopyToTBitmap(out);
+  EXPECT_EQ(out.PixelFormat(), pf8bit);
+  EXPECT_EQ(out.GetPixelColor(2, 1), TColor(RGB(3, 2, 1)));
+
+  b.Allocate(3, 1, pk16Gray);
+  const uint16_t gray[3] = {0x12FF, 0xAB00, 0xFFFF};
+  std::memcpy(b.ScanLine(0), gray, 6);
+  b.CopyToTBitmap(out);
+  EXPECT_EQ(out.PixelFormat(), pf8bit);
+  const auto* r = static_cast<const uint8_t*>(out.ScanLine(0));
+  EXPECT_EQ(r[0], 0x12);
+  EXPECT_EQ(r[1], 0xAB);
+  EXPECT_EQ(r[2], 0xFF);
+  EXPECT_EQ(out.GetPixelColor(1, 0), TColor(RGB(0xAB, 0xAB, 0xAB)));  // gray ramp
+
+  // Moving 16-bit gray into bitmap storage keeps the high bytes.
+  b.SetStorageKind(skBitmap);
+  EXPECT_EQ(b.PixelKind, pk8Gray);
+  EXPECT_EQ(b.RowBytes, 4);
+  EXPECT_EQ(b.ScanLine(0)[1], 0xAB);
+  EXPECT_EQ(b.ScanLine(0)[2], 0xFF);
+}
+
+TEST_F(IMBitmapTest, SixteenBitGrayInBitmapStorageIsEightBit) {
+  TIMBitmap b;
+  b.SetStorageKind(skBitmap);
+  b.Allocate(5, 3, pk16Gray);
+  EXPECT_EQ(b.PixelKind, pk8Gray);
+  EXPECT_EQ(b.BitsPerPixel, 8);
+  EXPECT_EQ(b.RowBytes, 8);
+  ASSERT_NE(b.HiddenBitmap, nullptr);
+  EXPECT_EQ(b.HiddenBitmap->PixelFormat(), pf8bit);
+}
+
+TEST_F(IMBitmapTest, CompanionPlaneFollowsStorageKind) {
+  TIMBitmap b;
+  b.SetStorageKind(skHeap);
+  b.CopyFromTBitmap(*Pattern24(9, 4));
+  EXPECT_FALSE(b.HasCompanion());
+  TIMBitmap* alpha = b.CompanionPlane();
+  ASSERT_NE(alpha, nullptr);
+  EXPECT_TRUE(b.HasCompanion());
+  EXPECT_TRUE(alpha->IsCompanion);
+  EXPECT_EQ(alpha->PixelKind, pk8Gray);
+  EXPECT_EQ(alpha->StorageKind, skHeap);
+  EXPECT_EQ(alpha->CompanionPlane(), nullptr);  // never one of its own
+  alpha->ScanLine(3)[8] = 200;
+  alpha->Full = true;
+
+  for (TIMStorageKind kind : {skTempFile, skBitmap, skHeap}) {
+    b.SetStorageKind(kind);
+    ASSERT_TRUE(b.HasCompanion()) << int(kind);
+    alpha = b.CompanionPlane();
+    EXPECT_EQ(alpha->StorageKind, kind);
+    EXPECT_TRUE(alpha->IsCompanion);
+    EXPECT_TRUE(alpha->Full);
+    EXPECT_EQ(alpha->ScanLine(3)[8], 200);
+    TBitmap out;
+    b.CopyToTBitmap(out);
+    EXPECT_TRUE(SamePixels(out, *Pattern24(9, 4))) << int(kind);
+  }
+  b.FreeImage();
+  EXPECT_FALSE(b.HasCompanion());
+}
+
+TEST_F(IMBitmapTest, PaletteSurvivesStorageChanges) {
+  TIMBitmap b;
+  b.Allocate(4, 2, pk8Indexed);
+  b.Palette[3] = TBGRPixel{9, 8, 7};
+  b.ScanLine(0)[0] = 3;
+  b.SetStorageKind(skBitmap);
+  EXPECT_EQ(b.Palette[3], (TBGRPixel{9, 8, 7}));
+  TPaletteEntry e;
+  b.HiddenBitmap->GetPaletteEntries(3, 1, &e);
+  EXPECT_EQ(e, (TPaletteEntry{7, 8, 9, 0}));
+  b.SetStorageKind(skHeap);
+  EXPECT_EQ(b.ScanLine(0)[0], 3);
+  EXPECT_EQ(b.Palette[3], (TBGRPixel{9, 8, 7}));
+}
+
+TEST_F(IMBitmapTest, UnusableTempStorageFallsBackToHeap) {
+  struct Case { const char* what; TTempFailure failure; bool badFolder; } cases[] = {
+      {"folder", tfNone, true},
+      {"create", tfCreateFile, false},
+      {"full disk", tfReserveSpace, false},
+      {"mapping", tfCreateMapping, false},
+  };
+  for (const Case& c : cases) {
+    SetTempPathOverride(c.badFolder ? "/proc/no-such-folder" : FFolder);
+    InjectTempFailure(c.failure);
+    TIMBitmap b;
+    b.CopyFromTBitmap(*Pattern24(7, 3));
+    EXPECT_EQ(b.StorageKind, skHeap) << c.what;
+    EXPECT_FALSE(b.FileHandle.IsOpen()) << c.what;
+    EXPECT_EQ(b.FileHandle.Handle(), -1) << c.what;
+    EXPECT_EQ(FilesInFolder(), 0) << c.what;  // a created file is deleted
+    TBitmap out;
+    b.CopyToTBitmap(out);
+    EXPECT_TRUE(SamePixels(out, *Pattern24(7, 3))) << c.what;
+    b.Allocate(2, 2, pk8Gray);
+    EXPECT_EQ(b.StorageKind, skHeap) << c.what;  // for good
+  }
+}
+
+TEST_F(IMBitmapTest, RowThatCannotBeMappedRaises) {
+  TIMBitmap b;
+  b.Allocate(10, 10, pk8Gray);
+  ASSERT_EQ(b.StorageKind, skTempFile);
+  InjectTempFailure(tfMapView);
+  try {
+    b.ScanLine(4);
+    FAIL() << "no exception";
+  } catch (const EOutOfResources& e) {
+    EXPECT_NE(e.Message().find("row 4"), std::string::npos) << e.Message();
+  }
+  EXPECT_FALSE(b.MappedRow);
+  EXPECT_NE(b.ScanLine(4), nullptr);  // the next mapping works again
+  EXPECT_THROW(b.ScanLine(10), EInvalidGraphicOperation);
+}
+
+TEST_F(IMBitmapTest, MaskExchange) {
+  TIMMask sel;
+  sel.AllocateBits(37, 5, 1);
+  sel.SetPixel(36, 4, 1);
+  sel.SetPixel(0, 0, 1);
+  TIMMask alpha;
+  alpha.AllocateBits(3, 2, 8);
+  alpha.Fill(255);
+  alpha.SetPixel(1, 1, 17);
+  alpha.Full = true;
+
+  for (TIMStorageKind kind : {skHeap, skTempFile, skBitmap}) {
+    TIMBitmap b;
+    b.SetStorageKind(kind);
+    b.CopyFromTIMMask(sel);
+    EXPECT_EQ(b.PixelKind, pk1Bit);
+    EXPECT_FALSE(b.Full);
+    TIMMask back;
+    b.CopyToTIMMask(back);
+    EXPECT_EQ(back.BitsPerPixel, 1);
+    EXPECT_NE(back.GetPixel(36, 4), 0);
+    EXPECT_NE(back.GetPixel(0, 0), 0);
+    EXPECT_EQ(back.GetPixel(1, 0), 0);
+    EXPECT_TRUE(back.IsEmpty());  // reallocation empties the box
+
+    b.CompanionPlane()->CopyFromTIMMask(alpha);
+    EXPECT_TRUE(b.CompanionPlane()->Full);
+    TIMMask alphaBack;
+    b.CompanionPlane()->CopyToTIMMask(alphaBack);
+    EXPECT_EQ(alphaBack.BitsPerPixel, 8);
+    EXPECT_EQ(alphaBack.GetPixel(1, 1), 17);
+    EXPECT_EQ(alphaBack.GetPixel(2, 1), 255);
+    EXPECT_TRUE(alphaBack.Full);
+  }
+  TIMBitmap rgb;
+  rgb.Allocate(2, 2, pk24BGR);
+  TIMMask untouched;
+  rgb.CopyToTIMMask(untouched);  // no mask of 24 bits
+  EXPECT_EQ(untouched.BitsPerPixel, 0);
+}
+
+TEST_F(IMBitmapTest, MoveToHandsOverEverything) {
+  TIMBitmap a;
+  a.CopyFromTBitmap(*Pattern24(5, 5));
+  a.CompanionPlane();
+  a.Full = true;
+  const std::string file = a.TempFileName;
+  TIMBitmap t;
+  t.SetStorageKind(skHeap);
+  t.Allocate(3, 3, pk8Gray);
+  a.MoveTo(t);
+  EXPECT_EQ(t.StorageKind, skTempFile);
+  EXPECT_EQ(t.TempFileName, file);
+  EXPECT_TRUE(t.FileHandle.IsOpen());
+  EXPECT_TRUE(t.HasCompanion());
+  EXPECT_TRUE(t.Full);
+  TBitmap out;
+  t.CopyToTBitmap(out);
+  EXPECT_TRUE(SamePixels(out, *Pattern24(5, 5)));
+
+  EXPECT_EQ(a.Width, 0);
+  EXPECT_EQ(a.PixelKind, pkNone);
+  EXPECT_EQ(a.StorageKind, skTempFile);
+  EXPECT_FALSE(a.HasCompanion());
+  EXPECT_FALSE(a.FileHandle.IsOpen());
+  EXPECT_EQ(FilesInFolder(), 2);  // the image's file and its companion's
+  t.FreeImage();
+  EXPECT_EQ(FilesInFolder(), 0);
+}
+
+}  // namespace
+}  // namespace kv
