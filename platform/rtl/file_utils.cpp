@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -152,6 +154,61 @@ std::string GetCurrentDir() {
 }
 
 bool SetCurrentDir(const std::string& Dir) { return !Dir.empty() && ::chdir(Dir.c_str()) == 0; }
+
+void SaveFileAtomically(const std::string& FileName, std::string_view Data) {
+  std::string target = FileName;
+  struct stat st {};
+  if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (char* real = ::realpath(target.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+  }
+  const bool existed = ::stat(target.c_str(), &st) == 0;
+  auto fail = [&](auto Raise, const std::string& Tmp, int Fd) {
+    const int err = errno;
+    if (Fd >= 0) ::close(Fd);
+    if (!Tmp.empty()) ::unlink(Tmp.c_str());
+    Raise(err);
+  };
+  auto createError = [&](int Err) -> void {
+    throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(Err));
+  };
+  auto writeError = [&](int Err) -> void {
+    throw EWriteError("Cannot write file \"" + FileName + "\". " + std::strerror(Err));
+  };
+  static unsigned counter = 0;
+  std::string tmp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tmp = ExtractFilePath(target) + "." + ExtractFileName(target) + "." + std::to_string(::getpid()) + "-" +
+          std::to_string(++counter) + ".tmp";
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) fail(createError, std::string(), -1);
+  size_t done = 0;
+  while (done < Data.size()) {
+    const ssize_t n = ::write(fd, Data.data() + done, Data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      fail(writeError, tmp, fd);
+    }
+    done += static_cast<size_t>(n);
+  }
+  if (existed && ::fchmod(fd, st.st_mode & 07777) != 0) fail(writeError, tmp, fd);
+  if (::fsync(fd) != 0) fail(writeError, tmp, fd);
+  if (::close(fd) != 0) fail(writeError, tmp, -1);
+  if (::rename(tmp.c_str(), target.c_str()) != 0) fail(createError, tmp, -1);
+  // Make the rename itself durable; a failure here no longer endangers either file.
+  const std::string dir = ExtractFilePath(target).empty() ? std::string(".") : ExtractFilePath(target);
+  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
 
 TDateTime FileAge(const std::string& FileName) {
   struct stat st {};

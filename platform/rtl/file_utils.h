@@ -34,6 +34,12 @@ bool RenameFile(const std::string& OldName, const std::string& NewName);
 std::string GetCurrentDir();
 bool SetCurrentDir(const std::string& Dir);
 
+// Replaces FileName with Data so that a failure at any point leaves the old file as it
+// was: a temporary file in the same folder is written, synced and renamed over it. A
+// symbolic link is followed; an existing file keeps its permissions. Raises
+// EFCreateError or EWriteError.
+void SaveFileAtomically(const std::string& FileName, std::string_view Data);
+
 // Local modification time; -1 when the file cannot be examined.
 TDateTime FileAge(const std::string& FileName);
 TDateTime FileGetDate(int Handle);
