@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <utility>
 
 #include "imaging/model/quant_source.h"
