@@ -1,0 +1,73 @@
+// What the pixel kernels share: the progress event, the progress record of
+// whole-bitmap conversions and codecs, the per-row progress values and the
+// clipping of a kernel's rectangle.
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+
+#include "platform/graphics/bitmap.h"
+#include "platform/rtl/object.h"
+#include "platform/rtl/pascal_math.h"
+
+namespace kv {
+
+using TIMProgressEvent = std::function<void(TObject* Sender, int32_t per)>;
+
+// Progress of a whole-bitmap conversion or a codec: the handler, the sender,
+// and the working values that the routine fills.
+struct TProgressRec {
+  TIMProgressEvent OnProgress;  // called only when assigned
+  TObject* Sender = nullptr;
+  double per1 = 0;              // percent per row (or block), set by the routine
+  int32_t val = 0;              // rows (or blocks) done
+  bool* Aborted = nullptr;      // the I/O component's aborted flag while a codec runs; null elsewhere
+
+  // Whole-bitmap step: 100 / (Rows + 0.5), so the last row stays below 100.
+  void Start(int32_t Rows) {
+    per1 = 100.0 / (Rows + 0.5);
+    val = 0;
+  }
+  // After one more row: trunc(rows done * per1) to the handler.
+  void Row() {
+    ++val;
+    if (OnProgress) OnProgress(Sender, Trunc32(val * per1));
+  }
+};
+
+// Value passed after row Y of a kernel whose rows run from Y1 to YLast
+// (inclusive): trunc((Y - Y1 + 1) * (100 / (YLast - Y1 + 0.5))). The last rows
+// pass a little more than 100 (105 after the last of 10); callers clamp.
+inline int32_t RectProgressValue(int32_t Y, int32_t Y1, int32_t YLast) {
+  return Trunc32((static_cast<double>(Y) - Y1 + 1) * (100.0 / (static_cast<double>(YLast) - Y1 + 0.5)));
+}
+
+// Per-row progress of a kernel over rows Y1..YLast; silent without a handler.
+class TRowProgress {
+ public:
+  TRowProgress(TObject* Sender, const TIMProgressEvent& OnProgress, int32_t Y1, int32_t YLast)
+      : FSender(Sender), FOnProgress(OnProgress), FY1(Y1),
+        FStep(100.0 / (static_cast<double>(YLast) - Y1 + 0.5)) {}
+  void Row(int32_t Y) const {
+    if (FOnProgress) FOnProgress(FSender, Trunc32((static_cast<double>(Y) - FY1 + 1) * FStep));
+  }
+
+ private:
+  TObject* FSender;
+  const TIMProgressEvent& FOnProgress;
+  int32_t FY1;
+  double FStep;
+};
+
+// Clips a kernel's rectangle (right and bottom exclusive) to the bitmap.
+// Left and top are raised to 0 as well, so no row or column outside the
+// bitmap is ever touched. False when nothing is left to do.
+inline bool ClipKernelRect(const TBitmap& Bitmap, int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2) {
+  X1 = std::max(X1, 0);
+  Y1 = std::max(Y1, 0);
+  X2 = std::min(X2, Bitmap.Width());
+  Y2 = std::min(Y2, Bitmap.Height());
+  return X1 < X2 && Y1 < Y2;
+}
+
+}  // namespace kv
