@@ -101,7 +101,7 @@ bool ReadFileToString(const std::string& FileName, std::string& Out, int64_t Max
   return true;
 }
 
-void AtomicWriteFile(const std::string& FileName, const std::string& Data) {
+void AtomicWriteFile(const std::string& FileName, const std::string& Data, unsigned NewFileMode) {
   const std::string folder = FolderOf(FileName);
   std::vector<char> tmpl(FileName.begin(), FileName.end());
   for (char c : std::string(".XXXXXX")) tmpl.push_back(c);
@@ -110,7 +110,7 @@ void AtomicWriteFile(const std::string& FileName, const std::string& Data) {
   if (fd < 0) RaiseIo("Cannot create file", FileName, errno);
   const std::string tmpName(tmpl.data());
 
-  mode_t mode = 0644;
+  mode_t mode = mode_t(NewFileMode);
   struct stat st {};
   if (::stat(FileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
 

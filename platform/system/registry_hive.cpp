@@ -91,7 +91,8 @@ void FlushLocked(THive& H, const std::string& Folder) {
   if (!ForceDirectories(Folder)) throw EInOutError("Cannot create folder \"" + Folder + "\"");
   TFileLock lock(H.FileName + ".lock");
   Refresh(H);  // another process may have written since we last looked
-  AtomicWriteFile(H.FileName, HiveText(H));
+  // Private to the user: the settings include server passwords.
+  AtomicWriteFile(H.FileName, HiveText(H), 0600);
   H.Disk = H.Tree->Clone();
   H.Pending.clear();
   H.Stamp = GetFileStamp(H.FileName);

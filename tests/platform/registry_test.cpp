@@ -100,6 +100,8 @@ TEST_F(Registry, EveryValueTypeRoundTripsThroughTheHiveFile) {
     r.WriteBinaryData("NoBytes", nullptr, 0);
   }
   const std::string text = ReadText(Dir + "HKEY_LOCAL_MACHINE.reg");
+  EXPECT_EQ(std::filesystem::status(Dir + "HKEY_LOCAL_MACHINE.reg").permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   EXPECT_EQ(text.rfind("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software]\n\n[HKEY_LOCAL_MACHINE\\Software\\T]\n", 0), 0u)
       << text;
   EXPECT_NE(text.find("\"Neg\"=dword:fffffffb\n"), std::string::npos);
