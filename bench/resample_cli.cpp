@@ -4,11 +4,13 @@
 //   resample_cli copy IN.ppm OUT.ppm
 //   resample_cli resample IN.ppm OUT.ppm FILTER SCALE
 // "resample" prints the time of the resampling alone as "resample_ms <ms>".
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,42 +22,34 @@ namespace {
 
 using namespace kv;
 
+// Reads the header with stdio, then the rows straight into the bitmap.
 bool ReadPpm(const char* Path, std::unique_ptr<TBitmap>& Out) {
   std::FILE* f = std::fopen(Path, "rb");
   if (!f) return false;
-  std::vector<uint8_t> data;
-  uint8_t buf[1 << 16];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) data.insert(data.end(), buf, buf + n);
-  std::fclose(f);
-  size_t pos = 0;
   auto token = [&]() -> long {
-    while (pos < data.size()) {
-      if (data[pos] == '#') {
-        while (pos < data.size() && data[pos] != '\n') ++pos;
-      } else if (std::isspace(data[pos])) {
-        ++pos;
-      } else {
-        break;
-      }
+    int ch = std::fgetc(f);
+    while (ch == '#' || std::isspace(ch)) {
+      if (ch == '#')
+        while (ch != '\n' && ch != EOF) ch = std::fgetc(f);
+      ch = std::fgetc(f);
     }
-    long v = 0;
-    bool any = false;
-    while (pos < data.size() && std::isdigit(data[pos]) && v < 1000000) v = v * 10 + (data[pos++] - '0'), any = true;
-    return any ? v : -1;
+    long v = -1;
+    while (ch != EOF && std::isdigit(ch) && v < 1000000) v = (v < 0 ? 0 : v * 10) + (ch - '0'), ch = std::fgetc(f);
+    return v;  // the single white-space byte after the number is consumed
   };
-  if (data.size() < 2 || data[0] != 'P' || data[1] != '6') return false;
-  pos = 2;
-  const long w = token(), h = token(), maxval = token();
-  if (w <= 0 || h <= 0 || maxval != 255) return false;
-  ++pos;  // the single white-space byte after the header
-  if (data.size() < pos || (data.size() - pos) / 3 / size_t(w) < size_t(h)) return false;
-  Out = std::make_unique<TBitmap>(int32_t(w), int32_t(h), pf24bit);
-  const uint8_t* p = data.data() + pos;
-  for (int32_t y = 0; y < h; ++y) {
-    auto* row = static_cast<uint8_t*>(Out->ScanLine(y));
-    for (int32_t x = 0; x < w; ++x, p += 3) row[3 * x] = p[2], row[3 * x + 1] = p[1], row[3 * x + 2] = p[0];
+  const bool p6 = std::fgetc(f) == 'P' && std::fgetc(f) == '6';
+  const long w = p6 ? token() : -1, h = p6 ? token() : -1, maxval = p6 ? token() : -1;
+  bool ok = w > 0 && h > 0 && maxval == 255;
+  if (ok) {
+    Out = std::make_unique<TBitmap>(int32_t(w), int32_t(h), pf24bit);
+    for (int32_t y = 0; ok && y < h; ++y) {
+      auto* row = static_cast<uint8_t*>(Out->ScanLine(y));
+      ok = std::fread(row, 3, size_t(w), f) == size_t(w);
+      for (int32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+    }
   }
-  return true;
+  std::fclose(f);
+  return ok;
 }
 
 bool WritePpm(const char* Path, const TBitmap& Bmp) {

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Resamples the same 6000 x 4000 photo to 25% and 150% with each filter, with
+# our resample_cli, libvips on one thread (plain kernel reduce, no box
+# pre-shrink) and ImageMagick on one thread, and prints times and ratios.
+#
+#   bench/compare_resample.sh [BUILD_DIR]
+#
+# BUILD_DIR is an optimised build with -DKV_BENCH=ON (default build-resample-rel).
+# FILTERS, SCALES and RUNS override the defaults below. Needs hyperfine,
+# libvips-tools and imagemagick.
+#
+# Every tool is timed as a whole command on the same files (load, resample,
+# save), best of RUNS after a warm-up; each tool's "copy" row (load and save
+# only) shows how much of that is file handling. libvips also runs on its own
+# memory-mapped format, the fastest way it can load and save. "kv resample" is
+# the resampling alone, as resample_cli measures it.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build-resample-rel}
+cli=$build/bench/resample_cli
+FILTERS=${FILTERS:-"triangle hermite bell bspline lanczos3 mitchell nearest linear fastlinear"}
+SCALES=${SCALES:-"0.25 1.5"}
+RUNS=${RUNS:-5}
+convert_bin=/usr/bin/convert
+[ -x "$convert_bin" ] || convert_bin=convert
+
+for tool in hyperfine vips python3; do
+  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
+done
+[ -x "$cli" ] || { echo "no $cli: cmake -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON, then ninja resample_cli" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# Debian's policy caps ImageMagick at 256 MiB and sends the rest to disk.
+cat >"$work/policy.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<policymap>
+  <policy domain="resource" name="memory" value="8GiB"/>
+  <policy domain="resource" name="map" value="8GiB"/>
+  <policy domain="resource" name="width" value="64KP"/>
+  <policy domain="resource" name="height" value="64KP"/>
+  <policy domain="resource" name="area" value="2GP"/>
+  <policy domain="resource" name="disk" value="16GiB"/>
+</policymap>
+EOF
+export MAGICK_CONFIGURE_PATH=$work
+im="$convert_bin -limit thread 1"
+
+"$cli" photo "$work/in.ppm" 6000 4000
+vips copy "$work/in.ppm" "$work/in.v"
+
+# Best time in seconds of a command.
+best() {
+  hyperfine -N --warmup 1 --runs "$RUNS" --export-json "$work/t.json" "$1" >/dev/null 2>&1 || { echo nan; return; }
+  python3 -c 'import json,sys; print(min(json.load(open(sys.argv[1]))["results"][0]["times"]))' "$work/t.json"
+}
+
+# Best resample-only time of our CLI, in seconds.
+kv_resample() {
+  local b=1e9 t
+  for _ in $(seq "$RUNS"); do
+    t=$("$cli" resample "$work/in.ppm" "$work/o.ppm" "$1" "$2" 2>&1 | awk '/resample_ms/ {print $2 / 1000}')
+    b=$(python3 -c "print(min($b, $t))")
+  done
+  echo "$b"
+}
+
+vips_kernel() {
+  case $1 in
+    triangle | linear | fastlinear) echo linear ;;
+    lanczos3) echo lanczos3 ;;
+    mitchell) echo mitchell ;;
+    nearest) echo nearest ;;
+    *) echo "" ;;
+  esac
+}
+im_filter() {
+  case $1 in
+    triangle | linear | fastlinear) echo Triangle ;;
+    hermite) echo Hermite ;;
+    bell) echo Quadratic ;;
+    bspline) echo Spline ;;
+    lanczos3) echo Lanczos ;;
+    mitchell) echo Mitchell ;;
+    nearest) echo Point ;;
+  esac
+}
+
+ratio() { python3 -c "import math,sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('-' if math.isnan(a) or math.isnan(b) or b == 0 else '%.2f' % (a / b))" "$1" "$2"; }
+ms() { python3 -c "import math,sys; a=float(sys.argv[1]); print('-' if math.isnan(a) else '%.0f' % (a * 1000))" "$1"; }
+
+echo "times in ms, best of $RUNS; ratios are the other tool's time over ours (above 1: we are faster)"
+printf '%-11s %5s | %8s %7s | %9s %8s | %7s | %7s %7s %7s\n' filter scale "kv resam" "kv cmd" "vips .v" "vips ppm" "IM ppm" "vips.v/" "vipsppm/" "IM/"
+printf '%-11s %5s | %8s %7s | %9s %8s | %7s | %7s %7s %7s\n' copy 1 - \
+  "$(ms "$(best "$cli copy $work/in.ppm $work/o.ppm")")" \
+  "$(ms "$(best "vips copy $work/in.v $work/o.v")")" \
+  "$(ms "$(best "vips copy $work/in.ppm $work/o.ppm")")" \
+  "$(ms "$(best "$im $work/in.ppm $work/o.ppm")")" - - -
+for f in $FILTERS; do
+  for s in $SCALES; do
+    pct=$(python3 -c "print('%g%%' % ($s * 100))")
+    kvr=$(kv_resample "$f" "$s")
+    kvc=$(best "$cli resample $work/in.ppm $work/o.ppm $f $s")
+    k=$(vips_kernel "$f")
+    if [ -n "$k" ]; then
+      vv=$(best "vips resize $work/in.v $work/o.v $s --kernel $k --gap 0 --vips-concurrency=1")
+      vp=$(best "vips resize $work/in.ppm $work/o.ppm $s --kernel $k --gap 0 --vips-concurrency=1")
+    else
+      vv=nan vp=nan
+    fi
+    imt=$(best "$im $work/in.ppm -filter $(im_filter "$f") -resize $pct $work/o.ppm")
+    printf '%-11s %5s | %8s %7s | %9s %8s | %7s | %7s %7s %7s\n' "$f" "$s" "$(ms "$kvr")" "$(ms "$kvc")" \
+      "$(ms "$vv")" "$(ms "$vp")" "$(ms "$imt")" "$(ratio "$vv" "$kvc")" "$(ratio "$vp" "$kvc")" "$(ratio "$imt" "$kvc")"
+  done
+done
