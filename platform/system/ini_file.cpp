@@ -5,6 +5,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/string_list.h"
 #include "platform/system/paths.h"
 #include "platform/system/reg_tree.h"
 
@@ -136,6 +137,35 @@ void TCustomIniFile::WriteFloat(const std::string& Section, const std::string& I
   char buf[64];
   const auto r = std::to_chars(buf, buf + sizeof buf, Value);
   WriteString(Section, Ident, std::string(buf, r.ptr));
+}
+
+namespace {
+
+void CopyToStrings(const std::vector<std::string>& From, TStrings& To) {
+  To.BeginUpdate();
+  To.Clear();
+  for (const auto& s : From) To.Add(s);
+  To.EndUpdate();
+}
+
+}  // namespace
+
+void TCustomIniFile::ReadSection(const std::string& Section, TStrings& Strings) {
+  std::vector<std::string> v;
+  ReadSection(Section, v);
+  CopyToStrings(v, Strings);
+}
+
+void TCustomIniFile::ReadSections(TStrings& Strings) {
+  std::vector<std::string> v;
+  ReadSections(v);
+  CopyToStrings(v, Strings);
+}
+
+void TCustomIniFile::ReadSectionValues(const std::string& Section, TStrings& Strings) {
+  std::vector<std::string> v;
+  ReadSectionValues(Section, v);
+  CopyToStrings(v, Strings);
 }
 
 bool TCustomIniFile::SectionExists(const std::string& Section) {

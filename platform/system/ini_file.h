@@ -11,6 +11,8 @@
 
 namespace kv {
 
+class TStrings;
+
 // An integer as settings hold it: optional sign, then decimal, "$1F" or
 // "0x1F" (hex covers all 32 bits); blanks around it are allowed, nothing else.
 bool TryParseIniInteger(std::string_view S, int32_t& Value);
@@ -39,6 +41,10 @@ class TCustomIniFile : public TObject {
   virtual void ReadSections(std::vector<std::string>& Strings) = 0;
   // "name=value" lines.
   virtual void ReadSectionValues(const std::string& Section, std::vector<std::string>& Strings) = 0;
+  // The same into a string list (cleared first).
+  void ReadSection(const std::string& Section, TStrings& Strings);
+  void ReadSections(TStrings& Strings);
+  void ReadSectionValues(const std::string& Section, TStrings& Strings);
   virtual void EraseSection(const std::string& Section) = 0;
   virtual void DeleteKey(const std::string& Section, const std::string& Ident) = 0;
   virtual void UpdateFile() = 0;
@@ -63,6 +69,10 @@ class TCustomIniFile : public TObject {
 class TIniFile : public TCustomIniFile {
  public:
   explicit TIniFile(const std::string& FileName);
+
+  using TCustomIniFile::ReadSection;
+  using TCustomIniFile::ReadSections;
+  using TCustomIniFile::ReadSectionValues;
 
   std::string ReadString(const std::string& Section, const std::string& Ident,
                          const std::string& Default) override;

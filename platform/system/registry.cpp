@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/string_list.h"
 #include "platform/rtl/types.h"
 #include "platform/system/file_lock.h"
 #include "platform/system/regedit_format.h"
@@ -59,6 +60,13 @@ bool IsPrefix(const TRegPath& Prefix, const TRegPath& Path) {
   for (size_t i = 0; i < Prefix.size(); ++i)
     if (!SameRegName(Prefix[i], Path[i])) return false;
   return true;
+}
+
+void CopyToStrings(const std::vector<std::string>& From, TStrings& To) {
+  To.BeginUpdate();
+  To.Clear();
+  for (const auto& s : From) To.Add(s);
+  To.EndUpdate();
 }
 
 }  // namespace
@@ -247,6 +255,18 @@ void TRegistry::MoveKey(const std::string& OldName, const std::string& NewName, 
   } catch (const EInOutError&) {
     RaiseSetData(NewName);
   }
+}
+
+void TRegistry::GetKeyNames(TStrings& Strings) {
+  std::vector<std::string> v;
+  GetKeyNames(v);
+  CopyToStrings(v, Strings);
+}
+
+void TRegistry::GetValueNames(TStrings& Strings) {
+  std::vector<std::string> v;
+  GetValueNames(v);
+  CopyToStrings(v, Strings);
 }
 
 bool TRegistry::GetValue(const std::string& Name, TRegValue& Value) {
@@ -473,6 +493,24 @@ void TRegIniFile::ReadSectionValues(const std::string& Section, std::vector<std:
   ReadSection(Section, names);
   Strings.clear();
   for (const auto& n : names) Strings.push_back(n + "=" + ReadString(Section, n, ""));
+}
+
+void TRegIniFile::ReadSection(const std::string& Section, TStrings& Strings) {
+  std::vector<std::string> v;
+  ReadSection(Section, v);
+  CopyToStrings(v, Strings);
+}
+
+void TRegIniFile::ReadSections(TStrings& Strings) {
+  std::vector<std::string> v;
+  ReadSections(v);
+  CopyToStrings(v, Strings);
+}
+
+void TRegIniFile::ReadSectionValues(const std::string& Section, TStrings& Strings) {
+  std::vector<std::string> v;
+  ReadSectionValues(Section, v);
+  CopyToStrings(v, Strings);
 }
 
 void TRegIniFile::EraseSection(const std::string& Section) { TRegistry::DeleteKey(Section); }

@@ -76,6 +76,8 @@ class TRegistry : public TObject {
   // Names of the open key's subkeys / values in their order (the list is cleared first).
   void GetKeyNames(std::vector<std::string>& Strings);
   void GetValueNames(std::vector<std::string>& Strings);
+  void GetKeyNames(TStrings& Strings);
+  void GetValueNames(TStrings& Strings);
   // Copies the key with its values and subkeys to NewName, then deletes the
   // old key when Delete. Nothing happens when OldName is missing, NewName
   // exists, or NewName lies inside OldName.
@@ -170,6 +172,9 @@ class TRegIniFile : public TRegistry {
   void ReadSection(const std::string& Section, std::vector<std::string>& Strings);
   void ReadSections(std::vector<std::string>& Strings);
   void ReadSectionValues(const std::string& Section, std::vector<std::string>& Strings);
+  void ReadSection(const std::string& Section, TStrings& Strings);
+  void ReadSections(TStrings& Strings);
+  void ReadSectionValues(const std::string& Section, TStrings& Strings);
   // Deletes the section's key with everything below it.
   void EraseSection(const std::string& Section);
   // Deletes the value Ident of the section.
@@ -187,6 +192,10 @@ class TRegistryIniFile : public TCustomIniFile {
  public:
   explicit TRegistryIniFile(const std::string& FileName, uint32_t AAccess = KEY_ALL_ACCESS);
   TRegIniFile& RegIniFile() { return FRegIniFile; }
+
+  using TCustomIniFile::ReadSection;
+  using TCustomIniFile::ReadSections;
+  using TCustomIniFile::ReadSectionValues;
 
   std::string ReadString(const std::string& Section, const std::string& Ident,
                          const std::string& Default) override;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/string_list.h"
 
 namespace kv {
 namespace {
@@ -120,6 +121,9 @@ TEST_F(IniFile, SectionsListEraseAndDelete) {
   EXPECT_EQ(list, std::vector<std::string>({"x", "y"}));
   ini.ReadSectionValues("A", list);
   EXPECT_EQ(list, std::vector<std::string>({"x=1", "y=2"}));
+  TStringList sl;
+  ini.ReadSections(sl);
+  EXPECT_EQ(sl.Text(), "A\nEmpty\nb\n");
   EXPECT_TRUE(ini.SectionExists("B"));
   EXPECT_FALSE(ini.SectionExists("Empty"));  // a section without values counts as absent
   EXPECT_TRUE(ini.ValueExists("A", "Y"));

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/string_list.h"
 #include "platform/system/regedit_format.h"
 
 namespace kv {
@@ -421,6 +422,12 @@ TEST_F(Registry, RegIniFileStoresSectionsAsSubkeysOfStrings) {
     EXPECT_EQ(list, std::vector<std::string>({"Tform1", "Tform2"}));
     ini.ReadSectionValues("tform1", list);
     EXPECT_EQ(list, std::vector<std::string>({"FormVersion=3", "Visible=1", "NormPos=1,2,3,4"}));
+    TStringList sl;
+    sl.Add("replaced");
+    ini.ReadSectionValues("Tform1", sl);
+    EXPECT_EQ(sl.Text(), "FormVersion=3\nVisible=1\nNormPos=1,2,3,4\n");
+    ini.RegIniFile().GetKeyNames(sl);
+    EXPECT_EQ(sl.Text(), "Tform1\nTform2\n");
     EXPECT_TRUE(ini.SectionExists("TFORM2"));
     ini.EraseSection("Tform2");
     EXPECT_FALSE(ini.SectionExists("Tform2"));
