@@ -5,18 +5,48 @@
 #include <limits>
 
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/pixel_access.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/streams.h"
 
 namespace kv {
+
+namespace gfx {
+
+uint32_t NearestIndex(const std::vector<TPaletteEntry>& Palette, TRgb C) {
+  uint32_t best = 0;
+  int32_t bestD = std::numeric_limits<int32_t>::max();
+  for (size_t i = 0; i < Palette.size(); ++i) {
+    const int32_t dr = int32_t(Palette[i].peRed) - C.r, dg = int32_t(Palette[i].peGreen) - C.g,
+                  db = int32_t(Palette[i].peBlue) - C.b;
+    const int32_t d = dr * dr + dg * dg + db * db;
+    if (d < bestD) {
+      bestD = d;
+      best = static_cast<uint32_t>(i);
+      if (d == 0) break;
+    }
+  }
+  return best;
+}
+
+uint32_t ColorToNative(TPixelFormat Format, const std::vector<TPaletteEntry>& Palette, TColorRef Rgb) {
+  return DispatchFormat(Format, [&](auto f) { return RgbToNative<decltype(f)>(RgbOf(Rgb), Palette); });
+}
+
+TColorRef NativeToColor(TPixelFormat Format, const std::vector<TPaletteEntry>& Palette, uint32_t V) {
+  return DispatchFormat(Format, [&](auto f) { return ColorRefOf(NativeToRgb<decltype(f)>(V, Palette)); });
+}
+
+uint32_t NativeMask(TPixelFormat Format) {
+  return DispatchFormat(Format, [](auto f) { return decltype(f)::Mask; });
+}
+
+}  // namespace gfx
 
 namespace {
 
 // Largest pixel block one bitmap may hold; a larger request is an error, not a crash.
 constexpr int64_t kMaxBitmapBytes = int64_t(1) << 33;
-
-struct Rgb {
-  uint8_t r, g, b;
-};
 
 const TPaletteEntry kVga16[16] = {
     {0, 0, 0, 0},       {128, 0, 0, 0},   {0, 128, 0, 0},   {128, 128, 0, 0},
@@ -24,78 +54,49 @@ const TPaletteEntry kVga16[16] = {
     {128, 128, 128, 0}, {255, 0, 0, 0},   {0, 255, 0, 0},   {255, 255, 0, 0},
     {0, 0, 255, 0},     {255, 0, 255, 0}, {0, 255, 255, 0}, {255, 255, 255, 0}};
 
-Rgb ReadPixel(const uint8_t* row, int32_t x, TPixelFormat f, const std::vector<TPaletteEntry>& pal) {
-  auto fromPal = [&](int32_t i) {
-    if (i < 0 || i >= static_cast<int32_t>(pal.size())) return Rgb{0, 0, 0};
-    return Rgb{pal[size_t(i)].peRed, pal[size_t(i)].peGreen, pal[size_t(i)].peBlue};
-  };
-  switch (f) {
-    case pf1bit: return fromPal((row[x >> 3] >> (7 - (x & 7))) & 1);
-    case pf4bit: return fromPal((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
-    case pf8bit: return fromPal(row[x]);
-    case pf15bit: {
-      const uint16_t v = uint16_t(row[2 * x] | (row[2 * x + 1] << 8));
-      return Rgb{uint8_t(((v >> 10) & 31) << 3), uint8_t(((v >> 5) & 31) << 3), uint8_t((v & 31) << 3)};
-    }
-    case pf16bit: {
-      const uint16_t v = uint16_t(row[2 * x] | (row[2 * x + 1] << 8));
-      return Rgb{uint8_t((v >> 11) << 3), uint8_t(((v >> 5) & 63) << 2), uint8_t((v & 31) << 3)};
-    }
-    case pf24bit: return Rgb{row[3 * x + 2], row[3 * x + 1], row[3 * x]};
-    case pf32bit: return Rgb{row[4 * x + 2], row[4 * x + 1], row[4 * x]};
-    default: return Rgb{0, 0, 0};
-  }
+const std::vector<TPaletteEntry> kBlackWhite = {TPaletteEntry{0, 0, 0, 0}, TPaletteEntry{255, 255, 255, 0}};
+
+// Fills Width pixels of every row with one native value: the first row pixel
+// by pixel, the others copied from it.
+template <typename F>
+void FillRows(uint8_t* Base, int64_t RowBytes, int32_t Width, int32_t Height, uint32_t Value) {
+  for (int32_t x = 0; x < Width; ++x) F::Set(Base, x, Value);
+  for (int32_t y = 1; y < Height; ++y) std::memcpy(Base + y * RowBytes, Base, size_t(RowBytes));
 }
 
-int32_t Nearest(const std::vector<TPaletteEntry>& pal, Rgb c) {
-  int32_t best = 0;
-  int64_t bestD = std::numeric_limits<int64_t>::max();
-  for (size_t i = 0; i < pal.size(); ++i) {
-    const int64_t dr = int64_t(pal[i].peRed) - c.r, dg = int64_t(pal[i].peGreen) - c.g,
-                  db = int64_t(pal[i].peBlue) - c.b;
-    const int64_t d = dr * dr + dg * dg + db * db;
-    if (d < bestD) {
-      bestD = d;
-      best = static_cast<int32_t>(i);
-      if (d == 0) break;
-    }
-  }
-  return best;
-}
-
-void WritePixel(uint8_t* row, int32_t x, TPixelFormat f, const std::vector<TPaletteEntry>& pal, Rgb c) {
-  switch (f) {
-    case pf1bit: {
-      const uint8_t m = uint8_t(0x80 >> (x & 7));
-      if (Nearest(pal, c)) row[x >> 3] |= m; else row[x >> 3] &= uint8_t(~m);
-      break;
-    }
-    case pf4bit: {
-      const uint8_t i = uint8_t(Nearest(pal, c) & 15);
-      uint8_t& b = row[x >> 1];
-      b = (x & 1) ? uint8_t((b & 0xF0) | i) : uint8_t((b & 0x0F) | (i << 4));
-      break;
-    }
-    case pf8bit: row[x] = uint8_t(Nearest(pal, c)); break;
-    case pf15bit: {
-      const uint16_t v = uint16_t(((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3));
-      row[2 * x] = uint8_t(v & 0xFF);
-      row[2 * x + 1] = uint8_t(v >> 8);
-      break;
-    }
-    case pf16bit: {
-      const uint16_t v = uint16_t(((c.r >> 3) << 11) | ((c.g >> 2) << 5) | (c.b >> 3));
-      row[2 * x] = uint8_t(v & 0xFF);
-      row[2 * x + 1] = uint8_t(v >> 8);
-      break;
-    }
-    case pf24bit: row[3 * x] = c.b; row[3 * x + 1] = c.g; row[3 * x + 2] = c.r; break;
-    case pf32bit: row[4 * x] = c.b; row[4 * x + 1] = c.g; row[4 * x + 2] = c.r; row[4 * x + 3] = 0; break;
-    default: break;
+// Copies the top-left W x H pixels between two layouts, converting through RGB.
+template <typename S, typename D>
+void ConvertBlock(const uint8_t* Src, int64_t SrcRowBytes, const std::vector<TPaletteEntry>& SrcPal, uint8_t* Dst,
+                  int64_t DstRowBytes, const std::vector<TPaletteEntry>& DstPal, int32_t W, int32_t H) {
+  gfx::TPixelMap<S, D> map(SrcPal, DstPal);
+  for (int32_t y = 0; y < H; ++y) {
+    const uint8_t* s = Src + y * SrcRowBytes;
+    uint8_t* d = Dst + y * DstRowBytes;
+    for (int32_t x = 0; x < W; ++x) D::Set(d, x, map(S::Get(s, x)));
   }
 }
 
 }  // namespace
+
+std::vector<TPaletteEntry> DefaultPalette(TPixelFormat Format) {
+  std::vector<TPaletteEntry> pal;
+  switch (Format) {
+    case pf1bit: pal = kBlackWhite; break;
+    case pf4bit: pal.assign(kVga16, kVga16 + 16); break;
+    case pf8bit:
+      pal.assign(kVga16, kVga16 + 16);
+      for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+          for (int b = 0; b < 6; ++b) pal.push_back(TPaletteEntry{uint8_t(r * 51), uint8_t(g * 51), uint8_t(b * 51), 0});
+      while (pal.size() < 256) {
+        const uint8_t v = uint8_t((pal.size() - 232) * 255 / 23);
+        pal.push_back(TPaletteEntry{v, v, v, 0});
+      }
+      break;
+    default: break;
+  }
+  return pal;
+}
 
 int32_t PixelFormatBits(TPixelFormat Format) {
   switch (Format) {
@@ -112,6 +113,25 @@ int32_t PixelFormatBits(TPixelFormat Format) {
 
 int64_t BytesPerScanLine(int64_t Width, int32_t Bits) { return ((Width * Bits + 31) / 32) * 4; }
 
+void TGraphic::SetTransparent(bool Value) {
+  if (Value == FTransparent) return;
+  FTransparent = Value;
+  Changed();
+}
+
+void TGraphic::LoadFromStream(TStream&) { throw EInvalidGraphicOperation("Operation not supported on this graphic"); }
+void TGraphic::SaveToStream(TStream&) { throw EInvalidGraphicOperation("Operation not supported on this graphic"); }
+
+void TGraphic::LoadFromFile(const std::string& FileName) {
+  TFileStream s(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(s);
+}
+
+void TGraphic::SaveToFile(const std::string& FileName) {
+  TFileStream s(FileName, fmCreate);
+  SaveToStream(s);
+}
+
 TBitmap::TBitmap() = default;
 
 TBitmap::TBitmap(int32_t Width, int32_t Height, TPixelFormat Format) {
@@ -121,78 +141,44 @@ TBitmap::TBitmap(int32_t Width, int32_t Height, TPixelFormat Format) {
 
 TBitmap::~TBitmap() = default;
 
-void TBitmap::DefaultPalette(TPixelFormat Format) {
-  FPalette.clear();
-  switch (Format) {
-    case pf1bit:
-      FPalette = {TPaletteEntry{0, 0, 0, 0}, TPaletteEntry{255, 255, 255, 0}};
-      break;
-    case pf4bit:
-      FPalette.assign(kVga16, kVga16 + 16);
-      break;
-    case pf8bit: {
-      // The 16 standard colours, a 6x6x6 colour cube, then a gray ramp.
-      FPalette.assign(kVga16, kVga16 + 16);
-      for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-          for (int b = 0; b < 6; ++b)
-            FPalette.push_back(TPaletteEntry{uint8_t(r * 51), uint8_t(g * 51), uint8_t(b * 51), 0});
-      while (FPalette.size() < 256) {
-        const uint8_t v = uint8_t((FPalette.size() - 232) * 255 / 23);
-        FPalette.push_back(TPaletteEntry{v, v, v, 0});
-      }
-      break;
-    }
-    default: break;
-  }
-}
-
-void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels) {
+void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels,
+                         const std::vector<TPaletteEntry>* NewPalette) {
   if (NewWidth < 0 || NewHeight < 0) throw EInvalidGraphicOperation("Invalid bitmap size");
   const int32_t bits = PixelFormatBits(NewFormat);
   const int64_t rowBytes = bits ? BytesPerScanLine(NewWidth, bits) : 0;
+  if (rowBytes > INT32_MAX || (NewHeight > 0 && rowBytes > kMaxBitmapBytes / NewHeight))
+    throw EOutOfResources("Not enough storage is available to process this command");
   const int64_t total = rowBytes * NewHeight;
-  if (total > kMaxBitmapBytes || rowBytes > INT32_MAX) throw EOutOfResources("Not enough storage is available to process this command");
 
-  std::unique_ptr<uint8_t[]> bits2;
+  std::unique_ptr<uint8_t[]> block;
   if (total > 0) {
-    bits2.reset(new (std::nothrow) uint8_t[size_t(total)]);
-    if (!bits2) throw EOutOfMemory("Out of memory");
+    block.reset(new (std::nothrow) uint8_t[size_t(total)]);
+    if (!block) throw EOutOfMemory("Out of memory");
+    std::memset(block.get(), 0, size_t(total));
   }
-  std::vector<TPaletteEntry> newPal = FPalette;
-  if (NewFormat != FPixelFormat) {
-    const TPixelFormat keep = FPixelFormat;
-    const std::vector<TPaletteEntry> oldPal = FPalette;
-    DefaultPalette(NewFormat);
-    newPal = FPalette;
-    FPalette = oldPal;
-    FPixelFormat = keep;
-  }
+  std::vector<TPaletteEntry> newPal =
+      NewPalette ? *NewPalette : (NewFormat == FPixelFormat ? FPalette : DefaultPalette(NewFormat));
+
   if (total > 0) {
-    // Fill with the brush colour, then copy what survives of the old picture at the top-left.
+    // New pixels take the brush colour; what survives of the old picture stays at the top-left.
     const TColorRef fill = ColorToRGB(FCanvas ? FCanvas->Brush().Color() : clWhite);
-    const Rgb fc{GetRValue(fill), GetGValue(fill), GetBValue(fill)};
-    uint8_t* base = bits2.get();
-    std::memset(base, 0, size_t(total));
-    if (bits > 0) {
-      // Build one filled row, then replicate it.
-      for (int32_t x = 0; x < NewWidth; ++x) WritePixel(base, x, NewFormat, newPal, fc);
-      for (int32_t y = 1; y < NewHeight; ++y) std::memcpy(base + y * rowBytes, base, size_t(rowBytes));
-    }
+    const uint32_t fillValue = gfx::ColorToNative(NewFormat, newPal, fill);
+    gfx::DispatchFormat(NewFormat, [&](auto d) { FillRows<decltype(d)>(block.get(), rowBytes, NewWidth, NewHeight, fillValue); });
     if (KeepPixels && FBits) {
       const int32_t w = std::min(FWidth, NewWidth), h = std::min(FHeight, NewHeight);
-      for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* src = FBits.get() + int64_t(y) * FRowBytes;
-        uint8_t* dst = base + y * rowBytes;
-        if (NewFormat == FPixelFormat && bits >= 8) {
-          std::memcpy(dst, src, size_t(int64_t(w) * bits / 8));
-        } else {
-          for (int32_t x = 0; x < w; ++x) WritePixel(dst, x, NewFormat, newPal, ReadPixel(src, x, FPixelFormat, FPalette));
-        }
+      if (NewFormat == FPixelFormat && bits >= 8 && newPal == FPalette) {
+        for (int32_t y = 0; y < h; ++y)
+          std::memcpy(block.get() + y * rowBytes, FBits.get() + int64_t(y) * FRowBytes, size_t(int64_t(w) * bits / 8));
+      } else {
+        gfx::DispatchFormat(FPixelFormat, [&](auto s) {
+          gfx::DispatchFormat(NewFormat, [&](auto d) {
+            ConvertBlock<decltype(s), decltype(d)>(FBits.get(), FRowBytes, FPalette, block.get(), rowBytes, newPal, w, h);
+          });
+        });
       }
     }
   }
-  FBits = std::move(bits2);
+  FBits = std::move(block);
   FWidth = NewWidth;
   FHeight = NewHeight;
   FRowBytes = static_cast<int32_t>(rowBytes);
@@ -210,25 +196,17 @@ void TBitmap::SetSize(int32_t NewWidth, int32_t NewHeight) {
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat Value) {
-  if (Value == FPixelFormat) return;
   if (Value == pfDevice || Value == pfCustom) Value = pf24bit;  // memory bitmaps have a concrete layout
+  if (Value == FPixelFormat) return;
   Reallocate(FWidth, FHeight, Value, true);
 }
 
-bool TBitmap::Monochrome() const {
-  return FPixelFormat == pf1bit && FPalette.size() == 2 && FPalette[0] == TPaletteEntry{0, 0, 0, 0} &&
-         FPalette[1] == TPaletteEntry{255, 255, 255, 0};
-}
+bool TBitmap::Monochrome() const { return FPixelFormat == pf1bit && FPalette == kBlackWhite; }
 
 void TBitmap::SetMonochrome(bool Value) {
   if (Value == Monochrome()) return;
-  if (Value) {
-    SetPixelFormat(pf1bit);
-    FPalette = {TPaletteEntry{0, 0, 0, 0}, TPaletteEntry{255, 255, 255, 0}};
-  } else {
-    SetPixelFormat(pf24bit);
-  }
-  Changed();
+  if (Value) Reallocate(FWidth, FHeight, pf1bit, true, &kBlackWhite);
+  else Reallocate(FWidth, FHeight, pf24bit, true);
 }
 
 void* TBitmap::ScanLine(int32_t Row) {
@@ -239,17 +217,18 @@ void* TBitmap::ScanLine(int32_t Row) {
 const void* TBitmap::ScanLine(int32_t Row) const { return const_cast<TBitmap*>(this)->ScanLine(Row); }
 
 int32_t TBitmap::GetPaletteEntries(int32_t Start, int32_t Count, TPaletteEntry* Entries) const {
+  if (!Entries || Start < 0 || Count <= 0) return 0;
   int32_t n = 0;
-  for (int32_t i = Start; i < Start + Count && i >= 0 && i < PaletteCount(); ++i) Entries[n++] = FPalette[size_t(i)];
+  for (int64_t i = Start; i < int64_t(Start) + Count && i < PaletteCount(); ++i) Entries[n++] = FPalette[size_t(i)];
   return n;
 }
 
 int32_t TBitmap::SetPaletteEntries(int32_t Start, int32_t Count, const TPaletteEntry* Entries) {
   const int32_t bits = PixelFormatBits(FPixelFormat);
-  if (bits == 0 || bits > 8 || Start < 0) return 0;
-  const int32_t maxEntries = 1 << bits;
+  if (!Entries || bits == 0 || bits > 8 || Start < 0 || Count <= 0) return 0;
+  const int64_t maxEntries = int64_t(1) << bits;
   int32_t n = 0;
-  for (int32_t i = Start; i < Start + Count && i < maxEntries; ++i, ++n) {
+  for (int64_t i = Start; i < int64_t(Start) + Count && i < maxEntries; ++i, ++n) {
     if (i >= PaletteCount()) FPalette.resize(size_t(i) + 1);
     FPalette[size_t(i)] = Entries[n];
   }
@@ -262,10 +241,16 @@ TCanvas& TBitmap::Canvas() {
   return *FCanvas;
 }
 
+void TBitmap::Clear() {
+  FBits.reset();
+  FWidth = FHeight = FRowBytes = 0;
+  Changed();
+}
+
 void TBitmap::Assign(const TBitmap* Source) {
   if (Source == this) return;
   if (!Source) {
-    FreeImage();
+    Clear();
     return;
   }
   const int64_t total = int64_t(Source->FRowBytes) * Source->FHeight;
@@ -281,30 +266,53 @@ void TBitmap::Assign(const TBitmap* Source) {
   FRowBytes = Source->FRowBytes;
   FPixelFormat = Source->FPixelFormat;
   FPalette = Source->FPalette;
+  FTransparent = Source->FTransparent;
+  FTransparentColor = Source->FTransparentColor;
+  FTransparentMode = Source->FTransparentMode;
   Changed();
 }
 
-void TBitmap::FreeImage() {
-  FBits.reset();
-  FWidth = FHeight = FRowBytes = 0;
+TColor TBitmap::TransparentColor() const {
+  if (FTransparentColor != clDefault) return static_cast<TColor>(ColorToRGB(FTransparentColor));
+  if (Monochrome()) return clWhite;
+  if (Empty()) return clNone;
+  return GetPixelColor(0, FHeight - 1);
+}
+
+void TBitmap::SetTransparentColor(TColor Value) {
+  if (Value == FTransparentColor) return;
+  FTransparentColor = Value;
+  FTransparentMode = Value == clDefault ? tmAuto : tmFixed;
   Changed();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode Value) {
+  if (Value == FTransparentMode) return;
+  if (Value == tmFixed) SetTransparentColor(TransparentColor());
+  else SetTransparentColor(clDefault);
 }
 
 TColor TBitmap::GetPixelColor(int32_t X, int32_t Y) const {
-  if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight) return -1;  // CLR_INVALID
-  const Rgb c = ReadPixel(FBits.get() + int64_t(Y) * FRowBytes, X, FPixelFormat, FPalette);
-  return static_cast<TColor>(RGB(c.r, c.g, c.b));
+  if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight || !FBits) return -1;  // CLR_INVALID
+  const uint8_t* row = FBits.get() + int64_t(Y) * FRowBytes;
+  return gfx::DispatchFormat(FPixelFormat, [&](auto f) {
+    using F = decltype(f);
+    return static_cast<TColor>(gfx::ColorRefOf(gfx::NativeToRgb<F>(F::Get(row, X), FPalette)));
+  });
 }
 
 void TBitmap::SetPixelColor(int32_t X, int32_t Y, TColor Color) {
-  if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight) return;
-  const TColorRef v = ColorToRGB(Color);
-  WritePixel(FBits.get() + int64_t(Y) * FRowBytes, X, FPixelFormat, FPalette, Rgb{GetRValue(v), GetGValue(v), GetBValue(v)});
+  if (X < 0 || Y < 0 || X >= FWidth || Y >= FHeight || !FBits) return;
+  uint8_t* row = FBits.get() + int64_t(Y) * FRowBytes;
+  const gfx::TRgb c = gfx::RgbOf(ColorToRGB(Color));
+  gfx::DispatchFormat(FPixelFormat, [&](auto f) {
+    using F = decltype(f);
+    F::Set(row, X, gfx::RgbToNative<F>(c, FPalette));
+  });
 }
 
 int32_t TBitmap::NearestPaletteIndex(TColorRef RgbValue) const {
-  if (FPalette.empty()) return 0;
-  return Nearest(FPalette, Rgb{GetRValue(RgbValue), GetGValue(RgbValue), GetBValue(RgbValue)});
+  return static_cast<int32_t>(gfx::NearestIndex(FPalette, gfx::RgbOf(RgbValue)));
 }
 
 }  // namespace kv

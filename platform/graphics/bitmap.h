@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/graphics/color.h"
@@ -15,6 +16,9 @@ class TCanvas;
 class TStream;
 
 enum TPixelFormat : uint8_t { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
+enum TTransparentMode : uint8_t { tmAuto, tmFixed };
+// Every bitmap here is device-independent; bmDDB is accepted and kept as bmDIB.
+enum TBitmapHandleType : uint8_t { bmDIB, bmDDB };
 
 // One palette entry as the window system's palettes keep it.
 struct TPaletteEntry {
@@ -24,6 +28,11 @@ struct TPaletteEntry {
   uint8_t peFlags = 0;
   friend bool operator==(const TPaletteEntry&, const TPaletteEntry&) = default;
 };
+
+// The palette a new bitmap of an indexed format starts with: black and white
+// for 1 bit, the 16 standard colours for 4 bits, and for 8 bits those 16, a
+// 6x6x6 colour cube and a 24-step gray ramp. Empty for the other formats.
+std::vector<TPaletteEntry> DefaultPalette(TPixelFormat Format);
 
 // Bits per pixel of a format: 1, 4, 8, 16, 16, 24, 32; 0 for pfDevice and pfCustom.
 int32_t PixelFormatBits(TPixelFormat Format);
@@ -35,12 +44,21 @@ class TGraphic : public TObject {
   virtual int32_t Width() const = 0;
   virtual int32_t Height() const = 0;
   virtual bool Empty() const = 0;
+  // Drawn with a transparent colour (what that colour is depends on the graphic).
+  virtual bool Transparent() const { return FTransparent; }
+  virtual void SetTransparent(bool Value);
+  // Reads from the stream's position; graphics without a stored form raise EInvalidGraphicOperation.
+  virtual void LoadFromStream(TStream& Stream);
+  virtual void SaveToStream(TStream& Stream);
+  void LoadFromFile(const std::string& FileName);
+  void SaveToFile(const std::string& FileName);
   TNotifyEvent OnChange;
 
  protected:
   void Changed() {
     if (OnChange) OnChange(this);
   }
+  bool FTransparent = false;
 };
 
 class TBitmap : public TGraphic {
@@ -82,10 +100,36 @@ class TBitmap : public TGraphic {
   TCanvas& Canvas();
   bool HasCanvas() const { return FCanvas != nullptr; }
 
-  // Copies size, format, palette and pixels; nullptr empties this bitmap.
+  // Copies size, format, palette, pixels and the transparency settings; nullptr empties this bitmap.
   void Assign(const TBitmap* Source);
-  // Frees the pixels; format and palette stay.
-  void FreeImage();
+  // The pixel memory is the only copy of the picture, so there is no cached
+  // image or handle to let go of: these keep the picture as it is.
+  void FreeImage() {}
+  void Dormant() {}
+  void ReleaseHandle() {}
+  TBitmapHandleType HandleType() const { return bmDIB; }
+  void SetHandleType(TBitmapHandleType) {}
+  // Stored only: memory bitmaps never realise a palette.
+  bool IgnorePalette() const { return FIgnorePalette; }
+  void SetIgnorePalette(bool Value) { FIgnorePalette = Value; }
+
+  // BMP file layout: file header, 40-byte info header, colour table, bottom-up rows.
+  // Reads 1/4/8/16/24/32-bit uncompressed files (16 bits as 555 or, with bit
+  // fields, 565); anything else raises EInvalidGraphic and leaves this bitmap as it was.
+  // A stream with nothing left to read gives an empty bitmap; an empty bitmap writes nothing.
+  void LoadFromStream(TStream& Stream) override;
+  void SaveToStream(TStream& Stream) override;
+  using TGraphic::LoadFromFile;
+  using TGraphic::SaveToFile;
+
+  // The colour drawn as transparent: in tmAuto white for a monochrome bitmap,
+  // else the bottom-left pixel (clNone when empty); in tmFixed the stored colour.
+  TColor TransparentColor() const;
+  // Stores the colour; clDefault returns to tmAuto, anything else sets tmFixed.
+  void SetTransparentColor(TColor Value);
+  TTransparentMode TransparentMode() const { return FTransparentMode; }
+  // tmFixed keeps the colour in use now; tmAuto forgets the stored colour.
+  void SetTransparentMode(TTransparentMode Value);
 
   // Color of one pixel as an RGB TColor, and its setter (nearest entry for indexed formats).
   TColor GetPixelColor(int32_t X, int32_t Y) const;
@@ -97,8 +141,9 @@ class TBitmap : public TGraphic {
   void NotifyChanged() { Changed(); }
 
  private:
-  void Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels);
-  void DefaultPalette(TPixelFormat Format);
+  void Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels,
+                  const std::vector<TPaletteEntry>* NewPalette = nullptr);
+  void Clear();
 
   int32_t FWidth = 0;
   int32_t FHeight = 0;
@@ -107,6 +152,9 @@ class TBitmap : public TGraphic {
   std::unique_ptr<uint8_t[]> FBits;
   std::vector<TPaletteEntry> FPalette;
   std::unique_ptr<TCanvas> FCanvas;
+  TColor FTransparentColor = clDefault;
+  TTransparentMode FTransparentMode = tmAuto;
+  bool FIgnorePalette = false;
   friend class TCanvas;
 };
 

@@ -1,9 +1,17 @@
 // Drawing on a bitmap with the window system's conventions: right and bottom
 // edges of shapes are exclusive and LineTo leaves out its end point.
+//
+// Shapes are rasterised here, straight into the bitmap's memory, for every
+// pixel format: indexed bitmaps take the nearest palette entry of a colour
+// and pen modes work on the index; colour formats work on the RGB value.
+// Text goes through the font engine. A brush of style bsSolid also paints
+// the gaps of styled pens and the cell behind text (opaque background); any
+// other brush style leaves them (transparent background).
 #pragma once
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/color.h"
@@ -21,6 +29,7 @@ enum TBrushStyle : uint8_t { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiag
 enum TFontStyle : uint8_t { fsBold, fsItalic, fsUnderline, fsStrikeOut };
 using TFontStyles = TSet<TFontStyle, 4>;
 enum TFontPitch : uint8_t { fpDefault, fpVariable, fpFixed };
+enum TFillStyle : uint8_t { fsSurface, fsBorder };
 
 // Raster operation codes of block copies.
 using TCopyMode = uint32_t;
@@ -82,6 +91,8 @@ class TBrush : public TGraphicsObject {
   TBrushStyle FStyle = bsSolid;
 };
 
+// Default: "MS Sans Serif" 8 pt at 96 pixels per inch. The classic family
+// names are drawn with the nearest installed family (sans serif by default).
 class TFont : public TGraphicsObject {
  public:
   TFont();
@@ -105,8 +116,8 @@ class TFont : public TGraphicsObject {
   void Assign(const TFont& Source);
 
  private:
-  std::string FName;
-  int32_t FHeight = 0;
+  std::string FName = "MS Sans Serif";
+  int32_t FHeight = -11;
   int32_t FPixelsPerInch = 96;
   TColor FColor = clWindowText;
   TFontStyles FStyle;
@@ -136,34 +147,60 @@ class TCanvas : public TObject {
   void ResetClipRect();
 
   void MoveTo(int32_t X, int32_t Y);
+  // From PenPos to (X, Y) without the end point, which becomes PenPos.
+  // Pens wider than 1 draw solid with round ends; styles other than solid apply to width 1 only.
   void LineTo(int32_t X, int32_t Y);
   void Polyline(const TPoint* Points, int32_t Count);
+  void Polyline(const std::vector<TPoint>& Points) { Polyline(Points.data(), int32_t(Points.size())); }
+  // Filled with the brush (alternate fill: pixel centres inside, edges on
+  // the right and bottom left out), then outlined with the pen.
   void Polygon(const TPoint* Points, int32_t Count);
+  void Polygon(const std::vector<TPoint>& Points) { Polygon(Points.data(), int32_t(Points.size())); }
+  // The pen covers X1..X2-1 x Y1..Y2-1 (psInsideFrame keeps a wide pen inside
+  // that box, other wide pens straddle it); the inside takes the brush. With
+  // psClear the brush fills one pixel less on the right and bottom, as the
+  // window system does. The same box rules hold for RoundRect, Ellipse and Pie.
   void Rectangle(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
   void Rectangle(const TRect& R) { Rectangle(R.Left, R.Top, R.Right, R.Bottom); }
   void RoundRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3);
   void Ellipse(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
   void Ellipse(const TRect& R) { Ellipse(R.Left, R.Top, R.Right, R.Bottom); }
+  // Counter-clockwise from the ray through (X3, Y3) to the ray through (X4, Y4); equal rays give the whole ellipse.
   void Arc(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3, int32_t X4, int32_t Y4);
   void Pie(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t X3, int32_t Y3, int32_t X4, int32_t Y4);
+  // Left..Right-1 x Top..Bottom-1 with the brush, whatever the pen mode.
   void FillRect(const TRect& R);
+  // A one-pixel frame just inside R in the brush colour.
   void FrameRect(const TRect& R);
+  // Inverts every other pixel of a one-pixel frame; drawing it again restores the picture.
   void DrawFocusRect(const TRect& R);
+  // Fills with the brush from (X, Y): Surface (fsSurface) fills the pixels of
+  // colour Color, else (fsBorder) everything up to a border of colour Color.
   void FloodFill(int32_t X, int32_t Y, TColor Color, bool Surface);
+  void FloodFill(int32_t X, int32_t Y, TColor Color, TFillStyle FillStyle) {
+    FloodFill(X, Y, Color, FillStyle == fsSurface);
+  }
 
+  // Text with the top-left of its cell at (X, Y); PenPos moves to the cell's top-right.
   void TextOut(int32_t X, int32_t Y, const std::string& Text);
+  // Text clipped to R; an opaque background fills all of R.
   void TextRect(const TRect& R, int32_t X, int32_t Y, const std::string& Text);
+  // Advance width and cell height (ascent + descent) of the text in the current font.
   TSize TextExtent(const std::string& Text);
   int32_t TextWidth(const std::string& Text) { return TextExtent(Text).cx; }
   int32_t TextHeight(const std::string& Text) { return TextExtent(Text).cy; }
 
-  // Draws a bitmap at (X, Y) 1:1 with CopyMode.
+  // Draws a bitmap at (X, Y) 1:1 with CopyMode; a Transparent source leaves
+  // its pixels of TransparentColor out.
   void Draw(int32_t X, int32_t Y, const TBitmap& Source);
-  // Nearest-neighbour stretch of the whole source into Dest with CopyMode.
+  // Nearest-neighbour stretch of the whole source into Dest with CopyMode
+  // (Dest with Right < Left or Bottom < Top mirrors); transparency as Draw.
   void StretchDraw(const TRect& Dest, const TBitmap& Source);
-  // Copies (stretching when sizes differ) SourceRect of another canvas into Dest with CopyMode.
+  // Copies (stretching when sizes differ) SourceRect of another canvas into
+  // Dest with CopyMode. Pixels whose source lies outside the source bitmap stay as they are.
   void CopyRect(const TRect& Dest, TCanvas& Source, const TRect& SourceRect);
 
+  // RGB colour of a pixel; -1 outside the bitmap or the clip rectangle.
   TColor Pixel(int32_t X, int32_t Y);
   void SetPixel(int32_t X, int32_t Y, TColor Color);
 
@@ -171,6 +208,14 @@ class TCanvas : public TObject {
   TNotifyEvent OnChanging;
 
  private:
+  void Changing() {
+    if (OnChanging) OnChanging(this);
+  }
+  void Changed() {
+    if (OnChange) OnChange(this);
+  }
+  void Blit(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect, bool UseTransparency);
+
   TBitmap& FTarget;
   TPen FPen;
   TBrush FBrush;
