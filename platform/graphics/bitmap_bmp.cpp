@@ -104,6 +104,8 @@ void TBitmap::LoadFromStream(TStream& Stream) {
     headerEnd += int64_t(table.size());
     for (uint32_t i = 0; i < count && i < maxColors; ++i)
       palette.push_back(TPaletteEntry{table[4 * i + 2], table[4 * i + 1], table[4 * i], 0});
+  } else {
+    headerEnd += int64_t(clrUsed) * 4;  // a colour table beside true colours is only a hint; skipped
   }
 
   // The pixels may not overlap the headers and must all be present.

@@ -152,7 +152,10 @@ void TCanvas::Blit(const TRect& Dest, const TBitmap& Source, const TRect& Source
 }
 
 void TCanvas::Draw(int32_t X, int32_t Y, const TBitmap& Source) {
-  Blit(Bounds(X, Y, Source.Width(), Source.Height()), Source, Rect(0, 0, Source.Width(), Source.Height()), true);
+  // Saturated so that a picture placed near the end of the coordinate range cannot wrap around.
+  const TRect dest{X, Y, int32_t(std::min<int64_t>(int64_t(X) + Source.Width(), INT32_MAX)),
+                   int32_t(std::min<int64_t>(int64_t(Y) + Source.Height(), INT32_MAX))};
+  Blit(dest, Source, Rect(0, 0, dest.Right - X, dest.Bottom - Y), true);
 }
 
 void TCanvas::StretchDraw(const TRect& Dest, const TBitmap& Source) {

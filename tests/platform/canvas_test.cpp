@@ -367,6 +367,7 @@ TEST(Canvas, HugeCoordinatesStayCheapAndInside) {
   c.Polygon({Point(-2000000000, 0), Point(2000000000, 5), Point(0, 2000000000)});
   c.StretchDraw(Rect(-2000000000, -2000000000, 2000000000, 2000000000), *Make(3, 3, pf8bit, clRed));
   c.TextOut(2147483000, 2147483000, "far");
+  c.Draw(2147483000, -2147483000, *Make(3000, 3, pf8bit, clRed));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
