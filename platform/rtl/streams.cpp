@@ -62,11 +62,12 @@ int32_t TCustomMemoryStream::Read(void* Buffer, int32_t Count) {
 }
 
 int64_t TCustomMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
-  switch (Origin) {
-    case soBeginning: FPosition = Offset; break;
-    case soCurrent: FPosition += Offset; break;
-    case soEnd: FPosition = FSize + Offset; break;
-  }
+  int64_t pos = Offset;
+  // An offset from a file can be anything; a position past the 64-bit range is refused.
+  if ((Origin == soCurrent && __builtin_add_overflow(FPosition, Offset, &pos)) ||
+      (Origin == soEnd && __builtin_add_overflow(FSize, Offset, &pos)))
+    throw EStreamError("Invalid stream position");
+  FPosition = pos;
   return FPosition;
 }
 
@@ -103,7 +104,7 @@ void TMemoryStream::SetCapacity(int64_t NewCapacity) {
 }
 
 void TMemoryStream::SetSize(int64_t NewSize) {
-  if (NewSize < 0) throw EStreamError("Invalid stream size");
+  if (NewSize < 0 || NewSize > INT64_MAX - 0x1FFF) throw EStreamError("Invalid stream size");
   const int64_t old = FSize;
   if (NewSize > FCapacity) SetCapacity((NewSize + 0x1FFF) & ~int64_t(0x1FFF));
   FSize = NewSize;
@@ -112,7 +113,7 @@ void TMemoryStream::SetSize(int64_t NewSize) {
 }
 
 int32_t TMemoryStream::Write(const void* Buffer, int32_t Count) {
-  if (Count <= 0 || FPosition < 0) return 0;
+  if (Count <= 0 || FPosition < 0 || FPosition > INT64_MAX - 0x2000 - Count) return 0;
   const int64_t end = FPosition + Count;
   if (end > FCapacity) SetCapacity(std::max<int64_t>((end + 0x1FFF) & ~int64_t(0x1FFF), FCapacity + FCapacity / 4));
   if (FPosition > FSize) std::memset(FMemory + FSize, 0, static_cast<size_t>(FPosition - FSize));

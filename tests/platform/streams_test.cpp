@@ -23,6 +23,24 @@ TEST(MemoryStream, WriteSeekReadAndGaps) {
   EXPECT_THROW(s.ReadBuffer(buf, 1), EReadError);
 }
 
+TEST(MemoryStream, PositionsFromHostileOffsetsFailCleanly) {
+  // Offsets read from a file may be anything; none may overflow or write out of bounds.
+  TMemoryStream s;
+  s.WriteBuffer("abc", 3);
+  s.SetPosition(INT64_MAX - 1);
+  EXPECT_THROW(s.WriteBuffer("x", 1), EWriteError);
+  EXPECT_THROW(s.Seek(10, soCurrent), EStreamError);
+  EXPECT_THROW(s.Seek(INT64_MAX, soEnd), EStreamError);
+  EXPECT_THROW(s.SetSize(INT64_MAX), EStreamError);
+  s.SetPosition(-5);
+  char c;
+  EXPECT_EQ(s.Read(&c, 1), 0);
+  EXPECT_EQ(s.Write("x", 1), 0);
+  EXPECT_EQ(s.Size(), 3);
+  TReadOnlyMemoryStream r("ab", 2);
+  EXPECT_THROW(r.WriteBuffer("x", 1), EWriteError);  // never a silent no-op
+}
+
 TEST(FileStream, MissingFileRaisesOpenError) {
   EXPECT_THROW(TFileStream("/nonexistent/dir/x.bin", fmOpenRead), EFOpenError);
   EXPECT_THROW(TFileStream("/nonexistent/dir/x.bin", fmCreate), EFCreateError);
