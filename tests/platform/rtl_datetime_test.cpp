@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
 
 #include "platform/rtl/strings.h"
 
@@ -57,6 +61,32 @@ TEST(DateTime, FormatDateTimeSpecifiers) {
   DateSeparator = '.';
   EXPECT_EQ(FormatDateTime("dd/mm/yyyy", t), "05.03.2024");
   DateSeparator = saved;
+}
+
+// GNU date judges the calendar: every decoded date must be a real date with the same weekday.
+TEST(DateTime, CalendarAgreesWithGnuDate) {
+  const std::string list = ::testing::TempDir() + "kv_dates_" + std::to_string(::getpid()) + ".txt";
+  std::string ours;
+  {
+    std::ofstream f(list);
+    for (int64_t day = int64_t(EncodeDate(1583, 1, 1)); day < int64_t(EncodeDate(2400, 12, 31)); day += 997) {
+      f << FormatDateTime("yyyy-mm-dd", double(day)) << "\n";
+      ours += FormatDateTime("yyyy-mm-dd ddd", double(day)) + "\n";
+    }
+    for (int y : {1600, 1700, 1900, 2000, 2100}) {  // century leap rules
+      f << FormatDateTime("yyyy-mm-dd", EncodeDate(y, 3, 1) - 1) << "\n";
+      ours += FormatDateTime("yyyy-mm-dd ddd", EncodeDate(y, 3, 1) - 1) + "\n";
+    }
+  }
+  FILE* p = ::popen(("LC_ALL=C date -f " + list + " '+%Y-%m-%d %a' 2>&1").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string theirs;
+  char buf[256];
+  while (std::fgets(buf, sizeof buf, p)) theirs += buf;
+  const int rc = ::pclose(p);
+  if (rc != 0 && theirs.find("invalid") == std::string::npos) GTEST_SKIP() << "date is not usable here";
+  EXPECT_EQ(ours, theirs);
+  std::remove(list.c_str());
 }
 
 TEST(DateTime, NowCanBeFixed) {
