@@ -6,9 +6,24 @@ namespace kv {
 
 namespace {
 
-// 0..255 to 0..99 and back, rounded half to even.
-int32_t To99(uint8_t C) { return static_cast<int32_t>(Round(C / 255.0 * 99.0)); }
-uint8_t From99(int32_t C) { return static_cast<uint8_t>(Round(C / 99.0 * 255.0)); }
+// 0..255 to 0..99 and back, rounded half to even; tabled because the HSV
+// shift converts every pixel twice.
+struct TScaleTables {
+  uint8_t To99[256];
+  uint8_t From99[100];
+  TScaleTables() {
+    for (int32_t c = 0; c < 256; ++c) To99[c] = static_cast<uint8_t>(Round(c / 255.0 * 99.0));
+    for (int32_t c = 0; c < 100; ++c) From99[c] = static_cast<uint8_t>(Round(c / 99.0 * 255.0));
+  }
+};
+// Built on first use, so callers from other static initialisers see it ready.
+const TScaleTables& Scale() {
+  static const TScaleTables t;
+  return t;
+}
+
+int32_t To99(uint8_t C) { return Scale().To99[C]; }
+uint8_t From99(int32_t C) { return Scale().From99[C]; }  // C is 0..99 by construction
 
 }  // namespace
 
