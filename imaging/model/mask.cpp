@@ -51,10 +51,6 @@ bool SlopeNotSmaller(const TPolyEdge& A, const TPolyEdge& B) {
   return static_cast<__int128>(A.DX) * B.DY >= static_cast<__int128>(B.DX) * A.DY;
 }
 
-// The canvas's drawable area and its pixel writes, straight on its bitmap.
-TRect CanvasClip(TCanvas& Canvas) { return Rect(0, 0, Canvas.Bitmap().Width(), Canvas.Bitmap().Height()); }
-void CanvasPixel(TCanvas& Canvas, int32_t X, int32_t Y, TColor Color) { Canvas.Bitmap().SetPixelColor(X, Y, Color); }
-
 }  // namespace
 
 TIMMask::TIMMask() = default;
@@ -341,7 +337,7 @@ void TIMMask::DrawInverted(TCanvas& Canvas, int32_t DstX, int32_t DstY, int32_t 
   if (DstWidth <= 0 || DstHeight <= 0 || SrcWidth <= 0 || SrcHeight <= 0) return;
 
   TBitmap& bmp = Canvas.Bitmap();
-  const TRect clip = CanvasClip(Canvas);
+  const TRect clip = Canvas.ClipRect();
   const int64_t x0 = std::max({int64_t(DstX), int64_t(clip.Left), int64_t(0)});
   const int64_t x1 = std::min({int64_t(DstX) + DstWidth, int64_t(clip.Right), int64_t(bmp.Width())});
   const int64_t y0 = std::max({int64_t(DstY), int64_t(clip.Top), int64_t(0)});
@@ -355,6 +351,8 @@ void TIMMask::DrawInverted(TCanvas& Canvas, int32_t DstX, int32_t DstY, int32_t 
     cols[size_t(x - x0)] = c >= 0 && c < Width ? int32_t(c) : -1;
   }
   const TRGBQuad q[2] = {DrawHeader.bmiColors[0], DrawHeader.bmiColors[1]};
+  // The pixels change behind the canvas's back: tell its listeners as its own drawing does.
+  if (Canvas.OnChanging) Canvas.OnChanging(&Canvas);
   const TPixelFormat pf = bmp.PixelFormat();
   const int64_t bpp = pf == pf24bit ? 3 : (pf == pf32bit ? 4 : 0);
   for (int64_t y = y0; y < y1; ++y) {
@@ -381,6 +379,7 @@ void TIMMask::DrawInverted(TCanvas& Canvas, int32_t DstX, int32_t DstY, int32_t 
       }
     }
   }
+  if (Canvas.OnChange) Canvas.OnChange(&Canvas);
 }
 
 void TIMMask::DrawOutline(TCanvas& Canvas, int32_t DstX, int32_t DstY, TColor Color1, TColor Color2, int32_t Phase,
@@ -433,6 +432,8 @@ void TIMMask::DrawOutline(TCanvas& Canvas, int32_t DstX, int32_t DstY, TColor Co
     }
   }
 
+  Canvas.Pen().SetStyle(psSolid);
+  Canvas.Pen().SetMode(pmCopy);
   const int64_t dr0 = std::max<int64_t>(0, (Y1 - sy) * 16384 / stepY);
   const int64_t dr1 = std::min<int64_t>((Y2 - sy + 1) * 16384 / stepY + 1, dh - 1);
   const int64_t dc0 = std::max<int64_t>(0, (X1 - sx) * 16384 / stepX);
@@ -458,7 +459,7 @@ void TIMMask::DrawOutline(TCanvas& Canvas, int32_t DstX, int32_t DstY, TColor Co
       }
       if (!border) continue;
       const bool second = (WrapAdd(stripe, int32_t(i + j)) & 4) != 0;
-      CanvasPixel(Canvas, int32_t(DstX + j), int32_t(DstY + i), second ? rgb2 : rgb1);
+      Canvas.SetPixel(int32_t(DstX + j), int32_t(DstY + i), second ? rgb2 : rgb1);
     }
   }
 }

@@ -345,6 +345,14 @@ TEST(IMMask, DrawInvertedTwiceRestores) {
     m.DrawInverted(canvasBmp.Canvas(), 2, 3, 8, 8, 0, 0, 4, 4);
     for (int32_t y = 0; y < 10; ++y)
       for (int32_t x = 0; x < 10; ++x) ASSERT_EQ(canvasBmp.GetPixelColor(x, y), before.GetPixelColor(x, y)) << x << ',' << y;
+    // The canvas's clip rectangle holds too.
+    int changes = 0;
+    canvasBmp.Canvas().OnChange = [&changes](TObject*) { ++changes; };
+    canvasBmp.Canvas().SetClipRect(Rect(0, 0, 5, 10));
+    m.DrawInverted(canvasBmp.Canvas(), 2, 3, 8, 8, 0, 0, 4, 4);
+    EXPECT_NE(canvasBmp.GetPixelColor(4, 5), before.GetPixelColor(4, 5));
+    EXPECT_EQ(canvasBmp.GetPixelColor(9, 3), before.GetPixelColor(9, 3));
+    EXPECT_EQ(changes, 1);
   }
 }
 
