@@ -247,6 +247,12 @@ void TBitmap::Clear() {
   Changed();
 }
 
+void TBitmap::Assign(const TPersistent* Source) {
+  if (!Source) Assign(static_cast<const TBitmap*>(nullptr));
+  else if (const auto* b = dynamic_cast<const TBitmap*>(Source)) Assign(b);
+  else TPersistent::Assign(Source);
+}
+
 void TBitmap::Assign(const TBitmap* Source) {
   if (Source == this) return;
   if (!Source) {

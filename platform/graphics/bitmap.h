@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/graphics/color.h"
+#include "platform/rtl/component.h"
 #include "platform/rtl/object.h"
 
 namespace kv {
@@ -39,7 +40,7 @@ int32_t PixelFormatBits(TPixelFormat Format);
 // ((Width * Bits + 31) div 32) * 4, in 64 bits.
 int64_t BytesPerScanLine(int64_t Width, int32_t Bits);
 
-class TGraphic : public TObject {
+class TGraphic : public TPersistent {
  public:
   virtual int32_t Width() const = 0;
   virtual int32_t Height() const = 0;
@@ -52,13 +53,22 @@ class TGraphic : public TObject {
   virtual void SaveToStream(TStream& Stream);
   void LoadFromFile(const std::string& FileName);
   void SaveToFile(const std::string& FileName);
+  // Set by every change; setting it to true also raises OnChange, so that whoever shows
+  // the graphic repaints after its pixels were written directly.
+  bool Modified() const { return FModified; }
+  void SetModified(bool Value) {
+    if (Value) Changed();
+    else FModified = false;
+  }
   TNotifyEvent OnChange;
 
  protected:
   void Changed() {
+    FModified = true;
     if (OnChange) OnChange(this);
   }
   bool FTransparent = false;
+  bool FModified = false;
 };
 
 class TBitmap : public TGraphic {
@@ -102,6 +112,8 @@ class TBitmap : public TGraphic {
 
   // Copies size, format, palette, pixels and the transparency settings; nullptr empties this bitmap.
   void Assign(const TBitmap* Source);
+  void Assign(const TPersistent* Source) override;
+  void Assign(std::nullptr_t) { Assign(static_cast<const TBitmap*>(nullptr)); }
   // The pixel memory is the only copy of the picture, so there is no cached
   // image or handle to let go of: these keep the picture as it is.
   void FreeImage() {}

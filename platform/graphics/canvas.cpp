@@ -325,6 +325,53 @@ void TFont::Assign(const TFont& Source) {
   Changed();
 }
 
+void TPen::Assign(const TPersistent* Source) {
+  if (const auto* p = dynamic_cast<const TPen*>(Source)) Assign(*p);
+  else TPersistent::Assign(Source);
+}
+const TPropertyTable& TPen::PropertyTable() const {
+  static const auto table = TPropertyTable::Make<TPen>(TPersistent::PropertyTable(), [](auto& p) {
+    p.Integer("Color", &TPen::Color, &TPen::SetColor);
+    p.Enum("Mode", &TPen::Mode, &TPen::SetMode,
+           {"pmBlack", "pmWhite", "pmNop", "pmNot", "pmCopy", "pmNotCopy", "pmMergePenNot", "pmMaskPenNot",
+            "pmMergeNotPen", "pmMaskNotPen", "pmMerge", "pmNotMerge", "pmMask", "pmNotMask", "pmXor", "pmNotXor"});
+    p.Enum("Style", &TPen::Style, &TPen::SetStyle,
+           {"psSolid", "psDash", "psDot", "psDashDot", "psDashDotDot", "psClear", "psInsideFrame"});
+    p.Integer("Width", &TPen::Width, &TPen::SetWidth);
+  });
+  return table;
+}
+
+void TBrush::Assign(const TPersistent* Source) {
+  if (const auto* b = dynamic_cast<const TBrush*>(Source)) Assign(*b);
+  else TPersistent::Assign(Source);
+}
+const TPropertyTable& TBrush::PropertyTable() const {
+  static const auto table = TPropertyTable::Make<TBrush>(TPersistent::PropertyTable(), [](auto& p) {
+    p.Integer("Color", &TBrush::Color, &TBrush::SetColor);
+    p.Enum("Style", &TBrush::Style, &TBrush::SetStyle,
+           {"bsSolid", "bsClear", "bsHorizontal", "bsVertical", "bsFDiagonal", "bsBDiagonal", "bsCross", "bsDiagCross"});
+  });
+  return table;
+}
+
+void TFont::Assign(const TPersistent* Source) {
+  if (const auto* f = dynamic_cast<const TFont*>(Source)) Assign(*f);
+  else TPersistent::Assign(Source);
+}
+const TPropertyTable& TFont::PropertyTable() const {
+  static const auto table = TPropertyTable::Make<TFont>(TPersistent::PropertyTable(), [](auto& p) {
+    p.Integer("Charset", &TFont::Charset, &TFont::SetCharset);
+    p.Integer("Color", &TFont::Color, &TFont::SetColor);
+    p.Integer("Height", &TFont::Height, &TFont::SetHeight);
+    p.String("Name", &TFont::Name, &TFont::SetName);
+    p.Enum("Pitch", &TFont::Pitch, &TFont::SetPitch, {"fpDefault", "fpVariable", "fpFixed"});
+    p.Integer("Size", &TFont::Size, &TFont::SetSize);
+    p.Set("Style", &TFont::Style, &TFont::SetStyle, {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"});
+  });
+  return table;
+}
+
 // ---- Canvas: state ----
 
 TRect TCanvas::ClipRect() const {

@@ -15,6 +15,7 @@
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/color.h"
+#include "platform/rtl/component.h"
 #include "platform/rtl/set.h"
 #include "platform/rtl/types.h"
 
@@ -49,7 +50,8 @@ constexpr TCopyMode cmSrcInvert = 0x00660046;
 constexpr TCopyMode cmSrcPaint = 0x00EE0086;
 constexpr TCopyMode cmWhiteness = 0x00FF0062;
 
-class TGraphicsObject : public TObject {
+// Pen, brush and font are persistent: forms store their properties by name ("Font.Size").
+class TGraphicsObject : public TPersistent {
  public:
   TNotifyEvent OnChange;
 
@@ -70,6 +72,8 @@ class TPen : public TGraphicsObject {
   TPenMode Mode() const { return FMode; }
   void SetMode(TPenMode Value);
   void Assign(const TPen& Source);
+  void Assign(const TPersistent* Source) override;
+  const TPropertyTable& PropertyTable() const override;
 
  private:
   TColor FColor = clBlack;
@@ -85,6 +89,8 @@ class TBrush : public TGraphicsObject {
   TBrushStyle Style() const { return FStyle; }
   void SetStyle(TBrushStyle Value);
   void Assign(const TBrush& Source);
+  void Assign(const TPersistent* Source) override;
+  const TPropertyTable& PropertyTable() const override;
 
  private:
   TColor FColor = clWhite;
@@ -114,6 +120,8 @@ class TFont : public TGraphicsObject {
   int32_t PixelsPerInch() const { return FPixelsPerInch; }
   void SetPixelsPerInch(int32_t Value) { FPixelsPerInch = Value; }
   void Assign(const TFont& Source);
+  void Assign(const TPersistent* Source) override;
+  const TPropertyTable& PropertyTable() const override;
 
  private:
   std::string FName = "MS Sans Serif";
