@@ -143,6 +143,7 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
   const double b = double(dh) / sh;
   std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
   if (a == 1.0 && b == 1.0) {
+    if (!S.OneBit && !T.GrayTo24 && S.Rows[0] == T.Rows[0]) return;  // resampled onto itself
     for (int32_t y = 0; y < sh; ++y) PutLine<C>(T, y, 0, SourceLine<C>(S, y, bits.data()), sw);
     return;
   }
