@@ -1,0 +1,356 @@
+#include "imaging/model/rotate.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "imaging/model/bitmap_utils.h"
+#include "imaging/model/pixel.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/pascal_math.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int32_t kOne = 4096;  // 12-bit fixed-point weights
+constexpr int32_t kTile = 64;   // pixels per side of a transpose tile
+
+// The weighted mix of the previous pixel P (weight G) and the current C
+// (weight 4096 - G), rounded to nearest. G is negative when the rounded shift
+// lies past the exact one, which extrapolates and needs the clamp.
+inline uint8_t Mix(int32_t P, int32_t C, int32_t G, int32_t K) {
+  return ClampByte(int32_t(Sar(int64_t(P) * G + int64_t(C) * K + kOne / 2, 12)));
+}
+
+// Places a row of SrcW pixels at Offset in a row of DstW pixels, the rest
+// background. With Antialias pixel Offset + i mixes source pixels i - 1 and i
+// (the background before the first) and, with Extra, pixel Offset + SrcW mixes
+// the last one with the background.
+void ShearRow(uint8_t* Dst, int64_t DstW, const uint8_t* Src, int64_t SrcW, int64_t Offset, bool Antialias,
+              int32_t G, bool Extra, const uint8_t* BgRow) {
+  const int32_t K = kOne - G;
+  const int64_t from = std::clamp<int64_t>(Offset, 0, DstW);        // first column of the row
+  const int64_t to = std::clamp<int64_t>(Offset + SrcW, 0, DstW);   // one past its last column
+  std::memcpy(Dst, BgRow, size_t(from) * 3);
+  if (!Antialias || G == 0) {
+    std::memcpy(Dst + from * 3, Src + (from - Offset) * 3, size_t(to - from) * 3);
+  } else {
+    const uint8_t* bg = BgRow;
+    for (int64_t x = from; x < to; ++x) {
+      const int64_t i = x - Offset;
+      const uint8_t* c = Src + i * 3;
+      const uint8_t* p = i > 0 ? c - 3 : bg;
+      uint8_t* d = Dst + x * 3;
+      d[0] = Mix(p[0], c[0], G, K);
+      d[1] = Mix(p[1], c[1], G, K);
+      d[2] = Mix(p[2], c[2], G, K);
+    }
+  }
+  int64_t rest = to;
+  if (Antialias && Extra && Offset + SrcW >= 0 && Offset + SrcW < DstW) {
+    const uint8_t* p = Src + (SrcW - 1) * 3;
+    uint8_t* d = Dst + (Offset + SrcW) * 3;
+    for (int ch = 0; ch < 3; ++ch) d[ch] = Mix(p[ch], BgRow[ch], G, K);
+    rest = Offset + SrcW + 1;
+  }
+  rest = std::max(rest, from);
+  std::memcpy(Dst + rest * 3, BgRow, size_t(DstW - rest) * 3);
+}
+
+// Progress of the shear rotation: trunc(steps * 100 / (total + 0.5)).
+struct TShearProgress {
+  TObject* Sender;
+  const TIMProgressEvent& OnProgress;
+  double Total;
+  void Step(int64_t Count) const {
+    if (OnProgress) OnProgress(Sender, Trunc32(double(Count) * 100 / (Total + 0.5)));
+  }
+};
+
+// Rows of a picture through one base pointer and a fixed stride.
+struct TRows {
+  uint8_t* Base;
+  int64_t Stride;
+  uint8_t* operator[](int64_t Y) const { return Base + Y * Stride; }
+};
+
+std::vector<uint8_t> AllocatePixels(int64_t Width, int64_t Height) {
+  // Past this the buffers could not be addressed by a bitmap anyway.
+  if (Width <= 0 || Height <= 0 || Width > INT32_MAX / 3 || Height > INT32_MAX ||
+      Width * Height > (int64_t(1) << 33) / 3)
+    throw EOutOfMemory("Out of memory");
+  return std::vector<uint8_t>(size_t(Width * Height * 3));
+}
+
+}  // namespace
+
+void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
+  if (Source.PixelFormat() != pf24bit || &Source == &Target) return;
+  Quarters = ((Quarters % 4) + 4) % 4;
+  const int32_t w = Source.Width(), h = Source.Height();
+  const bool swap = Quarters == 1 || Quarters == 3;
+  Target.SetSize(0, 0);
+  Target.SetPixelFormat(pf24bit);
+  Target.SetSize(swap ? h : w, swap ? w : h);
+  if (Target.Empty()) return;
+  const TRows src{const_cast<uint8_t*>(Source.Bits()), Source.RowBytes()};
+  const TRows dst{Target.Bits(), Target.RowBytes()};
+  if (Quarters == 0) {
+    std::memcpy(dst.Base, src.Base, size_t(int64_t(Source.RowBytes()) * h));
+    return;
+  }
+  if (Quarters == 2) {
+    for (int32_t y = 0; y < h; ++y) {
+      const uint8_t* s = src[h - 1 - y] + int64_t(w - 1) * 3;
+      uint8_t* d = dst[y];
+      for (int32_t x = 0; x < w; ++x, d += 3, s -= 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+    }
+    return;
+  }
+  // Target pixel (X, Y) is source pixel (w - 1 - Y, X) for a counter-clockwise
+  // turn and (Y, h - 1 - X) for a clockwise one. Tiles keep the column walk
+  // through the source inside the cache.
+  const int32_t tw = h, th = w;
+  for (int32_t y0 = 0; y0 < th; y0 += kTile) {
+    const int32_t y1 = std::min(y0 + kTile, th);
+    for (int32_t x0 = 0; x0 < tw; x0 += kTile) {
+      const int32_t x1 = std::min(x0 + kTile, tw);
+      for (int32_t y = y0; y < y1; ++y) {
+        uint8_t* d = dst[y] + int64_t(x0) * 3;
+        if (Quarters == 1) {
+          const int64_t sc = int64_t(w - 1 - y) * 3;
+          for (int32_t x = x0; x < x1; ++x, d += 3) {
+            const uint8_t* s = src[x] + sc;
+            d[0] = s[0], d[1] = s[1], d[2] = s[2];
+          }
+        } else {
+          const int64_t sc = int64_t(y) * 3;
+          for (int32_t x = x0; x < x1; ++x, d += 3) {
+            const uint8_t* s = src[h - 1 - x] + sc;
+            d[0] = s[0], d[1] = s[1], d[2] = s[2];
+          }
+        }
+      }
+    }
+  }
+}
+
+void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
+                    const TIMProgressEvent& OnProgress) {
+  if (Bitmap.PixelFormat() != pf24bit || Bitmap.Empty()) return;
+  // Thousandths of a degree, modulo a whole turn (sign of the angle).
+  double f = double(Trunc(Angle * 1000) % 360000) / 1000;
+  int32_t quarters = 0;
+  while (f > 45) f -= 90, ++quarters;
+  while (f < -45) f += 90, --quarters;
+  quarters = ((quarters % 4) + 4) % 4;
+
+  std::unique_ptr<TBitmap> turned;
+  if (quarters != 0) {
+    turned = std::make_unique<TBitmap>();
+    QuarterTurn24(Bitmap, *turned, quarters);
+  }
+  if (f == 0) {
+    if (turned) Bitmap.Assign(turned.get());
+    return;
+  }
+  const TBitmap& work = turned ? *turned : Bitmap;
+
+  const TColorRef rgb = ColorToRGB(Background);
+  const uint8_t bgPixel[3] = {GetBValue(rgb), GetGValue(rgb), GetRValue(rgb)};
+
+  const double r = f * std::numbers::pi / 180;
+  const double T = std::fabs(std::tan(r / 2)), S = std::fabs(std::sin(r));
+  const int64_t w = work.Width(), h = work.Height();
+  const int64_t W1 = Round(double(h) * T + double(w) + 1);
+  const int64_t L = Round(double(W1 - w) * S);
+  const int64_t H2 = Round(S * double(W1) + double(h) + 1);
+  const int64_t D3 = Round(T * double(H2 - h - L));
+  const int64_t H = H2 - 2 * L;
+  const int64_t W = Round(T * double(H) + double(W1) + 1 - 2 * double(D3));
+  const TShearProgress progress{Sender, OnProgress, double(h + W1 + H)};
+
+  std::vector<uint8_t> bgRow(size_t(std::max({W1, W, w}) + 1) * 3);
+  for (size_t i = 0; i < bgRow.size(); i += 3) std::memcpy(&bgRow[i], bgPixel, 3);
+
+  // Pass 1: horizontal shear of the rows into W1 x h.
+  std::vector<uint8_t> buf1 = AllocatePixels(W1, h);
+  const TRows rows1{buf1.data(), W1 * 3};
+  for (int64_t y = 0; y < h; ++y) {
+    const double shift = double(r > 0 ? y : h - y) * T;
+    const int64_t n = Round(shift);
+    const int32_t G = Trunc32((shift - double(n)) * kOne);
+    ShearRow(rows1[y], W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n, Antialias, G, G > 0,
+             bgRow.data());
+    progress.Step(y + 1);
+  }
+  turned.reset();
+
+  // Pass 2: vertical shear of the columns into W1 x H. Each column has its own
+  // offset and weight; the pass walks the target by rows, so source column x
+  // of target row Y comes from row Y - offset[x].
+  std::vector<int64_t> offset(static_cast<size_t>(W1));
+  std::vector<int32_t> weight(static_cast<size_t>(W1));
+  for (int64_t x = 0; x < W1; ++x) {
+    const double shift = double(r > 0 ? W1 - x : x) * S;
+    const int64_t n = Round(shift);
+    offset[size_t(x)] = n - L;
+    weight[size_t(x)] = int32_t(Round((shift - double(n)) * kOne));
+  }
+  // Row i + 1 of this table is buffer row i; the background row stands
+  // before the first and after the last.
+  std::vector<const uint8_t*> ext(size_t(h) + 2);
+  ext[0] = ext[size_t(h) + 1] = bgRow.data();
+  for (int64_t i = 0; i < h; ++i) ext[size_t(i) + 1] = rows1[i];
+  std::vector<uint8_t> buf2 = AllocatePixels(W1, H);
+  const TRows rows2{buf2.data(), W1 * 3};
+  const int64_t last = Antialias ? h : h - 1;  // the extra mixed pixel sits at offset + h
+  for (int64_t Y = 0; Y < H; ++Y) {
+    uint8_t* d = rows2[Y];
+    for (int64_t x = 0; x < W1; ++x, d += 3) {
+      const int64_t i = Y - offset[size_t(x)];
+      if (i < 0 || i > last) {
+        d[0] = bgPixel[0], d[1] = bgPixel[1], d[2] = bgPixel[2];
+        continue;
+      }
+      const uint8_t* c = ext[size_t(i) + 1] + x * 3;
+      const int32_t G = weight[size_t(x)];
+      if (!Antialias || G == 0) {
+        d[0] = c[0], d[1] = c[1], d[2] = c[2];
+        continue;
+      }
+      const uint8_t* p = ext[size_t(i)] + x * 3;
+      const int32_t K = kOne - G;
+      d[0] = Mix(p[0], c[0], G, K);
+      d[1] = Mix(p[1], c[1], G, K);
+      d[2] = Mix(p[2], c[2], G, K);
+    }
+    progress.Step(h + (Y + 1) * W1 / H);
+  }
+  buf1 = {};
+
+  // Pass 3: horizontal shear of the rows into the picture, W x H.
+  Bitmap.SetSize(0, 0);
+  Bitmap.SetSize(int32_t(W), int32_t(H));
+  for (int64_t y = 0; y < H; ++y) {
+    const double shift = double(r > 0 ? y : H - y) * T;
+    const int64_t n = Round(shift);
+    const int32_t G = int32_t(Round((shift - double(n)) * kOne));
+    ShearRow(static_cast<uint8_t*>(Bitmap.ScanLine(int32_t(y))), W, rows2[y], W1, n - D3, Antialias, G, true,
+             bgRow.data());
+    progress.Step(h + W1 + y + 1);
+  }
+}
+
+void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Sender,
+                   const TIMProgressEvent& OnProgress) {
+  if (Bitmap.PixelFormat() != pf1bit || Bitmap.Empty()) return;
+  const double a = -Angle * std::numbers::pi / 180;
+  const double c = double(Trunc(std::cos(a) * 10000)) / 10000, s = double(Trunc(std::sin(a) * 10000)) / 10000;
+  const int32_t w = Bitmap.Width(), h = Bitmap.Height();
+  // Sine and cosine cut to four decimals can make the sizes fall just short
+  // of a pixel for tiny angles; a picture never shrinks to nothing.
+  const int32_t W = std::max(1, Trunc32(std::fabs(w * c) + std::fabs(h * s)));
+  const int32_t H = std::max(1, Trunc32(std::fabs(w * s) + std::fabs(h * c)));
+  TBitmap out;
+  out.SetPixelFormat(pf1bit);
+  out.SetPaletteEntries(0, Bitmap.PaletteCount(), Bitmap.Palette().data());
+  out.SetSize(W, H);
+  const bool bg = Background != 0;
+  const double cx = w / 2.0 - 0.5, cy = h / 2.0 - 0.5, ox = W / 2.0 - 0.5, oy = H / 2.0 - 0.5;
+  for (int32_t y = 0; y < H; ++y) {
+    const uint8_t* const base = Bitmap.Bits();
+    const int64_t stride = Bitmap.RowBytes();
+    uint8_t* d = static_cast<uint8_t*>(out.ScanLine(y));
+    std::memset(d, 0, size_t(out.RowBytes()));
+    const double v = y - oy;
+    for (int32_t x = 0; x < W; ++x) {
+      const double u = x - ox;
+      const int64_t sx = Trunc(cx + c * u + s * v), sy = Trunc(cy - s * u + c * v);
+      const bool bit = (sx >= 0 && sx < w && sy >= 0 && sy < h) ? GetBit(base + sy * stride, int32_t(sx)) : bg;
+      if (bit) d[x >> 3] |= kBitMask[x & 7];
+    }
+    if (OnProgress) OnProgress(Sender, Trunc32(double(y) * 100 / H));
+  }
+  Bitmap.Assign(&out);
+}
+
+void RotateBitmap(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
+                  const TIMProgressEvent& OnProgress) {
+  if (Angle == 0) return;
+  if (Bitmap.PixelFormat() == pf24bit) RotateBitmap24(Bitmap, Angle, Antialias, Background, Sender, OnProgress);
+  else if (Bitmap.PixelFormat() == pf1bit) RotateBitmap1(Bitmap, Angle, Background, Sender, OnProgress);
+}
+
+namespace {
+
+const std::array<uint8_t, 256>& ReversedBits() {
+  static const auto table = [] {
+    std::array<uint8_t, 256> t{};
+    for (int v = 0; v < 256; ++v) {
+      uint8_t b = 0;
+      for (int i = 0; i < 8; ++i)
+        if (v & (1 << i)) b |= uint8_t(0x80 >> i);
+      t[size_t(v)] = b;
+    }
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+void FlipBitmap(TBitmap& Bitmap, int32_t Direction) {
+  if (Bitmap.Empty() || (Direction != 0 && Direction != 1)) return;
+  const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
+  const TRows rows{Bitmap.Bits(), Bitmap.RowBytes()};
+  if (Direction == 1) {
+    std::vector<uint8_t> tmp(size_t(Bitmap.RowBytes()));
+    for (int32_t y = 0; y < h / 2; ++y) {
+      std::memcpy(tmp.data(), rows[y], tmp.size());
+      std::memcpy(rows[y], rows[h - 1 - y], tmp.size());
+      std::memcpy(rows[h - 1 - y], tmp.data(), tmp.size());
+    }
+  } else if (bits == 1) {
+    // Reversing the used bytes and their bits puts pixel x at bit
+    // 8 * bytes - 1 - x; the copy back starts past the unused low bits so
+    // that it lands at w - 1 - x.
+    const auto& rev = ReversedBits();
+    const int32_t nb = (w + 7) / 8, pad = nb * 8 - w;
+    std::vector<uint8_t> tmp(static_cast<size_t>(nb));
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = rows[y];
+      for (int32_t i = 0; i < nb; ++i) tmp[size_t(i)] = rev[row[nb - 1 - i]];
+      CopyBits(row, tmp.data(), 0, w, pad);
+    }
+  } else if (bits == 4) {
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* row = rows[y];
+      auto get = [row](int32_t x) { return uint8_t((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F); };
+      auto put = [row](int32_t x, uint8_t v) {
+        uint8_t& b = row[x >> 1];
+        b = (x & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | (v << 4));
+      };
+      for (int32_t x = 0; x < w / 2; ++x) {
+        const uint8_t a = get(x), b = get(w - 1 - x);
+        put(x, b);
+        put(w - 1 - x, a);
+      }
+    }
+  } else {
+    const int32_t bpp = bits / 8;
+    for (int32_t y = 0; y < h; ++y) {
+      uint8_t* l = rows[y];
+      uint8_t* r = rows[y] + int64_t(w - 1) * bpp;
+      for (; l < r; l += bpp, r -= bpp) std::swap_ranges(l, l + bpp, r);
+    }
+  }
+  Bitmap.NotifyChanged();
+}
+
+}  // namespace kv
