@@ -1,0 +1,180 @@
+// Forms (top-level windows) and the screen.
+//
+// A form is a top-level custom control: it paints its background in Color,
+// then raises OnPaint, and holds the program's controls in its client area.
+// ShowModal runs through the dialog service (dialogs.h), so tests answer a
+// modal form by script instead of waiting for a person.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/string_list.h"
+#include "platform/ui/controls.h"
+
+namespace kv {
+
+enum TBorderIcon : uint8_t { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TBorderIcons = TSet<TBorderIcon, 8>;
+enum TPosition : uint8_t {
+  poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
+  poMainFormCenter, poOwnerFormCenter
+};
+// fsMDIChild and fsMDIForm are declared for the multi-document window and behave as fsNormal here.
+enum TFormStyle : uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum TWindowState : uint8_t { wsNormal, wsMinimized, wsMaximized };
+enum TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
+enum TFormStateItem : uint8_t { fsCreating, fsVisible, fsShowing, fsModal, fsCreatedMDIChild, fsActivated };
+using TFormState = TSet<TFormStateItem, 8>;
+
+using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TCustomForm : public TCustomControl {
+ public:
+  explicit TCustomForm(TComponent* AOwner);
+  ~TCustomForm() override;
+
+  TFormBorderStyle BorderStyle() const { return FBorderStyle; }
+  void SetBorderStyle(TFormBorderStyle Value);
+  TBorderIcons BorderIcons() const { return FBorderIcons; }
+  void SetBorderIcons(TBorderIcons Value);
+  TPosition Position() const { return FPosition; }
+  void SetPosition(TPosition Value) { FPosition = Value; }
+  TFormStyle FormStyle() const { return FFormStyle; }
+  void SetFormStyle(TFormStyle Value);
+  TWindowState WindowState() const { return FWindowState; }
+  void SetWindowState(TWindowState Value);
+  bool KeyPreview() const { return FKeyPreview; }
+  void SetKeyPreview(bool Value) { FKeyPreview = Value; }
+  TFormState FormState() const { return FFormState; }
+
+  // The control that has (or gets, when the form is activated) the focus.
+  TWinControl* ActiveControl() const { return FActiveControl; }
+  // Raises EInvalidOperation "Cannot focus a disabled or invisible window"
+  // for a control of this form that cannot take the focus while the form is shown.
+  void SetActiveControl(TWinControl* Control);
+  bool Active() const;
+
+  void Show();
+  void Hide();
+  // Asks OnCloseQuery, then OnClose decides: caHide hides, caFree frees the
+  // form once the current message is done, caMinimize minimises. Closing the
+  // main form ends the application.
+  void Close();
+  bool CloseQuery();
+  // Frees the form after the messages queued now have been handled.
+  void Release();
+  // Shows the form modally and returns its ModalResult when it ends.
+  // Raises EInvalidOperation for a visible or disabled form.
+  TModalResult ShowModal();
+  TModalResult ModalResult() const { return FModalResult; }
+  void SetModalResult(TModalResult Value) { FModalResult = Value; }
+  // Ends a modal run: the close query and OnClose may keep the form open (ModalResult back to 0).
+  void CloseModal();
+
+  void BringToFront();
+  void SetFocus() override;
+  // Told by the controls of the form when one of them got the focus.
+  void SetFocusedControl(TWinControl* Control);
+
+  TNotifyEvent OnCreate;
+  TNotifyEvent OnShow;
+  TNotifyEvent OnHide;
+  TNotifyEvent OnDestroy;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TNotifyEvent OnPaint;
+  TCloseEvent OnClose;
+  TCloseQueryEvent OnCloseQuery;
+
+  void Dispatch(TMessage& Message) override;
+  const TPropertyTable& PropertyTable() const override;
+  bool Showing() const override;
+  TPoint ClientOrigin() const override;
+
+  // ---- for the layer ----
+  // Runs OnCreate; forms made by Application->CreateForm get it after construction.
+  void DoCreate();
+  void DoShow();
+  void DoHide();
+  void Activate();
+  void Deactivate();
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWnd() override;
+  void Paint() override;
+  virtual void DoClose(TCloseAction& Action);
+  void UpdatePeer() override;
+
+  TFormBorderStyle FBorderStyle = bsSizeable;
+  TBorderIcons FBorderIcons{biSystemMenu, biMinimize, biMaximize};
+  TPosition FPosition = poDefaultPosOnly;
+  TFormStyle FFormStyle = fsNormal;
+  TWindowState FWindowState = wsNormal;
+  bool FKeyPreview = false;
+  TFormState FFormState;
+  TWinControl* FActiveControl = nullptr;
+  TModalResult FModalResult = mrNone;
+  bool FActive = false;
+  bool FDestroyed = false;
+
+ private:
+  void ApplyPosition();
+};
+
+class TForm : public TCustomForm {
+ public:
+  using TCustomForm::TCustomForm;
+};
+
+// The form that holds a control, or nullptr.
+TCustomForm* GetParentForm(const TControl* Control);
+// Raises EInvalidOperation "Control '%s' has no parent window" when a control has no form.
+TCustomForm* ValidParentForm(const TControl* Control);
+
+class TScreen : public TComponent {
+ public:
+  explicit TScreen(TComponent* AOwner);
+  ~TScreen() override;
+
+  int32_t Width() const;
+  int32_t Height() const;
+  TRect WorkAreaRect() const;
+  int32_t WorkAreaWidth() const { return WorkAreaRect().Width(); }
+  int32_t WorkAreaHeight() const { return WorkAreaRect().Height(); }
+  // The screen's logical pixels per inch; tests fix it (0 goes back to the screen's).
+  int32_t PixelsPerInch() const;
+  void SetPixelsPerInchForTesting(int32_t Value) { FPixelsPerInchOverride = Value; }
+
+  int32_t FormCount() const { return static_cast<int32_t>(FForms.size()); }
+  TCustomForm* Forms(int32_t Index) const;
+  TCustomForm* ActiveForm() const { return FActiveForm; }
+  TWinControl* ActiveControl() const;
+
+  // The cursor shown over every window while not crDefault.
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor Value);
+  // Whether a cursor of that id exists (standard or registered through RegisterCursor).
+  bool Cursors(TCursor Id) const { return CursorExists(Id); }
+  // Installed font families, sorted.
+  const TStringList& Fonts();
+
+  // ---- for the layer ----
+  void AddForm(TCustomForm* Form);
+  void RemoveForm(TCustomForm* Form);
+  void SetActiveForm(TCustomForm* Form);
+
+ private:
+  std::vector<TCustomForm*> FForms;
+  TCustomForm* FActiveForm = nullptr;
+  TCursor FCursor = crDefault;
+  int32_t FPixelsPerInchOverride = 0;
+  std::unique_ptr<TStringList> FFonts;
+};
+
+extern TScreen* Screen;
+
+}  // namespace kv
