@@ -1,0 +1,292 @@
+#include "imaging/model/rotate.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/model/bitmap_utils.h"
+#include "imaging/model/pixel.h"
+
+namespace kv {
+namespace {
+
+uint8_t* RowOf(TBitmap& B, int32_t Y) { return static_cast<uint8_t*>(B.ScanLine(Y)); }
+
+// Every pixel of a 24-bit picture distinct from its neighbours and from the
+// pictures turned by any multiple of 90 degrees.
+std::unique_ptr<TBitmap> Distinct24(int32_t W, int32_t H) {
+  auto out = std::make_unique<TBitmap>(W, H, pf24bit);
+  TBitmap& b = *out;
+  for (int32_t y = 0; y < H; ++y)
+    for (int32_t x = 0; x < W; ++x) {
+      uint8_t* p = RowOf(b, y) + 3 * x;
+      p[0] = uint8_t(x * 7 + y), p[1] = uint8_t(y * 11 + 3), p[2] = uint8_t(x ^ (y << 2));
+    }
+  return out;
+}
+
+std::unique_ptr<TBitmap> Pattern1(int32_t W, int32_t H) {
+  auto out = std::make_unique<TBitmap>(W, H, pf1bit);
+  TBitmap& b = *out;
+  for (int32_t y = 0; y < H; ++y) {
+    std::memset(RowOf(b, y), 0, size_t(b.RowBytes()));
+    for (int32_t x = 0; x < W; ++x) SetBit(RowOf(b, y), x, ((x * 3 + y * y) % 5) < 2 || x == 0);
+  }
+  return out;
+}
+
+bool HaveTool(const char* Name) {
+  return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::string TempDir() {
+  const char* base = std::getenv("KV_TEST_TMP");
+  const std::string dir = std::string(base && *base ? base : "/tmp") + "/rotate_" + std::to_string(getpid());
+  std::system(("mkdir -p '" + dir + "'").c_str());
+  return dir;
+}
+
+std::vector<uint8_t> ReadFile(const std::string& Path) {
+  std::ifstream f(Path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), {}};
+}
+
+// Binary PPM (RGB) or PBM (1 = black, so our bits are complemented).
+void WritePnm(const std::string& Path, TBitmap& B) {
+  std::ofstream f(Path, std::ios::binary);
+  const bool bw = B.PixelFormat() == pf1bit;
+  f << (bw ? "P4\n" : "P6\n") << B.Width() << ' ' << B.Height() << '\n' << (bw ? "" : "255\n");
+  for (int32_t y = 0; y < B.Height(); ++y) {
+    const uint8_t* r = RowOf(B, y);
+    if (bw) {
+      for (int32_t i = 0; i < (B.Width() + 7) / 8; ++i) f.put(char(~r[i]));
+    } else {
+      for (int32_t x = 0; x < B.Width(); ++x) f.put(char(r[3 * x + 2])).put(char(r[3 * x + 1])).put(char(r[3 * x]));
+    }
+  }
+}
+
+// Reads back what WritePnm writes (pnmflip keeps the raw form and a plain header).
+bool ReadPnm(const std::string& Path, TBitmap& B) {
+  const std::vector<uint8_t> d = ReadFile(Path);
+  size_t pos = 0;
+  auto token = [&]() -> long {
+    while (pos < d.size() && (std::isspace(d[pos]) || d[pos] == '#')) {
+      if (d[pos] == '#')
+        while (pos < d.size() && d[pos] != '\n') ++pos;
+      else ++pos;
+    }
+    long v = 0;
+    bool any = false;
+    while (pos < d.size() && std::isdigit(d[pos]) && v < 100000) v = v * 10 + (d[pos++] - '0'), any = true;
+    return any ? v : -1;
+  };
+  if (d.size() < 2 || d[0] != 'P' || (d[1] != '4' && d[1] != '6')) return false;
+  const bool bw = d[1] == '4';
+  pos = 2;
+  const long w = token(), h = token();
+  if (!bw && token() != 255) return false;
+  ++pos;  // the single white-space byte before the raster
+  if (w <= 0 || h <= 0) return false;
+  const size_t rowLen = bw ? size_t((w + 7) / 8) : size_t(w) * 3;
+  if (d.size() < pos + rowLen * size_t(h)) return false;
+  B.SetSize(0, 0);
+  B.SetPixelFormat(bw ? pf1bit : pf24bit);
+  B.SetSize(int32_t(w), int32_t(h));
+  for (long y = 0; y < h; ++y) {
+    uint8_t* r = RowOf(B, int32_t(y));
+    std::memset(r, 0, size_t(B.RowBytes()));
+    const uint8_t* s = d.data() + pos + rowLen * size_t(y);
+    for (long x = 0; x < w; ++x) {
+      if (bw) SetBit(r, int32_t(x), !GetBit(s, int32_t(x)));
+      else r[3 * x] = s[3 * x + 2], r[3 * x + 1] = s[3 * x + 1], r[3 * x + 2] = s[3 * x];
+    }
+  }
+  return true;
+}
+
+// Rotations by quarter turns (positive: counter-clockwise) and flips against
+// pnmflip's, byte for byte, at an odd size so that no row is a whole number
+// of bytes or words.
+TEST(RotateQuarter, MatchesPnmflip) {
+  if (!HaveTool("pnmflip")) GTEST_SKIP() << "netpbm's pnmflip is not installed";
+  const std::string dir = TempDir();
+  struct Case {
+    const char* Option;
+    double Angle;   // rotation, or
+    int Flip;       // flip direction when Angle is 0
+  };
+  const Case cases[] = {{"-r90", 90, -1}, {"-r180", 180, -1}, {"-r270", 270, -1}, {"-r90", -270, -1},
+                        {"-r270", -90, -1}, {"-r180", 540, -1}, {"-lr", 0, 0}, {"-tb", 0, 1}};
+  for (bool bw : {false, true}) {
+    const auto original = bw ? Pattern1(37, 23) : Distinct24(37, 23);
+    const std::string in = dir + (bw ? "/in.pbm" : "/in.ppm"), out = dir + "/out.pnm";
+    WritePnm(in, *original);
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.Option) + (bw ? " 1-bit " : " 24-bit ") + std::to_string(c.Angle));
+      ASSERT_EQ(std::system(("pnmflip " + std::string(c.Option) + " '" + in + "' > '" + out + "'").c_str()), 0);
+      TBitmap expected, ours;
+      ASSERT_TRUE(ReadPnm(out, expected));
+      IMCloneBitmapRows(*original, ours);
+      if (c.Angle != 0) RotateBitmap(ours, c.Angle, true, clRed, nullptr, nullptr);
+      else FlipBitmap(ours, c.Flip);
+      ASSERT_EQ(ours.Width(), expected.Width());
+      ASSERT_EQ(ours.Height(), expected.Height());
+      for (int32_t y = 0; y < ours.Height(); ++y) {
+        const uint8_t* a = RowOf(ours, y);
+        const uint8_t* b = RowOf(expected, y);
+        for (int32_t x = 0; x < ours.Width(); ++x) {
+          if (bw) ASSERT_EQ(GetBit(a, x), GetBit(b, x)) << x << ',' << y;
+          else ASSERT_EQ(0, std::memcmp(a + 3 * x, b + 3 * x, 3)) << x << ',' << y;
+        }
+      }
+    }
+  }
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// A 200 x 100 picture turned by 90 is 100 x 200 with no border and every
+// pixel a copy; turning by 0, or by 360.0004 (0 after reduction), does nothing.
+TEST(RotateQuarter, SizesAndNoOps) {
+  auto picture = Distinct24(200, 100);
+  TBitmap& b = *picture;
+  const auto original = Distinct24(200, 100);
+  RotateBitmap(b, 90, true, clRed, nullptr, nullptr);
+  EXPECT_EQ(b.Width(), 100);
+  EXPECT_EQ(b.Height(), 200);
+  RotateBitmap(b, -90, false, clRed, nullptr, nullptr);
+  EXPECT_TRUE(CompareBitmaps(b, *original));
+  for (double a : {0.0, 360.0004, -360.0, 720.0}) {
+    int events = 0;
+    RotateBitmap(b, a, true, clRed, nullptr, [&](TObject*, int32_t) { ++events; });
+    EXPECT_TRUE(CompareBitmaps(b, *original)) << a;
+    EXPECT_EQ(events, 0) << a;
+  }
+}
+
+// The shears keep a flat picture flat away from its edges (weights sum to
+// one and round without drift, for odd values too), and the corners the
+// turned picture does not cover take the background.
+TEST(RotateShear, FlatStaysFlatAndCornersTakeBackground) {
+  for (bool aa : {true, false})
+    for (double angle : {7.5, -7.5, 37.0, 97.5}) {
+      for (uint8_t v : {uint8_t(0), uint8_t(101), uint8_t(255)}) {
+        SCOPED_TRACE(std::to_string(angle) + (aa ? " antialias " : " plain ") + std::to_string(v));
+        TBitmap b(60, 40, pf24bit);
+        std::memset(b.Bits(), v, size_t(b.RowBytes()) * 40);
+        RotateBitmap(b, angle, aa, TColor(0x00302010), nullptr, nullptr);  // blue 0x30, green 0x20, red 0x10
+        const int32_t W = b.Width(), H = b.Height();
+        // Centre region: at least 8 pixels inside the turned rectangle.
+        for (int32_t y = H / 2 - 8; y < H / 2 + 8; ++y)
+          for (int32_t x = W / 2 - 12; x < W / 2 + 12; ++x) {
+            const uint8_t* p = RowOf(b, y) + 3 * x;
+            ASSERT_TRUE(p[0] == v && p[1] == v && p[2] == v) << x << ',' << y;
+          }
+        for (auto [x, y] : {std::pair{0, 0}, {W - 1, 0}, {0, H - 1}, {W - 1, H - 1}}) {
+          const uint8_t* p = RowOf(b, y) + 3 * x;
+          EXPECT_TRUE(p[0] == 0x30 && p[1] == 0x20 && p[2] == 0x10) << x << ',' << y;
+        }
+      }
+    }
+}
+
+// The sizes of the shear rotation follow the three-pass formulas, and the
+// progress runs up to just under 100 once per row, column and row.
+TEST(RotateShear, SizeAndProgress) {
+  TBitmap b(200, 100, pf24bit);
+  std::vector<int32_t> seen;
+  RotateBitmap24(b, 30, true, clWhite, nullptr, [&](TObject*, int32_t p) { seen.push_back(p); });
+  // r = 30 degrees: T = tan 15, S = 0.5; W1 = round(100T + 201) = 228, L = 14,
+  // H2 = round(114 + 101) = 215, D3 = round(T * 101) = 27, H = 187, W = round(187T + 229 - 54) = 225.
+  EXPECT_EQ(b.Width(), 225);
+  EXPECT_EQ(b.Height(), 187);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back(), 99);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+}
+
+// A point right of another turns to the upper right of it.
+TEST(RotateShear, TurnsCounterClockwise) {
+  TBitmap b(81, 81, pf24bit);
+  std::memset(b.Bits(), 0, size_t(b.RowBytes()) * 81);
+  for (int32_t y = 38; y <= 42; ++y) {
+    for (int32_t x = 38; x <= 42; ++x) RowOf(b, y)[3 * x + 1] = 255;  // the centre, green
+    for (int32_t x = 70; x <= 74; ++x) RowOf(b, y)[3 * x] = 255;      // 32 to the right, blue
+  }
+  RotateBitmap24(b, 30, false, clBlack, nullptr, nullptr);
+  auto centroid = [&](int Channel) {
+    double sx = 0, sy = 0, n = 0;
+    for (int32_t y = 0; y < b.Height(); ++y)
+      for (int32_t x = 0; x < b.Width(); ++x)
+        if (RowOf(b, y)[3 * x + Channel] == 255) sx += x, sy += y, ++n;
+    return std::pair{sx / n, sy / n};
+  };
+  const auto [gx, gy] = centroid(1);
+  const auto [bx, by] = centroid(0);
+  EXPECT_NEAR(bx - gx, 32 * std::cos(M_PI / 6), 1.0);
+  EXPECT_NEAR(gy - by, 32 * std::sin(M_PI / 6), 1.0);
+}
+
+// The 1-bit rotation: size from the truncated sine and cosine, background
+// bits from the colour, and no picture shrinks to nothing at tiny angles.
+TEST(Rotate1Bit, SizeBackgroundAndTinyAngles) {
+  TBitmap b(40, 20, pf1bit);
+  std::memset(b.Bits(), 0, size_t(b.RowBytes()) * 20);  // black
+  TBitmap white;
+  IMCloneBitmapRows(b, white);
+  RotateBitmap1(b, 45, clWhite, nullptr, nullptr);
+  // c = s = 0.7071: W = H = trunc(60 * 0.7071) = 42.
+  EXPECT_EQ(b.Width(), 42);
+  EXPECT_EQ(b.Height(), 42);
+  EXPECT_TRUE(GetBit(RowOf(b, 0), 0));                 // corner: background white
+  EXPECT_FALSE(GetBit(RowOf(b, 21), 21));              // centre: the black picture
+  RotateBitmap1(white, 45, clBlack, nullptr, nullptr);
+  EXPECT_FALSE(GetBit(RowOf(white, 0), 0));
+
+  TBitmap thin(1, 1, pf1bit);
+  RotateBitmap1(thin, 0.001, clBlack, nullptr, nullptr);
+  EXPECT_EQ(thin.Width(), 1);
+  EXPECT_EQ(thin.Height(), 1);
+}
+
+// Flipping twice restores every format, and a horizontal flip of a 1-bit row
+// mirrors exactly the width (not the padded row) and keeps pad bits clear.
+TEST(Flip, TwiceRestoresEveryFormat) {
+  for (TPixelFormat pf : {pf1bit, pf4bit, pf8bit, pf16bit, pf24bit, pf32bit})
+    for (int32_t dir : {0, 1}) {
+      TBitmap b(13, 5, pf);
+      for (int32_t y = 0; y < 5; ++y)
+        for (int32_t i = 0; i < b.RowBytes(); ++i) RowOf(b, y)[i] = uint8_t(i * 37 + y * 11);
+      // Pad bits of the 1- and 4-bit rows are not pixels: keep them clear.
+      if (pf == pf1bit)
+        for (int32_t y = 0; y < 5; ++y) RowOf(b, y)[1] &= 0xF8, std::memset(RowOf(b, y) + 2, 0, 2);
+      if (pf == pf4bit)
+        for (int32_t y = 0; y < 5; ++y) RowOf(b, y)[6] &= 0xF0, RowOf(b, y)[7] = 0;
+      auto copy = DuplicateBitmap(b);
+      FlipBitmap(b, dir);
+      EXPECT_FALSE(CompareBitmaps(b, *copy)) << int(pf) << ' ' << dir;
+      FlipBitmap(b, dir);
+      EXPECT_TRUE(CompareBitmaps(b, *copy)) << int(pf) << ' ' << dir;
+    }
+  TBitmap row(13, 1, pf1bit);
+  std::memset(row.Bits(), 0, 4);
+  SetBit(RowOf(row, 0), 0, true);
+  SetBit(RowOf(row, 0), 3, true);
+  FlipBitmap(row, 0);
+  EXPECT_EQ(RowOf(row, 0)[0], 0x00);
+  EXPECT_EQ(RowOf(row, 0)[1], 0x48);  // pixels 9 and 12
+}
+
+}  // namespace
+}  // namespace kv
