@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <vector>
 
@@ -310,29 +311,41 @@ void ShenCastanHysteresis(const TShenCastanParams& P) {
   const int32_t thin = P.ThinFactor;
   for (int32_t i = 0; i < rows; ++i) std::memset(E.ScanLine(i), 0, static_cast<size_t>(cols));
 
+  // Neighbours in the order the chain tries them, with their offsets in both rasters.
   static constexpr int32_t kDi[8] = {0, 0, 1, 1, 1, -1, -1, -1};
   static constexpr int32_t kDj[8] = {1, -1, 1, 0, -1, -1, 0, 1};
-  auto open = [&](int32_t i, int32_t j) {
-    return i >= 0 && i < rows && j >= 0 && j < cols && *E.PixelAddress(i, j) == 0 && G.FloatAt(i, j) != 0;
-  };
-  auto label = [&](int32_t i, int32_t j) { *E.PixelAddress(i, j) = G.FloatAt(i, j) > low ? 1 : 255; };
+  const ptrdiff_t eStride = rows > 1 ? E.ScanLine(1) - E.ScanLine(0) : 0;
+  const ptrdiff_t gStride = rows > 1 ? FloatRow(G, 1) - FloatRow(G, 0) : 0;
+  ptrdiff_t eOffset[8], gOffset[8];
+  for (int n = 0; n < 8; ++n) {
+    eOffset[n] = kDi[n] * eStride + kDj[n];
+    gOffset[n] = kDi[n] * gStride + kDj[n];
+  }
 
   for (int32_t i0 = kShenCastanOutline; i0 < rows - kShenCastanOutline; ++i0) {
-    const float* g = FloatRow(G, i0);
+    const float* gRow = FloatRow(G, i0);
+    uint8_t* eRow = E.ScanLine(i0);
     for (int32_t j0 = kShenCastanOutline; j0 < cols - kShenCastanOutline; ++j0) {
-      if (!(g[j0] > P.HighThreshold) || !open(i0, j0)) continue;
+      if (!(gRow[j0] > P.HighThreshold) || eRow[j0] != 0 || gRow[j0] == 0) continue;
       int32_t i = i0, j = j0;
+      uint8_t* e = eRow + j0;
+      const float* g = gRow + j0;
       int64_t depth = 0;
-      label(i, j);
+      *e = *g > low ? 1 : 255;
       for (;;) {
         int n = 0;
-        while (n < 8 && !open(i + kDi[n], j + kDj[n])) ++n;
+        for (; n < 8; ++n) {
+          const int32_t ni = i + kDi[n], nj = j + kDj[n];
+          if (ni >= 0 && ni < rows && nj >= 0 && nj < cols && e[eOffset[n]] == 0 && g[gOffset[n]] != 0) break;
+        }
         if (n == 8) break;
-        if (depth > 0 && thin > 0 && depth % thin != 0) *E.PixelAddress(i, j) = 255;
+        if (depth > 0 && thin > 0 && depth % thin != 0) *e = 255;
         i += kDi[n];
         j += kDj[n];
+        e += eOffset[n];
+        g += gOffset[n];
         ++depth;
-        label(i, j);
+        *e = *g > low ? 1 : 255;
       }
     }
   }
