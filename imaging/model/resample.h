@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "imaging/model/kernel_types.h"
 #include "imaging/model/resample_filters.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/object.h"
@@ -14,7 +15,6 @@ namespace kv {
 
 class TIMMask;
 
-using TIMProgressEvent = std::function<void(TObject* Sender, int32_t per)>;
 
 // Every routine does nothing when the source has no area or is smaller than
 // 2 pixels in both directions, or when the destination has no area.
