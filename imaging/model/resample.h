@@ -15,7 +15,6 @@ namespace kv {
 
 class TIMMask;
 
-
 // Every routine does nothing when the source has no area or is smaller than
 // 2 pixels in both directions, or when the destination has no area.
 
