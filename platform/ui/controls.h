@@ -48,6 +48,7 @@
 
 namespace kv {
 
+class TControl;
 class TWinControl;
 class TCustomForm;
 class TPeer;  // the Qt side of a control (private to the layer)

@@ -99,6 +99,7 @@ class TScriptedDialogs : public TDialogService {
 
  private:
   struct TAnswer {
+    explicit TAnswer(TDialogKind K) : Kind(K) {}
     TDialogKind Kind;
     int32_t Result = 0;
     bool Ok = false;

@@ -170,6 +170,11 @@ constexpr UINT CN_SYSCHAR = CN_BASE + WM_SYSCHAR;
 constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
 constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
 
+// WM_ACTIVATE states (low word of WParam).
+constexpr uint32_t WA_INACTIVE = 0;
+constexpr uint32_t WA_ACTIVE = 1;
+constexpr uint32_t WA_CLICKACTIVE = 2;
+
 // ---- mouse key flags (WParam of mouse messages) ----
 constexpr uint32_t MK_LBUTTON = 0x0001;
 constexpr uint32_t MK_RBUTTON = 0x0002;
@@ -346,6 +351,13 @@ constexpr uint16_t VK_OEM_4 = 0xDB;       // [{
 constexpr uint16_t VK_OEM_5 = 0xDC;       // \|
 constexpr uint16_t VK_OEM_6 = 0xDD;       // ]}
 constexpr uint16_t VK_OEM_7 = 0xDE;       // '"
+
+// WM_GETDLGCODE answers: the keys a control wants for itself instead of the
+// form's dialog navigation.
+constexpr uint32_t DLGC_WANTARROWS = 0x0001;
+constexpr uint32_t DLGC_WANTTAB = 0x0002;
+constexpr uint32_t DLGC_WANTALLKEYS = 0x0004;
+constexpr uint32_t DLGC_WANTCHARS = 0x0080;
 
 // KeyData (LParam of key messages): bit 29 is set while Alt is held, bit 30
 // when the key was already down (auto-repeat), bit 31 on release.

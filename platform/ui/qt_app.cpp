@@ -1,0 +1,58 @@
+#include "platform/ui/qt_app.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtWidgets/QApplication>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/system/paths.h"
+#include "platform/ui/application.h"
+
+namespace kv {
+
+namespace {
+
+QApplication* GQtApp = nullptr;
+
+// QApplication keeps references to argc and argv for its whole life.
+int GArgc = 0;
+std::vector<std::string> GArgStore;
+std::vector<char*> GArgv;
+
+void DeleteQtApplication() {
+  // Forms and controls the application owns hold widgets: they go first.
+  if (Application) Application->DestroyComponents();
+  delete GQtApp;
+  GQtApp = nullptr;
+}
+
+}  // namespace
+
+void EnsureQtApplication() {
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    if (!qobject_cast<QApplication*>(app))
+      throw EInvalidOperation("A Qt application object without widgets already exists");
+    return;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  GArgStore.clear();
+  const int32_t n = ParamCount();
+  std::string exe = ParamStr(0);
+  GArgStore.push_back(exe.empty() ? std::string("kavrelin") : exe);
+  for (int32_t i = 1; i <= n; ++i) GArgStore.push_back(ParamStr(i));
+  GArgv.clear();
+  for (std::string& s : GArgStore) GArgv.push_back(s.data());
+  GArgv.push_back(nullptr);
+  GArgc = static_cast<int>(GArgStore.size());
+  GQtApp = new QApplication(GArgc, GArgv.data());
+  std::atexit(DeleteQtApplication);
+}
+
+bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }
+
+}  // namespace kv
