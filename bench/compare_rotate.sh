@@ -78,8 +78,8 @@ vips_cmd() {  # in out angle
     90) echo "vips rot $1 $2 d90 --vips-concurrency=1" ;;
     180) echo "vips rot $1 $2 d180 --vips-concurrency=1" ;;
     270) echo "vips rot $1 $2 d270 --vips-concurrency=1" ;;
-    # vips turns clockwise for positive angles; ours are counter-clockwise.
-    *) echo "vips rotate $1 $2 -$3 --vips-concurrency=1" ;;
+    # The direction of the turn does not change the work: angles as given.
+    *) echo "vips rotate $1 $2 $3 --vips-concurrency=1" ;;
   esac
 }
 
@@ -98,8 +98,7 @@ for a in $ANGLES; do
   kvc=$(best "$tool rotate $work/in.ppm $work/o.ppm $a")
   vv=$(best "$(vips_cmd "$work/in.v" "$work/o.v" "$a")")
   vp=$(best "$(vips_cmd "$work/in.ppm" "$work/o.ppm" "$a")")
-  # ImageMagick turns clockwise for positive angles too.
-  imt=$(best "$im $work/in.ppm -background white -rotate -$a $work/o.ppm")
+  imt=$(best "$im $work/in.ppm -background white -rotate $a $work/o.ppm")
   printf '%-6s | %7s %7s | %9s %8s | %7s | %7s %8s %7s\n' "$a" "$(ms "$kvr")" "$(ms "$kvc")" \
     "$(ms "$vv")" "$(ms "$vp")" "$(ms "$imt")" "$(ratio "$vv" "$kvc")" "$(ratio "$vp" "$kvc")" "$(ratio "$imt" "$kvc")"
 done

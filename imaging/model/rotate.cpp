@@ -18,7 +18,8 @@ namespace kv {
 namespace {
 
 constexpr int32_t kOne = 4096;  // 12-bit fixed-point weights
-constexpr int32_t kTile = 64;   // pixels per side of a transpose tile
+constexpr int32_t kBand = 256;  // target rows per band of a quarter turn
+constexpr int32_t kTile = 64;   // source rows per tile within a band
 
 // The weighted mix of the previous pixel P (weight G) and the current C
 // (weight 4096 - G), rounded to nearest. G is negative when the rounded shift
@@ -113,28 +114,21 @@ void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
     return;
   }
   // Target pixel (X, Y) is source pixel (w - 1 - Y, X) for a counter-clockwise
-  // turn and (Y, h - 1 - X) for a clockwise one. Tiles keep the column walk
-  // through the source inside the cache.
+  // turn and (Y, h - 1 - X) for a clockwise one. The target is done in bands
+  // of kBand rows; within a band, kTile source rows at a time are read along
+  // the row and written down the target columns, so the band's target lines
+  // stay in the cache while the source streams through.
   const int32_t tw = h, th = w;
-  for (int32_t y0 = 0; y0 < th; y0 += kTile) {
-    const int32_t y1 = std::min(y0 + kTile, th);
+  const bool ccw = Quarters == 1;
+  for (int32_t y0 = 0; y0 < th; y0 += kBand) {
+    const int32_t y1 = std::min(y0 + kBand, th);
     for (int32_t x0 = 0; x0 < tw; x0 += kTile) {
       const int32_t x1 = std::min(x0 + kTile, tw);
-      for (int32_t y = y0; y < y1; ++y) {
-        uint8_t* d = dst[y] + int64_t(x0) * 3;
-        if (Quarters == 1) {
-          const int64_t sc = int64_t(w - 1 - y) * 3;
-          for (int32_t x = x0; x < x1; ++x, d += 3) {
-            const uint8_t* s = src[x] + sc;
-            d[0] = s[0], d[1] = s[1], d[2] = s[2];
-          }
-        } else {
-          const int64_t sc = int64_t(y) * 3;
-          for (int32_t x = x0; x < x1; ++x, d += 3) {
-            const uint8_t* s = src[h - 1 - x] + sc;
-            d[0] = s[0], d[1] = s[1], d[2] = s[2];
-          }
-        }
+      for (int32_t x = x0; x < x1; ++x) {
+        const uint8_t* s = ccw ? src[x] + int64_t(w - 1 - y0) * 3 : src[h - 1 - x] + int64_t(y0) * 3;
+        const int64_t step = ccw ? -3 : 3;
+        uint8_t* d = dst[y0] + int64_t(x) * 3;
+        for (int32_t y = y0; y < y1; ++y, s += step, d += dst.Stride) d[0] = s[0], d[1] = s[1], d[2] = s[2];
       }
     }
   }
