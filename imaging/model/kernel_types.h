@@ -28,18 +28,20 @@ struct TProgressRec {
     per1 = 100.0 / (Rows + 0.5);
     val = 0;
   }
-  // After one more row: trunc(rows done * per1) to the handler.
+  // After one more row: trunc(rows done * per1) to the handler, never above 100.
   void Row() {
     ++val;
-    if (OnProgress) OnProgress(Sender, Trunc32(val * per1));
+    if (OnProgress) OnProgress(Sender, std::min(Trunc32(val * per1), 100));
   }
 };
 
 // Value passed after row Y of a kernel whose rows run from Y1 to YLast
-// (inclusive): trunc((Y - Y1 + 1) * (100 / (YLast - Y1 + 0.5))). The last rows
-// pass a little more than 100 (105 after the last of 10); callers clamp.
+// (inclusive): trunc((Y - Y1 + 1) * (100 / (YLast - Y1 + 0.5))), held at 100.
+// The step is a little more than 100 / rows, so the last rows would otherwise
+// pass up to 105 (after the last of 10) to handlers that expect percentages.
 inline int32_t RectProgressValue(int32_t Y, int32_t Y1, int32_t YLast) {
-  return Trunc32((static_cast<double>(Y) - Y1 + 1) * (100.0 / (static_cast<double>(YLast) - Y1 + 0.5)));
+  return std::min(
+      Trunc32((static_cast<double>(Y) - Y1 + 1) * (100.0 / (static_cast<double>(YLast) - Y1 + 0.5))), 100);
 }
 
 // Per-row progress of a kernel over rows Y1..YLast; silent without a handler.
@@ -48,8 +50,9 @@ class TRowProgress {
   TRowProgress(TObject* Sender, const TIMProgressEvent& OnProgress, int32_t Y1, int32_t YLast)
       : FSender(Sender), FOnProgress(OnProgress), FY1(Y1),
         FStep(100.0 / (static_cast<double>(YLast) - Y1 + 0.5)) {}
+  // Held at 100, as RectProgressValue.
   void Row(int32_t Y) const {
-    if (FOnProgress) FOnProgress(FSender, Trunc32((static_cast<double>(Y) - FY1 + 1) * FStep));
+    if (FOnProgress) FOnProgress(FSender, std::min(Trunc32((static_cast<double>(Y) - FY1 + 1) * FStep), 100));
   }
 
  private:

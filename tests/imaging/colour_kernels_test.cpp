@@ -283,8 +283,8 @@ TEST(ColourKernels, ProgressPerRow) {
     EXPECT_EQ(s, &sender);
     seen.push_back(per);
   };
-  // Rows 2..11: trunc(k * (100 / 9.5)), a little above 100 after the last row.
-  const std::vector<int32_t> rect = {10, 21, 31, 42, 52, 63, 73, 84, 94, 105};
+  // Rows 2..11: trunc(k * (100 / 9.5)), held at 100 after the last row (105 unclamped).
+  const std::vector<int32_t> rect = {10, 21, 31, 42, 52, 63, 73, 84, 94, 100};
   for (const NamedKernel& k : kKernels) {
     seen.clear();
     k.Run(b, 1, 2, 4, 12, &sender, record);
@@ -294,7 +294,9 @@ TEST(ColourKernels, ProgressPerRow) {
   TBitmap one(20, 14, pf1bit);
   Negative(one, 3, 2, 9, 12, &sender, record);
   EXPECT_EQ(seen, rect);
-  EXPECT_EQ(RectProgressValue(11, 2, 11), 105);
+  EXPECT_EQ(RectProgressValue(11, 2, 11), 100);
+  EXPECT_EQ(RectProgressValue(10, 2, 11), 94);
+  EXPECT_EQ(RectProgressValue(0, 0, 0), 100);  // one row: 200 unclamped
 
   // Whole-bitmap conversion: 100 / (height + 0.5) a row stays below 100.
   seen.clear();

@@ -1,0 +1,239 @@
+#include "imaging/model/imager_proc.h"
+
+#include <algorithm>
+
+#include "imaging/model/bitmap_utils.h"
+#include "imaging/model/mask.h"
+#include "imaging/model/skew.h"
+#include "imaging/views/im_view.h"
+
+namespace kv {
+
+TImagerProc::TImagerProc(TComponent* AOwner) : TComponent(AOwner), FPreviewFont(std::make_unique<TFont>()) {}
+
+TImagerProc::~TImagerProc() {
+  if (FAttachedImager) FAttachedImager->RemoveBitmapChangeEvent(FChangeHandle);
+  FChangeHandle = nullptr;
+  ClearAllUndo();
+  ClearAllRedo();
+}
+
+// ---- attaching ----
+
+void TImagerProc::DetachImager() {
+  if (FAttachedImager) FAttachedImager->RemoveBitmapChangeEvent(FChangeHandle);
+  FChangeHandle = nullptr;
+}
+
+void TImagerProc::SetAttachedImager(TIMView* Value) {
+  DetachImager();
+  FAttachedImager = Value;
+  if (!Value) return;
+  FBitmap = Value->GetBitmap();
+  Value->FreeNotification(this);
+  FChangeHandle = Value->AddBitmapChangeEvent([this](TObject* Sender, bool Destroying) {
+    BitmapChange(Sender, Destroying);
+  });
+  FAlphaMask = Value->HasAlphaChannel() ? Value->GetAlphaChannel() : nullptr;
+}
+
+void TImagerProc::SetAttachedBitmap(TBitmap* Value) {
+  // Handing over nullptr while a view is attached keeps the attachment.
+  if (!Value) {
+    if (!FAttachedImager) FBitmap = nullptr;
+    return;
+  }
+  DetachImager();
+  FBitmap = Value;
+  FAttachedImager = nullptr;
+  FAlphaMask = nullptr;
+}
+
+void TImagerProc::BitmapChange(TObject* /*Sender*/, bool Destroying) {
+  if (Destroying) {
+    // The view frees the record itself; its bitmap goes with it.
+    FAttachedImager = nullptr;
+    FChangeHandle = nullptr;
+    FAlphaMask = nullptr;
+    FBitmap = nullptr;
+    return;
+  }
+  if (!FAttachedImager) return;
+  FBitmap = FAttachedImager->GetBitmap();
+  FAlphaMask = FAttachedImager->HasAlphaChannel() ? FAttachedImager->GetAlphaChannel() : nullptr;
+}
+
+void TImagerProc::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != opRemove || !AComponent) return;
+  if (FAttachedImager && AComponent == FAttachedImager) {
+    DetachImager();
+    FAttachedImager = nullptr;
+    FAlphaMask = nullptr;
+    // The bitmap belonged to the view: never work on it after the view is gone.
+    FBitmap = nullptr;
+  }
+}
+
+// ---- properties ----
+
+TColor TImagerProc::Background() const { return FAttachedImager ? FAttachedImager->Background() : FOwnBackground; }
+
+void TImagerProc::SetBackground(TColor Value) {
+  if (FAttachedImager) FAttachedImager->SetBackground(Value);
+  else FOwnBackground = Value;
+}
+
+void TImagerProc::SetPreviewFont(TFont* Value) { FPreviewFont->Assign(Value); }
+
+const TPropertyTable& TImagerProc::PropertyTable() const {
+  static const auto table = TPropertyTable::Make<TImagerProc>(TComponent::PropertyTable(), [](auto& p) {
+    p.Object("AttachedImager", &TImagerProc::AttachedImager, &TImagerProc::SetAttachedImager);
+    p.Bool("AutoUndo", &TImagerProc::AutoUndo, &TImagerProc::SetAutoUndo);
+    p.Integer("Background", &TImagerProc::Background, &TImagerProc::SetBackground);
+    p.Method("OnProgress");
+    p.Enum("MsgLanguage", &TImagerProc::MsgLanguage, &TImagerProc::SetMsgLanguage,
+           {"msSystem", "msEnglish", "msItalian", "msGerman", "msSpanish", "msFrench", "msPortuguese", "msGreek",
+            "msRussian", "msDutch", "msSwedish", "msUser"});
+    p.Set("PreviewsParams", &TImagerProc::PreviewsParams, &TImagerProc::SetPreviewsParams,
+          {"prppDefaultLockPreview"});
+    p.Object("PreviewFont", &TImagerProc::PreviewFont, &TImagerProc::SetPreviewFont);
+    p.Method("OnPreview");
+    p.Integer("UndoLimit", &TImagerProc::UndoLimit, &TImagerProc::SetUndoLimit);
+  });
+  return table;
+}
+
+// ---- undo and redo ----
+
+void TImagerProc::SaveSnapshot(TSnapshotList& List, TStringList& Captions) {
+  if (!FBitmap || FBitmap->Width() <= 0 || FBitmap->Height() <= 0) return;
+  // A limit below 1 would empty the list and still add: keep one snapshot.
+  const size_t limit = static_cast<size_t>(std::max(FUndoLimit, 1));
+  while (List.size() >= limit) {
+    List.erase(List.begin());
+    Captions.Delete(0);
+  }
+  auto snap = std::make_unique<TIMBitmap>();
+  snap->SetStorageKind(FUndoStorage);
+  snap->CopyFromTBitmap(*FBitmap);
+  // After the copy: allocating the pixels frees any companion plane.
+  if (TIMMask* alpha = GetAlphaMask()) snap->CompanionPlane()->CopyFromTIMMask(*alpha);
+  List.push_back(std::move(snap));
+  Captions.Add("");
+}
+
+void TImagerProc::SaveUndo() { SaveSnapshot(FUndoList, FUndoCaptions); }
+
+void TImagerProc::SaveRedo() { SaveSnapshot(FRedoList, FRedoCaptions); }
+
+void TImagerProc::SaveUndoCaptioned(const std::string& Caption) {
+  if (!FBitmap || FBitmap->Width() <= 0 || FBitmap->Height() <= 0) return;
+  SaveUndo();
+  if (!FUndoList.empty()) FUndoCaptions.Put(FUndoCaptions.Count() - 1, Caption);
+}
+
+void TImagerProc::RestoreSnapshot(TSnapshotList& List, int32_t N) {
+  if (!FBitmap || N < 0 || static_cast<size_t>(N) >= List.size()) return;
+  TIMBitmap& snap = *List[List.size() - 1 - static_cast<size_t>(N)];
+  snap.CopyToTBitmap(*FBitmap);
+  if (snap.HasCompanion() && FAttachedImager) {
+    TIMMask* alpha = FAttachedImager->GetAlphaChannel();
+    if (alpha) {
+      snap.CompanionPlane()->CopyToTIMMask(*alpha);
+      FAlphaMask = alpha;
+    }
+  }
+  RefreshTarget();
+}
+
+void TImagerProc::UndoAt(int32_t N) { RestoreSnapshot(FUndoList, N); }
+
+void TImagerProc::Undo() { UndoAt(0); }
+
+void TImagerProc::Redo() { RestoreSnapshot(FRedoList, 0); }
+
+void TImagerProc::ClearLast(TSnapshotList& List, TStringList& Captions) {
+  if (List.empty()) return;
+  List.pop_back();
+  Captions.Delete(Captions.Count() - 1);
+}
+
+void TImagerProc::ClearLastUndo() { ClearLast(FUndoList, FUndoCaptions); }
+
+void TImagerProc::ClearLastRedo() { ClearLast(FRedoList, FRedoCaptions); }
+
+void TImagerProc::ClearAll(TSnapshotList& List, TStringList& Captions) {
+  // Oldest first.
+  for (auto& snap : List) snap.reset();
+  List.clear();
+  Captions.Clear();
+}
+
+void TImagerProc::ClearAllUndo() { ClearAll(FUndoList, FUndoCaptions); }
+
+void TImagerProc::ClearAllRedo() { ClearAll(FRedoList, FRedoCaptions); }
+
+// ---- shared members ----
+
+TIMMask* TImagerProc::GetAlphaMask() const {
+  if (FAttachedImager) return FAttachedImager->HasAlphaChannel() ? FAttachedImager->GetAlphaChannel() : nullptr;
+  return FAlphaMask;
+}
+
+bool TImagerProc::GetSelectionInfo(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, TIMMask*& Mask,
+                                   int32_t& PolyCount, const TPoint*& PolyPoints) const {
+  X1 = 0;
+  Y1 = 0;
+  X2 = FBitmap ? FBitmap->Width() : 0;
+  Y2 = FBitmap ? FBitmap->Height() : 0;
+  Mask = nullptr;
+  PolyCount = 0;
+  auto* view = dynamic_cast<TIMSelectionSource*>(FAttachedImager);
+  if (!view) return false;
+  Mask = view->SelectionMask();
+  if (!view->SelectionExists()) return false;
+  if (Mask && !Mask->IsEmpty()) {
+    X1 = Mask->X1;
+    Y1 = Mask->Y1;
+    X2 = Mask->X2 + 1;
+    Y2 = Mask->Y2 + 1;
+    PolyPoints = view->GetPolySelPoints();
+    PolyCount = view->GetPolySelCount();
+  }
+  return true;
+}
+
+void TImagerProc::RefreshTarget() {
+  if (FAttachedImager) {
+    FAttachedImager->Update();
+    FAttachedImager->ImageChange();
+  } else if (FBitmap) {
+    FBitmap->SetModified(true);
+  }
+}
+
+void TImagerProc::RunOnSelection(const std::function<void(TBitmap&, int32_t, int32_t, int32_t, int32_t)>& Kernel) {
+  int32_t x1, y1, x2, y2, count;
+  TIMMask* mask;
+  const TPoint* points = nullptr;
+  GetSelectionInfo(x1, y1, x2, y2, mask, count, points);
+  if (!mask || mask->IsEmpty()) {
+    Kernel(*FBitmap, x1, y1, x2, y2);
+  } else {
+    TBitmap box;
+    if (CopyBitmapRect(*FBitmap, box, mask->X1, mask->Y1, mask->X2 + 1, mask->Y2 + 1)) {
+      Kernel(box, 0, 0, box.Width(), box.Height());
+      mask->CopyThroughMask(*FBitmap, box, true, false);
+    }
+  }
+  RefreshTarget();
+}
+
+bool TImagerProc::Is24Bit() const { return FBitmap && FBitmap->PixelFormat() == pf24bit; }
+
+double EstimateSkewAngle(TImagerProc& Proc, int32_t TargetWidth, int32_t MaxAngle, double Precision) {
+  return EstimateSkewAngleOfBitmap(Proc.Bitmap(), TargetWidth, MaxAngle, Precision, &Proc, Proc.OnProgress);
+}
+
+}  // namespace kv

@@ -1,0 +1,86 @@
+// The size, orientation and format methods of the processing component: a
+// snapshot, one of the free routines of geometry_ops.h / rotate.h, a refresh.
+#include "imaging/model/imager_proc.h"
+
+#include "imaging/model/geometry_ops.h"
+#include "imaging/model/rotate.h"
+#include "platform/rtl/strings.h"
+
+namespace kv {
+
+namespace {
+bool Is24Or1(const TBitmap* B) { return B && (B->PixelFormat() == pf24bit || B->PixelFormat() == pf1bit); }
+}  // namespace
+
+void TImagerProc::ImageResize(int32_t Width, int32_t Height) {
+  // A size of 0 asks for nothing; a negative one cannot be made.
+  if (!FBitmap || Width <= 0 || Height <= 0) return;
+  if (FAutoUndo) SaveUndoCaptioned("ImageResize " + IntToStr(Width) + "," + IntToStr(Height));
+  ResizeCanvas(*FBitmap, Width, Height, Background());
+  RefreshTarget();
+}
+
+void TImagerProc::Resample(int32_t Width, int32_t Height, TResampleFilter Filter) {
+  if (!FBitmap) return;
+  int32_t w = Width, h = Height;
+  if (!ResampleSize(*FBitmap, w, h)) return;
+  // The caption keeps the requested values, before the aspect correction.
+  if (FAutoUndo) SaveUndoCaptioned("Resample " + IntToStr(Width) + "," + IntToStr(Height));
+  ResampleImage(*FBitmap, Width, Height, Filter, GetAlphaMask(), this, OnProgress);
+  RefreshTarget();
+}
+
+void TImagerProc::Flip(int32_t Direction) {
+  if (!Is24Or1(FBitmap)) return;
+  if (FAutoUndo) SaveUndoCaptioned("Flip");
+  FlipBitmap(*FBitmap, Direction);
+  RefreshTarget();
+}
+
+void TImagerProc::Rotate(bool Antialias, double Angle) {
+  if (!Is24Or1(FBitmap) || Angle == 0) return;
+  if (FAutoUndo) SaveUndoCaptioned("Rotate " + FloatToStr(Angle));
+  RotateBitmap(*FBitmap, Angle, Antialias, Background(), this, OnProgress);
+  RefreshTarget();
+}
+
+void TImagerProc::Clear() {
+  if (!FBitmap) return;
+  if (FAutoUndo) SaveUndoCaptioned("Clear");
+  ClearBitmap(*FBitmap, Background());
+  RefreshTarget();
+}
+
+void TImagerProc::CropSel() {
+  if (!Is24Or1(FBitmap)) return;
+  if (FAutoUndo) SaveUndoCaptioned("CropSel");
+  int32_t x1, y1, x2, y2, count;
+  TIMMask* mask;
+  const TPoint* points = nullptr;
+  // Without a selection the picture stays as it is (the snapshot is still taken).
+  if (GetSelectionInfo(x1, y1, x2, y2, mask, count, points)) CropToMask(*FBitmap, mask);
+  RefreshTarget();
+}
+
+void TImagerProc::ConvertTo(int32_t Colours) {
+  if (!Is24Bit()) return;
+  if (FAutoUndo) SaveUndoCaptioned("ConvertTo " + IntToStr(Colours));
+  ConvertToColors(*FBitmap, Colours, nullptr, this, OnProgress);
+  RefreshTarget();
+}
+
+void TImagerProc::ConvertToPalette(int32_t Colours, std::vector<TBGRPixel>& Palette) {
+  if (!Is24Bit()) return;
+  if (FAutoUndo) SaveUndoCaptioned("ConvertToPalette");
+  ConvertToColors(*FBitmap, Colours, &Palette, this, OnProgress);
+  RefreshTarget();
+}
+
+void TImagerProc::ConvertTo24Bit() {
+  if (!FBitmap || FBitmap->PixelFormat() != pf1bit) return;
+  if (FAutoUndo) SaveUndoCaptioned("ConvertTo24Bit");
+  ConvertBitmapTo24Bit(*FBitmap, this, OnProgress);
+  RefreshTarget();
+}
+
+}  // namespace kv

@@ -1,0 +1,123 @@
+// The common base of the image views: background colour, an optional single
+// border, mouse enter and leave events, the resolution of the shown image, and
+// the list of bitmap-change callbacks through which attached components follow
+// the view's current bitmap. It also declares what every view provides: the
+// displayed bitmap, its alpha mask, the paint lock and the image-change hook.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/graphics/canvas.h"
+#include "platform/graphics/color.h"
+#include "platform/rtl/types.h"
+#include "platform/ui/controls.h"
+
+namespace kv {
+
+class TIMMask;
+
+// Sender is the view; Destroying is true when the view is going away (the
+// registrant then only drops its reference: the view frees the record).
+using TIMBitmapChangeEvent = std::function<void(TObject* Sender, bool Destroying)>;
+
+// One registration. Its address is the handle the registrant keeps and hands
+// back to RemoveBitmapChangeEvent.
+struct TIMBitmapChangeRecord {
+  TIMBitmapChangeEvent Event;
+  // Set when the record left the list while callbacks were being called; it
+  // is then skipped and freed once the calls are over.
+  bool Removed = false;
+};
+
+// What the processing component reads of a view that keeps a selection: the
+// single-image view implements it beside TIMView.
+class TIMSelectionSource {
+ public:
+  virtual ~TIMSelectionSource() = default;
+  // The view's 1-bit selection mask, even when nothing is selected.
+  virtual TIMMask* SelectionMask() = 0;
+  // True while the view has a selection.
+  virtual bool SelectionExists() const = 0;
+  // The outline's points (polygons separated by a point whose x is kPolygonSeparator) and their count.
+  virtual const TPoint* GetPolySelPoints() const = 0;
+  virtual int32_t GetPolySelCount() const = 0;
+};
+
+class TIMView : public TCustomControl {
+ public:
+  explicit TIMView(TComponent* AOwner);
+  // Tells every registrant, in registration order, that the view is going
+  // away, before the window and canvas are gone.
+  ~TIMView() override;
+
+  TColor Background() const { return FBackground; }
+  virtual void SetBackground(TColor Value);
+  // The bitmap now displayed: the object attached components read and write.
+  virtual TBitmap* GetBitmap();
+  // The 8-bit alpha mask of the displayed image, created on first request.
+  virtual TIMMask* GetAlphaChannel() = 0;
+  // Replaces the alpha mask; the old one is freed.
+  virtual void SetAlphaChannel(std::unique_ptr<TIMMask> Mask) = 0;
+  // True when an alpha mask exists (none is created).
+  virtual bool HasAlphaChannel() const = 0;
+  virtual void RemoveAlphaChannel() = 0;
+  virtual void LockPaint() = 0;
+  // Lowers the paint lock (not below 0), repaints when it reaches 0, returns it.
+  virtual int32_t UnlockPaint() = 0;
+  // Lowers the paint lock without repainting, returns it.
+  virtual int32_t UnlockPaintNoUpdate() = 0;
+
+  int32_t DpiX() const { return FDpiX; }
+  int32_t DpiY() const { return FDpiY; }
+  // 0 keeps the present resolution.
+  virtual void SetDpiX(int32_t Value);
+  virtual void SetDpiY(int32_t Value);
+  virtual void SetDpi(int32_t X, int32_t Y);
+  // Called after the image content changed.
+  virtual void ImageChange() {}
+
+  TBorderStyle BorderStyle() const { return FBorderStyle; }
+  // A change recreates the window (the frame is a creation parameter).
+  void SetBorderStyle(TBorderStyle Value);
+  bool GetCtl3D() const { return Ctl3D(); }
+  void SetCtl3D(bool Value);
+
+  // The canvas the transition effects draw their steps on.
+  TCanvas& GetCanvas() { return Canvas(); }
+
+  // Registers a callback (the same one may be registered again: each
+  // registration is a record of its own) and returns its handle.
+  TIMBitmapChangeRecord* AddBitmapChangeEvent(TIMBitmapChangeEvent Event);
+  // Frees the registration; a handle that is not registered (null, already
+  // removed) is ignored.
+  void RemoveBitmapChangeEvent(TIMBitmapChangeRecord* Handle);
+  // Calls the callbacks registered when it starts, in order, with Destroying
+  // false. A callback may remove registrations (its own or others'): a
+  // removed one is not called any more, and none is freed while being called.
+  void NotifyBitmapChange();
+  int32_t BitmapChangeCount() const { return static_cast<int32_t>(FBitmapChangeList.size()); }
+
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+
+  void Dispatch(TMessage& Message) override;
+  const TPropertyTable& PropertyTable() const override;
+
+ protected:
+  void CreateParams(TCreateParams& Params) override;
+
+  TBorderStyle FBorderStyle = bsSingle;
+  TColor FBackground = clBtnFace;
+  int32_t FDpiX = 0;
+  int32_t FDpiY = 0;
+
+ private:
+  std::vector<std::unique_ptr<TIMBitmapChangeRecord>> FBitmapChangeList;
+  // Records removed during NotifyBitmapChange, freed when the outermost call ends.
+  std::vector<std::unique_ptr<TIMBitmapChangeRecord>> FRemovedDuringNotify;
+  int32_t FNotifyDepth = 0;
+};
+
+}  // namespace kv
