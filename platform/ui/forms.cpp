@@ -3,6 +3,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QMetaObject>
+#include <QtGui/QGuiApplication>
 #include <QtWidgets/QWidget>
 #include <algorithm>
 #include <set>
@@ -193,7 +194,7 @@ void TCustomForm::Hide() { SetVisible(false); }
 void TCustomForm::BringToFront() {
   if (!FVisible || !Peer()) return;
   QWidget* w = Peer()->Widget();
-  w->raise();
+  if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();  // it cannot stack windows
   w->activateWindow();
   Activate();
 }

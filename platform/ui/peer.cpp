@@ -241,6 +241,7 @@ TWidgetPeer::TWidgetPeer(TControl* Control, QWidget* Parent) : QWidget(Parent), 
 TWidgetPeer::~TWidgetPeer() = default;
 
 bool TWidgetPeer::event(QEvent* E) {
+  if (E->type() == QEvent::DeferredDelete) return QWidget::event(E);  // deletes this
   TEventScope scope(this);
   if (FControl) {
     if (E->type() == QEvent::Close && isWindow()) {
@@ -384,6 +385,7 @@ bool TScrollPeer::eventFilter(QObject* Watched, QEvent* E) {
 }
 
 bool TScrollPeer::event(QEvent* E) {
+  if (E->type() == QEvent::DeferredDelete) return QAbstractScrollArea::event(E);  // deletes this
   TEventScope scope(this);
   if (FControl) {
     switch (E->type()) {

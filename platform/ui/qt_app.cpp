@@ -22,11 +22,12 @@ int GArgc = 0;
 std::vector<std::string> GArgStore;
 std::vector<char*> GArgv;
 
-void DeleteQtApplication() {
-  // Forms and controls the application owns hold widgets: they go first.
+// The Qt application object itself stays: some of Qt's own globals that it
+// would touch on deletion are gone by the time exit handlers run. What the
+// program's components hold goes while Qt still works.
+void ReleaseAtExit() {
   if (Application) Application->DestroyComponents();
-  delete GQtApp;
-  GQtApp = nullptr;
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ void EnsureQtApplication() {
   GArgv.push_back(nullptr);
   GArgc = static_cast<int>(GArgStore.size());
   GQtApp = new QApplication(GArgc, GArgv.data());
-  std::atexit(DeleteQtApplication);
+  std::atexit(ReleaseAtExit);
 }
 
 bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }
