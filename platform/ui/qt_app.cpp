@@ -1,6 +1,8 @@
 #include "platform/ui/qt_app.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtGui/QInputDevice>
+#include <QtGui/QPointingDevice>
 #include <QtWidgets/QApplication>
 #include <cstdlib>
 #include <cstring>
@@ -22,12 +24,13 @@ int GArgc = 0;
 std::vector<std::string> GArgStore;
 std::vector<char*> GArgv;
 
-// The Qt application object itself stays: some of Qt's own globals that it
-// would touch on deletion are gone by the time exit handlers run. What the
-// program's components hold goes while Qt still works.
-void ReleaseAtExit() {
+// Deleted before Qt's own globals go (which also lets the font engine free
+// its caches); the program's components go first, while Qt still works.
+void DeleteQtApplication() {
   if (Application) Application->DestroyComponents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  delete GQtApp;
+  GQtApp = nullptr;
 }
 
 }  // namespace
@@ -51,7 +54,11 @@ void EnsureQtApplication() {
   GArgv.push_back(nullptr);
   GArgc = static_cast<int>(GArgStore.size());
   GQtApp = new QApplication(GArgc, GArgv.data());
-  std::atexit(ReleaseAtExit);
+  // Qt makes its device registry on first use and frees it at exit; made now,
+  // it outlives the handler below, which deletes devices that unregister.
+  QPointingDevice::primaryPointingDevice();
+  QInputDevice::primaryKeyboard();
+  std::atexit(DeleteQtApplication);
 }
 
 bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }

@@ -4,8 +4,8 @@
 namespace kv {
 
 // Creates the Qt application object (with widgets) the first time it is
-// called, on the offscreen platform when there is no display; at exit the
-// application's components are freed while Qt still works. Everything that needs Qt calls
+// called, on the offscreen platform when there is no display, and deletes it
+// at exit after the application's components. Everything that needs Qt calls
 // this first: there may only ever be one such object, and widgets need the
 // full one. Raises EInvalidOperation when something else already made a Qt
 // application object without widgets.
