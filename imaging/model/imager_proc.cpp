@@ -189,6 +189,7 @@ bool TImagerProc::GetSelectionInfo(int32_t& X1, int32_t& Y1, int32_t& X2, int32_
   Y2 = FBitmap ? FBitmap->Height() : 0;
   Mask = nullptr;
   PolyCount = 0;
+  PolyPoints = nullptr;
   auto* view = dynamic_cast<TIMSelectionSource*>(FAttachedImager);
   if (!view) return false;
   Mask = view->SelectionMask();
