@@ -1,0 +1,279 @@
+#include <QtCore/QThread>
+#include <chrono>
+
+#include "platform/ui/dialogs.h"
+#include "platform/ui/timer.h"
+#include "ui_test_support.h"
+
+namespace kv {
+namespace {
+
+// Runs the loop until Done or about two seconds passed.
+template <typename F>
+bool PumpUntil(F Done) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!Done() && std::chrono::steady_clock::now() < end) {
+    Application->ProcessMessages();
+    QThread::msleep(2);
+  }
+  return Done();
+}
+
+// Every test answers its dialogs by script; one it did not expect fails it.
+class AppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Dialogs->OnUnexpected = [this](const std::string& Problem) { Unexpected.push_back(Problem); };
+  }
+  void TearDown() override {
+    EXPECT_EQ(Dialogs->Pending(), 0u) << "answers left over";
+    Application->OnException = nullptr;
+    Application->OnIdle = nullptr;
+  }
+  TScriptedDialogsScope Dialogs;
+  std::vector<std::string> Unexpected;
+};
+
+TEST_F(AppTest, TimerFiresOnlyWhileEnabledWithAnIntervalAndAHandler) {
+  TTimer t(nullptr);
+  EXPECT_EQ(t.Interval(), 1000u);
+  EXPECT_TRUE(t.Enabled());
+  EXPECT_FALSE(t.Running());  // no handler yet
+  int ticks = 0;
+  t.SetInterval(5);
+  t.SetOnTimer([&](TObject* Sender) {
+    EXPECT_EQ(Sender, &t);
+    ++ticks;
+  });
+  EXPECT_TRUE(PumpUntil([&] { return ticks >= 2; }));
+  t.SetEnabled(false);
+  const int stopped = ticks;
+  for (int i = 0; i < 10; ++i) {
+    QThread::msleep(2);
+    Application->ProcessMessages();
+  }
+  EXPECT_EQ(ticks, stopped);
+  t.SetEnabled(true);
+  t.SetInterval(0);
+  EXPECT_FALSE(t.Running());
+}
+
+TEST_F(AppTest, AnExceptionInATimerReachesHandleException) {
+  std::vector<std::string> caught;
+  Application->OnException = [&](TObject* Sender, const Exception& E) {
+    caught.push_back(E.Message());
+    static_cast<TTimer*>(Sender)->SetEnabled(false);
+  };
+  TTimer t(nullptr);
+  t.SetInterval(1);
+  t.SetOnTimer([](TObject*) { throw EInOutError("disk gone"); });
+  EXPECT_TRUE(PumpUntil([&] { return !caught.empty(); }));
+  EXPECT_EQ(caught, (std::vector<std::string>{"disk gone"}));
+}
+
+TEST_F(AppTest, IdleRunsWhenTheQueueIsEmptyAndAgainWhileNotDone) {
+  int idles = 0;
+  Application->OnIdle = [&](TObject*, bool& Done) {
+    ++idles;
+    Done = false;  // ask to be called again instead of waiting
+  };
+  Application->ProcessMessages();
+  for (int i = 0; i < 3; ++i) Application->HandleMessage();
+  EXPECT_GE(idles, 1);
+  const int before = idles;
+  Application->HandleMessage();
+  EXPECT_EQ(idles, before + 1);
+  // Done: the loop then waits for the next message, here a timer.
+  TTimer wake(nullptr);
+  wake.SetInterval(5);
+  bool woke = false;
+  wake.SetOnTimer([&](TObject*) { woke = true; });
+  Application->OnIdle = [&](TObject*, bool& Done) { Done = true; };
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (!woke && std::chrono::steady_clock::now() < end) Application->HandleMessage();
+  EXPECT_TRUE(woke);
+}
+
+TEST_F(AppTest, HandleExceptionShowsTheMessageAndIsSilentForAbort) {
+  Application->SetTitle("Kavrelin");
+  Dialogs->Answer(IDOK);
+  Dialogs->Answer(IDOK);
+  auto raise = [](auto&& Fn) {
+    try {
+      Fn();
+    } catch (...) {
+      Application->HandleException(nullptr);
+    }
+  };
+  raise([] { Abort(); });
+  raise([] { throw EConvertError("'x' is not a valid integer value"); });
+  raise([] { throw std::runtime_error("Out of paper."); });
+  ASSERT_EQ(Dialogs->Shown.size(), 2u);
+  EXPECT_EQ(Dialogs->Shown[0].Kind, dkMessageBox);
+  EXPECT_EQ(Dialogs->Shown[0].Text, "'x' is not a valid integer value.");
+  EXPECT_EQ(Dialogs->Shown[0].Caption, "Kavrelin");
+  EXPECT_EQ(Dialogs->Shown[0].Flags, MB_OK | MB_ICONSTOP);
+  EXPECT_EQ(Dialogs->Shown[1].Text, "Out of paper.");
+  Application->HandleException(nullptr);  // outside a catch: nothing to do
+  EXPECT_TRUE(Unexpected.empty());
+}
+
+TEST_F(AppTest, ScriptedDialogsAnswerInOrderAndRecordWhatWasShown) {
+  Dialogs->Answer(mrNo);
+  Dialogs->Answer(IDRETRY);
+  Dialogs->AnswerInput(true, "new name");
+  Dialogs->AnswerInput(false, "ignored");
+  Dialogs->Answer(mrOk);
+  EXPECT_EQ(MessageDlg("Save changes?", mtConfirmation, mbYesNoCancel, 12), mrNo);
+  EXPECT_EQ(Application->MessageBox("Retry?", "Copy", MB_RETRYCANCEL | MB_ICONQUESTION), IDRETRY);
+  std::string v = "old";
+  EXPECT_TRUE(InputQuery("Rename", "Name:", v));
+  EXPECT_EQ(v, "new name");
+  EXPECT_EQ(InputBox("Rename", "Name:", "keep"), "keep");
+  ShowMessage("Done");
+  ASSERT_EQ(Dialogs->Shown.size(), 5u);
+  const TDialogRequest& d = Dialogs->Shown[0];
+  EXPECT_EQ(d.Text, "Save changes?");
+  EXPECT_EQ(d.Type, mtConfirmation);
+  EXPECT_TRUE(d.Buttons == mbYesNoCancel);
+  EXPECT_EQ(d.HelpCtx, 12);
+  EXPECT_EQ(Dialogs->Shown[2].Value, "old");
+  EXPECT_TRUE(Dialogs->Shown[4].Buttons == TMsgDlgButtons{mbOK});
+  EXPECT_TRUE(Unexpected.empty());
+}
+
+TEST_F(AppTest, AnUnscriptedOrMismatchedDialogFailsLoudlyInsteadOfWaiting) {
+  EXPECT_EQ(MessageDlg("Overwrite?", mtWarning, TMsgDlgButtons{mbYes, mbNo}, 0), mrCancel);
+  Dialogs->AnswerInput(true, "x");
+  EXPECT_EQ(Application->MessageBox("Sure?", "", MB_YESNO), IDCANCEL);
+  ASSERT_EQ(Unexpected.size(), 2u);
+  EXPECT_EQ(Unexpected[0], "no scripted answer for a message dialog: Overwrite?");
+  EXPECT_EQ(Unexpected[1], "the next scripted answer is for a input query, not for a message box: Sure?");
+  std::string v;
+  EXPECT_TRUE(InputQuery("", "", v));  // the left-over answer, used up
+}
+
+class TNameDialog : public TForm {
+ public:
+  using TForm::TForm;
+  std::string Entered;
+};
+
+TEST_F(AppTest, ShowModalRunsThroughTheScriptWithTheShownForm) {
+  TNameDialog dlg(nullptr);
+  std::vector<std::string> events;
+  dlg.OnShow = [&](TObject*) { events.push_back("show"); };
+  dlg.OnHide = [&](TObject*) { events.push_back("hide"); };
+  dlg.OnClose = [&](TObject*, TCloseAction& A) { events.push_back("close " + std::to_string(A)); };
+  Dialogs->AnswerModal([&](TCustomForm& F) {
+    EXPECT_TRUE(F.Visible());
+    EXPECT_TRUE(F.FormState().Contains(fsModal));
+    static_cast<TNameDialog&>(F).Entered = "Kim";
+    return mrOk;
+  });
+  EXPECT_EQ(dlg.ShowModal(), mrOk);
+  EXPECT_EQ(dlg.Entered, "Kim");
+  EXPECT_FALSE(dlg.Visible());
+  EXPECT_FALSE(dlg.FormState().Contains(fsModal));
+  EXPECT_EQ(events, (std::vector<std::string>{"show", "close 1", "hide"}));
+  EXPECT_EQ(Dialogs->Shown.back().FormClass, "TNameDialog");
+
+  // A form that refuses to close never ends: reported, then cancelled.
+  dlg.OnCloseQuery = [](TObject*, bool& CanClose) { CanClose = false; };
+  Dialogs->AnswerModal([](TCustomForm& F) {
+    F.SetModalResult(mrYes);
+    return mrNone;
+  });
+  EXPECT_EQ(dlg.ShowModal(), mrCancel);
+  ASSERT_EQ(Unexpected.size(), 1u);
+  EXPECT_EQ(Unexpected[0], "the scripted modal form TNameDialog did not end with a modal result");
+
+  // Unscripted: reported at once, never shown.
+  dlg.OnCloseQuery = nullptr;
+  events.clear();
+  EXPECT_EQ(dlg.ShowModal(), mrCancel);
+  EXPECT_EQ(Unexpected.size(), 2u);
+  EXPECT_TRUE(events.empty());
+
+  dlg.Show();
+  EXPECT_THROW(dlg.ShowModal(), EInvalidOperation);
+}
+
+TEST_F(AppTest, CloseAsksFirstThenHidesOrFreesAsOnCloseSays) {
+  auto* form = new TForm(nullptr);
+  bool destroyed = false;
+  form->OnDestroy = [&](TObject*) { destroyed = true; };
+  bool allow = false;
+  form->OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = allow; };
+  form->Show();
+  EXPECT_EQ(Screen->ActiveForm(), form);
+  form->Close();
+  EXPECT_TRUE(form->Visible());
+  allow = true;
+  form->Close();
+  EXPECT_FALSE(form->Visible());
+  EXPECT_EQ(Screen->ActiveForm(), nullptr);
+  form->Show();
+  form->OnClose = [](TObject*, TCloseAction& A) { A = caFree; };
+  form->Close();
+  EXPECT_FALSE(destroyed);  // freed once the current message is done
+  EXPECT_TRUE(PumpUntil([&] { return destroyed; }));
+  for (int32_t i = 0; i < Screen->FormCount(); ++i) EXPECT_NE(Screen->Forms(i), form);
+}
+
+TEST_F(AppTest, ClosingTheMainFormEndsTheApplication) {
+  TForm* main = nullptr;
+  bool created = false;
+  Application->CreateForm(main);
+  main->OnCreate = [&](TObject*) { created = true; };  // too late: CreateForm already ran it
+  EXPECT_EQ(Application->MainForm(), main);
+  EXPECT_FALSE(created);
+  main->Show();
+  main->Close();
+  EXPECT_TRUE(Application->Terminated());
+  delete main;
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+TEST_F(AppTest, ScreenMetricsAndInjectedResolution) {
+  EXPECT_GT(Screen->Width(), 0);
+  EXPECT_GT(Screen->Height(), 0);
+  EXPECT_LE(Screen->WorkAreaRect().Width(), Screen->Width());
+  Screen->SetPixelsPerInchForTesting(120);
+  EXPECT_EQ(Screen->PixelsPerInch(), 120);
+  Screen->SetPixelsPerInchForTesting(0);
+  EXPECT_GT(Screen->PixelsPerInch(), 0);
+  TForm f(nullptr);
+  f.SetPosition(poScreenCenter);
+  f.SetBounds(0, 0, 100, 50);
+  f.Show();
+  const TRect area = Screen->WorkAreaRect();
+  EXPECT_EQ(f.Left(), area.Left + (area.Width() - 100) / 2);
+  EXPECT_EQ(f.Top(), area.Top + (area.Height() - 50) / 2);
+}
+
+TEST(Cursors, StandardAndRegisteredIds) {
+  EXPECT_TRUE(CursorExists(crHourGlass));
+  EXPECT_TRUE(CursorExists(crSizeAll));
+  EXPECT_FALSE(CursorExists(1785));
+  TCursorMasks m;
+  std::fill(std::begin(m.AndMask), std::end(m.AndMask), 0xFF);
+  m.AndMask[0] = 0x7F;  // top-left pixel black
+  EXPECT_TRUE(RegisterCursor(1785, m, 15, 16));
+  EXPECT_FALSE(RegisterCursor(crArrow, m, 0, 0));
+  int32_t x = 0, y = 0;
+  EXPECT_TRUE(CursorHotSpot(1785, x, y));
+  EXPECT_EQ(x, 15);
+  EXPECT_EQ(y, 16);
+  const QImage img = QtCursor(1785).pixmap().toImage();
+  EXPECT_EQ(qAlpha(img.pixel(0, 0)), 255);
+  EXPECT_EQ(qAlpha(img.pixel(1, 0)), 0);
+  Screen->SetCursor(1785);
+  EXPECT_EQ(Screen->Cursor(), 1785);
+  Screen->SetCursor(crDefault);
+  UnregisterCursor(1785);
+  EXPECT_FALSE(CursorExists(1785));
+}
+
+}  // namespace
+}  // namespace kv
