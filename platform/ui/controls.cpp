@@ -317,17 +317,17 @@ void TControl::Dispatch(TMessage& Message) {
 }
 
 namespace {
-bool GReachedDefault = false;
+const TMessage* GReachedDefault = nullptr;
 }
 
-// The peer asks whether a message went unhandled (to pass the wheel to the parent).
-bool TakeReachedDefault() {
-  const bool r = GReachedDefault;
-  GReachedDefault = false;
+// The peer asks whether this very message went unhandled (to pass the wheel to the parent).
+bool ReachedDefault(const TMessage& Message) {
+  const bool r = GReachedDefault == &Message;
+  GReachedDefault = nullptr;
   return r;
 }
 
-void TControl::DefaultHandler(TMessage& /*Message*/) { GReachedDefault = true; }
+void TControl::DefaultHandler(TMessage& Message) { GReachedDefault = &Message; }
 
 void TControl::HandleMouseMessage(TMessage& Message) {
   TWMMouse m(Message);

@@ -111,7 +111,7 @@ class TCustomForm : public TCustomControl {
 
   TFormBorderStyle FBorderStyle = bsSizeable;
   TBorderIcons FBorderIcons{biSystemMenu, biMinimize, biMaximize};
-  TPosition FPosition = poDefaultPosOnly;
+  TPosition FPosition = poDesigned;
   TFormStyle FFormStyle = fsNormal;
   TWindowState FWindowState = wsNormal;
   bool FKeyPreview = false;

@@ -15,7 +15,7 @@
 
 namespace kv {
 
-bool TakeReachedDefault();  // controls.cpp
+bool ReachedDefault(const TMessage& Message);  // controls.cpp
 
 void HandleGuardedException(TObject* Sender) {
   if (Application) Application->HandleException(Sender);
@@ -162,10 +162,9 @@ bool TPeer::ForwardInput(QEvent* E) {
         TMessage m{axis == 0 ? WM_MOUSEWHEEL : WM_MOUSEHWHEEL,
                    static_cast<WPARAM>(MakeLong(static_cast<int32_t>(keys), notches * WHEEL_DELTA)),
                    static_cast<LPARAM>(MakeLong(g.x(), g.y())), 0};
-        TakeReachedDefault();
         SendMessageTo(c, m);
         sent = true;
-        if (TakeReachedDefault() && m.Result == 0) unhandled = true;
+        if (ReachedDefault(m) && m.Result == 0) unhandled = true;
       }
       // A wheel nobody took goes on to the parent, as the default window procedure does.
       if (sent && unhandled) {

@@ -28,7 +28,7 @@ std::vector<char*> GArgv;
 // its caches); the program's components go first, while Qt still works.
 void DeleteQtApplication() {
   if (Application) Application->DestroyComponents();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::sendPostedEvents();  // forms released but not yet freed, widgets to delete
   delete GQtApp;
   GQtApp = nullptr;
 }

@@ -4,9 +4,10 @@
 // WM_HSCROLL / WM_VSCROLL with the scroll code (SB_LINEUP .. SB_BOTTOM, and
 // SB_ENDSCROLL when the action is over) and, for SB_THUMBTRACK and
 // SB_THUMBPOSITION, the thumb position. The program sets the new position
-// itself, as with the window system. The mouse wheel arrives as
-// WM_MOUSEWHEEL in whole notches of WHEEL_DELTA: finer deltas of
-// high-resolution wheels are summed until they make one.
+// itself, as with the window system. The mouse wheel arrives at the control
+// under the mouse as WM_MOUSEWHEEL in whole notches of WHEEL_DELTA: finer
+// deltas of high-resolution wheels are summed until they make one. A wheel
+// message that ends in DefaultHandler with Result 0 goes on to the parent.
 #pragma once
 #include <cstdint>
 
