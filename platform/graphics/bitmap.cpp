@@ -237,7 +237,11 @@ int32_t TBitmap::SetPaletteEntries(int32_t Start, int32_t Count, const TPaletteE
 }
 
 TCanvas& TBitmap::Canvas() {
-  if (!FCanvas) FCanvas = std::make_unique<TCanvas>(*this);
+  if (!FCanvas) {
+    FCanvas = std::make_unique<TCanvas>(*this);
+    // Drawing changes the bitmap: whoever shows it hears of it through OnChange.
+    FCanvas->OnChange = [this](TObject*) { Changed(); };
+  }
   return *FCanvas;
 }
 

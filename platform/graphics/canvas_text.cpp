@@ -3,17 +3,13 @@
 // get the text drawn into a scratch image first and mapped to their palette
 // (without antialiasing on 1 bit, where a half-covered pixel has no colour).
 //
-// Fonts need a QGuiApplication. When the process has no Qt application yet
-// (tests, command-line tools), the first text call creates one, on the
-// offscreen platform when no display is set, and deletes it at exit; a
-// program that wants its own application object must create it before
-// drawing or measuring text.
+// Fonts need the process's one Qt application object (EnsureQtApplication
+// makes it on first use, on the offscreen platform without a display).
 // Under a QCoreApplication that is not a GUI application no text is drawn
 // and extents are 0.
 #include <QtCore/QCoreApplication>
 #include <QtGui/QFont>
 #include <QtGui/QFontMetrics>
-#include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #include <QtGui/QPainter>
 #include <algorithm>
@@ -23,6 +19,8 @@
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/canvas_raster.h"
 #include "platform/graphics/pixel_access.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/ui/qt_app.h"
 
 namespace kv {
 
@@ -43,24 +41,14 @@ TCanvas::~TCanvas() = default;
 
 namespace {
 
+// Fonts need the process's Qt application; without a GUI there is no text.
 bool EnsureGuiApplication() {
-  if (QCoreApplication* app = QCoreApplication::instance()) return qobject_cast<QGuiApplication*>(app) != nullptr;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-  static int argc = 1;
-  static char name[] = "kavrelin";
-  static char* argv[] = {name, nullptr};
-  static QGuiApplication* app = nullptr;
-  if (!app) {
-    app = new QGuiApplication(argc, argv);
-    // Deleted before Qt's own globals go, which also lets the font engine free its caches.
-    std::atexit([] {
-      delete app;
-      app = nullptr;
-    });
+  try {
+    EnsureQtApplication();
+    return true;
+  } catch (const EInvalidOperation&) {
+    return false;
   }
-  return true;
 }
 
 // Installed families for the classic names, best first.

@@ -12,7 +12,6 @@ TPicture::TPicture() = default;
 
 TPicture::~TPicture() {
   if (FGraphic) FGraphic->OnChange = nullptr;
-  if (auto* b = dynamic_cast<TBitmap*>(FGraphic.get()); b && b->HasCanvas()) b->Canvas().OnChange = nullptr;
 }
 
 void TPicture::Changed() {
@@ -23,7 +22,6 @@ void TPicture::Changed() {
 void TPicture::Watch() {
   if (!FGraphic) return;
   FGraphic->OnChange = [this](TObject*) { Changed(); };
-  if (auto* b = dynamic_cast<TBitmap*>(FGraphic.get())) b->Canvas().OnChange = [this](TObject*) { Changed(); };
 }
 
 TBitmap& TPicture::Bitmap() {
