@@ -6,6 +6,7 @@
 #include "imaging/model/mask.h"
 #include "imaging/model/skew.h"
 #include "imaging/views/im_view.h"
+#include "platform/ui/image.h"
 
 namespace kv {
 
@@ -25,27 +26,51 @@ void TImagerProc::DetachImager() {
   FChangeHandle = nullptr;
 }
 
+TBitmap* TImagerProc::Bitmap() const {
+  // A TImage's picture may replace its bitmap object (a load, an assignment):
+  // take the one it holds now.
+  if (FAttachedTImage) return dynamic_cast<TBitmap*>(FAttachedTImage->Picture().Graphic());
+  return FBitmap;
+}
+
 void TImagerProc::SetAttachedImager(TIMView* Value) {
   DetachImager();
   FAttachedImager = Value;
   if (!Value) return;
   FBitmap = Value->GetBitmap();
   Value->FreeNotification(this);
+  FAttachedTImage = nullptr;
   FChangeHandle = Value->AddBitmapChangeEvent([this](TObject* Sender, bool Destroying) {
     BitmapChange(Sender, Destroying);
   });
   FAlphaMask = Value->HasAlphaChannel() ? Value->GetAlphaChannel() : nullptr;
 }
 
-void TImagerProc::SetAttachedBitmap(TBitmap* Value) {
-  // Handing over nullptr while a view is attached keeps the attachment.
+void TImagerProc::SetAttachedTImage(TImage* Value) {
+  // nullptr only forgets the image: an attached view stays attached and registered.
   if (!Value) {
-    if (!FAttachedImager) FBitmap = nullptr;
+    if (FAttachedTImage) FBitmap = nullptr;
+    FAttachedTImage = nullptr;
+    return;
+  }
+  DetachImager();
+  FAttachedTImage = Value;
+  FBitmap = &Value->Picture().Bitmap();
+  Value->FreeNotification(this);
+  FAttachedImager = nullptr;
+  FAlphaMask = nullptr;
+}
+
+void TImagerProc::SetAttachedBitmap(TBitmap* Value) {
+  // Handing over nullptr while a view or a TImage is attached keeps the attachment.
+  if (!Value) {
+    if (!FAttachedImager && !FAttachedTImage) FBitmap = nullptr;
     return;
   }
   DetachImager();
   FBitmap = Value;
   FAttachedImager = nullptr;
+  FAttachedTImage = nullptr;
   FAlphaMask = nullptr;
 }
 
@@ -73,6 +98,10 @@ void TImagerProc::Notification(TComponent* AComponent, TOperation Operation) {
     // The bitmap belonged to the view: never work on it after the view is gone.
     FBitmap = nullptr;
   }
+  if (FAttachedTImage && AComponent == FAttachedTImage) {
+    FAttachedTImage = nullptr;
+    FBitmap = nullptr;  // the picture's, freed with it
+  }
 }
 
 // ---- properties ----
@@ -98,6 +127,7 @@ const TPropertyTable& TImagerProc::PropertyTable() const {
     p.Set("PreviewsParams", &TImagerProc::PreviewsParams, &TImagerProc::SetPreviewsParams,
           {"prppDefaultLockPreview"});
     p.Object("PreviewFont", &TImagerProc::PreviewFont, &TImagerProc::SetPreviewFont);
+    p.Object("AttachedTImage", &TImagerProc::AttachedTImage, &TImagerProc::SetAttachedTImage);
     p.Method("OnPreview");
     p.Integer("UndoLimit", &TImagerProc::UndoLimit, &TImagerProc::SetUndoLimit);
   });
@@ -107,7 +137,8 @@ const TPropertyTable& TImagerProc::PropertyTable() const {
 // ---- undo and redo ----
 
 void TImagerProc::SaveSnapshot(TSnapshotList& List, TStringList& Captions) {
-  if (!FBitmap || FBitmap->Width() <= 0 || FBitmap->Height() <= 0) return;
+  TBitmap* bmp = Bitmap();
+  if (!bmp || bmp->Width() <= 0 || bmp->Height() <= 0) return;
   // A limit below 1 would empty the list and still add: keep one snapshot.
   const size_t limit = static_cast<size_t>(std::max(FUndoLimit, 1));
   while (List.size() >= limit) {
@@ -116,7 +147,7 @@ void TImagerProc::SaveSnapshot(TSnapshotList& List, TStringList& Captions) {
   }
   auto snap = std::make_unique<TIMBitmap>();
   snap->SetStorageKind(FUndoStorage);
-  snap->CopyFromTBitmap(*FBitmap);
+  snap->CopyFromTBitmap(*bmp);
   // After the copy: allocating the pixels frees any companion plane.
   if (TIMMask* alpha = GetAlphaMask()) snap->CompanionPlane()->CopyFromTIMMask(*alpha);
   List.push_back(std::move(snap));
@@ -128,15 +159,17 @@ void TImagerProc::SaveUndo() { SaveSnapshot(FUndoList, FUndoCaptions); }
 void TImagerProc::SaveRedo() { SaveSnapshot(FRedoList, FRedoCaptions); }
 
 void TImagerProc::SaveUndoCaptioned(const std::string& Caption) {
-  if (!FBitmap || FBitmap->Width() <= 0 || FBitmap->Height() <= 0) return;
+  const TBitmap* bmp = Bitmap();
+  if (!bmp || bmp->Width() <= 0 || bmp->Height() <= 0) return;
   SaveUndo();
   if (!FUndoList.empty()) FUndoCaptions.Put(FUndoCaptions.Count() - 1, Caption);
 }
 
 void TImagerProc::RestoreSnapshot(TSnapshotList& List, int32_t N) {
-  if (!FBitmap || N < 0 || static_cast<size_t>(N) >= List.size()) return;
+  TBitmap* bmp = Bitmap();
+  if (!bmp || N < 0 || static_cast<size_t>(N) >= List.size()) return;
   TIMBitmap& snap = *List[List.size() - 1 - static_cast<size_t>(N)];
-  snap.CopyToTBitmap(*FBitmap);
+  snap.CopyToTBitmap(*bmp);
   if (snap.HasCompanion() && FAttachedImager) {
     TIMMask* alpha = FAttachedImager->GetAlphaChannel();
     if (alpha) {
@@ -185,8 +218,9 @@ bool TImagerProc::GetSelectionInfo(int32_t& X1, int32_t& Y1, int32_t& X2, int32_
                                    int32_t& PolyCount, const TPoint*& PolyPoints) const {
   X1 = 0;
   Y1 = 0;
-  X2 = FBitmap ? FBitmap->Width() : 0;
-  Y2 = FBitmap ? FBitmap->Height() : 0;
+  const TBitmap* bmp = Bitmap();
+  X2 = bmp ? bmp->Width() : 0;
+  Y2 = bmp ? bmp->Height() : 0;
   Mask = nullptr;
   PolyCount = 0;
   PolyPoints = nullptr;
@@ -209,8 +243,9 @@ void TImagerProc::RefreshTarget() {
   if (FAttachedImager) {
     FAttachedImager->Update();
     FAttachedImager->ImageChange();
-  } else if (FBitmap) {
-    FBitmap->SetModified(true);
+  } else if (TBitmap* bmp = Bitmap()) {
+    // An attached TImage repaints through the bitmap's OnChange.
+    bmp->SetModified(true);
   }
 }
 
@@ -219,19 +254,23 @@ void TImagerProc::RunOnSelection(const std::function<void(TBitmap&, int32_t, int
   TIMMask* mask;
   const TPoint* points = nullptr;
   GetSelectionInfo(x1, y1, x2, y2, mask, count, points);
+  TBitmap& bmp = *Bitmap();
   if (!mask || mask->IsEmpty()) {
-    Kernel(*FBitmap, x1, y1, x2, y2);
+    Kernel(bmp, x1, y1, x2, y2);
   } else {
     TBitmap box;
-    if (CopyBitmapRect(*FBitmap, box, mask->X1, mask->Y1, mask->X2 + 1, mask->Y2 + 1)) {
+    if (CopyBitmapRect(bmp, box, mask->X1, mask->Y1, mask->X2 + 1, mask->Y2 + 1)) {
       Kernel(box, 0, 0, box.Width(), box.Height());
-      mask->CopyThroughMask(*FBitmap, box, true, false);
+      mask->CopyThroughMask(bmp, box, true, false);
     }
   }
   RefreshTarget();
 }
 
-bool TImagerProc::Is24Bit() const { return FBitmap && FBitmap->PixelFormat() == pf24bit; }
+bool TImagerProc::Is24Bit() const {
+  const TBitmap* bmp = Bitmap();
+  return bmp && bmp->PixelFormat() == pf24bit;
+}
 
 double EstimateSkewAngle(TImagerProc& Proc, int32_t TargetWidth, int32_t MaxAngle, double Precision) {
   return EstimateSkewAngleOfBitmap(Proc.Bitmap(), TargetWidth, MaxAngle, Precision, &Proc, Proc.OnProgress);

@@ -27,6 +27,7 @@ namespace kv {
 
 class TIMMask;
 class TIMView;
+class TImage;
 class TForm;
 struct TIMBitmapChangeRecord;
 
@@ -48,10 +49,14 @@ class TImagerProc : public TComponent {
   // The view's bitmap becomes the target; the component follows the view's
   // bitmap and alpha channel through a bitmap-change callback.
   void SetAttachedImager(TIMView* Value);
-  // An explicit target; nullptr while a view is attached changes nothing.
+  TImage* AttachedTImage() const { return FAttachedTImage; }
+  // The image's Picture.Bitmap becomes the target; a view is detached.
+  void SetAttachedTImage(TImage* Value);
+  // An explicit target; nullptr while a view or a TImage is attached changes nothing.
   void SetAttachedBitmap(TBitmap* Value);
-  // The target picture (not owned), or nullptr.
-  TBitmap* Bitmap() const { return FBitmap; }
+  // The target picture (not owned), or nullptr. With a TImage attached: the
+  // bitmap its picture holds now (nullptr when it holds none).
+  TBitmap* Bitmap() const;
   // The attached view's alpha channel while it has one.
   TIMMask* AlphaMask() const { return FAlphaMask; }
   TIMBitmapChangeRecord* ChangeHandle() const { return FChangeHandle; }
@@ -161,6 +166,7 @@ class TImagerProc : public TComponent {
   TMsgLanguage FMsgLanguage = msSystem;
   TPRPreviewsParams FPreviewsParams;
   std::unique_ptr<TFont> FPreviewFont;
+  TImage* FAttachedTImage = nullptr;
   TIMMask* FAlphaMask = nullptr;
   TSnapshotList FUndoList;
   TIMStorageKind FUndoStorage = skTempFile;

@@ -28,18 +28,18 @@ void TImagerProc::GetHistogram(TIMHistogram& Histogram) {
   TIMMask* mask;
   const TPoint* points = nullptr;
   GetSelectionInfo(x1, y1, x2, y2, mask, count, points);
-  CountHistogram(*FBitmap, Histogram, x1, y1, x2, y2);
+  CountHistogram(*Bitmap(), Histogram, x1, y1, x2, y2);
 }
 
 int32_t TImagerProc::CalcNumColors() {
-  if (!FBitmap) return 0;
-  if (FBitmap->PixelFormat() == pf1bit) return 2;
-  if (FBitmap->PixelFormat() != pf24bit) return 0;
+  if (!Bitmap()) return 0;
+  if (Bitmap()->PixelFormat() == pf1bit) return 2;
+  if (Bitmap()->PixelFormat() != pf24bit) return 0;
   int32_t x1, y1, x2, y2, count;
   TIMMask* mask;
   const TPoint* points = nullptr;
   GetSelectionInfo(x1, y1, x2, y2, mask, count, points);
-  return CountColors(*FBitmap, x1, y1, x2, y2);
+  return CountColors(*Bitmap(), x1, y1, x2, y2);
 }
 
 }  // namespace kv

@@ -14,72 +14,72 @@ bool Is24Or1(const TBitmap* B) { return B && (B->PixelFormat() == pf24bit || B->
 
 void TImagerProc::ImageResize(int32_t Width, int32_t Height) {
   // A size of 0 asks for nothing; a negative one cannot be made.
-  if (!FBitmap || Width <= 0 || Height <= 0) return;
+  if (!Bitmap() || Width <= 0 || Height <= 0) return;
   if (FAutoUndo) SaveUndoCaptioned("ImageResize " + IntToStr(Width) + "," + IntToStr(Height));
-  ResizeCanvas(*FBitmap, Width, Height, Background());
+  ResizeCanvas(*Bitmap(), Width, Height, Background());
   RefreshTarget();
 }
 
 void TImagerProc::Resample(int32_t Width, int32_t Height, TResampleFilter Filter) {
-  if (!FBitmap) return;
+  if (!Bitmap()) return;
   int32_t w = Width, h = Height;
-  if (!ResampleSize(*FBitmap, w, h)) return;
+  if (!ResampleSize(*Bitmap(), w, h)) return;
   // The caption keeps the requested values, before the aspect correction.
   if (FAutoUndo) SaveUndoCaptioned("Resample " + IntToStr(Width) + "," + IntToStr(Height));
-  ResampleImage(*FBitmap, Width, Height, Filter, GetAlphaMask(), this, OnProgress);
+  ResampleImage(*Bitmap(), Width, Height, Filter, GetAlphaMask(), this, OnProgress);
   RefreshTarget();
 }
 
 void TImagerProc::Flip(int32_t Direction) {
-  if (!Is24Or1(FBitmap)) return;
+  if (!Is24Or1(Bitmap())) return;
   if (FAutoUndo) SaveUndoCaptioned("Flip");
-  FlipBitmap(*FBitmap, Direction);
+  FlipBitmap(*Bitmap(), Direction);
   RefreshTarget();
 }
 
 void TImagerProc::Rotate(bool Antialias, double Angle) {
-  if (!Is24Or1(FBitmap) || Angle == 0) return;
+  if (!Is24Or1(Bitmap()) || Angle == 0) return;
   if (FAutoUndo) SaveUndoCaptioned("Rotate " + FloatToStr(Angle));
-  RotateBitmap(*FBitmap, Angle, Antialias, Background(), this, OnProgress);
+  RotateBitmap(*Bitmap(), Angle, Antialias, Background(), this, OnProgress);
   RefreshTarget();
 }
 
 void TImagerProc::Clear() {
-  if (!FBitmap) return;
+  if (!Bitmap()) return;
   if (FAutoUndo) SaveUndoCaptioned("Clear");
-  ClearBitmap(*FBitmap, Background());
+  ClearBitmap(*Bitmap(), Background());
   RefreshTarget();
 }
 
 void TImagerProc::CropSel() {
-  if (!Is24Or1(FBitmap)) return;
+  if (!Is24Or1(Bitmap())) return;
   if (FAutoUndo) SaveUndoCaptioned("CropSel");
   int32_t x1, y1, x2, y2, count;
   TIMMask* mask;
   const TPoint* points = nullptr;
   // Without a selection the picture stays as it is (the snapshot is still taken).
-  if (GetSelectionInfo(x1, y1, x2, y2, mask, count, points)) CropToMask(*FBitmap, mask);
+  if (GetSelectionInfo(x1, y1, x2, y2, mask, count, points)) CropToMask(*Bitmap(), mask);
   RefreshTarget();
 }
 
 void TImagerProc::ConvertTo(int32_t Colours) {
   if (!Is24Bit()) return;
   if (FAutoUndo) SaveUndoCaptioned("ConvertTo " + IntToStr(Colours));
-  ConvertToColors(*FBitmap, Colours, nullptr, this, OnProgress);
+  ConvertToColors(*Bitmap(), Colours, nullptr, this, OnProgress);
   RefreshTarget();
 }
 
 void TImagerProc::ConvertToPalette(int32_t Colours, std::vector<TBGRPixel>& Palette) {
   if (!Is24Bit()) return;
   if (FAutoUndo) SaveUndoCaptioned("ConvertToPalette");
-  ConvertToColors(*FBitmap, Colours, &Palette, this, OnProgress);
+  ConvertToColors(*Bitmap(), Colours, &Palette, this, OnProgress);
   RefreshTarget();
 }
 
 void TImagerProc::ConvertTo24Bit() {
-  if (!FBitmap || FBitmap->PixelFormat() != pf1bit) return;
+  if (!Bitmap() || Bitmap()->PixelFormat() != pf1bit) return;
   if (FAutoUndo) SaveUndoCaptioned("ConvertTo24Bit");
-  ConvertBitmapTo24Bit(*FBitmap, this, OnProgress);
+  ConvertBitmapTo24Bit(*Bitmap(), this, OnProgress);
   RefreshTarget();
 }
 

@@ -76,15 +76,7 @@ TEST(IMView, CreateParamsFrame) {
 }
 
 TEST(IMView, OnlyChangesRecreateTheWindow) {
-  // Windows need the Qt application with widgets, and only one Qt
-  // application may exist in a process: when an earlier test of this run
-  // drew text, the canvas made one without widgets. (ctest runs every test
-  // in a process of its own.)
-  try {
-    EnsureQtApplication();
-  } catch (const EInvalidOperation&) {
-    GTEST_SKIP() << "a Qt application without widgets exists in this process";
-  }
+  EnsureQtApplication();  // windows need the Qt application with widgets
   TTestView v;
   v.SetBounds(0, 0, 40, 30);
   v.HandleNeeded();

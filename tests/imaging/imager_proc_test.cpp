@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/model/mask.h"
+#include "platform/ui/image.h"
 #include "test_view.h"
 
 namespace kv {
@@ -622,6 +623,52 @@ TEST(ImagerProc, FreeingTheAttachedView) {
     p->SetAttachedImager(v);
     delete v;
   }
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(ImagerProc, AttachedTImage) {
+  TImage image(nullptr);
+  image.Picture().Bitmap().SetSize(5, 4);
+  Fill(image.Picture().Bitmap(), TBGRPixel{255, 255, 255});
+  TTestView view;
+  TImagerProc p(nullptr);
+  p.SetAttachedImager(&view);
+  p.SetAttachedTImage(&image);
+  EXPECT_EQ(p.AttachedTImage(), &image);
+  EXPECT_EQ(p.AttachedImager(), nullptr);
+  EXPECT_EQ(view.BitmapChangeCount(), 0);
+  EXPECT_EQ(p.Bitmap(), &image.Picture().Bitmap());
+  EXPECT_EQ(GetPropValue(&p, "AttachedTImage"), "");
+
+  image.Picture().Bitmap().SetModified(false);
+  p.ConvertToGray();
+  EXPECT_EQ(At(image.Picture().Bitmap(), 4, 3), (TBGRPixel{252, 252, 252}));
+  EXPECT_TRUE(image.Picture().Bitmap().Modified());  // the refresh that repaints the image
+  EXPECT_EQ(view.ImageChanges, 0);
+
+  // The picture takes another bitmap object: the component works on that one.
+  TBitmap other(3, 2, pf24bit);
+  Fill(other, TBGRPixel{255, 255, 255});
+  image.Picture().SetBitmap(&other);
+  p.Undo();  // the snapshot goes into the bitmap the picture holds now
+  EXPECT_EQ(p.Bitmap(), &image.Picture().Bitmap());
+  EXPECT_EQ(image.Picture().Bitmap().Width(), 5);
+
+  // nullptr as a bitmap keeps the image; a freed image is forgotten with its bitmap.
+  p.SetAttachedBitmap(nullptr);
+  EXPECT_EQ(p.AttachedTImage(), &image);
+  auto* freed = new TImage(nullptr);
+  p.SetAttachedTImage(freed);
+  delete freed;
+  EXPECT_EQ(p.AttachedTImage(), nullptr);
+  EXPECT_EQ(p.Bitmap(), nullptr);
+  p.ConvertToGray();
+  EXPECT_EQ(p.UndoCount(), 1);
 }
 
 }  // namespace
