@@ -1,0 +1,192 @@
+// TButton over QPushButton, and the form hook that offers dialog keys to buttons.
+#include "platform/ui/button.h"
+
+#include <QtGui/QKeyEvent>
+#include <QtWidgets/QPushButton>
+#include <set>
+#include <vector>
+
+#include "platform/ui/forms.h"
+#include "platform/ui/peer.h"
+
+namespace kv {
+
+namespace {
+
+// Keeps a peer alive while one of its Qt events or signals runs.
+class TPeerBusy {
+ public:
+  explicit TPeerBusy(TPeer* Peer) : FPeer(Peer) { ++FPeer->EventDepth; }
+  ~TPeerBusy() { --FPeer->EventDepth; }
+
+ private:
+  TPeer* FPeer;
+};
+
+class TButtonPeer : public QPushButton, public TPeer {
+ public:
+  TButtonPeer(TButton* Control, QWidget* Parent) : QPushButton(Parent), TPeer(Control) {
+    // Enter is the form's business (CM_DIALOGKEY), not Qt's dialog default.
+    setAutoDefault(false);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(this, &QAbstractButton::clicked, this, [this] {
+      TControl* c = FControl;
+      if (!c) return;
+      TPeerBusy busy(this);
+      Guarded(c, [c] { static_cast<TButton*>(c)->Click(); });
+    });
+  }
+  QWidget* Widget() override { return this; }
+  QWidget* Client() override { return this; }
+
+ protected:
+  bool event(QEvent* E) override {
+    if (E->type() == QEvent::DeferredDelete) return QPushButton::event(E);  // deletes this
+    TPeerBusy busy(this);
+    if (!FControl) return QPushButton::event(E);
+    switch (E->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::MouseMove:
+      case QEvent::FocusIn:
+      case QEvent::FocusOut:
+      case QEvent::Enter:
+      case QEvent::Leave:
+        // The control hears of it; the Qt button still presses and draws itself.
+        ForwardInput(E);
+        break;
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease: {
+        const int key = static_cast<QKeyEvent*>(E)->key();
+        ForwardInput(E);
+        if (key != Qt::Key_Space && key != Qt::Key_Select) return true;
+        break;  // the space bar presses the Qt button
+      }
+      case QEvent::Wheel:
+        return ForwardInput(E);
+      default:
+        break;
+    }
+    return QPushButton::event(E);
+  }
+};
+
+// The forms whose WindowProc offers dialog keys to their buttons; a freed
+// form leaves the set, so a new form at the same address is hooked afresh.
+class TDialogKeyHooks final : public TComponent {
+ public:
+  TDialogKeyHooks() : TComponent(nullptr) {}
+
+  void Hook(TCustomForm* Form) {
+    if (FForms.count(Form)) return;
+    FForms.insert(Form);
+    Form->FreeNotification(this);
+    TWndMethod previous = Form->WindowProc;
+    Form->WindowProc = [Form, previous](TMessage& M) {
+      if (previous) previous(M);
+      if (M.Msg != CM_DIALOGKEY || M.Result != 0) return;
+      std::vector<TWinControl*> list;
+      Form->GetTabOrderList(list);
+      for (TWinControl* c : list) {
+        if (!dynamic_cast<TButton*>(c)) continue;
+        if (c->Perform(CM_DIALOGKEY, M.WParam, M.LParam) != 0) {
+          M.Result = 1;
+          return;  // the click may have changed the form
+        }
+      }
+    };
+  }
+
+  void Notification(TComponent* AComponent, TOperation Operation) override {
+    TComponent::Notification(AComponent, Operation);
+    if (Operation == opRemove) FForms.erase(AComponent);
+  }
+
+ private:
+  std::set<const TComponent*> FForms;
+};
+
+// Lives as long as the process: forms may be freed at exit after static objects.
+TDialogKeyHooks& DialogKeyHooks() {
+  static TDialogKeyHooks* hooks = new TDialogKeyHooks;
+  return *hooks;
+}
+
+}  // namespace
+
+TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
+  // No csClickEvents: clicks come from the Qt button, not from mouse-up messages.
+  FControlStyle = TControlStyle{csSetCaption, csDoubleClicks};
+  FWidth = 75;
+  FHeight = 25;
+  FTabStop = true;
+}
+
+TButton::~TButton() = default;
+
+void TButton::SetDefault(bool Value) {
+  if (Value == FDefault) return;
+  FDefault = Value;
+  UpdateQtButton();
+}
+
+void TButton::Click() {
+  if (FModalResult != mrNone)
+    if (TCustomForm* form = GetParentForm(this)) form->SetModalResult(FModalResult);
+  TWinControl::Click();
+}
+
+bool TButton::IsActiveDefault() const {
+  const TCustomForm* form = GetParentForm(this);
+  const TWinControl* focused = form ? form->ActiveControl() : nullptr;
+  if (focused == this) return true;
+  return FDefault && !dynamic_cast<const TButton*>(focused);
+}
+
+void TButton::CreateWnd() {
+  QWidget* parent = (FParent && FParent->Peer()) ? FParent->Peer()->Client() : nullptr;
+  SetPeer(new TButtonPeer(this, parent));
+  UpdateQtButton();
+  if (TCustomForm* form = GetParentForm(this)) DialogKeyHooks().Hook(form);
+}
+
+void TButton::UpdateQtButton() {
+  auto* b = dynamic_cast<QPushButton*>(PeerWidget(this));
+  if (!b) return;
+  // "&" marks the accelerator in our captions as in Qt's.
+  b->setText(QString::fromStdString(FText));
+  b->setDefault(FDefault);
+}
+
+void TButton::Dispatch(TMessage& Message) {
+  switch (Message.Msg) {
+    case CM_TEXTCHANGED:
+      UpdateQtButton();
+      break;
+    case CM_DIALOGKEY: {
+      const uint16_t key = static_cast<uint16_t>(Message.WParam);
+      const bool mine = (key == VK_RETURN && IsActiveDefault()) || (key == VK_ESCAPE && FCancel);
+      if (mine && KeyDataToShiftState(static_cast<int32_t>(Message.LParam)).Empty() && CanFocus()) {
+        Click();
+        Message.Result = 1;
+        return;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  TWinControl::Dispatch(Message);
+}
+
+const TPropertyTable& TButton::PropertyTable() const {
+  static const auto table = TPropertyTable::Make<TButton>(TWinControl::PropertyTable(), [](auto& p) {
+    p.Bool("Cancel", &TButton::Cancel, &TButton::SetCancel);
+    p.Bool("Default", &TButton::Default, &TButton::SetDefault);
+    p.Integer("ModalResult", &TButton::ModalResult, &TButton::SetModalResult);
+  });
+  return table;
+}
+
+}  // namespace kv
