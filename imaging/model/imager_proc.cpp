@@ -38,6 +38,7 @@ void TImagerProc::SetAttachedImager(TIMView* Value) {
   FAttachedImager = Value;
   if (!Value) return;
   FBitmap = Value->GetBitmap();
+  FBitmapOwner = Value;
   Value->FreeNotification(this);
   FAttachedTImage = nullptr;
   FChangeHandle = Value->AddBitmapChangeEvent([this](TObject* Sender, bool Destroying) {
@@ -47,15 +48,17 @@ void TImagerProc::SetAttachedImager(TIMView* Value) {
 }
 
 void TImagerProc::SetAttachedTImage(TImage* Value) {
-  // nullptr only forgets the image: an attached view stays attached and registered.
+  // nullptr only forgets the image (keeping the bitmap it held): an attached
+  // view stays attached and registered.
   if (!Value) {
-    if (FAttachedTImage) FBitmap = nullptr;
+    if (FAttachedTImage) FBitmap = Bitmap();
     FAttachedTImage = nullptr;
     return;
   }
   DetachImager();
   FAttachedTImage = Value;
   FBitmap = &Value->Picture().Bitmap();
+  FBitmapOwner = Value;
   Value->FreeNotification(this);
   FAttachedImager = nullptr;
   FAlphaMask = nullptr;
@@ -69,6 +72,7 @@ void TImagerProc::SetAttachedBitmap(TBitmap* Value) {
   }
   DetachImager();
   FBitmap = Value;
+  FBitmapOwner = nullptr;
   FAttachedImager = nullptr;
   FAttachedTImage = nullptr;
   FAlphaMask = nullptr;
@@ -81,6 +85,7 @@ void TImagerProc::BitmapChange(TObject* /*Sender*/, bool Destroying) {
     FChangeHandle = nullptr;
     FAlphaMask = nullptr;
     FBitmap = nullptr;
+    FBitmapOwner = nullptr;
     return;
   }
   if (!FAttachedImager) return;
@@ -95,12 +100,12 @@ void TImagerProc::Notification(TComponent* AComponent, TOperation Operation) {
     DetachImager();
     FAttachedImager = nullptr;
     FAlphaMask = nullptr;
-    // The bitmap belonged to the view: never work on it after the view is gone.
-    FBitmap = nullptr;
   }
-  if (FAttachedTImage && AComponent == FAttachedTImage) {
-    FAttachedTImage = nullptr;
-    FBitmap = nullptr;  // the picture's, freed with it
+  if (FAttachedTImage && AComponent == FAttachedTImage) FAttachedTImage = nullptr;
+  // A view or image detached earlier may still own the bitmap kept since.
+  if (FBitmapOwner && AComponent == FBitmapOwner) {
+    FBitmap = nullptr;
+    FBitmapOwner = nullptr;
   }
 }
 

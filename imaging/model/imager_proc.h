@@ -175,6 +175,8 @@ class TImagerProc : public TComponent {
   TSnapshotList FRedoList;
   TStringList FRedoCaptions;
   TBitmap* FBitmap = nullptr;
+  // The view or TImage FBitmap belongs to, so that its end also ends FBitmap.
+  TComponent* FBitmapOwner = nullptr;
 };
 
 // The skew of the text in the component's bitmap, in degrees (0 without a

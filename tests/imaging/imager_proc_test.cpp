@@ -616,6 +616,16 @@ TEST(ImagerProc, FreeingTheAttachedView) {
     p.reset();
     EXPECT_EQ(v.BitmapChangeCount(), 0);
   }
+  // Detached with nullptr, the component keeps the view's bitmap until the view goes.
+  {
+    TImagerProc p(nullptr);
+    auto v = std::make_unique<TTestView>();
+    p.SetAttachedImager(v.get());
+    p.SetAttachedImager(nullptr);
+    EXPECT_EQ(p.Bitmap(), v->Bmp.get());
+    v.reset();
+    EXPECT_EQ(p.Bitmap(), nullptr);
+  }
   // A component owned by the view.
   {
     auto* v = new TTestView();
@@ -659,14 +669,21 @@ TEST(ImagerProc, AttachedTImage) {
   EXPECT_EQ(p.Bitmap(), &image.Picture().Bitmap());
   EXPECT_EQ(image.Picture().Bitmap().Width(), 5);
 
-  // nullptr as a bitmap keeps the image; a freed image is forgotten with its bitmap.
+  // nullptr as a bitmap keeps the image; a freed image is forgotten with its
+  // bitmap, also after it was detached with nullptr.
   p.SetAttachedBitmap(nullptr);
   EXPECT_EQ(p.AttachedTImage(), &image);
-  auto* freed = new TImage(nullptr);
-  p.SetAttachedTImage(freed);
-  delete freed;
-  EXPECT_EQ(p.AttachedTImage(), nullptr);
-  EXPECT_EQ(p.Bitmap(), nullptr);
+  for (bool detachFirst : {false, true}) {
+    auto* freed = new TImage(nullptr);
+    p.SetAttachedTImage(freed);
+    if (detachFirst) {
+      p.SetAttachedTImage(nullptr);
+      EXPECT_EQ(p.Bitmap(), &freed->Picture().Bitmap());
+    }
+    delete freed;
+    EXPECT_EQ(p.AttachedTImage(), nullptr);
+    EXPECT_EQ(p.Bitmap(), nullptr);
+  }
   p.ConvertToGray();
   EXPECT_EQ(p.UndoCount(), 1);
 }
