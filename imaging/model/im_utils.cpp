@@ -16,6 +16,7 @@
 #include "imaging/model/pixel.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/streams.h"
+#include "platform/ui/controls.h"
 
 namespace kv {
 namespace {
@@ -144,6 +145,13 @@ int64_t FileSizeByName(const std::string& FileName) {
   const bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
   ::close(fd);
   return ok ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+HWND OwnerWindowHandle(TComponent* Component) {
+  TComponent* c = Component;
+  while (c && !dynamic_cast<TWinControl*>(c)) c = c->Owner();
+  auto* w = static_cast<TWinControl*>(c);
+  return w && w->HandleAllocated() ? w->Handle() : 0;
 }
 
 }  // namespace kv

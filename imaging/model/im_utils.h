@@ -1,12 +1,15 @@
 // Small shared routines: version tests, bits and bytes for the codecs, powers,
-// processor features, checked stream writes and file sizes.
+// processor features, checked stream writes, file sizes and owner windows.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "platform/ui/messages.h"
+
 namespace kv {
 
+class TComponent;
 class TStream;
 
 // The 148-byte version record of the window system's GetVersionEx.
@@ -57,5 +60,10 @@ void SafeStreamWrite(TStream& Stream, bool& Error, const void* Buffer, int32_t C
 
 // Size in bytes of a readable file; -1 when it cannot be opened (or is a folder).
 int64_t FileSizeByName(const std::string& FileName);
+
+// The window of the first TWinControl met from Component (itself included)
+// up its owner chain, when that control has one already; else 0. No window
+// is made here.
+HWND OwnerWindowHandle(TComponent* Component);
 
 }  // namespace kv
