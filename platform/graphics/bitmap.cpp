@@ -282,6 +282,22 @@ void TBitmap::Assign(const TBitmap* Source) {
   Changed();
 }
 
+void TBitmap::TakeOver(TBitmap& Source) {
+  if (&Source == this) return;
+  std::vector<TPaletteEntry> palette = Source.FPalette;  // the only step that can throw: before anything moves
+  FBits = std::move(Source.FBits);
+  FWidth = Source.FWidth;
+  FHeight = Source.FHeight;
+  FRowBytes = Source.FRowBytes;
+  FPixelFormat = Source.FPixelFormat;
+  FPalette = std::move(palette);
+  FTransparent = Source.FTransparent;
+  FTransparentColor = Source.FTransparentColor;
+  FTransparentMode = Source.FTransparentMode;
+  Source.Clear();
+  Changed();
+}
+
 TColor TBitmap::TransparentColor() const {
   if (FTransparentColor != clDefault) return static_cast<TColor>(ColorToRGB(FTransparentColor));
   if (Monochrome()) return clWhite;

@@ -114,6 +114,11 @@ class TBitmap : public TGraphic {
   void Assign(const TBitmap* Source);
   void Assign(const TPersistent* Source) override;
   void Assign(std::nullptr_t) { Assign(static_cast<const TBitmap*>(nullptr)); }
+  // What Assign(&Source) does, but the pixel block moves instead of being
+  // copied: Source is left empty (its format and palette stay) and both
+  // bitmaps raise OnChange. Lets a routine build its result in a fresh
+  // bitmap and hand it over without a second picture-sized block.
+  void TakeOver(TBitmap& Source);
   // The pixel memory is the only copy of the picture, so there is no cached
   // image or handle to let go of: these keep the picture as it is.
   void FreeImage() {}

@@ -184,6 +184,45 @@ TEST(Bitmap, MonochromeAssignAndPalette) {
   EXPECT_EQ(b.HandleType(), bmDIB);
 }
 
+// The block itself changes hands (no copy), with everything Assign would
+// copy; the source keeps its format and palette and can be sized again.
+TEST(Bitmap, TakeOverMovesThePixelsAndEmptiesTheSource) {
+  TBitmap src(5, 3, pf8bit);
+  const TPaletteEntry green{0, 200, 0, 0};
+  ASSERT_EQ(src.SetPaletteEntries(7, 1, &green), 1);
+  static_cast<uint8_t*>(src.ScanLine(2))[4] = 7;
+  src.SetTransparentColor(clLime);
+  const uint8_t* block = src.Bits();
+  TBitmap dst(2, 2, pf24bit);
+  int srcChanges = 0, dstChanges = 0;
+  src.OnChange = [&](TObject*) { ++srcChanges; };
+  dst.OnChange = [&](TObject*) { ++dstChanges; };
+  dst.TakeOver(src);
+  EXPECT_EQ(dst.Bits(), block);
+  EXPECT_EQ(dst.Width(), 5);
+  EXPECT_EQ(dst.Height(), 3);
+  EXPECT_EQ(dst.RowBytes(), 8);
+  EXPECT_EQ(dst.PixelFormat(), pf8bit);
+  EXPECT_EQ(dst.Palette()[7], green);
+  EXPECT_EQ(static_cast<const uint8_t*>(dst.ScanLine(2))[4], 7);
+  EXPECT_EQ(dst.GetPixelColor(4, 2), static_cast<TColor>(0x00C800));  // 0x00BBGGRR
+  EXPECT_EQ(dst.TransparentMode(), tmFixed);
+  EXPECT_EQ(dst.TransparentColor(), clLime);
+  EXPECT_TRUE(src.Empty());
+  EXPECT_EQ(src.Bits(), nullptr);
+  EXPECT_EQ(src.RowBytes(), 0);
+  EXPECT_EQ(src.PixelFormat(), pf8bit);
+  EXPECT_EQ(src.Palette(), dst.Palette());
+  EXPECT_EQ(srcChanges, 1);
+  EXPECT_EQ(dstChanges, 1);
+  src.SetSize(2, 2);
+  EXPECT_EQ(src.RowBytes(), 4);
+  EXPECT_NE(src.Bits(), block);
+  dst.TakeOver(dst);  // taking over itself changes nothing
+  EXPECT_EQ(dst.Bits(), block);
+  EXPECT_EQ(dstChanges, 1);
+}
+
 TEST(Bitmap, TransparentColour) {
   TBitmap b(3, 3, pf24bit);
   b.SetPixelColor(0, 2, clRed);  // bottom-left
