@@ -8,17 +8,15 @@
 // writes the result.
 #include <benchmark/benchmark.h>
 
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "bench/bench_photo.h"
+#include "bench/ppm_io.h"
 #include "imaging/model/bitmap_utils.h"
 #include "imaging/model/rotate.h"
 
@@ -69,57 +67,13 @@ void BM_QuarterTurn(benchmark::State& State) {
 }
 BENCHMARK(BM_QuarterTurn)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Reads the header with stdio, then the rows straight into the bitmap.
-bool ReadPpm(const char* Path, TBitmap& Out) {
-  std::FILE* f = std::fopen(Path, "rb");
-  if (!f) return false;
-  auto token = [&]() -> long {
-    int ch = std::fgetc(f);
-    while (ch == '#' || std::isspace(ch)) {
-      if (ch == '#')
-        while (ch != '\n' && ch != EOF) ch = std::fgetc(f);
-      ch = std::fgetc(f);
-    }
-    long v = -1;
-    while (ch != EOF && std::isdigit(ch) && v < 1000000) v = (v < 0 ? 0 : v * 10) + (ch - '0'), ch = std::fgetc(f);
-    return v;
-  };
-  const bool p6 = std::fgetc(f) == 'P' && std::fgetc(f) == '6';
-  const long w = p6 ? token() : -1, h = p6 ? token() : -1, maxval = p6 ? token() : -1;
-  bool ok = w > 0 && h > 0 && maxval == 255;
-  if (ok) {
-    Out.SetSize(int32_t(w), int32_t(h));
-    for (int32_t y = 0; ok && y < h; ++y) {
-      auto* row = static_cast<uint8_t*>(Out.ScanLine(y));
-      ok = std::fread(row, 3, size_t(w), f) == size_t(w);
-      for (int32_t x = 0; x < w; ++x) std::swap(row[3 * x], row[3 * x + 2]);
-    }
-  }
-  std::fclose(f);
-  return ok;
-}
-
-bool WritePpm(const char* Path, const TBitmap& Bmp) {
-  std::FILE* f = std::fopen(Path, "wb");
-  if (!f) return false;
-  std::fprintf(f, "P6\n%d %d\n255\n", Bmp.Width(), Bmp.Height());
-  std::vector<uint8_t> line(size_t(Bmp.Width()) * 3);
-  for (int32_t y = 0; y < Bmp.Height(); ++y) {
-    const auto* row = static_cast<const uint8_t*>(Bmp.ScanLine(y));
-    for (int32_t x = 0; x < Bmp.Width(); ++x)
-      line[3 * x] = row[3 * x + 2], line[3 * x + 1] = row[3 * x + 1], line[3 * x + 2] = row[3 * x];
-    std::fwrite(line.data(), 1, line.size(), f);
-  }
-  return std::fclose(f) == 0;
-}
-
 int RotateTool(int argc, char** argv) {
   if (argc < 5 || argc > 6) {
     std::fprintf(stderr, "usage: rotate_bench rotate IN.ppm OUT.ppm ANGLE [plain]\n");
     return 2;
   }
-  TBitmap pic(1, 1, pf24bit);
-  if (!ReadPpm(argv[2], pic)) {
+  TBitmap pic;
+  if (!bench::ReadPpm(argv[2], pic)) {
     std::fprintf(stderr, "cannot read %s\n", argv[2]);
     return 1;
   }
@@ -128,7 +82,7 @@ int RotateTool(int argc, char** argv) {
   RotateBitmap(pic, std::atof(argv[4]), antialias, clWhite, nullptr, nullptr);
   const auto t1 = std::chrono::steady_clock::now();
   std::fprintf(stderr, "rotate_ms %.2f\n", std::chrono::duration<double, std::milli>(t1 - t0).count());
-  return WritePpm(argv[3], pic) ? 0 : 1;
+  return bench::WritePpm(argv[3], pic) ? 0 : 1;
 }
 
 }  // namespace
