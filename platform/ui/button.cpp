@@ -1,10 +1,8 @@
-// TButton over QPushButton, and the form hook that offers dialog keys to buttons.
+// TButton over QPushButton.
 #include "platform/ui/button.h"
 
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QPushButton>
-#include <set>
-#include <vector>
 
 #include "platform/ui/forms.h"
 #include "platform/ui/peer.h"
@@ -72,47 +70,6 @@ class TButtonPeer : public QPushButton, public TPeer {
   }
 };
 
-// The forms whose WindowProc offers dialog keys to their buttons; a freed
-// form leaves the set, so a new form at the same address is hooked afresh.
-class TDialogKeyHooks final : public TComponent {
- public:
-  TDialogKeyHooks() : TComponent(nullptr) {}
-
-  void Hook(TCustomForm* Form) {
-    if (FForms.count(Form)) return;
-    FForms.insert(Form);
-    Form->FreeNotification(this);
-    TWndMethod previous = Form->WindowProc;
-    Form->WindowProc = [Form, previous](TMessage& M) {
-      if (previous) previous(M);
-      if (M.Msg != CM_DIALOGKEY || M.Result != 0) return;
-      std::vector<TWinControl*> list;
-      Form->GetTabOrderList(list);
-      for (TWinControl* c : list) {
-        if (!dynamic_cast<TButton*>(c)) continue;
-        if (c->Perform(CM_DIALOGKEY, M.WParam, M.LParam) != 0) {
-          M.Result = 1;
-          return;  // the click may have changed the form
-        }
-      }
-    };
-  }
-
-  void Notification(TComponent* AComponent, TOperation Operation) override {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove) FForms.erase(AComponent);
-  }
-
- private:
-  std::set<const TComponent*> FForms;
-};
-
-// Lives as long as the process: forms may be freed at exit after static objects.
-TDialogKeyHooks& DialogKeyHooks() {
-  static TDialogKeyHooks* hooks = new TDialogKeyHooks;
-  return *hooks;
-}
-
 }  // namespace
 
 TButton::TButton(TComponent* AOwner) : TWinControl(AOwner) {
@@ -148,7 +105,6 @@ void TButton::CreateWnd() {
   QWidget* parent = (FParent && FParent->Peer()) ? FParent->Peer()->Client() : nullptr;
   SetPeer(new TButtonPeer(this, parent));
   UpdateQtButton();
-  if (TCustomForm* form = GetParentForm(this)) DialogKeyHooks().Hook(form);
 }
 
 void TButton::UpdateQtButton() {

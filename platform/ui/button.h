@@ -10,8 +10,7 @@
 // Enter and Escape reach a form as CM_DIALOGKEY when the focused control does
 // not want them. Enter presses the focused button, or the Default button
 // while no other button has the focus; Escape presses the Cancel button.
-// The first button that gets a window on a form hooks the form's WindowProc
-// once so that dialog keys the form leaves unhandled are offered to its buttons.
+// Dialog keys the form leaves unhandled are offered to its controls in turn.
 #pragma once
 #include "platform/ui/controls.h"
 

@@ -458,6 +458,14 @@ void TWinControl::Dispatch(TMessage& Message) {
       for (TControl* c : FControls) c->Perform(CM_PARENTFONTCHANGED);
       Invalidate();
       return;
+    case CM_DIALOGKEY:
+      // Offered to each child in turn; the first that takes it ends the round
+      // (a button's click may free controls, so nothing is touched after it).
+      for (size_t i = 0; i < FControls.size(); ++i) {
+        Message.Result = FControls[i]->Perform(CM_DIALOGKEY, Message.WParam, Message.LParam);
+        if (Message.Result != 0) return;
+      }
+      return;
     default:
       TControl::Dispatch(Message);
   }

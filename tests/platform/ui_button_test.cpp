@@ -113,6 +113,12 @@ TEST_F(ButtonTest, EnterAndEscapePressTheDefaultAndCancelButtons) {
   TButton* def = AddButton(0, "OK", 10);
   TButton* cancel = AddButton(1, "Cancel", 100);
   TButton* plain = AddButton(2, "Apply", 190);
+  // A button on a panel hears dialog keys too: each control offers them to its children.
+  auto* panel = new uitest::TRecorder(Form);
+  panel->SetParent(Form);
+  panel->SetBounds(90, 40, 100, 50);
+  cancel->SetParent(panel);
+  cancel->SetLeft(5);
   def->SetDefault(true);
   cancel->SetCancel(true);
   Form->Show();
