@@ -63,6 +63,18 @@ void TStrings::AddStrings(const TStrings* Source) {
   EndUpdate();
 }
 
+void TStrings::AssignLines(const std::vector<std::string>& Lines) {
+  BeginUpdate();
+  try {
+    Clear();
+    for (const auto& s : Lines) Add(s);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
 void TStrings::Exchange(int32_t Index1, int32_t Index2) {
   BeginUpdate();
   try {

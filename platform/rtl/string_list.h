@@ -35,6 +35,8 @@ class TStrings : public TPersistent {
   virtual int32_t AddObject(const std::string& S, TObject* AObject);
   void InsertObject(int32_t Index, const std::string& S, TObject* AObject);
   virtual void AddStrings(const TStrings* Source);
+  // Replaces the lines with Lines, in one update.
+  void AssignLines(const std::vector<std::string>& Lines);
   virtual void Exchange(int32_t Index1, int32_t Index2);
   virtual void Move(int32_t CurIndex, int32_t NewIndex);
   // Compare without case unless a descendant says otherwise.

@@ -139,33 +139,22 @@ void TCustomIniFile::WriteFloat(const std::string& Section, const std::string& I
   WriteString(Section, Ident, std::string(buf, r.ptr));
 }
 
-namespace {
-
-void CopyToStrings(const std::vector<std::string>& From, TStrings& To) {
-  To.BeginUpdate();
-  To.Clear();
-  for (const auto& s : From) To.Add(s);
-  To.EndUpdate();
-}
-
-}  // namespace
-
 void TCustomIniFile::ReadSection(const std::string& Section, TStrings& Strings) {
   std::vector<std::string> v;
   ReadSection(Section, v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 void TCustomIniFile::ReadSections(TStrings& Strings) {
   std::vector<std::string> v;
   ReadSections(v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 void TCustomIniFile::ReadSectionValues(const std::string& Section, TStrings& Strings) {
   std::vector<std::string> v;
   ReadSectionValues(Section, v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 bool TCustomIniFile::SectionExists(const std::string& Section) {

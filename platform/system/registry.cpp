@@ -62,13 +62,6 @@ bool IsPrefix(const TRegPath& Prefix, const TRegPath& Path) {
   return true;
 }
 
-void CopyToStrings(const std::vector<std::string>& From, TStrings& To) {
-  To.BeginUpdate();
-  To.Clear();
-  for (const auto& s : From) To.Add(s);
-  To.EndUpdate();
-}
-
 }  // namespace
 
 // --- TRegistry ---------------------------------------------------------------
@@ -260,13 +253,13 @@ void TRegistry::MoveKey(const std::string& OldName, const std::string& NewName, 
 void TRegistry::GetKeyNames(TStrings& Strings) {
   std::vector<std::string> v;
   GetKeyNames(v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 void TRegistry::GetValueNames(TStrings& Strings) {
   std::vector<std::string> v;
   GetValueNames(v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 bool TRegistry::GetValue(const std::string& Name, TRegValue& Value) {
@@ -498,19 +491,19 @@ void TRegIniFile::ReadSectionValues(const std::string& Section, std::vector<std:
 void TRegIniFile::ReadSection(const std::string& Section, TStrings& Strings) {
   std::vector<std::string> v;
   ReadSection(Section, v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 void TRegIniFile::ReadSections(TStrings& Strings) {
   std::vector<std::string> v;
   ReadSections(v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 void TRegIniFile::ReadSectionValues(const std::string& Section, TStrings& Strings) {
   std::vector<std::string> v;
   ReadSectionValues(Section, v);
-  CopyToStrings(v, Strings);
+  Strings.AssignLines(v);
 }
 
 void TRegIniFile::EraseSection(const std::string& Section) { TRegistry::DeleteKey(Section); }

@@ -10,19 +10,14 @@
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
+#include "temp_folder.h"
 
 namespace kv {
 namespace {
 
 const TPixelFormat kAllFormats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
 
-std::string TempPath(const std::string& Name) {
-  const char* dir = std::getenv("KV_TEST_TMP");
-  std::string d = dir ? dir : ::testing::TempDir();
-  if (!d.empty() && d.back() != '/') d += '/';
-  std::system(("mkdir -p '" + d + "'").c_str());
-  return d + Name;
-}
+using filetest::TempPath;
 
 bool HaveImageMagick() { return std::system("command -v convert >/dev/null 2>&1 && command -v identify >/dev/null 2>&1") == 0; }
 

@@ -1,43 +1,27 @@
 #include "platform/system/ini_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
+#include "temp_folder.h"
 
 namespace kv {
 namespace {
 
-std::string ReadText(const std::string& Name) {
-  std::ifstream f(Name, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using filetest::ReadText;
+using filetest::WriteText;
 
-void WriteText(const std::string& Name, const std::string& Text) {
-  std::ofstream(Name, std::ios::binary) << Text;
-}
-
-class IniFile : public ::testing::Test {
+class IniFile : public filetest::TTempFolderTest {
  protected:
   void SetUp() override {
-    const char* base = std::getenv("KV_TEST_TMP");
-    std::string root = base ? base : ::testing::TempDir();
-    std::filesystem::create_directories(root);
-    std::string tmpl = root + "/kviniXXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    Dir = tmpl + "/";
+    TTempFolderTest::SetUp();
     Name = Dir + "test.ini";
   }
-  void TearDown() override { std::filesystem::remove_all(Dir); }
-  std::string Dir, Name;
+  std::string Name;
 };
 
 TEST_F(IniFile, ReadsAsTheProfileFunctionsAndKeepsWhatItDoesNotUnderstand) {

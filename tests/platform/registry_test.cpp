@@ -7,48 +7,33 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
 #include "platform/system/regedit_format.h"
+#include "temp_folder.h"
 
 namespace kv {
 namespace {
 
-std::string ReadText(const std::string& Name) {
-  std::ifstream f(Name, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+using filetest::ReadText;
+using filetest::WriteText;
 
-void WriteText(const std::string& Name, const std::string& Text) {
-  std::ofstream(Name, std::ios::binary) << Text;
-}
-
-class Registry : public ::testing::Test {
+class Registry : public filetest::TTempFolderTest {
  protected:
   void SetUp() override {
-    const char* base = std::getenv("KV_TEST_TMP");
-    std::string root = base ? base : ::testing::TempDir();
-    std::filesystem::create_directories(root);
-    std::string tmpl = root + "/kvregXXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-    Dir = tmpl + "/";
+    TTempFolderTest::SetUp();
     SetRegistryFolder(Dir);
   }
   void TearDown() override {
     SetRegistryFolder(Dir);  // writes what a failing test left pending, while Dir still exists
     SetRegistryFolder("");
-    std::filesystem::remove_all(Dir);
+    TTempFolderTest::TearDown();
   }
   // Forgets the loaded hives, so the next read comes from the file.
   void Reload() { SetRegistryFolder(Dir); }
   std::string HiveText() { return ReadText(Dir + "HKEY_CURRENT_USER.reg"); }
-
-  std::string Dir;
 };
 
 TEST_F(Registry, KeysAndValuesCompareWithoutCaseAndKeepTheirCase) {

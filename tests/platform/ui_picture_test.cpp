@@ -5,17 +5,13 @@
 
 #include "platform/graphics/canvas.h"
 #include "platform/ui/image.h"
+#include "temp_folder.h"
 #include "ui_test_support.h"
 
 namespace kv {
 namespace {
 
-std::string TempPath(const std::string& Name) {
-  const char* base = std::getenv("KV_TEST_TMP");
-  std::filesystem::path dir = base ? base : std::filesystem::temp_directory_path().string();
-  std::filesystem::create_directories(dir);
-  return (dir / Name).string();
-}
+using filetest::TempPath;
 
 TEST(Picture, BitmapOnFirstUseAndChangesReachTheOwner) {
   TPicture p;
