@@ -6,6 +6,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/system/reg_tree.h"
 
@@ -17,7 +18,7 @@ constexpr int64_t MaxIniBytes = 16 << 20;
 
 bool IsBlank(char C) { return C == ' ' || C == '\t'; }
 
-std::string_view Trim(std::string_view S) {
+std::string_view TrimBlanks(std::string_view S) {
   while (!S.empty() && IsBlank(S.front())) S.remove_prefix(1);
   while (!S.empty() && IsBlank(S.back())) S.remove_suffix(1);
   return S;
@@ -25,22 +26,22 @@ std::string_view Trim(std::string_view S) {
 
 // "[name]" (a missing "]" is tolerated, as the profile functions do).
 bool SectionOf(std::string_view Line, std::string_view& Name) {
-  Line = Trim(Line);
+  Line = TrimBlanks(Line);
   if (Line.empty() || Line.front() != '[') return false;
   Line.remove_prefix(1);
   const size_t close = Line.find(']');
-  Name = Trim(Line.substr(0, close));
+  Name = TrimBlanks(Line.substr(0, close));
   return true;
 }
 
 // "name=value"; comments (";") and lines without "=" are no values.
 bool ValueOf(std::string_view Line, std::string_view& Name, std::string_view& Value) {
-  Line = Trim(Line);
+  Line = TrimBlanks(Line);
   if (Line.empty() || Line.front() == ';' || Line.front() == '[') return false;
   const size_t eq = Line.find('=');
   if (eq == std::string_view::npos) return false;
-  Name = Trim(Line.substr(0, eq));
-  Value = Trim(Line.substr(eq + 1));
+  Name = TrimBlanks(Line.substr(0, eq));
+  Value = TrimBlanks(Line.substr(eq + 1));
   return true;
 }
 
@@ -69,35 +70,7 @@ std::vector<TRange> FindSections(const std::vector<std::string>& Lines, std::str
 
 }  // namespace
 
-bool TryParseIniInteger(std::string_view S, int32_t& Out) {
-  S = Trim(S);
-  bool neg = false;
-  if (!S.empty() && (S.front() == '-' || S.front() == '+')) {
-    neg = S.front() == '-';
-    S.remove_prefix(1);
-  }
-  int base = 10;
-  if (!S.empty() && S.front() == '$') {
-    base = 16;
-    S.remove_prefix(1);
-  } else if (S.size() > 2 && S[0] == '0' && (S[1] == 'x' || S[1] == 'X')) {
-    base = 16;
-    S.remove_prefix(2);
-  }
-  if (S.empty()) return false;
-  uint64_t v = 0;
-  const auto r = std::from_chars(S.data(), S.data() + S.size(), v, base);
-  if (r.ec != std::errc() || r.ptr != S.data() + S.size()) return false;
-  if (base == 16) {
-    if (v > 0xFFFFFFFFu) return false;
-    const int64_t s = int64_t(int32_t(uint32_t(v)));
-    Out = int32_t(neg ? -s : s);  // "-$80000000" wraps back to the smallest integer
-    return true;
-  }
-  if (v > (neg ? 2147483648u : 2147483647u)) return false;
-  Out = neg ? int32_t(-int64_t(v)) : int32_t(v);
-  return true;
-}
+bool TryParseIniInteger(std::string_view S, int32_t& Out) { return TryStrToInt(TrimBlanks(S), Out); }
 
 int32_t TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Ident,
                                     int32_t Default) {
@@ -120,7 +93,7 @@ void TCustomIniFile::WriteBool(const std::string& Section, const std::string& Id
 
 double TCustomIniFile::ReadFloat(const std::string& Section, const std::string& Ident,
                                  double Default) {
-  std::string s(Trim(ReadString(Section, Ident, "")));
+  std::string s(TrimBlanks(ReadString(Section, Ident, "")));
   // Files written under a German locale use a decimal comma.
   if (s.find('.') == std::string::npos) {
     const size_t comma = s.find(',');
@@ -242,7 +215,7 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
   std::string_view name, value;
   for (const TRange& r : FindSections(FLines.Items, Section)) {
     for (size_t i = r.First; i < r.Last; ++i)
-      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, Trim(Ident))) return Unquote(value);
+      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, TrimBlanks(Ident))) return Unquote(value);
     break;  // only the first section of a name counts
   }
   return Default;
@@ -251,7 +224,7 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
 void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
                            const std::string& Value) {
   // A line break (or a name that reads as something else) would inject lines into the file.
-  const std::string_view ident = Trim(Ident);
+  const std::string_view ident = TrimBlanks(Ident);
   if (HasLineBreak(Section) || Section.find(']') != std::string::npos || HasLineBreak(Ident) ||
       ident.empty() || ident.find('=') != std::string_view::npos || ident.front() == ';' ||
       ident.front() == '[' || HasLineBreak(Value))
@@ -260,7 +233,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
     auto& items = FLines.Items;
     const auto sections = FindSections(items, Section);
     if (sections.empty()) {
-      if (!items.empty() && !Trim(items.back()).empty()) items.emplace_back();
+      if (!items.empty() && !TrimBlanks(items.back()).empty()) items.emplace_back();
       items.push_back("[" + Section + "]");
       items.push_back(std::string(ident) + "=" + Value);
       return true;
@@ -273,7 +246,7 @@ void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
         items[i] = std::string(name) + "=" + Value;  // keeps the name's written case
         return true;
       }
-      if (!Trim(items[i]).empty()) insertAt = i + 1;
+      if (!TrimBlanks(items[i]).empty()) insertAt = i + 1;
     }
     items.insert(items.begin() + ptrdiff_t(insertAt), std::string(ident) + "=" + Value);
     return true;
@@ -334,7 +307,7 @@ void TIniFile::DeleteKey(const std::string& Section, const std::string& Ident) {
     if (sections.empty()) return false;
     std::string_view name, value;
     for (size_t i = sections.front().First; i < sections.front().Last; ++i)
-      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, Trim(Ident))) {
+      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, TrimBlanks(Ident))) {
         FLines.Items.erase(FLines.Items.begin() + ptrdiff_t(i));
         return true;
       }
