@@ -48,18 +48,16 @@ inline int32_t RectProgressValue(int32_t Y, int32_t Y1, int32_t YLast) {
 class TRowProgress {
  public:
   TRowProgress(TObject* Sender, const TIMProgressEvent& OnProgress, int32_t Y1, int32_t YLast)
-      : FSender(Sender), FOnProgress(OnProgress), FY1(Y1),
-        FStep(100.0 / (static_cast<double>(YLast) - Y1 + 0.5)) {}
-  // Held at 100, as RectProgressValue.
+      : FSender(Sender), FOnProgress(OnProgress), FY1(Y1), FYLast(YLast) {}
   void Row(int32_t Y) const {
-    if (FOnProgress) FOnProgress(FSender, std::min(Trunc32((static_cast<double>(Y) - FY1 + 1) * FStep), 100));
+    if (FOnProgress) FOnProgress(FSender, RectProgressValue(Y, FY1, FYLast));
   }
 
  private:
   TObject* FSender;
   const TIMProgressEvent& FOnProgress;
   int32_t FY1;
-  double FStep;
+  int32_t FYLast;
 };
 
 // Clips a kernel's rectangle (right and bottom exclusive) to the bitmap.
