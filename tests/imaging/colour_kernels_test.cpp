@@ -307,6 +307,14 @@ TEST(ColourKernels, ProgressPerRow) {
   rec.Sender = &sender;
   ConvertTo1BitThreshold(w, 128, rec);
   EXPECT_EQ(seen, (std::vector<int32_t>{9, 19, 28, 38, 47, 57, 66, 76, 85, 95}));
+  // (row + 1) * 100 / (height + 0.5), divided last: a precomputed step gives 39 and 79 here.
+  seen.clear();
+  MakePicture(w, 2, 192);
+  ConvertTo1BitThreshold(w, 128, rec);
+  ASSERT_EQ(seen.size(), 192u);
+  EXPECT_EQ(seen[76], 40);
+  EXPECT_EQ(seen[153], 80);
+  EXPECT_EQ(seen.back(), 99);
 }
 
 TEST(ColourKernels, ConvertTo1BitThreshold) {
