@@ -36,6 +36,9 @@ TBitmap* TImagerProc::Bitmap() const {
 void TImagerProc::SetAttachedImager(TIMView* Value) {
   DetachImager();
   FAttachedImager = Value;
+  // Unregistered, the component would not hear of the former view dropping
+  // its alpha channel: a mask kept from it could be read after it is freed.
+  FAlphaMask = nullptr;
   if (!Value) return;
   FBitmap = Value->GetBitmap();
   FBitmapOwner = Value;

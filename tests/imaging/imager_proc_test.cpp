@@ -564,11 +564,21 @@ TEST(ImagerProc, AttachingAndFollowingTheView) {
   EXPECT_EQ(p.Background(), clGreen);
   EXPECT_EQ(v2.Background(), clBtnFace);
 
-  // Detaching with nullptr keeps the bitmap.
+  // Detaching with nullptr keeps the bitmap but not the view's alpha channel,
+  // which the view may free without telling the component any more.
   p.SetAttachedImager(&v1);
+  v1.GetAlphaChannel();
+  v1.NotifyBitmapChange();
+  ASSERT_NE(p.AlphaMask(), nullptr);
   p.SetAttachedImager(nullptr);
   EXPECT_EQ(v1.BitmapChangeCount(), 0);
   EXPECT_EQ(p.AttachedImager(), nullptr);
+  EXPECT_EQ(p.Bitmap(), v1.Bmp.get());
+  EXPECT_EQ(p.AlphaMask(), nullptr);
+  v1.RemoveAlphaChannel();
+  p.SaveUndo();  // reads no freed mask (ASan)
+  ASSERT_EQ(p.UndoCount(), 1);
+  EXPECT_FALSE(p.UndoList()[0]->HasCompanion());
 }
 
 TEST(ImagerProc, FreeingTheAttachedView) {
