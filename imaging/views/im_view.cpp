@@ -118,8 +118,8 @@ const TPropertyTable& TIMView::PropertyTable() const {
     p.Bool("Ctl3D", &TIMView::GetCtl3D, &TIMView::SetCtl3D);
     p.Bool("ParentCtl3D", &TWinControl::ParentCtl3D, &TWinControl::SetParentCtl3D);
     p.Method("OnMouseEnter").Method("OnMouseLeave");
-    p.Enum("BorderStyle", &TIMView::BorderStyle, &TIMView::SetBorderStyle,
-           {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"});
+    // A view's frame is none or single: the form's other styles are no values of it.
+    p.Enum("BorderStyle", &TIMView::BorderStyle, &TIMView::SetBorderStyle, {"bsNone", "bsSingle"});
   });
   return table;
 }

@@ -34,6 +34,8 @@ TEST(IMView, Defaults) {
   EXPECT_EQ(v.Background(), 255);
   SetPropValue(&v, "BorderStyle", "bsNone");
   EXPECT_EQ(v.BorderStyle(), bsNone);
+  EXPECT_THROW(SetPropValue(&v, "BorderStyle", "bsSizeable"), EPropertyError);
+  EXPECT_EQ(v.BorderStyle(), bsNone);
   EXPECT_TRUE(IsPublishedProp(&v, "OnMouseEnter"));
   EXPECT_TRUE(IsPublishedProp(&v, "ParentCtl3D"));
 }
