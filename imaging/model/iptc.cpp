@@ -15,6 +15,10 @@ constexpr int32_t kHeaderSize = 26;
 constexpr char kSignature[] = "Photoshop 3.0";  // with its terminating 0: 14 bytes
 constexpr size_t kSignatureSize = sizeof kSignature;
 constexpr uint16_t kIptcResourceId = 0x0404;
+constexpr size_t kLongLength = 0x8000;  // from here on the 4-byte extended length
+
+// The record version (2:0) is the writer's business: it is never saved.
+bool IsVersionRecord(int32_t Record, int32_t Dataset) { return Record == 2 && Dataset == 0; }
 
 uint32_t GetBE32(const uint8_t* p) {
   return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
@@ -95,8 +99,8 @@ void TIMIPTCInfoList::Assign(const TIMIPTCInfoList* Source) {
 std::vector<uint8_t> TIMIPTCInfoList::SaveToBuffer() const {
   int64_t total = kHeaderSize;
   for (const auto& r : FItems)
-    if (!(r.RecordNumber == 2 && r.DatasetNumber == 0))
-      total += (r.Data.size() < 0x8000 ? 5 : 9) + int64_t(r.Data.size());
+    if (!IsVersionRecord(r.RecordNumber, r.DatasetNumber))
+      total += (r.Data.size() < kLongLength ? 5 : 9) + int64_t(r.Data.size());
   if (total + 1 > MaxInt) throw EListError("IPTC block too large");
 
   std::vector<uint8_t> b;
@@ -104,10 +108,10 @@ std::vector<uint8_t> TIMIPTCInfoList::SaveToBuffer() const {
   b.insert(b.end(), kSignature, kSignature + kSignatureSize);
   b.insert(b.end(), {'8', 'B', 'I', 'M', 0x04, 0x04, 0x00, 0x00, 0, 0, 0, 0});
   for (const auto& r : FItems) {
-    if (r.RecordNumber == 2 && r.DatasetNumber == 0) continue;  // the record version is the writer's business
+    if (IsVersionRecord(r.RecordNumber, r.DatasetNumber)) continue;
     const uint32_t n = uint32_t(r.Data.size());
     b.insert(b.end(), {kTagMarker, uint8_t(r.RecordNumber), uint8_t(r.DatasetNumber)});
-    if (n < 0x8000) {
+    if (n < kLongLength) {
       b.insert(b.end(), {uint8_t(n >> 8), uint8_t(n)});
     } else {
       b.insert(b.end(), {0x80, 0x04, 0, 0, 0, 0});
