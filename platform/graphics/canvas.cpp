@@ -16,6 +16,8 @@ using gfx::TSpanList;
 
 namespace {
 
+int32_t Sat32(int64_t V) { return int32_t(std::clamp<int64_t>(V, INT32_MIN, INT32_MAX)); }
+
 // Windows' MulDiv: a * b / c in 64 bits, rounded half away from zero; -1 for c = 0 or overflow.
 int32_t MulDiv(int32_t A, int32_t B, int32_t C) {
   if (C == 0) return -1;
@@ -149,8 +151,12 @@ class TShapePainter {
   template <typename MakeFn> void Shape(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, MakeFn Make,
                                         const TPoint* SectorStart = nullptr, const TPoint* SectorEnd = nullptr,
                                         bool FillInside = true) {
-    const int32_t L = std::min(X1, X2), R = std::max(X1, X2) - 1;
-    const int32_t T = std::min(Y1, Y2), B = std::max(Y1, Y2) - 1;
+    // Box edges shifted by the pen can leave the int32 range; a shape that far out is off any bitmap.
+    const int64_t L = std::min(X1, X2), R = int64_t(std::max(X1, X2)) - 1;
+    const int64_t T = std::min(Y1, Y2), B = int64_t(std::max(Y1, Y2)) - 1;
+    auto make = [&Make](int64_t l, int64_t t, int64_t r, int64_t b, int64_t grow) {
+      return Make(Sat32(l), Sat32(t), Sat32(r), Sat32(b), Sat32(grow));
+    };
     const double cx = (double(L) + R) / 2, cy = (double(T) + B) / 2;
     auto sector = [&](TSpanList& s) {
       if (SectorStart) gfx::KeepSector(s, cx, cy, *SectorStart, *SectorEnd);
@@ -159,7 +165,7 @@ class TShapePainter {
       // Without a pen the brush alone fills one pixel less on the right and bottom.
       if (!FillInside) return;
       TSpanList inside;
-      const TShape s = Make(L, T, R - 1, B - 1, 0);
+      const TShape s = make(L, T, R - 1, B - 1, 0);
       gfx::SplitShape(s, nullptr, FClip, &inside, &inside);
       sector(inside);
       FillBrush(inside);
@@ -167,12 +173,12 @@ class TShapePainter {
     }
     TSpanList outline, inside;
     if (!Thick()) {
-      const TShape s = Make(L, T, R, B, 0);
+      const TShape s = make(L, T, R, B, 0);
       gfx::SplitShape(s, nullptr, FClip, &outline, &inside);
     } else {
-      const int32_t w = FPenWidth, lo = InsideFrame() ? 0 : w / 2, hi = InsideFrame() ? 0 : (w - 1) / 2;
-      const TShape outer = Make(L - lo, T - lo, R + hi, B + hi, w - 1);
-      const TShape inner = Make(L - lo + w, T - lo + w, R + hi - w, B + hi - w, -(w + 1));
+      const int64_t w = FPenWidth, lo = InsideFrame() ? 0 : w / 2, hi = InsideFrame() ? 0 : (w - 1) / 2;
+      const TShape outer = make(L - lo, T - lo, R + hi, B + hi, w - 1);
+      const TShape inner = make(L - lo + w, T - lo + w, R + hi - w, B + hi - w, -(w + 1));
       gfx::SplitShape(outer, &inner, FClip, &outline, &inside);
     }
     sector(outline);
@@ -182,7 +188,7 @@ class TShapePainter {
       // A pie's two radii, from the centre to where the rays meet the ellipse.
       const TPoint c{int32_t(std::lround(cx)), int32_t(std::lround(cy))};
       for (const TPoint* p : {SectorStart, SectorEnd}) {
-        const TPoint e = gfx::EllipsePointToward(L, T, R, B, *p);
+        const TPoint e = gfx::EllipsePointToward(Sat32(L), Sat32(T), Sat32(R), Sat32(B), *p);
         if (Thick()) {
           gfx::AddThickLine(c, e, FPenWidth, FClip, outline);
         } else {
@@ -444,7 +450,8 @@ void TCanvas::RoundRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t 
   if (p.Usable()) {
     // A wide pen's outer edge rounds with a larger ellipse, its inner edge with a smaller one.
     auto make = [X3, Y3](int32_t L, int32_t T, int32_t R, int32_t B, int32_t Grow) {
-      return gfx::RoundRectShape(L, T, R, B, std::max(0, std::abs(X3) + Grow), std::max(0, std::abs(Y3) + Grow));
+      return gfx::RoundRectShape(L, T, R, B, Sat32(std::max<int64_t>(0, std::abs(int64_t(X3)) + Grow)),
+                                 Sat32(std::max<int64_t>(0, std::abs(int64_t(Y3)) + Grow)));
     };
     p.Shape(X1, Y1, X2, Y2, make);
   }

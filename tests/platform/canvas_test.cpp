@@ -368,6 +368,33 @@ TEST(Canvas, HugeCoordinatesStayCheapAndInside) {
   c.StretchDraw(Rect(-2000000000, -2000000000, 2000000000, 2000000000), *Make(3, 3, pf8bit, clRed));
   c.TextOut(2147483000, 2147483000, "far");
   c.Draw(2147483000, -2147483000, *Make(3000, 3, pf8bit, clRed));
+  // The very ends of the coordinate range, with wide, inside-frame and no pens.
+  constexpr int32_t lo = INT32_MIN, hi = INT32_MAX;
+  for (TPenStyle style : {psSolid, psInsideFrame, psClear})
+    for (int32_t width : {1, 6, 7, hi}) {
+      c.Pen().SetStyle(style);
+      c.Pen().SetWidth(width);
+      c.Rectangle(lo, lo, hi, hi);
+      c.Rectangle(hi, hi, lo, lo);
+      c.Rectangle(lo, lo, lo, lo);
+      c.Ellipse(lo, 0, hi, 30);
+      c.RoundRect(lo, lo, hi, hi, hi, lo);
+      c.Pie(lo, lo, hi, hi, hi, 0, lo, 0);
+      c.Arc(lo, lo, hi, hi, lo, hi, hi, lo);
+      c.MoveTo(lo, lo);
+      c.LineTo(hi, hi);
+      c.Polygon({Point(lo, lo), Point(hi, 5), Point(0, hi)});
+    }
+  c.FillRect(Rect(lo, lo, hi, hi));
+  c.FrameRect(Rect(lo, lo, hi, hi));
+  c.DrawFocusRect(Rect(lo, lo, hi, hi));
+  c.StretchDraw(Rect(lo, lo, hi, hi), *Make(3, 3, pf8bit, clRed));
+  c.StretchDraw(Rect(hi, hi, lo, lo), *Make(3, 3, pf8bit, clRed));
+  c.TextOut(hi, hi, "far");
+  c.TextOut(lo, lo, "far");
+  c.Draw(lo, lo, *Make(3, 3, pf8bit, clRed));
+  c.Draw(hi, hi, *Make(3, 3, pf8bit, clRed));
+  EXPECT_EQ(c.Pixel(lo, lo), -1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
