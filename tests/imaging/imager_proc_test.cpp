@@ -184,6 +184,29 @@ TEST(ImagerProc, NothingIsSavedForAMissingOrEmptyBitmap) {
   EXPECT_EQ(p.RedoCaptions().Count(), 0);
 }
 
+// Captioned saves go through the virtual SaveUndo, and only after the same
+// checks: a descendant's SaveUndo is not even called for an empty picture.
+TEST(ImagerProc, SaveUndoCaptionedRunsTheVirtualSaveUndo) {
+  struct TCountingProc : TImagerProc {
+    using TImagerProc::TImagerProc;
+    int Saves = 0;
+    void SaveUndo() override {
+      ++Saves;
+      TImagerProc::SaveUndo();
+    }
+  };
+  TCountingProc p(nullptr);
+  p.SetUndoStorage(skHeap);
+  TBitmap empty(0, 0, pf24bit), b(3, 2, pf24bit);
+  p.SetAttachedBitmap(&empty);
+  p.SaveUndoCaptioned("x");
+  EXPECT_EQ(p.Saves, 0);
+  p.SetAttachedBitmap(&b);
+  p.ConvertToGray();
+  EXPECT_EQ(p.Saves, 1);
+  EXPECT_EQ(Captions(p.UndoCaptions()), std::vector<std::string>{"ConvertToGray"});
+}
+
 TEST(ImagerProc, SnapshotsInEveryStorageKind) {
   for (TIMStorageKind kind : {skHeap, skTempFile, skBitmap})
     for (TPixelFormat pf : {pf24bit, pf1bit}) {
