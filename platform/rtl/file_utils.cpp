@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -155,7 +156,7 @@ std::string GetCurrentDir() {
 
 bool SetCurrentDir(const std::string& Dir) { return !Dir.empty() && ::chdir(Dir.c_str()) == 0; }
 
-void SaveFileAtomically(const std::string& FileName, std::string_view Data) {
+void SaveFileAtomically(const std::string& FileName, std::string_view Data, unsigned NewFileMode) {
   std::string target = FileName;
   struct stat st {};
   if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
@@ -177,13 +178,13 @@ void SaveFileAtomically(const std::string& FileName, std::string_view Data) {
   auto writeError = [&](int Err) -> void {
     throw EWriteError("Cannot write file \"" + FileName + "\". " + std::strerror(Err));
   };
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter = 0;
   std::string tmp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     tmp = ExtractFilePath(target) + "." + ExtractFileName(target) + "." + std::to_string(::getpid()) + "-" +
           std::to_string(++counter) + ".tmp";
-    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(NewFileMode & 07777));
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) fail(createError, std::string(), -1);

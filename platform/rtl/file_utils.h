@@ -36,9 +36,9 @@ bool SetCurrentDir(const std::string& Dir);
 
 // Replaces FileName with Data so that a failure at any point leaves the old file as it
 // was: a temporary file in the same folder is written, synced and renamed over it. A
-// symbolic link is followed; an existing file keeps its permissions. Raises
-// EFCreateError or EWriteError.
-void SaveFileAtomically(const std::string& FileName, std::string_view Data);
+// symbolic link is followed; an existing file keeps its permissions, a new one
+// gets NewFileMode less the umask. Raises EFCreateError or EWriteError.
+void SaveFileAtomically(const std::string& FileName, std::string_view Data, unsigned NewFileMode = 0666);
 
 // Local modification time; -1 when the file cannot be examined.
 TDateTime FileAge(const std::string& FileName);

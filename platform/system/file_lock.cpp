@@ -7,40 +7,16 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/file_utils.h"
 
 namespace kv {
 
 namespace {
 
-std::string FolderOf(const std::string& FileName) {
-  const size_t p = FileName.rfind('/');
-  if (p == std::string::npos) return ".";
-  if (p == 0) return "/";
-  return FileName.substr(0, p);
-}
-
 [[noreturn]] void RaiseIo(const std::string& What, const std::string& FileName, int Err) {
   throw EInOutError(What + " \"" + FileName + "\": " + std::strerror(Err));
-}
-
-bool WriteAll(int Fd, const char* Data, size_t Count) {
-  while (Count > 0) {
-    const ssize_t n = ::write(Fd, Data, Count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) {
-      errno = EIO;
-      return false;
-    }
-    Data += n;
-    Count -= size_t(n);
-  }
-  return true;
 }
 
 }  // namespace
@@ -102,37 +78,10 @@ bool ReadFileToString(const std::string& FileName, std::string& Out, int64_t Max
 }
 
 void AtomicWriteFile(const std::string& FileName, const std::string& Data, unsigned NewFileMode) {
-  const std::string folder = FolderOf(FileName);
-  std::vector<char> tmpl(FileName.begin(), FileName.end());
-  for (char c : std::string(".XXXXXX")) tmpl.push_back(c);
-  tmpl.push_back('\0');
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) RaiseIo("Cannot create file", FileName, errno);
-  const std::string tmpName(tmpl.data());
-
-  mode_t mode = mode_t(NewFileMode);
-  struct stat st {};
-  if (::stat(FileName.c_str(), &st) == 0) mode = st.st_mode & 07777;
-
-  bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, Data.data(), Data.size()) && ::fsync(fd) == 0;
-  int err = ok ? 0 : errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    err = errno;
-  }
-  if (ok && ::rename(tmpName.c_str(), FileName.c_str()) != 0) {
-    ok = false;
-    err = errno;
-  }
-  if (!ok) {
-    ::unlink(tmpName.c_str());
-    RaiseIo("Cannot write file", FileName, err);
-  }
-  // Make the rename itself durable; a failure here cannot undo it, so it is not reported.
-  const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
+  try {
+    SaveFileAtomically(FileName, Data, NewFileMode);
+  } catch (const EStreamError& e) {
+    throw EInOutError(e.Message());
   }
 }
 

@@ -40,9 +40,9 @@ bool ReadFileToString(const std::string& FileName, std::string& Out, int64_t Max
 
 // Writes Data to a temporary file in the same folder, flushes it to disk and
 // renames it over FileName, so a reader sees the old or the new file, never a
-// mix. The file keeps the permissions of the file it replaces (NewFileMode
-// when new). Raises EInOutError with the reason; the old file is then left as
-// it was.
+// mix (SaveFileAtomically, with its errors as EInOutError). The file keeps the
+// permissions of the file it replaces (NewFileMode less the umask when new).
+// Raises EInOutError with the reason; the old file is then left as it was.
 void AtomicWriteFile(const std::string& FileName, const std::string& Data, unsigned NewFileMode = 0644);
 
 }  // namespace kv
