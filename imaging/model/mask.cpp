@@ -51,6 +51,8 @@ bool SlopeNotSmaller(const TPolyEdge& A, const TPolyEdge& B) {
   return static_cast<__int128>(A.DX) * B.DY >= static_cast<__int128>(B.DX) * A.DY;
 }
 
+bool ByX(const TPolyEdge& A, const TPolyEdge& B) { return A.X < B.X; }
+
 }  // namespace
 
 TIMMask::TIMMask() = default;
@@ -78,18 +80,21 @@ void TIMMask::GrowBox(int32_t X, int32_t Y) {
 
 void TIMMask::AllocateBits(int32_t AWidth, int32_t AHeight, int32_t ABitsPerPixel) {
   FreeBits();
-  if (AWidth > 0 && AHeight > 0) {
-    Width = AWidth;
-    Height = AHeight;
-  }
-  BitsPerPixel = ABitsPerPixel;
-  if ((ABitsPerPixel == 1 || ABitsPerPixel == 8) && Width > 0) {
-    const int64_t rowBytes = ABitsPerPixel == 1 ? (int64_t(Width) + 31) / 32 * 4 : Width;
-    Bits = ZeroedBlock(rowBytes * Height);
-    RowBytes = static_cast<int32_t>(rowBytes);
-  }
+  // Emptied first: a plane that cannot be had leaves an empty mask, not a stale box.
   EmptyBox();
   Full = false;
+  if (AWidth <= 0 || AHeight <= 0) {
+    BitsPerPixel = ABitsPerPixel;
+    return;
+  }
+  if (ABitsPerPixel == 1 || ABitsPerPixel == 8) {
+    const int64_t rowBytes = ABitsPerPixel == 1 ? BytesPerScanLine(AWidth, 1) : AWidth;
+    Bits = ZeroedBlock(rowBytes * AHeight);
+    RowBytes = static_cast<int32_t>(rowBytes);
+  }
+  Width = AWidth;
+  Height = AHeight;
+  BitsPerPixel = ABitsPerPixel;
 }
 
 void TIMMask::FreeBits() {
@@ -208,6 +213,10 @@ void TIMMask::FillPolygon(uint8_t Value, const TPoint* P, int32_t N) {
   for (int64_t y = ymin; y <= yLast;) {
     std::erase_if(active, [y](const TPolyEdge& e) { return e.YEnd <= y; });
     for (TPolyEdge& e : active) e.X = CrossingAt(e, y);
+    // Edges of a polygon that crosses itself swap places where they cross:
+    // keep the list in x order so that every pair is a span.
+    if (!std::is_sorted(active.begin(), active.end(), ByX))
+      std::stable_sort(active.begin(), active.end(), ByX);
     for (; next < edges.size() && edges[next].YUpper == y; ++next) {
       const TPolyEdge& e = edges[next];
       auto at = std::find_if(active.begin(), active.end(), [&e](const TPolyEdge& a) {
@@ -319,11 +328,12 @@ void TIMMask::CopyThroughMask(TBitmap& Dest, const TBitmap& Source, bool SrcBoxS
           for (int c = 0; c < 3; ++c) dp[c] = uint8_t(dp[c] + Sar32((sp[c] - dp[c]) * a * 1024, 18));
         }
       }
+    } else if (BitsPerPixel == 1) {
+      for (int64_t x = xa; x <= xb; ++x)
+        if (TestBit(m, int32_t(x))) SetBit(d, int32_t(x - dx), GetBit(s, int32_t(x - sx)));
     } else {
-      for (int64_t x = xa; x <= xb; ++x) {
-        const bool set = BitsPerPixel == 1 ? TestBit(m, int32_t(x)) != 0 : m[x] != 0;
-        if (set) SetBit(d, int32_t(x - dx), GetBit(s, int32_t(x - sx)));
-      }
+      for (int64_t x = xa; x <= xb; ++x)
+        if (m[x]) SetBit(d, int32_t(x - dx), GetBit(s, int32_t(x - sx)));
     }
   }
 }

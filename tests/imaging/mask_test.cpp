@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/graphics/canvas.h"
+#include "platform/rtl/exceptions.h"
 
 namespace kv {
 namespace {
@@ -91,6 +92,12 @@ TEST(IMMask, RowLengthsAndFullFlag) {
   EXPECT_EQ(BoxOf(copy), BoxOf(a));
   copy.Assign(nullptr);
   EXPECT_EQ(copy.Width, 3);
+
+  // A plane that cannot be had leaves an empty mask behind, not the old box.
+  EXPECT_THROW(copy.AllocateBits(MaxInt, MaxInt, 8), EOutOfMemory);
+  EXPECT_TRUE(copy.IsEmpty());
+  EXPECT_EQ(copy.Width, 0);
+  EXPECT_EQ(copy.Bits, nullptr);
 }
 
 TEST(IMMask, FillRowClipsAndWritesSpans) {
@@ -145,6 +152,21 @@ TEST(IMMask, PolygonFill) {
                         "###.....\n"    // 2.75 -> 3
                         "###.....\n"    // 3.5 -> 3
                         "####....\n");  // 4.25 -> 4
+
+  // A polygon that crosses itself: both halves of the bow tie are filled.
+  m.AllocateBits(10, 10, 1);
+  const TPoint bowTie[] = {{0, 0}, {10, 0}, {0, 10}, {10, 10}};
+  m.DrawPolygons(1, bowTie, 4);
+  EXPECT_EQ(Picture(m), "##########\n"
+                        ".########.\n"
+                        "..######..\n"
+                        "...####...\n"
+                        "....##....\n"
+                        "..........\n"
+                        "....##....\n"
+                        "...####...\n"
+                        "..######..\n"
+                        ".########.\n");
 }
 
 TEST(IMMask, PolygonsSeparatedAndDegenerate) {
