@@ -80,9 +80,10 @@ void TIMBitmap::Allocate(int32_t AWidth, int32_t AHeight, TIMPixelKind Kind) {
   if (AWidth <= 0 || AHeight <= 0 || Kind == pkNone) return;  // left empty
 
   const int32_t bits = PixelKindBits(Kind);
-  const int64_t rowBytes = (int64_t(AWidth) * bits + 31) / 32 * 4;
+  const int64_t rowBytes = BytesPerScanLine(AWidth, bits);
+  // Checked before multiplying: the product of two large sides overflows 64 bits.
+  if (rowBytes > MaxInt || rowBytes > kMaxImageBytes / AHeight) throw EOutOfMemory("Out of memory");
   const int64_t size = rowBytes * AHeight;
-  if (rowBytes > MaxInt || size > kMaxImageBytes) throw EOutOfMemory("Out of memory");
 
   if (Kind == pk8Indexed) {
     Palette.reset(new TBGRPixel[256]);

@@ -82,6 +82,10 @@ TEST_F(IMBitmapTest, NewBitmapIsEmptyTempFileStorage) {
   EXPECT_EQ(b.Height, 0);
   EXPECT_THROW(b.ScanLine(0), EInvalidGraphicOperation);
   EXPECT_EQ(FilesInFolder(), 0);
+  // A size no storage can hold is refused before anything is made.
+  EXPECT_THROW(b.Allocate(MaxInt, MaxInt, pk24BGR), EOutOfMemory);
+  EXPECT_EQ(b.Width, 0);
+  EXPECT_EQ(FilesInFolder(), 0);
 }
 
 TEST_F(IMBitmapTest, CopyInAndOutUnderEveryStorageKind) {
