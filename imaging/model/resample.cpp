@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "imaging/model/mask.h"
 #include "imaging/model/pixel.h"
 #include "imaging/model/resample_rows.h"
 #include "imaging/model/work_bitmap.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"
 
 namespace kv {
@@ -40,6 +42,9 @@ struct TProgress {
   bool Active() const { return Event != nullptr && static_cast<bool>(*Event); }
   void operator()(int64_t Percent) const { (*Event)(Sender, static_cast<int32_t>(Percent)); }
 };
+
+// Beyond this a reduced picture is a corrupt size, not something to show.
+constexpr int64_t kMaxReducedBytes = int64_t(1) << 33;
 
 bool TooSmall(int32_t Width, int32_t Height) { return Width <= 0 || Height <= 0 || (Width < 2 && Height < 2); }
 
@@ -91,7 +96,7 @@ void PutLine(const TTarget& T, int32_t Y, int32_t X0, const uint8_t* Line, int32
 template <int C>
 void TwoPass(const TSource& S, const TTarget& T, TResampleFilter Filter, const TProgress& Progress) {
   const int32_t sw = S.Width, sh = S.Height, dw = T.Width, dh = T.Height;
-  const double denom = dw + sh + 0.5;
+  const double denom = double(dw) + sh + 0.5;
   const bool report = Progress.Active();
 
   // Horizontal pass. Each source row is copied into a line padded with its
@@ -111,7 +116,7 @@ void TwoPass(const TSource& S, const TTarget& T, TResampleFilter Filter, const T
     for (int64_t k = -padL; k < 0; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
     for (int64_t k = sw; k < sw + padR; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
     resample_rows::HorzLine<C>(tap0, inter.data() + size_t(y) * interRow, htaps);
-    if (report) Progress(Trunc((y + 1) * 100 / denom));
+    if (report) Progress(Trunc((int64_t(y) + 1) * 100 / denom));
   }
 
   // Vertical pass, over strips of columns so that the rows of a strip stay
@@ -130,7 +135,7 @@ void TwoPass(const TSource& S, const TTarget& T, TResampleFilter Filter, const T
       PutLine<C>(T, r, x0, out.data(), n);
     }
     if (report)
-      for (int32_t x = x0; x < x0 + n; ++x) Progress(Trunc((sh + x + 1) * 100 / denom));
+      for (int32_t x = x0; x < x0 + n; ++x) Progress(Trunc((int64_t(sh) + x + 1) * 100 / denom));
   }
 }
 
@@ -148,7 +153,7 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
     return;
   }
   const bool report = Progress.Active();
-  const double denom = sh + dh + 0.5;
+  const double denom = double(sh) + dh + 0.5;
 
   // Column tables.
   std::vector<int32_t> start(static_cast<size_t>(dw)), next(static_cast<size_t>(dw)), frac(static_cast<size_t>(dw)), stop(static_cast<size_t>(dw));
@@ -178,18 +183,18 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
     } else {
       for (int32_t i = 0; i < dw; ++i) {
         const int32_t st = start[size_t(i)], en = stop[size_t(i)];
-        int32_t sum[C] = {};
+        int64_t sum[C] = {};  // a run may be millions of pixels long
         for (const uint8_t* p = src + size_t(st) * C; p <= src + size_t(en) * C; p += C)
           for (int c = 0; c < C; ++c) sum[c] += p[c];
         for (int c = 0; c < C; ++c) out[i * C + c] = static_cast<uint8_t>(sum[c] / (en - st + 1));
       }
     }
-    if (report) Progress(Trunc(y * 100 / denom));
+    if (report) Progress(Trunc(int64_t(y) * 100 / denom));
   }
 
   const bool interpV = AlwaysInterpolate || b > 1;
   std::vector<uint8_t> line(interRow);
-  std::vector<int32_t> acc(interpV ? 0 : interRow);
+  std::vector<int64_t> acc(interpV ? 0 : interRow);
   for (int32_t j = 0; j < dh; ++j) {
     if (interpV) {
       const double r = j / b;
@@ -206,11 +211,11 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
         const uint8_t* q = inter.ScanLine(y);
         for (size_t k = 0; k < interRow; ++k) acc[k] += q[k];
       }
-      const int32_t count = rb - ra + 1;
+      const int64_t count = rb - ra + 1;
       for (size_t k = 0; k < interRow; ++k) line[k] = static_cast<uint8_t>(acc[k] / count);
     }
     PutLine<C>(T, j, 0, line.data(), dw);
-    if (report) Progress(Trunc((sh + j) * 100 / denom));
+    if (report) Progress(Trunc((int64_t(sh) + j) * 100 / denom));
   }
 }
 
@@ -229,7 +234,8 @@ void ReduceRows(const std::vector<const uint8_t*>& SrcRows, int32_t X1, int32_t 
   };
   std::vector<int32_t> xa(static_cast<size_t>(DstWidth)), xb(static_cast<size_t>(DstWidth));
   for (int32_t k = 0; k < DstWidth; ++k) span(fx, kx, k, X1, X2, xa[size_t(k)], xb[size_t(k)]);
-  std::vector<int32_t> set(static_cast<size_t>(DstWidth));
+  // A block may hold billions of pixels: counts and products in 64 bits.
+  std::vector<int64_t> set(static_cast<size_t>(DstWidth));
   for (int32_t l = 0; l < DstHeight; ++l) {
     int32_t ya, yb;
     span(fy, ky, l, Y1, Y2, ya, yb);
@@ -237,15 +243,15 @@ void ReduceRows(const std::vector<const uint8_t*>& SrcRows, int32_t X1, int32_t 
     for (int32_t y = ya; y <= yb; ++y) {
       const uint8_t* row = SrcRows[size_t(y)];
       for (int32_t k = 0; k < DstWidth; ++k) {
-        int32_t n = 0;
+        int64_t n = 0;
         for (int32_t x = xa[size_t(k)]; x <= xb[size_t(k)]; ++x) n += GetBit(row, x);
         set[size_t(k)] += n;
       }
     }
     uint8_t* out = DstRows[size_t(l)];
-    const int32_t rows = yb - ya + 1;
+    const int64_t rows = yb - ya + 1;
     for (int32_t k = 0; k < DstWidth; ++k) {
-      const int32_t pixels = rows * (xb[size_t(k)] - xa[size_t(k)] + 1);
+      const int64_t pixels = rows * (xb[size_t(k)] - xa[size_t(k)] + 1);
       out[3 * k] = out[3 * k + 1] = out[3 * k + 2] = static_cast<uint8_t>(255 * set[size_t(k)] / pixels);
     }
   }
@@ -321,8 +327,13 @@ std::unique_ptr<uint8_t[]> Reduce1BitRectTo24(const uint8_t* Bits, int32_t Width
   if (!Bits || TooSmall(Width, Height) || DstWidth <= 0 || DstHeight <= 0) return nullptr;
   if (!ClipRect(Width, Height, X1, Y1, X2, Y2)) return nullptr;
   const size_t srcRow = size_t(RowBytesForBits(Width, 1));
-  const size_t dstRow = size_t(RowBytesForBits(DstWidth, 24));
-  std::unique_ptr<uint8_t[]> out(new uint8_t[dstRow * size_t(DstHeight)]());
+  // Sized in 64 bits: a wide destination's row length does not fit 32 bits.
+  const int64_t dstRowBytes = (int64_t(DstWidth) * 24 + 31) / 32 * 4;
+  if (dstRowBytes > INT32_MAX || dstRowBytes > kMaxReducedBytes / DstHeight) throw EOutOfMemory("Out of memory");
+  const size_t dstRow = size_t(dstRowBytes);
+  std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[dstRow * size_t(DstHeight)]);
+  if (!out) throw EOutOfMemory("Out of memory");
+  std::memset(out.get(), 0, dstRow * size_t(DstHeight));  // row padding included
   std::vector<const uint8_t*> srcRows(static_cast<size_t>(Height));
   for (int32_t y = 0; y < Height; ++y) srcRows[size_t(y)] = Bits + size_t(Height - 1 - y) * srcRow;
   std::vector<uint8_t*> dstRows(static_cast<size_t>(DstHeight));

@@ -8,6 +8,7 @@
 #include "imaging/model/edge_detect.h"
 #include "imaging/model/resample.h"
 #include "imaging/model/work_bitmap.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"
 
 namespace kv {
@@ -34,6 +35,8 @@ double SkewAngleSearch(const TBitmap& Bitmap, const TIMProgressEvent& OnProgress
 
   // One guard column on the left: a corner pixel's distance rounds down to
   // -d - 1 when the half diagonal is not a whole number.
+  // Half the diagonal of a huge bitmap leaves 2d + 2 beyond 32 bits.
+  if (d > INT32_MAX / 2 - 1) throw EOutOfMemory("Out of memory");
   const int32_t origin = d + 1;
   const int32_t columns = 2 * d + 2;
   TIMWorkBitmap accumulator(columns, 32, 180 * f);

@@ -12,6 +12,7 @@
 #include "imaging/model/mask.h"
 #include "imaging/model/pixel.h"
 #include "imaging/model/resample_rows.h"
+#include "platform/rtl/exceptions.h"
 
 namespace kv {
 namespace {
@@ -307,6 +308,22 @@ TEST(ReduceRect24, AveragesTheCoveredBlocks) {
   EXPECT_EQ(std::vector<uint8_t>(out.get(), out.get() + 6), (std::vector<uint8_t>{191, 191, 191, 63, 63, 63}));
   EXPECT_FALSE(Reduce1BitRectTo24(bits.data(), 5, 2, 0, 1, 0, 0, 4, 1));
   EXPECT_FALSE(Reduce1BitRectTo24(bits.data(), 1, 1, 2, 2, 0, 0, 0, 0));
+  // A destination whose 24-bit rows do not fit 32 bits is refused before anything is allocated.
+  EXPECT_THROW(Reduce1BitRectTo24(bits.data(), 5, 2, 1'500'000'000, 1, 0, 0, 4, 1), EOutOfMemory);
+}
+
+// 3000 x 3000 pixels in one block: 255 times the count of set pixels is beyond 32 bits.
+TEST(ReduceRect24, HugeBlocksCountIn64Bits) {
+  TBitmap src(3000, 3000, pf1bit);
+  for (int32_t y = 0; y < 3000; ++y) {
+    auto* row = static_cast<uint8_t*>(src.ScanLine(y));
+    std::memset(row, 0, size_t(src.RowBytes()));
+    FillBitRun(row, 0, 2899, true);
+  }
+  TBitmap dst(1, 1, pf24bit);
+  ReduceRect24(src, 0, 0, 2999, 2999, dst);
+  const auto* px = static_cast<const uint8_t*>(dst.ScanLine(0));
+  EXPECT_EQ(std::vector<uint8_t>(px, px + 3), (std::vector<uint8_t>{246, 246, 246}));  // 255 * 2900 / 3000
 }
 
 TEST(ResampleMask, MatchesOneChannelOfThe24BitPath) {
@@ -341,6 +358,18 @@ TEST(FastLinear, InterpolatesIn17BitFractions) {
     const int expected[5] = {p0, mid1, mid2, p1, p1};
     for (int x = 0; x < 5; ++x) EXPECT_EQ(out.at(x, 0, 1), expected[x]) << p0 << ' ' << x;
   }
+}
+
+// Reducing 16.9 million pixels to 2 averages runs of 8.45 million: their sums
+// are beyond 32 bits.
+TEST(FastLinear, LongRunsAverageIn64Bits) {
+  TIMMask src, dst;
+  src.AllocateBits(16'900'000, 1, 8);
+  src.Fill(255);
+  dst.AllocateBits(2, 1, 8);
+  ResampleMask(src, dst, rfFastLinear);
+  EXPECT_EQ(dst.ScanLine(0)[0], 255);
+  EXPECT_EQ(dst.ScanLine(0)[1], 255);
 }
 
 TEST(FastLinear, EqualSizesCopyAndHeightOnlyAveragesNeighbours) {
