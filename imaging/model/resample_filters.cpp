@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"
 
 namespace kv {
@@ -120,12 +121,13 @@ TContributions BuildContributions(int32_t SrcLen, int32_t DstLen, TResampleFilte
       total = 256;
       first = std::clamp<int64_t>(Trunc(center + 0.5), 0, SrcLen - 1);
     }
+    // Offsets are 32-bit: a table beyond that is a size no picture can have.
+    if (c.Weights.size() + taps.size() > size_t(INT32_MAX)) throw EOutOfMemory("Out of memory");
     c.First[size_t(i)] = static_cast<int32_t>(first);
     c.Count[size_t(i)] = static_cast<int32_t>(taps.size());
     c.Offset[size_t(i)] = static_cast<int32_t>(c.Weights.size());
     c.Total[size_t(i)] = total;
     c.Weights.insert(c.Weights.end(), taps.begin(), taps.end());
-    c.MaxCount = std::max(c.MaxCount, static_cast<int32_t>(taps.size()));
     c.MinTap = std::min(c.MinTap, first);
     c.MaxTap = std::max(c.MaxTap, first + int64_t(taps.size()) - 1);
   }

@@ -44,7 +44,6 @@ struct TContributions {
   std::vector<int32_t> Offset;
   std::vector<int32_t> Total;
   std::vector<int32_t> Weights;
-  int32_t MaxCount = 0;
   int64_t MinTap = 0;  // least First[i]
   int64_t MaxTap = 0;  // greatest last tap
 };
