@@ -54,9 +54,11 @@ double SkewAngleSearch(const TBitmap& Bitmap, const TIMProgressEvent& OnProgress
   }
 
   bool voted = false;
+  std::vector<int64_t> rowTerm(static_cast<size_t>(kTableSize));  // (y - H div 2) * S[k], the same along a row
   for (int32_t y = 0; y < H; ++y) {
     const uint8_t* row = static_cast<const uint8_t*>(Bitmap.ScanLine(y));
     const int64_t dy = y - H / 2;
+    for (int32_t k = firstRow; k <= lastVoted; ++k) rowTerm[k] = dy * S[k];
     for (int32_t x = 0; x < W; ++x) {
       if ((x & 7) == 0 && row[x >> 3] == 0xFF) {  // eight white pixels
         x += 7;
@@ -65,10 +67,10 @@ double SkewAngleSearch(const TBitmap& Bitmap, const TIMProgressEvent& OnProgress
       if (row[x >> 3] & (0x80 >> (x & 7))) continue;
       const int64_t dx = x - W / 2;
       for (int32_t k = firstRow; k <= lastVoted; ++k) {
-        const int64_t distance = Sar(dy * S[k] + dx * C[k], 28);  // rounds down
+        const int64_t distance = Sar(rowTerm[k] + dx * C[k], 28);  // rounds down
         ++acc[k][origin + distance];
-        voted = true;
       }
+      voted |= firstRow <= lastVoted;
     }
     if (OnProgress) OnProgress(Sender, static_cast<int32_t>(int64_t(y) * 100 / H));
   }
