@@ -126,7 +126,7 @@ void TIMBitmap::AllocateHiddenBitmap() {
     // A TBitmap has no 16-bit gray format.
     PixelKind = pk8Gray;
     BitsPerPixel = 8;
-    RowBytes = RowBytesForBits(Width, 8);
+    RowBytes = static_cast<int32_t>(RowBytesForBits(Width, 8));  // no longer than the 16-bit row it replaces
   }
   auto bmp = std::make_unique<TBitmap>();
   try {

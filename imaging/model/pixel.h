@@ -22,11 +22,9 @@ using PBGRPixel = TBGRPixel*;
 // Masks of pixel x of a 1-bit row, by x mod 8.
 inline constexpr uint8_t kBitMask[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
 
-// ((Width * Bits + 31) div 32) * 4.
-inline int32_t RowBytesForBits(int32_t Width, int32_t Bits) {
-  return static_cast<int32_t>((static_cast<int64_t>(Width) * Bits + 31) / 32 * 4);
-}
-inline int32_t RowBytes(int32_t Width, TPixelFormat Format) { return RowBytesForBits(Width, PixelFormatBits(Format)); }
+// ((Width * Bits + 31) div 32) * 4, in 64 bits: a wide 24- or 32-bit row does not fit 32 bits.
+inline int64_t RowBytesForBits(int32_t Width, int32_t Bits) { return BytesPerScanLine(Width, Bits); }
+inline int64_t RowBytes(int32_t Width, TPixelFormat Format) { return RowBytesForBits(Width, PixelFormatBits(Format)); }
 
 // (21 R + 71 G + 7 B) div 100.
 inline uint8_t GrayLevel(uint8_t R, uint8_t G, uint8_t B) {
