@@ -154,7 +154,8 @@ void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFo
   if (total > 0) {
     block.reset(new (std::nothrow) uint8_t[size_t(total)]);
     if (!block) throw EOutOfMemory("Out of memory");
-    std::memset(block.get(), 0, size_t(total));
+    // Only the first row needs clearing (its padding bytes): FillRows copies it to the others.
+    std::memset(block.get(), 0, size_t(rowBytes));
   }
   std::vector<TPaletteEntry> newPal =
       NewPalette ? *NewPalette : (NewFormat == FPixelFormat ? FPalette : DefaultPalette(NewFormat));
