@@ -247,6 +247,15 @@ bool TImagerProc::GetSelectionInfo(int32_t& X1, int32_t& Y1, int32_t& X2, int32_
   return true;
 }
 
+TIMMask* TImagerProc::WorkMask() {
+  if (FAttachedImager) {
+    auto* view = dynamic_cast<TIMSelectionSource*>(FAttachedImager);
+    return view && view->SelectionExists() ? view->SelectionMask() : nullptr;
+  }
+  if (!FOwnMask) FOwnMask = std::make_unique<TIMMask>();
+  return FOwnMask.get();
+}
+
 void TImagerProc::RefreshTarget() {
   if (FAttachedImager) {
     FAttachedImager->Update();

@@ -119,6 +119,10 @@ class TImagerProc : public TComponent {
   // outputs take the view's outline. Otherwise the box is the whole bitmap.
   bool GetSelectionInfo(int32_t& X1, int32_t& Y1, int32_t& X2, int32_t& Y2, TIMMask*& Mask, int32_t& PolyCount,
                         const TPoint*& PolyPoints) const;
+  // The mask operations work through: the attached view's selection mask while
+  // the view has a selection, none while it has not, and a mask of the
+  // component's own (made on first use) when no view is attached.
+  TIMMask* WorkMask();
   // Tells the target the picture changed: the view updates and fires its
   // image-change hook; a bare bitmap raises its OnChange.
   void RefreshTarget();
@@ -170,6 +174,7 @@ class TImagerProc : public TComponent {
   TIMMask* FAlphaMask = nullptr;
   TSnapshotList FUndoList;
   TIMStorageKind FUndoStorage = skTempFile;
+  std::unique_ptr<TIMMask> FOwnMask;
   int32_t FUndoLimit = 1;
   TStringList FUndoCaptions;
   TSnapshotList FRedoList;

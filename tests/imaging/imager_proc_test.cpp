@@ -331,6 +331,18 @@ TEST(ImagerProc, GetSelectionInfo) {
   EXPECT_EQ(points, a.View.Points.data());
 }
 
+TEST(ImagerProc, WorkMaskFollowsTheAttachment) {
+  TImagerProc bare(nullptr);
+  TIMMask* own = bare.WorkMask();
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(bare.WorkMask(), own);  // made once, kept
+
+  Attached a;
+  EXPECT_EQ(a.Proc.WorkMask(), nullptr);  // a view without a selection: no mask
+  a.View.SelectRect(1, 1, 2, 2);
+  EXPECT_EQ(a.Proc.WorkMask(), &a.View.Selection);
+}
+
 TEST(ImagerProc, ColourMethods) {
   Attached a;
   Fill(a.Bmp(), TBGRPixel{255, 255, 255});
