@@ -5,7 +5,7 @@
 #
 #   bench/compare_resample.sh [BUILD_DIR]
 #
-# BUILD_DIR is an optimised build with -DKV_BENCH=ON (default build-resample-rel).
+# BUILD_DIR is an optimised build with -DKV_BENCH=ON (default build-bench).
 # FILTERS, SCALES and RUNS override the defaults below. Needs hyperfine,
 # libvips-tools and imagemagick.
 #
@@ -21,57 +21,21 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build-resample-rel}
+build=${1:-$here/../build-bench}
 cli=$build/bench/resample_cli
 FILTERS=${FILTERS:-"triangle hermite bell bspline lanczos3 mitchell nearest linear fastlinear"}
 SCALES=${SCALES:-"0.25 1.5"}
 RUNS=${RUNS:-5}
-convert_bin=/usr/bin/convert
-[ -x "$convert_bin" ] || convert_bin=convert
-
-for tool in hyperfine vips python3; do
-  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "no $cli: cmake -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON, then ninja resample_cli" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# Debian's policy caps ImageMagick at 256 MiB and sends the rest to disk.
-cat >"$work/policy.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<policymap>
-  <policy domain="resource" name="memory" value="8GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-  <policy domain="resource" name="area" value="2GP"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-</policymap>
-EOF
-export MAGICK_CONFIGURE_PATH=$work
-im="$convert_bin -limit thread 1"
+source "$here/common.sh"
+need_binaries resample_cli
 
 "$cli" photo "$work/in.ppm" 6000 4000
 vips copy "$work/in.ppm" "$work/in.v"
 "$cli" photo "$work/tiny.ppm" 60 40
 vips copy "$work/tiny.ppm" "$work/tiny.v"
 
-# Best time in seconds of a command.
-best() {
-  hyperfine -N --warmup 1 --runs "$RUNS" --export-json "$work/t.json" "$1" >/dev/null 2>&1 || { echo nan; return; }
-  python3 -c 'import json,sys; print(min(json.load(open(sys.argv[1]))["results"][0]["times"]))' "$work/t.json"
-}
-
 # Best resample-only time of our CLI, in seconds.
-kv_resample() {
-  local b=1e9 t
-  for _ in $(seq "$RUNS"); do
-    t=$("$cli" resample "$work/in.ppm" "$work/o.ppm" "$1" "$2" 2>&1 | awk '/resample_ms/ {print $2 / 1000}')
-    b=$(python3 -c "print(min($b, $t))")
-  done
-  echo "$b"
-}
+kv_resample() { best_reported resample_ms "$cli" resample "$work/in.ppm" "$work/o.ppm" "$1" "$2"; }
 
 vips_kernel() {
   case $1 in
@@ -94,8 +58,6 @@ im_filter() {
   esac
 }
 
-ratio() { python3 -c "import math,sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('-' if math.isnan(a) or math.isnan(b) or b == 0 else '%.2f' % (a / b))" "$1" "$2"; }
-ms() { python3 -c "import math,sys; a=float(sys.argv[1]); print('-' if math.isnan(a) else '%.0f' % (a * 1000))" "$1"; }
 
 net() { python3 -c "import sys; print(float(sys.argv[1]) - float(sys.argv[2]))" "$1" "$2"; }
 

@@ -5,7 +5,7 @@
 #
 #   bench/compare_rotate.sh [BUILD_DIR]
 #
-# BUILD_DIR is an optimised build with -DKV_BENCH=ON (default build-geom-rel)
+# BUILD_DIR is an optimised build with -DKV_BENCH=ON (default build-bench)
 # holding bench/rotate_bench and bench/resample_cli (which makes the photo).
 # ANGLES and RUNS override the defaults below. Needs hyperfine, libvips-tools
 # and imagemagick.
@@ -21,57 +21,19 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-build=${1:-$here/../build-geom-rel}
+build=${1:-$here/../build-bench}
 tool=$build/bench/rotate_bench
 cli=$build/bench/resample_cli
 ANGLES=${ANGLES:-"90 7.5"}
 RUNS=${RUNS:-5}
-convert_bin=/usr/bin/convert
-[ -x "$convert_bin" ] || convert_bin=convert
-
-for t in hyperfine vips python3; do
-  command -v "$t" >/dev/null || { echo "missing $t" >&2; exit 1; }
-done
-for b in "$tool" "$cli"; do
-  [ -x "$b" ] || { echo "no $b: cmake -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON, then ninja rotate_bench resample_cli" >&2; exit 1; }
-done
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# Debian's policy caps ImageMagick at 256 MiB and sends the rest to disk.
-cat >"$work/policy.xml" <<'XML'
-<?xml version="1.0" encoding="UTF-8"?>
-<policymap>
-  <policy domain="resource" name="memory" value="8GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="width" value="64KP"/>
-  <policy domain="resource" name="height" value="64KP"/>
-  <policy domain="resource" name="area" value="2GP"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-</policymap>
-XML
-export MAGICK_CONFIGURE_PATH=$work
-im="$convert_bin -limit thread 1"
+source "$here/common.sh"
+need_binaries rotate_bench resample_cli
 
 "$cli" photo "$work/in.ppm" 6000 4000
 vips copy "$work/in.ppm" "$work/in.v"
 
-# Best time in seconds of a command.
-best() {
-  hyperfine -N --warmup 1 --runs "$RUNS" --export-json "$work/t.json" "$1" >/dev/null 2>&1 || { echo nan; return; }
-  python3 -c 'import json,sys; print(min(json.load(open(sys.argv[1]))["results"][0]["times"]))' "$work/t.json"
-}
-
 # Best rotation-only time of our tool, in seconds.
-kv_rotate() {
-  local b=1e9 t
-  for _ in $(seq "$RUNS"); do
-    t=$("$tool" rotate "$work/in.ppm" "$work/o.ppm" "$1" 2>&1 | awk '/rotate_ms/ {print $2 / 1000}')
-    b=$(python3 -c "print(min($b, $t))")
-  done
-  echo "$b"
-}
+kv_rotate() { best_reported rotate_ms "$tool" rotate "$work/in.ppm" "$work/o.ppm" "$1"; }
 
 vips_cmd() {  # in out angle
   case $3 in
@@ -83,8 +45,6 @@ vips_cmd() {  # in out angle
   esac
 }
 
-ratio() { python3 -c "import math,sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('-' if math.isnan(a) or math.isnan(b) or b == 0 else '%.2f' % (a / b))" "$1" "$2"; }
-ms() { python3 -c "import math,sys; a=float(sys.argv[1]); print('-' if math.isnan(a) else '%.0f' % (a * 1000))" "$1"; }
 
 echo "times in ms, best of $RUNS; ratios are the other tool's time over ours (above 1: we are faster)"
 printf '%-6s | %7s %7s | %9s %8s | %7s | %7s %8s %7s\n' angle "kv rot" "kv cmd" "vips .v" "vips ppm" "IM ppm" "vips.v/" "vipsppm/" "IM/"

@@ -10,14 +10,7 @@ namespace {
 
 using namespace kv;
 
-const TBitmap& Photo() {
-  static const std::unique_ptr<TBitmap> photo = [] {
-    auto b = std::make_unique<TBitmap>(6000, 4000, pf24bit);
-    bench::FillPhoto(*b);
-    return b;
-  }();
-  return *photo;
-}
+using bench::Photo;
 
 void BM_Resample(benchmark::State& State) {
   const auto filter = static_cast<TResampleFilter>(State.range(0));

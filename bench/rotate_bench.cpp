@@ -24,14 +24,7 @@ namespace {
 
 using namespace kv;
 
-const TBitmap& Photo() {
-  static const std::unique_ptr<TBitmap> photo = [] {
-    auto b = std::make_unique<TBitmap>(6000, 4000, pf24bit);
-    bench::FillPhoto(*b);
-    return b;
-  }();
-  return *photo;
-}
+using bench::Photo;
 
 // Angle in tenths of a degree, antialias flag.
 void BM_Rotate(benchmark::State& State) {
