@@ -1,7 +1,6 @@
 #include "imaging/model/rotate.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "imaging/model/bitmap_utils.h"
+#include "imaging/model/im_utils.h"
 #include "imaging/model/pixel.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"
@@ -51,7 +51,8 @@ void ShearRow(uint8_t* Dst, int64_t DstW, const uint8_t* Src, int64_t SrcW, int6
   const int64_t to = std::clamp<int64_t>(Offset + SrcW, 0, DstW);   // one past its last column
   std::memcpy(Dst, BgRow, size_t(from) * 3);
   if (!Antialias || G == 0) {
-    std::memcpy(Dst + from * 3, Src + (from - Offset) * 3, size_t(to - from) * 3);
+    // A row wholly outside the target has nothing to place (and no source address to form).
+    if (to > from) std::memcpy(Dst + from * 3, Src + (from - Offset) * 3, size_t(to - from) * 3);
   } else {
     const uint8_t* bg = BgRow;
     for (int64_t x = from; x < to; ++x) {
@@ -92,11 +93,15 @@ struct TRows {
   uint8_t* operator[](int64_t Y) const { return Base + Y * Stride; }
 };
 
-std::vector<uint8_t> AllocatePixels(int64_t Width, int64_t Height) {
-  // Past this the buffers could not be addressed by a bitmap anyway.
+// Past this the buffers could not be addressed by a bitmap anyway.
+void CheckPixels(int64_t Width, int64_t Height) {
   if (Width <= 0 || Height <= 0 || Width > INT32_MAX / 3 || Height > INT32_MAX ||
       Width * Height > (int64_t(1) << 33) / 3)
     throw EOutOfMemory("Out of memory");
+}
+
+std::vector<uint8_t> AllocatePixels(int64_t Width, int64_t Height) {
+  CheckPixels(Width, Height);
   return std::vector<uint8_t>(size_t(Width * Height * 3));
 }
 
@@ -192,8 +197,12 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   const int64_t H = H2 - 2 * L;
   const int64_t W = Round(T * double(H) + double(W1) + 1 - 2 * double(D3));
   const TShearProgress progress{Sender, OnProgress, double(h + W1 + H)};
+  // Every buffer and the result are sized before anything is allocated.
+  CheckPixels(W1, h);
+  CheckPixels(W1, H);
+  CheckPixels(W, H);
 
-  std::vector<uint8_t> bgRow(size_t(std::max({W1, W, w}) + 1) * 3);
+  std::vector<uint8_t> bgRow(size_t(std::max(W1, W) + 1) * 3);
   for (size_t i = 0; i < bgRow.size(); i += 3) std::memcpy(&bgRow[i], bgPixel, 3);
 
   // Pass 1: horizontal shear of the rows into W1 x h.
@@ -228,6 +237,7 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   std::vector<uint8_t> buf2 = AllocatePixels(W1, H);
   const TRows rows2{buf2.data(), W1 * 3};
   const int64_t last = Antialias ? h : h - 1;  // the extra mixed pixel sits at offset + h
+  int64_t columnsDone = 0;
   for (int64_t Y = 0; Y < H; ++Y) {
     uint8_t* d = rows2[Y];
     for (int64_t x = 0; x < W1; ++x, d += 3) {
@@ -248,7 +258,9 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
       d[1] = Mix(p[1], c[1], G, K);
       d[2] = Mix(p[2], c[2], G, K);
     }
-    progress.Step(h + (Y + 1) * W1 / H);
+    // Progress still counts one step per column, as a walk by columns would
+    // report them: as many as the rows done so far stand for.
+    for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo;) progress.Step(h + ++columnsDone);
   }
   buf1 = {};
 
@@ -281,9 +293,9 @@ void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Se
   out.SetSize(W, H);
   const bool bg = Background != 0;
   const double cx = w / 2.0 - 0.5, cy = h / 2.0 - 0.5, ox = W / 2.0 - 0.5, oy = H / 2.0 - 0.5;
+  const uint8_t* const base = Bitmap.Bits();
+  const int64_t stride = Bitmap.RowBytes();
   for (int32_t y = 0; y < H; ++y) {
-    const uint8_t* const base = Bitmap.Bits();
-    const int64_t stride = Bitmap.RowBytes();
     uint8_t* d = static_cast<uint8_t*>(out.ScanLine(y));
     std::memset(d, 0, size_t(out.RowBytes()));
     const double v = y - oy;
@@ -305,24 +317,6 @@ void RotateBitmap(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgrou
   else if (Bitmap.PixelFormat() == pf1bit) RotateBitmap1(Bitmap, Angle, Background, Sender, OnProgress);
 }
 
-namespace {
-
-const std::array<uint8_t, 256>& ReversedBits() {
-  static const auto table = [] {
-    std::array<uint8_t, 256> t{};
-    for (int v = 0; v < 256; ++v) {
-      uint8_t b = 0;
-      for (int i = 0; i < 8; ++i)
-        if (v & (1 << i)) b |= uint8_t(0x80 >> i);
-      t[size_t(v)] = b;
-    }
-    return t;
-  }();
-  return table;
-}
-
-}  // namespace
-
 void FlipBitmap(TBitmap& Bitmap, int32_t Direction) {
   if (Bitmap.Empty() || (Direction != 0 && Direction != 1)) return;
   const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
@@ -338,12 +332,14 @@ void FlipBitmap(TBitmap& Bitmap, int32_t Direction) {
     // Reversing the used bytes and their bits puts pixel x at bit
     // 8 * bytes - 1 - x; the copy back starts past the unused low bits so
     // that it lands at w - 1 - x.
-    const auto& rev = ReversedBits();
     const int32_t nb = (w + 7) / 8, pad = nb * 8 - w;
     std::vector<uint8_t> tmp(static_cast<size_t>(nb));
     for (int32_t y = 0; y < h; ++y) {
       uint8_t* row = rows[y];
-      for (int32_t i = 0; i < nb; ++i) tmp[size_t(i)] = rev[row[nb - 1 - i]];
+      for (int32_t i = 0; i < nb; ++i) {
+        tmp[size_t(i)] = row[nb - 1 - i];
+        ReverseByteBits(tmp[size_t(i)]);
+      }
       CopyBits(row, tmp.data(), 0, w, pad);
     }
   } else if (bits == 4) {

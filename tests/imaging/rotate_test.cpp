@@ -225,7 +225,7 @@ TEST(RotateShear, FlatStaysFlatAndCornersTakeBackground) {
 }
 
 // The sizes of the shear rotation follow the three-pass formulas, and the
-// progress runs up to just under 100 once per row, column and row.
+// progress steps once per row, column and row: trunc(count * 100 / (h + W1 + H + 0.5)).
 TEST(RotateShear, SizeAndProgress) {
   TBitmap b(200, 100, pf24bit);
   std::vector<int32_t> seen;
@@ -234,9 +234,11 @@ TEST(RotateShear, SizeAndProgress) {
   // H2 = round(114 + 101) = 215, D3 = round(T * 101) = 27, H = 187, W = round(187T + 229 - 54) = 225.
   EXPECT_EQ(b.Width(), 225);
   EXPECT_EQ(b.Height(), 187);
-  ASSERT_FALSE(seen.empty());
+  const int32_t total = 100 + 228 + 187;
+  ASSERT_EQ(seen.size(), size_t(total));
+  for (int32_t i = 0; i < total; ++i)
+    ASSERT_EQ(seen[size_t(i)], int32_t((i + 1) * 100 / (total + 0.5))) << "step " << i + 1;
   EXPECT_EQ(seen.back(), 99);
-  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
 }
 
 // A point right of another turns to the upper right of it.
