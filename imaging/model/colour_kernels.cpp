@@ -236,7 +236,7 @@ void ConvertTo1BitThreshold(TBitmap& Bitmap, int32_t Threshold, TProgressRec& Pr
     ++Progress.val;
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, Trunc32(Progress.val * 100.0 / (h + 0.5)));
   }
-  Bitmap.Assign(&bw);
+  Bitmap.TakeOver(bw);
 }
 
 void CountHistogram(const TBitmap& Bitmap, TIMHistogram& Histogram, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {

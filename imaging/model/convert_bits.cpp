@@ -95,7 +95,7 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
     }
     Progress.Row();
   }
-  Bitmap.Assign(&bw);
+  Bitmap.TakeOver(bw);
 }
 
 std::unique_ptr<TBitmap> ConvertTo1BitIfTwoColors(const TBitmap& Bitmap, TBGRPixel& Colour0, TBGRPixel& Colour1) {

@@ -24,6 +24,14 @@ void StretchMask(const TIMMask& Src, TIMMask& Dst) {
   }
 }
 
+// Target takes Result's pixels without a second copy. Its own transparency
+// settings stay as they were, as when the rows were copied over.
+void HandOver(TBitmap& Result, TBitmap& Target) {
+  Result.SetTransparent(Target.Transparent());
+  if (Target.TransparentMode() == tmFixed) Result.SetTransparentColor(Target.TransparentColor());
+  Target.TakeOver(Result);
+}
+
 }  // namespace
 
 bool ResizeCanvas(TBitmap& Bitmap, int32_t Width, int32_t Height, TColor Background) {
@@ -64,7 +72,7 @@ bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilt
       TBitmap expanded;
       TProgressRec silent;
       ConvertTo24BitRows(result, expanded, silent);
-      result.Assign(&expanded);
+      result.TakeOver(expanded);
     }
   } else if (pf == pf1bit) {
     result.SetPixelFormat(pf24bit);
@@ -72,7 +80,7 @@ bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilt
   } else {
     ResampleBitmapProgress(Bitmap, result, Filter, Sender, OnProgress);
   }
-  IMCloneBitmapRows(result, Bitmap);
+  HandOver(result, Bitmap);
 
   if (Alpha) {
     if (Alpha->Full) {
@@ -112,7 +120,7 @@ bool CropToMask(TBitmap& Bitmap, const TIMMask* Mask) {
   if (pf == pf1bit) box.SetPaletteEntries(0, Bitmap.PaletteCount(), Bitmap.Palette().data());
   box.SetSize(x2 - x1 + 1, y2 - y1 + 1);
   const_cast<TIMMask*>(Mask)->CopyThroughMask(box, Bitmap, false, true);
-  IMCloneBitmapRows(box, Bitmap);
+  HandOver(box, Bitmap);
   return true;
 }
 
@@ -135,7 +143,7 @@ void ConvertBitmapTo24Bit(TBitmap& Bitmap, TObject* Sender, const TIMProgressEve
   TBitmap expanded;
   TProgressRec progress{OnProgress, Sender};
   ConvertTo24BitRows(Bitmap, expanded, progress);
-  Bitmap.Assign(&expanded);
+  Bitmap.TakeOver(expanded);
 }
 
 }  // namespace kv

@@ -9,6 +9,7 @@
 #include "imaging/model/bitmap_utils.h"
 #include "imaging/model/convert_bits.h"
 #include "imaging/model/mask.h"
+#include "platform/graphics/canvas.h"
 
 namespace kv {
 namespace {
@@ -107,6 +108,18 @@ TEST(GeometryOps, ResampleFormatsAndAlpha) {
   EXPECT_EQ(half.Width, 5);
   EXPECT_EQ(half.GetPixel(2, 2), 128);
   EXPECT_FALSE(half.Full);
+
+  // The picture takes the result's pixels in place: its canvas paints at the
+  // new size and its own transparency settings stay.
+  pic.Canvas().Brush().SetColor(clLime);
+  pic.SetTransparent(true);
+  pic.SetTransparentColor(clFuchsia);
+  EXPECT_TRUE(ResampleImage(pic, 7, 9, rfTriangle, nullptr, nullptr, nullptr));
+  EXPECT_TRUE(pic.Transparent());
+  EXPECT_EQ(pic.TransparentMode(), tmFixed);
+  EXPECT_EQ(pic.TransparentColor(), clFuchsia);
+  pic.Canvas().FillRect(Rect(0, 0, 7, 9));
+  EXPECT_EQ(pic.GetPixelColor(6, 8), clLime);
 }
 
 TEST(GeometryOps, ClearAndCrop) {
