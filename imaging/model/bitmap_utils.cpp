@@ -178,43 +178,46 @@ void ConvertBitmapDrawDib(const TBitmap& Source, TBitmap& Target) {
 
 int32_t QuantizeRow(const uint8_t* SourceRow, uint8_t* TargetRow, int32_t SourceBits, const TIMQuantizer* Quantizer,
                     int32_t PaletteCount, const TBGRPixel* Palette, int32_t Width, int32_t TargetBits) {
-  const int32_t w = std::max(Width, 0);
-  const int32_t length = int32_t((int64_t(w) * TargetBits + 7) / 8);
+  // Positions in 64 bits: three or four bytes a pixel overflow 32 bits on wide rows.
+  const int64_t w = std::max(Width, 0);
+  const int32_t length = int32_t((w * TargetBits + 7) / 8);
   const uint8_t* s = SourceRow;
   uint8_t* d = TargetRow;
   auto index = [&](const uint8_t* px) { return Quantizer ? Quantizer->RGBIndex(Packed(px)) : 0; };
   // A palette index from a file may point past the palette: black then.
   auto entry = [&](int32_t i) -> TBGRPixel { return (Palette && i < PaletteCount) ? Palette[i] : TBGRPixel{}; };
-  auto put24 = [&](int32_t x, int32_t i) {
+  auto put24 = [&](int64_t x, int32_t i) {
     const TBGRPixel p = entry(i);
     d[3 * x] = p.b, d[3 * x + 1] = p.g, d[3 * x + 2] = p.r;
   };
+  auto nibble = [s](int64_t x) { return (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F; };
   if (SourceBits == TargetBits) {
     std::memcpy(d, s, size_t(length));
   } else if (SourceBits == 24 && TargetBits == 8) {
-    for (int32_t x = 0; x < w; ++x) d[x] = uint8_t(index(s + 3 * x));
+    for (int64_t x = 0; x < w; ++x) d[x] = uint8_t(index(s + 3 * x));
   } else if (SourceBits == 24 && TargetBits == 4) {
-    for (int32_t x = 0; x < w; ++x) {
+    for (int64_t x = 0; x < w; ++x) {
       const uint8_t v = uint8_t(index(s + 3 * x) & 0x0F);
       d[x >> 1] |= uint8_t((x & 1) ? v : v << 4);
     }
   } else if (SourceBits == 32 && TargetBits == 24) {
-    for (int32_t x = 0; x < w; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
+    for (int64_t x = 0; x < w; ++x) std::memcpy(d + 3 * x, s + 4 * x, 3);
   } else if (SourceBits == 8 && TargetBits == 24) {
-    for (int32_t x = 0; x < w; ++x) put24(x, s[x]);
+    for (int64_t x = 0; x < w; ++x) put24(x, s[x]);
   } else if (SourceBits == 4 && TargetBits == 24) {
-    for (int32_t x = 0; x < w; ++x) put24(x, (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+    for (int64_t x = 0; x < w; ++x) put24(x, nibble(x));
   } else if (SourceBits == 1 && TargetBits == 24) {
-    for (int32_t x = 0; x < w; ++x) put24(x, GetBit(s, x) ? 1 : 0);
+    for (int64_t x = 0; x < w; ++x) put24(x, GetBit(s, int32_t(x)) ? 1 : 0);
   } else if (SourceBits == 8 && TargetBits == 1) {
     std::memset(d, 0, size_t(length));
-    for (int32_t x = 0; x < w; ++x)
+    for (int64_t x = 0; x < w; ++x)
       if (s[x] != 0) d[x >> 3] |= kBitMask[x & 7];
   } else if (SourceBits == 1 && TargetBits == 4) {
-    for (int32_t x = 0; x < w; ++x)
-      if (GetBit(s, x)) d[x >> 1] |= uint8_t((x & 1) ? 0x01 : 0x10);
+    for (int64_t x = 0; x < w; ++x)
+      if (GetBit(s, int32_t(x))) d[x >> 1] |= uint8_t((x & 1) ? 0x01 : 0x10);
   } else if (SourceBits == 4 && TargetBits == 8) {
-    for (int32_t x = 0; x < w; ++x) d[x] |= uint8_t((s[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+    // A whole byte a pixel: stored, not ORed in.
+    for (int64_t x = 0; x < w; ++x) d[x] = uint8_t(nibble(x));
   }
   return length;
 }
@@ -266,7 +269,9 @@ void DrawClippedToPolygons(TBitmap& Bitmap, const TBitmap& Graphic, int32_t X, i
   auto drawn = DuplicateBitmap(Bitmap);
   drawn->Canvas().Draw(X, Y, Graphic);
   const int32_t w = Bitmap.Width(), h = Bitmap.Height();
-  const int32_t bits = PixelFormatBits(Bitmap.PixelFormat());
+  const int32_t bits = PixelFormatBits(Bitmap.PixelFormat()), bytes = bits / 8;
+  // Sub-byte pixels: the pixel's bits at the top of a byte, shifted to its place.
+  const uint32_t pixelMask = bits < 8 ? (0xFFu << (8 - bits)) & 0xFF : 0;
   std::vector<uint8_t> inside(static_cast<size_t>(w));
   std::vector<TCrossing> cross;
   int32_t start = 0;
@@ -286,8 +291,14 @@ void DrawClippedToPolygons(TBitmap& Bitmap, const TBitmap& Graphic, int32_t X, i
       uint8_t* d = Row(Bitmap, row);
       for (int32_t x = 0; x < w; ++x) {
         if (!inside[size_t(x)]) continue;
-        if (bits >= 8) std::memcpy(d + int64_t(x) * (bits / 8), s + int64_t(x) * (bits / 8), size_t(bits / 8));
-        else CopyBits(d, s, x * bits, bits, x * bits);
+        if (bytes) {
+          std::memcpy(d + int64_t(x) * bytes, s + int64_t(x) * bytes, size_t(bytes));
+        } else {
+          const int64_t bit = int64_t(x) * bits;  // 32 bits overflow on very wide 4-bit rows
+          const uint8_t m = uint8_t(pixelMask >> (bit & 7));
+          uint8_t& t = d[bit >> 3];
+          t = uint8_t((t & ~m) | (s[bit >> 3] & m));
+        }
       }
     }
   }

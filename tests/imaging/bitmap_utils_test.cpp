@@ -183,7 +183,7 @@ TEST(BitmapUtils, QuantizeRowConversions) {
   EXPECT_EQ(QuantizeRow(bits, out.data(), 1, nullptr, 0, nullptr, 5, 4), 3);
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 3), (std::vector<uint8_t>{0x10, 0x10, 0x10}));
 
-  out.assign(32, 0);
+  out.assign(32, 0xEE);  // a whole byte a pixel is stored, not ORed in
   EXPECT_EQ(QuantizeRow(idx4, out.data(), 4, nullptr, 0, nullptr, 5, 8), 5);
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 5), (std::vector<uint8_t>{1, 2, 0, 1, 2}));
 
@@ -204,22 +204,26 @@ TEST(BitmapUtils, QuantizeRowConversions) {
   for (int x = 0; x < 5; ++x) EXPECT_EQ((nib[size_t(x / 2)] >> (x & 1 ? 0 : 4)) & 15, out[size_t(x)]) << x;
 }
 
+// Sub-byte formats move single pixels inside shared bytes.
 TEST(BitmapUtils, DrawClippedToPolygons) {
-  TBitmap pic(20, 12, pf24bit), red(20, 12, pf24bit);
-  pic.Canvas().Brush().SetColor(clWhite);
-  pic.Canvas().FillRect(Rect(0, 0, 20, 12));
-  red.Canvas().Brush().SetColor(clRed);
-  red.Canvas().FillRect(Rect(0, 0, 20, 12));
-  // Two rectangles, the second drawn clockwise: the winding rule fills both.
-  const TPoint pts[] = {{2, 2}, {6, 2}, {6, 5}, {2, 5}, {kPolygonSeparator, 0},
-                        {10, 6}, {10, 10}, {15, 10}, {15, 6}};
-  DrawClippedToPolygons(pic, red, 1, 9, pts, 0);
-  for (int32_t y = 0; y < 12; ++y)
-    for (int32_t x = 0; x < 20; ++x) {
-      const bool inside = (x >= 2 && x < 6 && y >= 2 && y < 5) || (x >= 10 && x < 15 && y >= 6 && y < 10);
-      const bool covered = x >= 1;  // the graphic is drawn from x = 1
-      EXPECT_EQ(pic.GetPixelColor(x, y), inside && covered ? clRed : clWhite) << x << ',' << y;
-    }
+  for (TPixelFormat pf : {pf24bit, pf4bit, pf1bit}) {
+    const TColor ink = pf == pf1bit ? clBlack : clRed;
+    TBitmap pic(20, 12, pf), red(20, 12, pf24bit);
+    pic.Canvas().Brush().SetColor(clWhite);
+    pic.Canvas().FillRect(Rect(0, 0, 20, 12));
+    red.Canvas().Brush().SetColor(ink);
+    red.Canvas().FillRect(Rect(0, 0, 20, 12));
+    // Two rectangles, the second drawn clockwise: the winding rule fills both.
+    const TPoint pts[] = {{2, 2}, {6, 2}, {6, 5}, {2, 5}, {kPolygonSeparator, 0},
+                          {10, 6}, {10, 10}, {15, 10}, {15, 6}};
+    DrawClippedToPolygons(pic, red, 1, 9, pts, 0);
+    for (int32_t y = 0; y < 12; ++y)
+      for (int32_t x = 0; x < 20; ++x) {
+        const bool inside = (x >= 2 && x < 6 && y >= 2 && y < 5) || (x >= 10 && x < 15 && y >= 6 && y < 10);
+        const bool covered = x >= 1;  // the graphic is drawn from x = 1
+        EXPECT_EQ(pic.GetPixelColor(x, y), inside && covered ? ink : clWhite) << int(pf) << ' ' << x << ',' << y;
+      }
+  }
 }
 
 TEST(BitmapUtils, CeilFloorAndTrig) {
