@@ -65,7 +65,7 @@ std::string ParamStr(int32_t Index) {
 
 std::string ConfigFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // The base directory specification says a relative value is to be ignored.
+  // A relative XDG_CONFIG_HOME is to be ignored, as the XDG base directory rules say.
   if (xdg && xdg[0] == '/') return IncludeTrailingPathDelimiter(xdg) + "kavrelin/";
   std::string home;
   if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
