@@ -57,6 +57,12 @@ int DaysInMonth(int Year, int Month) {
 // midnight moves to the next day.
 void SplitDateTime(TDateTime DT, int64_t& Day, int64_t& MSec) {
   if (std::isnan(DT)) DT = 0;
+  // Beyond the calendar the day need only stay outside it (a carry would overflow).
+  if (DT > double(kMaxDay + 1) || DT < double(kMinDay - 1)) {
+    Day = DT > 0 ? kMaxDay + 1 : kMinDay - 1;
+    MSec = 0;
+    return;
+  }
   Day = Trunc(DT);
   MSec = Round(std::fabs(DT - static_cast<double>(Day)) * static_cast<double>(kMSecsPerDay));
   if (MSec >= kMSecsPerDay) {
@@ -77,6 +83,9 @@ void DecodeDay(int64_t Day, uint16_t& Year, uint16_t& Month, uint16_t& D) {
   Month = static_cast<uint16_t>(m);
   D = static_cast<uint16_t>(d);
 }
+
+// 1 = Sunday ... 7 = Saturday; day 0 was a Saturday.
+int WeekDayOf(int64_t Day) { return static_cast<int>(((Day % 7) + 13) % 7) + 1; }
 
 void DecodeMSec(int64_t MSec, uint16_t& Hour, uint16_t& Min, uint16_t& Sec, uint16_t& MS) {
   Hour = static_cast<uint16_t>(MSec / 3600000);
@@ -114,8 +123,11 @@ TDateTime EncodeTime(int Hour, int Min, int Sec, int MSec) {
   return t;
 }
 
+// A time that rounds up to midnight belongs to the next day, here as in DecodeTime.
 void DecodeDate(TDateTime Date, uint16_t& Year, uint16_t& Month, uint16_t& Day) {
-  DecodeDay(std::isnan(Date) ? 0 : Trunc(Date), Year, Month, Day);
+  int64_t day, ms;
+  SplitDateTime(Date, day, ms);
+  DecodeDay(day, Year, Month, Day);
 }
 
 void DecodeTime(TDateTime Time, uint16_t& Hour, uint16_t& Min, uint16_t& Sec, uint16_t& MSec) {
@@ -125,8 +137,9 @@ void DecodeTime(TDateTime Time, uint16_t& Hour, uint16_t& Min, uint16_t& Sec, ui
 }
 
 int DayOfWeek(TDateTime Date) {
-  const int64_t d = std::isnan(Date) ? 0 : Trunc(Date);
-  return static_cast<int>(((d % 7) + 13) % 7) + 1;  // day 0 was a Saturday
+  int64_t day, ms;
+  SplitDateTime(Date, day, ms);
+  return WeekDayOf(day);
 }
 
 TDateTime UnixToDateTimeLocal(int64_t Seconds, int32_t Nanoseconds) {
@@ -157,7 +170,6 @@ struct TDateFormatter {
   uint16_t Year = 0, Month = 0, Day = 0, Hour = 0, Min = 0, Sec = 0, MSec = 0;
   int WeekDay = 1;
   std::string Out;
-  char LastToken = ' ';
 
   static bool StartsWithNoCase(std::string_view S, size_t P, std::string_view What) {
     if (P + What.size() > S.size()) return false;
@@ -175,17 +187,42 @@ struct TDateFormatter {
     Out += s;
   }
 
+  // Whether the hour just read is on the 12-hour clock: the first "a" after it
+  // (outside quotes, before another "h") must start an am/pm marker.
+  static bool MarkerFollows(std::string_view F, size_t P) {
+    bool quoted = false;
+    for (size_t q = P; q < F.size(); ++q) {
+      const char c = F[q];
+      if (c == '\'' || c == '"') quoted = !quoted;
+      else if (quoted) continue;
+      else if (c == 'h' || c == 'H') return false;
+      else if (c == 'a' || c == 'A')
+        return StartsWithNoCase(F, q, "AM/PM") || StartsWithNoCase(F, q, "A/P") || StartsWithNoCase(F, q, "AMPM");
+    }
+    return false;
+  }
+
+  // Each level (the format, then a format variable it names) has its own
+  // last token and clock; a third level is not expanded, so a format
+  // variable that names itself cannot recurse.
   void Append(std::string_view F, int Depth) {
-    if (Depth > 2) return;  // a format variable that names itself would recurse forever
+    if (Depth > 1) return;
+    char lastToken = ' ';
+    bool twelveHour = false;
     size_t p = 0;
     while (p < F.size()) {
       const char starter = F[p];
+      ++p;
+      if (static_cast<unsigned char>(starter) >= 0x80) {  // part of a multi-byte character
+        Out += starter;
+        lastToken = ' ';
+        continue;
+      }
       char token = starter >= 'a' && starter <= 'z' ? static_cast<char>(starter - 32) : starter;
       if (token >= 'A' && token <= 'Z') {
-        if (token == 'M' && LastToken == 'H') token = 'N';
-        LastToken = token;
+        if (token == 'M' && lastToken == 'H') token = 'N';
+        lastToken = token;
       }
-      ++p;
       auto count = [&]() {
         int n = 1;
         while (p < F.size() && (F[p] == starter)) {
@@ -221,24 +258,9 @@ struct TDateFormatter {
         }
         case 'H': {
           const int n = count();
-          // 12-hour clock when an am/pm marker follows before the next hour.
-          bool twelve = false;
-          char quote = 0;
-          for (size_t q = p; q < F.size(); ++q) {
-            const char c = F[q];
-            if (quote) {
-              if (c == quote) quote = 0;
-            } else if (c == '\'' || c == '"') {
-              quote = c;
-            } else if (c == 'h' || c == 'H') {
-              break;
-            } else if (StartsWithNoCase(F, q, "AM/PM") || StartsWithNoCase(F, q, "A/P") || StartsWithNoCase(F, q, "AMPM")) {
-              twelve = true;
-              break;
-            }
-          }
+          if (MarkerFollows(F, p)) twelveHour = true;
           int h = Hour;
-          if (twelve) h = h == 0 ? 12 : (h > 12 ? h - 12 : h);
+          if (twelveHour) h = h == 0 ? 12 : (h > 12 ? h - 12 : h);
           Number(h, n > 2 ? 2 : n);
           break;
         }
@@ -276,19 +298,26 @@ struct TDateFormatter {
           if (StartsWithNoCase(F, at, "AM/PM")) {
             Out += F.substr(Hour >= 12 ? at + 3 : at, 2);  // keeps the case the format wrote
             p = at + 5;
+            twelveHour = true;
           } else if (StartsWithNoCase(F, at, "A/P")) {
             Out += F[Hour >= 12 ? at + 2 : at];
             p = at + 3;
+            twelveHour = true;
           } else if (StartsWithNoCase(F, at, "AMPM")) {
             Out += Hour >= 12 ? TimePMString : TimeAMString;
             p = at + 4;
+            twelveHour = true;
           } else {
             Out += starter;
           }
           break;
         }
-        case '/': Out += DateSeparator; break;
-        case ':': Out += TimeSeparator; break;
+        case '/':
+          if (DateSeparator) Out += DateSeparator;
+          break;
+        case ':':
+          if (TimeSeparator) Out += TimeSeparator;
+          break;
         case '\'': case '"': {
           const size_t close = F.find(starter, p);
           const size_t end = close == std::string_view::npos ? F.size() : close;
@@ -309,7 +338,7 @@ std::string FormatDateTime(std::string_view Format, TDateTime DateTime) {
   SplitDateTime(DateTime, day, ms);
   DecodeDay(day, f.Year, f.Month, f.Day);
   DecodeMSec(ms, f.Hour, f.Min, f.Sec, f.MSec);
-  f.WeekDay = static_cast<int>(((day % 7) + 13) % 7) + 1;
+  f.WeekDay = WeekDayOf(day);
   f.Append(Format.empty() ? std::string_view("c") : Format, 0);
   return f.Out;
 }

@@ -50,6 +50,7 @@ TDateTime UnixToDateTimeLocal(int64_t Seconds, int32_t Nanoseconds = 0);
 
 // Specifiers (case does not matter): c d dd ddd dddd ddddd dddddd m mm mmm mmmm yy yyyy
 // h hh n nn s ss z zzz t tt am/pm a/p ampm / : and quoted text; m right after an h is minutes.
+// Hours are on the 12-hour clock after a marker, or when the first "a" after them starts one.
 std::string FormatDateTime(std::string_view Format, TDateTime DateTime);
 std::string DateTimeToStr(TDateTime DateTime);
 std::string DateToStr(TDateTime Date);

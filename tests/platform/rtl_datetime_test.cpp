@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 
@@ -27,8 +28,17 @@ TEST(DateTime, EncodeDecodeAndWeekDay) {
   DecodeTime(-1.25, h, n, s, ms);
   EXPECT_EQ(y * 10000 + m * 100 + d, 18991229);
   EXPECT_EQ(h, 6);
-  DecodeDate(1e300, y, m, d);  // far outside the calendar: zeros, no overflow
-  EXPECT_EQ(y, 0);
+  for (double far : {1e300, -1e300, HUGE_VAL}) {  // far outside the calendar: zeros, no overflow
+    DecodeDate(far, y, m, d);
+    EXPECT_EQ(y, 0) << far;
+    DecodeTime(far, h, n, s, ms);
+    EXPECT_EQ(FormatDateTime("yyyy hh:nn ddd", far), "0000 00:00 " + std::string(ShortDayNames[DayOfWeek(far) - 1]));
+  }
+  // A time that rounds up to midnight is the next day for the date and the weekday too.
+  const TDateTime almost = EncodeDate(2023, 12, 31) + 86399999.6 / MSecsPerDay;
+  DecodeDate(almost, y, m, d);
+  EXPECT_EQ(y * 10000 + m * 100 + d, 20240101);
+  EXPECT_EQ(DayOfWeek(almost), 2);  // a Monday
 
   EXPECT_EQ(DayOfWeek(0), 7);                          // 1899-12-30 was a Saturday
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 3, 10)), 1);    // a Sunday
@@ -49,6 +59,9 @@ TEST(DateTime, FormatDateTimeSpecifiers) {
                         Case{"h a/p", "2 p"},
                         Case{"hh ampm", "02 PM"},
                         Case{"'at' hh \"o'clock\"", "at 14 o'clock"},
+                        Case{"am/pm h", "pm 2"},                // a marker before also sets the 12-hour clock
+                        Case{"h 'a' a/p", "2 a p"},             // quoted text is not a marker
+                        Case{"h day am/pm", "14 5a24 pm"},      // the first "a" after the hour decides
                         Case{"c", "05/03/2024 14:07:09"},
                         Case{"ddddd t", "05/03/2024 14:07"}})
     EXPECT_EQ(FormatDateTime(c.Fmt, t), c.Want) << c.Fmt;
@@ -60,7 +73,22 @@ TEST(DateTime, FormatDateTimeSpecifiers) {
   const char saved = DateSeparator;
   DateSeparator = '.';
   EXPECT_EQ(FormatDateTime("dd/mm/yyyy", t), "05.03.2024");
+  DateSeparator = '\0';  // no separator at all
+  EXPECT_EQ(FormatDateTime("dd/mm", t), "0503");
   DateSeparator = saved;
+}
+
+// A format variable is read on its own: what it ends with does not turn the
+// caller's "m" into minutes, and it expands no further variable.
+TEST(DateTime, FormatVariablesExpandOneLevelOnTheirOwn) {
+  const TDateTime t = EncodeDate(2024, 3, 5) + EncodeTime(14, 7, 9, 45);
+  const std::string savedShort = ShortTimeFormat, savedLong = LongTimeFormat;
+  ShortTimeFormat = "h";
+  EXPECT_EQ(FormatDateTime("t m", t), "14 3");
+  LongTimeFormat = "t";
+  EXPECT_EQ(FormatDateTime("[tt]", t), "[]");
+  ShortTimeFormat = savedShort;
+  LongTimeFormat = savedLong;
 }
 
 // GNU date judges the calendar: every decoded date must be a real date with the same weekday.
