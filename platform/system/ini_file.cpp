@@ -72,6 +72,121 @@ std::vector<TRange> FindSections(const std::vector<std::string>& Lines, std::str
 
 bool TryParseIniInteger(std::string_view S, int32_t& Out) { return TryStrToInt(TrimBlanks(S), Out); }
 
+TIniLines ParseIniText(std::string_view Text) {
+  TIniLines lines;
+  if (Text.substr(0, 3) == "\xEF\xBB\xBF") {
+    lines.Bom = true;
+    Text.remove_prefix(3);
+  }
+  size_t pos = 0;
+  while (pos < Text.size()) {
+    size_t end = Text.find('\n', pos);
+    if (end == std::string_view::npos) end = Text.size();
+    std::string_view line = Text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') {
+      line.remove_suffix(1);
+      if (lines.Items.empty()) lines.Crlf = true;
+    }
+    lines.Items.emplace_back(line);
+    pos = end + 1;
+  }
+  return lines;
+}
+
+std::string FormatIniText(const TIniLines& Lines) {
+  std::string text;
+  if (Lines.Bom) text = "\xEF\xBB\xBF";
+  const char* eol = Lines.Crlf ? "\r\n" : "\n";
+  for (const auto& l : Lines.Items) {
+    text += l;
+    text += eol;
+  }
+  return text;
+}
+
+std::string IniReadString(const TIniLines& Lines, std::string_view Section, std::string_view Ident,
+                          const std::string& Default) {
+  std::string_view name, value;
+  for (const TRange& r : FindSections(Lines.Items, Section)) {
+    for (size_t i = r.First; i < r.Last; ++i)
+      if (ValueOf(Lines.Items[i], name, value) && SameRegName(name, TrimBlanks(Ident))) return Unquote(value);
+    break;  // only the first section of a name counts
+  }
+  return Default;
+}
+
+void IniReadSection(const TIniLines& Lines, std::string_view Section, std::vector<std::string>& Names) {
+  Names.clear();
+  std::string_view name, value;
+  const auto sections = FindSections(Lines.Items, Section);
+  if (sections.empty()) return;
+  for (size_t i = sections.front().First; i < sections.front().Last; ++i)
+    if (ValueOf(Lines.Items[i], name, value)) Names.emplace_back(name);
+}
+
+void IniReadSections(const TIniLines& Lines, std::vector<std::string>& Names) {
+  Names.clear();
+  std::string_view name;
+  for (const auto& l : Lines.Items) {
+    if (!SectionOf(l, name)) continue;
+    bool seen = false;
+    for (const auto& s : Names) seen = seen || SameRegName(s, name);
+    if (!seen) Names.emplace_back(name);
+  }
+}
+
+bool WritableIniEntry(std::string_view Section, std::string_view Ident, std::string_view Value) {
+  // A line break (or a name that reads as something else) would inject lines into the file.
+  const std::string_view ident = TrimBlanks(Ident);
+  return !HasLineBreak(Section) && Section.find(']') == std::string_view::npos && !HasLineBreak(Ident) &&
+         !ident.empty() && ident.find('=') == std::string_view::npos && ident.front() != ';' &&
+         ident.front() != '[' && !HasLineBreak(Value);
+}
+
+bool IniWriteString(TIniLines& Lines, std::string_view Section, std::string_view Ident, std::string_view Value) {
+  const std::string_view ident = TrimBlanks(Ident);
+  auto& items = Lines.Items;
+  const auto sections = FindSections(items, Section);
+  if (sections.empty()) {
+    if (!items.empty() && !TrimBlanks(items.back()).empty()) items.emplace_back();
+    items.push_back("[" + std::string(Section) + "]");
+    items.push_back(std::string(ident) + "=" + std::string(Value));
+    return true;
+  }
+  const TRange& r = sections.front();
+  std::string_view name, value;
+  size_t insertAt = r.First;
+  for (size_t i = r.First; i < r.Last; ++i) {
+    if (ValueOf(items[i], name, value) && SameRegName(name, ident)) {
+      items[i] = std::string(name) + "=" + std::string(Value);  // keeps the name's written case
+      return true;
+    }
+    if (!TrimBlanks(items[i]).empty()) insertAt = i + 1;
+  }
+  items.insert(items.begin() + ptrdiff_t(insertAt), std::string(ident) + "=" + std::string(Value));
+  return true;
+}
+
+bool IniEraseSection(TIniLines& Lines, std::string_view Section) {
+  const auto sections = FindSections(Lines.Items, Section);
+  // Every section of the name goes, or erasing would bring an older copy to light.
+  for (auto it = sections.rbegin(); it != sections.rend(); ++it)
+    Lines.Items.erase(Lines.Items.begin() + ptrdiff_t(it->Header), Lines.Items.begin() + ptrdiff_t(it->Last));
+  return !sections.empty();
+}
+
+bool IniDeleteKey(TIniLines& Lines, std::string_view Section, std::string_view Ident) {
+  const auto sections = FindSections(Lines.Items, Section);
+  if (sections.empty()) return false;
+  std::string_view name, value;
+  for (size_t i = sections.front().First; i < sections.front().Last; ++i)
+    if (ValueOf(Lines.Items[i], name, value) && SameRegName(name, TrimBlanks(Ident))) {
+      Lines.Items.erase(Lines.Items.begin() + ptrdiff_t(i));
+      return true;
+    }
+  return false;
+}
+
 int32_t TCustomIniFile::ReadInteger(const std::string& Section, const std::string& Ident,
                                     int32_t Default) {
   int32_t v = Default;
@@ -154,41 +269,14 @@ TIniFile::TIniFile(const std::string& FileName)
 void TIniFile::Load() {
   const TFileStamp stamp = GetFileStamp(FileName());
   if (FLoaded && stamp == FStamp) return;
-  TLines lines;
   std::string text;
-  if (stamp.Exists && ReadFileToString(FileName(), text, MaxIniBytes)) {
-    std::string_view t(text);
-    if (t.substr(0, 3) == "\xEF\xBB\xBF") {
-      lines.Bom = true;
-      t.remove_prefix(3);
-    }
-    size_t pos = 0;
-    while (pos < t.size()) {
-      size_t end = t.find('\n', pos);
-      if (end == std::string_view::npos) end = t.size();
-      std::string_view line = t.substr(pos, end - pos);
-      if (!line.empty() && line.back() == '\r') {
-        line.remove_suffix(1);
-        if (lines.Items.empty()) lines.Crlf = true;
-      }
-      lines.Items.emplace_back(line);
-      pos = end + 1;
-    }
-  }
-  FLines = std::move(lines);
+  FLines = stamp.Exists && ReadFileToString(FileName(), text, MaxIniBytes) ? ParseIniText(text) : TIniLines();
   FStamp = stamp;
   FLoaded = true;
 }
 
 void TIniFile::Save() {
-  std::string text;
-  if (FLines.Bom) text = "\xEF\xBB\xBF";
-  const char* eol = FLines.Crlf ? "\r\n" : "\n";
-  for (const auto& l : FLines.Items) {
-    text += l;
-    text += eol;
-  }
-  AtomicWriteFile(FileName(), text);
+  AtomicWriteFile(FileName(), FormatIniText(FLines));
   FStamp = GetFileStamp(FileName());
 }
 
@@ -212,45 +300,13 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
   } catch (const Exception&) {
     return Default;  // an unreadable file reads as empty, as the profile functions do
   }
-  std::string_view name, value;
-  for (const TRange& r : FindSections(FLines.Items, Section)) {
-    for (size_t i = r.First; i < r.Last; ++i)
-      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, TrimBlanks(Ident))) return Unquote(value);
-    break;  // only the first section of a name counts
-  }
-  return Default;
+  return IniReadString(FLines, Section, Ident, Default);
 }
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
                            const std::string& Value) {
-  // A line break (or a name that reads as something else) would inject lines into the file.
-  const std::string_view ident = TrimBlanks(Ident);
-  if (HasLineBreak(Section) || Section.find(']') != std::string::npos || HasLineBreak(Ident) ||
-      ident.empty() || ident.find('=') != std::string_view::npos || ident.front() == ';' ||
-      ident.front() == '[' || HasLineBreak(Value))
-    throw EIniFileException("Unable to write to " + FileName());
-  Modify([&] {
-    auto& items = FLines.Items;
-    const auto sections = FindSections(items, Section);
-    if (sections.empty()) {
-      if (!items.empty() && !TrimBlanks(items.back()).empty()) items.emplace_back();
-      items.push_back("[" + Section + "]");
-      items.push_back(std::string(ident) + "=" + Value);
-      return true;
-    }
-    const TRange& r = sections.front();
-    std::string_view name, value;
-    size_t insertAt = r.First;
-    for (size_t i = r.First; i < r.Last; ++i) {
-      if (ValueOf(items[i], name, value) && SameRegName(name, ident)) {
-        items[i] = std::string(name) + "=" + Value;  // keeps the name's written case
-        return true;
-      }
-      if (!TrimBlanks(items[i]).empty()) insertAt = i + 1;
-    }
-    items.insert(items.begin() + ptrdiff_t(insertAt), std::string(ident) + "=" + Value);
-    return true;
-  });
+  if (!WritableIniEntry(Section, Ident, Value)) throw EIniFileException("Unable to write to " + FileName());
+  Modify([&] { return IniWriteString(FLines, Section, Ident, Value); });
 }
 
 void TIniFile::ReadSection(const std::string& Section, std::vector<std::string>& Strings) {
@@ -260,11 +316,7 @@ void TIniFile::ReadSection(const std::string& Section, std::vector<std::string>&
   } catch (const Exception&) {
     return;
   }
-  std::string_view name, value;
-  const auto sections = FindSections(FLines.Items, Section);
-  if (sections.empty()) return;
-  for (size_t i = sections.front().First; i < sections.front().Last; ++i)
-    if (ValueOf(FLines.Items[i], name, value)) Strings.emplace_back(name);
+  IniReadSection(FLines, Section, Strings);
 }
 
 void TIniFile::ReadSections(std::vector<std::string>& Strings) {
@@ -274,13 +326,7 @@ void TIniFile::ReadSections(std::vector<std::string>& Strings) {
   } catch (const Exception&) {
     return;
   }
-  std::string_view name;
-  for (const auto& l : FLines.Items) {
-    if (!SectionOf(l, name)) continue;
-    bool seen = false;
-    for (const auto& s : Strings) seen = seen || SameRegName(s, name);
-    if (!seen) Strings.emplace_back(name);
-  }
+  IniReadSections(FLines, Strings);
 }
 
 void TIniFile::ReadSectionValues(const std::string& Section, std::vector<std::string>& Strings) {
@@ -291,28 +337,11 @@ void TIniFile::ReadSectionValues(const std::string& Section, std::vector<std::st
 }
 
 void TIniFile::EraseSection(const std::string& Section) {
-  Modify([&] {
-    auto sections = FindSections(FLines.Items, Section);
-    // Every section of the name goes, or erasing would bring an older copy to light.
-    for (auto it = sections.rbegin(); it != sections.rend(); ++it)
-      FLines.Items.erase(FLines.Items.begin() + ptrdiff_t(it->Header),
-                         FLines.Items.begin() + ptrdiff_t(it->Last));
-    return !sections.empty();
-  });
+  Modify([&] { return IniEraseSection(FLines, Section); });
 }
 
 void TIniFile::DeleteKey(const std::string& Section, const std::string& Ident) {
-  Modify([&] {
-    const auto sections = FindSections(FLines.Items, Section);
-    if (sections.empty()) return false;
-    std::string_view name, value;
-    for (size_t i = sections.front().First; i < sections.front().Last; ++i)
-      if (ValueOf(FLines.Items[i], name, value) && SameRegName(name, TrimBlanks(Ident))) {
-        FLines.Items.erase(FLines.Items.begin() + ptrdiff_t(i));
-        return true;
-      }
-    return false;
-  });
+  Modify([&] { return IniDeleteKey(FLines, Section, Ident); });
 }
 
 }  // namespace kv

@@ -17,6 +17,28 @@ class TStrings;
 // "0x1F" (hex covers all 32 bits); blanks around it are allowed, nothing else.
 bool TryParseIniInteger(std::string_view S, int32_t& Value);
 
+// An INI file's text as lines without their ends, with what it takes to write
+// the same text back: a leading UTF-8 byte order mark, and CR LF line ends
+// when the first line has one.
+struct TIniLines {
+  std::vector<std::string> Items;
+  bool Bom = false;
+  bool Crlf = false;
+};
+TIniLines ParseIniText(std::string_view Text);
+std::string FormatIniText(const TIniLines& Lines);
+
+// The rules TIniFile reads and edits its lines by (see there). Writes take a
+// name and value that WritableIniEntry accepts; they return whether the lines changed.
+std::string IniReadString(const TIniLines& Lines, std::string_view Section, std::string_view Ident,
+                          const std::string& Default);
+void IniReadSection(const TIniLines& Lines, std::string_view Section, std::vector<std::string>& Names);
+void IniReadSections(const TIniLines& Lines, std::vector<std::string>& Names);
+bool WritableIniEntry(std::string_view Section, std::string_view Ident, std::string_view Value);
+bool IniWriteString(TIniLines& Lines, std::string_view Section, std::string_view Ident, std::string_view Value);
+bool IniEraseSection(TIniLines& Lines, std::string_view Section);
+bool IniDeleteKey(TIniLines& Lines, std::string_view Section, std::string_view Ident);
+
 class TCustomIniFile : public TObject {
  public:
   explicit TCustomIniFile(std::string FileName) : FFileName(std::move(FileName)) {}
@@ -86,11 +108,6 @@ class TIniFile : public TCustomIniFile {
   void UpdateFile() override {}  // every write is already on disk
 
  private:
-  struct TLines {
-    std::vector<std::string> Items;  // without line ends
-    bool Bom = false;
-    bool Crlf = false;
-  };
   void Load();  // re-reads when the file changed
   void Save();  // raises EIniFileException
   template <typename F> void Modify(F&& Change);
@@ -99,7 +116,7 @@ class TIniFile : public TCustomIniFile {
   bool FBareName = false;
   TFileStamp FStamp;
   bool FLoaded = false;
-  TLines FLines;
+  TIniLines FLines;
 };
 
 }  // namespace kv
