@@ -54,7 +54,10 @@ void TTimer::UpdateTimer() {
 }
 
 void TTimer::Timer() {
-  if (FEnabled && FOnTimer) FOnTimer(this);
+  if (!FEnabled || !FOnTimer) return;
+  // A copy runs, so a handler that frees the timer does not free the code it is running.
+  const TNotifyEvent handler = FOnTimer;
+  handler(this);
 }
 
 const TPropertyTable& TTimer::PropertyTable() const {
