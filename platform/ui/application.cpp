@@ -29,12 +29,11 @@ void TApplication::Initialize() { EnsureQtApplication(); }
 
 void TApplication::Run() {
   EnsureQtApplication();
-  if (FMainForm) {
-    try {
-      FMainForm->Show();
-    } catch (...) {
-      HandleException(this);
-    }
+  if (!FMainForm) return;  // no window that could ever end the loop
+  try {
+    FMainForm->Show();
+  } catch (...) {
+    HandleException(this);
   }
   while (!FTerminated) HandleMessage();
 }

@@ -23,7 +23,8 @@ class TApplication : public TComponent {
   // Creates the Qt application object with the command line given to
   // SetCommandLine (platform/system/paths.h).
   void Initialize();
-  // Runs the message loop until Terminate; shows the main form first.
+  // Shows the main form and runs the message loop until Terminate; returns
+  // at once when there is no main form.
   void Run();
   void Terminate() { FTerminated = true; }
   bool Terminated() const { return FTerminated; }
