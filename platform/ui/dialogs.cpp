@@ -133,22 +133,31 @@ class TQtDialogs : public TDialogService {
   TModalResult RunModal(TCustomForm& Form) override {
     EnsureQtApplication();
     RefuseHeadless("form " + Form.ClassName());
+    TFormFreeWatch watch(Form);
     Form.HandleNeeded();
     QWidget* w = Form.Peer()->Widget();
     const Qt::WindowModality before = w->windowModality();
     w->setWindowModality(Qt::ApplicationModal);
     Form.Show();
+    Form.SetModalResult(mrNone);  // what OnShow set does not end the run
     while (true) {
       Application->HandleMessage();
-      if (Application->Terminated()) Form.SetModalResult(mrCancel);
+      if (watch.Freed()) return mrCancel;
+      // A terminated application ends the run without asking the form.
+      if (Application->Terminated()) {
+        Form.SetModalResult(mrCancel);
+        break;
+      }
       if (Form.ModalResult() != mrNone) {
         Form.CloseModal();
+        if (watch.Freed()) return mrCancel;
         if (Form.ModalResult() != mrNone) break;
       }
     }
+    const TModalResult result = Form.ModalResult();
     Form.Hide();
-    if (Form.Peer()) Form.Peer()->Widget()->setWindowModality(before);
-    return Form.ModalResult();
+    if (!watch.Freed() && Form.Peer()) Form.Peer()->Widget()->setWindowModality(before);
+    return result;
   }
 };
 
@@ -264,15 +273,19 @@ TModalResult TScriptedDialogs::RunModal(TCustomForm& Form) {
   r.Caption = Form.Caption();
   TAnswer a(dkModalForm);
   if (!Take(dkModalForm, r, a)) return mrCancel;
+  TFormFreeWatch watch(Form);
   Form.Show();
+  Form.SetModalResult(mrNone);  // what OnShow set does not end the run
   try {
     const TModalResult result = a.Script ? a.Script(Form) : mrNone;
+    if (watch.Freed()) return mrCancel;
     if (result != mrNone) Form.SetModalResult(result);
     if (Form.ModalResult() != mrNone) Form.CloseModal();
   } catch (...) {
-    Form.Hide();
+    if (!watch.Freed()) Form.Hide();
     throw;
   }
+  if (watch.Freed()) return mrCancel;
   if (Form.ModalResult() == mrNone) {
     const std::string problem = "the scripted modal form " + r.FormClass + " did not end with a modal result";
     if (OnUnexpected) OnUnexpected(problem);
@@ -282,8 +295,9 @@ TModalResult TScriptedDialogs::RunModal(TCustomForm& Form) {
     }
     Form.SetModalResult(mrCancel);
   }
+  const TModalResult result = Form.ModalResult();
   Form.Hide();
-  return Form.ModalResult();
+  return result;
 }
 
 TScriptedDialogsScope::TScriptedDialogsScope() : FPrevious(SetDialogService(&FDialogs)) {}

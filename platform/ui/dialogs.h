@@ -55,7 +55,8 @@ class TDialogService {
   // Returns whether the user confirmed; Value holds the text entered.
   virtual bool InputQuery(const TDialogRequest& Request, std::string& Value) = 0;
   // Shows the form modally (it is hidden on entry) and returns when its
-  // ModalResult is set and CloseModal let it end; hides it again.
+  // ModalResult is set and CloseModal let it end; hides it again. Returns
+  // mrCancel without touching the form once something has freed it.
   virtual TModalResult RunModal(TCustomForm& Form) = 0;
 };
 

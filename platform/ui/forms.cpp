@@ -299,15 +299,33 @@ TModalResult TCustomForm::ShowModal() {
   ReleaseCapture();
   FFormState.Include(fsModal);
   FModalResult = mrNone;
+  const TCursor savedCursor = Screen->Cursor();
+  Screen->SetCursor(crDefault);
+  TFormFreeWatch watch(*this);
+  auto end = [&] {
+    Screen->SetCursor(savedCursor);
+    if (!watch.Freed()) FFormState.Exclude(fsModal);
+  };
   TModalResult result = mrNone;
   try {
     result = DialogService().RunModal(*this);
   } catch (...) {
-    FFormState.Exclude(fsModal);
+    end();
     throw;
   }
-  FFormState.Exclude(fsModal);
+  end();
   return result;
+}
+
+TFormFreeWatch::TFormFreeWatch(TCustomForm& Form) : TComponent(nullptr), FForm(&Form) { Form.FreeNotification(this); }
+
+TFormFreeWatch::~TFormFreeWatch() {
+  if (FForm) FForm->RemoveFreeNotification(this);
+}
+
+void TFormFreeWatch::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FForm) FForm = nullptr;
 }
 
 void TCustomForm::Paint() {

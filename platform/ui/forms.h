@@ -66,8 +66,9 @@ class TCustomForm : public TCustomControl {
   bool CloseQuery();
   // Frees the form after the messages queued now have been handled.
   void Release();
-  // Shows the form modally and returns its ModalResult when it ends.
-  // Raises EInvalidOperation for a visible or disabled form.
+  // Shows the form modally and returns its ModalResult when it ends (mrCancel
+  // when the form was freed meanwhile); Screen's cursor is crDefault during
+  // the run. Raises EInvalidOperation for a visible or disabled form.
   TModalResult ShowModal();
   TModalResult ModalResult() const { return FModalResult; }
   void SetModalResult(TModalResult Value) { FModalResult = Value; }
@@ -128,6 +129,19 @@ class TCustomForm : public TCustomControl {
 class TForm : public TCustomForm {
  public:
   using TCustomForm::TCustomForm;
+};
+
+// Tells whether a form has been freed meanwhile: a modal run handles messages,
+// and one of them may free the form it runs.
+class TFormFreeWatch : public TComponent {
+ public:
+  explicit TFormFreeWatch(TCustomForm& Form);
+  ~TFormFreeWatch() override;
+  bool Freed() const { return FForm == nullptr; }
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  TCustomForm* FForm;
 };
 
 // The form that holds a control, or nullptr.

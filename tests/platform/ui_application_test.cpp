@@ -71,6 +71,22 @@ TEST_F(AppTest, AnExceptionInATimerReachesHandleException) {
   EXPECT_EQ(caught, (std::vector<std::string>{"disk gone"}));
 }
 
+TEST_F(AppTest, ATimerMayFreeItselfInItsOwnHandler) {
+  auto* t = new TTimer(nullptr);
+  int fired = 0;
+  t->SetInterval(1);
+  t->SetOnTimer([&fired, t](TObject*) {
+    delete t;
+    ++fired;  // the handler still runs after the delete
+  });
+  EXPECT_TRUE(PumpUntil([&] { return fired > 0; }));
+  for (int i = 0; i < 5; ++i) {
+    QThread::msleep(2);
+    Application->ProcessMessages();
+  }
+  EXPECT_EQ(fired, 1);
+}
+
 TEST_F(AppTest, IdleRunsWhenTheQueueIsEmptyAndAgainWhileNotDone) {
   int idles = 0;
   Application->OnIdle = [&](TObject*, bool& Done) {
@@ -199,6 +215,31 @@ TEST_F(AppTest, ShowModalRunsThroughTheScriptWithTheShownForm) {
   EXPECT_THROW(dlg.ShowModal(), EInvalidOperation);
 }
 
+TEST_F(AppTest, ShowModalStartsClearWithTheNormalCursorAndPutsTheCursorBack) {
+  TForm dlg(nullptr);
+  dlg.OnShow = [&](TObject*) { dlg.SetModalResult(mrAbort); };  // too early to end the run
+  Screen->SetCursor(crHourGlass);
+  Dialogs->AnswerModal([](TCustomForm& F) {
+    EXPECT_EQ(F.ModalResult(), mrNone);
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+    return mrOk;
+  });
+  EXPECT_EQ(dlg.ShowModal(), mrOk);
+  EXPECT_EQ(Screen->Cursor(), crHourGlass);
+  Screen->SetCursor(crDefault);
+}
+
+// A modal run must not touch a form that something running inside it freed.
+TEST_F(AppTest, AFormFreedDuringItsModalRunEndsItAsCancelled) {
+  auto* f = new TForm(nullptr);
+  Dialogs->AnswerModal([](TCustomForm& F) {
+    delete &F;
+    return mrOk;
+  });
+  EXPECT_EQ(f->ShowModal(), mrCancel);
+  EXPECT_TRUE(Unexpected.empty());
+}
+
 TEST_F(AppTest, CloseAsksFirstThenHidesOrFreesAsOnCloseSays) {
   auto* form = new TForm(nullptr);
   bool destroyed = false;
@@ -219,6 +260,19 @@ TEST_F(AppTest, CloseAsksFirstThenHidesOrFreesAsOnCloseSays) {
   EXPECT_FALSE(destroyed);  // freed once the current message is done
   EXPECT_TRUE(PumpUntil([&] { return destroyed; }));
   for (int32_t i = 0; i < Screen->FormCount(); ++i) EXPECT_NE(Screen->Forms(i), form);
+}
+
+TEST_F(AppTest, RunWithoutAMainFormReturnsAtOnce) {
+  ASSERT_EQ(Application->MainForm(), nullptr);
+  TTimer guard(nullptr);  // ends a loop that should not have started
+  bool stopped = false;
+  guard.SetInterval(1000);
+  guard.SetOnTimer([&](TObject*) {
+    stopped = true;
+    Application->Terminate();
+  });
+  Application->Run();
+  EXPECT_FALSE(stopped);
 }
 
 TEST_F(AppTest, ClosingTheMainFormEndsTheApplication) {
