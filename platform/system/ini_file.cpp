@@ -84,7 +84,9 @@ TIniLines ParseIniText(std::string_view Text) {
     if (end == std::string_view::npos) end = Text.size();
     std::string_view line = Text.substr(pos, end - pos);
     if (!line.empty() && line.back() == '\r') {
-      line.remove_suffix(1);
+      // The whole run of CRs is line end: a line left ending in one would read back
+      // differently once written with LF ends ("a\r\r\n" becomes "a\r\n").
+      while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       if (lines.Items.empty()) lines.Crlf = true;
     }
     lines.Items.emplace_back(line);

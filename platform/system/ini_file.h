@@ -19,7 +19,7 @@ bool TryParseIniInteger(std::string_view S, int32_t& Value);
 
 // An INI file's text as lines without their ends, with what it takes to write
 // the same text back: a leading UTF-8 byte order mark, and CR LF line ends
-// when the first line has one.
+// when the first line has one. A run of CRs before a LF belongs to the line end.
 struct TIniLines {
   std::vector<std::string> Items;
   bool Bom = false;
