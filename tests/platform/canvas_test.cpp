@@ -440,6 +440,54 @@ TEST(Canvas, CopyModesAndFormatConversion) {
   }
 }
 
+// Each copy mode bit for bit against its boolean formula, on bytes where every bit varies.
+TEST(Canvas, CopyModesFollowTheirFormulas) {
+  using F = uint32_t (*)(uint32_t P, uint32_t S, uint32_t D);
+  struct Case {
+    TCopyMode Mode;
+    F Formula;
+  };
+  const Case cases[] = {
+      {cmBlackness, [](uint32_t, uint32_t, uint32_t) { return 0u; }},
+      {cmDstInvert, [](uint32_t, uint32_t, uint32_t D) { return ~D; }},
+      {cmMergeCopy, [](uint32_t P, uint32_t S, uint32_t) { return P & S; }},
+      {cmMergePaint, [](uint32_t, uint32_t S, uint32_t D) { return ~S | D; }},
+      {cmNotSrcCopy, [](uint32_t, uint32_t S, uint32_t) { return ~S; }},
+      {cmNotSrcErase, [](uint32_t, uint32_t S, uint32_t D) { return ~(S | D); }},
+      {cmPatCopy, [](uint32_t P, uint32_t, uint32_t) { return P; }},
+      {cmPatInvert, [](uint32_t P, uint32_t, uint32_t D) { return P ^ D; }},
+      {cmPatPaint, [](uint32_t P, uint32_t S, uint32_t D) { return P | ~S | D; }},
+      {cmSrcAnd, [](uint32_t, uint32_t S, uint32_t D) { return S & D; }},
+      {cmSrcCopy, [](uint32_t, uint32_t S, uint32_t) { return S; }},
+      {cmSrcErase, [](uint32_t, uint32_t S, uint32_t D) { return S & ~D; }},
+      {cmSrcInvert, [](uint32_t, uint32_t S, uint32_t D) { return S ^ D; }},
+      {cmSrcPaint, [](uint32_t, uint32_t S, uint32_t D) { return S | D; }},
+      {cmWhiteness, [](uint32_t, uint32_t, uint32_t) { return ~0u; }},
+  };
+  auto varied = [](uint32_t Seed) {
+    auto b = Make(16, 4);
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 16; ++x) b->SetPixelColor(x, y, TColor((uint32_t(x * 16 + y) * Seed) & 0xFFFFFF));
+    return b;
+  };
+  auto src = varied(0x9E3779);
+  const TColor brush = TColor(0x5AC396);
+  for (const Case& k : cases) {
+    auto dst = varied(0x2545F5);
+    TBitmap before;
+    before.Assign(dst.get());
+    dst->Canvas().Brush().SetColor(brush);
+    dst->Canvas().SetCopyMode(k.Mode);
+    dst->Canvas().Draw(0, 0, *src);
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 16; ++x)
+        ASSERT_EQ(uint32_t(dst->GetPixelColor(x, y)),
+                  k.Formula(uint32_t(brush), uint32_t(src->GetPixelColor(x, y)), uint32_t(before.GetPixelColor(x, y))) &
+                      0xFFFFFF)
+            << std::hex << k.Mode << " at " << std::dec << x << "," << y;
+  }
+}
+
 TEST(Canvas, StretchDuplicatesMirrorsAndHonoursTransparency) {
   auto src = Make(3, 2, pf24bit);
   src->SetPixelColor(0, 0, clRed);
