@@ -112,9 +112,7 @@ void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
   Quarters = ((Quarters % 4) + 4) % 4;
   const int32_t w = Source.Width(), h = Source.Height();
   const bool swap = Quarters == 1 || Quarters == 3;
-  Target.SetSize(0, 0);
-  Target.SetPixelFormat(pf24bit);
-  Target.SetSize(swap ? h : w, swap ? w : h);
+  Target.AllocateForOverwrite(swap ? h : w, swap ? w : h, pf24bit);  // every pixel is written below
   if (Target.Empty()) return;
   const TRows src{const_cast<uint8_t*>(Source.Bits()), Source.RowBytes()};
   const TRows dst{Target.Bits(), Target.RowBytes()};

@@ -142,7 +142,7 @@ TBitmap::TBitmap(int32_t Width, int32_t Height, TPixelFormat Format) {
 TBitmap::~TBitmap() = default;
 
 void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels,
-                         const std::vector<TPaletteEntry>* NewPalette) {
+                         const std::vector<TPaletteEntry>* NewPalette, bool Fill) {
   if (NewWidth < 0 || NewHeight < 0) throw EInvalidGraphicOperation("Invalid bitmap size");
   const int32_t bits = PixelFormatBits(NewFormat);
   const int64_t rowBytes = bits ? BytesPerScanLine(NewWidth, bits) : 0;
@@ -154,13 +154,20 @@ void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFo
   if (total > 0) {
     block.reset(new (std::nothrow) uint8_t[size_t(total)]);
     if (!block) throw EOutOfMemory("Out of memory");
-    // Only the first row needs clearing (its padding bytes): FillRows copies it to the others.
-    std::memset(block.get(), 0, size_t(rowBytes));
+    if (Fill) {
+      // Only the first row needs clearing (its padding bytes): FillRows copies it to the others.
+      std::memset(block.get(), 0, size_t(rowBytes));
+    } else {
+      // The caller writes every pixel; the padding must still be defined (whole rows are compared
+      // and saved), including the unused bits of a partly used last byte.
+      const int64_t used = int64_t(NewWidth) * bits / 8;
+      for (int32_t y = 0; y < NewHeight; ++y) std::memset(block.get() + y * rowBytes + used, 0, size_t(rowBytes - used));
+    }
   }
   std::vector<TPaletteEntry> newPal =
       NewPalette ? *NewPalette : (NewFormat == FPixelFormat ? FPalette : DefaultPalette(NewFormat));
 
-  if (total > 0) {
+  if (total > 0 && Fill) {
     // New pixels take the brush colour; what survives of the old picture stays at the top-left.
     const TColorRef fill = ColorToRGB(FCanvas ? FCanvas->Brush().Color() : clWhite);
     const uint32_t fillValue = gfx::ColorToNative(NewFormat, newPal, fill);
@@ -194,6 +201,11 @@ void TBitmap::SetHeight(int32_t Value) { SetSize(FWidth, Value); }
 void TBitmap::SetSize(int32_t NewWidth, int32_t NewHeight) {
   if (NewWidth == FWidth && NewHeight == FHeight) return;
   Reallocate(NewWidth, NewHeight, FPixelFormat, true);
+}
+
+void TBitmap::AllocateForOverwrite(int32_t NewWidth, int32_t NewHeight, TPixelFormat Format) {
+  if (Format == pfDevice || Format == pfCustom) Format = pf24bit;
+  Reallocate(NewWidth, NewHeight, Format, false, nullptr, false);
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat Value) {

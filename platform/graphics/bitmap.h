@@ -84,6 +84,10 @@ class TBitmap : public TGraphic {
   void SetWidth(int32_t Value);
   void SetHeight(int32_t Value);
   void SetSize(int32_t NewWidth, int32_t NewHeight);
+  // Makes the bitmap Width x Height in Format for a caller that writes every
+  // pixel next: the old picture is dropped and the pixels are left unfilled
+  // (only each row's padding is cleared), which saves a pass over a large picture.
+  void AllocateForOverwrite(int32_t NewWidth, int32_t NewHeight, TPixelFormat Format);
 
   TPixelFormat PixelFormat() const { return FPixelFormat; }
   // Converts the pixels: indexed targets take the nearest palette entry.
@@ -158,8 +162,9 @@ class TBitmap : public TGraphic {
   void NotifyChanged() { Changed(); }
 
  private:
+  // Fill false leaves the pixels for the caller to write (only the row padding is cleared).
   void Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFormat, bool KeepPixels,
-                  const std::vector<TPaletteEntry>* NewPalette = nullptr);
+                  const std::vector<TPaletteEntry>* NewPalette = nullptr, bool Fill = true);
   void Clear();
 
   int32_t FWidth = 0;

@@ -179,6 +179,27 @@ TEST(Bitmap, MonochromeAssignAndPalette) {
   EXPECT_EQ(b.HandleType(), bmDIB);
 }
 
+// Whole rows are compared and saved, so rows left for the caller to fill must
+// still have defined padding, down to the unused bits of a partly used byte.
+TEST(Bitmap, AllocateForOverwriteClearsOnlyThePadding) {
+  struct Case {
+    int32_t Width;
+    TPixelFormat Format;
+    int32_t UsedBytes;  // bytes that hold whole pixels
+  };
+  for (const Case& c : {Case{5, pf24bit, 15}, Case{13, pf1bit, 1}, Case{3, pf4bit, 1}, Case{7, pf8bit, 7}}) {
+    TBitmap b(2, 2, pf32bit);
+    b.AllocateForOverwrite(c.Width, 3, c.Format);
+    ASSERT_EQ(b.Width(), c.Width);
+    ASSERT_EQ(b.Height(), 3);
+    ASSERT_EQ(b.PixelFormat(), c.Format);
+    for (int32_t y = 0; y < 3; ++y) {
+      const auto* row = static_cast<const uint8_t*>(b.ScanLine(y));
+      for (int32_t i = c.UsedBytes; i < b.RowBytes(); ++i) EXPECT_EQ(row[i], 0) << c.Width << ' ' << y << ' ' << i;
+    }
+  }
+}
+
 // The block itself changes hands (no copy), with everything Assign would
 // copy; the source keeps its format and palette and can be sized again.
 TEST(Bitmap, TakeOverMovesThePixelsAndEmptiesTheSource) {
