@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <unordered_set>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
@@ -129,11 +130,11 @@ void IniReadSection(const TIniLines& Lines, std::string_view Section, std::vecto
 void IniReadSections(const TIniLines& Lines, std::vector<std::string>& Names) {
   Names.clear();
   std::string_view name;
+  // Hashed, so that a file of very many sections is not compared name by name.
+  std::unordered_set<std::string> seen;
   for (const auto& l : Lines.Items) {
     if (!SectionOf(l, name)) continue;
-    bool seen = false;
-    for (const auto& s : Names) seen = seen || SameRegName(s, name);
-    if (!seen) Names.emplace_back(name);
+    if (seen.insert(RegNameKey(name)).second) Names.emplace_back(name);
   }
 }
 

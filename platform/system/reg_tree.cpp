@@ -28,6 +28,17 @@ bool SameRegName(std::string_view A, std::string_view B) {
   return true;
 }
 
+std::string RegNameKey(std::string_view Name) {
+  std::string key(Name);
+  uint8_t prev = 0;
+  for (char& c : key) {
+    const uint8_t b = uint8_t(c);
+    c = char(FoldByte(b, prev));
+    prev = b;
+  }
+  return key;
+}
+
 TRegKeyNode* TRegKeyNode::FindSubKey(std::string_view SubName) {
   for (auto& k : SubKeys)
     if (SameRegName(k->Name, SubName)) return k.get();

@@ -57,6 +57,9 @@ constexpr size_t MaxRegKeyDepth = 512;
 
 // Case-insensitive for ASCII and the Latin-1 letters (the umlauts of the program's texts).
 bool SameRegName(std::string_view A, std::string_view B);
+// The name folded to one case: two names are the same exactly when their keys are equal
+// (for hashing many names instead of comparing each with each).
+std::string RegNameKey(std::string_view Name);
 
 // Splits at "\"; empty parts (leading, trailing or doubled separators) are dropped.
 TRegPath SplitRegPath(std::string_view Path);

@@ -70,6 +70,28 @@ TEST_F(IniFile, ReadsAsTheProfileFunctionsAndKeepsWhatItDoesNotUnderstand) {
             "Key=v\r\n");
 }
 
+// A run of CRs before a LF is all line end: the value keeps none of them and
+// the file is written back with plain LF line ends.
+TEST_F(IniFile, ARunOfCarriageReturnsIsOneLineEnd) {
+  WriteText(Name, "[A]\nk=v\r\r\nj=1\n");
+  TIniFile ini(Name);
+  EXPECT_EQ(ini.ReadString("A", "k", "d"), "v");
+  ini.WriteString("A", "j", "2");
+  EXPECT_EQ(ReadText(Name), "[A]\nk=v\nj=2\n");
+}
+
+TEST_F(IniFile, ManySectionsListOnceEachWithoutCase) {
+  std::string text;
+  for (int i = 0; i < 20000; ++i) text += "[S" + std::to_string(i) + "]\n[s" + std::to_string(i) + "]\n";
+  WriteText(Name, text);
+  TIniFile ini(Name);
+  std::vector<std::string> names;
+  ini.ReadSections(names);
+  ASSERT_EQ(names.size(), 20000u);
+  EXPECT_EQ(names.front(), "S0");
+  EXPECT_EQ(names.back(), "S19999");
+}
+
 TEST_F(IniFile, NumbersBooleansAndFloats) {
   WriteText(Name,
             "[N]\nhex1=$1F\nhex2=0x1f\nneg=-7\nspace= 42 \nbad=12abc\nbig=4294967296\n"
