@@ -1,19 +1,18 @@
 #include "imaging/model/colour_kernels.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <set>
-#include <sstream>
 
 #include "imaging/model/colour_convert.h"
+#include "support/bitmap_patterns.h"
+#include "support/netpbm_io.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 // Found by argument-dependent lookup, so it must sit in kv itself.
@@ -28,18 +27,13 @@ const TBGRPixel& At(const TBitmap& B, int32_t x, int32_t y) { return static_cast
 
 // A picture with every channel varying in its own way, so no two kernels agree by accident.
 void MakePicture(TBitmap& B, int32_t w, int32_t h) {
-  B.SetPixelFormat(pf24bit);
-  B.SetSize(w, h);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x)
-      Row(B, y)[x] = CreateRGB(uint8_t(x * 37 + y * 11), uint8_t(x * 5 + y * 71 + 13), uint8_t(x * x + y * 3));
+  test::Paint24(B, w, h, [](int32_t x, int32_t y) {
+    return CreateRGB(uint8_t(x * 37 + y * 11), uint8_t(x * 5 + y * 71 + 13), uint8_t(x * x + y * 3));
+  });
 }
 
 void Fill(TBitmap& B, int32_t w, int32_t h, TBGRPixel c) {
-  B.SetPixelFormat(pf24bit);
-  B.SetSize(w, h);
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) Row(B, y)[x] = c;
+  test::Paint24(B, w, h, [c](int32_t, int32_t) { return c; });
 }
 
 // Pixel bytes only: the row padding is not part of the picture.
@@ -433,68 +427,26 @@ TEST(ColourKernels, EqualizeKeepsFlatPicturesAndSpreadsRamps) {
 
 // ---- Negative against ImageMagick ----
 
-bool HaveImageMagick() { return std::system("command -v convert >/dev/null 2>&1") == 0; }
-
-std::string TempDir() {
-  const char* base = std::getenv("KV_TEST_TMP");
-  std::string dir = std::string(base && *base ? base : "/tmp");
-  std::system(("mkdir -p '" + dir + "'").c_str());
-  std::string tmpl = dir + "/negXXXXXX";
-  if (!mkdtemp(tmpl.data())) return "";
-  return tmpl;
-}
-
-std::string ReadFile(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-// Header of a binary PNM: magic, width, height and (except P4) maxval, then one whitespace byte.
-bool ParsePnm(const std::string& data, std::string& magic, int& w, int& h, size_t& pixels) {
-  std::istringstream in(data);
-  in >> magic;
-  const auto next = [&](int& v) {
-    in >> std::ws;
-    while (in.peek() == '#') {
-      std::string skip;
-      std::getline(in, skip);
-      in >> std::ws;
-    }
-    return bool(in >> v);
-  };
-  int maxval = 1;
-  if (!next(w) || !next(h) || (magic != "P4" && !next(maxval))) return false;
-  if (magic != "P4" && maxval != 255) return false;
-  pixels = size_t(in.tellg()) + 1;
-  return pixels <= data.size();
-}
+bool HaveImageMagick() { return test::HaveTool("convert"); }
 
 TEST(ColourKernels, NegativeMatchesImageMagick24) {
   if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
-  const std::string dir = TempDir();
+  const test::TScratchFolder folder("neg");
+  const std::string& dir = folder.Path();
   ASSERT_FALSE(dir.empty());
   TBitmap b;
   MakePicture(b, 37, 23);  // 111 bytes a row: padding that must not leak into the picture
-  std::string ppm = "P6\n37 23\n255\n";
-  for (int32_t y = 0; y < 23; ++y)
-    for (int32_t x = 0; x < 37; ++x) {
-      const TBGRPixel& p = At(b, x, y);
-      ppm += char(p.r);
-      ppm += char(p.g);
-      ppm += char(p.b);
-    }
-  std::ofstream(dir + "/in.ppm", std::ios::binary) << ppm;
-  ASSERT_EQ(std::system(("convert '" + dir + "/in.ppm' -negate -depth 8 '" + dir + "/out.ppm'").c_str()), 0);
+  test::WritePnm(dir + "/in.ppm", b);
+  ASSERT_EQ(test::Run("convert '" + dir + "/in.ppm' -negate -depth 8 '" + dir + "/out.ppm'"), 0);
 
   Negative(b, 0, 0, 37, 23, nullptr, kNoProgress);
-  const std::string out = ReadFile(dir + "/out.ppm");
-  std::string magic;
-  int w = 0, h = 0;
-  size_t pos = 0;
-  ASSERT_TRUE(ParsePnm(out, magic, w, h, pos));
-  ASSERT_EQ(magic, "P6");
-  ASSERT_EQ(w, 37);
-  ASSERT_EQ(h, 23);
+  const std::string out = test::ReadText(dir + "/out.ppm");
+  test::TPnmHeader head;
+  ASSERT_TRUE(test::ParsePnmHeader(out, head));
+  ASSERT_EQ(head.Magic, "P6");
+  ASSERT_EQ(head.Width, 37);
+  ASSERT_EQ(head.Height, 23);
+  const size_t pos = head.Raster;
   ASSERT_EQ(out.size() - pos, size_t(37 * 23 * 3));
   for (int32_t y = 0; y < 23; ++y)
     for (int32_t x = 0; x < 37; ++x) {
@@ -502,49 +454,39 @@ TEST(ColourKernels, NegativeMatchesImageMagick24) {
       ASSERT_EQ(At(b, x, y), CreateRGB(uint8_t(out[i]), uint8_t(out[i + 1]), uint8_t(out[i + 2])))
           << x << ',' << y;
     }
-  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 TEST(ColourKernels, NegativeMatchesImageMagick1Bit) {
   if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
-  const std::string dir = TempDir();
+  const test::TScratchFolder folder("neg");
+  const std::string& dir = folder.Path();
   ASSERT_FALSE(dir.empty());
   const int32_t w = 29, h = 9;
   TBitmap b(w, h, pf1bit);
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) SetBit(static_cast<uint8_t*>(b.ScanLine(y)), x, (x * 7 + y * 3) % 5 < 2);
-  // PBM: a set bit is black, the opposite of ours.
-  std::string pbm = "P4\n29 9\n";
   const int32_t pbmRow = (w + 7) / 8;
-  for (int32_t y = 0; y < h; ++y) {
-    std::string row(size_t(pbmRow), '\0');
-    for (int32_t x = 0; x < w; ++x)
-      if (!GetBit(static_cast<const uint8_t*>(b.ScanLine(y)), x)) row[size_t(x >> 3)] |= char(kBitMask[x & 7]);
-    pbm += row;
-  }
-  std::ofstream(dir + "/in.pbm", std::ios::binary) << pbm;
-  ASSERT_EQ(std::system(("convert '" + dir + "/in.pbm' -negate '" + dir + "/out.pbm'").c_str()), 0);
+  test::WritePnm(dir + "/in.pbm", b);
+  ASSERT_EQ(test::Run("convert '" + dir + "/in.pbm' -negate '" + dir + "/out.pbm'"), 0);
 
   // The padding bits of our rows must survive untouched.
   const uint8_t lastByteBefore = static_cast<const uint8_t*>(b.ScanLine(0))[3];
   Negative(b, 0, 0, w, h, nullptr, kNoProgress);
   EXPECT_EQ(static_cast<const uint8_t*>(b.ScanLine(0))[3] & 0x07, lastByteBefore & 0x07);
 
-  const std::string out = ReadFile(dir + "/out.pbm");
-  std::string magic;
-  int ow = 0, oh = 0;
-  size_t pos = 0;
-  ASSERT_TRUE(ParsePnm(out, magic, ow, oh, pos));
-  ASSERT_EQ(magic, "P4");
-  ASSERT_EQ(ow, w);
-  ASSERT_EQ(oh, h);
+  const std::string out = test::ReadText(dir + "/out.pbm");
+  test::TPnmHeader head;
+  ASSERT_TRUE(test::ParsePnmHeader(out, head));
+  ASSERT_EQ(head.Magic, "P4");
+  ASSERT_EQ(head.Width, w);
+  ASSERT_EQ(head.Height, h);
+  const size_t pos = head.Raster;
   ASSERT_EQ(out.size() - pos, size_t(pbmRow * h));
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       const bool black = (uint8_t(out[pos + size_t(y * pbmRow + (x >> 3))]) & kBitMask[x & 7]) != 0;
       ASSERT_EQ(GetBit(static_cast<const uint8_t*>(b.ScanLine(y)), x), !black) << x << ',' << y;
     }
-  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 // Columns 3..12 of a 1-bit row straddle two byte boundaries.

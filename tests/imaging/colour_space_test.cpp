@@ -3,9 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <regex>
+
+#include "support/outside_tools.h"
 
 namespace kv {
 namespace {
@@ -91,10 +92,8 @@ TEST(CIELab, RoundTripStaysClose) {
   EXPECT_LE(worstMid, 6);
 }
 
-bool HaveImageMagick() { return std::system("command -v convert >/dev/null 2>&1") == 0; }
-
 TEST(CIELab, AgreesWithImageMagick) {
-  if (!HaveImageMagick()) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  if (!test::HaveTool("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
   const TBGRPixel colours[] = {RGB8(255, 0, 0),   RGB8(0, 128, 255), RGB8(10, 20, 30),   RGB8(200, 150, 100),
                                RGB8(1, 2, 3),     RGB8(90, 250, 17), RGB8(255, 0, 255),  RGB8(33, 33, 34),
                                RGB8(250, 240, 5), RGB8(0, 60, 0),    RGB8(128, 64, 192), RGB8(255, 255, 255)};
@@ -102,12 +101,9 @@ TEST(CIELab, AgreesWithImageMagick) {
   for (const TBGRPixel& c : colours)
     cmd += " xc:'rgb(" + std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b) + ")'";
   cmd += " +append -colorspace Lab txt:- 2>/dev/null";
-  FILE* f = popen(cmd.c_str(), "r");
-  ASSERT_NE(f, nullptr);
-  std::string out;
-  char buf[512];
-  while (std::fgets(buf, sizeof buf, f)) out += buf;
-  pclose(f);
+  const test::TToolRun convert = test::RunTool(cmd);
+  ASSERT_TRUE(convert.Started);
+  const std::string& out = convert.Output;
 
   const std::regex re(R"(^(\d+),0: .*cielab\(([-0-9.e]+)%?,([-0-9.e]+),([-0-9.e]+)\))");
   int seen = 0;

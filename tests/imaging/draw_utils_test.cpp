@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 
 #include "imaging/model/pixel.h"
+#include "support/bitmap_patterns.h"
 
 namespace kv {
 namespace {
@@ -14,17 +14,7 @@ constexpr TColor GrayColor(int g) { return TColor(g * 0x010101); }
 
 // A 24-bit bitmap whose every pixel differs from its neighbours, so that copies can be checked.
 void FillPattern(TBitmap& b) {
-  for (int32_t y = 0; y < b.Height(); ++y) {
-    auto* row = static_cast<TBGRPixel*>(b.ScanLine(y));
-    for (int32_t x = 0; x < b.Width(); ++x) row[x] = TBGRPixel{uint8_t(x ^ y), uint8_t(y * 3), uint8_t(x)};
-  }
-}
-
-void FillFlat(TBitmap& b, uint8_t v) {
-  for (int32_t y = 0; y < b.Height(); ++y) {
-    auto* row = static_cast<uint8_t*>(b.ScanLine(y));
-    std::fill(row, row + 3 * b.Width(), v);
-  }
+  test::Fill24(b, [](int32_t x, int32_t y) { return TBGRPixel{uint8_t(x ^ y), uint8_t(y * 3), uint8_t(x)}; });
 }
 
 bool SamePixels(const TBitmap& a, const TBitmap& b) {
@@ -36,7 +26,7 @@ bool SamePixels(const TBitmap& a, const TBitmap& b) {
 
 TEST(Draw3DFrame, DarkTopLeftLightBottomRight) {
   TBitmap b(20, 20, pf24bit);
-  FillFlat(b, 255);
+  test::FillFlat24(b, test::Gray(255));
   b.Canvas().Pen().SetMode(pmXor);  // the frame always draws in copy mode
   b.Canvas().Pen().SetStyle(psDot);
   Draw3DFrame(b.Canvas(), 2, 3, 10, 12, clRed, clBlue);
@@ -109,7 +99,7 @@ TEST(DrawTextBox, FitsSavesAndRestores) {
 // Gray levels trunc(exp(t) / e * 255): 93 at the picture's edge, rising outward.
 TEST(DrawShadow, ShadedLinesRightAndBottom) {
   TBitmap b(60, 60, pf24bit);
-  FillFlat(b, 255);
+  test::FillFlat24(b, test::Gray(255));
   DrawShadowRight(b.Canvas(), 10, 5, 2, 50, 14);  // w = 5: lines from y = 10 to 47 + k
   for (int32_t y = 10; y <= 47; ++y) ASSERT_EQ(b.GetPixelColor(10, y), GrayColor(93)) << y;
   EXPECT_EQ(b.GetPixelColor(10, 9), clWhite);
@@ -119,7 +109,7 @@ TEST(DrawShadow, ShadedLinesRightAndBottom) {
   EXPECT_EQ(b.GetPixelColor(14, 52), clWhite);
   EXPECT_EQ(b.GetPixelColor(15, 30), clWhite);
 
-  FillFlat(b, 255);
+  test::FillFlat24(b, test::Gray(255));
   DrawShadowBottom(b.Canvas(), 5, 10, 2, 14, 50);  // the same strip, rows and columns exchanged
   for (int32_t x = 10; x <= 47; ++x) ASSERT_EQ(b.GetPixelColor(x, 10), GrayColor(93)) << x;
   EXPECT_EQ(b.GetPixelColor(9, 10), clWhite);
@@ -131,7 +121,7 @@ TEST(DrawShadow, ShadedLinesRightAndBottom) {
 
 TEST(DrawShadow, FadedEnds) {
   TBitmap b(60, 60, pf24bit);
-  FillFlat(b, 0);
+  test::FillFlat24(b, test::Gray(0));
   DrawShadowRight(b.Canvas(), 10, 5, 3, 24, 14);  // w = 5, H = 20
   EXPECT_EQ(b.GetPixelColor(10, 5), GrayColor(255));   // the upper end starts white
   EXPECT_EQ(b.GetPixelColor(10, 8), GrayColor(162));   // fading in: max(93, 162)
@@ -144,7 +134,7 @@ TEST(DrawShadow, FadedEnds) {
   EXPECT_EQ(b.GetPixelColor(10, 26), clBlack);
   EXPECT_EQ(b.GetPixelColor(16, 15), clBlack);
 
-  FillFlat(b, 0);
+  test::FillFlat24(b, test::Gray(0));
   DrawShadowBottom(b.Canvas(), 5, 10, 3, 14, 24);
   EXPECT_EQ(b.GetPixelColor(5, 10), GrayColor(255));
   EXPECT_EQ(b.GetPixelColor(8, 10), GrayColor(162));
@@ -156,7 +146,7 @@ TEST(DrawShadow, FadedEnds) {
 
 TEST(DrawShadow, BrushFillAndDegenerateStrips) {
   TBitmap b(60, 60, pf24bit);
-  FillFlat(b, 255);
+  test::FillFlat24(b, test::Gray(255));
   b.Canvas().Brush().SetColor(clBlue);
   DrawShadowRight(b.Canvas(), 10, 5, 1, 50, 14);  // (10, 10) to (14, 51), right and bottom exclusive
   EXPECT_EQ(b.GetPixelColor(10, 10), clBlue);
@@ -165,7 +155,7 @@ TEST(DrawShadow, BrushFillAndDegenerateStrips) {
   EXPECT_EQ(b.GetPixelColor(10, 9), clWhite);
   EXPECT_EQ(b.GetPixelColor(10, 51), clWhite);
 
-  FillFlat(b, 255);
+  test::FillFlat24(b, test::Gray(255));
   TBitmap before;
   before.Assign(&b);
   for (int kind : {0, 1, 2, 3, 4}) {

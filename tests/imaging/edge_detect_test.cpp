@@ -5,29 +5,20 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <random>
 #include <utility>
 #include <vector>
 
 #include "imaging/model/pixel.h"
+#include "support/bitmap_patterns.h"
 
 namespace kv {
 namespace {
 
 const TIMProgressEvent kNoProgress;
 
-TBitmap* Fill(TBitmap& B, int32_t W, int32_t H, const std::function<TBGRPixel(int32_t, int32_t)>& Colour) {
-  B.SetPixelFormat(pf24bit);
-  B.SetSize(W, H);
-  for (int32_t y = 0; y < H; ++y) {
-    auto* row = static_cast<TBGRPixel*>(B.ScanLine(y));
-    for (int32_t x = 0; x < W; ++x) row[x] = Colour(x, y);
-  }
-  return &B;
-}
-
-TBGRPixel Gray(uint8_t v) { return TBGRPixel{v, v, v}; }
+using test::Gray;
+using test::Paint24;
 
 // Black on a white ground inside [X1, X2) x [Y1, Y2).
 TBGRPixel Rect(int32_t x, int32_t y, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
@@ -56,7 +47,7 @@ TEST(ShenCastan, UniformPicturesGiveAllWhiteMaps) {
   };
   for (const Case c : {Case{1, 1, 0}, Case{3, 2, 255}, Case{40, 30, 128}, Case{64, 1, 77}}) {
     TBitmap src, dst;
-    Fill(src, c.W, c.H, [&](int32_t, int32_t) { return Gray(c.Level); });
+    Paint24(src, c.W, c.H, [&](int32_t, int32_t) { return Gray(c.Level); });
     for (bool hysteresis : {false, true}) {
       ShenCastan(src, dst, 7, kNoProgress, nullptr, hysteresis, 2, 0.9, 0.99);
       ASSERT_EQ(dst.PixelFormat(), pf1bit);
@@ -72,7 +63,7 @@ TEST(ShenCastan, UniformPicturesGiveAllWhiteMaps) {
 // first column and the last row stay white.
 TEST(ShenCastan, EdgesFollowTheOutlineOfAShape) {
   TBitmap src, dst;
-  Fill(src, 90, 70, [](int32_t x, int32_t y) { return Rect(x, y, 30, 20, 60, 50); });
+  Paint24(src, 90, 70, [](int32_t x, int32_t y) { return Rect(x, y, 30, 20, 60, 50); });
   RunDefault(src, dst);
   const auto edges = EdgePixels(dst);
   ASSERT_GT(edges.size(), 60u);
@@ -96,7 +87,7 @@ TEST(ShenCastan, EdgesFollowTheOutlineOfAShape) {
 // lie on the dark side of a step).
 TEST(ShenCastan, EmbeddingWrapsAround) {
   TBitmap src, dst;
-  Fill(src, 80, 40, [](int32_t x, int32_t) { return Gray(x < 40 ? 255 : 0); });
+  Paint24(src, 80, 40, [](int32_t x, int32_t) { return Gray(x < 40 ? 255 : 0); });
   RunDefault(src, dst);
   int32_t middle = 0, right = 0, other = 0;
   for (auto [x, y] : EdgePixels(dst)) {
@@ -112,7 +103,7 @@ TEST(ShenCastan, EmbeddingWrapsAround) {
 TEST(ShenCastan, FirstColumnAndLastRowStayWhite) {
   // Edges run right along the first column and the last row of this picture.
   TBitmap src, dst;
-  Fill(src, 50, 40, [](int32_t x, int32_t y) { return Gray(((x / 3) + (y / 3)) % 2 ? 0 : 255); });
+  Paint24(src, 50, 40, [](int32_t x, int32_t y) { return Gray(((x / 3) + (y / 3)) % 2 ? 0 : 255); });
   RunDefault(src, dst);
   EXPECT_GT(EdgePixels(dst).size(), 100u);
   for (int32_t y = 0; y < dst.Height(); ++y) EXPECT_TRUE(White(dst, 0, y)) << y;
@@ -121,7 +112,7 @@ TEST(ShenCastan, FirstColumnAndLastRowStayWhite) {
 
 TEST(ShenCastan, SourceMayBeTheDestination) {
   TBitmap a, b;
-  Fill(a, 61, 47, [](int32_t x, int32_t y) { return TBGRPixel{uint8_t(x * 7), uint8_t(y * 13), uint8_t(x * y)}; });
+  Paint24(a, 61, 47, [](int32_t x, int32_t y) { return TBGRPixel{uint8_t(x * 7), uint8_t(y * 13), uint8_t(x * y)}; });
   RunDefault(a, b);
   RunDefault(a, a);
   ASSERT_EQ(a.PixelFormat(), pf1bit);
@@ -131,7 +122,7 @@ TEST(ShenCastan, SourceMayBeTheDestination) {
 
 TEST(ShenCastan, ProgressInSixths) {
   TBitmap src, dst;
-  Fill(src, 20, 10, [](int32_t x, int32_t) { return Gray(uint8_t(x * 10)); });
+  Paint24(src, 20, 10, [](int32_t x, int32_t) { return Gray(uint8_t(x * 10)); });
   TObject sender;
   std::vector<int32_t> seen;
   ShenCastan(src, dst, 7, [&](TObject* s, int32_t per) {
@@ -155,7 +146,7 @@ TEST(ShenCastan, OnlyTwentyFourBitSourcesAreRead) {
 // of reaching outside it; a negative window gives no gradient at all.
 TEST(ShenCastan, AnyWindowSizeStaysInsideTheRaster) {
   TBitmap src, dst;
-  Fill(src, 40, 30, [](int32_t x, int32_t y) { return Gray(255 - Rect(x, y, 10, 8, 30, 22).r); });
+  Paint24(src, 40, 30, [](int32_t x, int32_t y) { return Gray(255 - Rect(x, y, 10, 8, 30, 22).r); });
   std::vector<std::vector<std::pair<int32_t, int32_t>>> maps;
   for (int32_t window : {-5, 0, 1, 51, 53, 200, 5001, 10000}) {
     ShenCastan(src, dst, window, kNoProgress, nullptr, true, 0, 0.9, 0.99);

@@ -7,22 +7,16 @@
 #include <vector>
 
 #include "imaging/model/bitmap_utils.h"
+#include "imaging/model/colour_convert.h"
 #include "imaging/model/convert_bits.h"
 #include "imaging/model/mask.h"
 #include "platform/graphics/canvas.h"
+#include "support/bitmap_patterns.h"
 
 namespace kv {
 namespace {
 
 uint8_t* RowOf(TBitmap& B, int32_t Y) { return static_cast<uint8_t*>(B.ScanLine(Y)); }
-
-void Fill24(TBitmap& B, uint8_t R, uint8_t G, uint8_t Bl) {
-  for (int32_t y = 0; y < B.Height(); ++y)
-    for (int32_t x = 0; x < B.Width(); ++x) {
-      uint8_t* p = RowOf(B, y) + 3 * x;
-      p[0] = Bl, p[1] = G, p[2] = R;
-    }
-}
 
 bool AllBits(TBitmap& B, bool Value) {
   for (int32_t y = 0; y < B.Height(); ++y)
@@ -33,7 +27,7 @@ bool AllBits(TBitmap& B, bool Value) {
 
 TEST(GeometryOps, ResizeCanvasKeepsTopLeftAndRefusesEmptySizes) {
   TBitmap b(4, 3, pf24bit);
-  Fill24(b, 10, 20, 30);
+  test::FillFlat24(b, CreateRGB(10, 20, 30));
   EXPECT_TRUE(ResizeCanvas(b, 6, 5, clBlue));
   ASSERT_EQ(b.Width(), 6);
   ASSERT_EQ(b.Height(), 5);
@@ -87,13 +81,13 @@ TEST(GeometryOps, ResampleFormatsAndAlpha) {
 
   // A single pixel has nothing to filter but is still stretched.
   TBitmap dot(1, 1, pf24bit);
-  Fill24(dot, 200, 100, 50);
+  test::FillFlat24(dot, CreateRGB(200, 100, 50));
   EXPECT_TRUE(ResampleImage(dot, 3, 2, rfLanczos3, nullptr, nullptr, nullptr));
   EXPECT_EQ(dot.GetPixelColor(2, 1), TColor(RGB(200, 100, 50)));
 
   // A full alpha plane is made anew, full; another one is resampled.
   TBitmap pic(10, 10, pf24bit);
-  Fill24(pic, 1, 2, 3);
+  test::FillFlat24(pic, CreateRGB(1, 2, 3));
   TIMMask full, half;
   full.AllocateBits(10, 10, 8);
   full.Fill(255);
@@ -171,7 +165,7 @@ TEST(GeometryOps, OrderedDither) {
   for (const Case c : {Case{255, 64}, {0, 0}, {128, 31}, {254, 62}}) {
     const uint8_t v = c.V;
     TBitmap b(19, 11, pf24bit);
-    Fill24(b, v, v, v);
+    test::FillFlat24(b, CreateRGB(v, v, v));
     std::vector<int32_t> seen;
     TProgressRec progress{[&](TObject*, int32_t p) { seen.push_back(p); }, nullptr};
     ConvertTo1BitDither(b, progress);
@@ -189,7 +183,7 @@ TEST(GeometryOps, OrderedDither) {
 TEST(GeometryOps, TwoColourPictures) {
   // White text on black: black is colour 0 and its pixels bit 0.
   TBitmap text(10, 3, pf24bit);
-  Fill24(text, 255, 255, 255);
+  test::FillFlat24(text, CreateRGB(255, 255, 255));
   for (int32_t x = 0; x < 10; ++x)
     if (x != 4) text.SetPixelColor(x, 1, clBlack);
   text.SetPixelColor(0, 0, clBlack);
@@ -207,7 +201,7 @@ TEST(GeometryOps, TwoColourPictures) {
   }
   TBGRPixel c0, c1;
   TBitmap flat(5, 5, pf24bit);
-  Fill24(flat, 9, 9, 9);
+  test::FillFlat24(flat, CreateRGB(9, 9, 9));
   EXPECT_FALSE(ConvertTo1BitIfTwoColors(flat, c0, c1));
   flat.SetPixelColor(1, 1, clRed);
   EXPECT_TRUE(ConvertTo1BitIfTwoColors(flat, c0, c1));

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <optional>
 
 #include "imaging/model/mask.h"
 #include "platform/rtl/exceptions.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -17,15 +19,15 @@ namespace {
 class IMBitmapTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kv-imbitmap-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    FFolder = pattern;
+    FScratch.emplace("kv-imbitmap-");
+    FFolder = FScratch->Path();
+    ASSERT_FALSE(FFolder.empty());
     SetTempPathOverride(FFolder);
   }
   void TearDown() override {
     InjectTempFailure(tfNone);
     SetTempPathOverride("");
-    ::rmdir(FFolder.c_str());
+    FScratch.reset();
   }
   int FilesInFolder() const {
     int n = 0;
@@ -36,6 +38,7 @@ class IMBitmapTest : public ::testing::Test {
     }
     return n;
   }
+  std::optional<test::TScratchFolder> FScratch;
   std::string FFolder;
 };
 

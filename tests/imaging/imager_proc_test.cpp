@@ -9,6 +9,7 @@
 
 #include "imaging/model/mask.h"
 #include "platform/ui/image.h"
+#include "support/bitmap_patterns.h"
 #include "test_view.h"
 
 namespace kv {
@@ -19,16 +20,13 @@ using test::TTestView;
 TBGRPixel* Row(TBitmap& B, int32_t y) { return static_cast<TBGRPixel*>(B.ScanLine(y)); }
 TBGRPixel At(const TBitmap& B, int32_t x, int32_t y) { return static_cast<const TBGRPixel*>(B.ScanLine(y))[x]; }
 
-void Fill(TBitmap& B, TBGRPixel P) {
-  for (int32_t y = 0; y < B.Height(); ++y)
-    for (int32_t x = 0; x < B.Width(); ++x) Row(B, y)[x] = P;
-}
+using test::FillFlat24;
 
 // Every pixel different, so a restored picture is told from a shifted one.
 void Pattern(TBitmap& B, int Seed) {
-  for (int32_t y = 0; y < B.Height(); ++y)
-    for (int32_t x = 0; x < B.Width(); ++x)
-      Row(B, y)[x] = TBGRPixel{uint8_t(x * 29 + Seed), uint8_t(y * 41 + Seed), uint8_t(x * y + Seed * 3)};
+  test::Fill24(B, [Seed](int32_t x, int32_t y) {
+    return TBGRPixel{uint8_t(x * 29 + Seed), uint8_t(y * 41 + Seed), uint8_t(x * y + Seed * 3)};
+  });
 }
 
 std::vector<std::string> Captions(const TStringList& L) {
@@ -93,7 +91,7 @@ TEST(ImagerProc, UndoLimitKeepsTheNewest) {
     for (int i = 4 - kept + 1; i <= 4; ++i) want.push_back("s" + std::to_string(i));
     EXPECT_EQ(Captions(a.Proc.UndoCaptions()), want) << limit;
     // The oldest kept is the right one.
-    Fill(a.Bmp(), TBGRPixel{});
+    FillFlat24(a.Bmp(), TBGRPixel{});
     a.Proc.UndoAt(kept - 1);
     TBitmap expect(8, 6, pf24bit);
     Pattern(expect, (4 - kept + 1) * 10);
@@ -275,14 +273,14 @@ TEST(ImagerProc, SelectionRestrictedRun) {
   // Outside the selection nothing moves.
   {
     Attached a;  // a selection whose mask is empty: the whole picture
-    Fill(a.Bmp(), old);
+    FillFlat24(a.Bmp(), old);
     a.View.Selected = true;
     a.Proc.IntensityRGBAll(100, 0, -30);
     for (auto [x, y] : {std::pair{0, 0}, {7, 5}, {3, 2}}) EXPECT_EQ(At(a.Bmp(), x, y), (TBGRPixel{0, 20, 150}));
   }
   {
     Attached a;  // a rectangular 1-bit selection
-    Fill(a.Bmp(), old);
+    FillFlat24(a.Bmp(), old);
     a.View.SelectRect(2, 1, 4, 3);
     a.Proc.IntensityRGBAll(100, 0, -30);
     for (int32_t y = 0; y < 6; ++y)
@@ -293,7 +291,7 @@ TEST(ImagerProc, SelectionRestrictedRun) {
   }
   {
     Attached a;  // an 8-bit mask: 128 moves half-way, 255 almost all the way, 0 not at all
-    Fill(a.Bmp(), old);
+    FillFlat24(a.Bmp(), old);
     a.View.Selection.AllocateBits(8, 6, 8);
     a.View.Selection.SetPixel(1, 1, 128);
     a.View.Selection.SetPixel(2, 1, 255);
@@ -345,7 +343,7 @@ TEST(ImagerProc, WorkMaskFollowsTheAttachment) {
 
 TEST(ImagerProc, ColourMethods) {
   Attached a;
-  Fill(a.Bmp(), TBGRPixel{255, 255, 255});
+  FillFlat24(a.Bmp(), TBGRPixel{255, 255, 255});
   std::vector<int32_t> progress;
   a.Proc.OnProgress = [&](TObject* s, int32_t per) {
     EXPECT_EQ(s, &a.Proc);
@@ -689,7 +687,7 @@ namespace {
 TEST(ImagerProc, AttachedTImage) {
   TImage image(nullptr);
   image.Picture().Bitmap().SetSize(5, 4);
-  Fill(image.Picture().Bitmap(), TBGRPixel{255, 255, 255});
+  FillFlat24(image.Picture().Bitmap(), TBGRPixel{255, 255, 255});
   TTestView view;
   TImagerProc p(nullptr);
   p.SetAttachedImager(&view);
@@ -708,7 +706,7 @@ TEST(ImagerProc, AttachedTImage) {
 
   // The picture takes another bitmap object: the component works on that one.
   TBitmap other(3, 2, pf24bit);
-  Fill(other, TBGRPixel{255, 255, 255});
+  FillFlat24(other, TBGRPixel{255, 255, 255});
   image.Picture().SetBitmap(&other);
   p.Undo();  // the snapshot goes into the bitmap the picture holds now
   EXPECT_EQ(p.Bitmap(), &image.Picture().Bitmap());

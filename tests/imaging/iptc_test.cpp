@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "imaging/model/iptc.h"
 #include "imaging/model/marker_list.h"
 #include "platform/rtl/exceptions.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -255,43 +253,11 @@ TEST(MarkerList, RefusesDataNoSegmentCanHold) {
 
 // ---- exiv2 as the judge of the block format ----
 
-std::string TempDir() {
-  const char* t = std::getenv("KV_TEST_TMP");
-  std::string d = t && *t ? std::string(t) + "/" : ::testing::TempDir();
-  std::system(("mkdir -p '" + d + "'").c_str());
-  return d;
-}
-
-bool HaveTool(const char* name) {
-  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string RunCapture(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
-
-Bytes ReadFile(const std::string& name) {
-  std::ifstream f(name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(f), {});
-}
-
-void WriteFile(const std::string& name, const Bytes& b) {
-  std::ofstream f(name, std::ios::binary);
-  f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
-}
-
 // A tiny JPEG made by ImageMagick; "" when a tool is missing.
 std::string MakeJpeg(const std::string& name) {
-  if (!HaveTool("exiv2") || !HaveTool("convert")) return "";
-  const std::string path = TempDir() + name;
-  if (std::system(("convert -size 8x8 xc:red '" + path + "'").c_str()) != 0) return "";
+  if (!test::HaveTool("exiv2") || !test::HaveTool("convert")) return "";
+  const std::string path = test::TempPath(name);
+  if (test::Run("convert -size 8x8 xc:red '" + path + "'") != 0) return "";
   return path;
 }
 
@@ -306,15 +272,15 @@ TEST(IPTCOracle, Exiv2ReadsOurBlock) {
   const Bytes block = l.SaveToBuffer();
 
   // Insert an APP13 segment right after SOI.
-  Bytes j = ReadFile(jpg);
+  Bytes j = test::ReadBytes(jpg);
   ASSERT_GE(j.size(), 2u);
   const size_t segLen = block.size() + 2;
   Bytes seg{0xFF, 0xED, uint8_t(segLen >> 8), uint8_t(segLen)};
   seg.insert(seg.end(), block.begin(), block.end());
   j.insert(j.begin() + 2, seg.begin(), seg.end());
-  WriteFile(jpg, j);
+  test::WriteBytes(jpg, j);
 
-  const std::string out = RunCapture("exiv2 -PIkv '" + jpg + "' 2>&1");
+  const std::string out = test::RunCapture("exiv2 -PIkv '" + jpg + "' 2>&1");
   const std::string expected[] = {"Iptc.Application2.ObjectName", "Harbour", "Iptc.Application2.Keywords",
                                   "boats", "evening", "Iptc.Application2.Caption", std::string(24, 'c')};
   size_t at = 0;
@@ -328,11 +294,11 @@ TEST(IPTCOracle, Exiv2ReadsOurBlock) {
 TEST(IPTCOracle, WeReadExiv2sBlock) {
   const std::string jpg = MakeJpeg("kv_iptc_theirs.jpg");
   if (jpg.empty()) GTEST_SKIP() << "exiv2 or ImageMagick not installed";
-  ASSERT_EQ(std::system(("exiv2 -M'set Iptc.Application2.Caption String Hello there' "
-                         "-M'add Iptc.Application2.Keywords String a' "
-                         "-M'add Iptc.Application2.Keywords String b' '" + jpg + "'").c_str()),
+  ASSERT_EQ(test::Run("exiv2 -M'set Iptc.Application2.Caption String Hello there' "
+                      "-M'add Iptc.Application2.Keywords String a' "
+                      "-M'add Iptc.Application2.Keywords String b' '" + jpg + "'"),
             0);
-  const Bytes j = ReadFile(jpg);
+  const Bytes j = test::ReadBytes(jpg);
   // Find the APP13 segment and hand its data to the loader, as the JPEG reader does.
   size_t i = 2;
   while (i + 4 <= j.size() && !(j[i] == 0xFF && j[i + 1] == 0xED)) i += 2 + ((size_t(j[i + 2]) << 8) | j[i + 3]);

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/exceptions.h"
+#include "support/bitmap_patterns.h"
 
 namespace kv {
 namespace {
@@ -280,12 +280,6 @@ TEST(IMMask, TranslateBits) {
   EXPECT_TRUE(e.IsEmpty());
 }
 
-// Fills a pf24bit bitmap with one byte value.
-void Flat(TBitmap& B, uint8_t V) {
-  if (B.Empty()) return;
-  for (int32_t y = 0; y < B.Height(); ++y) std::memset(B.ScanLine(y), V, size_t(B.Width() * 3));
-}
-
 TEST(IMMask, CopyThroughMask) {
   // 1 bit, box-sized source: only the selected pixels change.
   TIMMask m;
@@ -293,9 +287,9 @@ TEST(IMMask, CopyThroughMask) {
   m.SetPixel(2, 1, 1);
   m.SetPixel(4, 2, 1);
   TBitmap dst(6, 4, pf24bit);
-  Flat(dst, 0);
+  test::FillFlat24(dst, test::Gray(0));
   TBitmap src(3, 2, pf24bit);  // the box: (2,1)-(4,2)
-  Flat(src, 0);
+  test::FillFlat24(src, test::Gray(0));
   static_cast<uint8_t*>(src.ScanLine(0))[0] = 11;  // box pixel (0,0) = plane (2,1)
   static_cast<uint8_t*>(src.ScanLine(1))[6] = 22;  // box pixel (2,1) = plane (4,2)
   static_cast<uint8_t*>(src.ScanLine(1))[0] = 33;  // not selected
@@ -306,7 +300,7 @@ TEST(IMMask, CopyThroughMask) {
 
   // A source smaller than it claims to be is clipped, not overrun.
   TBitmap tiny(1, 1, pf24bit);
-  Flat(tiny, 5);
+  test::FillFlat24(tiny, test::Gray(5));
   m.CopyThroughMask(dst, tiny, false, false);
   EXPECT_EQ(static_cast<uint8_t*>(dst.ScanLine(1))[6], 11);
 
@@ -326,8 +320,8 @@ TEST(IMMask, CopyThroughMask) {
   a.SetPixel(3, 0, 1);
   a.SetPixel(2, 0, 0);
   TBitmap bd(4, 1, pf24bit), bs(4, 1, pf24bit);
-  Flat(bd, 0);
-  Flat(bs, 255);
+  test::FillFlat24(bd, test::Gray(0));
+  test::FillFlat24(bs, test::Gray(255));
   static_cast<uint8_t*>(bd.ScanLine(0))[9] = 255;  // pixel 3: blue 255 toward 0
   static_cast<uint8_t*>(bs.ScanLine(0))[9] = 0;
   a.CopyThroughMask(bd, bs, false, false);
@@ -382,7 +376,7 @@ TEST(IMMask, DrawInvertedTwiceRestores) {
 std::string OutlinePicture(TIMMask& M, int32_t Sx, int32_t Sy, int32_t Sw, int32_t Sh, int32_t Dw, int32_t Dh,
                            int32_t Phase = 0) {
   TBitmap b(Dw, Dh, pf24bit);
-  Flat(b, 255);
+  test::FillFlat24(b, test::Gray(255));
   M.DrawOutline(b.Canvas(), 0, 0, clBlack, clRed, Phase, Sx, Sy, Sw, Sh, Dw, Dh);
   std::string s;
   for (int32_t y = 0; y < Dh; ++y) {

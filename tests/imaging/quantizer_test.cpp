@@ -1,14 +1,9 @@
 #include "imaging/model/quantizer.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -17,6 +12,10 @@
 #include "imaging/model/im_bitmap.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/pascal_math.h"
+#include "support/bitmap_patterns.h"
+#include "support/netpbm_io.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -26,18 +25,11 @@ uint32_t Packed(const TBGRPixel& p) { return uint32_t(p.r) << 16 | uint32_t(p.g)
 
 using PBitmap = std::unique_ptr<TBitmap>;
 
-PBitmap MakeBitmap(int32_t w, int32_t h, const std::function<TBGRPixel(int32_t, int32_t)>& at) {
-  auto bmp = std::make_unique<TBitmap>(w, h, pf24bit);
-  for (int32_t y = 0; y < h; ++y) {
-    auto* row = static_cast<TBGRPixel*>(bmp->ScanLine(y));
-    for (int32_t x = 0; x < w; ++x) row[x] = at(x, y);
-  }
-  return bmp;
-}
+using test::Make24;
 
 // A tiling of the given colours, one a pixel.
 PBitmap Tiles(const std::vector<TBGRPixel>& colours, int32_t w = 23, int32_t h = 17) {
-  return MakeBitmap(w, h, [&](int32_t x, int32_t y) { return colours[size_t(x * 7 + y * 3) % colours.size()]; });
+  return Make24(w, h, [&](int32_t x, int32_t y) { return colours[size_t(x * 7 + y * 3) % colours.size()]; });
 }
 
 // Smooth gradients with noise, like a photograph (deterministic).
@@ -47,7 +39,7 @@ PBitmap PhotoLike(int32_t w, int32_t h) {
     seed = seed * 1103515245u + 12345u;
     return int32_t((seed >> 16) % 25) - 12;
   };
-  return MakeBitmap(w, h, [&](int32_t x, int32_t y) {
+  return Make24(w, h, [&](int32_t x, int32_t y) {
     const double fx = x / double(w), fy = y / double(h);
     const int r = int(255 * fx * fx + 40 * std::sin(fy * 7)) + noise();
     const int g = int(200 * fy + 50 * std::cos(fx * 5)) + noise();
@@ -70,7 +62,7 @@ void ExpectExact(const TBitmap& bmp, const TIMQuantizer& q, const std::vector<TB
 }
 
 TEST(Quantizer, GrayPictureAt256ColoursIsTheIdentityRamp) {
-  const PBitmap bmp = MakeBitmap(64, 8, [](int32_t x, int32_t y) { return RGB8(x * 4 + y % 4, x * 4 + y % 4, x * 4 + y % 4); });
+  const PBitmap bmp = Make24(64, 8, [](int32_t x, int32_t y) { return RGB8(x * 4 + y % 4, x * 4 + y % 4, x * 4 + y % 4); });
   std::vector<TBGRPixel> pal(256);
   TIMQuantizer q(*bmp, 0, -1, 256, 0, pal.data());
   EXPECT_TRUE(q.GrayRamp);
@@ -153,7 +145,7 @@ TEST(Quantizer, PictureWithFewColoursKeepsThemExactly) {
 
 // 5-bit means turned white into 248; palette entries are the exact 8-bit means.
 TEST(Quantizer, WhiteStaysWhiteInAManyColourPicture) {
-  const PBitmap bmp = MakeBitmap(64, 64, [](int32_t x, int32_t y) {
+  const PBitmap bmp = Make24(64, 64, [](int32_t x, int32_t y) {
     return x < 32 ? RGB8(255, 255, 255) : RGB8(x * 2, y * 2, x + y);  // the gradient stays far from white
   });
   for (int32_t n : {8, 16, 64}) {
@@ -166,7 +158,7 @@ TEST(Quantizer, WhiteStaysWhiteInAManyColourPicture) {
 
 TEST(Quantizer, BoxEntriesAreRoundedExactMeans) {
   // One box with two pixels (10,20,30) and (11,21,33): means 10.5, 20.5, 31.5 round half to even.
-  const PBitmap bmp = MakeBitmap(2, 1, [](int32_t x, int32_t) { return x ? RGB8(11, 21, 33) : RGB8(10, 20, 30); });
+  const PBitmap bmp = Make24(2, 1, [](int32_t x, int32_t) { return x ? RGB8(11, 21, 33) : RGB8(10, 20, 30); });
   std::vector<TBGRPixel> pal(1);
   TIMQuantizer q(*bmp, 0, -1, 1, 0, pal.data());
   EXPECT_EQ(q.PaletteSize(), 1);
@@ -242,7 +234,7 @@ TEST(Quantizer, SnapshotSourceMatchesBitmapSource) {
 
 // A gray snapshot is not a gray TBitmap: no ramp, but its grays stay exact.
 TEST(Quantizer, GraySnapshotKeepsItsGrays) {
-  const PBitmap gray = MakeBitmap(64, 8, [](int32_t x, int32_t) { return RGB8(x * 4, x * 4, x * 4); });
+  const PBitmap gray = Make24(64, 8, [](int32_t x, int32_t) { return RGB8(x * 4, x * 4, x * 4); });
   TIMBitmap snap;
   snap.StorageKind = skHeap;
   snap.CopyFromTBitmap(*gray);
@@ -255,37 +247,9 @@ TEST(Quantizer, GraySnapshotKeepsItsGrays) {
 
 // --- ImageMagick as judge ------------------------------------------------------
 
-std::string TempDir() {
-  const char* base = std::getenv("KV_TEST_TMP");
-  std::string root = base && *base ? base : "/tmp";
-  std::error_code ec;
-  std::filesystem::create_directories(root, ec);
-  std::string templ = root + "/quantXXXXXX";
-  return mkdtemp(templ.data()) ? templ : std::string();
-}
-
-void WritePPM(const std::string& path, const TBitmap& bmp) {
-  std::ofstream f(path, std::ios::binary);
-  f << "P6\n" << bmp.Width() << ' ' << bmp.Height() << "\n255\n";
-  for (int32_t y = 0; y < bmp.Height(); ++y) {
-    const auto* row = static_cast<const TBGRPixel*>(bmp.ScanLine(y));
-    for (int32_t x = 0; x < bmp.Width(); ++x) f.put(char(row[x].r)).put(char(row[x].g)).put(char(row[x].b));
-  }
-}
-
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  if (FILE* p = popen((cmd + " 2>&1").c_str(), "r")) {
-    char buf[256];
-    while (fgets(buf, sizeof buf, p)) out += buf;
-    pclose(p);
-  }
-  return out;
-}
-
 // Normalised RMSE of compare: its output reads "absolute (normalised)".
 double CompareRMSE(const std::string& a, const std::string& b) {
-  const std::string out = Shell("compare -metric RMSE '" + a + "' '" + b + "' null:");
+  const std::string out = test::RunCapture("compare -metric RMSE '" + a + "' '" + b + "' null: 2>&1");
   const size_t open = out.find('(');
   return open == std::string::npos ? -1 : std::atof(out.c_str() + open + 1);
 }
@@ -296,34 +260,33 @@ double CompareRMSE(const std::string& a, const std::string& b) {
 // margin keeps us in ImageMagick's class without tuning to one of its versions;
 // a broken split, mean or search is off by far more.
 TEST(Quantizer, ErrorComparableToImageMagick) {
-  if (Shell("command -v convert && command -v compare").find("compare") == std::string::npos)
+  if (!test::HaveTool("convert") || !test::HaveTool("compare"))
     GTEST_SKIP() << "ImageMagick's convert and compare are not installed";
-  const std::string dir = TempDir();
+  const test::TScratchFolder folder("quant");
+  const std::string& dir = folder.Path();
   ASSERT_FALSE(dir.empty());
   constexpr int32_t kSize = 128;  // big enough for a stable error, small enough for the sanitizers
   const PBitmap photo = PhotoLike(kSize, kSize);
   const std::string in = dir + "/in.ppm";
-  WritePPM(in, *photo);
+  test::WritePnm(in, *photo);
   for (int32_t n : {16, 64, 256}) {
     std::vector<TBGRPixel> pal(static_cast<size_t>(n));
     // ImageMagick classifies every pixel; the net does too at quality 100.
     TIMQuantizer q(*photo, 0, n < 128 ? -1 : 100, n, 0, pal.data());
     EXPECT_EQ(q.Method, n < 128 ? 1 : 0);
-    const PBitmap ours = MakeBitmap(kSize, kSize, [&](int32_t x, int32_t y) {
+    const PBitmap ours = Make24(kSize, kSize, [&](int32_t x, int32_t y) {
       return pal[size_t(q.RGBIndex(Packed(static_cast<const TBGRPixel*>(photo->ScanLine(y))[x])))];
     });
     const std::string oursPath = dir + "/ours" + std::to_string(n) + ".ppm";
     const std::string imPath = dir + "/im" + std::to_string(n) + ".ppm";
-    WritePPM(oursPath, *ours);
-    Shell("convert '" + in + "' -dither None -colors " + std::to_string(n) + " '" + imPath + "'");
+    test::WritePnm(oursPath, *ours);
+    test::Run("convert '" + in + "' -dither None -colors " + std::to_string(n) + " '" + imPath + "' >/dev/null 2>&1");
     const double oursErr = CompareRMSE(in, oursPath), imErr = CompareRMSE(in, imPath);
     ASSERT_GT(oursErr, 0) << n;
     ASSERT_GT(imErr, 0) << n;
     EXPECT_LE(oursErr, imErr * 1.15) << n << " colours: ours " << oursErr << ", ImageMagick " << imErr;
     RecordProperty("rmse_" + std::to_string(n), std::to_string(oursErr) + " vs " + std::to_string(imErr));
   }
-  std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
 }
 
 }  // namespace

@@ -1,22 +1,20 @@
 #include "imaging/model/rotate.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "imaging/model/bitmap_utils.h"
 #include "imaging/model/pixel.h"
+#include "support/bitmap_patterns.h"
+#include "support/netpbm_io.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -26,14 +24,9 @@ uint8_t* RowOf(TBitmap& B, int32_t Y) { return static_cast<uint8_t*>(B.ScanLine(
 // Every pixel of a 24-bit picture distinct from its neighbours and from the
 // pictures turned by any multiple of 90 degrees.
 std::unique_ptr<TBitmap> Distinct24(int32_t W, int32_t H) {
-  auto out = std::make_unique<TBitmap>(W, H, pf24bit);
-  TBitmap& b = *out;
-  for (int32_t y = 0; y < H; ++y)
-    for (int32_t x = 0; x < W; ++x) {
-      uint8_t* p = RowOf(b, y) + 3 * x;
-      p[0] = uint8_t(x * 7 + y), p[1] = uint8_t(y * 11 + 3), p[2] = uint8_t(x ^ (y << 2));
-    }
-  return out;
+  return test::Make24(W, H, [](int32_t x, int32_t y) {
+    return TBGRPixel{uint8_t(x * 7 + y), uint8_t(y * 11 + 3), uint8_t(x ^ (y << 2))};
+  });
 }
 
 std::unique_ptr<TBitmap> Pattern1(int32_t W, int32_t H) {
@@ -46,82 +39,13 @@ std::unique_ptr<TBitmap> Pattern1(int32_t W, int32_t H) {
   return out;
 }
 
-bool HaveTool(const char* Name) {
-  return std::system((std::string("command -v ") + Name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string TempDir() {
-  const char* base = std::getenv("KV_TEST_TMP");
-  const std::string dir = std::string(base && *base ? base : "/tmp") + "/rotate_" + std::to_string(getpid());
-  std::system(("mkdir -p '" + dir + "'").c_str());
-  return dir;
-}
-
-std::vector<uint8_t> ReadFile(const std::string& Path) {
-  std::ifstream f(Path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), {}};
-}
-
-// Binary PPM (RGB) or PBM (1 = black, so our bits are complemented).
-void WritePnm(const std::string& Path, TBitmap& B) {
-  std::ofstream f(Path, std::ios::binary);
-  const bool bw = B.PixelFormat() == pf1bit;
-  f << (bw ? "P4\n" : "P6\n") << B.Width() << ' ' << B.Height() << '\n' << (bw ? "" : "255\n");
-  for (int32_t y = 0; y < B.Height(); ++y) {
-    const uint8_t* r = RowOf(B, y);
-    if (bw) {
-      for (int32_t i = 0; i < (B.Width() + 7) / 8; ++i) f.put(char(~r[i]));
-    } else {
-      for (int32_t x = 0; x < B.Width(); ++x) f.put(char(r[3 * x + 2])).put(char(r[3 * x + 1])).put(char(r[3 * x]));
-    }
-  }
-}
-
-// Reads back what WritePnm writes (pnmflip keeps the raw form and a plain header).
-bool ReadPnm(const std::string& Path, TBitmap& B) {
-  const std::vector<uint8_t> d = ReadFile(Path);
-  size_t pos = 0;
-  auto token = [&]() -> long {
-    while (pos < d.size() && (std::isspace(d[pos]) || d[pos] == '#')) {
-      if (d[pos] == '#')
-        while (pos < d.size() && d[pos] != '\n') ++pos;
-      else ++pos;
-    }
-    long v = 0;
-    bool any = false;
-    while (pos < d.size() && std::isdigit(d[pos]) && v < 100000) v = v * 10 + (d[pos++] - '0'), any = true;
-    return any ? v : -1;
-  };
-  if (d.size() < 2 || d[0] != 'P' || (d[1] != '4' && d[1] != '6')) return false;
-  const bool bw = d[1] == '4';
-  pos = 2;
-  const long w = token(), h = token();
-  if (!bw && token() != 255) return false;
-  ++pos;  // the single white-space byte before the raster
-  if (w <= 0 || h <= 0) return false;
-  const size_t rowLen = bw ? size_t((w + 7) / 8) : size_t(w) * 3;
-  if (d.size() < pos + rowLen * size_t(h)) return false;
-  B.SetSize(0, 0);
-  B.SetPixelFormat(bw ? pf1bit : pf24bit);
-  B.SetSize(int32_t(w), int32_t(h));
-  for (long y = 0; y < h; ++y) {
-    uint8_t* r = RowOf(B, int32_t(y));
-    std::memset(r, 0, size_t(B.RowBytes()));
-    const uint8_t* s = d.data() + pos + rowLen * size_t(y);
-    for (long x = 0; x < w; ++x) {
-      if (bw) SetBit(r, int32_t(x), !GetBit(s, int32_t(x)));
-      else r[3 * x] = s[3 * x + 2], r[3 * x + 1] = s[3 * x + 1], r[3 * x + 2] = s[3 * x];
-    }
-  }
-  return true;
-}
-
 // Rotations by quarter turns (positive: counter-clockwise) and flips against
 // pnmflip's, byte for byte, at an odd size so that no row is a whole number
 // of bytes or words.
 TEST(RotateQuarter, MatchesPnmflip) {
-  if (!HaveTool("pnmflip")) GTEST_SKIP() << "netpbm's pnmflip is not installed";
-  const std::string dir = TempDir();
+  if (!test::HaveTool("pnmflip")) GTEST_SKIP() << "netpbm's pnmflip is not installed";
+  const test::TScratchFolder folder("rotate_");
+  const std::string& dir = folder.Path();
   struct Case {
     const char* Option;
     double Angle;   // rotation, or
@@ -132,12 +56,12 @@ TEST(RotateQuarter, MatchesPnmflip) {
   for (bool bw : {false, true}) {
     const auto original = bw ? Pattern1(37, 23) : Distinct24(37, 23);
     const std::string in = dir + (bw ? "/in.pbm" : "/in.ppm"), out = dir + "/out.pnm";
-    WritePnm(in, *original);
+    test::WritePnm(in, *original);
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.Option) + (bw ? " 1-bit " : " 24-bit ") + std::to_string(c.Angle));
-      ASSERT_EQ(std::system(("pnmflip " + std::string(c.Option) + " '" + in + "' > '" + out + "'").c_str()), 0);
+      ASSERT_EQ(test::Run("pnmflip " + std::string(c.Option) + " '" + in + "' > '" + out + "'"), 0);
       TBitmap expected, ours;
-      ASSERT_TRUE(ReadPnm(out, expected));
+      ASSERT_TRUE(test::ReadPnm(out, expected));
       IMCloneBitmapRows(*original, ours);
       if (c.Angle != 0) RotateBitmap(ours, c.Angle, true, clRed, nullptr, nullptr);
       else FlipBitmap(ours, c.Flip);
@@ -153,7 +77,6 @@ TEST(RotateQuarter, MatchesPnmflip) {
       }
     }
   }
-  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 // A 200 x 100 picture turned by 90 is 100 x 200 with no border and every

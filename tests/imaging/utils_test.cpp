@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/rtl/streams.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -134,7 +135,7 @@ TEST(SafeStreamWrite, FlagsShortWritesAndNeverClears) {
 }
 
 TEST(FileSizeByName, SizesAndFailures) {
-  const std::string name = ::testing::TempDir() + "kv_filesize.bin";
+  const std::string name = test::TempPath("kv_filesize.bin");
   {
     std::ofstream f(name, std::ios::binary);
     f << std::string(12345, 'x');
@@ -146,10 +147,10 @@ TEST(FileSizeByName, SizesAndFailures) {
   EXPECT_EQ(FileSizeByName(name), 0);
   std::remove(name.c_str());
   EXPECT_EQ(FileSizeByName(name), -1);
-  EXPECT_EQ(FileSizeByName(::testing::TempDir()), -1);
+  EXPECT_EQ(FileSizeByName(test::TempRoot()), -1);
 
   // Sizes past 4 GiB come back whole (a sparse file takes no disk space).
-  const std::string big = ::testing::TempDir() + "kv_filesize_big.bin";
+  const std::string big = test::TempPath("kv_filesize_big.bin");
   {
     TFileStream f(big, fmCreate);
     f.SetSize(int64_t(5) << 30);
@@ -157,7 +158,7 @@ TEST(FileSizeByName, SizesAndFailures) {
   EXPECT_EQ(FileSizeByName(big), int64_t(5) << 30);
   std::remove(big.c_str());
 
-  const std::string fifo = ::testing::TempDir() + "kv_filesize_fifo";
+  const std::string fifo = test::TempPath("kv_filesize_fifo");
   std::remove(fifo.c_str());
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(FileSizeByName(fifo), 0);  // answers at once instead of waiting for a writer

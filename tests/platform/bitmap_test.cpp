@@ -10,32 +10,23 @@
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
-#include "temp_folder.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
 
 const TPixelFormat kAllFormats[] = {pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit};
 
-using filetest::TempPath;
+using test::RunCapture;
+using test::TempPath;
 
-bool HaveImageMagick() { return std::system("command -v convert >/dev/null 2>&1 && command -v identify >/dev/null 2>&1") == 0; }
-
-std::string RunCommand(const std::string& Cmd) {
-  std::string out;
-  if (FILE* f = popen(Cmd.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    pclose(f);
-  }
-  return out;
-}
+bool HaveImageMagick() { return test::HaveTool("convert") && test::HaveTool("identify"); }
 
 // Pixels as ImageMagick reads them: (x, y) -> 0xRRGGBB.
 std::map<std::pair<int, int>, uint32_t> MagickPixels(const std::string& File) {
   std::map<std::pair<int, int>, uint32_t> px;
-  const std::string txt = RunCommand("convert '" + File + "' -depth 8 txt:- 2>/dev/null");
+  const std::string txt = RunCapture("convert '" + File + "' -depth 8 txt:- 2>/dev/null");
   size_t pos = 0;
   while (pos < txt.size()) {
     const size_t eol = txt.find('\n', pos);
@@ -291,7 +282,7 @@ TEST(BitmapBmp, ImageMagickReadsWhatWeWrite) {
     PaintTestPattern(b);
     const std::string file = TempPath("kv_bmp_out_" + std::to_string(int(f)) + ".bmp");
     b.SaveToFile(file);
-    EXPECT_EQ(RunCommand("identify -format '%w %h' '" + file + "' 2>&1"), "11 4") << int(f);
+    EXPECT_EQ(RunCapture("identify -format '%w %h' '" + file + "' 2>&1"), "11 4") << int(f);
     const auto px = MagickPixels(file);
     ASSERT_EQ(px.size(), 44u) << int(f);
     for (int32_t y = 0; y < 4; ++y)
@@ -321,7 +312,7 @@ TEST(BitmapBmp, WeReadWhatImageMagickWrites) {
                        Kind{"-define bmp:subtype=RGB565", "bmp"}, Kind{"-define bmp:subtype=RGB555", "bmp"}}) {
     const std::string kind = std::string(k.Options) + " " + k.Coder;
     const std::string out = TempPath("kv_bmp_in.bmp");
-    ASSERT_EQ(std::system(("convert '" + src + "' " + k.Options + " " + k.Coder + ":'" + out + "' 2>/dev/null").c_str()), 0)
+    ASSERT_EQ(test::Run("convert '" + src + "' " + k.Options + " " + k.Coder + ":'" + out + "' 2>/dev/null"), 0)
         << kind;
     TBitmap b;
     b.LoadFromFile(out);

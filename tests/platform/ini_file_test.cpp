@@ -7,15 +7,15 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
-#include "temp_folder.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
 
-using filetest::ReadText;
-using filetest::WriteText;
+using test::ReadText;
+using test::WriteText;
 
-class IniFile : public filetest::TTempFolderTest {
+class IniFile : public test::TTempFolderTest {
  protected:
   void SetUp() override {
     TTempFolderTest::SetUp();

@@ -12,15 +12,15 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
 #include "platform/system/regedit_format.h"
-#include "temp_folder.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
 
-using filetest::ReadText;
-using filetest::WriteText;
+using test::ReadText;
+using test::WriteText;
 
-class Registry : public filetest::TTempFolderTest {
+class Registry : public test::TTempFolderTest {
  protected:
   void SetUp() override {
     TTempFolderTest::SetUp();

@@ -6,6 +6,8 @@
 #include <fstream>
 
 #include "platform/rtl/strings.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -93,7 +95,7 @@ TEST(DateTime, FormatVariablesExpandOneLevelOnTheirOwn) {
 
 // GNU date judges the calendar: every decoded date must be a real date with the same weekday.
 TEST(DateTime, CalendarAgreesWithGnuDate) {
-  const std::string list = ::testing::TempDir() + "kv_dates_" + std::to_string(::getpid()) + ".txt";
+  const std::string list = test::TempPath("kv_dates_" + std::to_string(::getpid()) + ".txt");
   std::string ours;
   {
     std::ofstream f(list);
@@ -106,14 +108,10 @@ TEST(DateTime, CalendarAgreesWithGnuDate) {
       ours += FormatDateTime("yyyy-mm-dd ddd", EncodeDate(y, 3, 1) - 1) + "\n";
     }
   }
-  FILE* p = ::popen(("LC_ALL=C date -f " + list + " '+%Y-%m-%d %a' 2>&1").c_str(), "r");
-  ASSERT_NE(p, nullptr);
-  std::string theirs;
-  char buf[256];
-  while (std::fgets(buf, sizeof buf, p)) theirs += buf;
-  const int rc = ::pclose(p);
-  if (rc != 0 && theirs.find("invalid") == std::string::npos) GTEST_SKIP() << "date is not usable here";
-  EXPECT_EQ(ours, theirs);
+  const test::TToolRun date = test::RunTool("LC_ALL=C date -f " + list + " '+%Y-%m-%d %a' 2>&1");
+  ASSERT_TRUE(date.Started);
+  if (date.Status != 0 && date.Output.find("invalid") == std::string::npos) GTEST_SKIP() << "date is not usable here";
+  EXPECT_EQ(ours, date.Output);
   std::remove(list.c_str());
 }
 

@@ -6,15 +6,10 @@
 #include <fstream>
 
 #include "platform/rtl/strings.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
-
-std::string TempRoot(const char* Name) {
-  const std::string dir = IncludeTrailingPathDelimiter(::testing::TempDir()) + "kv_rtl_" + Name + "_" +
-                          std::to_string(::getpid());
-  return dir;
-}
 
 void Touch(const std::string& Name, const std::string& Content = "x") { std::ofstream(Name) << Content; }
 
@@ -51,7 +46,7 @@ TEST(FileNames, MasksMatchWithoutCase) {
 }
 
 TEST(FileSystem, CreateFindRenameDelete) {
-  const std::string root = TempRoot("fs");
+  const std::string root = test::TempPath("kv_rtl_fs_" + std::to_string(::getpid()));
   const std::string deep = root + "/x/y/z";
   ASSERT_TRUE(ForceDirectories(deep));
   EXPECT_TRUE(DirectoryExists(deep));

@@ -3,12 +3,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "platform/rtl/streams.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -193,22 +191,15 @@ TEST(StringList, AssignAndStreams) {
   }
 }
 
-std::string ReadAll(const std::string& Name) {
-  std::ifstream f(Name, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
-
 TEST(StringList, SaveToFileIsAtomic) {
-  const std::string dir = IncludeTrailingPathDelimiter(::testing::TempDir()) + "kv_sl_atomic_" + std::to_string(::getpid());
+  const std::string dir = test::TempPath("kv_sl_atomic_" + std::to_string(::getpid()));
   ASSERT_TRUE(ForceDirectories(dir));
   const std::string name = dir + "/list.txt";
   TStringList l;
   l.SetText("old\ncontent");
   l.SaveToFile(name);
   ::chmod(name.c_str(), 0640);
-  EXPECT_EQ(ReadAll(name), "old\ncontent\n");
+  EXPECT_EQ(test::ReadText(name), "old\ncontent\n");
 
   // A write that fails half-way, like a full disk: the file size limit stops it.
   TStringList big;
@@ -223,7 +214,7 @@ TEST(StringList, SaveToFileIsAtomic) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_EQ(ReadAll(name), "old\ncontent\n");  // the old file is untouched
+  EXPECT_EQ(test::ReadText(name), "old\ncontent\n");  // the old file is untouched
   TSearchRec sr;
   std::vector<std::string> left;
   for (int r = FindFirst(dir + "/*", faAnyFile, sr); r == 0; r = FindNext(sr))

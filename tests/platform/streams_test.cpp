@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/rtl/exceptions.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -54,7 +55,7 @@ TEST(FileStream, ShortWriteIsAnError) {
 }
 
 TEST(FileStream, RoundTrip) {
-  const std::string name = ::testing::TempDir() + "kv_stream_roundtrip.bin";
+  const std::string name = test::TempPath("kv_stream_roundtrip.bin");
   {
     TFileStream f(name, fmCreate);
     f.WriteBuffer("hello", 5);

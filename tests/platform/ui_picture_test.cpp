@@ -5,13 +5,13 @@
 
 #include "platform/graphics/canvas.h"
 #include "platform/ui/image.h"
-#include "temp_folder.h"
+#include "support/temp_files.h"
 #include "ui_test_support.h"
 
 namespace kv {
 namespace {
 
-using filetest::TempPath;
+using test::TempPath;
 
 TEST(Picture, BitmapOnFirstUseAndChangesReachTheOwner) {
   TPicture p;
