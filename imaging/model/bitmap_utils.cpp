@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/model/colour_convert.h"
 #include "imaging/model/mask.h"
 #include "imaging/model/quantizer.h"
 #include "platform/graphics/canvas.h"
@@ -27,7 +28,6 @@ inline uint8_t FetchBits(const uint8_t* Src, int64_t P, int32_t N) {
   return uint8_t(v);
 }
 
-inline uint32_t Packed(const uint8_t* Bgr) { return (uint32_t(Bgr[2]) << 16) | (uint32_t(Bgr[1]) << 8) | Bgr[0]; }
 
 }  // namespace
 
@@ -183,7 +183,7 @@ int32_t QuantizeRow(const uint8_t* SourceRow, uint8_t* TargetRow, int32_t Source
   const int32_t length = int32_t((w * TargetBits + 7) / 8);
   const uint8_t* s = SourceRow;
   uint8_t* d = TargetRow;
-  auto index = [&](const uint8_t* px) { return Quantizer ? Quantizer->RGBIndex(Packed(px)) : 0; };
+  auto index = [&](const uint8_t* px) { return Quantizer ? Quantizer->RGBIndex(PackedColour(*reinterpret_cast<const TBGRPixel*>(px))) : 0; };
   // A palette index from a file may point past the palette: black then.
   auto entry = [&](int32_t i) -> TBGRPixel { return (Palette && i < PaletteCount) ? Palette[i] : TBGRPixel{}; };
   auto put24 = [&](int64_t x, int32_t i) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/model/bitmap_utils.h"
+#include "imaging/model/colour_convert.h"
 #include "imaging/model/quantizer.h"
 
 namespace kv {
@@ -19,8 +20,6 @@ namespace {
 
 const TBGRPixel* Row24(const TBitmap& B, int32_t Y) { return static_cast<const TBGRPixel*>(B.ScanLine(Y)); }
 uint8_t* Row8(TBitmap& B, int32_t Y) { return static_cast<uint8_t*>(B.ScanLine(Y)); }
-
-inline uint32_t Packed(const TBGRPixel& P) { return (uint32_t(P.r) << 16) | (uint32_t(P.g) << 8) | P.b; }
 
 // Clears the bits past the width in the last used byte, so that rows built
 // by whole-byte operations compare equal to rows built bit by bit.
@@ -63,7 +62,7 @@ void ReduceColors(TBitmap& Bitmap, int32_t Colours, TBGRPixel* Palette, TObject*
     uint32_t last = 0xFFFFFFFFu;
     TBGRPixel mapped{};
     for (int32_t x = 0; x < w; ++x) {
-      const uint32_t c = Packed(row[x]);
+      const uint32_t c = PackedColour(row[x]);
       if (c != last) {
         last = c;
         mapped = Palette[std::clamp(q.RGBIndex(c), 0, n - 1)];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "imaging/model/colour_convert.h"
 #include "imaging/model/quant_source.h"
 #include "platform/graphics/bitmap.h"
 
@@ -34,7 +35,7 @@ bool TExactColours::Collect(const TQuantSource& Source, int32_t Limit) {
   for (int32_t y = 0; y < Source.Height(); ++y) {
     const TBGRPixel* p = Source.Row(y);
     for (int32_t x = 0; x < Source.Width(); ++x) {
-      const uint32_t key = (uint32_t(p[x].r) << 16 | uint32_t(p[x].g) << 8 | p[x].b) | kUsed;
+      const uint32_t key = PackedColour(p[x]) | kUsed;
       if (key == last) continue;
       last = key;
       const uint32_t slot = Probe(key);
