@@ -334,9 +334,9 @@ void TIniFile::ReadSections(std::vector<std::string>& Strings) {
 
 void TIniFile::ReadSectionValues(const std::string& Section, std::vector<std::string>& Strings) {
   std::vector<std::string> keys;
-  ReadSection(Section, keys);
+  ReadSection(Section, keys);  // loads the file once for all the keys below
   Strings.clear();
-  for (const auto& k : keys) Strings.push_back(k + "=" + ReadString(Section, k, ""));
+  for (const auto& k : keys) Strings.push_back(k + "=" + IniReadString(FLines, Section, k, ""));
 }
 
 void TIniFile::EraseSection(const std::string& Section) {
