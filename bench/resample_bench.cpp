@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "bench/bench_photo.h"
-#include "imaging/model/resample.h"
+#include "imaging/processing/resample.h"
 
 namespace {
 

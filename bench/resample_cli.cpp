@@ -12,7 +12,7 @@
 
 #include "bench/bench_photo.h"
 #include "bench/ppm_io.h"
-#include "imaging/model/resample.h"
+#include "imaging/processing/resample.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 
 #include "bench/bench_photo.h"
 #include "bench/ppm_io.h"
-#include "imaging/model/bitmap_utils.h"
-#include "imaging/model/rotate.h"
+#include "imaging/processing/bitmap_utils.h"
+#include "imaging/processing/rotate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "imaging/model/bitmap_utils.h"
+#include "imaging/processing/bitmap_utils.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "imaging/model/mask.h"
-#include "imaging/model/quantizer.h"
+#include "imaging/processing/quantizer.h"
 #include "platform/graphics/canvas.h"
 
 namespace kv {

@@ -1,4 +1,4 @@
-#include "imaging/model/colour_convert.h"
+#include "imaging/processing/colour_convert.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "imaging/model/colour_kernels.h"
+#include "imaging/processing/colour_kernels.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <iterator>
 #include <set>
 
-#include "imaging/model/colour_convert.h"
+#include "imaging/processing/colour_convert.h"
 #include "support/bitmap_patterns.h"
 #include "support/netpbm_io.h"
 #include "support/outside_tools.h"

@@ -1,4 +1,4 @@
-#include "imaging/model/geometry_ops.h"
+#include "imaging/processing/geometry_ops.h"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/model/bitmap_utils.h"
-#include "imaging/model/colour_convert.h"
-#include "imaging/model/convert_bits.h"
+#include "imaging/processing/bitmap_utils.h"
+#include "imaging/processing/colour_convert.h"
+#include "imaging/processing/convert_bits.h"
 #include "imaging/model/mask.h"
 #include "platform/graphics/canvas.h"
 #include "support/bitmap_patterns.h"

@@ -1,4 +1,4 @@
-#include "imaging/model/imager_proc.h"
+#include "imaging/processing/imager_proc.h"
 
 #include <gtest/gtest.h>
 

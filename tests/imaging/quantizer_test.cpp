@@ -1,4 +1,4 @@
-#include "imaging/model/quantizer.h"
+#include "imaging/processing/quantizer.h"
 
 #include <gtest/gtest.h>
 

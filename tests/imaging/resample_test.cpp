@@ -1,4 +1,4 @@
-#include "imaging/model/resample.h"
+#include "imaging/processing/resample.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "imaging/model/mask.h"
 #include "imaging/model/pixel.h"
-#include "imaging/model/resample_rows.h"
+#include "imaging/processing/resample_rows.h"
 #include "platform/rtl/exceptions.h"
 
 namespace kv {

@@ -1,4 +1,4 @@
-#include "imaging/model/rotate.h"
+#include "imaging/processing/rotate.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/model/bitmap_utils.h"
+#include "imaging/processing/bitmap_utils.h"
 #include "imaging/model/pixel.h"
 #include "support/bitmap_patterns.h"
 #include "support/netpbm_io.h"

@@ -1,4 +1,4 @@
-#include "imaging/model/skew.h"
+#include "imaging/processing/skew.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "imaging/model/kernel_types.h"
-#include "imaging/model/resample_filters.h"
+#include "imaging/processing/resample_filters.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/object.h"
 

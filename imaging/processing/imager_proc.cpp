@@ -1,10 +1,10 @@
-#include "imaging/model/imager_proc.h"
+#include "imaging/processing/imager_proc.h"
 
 #include <algorithm>
 
-#include "imaging/model/bitmap_utils.h"
+#include "imaging/processing/bitmap_utils.h"
 #include "imaging/model/mask.h"
-#include "imaging/model/skew.h"
+#include "imaging/processing/skew.h"
 #include "imaging/views/im_view.h"
 #include "platform/ui/image.h"
 

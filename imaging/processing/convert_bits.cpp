@@ -1,13 +1,13 @@
-#include "imaging/model/convert_bits.h"
+#include "imaging/processing/convert_bits.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
 
-#include "imaging/model/bitmap_utils.h"
-#include "imaging/model/colour_convert.h"
-#include "imaging/model/quantizer.h"
+#include "imaging/processing/bitmap_utils.h"
+#include "imaging/processing/colour_convert.h"
+#include "imaging/processing/quantizer.h"
 
 namespace kv {
 

@@ -1,5 +1,5 @@
 // The colour and tone methods of the processing component.
-#include "imaging/model/imager_proc.h"
+#include "imaging/processing/imager_proc.h"
 
 #include "platform/rtl/strings.h"
 

@@ -1,11 +1,11 @@
-#include "imaging/model/colour_kernels.h"
+#include "imaging/processing/colour_kernels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "imaging/model/colour_convert.h"
+#include "imaging/processing/colour_convert.h"
 #include "imaging/model/hash_set.h"
 
 namespace kv {

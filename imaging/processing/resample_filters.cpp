@@ -1,4 +1,4 @@
-#include "imaging/model/resample_filters.h"
+#include "imaging/processing/resample_filters.h"
 
 #include <algorithm>
 #include <cmath>

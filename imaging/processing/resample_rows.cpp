@@ -1,4 +1,4 @@
-#include "imaging/model/resample_rows.h"
+#include "imaging/processing/resample_rows.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "imaging/model/colour_kernels.h"
+#include "imaging/processing/colour_kernels.h"
 #include "imaging/model/im_bitmap.h"
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/pixel.h"
-#include "imaging/model/resample_filters.h"
+#include "imaging/processing/resample_filters.h"
 #include "imaging/model/words.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/color.h"

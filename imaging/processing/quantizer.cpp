@@ -1,9 +1,9 @@
-#include "imaging/model/quantizer.h"
+#include "imaging/processing/quantizer.h"
 
 #include <algorithm>
 
-#include "imaging/model/colour_convert.h"
-#include "imaging/model/quant_source.h"
+#include "imaging/processing/colour_convert.h"
+#include "imaging/processing/quant_source.h"
 #include "platform/graphics/bitmap.h"
 
 namespace kv {

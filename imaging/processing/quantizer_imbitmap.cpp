@@ -1,8 +1,8 @@
 // The TIMBitmap source lives apart so that only callers quantizing snapshots
 // link against TIMBitmap.
 #include "imaging/model/im_bitmap.h"
-#include "imaging/model/quant_source.h"
-#include "imaging/model/quantizer.h"
+#include "imaging/processing/quant_source.h"
+#include "imaging/processing/quantizer.h"
 
 namespace kv {
 

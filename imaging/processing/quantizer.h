@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "imaging/model/box_quantizer.h"
-#include "imaging/model/neural_quantizer.h"
+#include "imaging/processing/box_quantizer.h"
+#include "imaging/processing/neural_quantizer.h"
 #include "imaging/model/pixel.h"
 #include "platform/rtl/object.h"
 

@@ -1,11 +1,11 @@
-#include "imaging/model/geometry_ops.h"
+#include "imaging/processing/geometry_ops.h"
 
 #include <algorithm>
 
-#include "imaging/model/bitmap_utils.h"
-#include "imaging/model/convert_bits.h"
+#include "imaging/processing/bitmap_utils.h"
+#include "imaging/processing/convert_bits.h"
 #include "imaging/model/mask.h"
-#include "imaging/model/resample.h"
+#include "imaging/processing/resample.h"
 #include "platform/graphics/canvas.h"
 
 namespace kv {

@@ -1,4 +1,4 @@
-#include "imaging/model/resample.h"
+#include "imaging/processing/resample.h"
 
 #include <algorithm>
 #include <cstring>
@@ -7,7 +7,7 @@
 
 #include "imaging/model/mask.h"
 #include "imaging/model/pixel.h"
-#include "imaging/model/resample_rows.h"
+#include "imaging/processing/resample_rows.h"
 #include "imaging/model/work_bitmap.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"

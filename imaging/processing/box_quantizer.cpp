@@ -1,9 +1,9 @@
-#include "imaging/model/box_quantizer.h"
+#include "imaging/processing/box_quantizer.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "imaging/model/quant_source.h"
+#include "imaging/processing/quant_source.h"
 #include "platform/rtl/pascal_math.h"
 
 namespace kv {

@@ -11,8 +11,8 @@
 
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/pixel.h"
-#include "imaging/model/resample_filters.h"
-#include "imaging/model/rotate.h"
+#include "imaging/processing/resample_filters.h"
+#include "imaging/processing/rotate.h"
 #include "platform/graphics/color.h"
 
 namespace kv {

@@ -1,13 +1,13 @@
-#include "imaging/model/bitmap_utils.h"
+#include "imaging/processing/bitmap_utils.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
-#include "imaging/model/colour_convert.h"
+#include "imaging/processing/colour_convert.h"
 #include "imaging/model/mask.h"
-#include "imaging/model/quantizer.h"
+#include "imaging/processing/quantizer.h"
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/pascal_math.h"
 

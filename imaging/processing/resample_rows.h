@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/model/resample_filters.h"
+#include "imaging/processing/resample_filters.h"
 
 namespace kv::resample_rows {
 

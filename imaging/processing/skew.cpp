@@ -1,12 +1,12 @@
-#include "imaging/model/skew.h"
+#include "imaging/processing/skew.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
 #include <vector>
 
-#include "imaging/model/edge_detect.h"
-#include "imaging/model/resample.h"
+#include "imaging/processing/edge_detect.h"
+#include "imaging/processing/resample.h"
 #include "imaging/model/work_bitmap.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"

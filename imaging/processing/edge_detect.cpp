@@ -1,4 +1,4 @@
-#include "imaging/model/edge_detect.h"
+#include "imaging/processing/edge_detect.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,9 +1,9 @@
 // The size, orientation and format methods of the processing component: a
 // snapshot, one of the free routines of geometry_ops.h / rotate.h, a refresh.
-#include "imaging/model/imager_proc.h"
+#include "imaging/processing/imager_proc.h"
 
-#include "imaging/model/geometry_ops.h"
-#include "imaging/model/rotate.h"
+#include "imaging/processing/geometry_ops.h"
+#include "imaging/processing/rotate.h"
 #include "platform/rtl/strings.h"
 
 namespace kv {

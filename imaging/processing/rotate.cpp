@@ -1,4 +1,4 @@
-#include "imaging/model/rotate.h"
+#include "imaging/processing/rotate.h"
 
 #include <algorithm>
 #include <bit>
@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "imaging/model/bitmap_utils.h"
+#include "imaging/processing/bitmap_utils.h"
 #include "imaging/model/im_utils.h"
 #include "imaging/model/pixel.h"
 #include "platform/rtl/exceptions.h"

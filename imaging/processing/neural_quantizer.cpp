@@ -1,11 +1,11 @@
-#include "imaging/model/neural_quantizer.h"
+#include "imaging/processing/neural_quantizer.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <utility>
 
-#include "imaging/model/quant_source.h"
+#include "imaging/processing/quant_source.h"
 #include "platform/rtl/pascal_math.h"
 
 namespace kv {
