@@ -1,6 +1,11 @@
 #include "net/reply_lines.h"
 
+#include <cxxabi.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <typeinfo>
 
 namespace kv {
 
@@ -129,5 +134,14 @@ bool TMultiLineReply::Feed(std::string_view Line, int32_t& Code) {
 }
 
 bool HasLineBreak(std::string_view Text) { return Text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos; }
+
+std::string ExceptionClassName(const std::exception& E) {
+  const char* raw = typeid(E).name();
+  int status = 0;
+  std::unique_ptr<char, void (*)(void*)> name(abi::__cxa_demangle(raw, nullptr, nullptr, &status), std::free);
+  std::string s = status == 0 && name ? name.get() : raw;
+  const size_t colon = s.rfind("::");
+  return colon == std::string::npos ? s : s.substr(colon + 2);
+}
 
 }  // namespace kv

@@ -76,4 +76,8 @@ class TMultiLineReply {
 // a second command or header onto the wire.
 bool HasLineBreak(std::string_view Text);
 
+// The class name of an exception without its namespace ("ESocketException"), for
+// the "500 <class>: <message>" replies the clients make of local failures.
+std::string ExceptionClassName(const std::exception& E);
+
 }  // namespace kv
