@@ -77,11 +77,11 @@ bool TReplyLineBuffer::NextLine(std::string& Line, bool* Truncated) {
   Line.assign(FBuf, FStart, end - FStart);
   FStart = end + endLength;
   FScanned = 0;
-  while (!Line.empty() && (Line.back() == '\r' || Line.back() == '\n')) Line.pop_back();
   if (Line.size() > FMaxLine) {
     Line.resize(FMaxLine);
     if (Truncated) *Truncated = true;
   }
+  while (!Line.empty() && (Line.back() == '\r' || Line.back() == '\n')) Line.pop_back();
   return true;
 }
 
@@ -118,15 +118,18 @@ TReplyStatus ReplyStatus(std::string_view Line) {
 
 bool TMultiLineReply::Feed(std::string_view Line, int32_t& Code) {
   const TReplyStatus s = ReplyStatus(Line);
-  if (FCode != 0) {
-    if (s.Code != FCode || s.Continued) return false;
+  // "000" is a code like any other; only the digits matter.
+  const bool numbered = s.Code > 0 || Line.substr(0, 3) == "000";
+  if (FInReply) {
+    if (!numbered || s.Code != FCode || s.Continued) return false;
     Code = FCode;
-    FCode = 0;
+    FInReply = false;
     return true;
   }
-  if (s.Code == 0) return false;  // stray text outside a reply
+  if (!numbered) return false;  // stray text outside a reply
   if (s.Continued) {
     FCode = s.Code;
+    FInReply = true;
     return false;
   }
   Code = s.Code;

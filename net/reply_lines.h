@@ -65,10 +65,11 @@ class TMultiLineReply {
  public:
   // True when Line is the last line of a reply; Code is then the reply's code.
   bool Feed(std::string_view Line, int32_t& Code);
-  bool InReply() const { return FCode != 0; }
-  void Reset() { FCode = 0; }
+  bool InReply() const { return FInReply; }
+  void Reset() { FInReply = false; }
 
  private:
+  bool FInReply = false;
   int32_t FCode = 0;  // code of the multi-line reply in progress
 };
 
