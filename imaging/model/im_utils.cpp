@@ -16,7 +16,7 @@
 #include "imaging/model/pixel.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/streams.h"
-#include "platform/ui/controls.h"
+#include "platform/rtl/window_owner.h"
 
 namespace kv {
 namespace {
@@ -149,9 +149,9 @@ int64_t FileSizeByName(const std::string& FileName) {
 
 HWND OwnerWindowHandle(TComponent* Component) {
   TComponent* c = Component;
-  while (c && !dynamic_cast<TWinControl*>(c)) c = c->Owner();
-  auto* w = static_cast<TWinControl*>(c);
-  return w && w->HandleAllocated() ? w->Handle() : 0;
+  while (c && !dynamic_cast<TWindowOwner*>(c)) c = c->Owner();
+  auto* w = dynamic_cast<TWindowOwner*>(c);
+  return w ? w->ExistingWindow() : 0;
 }
 
 }  // namespace kv

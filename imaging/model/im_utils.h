@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/ui/messages.h"
+#include "platform/rtl/types.h"
 
 namespace kv {
 

@@ -5,10 +5,18 @@
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/model/mask.h"
 #include "imaging/processing/skew.h"
-#include "imaging/views/im_view.h"
-#include "platform/ui/image.h"
+#include "platform/rtl/exceptions.h"
 
 namespace kv {
+
+namespace {
+// The attachments are components (views, image controls) seen through interfaces.
+template <typename I> TComponent* ComponentOf(I* Value, const char* Prop) {
+  auto* c = dynamic_cast<TComponent*>(Value);
+  if (!c) throw EPropertyError(std::string("Property ") + Prop + " needs a component");
+  return c;
+}
+}  // namespace
 
 TImagerProc::TImagerProc(TComponent* AOwner) : TComponent(AOwner), FPreviewFont(std::make_unique<TFont>()) {}
 
@@ -33,7 +41,8 @@ TBitmap* TImagerProc::Bitmap() const {
   return FBitmap;
 }
 
-void TImagerProc::SetAttachedImager(TIMView* Value) {
+void TImagerProc::SetAttachedImager(TIMViewLink* Value) {
+  TComponent* component = Value ? ComponentOf(Value, "AttachedImager") : nullptr;
   DetachImager();
   FAttachedImager = Value;
   // Unregistered, the component would not hear of the former view dropping
@@ -41,8 +50,8 @@ void TImagerProc::SetAttachedImager(TIMView* Value) {
   FAlphaMask = nullptr;
   if (!Value) return;
   FBitmap = Value->GetBitmap();
-  FBitmapOwner = Value;
-  Value->FreeNotification(this);
+  FBitmapOwner = component;
+  component->FreeNotification(this);
   FAttachedTImage = nullptr;
   FChangeHandle = Value->AddBitmapChangeEvent([this](TObject* Sender, bool Destroying) {
     BitmapChange(Sender, Destroying);
@@ -50,7 +59,7 @@ void TImagerProc::SetAttachedImager(TIMView* Value) {
   FAlphaMask = Value->HasAlphaChannel() ? Value->GetAlphaChannel() : nullptr;
 }
 
-void TImagerProc::SetAttachedTImage(TImage* Value) {
+void TImagerProc::SetAttachedTImage(TPictureHolder* Value) {
   // nullptr only forgets the image (keeping the bitmap it held): an attached
   // view stays attached and registered.
   if (!Value) {
@@ -58,11 +67,12 @@ void TImagerProc::SetAttachedTImage(TImage* Value) {
     FAttachedTImage = nullptr;
     return;
   }
+  TComponent* component = ComponentOf(Value, "AttachedTImage");
   DetachImager();
   FAttachedTImage = Value;
   FBitmap = &Value->Picture().Bitmap();
-  FBitmapOwner = Value;
-  Value->FreeNotification(this);
+  FBitmapOwner = component;
+  component->FreeNotification(this);
   FAttachedImager = nullptr;
   FAlphaMask = nullptr;
 }
@@ -99,12 +109,14 @@ void TImagerProc::BitmapChange(TObject* /*Sender*/, bool Destroying) {
 void TImagerProc::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove || !AComponent) return;
-  if (FAttachedImager && AComponent == FAttachedImager) {
+  // Attachments are recognised by their component: by now it is no longer a view.
+  const bool attachedOne = FBitmapOwner && AComponent == FBitmapOwner;
+  if (FAttachedImager && attachedOne) {
     DetachImager();
     FAttachedImager = nullptr;
     FAlphaMask = nullptr;
   }
-  if (FAttachedTImage && AComponent == FAttachedTImage) FAttachedTImage = nullptr;
+  if (FAttachedTImage && attachedOne) FAttachedTImage = nullptr;
   // A view or image detached earlier may still own the bitmap kept since.
   if (FBitmapOwner && AComponent == FBitmapOwner) {
     FBitmap = nullptr;
@@ -121,11 +133,23 @@ void TImagerProc::SetBackground(TColor Value) {
   else FOwnBackground = Value;
 }
 
+void TImagerProc::SetAttachedImagerComponent(TComponent* Value) {
+  auto* view = dynamic_cast<TIMViewLink*>(Value);
+  if (Value && !view) throw EPropertyError("Property AttachedImager does not belong to this object");
+  SetAttachedImager(view);
+}
+
+void TImagerProc::SetAttachedTImageComponent(TComponent* Value) {
+  auto* image = dynamic_cast<TPictureHolder*>(Value);
+  if (Value && !image) throw EPropertyError("Property AttachedTImage does not belong to this object");
+  SetAttachedTImage(image);
+}
+
 void TImagerProc::SetPreviewFont(TFont* Value) { FPreviewFont->Assign(Value); }
 
 const TPropertyTable& TImagerProc::PropertyTable() const {
   static const auto table = TPropertyTable::Make<TImagerProc>(TComponent::PropertyTable(), [](auto& p) {
-    p.Object("AttachedImager", &TImagerProc::AttachedImager, &TImagerProc::SetAttachedImager);
+    p.Object("AttachedImager", &TImagerProc::AttachedImagerComponent, &TImagerProc::SetAttachedImagerComponent);
     p.Bool("AutoUndo", &TImagerProc::AutoUndo, &TImagerProc::SetAutoUndo);
     p.Integer("Background", &TImagerProc::Background, &TImagerProc::SetBackground);
     p.Method("OnProgress");
@@ -135,7 +159,7 @@ const TPropertyTable& TImagerProc::PropertyTable() const {
     p.Set("PreviewsParams", &TImagerProc::PreviewsParams, &TImagerProc::SetPreviewsParams,
           {"prppDefaultLockPreview"});
     p.Object("PreviewFont", &TImagerProc::PreviewFont, &TImagerProc::SetPreviewFont);
-    p.Object("AttachedTImage", &TImagerProc::AttachedTImage, &TImagerProc::SetAttachedTImage);
+    p.Object("AttachedTImage", &TImagerProc::AttachedTImageComponent, &TImagerProc::SetAttachedTImageComponent);
     p.Method("OnPreview");
     p.Integer("UndoLimit", &TImagerProc::UndoLimit, &TImagerProc::SetUndoLimit);
   });
@@ -258,8 +282,7 @@ TIMMask* TImagerProc::WorkMask() {
 
 void TImagerProc::RefreshTarget() {
   if (FAttachedImager) {
-    FAttachedImager->Update();
-    FAttachedImager->ImageChange();
+    FAttachedImager->PictureEdited();
   } else if (TBitmap* bmp = Bitmap()) {
     // An attached TImage repaints through the bitmap's OnChange.
     bmp->SetModified(true);

@@ -15,9 +15,11 @@
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/pixel.h"
 #include "imaging/processing/resample_filters.h"
+#include "imaging/processing/view_link.h"
 #include "imaging/model/words.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/color.h"
+#include "platform/graphics/picture.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/set.h"
 #include "platform/rtl/string_list.h"
@@ -26,10 +28,7 @@
 namespace kv {
 
 class TIMMask;
-class TIMView;
-class TImage;
 class TForm;
-struct TIMBitmapChangeRecord;
 
 enum TPRPreviewsParamsItems : uint8_t { prppDefaultLockPreview };
 using TPRPreviewsParams = TSet<TPRPreviewsParamsItems>;
@@ -45,13 +44,17 @@ class TImagerProc : public TComponent {
   ~TImagerProc() override;
 
   // ---- attaching ----
-  TIMView* AttachedImager() const { return FAttachedImager; }
+  // The view (a TIMView) attached, seen through what the component needs of it.
+  TIMViewLink* AttachedImager() const { return FAttachedImager; }
   // The view's bitmap becomes the target; the component follows the view's
-  // bitmap and alpha channel through a bitmap-change callback.
-  void SetAttachedImager(TIMView* Value);
-  TImage* AttachedTImage() const { return FAttachedTImage; }
-  // The image's Picture.Bitmap becomes the target; a view is detached.
-  void SetAttachedTImage(TImage* Value);
+  // bitmap and alpha channel through a bitmap-change callback. The view must
+  // be a component.
+  void SetAttachedImager(TIMViewLink* Value);
+  // The image control (a TImage) attached.
+  TPictureHolder* AttachedTImage() const { return FAttachedTImage; }
+  // The image's Picture.Bitmap becomes the target; a view is detached. The
+  // holder must be a component.
+  void SetAttachedTImage(TPictureHolder* Value);
   // An explicit target; nullptr while a view or a TImage is attached changes nothing.
   void SetAttachedBitmap(TBitmap* Value);
   // The target picture (not owned), or nullptr. With a TImage attached: the
@@ -162,15 +165,20 @@ class TImagerProc : public TComponent {
   // mask's box merged back through the mask. Then RefreshTarget.
   void RunOnSelection(const std::function<void(TBitmap&, int32_t, int32_t, int32_t, int32_t)>& Kernel);
   bool Is24Bit() const;
+  // The attachments as components, for the property table.
+  TComponent* AttachedImagerComponent() const { return FAttachedImager ? FBitmapOwner : nullptr; }
+  void SetAttachedImagerComponent(TComponent* Value);
+  TComponent* AttachedTImageComponent() const { return FAttachedTImage ? FBitmapOwner : nullptr; }
+  void SetAttachedTImageComponent(TComponent* Value);
 
   bool FAutoUndo = true;
-  TIMView* FAttachedImager = nullptr;
+  TIMViewLink* FAttachedImager = nullptr;
   TIMBitmapChangeRecord* FChangeHandle = nullptr;  // no registration
   TColor FOwnBackground = 0;
   TMsgLanguage FMsgLanguage = msSystem;
   TPRPreviewsParams FPreviewsParams;
   std::unique_ptr<TFont> FPreviewFont;
-  TImage* FAttachedTImage = nullptr;
+  TPictureHolder* FAttachedTImage = nullptr;
   TIMMask* FAlphaMask = nullptr;
   TSnapshotList FUndoList;
   TIMStorageKind FUndoStorage = skTempFile;
@@ -180,7 +188,8 @@ class TImagerProc : public TComponent {
   TSnapshotList FRedoList;
   TStringList FRedoCaptions;
   TBitmap* FBitmap = nullptr;
-  // The view or TImage FBitmap belongs to, so that its end also ends FBitmap.
+  // The view or TImage FBitmap belongs to, so that its end also ends FBitmap
+  // (kept as the component: its notification comes when it is no longer a view).
   TComponent* FBitmapOwner = nullptr;
 };
 

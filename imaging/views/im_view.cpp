@@ -30,6 +30,11 @@ void TIMView::SetBackground(TColor Value) { FBackground = Value; }
 
 TBitmap* TIMView::GetBitmap() { return nullptr; }
 
+void TIMView::PictureEdited() {
+  Update();
+  ImageChange();
+}
+
 void TIMView::SetDpiX(int32_t Value) {
   if (Value != 0) FDpiX = Value;
 }

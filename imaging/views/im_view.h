@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/processing/view_link.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/color.h"
 #include "platform/rtl/types.h"
@@ -18,50 +19,23 @@ namespace kv {
 
 class TIMMask;
 
-// Sender is the view; Destroying is true when the view is going away (the
-// registrant then only drops its reference: the view frees the record).
-using TIMBitmapChangeEvent = std::function<void(TObject* Sender, bool Destroying)>;
-
-// One registration. Its address is the handle the registrant keeps and hands
-// back to RemoveBitmapChangeEvent.
-struct TIMBitmapChangeRecord {
-  TIMBitmapChangeEvent Event;
-  // Set when the record left the list while callbacks were being called; it
-  // is then skipped and freed once the calls are over.
-  bool Removed = false;
-};
-
-// What the processing component reads of a view that keeps a selection: the
-// single-image view implements it beside TIMView.
-class TIMSelectionSource {
- public:
-  virtual ~TIMSelectionSource() = default;
-  // The view's 1-bit selection mask, even when nothing is selected.
-  virtual TIMMask* SelectionMask() = 0;
-  // True while the view has a selection.
-  virtual bool SelectionExists() const = 0;
-  // The outline's points (polygons separated by a point whose x is kPolygonSeparator) and their count.
-  virtual const TPoint* GetPolySelPoints() const = 0;
-  virtual int32_t GetPolySelCount() const = 0;
-};
-
-class TIMView : public TCustomControl {
+class TIMView : public TCustomControl, public TIMViewLink {
  public:
   explicit TIMView(TComponent* AOwner);
   // Tells every registrant, in registration order, that the view is going
   // away, before the window and canvas are gone.
   ~TIMView() override;
 
-  TColor Background() const { return FBackground; }
-  virtual void SetBackground(TColor Value);
+  TColor Background() const override { return FBackground; }
+  void SetBackground(TColor Value) override;
   // The bitmap now displayed: the object attached components read and write.
-  virtual TBitmap* GetBitmap();
+  TBitmap* GetBitmap() override;
   // The 8-bit alpha mask of the displayed image, created on first request.
-  virtual TIMMask* GetAlphaChannel() = 0;
+  TIMMask* GetAlphaChannel() override = 0;
   // Replaces the alpha mask; the old one is freed.
   virtual void SetAlphaChannel(std::unique_ptr<TIMMask> Mask) = 0;
   // True when an alpha mask exists (none is created).
-  virtual bool HasAlphaChannel() const = 0;
+  bool HasAlphaChannel() const override = 0;
   virtual void RemoveAlphaChannel() = 0;
   virtual void LockPaint() = 0;
   // Lowers the paint lock (not below 0), repaints when it reaches 0, returns it.
@@ -77,6 +51,8 @@ class TIMView : public TCustomControl {
   virtual void SetDpi(int32_t X, int32_t Y);
   // Called after the image content changed.
   virtual void ImageChange() {}
+  // Update, then ImageChange.
+  void PictureEdited() override;
 
   TBorderStyle BorderStyle() const { return FBorderStyle; }
   // A change recreates the window (the frame is a creation parameter).
@@ -89,10 +65,10 @@ class TIMView : public TCustomControl {
 
   // Registers a callback (the same one may be registered again: each
   // registration is a record of its own) and returns its handle.
-  TIMBitmapChangeRecord* AddBitmapChangeEvent(TIMBitmapChangeEvent Event);
+  TIMBitmapChangeRecord* AddBitmapChangeEvent(TIMBitmapChangeEvent Event) override;
   // Frees the registration; a handle that is not registered (null, already
   // removed) is ignored.
-  void RemoveBitmapChangeEvent(TIMBitmapChangeRecord* Handle);
+  void RemoveBitmapChangeEvent(TIMBitmapChangeRecord* Handle) override;
   // Calls the callbacks registered when it starts, in order, with Destroying
   // false. A callback may remove registrations (its own or others'): a
   // removed one is not called any more, and none is freed while being called.

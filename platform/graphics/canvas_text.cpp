@@ -3,8 +3,9 @@
 // get the text drawn into a scratch image first and mapped to their palette
 // (without antialiasing on 1 bit, where a half-covered pixel has no colour).
 //
-// Fonts need the process's one Qt application object (EnsureQtApplication
-// makes it on first use, on the offscreen platform without a display).
+// Fonts need the process's one Qt application object (the control layer's
+// maker, reached through EnsureGuiApplication, makes it on first use, on the
+// offscreen platform without a display).
 // Under a QCoreApplication that is not a GUI application no text is drawn
 // and extents are 0.
 #include <QtCore/QCoreApplication>
@@ -18,9 +19,9 @@
 
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/canvas_raster.h"
+#include "platform/graphics/gui_host.h"
 #include "platform/graphics/pixel_access.h"
 #include "platform/rtl/exceptions.h"
-#include "platform/ui/qt_app.h"
 
 namespace kv {
 
@@ -40,16 +41,6 @@ TCanvas::TCanvas(TBitmap& Target) : FTarget(Target) {}
 TCanvas::~TCanvas() = default;
 
 namespace {
-
-// Fonts need the process's Qt application; without a GUI there is no text.
-bool EnsureGuiApplication() {
-  try {
-    EnsureQtApplication();
-    return true;
-  } catch (const EInvalidOperation&) {
-    return false;
-  }
-}
 
 // Installed families for the classic names, best first.
 QStringList Families(const std::string& Name, QFont::StyleHint& Hint) {

@@ -48,4 +48,12 @@ class TPicture : public TPersistent {
   std::unique_ptr<TGraphic> FGraphic;
 };
 
+// A component showing a picture of its own (the image control implements it),
+// so that layers above the graphics can work on its picture without knowing the controls.
+class TPictureHolder {
+ public:
+  virtual ~TPictureHolder() = default;
+  virtual TPicture& Picture() = 0;
+};
+
 }  // namespace kv

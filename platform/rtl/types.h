@@ -12,6 +12,8 @@ using Word = uint16_t;
 using Byte = uint8_t;
 using Int64 = int64_t;
 using LongBool = int32_t;
+// A window's id; 0 is no window.
+using HWND = uintptr_t;
 
 constexpr Integer MaxInt = 2147483647;
 

@@ -43,6 +43,7 @@
 #include "platform/rtl/component.h"
 #include "platform/rtl/set.h"
 #include "platform/rtl/types.h"
+#include "platform/rtl/window_owner.h"
 #include "platform/ui/cursors.h"
 #include "platform/ui/messages.h"
 
@@ -314,7 +315,7 @@ struct TCreateParams {
   std::string WinClassName;
 };
 
-class TWinControl : public TControl {
+class TWinControl : public TControl, public TWindowOwner {
  public:
   explicit TWinControl(TComponent* AOwner);
   ~TWinControl() override;
@@ -322,6 +323,7 @@ class TWinControl : public TControl {
   // The window id; creates the peer (and those of the parents) when needed.
   HWND Handle();
   bool HandleAllocated() const { return FHandle != 0; }
+  HWND ExistingWindow() const override { return FHandle; }
   void HandleNeeded() { Handle(); }
   // Destroys the peer and, when it existed, makes a new one with fresh CreateParams.
   void RecreateWnd();

@@ -8,12 +8,12 @@ namespace kv {
 // Paints the parent's colour, then the picture: at the top-left, centred,
 // stretched to the client area, or (Proportional) shrunk to fit keeping its
 // aspect. Repaints whenever the picture or its graphic changes.
-class TImage : public TGraphicControl {
+class TImage : public TGraphicControl, public TPictureHolder {
  public:
   explicit TImage(TComponent* AOwner);
   ~TImage() override;
 
-  TPicture& Picture() { return FPicture; }
+  TPicture& Picture() override { return FPicture; }
   void SetPicture(const TPicture* Value) { FPicture.Assign(Value); }
   bool Stretch() const { return FStretch; }
   void SetStretch(bool Value);

@@ -9,7 +9,6 @@
 
 namespace kv {
 
-using HWND = uintptr_t;  // a control's window id; 0 is no window
 using WPARAM = uintptr_t;
 using LPARAM = intptr_t;
 using LRESULT = intptr_t;

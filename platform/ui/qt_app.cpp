@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/graphics/gui_host.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
@@ -32,6 +33,19 @@ void DeleteQtApplication() {
   delete GQtApp;
   GQtApp = nullptr;
 }
+
+// The canvas asks for the application object through this when it needs fonts.
+bool MakeForText() {
+  try {
+    EnsureQtApplication();
+    return true;
+  } catch (const EInvalidOperation&) {
+    return false;  // a Qt application without a GUI: no text
+  }
+}
+
+// Installed at load time: any program with the control layer linked in has it.
+[[maybe_unused]] const bool GMakerInstalled = (SetGuiApplicationMaker(&MakeForText), true);
 
 }  // namespace
 
