@@ -7,6 +7,7 @@
 #include <QtWidgets/QPushButton>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
@@ -23,13 +24,48 @@ TModalResult ModalResultOf(TMsgDlgBtn Button) {
 
 namespace {
 
-// Nobody can answer a dialog on a screen nobody sees: fail at once rather than wait forever.
-void RefuseHeadless(const std::string& What) {
+// Nobody can answer a dialog on a screen nobody sees. Without a display (a
+// batch run) the text goes to standard error and the dialog takes its default
+// answer: true is returned and the caller answers. On an offscreen platform
+// asked for on purpose (the tests) a dialog nobody scripted fails at once
+// rather than wait forever.
+bool AnswerHeadless(const std::string& Caption, const std::string& What) {
+  if (RunningWithoutDisplay()) {
+    std::fprintf(stderr, "kavrelin: %s%s%s\n", Caption.c_str(), Caption.empty() ? "" : ": ", What.c_str());
+    return true;
+  }
   const QString platform = QGuiApplication::platformName();
   if (platform == "offscreen" || platform == "minimal") {
     std::fprintf(stderr, "kavrelin: a modal dialog was shown with no one to answer it: %s\n", What.c_str());
     std::abort();
   }
+  return false;
+}
+
+// The button a message dialog puts the focus on: OK, else Yes, else Retry,
+// else the first it shows.
+TModalResult DefaultDlgResult(TMsgDlgButtons Buttons) {
+  for (TMsgDlgBtn b : {mbOK, mbYes, mbRetry})
+    if (Buttons.Contains(b)) return ModalResultOf(b);
+  for (int b = mbYes; b <= mbHelp; ++b)
+    if (Buttons.Contains(static_cast<TMsgDlgBtn>(b))) return ModalResultOf(static_cast<TMsgDlgBtn>(b));
+  return mrCancel;
+}
+
+// The button MB_DEFBUTTONn picks among those of the box's type (the first
+// when there are fewer).
+int32_t DefaultBoxResult(uint32_t Flags) {
+  std::vector<int32_t> ids;
+  switch (Flags & MB_TYPEMASK) {
+    case MB_OKCANCEL: ids = {IDOK, IDCANCEL}; break;
+    case MB_ABORTRETRYIGNORE: ids = {IDABORT, IDRETRY, IDIGNORE}; break;
+    case MB_YESNOCANCEL: ids = {IDYES, IDNO, IDCANCEL}; break;
+    case MB_YESNO: ids = {IDYES, IDNO}; break;
+    case MB_RETRYCANCEL: ids = {IDRETRY, IDCANCEL}; break;
+    default: ids = {IDOK}; break;
+  }
+  const size_t n = (Flags >> 8) & 0x0F;
+  return ids[n < ids.size() ? n : 0];
 }
 
 QMessageBox::Icon IconOf(TMsgDlgType Type) {
@@ -72,7 +108,7 @@ class TQtDialogs : public TDialogService {
  public:
   TModalResult MessageDlg(const TDialogRequest& R) override {
     EnsureQtApplication();
-    RefuseHeadless(R.Text);
+    if (AnswerHeadless(CaptionOf(R.Type), R.Text)) return DefaultDlgResult(R.Buttons);
     QMessageBox box(IconOf(R.Type), QString::fromStdString(CaptionOf(R.Type)), QString::fromStdString(R.Text));
     std::vector<std::pair<QAbstractButton*, TModalResult>> map;
     for (int b = mbYes; b <= mbHelp; ++b) {
@@ -90,7 +126,7 @@ class TQtDialogs : public TDialogService {
 
   int32_t MessageBox(const TDialogRequest& R) override {
     EnsureQtApplication();
-    RefuseHeadless(R.Text);
+    if (AnswerHeadless(R.Caption, R.Text)) return DefaultBoxResult(R.Flags);
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (R.Flags & MB_ICONMASK) {
       case MB_ICONHAND: icon = QMessageBox::Critical; break;
@@ -122,7 +158,7 @@ class TQtDialogs : public TDialogService {
 
   bool InputQuery(const TDialogRequest& R, std::string& Value) override {
     EnsureQtApplication();
-    RefuseHeadless(R.Text);
+    if (AnswerHeadless(R.Caption, R.Text)) return false;  // nobody typed anything
     bool ok = false;
     const QString s = QInputDialog::getText(nullptr, QString::fromStdString(R.Caption), QString::fromStdString(R.Text),
                                             QLineEdit::Normal, QString::fromStdString(R.Value), &ok);
@@ -132,7 +168,7 @@ class TQtDialogs : public TDialogService {
 
   TModalResult RunModal(TCustomForm& Form) override {
     EnsureQtApplication();
-    RefuseHeadless("form " + Form.ClassName());
+    if (AnswerHeadless("", "form " + Form.ClassName())) return mrCancel;
     TFormFreeWatch watch(Form);
     Form.HandleNeeded();
     QWidget* w = Form.Peer()->Widget();

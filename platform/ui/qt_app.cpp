@@ -19,6 +19,7 @@ namespace kv {
 namespace {
 
 QApplication* GQtApp = nullptr;
+bool GNoDisplay = false;
 
 // QApplication keeps references to argc and argv for its whole life.
 int GArgc = 0;
@@ -56,8 +57,10 @@ void EnsureQtApplication() {
     return;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+      qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    GNoDisplay = true;
+  }
   GArgStore.clear();
   const int32_t n = ParamCount();
   std::string exe = ParamStr(0);
@@ -76,5 +79,7 @@ void EnsureQtApplication() {
 }
 
 bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }
+
+bool RunningWithoutDisplay() { return GNoDisplay; }
 
 }  // namespace kv

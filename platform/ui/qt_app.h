@@ -12,5 +12,8 @@ namespace kv {
 void EnsureQtApplication();
 // True once the object exists (made here or elsewhere).
 bool QtApplicationExists();
+// True when the object was put on the offscreen platform because there was
+// no display (a batch run over ssh), not because the caller asked for it.
+bool RunningWithoutDisplay();
 
 }  // namespace kv
