@@ -321,12 +321,11 @@ void TComponent::Destroying() {
 
 void TComponent::FreeNotification(TComponent* AComponent) {
   if (!AComponent || AComponent == this) return;
-  // Components of one owner hear of each other through the owner's notifications.
-  if (!FOwner || AComponent->FOwner != FOwner) {
-    if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end()) {
-      FFreeNotifies.push_back(AComponent);
-      AComponent->FreeNotification(this);
-    }
+  // Recorded even between components of one owner: either may move to another
+  // owner later, and the owner's broadcast would no longer reach it.
+  if (std::find(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent) == FFreeNotifies.end()) {
+    FFreeNotifies.push_back(AComponent);
+    AComponent->FreeNotification(this);
   }
   FComponentState.Include(csFreeNotification);
 }
@@ -340,7 +339,10 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 void TComponent::RemoveNotification(TComponent* AComponent) { std::erase(FFreeNotifies, AComponent); }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
-  if (Operation == opRemove && AComponent) RemoveFreeNotification(AComponent);
+  // Only an end breaks the link: a component merely moving to another owner
+  // (which its old owner announces as opRemove) keeps telling of its end.
+  if (Operation == opRemove && AComponent && AComponent->ComponentState().Contains(csDestroying))
+    RemoveFreeNotification(AComponent);
   // Backwards and re-checked, because a handler may free components of this owner.
   size_t i = FComponents.size();
   while (i > 0) {

@@ -35,6 +35,11 @@ void TApplication::Run() {
   } catch (...) {
     HandleException(this);
   }
+  FRunning = true;
+  struct TRunEnd {
+    bool& Running;
+    ~TRunEnd() { Running = false; }
+  } runEnd{FRunning};
   while (!FTerminated) HandleMessage();
 }
 
@@ -135,7 +140,11 @@ void TApplication::FormCreated(TCustomForm* Form) {
 
 void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == FMainForm) FMainForm = nullptr;
+  if (Operation == opRemove && AComponent == FMainForm) {
+    FMainForm = nullptr;
+    // No window is left that could end the run.
+    if (FRunning) Terminate();
+  }
 }
 
 void TApplication::BringToFront() {

@@ -75,6 +75,7 @@ class TApplication : public TComponent {
   void Idle();
 
   bool FTerminated = false;
+  bool FRunning = false;
   std::string FTitle;
   std::string FHint;
   TCustomForm* FMainForm = nullptr;

@@ -47,15 +47,27 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TCustomControl(AOwner) {
   Screen->AddForm(this);
 }
 
-TCustomForm::~TCustomForm() {
-  if (!FDestroyed) {
-    FDestroyed = true;
-    try {
-      if (OnDestroy) OnDestroy(this);
-    } catch (...) {
-      HandleGuardedException(this);
-    }
+void TCustomForm::operator delete(TCustomForm* Form, std::destroying_delete_t) {
+  Form->BeforeDestruction();
+  void* whole = dynamic_cast<void*>(Form);  // the allocation, whatever the form's place in it
+  Form->~TCustomForm();                      // virtual: the most derived destructor runs
+  ::operator delete(whole);
+}
+
+void TCustomForm::BeforeDestruction() {
+  if (FDestroyed) return;
+  FDestroyed = true;
+  try {
+    if (OnDestroy) OnDestroy(this);
+  } catch (...) {
+    HandleGuardedException(this);
   }
+}
+
+TCustomForm::~TCustomForm() {
+  // By now only the base parts are left: a form not made with new gets its
+  // OnDestroy late rather than never.
+  BeforeDestruction();
   Destroying();
   PendingRelease().erase(this);
   Screen->RemoveForm(this);

@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,15 @@ using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 class TCustomForm : public TCustomControl {
  public:
   explicit TCustomForm(TComponent* AOwner);
+  // Runs OnDestroy when BeforeDestruction has not (a form that was not made with new).
   ~TCustomForm() override;
+  // Every delete of a form made with new (by the program, its owner, Release
+  // or caFree) calls BeforeDestruction first, while the whole form still exists,
+  // and then destroys it.
+  void operator delete(TCustomForm* Form, std::destroying_delete_t);
+  // Raises OnDestroy once, before any part of the form is destroyed, so that
+  // the handler sees its form's fields.
+  virtual void BeforeDestruction();
 
   TFormBorderStyle BorderStyle() const { return FBorderStyle; }
   void SetBorderStyle(TFormBorderStyle Value);

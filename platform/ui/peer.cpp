@@ -271,17 +271,26 @@ TScrollPeer::TScrollPeer(TControl* Control, QWidget* Parent) : QAbstractScrollAr
     b->setTracking(false);
     b->setFocusPolicy(Qt::NoFocus);
     b->installEventFilter(this);
-    connect(b, &QAbstractSlider::actionTriggered, this, [this, i](int a) { BarAction(i, a); });
+    // A handler may free, re-parent or remake the control: the peer and its
+    // bar live on until the signal is over, and a second message goes only to
+    // a control that still has this peer.
+    connect(b, &QAbstractSlider::actionTriggered, this, [this, i](int a) {
+      TEventScope scope(this);
+      BarAction(i, a);
+    });
     connect(b, &QAbstractSlider::sliderMoved, this, [this, i](int v) {
       if (FSyncing) return;
+      TEventScope scope(this);
       Bars[i].TrackPos = v;
       SendScroll(i, SB_THUMBTRACK, v);
     });
     connect(b, &QAbstractSlider::sliderReleased, this, [this, i] {
       if (FSyncing) return;
+      TEventScope scope(this);
       const int32_t v = Bar(i)->sliderPosition();
       Bars[i].TrackPos = v;
       SendScroll(i, SB_THUMBPOSITION, v);
+      if (!FControl) return;
       SendScroll(i, SB_ENDSCROLL, 0);
     });
   }
@@ -354,6 +363,7 @@ void TScrollPeer::BarAction(int32_t Which, int Action) {
   FSyncing = false;
   if (code == 0xFFFF) return;
   SendScroll(Which, code, 0);
+  if (!FControl) return;  // the handler freed or remade the control
   if (QGuiApplication::mouseButtons() == Qt::NoButton) SendScroll(Which, SB_ENDSCROLL, 0);
   else Bars[Which].EndPending = true;
 }

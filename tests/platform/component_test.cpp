@@ -98,6 +98,22 @@ TEST(Component, FreeNotificationClearsReferences) {
   delete form2;
 }
 
+// A link made between siblings must hold after either moves to another owner.
+TEST(Component, FreeNotificationBetweenSiblingsSurvivesAMove) {
+  for (bool moveWatcher : {true, false}) {
+    auto* owner = new TComponent(nullptr);
+    auto* other = new TComponent(nullptr);
+    auto* view = new TComponent(owner);
+    auto* io = new TWatcher(owner);
+    io->SetTarget(view);
+    other->InsertComponent(moveWatcher ? static_cast<TComponent*>(io) : view);
+    delete view;
+    EXPECT_EQ(io->Target, nullptr) << moveWatcher;
+    delete owner;
+    delete other;
+  }
+}
+
 TEST(Component, NotificationsReachOwnedComponents) {
   auto* form = new TComponent(nullptr);
   auto* w = new TWatcher(form);

@@ -1,5 +1,7 @@
 #include <QtCore/QThread>
 #include <chrono>
+#include <cstdlib>
+#include <functional>
 
 #include "platform/ui/dialogs.h"
 #include "platform/ui/timer.h"
@@ -287,6 +289,85 @@ TEST_F(AppTest, ClosingTheMainFormEndsTheApplication) {
   EXPECT_TRUE(Application->Terminated());
   delete main;
   EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+// However the main form goes, the run it kept going ends.
+TEST_F(AppTest, FreeingTheMainFormEndsTheRun) {
+  // Terminate cannot be taken back: only a process whose application still runs can show it.
+  if (Application->Terminated() || Application->MainForm()) GTEST_SKIP() << "an earlier test ended the application";
+  TForm* main = nullptr;
+  Application->CreateForm(main);
+  bool destroyed = false;
+  main->OnDestroy = [&](TObject*) { destroyed = true; };
+  TTimer trigger(nullptr);
+  trigger.SetInterval(10);
+  trigger.SetOnTimer([&](TObject*) {
+    trigger.SetEnabled(false);
+    main->Release();
+  });
+  TTimer guard(nullptr);  // ends a run that would otherwise never return
+  bool stopped = false;
+  guard.SetInterval(3000);
+  guard.SetOnTimer([&](TObject*) {
+    stopped = true;
+    Application->Terminate();
+  });
+  Application->Run();
+  EXPECT_TRUE(destroyed);
+  EXPECT_FALSE(stopped);
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+// A form whose fields its OnDestroy handler reads.
+class TFieldForm : public TForm {
+ public:
+  explicit TFieldForm(TComponent* AOwner) : TForm(AOwner) {
+    OnDestroy = [this](TObject*) { Seen.push_back(Alive.Value && Items.size() == 3 ? "whole" : "torn"); };
+  }
+  struct TAlive {
+    bool Value = true;
+    ~TAlive() { Value = false; }
+  } Alive;
+  std::vector<int> Items{1, 2, 3};
+  static inline std::vector<std::string> Seen;
+};
+
+TEST_F(AppTest, OnDestroySeesTheWholeFormHoweverItIsFreed) {
+  TFieldForm::Seen.clear();
+  delete new TFieldForm(nullptr);
+  TComponent* owner = new TComponent(nullptr);
+  new TFieldForm(owner);
+  delete owner;
+  TForm* base = new TFieldForm(nullptr);
+  delete base;
+  auto* released = new TFieldForm(nullptr);
+  released->Release();
+  EXPECT_TRUE(PumpUntil([&] { return TFieldForm::Seen.size() == 4; }));
+  auto* closed = new TFieldForm(nullptr);
+  closed->Show();
+  closed->OnClose = [](TObject*, TCloseAction& A) { A = caFree; };
+  closed->Close();
+  EXPECT_TRUE(PumpUntil([&] { return TFieldForm::Seen.size() == 5; }));
+  EXPECT_EQ(TFieldForm::Seen, std::vector<std::string>(5, "whole"));
+}
+
+// A batch run without a display: a message box writes its text to standard
+// error and takes its default answer instead of ending the process. Each case
+// runs in a fresh process started without a display or a chosen platform.
+TEST(Headless, MessageBoxesPrintAndAnswerTheirDefault) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // a new process, not a fork of this one
+  std::vector<std::pair<std::string, std::string>> saved;
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    if (const char* v = std::getenv(name)) saved.emplace_back(name, v);
+    ::unsetenv(name);
+  }
+  EXPECT_EXIT(std::exit(int(MessageDlg("Datei fehlt", mtError, {mbOK}, 0))), ::testing::ExitedWithCode(mrOk),
+              "Error: Datei fehlt");
+  EXPECT_EXIT(std::exit(int(MessageDlg("Speichern?", mtConfirmation, {mbYes, mbNo, mbCancel}, 0))),
+              ::testing::ExitedWithCode(mrYes), "Speichern");
+  EXPECT_EXIT(std::exit(Application->MessageBox("Weiter?", "Frage", MB_YESNO | MB_DEFBUTTON2)),
+              ::testing::ExitedWithCode(IDNO), "Frage: Weiter");
+  for (const auto& [name, value] : saved) ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 TEST_F(AppTest, ScreenMetricsAndInjectedResolution) {

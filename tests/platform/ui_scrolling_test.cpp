@@ -1,6 +1,9 @@
 #include "platform/ui/scrolling.h"
 
+#include <QtCore/QPointer>
 #include <QtWidgets/QScrollBar>
+#include <functional>
+#include <utility>
 
 #include "ui_test_support.h"
 
@@ -14,7 +17,13 @@ class TScroller : public uitest::TRecorder {
   using TRecorder::TRecorder;
   std::vector<std::string> Scrolls;
   bool Follow = false;
+  // Runs once, on the first scroll message (frees, moves or remakes the control).
+  std::function<void()> OnFirstScroll;
   void Dispatch(TMessage& M) override {
+    if ((M.Msg == WM_VSCROLL || M.Msg == WM_HSCROLL) && OnFirstScroll) {
+      std::exchange(OnFirstScroll, nullptr)();
+      return;
+    }
     if (M.Msg == WM_VSCROLL || M.Msg == WM_HSCROLL) {
       TWMScroll s(M);
       const int32_t bar = M.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ;
@@ -145,6 +154,49 @@ TEST_F(ScrollTest, ControlsWithoutBarsRefuseQuietly) {
   EXPECT_FALSE(GetScrollInfo(plain, SB_VERT, si));
   EXPECT_FALSE(ShowScrollBar(plain, SB_HORZ, true));
   EXPECT_FALSE(GetScrollInfo(View, 7, si));
+}
+
+// A scroll handler may free, re-parent or remake its control while the bar's
+// signal is still running; the peer and its bar must outlive the signal.
+TEST_F(ScrollTest, AHandlerMayFreeMoveOrRemakeItsControl) {
+  using A = QAbstractSlider;
+  auto* other = new TForm(nullptr);
+  other->Show();
+  const std::vector<std::pair<const char*, std::function<void(TScroller*)>>> cases = {
+      {"free", [](TScroller* v) { delete v; }},
+      {"reparent", [&](TScroller* v) { v->SetParent(other); }},
+      {"recreate", [](TScroller* v) { v->RecreateWnd(); }},
+  };
+  for (const auto& c : cases) {
+    const std::string name = c.first;
+    const auto& act = c.second;
+    for (int how = 0; how < 2; ++how) {  // a click on the arrow; the thumb let go after a drag
+      auto* v = new TScroller(Form);
+      v->SetParent(Form);
+      v->SetBounds(0, 0, 200, 150);
+      SetScrollRange(v, SB_VERT, 0, 99, true);
+      QPointer<QScrollBar> bar = static_cast<QAbstractScrollArea*>(PeerWidget(v))->verticalScrollBar();
+      bool freed = false;
+      v->OnFirstScroll = [&, v] {
+        act(v);
+        freed = name == "free";
+      };
+      if (how == 0) {
+        bar->triggerAction(A::SliderSingleStepAdd);
+      } else {
+        bar->setSliderDown(true);
+        bar->setSliderPosition(30);
+        if (bar) bar->setSliderDown(false);
+      }
+      uitest::Pump();
+      EXPECT_EQ(freed, name == "free") << name;
+      if (!freed) {
+        EXPECT_NE(PeerWidget(v), nullptr) << name;
+        delete v;
+      }
+    }
+  }
+  delete other;
 }
 
 }  // namespace
