@@ -17,6 +17,11 @@ constexpr int64_t kMaxImageBytes = int64_t(1) << 36;
 
 const char* const kTempPrefix = "imager";
 
+// Rows of temporary-file storage are mapped this many bytes at a time (at
+// least one row): mapping a single row per call made a full pass over a big
+// picture spend its time in mmap and munmap.
+constexpr int64_t kRowWindowBytes = int64_t(16) << 20;
+
 TPixelFormat FormatOfKind(TIMPixelKind Kind) {
   switch (Kind) {
     case pk1Bit: return pf1bit;
@@ -65,6 +70,8 @@ void TIMBitmap::FreeImage() {
   FCompanionPlane.reset();
   Palette.reset();
   MappedRow.Unmap();
+  FViewOffset = 0;
+  FSourceFormat = pfDevice;
   MappingHandle.Close();
   FileHandle.Close();  // deletes the file
   TempFileName.clear();
@@ -104,9 +111,13 @@ bool TIMBitmap::AllocateTempFile(int64_t Size) {
   // On any failure the locals close and delete what was made.
   TTempFile file;
   if (!file.Create(GetTempPath(), kTempPrefix)) return false;
+  // Nameless from here on: even a killed program leaves no picture behind.
+  file.Unlink();
   if (!file.SetSize(Size) || file.GetSize() != Size) return false;
+  // The mapping works over the file's own descriptor: one per bitmap, so that
+  // many snapshots do not use up the process's descriptors.
   TFileMapping mapping;
-  if (!mapping.Create(file.Handle())) return false;
+  if (!mapping.CreateShared(file.Handle())) return false;
   TempFileName = file.FileName();
   FileHandle = std::move(file);
   MappingHandle = std::move(mapping);
@@ -147,21 +158,29 @@ uint8_t* TIMBitmap::ScanLine(int32_t Row) {
       if (!HeapBits) break;
       return HeapBits.get() + int64_t(RowBytes) * (Height - Row - 1);
     case skTempFile: {
-      MappedRow.Unmap();  // one view per bitmap
       const int64_t offset = int64_t(Row) * RowBytes;
-      const int64_t base = offset & ~(kMapGranularity - 1);
-      MappedRow = MappingHandle.MapViewOfFile(base, size_t(offset - base + RowBytes));
-      // A row pointer must never be computed from a failed mapping.
-      if (!MappedRow)
-        throw EOutOfResources("Cannot map row " + std::to_string(Row) + " of the temporary image file \"" +
-                              TempFileName + "\"");
-      return MappedRow.Base() + (offset - base);
+      if (!MappedRow || offset < FViewOffset || offset + RowBytes > FViewOffset + int64_t(MappedRow.Length()))
+        MapRowWindow(Row, offset);
+      return MappedRow.Base() + (offset - FViewOffset);
     }
     case skBitmap:
       if (!HiddenBitmap) break;
       return static_cast<uint8_t*>(HiddenBitmap->ScanLine(Row));
   }
   throw EInvalidGraphicOperation("Image has no pixel storage");
+}
+
+void TIMBitmap::MapRowWindow(int32_t Row, int64_t Offset) {
+  MappedRow.Unmap();  // one view per bitmap
+  const int64_t base = Offset & ~(kMapGranularity - 1);
+  const int64_t end = int64_t(RowBytes) * Height;
+  const int64_t length = std::min(end - base, std::max(kRowWindowBytes, Offset - base + RowBytes));
+  MappedRow = MappingHandle.MapViewOfFile(base, size_t(length));
+  // A row pointer must never be computed from a failed mapping.
+  if (!MappedRow)
+    throw EOutOfResources("Cannot map row " + std::to_string(Row) + " of the temporary image file \"" +
+                          TempFileName + "\"");
+  FViewOffset = base;
 }
 
 void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
@@ -184,6 +203,7 @@ void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
       return;
   }
   Allocate(Bitmap.Width(), Bitmap.Height(), kind);
+  FSourceFormat = pf;
 
   if (Palette) {
     TPaletteEntry entries[256];
@@ -273,6 +293,59 @@ void TIMBitmap::CopyToTBitmap(TBitmap& Bitmap) {
   }
 }
 
+void TIMBitmap::RestoreToTBitmap(TBitmap& Bitmap) {
+  const TPixelFormat to = FSourceFormat;
+  const bool fromBGR = PixelKind == pk24BGR && (to == pf15bit || to == pf16bit || to == pf32bit);
+  const bool fromIndexed = PixelKind == pk8Indexed && (to == pf4bit || to == pf1bit);
+  if (!fromBGR && !fromIndexed) {
+    CopyToTBitmap(Bitmap);
+    return;
+  }
+  Bitmap.SetSize(1, 1);
+  Bitmap.SetPixelFormat(to);
+  if (fromIndexed) {
+    const int32_t n = to == pf4bit ? 16 : 2;
+    TPaletteEntry entries[16];
+    for (int32_t i = 0; i < n; ++i) entries[i] = TPaletteEntry{Palette[i].r, Palette[i].g, Palette[i].b, 0};
+    Bitmap.SetPaletteEntries(0, n, entries);
+  }
+  Bitmap.SetSize(Width, Height);
+  const int32_t w = Width;
+  for (int32_t y = 0; y < Height; ++y) {
+    const uint8_t* src = ScanLine(y);
+    auto* dst = static_cast<uint8_t*>(Bitmap.ScanLine(y));
+    switch (to) {
+      case pf15bit:
+      case pf16bit:
+        for (int32_t x = 0; x < w; ++x, src += 3) {
+          const unsigned v = to == pf15bit ? (src[0] >> 3) | (unsigned(src[1] >> 3) << 5) | (unsigned(src[2] >> 3) << 10)
+                                           : (src[0] >> 3) | (unsigned(src[1] >> 2) << 5) | (unsigned(src[2] >> 3) << 11);
+          dst[2 * x] = uint8_t(v);
+          dst[2 * x + 1] = uint8_t(v >> 8);
+        }
+        break;
+      case pf32bit:
+        for (int32_t x = 0; x < w; ++x, src += 3, dst += 4) {
+          dst[0] = src[0];
+          dst[1] = src[1];
+          dst[2] = src[2];
+          dst[3] = 0;
+        }
+        break;
+      case pf4bit:
+        std::memset(dst, 0, size_t(Bitmap.RowBytes()));
+        for (int32_t x = 0; x < w; ++x) dst[x >> 1] |= (x & 1) ? (src[x] & 0x0F) : uint8_t((src[x] & 0x0F) << 4);
+        break;
+      case pf1bit:
+        std::memset(dst, 0, size_t(Bitmap.RowBytes()));
+        for (int32_t x = 0; x < w; ++x)
+          if (src[x] & 1) dst[x >> 3] |= uint8_t(0x80 >> (x & 7));
+        break;
+      default: break;
+    }
+  }
+}
+
 void TIMBitmap::CopyFromTIMMask(const TIMMask& Mask) {
   TIMPixelKind kind;
   if (Mask.BitsPerPixel == 1) kind = pk1Bit;
@@ -325,6 +398,7 @@ void TIMBitmap::SetStorageKind(TIMStorageKind Kind) {
       FCompanionPlane = std::move(old.FCompanionPlane);
     }
     Full = old.Full;  // the pixels are the same
+    FSourceFormat = old.FSourceFormat;
   } catch (...) {
     old.MoveTo(*this);  // keep the image where it was
     throw;
@@ -338,6 +412,8 @@ void TIMBitmap::MoveTo(TIMBitmap& Target) {
   Target.Height = std::exchange(Height, 0);
   Target.BitsPerPixel = std::exchange(BitsPerPixel, 0);
   Target.MappedRow = std::move(MappedRow);
+  Target.FViewOffset = std::exchange(FViewOffset, 0);
+  Target.FSourceFormat = std::exchange(FSourceFormat, pfDevice);
   Target.MappingHandle = std::move(MappingHandle);
   Target.FileHandle = std::move(FileHandle);
   Target.TempFileName = std::exchange(TempFileName, std::string());

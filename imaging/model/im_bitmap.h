@@ -39,13 +39,22 @@ class TIMBitmap : public TObject {
   void FreeImage();
 
   // Row Row (0 = top). With temporary-file storage the pointer stays valid
-  // only until the next ScanLine call on this bitmap. Raises
+  // only until the next ScanLine call on this bitmap (a window of rows stays
+  // mapped, and a row outside it moves the window). Raises
   // EInvalidGraphicOperation for a row outside the image and EOutOfResources
   // when the row of the file cannot be mapped.
   uint8_t* ScanLine(int32_t Row);
 
   void CopyFromTBitmap(const TBitmap& Bitmap);
   void CopyToTBitmap(TBitmap& Bitmap);
+  // The pixel format of the TBitmap CopyFromTBitmap took the pixels from;
+  // pfDevice when they came from elsewhere.
+  TPixelFormat SourceFormat() const { return FSourceFormat; }
+  // CopyToTBitmap, then back to SourceFormat with its palette where the
+  // snapshot's pixels hold it exactly: 15 and 16 bits (their top bits were
+  // kept), 4 bits and coloured 1 bit (their indexes were kept). 32 bits come
+  // back as 32 bits with the fourth byte 0, which the snapshot does not keep.
+  void RestoreToTBitmap(TBitmap& Bitmap);
   void CopyFromTIMMask(const TIMMask& Mask);
   void CopyToTIMMask(TIMMask& Mask);
 
@@ -62,11 +71,12 @@ class TIMBitmap : public TObject {
   int32_t Width = 0;
   int32_t Height = 0;
   int32_t BitsPerPixel = 0;
-  // The one file view mapped now (temporary-file storage); empty if none.
+  // The one file view mapped now (temporary-file storage): a window of rows; empty if none.
   TMappedView MappedRow;
-  // File-mapping object of temporary-file storage; closed if none.
+  // File-mapping object of temporary-file storage, over FileHandle's descriptor; closed if none.
   TFileMapping MappingHandle;
-  // The temporary file; not open (handle -1) if none.
+  // The temporary file; not open (handle -1) if none. Its name is removed
+  // as soon as it is made, so that no picture outlives the program.
   TTempFile FileHandle;
   std::string TempFileName;
   int32_t RowBytes = 0;
@@ -88,7 +98,12 @@ class TIMBitmap : public TObject {
   void AllocateHeap(int64_t Size);
   void AllocateHiddenBitmap();
 
+  void MapRowWindow(int32_t Row, int64_t Offset);
+
   std::unique_ptr<TIMBitmap> FCompanionPlane;
+  TPixelFormat FSourceFormat = pfDevice;
+  // File offset of MappedRow's first byte.
+  int64_t FViewOffset = 0;
 };
 
 }  // namespace kv

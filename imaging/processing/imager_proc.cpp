@@ -201,7 +201,8 @@ void TImagerProc::RestoreSnapshot(TSnapshotList& List, int32_t N) {
   TBitmap* bmp = Bitmap();
   if (!bmp || N < 0 || static_cast<size_t>(N) >= List.size()) return;
   TIMBitmap& snap = *List[List.size() - 1 - static_cast<size_t>(N)];
-  snap.CopyToTBitmap(*bmp);
+  // The picture comes back in the pixel format and palette it had.
+  snap.RestoreToTBitmap(*bmp);
   if (snap.HasCompanion() && FAttachedImager) {
     TIMMask* alpha = FAttachedImager->GetAlphaChannel();
     if (alpha) {

@@ -32,18 +32,24 @@ void TMappedView::Unmap() {
 }
 
 TFileMapping::TFileMapping(TFileMapping&& Other) noexcept
-    : FHandle(std::exchange(Other.FHandle, -1)), FSize(std::exchange(Other.FSize, 0)) {}
+    : FHandle(std::exchange(Other.FHandle, -1)), FSize(std::exchange(Other.FSize, 0)),
+      FOwned(std::exchange(Other.FOwned, true)) {}
 
 TFileMapping& TFileMapping::operator=(TFileMapping&& Other) noexcept {
   if (this != &Other) {
     Close();
     FHandle = std::exchange(Other.FHandle, -1);
     FSize = std::exchange(Other.FSize, 0);
+    FOwned = std::exchange(Other.FOwned, true);
   }
   return *this;
 }
 
-bool TFileMapping::Create(int Fd) {
+bool TFileMapping::Create(int Fd) { return CreateOver(Fd, true); }
+
+bool TFileMapping::CreateShared(int Fd) { return CreateOver(Fd, false); }
+
+bool TFileMapping::CreateOver(int Fd, bool Own) {
   Close();
   if (Fd < 0) return false;
   if (TempFailureInjected(tfCreateMapping)) {
@@ -52,17 +58,19 @@ bool TFileMapping::Create(int Fd) {
   }
   struct stat st;
   if (::fstat(Fd, &st) != 0 || st.st_size <= 0) return false;
-  const int own = ::fcntl(Fd, F_DUPFD_CLOEXEC, 0);
-  if (own < 0) return false;
-  FHandle = own;
+  const int fd = Own ? ::fcntl(Fd, F_DUPFD_CLOEXEC, 0) : Fd;
+  if (fd < 0) return false;
+  FHandle = fd;
+  FOwned = Own;
   FSize = static_cast<int64_t>(st.st_size);
   return true;
 }
 
 void TFileMapping::Close() {
-  if (FHandle >= 0) ::close(FHandle);
+  if (FHandle >= 0 && FOwned) ::close(FHandle);
   FHandle = -1;
   FSize = 0;
+  FOwned = true;
 }
 
 TMappedView TFileMapping::MapViewOfFile(int64_t Offset, size_t Length) const {

@@ -46,6 +46,10 @@ class TFileMapping {
   // Maps the file of descriptor Fd over its present size; false when it is
   // empty or cannot be mapped.
   bool Create(int Fd);
+  // As Create, but over Fd itself instead of a copy of it: the caller keeps Fd
+  // open while the mapping is used and closes it afterwards (one descriptor
+  // per file where many files are open at once).
+  bool CreateShared(int Fd);
   void Close();
   bool IsOpen() const { return FHandle >= 0; }
   int64_t Size() const { return FSize; }
@@ -56,8 +60,11 @@ class TFileMapping {
   TMappedView MapViewOfFile(int64_t Offset, size_t Length) const;
 
  private:
+  bool CreateOver(int Fd, bool Own);
+
   int FHandle = -1;
   int64_t FSize = 0;
+  bool FOwned = true;
 };
 
 }  // namespace kv

@@ -71,7 +71,8 @@ bool TempFailureInjected(TTempFailure Step) {
 }
 
 TTempFile::TTempFile(TTempFile&& Other) noexcept
-    : FHandle(std::exchange(Other.FHandle, -1)), FFileName(std::move(Other.FFileName)) {
+    : FHandle(std::exchange(Other.FHandle, -1)), FFileName(std::move(Other.FFileName)),
+      FUnlinked(std::exchange(Other.FUnlinked, false)) {
   Other.FFileName.clear();
 }
 
@@ -80,6 +81,7 @@ TTempFile& TTempFile::operator=(TTempFile&& Other) noexcept {
     Close();
     FHandle = std::exchange(Other.FHandle, -1);
     FFileName = std::move(Other.FFileName);
+    FUnlinked = std::exchange(Other.FUnlinked, false);
     Other.FFileName.clear();
   }
   return *this;
@@ -120,15 +122,21 @@ int64_t TTempFile::GetSize() const {
   return static_cast<int64_t>(st.st_size);
 }
 
+bool TTempFile::Unlink() {
+  if (FHandle < 0 || FUnlinked) return FUnlinked;
+  FUnlinked = ::unlink(FFileName.c_str()) == 0;
+  return FUnlinked;
+}
+
 void TTempFile::Close() {
   if (FHandle >= 0) {
     ::close(FHandle);
     FHandle = -1;
   }
-  if (!FFileName.empty()) {
-    ::unlink(FFileName.c_str());
-    FFileName.clear();
-  }
+  // A name removed already may be another file's by now.
+  if (!FFileName.empty() && !FUnlinked) ::unlink(FFileName.c_str());
+  FFileName.clear();
+  FUnlinked = false;
 }
 
 }  // namespace kv

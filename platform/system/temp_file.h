@@ -42,6 +42,10 @@ class TTempFile {
   bool SetSize(int64_t Size);
   // Size of the file as the system reports it; -1 on failure.
   int64_t GetSize() const;
+  // Removes the file's name now; the open file lives on, unseen, until
+  // closed, and nothing is left behind however the program ends. FileName
+  // keeps the name it had, for messages.
+  bool Unlink();
   // Closes and deletes the file.
   void Close();
 
@@ -53,6 +57,7 @@ class TTempFile {
  private:
   int FHandle = -1;
   std::string FFileName;
+  bool FUnlinked = false;
 };
 
 }  // namespace kv

@@ -235,6 +235,48 @@ TEST(ImagerProc, SnapshotsInEveryStorageKind) {
     }
 }
 
+// Undo must not change the user's picture: the snapshot keeps fewer formats,
+// but the picture comes back in the format and palette it had, byte for byte.
+TEST(ImagerProc, UndoGivesBackThePixelFormatAndPalette) {
+  struct Case { TPixelFormat pf; bool colouredPalette; } cases[] = {
+      {pf15bit, false}, {pf16bit, false}, {pf32bit, false}, {pf4bit, true}, {pf1bit, true}};
+  for (TIMStorageKind kind : {skHeap, skTempFile, skBitmap})
+    for (const Case& c : cases) {
+      TBitmap b(23, 4, c.pf);
+      const int32_t bits = PixelFormatBits(c.pf);
+      if (c.colouredPalette) {
+        std::vector<TPaletteEntry> pal(size_t(1) << bits);
+        for (size_t i = 0; i < pal.size(); ++i)
+          pal[i] = TPaletteEntry{uint8_t(i * 37 + 5), uint8_t(200 - i * 11), uint8_t(i * 90), 0};
+        b.SetPaletteEntries(0, int32_t(pal.size()), pal.data());
+      }
+      const int32_t used = (23 * bits + 7) / 8;
+      for (int32_t y = 0; y < 4; ++y) {
+        auto* r = static_cast<uint8_t*>(b.ScanLine(y));
+        for (int32_t i = 0; i < used; ++i) r[i] = uint8_t(i * 53 + y * 17 + 0xF0);
+        if (c.pf == pf15bit)
+          for (int32_t x = 0; x < 23; ++x) r[2 * x + 1] &= 0x7F;  // the top bit is no colour
+        if (c.pf == pf32bit)
+          for (int32_t x = 0; x < 23; ++x) r[4 * x + 3] = 0;  // the fourth byte is not kept
+        if (c.pf == pf16bit && y == 0) r[0] = r[1] = 0xFF;  // white 0xFFFF stays white
+        if (c.pf == pf4bit) r[used - 1] &= 0xF0;  // the bits past the last pixel are no pixel
+        if (c.pf == pf1bit) r[used - 1] &= 0xFE;
+      }
+      TBitmap saved;
+      saved.Assign(&b);
+      TImagerProc p(nullptr);
+      p.SetUndoStorage(kind);
+      p.SetAttachedBitmap(&b);
+      p.SaveUndo();
+      b.SetPixelFormat(pf24bit);
+      p.Undo();
+      ASSERT_EQ(b.PixelFormat(), c.pf) << int(kind) << ' ' << int(c.pf);
+      EXPECT_EQ(b.Palette(), saved.Palette()) << int(kind) << ' ' << int(c.pf);
+      for (int32_t y = 0; y < 4; ++y)
+        EXPECT_EQ(0, memcmp(b.ScanLine(y), saved.ScanLine(y), size_t(used))) << int(kind) << ' ' << int(c.pf);
+    }
+}
+
 TEST(ImagerProc, AlphaChannelTravelsWithTheSnapshot) {
   Attached a;
   TIMMask* alpha = a.View.GetAlphaChannel();
