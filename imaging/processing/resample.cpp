@@ -91,10 +91,65 @@ void PutLine(const TTarget& T, int32_t Y, int32_t X0, const uint8_t* Line, int32
   else std::memcpy(T.Rows[size_t(Y)] + size_t(X0) * C, Line, size_t(Count) * C);
 }
 
+// The filters' weights are 8-bit: reducing by more than this they lose their
+// precision, and beyond about 512 every tap rounds to 0 (one source pixel
+// would then stand for hundreds). Such reductions first average exact blocks
+// of pixels down to about kPreReduceTo times the destination size.
+constexpr int64_t kPreReduceAbove = 64;
+constexpr int64_t kPreReduceTo = 8;
+
+int32_t PreReduceFactor(int32_t Src, int32_t Dst) {
+  if (int64_t(Src) <= int64_t(Dst) * kPreReduceAbove) return 1;
+  return static_cast<int32_t>(Src / (int64_t(Dst) * kPreReduceTo));
+}
+
+// Block averages (rounded) of Fx x Fy pixels of S into Store, C bytes a pixel;
+// the blocks at the right and bottom edges average what they hold.
+template <int C>
+TSource PreReduce(const TSource& S, int32_t Fx, int32_t Fy, std::vector<uint8_t>& Store) {
+  TSource r;
+  r.Width = static_cast<int32_t>((int64_t(S.Width) + Fx - 1) / Fx);
+  r.Height = static_cast<int32_t>((int64_t(S.Height) + Fy - 1) / Fy);
+  const size_t row = size_t(r.Width) * C;
+  Store.assign(row * size_t(r.Height), 0);
+  r.Rows.resize(size_t(r.Height));
+  std::vector<uint64_t> acc(row);
+  std::vector<uint8_t> bits(S.OneBit ? size_t(S.Width) : 0);
+  for (int32_t oy = 0; oy < r.Height; ++oy) {
+    const int32_t y0 = static_cast<int32_t>(int64_t(oy) * Fy);
+    const int32_t rows = static_cast<int32_t>(std::min<int64_t>(Fy, S.Height - y0));
+    std::fill(acc.begin(), acc.end(), 0);
+    for (int32_t y = y0; y < y0 + rows; ++y) {
+      const uint8_t* src = SourceLine<C>(S, y, bits.data());
+      uint64_t* a = acc.data();
+      for (int32_t x = 0, k = 0; x < S.Width; ++x, src += C) {
+        for (int c = 0; c < C; ++c) a[c] += src[c];
+        if (++k == Fx) {
+          k = 0;
+          a += C;
+        }
+      }
+    }
+    uint8_t* out = Store.data() + size_t(oy) * row;
+    for (int32_t ox = 0; ox < r.Width; ++ox) {
+      const int64_t cols = std::min<int64_t>(Fx, S.Width - int64_t(ox) * Fx);
+      const uint64_t n = uint64_t(cols) * uint64_t(rows);
+      for (int c = 0; c < C; ++c) out[ox * C + c] = uint8_t((acc[size_t(ox) * C + c] + n / 2) / n);
+    }
+    r.Rows[size_t(oy)] = out;
+  }
+  return r;
+}
+
 // Filters 1-8: a horizontal pass into an intermediate image of destination
 // width and source height, then a vertical pass into the destination.
 template <int C>
-void TwoPass(const TSource& S, const TTarget& T, TResampleFilter Filter, const TProgress& Progress) {
+void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const TProgress& Progress) {
+  std::vector<uint8_t> reduced;
+  const int32_t fx = PreReduceFactor(Src.Width, T.Width), fy = PreReduceFactor(Src.Height, T.Height);
+  const bool pre = fx > 1 || fy > 1;
+  const TSource preSource = pre ? PreReduce<C>(Src, fx, fy, reduced) : TSource{};
+  const TSource& S = pre ? preSource : Src;
   const int32_t sw = S.Width, sh = S.Height, dw = T.Width, dh = T.Height;
   const double denom = double(dw) + sh + 0.5;
   const bool report = Progress.Active();
@@ -168,7 +223,7 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
   }
 
   const size_t interRow = size_t(dw) * C;
-  const TIMWorkBitmap inter(dw, 8 * C, sh);
+  const TIMWorkBitmap inter(dw, sh, 8 * C);
   const bool interpH = AlwaysInterpolate || a > 1;
   for (int32_t y = 0; y < sh; ++y) {
     const uint8_t* src = SourceLine<C>(S, y, bits.data());

@@ -214,19 +214,25 @@ TEST(Resample, EachPassWithinOneOfDoublePrecision) {
     }
 }
 
-// Reducing by more than 512 times rounds every weight to 0.
-TEST(Resample, ZeroWeightTotalTakesTheNearestSourcePixel) {
-  Plane row{1030, 1, 3, std::vector<uint8_t>(1030 * 3)};
-  for (int x = 0; x < 1030; ++x)
-    for (int c = 0; c < 3; ++c) row.at(x, 0, c) = uint8_t(20 + (x * 7 + c) % 200);
-  Plane column{1, 1030, 3, row.Px};
+// Weights of 1/256 vanish when reducing more than about 512 times, and one
+// source pixel would stand for all: 80,000 one-pixel stripes came out black.
+// Such reductions average exact blocks first and give the stripes' mean.
+TEST(Resample, HugeReductionsGiveTheMeanNotOnePixel) {
+  const int n = 80000;
+  Plane row{n, 2, 3, std::vector<uint8_t>(size_t(n) * 2 * 3)};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < n; ++x)
+      for (int c = 0; c < 3; ++c) row.at(x, y, c) = (x & 1) ? 255 : 0;
+  Plane column{2, n, 3, std::vector<uint8_t>(size_t(n) * 2 * 3)};
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < 2; ++x)
+      for (int c = 0; c < 3; ++c) column.at(x, y, c) = (y & 1) ? 255 : 0;
+  const auto midGray = [](const Plane& P) {
+    return std::all_of(P.Px.begin(), P.Px.end(), [](uint8_t b) { return b >= 126 && b <= 129; });
+  };
   for (TResampleFilter f : kKernelFilters) {
-    const Plane h = Resampled(row, 2, 1, f), v = Resampled(column, 1, 2, f);
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_EQ(h.at(0, 0, c), row.at(0, 0, c)) << int(f);
-      EXPECT_EQ(h.at(1, 0, c), row.at(515, 0, c)) << int(f);
-      EXPECT_EQ(v.at(0, 1, c), row.at(515, 0, c)) << int(f);
-    }
+    EXPECT_TRUE(midGray(Resampled(row, 100, 1, f))) << int(f);
+    EXPECT_TRUE(midGray(Resampled(column, 1, 100, f))) << int(f);
   }
 }
 
