@@ -29,7 +29,7 @@ std::string Rewrite(std::string_view Text) {
     kv::ApplyRegOp(root, op);
   });
   std::string out(kv::RegTextHeader);
-  kv::FormatRegKeyTree(out, "HKEY_CURRENT_USER", root, !root.Values.empty());
+  kv::FormatRegKeyTree(out, "HKEY_CURRENT_USER", root, !root.Values().empty());
   return out;
 }
 

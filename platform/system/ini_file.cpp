@@ -1,7 +1,11 @@
 #include "platform/system/ini_file.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/rtl/exceptions.h"
@@ -81,17 +85,22 @@ TIniLines ParseIniText(std::string_view Text) {
   }
   size_t pos = 0;
   while (pos < Text.size()) {
-    size_t end = Text.find('\n', pos);
+    size_t end = Text.find_first_of("\r\n", pos);
     if (end == std::string_view::npos) end = Text.size();
-    std::string_view line = Text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r') {
-      // The whole run of CRs is line end: a line left ending in one would read back
-      // differently once written with LF ends ("a\r\r\n" becomes "a\r\n").
-      while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      if (lines.Items.empty()) lines.Crlf = true;
+    const std::string_view line = Text.substr(pos, end - pos);
+    size_t next = end + 1;
+    if (end < Text.size() && Text[end] == '\r') {
+      // A run of CRs before a LF is all line end: a line left ending in one would
+      // read back differently once written with LF ends ("a\r\r\n" becomes "a\r\n").
+      // A CR without a LF after its run ends the line by itself (CR-only files).
+      size_t run = end;
+      while (run < Text.size() && Text[run] == '\r') ++run;
+      const bool lf = run < Text.size() && Text[run] == '\n';
+      if (lf) next = run + 1;
+      if (lines.Items.empty()) (lf ? lines.Crlf : lines.CrOnly) = true;
     }
     lines.Items.emplace_back(line);
-    pos = end + 1;
+    pos = next;
   }
   return lines;
 }
@@ -99,7 +108,7 @@ TIniLines ParseIniText(std::string_view Text) {
 std::string FormatIniText(const TIniLines& Lines) {
   std::string text;
   if (Lines.Bom) text = "\xEF\xBB\xBF";
-  const char* eol = Lines.Crlf ? "\r\n" : "\n";
+  const char* eol = Lines.Crlf ? "\r\n" : Lines.CrOnly ? "\r" : "\n";
   for (const auto& l : Lines.Items) {
     text += l;
     text += eol;
@@ -125,6 +134,24 @@ void IniReadSection(const TIniLines& Lines, std::string_view Section, std::vecto
   if (sections.empty()) return;
   for (size_t i = sections.front().First; i < sections.front().Last; ++i)
     if (ValueOf(Lines.Items[i], name, value)) Names.emplace_back(name);
+}
+
+void IniReadSectionValues(const TIniLines& Lines, std::string_view Section, std::vector<std::string>& Strings) {
+  Strings.clear();
+  const auto sections = FindSections(Lines.Items, Section);
+  if (sections.empty()) return;
+  // One pass: every name gets the value of its first line in the section, as a
+  // lookup by name would give, without searching the file once per name.
+  std::vector<std::pair<std::string_view, std::string_view>> entries;
+  std::unordered_map<std::string, std::string_view> first;
+  std::string_view name, value;
+  for (size_t i = sections.front().First; i < sections.front().Last; ++i) {
+    if (!ValueOf(Lines.Items[i], name, value)) continue;
+    entries.emplace_back(name, value);
+    first.try_emplace(RegNameKey(name), value);
+  }
+  Strings.reserve(entries.size());
+  for (const auto& e : entries) Strings.push_back(std::string(e.first) + "=" + Unquote(first[RegNameKey(e.first)]));
 }
 
 void IniReadSections(const TIniLines& Lines, std::vector<std::string>& Names) {
@@ -283,10 +310,23 @@ void TIniFile::Save() {
   FStamp = GetFileStamp(FileName());
 }
 
+std::string TIniFile::LockFolder() const {
+  // The replace lands beside a symbolic link's target, so the lock must be
+  // there too: writers by the link and by the target then exclude each other.
+  struct stat st {};
+  if (::lstat(FileName().c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return FFolder;
+  char* real = ::realpath(FileName().c_str(), nullptr);
+  if (!real) return FFolder;  // a dangling link: no target to share
+  const std::string target(real);
+  std::free(real);
+  const size_t slash = target.rfind('/');
+  return slash == 0 ? "/" : target.substr(0, slash);
+}
+
 template <typename F> void TIniFile::Modify(F&& Change) {
   try {
     if (FBareName) ForceDirectories(FFolder);
-    TFileLock lock(FFolder, true);  // held across re-read, change and replace
+    TFileLock lock(LockFolder(), true);  // held across re-read, change and replace
     FLoaded = false;
     Load();
     if (Change()) Save();
@@ -333,10 +373,13 @@ void TIniFile::ReadSections(std::vector<std::string>& Strings) {
 }
 
 void TIniFile::ReadSectionValues(const std::string& Section, std::vector<std::string>& Strings) {
-  std::vector<std::string> keys;
-  ReadSection(Section, keys);  // loads the file once for all the keys below
   Strings.clear();
-  for (const auto& k : keys) Strings.push_back(k + "=" + IniReadString(FLines, Section, k, ""));
+  try {
+    Load();
+  } catch (const Exception&) {
+    return;
+  }
+  IniReadSectionValues(FLines, Section, Strings);
 }
 
 void TIniFile::EraseSection(const std::string& Section) {

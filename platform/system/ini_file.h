@@ -24,6 +24,8 @@ struct TIniLines {
   std::vector<std::string> Items;
   bool Bom = false;
   bool Crlf = false;
+  // Lines end in a CR alone (when the first line does); written back so.
+  bool CrOnly = false;
 };
 TIniLines ParseIniText(std::string_view Text);
 std::string FormatIniText(const TIniLines& Lines);
@@ -34,6 +36,9 @@ std::string IniReadString(const TIniLines& Lines, std::string_view Section, std:
                           const std::string& Default);
 void IniReadSection(const TIniLines& Lines, std::string_view Section, std::vector<std::string>& Names);
 void IniReadSections(const TIniLines& Lines, std::vector<std::string>& Names);
+// "name=value" for every value line of the first section of that name, in
+// file order; a name given twice shows its first value both times.
+void IniReadSectionValues(const TIniLines& Lines, std::string_view Section, std::vector<std::string>& Strings);
 bool WritableIniEntry(std::string_view Section, std::string_view Ident, std::string_view Value);
 bool IniWriteString(TIniLines& Lines, std::string_view Section, std::string_view Ident, std::string_view Value);
 bool IniEraseSection(TIniLines& Lines, std::string_view Section);
@@ -111,6 +116,8 @@ class TIniFile : public TCustomIniFile {
   void Load();  // re-reads when the file changed
   void Save();  // raises EIniFileException
   template <typename F> void Modify(F&& Change);
+  // The folder writers lock: the one the file is replaced in.
+  std::string LockFolder() const;
 
   std::string FFolder;
   bool FBareName = false;

@@ -39,10 +39,19 @@ std::string RegNameKey(std::string_view Name) {
   return key;
 }
 
+namespace {
+
+// After erasing position Gone: the positions behind it move down by one.
+void DropFromIndex(std::unordered_map<std::string, size_t>& Index, size_t Gone) {
+  for (auto& [key, pos] : Index)
+    if (pos > Gone) --pos;
+}
+
+}  // namespace
+
 TRegKeyNode* TRegKeyNode::FindSubKey(std::string_view SubName) {
-  for (auto& k : SubKeys)
-    if (SameRegName(k->Name, SubName)) return k.get();
-  return nullptr;
+  const auto it = FSubKeyIndex.find(RegNameKey(SubName));
+  return it == FSubKeyIndex.end() ? nullptr : FSubKeys[it->second].get();
 }
 
 const TRegKeyNode* TRegKeyNode::FindSubKey(std::string_view SubName) const {
@@ -50,23 +59,25 @@ const TRegKeyNode* TRegKeyNode::FindSubKey(std::string_view SubName) const {
 }
 
 TRegKeyNode* TRegKeyNode::AddSubKey(std::string_view SubName) {
-  if (TRegKeyNode* k = FindSubKey(SubName)) return k;
-  SubKeys.push_back(std::make_unique<TRegKeyNode>(std::string(SubName)));
-  return SubKeys.back().get();
+  const auto [it, added] = FSubKeyIndex.try_emplace(RegNameKey(SubName), FSubKeys.size());
+  if (!added) return FSubKeys[it->second].get();
+  FSubKeys.push_back(std::make_unique<TRegKeyNode>(std::string(SubName)));
+  return FSubKeys.back().get();
 }
 
 bool TRegKeyNode::DeleteSubKey(std::string_view SubName) {
-  auto it = std::find_if(SubKeys.begin(), SubKeys.end(),
-                         [&](const auto& k) { return SameRegName(k->Name, SubName); });
-  if (it == SubKeys.end()) return false;
-  SubKeys.erase(it);
+  const auto it = FSubKeyIndex.find(RegNameKey(SubName));
+  if (it == FSubKeyIndex.end()) return false;
+  const size_t pos = it->second;
+  FSubKeyIndex.erase(it);
+  FSubKeys.erase(FSubKeys.begin() + std::ptrdiff_t(pos));
+  DropFromIndex(FSubKeyIndex, pos);
   return true;
 }
 
 TRegValue* TRegKeyNode::FindValue(std::string_view ValueName) {
-  for (auto& v : Values)
-    if (SameRegName(v.Name, ValueName)) return &v;
-  return nullptr;
+  const auto it = FValueIndex.find(RegNameKey(ValueName));
+  return it == FValueIndex.end() ? nullptr : &FValues[it->second];
 }
 
 const TRegValue* TRegKeyNode::FindValue(std::string_view ValueName) const {
@@ -74,27 +85,33 @@ const TRegValue* TRegKeyNode::FindValue(std::string_view ValueName) const {
 }
 
 void TRegKeyNode::SetValue(std::string_view ValueName, uint32_t Type, std::vector<uint8_t> Data) {
-  if (TRegValue* v = FindValue(ValueName)) {
-    v->Type = Type;
-    v->Data = std::move(Data);
+  const auto [it, added] = FValueIndex.try_emplace(RegNameKey(ValueName), FValues.size());
+  if (!added) {
+    TRegValue& v = FValues[it->second];
+    v.Type = Type;
+    v.Data = std::move(Data);
     return;
   }
-  Values.push_back(TRegValue{std::string(ValueName), Type, std::move(Data)});
+  FValues.push_back(TRegValue{std::string(ValueName), Type, std::move(Data)});
 }
 
 bool TRegKeyNode::DeleteValue(std::string_view ValueName) {
-  auto it = std::find_if(Values.begin(), Values.end(),
-                         [&](const TRegValue& v) { return SameRegName(v.Name, ValueName); });
-  if (it == Values.end()) return false;
-  Values.erase(it);
+  const auto it = FValueIndex.find(RegNameKey(ValueName));
+  if (it == FValueIndex.end()) return false;
+  const size_t pos = it->second;
+  FValueIndex.erase(it);
+  FValues.erase(FValues.begin() + std::ptrdiff_t(pos));
+  DropFromIndex(FValueIndex, pos);
   return true;
 }
 
 std::unique_ptr<TRegKeyNode> TRegKeyNode::Clone() const {
   auto copy = std::make_unique<TRegKeyNode>(Name);
-  copy->Values = Values;
-  copy->SubKeys.reserve(SubKeys.size());
-  for (const auto& k : SubKeys) copy->SubKeys.push_back(k->Clone());
+  copy->FValues = FValues;
+  copy->FValueIndex = FValueIndex;
+  copy->FSubKeys.reserve(FSubKeys.size());
+  for (const auto& k : FSubKeys) copy->FSubKeys.push_back(k->Clone());
+  copy->FSubKeyIndex = FSubKeyIndex;
   return copy;
 }
 

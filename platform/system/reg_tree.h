@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kv {
@@ -30,9 +31,12 @@ class TRegKeyNode {
  public:
   explicit TRegKeyNode(std::string AName = {}) : Name(std::move(AName)) {}
 
+  // Set when the node is made; a subkey is not renamed in place (its index would not follow).
   std::string Name;
-  std::vector<TRegValue> Values;
-  std::vector<std::unique_ptr<TRegKeyNode>> SubKeys;
+  // In the order they were added. Changed only through the members below,
+  // which keep the name indexes.
+  const std::vector<TRegValue>& Values() const { return FValues; }
+  const std::vector<std::unique_ptr<TRegKeyNode>>& SubKeys() const { return FSubKeys; }
 
   TRegKeyNode* FindSubKey(std::string_view SubName);
   const TRegKeyNode* FindSubKey(std::string_view SubName) const;
@@ -47,6 +51,14 @@ class TRegKeyNode {
   bool DeleteValue(std::string_view ValueName);
 
   std::unique_ptr<TRegKeyNode> Clone() const;
+
+ private:
+  std::vector<TRegValue> FValues;
+  std::vector<std::unique_ptr<TRegKeyNode>> FSubKeys;
+  // Folded name to position: an import or reload of a key with thousands of
+  // values or subkeys stays linear instead of comparing each with each.
+  std::unordered_map<std::string, size_t> FValueIndex;
+  std::unordered_map<std::string, size_t> FSubKeyIndex;
 };
 
 using TRegPath = std::vector<std::string>;

@@ -102,6 +102,9 @@ class TLineReader {
     FPos = end + 1;
     return true;
   }
+  // Where the next line starts, to go back to it.
+  size_t Mark() const { return FPos; }
+  void Reset(size_t Mark) { FPos = Mark; }
 
  private:
   std::string_view FText;
@@ -151,9 +154,17 @@ bool ParseValueData(std::string_view V, TLineReader& Lines, TRegTextEntry& E) {
   // Gather continuation lines; the data never grows beyond the text's own size.
   std::string data(TrimRight(V));
   std::string_view next;
-  while (!data.empty() && data.back() == '\\' && Lines.Next(next)) {
+  while (!data.empty() && data.back() == '\\') {
+    const size_t mark = Lines.Mark();
+    if (!Lines.Next(next)) break;
+    const std::string_view more = TrimRight(TrimLeft(next));
+    // A line that starts a key or a value is never data, whatever came before.
+    if (!more.empty() && (more.front() == '[' || more.front() == '"' || more.front() == '@')) {
+      Lines.Reset(mark);
+      break;
+    }
     data.pop_back();
-    data += TrimRight(TrimLeft(next));
+    data += more;
   }
   if (!data.empty() && data.back() == '\\') data.pop_back();
   E.Type = type;
@@ -279,10 +290,10 @@ void FormatRegKeyTree(std::string& Out, const std::string& FullPath, const TRegK
     Out += '[';
     Out += FullPath;
     Out += "]\n";
-    for (const TRegValue& v : Node.Values) FormatRegValue(Out, v);
+    for (const TRegValue& v : Node.Values()) FormatRegValue(Out, v);
     Out += '\n';
   }
-  for (const auto& k : Node.SubKeys) FormatRegKeyTree(Out, FullPath + '\\' + k->Name, *k, true);
+  for (const auto& k : Node.SubKeys()) FormatRegKeyTree(Out, FullPath + '\\' + k->Name, *k, true);
 }
 
 }  // namespace kv

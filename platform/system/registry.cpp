@@ -41,14 +41,14 @@ TRegDataType DataTypeOf(uint32_t Type) {
 
 size_t TreeDepth(const TRegKeyNode& Node) {
   size_t d = 0;
-  for (const auto& k : Node.SubKeys) d = std::max(d, TreeDepth(*k) + 1);
+  for (const auto& k : Node.SubKeys()) d = std::max(d, TreeDepth(*k) + 1);
   return d;
 }
 
 void CopyTreeOps(const TRegKeyNode& Node, const TRegPath& To, std::vector<TRegOp>& Ops) {
   Ops.push_back(TRegOp{roCreateKey, To, {}, REG_NONE, {}});
-  for (const TRegValue& v : Node.Values) Ops.push_back(TRegOp{roSetValue, To, v.Name, v.Type, v.Data});
-  for (const auto& k : Node.SubKeys) {
+  for (const TRegValue& v : Node.Values()) Ops.push_back(TRegOp{roSetValue, To, v.Name, v.Type, v.Data});
+  for (const auto& k : Node.SubKeys()) {
     TRegPath sub = To;
     sub.push_back(k->Name);
     CopyTreeOps(*k, sub, Ops);
@@ -203,7 +203,7 @@ void TRegistry::GetKeyNames(std::vector<std::string>& Strings) {
   try {
     RegHiveRead(FRootKey, [&](const TRegKeyNode& t) {
       if (const TRegKeyNode* k = FindRegKey(t, FKey.Path))
-        for (const auto& s : k->SubKeys) Strings.push_back(s->Name);
+        for (const auto& s : k->SubKeys()) Strings.push_back(s->Name);
     });
   } catch (const EInOutError& e) {
     throw ERegistryException(e.Message());
@@ -216,7 +216,7 @@ void TRegistry::GetValueNames(std::vector<std::string>& Strings) {
   try {
     RegHiveRead(FRootKey, [&](const TRegKeyNode& t) {
       if (const TRegKeyNode* k = FindRegKey(t, FKey.Path))
-        for (const auto& v : k->Values) Strings.push_back(v.Name);
+        for (const auto& v : k->Values()) Strings.push_back(v.Name);
     });
   } catch (const EInOutError& e) {
     throw ERegistryException(e.Message());

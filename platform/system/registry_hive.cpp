@@ -81,7 +81,7 @@ void Refresh(THive& H) {
 
 std::string HiveText(const THive& H) {
   std::string out(RegTextHeader);
-  const bool rootValues = !H.Tree->Values.empty();
+  const bool rootValues = !H.Tree->Values().empty();
   FormatRegKeyTree(out, H.Name, *H.Tree, rootValues);
   return out;
 }

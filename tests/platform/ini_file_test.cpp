@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
+#include "platform/system/file_lock.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -78,6 +82,58 @@ TEST_F(IniFile, ARunOfCarriageReturnsIsOneLineEnd) {
   EXPECT_EQ(ini.ReadString("A", "k", "d"), "v");
   ini.WriteString("A", "j", "2");
   EXPECT_EQ(ReadText(Name), "[A]\nk=v\nj=2\n");
+}
+
+TEST_F(IniFile, CarriageReturnsAloneEndLinesAndAreWrittenBackSo) {
+  WriteText(Name, "[A]\rk=v\r\rj=1\r");
+  TIniFile ini(Name);
+  EXPECT_EQ(ini.ReadString("A", "k", "d"), "v");
+  EXPECT_EQ(ini.ReadString("A", "j", "d"), "1");
+  ini.WriteString("A", "j", "2");
+  EXPECT_EQ(ReadText(Name), "[A]\rk=v\r\rj=2\r");
+}
+
+TEST_F(IniFile, SectionValuesOfManyKeysAreReadInOnePass) {
+  std::string text = "[Big]\n";
+  for (int i = 0; i < 40000; ++i) text += "K" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += "k7=shadowed\n[Other]\nK1=x\n";
+  WriteText(Name, text);
+  TIniFile ini(Name);
+  std::vector<std::string> values;
+  const auto start = std::chrono::steady_clock::now();
+  ini.ReadSectionValues("big", values);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 5.0);
+  ASSERT_EQ(values.size(), 40001u);
+  EXPECT_EQ(values[0], "K0=0");
+  EXPECT_EQ(values[39999], "K39999=39999");
+  EXPECT_EQ(values[40000], "k7=7");  // a repeated name reads as its first line
+}
+
+// Two writers, one through a symbolic link and one through its target, must
+// take the same lock: the target's folder, where the file is replaced.
+TEST_F(IniFile, AWriterThroughALinkLocksWhereTheTargetIsReplaced) {
+  const std::string real = Dir + "real/";
+  const std::string links = Dir + "links/";
+  std::filesystem::create_directories(real);
+  std::filesystem::create_directories(links);
+  WriteText(real + "a.ini", "[A]\nk=1\n");
+  std::filesystem::create_symlink(real + "a.ini", links + "a.ini");
+  std::atomic<bool> written{false};
+  std::thread writer;
+  {
+    TFileLock held(real, true);  // another writer by the target's path, mid-change
+    writer = std::thread([&] {
+      TIniFile viaLink(links + "a.ini");
+      viaLink.WriteString("A", "k", "2");
+      written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(written.load());  // waits for the lock on the target's folder
+  }
+  writer.join();
+  EXPECT_TRUE(written.load());
+  EXPECT_TRUE(std::filesystem::is_symlink(links + "a.ini"));
+  EXPECT_EQ(ReadText(real + "a.ini"), "[A]\nk=2\n");
 }
 
 TEST_F(IniFile, ManySectionsListOnceEachWithoutCase) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -389,6 +390,48 @@ TEST_F(Registry, MalformedRegTextIsSkippedWithoutHarm) {
   Reload();
   ASSERT_TRUE(r.OpenKey("\\M", false));
   EXPECT_EQ(r.GetDataSize("C"), 1);
+}
+
+// A value left continued with "\\" must not swallow the key or value that follows.
+TEST(RegText, ContinuationEndsAtALineThatStartsAKeyOrAValue) {
+  for (const char* next : {"[HKEY_CURRENT_USER\\Next]", "\"Next\"=\"x\"", "@=\"x\""}) {
+    const std::string text = std::string("[HKEY_CURRENT_USER\\A]\n\"H\"=hex:01,02,\\\n  03,\\\n") + next + "\n";
+    std::vector<TRegTextEntry> got;
+    ParseRegText(text, [&](const TRegTextEntry& E) { got.push_back(E); });
+    ASSERT_EQ(got.size(), 3u) << next;
+    EXPECT_EQ(got[1].Name, "H");
+    EXPECT_EQ(got[1].Data, (std::vector<uint8_t>{1, 2, 3})) << next;
+    EXPECT_EQ(got[2].Kind, next[0] == '[' ? reKey : reValue) << next;
+  }
+}
+
+// Import and reload look values and subkeys up by name: thousands of them in
+// one key must not take time that grows with the square of their number.
+TEST_F(Registry, ThousandsOfValuesAndKeysInOneKeyStayFast) {
+  const int n = 40000;
+  std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Big]\n";
+  for (int i = 0; i < n; ++i) text += "\"V" + std::to_string(i) + "\"=dword:" + std::to_string(i % 10) + "\n";
+  for (int i = 0; i < n; ++i) text += "[HKEY_CURRENT_USER\\Big\\K" + std::to_string(i) + "]\n";
+  WriteText(Dir + "big.reg", text);
+  const auto start = std::chrono::steady_clock::now();
+  ImportRegFile(Dir + "big.reg");
+  Reload();
+  TRegistry r;
+  ASSERT_TRUE(r.OpenKey("\\Big", false));
+  EXPECT_EQ(r.ReadInteger("v39999"), 9);
+  EXPECT_TRUE(r.KeyExists("k12345"));
+  const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_LT(secs, 20.0);
+  // The index follows deletions: names after the deleted one are still found.
+  EXPECT_TRUE(r.DeleteValue("V0"));
+  EXPECT_EQ(r.ReadInteger("V39999"), 9);
+  EXPECT_FALSE(r.ValueExists("V0"));
+  EXPECT_TRUE(r.DeleteKey("K0"));
+  EXPECT_TRUE(r.KeyExists("K39999"));
+  std::vector<std::string> names;
+  r.GetValueNames(names);
+  ASSERT_EQ(names.size(), size_t(n - 1));
+  EXPECT_EQ(names.front(), "V1");
 }
 
 TEST_F(Registry, RegIniFileStoresSectionsAsSubkeysOfStrings) {
