@@ -12,7 +12,7 @@ constexpr int64_t kMaxWorkBitmapBytes = int64_t(1) << 40;
 
 }  // namespace
 
-TIMWorkBitmap::TIMWorkBitmap(int32_t Width, int32_t BitsPerPixel, int32_t Height) {
+TIMWorkBitmap::TIMWorkBitmap(int32_t Width, int32_t Height, int32_t BitsPerPixel) {
   Allocate(Width, Height, BitsPerPixel);
 }
 

@@ -12,8 +12,8 @@ namespace kv {
 class TIMWorkBitmap : public TObject {
  public:
   TIMWorkBitmap() = default;
-  // Allocated when Width > 0 and Height > 0 (note the argument order).
-  TIMWorkBitmap(int32_t Width, int32_t BitsPerPixel, int32_t Height);
+  // Allocated when Width > 0 and Height > 0; the arguments in Allocate's order.
+  TIMWorkBitmap(int32_t Width, int32_t Height, int32_t BitsPerPixel);
   ~TIMWorkBitmap() override = default;
 
   // Nothing when all three are unchanged; else frees and allocates (memory not cleared).

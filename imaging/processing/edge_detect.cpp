@@ -31,7 +31,7 @@ void Progress(const TShenCastanParams& P, int32_t Step) {
 // Gray levels of the source, embedded with wrap-around into the float raster G.
 void EmbedGray(const TBitmap& Source, const TShenCastanParams& P, const TIMWorkBitmap& G) {
   const int32_t W = P.Width, H = P.Height;
-  TIMWorkBitmap gray(W, 8, H);
+  TIMWorkBitmap gray(W, H, 8);
   for (int32_t y = 0; y < H; ++y) {
     const TBGRPixel* s = static_cast<const TBGRPixel*>(Source.ScanLine(y));
     uint8_t* d = gray.ScanLine(y);
@@ -373,16 +373,16 @@ void ShenCastan(const TBitmap& Source, TBitmap& Dest, int32_t WindowSize, const 
   P.Rows = P.Height + 2 * kShenCastanEmbed;
   P.Columns = P.Width + 2 * kShenCastanEmbed;
 
-  TIMWorkBitmap gradient(P.Columns, 32, P.Rows);  // the gray values first, the gradient later
+  TIMWorkBitmap gradient(P.Columns, P.Rows, 32);  // the gray values first, the gradient later
   P.Gradient = &gradient;
   EmbedGray(Source, P, gradient);
   Progress(P, 1);
 
-  TIMWorkBitmap smoothed(P.Columns, 32, P.Rows);
+  TIMWorkBitmap smoothed(P.Columns, P.Rows, 32);
   Isef(gradient, smoothed, P);
   Progress(P, 2);
 
-  TIMWorkBitmap laplacian(P.Columns, 8, P.Rows);
+  TIMWorkBitmap laplacian(P.Columns, P.Rows, 8);
   LaplacianSign(gradient, smoothed, laplacian, P);
   Progress(P, 3);
 
@@ -392,7 +392,7 @@ void ShenCastan(const TBitmap& Source, TBitmap& Dest, int32_t WindowSize, const 
   laplacian.FreeBits();
 
   EstimateThresholds(P);
-  TIMWorkBitmap edges(P.Columns, 8, P.Rows);
+  TIMWorkBitmap edges(P.Columns, P.Rows, 8);
   P.Edges = &edges;
   ShenCastanHysteresis(P);
   Progress(P, 5);

@@ -39,7 +39,7 @@ double SkewAngleSearch(const TBitmap& Bitmap, const TIMProgressEvent& OnProgress
   if (d > INT32_MAX / 2 - 1) throw EOutOfMemory("Out of memory");
   const int32_t origin = d + 1;
   const int32_t columns = 2 * d + 2;
-  TIMWorkBitmap accumulator(columns, 32, 180 * f);
+  TIMWorkBitmap accumulator(columns, 180 * f, 32);
   std::vector<int32_t*> acc(static_cast<size_t>(180 * f), nullptr);
   for (int32_t k = firstRow; k <= lastSearched; ++k) {
     acc[k] = reinterpret_cast<int32_t*>(accumulator.ScanLine(k));

@@ -167,7 +167,7 @@ struct TRasters {
   TIMWorkBitmap Gradient, Edges;
   TShenCastanParams P;
   TRasters(int32_t Rows, int32_t Columns, double High, double Low, int32_t Thin)
-      : Gradient(Columns, 32, Rows), Edges(Columns, 8, Rows) {
+      : Gradient(Columns, Rows, 32), Edges(Columns, Rows, 8) {
     P.Gradient = &Gradient;
     P.Edges = &Edges;
     P.Rows = Rows;

@@ -14,7 +14,7 @@ TEST(TIMWorkBitmap, RowBytesAndBottomUpRows) {
   const Case cases[] = {{1, 1, 4},  {32, 1, 4},  {33, 1, 8},  {5, 8, 8},   {1, 24, 4},
                         {3, 24, 12}, {3, 32, 12}, {3, 64, 24}, {7, 16, 16}};
   for (const Case& c : cases) {
-    TIMWorkBitmap w(c.width, c.bits, 5);  // width, bits, height
+    TIMWorkBitmap w(c.width, 5, c.bits);  // width, height, bits as Allocate takes them
     EXPECT_EQ(w.Width(), c.width);
     EXPECT_EQ(w.Height(), 5);
     EXPECT_EQ(w.BitsPerPixel(), c.bits);
@@ -31,14 +31,16 @@ TEST(TIMWorkBitmap, PixelAddressPerDepth) {
   };
   const Case cases[] = {{1, 13, 1}, {8, 13, 13}, {24, 13, 39}, {32, 13, 52}, {64, 13, 104}, {16, 13, -1}};
   for (const Case& c : cases) {
-    TIMWorkBitmap w(20, c.bits, 3);
+    TIMWorkBitmap w(20, 3, c.bits);
     uint8_t* want = c.offset < 0 ? w.Bits() : w.ScanLine(1) + c.offset;  // other depths: the start of Bits
     EXPECT_EQ(w.PixelAddress(1, c.column), want) << c.bits;
   }
 }
 
 TEST(TIMWorkBitmap, FloatsAndIntsFillTheRasterExactly) {
-  TIMWorkBitmap w(7, 32, 4);
+  TIMWorkBitmap w(7, 4, 32);  // width, height, bits, as Allocate takes them
+  ASSERT_EQ(w.Height(), 4);
+  ASSERT_EQ(w.BitsPerPixel(), 32);
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 7; ++x) w.FloatAt(y, x) = float(y * 10 + x) + 0.5f;
   for (int32_t y = 0; y < 4; ++y)
@@ -49,7 +51,7 @@ TEST(TIMWorkBitmap, FloatsAndIntsFillTheRasterExactly) {
 }
 
 TEST(TIMWorkBitmap, AllocateFreeAndEmpty) {
-  TIMWorkBitmap w(10, 8, 10);
+  TIMWorkBitmap w(10, 10, 8);
   uint8_t* first = w.Bits();
   w.Allocate(10, 10, 8);
   EXPECT_EQ(w.Bits(), first);  // unchanged: kept
@@ -63,19 +65,19 @@ TEST(TIMWorkBitmap, AllocateFreeAndEmpty) {
   EXPECT_EQ(w.Width() | w.Height() | w.BitsPerPixel() | w.RowBytes(), 0);
 
   for (auto [width, height] : {std::pair{0, 5}, {5, 0}, {-3, 5}, {5, -1}}) {
-    TIMWorkBitmap e(width, 8, height);
+    TIMWorkBitmap e(width, height, 8);
     EXPECT_EQ(e.Bits(), nullptr) << width << 'x' << height;
     EXPECT_EQ(e.RowBytes(), 0);
   }
 }
 
 TEST(TIMWorkBitmap, AbsurdSizesAreRefused) {
-  TIMWorkBitmap w(4, 8, 4);
+  TIMWorkBitmap w(4, 4, 8);
   EXPECT_THROW(w.Allocate(INT32_MAX, 1, 64), EOutOfMemory);        // a row beyond 32-bit sizes
   EXPECT_EQ(w.Bits(), nullptr);
   EXPECT_EQ(w.Width(), 0);
   EXPECT_THROW(w.Allocate(1 << 20, 1 << 20, 64), EOutOfMemory);    // 8 TiB
-  EXPECT_THROW(TIMWorkBitmap(INT32_MAX, 32, INT32_MAX), EOutOfMemory);
+  EXPECT_THROW(TIMWorkBitmap(INT32_MAX, INT32_MAX, 32), EOutOfMemory);
   w.Allocate(4, 4, 8);                                             // still usable afterwards
   EXPECT_NE(w.Bits(), nullptr);
 }
