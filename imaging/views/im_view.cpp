@@ -28,6 +28,18 @@ TIMView::~TIMView() {
 
 void TIMView::SetBackground(TColor Value) { FBackground = Value; }
 
+void TIMView::ShowTransitionFrame(const TBitmap* Frame) {
+  if (Frame == nullptr && FTransitionFrame == nullptr) return;
+  FTransitionFrame = Frame;
+  if (Frame) Repaint();
+}
+
+bool TIMView::PaintTransitionFrame() {
+  if (!FTransitionFrame) return false;
+  Canvas().Draw(0, 0, *FTransitionFrame);
+  return true;
+}
+
 TBitmap* TIMView::GetBitmap() { return nullptr; }
 
 void TIMView::PictureEdited() {

@@ -62,6 +62,10 @@ class TIMView : public TCustomControl, public TIMViewLink {
 
   // The canvas the transition effects draw their steps on.
   TCanvas& GetCanvas() { return Canvas(); }
+  // While a transition runs, the frame it composed last (null when none):
+  // painting shows it in place of the picture. Repaints at once.
+  virtual void ShowTransitionFrame(const TBitmap* Frame);
+  const TBitmap* TransitionFrame() const { return FTransitionFrame; }
 
   // Registers a callback (the same one may be registered again: each
   // registration is a record of its own) and returns its handle.
@@ -83,6 +87,9 @@ class TIMView : public TCustomControl, public TIMViewLink {
 
  protected:
   void CreateParams(TCreateParams& Params) override;
+  // Paints the transition frame at the top-left corner when one is shown;
+  // a view's Paint calls this first and paints nothing else when it is true.
+  bool PaintTransitionFrame();
 
   TBorderStyle FBorderStyle = bsSingle;
   TColor FBackground = clBtnFace;
@@ -94,6 +101,7 @@ class TIMView : public TCustomControl, public TIMViewLink {
   // Records removed during NotifyBitmapChange, freed when the outermost call ends.
   std::vector<std::unique_ptr<TIMBitmapChangeRecord>> FRemovedDuringNotify;
   int32_t FNotifyDepth = 0;
+  const TBitmap* FTransitionFrame = nullptr;
 };
 
 }  // namespace kv
