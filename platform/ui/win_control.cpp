@@ -99,6 +99,8 @@ void TWinControl::PeerNeeded() {
 void TWinControl::DestroyHandle() {
   if (!FHandle) return;
   FControlState.Include(csDestroyingHandle);
+  // Hooks on the window procedure learn here that the window goes away.
+  Guarded(this, [this] { Perform(WM_DESTROY); });
   for (TControl* c : FControls) c->DestroyPeer();
   DestroyWnd();
   HandleMap().erase(FHandle);
