@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "components/graphics/ani_file.h"
 #include "components/graphics/gif_lzw.h"
 #include "components/graphics/gif_texts.h"
 #include "platform/graphics/canvas.h"
@@ -269,6 +270,17 @@ void TGIFFrame::Assign(const TPersistent* Source) {
     FOwner->FrameChanged();
     return;
   }
+  if (const auto* icon = dynamic_cast<const TIcon*>(Source)) {
+    // Drawn on a colour no icon is likely to use, which then marks the see-through pixels.
+    TBitmap b(icon->Width(), icon->Height(), pf24bit);
+    b.Canvas().Brush().SetColor(clFuchsia);
+    b.Canvas().FillRect(Rect(0, 0, b.Width(), b.Height()));
+    const_cast<TIcon*>(icon)->Draw(b.Canvas(), Rect(0, 0, b.Width(), b.Height()));
+    SetBitmap(b);
+    KeyColor = clFuchsia;
+    FOwner->FrameChanged();
+    return;
+  }
   if (const auto* gif = dynamic_cast<const TGIFImage*>(Source)) {
     if (gif->FrameCount() == 0) {
       Reset();
@@ -397,6 +409,17 @@ void TGIFImage::Assign(const TPersistent* Source) {
     FCurrentFrame = 0;
     NeedVersion(gfv87a);
     FrameChanged();
+    Changed();
+    return;
+  }
+  if (const auto* a = dynamic_cast<const TAnimatedCursorImage*>(Source)) {
+    Clear();
+    FBackColor = clWindow;
+    for (int32_t i = 0; i < a->FrameCount(); ++i) {
+      const TIconFrame& f = a->FrameItems(i);
+      AppendFrame(f.FrameIcon());
+      FFrames.back()->DelayMs = uint16_t(std::min<uint64_t>(uint64_t(f.JiffyRate) * 100 / 6, 0xFFFF));
+    }
     Changed();
     return;
   }
