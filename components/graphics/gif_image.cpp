@@ -17,6 +17,11 @@ bool GIFTolerantDecoding = true;
 TColorReduction GIFColorReduction = crHistogram;
 
 namespace {
+struct TGIFRegistration {
+  TGIFRegistration() { RegisterGIFImage(); }
+  ~TGIFRegistration() { UnregisterGIFImage(); }
+} GGIFRegistration;
+
 // A frame's pixels are held twice while decoding; this keeps a 16-bit frame size in reach.
 constexpr int64_t kMaxFramePixels = int64_t(1) << 26;
 
@@ -62,10 +67,10 @@ int32_t TGIFFrame::Height() const {
   return Item && !Item->CodedData.empty() ? Item->Height : 0;
 }
 
-void TGIFFrame::SetBitmap(const TBitmap& Value) {
+void TGIFFrame::SetBitmap(const TBitmap& Value, bool KeepData) {
   auto b = std::make_unique<TBitmap>();
   b->Assign(&Value);
-  Item.reset();
+  if (!KeepData) Item.reset();
   FBitmap = std::move(b);
 }
 

@@ -85,8 +85,8 @@ class TGIFFrame : public TPersistent {
   // Decoded on first use; nullptr when the frame has neither bitmap nor data.
   TBitmap* DecodedBitmap();
   bool HasBitmap() const { return FBitmap != nullptr; }
-  // Takes a copy of Value as the frame's picture and drops the coded data.
-  void SetBitmap(const TBitmap& Value);
+  // Takes a copy of Value as the frame's picture and drops the coded data (unless KeepData).
+  void SetBitmap(const TBitmap& Value, bool KeepData = false);
   int32_t Width() const;
   int32_t Height() const;
   // The lines of the frame's comment extension, made on request.
@@ -130,6 +130,10 @@ class TGIFImage : public TGraphic {
   void WriteGif(TStream& Stream, bool WithLength);
 
   void Assign(const TPersistent* Source) override;
+  // Frame 0 as a bitmap and, when every frame is coded, the image under "GIF Image".
+  void SaveToClipboardFormat();
+  // "GIF Image" when there (frame 0's bitmap from the clipboard's bitmap), else a bitmap.
+  void LoadFromClipboardFormat();
   // The current frame stretched into Rect, its key colour left out when transparent.
   void Draw(TCanvas& ACanvas, const TRect& Rect);
   // Both images share the same header data.
@@ -180,7 +184,12 @@ class TGIFImage : public TGraphic {
   TGIFVersion FVersion = gfvNone;
 };
 
-// The clipboard format name GIF data travel under.
+// The clipboard format name GIF data travel under, and its number.
 constexpr char CF_GIF_NAME[] = "GIF Image";
+uint32_t CF_GIF();
+// The picture class loads ".gif" files and reads "GIF Image" through TGIFImage
+// (done at start-up; undone at the end).
+void RegisterGIFImage();
+void UnregisterGIFImage();
 
 }  // namespace kv

@@ -278,6 +278,8 @@ void TGIFImage::WriteGif(TStream& Stream, bool WithLength) {
   if (FFrames.empty()) throw EInvalidGraphicOperation(SGIFNoData);
   for (auto& f : FFrames) {
     f->Encode();
+    // A frame of no size would read back as one the size of the screen.
+    if (f->Item->Width == 0 || f->Item->Height == 0) throw EInvalidGraphicOperation(SGIFNoData);
     f->PrepareExtensions();
   }
   if (FData->ImageComment.Count() > 0) NeedVersion(gfv89a);

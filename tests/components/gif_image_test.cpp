@@ -249,6 +249,13 @@ TEST(GifImage, DamagedFiles) {
   huge[13 + 6 + 5] = 0xFF, huge[13 + 6 + 6] = 0xFF, huge[13 + 6 + 7] = 0xFF, huge[13 + 6 + 8] = 0xFF;
   EXPECT_THROW(LoadBytes(huge), EInvalidGraphicOperation);
 
+  // A frame of no height on a screen of no height cannot be written back as it was read.
+  const Bytes flat = {'G', 'I', 'F', '8', '9', 'a', 7, 4, 0, 0, 0, 0, 0, ',', 0, 0, 0, 0, 7, 4, 0, 0, 0, 2, 2, 0x4C, 1, 0, ';'};
+  g = LoadBytes(flat);
+  ASSERT_EQ(g->FrameCount(), 1);
+  TMemoryStream out;
+  EXPECT_THROW(g->SaveToStream(out), EInvalidGraphicOperation);
+
   TGIFImage empty;
   TMemoryStream s;
   EXPECT_THROW(empty.SaveToStream(s), EInvalidGraphicOperation);
