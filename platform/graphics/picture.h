@@ -1,6 +1,8 @@
 // TPicture: a holder for one graphic (today a bitmap) that tells its owner
 // when the graphic changed.
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -39,6 +41,20 @@ class TPicture : public TPersistent {
   // Raised after the graphic was replaced or changed, also after pixels were
   // written and the graphic's Modified was set.
   TNotifyEvent OnChange;
+
+  // Graphic classes beyond the bitmap. A registered file extension (without
+  // the dot, any case) loads through its class; a registered class is copied
+  // by SetGraphic; a registered clipboard format names the class that reads it.
+  using TGraphicFactory = std::function<std::unique_ptr<TGraphic>()>;
+  static void RegisterFileFormat(const std::string& Extension, const std::string& Description,
+                                 TGraphicFactory Factory);
+  static void RegisterClipboardFormat(uint32_t Format, TGraphicFactory Factory);
+  // Forgets every extension and clipboard format of the class.
+  static void UnregisterGraphicClass(const std::string& ClassName);
+  // The description of a registered extension, empty when unknown.
+  static std::string FileFormatDescription(const std::string& Extension);
+  // A new empty graphic for a clipboard format, or nullptr.
+  static std::unique_ptr<TGraphic> GraphicForClipboardFormat(uint32_t Format);
 
  protected:
   void Changed();

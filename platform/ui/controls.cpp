@@ -489,6 +489,11 @@ TPaintBuffer* TControl::PreparePaint() {
   b.InPaint = true;
   b.Canvas->SetClipRect(clip);
   try {
+    // A hook on the control may paint the background (a wallpaper); the
+    // control's own painting then leaves the background alone. Both message
+    // parameters carry the canvas, as a device context would be passed.
+    const auto dc = reinterpret_cast<uintptr_t>(b.Canvas.get());
+    b.BackgroundErased = Perform(WM_ERASEBKGND, dc, static_cast<LPARAM>(dc)) != 0;
     DoPaint();
   } catch (...) {
     b.Canvas->ResetClipRect();

@@ -63,6 +63,7 @@ struct TPaintBuffer {
   std::unique_ptr<TCanvas> Canvas;
   TRect Invalid;       // empty when the picture is current
   bool InPaint = false;
+  bool BackgroundErased = false;  // WM_ERASEBKGND was answered for the paint in progress
 };
 
 enum TAlign : uint8_t { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };

@@ -344,7 +344,7 @@ void TCustomForm::Paint() {
   TCanvas& c = Canvas();
   c.Brush().SetColor(FColor);
   c.Brush().SetStyle(bsSolid);
-  c.FillRect(ClientRect());
+  if (!FPaintBuffer || !FPaintBuffer->BackgroundErased) c.FillRect(ClientRect());
   if (OnPaint) OnPaint(this);
 }
 
