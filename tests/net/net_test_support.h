@@ -44,9 +44,9 @@ struct TLoopbackListener {
       const TSocket h = Server->Accept();
       if (h == INVALID_SOCKET) return;
       auto s = std::make_unique<TCustomNetSocket>(nullptr);
-      if (OnAccepted) OnAccepted(*s);
       s->Dup(h);
       Accepted.push_back(std::move(s));
+      if (OnAccepted) OnAccepted(*Accepted.back());
     };
     Server->Listen();
   }
