@@ -29,9 +29,12 @@ struct TLinePair {
     EXPECT_TRUE(PumpUntil([&] { return Client->State() == wsConnected && !Listener.Accepted.empty(); }));
   }
   TCustomNetSocket& Peer() { return *Listener.Accepted.at(0); }
+  // Returns once the client has read the bytes, so each call is a packet of its own.
   void PeerSends(const std::string& Bytes) {
+    const int32_t before = Client->ReadCount();
     Peer().SendStr(Bytes);
-    PumpFor(30);  // separate packets at the client
+    EXPECT_TRUE(PumpUntil([&] { return Client->ReadCount() >= before + static_cast<int32_t>(Bytes.size()); }));
+    PumpFor(10);
   }
 };
 
@@ -61,9 +64,9 @@ TEST(LineSocket, LfLineEndAndSwitchingToRawData) {
   };
   p.PeerSends("header\nbody\nmore");
   EXPECT_EQ(p.Lines, (std::vector<std::string>{"header\n"}));
-  EXPECT_EQ(raw, "body\nmore");
-  p.PeerSends("+tail");
-  EXPECT_EQ(raw, "body\nmore+tail");
+  EXPECT_TRUE(PumpUntil([&] { return raw == "body\nmore"; })) << raw;
+  p.Peer().SendStr("+tail");
+  EXPECT_TRUE(PumpUntil([&] { return raw == "body\nmore+tail"; })) << raw;
 }
 
 TEST(LineSocket, OverLongLineEndsTheConnectionWithBoundedMemory) {
@@ -85,7 +88,7 @@ TEST(LineSocket, EditingAndEcho) {
   p.Peer().OnDataAvailable = [&](TObject*, uint16_t) { echoed += p.Peer().ReceiveStr(); };
   p.PeerSends("ab\bc\td\r\n");
   EXPECT_EQ(p.Lines, (std::vector<std::string>{"ac      d\r\n"}));
-  EXPECT_EQ(echoed, "ab\bc      d\r\n");
+  EXPECT_TRUE(PumpUntil([&] { return echoed == "ab\bc      d\r\n"; })) << echoed;
 }
 
 TEST(SyncSocket, WaitsSleepUntilTheFlagOrTheDeadline) {

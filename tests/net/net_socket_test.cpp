@@ -135,7 +135,7 @@ TEST(NetSocket, SendQueuesFrameSizedChunksAndReportsDataSentFromTheLoop) {
   EXPECT_EQ(c->SendStr(payload), 5000);
   EXPECT_EQ(dataSent, 0);  // never inside Send
   EXPECT_EQ(sends, (std::vector<int32_t>{1514, 1514, 1514, 458}));
-  ASSERT_TRUE(PumpUntil([&] { return dataSent == 1 && atPeer.size() == 5000; }));
+  ASSERT_TRUE(PumpUntil([&] { return dataSent >= 1 && atPeer.size() == 5000; }));
   EXPECT_EQ(atPeer, payload);
 }
 
