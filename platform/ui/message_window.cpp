@@ -10,8 +10,10 @@
 #include <QtCore/QTimer>
 #include <QtWidgets/QApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -53,6 +55,16 @@ std::mutex GQueueLock;
 std::deque<TQueued> GQueue;
 bool GWakePosted = false;
 TMessagePump* GPump = nullptr;
+
+// Window timers; a tick is queued like any other message, at most one
+// waiting per timer so a slow handler does not pile them up.
+struct TWindowTimer {
+  std::unique_ptr<QTimer> Timer;
+};
+std::map<std::pair<HWND, uintptr_t>, TWindowTimer>& Timers() {
+  static auto* m = new std::map<std::pair<HWND, uintptr_t>, TWindowTimer>;
+  return *m;
+}
 
 void Wake() {  // with GQueueLock held
   if (GWakePosted || !GPump) return;
@@ -115,6 +127,7 @@ HWND AllocateHWnd(TWndMethod Proc) {
 void DeallocateHWnd(HWND Wnd) {
   if (!Wnd) return;
   Windows().erase(Wnd);
+  std::erase_if(Timers(), [Wnd](const auto& t) { return t.first.first == Wnd; });
   std::lock_guard<std::mutex> g(GQueueLock);
   std::erase_if(GQueue, [Wnd](const TQueued& q) { return q.Wnd == Wnd; });
 }
@@ -135,6 +148,29 @@ LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   (*proc)(m);
   return m.Result;
 }
+
+bool SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse) {
+  if (Elapse == 0 || Windows().find(Wnd) == Windows().end()) return false;
+  TWindowTimer& t = Timers()[{Wnd, IDEvent}];
+  if (!t.Timer) {
+    t.Timer = std::make_unique<QTimer>();
+    t.Timer->setTimerType(Qt::CoarseTimer);
+    QObject::connect(t.Timer.get(), &QTimer::timeout, [Wnd, IDEvent] {
+      bool queued;
+      {
+        std::lock_guard<std::mutex> g(GQueueLock);
+        queued = std::any_of(GQueue.begin(), GQueue.end(), [&](const TQueued& q) {
+          return q.Wnd == Wnd && q.Msg.Msg == WM_TIMER && q.Msg.WParam == IDEvent;
+        });
+      }
+      if (!queued) PostMessage(Wnd, WM_TIMER, IDEvent, 0);
+    });
+  }
+  t.Timer->start(static_cast<int>(std::min<uint32_t>(Elapse, 0x7FFFFFFF)));
+  return true;
+}
+
+bool KillTimer(HWND Wnd, uintptr_t IDEvent) { return Timers().erase({Wnd, IDEvent}) > 0; }
 
 void ProcessPendingMessages() {
   EnsureMessageLoop();

@@ -24,6 +24,12 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
 // Dispatches at once, on the calling thread (message windows only).
 LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
 
+// Posts WM_TIMER (WParam IDEvent) to the window every Elapse milliseconds
+// until KillTimer; setting an existing id again restarts it. False for a
+// window that does not exist or an Elapse of 0.
+bool SetTimer(HWND Wnd, uintptr_t IDEvent, uint32_t Elapse);
+bool KillTimer(HWND Wnd, uintptr_t IDEvent);
+
 // Makes sure an event loop exists: an application object made elsewhere (a
 // console one included) is used as it is, else the program's own is created.
 void EnsureMessageLoop();
