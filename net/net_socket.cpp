@@ -633,10 +633,8 @@ void TCustomNetSocket::Listen() {
   if (WsBind(FHSocket, Fsin) != 0) {
     const int32_t code = WSAGetLastError();
     // Closed before the error is raised, so no descriptor stays behind.
-    try {
-      Close();
-    } catch (...) {
-    }
+    WsCloseSocket(FHSocket);
+    FHSocket = INVALID_SOCKET;
     WSASetLastError(code);
     SocketError("Bind");
     return;
@@ -902,7 +900,13 @@ void TCustomNetSocket::InternalClose(bool bShut, uint16_t Error) {
     }
     return;
   }
-  if (FState == wsClosed) return;
+  if (FState == wsClosed) {
+    // A handle made by a Connect or Listen that failed before any state.
+    WsCloseSocket(FHSocket);
+    FHSocket = INVALID_SOCKET;
+    FToken = 0;
+    return;
+  }
   if (FDnsLookupForConnect) CancelLookup();
   if (bShut) WsShutdown(FHSocket, 1);
   // Closed exactly once: the descriptor is gone whatever close() says.

@@ -308,6 +308,31 @@ TEST(NetSocket, LateNotificationForAReusedDescriptorIsDropped) {
   EXPECT_EQ(b->State(), wsConnected);
 }
 
+int OpenDescriptors() {
+  int n = 0;
+  for (int fd = 0; fd < 4096; ++fd)
+    if (fcntl(fd, F_GETFD) != -1) ++n;
+  return n;
+}
+
+TEST(NetSocket, ListenOnATakenPortFailsWithoutLeakingTheDescriptor) {
+  TLoopbackListener taken;
+  TCustomNetSocket s(nullptr);
+  s.SetAddr("127.0.0.1");
+  s.SetPort(taken.Port());
+  const int before = OpenDescriptors();
+  try {
+    s.Listen();
+    FAIL() << "listened twice on one port";
+  } catch (const ESocketException& e) {
+    EXPECT_NE(e.Message().find("Error 10048 in function Bind"), std::string::npos) << e.Message();
+    EXPECT_NE(e.Message().find("Address already in use (Winsock error #10048)"), std::string::npos);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(s.State(), wsClosed);
+  EXPECT_EQ(s.HSocket(), INVALID_SOCKET);
+}
+
 class TFreeWatch : public TComponent {
  public:
   using TComponent::TComponent;
