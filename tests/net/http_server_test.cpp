@@ -1,0 +1,313 @@
+// The HTTP server against curl and raw loopback clients.
+#include "net/http_server.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <future>
+
+#include "net_test_support.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::PumpFor;
+using test::PumpUntil;
+
+// curl runs in the background while the test thread keeps the server's loop going.
+test::TToolRun RunWhilePumping(const std::string& Command, uint32_t TimeoutMs = 20000) {
+  auto f = std::async(std::launch::async, [Command] { return test::RunTool(Command); });
+  PumpUntil([&] { return f.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }, TimeoutMs);
+  return f.get();
+}
+
+struct HttpServer : ::testing::Test {
+  std::string Root;
+  std::string Outside;
+  std::unique_ptr<THttpServer> Server = std::make_unique<THttpServer>(nullptr);
+  std::string Port;
+  int Connects = 0;
+
+  void SetUp() override {
+    if (!test::HaveTool("curl")) GTEST_SKIP() << "curl missing";
+    const std::string base = test::TempPath("http_" + std::to_string(getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(base);
+    Root = base + "/www";
+    Outside = base + "/private";
+    fs::create_directories(Root + "/a");
+    fs::create_directories(Outside);
+    test::WriteText(Root + "/index.html", "<p>home</p>");
+    test::WriteText(Root + "/a/b.htm", "bee");
+    std::string big(16384, 'x');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i * 7 % 26);
+    test::WriteText(Root + "/big.txt", big);
+    test::WriteText(Outside + "/secret.txt", "SECRET");
+    fs::create_symlink(Outside + "/secret.txt", Root + "/link.txt");
+    Server->SetAddr("127.0.0.1");
+    Server->SetPort("0");
+    Server->SetDocDir(Root);
+    Server->OnClientConnect = [this](TObject*, TObject*, uint16_t) { ++Connects; };
+    Server->Start();
+    Port = Server->ListenPort();
+  }
+  void TearDown() override { Server.reset(); }
+  std::string Url(const std::string& Path) { return "http://127.0.0.1:" + Port + Path; }
+  // Headers and body of one curl call (-i), with curl's own errors.
+  test::TToolRun Curl(const std::string& Args) { return RunWhilePumping("curl -s -i --max-time 10 " + Args + " 2>&1"); }
+};
+
+// A raw client: writes Request, collects everything until the server closes
+// or the time is up.
+std::string RawExchange(const std::string& Port, const std::string& Request, uint32_t Ms = 3000,
+                        bool* ClosedByServer = nullptr) {
+  TCustomNetSocket c(nullptr);
+  std::string got;
+  bool closed = false;
+  c.SetAddr("127.0.0.1");
+  c.SetPort(Port);
+  c.OnSessionConnected = [&](TObject*, uint16_t) { c.SendStr(Request); };
+  c.OnDataAvailable = [&](TObject*, uint16_t) { got += c.ReceiveStr(); };
+  c.OnSessionClosed = [&](TObject*, uint16_t) { closed = true; };
+  c.Connect();
+  PumpUntil([&] { return closed; }, Ms);
+  if (ClosedByServer) *ClosedByServer = closed;
+  return got;
+}
+
+TEST_F(HttpServer, GetHeadAndNotFound) {
+  const auto get = Curl(Url("/big.txt"));
+  EXPECT_NE(get.Output.find("HTTP/1.0 200 OK\r\n"), std::string::npos) << get.Output;
+  EXPECT_NE(get.Output.find("Content-Type: text/plain\r\n"), std::string::npos);
+  EXPECT_NE(get.Output.find("Content-Length: 16384\r\n"), std::string::npos);
+  EXPECT_EQ(get.Output.substr(get.Output.find("\r\n\r\n") + 4), test::ReadText(Root + "/big.txt"));
+  EXPECT_EQ(get.Output.find("Server:"), std::string::npos);  // no version of ours goes out
+
+  // HEAD: the same header, full length, no body.
+  const auto head = Curl("-I " + Url("/big.txt"));
+  EXPECT_EQ(head.Output, get.Output.substr(0, get.Output.find("\r\n\r\n") + 4));
+
+  // "/" is the default document; a subfolder path maps below DocDir.
+  EXPECT_NE(Curl(Url("/")).Output.find("<p>home</p>"), std::string::npos);
+  std::string document, params;
+  Server->OnGetDocument = [&](TObject*, TObject* Client, THttpGetFlag&) {
+    document = static_cast<THttpConnection*>(Client)->Document();
+    params = static_cast<THttpConnection*>(Client)->Params();
+  };
+  EXPECT_NE(Curl(Url("/a/b.htm?x=1")).Output.find("\r\n\r\nbee"), std::string::npos);
+  EXPECT_EQ(document, Root + "/a/b.htm");
+  EXPECT_EQ(params, "x=1");
+
+  // The 404 page shows the path escaped.
+  const auto missing = Curl("--path-as-is '" + Url("/<script>alert(1)</script>") + "'");
+  EXPECT_NE(missing.Output.find("HTTP/1.0 404 Not Found\r\n"), std::string::npos) << missing.Output;
+  EXPECT_EQ(missing.Output.find("<script>"), std::string::npos);
+  EXPECT_NE(missing.Output.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
+  const auto headMissing = Curl("-I " + Url("/nothing"));
+  EXPECT_NE(headMissing.Output.find("404 Not Found"), std::string::npos);
+  EXPECT_EQ(headMissing.Output.find("<HTML>"), std::string::npos);
+}
+
+TEST_F(HttpServer, RawRequestsFollowTheProtocolRules) {
+  bool closed = false;
+  // Without a version the answer is still HTTP/1.0, and a claimed version is never echoed.
+  std::string a = RawExchange(Port, "GET /a/b.htm\r\n\r\n");
+  EXPECT_EQ(a.substr(0, 17), "HTTP/1.0 200 OK\r\n") << a;
+  a = RawExchange(Port, "GET /a/b.htm HTTP/7.7<x>\r\n\r\n");
+  EXPECT_EQ(a.substr(0, 17), "HTTP/1.0 200 OK\r\n") << a;
+  // Another method: 404 and the connection closed.
+  a = RawExchange(Port, "PUT /a/b.htm HTTP/1.0\r\nContent-Length: 3\r\n\r\nabc", 3000, &closed);
+  EXPECT_EQ(a.substr(0, 24), "HTTP/1.0 404 Not Found\r\n") << a;
+  EXPECT_TRUE(closed);
+  // Three pipelined requests in one packet are answered, in order.
+  a = RawExchange(Port,
+                  "GET /a/b.htm HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n"
+                  "GET / HTTP/1.0\r\nConnection: Keep-Alive\r\n\r\n"
+                  "GET /a/b.htm HTTP/1.0\r\n\r\n",
+                  3000, &closed);
+  const size_t first = a.find("\r\n\r\nbee"), second = a.find("<p>home</p>"), third = a.rfind("\r\n\r\nbee");
+  ASSERT_NE(first, std::string::npos) << a;
+  ASSERT_NE(second, std::string::npos) << a;
+  EXPECT_LT(first, second);
+  EXPECT_LT(second, third);
+  EXPECT_NE(third, first);
+  EXPECT_TRUE(closed);  // the last one did not ask to keep the connection
+}
+
+TEST_F(HttpServer, KeepAliveServesSeveralRequestsOnOneConnection) {
+  const auto r = Curl("-H 'Connection: Keep-Alive' " + Url("/a/b.htm") + " " + Url("/big.txt") + " " + Url("/"));
+  EXPECT_NE(r.Output.find("\r\n\r\nbee"), std::string::npos) << r.Output;
+  EXPECT_NE(r.Output.find(test::ReadText(Root + "/big.txt")), std::string::npos);
+  EXPECT_NE(r.Output.find("<p>home</p>"), std::string::npos);
+  EXPECT_EQ(Connects, 1);
+}
+
+TEST_F(HttpServer, NothingOutsideTheDocumentFolder) {
+  for (const std::string path : {"/../private/secret.txt", "/%2e%2e/private/secret.txt", "/a/..%2f..%2fprivate/secret.txt",
+                                 "/a/%2E%2E/%2E%2E/private/secret.txt", "/..%5cprivate%5csecret.txt", "/link.txt",
+                                 "/a/b.htm%00.txt", "/%zz"}) {
+    const auto r = Curl("--path-as-is '" + Url(path) + "'");
+    EXPECT_EQ(r.Output.find("SECRET"), std::string::npos) << path;
+    EXPECT_NE(r.Output.find("404 Not Found"), std::string::npos) << path << "\n" << r.Output;
+  }
+  // A raw request, as no client would normalise it.
+  const std::string raw = RawExchange(Port, "GET /../../../../../../etc/passwd HTTP/1.0\r\n\r\n");
+  EXPECT_NE(raw.find("404 Not Found"), std::string::npos);
+  EXPECT_EQ(raw.find("root:"), std::string::npos);
+}
+
+TEST_F(HttpServer, OverLongLinesAndTooManyHeaders) {
+  const auto longUrl = Curl("'" + Url("/" + std::string(10000, 'a')) + "'");
+  EXPECT_NE(longUrl.Output.find("HTTP/1.0 414"), std::string::npos) << longUrl.Output.substr(0, 200);
+  const auto longHeader = Curl("-H 'X-Long: " + std::string(10000, 'h') + "' " + Url("/"));
+  EXPECT_NE(longHeader.Output.find("HTTP/1.0 431"), std::string::npos) << longHeader.Output.substr(0, 200);
+  std::string many;
+  for (int i = 0; i < 150; ++i) many += " -H 'X-H" + std::to_string(i) + ": v'";
+  const auto manyHeaders = Curl(many + " " + Url("/"));
+  EXPECT_NE(manyHeaders.Output.find("HTTP/1.0 431"), std::string::npos) << manyHeaders.Output.substr(0, 200);
+  // The server goes on serving.
+  EXPECT_NE(Curl(Url("/a/b.htm")).Output.find("200 OK"), std::string::npos);
+}
+
+TEST_F(HttpServer, SlowClientsTimeOut) {
+  Server->Stop();
+  Server->SetReadTimeout(300);
+  Server->Start();
+  Port = Server->ListenPort();
+  bool closed = false;
+  const uint64_t t0 = TickCount64();
+  // Half a request, then nothing.
+  RawExchange(Port, "GET / HTTP/1.0\r\nHost: x\r\n", 5000, &closed);
+  EXPECT_TRUE(closed);
+  EXPECT_LT(TickCount64() - t0, 4000u);
+  // A connection that never says anything is closed too.
+  closed = false;
+  RawExchange(Port, "", 5000, &closed);
+  EXPECT_TRUE(closed);
+}
+
+TEST_F(HttpServer, ClientsAboveTheMaximumGetBusy) {
+  Server->SetMaxClients(1);
+  TCustomNetSocket holder(nullptr);
+  holder.SetAddr("127.0.0.1");
+  holder.SetPort(Port);
+  holder.Connect();
+  ASSERT_TRUE(PumpUntil([&] { return Server->ClientCount() == 1; }));
+  const auto busy = Curl(Url("/a/b.htm"));
+  EXPECT_NE(busy.Output.find("HTTP/1.0 503 Service Unavailable\r\n"), std::string::npos) << busy.Output;
+  // curl read exactly the announced body: no complaint about the length.
+  EXPECT_NE(busy.Output.find("</HTML>\r\n"), std::string::npos);
+  holder.Close();
+  ASSERT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }));
+  EXPECT_NE(Curl(Url("/a/b.htm")).Output.find("200 OK"), std::string::npos);
+}
+
+TEST_F(HttpServer, FiveHundredSlowConnectionsDoNotHoldTheServer) {
+  rlimit lim{};
+  getrlimit(RLIMIT_NOFILE, &lim);
+  if (lim.rlim_cur < 1200 && lim.rlim_max >= 1200) {
+    lim.rlim_cur = 1200;
+    setrlimit(RLIMIT_NOFILE, &lim);
+  }
+  std::vector<std::unique_ptr<TCustomNetSocket>> slow;
+  int connected = 0;
+  for (int i = 0; i < 500; ++i) {
+    auto c = std::make_unique<TCustomNetSocket>(nullptr);
+    c->SetAddr("127.0.0.1");
+    c->SetPort(Port);
+    TCustomNetSocket* raw = c.get();
+    c->OnSessionConnected = [&connected, raw](TObject*, uint16_t e) {
+      if (e) return;
+      ++connected;
+      raw->SendStr("GET /big.txt HTTP/1.0\r\nHost: slow\r\n");  // and never the end of the header
+    };
+    c->Connect();
+    slow.push_back(std::move(c));
+  }
+  ASSERT_TRUE(PumpUntil([&] { return connected == 500 && Server->ClientCount() == 500; }, 20000))
+      << connected << " " << Server->ClientCount();
+  const uint64_t t0 = TickCount64();
+  const auto fresh = Curl(Url("/a/b.htm"));
+  const uint64_t took = TickCount64() - t0;
+  EXPECT_NE(fresh.Output.find("\r\n\r\nbee"), std::string::npos) << fresh.Output;
+  EXPECT_LT(took, 3000u);  // generous: sanitizer builds on a busy machine
+  EXPECT_EQ(Server->ClientCount(), 500);  // the slow ones are still held, not dropped
+}
+
+TEST_F(HttpServer, SurvivesRunningOutOfDescriptors) {
+  if (!test::HaveTool("python3")) GTEST_SKIP() << "python3 missing";
+  const std::string script = test::TempPath("flood_" + std::to_string(getpid()) + ".py");
+  test::WriteText(script,
+                  "import resource, socket, sys, time\n"
+                  "soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)\n"
+                  "resource.setrlimit(resource.RLIMIT_NOFILE, (min(hard, 4096), hard))\n"
+                  "socks = []\n"
+                  "for i in range(400):\n"
+                  "    s = socket.socket()\n"
+                  "    s.settimeout(2)\n"
+                  "    try:\n"
+                  "        s.connect(('127.0.0.1', int(sys.argv[1])))\n"
+                  "        s.sendall(b'GET /a/b.htm HTTP/1.0\\r\\n\\r\\n')\n"
+                  "    except OSError:\n"
+                  "        pass\n"
+                  "    socks.append(s)\n"
+                  "time.sleep(1)\n"
+                  "for s in socks: s.close()\n"
+                  "print('done')\n");
+  rlimit old{};
+  getrlimit(RLIMIT_NOFILE, &old);
+  rlimit low = old;
+  low.rlim_cur = 256;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  const auto flood = RunWhilePumping("python3 " + script + " " + Port, 60000);
+  PumpFor(500);
+  setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_NE(flood.Output.find("done"), std::string::npos) << flood.Output;
+  EXPECT_TRUE(Server->Listening());
+  ASSERT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }, 10000)) << Server->ClientCount();
+  EXPECT_NE(Curl(Url("/a/b.htm")).Output.find("\r\n\r\nbee"), std::string::npos);
+  std::remove(script.c_str());
+}
+
+TEST(HttpRequest, PathDecodingAndMapping) {
+  struct TCase {
+    std::string Path;
+    bool Ok;
+    std::vector<std::string> Segments;
+  };
+  for (const TCase& t : {TCase{"/a/b.htm", true, {"a", "b.htm"}}, TCase{"/a%20b/c", true, {"a b", "c"}},
+                         TCase{"/./a//b/", true, {"a", "b"}}, TCase{"/..", false, {}}, TCase{"/a/%2e%2E", false, {}},
+                         TCase{"/a\\..\\b", false, {}}, TCase{"/a%00b", false, {}}, TCase{"/a%4", false, {}},
+                         TCase{"/a%g0", false, {}}, TCase{"/...", true, {"..."}}}) {
+    std::vector<std::string> segs;
+    bool folder = false;
+    EXPECT_EQ(DecodeRequestPath(t.Path, segs, folder), t.Ok) << t.Path;
+    if (t.Ok) {
+      EXPECT_EQ(segs, t.Segments) << t.Path;
+    }
+  }
+  EXPECT_EQ(JoinDocument("/srv/www", "/", "index.html"), "/srv/www/index.html");
+  EXPECT_EQ(JoinDocument("/srv/www", "a/b.htm", "index.html"), "/srv/www/a/b.htm");
+  EXPECT_EQ(DocumentContentType("x/PIC.JPEG"), "image/jpeg");
+  EXPECT_EQ(DocumentContentType("x.y/noext"), "application/binary");
+  EXPECT_EQ(HtmlEscape("<a href=\"x\">&'"), "&lt;a href=&quot;x&quot;&gt;&amp;&#39;");
+  THttpRequestHead h;
+  ParseRequestLine("get /p?q=1?r  http/1.1 ", h);
+  EXPECT_EQ(h.Method, "GET");
+  EXPECT_EQ(h.Path, "/p");
+  EXPECT_EQ(h.Params, "q=1?r");
+  EXPECT_EQ(h.Version, "HTTP/1.1");
+  EXPECT_EQ(ParseHeaderLine("Content-Length: 12x", h), hlMore);
+  EXPECT_EQ(h.ContentLength, 0);  // a bad number is ignored
+  ParseHeaderLine("CONNECTION:   keep-alive", h);
+  EXPECT_EQ(h.Connection, "keep-alive");
+  EXPECT_EQ(ParseHeaderLine("", h), hlComplete);
+}
+
+}  // namespace
+}  // namespace kv
