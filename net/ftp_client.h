@@ -287,6 +287,7 @@ class TCustomFtpClient : public TComponent {
   uint16_t FTransferError = 0;  // a local failure that must fail the request
   std::string FTransferMessage;
   std::string FDisplayPartial;
+  std::vector<uint8_t> FSendBuf;
 
   std::string FHostName, FPort = "ftp", FUserName, FPassWord, FHostDirName, FHostFileName, FLocalFileName;
   std::string FProxyServer, FProxyPort = "ftp";
