@@ -6,7 +6,7 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/message_queue.h"
+#include "platform/ui/message_window.h"
 #include "platform/ui/screen_frame.h"
 
 namespace kv {

@@ -5,7 +5,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/message_queue.h"
+#include "platform/ui/message_window.h"
 
 namespace kv {
 

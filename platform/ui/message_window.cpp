@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/ui/application.h"
 #include "platform/ui/controls.h"
@@ -45,7 +46,8 @@ class TMessagePump : public QObject {
 };
 
 // Message windows start far above the controls' handles.
-HWND GNextWnd = HWND(1) << 40;
+constexpr HWND kFirstMessageWindow = HWND(1) << 40;
+HWND GNextWnd = kFirstMessageWindow;
 std::unordered_map<HWND, std::shared_ptr<TWndMethod>>& Windows() {
   static auto* m = new std::unordered_map<HWND, std::shared_ptr<TWndMethod>>;
   return *m;
@@ -53,6 +55,7 @@ std::unordered_map<HWND, std::shared_ptr<TWndMethod>>& Windows() {
 
 std::mutex GQueueLock;
 std::deque<TQueued> GQueue;
+std::unordered_set<HWND> GLiveWindows;  // under GQueueLock: posting threads check it
 bool GWakePosted = false;
 TMessagePump* GPump = nullptr;
 
@@ -121,6 +124,8 @@ HWND AllocateHWnd(TWndMethod Proc) {
   EnsureMessageLoop();
   const HWND h = GNextWnd++;
   Windows()[h] = std::make_shared<TWndMethod>(std::move(Proc));
+  std::lock_guard<std::mutex> g(GQueueLock);
+  GLiveWindows.insert(h);
   return h;
 }
 
@@ -129,15 +134,36 @@ void DeallocateHWnd(HWND Wnd) {
   Windows().erase(Wnd);
   std::erase_if(Timers(), [Wnd](const auto& t) { return t.first.first == Wnd; });
   std::lock_guard<std::mutex> g(GQueueLock);
+  GLiveWindows.erase(Wnd);
   std::erase_if(GQueue, [Wnd](const TQueued& q) { return q.Wnd == Wnd; });
 }
 
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (!Wnd) return false;
+  if (Wnd < kFirstMessageWindow) EnsureMessageLoop();  // controls post on the UI thread only
   std::lock_guard<std::mutex> g(GQueueLock);
+  // A message window that is gone refuses the message; a control's handle
+  // is taken as it is (controls are looked up on the UI thread when it is delivered).
+  if (Wnd >= kFirstMessageWindow && !GLiveWindows.count(Wnd)) return false;
   GQueue.push_back(TQueued{Wnd, TMessage{Msg, WParam, LParam, 0}});
   Wake();
   return true;
+}
+
+bool RemovePendingMessage(HWND Wnd, UINT Msg, TMessage* Removed) {
+  std::lock_guard<std::mutex> g(GQueueLock);
+  for (auto it = GQueue.begin(); it != GQueue.end(); ++it) {
+    if (it->Msg.Msg != Msg || (Wnd != 0 && it->Wnd != Wnd)) continue;
+    if (Removed) *Removed = it->Msg;
+    GQueue.erase(it);
+    return true;
+  }
+  return false;
+}
+
+int32_t PendingMessageCount() {
+  std::lock_guard<std::mutex> g(GQueueLock);
+  return static_cast<int32_t>(GQueue.size());
 }
 
 LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {

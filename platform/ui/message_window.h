@@ -19,8 +19,14 @@ HWND AllocateHWnd(TWndMethod Proc);
 void DeallocateHWnd(HWND Wnd);
 // Queues the message for the window and returns at once; it is handled by the
 // message loop (ProcessMessages, Run, the waits below). Safe from any thread.
-// A control's window gets it through Perform. False when Wnd is 0.
+// A control's window gets it through Perform. False when Wnd is 0 or a
+// message window that has been freed.
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+// Removes the first queued message of that number for the window (0: any
+// window); returns whether one was removed and gives it in Removed.
+bool RemovePendingMessage(HWND Wnd, UINT Msg, TMessage* Removed = nullptr);
+// Number of queued messages, for tests.
+int32_t PendingMessageCount();
 // Dispatches at once, on the calling thread (message windows only).
 LRESULT SendMessage(HWND Wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
 

@@ -9,7 +9,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/message_queue.h"
+#include "platform/ui/message_window.h"
 #include "platform/ui/screen_frame.h"
 #include "support/temp_files.h"
 

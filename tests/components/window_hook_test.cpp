@@ -7,7 +7,7 @@
 #include "components/window_hook.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
-#include "platform/ui/message_queue.h"
+#include "platform/ui/message_window.h"
 
 namespace kv {
 namespace {
