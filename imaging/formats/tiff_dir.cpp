@@ -100,12 +100,16 @@ int32_t TTiffFile::WalkChain(int32_t Index, std::vector<TTiffEntry>* Entries, ui
 
 bool TTiffFile::Bytes(const TTiffEntry& E, std::vector<uint8_t>& Out, uint32_t MaxBytes) {
   const uint64_t size = uint64_t(TiffTypeSize(E.Type)) * E.Count;
-  Out.resize(size_t(std::min<uint64_t>(size, MaxBytes)));
+  const uint64_t wanted = std::min<uint64_t>(size, MaxBytes);
   if (size <= 4) {
-    std::memcpy(Out.data(), E.Field, Out.size());
+    Out.assign(E.Field, E.Field + wanted);
     return true;
   }
-  return ReadAt(Get32(E.Field), Out.data(), uint32_t(Out.size()));
+  // Checked before allocating: a count from the file may claim gigabytes.
+  const uint64_t at = uint64_t(FBase) + Get32(E.Field);
+  if (at > uint64_t(FSize) || wanted > uint64_t(FSize) - at) return false;
+  Out.resize(size_t(wanted));
+  return ReadAt(Get32(E.Field), Out.data(), uint32_t(wanted));
 }
 
 bool TTiffFile::Values(const TTiffEntry& E, std::vector<uint32_t>& Out, uint32_t MaxCount) {

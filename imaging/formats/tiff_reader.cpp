@@ -9,6 +9,7 @@
 
 #include "imaging/formats/ccitt.h"
 #include "imaging/formats/packbits.h"
+#include "imaging/formats/screen_dpi.h"
 #include "imaging/formats/tiff.h"
 #include "imaging/formats/tiff_dir.h"
 #include "imaging/formats/tiff_exif.h"
@@ -313,7 +314,7 @@ bool TTiffReader::ReadFields(const std::vector<TTiffEntry>& E) {
 // Whether the page is one this reader can decode; fills the derived flags.
 bool TTiffReader::CheckLayout() {
   TPage& p = FP;
-  if (!CheckImageSize(p.Width, p.Height)) return false;
+  if (!CheckImageSize(p.Width, p.Height) || p.Spp > 8) return false;
   if (p.SampleFormat != 1 && p.SampleFormat != 4 && !(p.SampleFormat == 2 && p.Bits == 8)) return false;
   const bool ccitt = p.Compression == tcHuffman || p.Compression == tcGroup3 || p.Compression == tcGroup4;
   p.Bilevel = p.Spp == 1 && p.Bits == 1 && p.Photometric != 3;

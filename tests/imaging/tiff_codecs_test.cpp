@@ -54,8 +54,8 @@ TEST(TiffLzw, RoundTripsAcrossRowsAndTableClears) {
   for (auto& b : random) b = uint8_t(rng());
   std::vector<uint8_t> smooth(300000);  // long strings, codes of up to 12 bits
   for (size_t i = 0; i < smooth.size(); ++i) smooth[i] = uint8_t((i / 7) % 5 + (i % 1000 < 3 ? rng() % 4 : 0));
-  const std::vector<uint8_t> same(5000, 0xAB);
-  for (const auto* data : {&random, &smooth, &same}) {
+  std::vector<uint8_t> same(5000, 0xAB);
+  for (const std::vector<uint8_t>* data : {&random, &smooth, &same}) {
     const auto code = LzwEncode(*data, 1000);
     EXPECT_EQ(LzwEncode(*data, data->size()), code) << "row calls continue one code stream";
     EXPECT_EQ(LzwDecode(code, int32_t(data->size())), *data);
