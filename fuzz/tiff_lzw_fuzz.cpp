@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size < 2) return 0;
   const int32_t outLength = (Data[0] | Data[1] << 8) + 1;
-  std::vector<uint8_t> out(size_t(outLength));
+  std::vector<uint8_t> out(static_cast<size_t>(outLength));
   const int32_t n = kv::TiffLzwDecode(Data + 2, int32_t(Size - 2), out.data(), outLength);
   if (n > outLength) std::abort();
 
