@@ -458,8 +458,9 @@ bool TTiffReader::Decode(TBitmap& Bitmap, TIMMask* Mask) {
   const int64_t down = (p.Height + blockH - 1) / blockH;
   const int64_t blocks = across * down;
 
+  // Every pixel is written by its strip or tile; a page that fails part way
+  // clears what it did not reach (below), so the picture is not filled first.
   Bitmap.AllocateForOverwrite(int32_t(p.Width), int32_t(p.Height), p.Bilevel ? pf1bit : pf24bit);
-  std::memset(Bitmap.Bits(), p.Bilevel ? 0xFF : 0, size_t(Bitmap.RowBytes()) * size_t(p.Height));
   if (p.Alpha && Mask) {
     Mask->AllocateBits(int32_t(p.Width), int32_t(p.Height), 8);
     Mask->Fill(255);
@@ -484,7 +485,13 @@ bool TTiffReader::Decode(TBitmap& Bitmap, TIMMask* Mask) {
         break;
       }
     }
-    if (!ok) break;
+    if (!ok) {
+      // The rows this block and those after it would have written: white for
+      // a two-level page, black otherwise, as an empty picture starts.
+      for (int64_t y = y0; y < p.Height; ++y)
+        std::memset(Bitmap.ScanLine(int32_t(y)), p.Bilevel ? 0xFF : 0, size_t(Bitmap.RowBytes()));
+      break;
+    }
     const uint8_t* rowsBuf = buf.data();
     int64_t stride = rowBytes;
     if (planar) {
