@@ -33,6 +33,26 @@ struct TProgressRec {
     ++val;
     if (OnProgress) OnProgress(Sender, std::min(Trunc32(val * per1), 100));
   }
+
+  // Codec step: per1 = 100 / Rows, where Rows counts the rows (or blocks) of the image.
+  void StartCodec(int32_t Rows) {
+    per1 = Rows > 0 ? 100.0 / Rows : 0;
+    val = 0;
+    rows = Rows;
+  }
+  // After one more row of a codec: trunc(rows done * 100 / rows), in integers
+  // so that the last row gives exactly 100.
+  void CodecRow() {
+    ++val;
+    if (OnProgress && rows > 0) OnProgress(Sender, int32_t(std::min<int64_t>(int64_t(val) * 100 / rows, 100)));
+  }
+  // A codec's failure: the aborted flag is set (when there is one) and stays set.
+  void Fail() {
+    if (Aborted) *Aborted = true;
+  }
+  bool Failed() const { return Aborted && *Aborted; }
+
+  int32_t rows = 0;  // rows (or blocks) of a codec's image, set by StartCodec
 };
 
 // Value passed after row Y of a kernel whose rows run from Y1 to YLast
