@@ -122,6 +122,13 @@ class TTiffBlock {
     }
   }
 
+  // Offsets, sizes and counts: whole numbers kept in a safe range (a
+  // DOUBLE entry may hold anything); -1 for what is not a number.
+  int64_t Whole(const TEntry& E, uint32_t I) const {
+    const double v = Number(E, I);
+    return v != v ? -1 : int64_t(std::clamp(v, -9.0e15, 9.0e15));
+  }
+
   int32_t Integer(const TEntry& E, uint32_t I) const {
     const double v = Number(E, I);
     return v != v ? 0 : int32_t(std::clamp(v, -2147483648.0, 2147483647.0));
@@ -263,7 +270,7 @@ const TEntry* Find(const std::vector<TEntry>& Dir, uint16_t Tag) {
 
 int64_t TagValue(const TTiffBlock& B, const std::vector<TEntry>& Dir, uint16_t Tag, int64_t Default) {
   const TEntry* e = Find(Dir, Tag);
-  return e ? int64_t(B.Number(*e, 0)) : Default;
+  return e ? B.Whole(*e, 0) : Default;
 }
 
 // An uncompressed thumbnail of 8-bit RGB samples in strips.
@@ -275,7 +282,7 @@ bool ReadRgbThumbnail(const TTiffBlock& B, const std::vector<TEntry>& Dir, TBitm
     for (uint32_t i = 0; i < bits->Count; ++i)
       if (B.Number(*bits, i) != 8) return false;
   // The pixels lie inside the block, which bounds the size.
-  if (w <= 0 || h <= 0 || w * h * 3 > int64_t(B.N)) return false;
+  if (w <= 0 || h <= 0 || w > int64_t(B.N) || h > int64_t(B.N) || w * h > int64_t(B.N) / 3) return false;
   int64_t rps = TagValue(B, Dir, 278, h);
   if (rps <= 0 || rps > h) rps = h;
   const TEntry* offsets = Find(Dir, 273);
@@ -288,8 +295,8 @@ bool ReadRgbThumbnail(const TTiffBlock& B, const std::vector<TEntry>& Dir, TBitm
   for (int64_t y = 0; y < h; ++y) {
     const uint32_t strip = uint32_t(y / rps);
     if (strip >= offsets->Count) return false;
-    const int64_t start = int64_t(B.Number(*offsets, strip)) + (y % rps) * rowBytes;
-    if (counts && strip < counts->Count && (y % rps + 1) * rowBytes > int64_t(B.Number(*counts, strip))) return false;
+    const int64_t start = B.Whole(*offsets, strip) + (y % rps) * rowBytes;
+    if (counts && strip < counts->Count && (y % rps + 1) * rowBytes > B.Whole(*counts, strip)) return false;
     if (start < 0 || start + rowBytes > int64_t(B.N)) return false;
     const uint8_t* s = B.D + start;
     auto* d = static_cast<uint8_t*>(Thumb.ScanLine(int32_t(y)));
@@ -297,6 +304,8 @@ bool ReadRgbThumbnail(const TTiffBlock& B, const std::vector<TEntry>& Dir, TBitm
   }
   return true;
 }
+
+constexpr int64_t kMaxThumbnailPixels = int64_t(1) << 22;
 
 // Directory 1 of an EXIF block holds the thumbnail: a JPEG stream at
 // JPEGInterchangeFormat (cut at the block's end) or an uncompressed page.
@@ -311,6 +320,10 @@ void ReadThumbnail(const TTiffBlock& B, const std::vector<TEntry>& Dir, TBitmap&
     bool aborted = false;
     TProgressRec progress;
     progress.Aborted = &aborted;
+    // A few kilobytes may claim a huge picture; a thumbnail is small.
+    ReadJpegStream(s, Thumb, scratch, progress, true, nullptr);
+    if (aborted || int64_t(scratch.Width) * scratch.Height > kMaxThumbnailPixels) return;
+    s.SetPosition(0);
     ReadJpegStream(s, Thumb, scratch, progress, false, nullptr);
   } else if (TagValue(B, Dir, 259, 1) == 1) {
     ReadRgbThumbnail(B, Dir, Thumb);
@@ -330,8 +343,8 @@ bool ReadEXIFBlock(const uint8_t* Data, int32_t Length, TIOParamsVals& Params) {
   for (const TEntry& e : dir) TakeTag(block, e, found);
   if (const TEntry* sub = Find(dir, 34665)) {
     std::vector<TEntry> exif;
-    const uint32_t at = uint32_t(block.Number(*sub, 0));
-    if (at != ifd0 && block.Directory(at, exif, nullptr))
+    const int64_t at = block.Whole(*sub, 0);
+    if (at >= 0 && at <= UINT32_MAX && at != ifd0 && block.Directory(uint32_t(at), exif, nullptr))
       for (const TEntry& e : exif)
         if (e.Tag != 270) TakeTag(block, e, found);
   }
