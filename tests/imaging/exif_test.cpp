@@ -252,6 +252,11 @@ TEST(ExifBlock, WhatIsNotAnExifBlockLeavesTheRecordAlone) {
   shortDir.resize(9);  // the entry count is cut
   std::vector<uint8_t> hugeCount = good;
   hugeCount[8] = 0xFF, hugeCount[9] = 0xFF;  // 65535 entries in a tiny block
+  // A sub-directory pointer of a signed or floating type with a value no offset can have.
+  const std::vector<uint8_t> negativeSub =
+      t.Build({{t.Ascii(271, "Make"), TTiffBuilder::TEntry{34665, 8, 1, t.U16(0xFFDA)}}});
+  const std::vector<uint8_t> hugeSub =
+      t.Build({{t.Ascii(271, "Make"), TTiffBuilder::TEntry{34665, 12, 1, {0, 0, 0, 0, 0, 0, 0xF0, 0x7F}}}});
   const std::string xmp = "http://ns.adobe.com/xap/1.0/";
   struct TCase {
     const char* Name;
@@ -268,6 +273,8 @@ TEST(ExifBlock, WhatIsNotAnExifBlockLeavesTheRecordAlone) {
       {"cut directory", ExifBlock(shortDir), false},
       {"huge count", ExifBlock(hugeCount), true},
       {"good", ExifBlock(good), true},
+      {"negative sub-directory", ExifBlock(negativeSub), true},
+      {"infinite sub-directory", ExifBlock(hugeSub), true},
   };
   for (const TCase& c : cases) {
     TIOParamsVals p(nullptr);
