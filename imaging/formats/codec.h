@@ -47,6 +47,11 @@ using TIOWriteProc = void (*)(TStream& S, const TBitmap& Bitmap, TIOParamsVals& 
 // Largest picture a reader allocates, in pixels (16384 x 16384 x 2).
 constexpr int64_t kMaxImagePixels = int64_t(1) << 29;
 
+// Resolution of files that do not state one: the screen's logical pixels per
+// inch, 96 until the application sets it.
+int32_t IODefaultDpi();
+void SetIODefaultDpi(int32_t Dpi);
+
 // False for a size no reader should allocate: zero or negative sides, or
 // more pixels than kMaxImagePixels.
 inline bool CheckImageSize(int64_t Width, int64_t Height) {

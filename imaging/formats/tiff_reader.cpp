@@ -9,7 +9,7 @@
 
 #include "imaging/formats/ccitt.h"
 #include "imaging/formats/packbits.h"
-#include "imaging/formats/screen_dpi.h"
+#include "imaging/formats/codec.h"
 #include "imaging/formats/tiff.h"
 #include "imaging/formats/tiff_dir.h"
 #include "imaging/formats/tiff_exif.h"
@@ -289,8 +289,8 @@ bool TTiffReader::ReadFields(const std::vector<TTiffEntry>& E) {
   const double factor = f.Value(FindTag(E, tgResolutionUnit), 2) == 3 ? 2.54 : 1.0;
   p.DpiX = Trunc32(f.Rational(FindTag(E, tgXResolution), 0) * factor);
   p.DpiY = Trunc32(f.Rational(FindTag(E, tgYResolution), 0) * factor);
-  if (p.DpiX <= 0) p.DpiX = DefaultDpi();
-  if (p.DpiY <= 0) p.DpiY = DefaultDpi();
+  if (p.DpiX <= 0) p.DpiX = IODefaultDpi();
+  if (p.DpiY <= 0) p.DpiY = IODefaultDpi();
   p.TiffXPos = Trunc32(f.Rational(FindTag(E, tgXPosition), 0) * factor);
   p.TiffYPos = Trunc32(f.Rational(FindTag(E, tgYPosition), 0) * factor);
 
