@@ -302,6 +302,7 @@ TEST(NetSocket, LateNotificationForAReusedDescriptorIsDropped) {
   b->OnSessionClosed = [&](TObject*, uint16_t) { ++events; };
   b->Connect();
   ASSERT_EQ(b->HSocket(), fd);  // the system hands out the lowest free descriptor
+  ASSERT_TRUE(PumpUntil([&] { return b->State() == wsConnected; }));
   PostMessage(b->Handle(), WM_ASYNCSELECT, stale, FD_READ | FD_CLOSE);
   test::PumpFor(50);
   EXPECT_EQ(events, 0);
