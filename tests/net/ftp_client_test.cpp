@@ -251,7 +251,7 @@ TEST_F(FtpClientTest, SilentServerTimesOut) {
   const uint64_t start = TickCount64();
   EXPECT_FALSE(c.Open());
   EXPECT_EQ(c.ErrorMessage(), "426 Timeout");
-  EXPECT_LT(TickCount64() - start, 5000u);
+  EXPECT_LT(TickCount64() - start, 10000u);  // a one-second time-out, with room for a loaded machine
 }
 
 }  // namespace
