@@ -237,6 +237,7 @@ bool TTiffReader::ReadFields(const std::vector<TTiffEntry>& E) {
   if (bits.empty()) bits.push_back(1);
   for (uint32_t v : bits)
     if (v != bits[0]) return false;  // every sample the same depth
+  if (bits[0] == 0) return false;     // a sample of no bits holds no picture
   FP.Bits = int32_t(std::min<uint32_t>(bits[0], 64));
   const uint32_t rps = f.Value(FindTag(E, tgRowsPerStrip), 0xFFFFFFFF);
   FP.RowsPerStrip = rps == 0 || rps >= uint32_t(FP.Height) ? FP.Height : int64_t(rps);
