@@ -45,13 +45,8 @@ using TIOReadProc = void (*)(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params,
                              bool ParamsOnly, TIMMask* Mask);
 using TIOWriteProc = void (*)(TStream& S, const TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress);
 
-// Largest picture a reader allocates, in pixels (16384 x 16384).
+// Largest picture a reader allocates, in pixels (16384 x 16384 x 2).
 constexpr int64_t kMaxImagePixels = kMaxBitmapPixels;
-
-// Resolution of files that do not state one: the screen's logical pixels per
-// inch, 96 until the application sets it.
-int32_t IODefaultDpi();
-void SetIODefaultDpi(int32_t Dpi);
 
 // Resolution of files that do not state one: the screen's logical pixels per
 // inch, 96 until the application sets it.

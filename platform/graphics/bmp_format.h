@@ -13,8 +13,8 @@ namespace kv {
 
 class TStream;
 
-// Largest picture a loader allocates (16384 x 16384 pixels).
-constexpr int64_t kMaxBitmapPixels = int64_t(1) << 28;
+// Largest picture a loader allocates (16384 x 16384 x 2 pixels).
+constexpr int64_t kMaxBitmapPixels = int64_t(1) << 29;
 
 constexpr uint32_t BI_RGB = 0;
 constexpr uint32_t BI_RLE8 = 1;
