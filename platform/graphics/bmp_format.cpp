@@ -151,6 +151,20 @@ bool MakeBmpMasks(const TBmpHeader& H, TBmpMasks& M) {
          MakeChannel(a, bits, M.A);
 }
 
+bool BmpFileToDib(const uint8_t* File, size_t Size, std::vector<uint8_t>& Dib) {
+  TReadOnlyMemoryStream s(File, int64_t(Size));
+  TBmpHeader h;
+  if (ReadBmpHeader(s, h) != bhsOk) return false;
+  const int64_t tableEnd =
+      std::min<int64_t>(s.Position() + int64_t(BmpColourCount(h)) * (h.IsCore() ? 3 : 4), int64_t(Size));
+  // A gap between the colour table and the pixels is left out: in a DIB the rows follow the table.
+  int64_t pixels = h.PixelOffset == 0 ? tableEnd : int64_t(h.PixelOffset);
+  if (pixels < tableEnd || pixels > int64_t(Size)) pixels = tableEnd;
+  Dib.assign(File + 14, File + tableEnd);
+  Dib.insert(Dib.end(), File + pixels, File + Size);
+  return true;
+}
+
 bool DibToBmpFile(const uint8_t* Dib, size_t Size, std::vector<uint8_t>& File) {
   TReadOnlyMemoryStream s(Dib, int64_t(Size));
   TBmpHeader h;

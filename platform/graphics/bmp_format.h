@@ -61,6 +61,9 @@ bool ReadBmpInfoHeader(TStream& S, TBmpHeader& H);
 // rows in one block) as a BMP file: the 14-byte file header put in front,
 // with the pixels right behind the colour table. False when the header does not read.
 bool DibToBmpFile(const uint8_t* Dib, size_t Size, std::vector<uint8_t>& File);
+// The other way: a BMP file without its file header, any gap between the
+// colour table and the pixels left out. False when the headers do not read.
+bool BmpFileToDib(const uint8_t* File, size_t Size, std::vector<uint8_t>& Dib);
 
 // Colour table entries the file holds by the counting rule of the format: 2^bits
 // for the core header up to 8 bits; else the colours used, where a count above

@@ -153,7 +153,8 @@ std::vector<uint8_t> TClipboard::GetBuffer(TClipFormat Format) const {
   // header (run-length rows stay as they are); any other image is made 24-bit.
   if (d->hasFormat(kBmpMime)) {
     const QByteArray b = d->data(kBmpMime);
-    if (b.size() > 14 && b[0] == 'B' && b[1] == 'M') return std::vector<uint8_t>(b.begin() + 14, b.end());
+    std::vector<uint8_t> dib;
+    if (BmpFileToDib(reinterpret_cast<const uint8_t*>(b.constData()), size_t(b.size()), dib)) return dib;
   }
   if (d->hasImage()) return DibOfImage(qvariant_cast<QImage>(d->imageData()));
   return {};

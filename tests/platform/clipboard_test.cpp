@@ -80,6 +80,23 @@ TEST(Clipboard, PicturesOfOtherPrograms) {
   const std::vector<uint8_t> fromFile = Clipboard().GetBuffer(CF_DIB);
   ASSERT_EQ(fromFile.size(), size_t(s.Size() - 14));
   EXPECT_EQ(fromFile[0], 40);
+
+  // Pixels that stand apart from the colour table: the gap is left out.
+  TBitmap two(2, 1, pf24bit);
+  two.SetPixelColor(1, 0, clRed);
+  TMemoryStream t;
+  two.SaveToStream(t);
+  std::vector<uint8_t> gap(static_cast<const uint8_t*>(t.Memory()), static_cast<const uint8_t*>(t.Memory()) + t.Size());
+  gap.insert(gap.begin() + 54, 6, 0xEE);
+  gap[2] = uint8_t(gap.size());
+  gap[10] = 54 + 6;
+  data = new QMimeData;
+  data->setData("image/bmp", QByteArray(reinterpret_cast<const char*>(gap.data()), qsizetype(gap.size())));
+  QGuiApplication::clipboard()->setMimeData(data);
+  ASSERT_TRUE(Clipboard().GetBitmap(back));
+  EXPECT_EQ(back.GetPixelColor(1, 0), clRed);
+  EXPECT_EQ(back.GetPixelColor(0, 0), two.GetPixelColor(0, 0));
+
   Clipboard().Clear();
   EXPECT_FALSE(Clipboard().HasFormat(CF_DIB));
 }
