@@ -1,5 +1,6 @@
 // Reads of the I/O component: one format by id, by extension, by content,
 // and the params-only reads.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -69,7 +70,9 @@ TFrame ReadStreamHeader(TStream& S, const TIOFormat& F, bool Headers) {
     return fr;
   }
   fr.Framed = true;
-  fr.Size = LE32(h + 8);
+  // A length past the stream's end is cut to it: the read stays inside the
+  // stream and so does the position it leaves.
+  fr.Size = std::min<int64_t>(LE32(h + 8), S.Size() - pos - 12);
   fr.PayloadEnd = pos + 12 + fr.Size;
   return fr;
 }

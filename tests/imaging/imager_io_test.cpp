@@ -378,6 +378,14 @@ TEST(ImagerIOStreams, HeadersFrameImagesOneAfterAnother) {
   in.SetStreamHeaders(false);
   in.ReadTiffStream(s);  // headers off: the tag is not TIFF data
   EXPECT_TRUE(in.Aborted());
+
+  // A frame that claims more bytes than the stream holds leaves the stream at its end.
+  TMemoryStream cut;
+  cut.WriteBuffer(s.Memory(), int32_t(jpegAt - 40));
+  cut.SetPosition(5);
+  in.SetStreamHeaders(true);
+  in.ReadTiffStream(cut);
+  EXPECT_LE(cut.Position(), cut.Size());
 }
 
 TEST(ImagerIOProgress, ReportsAndStopsOnAbort) {
