@@ -97,6 +97,7 @@ void TBitmap::LoadFromStream(TStream& Stream) {
   if (h.BitCount <= 8) {
     const size_t maxColors = size_t(1) << h.BitCount;
     palette.assign(table.begin(), table.begin() + std::min(table.size(), maxColors));
+    if (palette.empty()) Invalid();  // the pixel offset leaves no room for a single colour
   }  // a colour table beside true colours is only a hint
 
   // The pixels may not overlap the headers and must all be present.

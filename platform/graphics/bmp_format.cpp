@@ -110,8 +110,14 @@ int32_t BmpColourCount(const TBmpHeader& H) {
 
 bool ReadBmpColourTable(TStream& S, const TBmpHeader& H, int32_t Count, std::vector<TPaletteEntry>& Palette) {
   Palette.clear();
-  if (Count <= 0) return true;
   const int32_t entry = H.IsCore() ? 3 : 4;
+  if (H.PixelOffset != 0 && Count > 0) {
+    // Writers that keep the table short say so only through the pixel
+    // offset: entries that would overlap the pixels are not the file's colours.
+    const int64_t room = H.Start + int64_t(H.PixelOffset) - S.Position();
+    Count = int32_t(std::clamp<int64_t>(room / entry, 0, Count));
+  }
+  if (Count <= 0) return true;
   std::vector<uint8_t> table(size_t(Count) * size_t(entry));
   if (!ReadAll(S, table.data(), int64_t(table.size()))) return false;
   Palette.resize(size_t(Count));

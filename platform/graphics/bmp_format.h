@@ -57,7 +57,8 @@ TBmpHeaderStatus ReadBmpHeader(TStream& S, TBmpHeader& H);
 // for the core header up to 8 bits; else the colours used, where a count above
 // 256 counts as 0 and 0 up to 8 bits means 2^bits.
 int32_t BmpColourCount(const TBmpHeader& H);
-// Reads Count entries (3 bytes each for the core header, else 4). False when cut short.
+// Reads Count entries (3 bytes each for the core header, else 4), fewer when
+// the file's pixel offset leaves room for fewer. False when cut short.
 bool ReadBmpColourTable(TStream& S, const TBmpHeader& H, int32_t Count, std::vector<TPaletteEntry>& Palette);
 
 // One colour channel of a bit-field pixel.

@@ -143,7 +143,8 @@ TEST(Bmp, WrittenFilesReadByImageMagickAndNetpbm) {
     test::WriteBytes(file, bytes);
     auto ours = ReadBmpBytes(bytes);
     ASSERT_FALSE(ours->Aborted) << c.Name;
-    EXPECT_EQ(ours->Params->BmpVersion, c.Version) << c.Name;
+    // Version 0 is written with the 40-byte header, which reads as version 1.
+    EXPECT_EQ(ours->Params->BmpVersion, c.Version == 0 ? 1 : c.Version) << c.Name;
     EXPECT_LE(MaxDiff(ours->Bmp, *src), c.Tolerance) << c.Name;
     TBitmap im, pbm;
     ASSERT_TRUE(ToolDecode(file, im)) << c.Name;

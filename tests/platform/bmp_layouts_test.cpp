@@ -88,6 +88,17 @@ TEST(BmpLayouts, RunLengthClippedToThePicture) {
   EXPECT_THROW(Load(Build(40, 2, 2, 8, 1, pal, {2, 1, 0, 0}), b), EInvalidGraphic);  // codes end before the picture
 }
 
+TEST(BmpLayouts, ColourTableEndsAtThePixels) {
+  // The pixel offset cuts the announced 256 colours to 2; with no room at all the file is refused.
+  const std::vector<uint8_t> pal = {0, 0, 255, 0, 0, 255, 0, 0};
+  TBitmap b;
+  Load(Build(40, 2, 1, 8, 0, pal, {1, 0, 0, 0}), b);
+  EXPECT_EQ(b.Palette().size(), 2u);
+  EXPECT_EQ(b.GetPixelColor(0, 0), clLime);
+  EXPECT_EQ(b.GetPixelColor(1, 0), clRed);
+  EXPECT_THROW(Load(Build(40, 2, 1, 8, 0, {}, {1, 0, 0, 0}), b), EInvalidGraphic);
+}
+
 TEST(BmpLayouts, MatchesImageMagick) {
   if (!test::HaveTool("convert")) GTEST_SKIP() << "ImageMagick missing";
   const std::string src = test::TempPath("layouts_src.ppm"), bmp = test::TempPath("layouts.bmp");
@@ -95,7 +106,7 @@ TEST(BmpLayouts, MatchesImageMagick) {
   for (const char* kind : {"-type palette -compress RLE BMP3:", "BMP2:", "-colors 12 -type palette BMP2:",
                            "-define bmp:subtype=RGB565 BMP:", "-alpha set BMP:"}) {
     ASSERT_EQ(test::Run("convert '" + src + "' " + kind + "'" + bmp + "'"), 0) << kind;
-    ASSERT_EQ(test::Run("convert '" + bmp + "' -alpha off ppm:'" + bmp + ".ppm'"), 0) << kind;
+    ASSERT_EQ(test::Run("convert '" + bmp + "' -alpha off -depth 8 ppm:'" + bmp + ".ppm'"), 0) << kind;
     TBitmap want;
     ASSERT_TRUE(test::ReadPnm(bmp + ".ppm", want));
     TBitmap got;
