@@ -270,6 +270,23 @@ TEST(ImagerIOFailures, CorruptDataAborts) {
       EXPECT_TRUE(io.Aborted()) << w.Ext << " cut to " << keep;
     }
   }
+  // A BMP of no pixels (width or height 0 in its header) is a failure, not an empty picture.
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  TMemoryStream bmp;
+  io.WriteBmpStream(bmp);
+  for (int field : {18, 22}) {
+    TMemoryStream zero;
+    zero.WriteBuffer(bmp.Memory(), int32_t(bmp.Size()));
+    const uint8_t none[4] = {};
+    zero.SetPosition(field);
+    zero.WriteBuffer(none, 4);
+    zero.SetPosition(0);
+    TBitmap b;
+    io.AttachBitmap(&b);
+    io.LoadFromStream(zero);
+    EXPECT_TRUE(io.Aborted()) << field;
+  }
 }
 
 TEST_F(ImagerIOFiles, ParamsOnlyReadsLeaveTheBitmapAlone) {
@@ -315,6 +332,27 @@ TEST_F(ImagerIOFiles, ParamsOnlyReadsLeaveTheBitmapAlone) {
     EXPECT_EQ(in.Params().FileName, name);
   }
   EXPECT_EQ(mine.Width(), 5);
+}
+
+TEST_F(ImagerIOFiles, PageCounts) {
+  auto src = Picture(12, 9);
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  io.WriteTiffFile(Dir + "a.tif");
+  ASSERT_FALSE(io.Aborted());
+  EXPECT_EQ(io.GetTiffPageCount(Dir + "a.tif"), 1);
+  EXPECT_EQ(io.GetTiffPageCount(Dir + "missing.tif"), 0);
+  if (test::HaveTool("tiffcp")) {
+    ASSERT_EQ(test::Run("tiffcp '" + Dir + "a.tif' '" + Dir + "a.tif' '" + Dir + "two.tif' 2>/dev/null"), 0);
+    EXPECT_EQ(io.GetTiffPageCount(Dir + "two.tif"), 2);
+    io.Params().TiffImageIndex = 1;
+    TBitmap b;
+    io.AttachBitmap(&b);
+    io.ReadTiffFile(Dir + "two.tif");
+    EXPECT_FALSE(io.Aborted());
+    EXPECT_EQ(io.Params().TiffImageCount, 2);
+    EXPECT_TRUE(SamePixels(*src, b));
+  }
 }
 
 TEST(ImagerIOStreams, HeadersFrameImagesOneAfterAnother) {
