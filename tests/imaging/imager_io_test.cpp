@@ -4,6 +4,9 @@
 // failures (unknown types, missing codecs, corrupt data, saves that fail).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -334,6 +337,30 @@ TEST_F(ImagerIOFiles, ParamsOnlyReadsLeaveTheBitmapAlone) {
   EXPECT_EQ(mine.Width(), 5);
 }
 
+// Scaled JPEG loads through the component decode as djpeg -scale does.
+TEST_F(ImagerIOFiles, ScaledJpegLoadsMatchDjpeg) {
+  if (!test::HaveTool("djpeg")) GTEST_SKIP() << "djpeg missing";
+  auto src = Picture(400, 300);
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  io.WriteJpegFile(Dir + "s.jpg");
+  ASSERT_FALSE(io.Aborted());
+  for (int scale : {2, 3, 4}) {
+    const int denom = 1 << (scale - 1);
+    TBitmap b;
+    TImagerIO in(nullptr);
+    in.AttachBitmap(&b);
+    in.Params().JpegScale = uint8_t(scale);
+    in.LoadFromFileByExtension(Dir + "s.jpg");
+    ASSERT_FALSE(in.Aborted()) << denom;
+    EXPECT_EQ(b.Width(), 400 / denom);
+    EXPECT_EQ(in.Params().JpegScaleUsed, denom);
+    const std::string ppm = Dir + "s" + std::to_string(denom) + ".ppm";
+    ASSERT_EQ(test::Run("djpeg -scale 1/" + std::to_string(denom) + " -outfile '" + ppm + "' '" + Dir + "s.jpg'"), 0);
+    EXPECT_EQ(test::MaxDiffToPpm(b, ppm), 0) << denom;
+  }
+}
+
 TEST_F(ImagerIOFiles, PageCounts) {
   auto src = Picture(12, 9);
   TImagerIO io(nullptr);
@@ -476,6 +503,31 @@ TEST_F(ImagerIOFiles, FailedSavesKeepTheOldFile) {
   EXPECT_TRUE(io.Aborted());
   EXPECT_EQ(test::ReadBytes(file), before);
   io.OnProgress = nullptr;
+
+  // A disk that fills up mid-write (the file size limit stands in for it):
+  // the short write is raised as the environment's failure, the old file stays.
+  {
+    auto big = Picture(400, 300);
+    io.AttachBitmap(big.get());
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    try {
+      io.SaveToFileByExtension(file);
+    } catch (const EWriteError&) {
+      raised = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(raised);
+    EXPECT_TRUE(io.Aborted());
+    EXPECT_EQ(test::ReadBytes(file), before);
+    io.AttachBitmap(other.get());
+  }
 
   // A folder that takes no file: the failure is raised and nothing changes.
   std::ofstream(Dir + "plainfile") << "x";
