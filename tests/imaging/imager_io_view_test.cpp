@@ -12,6 +12,7 @@
 #include "imaging/formats/metafile.h"
 #include "imaging/formats/png.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/ui/image.h"
 #include "test_view.h"
 
 namespace kv {
@@ -100,6 +101,32 @@ TEST_F(ImagerIOView, LoadHandsPictureAlphaAndResolutionToTheView) {
   EXPECT_EQ(io.Bitmap(), nullptr);
 }
 
+TEST_F(ImagerIOView, LoadsIntoAnAttachedImage) {
+  auto src = test::PhotoLike(9, 7);
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  io.WriteBmpFile(Dir + "a.bmp");
+  TImage image(nullptr);
+  TIOView view;
+  io.SetAttachedImager(&view);
+  io.SetAttachedTImage(&image);
+  EXPECT_EQ(io.AttachedImager(), nullptr);
+  EXPECT_EQ(view.BitmapChangeCount(), 0);
+  image.Picture().Bitmap().SetModified(false);
+  io.LoadFromFileByExtension(Dir + "a.bmp");
+  ASSERT_FALSE(io.Aborted());
+  EXPECT_EQ(image.Picture().Bitmap().Width(), 9);
+  EXPECT_TRUE(image.Picture().Bitmap().Modified());  // the refresh that repaints the image
+  io.AttachBitmap(nullptr);                          // ignored while an image is attached
+  EXPECT_EQ(io.AttachedTImage(), &image);
+  {
+    auto freed = std::make_unique<TImage>(nullptr);
+    io.SetAttachedTImage(freed.get());
+  }
+  EXPECT_EQ(io.AttachedTImage(), nullptr);
+  EXPECT_EQ(io.Bitmap(), nullptr);
+}
+
 TEST_F(ImagerIOView, TransparencyWithoutAViewStaysWithTheComponent) {
   WriteHalfTransparentPng(Dir + "a.png", 8, 4);
   TBitmap b;
@@ -135,10 +162,13 @@ TEST_F(ImagerIOView, ResolutionAdjustment) {
       {1000, 500, 300, 150, 1000, 1000, 300, 300},  // wide: the height follows
       {100, 200, 100, 50, 50, 200, 50, 50},         // tall: the width follows
       {64, 32, 72, 72, 64, 32, 72, 72},             // equal: nothing
-      // Absurd resolutions would ask for pictures no reader may allocate, or
-      // none at all: the picture stays as read.
+      {40, 20, 160, 10, 40, 320, 160, 160},        // 16 times: still followed
+      // Absurd resolutions would ask for pictures past the pixel limit, far
+      // larger than the file, or of no pixels at all: the picture stays as read.
       {200, 100, 1, 20000000, 200, 100, 1, 20000000},
       {100, 200, 1, 20000000, 100, 200, 1, 20000000},
+      {5, 3, 20000000, 1, 5, 3, 20000000, 1},
+      {40, 20, 170, 10, 40, 20, 170, 10},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H) + " at " + std::to_string(c.DpiX) + "x" +
