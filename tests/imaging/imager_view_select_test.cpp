@@ -15,6 +15,8 @@ namespace {
 
 using test::ViewTest;
 
+TBGRPixel Coord(int32_t X, int32_t Y) { return TBGRPixel{uint8_t(X), uint8_t(Y), 77}; }
+
 class SelectTest : public ViewTest {
  protected:
   void SetUp() override {
@@ -294,6 +296,16 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
     differ += p[0] != r.b || p[1] != r.g || p[2] != r.r;
   }
   EXPECT_GT(differ, 5);
+}
+
+TEST_F(SelectTest, FilledSelectionIsPartOfTheRendering) {
+  View->SetSelectionOptions({imsoFilled});
+  View->Select(20, 20, 40, 30);
+  const TBGRPixel in = At(Rendered(), 25, 25), out = At(Rendered(), 50, 25);
+  EXPECT_EQ(in, (TBGRPixel{uint8_t(~25), uint8_t(~25), uint8_t(~77)}));
+  EXPECT_EQ(out, Coord(50, 25));
+  View->DeSelect();
+  EXPECT_EQ(At(Rendered(), 25, 25), Coord(25, 25));
 }
 
 // A photo zoomed with a selection, saved for a person to look at.
