@@ -337,6 +337,25 @@ TEST_F(ViewTest, FilteredZoomAndItsDelay) {
   EXPECT_LT(again, 165);
 }
 
+TEST_F(ViewTest, FlatPictureStaysFlatAtEveryZoomAndFilter) {
+  MakeView(120, 90);
+  View->SetDelayZoomFilter(false);
+  View->Bitmap().SetSize(1500, 1100);
+  test::FillFlat24(View->Bitmap(), TBGRPixel{17, 130, 241});
+  View->ImageChange();
+  for (TResampleFilter f : {rfNone, rfTriangle, rfLanczos3, rfMitchell, rfFastLinear})
+    for (double z : {3.0, 7.0, 33.0, 150.0, 800.0}) {
+      View->SetZoomFilter(f);
+      View->SetZoom(z);
+      const TBitmap& r = Rendered();
+      const int32_t w = std::min(View->VisibleWidth(), 120), h = std::min(View->VisibleHeight(), 90);
+      int bad = 0;
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) bad += !(At(r, x, y) == TBGRPixel{17, 130, 241});
+      EXPECT_EQ(bad, 0) << int(f) << " at " << z;
+    }
+}
+
 TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
   MakeView(200, 150);
   LoadCoords(1000, 800);
