@@ -373,7 +373,8 @@ TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
     int64_t Pixels;  // rendered for the step; 0: not checked (a zoom whose mapping does not shift)
   };
   for (const Case c : {Case{100, 100, 0, 100 * 150}, Case{100, 0, -30, 30 * 200}, Case{100, 20, 10, 20 * 150 + 10 * 200},
-                       Case{800, 96, 0, 96 * 150}, Case{33, 40, 0, 0}}) {
+                       Case{800, 96, 0, 96 * 150}, Case{250, 100, 0, 100 * 150}, Case{50, 60, 0, 60 * 150},
+                       Case{33, 40, 0, 0}}) {
     View->SetZoom(c.Zoom);
     const int32_t start = c.Zoom < 100 ? 50 : 300;
     View->SetViewXY(start, start);
@@ -386,8 +387,8 @@ TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
   }
 }
 
-TEST(ViewRender, AxisMapStepsAreSixtyFourBit) {
-  // A huge picture far zoomed out: step times index overflows 32 bits.
+TEST(ViewRender, AxisMapProductsAreSixtyFourBit) {
+  // A huge picture far zoomed out: index times source length overflows 32 bits.
   std::vector<int32_t> map;
   BuildAxisMap(map, 100, 0, 100, 0, 1500000000, 1500000000);
   EXPECT_EQ(map[0], 0);
