@@ -6,6 +6,7 @@
 
 #include "imager_view_fixture.h"
 #include "platform/ui/cursors.h"
+#include "platform/ui/scrolling.h"
 #include "platform/ui/timer.h"
 
 namespace kv {
@@ -180,6 +181,14 @@ TEST_F(ViewTest, ScrollBarsAndTheirCodes) {
       EXPECT_EQ(View->HorzBarInUse(), x >= 1) << w << "x" << h;
       EXPECT_EQ(View->VertBarInUse(), y >= 1) << w << "x" << h;
     }
+  // Kept shown (and disabled) when nothing is to scroll.
+  View->SetScrollBarsAlwaysVisible(true);
+  View->Bitmap().SetSize(50, 50);
+  View->Update();
+  EXPECT_TRUE(View->HorzBarInUse() && View->VertBarInUse());
+  EXPECT_TRUE(ScrollBarVisible(View, SB_HORZ) && ScrollBarVisible(View, SB_VERT));
+  View->SetScrollBars(ssVertical);
+  EXPECT_FALSE(ScrollBarVisible(View, SB_HORZ));
 }
 
 TEST_F(ViewTest, MouseWheel) {
