@@ -2,7 +2,7 @@
 // painting the window from it.
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <exception>
 
 #include "imaging/processing/resample.h"
 #include "imaging/views/imager_view.h"
@@ -296,8 +296,10 @@ void TImagerView::Paint() {
     if (r.Width() <= 0 || r.Height() <= 0) r = ClientRect();
     try {
       PaintRect(r);
-    } catch (const std::bad_alloc&) {
-      // A picture too large to render this time: the paint ends quietly.
+    } catch (const std::exception&) {
+      // A rendering that fails (memory for a huge picture) ends this paint
+      // quietly; the next change tries again.
+      FDirty = true;
     }
   }
   FFullRepaint = false;

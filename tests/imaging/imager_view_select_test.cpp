@@ -74,6 +74,15 @@ TEST_F(SelectTest, RectangleDragSquareAndClick) {
   EXPECT_EQ(Text(MaskBox()), "60,45-90,75");
   View->ForceAltKey = false;
 
+  // Bitmap coordinates are taken as they are, whatever the zoom.
+  View->SetSelectionBase(imsbBitmap);
+  View->SetZoom(200);
+  View->Select(10, 10, 20, 20);
+  EXPECT_EQ(Text(MaskBox()), "10,10-20,20");
+  View->SetSelectionBase(imsbClientArea);
+  View->SetZoom(100);
+  View->SetViewXY(0, 0);
+
   Down(30, 30);
   Up(30, 30);  // a click removes the selection
   EXPECT_FALSE(View->SelectionExists());
