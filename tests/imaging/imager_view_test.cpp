@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "imager_view_fixture.h"
+#include "imaging/views/transition_effects.h"
 #include "platform/ui/cursors.h"
 #include "platform/ui/scrolling.h"
 #include "platform/ui/timer.h"
@@ -405,6 +406,22 @@ TEST(ViewRender, AxisMapProductsAreSixtyFourBit) {
   // Entries outside the picture's span are -1; none reaches past the bitmap.
   BuildAxisMap(map, 10, 3, 5, 7, 5, 9);
   EXPECT_EQ(map, (std::vector<int32_t>{-1, -1, -1, 7, 8, 8, 8, 8, -1, -1}));
+}
+
+TEST_F(ViewTest, TransitionFromTheShownToTheNewPicture) {
+  MakeView(80, 60);
+  LoadCoords(80, 60);
+  View->PrepareTransition();
+  EXPECT_EQ(At(View->Transitions().FromBitmap(), 10, 20), Coord(10, 20));
+  test::FillFlat24(View->Bitmap(), TBGRPixel{1, 2, 3});
+  View->ImageChange();
+  View->RunTransition(imttCrossDissolve, 0);
+  EXPECT_EQ(At(View->Transitions().ToBitmap(), 10, 20), (TBGRPixel{1, 2, 3}));
+  EXPECT_EQ(View->TransitionEffect(), 0);  // reset once the run started
+  Wait(100);
+  EXPECT_FALSE(View->Transitions().Running());
+  EXPECT_EQ(View->PaintLocked(), 0);
+  EXPECT_EQ(At(Rendered(), 10, 20), (TBGRPixel{1, 2, 3}));
 }
 
 TEST_F(ViewTest, AssignAndBlank) {
