@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imager_view_fixture.h"
+#include "imaging/processing/imager_proc.h"
 #include "imaging/views/imager_view.h"
 #include "support/netpbm_io.h"
 #include "support/outside_tools.h"
@@ -316,6 +317,17 @@ TEST_F(SelectTest, FilledSelectionIsPartOfTheRendering) {
   EXPECT_EQ(out, Coord(50, 25));
   View->DeSelect();
   EXPECT_EQ(At(Rendered(), 25, 25), Coord(25, 25));
+}
+
+TEST_F(SelectTest, ProcessingWorksOnTheSelectionAndTheViewFollows) {
+  View->Select(20, 20, 40, 30);
+  Rendered();
+  View->Proc()->ConvertToGray();
+  const TBGRPixel in = At(Rendered(), 25, 25), out = At(Rendered(), 50, 25);
+  EXPECT_TRUE(in.r == in.g && in.g == in.b);
+  EXPECT_EQ(out, Coord(50, 25));
+  View->Proc()->Flip(0);  // mirrors left and right
+  EXPECT_EQ(At(Rendered(), 0, 5), Coord(99, 5));
 }
 
 // A photo zoomed with a selection, saved for a person to look at.
