@@ -275,7 +275,7 @@ TEST_F(SelectTest, AutoScrollRunsFromATimer) {
   EXPECT_TRUE(View->AutoScrolling());
   Wait(250);  // the timer goes on while the mouse rests outside
   const int32_t reached = View->ViewX();
-  EXPECT_GT(reached, 61 * 3);
+  EXPECT_GT(reached, 61 * 2);
   EXPECT_GE(View->CurrentOutline().Right, reached + 199);  // the rectangle follows
   Up(260, 75);
   EXPECT_FALSE(View->AutoScrolling());
