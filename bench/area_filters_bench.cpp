@@ -95,11 +95,11 @@ void BM_MagicWand(benchmark::State& State) {
   for (auto _ : State) {
     if (trace) {
       int32_t count = 0;
-      benchmark::DoNotOptimize(TraceContour(Photo(), 10, 10, count, 40, false));
+      benchmark::DoNotOptimize(TraceContour(Photo(), 10, 10, count, 255, false));
     } else {
       TIMMask mask;
       mask.AllocateBits(Photo().Width(), Photo().Height(), 1);
-      MagicWandFill(Photo(), 10, 10, mask, 40, false);
+      MagicWandFill(Photo(), 10, 10, mask, 255, false);
       benchmark::DoNotOptimize(mask.Bits.get());
     }
   }
