@@ -2,6 +2,8 @@
 // layout saved to and restored from the form's store.
 #include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "components/draw_utils.h"
 #include "components/speedbar/speed_bar.h"
@@ -218,12 +220,20 @@ void TSpeedBar::LoadLayout() {
     return;
   }
   if (FOptions.Contains(sbAllowResize)) {
-    if (FAlign == alTop || FAlign == alBottom) SetHeight(ini->ReadInteger(sect, "Width", Height()));
-    else if (FAlign == alLeft || FAlign == alRight) SetWidth(ini->ReadInteger(sect, "Width", Width()));
+    // A stored size below one row would leave a bar nobody can see or grab.
+    if (FAlign == alTop || FAlign == alBottom)
+      SetHeight(std::max(ini->ReadInteger(sect, "Width", Height()), 2 * FOffset.Y + FButtonSize.Y));
+    else if (FAlign == alLeft || FAlign == alRight)
+      SetWidth(std::max(ini->ReadInteger(sect, "Width", Width()), 2 * FOffset.X + FButtonSize.X));
   }
   if (FAlign != before) AlignmentChanged();
-  const int32_t count = ini->ReadInteger(sect, "Count", 0);
+  int32_t count = ini->ReadInteger(sect, "Count", 0);
   if (count > 0) {
+    // No more buttons can be listed than the section holds values: a damaged
+    // count must not walk through billions of missing entries.
+    std::vector<std::string> names;
+    ini->ReadSection(sect, names);
+    count = std::min<int32_t>(count, static_cast<int32_t>(names.size()));
     ForEachButton([](TSpeedItem* I) { I->SetVisible(false); });
     for (int32_t i = 1; i <= count; ++i) {
       const std::string v = ini->ReadString(sect, "Button" + IntToStr(i), "");

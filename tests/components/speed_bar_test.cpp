@@ -294,6 +294,18 @@ TEST_F(SpeedBarTest, StoredButtonsThatNoLongerFitAreMended) {
     EXPECT_EQ(f.Bar->FindItemByName("Bild3")->Left(), 3);
     EXPECT_EQ(f.Bar->Align(), alTop);  // no position stored: as built
   }
+  // A damaged count or size: what is there is shown, at least one row high, at once.
+  SetReg("Count", "2147483647");
+  SetReg("Position", "99");  // no alignment of that number: the top
+  SetReg("Width", "-7");
+  {
+    TBarForm f(nullptr);
+    f.Bar->SetOptions(TSpeedbarOptions{sbAllowDrag, sbAllowResize});
+    f.Show();
+    EXPECT_TRUE(f.Bar->FindItemByName("Bild3")->Visible());
+    EXPECT_EQ(f.Bar->Align(), alTop);
+    EXPECT_EQ(f.Bar->Height(), 29);
+  }
   // "Count" 0 leaves the items as the program made them.
   SetReg("Count", "0");
   {
@@ -407,6 +419,34 @@ TEST_F(SpeedBarTest, CustomiseWindowListsAndDragsButtonsOntoTheBar) {
   EXPECT_EQ(ended, 1);
   EXPECT_EQ(b->EditWindow(), nullptr);
   EXPECT_FALSE(b->ItemAt(1, 2)->Editing());
+}
+
+TEST_F(SpeedBarTest, WallpaperTilesOrStretchesInsideTheBorderUnderTheBoundLines) {
+  TBarForm f(nullptr);
+  TSpeedBar* b = f.Bar;
+  TBitmap& pic = b->Wallpaper().Bitmap();
+  pic.SetSize(4, 4);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) pic.SetPixelColor(x, y, x == 0 && y == 0 ? clBlue : clLime);
+  b->Wallpaper().SetBitmap(&pic);
+  b->SetBoundLines(TBoundLines{blTop, blRight});
+  auto at = [b](int32_t X, int32_t Y) {
+    b->Invalidate();
+    b->PreparePaint();
+    return static_cast<TColorRef>(b->BackBuffer().GetPixelColor(X, Y));
+  };
+  // Tiled from the inner corner (1, 1), inside the one-pixel bevel.
+  EXPECT_EQ(at(5, 5), static_cast<TColorRef>(clBlue));
+  EXPECT_EQ(at(6, 5), static_cast<TColorRef>(clLime));
+  EXPECT_EQ(at(9, 9), static_cast<TColorRef>(clBlue));
+  EXPECT_EQ(at(60, 5), static_cast<TColorRef>(clLime));
+  EXPECT_EQ(at(10, 0), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(at(10, 1), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(at(b->ClientWidth() - 2, 10), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(at(b->ClientWidth() - 1, 10), ColorToRGB(clBtnHighlight));
+  b->SetOptions(TSpeedbarOptions{sbAllowDrag, sbStretchBitmap});
+  EXPECT_EQ(at(60, 5), static_cast<TColorRef>(clBlue));  // one picture over the whole inside
+  EXPECT_EQ(at(b->ClientWidth() - 5, b->ClientHeight() - 3), static_cast<TColorRef>(clLime));
 }
 
 TEST_F(SpeedBarTest, FreeingTheBarClosesItsWindow) {
