@@ -124,6 +124,10 @@ class TSpeedItem : public TComponent {
   void SetSectionName(const std::string& Value) { FSectionName = Value; }
   int32_t Section() const { return FSection; }
   void SetSection(int32_t Value);
+  // Reading stored form data: the item joins the bar, in the section its
+  // SectionName names (the first one when none has that caption), else in
+  // the section its stored index gives (at least 0).
+  void SetParentComponent(TComponent* Value);
 
   // Forwarded to the button.
   bool AllowAllUp() const { return FButton->AllowAllUp(); }

@@ -260,6 +260,15 @@ void TSpeedItem::SetSection(int32_t Value) {
   else FSection = Value;
 }
 
+void TSpeedItem::SetParentComponent(TComponent* Value) {
+  auto* bar = dynamic_cast<TSpeedBar*>(Value);
+  if (!bar) return;
+  int32_t index = std::max(FSection, 0);
+  if (!FSectionName.empty()) index = std::max(bar->SectionIndexOf(FSectionName), 0);
+  FSection = -1;
+  bar->PlaceItem(index, this);
+}
+
 void TSpeedItem::SetCaption(const std::string& Value) {
   const std::string old = FCaption;
   FCaption = Value;

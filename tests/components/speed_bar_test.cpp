@@ -410,6 +410,15 @@ TEST_F(SpeedBarTest, CustomiseWindowListsAndDragsButtonsOntoTheBar) {
   Mouse(it->Button(), WM_LBUTTONUP, off.X, off.Y);
   EXPECT_FALSE(it->Visible());
 
+  int32_t help = 0;
+  Application->OnHelp = [&](uint16_t, intptr_t Data, bool&) {
+    help = static_cast<int32_t>(Data);
+    return true;
+  };
+  w->HelpBtn->Click();
+  Application->OnHelp = nullptr;
+  EXPECT_EQ(help, 77);
+
   // Closing ends customise mode and tells the bar.
   int ended = 0;
   b->OnCustomize = [&](TObject*) { ++ended; };
@@ -447,6 +456,48 @@ TEST_F(SpeedBarTest, WallpaperTilesOrStretchesInsideTheBorderUnderTheBoundLines)
   b->SetOptions(TSpeedbarOptions{sbAllowDrag, sbStretchBitmap});
   EXPECT_EQ(at(60, 5), static_cast<TColorRef>(clBlue));  // one picture over the whole inside
   EXPECT_EQ(at(b->ClientWidth() - 5, b->ClientHeight() - 3), static_cast<TColorRef>(clLime));
+}
+
+TEST_F(SpeedBarTest, StoredFormDataSectionsItemsAndScaling) {
+  TForm f(nullptr);
+  auto* b = new TSpeedBar(&f);
+  b->SetParent(&f);
+  b->BeginLoading();
+  SetPropValue(b, "Sections", "Datei\nBild\n");
+  SetPropValue(b, "AllowDrag", "False");
+  SetPropValue(b, "InternalVer", "0");
+  SetPropValue(b, "BtnWidth", "30");
+  EXPECT_THROW(SetPropValue(b, "Align", "alNone"), ESpeedbarError);
+  b->Loaded();
+  EXPECT_EQ(b->SectionCount(), 2);
+  EXPECT_EQ(b->Sections(1)->Caption(), "Bild");
+  EXPECT_FALSE(b->Options().Contains(sbAllowDrag));
+  EXPECT_EQ(b->Align(), alTop);
+  // Items go to the section they name, else the first, else their stored index.
+  auto* named = new TSpeedItem(&f);
+  named->SetSectionName("Bild");
+  named->SetParentComponent(b);
+  auto* unknown = new TSpeedItem(&f);
+  unknown->SetSectionName("Fehlt");
+  unknown->SetParentComponent(b);
+  auto* indexed = new TSpeedItem(&f);
+  SetPropValue(indexed, "Section", "1");
+  indexed->SetParentComponent(b);
+  EXPECT_EQ(named->SectionIndex(), 1);
+  EXPECT_EQ(unknown->SectionIndex(), 0);
+  EXPECT_EQ(indexed->SectionIndex(), 1);
+  EXPECT_EQ(GetPropValue(named, "Section"), "1");
+  // A form read at twice the resolution: only what the form data gave is scaled.
+  b->BeginLoading();
+  b->ChangeScale(2, 1);
+  b->Loaded();
+  EXPECT_EQ(b->BtnWidth(), 60);
+  EXPECT_EQ(b->BtnHeight(), 23);
+  EXPECT_EQ(b->StepX(), 10);
+  b->ChangeScale(1, 2);  // at run time all four are
+  EXPECT_EQ(b->BtnWidth(), 30);
+  EXPECT_EQ(b->BtnHeight(), 11);
+  EXPECT_EQ(b->BtnOffsetHorz(), 3);  // never inside the border
 }
 
 TEST_F(SpeedBarTest, FreeingTheBarClosesItsWindow) {
