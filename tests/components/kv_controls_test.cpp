@@ -7,6 +7,8 @@
 #include "components/controls/text_list_box.h"
 #include "components/draw_utils.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/list_box.h"
+#include "platform/ui/message_window.h"
 #include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
 
@@ -135,6 +137,20 @@ TEST_F(ControlsTest, AutoSizeCountsTheShadowAndAnEmptyCaptionKeepsOneLine) {
   const int32_t right = l->Left() + l->Width();
   l->SetCaption("a much longer caption");
   EXPECT_EQ(l->Left() + l->Width(), right);
+}
+
+TEST_F(ControlsTest, LabelLayoutPutsTheTextAtTopMiddleOrBottom) {
+  TKvLabel* l = MakeLabel(Form, "Mitte");
+  l->SetShadowSize(0);
+  l->SetAutoSize(false);
+  l->SetHeight(60);
+  const int32_t textH = BoxOf(Render(l), Dark).Height();
+  EXPECT_LT(BoxOf(Render(l), Dark).Top, 8);
+  l->SetLayout(tlBottom);
+  EXPECT_GT(BoxOf(Render(l), Dark).Bottom, 60 - 8);
+  l->SetLayout(tlCenter);
+  const TRect mid = BoxOf(Render(l), Dark);
+  EXPECT_NEAR(mid.Top + mid.Height() / 2, 30, textH / 2 + 2);
 }
 
 TEST_F(ControlsTest, LabelPressAndAccelerator) {
@@ -353,6 +369,47 @@ TEST_F(ControlsTest, DropDownMenuPopsUpBelowAndClicksNothing) {
   EXPECT_EQ(at, b->ClientToScreen(TPoint{-1, 25}));
   b->PerformButtonClick();  // a button whose menu pops up by itself is not clicked programmatically
   EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(ControlsTest, AltWithTheMarkedLetterClicksTheButtonAndFocusesTheLabelsControl) {
+  auto* edit = new TListBox(Form);
+  edit->SetParent(Form);
+  edit->SetBounds(100, 100, 80, 60);
+  auto* other = new TListBox(Form);
+  other->SetParent(Form);
+  other->SetBounds(200, 100, 80, 60);
+  TKvLabel* l = MakeLabel(Form, "&Name");
+  l->SetFocusControl(edit);
+  TKvSpeedButton* b = MakeButton(Form, 50);
+  b->SetCaption("&Zoom");
+  int clicks = 0;
+  b->OnClick = [&](TObject*) { ++clicks; };
+  Form->Show();
+  other->Perform(WM_SYSCHAR, 'z', AltMask);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(other->Perform(CM_DIALOGCHAR, 'n', 0), 0);  // a child offers nothing of its own
+  EXPECT_NE(Form->Perform(CM_DIALOGCHAR, 'n', 0), 0);
+  l->SetShowAccelChar(false);
+  EXPECT_EQ(Form->Perform(CM_DIALOGCHAR, 'n', 0), 0);
+}
+
+TEST_F(ControlsTest, AHeldButtonRepeatsItsClick) {
+  TKvSpeedButton* b = MakeButton(Form);
+  b->SetAllowTimer(true);
+  b->SetInitPause(20);
+  b->SetRepeatInterval(10);
+  int clicks = 0;
+  b->OnClick = [&](TObject*) { ++clicks; };
+  Form->Show();
+  Press(b);
+  const uint64_t end = TickCount64() + 200;
+  while (TickCount64() < end && clicks < 3) WaitForMessages(20);
+  EXPECT_GE(clicks, 3);
+  Release(b);
+  const int32_t held = clicks;
+  const uint64_t after = TickCount64() + 60;
+  while (TickCount64() < after) WaitForMessages(20);
+  EXPECT_EQ(clicks, held);  // no repeat once released
 }
 
 // ---- list box and embossed images ----

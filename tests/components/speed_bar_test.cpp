@@ -367,6 +367,15 @@ TEST_F(SpeedBarTest, CustomiseWindowListsAndDragsButtonsOntoTheBar) {
   EXPECT_EQ(w->ItemOfRow(2), b->ItemAt(1, 2));
   EXPECT_EQ(w->Hint(), "Bild eins|Das erste Bild");
 
+  // Each row shows the button face at the bar's button size, framed, then its caption.
+  w->ButtonsList->Invalidate();
+  w->ButtonsList->PreparePaint();
+  const TBitmap& list = w->ButtonsList->BackBuffer();
+  EXPECT_EQ(static_cast<TColorRef>(list.GetPixelColor(1, 1)), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(static_cast<TColorRef>(list.GetPixelColor(2, 2)), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(static_cast<TColorRef>(list.GetPixelColor(24, 23)), ColorToRGB(clWindowFrame));
+  EXPECT_EQ(static_cast<TColorRef>(list.GetPixelColor(10, 10)), ColorToRGB(clBtnFace));
+
   // Drag the first button of the list onto the bar at (27, 3).
   TSpeedItem* it = b->ItemAt(1, 0);
   const TPoint drop = b->ClientToScreen(TPoint{27 + 2, 3});

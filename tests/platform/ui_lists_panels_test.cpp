@@ -138,6 +138,43 @@ TEST_F(UiListsTest, TheControlUnderAScreenPoint) {
   EXPECT_EQ(FindWinControlAtScreen(inner->ClientToScreen(TPoint{5, 5})), nullptr);
 }
 
+// A graphic control that takes one marked character.
+class TMnemonic : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  char32_t Key = 0;
+  int Taken = 0;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg == CM_DIALOGCHAR && static_cast<char32_t>(Message.WParam) == Key) {
+      ++Taken;
+      Message.Result = 1;
+      return;
+    }
+    TGraphicControl::Dispatch(Message);
+  }
+};
+
+TEST_F(UiListsTest, AltWithACharacterReachesTheMarkedControlsOfTheForm) {
+  TForm f(nullptr);
+  auto* box = new TListBox(&f);
+  box->SetParent(&f);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  auto* m = new TMnemonic(&f);
+  m->SetParent(panel);  // nested: the offer goes all the way down
+  m->Key = U'z';
+  char32_t typed = 0;
+  box->OnKeyPress = [&](TObject*, char32_t& K) { typed = K; };
+  box->Perform(WM_SYSCHAR, 'z', AltMask);
+  EXPECT_EQ(m->Taken, 1);
+  box->Perform(WM_CHAR, 'z', 0);  // without Alt it is plain typing
+  EXPECT_EQ(m->Taken, 1);
+  EXPECT_EQ(typed, U'z');
+  box->OnKeyPress = [](TObject*, char32_t& K) { K = 0; };  // taken by the control itself
+  box->Perform(WM_SYSCHAR, 'z', AltMask);
+  EXPECT_EQ(m->Taken, 1);
+}
+
 TEST_F(UiListsTest, PopupMenusAndFolderDialogsAnswerByScript) {
   TPopupMenu m(nullptr);
   int clicked = 0, popped = 0;
