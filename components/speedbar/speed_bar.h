@@ -58,6 +58,8 @@ class TSpeedbarButton : public TKvSpeedButton {
 
  protected:
   friend class TSpeedItem;
+  // The item's Visible and the stored layout decide whether the button shows, not the action.
+  void ActionChange(TBasicAction* Sender, bool CheckDefaults) override;
   void DrawGlyphAndCaption(TCanvas& Canvas, const TRect& R, bool DrawMark, SpeedButtonState State) override;
   void Paint() override;
   void WndProc(TMessage& Message) override;
@@ -130,6 +132,8 @@ class TSpeedItem : public TComponent {
   void SetParentComponent(TComponent* Value);
 
   // Forwarded to the button.
+  TBasicAction* Action() const { return FButton->Action(); }
+  void SetAction(TBasicAction* V) { FButton->SetAction(V); }
   bool AllowAllUp() const { return FButton->AllowAllUp(); }
   void SetAllowAllUp(bool V) { FButton->SetAllowAllUp(V); }
   bool AllowTimer() const { return FButton->AllowTimer(); }

@@ -39,6 +39,12 @@ void TSpeedbarButton::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int
   TKvSpeedButton::SetBounds(ALeft, ATop, AWidth, AHeight);
 }
 
+void TSpeedbarButton::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
+  const bool visible = Visible();
+  TKvSpeedButton::ActionChange(Sender, CheckDefaults);
+  SetVisible(visible);
+}
+
 void TSpeedbarButton::DrawGlyphAndCaption(TCanvas& Canvas, const TRect& R, bool DrawMark, SpeedButtonState State) {
   TSpeedBar* bar = FItem ? FItem->SpeedBar() : nullptr;
   if (bar && bar->Images() && FItem->ImageIndex() >= 0) {
@@ -296,6 +302,7 @@ void TSpeedItem::SetName(const std::string& Value) {
 
 const TPropertyTable& TSpeedItem::PropertyTable() const {
   static const auto table = TPropertyTable::Make<TSpeedItem>(TComponent::PropertyTable(), [](auto& p) {
+    p.Object("Action", &TSpeedItem::Action, &TSpeedItem::SetAction);
     p.Bool("AllowAllUp", &TSpeedItem::AllowAllUp, &TSpeedItem::SetAllowAllUp);
     p.Bool("AllowTimer", &TSpeedItem::AllowTimer, &TSpeedItem::SetAllowTimer);
     p.String("BtnCaption", &TSpeedItem::BtnCaption, &TSpeedItem::SetBtnCaption);

@@ -412,6 +412,47 @@ TEST_F(ControlsTest, AHeldButtonRepeatsItsClick) {
   EXPECT_EQ(clicks, held);  // no repeat once released
 }
 
+TEST_F(ControlsTest, ALinkedActionShowsOnTheButtonAndRunsOnClick) {
+  TKvSpeedButton* b = MakeButton(Form);
+  b->SetGroupIndex(4);
+  b->SetAllowAllUp(true);
+  TImageList images(nullptr, 16, 16);
+  images.AddMasked(*Strip(16, 16), clFuchsia);
+  TActionList list(nullptr);
+  list.SetImages(&images);
+  TAction a(nullptr);
+  a.SetActionList(&list);
+  a.SetCaption("&Drehen");
+  a.SetHint("Drehen|Das Bild drehen");
+  a.SetChecked(true);
+  a.SetImageIndex(0);
+  int runs = 0;
+  a.OnExecute = [&](TObject*) { ++runs; };
+  b->SetAction(&a);
+  EXPECT_EQ(b->Caption(), "&Drehen");
+  EXPECT_EQ(b->Hint(), "Drehen|Das Bild drehen");
+  EXPECT_TRUE(b->Down());
+  ASSERT_EQ(b->Glyph().Width(), 16);  // the list's image became the glyph
+  EXPECT_EQ(b->Glyph().GetPixelColor(0, 0), clFuchsia);
+  EXPECT_EQ(b->Glyph().GetPixelColor(6, 6), static_cast<TColor>(RGB(255, 255, 0)));
+  a.SetEnabled(false);  // later changes follow
+  EXPECT_FALSE(b->Enabled());
+  a.SetEnabled(true);
+  a.SetChecked(false);
+  EXPECT_FALSE(b->Down());
+  Press(b);
+  Release(b);
+  EXPECT_EQ(runs, 1);
+  int own = 0;
+  b->OnClick = [&](TObject*) { ++own; };  // a handler of its own wins
+  b->PerformButtonClick();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(own, 1);
+  { TAction gone(nullptr);
+    b->SetAction(&gone); }
+  EXPECT_EQ(b->Action(), nullptr);
+}
+
 // ---- list box and embossed images ----
 
 TEST_F(ControlsTest, DeletingTheWidestLineShrinksTheExtentAndScrollsLeft) {

@@ -131,6 +131,13 @@ TEST_F(SpeedBarTest, SectionsItemsAndTheirLookups) {
   EXPECT_EQ(two->Hint(), "Zwei|Lang");
   two->SetName("Datei22");
   EXPECT_EQ(two->Caption(), "Zwei|");
+  // An action gives the button its caption but does not show a hidden item.
+  TAction act(nullptr);
+  act.SetCaption("Drehen");
+  b->ItemAt(1, 0)->SetAction(&act);
+  EXPECT_EQ(b->ItemAt(1, 0)->BtnCaption(), "Drehen");
+  EXPECT_FALSE(b->ItemAt(1, 0)->Button()->Visible());
+  b->ItemAt(1, 0)->SetAction(nullptr);
   // Moving an item to another section, and freeing a section with its items.
   b->PlaceItem(1, it);
   EXPECT_EQ(it->SectionIndex(), 1);

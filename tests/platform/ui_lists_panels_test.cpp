@@ -2,6 +2,7 @@
 // control under a screen point, headless.
 #include <gtest/gtest.h>
 
+#include "platform/ui/actions.h"
 #include "platform/ui/find_control.h"
 #include "platform/ui/folder_dialog.h"
 #include "platform/ui/forms.h"
@@ -173,6 +174,35 @@ TEST_F(UiListsTest, AltWithACharacterReachesTheMarkedControlsOfTheForm) {
   box->OnKeyPress = [](TObject*, char32_t& K) { K = 0; };  // taken by the control itself
   box->Perform(WM_SYSCHAR, 'z', AltMask);
   EXPECT_EQ(m->Taken, 1);
+}
+
+TEST_F(UiListsTest, ActionsTellTheirClientsOfEveryChange) {
+  struct TClient : TActionClient {
+    int Told = 0;
+    void ActionChanged(TBasicAction*) override { ++Told; }
+  } one, two;
+  TAction a(nullptr);
+  a.RegisterClient(&one);
+  a.RegisterClient(&two);
+  a.RegisterClient(&one);  // once only
+  a.SetCaption("Drucken");
+  a.SetCaption("Drucken");  // no change, no news
+  a.SetChecked(true);
+  EXPECT_EQ(one.Told, 2);
+  a.UnRegisterClient(&two);
+  a.SetHint("h");
+  EXPECT_EQ(two.Told, 2);
+  EXPECT_EQ(one.Told, 3);
+  EXPECT_FALSE(a.Execute());  // nothing to run
+  int runs = 0;
+  a.OnExecute = [&](TObject* S) { runs += S == &a; };
+  EXPECT_TRUE(a.Execute());
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(GetPropValue(&a, "Checked"), "True");
+  auto* list = new TActionList(nullptr);
+  a.SetActionList(list);
+  delete list;  // a freed list is forgotten
+  EXPECT_EQ(a.ActionList(), nullptr);
 }
 
 TEST_F(UiListsTest, PopupMenusAndFolderDialogsAnswerByScript) {
