@@ -453,6 +453,34 @@ TEST_F(ControlsTest, ALinkedActionShowsOnTheButtonAndRunsOnClick) {
   EXPECT_EQ(b->Action(), nullptr);
 }
 
+TEST_F(ControlsTest, HoverRaisesEnterAndLeaveAndLiftsAFlatButton) {
+  Form->Show();
+  Screen->SetActiveForm(Form);
+  TKvLabel* l = MakeLabel(Form, "Hier");
+  std::vector<std::string> seen;
+  l->OnMouseEnter = [&](TObject*) { seen.push_back("enter"); };
+  l->OnMouseLeave = [&](TObject*) { seen.push_back("leave"); };
+  l->Perform(CM_MOUSEENTER);
+  EXPECT_TRUE(l->Hovered());
+  l->Perform(CM_MOUSELEAVE);
+  EXPECT_FALSE(l->Hovered());
+  l->SetEnabled(false);
+  l->Perform(CM_MOUSEENTER);  // a disabled label does not light up
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "leave"}));
+
+  TKvSpeedButton* b = MakeButton(Form, 100);
+  b->SetFlat(true);
+  auto at = [&](int32_t X, int32_t Y) { return static_cast<TColorRef>(Render(b).GetPixelColor(X, Y)); };
+  EXPECT_EQ(at(0, 0), kFace);
+  b->Perform(CM_MOUSEENTER);
+  EXPECT_TRUE(b->Hovered());
+  EXPECT_EQ(at(0, 0), kHighlight);  // flat: highlight / shadow while the mouse is over it
+  EXPECT_EQ(at(24, 24), kShadow);
+  b->Perform(CM_MOUSELEAVE);
+  EXPECT_EQ(at(0, 0), kFace);
+  Screen->SetActiveForm(nullptr);
+}
+
 // ---- list box and embossed images ----
 
 TEST_F(ControlsTest, DeletingTheWidestLineShrinksTheExtentAndScrollsLeft) {
