@@ -75,7 +75,11 @@ void FFExecute(const std::vector<TFFInstr>& Code, int32_t* Regs, int32_t Lanes, 
       case fcLOr: Lanes2(N, d, a, b, [](int32_t x, int32_t y) { return Truth((x > 0) | (y > 0)); }); break;
       case fcAddI: Lanes1(N, d, a, [k](int32_t x) { return Add(x, k); }); break;
       case fcMulI: Lanes1(N, d, a, [k](int32_t x) { return Mul(x, k); }); break;
-      case fcDivI: Lanes1(N, d, a, [k](int32_t x) { return x / k; }); break;  // k is neither 0 nor -1
+      case fcDivI: {  // k is neither 0 nor -1
+        const TConstDivisor div(k);
+        Lanes1(N, d, a, [div](int32_t x) { return DivConst(x, div); });
+        break;
+      }
       case fcShlI: Lanes1(N, d, a, [k](int32_t x) { return Shl(x, k); }); break;
       case fcShrI: Lanes1(N, d, a, [k](int32_t x) { return Shr(x, k); }); break;
       case fcAndI: Lanes1(N, d, a, [k](int32_t x) { return x & k; }); break;

@@ -10,6 +10,7 @@
 
 #include "ff_reference.h"
 #include "imaging/processing/ff_eval.h"
+#include "imaging/processing/ff_ops.h"
 #include "platform/rtl/random.h"
 #include "support/bitmap_patterns.h"
 
@@ -148,6 +149,26 @@ TEST(FFLanguage, OperatorsAndFunctionsAtTheirEdges) {
       FFMemory().fill(0);
       EXPECT_EQ(FastValue(c.Formula, TOnePixel{}, fold), c.Value) << c.Formula << (fold ? " folded" : "");
     }
+}
+
+// The evaluator divides by a constant through a multiplication: it must agree
+// with the true truncated quotient for every dividend, at the edges above all.
+TEST(FFLanguage, DivisionByAConstantIsExact) {
+  std::mt19937 rng(5);
+  for (int32_t k : {1, 2, 3, 7, 8, 255, 256, 1000, 65537, 1 << 30, INT_MAX, INT_MIN, -2, -3, -255, -INT_MAX}) {
+    const ff::TConstDivisor div(k);
+    std::vector<int32_t> as = {0, 1, -1, INT_MAX, INT_MIN, INT_MIN + 1, INT_MAX - 1};
+    for (int32_t m : {1, 2, 3, 1000, 8388608, 2147483647 / std::max(1, k < 0 ? -(k + 1) : k)})
+      for (int32_t e : {-1, 0, 1}) {
+        const int64_t v = int64_t(k) * m + e;
+        if (v >= INT_MIN && v <= INT_MAX) {
+          as.push_back(int32_t(v));
+          as.push_back(int32_t(-v));
+        }
+      }
+    for (int n = 0; n < 20000; ++n) as.push_back(int32_t(rng()));
+    for (int32_t a : as) ASSERT_EQ(ff::DivConst(a, div), ff::Div(a, k)) << a << " / " << k;
+  }
 }
 
 TEST(FFLanguage, CosTableAndRandom) {
