@@ -103,7 +103,7 @@ std::vector<uint8_t> WriteGif(const TBitmap& B, TIOParamsVals& P, bool* Ok = nul
 
 TEST_F(GifTest, ReadsMagickFilesOfEveryDepth) {
   if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick missing";
-  for (int32_t colours : {2, 4, 16, 200, 256})
+  for (int32_t colours : {2, 16, 256})
     for (bool interlaced : {false, true}) {
       auto src = Picture(97, 61, colours);
       WritePnm(Dir + "src.ppm", *src);
