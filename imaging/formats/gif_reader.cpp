@@ -6,6 +6,7 @@
 
 #include "imaging/formats/gif.h"
 #include "imaging/formats/gif_blocks.h"
+#include "imaging/formats/gif_lzw.h"
 
 namespace kv {
 
@@ -196,7 +197,7 @@ class TGifReader {
       return SkipImageData(FS, FSize);
     }
 
-    if (!CheckImageSize(w, h)) {
+    if (!CheckImageSize(w, h) || int64_t(w) * h > GifLzwMaxPixels(FSize - FS.Position())) {
       FProgress.Fail();
       return false;
     }

@@ -74,7 +74,7 @@ void ToOneBit(const TBitmap& Bitmap, const TIOParamsVals& Params, TGifPicture& P
   P.Transparent = NearestBlackWhite(Params.GifTransparentColor);
 }
 
-void ToPalette(const TBitmap& Bitmap, const TIOParamsVals& Params, TGifPicture& P, TProgressRec& Progress) {
+void ToPalette(const TBitmap& Bitmap, TIOParamsVals& Params, TGifPicture& P, TProgressRec& Progress) {
   const TBitmap* src = &Bitmap;
   TBitmap expanded;
   if (Bitmap.PixelFormat() != pf24bit) {
@@ -97,6 +97,7 @@ void ToPalette(const TBitmap& Bitmap, const TIOParamsVals& Params, TGifPicture& 
       o[x] = lastIndex;
     }
   }
+  Params.SetColorMap(P.Palette.data(), int32_t(P.Palette.size()));  // the palette this save chose
   P.Background = uint8_t(q.RGBIndex(Packed(Params.GifBackground)));
   P.Transparent = uint8_t(q.RGBIndex(Packed(Params.GifTransparentColor)));
 }

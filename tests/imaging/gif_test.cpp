@@ -327,6 +327,7 @@ TEST_F(GifTest, WriterLayout) {
     EXPECT_EQ(d[gce + 9] | d[gce + 10] << 8, 5);
     EXPECT_EQ(d[gce + 17], 0);  // no local table, not interlaced
     EXPECT_EQ(d.back(), 0x3B);
+    EXPECT_EQ(p.ColorMapCount, 256);  // the palette the save chose
   }
 }
 
@@ -445,6 +446,9 @@ TEST_F(GifTest, RuleBreakingFiles) {
   notGif[0] = 'J';
   std::vector<uint8_t> huge = Handmade(2, image);
   huge[13 + 6 + 5] = 0xFF, huge[13 + 6 + 6] = 0xFF, huge[13 + 6 + 7] = 0xFF, huge[13 + 6 + 8] = 0xFF;
+  std::vector<uint8_t> bigFromLittle = Handmade(2, image);  // within the pixel limit, but not from 10 bytes
+  bigFromLittle[13 + 6 + 5] = 0x80, bigFromLittle[13 + 6 + 6] = 0x3E, bigFromLittle[13 + 6 + 7] = 0x80,
+  bigFromLittle[13 + 6 + 8] = 0x3E;
   std::vector<uint8_t> empty = Handmade(2, image);
   empty[13 + 6 + 5] = 0, empty[13 + 6 + 6] = 0;
   std::vector<uint8_t> badCodeSize = Handmade(2, image);
@@ -455,6 +459,7 @@ TEST_F(GifTest, RuleBreakingFiles) {
       {"short table", std::vector<uint8_t>(image.begin(), image.begin())},
       {"65535 x 65535", huge},
       {"zero width", empty},
+      {"16000 x 16000 from a few bytes", bigFromLittle},
       {"code size 11", badCodeSize},
       {"descriptor cut", std::vector<uint8_t>(image.begin(), image.begin() + 5)},
   };
