@@ -305,6 +305,25 @@ TEST_F(GifTest, WrittenFilesReadBackByMagickAndGiflib) {
     }
 }
 
+// More colours than the table: the quantizer's palette, and ImageMagick sees what we read back.
+TEST_F(GifTest, QuantizedFilesReadBackByMagick) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick missing";
+  auto src = PhotoLike(120, 70);
+  for (int32_t bits : {3, 8}) {
+    TIOParamsVals p(nullptr);
+    p.BitsPerSample = bits;
+    const auto data = WriteGif(*src, p);
+    EXPECT_EQ(p.ColorMapCount, 1 << bits);
+    TRead r;
+    ReadGif(data, r);
+    ASSERT_TRUE(r.Ok);
+    WriteBytes(Dir + "q.gif", data);
+    TBitmap magick;
+    ASSERT_TRUE(MagickDecode(Dir + "q.gif", 0, magick, Dir));
+    EXPECT_TRUE(SamePixels(r.Bitmap, magick)) << bits;
+  }
+}
+
 TEST_F(GifTest, WriterLayout) {
   auto src = Picture(20, 10, 200);
   TIOParamsVals p(nullptr);
