@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/formats/bmp.h"
 #include "imaging/formats/ico.h"
 #include "imaging/formats/png.h"
 #include "platform/rtl/pascal_math.h"
@@ -180,7 +181,10 @@ class TIconReader {
     FAvail = FS.Size() - FStart;
     uint8_t h[kDirHeader];
     if (FS.Read(h, kDirHeader) != kDirHeader) return FProgress.Fail();
-    if (!FCursor && h[0] == 'B' && h[1] == 'M') return FProgress.Fail();  // a BMP under an icon name
+    if (!FCursor && h[0] == 'B' && h[1] == 'M') {  // a BMP under an icon name
+      FS.SetPosition(FStart);
+      return ReadBmpStream(FS, FBitmap, FParams, FProgress, FParamsOnly, FAvail);
+    }
     const int32_t index = FCursor ? FParams.CurImageIndex : FParams.IcoImageIndex;
     if (index < 0 || index >= Get16(h + 4)) return FProgress.Fail();
     uint8_t e[kDirEntry];

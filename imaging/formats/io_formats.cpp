@@ -2,6 +2,8 @@
 
 #include "imaging/formats/bmp.h"
 #include "imaging/formats/file_types.h"
+#include "imaging/formats/gif.h"
+#include "imaging/formats/ico.h"
 #include "imaging/formats/jpeg.h"
 #include "imaging/formats/png.h"
 #include "imaging/formats/tiff.h"
@@ -26,17 +28,23 @@ void WritePng(const TIOWriteCall& C) { WritePngStream(C.S, C.Bitmap, C.Params, C
 
 int32_t CountTiffPages(TStream& S) { return GetTiffPageCountStream(S); }
 
+void ReadGif(const TIOReadCall& C) { ReadGifStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
+void WriteGif(const TIOWriteCall& C) { WriteGifStream(C.S, C.Bitmap, C.Params, C.Progress); }
+
+void ReadIco(const TIOReadCall& C) { ReadIcoStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
+void ReadCur(const TIOReadCall& C) { ReadCurStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
+
 // Ids in table order, 1 to 12; the metafiles are imported, not read by a codec.
 // A codec that joins fills its row.
 const TIOFormat kFormats[] = {
     {.Id = ioTIFF, .Name = "TIFF", .Read = ReadTiff, .Write = WriteTiff, .StreamTag = "TIFF",
      .CountImages = CountTiffPages},
-    {.Id = ioGIF, .Name = "GIF"},
+    {.Id = ioGIF, .Name = "GIF", .Read = ReadGif, .Write = WriteGif, .CountImages = GetGifImageCountStream},
     {.Id = ioJPEG, .Name = "JPEG", .Read = ReadJpeg, .Write = WriteJpeg, .StreamTag = "JFIF"},
     {.Id = ioPCX, .Name = "PCX", .StreamTag = "PCX2"},
     {.Id = ioBMP, .Name = "BMP", .Read = ReadBmp, .Write = WriteBmp},
-    {.Id = ioICO, .Name = "ICO"},
-    {.Id = ioCUR, .Name = "CUR"},
+    {.Id = ioICO, .Name = "ICO", .Read = ReadIco, .IsFormat = IsIcoStream},
+    {.Id = ioCUR, .Name = "CUR", .Read = ReadCur, .IsFormat = IsCurStream},
     {.Id = ioPNG, .Name = "PNG", .Read = ReadPng, .Write = WritePng},
     {.Id = ioTGA, .Name = "TGA"},
     {.Id = ioPXM, .Name = "PNM"},

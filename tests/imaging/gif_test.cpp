@@ -11,6 +11,9 @@
 #include "codec_test_util.h"
 #include "imaging/formats/gif.h"
 #include "imaging/formats/gif_lzw.h"
+#include "imaging/formats/file_types.h"
+#include "imaging/formats/imager_io.h"
+#include "imaging/formats/io_detect.h"
 #include "support/bitmap_patterns.h"
 #include "support/netpbm_io.h"
 #include "support/outside_tools.h"
@@ -544,6 +547,27 @@ TEST_F(GifTest, FileRoundTripAndFailedSaveKeepsOldFile) {
   EXPECT_FALSE(WriteGifFile(path, *src, p, progress));
   EXPECT_EQ(ReadText(path), old);
   EXPECT_FALSE(ReadGifFile(Dir + "absent.gif", back, q, progress, nullptr));
+}
+
+// The I/O component reaches the codec by extension, type and content, and counts frames.
+TEST_F(GifTest, ThroughTheImageComponent) {
+  auto src = Picture(30, 20, 16);
+  TImagerIO out(nullptr);
+  out.AttachBitmap(src.get());
+  out.Params().BitsPerSample = 4;
+  out.Params().GifInterlaced = true;
+  const std::string path = Dir + "io.gif";
+  out.SaveToFileByExtension(path);
+  ASSERT_FALSE(out.Aborted());
+  EXPECT_EQ(DetectFileType(path, true), ioGIF);
+  TBitmap back;
+  TImagerIO in(nullptr);
+  in.AttachBitmap(&back);
+  in.LoadFromFileByExtension(path);
+  ASSERT_FALSE(in.Aborted());
+  EXPECT_TRUE(SamePixels(back, *src));
+  EXPECT_TRUE(in.Params().GifInterlaced);
+  EXPECT_EQ(in.GetGifImageCount(path), 1);
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 
 #include "codec_test_util.h"
 #include "imaging/formats/ico.h"
+#include "imaging/formats/file_types.h"
+#include "imaging/formats/imager_io.h"
+#include "imaging/formats/io_detect.h"
 #include "support/netpbm_io.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
@@ -322,6 +325,35 @@ TEST(Ico, LyingDirectoriesFail) {
   TIconRead past;
   ReadIcon(good, past, false, 1);
   EXPECT_FALSE(past.Ok);
+}
+
+// A BMP saved under an icon name loads as that BMP; the component finds icons by content.
+TEST_F(IcoTest, BmpUnderAnIconNameAndTheImageComponent) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick missing";
+  ASSERT_EQ(test::Run("convert -size 7x5 gradient:red-blue BMP3:'" + Dir + "b.bmp'"), 0);
+  const auto bmp = ReadBytes(Dir + "b.bmp");
+  TIconRead r;
+  ReadIcon(bmp, r, false);
+  ASSERT_TRUE(r.Ok);
+  TBitmap magick;
+  ASSERT_EQ(test::Run("convert '" + Dir + "b.bmp' -depth 8 ppm:'" + Dir + "b.ppm'"), 0);
+  ASSERT_TRUE(ReadPnm(Dir + "b.ppm", magick));
+  ASSERT_EQ(r.Bitmap.Width(), 7);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 7; ++x) EXPECT_EQ(PixelOf(r.Bitmap, x, y), PixelOf(magick, x, y));
+  TIconRead cursor;
+  ReadIcon(bmp, cursor, true);
+  EXPECT_FALSE(cursor.Ok);  // only the icon reader knows this case
+
+  if (!HaveTool("icotool")) return;
+  ASSERT_EQ(test::Run("icotool -c -o '" + Dir + "i.ico' -b 8 '" + Source(4) + "'"), 0);
+  EXPECT_EQ(DetectFileType(Dir + "i.ico", true), ioICO);
+  TBitmap loaded;
+  TImagerIO io(nullptr);
+  io.AttachBitmap(&loaded);
+  io.LoadFromFileByExtension(Dir + "i.ico");
+  ASSERT_FALSE(io.Aborted());
+  EXPECT_EQ(loaded.Width(), 16);
 }
 
 }  // namespace
