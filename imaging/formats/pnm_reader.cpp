@@ -101,8 +101,8 @@ std::vector<uint8_t> ScaleTable(int64_t MaxValue, size_t Entries) {
 }
 
 // Text sample reader of P2 and P3: decimal numbers between any other bytes,
-// comments skipped. -1 at the end of the stream; a non-number gives 0.
-int64_t NextSample(TStreamReader& R) {
+// comments skipped, held at MaxValue. -1 at the end of the stream; a non-number gives 0.
+int64_t NextSample(TStreamReader& R, int64_t MaxValue) {
   int c = R.Get();
   for (;;) {
     while (c >= 0 && !IsAlnum(c) && c != '#') c = R.Get();
@@ -116,15 +116,16 @@ int64_t NextSample(TStreamReader& R) {
     if (c < '0' || c > '9') number = false;
     else if (v <= kMaxValue) v = v * 10 + (c - '0');
   }
-  return number ? std::min<int64_t>(v, kMaxValue + 1) : 0;
+  return number ? std::min<int64_t>(v, MaxValue) : 0;
 }
 
 bool DecodePlainBits(TStreamReader& R, TBitmap& B, TProgressRec& Progress) {
   const int32_t w = B.Width();
+  // White paper: what a short file does not reach stays white.
+  std::memset(B.Bits(), 0xFF, size_t(B.RowBytes()) * size_t(B.Height()));
   for (int32_t y = 0; y < B.Height(); ++y) {
     if (Progress.Failed()) return false;
     auto* row = static_cast<uint8_t*>(B.ScanLine(y));
-    std::memset(row, 0xFF, size_t(B.RowBytes()));
     for (int32_t x = 0; x < w;) {
       const int c = R.Get();
       if (c < 0) return true;  // the end of the stream ends the picture
@@ -140,7 +141,7 @@ bool DecodePlainBits(TStreamReader& R, TBitmap& B, TProgressRec& Progress) {
 }
 
 bool DecodePlainSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colour, TProgressRec& Progress) {
-  const std::vector<uint8_t> scale = ScaleTable(MaxValue, kMaxValue + 2);
+  const std::vector<uint8_t> scale = ScaleTable(MaxValue, size_t(MaxValue) + 1);
   const int32_t w = B.Width();
   for (int32_t y = 0; y < B.Height(); ++y) {
     if (Progress.Failed()) return false;
@@ -148,12 +149,12 @@ bool DecodePlainSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Col
     for (int32_t x = 0; x < w; ++x, row += 3) {
       if (Colour) {
         for (int c = 2; c >= 0; --c) {
-          const int64_t v = NextSample(R);
+          const int64_t v = NextSample(R, MaxValue);
           if (v < 0) return false;
           row[c] = scale[size_t(v)];
         }
       } else {
-        const int64_t v = NextSample(R);
+        const int64_t v = NextSample(R, MaxValue);
         if (v < 0) return false;
         row[0] = row[1] = row[2] = scale[size_t(v)];
       }
@@ -211,7 +212,7 @@ bool DecodeRawSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colou
 int64_t LeastDataBytes(const TPnmHeader& H) {
   const int64_t pixels = H.Width * H.Height;
   switch (H.Kind) {
-    case 1: return 0;  // a short P1 ends early by design
+    case 1:  // a digit a pixel; within that, a P1 whose digits run out just ends early
     case 2: return pixels;
     case 3: return pixels * 3;
     case 4: return (H.Width + 7) / 8 * H.Height;
