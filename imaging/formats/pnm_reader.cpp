@@ -16,6 +16,8 @@ constexpr size_t kMaxTokenChars = 64;
 // Comment text kept per line; the rest of a longer line is skipped.
 constexpr size_t kMaxCommentChars = 65536;
 constexpr int32_t kMaxValue = 65535;
+// Comment lines kept from one header; a file of nothing but comments must not fill memory.
+constexpr int32_t kMaxComments = 4096;
 
 inline bool IsAlnum(int C) { return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z'); }
 inline bool IsLineEnd(int C) { return C == '\n' || C == '\r'; }
@@ -72,7 +74,7 @@ void ReadHeader(TSource& Src, TPnmHeader& H, TStringList* Comments, int32_t MaxC
     for (;;) {
       NextToken(Src, tok);
       if (tok.empty() || tok[0] != '#') return;
-      if (Comments) Comments->Add(tok.substr(1));
+      if (Comments && Comments->Count() < kMaxComments) Comments->Add(tok.substr(1));
       if (MaxComments >= 0 && ++comments >= MaxComments) {
         tok.clear();
         return;
@@ -179,7 +181,8 @@ bool DecodeRawBits(TStreamReader& R, TBitmap& B, TProgressRec& Progress) {
 
 bool DecodeRawSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colour, TProgressRec& Progress) {
   const bool wide = MaxValue > 255;
-  const std::vector<uint8_t> scale = ScaleTable(MaxValue, wide ? 65536 : 256);
+  const std::vector<uint8_t> table = ScaleTable(MaxValue, wide ? 65536 : 256);
+  const uint8_t* const scale = table.data();  // a plain pointer: the row writes cannot move it
   const int32_t w = B.Width();
   const size_t samples = size_t(w) * (Colour ? 3 : 1);
   std::vector<uint8_t> in(samples * (wide ? 2 : 1));
@@ -188,7 +191,9 @@ bool DecodeRawSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colou
     if (!R.Read(in.data(), in.size())) return false;
     auto* row = static_cast<uint8_t*>(B.ScanLine(y));
     const uint8_t* s = in.data();
-    if (Colour && !wide) {
+    if (Colour && MaxValue == 255) {
+      for (int32_t x = 0; x < w; ++x, s += 3, row += 3) row[0] = s[2], row[1] = s[1], row[2] = s[0];
+    } else if (Colour && !wide) {
       for (int32_t x = 0; x < w; ++x, s += 3, row += 3)
         row[0] = scale[s[2]], row[1] = scale[s[1]], row[2] = scale[s[0]];
     } else if (Colour) {

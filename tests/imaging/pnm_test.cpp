@@ -202,6 +202,16 @@ TEST(Pnm, BadHeadersAndDataFail) {
   }
 }
 
+TEST(Pnm, CommentListIsBounded) {
+  std::string f = "P5\n";
+  for (int i = 0; i < 5000; ++i) f += "#c\n";
+  TPnmRead r;
+  ReadBytesPnm(f + "1 1 255\n\x07", r);
+  ASSERT_FALSE(r.Run.Aborted);
+  EXPECT_EQ(r.Params.PnmComments.Count(), 4096);
+  EXPECT_EQ(PixelOf(r.Bitmap, 0, 0), Gray(7));
+}
+
 TEST(Pnm, PlainBitmapEndsWithItsDigits) {
   TPnmRead r;
   ReadBytesPnm("P1 4 2 1 # the rest is a comment, long enough for the picture", r);
