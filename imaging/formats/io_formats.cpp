@@ -3,7 +3,10 @@
 #include "imaging/formats/bmp.h"
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/jpeg.h"
+#include "imaging/formats/pcx.h"
 #include "imaging/formats/png.h"
+#include "imaging/formats/pnm.h"
+#include "imaging/formats/tga.h"
 #include "imaging/formats/tiff.h"
 
 namespace kv {
@@ -24,6 +27,13 @@ void WriteBmp(const TIOWriteCall& C) { WriteBmpStream(C.S, C.Bitmap, C.Params, C
 void ReadPng(const TIOReadCall& C) { ReadPngStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
 void WritePng(const TIOWriteCall& C) { WritePngStream(C.S, C.Bitmap, C.Params, C.Progress, C.Alpha); }
 
+void ReadPcx(const TIOReadCall& C) { ReadPcxStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Size); }
+void WritePcx(const TIOWriteCall& C) { WritePcxStream(C.S, C.Bitmap, C.Params, C.Progress); }
+void ReadTga(const TIOReadCall& C) { ReadTgaStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
+void WriteTga(const TIOWriteCall& C) { WriteTgaStream(C.S, C.Bitmap, C.Params, C.Progress); }
+void ReadPnm(const TIOReadCall& C) { ReadPnmStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
+void WritePnm(const TIOWriteCall& C) { WritePnmStream(C.S, C.Bitmap, C.Params, C.Progress); }
+
 int32_t CountTiffPages(TStream& S) { return GetTiffPageCountStream(S); }
 
 // Ids in table order, 1 to 12; the metafiles are imported, not read by a codec.
@@ -33,13 +43,13 @@ const TIOFormat kFormats[] = {
      .CountImages = CountTiffPages},
     {.Id = ioGIF, .Name = "GIF"},
     {.Id = ioJPEG, .Name = "JPEG", .Read = ReadJpeg, .Write = WriteJpeg, .StreamTag = "JFIF"},
-    {.Id = ioPCX, .Name = "PCX", .StreamTag = "PCX2"},
+    {.Id = ioPCX, .Name = "PCX", .Read = ReadPcx, .Write = WritePcx, .StreamTag = "PCX2"},
     {.Id = ioBMP, .Name = "BMP", .Read = ReadBmp, .Write = WriteBmp},
     {.Id = ioICO, .Name = "ICO"},
     {.Id = ioCUR, .Name = "CUR"},
     {.Id = ioPNG, .Name = "PNG", .Read = ReadPng, .Write = WritePng},
-    {.Id = ioTGA, .Name = "TGA"},
-    {.Id = ioPXM, .Name = "PNM"},
+    {.Id = ioTGA, .Name = "TGA", .Read = ReadTga, .Write = WriteTga, .IsFormat = IsTgaStream},
+    {.Id = ioPXM, .Name = "PNM", .Read = ReadPnm, .Write = WritePnm, .IsFormat = IsPnmStream},
 };
 
 }  // namespace

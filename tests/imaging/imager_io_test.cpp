@@ -185,11 +185,11 @@ TEST_F(ImagerIOFiles, ExtensionsTheComponentDoesNotList) {
   EXPECT_TRUE(io.Aborted());
   EXPECT_FALSE(std::filesystem::exists(Dir + "b.pix"));
   EXPECT_FALSE(std::filesystem::exists(Dir + "b.ico"));
-  // ".win" is Targa: it goes to the Targa reader, which is not built in yet.
+  // ".win" is Targa: it goes to the Targa reader, which refuses the BMP's bytes.
   std::filesystem::copy_file(Dir + "a.pix", Dir + "a.win");
   io.LoadFromFileByExtension(Dir + "a.win");
   EXPECT_TRUE(io.Aborted());
-  EXPECT_NE(io.AbortReason().find("TGA"), std::string::npos) << io.AbortReason();
+  EXPECT_TRUE(io.AbortReason().empty()) << io.AbortReason();
 }
 
 // Formats whose codec is not built in fail with a reason, never as a success,
@@ -198,7 +198,7 @@ TEST_F(ImagerIOFiles, FormatsWithoutCodecFailCleanly) {
   auto src = Picture(8, 8);
   TImagerIO io(nullptr);
   io.AttachBitmap(src.get());
-  for (const char* ext : {".gif", ".pcx", ".tga", ".ppm"}) {
+  for (const char* ext : {".gif"}) {
     SCOPED_TRACE(ext);
     io.SaveToFileByExtension(Dir + "x" + ext);
     EXPECT_TRUE(io.Aborted());
