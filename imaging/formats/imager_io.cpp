@@ -5,7 +5,6 @@
 
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/io_formats.h"
-#include "imaging/formats/tiff.h"
 #include "platform/rtl/exceptions.h"
 
 namespace kv {
@@ -206,23 +205,13 @@ void TImagerIO::RefreshTarget() {
 // ---- the rest of the interface ----
 
 int32_t TImagerIO::GetTiffPageCount(const std::string& FileName) {
-  try {
-    TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-    return GetTiffPageCountStream(f);
-  } catch (...) {
-    return 0;
-  }
+  const TIOFormat* tiff = FindIOFormat(ioTIFF);
+  return tiff && tiff->CountImages ? tiff->CountImages(FileName) : 0;
 }
 
 int32_t TImagerIO::GetGifImageCount(const std::string& FileName) {
   const TIOFormat* gif = FindIOFormat(ioGIF);
-  if (!gif || !gif->CountImages) return 0;
-  try {
-    TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
-    return gif->CountImages(f);
-  } catch (...) {
-    return 0;
-  }
+  return gif && gif->CountImages ? gif->CountImages(FileName) : 0;
 }
 
 bool TImagerIO::ShowPreviewsDialog(int32_t Pages) {

@@ -24,7 +24,14 @@ void WriteBmp(const TIOWriteCall& C) { WriteBmpStream(C.S, C.Bitmap, C.Params, C
 void ReadPng(const TIOReadCall& C) { ReadPngStream(C.S, C.Bitmap, C.Params, C.Progress, C.ParamsOnly, C.Mask); }
 void WritePng(const TIOWriteCall& C) { WritePngStream(C.S, C.Bitmap, C.Params, C.Progress, C.Alpha); }
 
-int32_t CountTiffPages(TStream& S) { return GetTiffPageCountStream(S); }
+int32_t CountTiffPages(const std::string& FileName) {
+  try {
+    TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+    return GetTiffPageCountStream(f);
+  } catch (...) {
+    return 0;
+  }
+}
 
 // Ids in table order, 1 to 12; the metafiles are imported, not read by a codec.
 // A codec that joins fills its row.

@@ -5,6 +5,7 @@
 // writer makes the component fail that operation through the aborted flag.
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "imaging/formats/codec.h"
 
@@ -37,7 +38,7 @@ struct TIOFormat {
   void (*Write)(const TIOWriteCall& Call); // null: not written
   bool (*IsFormat)(TStream& S);            // content test of the detection; position restored
   const char* StreamTag;                   // tag of the 12-byte stream header, or null
-  int32_t (*CountImages)(TStream& S);      // pages or frames of a file, 0 on any error; may be null
+  int32_t (*CountImages)(const std::string& FileName);  // pages or frames of a file, 0 on any error; may be null
 };
 
 // The row of a file-type id; null for ids the component reads no codec for

@@ -4,6 +4,9 @@
 // failures (unknown types, missing codecs, corrupt data, saves that fail).
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
@@ -270,6 +273,23 @@ TEST(ImagerIOFailures, CorruptDataAborts) {
       EXPECT_TRUE(io.Aborted()) << w.Ext << " cut to " << keep;
     }
   }
+  // A BMP of no pixels (width or height 0 in its header) is a failure, not an empty picture.
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  TMemoryStream bmp;
+  io.WriteBmpStream(bmp);
+  for (int field : {18, 22}) {
+    TMemoryStream zero;
+    zero.WriteBuffer(bmp.Memory(), int32_t(bmp.Size()));
+    const uint8_t none[4] = {};
+    zero.SetPosition(field);
+    zero.WriteBuffer(none, 4);
+    zero.SetPosition(0);
+    TBitmap b;
+    io.AttachBitmap(&b);
+    io.LoadFromStream(zero);
+    EXPECT_TRUE(io.Aborted()) << field;
+  }
 }
 
 TEST_F(ImagerIOFiles, ParamsOnlyReadsLeaveTheBitmapAlone) {
@@ -315,6 +335,51 @@ TEST_F(ImagerIOFiles, ParamsOnlyReadsLeaveTheBitmapAlone) {
     EXPECT_EQ(in.Params().FileName, name);
   }
   EXPECT_EQ(mine.Width(), 5);
+}
+
+// Scaled JPEG loads through the component decode as djpeg -scale does.
+TEST_F(ImagerIOFiles, ScaledJpegLoadsMatchDjpeg) {
+  if (!test::HaveTool("djpeg")) GTEST_SKIP() << "djpeg missing";
+  auto src = Picture(400, 300);
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  io.WriteJpegFile(Dir + "s.jpg");
+  ASSERT_FALSE(io.Aborted());
+  for (int scale : {2, 3, 4}) {
+    const int denom = 1 << (scale - 1);
+    TBitmap b;
+    TImagerIO in(nullptr);
+    in.AttachBitmap(&b);
+    in.Params().JpegScale = uint8_t(scale);
+    in.LoadFromFileByExtension(Dir + "s.jpg");
+    ASSERT_FALSE(in.Aborted()) << denom;
+    EXPECT_EQ(b.Width(), 400 / denom);
+    EXPECT_EQ(in.Params().JpegScaleUsed, denom);
+    const std::string ppm = Dir + "s" + std::to_string(denom) + ".ppm";
+    ASSERT_EQ(test::Run("djpeg -scale 1/" + std::to_string(denom) + " -outfile '" + ppm + "' '" + Dir + "s.jpg'"), 0);
+    EXPECT_EQ(test::MaxDiffToPpm(b, ppm), 0) << denom;
+  }
+}
+
+TEST_F(ImagerIOFiles, PageCounts) {
+  auto src = Picture(12, 9);
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  io.WriteTiffFile(Dir + "a.tif");
+  ASSERT_FALSE(io.Aborted());
+  EXPECT_EQ(io.GetTiffPageCount(Dir + "a.tif"), 1);
+  EXPECT_EQ(io.GetTiffPageCount(Dir + "missing.tif"), 0);
+  if (test::HaveTool("tiffcp")) {
+    ASSERT_EQ(test::Run("tiffcp '" + Dir + "a.tif' '" + Dir + "a.tif' '" + Dir + "two.tif' 2>/dev/null"), 0);
+    EXPECT_EQ(io.GetTiffPageCount(Dir + "two.tif"), 2);
+    io.Params().TiffImageIndex = 1;
+    TBitmap b;
+    io.AttachBitmap(&b);
+    io.ReadTiffFile(Dir + "two.tif");
+    EXPECT_FALSE(io.Aborted());
+    EXPECT_EQ(io.Params().TiffImageCount, 2);
+    EXPECT_TRUE(SamePixels(*src, b));
+  }
 }
 
 TEST(ImagerIOStreams, HeadersFrameImagesOneAfterAnother) {
@@ -438,6 +503,31 @@ TEST_F(ImagerIOFiles, FailedSavesKeepTheOldFile) {
   EXPECT_TRUE(io.Aborted());
   EXPECT_EQ(test::ReadBytes(file), before);
   io.OnProgress = nullptr;
+
+  // A disk that fills up mid-write (the file size limit stands in for it):
+  // the short write is raised as the environment's failure, the old file stays.
+  {
+    auto big = Picture(400, 300);
+    io.AttachBitmap(big.get());
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool raised = false;
+    try {
+      io.SaveToFileByExtension(file);
+    } catch (const EWriteError&) {
+      raised = true;
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_TRUE(raised);
+    EXPECT_TRUE(io.Aborted());
+    EXPECT_EQ(test::ReadBytes(file), before);
+    io.AttachBitmap(other.get());
+  }
 
   // A folder that takes no file: the failure is raised and nothing changes.
   std::ofstream(Dir + "plainfile") << "x";

@@ -12,6 +12,7 @@
 #include "imaging/formats/metafile.h"
 #include "imaging/formats/png.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/ui/image.h"
 #include "test_view.h"
 
 namespace kv {
@@ -97,6 +98,32 @@ TEST_F(ImagerIOView, LoadHandsPictureAlphaAndResolutionToTheView) {
     io.SetAttachedImager(gone.get());
   }
   EXPECT_EQ(io.AttachedImager(), nullptr);
+  EXPECT_EQ(io.Bitmap(), nullptr);
+}
+
+TEST_F(ImagerIOView, LoadsIntoAnAttachedImage) {
+  auto src = test::PhotoLike(9, 7);
+  TImagerIO io(nullptr);
+  io.AttachBitmap(src.get());
+  io.WriteBmpFile(Dir + "a.bmp");
+  TImage image(nullptr);
+  TIOView view;
+  io.SetAttachedImager(&view);
+  io.SetAttachedTImage(&image);
+  EXPECT_EQ(io.AttachedImager(), nullptr);
+  EXPECT_EQ(view.BitmapChangeCount(), 0);
+  image.Picture().Bitmap().SetModified(false);
+  io.LoadFromFileByExtension(Dir + "a.bmp");
+  ASSERT_FALSE(io.Aborted());
+  EXPECT_EQ(image.Picture().Bitmap().Width(), 9);
+  EXPECT_TRUE(image.Picture().Bitmap().Modified());  // the refresh that repaints the image
+  io.AttachBitmap(nullptr);                          // ignored while an image is attached
+  EXPECT_EQ(io.AttachedTImage(), &image);
+  {
+    auto freed = std::make_unique<TImage>(nullptr);
+    io.SetAttachedTImage(freed.get());
+  }
+  EXPECT_EQ(io.AttachedTImage(), nullptr);
   EXPECT_EQ(io.Bitmap(), nullptr);
 }
 
