@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/formats/io_view_link.h"
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/mask.h"
 #include "imaging/model/view_params.h"
@@ -66,7 +67,7 @@ constexpr TCursor crIMZoomOut = 1778, crIMZoomIn = 1779, crIMCross = 1780, crIME
 // Registers the 18 cursors (idempotent).
 void LoadViewCursors();
 
-class TImagerView : public TIMView, public TIMSelectionSource {
+class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewLink {
  public:
   explicit TImagerView(TComponent* AOwner);
   ~TImagerView() override;
@@ -85,6 +86,11 @@ class TImagerView : public TIMView, public TIMSelectionSource {
   int32_t PaintLocked() const { return FPaintLock; }
   void ImageChange() override;
   void ShowTransitionFrame(const TBitmap* Frame) override;
+
+  // ---- TIMIOViewLink (what a load hands over: resolution, alpha, the end of the selection) ----
+  int32_t DpiX() const override { return TIMView::DpiX(); }
+  int32_t DpiY() const override { return TIMView::DpiY(); }
+  void SetDpi(int32_t X, int32_t Y) override { TIMView::SetDpi(X, Y); }
 
   // ---- companions ----
   TImagerProc* Proc();
@@ -198,7 +204,7 @@ class TImagerView : public TIMView, public TIMSelectionSource {
   virtual void Select(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op = 0);
   virtual void AddSelPoint(int32_t X, int32_t Y);
   virtual void EndSelect();
-  void DeSelect();
+  void DeSelect() override;
   int32_t SelX1() const;
   int32_t SelY1() const;
   int32_t SelX2() const;

@@ -11,6 +11,8 @@
 #include "imaging/formats/imager_io.h"
 #include "imaging/formats/metafile.h"
 #include "imaging/formats/png.h"
+#include "imager_view_fixture.h"
+#include "imaging/views/imager_view.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/ui/image.h"
 #include "test_view.h"
@@ -99,6 +101,40 @@ TEST_F(ImagerIOView, LoadHandsPictureAlphaAndResolutionToTheView) {
   }
   EXPECT_EQ(io.AttachedImager(), nullptr);
   EXPECT_EQ(io.Bitmap(), nullptr);
+}
+
+// The single-image view takes what a load hands over.
+class ImagerIOSingleView : public test::ViewTest {};
+
+TEST_F(ImagerIOSingleView, TakesWhatALoadHandsOver) {
+  test::TScratchFolder folder;
+  const std::string dir = folder.Path() + "/";
+  WriteHalfTransparentPng(dir + "a.png", 20, 10);
+  auto src = test::PhotoLike(12, 6);
+  TImagerIO writer(nullptr);
+  writer.AttachBitmap(src.get());
+  writer.Params().DpiX = 300;
+  writer.Params().DpiY = 300;
+  writer.WriteBmpFile(dir + "b.bmp");
+
+  MakeView();
+  LoadCoords(100, 80);
+  View->SetMouseInteract({miSelect});
+  View->Select(10, 10, 50, 40);
+  ASSERT_TRUE(View->SelectionExists());
+  TImagerIO io(nullptr);
+  io.SetAttachedImager(View);
+  io.LoadFromFileByExtension(dir + "a.png");
+  ASSERT_FALSE(io.Aborted()) << io.AbortReason();
+  EXPECT_FALSE(View->SelectionExists());
+  EXPECT_EQ(View->Bitmap().Width(), 20);
+  ASSERT_TRUE(View->HasAlphaChannel());
+  EXPECT_EQ(View->GetAlphaChannel()->GetPixel(0, 0), 0);
+  io.LoadFromFileByExtension(dir + "b.bmp");
+  ASSERT_FALSE(io.Aborted());
+  EXPECT_FALSE(View->HasAlphaChannel());
+  EXPECT_EQ(View->DpiX(), 300);
+  EXPECT_EQ(View->DpiY(), 300);
 }
 
 TEST_F(ImagerIOView, LoadsIntoAnAttachedImage) {
