@@ -164,6 +164,8 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   const TBitmap& Rendering() const { return FBackBuffer; }
   // How many pixels the last renderings wrote (whole client, or a scroll's strip).
   int64_t RenderedPixels() const { return FRenderedPixels; }
+  // How many times the cached rendering was made again.
+  int64_t RenderCount() const { return FRenderCount; }
   // Brings the cached rendering up to date now (what the next paint would do).
   void RenderNow();
 
@@ -333,6 +335,7 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   TRenderState FRendered;
   bool FScrollOnly = false;
   int64_t FRenderedPixels = 0;
+  int64_t FRenderCount = 0;
   TRect FOverlayShown;  // screen box of the overlays as last painted
 
   // selection and gestures

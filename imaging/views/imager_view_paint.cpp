@@ -219,6 +219,7 @@ void TImagerView::RenderNow() {
 }
 
 void TImagerView::Render() {
+  ++FRenderCount;
   FRenderedPixels = 0;
   const bool done = FScrollOnly && RenderScrolled();
   if (!done) {

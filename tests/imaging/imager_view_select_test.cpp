@@ -291,7 +291,7 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
   std::vector<TRect> clips;
   View->OnPaint = [&](TObject*) { clips.push_back(View->Canvas().ClipRect()); };
   const TBitmap& before = Rendered();
-  const int64_t rendered = View->RenderedPixels();
+  const int64_t renders = View->RenderCount();
   View->SelectionTimerStep(true);
   Pump();
   ASSERT_FALSE(clips.empty());
@@ -300,7 +300,7 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
   EXPECT_LE(c.Height(), 30);
   EXPECT_LE(c.Left, 20 - 5);
   EXPECT_GE(c.Right, 41 + 5);
-  EXPECT_EQ(View->RenderedPixels(), rendered);
+  EXPECT_EQ(View->RenderCount(), renders);
   // The dashes run along the border: some border pixel differs from the picture.
   const TBitmap& screen = View->BackBuffer();
   int differ = 0;
@@ -310,6 +310,24 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
     differ += p[0] != r.b || p[1] != r.g || p[2] != r.r;
   }
   EXPECT_GT(differ, 5);
+}
+
+TEST_F(SelectTest, DraggingRepaintsTheOverlayOverTheCachedRendering) {
+  View->SetMouseInteract({miSelect});
+  Rendered();
+  Pump();
+  const int64_t renders = View->RenderCount();
+  Down(10, 10);
+  for (int32_t i = 1; i <= 5; ++i) {
+    Move(10 + 8 * i, 10 + 6 * i);
+    Pump();
+  }
+  EXPECT_EQ(View->RenderCount(), renders);  // the rubber rectangle is drawn over the cached picture
+  // What the window shows inside the rectangle is the rendering itself.
+  const uint8_t* px = static_cast<const uint8_t*>(View->BackBuffer().ScanLine(20)) + 20 * 4;
+  EXPECT_EQ(px[0], 20);
+  EXPECT_EQ(px[1], 20);
+  Up(50, 40);
 }
 
 TEST_F(SelectTest, FilledSelectionIsPartOfTheRendering) {
