@@ -301,6 +301,7 @@ void TImagerView::Paint() {
       // A rendering that fails (memory for a huge picture) ends this paint
       // quietly; the next change tries again.
       FDirty = true;
+      FScrollOnly = false;
     }
   }
   FFullRepaint = false;
@@ -344,12 +345,15 @@ void TImagerView::PaintOverlays(TCanvas& C) {
   // The rubber line of a polygon being drawn, from its last point to the mouse.
   if (FPolygonInProgress && !FLasso && FOutline->Count() > 0 && !FOutline->LastIsBreak()) {
     const TPoint& last = FOutline->Points.back();
-    C.Pen().SetMode(pmNot);
-    C.Pen().SetWidth(1);
-    C.Pen().SetStyle(psSolid);
-    C.MoveTo(XBmp2Scr(last.X), YBmp2Scr(last.Y));
-    C.LineTo(FLastPos.X, FLastPos.Y);
-    C.Pen().SetMode(pmCopy);
+    double x0 = XBmp2Scr(last.X), y0 = YBmp2Scr(last.Y), x1 = FLastPos.X, y1 = FLastPos.Y;
+    if (ClipSegment(x0, y0, x1, y1, ClientRect())) {
+      C.Pen().SetMode(pmNot);
+      C.Pen().SetWidth(1);
+      C.Pen().SetStyle(psSolid);
+      C.MoveTo(Round32(x0), Round32(y0));
+      C.LineTo(Round32(x1), Round32(y1));
+      C.Pen().SetMode(pmCopy);
+    }
   }
 }
 

@@ -146,6 +146,39 @@ TEST_F(SelectTest, PolygonWithRubberLineAndDoubleClick) {
   EXPECT_FALSE(View->SelectionMask()->IsPointInside(15, 40));
 }
 
+TEST_F(SelectTest, OutlineAtADeepZoomCostsWhatItShows) {
+  View->SetMouseInteract({miSelectPolygon});
+  for (TPoint p : {TPoint{10, 10}, TPoint{90, 12}, TPoint{50, 70}}) {
+    Down(p.X, p.Y);
+    Up(p.X, p.Y);
+  }
+  // Edges hundreds of millions of screen pixels long; only the window's part is walked.
+  View->SetZoom(1e8);
+  View->SetViewXY(50000000, 11000000 - 75);  // on the edge from (10, 10) to (90, 12)
+  View->Repaint();
+  Pump();
+  EXPECT_TRUE(View->PolygonInProgress());
+  int dashes = 0;
+  for (int32_t y = 0; y < 150; ++y) {
+    const uint8_t* p = static_cast<const uint8_t*>(View->BackBuffer().ScanLine(y));
+    for (int32_t x = 0; x < 200; ++x) dashes += (p[x * 4] == 0 && p[x * 4 + 2] == 0) || p[x * 4] == 255;
+  }
+  EXPECT_GT(dashes, 100);
+
+  // A finished rectangle with grips: its border, grips and hit tests at the same depth.
+  View->SetZoom(100);
+  View->SetMouseInteract({miSelect});
+  View->Select(10, 10, 90, 70);
+  View->SetZoom(1e8);
+  View->SetViewXY(50000000, 10000000 - 75);
+  View->Repaint();
+  Pump();
+  View->SelectionTimerStep(true);
+  Pump();
+  Move(100, 75, 0);
+  EXPECT_TRUE(View->SelectionExists());
+}
+
 TEST_F(SelectTest, LassoAndClickToDeselect) {
   View->SetMouseInteract({miSelectLasso});
   Down(10, 10);
