@@ -169,6 +169,7 @@ TEST_F(SelectTest, OutlineAtADeepZoomCostsWhatItShows) {
   View->SetZoom(100);
   View->SetMouseInteract({miSelect});
   View->Select(10, 10, 90, 70);
+  View->SetDisplayGrid(true);
   View->SetZoom(1e8);
   View->SetViewXY(50000000, 10000000 - 75);
   View->Repaint();
