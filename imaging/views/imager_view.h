@@ -18,6 +18,7 @@
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/mask.h"
 #include "imaging/model/view_params.h"
+#include "imaging/formats/io_view_link.h"
 #include "imaging/processing/resample_filters.h"
 #include "imaging/views/im_view.h"
 #include "imaging/views/selection_outline.h"
@@ -28,6 +29,7 @@ namespace kv {
 
 class TTimer;
 class TImagerProc;
+class TImagerIO;
 class TIMTransitionEffects;
 
 enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -45,19 +47,6 @@ enum TIMSelectionBase : uint8_t { imsbClientArea, imsbBitmap };
 using TViewChangeEvent = std::function<void(TObject* Sender, int32_t Change)>;  // 0 scrolled, 1 zoomed
 using TIMZoomEvent = std::function<void(TObject* Sender, double& NewZoom)>;
 using TIMMouseInResizingGripEvent = std::function<void(TObject* Sender, int32_t Grip)>;
-
-// The region searches of the magic wand, supplied by the area filters: the
-// view calls them through these so that it does not depend on their code.
-struct TIMMagicWandHooks {
-  // Connected region of colours similar to the seed's into Mask (value 1).
-  std::function<void(const TBitmap& Bmp, int32_t X, int32_t Y, TIMMask& Mask, int32_t Tolerance, bool Grow)> Fill;
-  // Every pixel similar to the seed's colour, connected or not.
-  std::function<void(const TBitmap& Bmp, int32_t X, int32_t Y, TIMMask& Mask, int32_t Tolerance)> SameColor;
-  // The outline of the seed's region as polygon corners.
-  std::function<std::vector<TPoint>(const TBitmap& Bmp, int32_t X, int32_t Y, int32_t Tolerance, bool MaxFilter)>
-      Trace;
-};
-TIMMagicWandHooks& MagicWandHooks();
 
 // Cursor numbers the views register.
 constexpr TCursor crIMZoomOut = 1778, crIMZoomIn = 1779, crIMCross = 1780, crIMEraser = 1781, crIMHand = 1782,
@@ -77,6 +66,9 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   TBitmap* GetBitmap() override { return FBitmap.get(); }
   TBitmap& Bitmap() { return *FBitmap; }
   TIMMask* GetAlphaChannel() override;
+  int32_t DpiX() const override { return FDpiX; }
+  int32_t DpiY() const override { return FDpiY; }
+  void SetDpi(int32_t X, int32_t Y) override { TIMView::SetDpi(X, Y); }
   void SetAlphaChannel(std::unique_ptr<TIMMask> Mask) override;
   bool HasAlphaChannel() const override { return FAlpha != nullptr; }
   void RemoveAlphaChannel() override;
@@ -92,7 +84,8 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   int32_t DpiY() const override { return TIMView::DpiY(); }
   void SetDpi(int32_t X, int32_t Y) override { TIMView::SetDpi(X, Y); }
 
-  // ---- companions ----
+  // ---- companions (made on first request, attached to this view) ----
+  TImagerIO* IO();
   TImagerProc* Proc();
   void SetOnProgress(TIMProgressEvent Value);
   const TIMProgressEvent& GetOnProgress() const { return FOnProgress; }
@@ -177,6 +170,8 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   const TBitmap& Rendering() const { return FBackBuffer; }
   // How many pixels the last renderings wrote (whole client, or a scroll's strip).
   int64_t RenderedPixels() const { return FRenderedPixels; }
+  // How many times the cached rendering was made again.
+  int64_t RenderCount() const { return FRenderCount; }
   // Brings the cached rendering up to date now (what the next paint would do).
   void RenderNow();
 
@@ -311,6 +306,7 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   TIMScrollBarParams FVertParams, FHorzParams;
   TIMMouseWheelParams FWheelParams;
   TImagerProc* FProc = nullptr;
+  TImagerIO* FIO = nullptr;
   TIMProgressEvent FOnProgress;
 
   TCursor FSavedCursor = crDefault;
@@ -345,6 +341,7 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   TRenderState FRendered;
   bool FScrollOnly = false;
   int64_t FRenderedPixels = 0;
+  int64_t FRenderCount = 0;
   TRect FOverlayShown;  // screen box of the overlays as last painted
 
   // selection and gestures

@@ -150,15 +150,18 @@ void TImagerView::PaintFillAndGrid(TBitmap& Target, const TRect& Clip, const TVi
     c.Pen().SetMode(pmNot);
     c.Pen().SetStyle(psSolid);
     c.Pen().SetWidth(1);
-    const int32_t xl = XBmp2Scr(P.SrcLeft), xr = XBmp2Scr(P.SrcLeft + P.SrcWidth);
-    const int32_t yt = YBmp2Scr(P.SrcTop), yb = YBmp2Scr(P.SrcTop + P.SrcHeight);
-    for (int32_t r = P.SrcTop; r <= P.SrcTop + P.SrcHeight; ++r) {
+    // Lines reach far outside the window at deep zooms: only the clip's part is drawn.
+    const int32_t xl = std::max(XBmp2Scr(P.SrcLeft), Clip.Left);
+    const int32_t xr = std::min(XBmp2Scr(P.SrcLeft + P.SrcWidth), Clip.Right);
+    const int32_t yt = std::max(YBmp2Scr(P.SrcTop), Clip.Top);
+    const int32_t yb = std::min(YBmp2Scr(P.SrcTop + P.SrcHeight), Clip.Bottom);
+    for (int32_t r = P.SrcTop; r <= P.SrcTop + P.SrcHeight && xl < xr; ++r) {
       const int32_t y = YBmp2Scr(r);
       if (y < Clip.Top || y >= Clip.Bottom) continue;
       c.MoveTo(xl, y);
       c.LineTo(xr, y);
     }
-    for (int32_t col = P.SrcLeft; col <= P.SrcLeft + P.SrcWidth; ++col) {
+    for (int32_t col = P.SrcLeft; col <= P.SrcLeft + P.SrcWidth && yt < yb; ++col) {
       const int32_t x = XBmp2Scr(col);
       if (x < Clip.Left || x >= Clip.Right) continue;
       c.MoveTo(x, yt);
@@ -219,6 +222,7 @@ void TImagerView::RenderNow() {
 }
 
 void TImagerView::Render() {
+  ++FRenderCount;
   FRenderedPixels = 0;
   const bool done = FScrollOnly && RenderScrolled();
   if (!done) {
@@ -300,6 +304,7 @@ void TImagerView::Paint() {
       // A rendering that fails (memory for a huge picture) ends this paint
       // quietly; the next change tries again.
       FDirty = true;
+      FScrollOnly = false;
     }
   }
   FFullRepaint = false;
@@ -343,12 +348,15 @@ void TImagerView::PaintOverlays(TCanvas& C) {
   // The rubber line of a polygon being drawn, from its last point to the mouse.
   if (FPolygonInProgress && !FLasso && FOutline->Count() > 0 && !FOutline->LastIsBreak()) {
     const TPoint& last = FOutline->Points.back();
-    C.Pen().SetMode(pmNot);
-    C.Pen().SetWidth(1);
-    C.Pen().SetStyle(psSolid);
-    C.MoveTo(XBmp2Scr(last.X), YBmp2Scr(last.Y));
-    C.LineTo(FLastPos.X, FLastPos.Y);
-    C.Pen().SetMode(pmCopy);
+    double x0 = XBmp2Scr(last.X), y0 = YBmp2Scr(last.Y), x1 = FLastPos.X, y1 = FLastPos.Y;
+    if (ClipSegment(x0, y0, x1, y1, ClientRect())) {
+      C.Pen().SetMode(pmNot);
+      C.Pen().SetWidth(1);
+      C.Pen().SetStyle(psSolid);
+      C.MoveTo(Round32(x0), Round32(y0));
+      C.LineTo(Round32(x1), Round32(y1));
+      C.Pen().SetMode(pmCopy);
+    }
   }
 }
 

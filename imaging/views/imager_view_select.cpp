@@ -1,19 +1,16 @@
 // TImagerView: the selection: its outline and mask, the animated drawing of
 // both, grips, hit tests and the magic wand.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "imaging/model/geometry.h"
+#include "imaging/processing/area_filters.h"
 #include "imaging/views/imager_view.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/ui/forms.h"
 
 namespace kv {
-
-TIMMagicWandHooks& MagicWandHooks() {
-  static TIMMagicWandHooks hooks;
-  return hooks;
-}
 
 void TImagerView::SetMouseInteract(TIMMouseInteract Value) {
   if (Value == FMouseInteract) return;
@@ -193,10 +190,9 @@ void TImagerView::MagicWandSelect(int32_t X, int32_t Y, bool Add) {
   FSelectionBase = base;
   const int32_t w = FBitmap->Width(), h = FBitmap->Height();
   if (bx < 0 || by < 0 || bx >= w || by >= h) return;
-  const TIMMagicWandHooks& hooks = MagicWandHooks();
   if (MagicWandMode == 0) {
-    if (!hooks.Trace) return;
-    const std::vector<TPoint> pts = hooks.Trace(*FBitmap, bx, by, MagicWandTolerance, MagicWandMaxFilter);
+    int32_t count = 0;
+    const std::vector<TPoint> pts = TraceContour(*FBitmap, bx, by, count, MagicWandTolerance, MagicWandMaxFilter);
     if (!pts.empty()) {
       if (Add && !FOutline->Empty()) {
         FOutline->AddBreak();
@@ -204,7 +200,8 @@ void TImagerView::MagicWandSelect(int32_t X, int32_t Y, bool Add) {
         FOutline->Clear();
         FSelMask.Empty();
       }
-      for (const TPoint& p : pts) FOutline->Add(std::clamp(p.X, 0, w), std::clamp(p.Y, 0, h));
+      for (int32_t i = 0; i < std::min<int32_t>(count, int32_t(pts.size())); ++i)
+        FOutline->Add(std::clamp(pts[size_t(i)].X, 0, w), std::clamp(pts[size_t(i)].Y, 0, h));
       if (!Add) FSelMask.Empty();
       EndSelect();
       FOutline->Visible = true;
@@ -214,8 +211,8 @@ void TImagerView::MagicWandSelect(int32_t X, int32_t Y, bool Add) {
       FOutline->Clear();
       FSelMask.Empty();
     }
-    if (MagicWandMode == 1 && hooks.Fill) hooks.Fill(*FBitmap, bx, by, FSelMask, MagicWandTolerance, MagicWandMaxFilter);
-    if (MagicWandMode == 2 && hooks.SameColor) hooks.SameColor(*FBitmap, bx, by, FSelMask, MagicWandTolerance);
+    if (MagicWandMode == 1) MagicWandFill(*FBitmap, bx, by, FSelMask, MagicWandTolerance, MagicWandMaxFilter);
+    else SelectSameColor(*FBitmap, bx, by, FSelMask, MagicWandTolerance);
     FSelectionExists = !FSelMask.IsEmpty();
     FOutline->Visible = true;
   }
@@ -235,7 +232,7 @@ int32_t TImagerView::GripHitTest(int32_t X, int32_t Y) const {
   const TIMSelectionOutline& o = *FOutline;
   if (!o.Visible || !o.Sizeable || !IsRectanglePolygon(o.Points.data(), o.Count()) || FRectDrag) return -1;
   for (int32_t i = 0; i < 4; ++i) {
-    const int32_t sx = XBmp2Scr(o.Points[size_t(i)].X), sy = YBmp2Scr(o.Points[size_t(i)].Y);
+    const int64_t sx = XBmp2Scr(o.Points[size_t(i)].X), sy = YBmp2Scr(o.Points[size_t(i)].Y);
     if (std::abs(X - sx) <= GripSize && std::abs(Y - sy) <= GripSize) return i;
   }
   const int32_t l = XBmp2Scr(o.Left), t = YBmp2Scr(o.Top), r = XBmp2Scr(o.Right), b = YBmp2Scr(o.Bottom);
@@ -301,11 +298,22 @@ int32_t TImagerView::ResizeByGrip(int32_t Grip, int32_t C, int32_t D, bool Squar
 
 // ---- drawing the outline (an overlay over the cached rendering) ----
 
+namespace {
+// Screen positions at deep zooms reach the ends of the 32-bit range: boxes
+// around them are worked out in 64 bits and kept near the window.
+TRect NearWindow(int64_t L, int64_t T, int64_t R, int64_t B, int32_t W, int32_t H) {
+  auto c = [](int64_t V, int32_t Max) { return static_cast<int32_t>(std::clamp<int64_t>(V, -64, int64_t(Max) + 64)); };
+  return Rect(c(L, W), c(T, H), c(R, W), c(B, H));
+}
+
+}  // namespace
+
 void TImagerView::RedrawOutline() { SelectionTimerStep(false); }
 
 TRect TImagerView::OutlineScreenBox(const TIMSelectionOutline& O) const {
-  const int32_t m = GripSize + 2;
-  return Rect(XBmp2Scr(O.Left) - m, YBmp2Scr(O.Top) - m, XBmp2Scr(O.Right) + m + 1, YBmp2Scr(O.Bottom) + m + 1);
+  const int64_t m = GripSize + 2;
+  return NearWindow(XBmp2Scr(O.Left) - m, YBmp2Scr(O.Top) - m, XBmp2Scr(O.Right) + m + 1, YBmp2Scr(O.Bottom) + m + 1,
+                    ClientWidth(), ClientHeight());
 }
 
 TRect TImagerView::OverlayRect() const {
@@ -318,14 +326,15 @@ TRect TImagerView::OverlayRect() const {
   };
   for (const auto& o : FOutlines)
     if (o->Visible && !o->Empty()) add(OutlineScreenBox(*o));
+  const int32_t w = ClientWidth(), h = ClientHeight();
   if (!FSelMask.IsEmpty())
-    add(Rect(XBmp2Scr(FSelMask.X1) - 2, YBmp2Scr(FSelMask.Y1) - 2, XBmp2Scr(FSelMask.X2 + 1) + 3,
-             YBmp2Scr(FSelMask.Y2 + 1) + 3));
+    add(NearWindow(int64_t(XBmp2Scr(FSelMask.X1)) - 2, int64_t(YBmp2Scr(FSelMask.Y1)) - 2,
+                   int64_t(XBmp2Scr(FSelMask.X2 + 1)) + 3, int64_t(YBmp2Scr(FSelMask.Y2 + 1)) + 3, w, h));
   if (FPolygonInProgress && !FLasso && !FOutline->Empty() && !FOutline->LastIsBreak()) {
     const TPoint& p = FOutline->Points.back();
-    const int32_t x = XBmp2Scr(p.X), y = YBmp2Scr(p.Y);
-    add(Rect(std::min(x, FLastPos.X) - 1, std::min(y, FLastPos.Y) - 1, std::max(x, FLastPos.X) + 2,
-             std::max(y, FLastPos.Y) + 2));
+    const int64_t x = XBmp2Scr(p.X), y = YBmp2Scr(p.Y);
+    add(NearWindow(std::min<int64_t>(x, FLastPos.X) - 1, std::min<int64_t>(y, FLastPos.Y) - 1,
+                   std::max<int64_t>(x, FLastPos.X) + 2, std::max<int64_t>(y, FLastPos.Y) + 2, w, h));
   }
   return Rect(std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, ClientWidth()),
               std::min(r.Bottom, ClientHeight()));
@@ -355,12 +364,16 @@ void TImagerView::SelectionTimerStep(bool FromTimer) {
 }
 
 void TImagerView::DrawOutlineRecord(TCanvas& C, TIMSelectionOutline& O, bool Current) {
-  const bool maskBorder = Current && !FSelMask.IsEmpty() && FGrip < 0 && !GestureInProgress();
+  // The mask's border painter works on a plane of the zoomed visible part;
+  // at a deep zoom that plane would be huge, and the outline's lines serve.
+  const TViewPart part = VisiblePart();
+  const bool deep = int64_t(part.DestWidth) * part.DestHeight > 4 * int64_t(ClientWidth() + 1) * (ClientHeight() + 1);
+  const bool maskBorder = Current && !FSelMask.IsEmpty() && FGrip < 0 && !GestureInProgress() && !(deep && !O.Empty());
   if (maskBorder) {
     if (DelayDisplaySelection && FFilterDelay2 > 0) return;
-    const TViewPart p = VisiblePart();
-    FSelMask.DrawOutline(C, FOffsetX, FOffsetY, O.DashColor1, O.DashColor2, FBorderPhase, p.SrcLeft, p.SrcTop,
-                         p.SrcWidth, p.SrcHeight, p.DestWidth, p.DestHeight);
+    if (deep) return;  // a selection without an outline (the wand's regions) shows no border this deep
+    FSelMask.DrawOutline(C, FOffsetX, FOffsetY, O.DashColor1, O.DashColor2, FBorderPhase, part.SrcLeft, part.SrcTop,
+                         part.SrcWidth, part.SrcHeight, part.DestWidth, part.DestHeight);
   } else if (!O.Empty()) {
     // Two-colour dashes along every edge; the counter runs on from edge to edge.
     const double k = FZoomedWidth > 0 ? double(FBitmap->Width()) / FZoomedWidth : 1.0;
@@ -371,24 +384,34 @@ void TImagerView::DrawOutlineRecord(TCanvas& C, TIMSelectionOutline& O, bool Cur
     O.DashCounter = O.Phase;
     const TRect clip = C.ClipRect();
     auto edge = [&](const TPoint& A, const TPoint& B) {
-      // The window system's line walk: every pixel from A up to, not including, B.
-      int32_t x = sx(A.X), y = sy(A.Y);
-      const int32_t x2 = sx(B.X), y2 = sy(B.Y);
-      const int32_t dx = std::abs(x2 - x), dy = -std::abs(y2 - y);
-      const int32_t stx = x < x2 ? 1 : -1, sty = y < y2 ? 1 : -1;
-      int32_t err = dx + dy;
-      while (x != x2 || y != y2) {
-        const TColor c = O.NextDashColor();
-        if (x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom) C.SetPixel(x, y, c);
-        const int32_t e2 = 2 * err;
-        if (e2 >= dy) {
-          err += dy;
-          x += stx;
+      // Every pixel from A up to, not including, B, one per step along the
+      // longer axis; only the steps inside the clip are visited, so an edge
+      // far longer than the window (a deep zoom) costs what it shows.
+      const int64_t x0 = sx(A.X), y0 = sy(A.Y);
+      const int64_t dx = int64_t(sx(B.X)) - x0, dy = int64_t(sy(B.Y)) - y0;
+      const int64_t n = std::max(std::abs(dx), std::abs(dy));
+      const int32_t base = O.DashCounter;
+      O.DashCounter = int32_t((base + n) % 6);
+      if (n == 0) return;
+      double lo = 0, hi = double(n - 1);
+      auto narrow = [&](int64_t P0, int64_t D, int32_t Min, int32_t Max) {
+        if (D == 0) {
+          if (P0 < Min || P0 >= Max) hi = -1;
+          return;
         }
-        if (e2 <= dx) {
-          err += dx;
-          y += sty;
-        }
+        double a = (double(Min) - 1 - double(P0)) * double(n) / double(D);
+        double b = (double(Max) + 1 - double(P0)) * double(n) / double(D);
+        if (a > b) std::swap(a, b);
+        lo = std::max(lo, std::floor(a));
+        hi = std::min(hi, std::ceil(b));
+      };
+      narrow(x0, dx, clip.Left, clip.Right);
+      narrow(y0, dy, clip.Top, clip.Bottom);
+      for (int64_t i = int64_t(lo); i <= int64_t(hi); ++i) {
+        const int64_t x = x0 + std::llround(double(dx) * double(i) / double(n));
+        const int64_t y = y0 + std::llround(double(dy) * double(i) / double(n));
+        if (x < clip.Left || x >= clip.Right || y < clip.Top || y >= clip.Bottom) continue;
+        C.SetPixel(int32_t(x), int32_t(y), (base + i) % 6 < 3 ? O.DashColor1 : O.DashColor2);
       }
     };
     const std::vector<TPoint>& pts = O.Points;
@@ -414,10 +437,16 @@ void TImagerView::DrawGrips(TCanvas& C, const TIMSelectionOutline& O) {
   C.Pen().SetColor(GripPenColor);
   C.Brush().SetColor(GripBrushColor);
   C.Brush().SetStyle(GripBrushStyle);
-  auto grip = [&](int32_t X, int32_t Y) { C.Rectangle(X - GripSize, Y - GripSize, X + GripSize, Y + GripSize); };
+  const TRect clip = C.ClipRect();
+  auto grip = [&](int64_t X, int64_t Y) {
+    if (X + GripSize < clip.Left || X - GripSize >= clip.Right || Y + GripSize < clip.Top ||
+        Y - GripSize >= clip.Bottom)
+      return;
+    C.Rectangle(int32_t(X - GripSize), int32_t(Y - GripSize), int32_t(X + GripSize), int32_t(Y + GripSize));
+  };
   for (int32_t i = 0; i < 4; ++i) grip(XBmp2Scr(O.Points[size_t(i)].X), YBmp2Scr(O.Points[size_t(i)].Y));
   if (ShowSideGrips) {
-    const int32_t l = XBmp2Scr(O.Left), t = YBmp2Scr(O.Top), r = XBmp2Scr(O.Right), b = YBmp2Scr(O.Bottom);
+    const int64_t l = XBmp2Scr(O.Left), t = YBmp2Scr(O.Top), r = XBmp2Scr(O.Right), b = YBmp2Scr(O.Bottom);
     grip(l, (t + b) / 2);
     grip(r, (t + b) / 2);
     grip((l + r) / 2, t);

@@ -38,12 +38,6 @@ class TIMSelectionOutline : public TObject {
   void Offset(int32_t DX, int32_t DY);
   // Recomputes the box from the points.
   void RecalcBox();
-  // Dash colour for the present counter value, then advances it (3-pixel dashes).
-  TColor NextDashColor() {
-    const TColor c = DashCounter < 3 ? DashColor1 : DashColor2;
-    DashCounter = DashCounter >= 5 ? 0 : DashCounter + 1;
-    return c;
-  }
 
  private:
   int32_t FReal = 0;  // real points added since the box was last reset

@@ -264,4 +264,27 @@ void ShiftPixels(TBitmap& B, const TRect& Area, int32_t DX, int32_t DY) {
     for (int32_t y = b - 1; y >= t; --y) move(y);
 }
 
+bool ClipSegment(double& X0, double& Y0, double& X1, double& Y1, const TRect& R) {
+  double t0 = 0, t1 = 1;
+  const double dx = X1 - X0, dy = Y1 - Y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {X0 - R.Left, R.Right - 1 - X0, Y0 - R.Top, R.Bottom - 1 - Y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) t0 = std::max(t0, t);
+    else t1 = std::min(t1, t);
+    if (t0 > t1) return false;
+  }
+  const double x0 = X0, y0 = Y0;
+  X0 = x0 + t0 * dx;
+  Y0 = y0 + t0 * dy;
+  X1 = x0 + t1 * dx;
+  Y1 = y0 + t1 * dy;
+  return true;
+}
+
 }  // namespace kv

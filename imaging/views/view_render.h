@@ -72,4 +72,9 @@ bool FindMapShift(const std::vector<int32_t>& Old, const std::vector<int32_t>& N
 // y + DY) comes to (x, y); what would come from outside Area is left as it was.
 void ShiftPixels(TBitmap& B, const TRect& Area, int32_t DX, int32_t DY);
 
+// Clips the segment to R (right and bottom exclusive), in doubles: the ends
+// of a deep zoom lie far outside the 32-bit range of a line walk. False when
+// nothing of it is inside.
+bool ClipSegment(double& X0, double& Y0, double& X1, double& Y1, const TRect& R);
+
 }  // namespace kv

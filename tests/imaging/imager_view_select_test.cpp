@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imager_view_fixture.h"
+#include "imaging/formats/imager_io.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/imager_view.h"
 #include "support/netpbm_io.h"
@@ -145,6 +146,40 @@ TEST_F(SelectTest, PolygonWithRubberLineAndDoubleClick) {
   EXPECT_FALSE(View->SelectionMask()->IsPointInside(15, 40));
 }
 
+TEST_F(SelectTest, OutlineAtADeepZoomCostsWhatItShows) {
+  View->SetMouseInteract({miSelectPolygon});
+  for (TPoint p : {TPoint{10, 10}, TPoint{90, 12}, TPoint{50, 70}}) {
+    Down(p.X, p.Y);
+    Up(p.X, p.Y);
+  }
+  // Edges hundreds of millions of screen pixels long; only the window's part is walked.
+  View->SetZoom(1e8);
+  View->SetViewXY(50000000, 11000000 - 75);  // on the edge from (10, 10) to (90, 12)
+  View->Repaint();
+  Pump();
+  EXPECT_TRUE(View->PolygonInProgress());
+  int dashes = 0;
+  for (int32_t y = 0; y < 150; ++y) {
+    const uint8_t* p = static_cast<const uint8_t*>(View->BackBuffer().ScanLine(y));
+    for (int32_t x = 0; x < 200; ++x) dashes += (p[x * 4] == 0 && p[x * 4 + 2] == 0) || p[x * 4] == 255;
+  }
+  EXPECT_GT(dashes, 100);
+
+  // A finished rectangle with grips: its border, grips and hit tests at the same depth.
+  View->SetZoom(100);
+  View->SetMouseInteract({miSelect});
+  View->Select(10, 10, 90, 70);
+  View->SetDisplayGrid(true);
+  View->SetZoom(1e8);
+  View->SetViewXY(50000000, 10000000 - 75);
+  View->Repaint();
+  Pump();
+  View->SelectionTimerStep(true);
+  Pump();
+  Move(100, 75, 0);
+  EXPECT_TRUE(View->SelectionExists());
+}
+
 TEST_F(SelectTest, LassoAndClickToDeselect) {
   View->SetMouseInteract({miSelectLasso});
   Down(10, 10);
@@ -159,37 +194,39 @@ TEST_F(SelectTest, LassoAndClickToDeselect) {
 }
 
 TEST_F(SelectTest, MagicWand) {
-  // Left half red, right half blue; the region search stands in for the area filters'.
-  test::Fill24(View->Bitmap(), [](int32_t x, int32_t) { return x < 50 ? TBGRPixel{0, 0, 255} : TBGRPixel{255, 0, 0}; });
+  // Left half red, right half blue with a red island that the connected fill does not reach.
+  test::Fill24(View->Bitmap(), [](int32_t x, int32_t y) {
+    const bool island = x >= 80 && x < 85 && y >= 40 && y < 45;
+    return x < 50 || island ? TBGRPixel{0, 0, 255} : TBGRPixel{255, 0, 0};
+  });
   View->ImageChange();
-  auto region = [](const TBitmap& B, int32_t X, int32_t, TIMMask& M) {
-    const TColor c = B.GetPixelColor(X, 0);
-    for (int32_t y = 0; y < B.Height(); ++y)
-      for (int32_t x = 0; x < B.Width(); ++x)
-        if (B.GetPixelColor(x, y) == c) M.SetPixel(x, y, 1);
-  };
-  MagicWandHooks().Fill = [&](const TBitmap& B, int32_t X, int32_t Y, TIMMask& M, int32_t, bool) { region(B, X, Y, M); };
-  MagicWandHooks().Trace = [](const TBitmap&, int32_t X, int32_t, int32_t, bool) {
-    const int32_t l = X < 50 ? 0 : 50;
-    return std::vector<TPoint>{{l, 0}, {l + 50, 0}, {l + 50, 80}, {l, 80}};
-  };
   View->SetMouseInteract({miSelectMagicWand});
   View->MagicWandMode = 1;
   Down(10, 10);
   Up(10, 10);
   EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
+  EXPECT_FALSE(View->SelectionMask()->IsPointInside(82, 42));
   Down(70, 10, MK_SHIFT);
   Up(70, 10, MK_SHIFT);
   EXPECT_EQ(Text(MaskBox()), "0,0-99,79");
-  View->MagicWandMode = 0;
+
   View->DeSelect();  // a click inside a selection would move it
-  Down(70, 10);
-  Up(70, 10);
-  EXPECT_EQ(Text(MaskBox()), "50,0-99,79");
-  EXPECT_EQ(View->GetPolySelCount(), 4);
+  View->MagicWandMode = 2;  // the same colour anywhere
+  Down(10, 10);
+  Up(10, 10);
+  EXPECT_TRUE(View->SelectionMask()->IsPointInside(82, 42));
+  EXPECT_FALSE(View->SelectionMask()->IsPointInside(70, 10));
+
+  View->DeSelect();
+  View->MagicWandMode = 0;  // the traced outline becomes the selection
+  Down(10, 10);
+  Up(10, 10);
+  EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
+  EXPECT_GE(View->GetPolySelCount(), 4);
+  EXPECT_TRUE(View->SelectionExists());
   // Outside the picture nothing happens.
   View->MagicWandSelect(150, 10, false);
-  EXPECT_EQ(Text(MaskBox()), "50,0-99,79");
+  EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
 }
 
 TEST_F(SelectTest, GripsResizeAndCross) {
@@ -288,7 +325,7 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
   std::vector<TRect> clips;
   View->OnPaint = [&](TObject*) { clips.push_back(View->Canvas().ClipRect()); };
   const TBitmap& before = Rendered();
-  const int64_t rendered = View->RenderedPixels();
+  const int64_t renders = View->RenderCount();
   View->SelectionTimerStep(true);
   Pump();
   ASSERT_FALSE(clips.empty());
@@ -297,7 +334,7 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
   EXPECT_LE(c.Height(), 30);
   EXPECT_LE(c.Left, 20 - 5);
   EXPECT_GE(c.Right, 41 + 5);
-  EXPECT_EQ(View->RenderedPixels(), rendered);
+  EXPECT_EQ(View->RenderCount(), renders);
   // The dashes run along the border: some border pixel differs from the picture.
   const TBitmap& screen = View->BackBuffer();
   int differ = 0;
@@ -307,6 +344,24 @@ TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
     differ += p[0] != r.b || p[1] != r.g || p[2] != r.r;
   }
   EXPECT_GT(differ, 5);
+}
+
+TEST_F(SelectTest, DraggingRepaintsTheOverlayOverTheCachedRendering) {
+  View->SetMouseInteract({miSelect});
+  Rendered();
+  Pump();
+  const int64_t renders = View->RenderCount();
+  Down(10, 10);
+  for (int32_t i = 1; i <= 5; ++i) {
+    Move(10 + 8 * i, 10 + 6 * i);
+    Pump();
+  }
+  EXPECT_EQ(View->RenderCount(), renders);  // the rubber rectangle is drawn over the cached picture
+  // What the window shows inside the rectangle is the rendering itself.
+  const uint8_t* px = static_cast<const uint8_t*>(View->BackBuffer().ScanLine(20)) + 20 * 4;
+  EXPECT_EQ(px[0], 20);
+  EXPECT_EQ(px[1], 20);
+  Up(50, 40);
 }
 
 TEST_F(SelectTest, FilledSelectionIsPartOfTheRendering) {
@@ -338,11 +393,15 @@ TEST_F(SelectTest, RenderingArtifact) {
   const std::string dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string() + "/artifacts";
   ASSERT_FALSE(ec);
   test::Run("mkdir -p '" + dir + "'");
-  const std::string rose = dir + "/view_rose.ppm";
+  const std::string rose = dir + "/view_rose.png";
   ASSERT_EQ(test::Run("convert rose: '" + rose + "'"), 0);
-  TBitmap photo;
-  ASSERT_TRUE(test::ReadPnm(rose, photo));
-  View->Assign(&photo);
+  // Loaded through the view's own I/O component, as the program opens files.
+  View->Select(5, 5, 20, 20);
+  View->IO()->LoadFromFileByExtension(rose);
+  ASSERT_FALSE(View->IO()->Aborted()) << View->IO()->AbortReason();
+  EXPECT_EQ(View->IO()->AttachedImager(), static_cast<TIMViewLink*>(View));
+  EXPECT_EQ(View->Bitmap().Width(), 70);
+  EXPECT_FALSE(View->SelectionExists());  // a load drops the old picture's selection
   View->SetBackgroundStyle(imbsCropShadow);
   View->SetCenter(true);
   View->SetZoom(250);
