@@ -145,6 +145,10 @@ void TCustomForm::CreateWnd() {
       break;
   }
   if (FFormStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  if (FNoActivate) {
+    f |= Qt::WindowDoesNotAcceptFocus;
+    w->setAttribute(Qt::WA_ShowWithoutActivating);
+  }
   w->setWindowFlags(f);
   w->setWindowTitle(QString::fromStdString(FText));
 }
@@ -205,6 +209,10 @@ void TCustomForm::Hide() { SetVisible(false); }
 
 void TCustomForm::BringToFront() {
   if (!FVisible || !Peer()) return;
+  if (FNoActivate) {
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) Peer()->Widget()->raise();
+    return;
+  }
   QWidget* w = Peer()->Widget();
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();  // it cannot stack windows
   w->activateWindow();
