@@ -193,6 +193,8 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
 void TCustomForm::SetFocusedControl(TWinControl* Control) {
   if (Control == this) return;
   FActiveControl = Control;
+  // Every control of the form hears that the focus moved (a label that shows its control's focus).
+  Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control));
 }
 
 void TCustomForm::SetFocus() {
