@@ -112,7 +112,7 @@ void TKvCustomLabel::Paint() {
     r = Rect(r.Left, m.Top + shift, r.Right, m.Bottom + shift);
   }
   DoDrawText(c, r, flags);
-  if (FShowFocus && FFocusControl && FFocusControl->Focused() && !ComponentState().Contains(csDesigning)) {
+  if (FShowFocus && FFocusControl && FFocused && !ComponentState().Contains(csDesigning)) {
     c.Brush().SetStyle(bsSolid);
     c.Brush().SetColor(Color());
     c.DrawFocusRect(Rect(r.Left - 1, r.Top - 1, r.Right + 1, r.Bottom + 1));
@@ -251,7 +251,7 @@ void TKvCustomLabel::Dispatch(TMessage& Message) {
       return;
     case CM_FOCUSCHANGED:
       TGraphicControl::Dispatch(Message);
-      FFocused = FFocusControl && FFocusControl->Focused();
+      FFocused = FFocusControl && reinterpret_cast<TWinControl*>(Message.LParam) == FFocusControl;
       if (FShowFocus) Invalidate();
       return;
     case CM_TEXTCHANGED:

@@ -184,6 +184,7 @@ const TPropertyTable& TSpeedbarSection::PropertyTable() const {
 
 TSpeedItem::TSpeedItem(TComponent* AOwner) : TComponent(AOwner), FButton(new TSpeedbarButton(nullptr)) {
   FButton->FItem = this;
+  FButton->SetSpacing(4);
   FButton->OnClick = [this](TObject* S) {
     if (OnClick) OnClick(S);
   };
@@ -345,6 +346,7 @@ TBtnControl::TBtnControl(TComponent* AOwner) : TCustomForm(AOwner) {
   SetBorderStyle(bsNone);
   SetFormStyle(fsStayOnTop);
   SetCursor(crDragHand);
+  SetNoActivate(true);
   FVisible = false;
 }
 

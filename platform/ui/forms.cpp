@@ -145,6 +145,10 @@ void TCustomForm::CreateWnd() {
       break;
   }
   if (FFormStyle == fsStayOnTop) f |= Qt::WindowStaysOnTopHint;
+  if (FNoActivate) {
+    f |= Qt::WindowDoesNotAcceptFocus;
+    w->setAttribute(Qt::WA_ShowWithoutActivating);
+  }
   w->setWindowFlags(f);
   w->setWindowTitle(QString::fromStdString(FText));
 }
@@ -189,6 +193,8 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
 void TCustomForm::SetFocusedControl(TWinControl* Control) {
   if (Control == this) return;
   FActiveControl = Control;
+  // Every control of the form hears that the focus moved (a label that shows its control's focus).
+  Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control));
 }
 
 void TCustomForm::SetFocus() {
@@ -205,6 +211,10 @@ void TCustomForm::Hide() { SetVisible(false); }
 
 void TCustomForm::BringToFront() {
   if (!FVisible || !Peer()) return;
+  if (FNoActivate) {
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) Peer()->Widget()->raise();
+    return;
+  }
   QWidget* w = Peer()->Widget();
   if (QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();  // it cannot stack windows
   w->activateWindow();

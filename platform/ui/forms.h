@@ -55,6 +55,9 @@ class TCustomForm : public TCustomControl {
   void SetFormStyle(TFormStyle Value);
   TWindowState WindowState() const { return FWindowState; }
   void SetWindowState(TWindowState Value);
+  // A form that never takes the activation from another when shown (drag images, pop-up pictures).
+  bool NoActivate() const { return FNoActivate; }
+  void SetNoActivate(bool Value) { FNoActivate = Value; }
   bool KeyPreview() const { return FKeyPreview; }
   void SetKeyPreview(bool Value) { FKeyPreview = Value; }
   TFormState FormState() const { return FFormState; }
@@ -125,6 +128,7 @@ class TCustomForm : public TCustomControl {
   TFormStyle FFormStyle = fsNormal;
   TWindowState FWindowState = wsNormal;
   bool FKeyPreview = false;
+  bool FNoActivate = false;
   TFormState FFormState;
   TWinControl* FActiveControl = nullptr;
   TModalResult FModalResult = mrNone;

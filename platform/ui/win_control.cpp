@@ -445,6 +445,13 @@ void TWinControl::Dispatch(TMessage& Message) {
         }
       DefaultHandler(Message);
       return;
+    case CM_FOCUSCHANGED: {
+      const std::vector<TControl*> children = FControls;  // told in turn; none may answer
+      for (TControl* c : children)
+        if (std::find(FControls.begin(), FControls.end(), c) != FControls.end())
+          c->Perform(CM_FOCUSCHANGED, Message.WParam, Message.LParam);
+      return;
+    }
     case CM_DIALOGCHAR:
       for (size_t i = 0; i < FControls.size(); ++i) {
         Message.Result = FControls[i]->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam);

@@ -114,6 +114,15 @@ TEST_F(SpeedBarTest, SectionsItemsAndTheirLookups) {
   EXPECT_EQ(b->NewItem(&f, 9, "X"), nullptr);
   TSpeedItem* it = b->ItemAt(0, 0);
   EXPECT_FALSE(it->Visible());
+  EXPECT_TRUE(it->Enabled());
+  EXPECT_TRUE(it->Stored());
+  EXPECT_EQ(it->ImageIndex(), -1);
+  EXPECT_EQ(it->Spacing(), 4);
+  EXPECT_EQ(it->Margin(), -1);
+  EXPECT_EQ(it->Layout(), blGlyphTop);
+  EXPECT_TRUE(it->MarkDropDown());
+  EXPECT_TRUE(it->ParentShowHint());
+  EXPECT_EQ(it->Button()->Style(), bsNew);
   EXPECT_EQ(it->Caption(), "Datei1");
   EXPECT_EQ(it->Hint(), "Datei1|");  // the hint follows the caption
   it->SetCaption("Laden");
@@ -392,6 +401,8 @@ TEST_F(SpeedBarTest, CustomiseWindowListsAndDragsButtonsOntoTheBar) {
   ASSERT_NE(w->DragImage(), nullptr);
   Mouse(w->ButtonsList, WM_MOUSEMOVE, release.X, release.Y);
   EXPECT_EQ(w->DragImage()->BoundsRect(), Rect(drop.X, drop.Y, drop.X + 24, drop.Y + 23));
+  EXPECT_TRUE(w->DragImage()->Visible());
+  EXPECT_NE(Screen->ActiveForm(), w->DragImage());  // the picture never takes the activation
   EXPECT_FALSE(w->SectionList->SetRow(0));  // no other section while dragging
   Mouse(w->ButtonsList, WM_LBUTTONUP, release.X, release.Y);
   EXPECT_FALSE(w->DraggingItem());
