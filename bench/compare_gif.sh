@@ -24,6 +24,11 @@ for t in hyperfine gif2rgb python3; do
 done
 [ -x "$cli" ] || { echo "no $cli: cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON -DKV_TESTS=OFF, then ninja -C build-bench gif_cli" >&2; exit 1; }
 
+# Both sides allocate whole pictures; on a machine where first touches of
+# fresh pages are dear, huge pages for large blocks keep that cost from
+# swamping the codecs. The setting applies to both tools alike.
+export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
