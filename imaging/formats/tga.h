@@ -8,7 +8,7 @@ namespace kv {
 
 // True when the header at the stream's position names an accepted image type
 // (1-3, 9-11) and depth (1, 4, 8, 16, 24, 32) and the stream does not begin
-// like a portable any-map. The position is restored.
+// like a portable any-map ("P", a digit 1 to 6, a blank, "#" or line feed). The position is restored.
 bool IsTgaStream(TStream& S);
 
 // Codec contract of codec.h. Depth 1 gives a 1-bit bitmap, the others a

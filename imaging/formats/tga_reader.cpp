@@ -192,7 +192,8 @@ bool IsTgaStream(TStream& S) {
     if (S.Read(b, kTgaHeaderBytes) == kTgaHeaderBytes) {
       TTgaHeader h;
       ParseHeader(b, h);
-      const bool anyMap = b[0] == 'P' && b[1] >= '2' && b[1] <= '6' && (b[2] == ' ' || b[2] == '#' || b[2] == '\n');
+      // P1 too: its line feed reads as image type 10, and it comes before the any-maps in detection.
+      const bool anyMap = b[0] == 'P' && b[1] >= '1' && b[1] <= '6' && (b[2] == ' ' || b[2] == '#' || b[2] == '\n');
       result = Accepted(h) && !anyMap;
     }
   } catch (...) {

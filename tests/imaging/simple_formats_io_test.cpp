@@ -6,6 +6,7 @@
 #include "codec_test_util.h"
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/imager_io.h"
+#include "imaging/formats/io_detect.h"
 #include "raster_compare.h"
 
 namespace kv::test {
@@ -39,6 +40,13 @@ TEST_F(SimpleFormatsIO, SaveAndLoadByExtensionAndContent) {
     ASSERT_FALSE(byContent.Aborted()) << byContent.AbortReason();
     EXPECT_EQ(MaxDiff(found, *src), 0);
   }
+}
+
+TEST(SimpleFormatsDetect, PlainBitmapIsNoTarga) {
+  // Byte 2 (a line feed) reads as Targa type 10 and byte 16 (a blank) as depth 32.
+  const std::string p1 = "P1\n4 2\n1 0 1 1\n0 0 0 1\n";
+  TReadOnlyMemoryStream s(p1.data(), int64_t(p1.size()));
+  EXPECT_EQ(DetectStreamType(s), ioPXM);
 }
 
 TEST_F(SimpleFormatsIO, PcxInsideTheStreamHeader) {

@@ -329,12 +329,14 @@ TEST(Tga, ContentTest) {
   anyMap.resize(18, '1');
   anyMap[2 + 0] = '\n';
   anyMap[16] = 24;
+  std::vector<uint8_t> plain = anyMap;
+  plain[1] = '1';
   std::vector<uint8_t> blank = anyMap;
   blank[0] = 'Q';
   blank[2] = 2;
   const std::pair<std::vector<uint8_t>, bool> cases[] = {
       {Tga(2, 24, 1, 1, 0, {}), true},  {Tga(9, 8, 1, 1, 0, {}), true},  {Tga(3, 1, 1, 1, 0, {}), true},
-      {Tga(4, 24, 1, 1, 0, {}), false}, {Tga(2, 15, 1, 1, 0, {}), false}, {anyMap, false},
+      {Tga(4, 24, 1, 1, 0, {}), false}, {Tga(2, 15, 1, 1, 0, {}), false}, {anyMap, false}, {plain, false},
       {blank, true},                    {std::vector<uint8_t>(10, 2), false},
   };
   for (const auto& [bytes, expect] : cases) {
