@@ -261,7 +261,9 @@ TEST_F(Harlok, FailuresLeaveTheImageAlone) {
     EXPECT_EQ(RunWhole("fail", bmp), c.Result) << c.Mode;
     EXPECT_EQ(Selectors("fail"), c.Selectors) << c.Mode;
     EXPECT_EQ(bmp.Bytes, before) << c.Mode;
-    if (std::strcmp(c.Mode, "report") == 0) EXPECT_STREQ(Error, "Kaputt: the test plug-in failed on purpose");
+    if (std::strcmp(c.Mode, "report") == 0) {
+      EXPECT_STREQ(Error, "Kaputt: the test plug-in failed on purpose");
+    }
   }
 }
 
