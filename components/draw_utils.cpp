@@ -134,6 +134,20 @@ std::unique_ptr<TBitmap> MakeEmbossedGlyph(const TBitmap& Glyph, TColor TransCol
   return MakeEmbossedGlyph(Glyph, TransColor, clBtnFace, clBtnHighlight, clBtnShadow, true);
 }
 
+void DrawImageEmbossed(const TCustomImageList& Images, TCanvas& Canvas, int32_t X, int32_t Y, int32_t Index,
+                       TColor Highlight, TColor Shadow, bool WithHighlight) {
+  if (Index < 0 || Index >= Images.Count()) return;
+  const int32_t w = Images.Width(), h = Images.Height();
+  auto pass = [&](int32_t Dx, TColor C) {
+    const TColor rgb = static_cast<TColor>(ColorToRGB(C));
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        if (!Images.IsTransparent(Index, x, y)) Canvas.SetPixel(X + x + Dx, Y + y + Dx, rgb);
+  };
+  if (WithHighlight) pass(1, Highlight);
+  pass(0, Shadow);
+}
+
 void GetGlyphCell(const TBitmap& Source, TBitmap& Target, int32_t Columns, int32_t Index, int32_t Rows) {
   Columns = std::max(Columns, 1);
   Rows = std::max(Rows, 1);

@@ -11,6 +11,7 @@
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/draw_text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/image_list.h"
 
 namespace kv {
 
@@ -41,6 +42,12 @@ void DrawTransparent(TCanvas& Canvas, const TRect& DestRect, const TRect& SrcRec
 std::unique_ptr<TBitmap> MakeEmbossedGlyph(const TBitmap& Glyph, TColor TransColor, TColor Face, TColor Highlight,
                                            TColor Shadow, bool WithHighlight);
 std::unique_ptr<TBitmap> MakeEmbossedGlyph(const TBitmap& Glyph, TColor TransColor);
+
+// One image of a list drawn embossed at (X, Y): its shape (the pixels that
+// are not see-through) in Highlight one pixel down and right (when
+// WithHighlight), then in Shadow; the rest of the canvas stays.
+void DrawImageEmbossed(const TCustomImageList& Images, TCanvas& Canvas, int32_t X, int32_t Y, int32_t Index,
+                       TColor Highlight, TColor Shadow, bool WithHighlight);
 
 // Copies cell Index of a Columns x Rows glyph strip into Target, with the
 // source's transparent colour.

@@ -178,7 +178,7 @@ void THttpConnection::SendStream() {
   FAnswering = true;
   if (!FDocBuf || FDocBufSize != BufSize()) {
     FDocBufSize = BufSize();
-    FDocBuf = std::make_unique<uint8_t[]>(static_cast<size_t>(FDocBufSize));
+    FDocBuf = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FDocBufSize));
   }
   OnDataSent = [this](TObject*, uint16_t) { SendNextBlock(); };
   SendNextBlock();

@@ -7,7 +7,7 @@ namespace kv {
 
 TBuffer::TBuffer(int32_t Size) {
   FBufSize = Size > 0 ? Size : 1514;
-  FBuf = std::make_unique<uint8_t[]>(static_cast<size_t>(FBufSize));
+  FBuf = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(FBufSize));
 }
 
 void TBuffer::SetBufSize(int32_t Value) {
@@ -15,10 +15,10 @@ void TBuffer::SetBufSize(int32_t Value) {
   if (Value == FBufSize) return;
   if (FWrCount == FRdCount) {
     FWrCount = FRdCount = 0;
-    FBuf = std::make_unique<uint8_t[]>(static_cast<size_t>(Value));
+    FBuf = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(Value));
   } else {
     // A smaller size keeps what fits of the written bytes.
-    auto fresh = std::make_unique<uint8_t[]>(static_cast<size_t>(Value));
+    auto fresh = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(Value));
     FWrCount = std::min(FWrCount, Value);
     FRdCount = std::min(FRdCount, FWrCount);
     std::memcpy(fresh.get(), FBuf.get(), static_cast<size_t>(FWrCount));

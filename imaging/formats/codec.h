@@ -36,6 +36,7 @@
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/mask.h"
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/bmp_format.h"
 #include "platform/rtl/streams.h"
 
 namespace kv {
@@ -45,7 +46,7 @@ using TIOReadProc = void (*)(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params,
 using TIOWriteProc = void (*)(TStream& S, const TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress);
 
 // Largest picture a reader allocates, in pixels (16384 x 16384 x 2).
-constexpr int64_t kMaxImagePixels = int64_t(1) << 29;
+constexpr int64_t kMaxImagePixels = kMaxBitmapPixels;
 
 // Resolution of files that do not state one: the screen's logical pixels per
 // inch, 96 until the application sets it.

@@ -10,6 +10,7 @@
 #include "imaging/formats/ccitt.h"
 #include "imaging/formats/packbits.h"
 #include "imaging/formats/codec.h"
+#include "imaging/formats/jpeg.h"
 #include "imaging/formats/tiff.h"
 #include "imaging/formats/tiff_dir.h"
 #include "imaging/formats/tiff_exif.h"
@@ -51,6 +52,11 @@ struct TPage {
   std::vector<TBGRPixel> Palette;
   bool Bilevel = false;
   bool Alpha = false;
+  // Compression 6 without the JPEGProc tag: one whole JPEG stream (the form
+  // of EXIF thumbnails) at JpegOffset, JpegLength bytes long.
+  bool JpegInterchange = false;
+  uint32_t JpegOffset = 0;
+  uint32_t JpegLength = 0;
 };
 
 // One plane or chunky row of file samples to 24-bit pixels (and alpha).
@@ -209,6 +215,7 @@ class TTiffReader {
   bool ReadFields(const std::vector<TTiffEntry>& E);
   bool CheckLayout();
   bool Decode(TBitmap& Bitmap, TIMMask* Mask);
+  bool ReadJpegInterchange(TBitmap& Bitmap, bool ParamsOnly);
   const TPage& Page() const { return FP; }
 
  private:
@@ -257,6 +264,11 @@ bool TTiffReader::ReadFields(const std::vector<TTiffEntry>& E) {
   if (const TTiffEntry* o = FindTag(E, tiled ? tgTileOffsets : tgStripOffsets)) f.Values(*o, FP.Offsets);
   if (const TTiffEntry* c = FindTag(E, tiled ? tgTileByteCounts : tgStripByteCounts))
     FP.HaveCounts = f.Values(*c, FP.Counts);
+  if (FP.Compression == tcOldJpeg && !FindTag(E, tgJpegProc)) {
+    FP.JpegInterchange = true;
+    FP.JpegOffset = f.Value(FindTag(E, tgJpegInterchangeFormat), 0);
+    FP.JpegLength = f.Value(FindTag(E, tgJpegInterchangeFormatLength), 0);
+  }
   if (FP.Spp == 1 && FP.Bits == 1 && FP.Photometric == 2 && FP.Compression >= 1 && FP.Compression <= 4)
     FP.Photometric = 0;
 
@@ -515,19 +527,83 @@ bool TTiffReader::Decode(TBitmap& Bitmap, TIMMask* Mask) {
   return ok;
 }
 
+// The JPEG stream of a compression 6 page, cut at the end of the stream,
+// read by the JPEG reader into Bitmap. The page's size and samples are the
+// stream's: an EXIF thumbnail directory often gives none of its own.
+bool TTiffReader::ReadJpegInterchange(TBitmap& Bitmap, bool ParamsOnly) {
+  const int64_t left = FF.StreamSize() - FF.Base();
+  if (FP.JpegOffset == 0 || FP.JpegOffset >= left) return false;
+  const int64_t length = FP.JpegLength == 0 ? left - FP.JpegOffset : std::min<int64_t>(FP.JpegLength, left - FP.JpegOffset);
+  std::vector<uint8_t> data(static_cast<size_t>(length));
+  TStream& s = FF.Stream();
+  s.SetPosition(FF.Base() + FP.JpegOffset);
+  if (s.Read(data.data(), int32_t(length)) != int32_t(length)) return false;
+  TReadOnlyMemoryStream jpeg(data.data(), length);
+  TIOParamsVals scratch(nullptr);  // the TIFF fields of the page stay as read
+  ReadJpegStream(jpeg, Bitmap, scratch, FProgress, ParamsOnly, nullptr);
+  if (FProgress.Failed()) return false;
+  FParams.Width = scratch.Width;
+  FParams.Height = scratch.Height;
+  FParams.BitsPerSample = scratch.BitsPerSample;
+  FParams.SamplesPerPixel = scratch.SamplesPerPixel;
+  return true;
+}
+
+// Where the upright picture takes each pixel from, for the TIFF orientations
+// (which stored row and column are the visual top and left): with Swap the
+// stored rows become columns; the flips count in the upright picture.
+struct TOrientation {
+  bool Swap, FlipX, FlipY;
+};
+constexpr TOrientation kOrientations[9] = {
+    {false, false, false}, {false, false, false}, {false, true, false}, {false, true, true}, {false, false, true},
+    {true, false, false},  {true, true, false},   {true, true, true},   {true, false, true},
+};
+
 // Turns the picture upright for the TIFF orientations 2 to 8.
 void ApplyOrientation(TBitmap& Bitmap, uint32_t Orientation) {
   auto rotate = [&](double angle) { RotateBitmap(Bitmap, angle, false, clWhite, nullptr, nullptr); };
+  // Turning a quarter (positive angles counter-clockwise) and then mirroring
+  // left and right gives the stored picture mirrored along a diagonal: 90
+  // degrees for the main diagonal (5), -90 for the other one (7).
   switch (Orientation) {
     case 2: FlipBitmap(Bitmap, 0); break;
     case 3: FlipBitmap(Bitmap, 0); FlipBitmap(Bitmap, 1); break;
     case 4: FlipBitmap(Bitmap, 1); break;
-    case 5: rotate(90); FlipBitmap(Bitmap, 0); break;
+    case 5: rotate(-90); FlipBitmap(Bitmap, 0); break;
     case 6: rotate(-90); break;
-    case 7: rotate(-90); FlipBitmap(Bitmap, 0); break;
+    case 7: rotate(90); FlipBitmap(Bitmap, 0); break;
     case 8: rotate(90); break;
     default: break;
   }
+}
+
+// The alpha mask follows the picture it belongs to.
+void ApplyOrientation(TIMMask& Mask, uint32_t Orientation) {
+  if (Orientation < 2 || Orientation > 8 || Mask.BitsPerPixel != 8 || !Mask.Bits) return;
+  const TOrientation o = kOrientations[Orientation];
+  const int32_t w = o.Swap ? Mask.Height : Mask.Width, h = o.Swap ? Mask.Width : Mask.Height;
+  TIMMask upright;
+  upright.AllocateBits(w, h, 8);
+  const TIMMask& stored = Mask;
+  for (int32_t y = 0; y < h; ++y) {
+    uint8_t* dst = upright.ScanLine(y);
+    const int32_t v = o.FlipY ? h - 1 - y : y;
+    if (!o.Swap) {
+      const uint8_t* src = stored.ScanLine(v);
+      if (o.FlipX) {
+        for (int32_t x = 0; x < w; ++x) dst[x] = src[w - 1 - x];
+      } else {
+        std::memcpy(dst, src, size_t(w));
+      }
+    } else {
+      // Upright row v is stored column v.
+      for (int32_t x = 0; x < w; ++x) dst[x] = stored.ScanLine(o.FlipX ? w - 1 - x : x)[v];
+    }
+  }
+  upright.Full = Mask.Full;
+  Mask.Assign(&upright);
+  MarkMaskFilled(Mask);
 }
 
 }  // namespace
@@ -557,17 +633,27 @@ void ReadTiffPage(TBitmap& Bitmap, TStream& S, int32_t& PageCount, bool Thumbnai
       Progress.Fail();
       return;
     }
+    if (reader.Page().JpegInterchange) {
+      if (!ParamsOnly) Bitmap.SetSize(1, 1);
+      if (!reader.ReadJpegInterchange(Bitmap, ParamsOnly)) Progress.Fail();
+      else if (!ParamsOnly && Params.TiffAutoOrientation) ApplyOrientation(Bitmap, reader.Page().Orientation);
+      return;
+    }
     if (ParamsOnly) return;
     Bitmap.SetSize(1, 1);
     if (!reader.CheckLayout()) {
       Progress.Fail();
       return;
     }
-    if (!reader.Decode(Bitmap, Thumbnail ? nullptr : Mask)) {
+    TIMMask* alpha = Thumbnail || !reader.Page().Alpha ? nullptr : Mask;
+    if (!reader.Decode(Bitmap, alpha)) {
       Progress.Fail();
       return;
     }
-    if (Params.TiffAutoOrientation && reader.Page().Orientation != 1) ApplyOrientation(Bitmap, reader.Page().Orientation);
+    if (Params.TiffAutoOrientation && reader.Page().Orientation != 1) {
+      ApplyOrientation(Bitmap, reader.Page().Orientation);
+      if (alpha) ApplyOrientation(*alpha, reader.Page().Orientation);
+    }
   } catch (...) {
     Progress.Fail();  // a codec reports through the aborted flag only
   }

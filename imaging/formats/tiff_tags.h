@@ -12,7 +12,8 @@ enum TTiffTag : uint16_t {
   tgPageName = 285, tgXPosition = 286, tgYPosition = 287, tgT4Options = 292, tgT6Options = 293,
   tgResolutionUnit = 296, tgPageNumber = 297, tgPredictor = 317, tgColorMap = 320,
   tgTileWidth = 322, tgTileLength = 323, tgTileOffsets = 324, tgTileByteCounts = 325,
-  tgInkSet = 332, tgExtraSamples = 338, tgSampleFormat = 339, tgJpegProc = 512, tgExifIfd = 34665
+  tgInkSet = 332, tgExtraSamples = 338, tgSampleFormat = 339, tgJpegProc = 512, tgJpegInterchangeFormat = 513,
+  tgJpegInterchangeFormatLength = 514, tgExifIfd = 34665
 };
 
 // Compression codes of the Compression tag.

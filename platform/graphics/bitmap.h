@@ -135,8 +135,10 @@ class TBitmap : public TGraphic {
   void SetIgnorePalette(bool Value) { FIgnorePalette = Value; }
 
   // BMP file layout: file header, 40-byte info header, colour table, bottom-up rows.
-  // Reads 1/4/8/16/24/32-bit uncompressed files (16 bits as 555 or, with bit
-  // fields, 565); anything else raises EInvalidGraphic and leaves this bitmap as it was.
+  // Reads 1/4/8/16/24/32-bit files with the core, 40-byte or any longer header,
+  // bottom-up or top-down, RLE8 and RLE4 (as 8 and 4 bits) and bit fields (555
+  // and 565 kept as 15 and 16 bits, other masks converted to 32 bits);
+  // anything else raises EInvalidGraphic and leaves this bitmap as it was.
   // A stream with nothing left to read gives an empty bitmap; an empty bitmap writes nothing.
   void LoadFromStream(TStream& Stream) override;
   void SaveToStream(TStream& Stream) override;

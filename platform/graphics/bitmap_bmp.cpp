@@ -1,9 +1,13 @@
-// TBitmap in the BMP file layout: BITMAPFILEHEADER, BITMAPINFOHEADER, colour
-// table, rows bottom-up. Every size in the headers is checked against the
-// bytes the stream holds, in 64 bits, before anything is allocated.
+// TBitmap in the BMP file layout. Loading takes every header the format has
+// (core, 40-byte and its extensions), run-length and bit-field pixels; saving
+// writes the 40-byte header, colour table and bottom-up rows. Every size in
+// the headers is checked against the bytes the stream holds, in 64 bits,
+// before anything is allocated.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/graphics/bitmap.h"
+#include "platform/graphics/bmp_format.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 
@@ -12,18 +16,11 @@ namespace kv {
 namespace {
 
 constexpr char kInvalidBitmap[] = "Bitmap image is not valid";
-constexpr uint32_t BI_RGB = 0;
-constexpr uint32_t BI_BITFIELDS = 3;
 constexpr int32_t kFileHeaderSize = 14;
 constexpr int32_t kInfoHeaderSize = 40;
 
 [[noreturn]] void Invalid() { throw EInvalidGraphic(kInvalidBitmap); }
 
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t U32(const uint8_t* p) {
-  return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-}
-int32_t I32(const uint8_t* p) { return static_cast<int32_t>(U32(p)); }
 void Put16(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
   p[1] = uint8_t(v >> 8);
@@ -36,6 +33,10 @@ void ReadExact(TStream& S, void* Buffer, int64_t Count) {
   if (Count < 0 || Count > INT32_MAX || S.Read(Buffer, int32_t(Count)) != Count) Invalid();
 }
 
+// How the file's pixels become this bitmap's: copied row by row in the
+// file's own layout, converted through bit-field masks, or run-length decoded.
+enum TLoadKind { lkRaw, lkMasked, lkRle };
+
 }  // namespace
 
 void TBitmap::LoadFromStream(TStream& Stream) {
@@ -45,81 +46,106 @@ void TBitmap::LoadFromStream(TStream& Stream) {
     Assign(nullptr);
     return;
   }
-  uint8_t fh[kFileHeaderSize];
-  ReadExact(Stream, fh, sizeof fh);
-  if (fh[0] != 'B' || fh[1] != 'M') Invalid();
-  const uint32_t offBits = U32(fh + 10);
+  TBmpHeader h;
+  if (ReadBmpHeader(Stream, h) != bhsOk || h.Planes != 1) Invalid();
+  const int32_t width = h.Width, height = h.Height;
 
-  // The 40-byte header and its later extensions (V2, V3, V4, V5) share their first 40 bytes.
-  uint8_t ih[124] = {};
-  ReadExact(Stream, ih, 4);
-  const uint32_t infoSize = U32(ih);
-  if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) Invalid();
-  ReadExact(Stream, ih + 4, int64_t(infoSize) - 4);
-  const int32_t width = I32(ih + 4);
-  const int32_t rawHeight = I32(ih + 8);
-  const uint16_t planes = U16(ih + 12);
-  const uint16_t bitCount = U16(ih + 14);
-  const uint32_t compression = U32(ih + 16);
-  const uint32_t clrUsed = U32(ih + 32);
-  if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || planes != 1) Invalid();
-  const bool topDown = rawHeight < 0;
-  const int32_t height = topDown ? -rawHeight : rawHeight;
-
-  int64_t headerEnd = kFileHeaderSize + int64_t(infoSize);
-  TPixelFormat format;
-  switch (bitCount) {
-    case 1: format = pf1bit; break;
-    case 4: format = pf4bit; break;
-    case 8: format = pf8bit; break;
-    case 16: format = pf15bit; break;
-    case 24: format = pf24bit; break;
-    case 32: format = pf32bit; break;
-    default: Invalid();
+  TPixelFormat format = pf24bit;
+  TLoadKind kind = lkRaw;
+  TBmpMasks masks;
+  switch (h.BitCount) {
+    case 1:
+    case 4:
+    case 8:
+      format = h.BitCount == 1 ? pf1bit : h.BitCount == 4 ? pf4bit : pf8bit;
+      if ((h.BitCount == 8 && h.Compression == BI_RLE8) || (h.BitCount == 4 && h.Compression == BI_RLE4))
+        kind = lkRle;
+      else if (h.Compression != BI_RGB)
+        Invalid();
+      break;
+    case 16:
+    case 32:
+      if (h.Compression != BI_RGB && !h.HasMasks) Invalid();
+      if (!MakeBmpMasks(h, masks)) Invalid();
+      // The layouts this bitmap keeps as they are; any other masks are converted to 32 bits.
+      if (h.BitCount == 16 && masks.R.Mask == 0x7C00 && masks.G.Mask == 0x03E0 && masks.B.Mask == 0x001F) {
+        format = pf15bit;
+      } else if (h.BitCount == 16 && masks.R.Mask == 0xF800 && masks.G.Mask == 0x07E0 && masks.B.Mask == 0x001F) {
+        format = pf16bit;
+      } else if (h.BitCount == 32 && masks.R.Mask == 0xFF0000 && masks.G.Mask == 0xFF00 && masks.B.Mask == 0xFF &&
+                 (masks.A.Mask == 0 || masks.A.Mask == 0xFF000000u)) {
+        format = pf32bit;
+      } else {
+        format = pf32bit;
+        kind = lkMasked;
+      }
+      break;
+    case 24:
+      if (h.Compression != BI_RGB) Invalid();
+      format = pf24bit;
+      break;
+    default:
+      Invalid();
   }
-  if (compression == BI_BITFIELDS && (bitCount == 16 || bitCount == 32)) {
-    uint8_t masks[12];
-    if (infoSize >= 52) {
-      std::memcpy(masks, ih + 40, sizeof masks);
-    } else {
-      ReadExact(Stream, masks, sizeof masks);  // the three masks follow a 40-byte header
-      headerEnd += 12;
-    }
-    const uint32_t r = U32(masks), g = U32(masks + 4), b = U32(masks + 8);
-    if (bitCount == 16 && r == 0x7C00 && g == 0x03E0 && b == 0x001F) format = pf15bit;
-    else if (bitCount == 16 && r == 0xF800 && g == 0x07E0 && b == 0x001F) format = pf16bit;
-    else if (bitCount == 32 && r == 0xFF0000 && g == 0xFF00 && b == 0xFF) format = pf32bit;
-    else Invalid();
-  } else if (compression != BI_RGB) {
-    Invalid();
-  }
+  if (int64_t(width) * height > kMaxBitmapPixels) Invalid();
 
   std::vector<TPaletteEntry> palette;
-  if (bitCount <= 8) {
-    const uint32_t maxColors = 1u << bitCount;
-    const uint32_t count = clrUsed == 0 ? maxColors : clrUsed;
-    if (count > 256) Invalid();
-    std::vector<uint8_t> table(size_t(count) * 4);
-    ReadExact(Stream, table.data(), int64_t(table.size()));
-    headerEnd += int64_t(table.size());
-    for (uint32_t i = 0; i < count && i < maxColors; ++i)
-      palette.push_back(TPaletteEntry{table[4 * i + 2], table[4 * i + 1], table[4 * i], 0});
-  } else {
-    headerEnd += int64_t(clrUsed) * 4;  // a colour table beside true colours is only a hint; skipped
-  }
+  if (!h.IsCore() && h.ClrUsed > 256) Invalid();
+  const int32_t count = BmpColourCount(h);
+  std::vector<TPaletteEntry> table;
+  if (!ReadBmpColourTable(Stream, h, count, table)) Invalid();
+  if (h.BitCount <= 8) {
+    const size_t maxColors = size_t(1) << h.BitCount;
+    palette.assign(table.begin(), table.begin() + std::min(table.size(), maxColors));
+    if (palette.empty()) Invalid();  // the pixel offset leaves no room for a single colour
+  }  // a colour table beside true colours is only a hint
 
   // The pixels may not overlap the headers and must all be present.
-  const int64_t pixelOffset = offBits == 0 ? headerEnd : int64_t(offBits);
-  if (pixelOffset < kFileHeaderSize + int64_t(infoSize)) Invalid();
-  const int64_t rowBytes = BytesPerScanLine(width, bitCount);
-  if (rowBytes > INT32_MAX || rowBytes * height > avail - pixelOffset) Invalid();
+  const int64_t pixelOffset = h.PixelOffset == 0 ? Stream.Position() - start : int64_t(h.PixelOffset);
+  if (pixelOffset < kFileHeaderSize + int64_t(h.InfoSize) || pixelOffset > avail) Invalid();
+  const int64_t fileRowBytes = BytesPerScanLine(width, h.BitCount);
+  if (fileRowBytes > INT32_MAX) Invalid();
+  std::vector<uint8_t> rle;
+  if (kind == lkRle) {
+    int64_t length = avail - pixelOffset;
+    if (h.ImageSize > 0) length = std::min<int64_t>(length, h.ImageSize);
+    if (!BmpRleSizePlausible(width, height, length)) Invalid();
+    rle.resize(size_t(length));
+  } else if (fileRowBytes * height > avail - pixelOffset) {
+    Invalid();
+  }
 
   TBitmap tmp;
   tmp.Reallocate(width, height, format, false, &palette);
   if (Stream.Seek(start + pixelOffset, soBeginning) != start + pixelOffset) Invalid();
-  for (int32_t i = 0; i < height; ++i) {
-    const int32_t y = topDown ? i : height - 1 - i;
-    ReadExact(Stream, tmp.FBits.get() + int64_t(y) * tmp.FRowBytes, rowBytes);
+  if (kind == lkRle) {
+    ReadExact(Stream, rle.data(), int64_t(rle.size()));
+    std::vector<uint8_t> indices(size_t(width) * size_t(height), 0);
+    if (DecodeBmpRle(rle.data(), int64_t(rle.size()), h.BitCount == 4, width, height, h.TopDown, indices.data(),
+                     nullptr) != rleComplete)
+      Invalid();  // the codes end before the picture does
+    for (int32_t y = 0; y < height; ++y) {
+      const uint8_t* src = indices.data() + size_t(y) * size_t(width);
+      uint8_t* dst = tmp.FBits.get() + int64_t(y) * tmp.FRowBytes;
+      if (format == pf8bit) {
+        std::memcpy(dst, src, size_t(width));
+      } else {
+        for (int32_t x = 0; x < width; x += 2)
+          dst[x / 2] = uint8_t((src[x] << 4) | (x + 1 < width ? src[x + 1] & 0x0F : 0));
+      }
+    }
+  } else {
+    std::vector<uint8_t> row(kind == lkMasked ? size_t(fileRowBytes) : 0);
+    for (int32_t i = 0; i < height; ++i) {
+      const int32_t y = h.TopDown ? i : height - 1 - i;
+      uint8_t* dst = tmp.FBits.get() + int64_t(y) * tmp.FRowBytes;
+      if (kind == lkRaw) {
+        ReadExact(Stream, dst, fileRowBytes);
+      } else {
+        ReadExact(Stream, row.data(), fileRowBytes);
+        BmpMaskedRow(row.data(), width, h.BitCount, masks, dst, 4);
+      }
+    }
   }
   FBits = std::move(tmp.FBits);
   FWidth = width;

@@ -159,4 +159,10 @@ void TApplication::Restore() {
   if (FMainForm && FMainForm->Peer()) FMainForm->Peer()->Widget()->showNormal();
 }
 
+bool TApplication::HelpContext(int32_t Context) {
+  if (!OnHelp) return false;
+  bool callHelp = true;
+  return OnHelp(HELP_CONTEXT, Context, callHelp);
+}
+
 }  // namespace kv

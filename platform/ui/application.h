@@ -1,6 +1,7 @@
 // The application object: the message loop, idle processing, the one place
 // where exceptions raised under the event loop end, and the main form.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -14,6 +15,9 @@ class TCustomForm;
 
 using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
 using TExceptionEvent = std::function<void(TObject* Sender, const Exception& E)>;
+// Help requests: the command (HELP_CONTEXT ...) and its data; true when the help was shown.
+using THelpEvent = std::function<bool(uint16_t Command, intptr_t Data, bool& CallHelp)>;
+constexpr uint16_t HELP_CONTEXT = 0x0001;
 
 class TApplication : public TComponent {
  public:
@@ -59,11 +63,15 @@ class TApplication : public TComponent {
     if (!FMainForm) FMainForm = Reference;
     FormCreated(Reference);
   }
+  // Asks for the help topic of a context: OnHelp answers; without a handler
+  // (the program has no help viewer of its own) nothing is shown and false is returned.
+  bool HelpContext(int32_t Context);
   void BringToFront();
   void Minimize();
   void Restore();
 
   TIdleEvent OnIdle;
+  THelpEvent OnHelp;
   TExceptionEvent OnException;
   TNotifyEvent OnHint;
 

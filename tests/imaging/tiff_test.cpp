@@ -464,6 +464,63 @@ TEST(TiffRead, OrientationTurnsThePictureUpright) {
   EXPECT_EQ(stored->Params.TiffOrientation, 6);
 }
 
+TEST(TiffRead, EveryOrientationMatchesImageMagickAndTurnsTheAlpha) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick missing";
+  // Gray and alpha, 4 x 6 pixels: every gray level differs, and alpha is 255 - gray.
+  std::vector<uint8_t> strip;
+  for (int i = 0; i < 24; ++i) strip.insert(strip.end(), {uint8_t(i * 10), uint8_t(255 - i * 10)});
+  const auto base = With(With(With(With(GrayTags(), {258, 3, {8, 8}}), {277, 3, {2}}), {279, 4, {48}}), {338, 3, {2}});
+  const std::string file = TempPath("tiff_orientation.tif");
+  for (uint32_t o = 1; o <= 8; ++o) {
+    const auto bytes = MakeTiff(With(base, {274, 3, {o}}), strip);
+    WriteBytes(file, bytes);
+    ASSERT_EQ(test::Run("convert '" + file + "' -auto-orient -alpha off -depth 8 ppm:'" + file + ".ppm' 2>/dev/null"), 0);
+    TBitmap want;
+    ASSERT_TRUE(ReadPnm(file + ".ppm", want));
+    const auto r = ReadBytes(bytes);
+    ASSERT_FALSE(r->Aborted) << o;
+    EXPECT_EQ(MaxDifference(r->Bitmap, want), 0) << "orientation " << o;
+    ASSERT_EQ(r->Mask.Width, r->Bitmap.Width()) << o;
+    ASSERT_EQ(r->Mask.Height, r->Bitmap.Height()) << o;
+    for (int32_t y = 0; y < r->Bitmap.Height(); ++y)
+      for (int32_t x = 0; x < r->Bitmap.Width(); ++x)
+        ASSERT_EQ(r->Mask.ScanLine(y)[x], 255 - static_cast<const uint8_t*>(r->Bitmap.ScanLine(y))[3 * x])
+            << "orientation " << o << " at " << x << "," << y;
+  }
+}
+
+// A page of compression 6 without JPEGProc holds one JPEG stream (the form
+// of EXIF thumbnails): it is read by the JPEG reader, cut at the stream's end.
+TEST(TiffRead, JpegInterchangePages) {
+  if (!HaveTool("cjpeg") || !HaveTool("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs missing";
+  const std::string ppm = TempPath("tiff_ojpeg.ppm"), jpg = TempPath("tiff_ojpeg.jpg");
+  WritePnm(ppm, *Colourful(21, 13));
+  ASSERT_EQ(test::Run("cjpeg -quality 90 '" + ppm + "' > '" + jpg + "'"), 0);
+  ASSERT_EQ(test::Run("djpeg -ppm '" + jpg + "' > '" + jpg + ".ppm'"), 0);
+  TBitmap want;
+  ASSERT_TRUE(ReadPnm(jpg + ".ppm", want));
+  const std::vector<uint8_t> jpeg = test::ReadBytes(jpg);
+  const uint32_t n = uint32_t(jpeg.size());
+  // No size of its own, as thumbnail directories often have.
+  const std::vector<TTag> tags = {{259, 3, {6}}, {282, 5, {72, 1}}, {283, 5, {72, 1}}, {513, 4, {8}}, {514, 4, {n}}};
+  const auto r = ReadBytes(MakeTiff(tags, jpeg));
+  ASSERT_FALSE(r->Aborted);
+  EXPECT_EQ(r->Params.Width, 21);
+  EXPECT_EQ(r->Params.Height, 13);
+  EXPECT_EQ(r->Params.TiffCompression, 6);
+  EXPECT_EQ(r->Params.DpiX, 72);
+  EXPECT_EQ(MaxDifference(r->Bitmap, want), 0);
+  // Turned upright like any page.
+  const auto turned = ReadBytes(MakeTiff(With(tags, {274, 3, {6}}), jpeg));
+  EXPECT_EQ(turned->Bitmap.Width(), 13);
+  // A length past the end is cut there; a stream cut short, an offset
+  // outside the file or the JPEGProc tag (strips of a JPEG process we do not decode) fail.
+  EXPECT_FALSE(ReadBytes(MakeTiff(With(tags, {514, 4, {n + 5000}}), jpeg))->Aborted);
+  EXPECT_TRUE(ReadBytes(MakeTiff(With(tags, {514, 4, {n / 2}}), jpeg))->Aborted);
+  EXPECT_TRUE(ReadBytes(MakeTiff(With(tags, {513, 4, {1u << 30}}), jpeg))->Aborted);
+  EXPECT_TRUE(ReadBytes(MakeTiff(With(tags, {512, 3, {1}}), jpeg))->Aborted);
+}
+
 TEST(TiffWrite, FieldsRoundTrip) {
   TLzwHooks none;
   TiffLzwEncoderHook = nullptr;

@@ -1,13 +1,19 @@
 // Connections through SOCKS proxies: microsocks for SOCKS 5 (with and without
-// user code), a scripted proxy on loopback for SOCKS 4/4A and error replies.
+// user code), dante for SOCKS 4, a scripted proxy on loopback for SOCKS 4A
+// and error replies.
 #include <gtest/gtest.h>
 #include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "net/sync_socket.h"
 #include "net_test_support.h"
 #include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -29,37 +35,64 @@ struct TEchoServer {
   }
 };
 
-// microsocks in the background on a free loopback port, ended with the test.
-struct TMicrosocks {
+// A proxy process in the background on a free loopback port, ended with the
+// test. MakeArgs gets the port and returns the command line.
+struct TProxyProcess {
   pid_t Pid = -1;
   std::string Port;
-  explicit TMicrosocks(const std::vector<std::string>& Extra = {}) {
+  explicit TProxyProcess(const std::function<std::vector<std::string>(const std::string&)>& MakeArgs) {
     {
       TLoopbackListener probe;
       Port = probe.Port();
     }
+    std::vector<std::string> args = MakeArgs(Port);
     Pid = fork();
     if (Pid == 0) {
-      std::vector<std::string> args = {"microsocks", "-i", "127.0.0.1", "-p", Port};
-      args.insert(args.end(), Extra.begin(), Extra.end());
       std::vector<char*> argv;
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
-      execvp("microsocks", argv.data());
+      execvp(argv[0], argv.data());
       _exit(127);
     }
     // Ready once it accepts connections.
-    for (int i = 0; i < 100; ++i) {
+    for (int i = 0; i < 250; ++i) {
       if (test::Run("bash -c 'exec 3<>/dev/tcp/127.0.0.1/" + Port + "' 2>/dev/null") == 0) break;
       usleep(20000);
     }
   }
-  ~TMicrosocks() {
+  ~TProxyProcess() {
     if (Pid > 0) {
       kill(Pid, SIGTERM);
       waitpid(Pid, nullptr, 0);
     }
   }
+};
+
+struct TMicrosocks : TProxyProcess {
+  explicit TMicrosocks(const std::vector<std::string>& Extra = {})
+      : TProxyProcess([&](const std::string& Port) {
+          std::vector<std::string> a = {"microsocks", "-i", "127.0.0.1", "-p", Port};
+          a.insert(a.end(), Extra.begin(), Extra.end());
+          return a;
+        }) {}
+};
+
+constexpr const char* kDanted = "/usr/sbin/danted";
+
+// dante with a configuration written for the test: loopback only, no
+// authentication, connect requests only.
+struct TDante : TProxyProcess {
+  explicit TDante(const std::string& Dir)
+      : TProxyProcess([&](const std::string& Port) {
+          const std::string file = Dir + "/danted.conf";
+          std::ofstream f(file);
+          f << "logoutput: " << Dir << "/danted.log\ninternal: 127.0.0.1 port = " << Port << "\nexternal: 127.0.0.1\n"
+            << "socksmethod: none\nclientmethod: none\n";
+          if (geteuid() == 0) f << "user.privileged: root\nuser.unprivileged: nobody\n";
+          f << "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+            << "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 command: connect }\n";
+          return std::vector<std::string>{kDanted, "-f", file, "-N", "1"};
+        }) {}
 };
 
 struct TSocksRun {
@@ -126,6 +159,30 @@ TEST(SocksSocket, Socks5ThroughMicrosocks) {
     EXPECT_EQ(f.ConnectError, 20015);
     EXPECT_EQ(bad.State(), wsClosed);
   }
+}
+
+// A real SOCKS 4 proxy relays the connection; it does not speak 4A and
+// says so with its "rejected" reply, which we report as such.
+TEST(SocksSocket, Socks4ThroughDante) {
+  if (!std::filesystem::exists(kDanted)) GTEST_SKIP() << "dante-server missing";
+  test::TScratchFolder dir;
+  TEchoServer target;
+  TDante proxy(dir.Path());
+  TNetSocket c(nullptr);
+  c.SetSocksServer("127.0.0.1");
+  c.SetSocksPort(proxy.Port);
+  c.SetSocksLevel("4");
+  const TSocksRun r = RunThrough(c, target.L.Port());
+  EXPECT_EQ(r.ConnectError, 0) << r.SocksMsg;
+  EXPECT_EQ(r.Reply, "echo:ping\r\n");
+
+  TNetSocket a(nullptr);
+  a.SetSocksServer("127.0.0.1");
+  a.SetSocksPort(proxy.Port);
+  a.SetSocksLevel("4A");
+  const TSocksRun f = RunThrough(a, target.L.Port());
+  EXPECT_EQ(f.SocksError, 20016) << f.SocksMsg;
+  EXPECT_EQ(f.ConnectError, 20016);
 }
 
 // A proxy that records the request and answers with canned bytes.

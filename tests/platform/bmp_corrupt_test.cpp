@@ -27,7 +27,7 @@ const TCorruptBmp kCorrupt[] = {
     {"huge-colour-count.bmp", "a colour count of 2^32-1 must not size the colour table"},
     {"pixels-inside-header.bmp", "the pixel offset points into the info header"},
     {"header-cut-short.bmp", "a 124-byte info header in a file that ends after 40"},
-    {"odd-bit-fields.bmp", "16-bit masks that are neither 555 nor 565"},
+    {"zero-masks.bmp", "bit fields whose red mask is 0"},
 };
 
 TEST(BmpCorrupt, RefusedAndBitmapKept) {

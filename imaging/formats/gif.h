@@ -1,0 +1,41 @@
+// GIF files: reading one image of a file (chosen by Params.GifImageIndex),
+// writing a one-image file, counting images and dropping one. The pixel data
+// goes through the GIF LZW hooks of the parameter record (or, when those are
+// empty, the process-wide ones); without a hook nothing is read or written.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "imaging/formats/codec.h"
+
+namespace kv {
+
+// Codec contract of codec.h. Reads image Params.GifImageIndex and walks on to
+// the end of the file to count the images (Params.GifImageCount). A two-entry
+// black, white palette gives a 1-bit bitmap, anything else a 24-bit one;
+// indices past the colour table take the table's first colour. With a Mask
+// the transparent index becomes 0 and everything else 255. Fails for a file
+// that is no GIF, a missing or failing decoder, an image of no size or past
+// the pixel limit, and (unless ParamsOnly) an index past the last image.
+void ReadGifStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, bool ParamsOnly,
+                   TIMMask* Mask);
+// The same on a file; false when it cannot be opened or the read fails.
+bool ReadGifFile(const std::string& FileName, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                 TIMMask* Mask);
+
+// Writes a 1-bit or 24-bit bitmap as a one-image GIF of Params.BitsPerSample
+// bits (1 to 8; larger values write 8). Fails (no trailer) without an encoder
+// hook, and on any short write.
+void WriteGifStream(TStream& S, const TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress);
+// The same into a file, replaced only when the whole file has been written.
+bool WriteGifFile(const std::string& FileName, const TBitmap& Bitmap, TIOParamsVals& Params,
+                  TProgressRec& Progress);
+
+// Copies the file without image FrameIndex and the graphic control extension
+// just before it, as GIF89a; with Save the copy replaces the file (atomically).
+// Returns the images copied; 0 for a file that is no GIF or cannot be read.
+int32_t DeleteGifFrame(const std::string& FileName, int32_t FrameIndex, bool Save);
+// The images of a GIF file; 0 on any error.
+int32_t GetGifImageCount(const std::string& FileName);
+
+}  // namespace kv

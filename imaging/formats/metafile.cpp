@@ -1,0 +1,31 @@
+#include "imaging/formats/metafile.h"
+
+#include <atomic>
+
+#include "imaging/formats/file_types.h"
+
+namespace kv {
+
+namespace {
+std::atomic<TIOMetafileLoader> gLoader{nullptr};
+
+uint32_t U16(const uint8_t* P) { return uint32_t(P[0]) | uint32_t(P[1]) << 8; }
+uint32_t U32(const uint8_t* P) { return U16(P) | U16(P + 2) << 16; }
+}  // namespace
+
+void SetIOMetafileLoader(TIOMetafileLoader Loader) { gLoader.store(Loader); }
+TIOMetafileLoader IOMetafileLoader() { return gLoader.load(); }
+
+int32_t DetectMetafileType(const uint8_t* Data, size_t Length) {
+  // Enhanced: the header record (type 1) carries " EMF" at offset 40.
+  if (Length >= 88 && U32(Data) == 1 && U32(Data + 40) == 0x464D4520) return ioEMF;
+  // Placeable Windows metafile: its key, then the 22-byte header.
+  if (Length >= 22 + 18 && U32(Data) == 0x9AC6CDD7) return ioWMF;
+  // Plain Windows metafile: memory (1) or disk (2), a 9-word header, version 1 or 3.
+  if (Length >= 18 && (U16(Data) == 1 || U16(Data) == 2) && U16(Data + 2) == 9 &&
+      (U16(Data + 4) == 0x100 || U16(Data + 4) == 0x300))
+    return ioWMF;
+  return 0;
+}
+
+}  // namespace kv

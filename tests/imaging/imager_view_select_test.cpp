@@ -1,0 +1,331 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "imager_view_fixture.h"
+#include "imaging/views/imager_view.h"
+#include "support/netpbm_io.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
+
+namespace kv {
+namespace {
+
+using test::ViewTest;
+
+class SelectTest : public ViewTest {
+ protected:
+  void SetUp() override {
+    MakeView(200, 150);
+    LoadCoords(100, 80);
+  }
+  std::vector<TPoint> Points() const {
+    return std::vector<TPoint>(View->GetPolySelPoints(), View->GetPolySelPoints() + View->GetPolySelCount());
+  }
+  TRect MaskBox() { return Rect(View->SelectionMask()->X1, View->SelectionMask()->Y1, View->SelectionMask()->X2,
+                                View->SelectionMask()->Y2); }
+};
+
+std::string Text(const TRect& R) {
+  return std::to_string(R.Left) + "," + std::to_string(R.Top) + "-" + std::to_string(R.Right) + "," +
+         std::to_string(R.Bottom);
+}
+
+TEST_F(SelectTest, SetMouseInteractKeepsCompatibleItems) {
+  using S = TIMMouseInteract;
+  struct Case {
+    S From, Add, Result;
+  };
+  for (const Case& c : {Case{S{miSelectPolygon}, S{miSelect}, S{miSelect}},
+                        Case{S{miSelectMagicWand}, S{miZoom}, S{miZoom}},
+                        Case{S{miZoom}, S{miScroll}, S{miZoom, miScroll}},
+                        Case{S{miZoom, miSelect}, S{miSelectPolygon}, S{miSelectPolygon}},
+                        Case{S{miZoom}, S{miSelectCircle}, S{miZoom, miSelectCircle}},
+                        Case{S{miSelect}, S{miSelectLasso}, S{miSelectLasso}},
+                        Case{S{miZoom}, S{miSelectMagicWand}, S{miSelectMagicWand}},
+                        Case{S{miZoom, miScroll}, S{}, S{miZoom, miScroll}}}) {
+    View->SetMouseInteract(S{});
+    View->SetMouseInteract(c.From);
+    View->SetMouseInteract(c.From + c.Add);
+    EXPECT_TRUE(View->MouseInteract() == c.Result) << c.From.ToMask() << "+" << c.Add.ToMask();
+  }
+}
+
+TEST_F(SelectTest, RectangleDragSquareAndClick) {
+  View->SetMouseInteract({miSelect});
+  int changing = 0, changed = 0;
+  View->OnSelectionChanging = [&](TObject*) { ++changing; };
+  View->OnSelectionChange = [&](TObject*) { ++changed; };
+  Drag(10, 10, 50, 40);
+  EXPECT_TRUE(View->SelectionExists());
+  EXPECT_EQ(Points(), (std::vector<TPoint>{{10, 10}, {51, 10}, {51, 41}, {10, 41}}));
+  EXPECT_EQ(Text(MaskBox()), "10,10-50,40");
+  EXPECT_EQ(View->SelX2(), 50);
+  EXPECT_GE(changing, 3);
+  EXPECT_EQ(changed, 1);
+
+  View->ForceAltKey = true;  // Alt: a square
+  Drag(60, 45, 90, 50);
+  EXPECT_EQ(Text(MaskBox()), "60,45-90,75");
+  View->ForceAltKey = false;
+
+  Down(30, 30);
+  Up(30, 30);  // a click removes the selection
+  EXPECT_FALSE(View->SelectionExists());
+  EXPECT_TRUE(View->SelectionMask()->IsEmpty());
+  EXPECT_EQ(View->GetPolySelCount(), 0);
+}
+
+TEST_F(SelectTest, ShiftAddsAndReplacesOnlyTheDraggedRectangle) {
+  View->SetMouseInteract({miSelect});
+  Drag(10, 10, 30, 30);
+  Down(50, 50, MK_SHIFT);
+  for (int32_t x : {60, 65, 70}) Move(x, 60, MK_LBUTTON | MK_SHIFT);
+  EXPECT_EQ(View->GetPolySelCount(), 9);  // the first rectangle, a break, the one being dragged
+  Up(70, 60, MK_SHIFT);
+  const TIMMask& m = *View->SelectionMask();
+  EXPECT_TRUE(m.IsPointInside(20, 20));
+  EXPECT_TRUE(m.IsPointInside(70, 60));
+  EXPECT_FALSE(m.IsPointInside(40, 40));
+  EXPECT_EQ(Points()[4].X, kPolygonSeparator);
+}
+
+TEST_F(SelectTest, Ellipse) {
+  View->SetMouseInteract({miSelectCircle});
+  Down(50, 40);
+  Move(70, 50);
+  EXPECT_EQ(View->GetPolySelCount(), 15);  // trunc(10 * 2 pi) shr 2
+  EXPECT_EQ(Points()[0], (TPoint{70, 40}));
+  Up(70, 50);
+  EXPECT_TRUE(View->SelectionMask()->IsPointInside(50, 40));
+  EXPECT_FALSE(View->SelectionMask()->IsPointInside(50, 52));
+  View->DeSelect();
+  Down(50, 40);
+  Move(70, 40);
+  EXPECT_EQ(View->GetPolySelCount(), 3);  // a radius of 0 still gives 3 points
+  Up(70, 40);
+}
+
+TEST_F(SelectTest, PolygonWithRubberLineAndDoubleClick) {
+  View->SetMouseInteract({miSelectPolygon});
+  for (TPoint p : {TPoint{10, 10}, TPoint{60, 10}, TPoint{60, 50}}) {
+    Down(p.X, p.Y);
+    Up(p.X, p.Y);
+  }
+  EXPECT_TRUE(View->PolygonInProgress());
+  // The rubber line to the mouse is an overlay: painted over the cached picture, inverted.
+  Move(20, 50, 0);
+  View->Repaint();
+  Pump();
+  const TBitmap& screen = View->BackBuffer();
+  const uint8_t* px = static_cast<const uint8_t*>(screen.ScanLine(50)) + 40 * 4;
+  const TBGRPixel under = At(Rendered(), 40, 50);
+  EXPECT_EQ(px[0], uint8_t(~under.b));
+  EXPECT_EQ(px[1], uint8_t(~under.g));
+  Mouse(WM_LBUTTONDBLCLK, 60, 50, MK_LBUTTON);
+  Up(60, 50);
+  EXPECT_FALSE(View->PolygonInProgress());
+  EXPECT_EQ(Points(), (std::vector<TPoint>{{10, 10}, {60, 10}, {60, 50}}));
+  EXPECT_TRUE(View->SelectionMask()->IsPointInside(55, 20));
+  EXPECT_FALSE(View->SelectionMask()->IsPointInside(15, 40));
+}
+
+TEST_F(SelectTest, LassoAndClickToDeselect) {
+  View->SetMouseInteract({miSelectLasso});
+  Down(10, 10);
+  for (TPoint p : {TPoint{40, 10}, TPoint{40, 40}, TPoint{10, 40}}) Move(p.X, p.Y);
+  Up(10, 40);
+  EXPECT_TRUE(View->SelectionExists());
+  EXPECT_TRUE(View->SelectionMask()->IsPointInside(25, 25));
+  EXPECT_FALSE(View->PolygonInProgress());
+  Down(80, 70);
+  Up(80, 70);
+  EXPECT_FALSE(View->SelectionExists());
+}
+
+TEST_F(SelectTest, MagicWand) {
+  // Left half red, right half blue; the region search stands in for the area filters'.
+  test::Fill24(View->Bitmap(), [](int32_t x, int32_t) { return x < 50 ? TBGRPixel{0, 0, 255} : TBGRPixel{255, 0, 0}; });
+  View->ImageChange();
+  auto region = [](const TBitmap& B, int32_t X, int32_t, TIMMask& M) {
+    const TColor c = B.GetPixelColor(X, 0);
+    for (int32_t y = 0; y < B.Height(); ++y)
+      for (int32_t x = 0; x < B.Width(); ++x)
+        if (B.GetPixelColor(x, y) == c) M.SetPixel(x, y, 1);
+  };
+  MagicWandHooks().Fill = [&](const TBitmap& B, int32_t X, int32_t Y, TIMMask& M, int32_t, bool) { region(B, X, Y, M); };
+  MagicWandHooks().Trace = [](const TBitmap&, int32_t X, int32_t, int32_t, bool) {
+    const int32_t l = X < 50 ? 0 : 50;
+    return std::vector<TPoint>{{l, 0}, {l + 50, 0}, {l + 50, 80}, {l, 80}};
+  };
+  View->SetMouseInteract({miSelectMagicWand});
+  View->MagicWandMode = 1;
+  Down(10, 10);
+  Up(10, 10);
+  EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
+  Down(70, 10, MK_SHIFT);
+  Up(70, 10, MK_SHIFT);
+  EXPECT_EQ(Text(MaskBox()), "0,0-99,79");
+  View->MagicWandMode = 0;
+  View->DeSelect();  // a click inside a selection would move it
+  Down(70, 10);
+  Up(70, 10);
+  EXPECT_EQ(Text(MaskBox()), "50,0-99,79");
+  EXPECT_EQ(View->GetPolySelCount(), 4);
+  // Outside the picture nothing happens.
+  View->MagicWandSelect(150, 10, false);
+  EXPECT_EQ(Text(MaskBox()), "50,0-99,79");
+}
+
+TEST_F(SelectTest, GripsResizeAndCross) {
+  View->SetMouseInteract({miSelect});
+  View->Select(10, 10, 50, 40);
+  std::vector<int32_t> hover;
+  View->OnMouseInResizingGrip = [&](TObject*, int32_t g) { hover.push_back(g); };
+  Move(51, 41, 0);
+  Move(10, 25, 0);
+  Move(30, 25, 0);
+  Move(90, 70, 0);
+  EXPECT_EQ(hover, (std::vector<int32_t>{2, 4, -1, -1}));
+  EXPECT_EQ(View->Cursor(), View->DefaultCursor());
+  Move(30, 25, 0);
+  EXPECT_EQ(View->Cursor(), 1790);  // inside a moveable selection
+
+  Down(51, 41);
+  Move(70, 60);
+  Up(70, 60);
+  EXPECT_EQ(Points(), (std::vector<TPoint>{{10, 10}, {71, 10}, {71, 61}, {10, 61}}));
+  EXPECT_EQ(Text(MaskBox()), "10,10-70,60");
+
+  // Dragged past the left edge, the bottom-right grip becomes the bottom-left one.
+  Down(71, 61);
+  Move(5, 61);
+  Move(3, 61);
+  Up(3, 61);
+  EXPECT_EQ(Text(MaskBox()), "3,10-9,61");  // grabbing the corner itself takes its row
+}
+
+TEST_F(SelectTest, MoveTheSelection) {
+  View->SetMouseInteract({miSelect});
+  View->Select(10, 10, 50, 40);
+  Down(30, 25);
+  Move(35, 30);
+  Move(40, 35);
+  Up(40, 35);
+  EXPECT_EQ(Text(MaskBox()), "20,20-60,50");
+  EXPECT_EQ(Points()[0], (TPoint{20, 20}));
+}
+
+TEST_F(SelectTest, ZoomClicks) {
+  LoadCoords(1000, 800);
+  View->SetMouseInteract({miZoom});
+  struct Case {
+    double From;
+    bool Left;
+    double To;
+  };
+  for (const Case c : {Case{80, true, 100}, Case{100, true, 200}, Case{100, false, 75}, Case{2, false, 2},
+                       Case{250, false, 150}, Case{1, true, 2}, Case{150, false, 100}}) {
+    View->SetZoom(c.From);
+    Mouse(c.Left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, 50, 50, c.Left ? MK_LBUTTON : MK_RBUTTON);
+    Mouse(c.Left ? WM_LBUTTONUP : WM_RBUTTONUP, 50, 50, 0);
+    EXPECT_EQ(View->Zoom(), c.To) << c.From << (c.Left ? " in" : " out");
+  }
+  View->SetZoom(100);
+  View->OnZoomIn = [](TObject*, double& z) { z = 333; };
+  Down(50, 50);
+  Up(50, 50);
+  EXPECT_EQ(View->Zoom(), 333);
+}
+
+TEST_F(SelectTest, ScrollDrag) {
+  LoadCoords(1000, 800);
+  View->SetMouseInteract({miScroll});
+  Down(100, 75);
+  Move(80, 60);
+  EXPECT_EQ(View->Cursor(), 1782);
+  Move(50, 45);
+  Up(50, 45);
+  EXPECT_EQ(View->ViewX(), 50);
+  EXPECT_EQ(View->ViewY(), 30);
+  EXPECT_EQ(View->Cursor(), 1785);
+}
+
+TEST_F(SelectTest, AutoScrollRunsFromATimer) {
+  LoadCoords(1000, 800);
+  View->SetMouseInteract({miSelect});
+  Down(100, 50);
+  Move(260, 75);  // past the right edge: the first step at once
+  EXPECT_EQ(View->ViewX(), 61);
+  EXPECT_TRUE(View->AutoScrolling());
+  Wait(250);  // the timer goes on while the mouse rests outside
+  const int32_t reached = View->ViewX();
+  EXPECT_GT(reached, 61 * 3);
+  EXPECT_GE(View->CurrentOutline().Right, reached + 199);  // the rectangle follows
+  Up(260, 75);
+  EXPECT_FALSE(View->AutoScrolling());
+  EXPECT_TRUE(View->SelectionMask()->IsPointInside(150, 50));
+}
+
+TEST_F(SelectTest, AnimationRepaintsOnlyTheOutlineAndKeepsTheRendering) {
+  View->Select(20, 20, 40, 30);
+  Pump();
+  std::vector<TRect> clips;
+  View->OnPaint = [&](TObject*) { clips.push_back(View->Canvas().ClipRect()); };
+  const TBitmap& before = Rendered();
+  const int64_t rendered = View->RenderedPixels();
+  View->SelectionTimerStep(true);
+  Pump();
+  ASSERT_FALSE(clips.empty());
+  const TRect c = clips.back();
+  EXPECT_LE(c.Width(), 40);
+  EXPECT_LE(c.Height(), 30);
+  EXPECT_LE(c.Left, 20 - 5);
+  EXPECT_GE(c.Right, 41 + 5);
+  EXPECT_EQ(View->RenderedPixels(), rendered);
+  // The dashes run along the border: some border pixel differs from the picture.
+  const TBitmap& screen = View->BackBuffer();
+  int differ = 0;
+  for (int32_t x = 20; x <= 40; ++x) {
+    const uint8_t* p = static_cast<const uint8_t*>(screen.ScanLine(20)) + x * 4;
+    const TBGRPixel r = At(before, x, 20);
+    differ += p[0] != r.b || p[1] != r.g || p[2] != r.r;
+  }
+  EXPECT_GT(differ, 5);
+}
+
+// A photo zoomed with a selection, saved for a person to look at.
+TEST_F(SelectTest, RenderingArtifact) {
+  if (!test::HaveTool("convert") || !test::HaveTool("pnmtopng")) GTEST_SKIP() << "ImageMagick or netpbm missing";
+  // The test run's folder in the build tree.
+  const std::string dir = std::getenv("KV_TEST_TMP") ? std::getenv("KV_TEST_TMP") : ::testing::TempDir();
+  test::Run("mkdir -p '" + dir + "'");
+  const std::string rose = dir + "/view_rose.ppm";
+  ASSERT_EQ(test::Run("convert rose: '" + rose + "'"), 0);
+  TBitmap photo;
+  ASSERT_TRUE(test::ReadPnm(rose, photo));
+  View->Assign(&photo);
+  View->SetBackgroundStyle(imbsCropShadow);
+  View->SetCenter(true);
+  View->SetZoom(250);
+  View->SetMouseInteract({miSelect});
+  View->SetSelectionOptions({imsoAnimated, imsoSizeable, imsoMoveable});
+  Drag(View->XBmp2Scr(10), View->YBmp2Scr(8), View->XBmp2Scr(40), View->YBmp2Scr(30));
+  ASSERT_TRUE(View->SelectionExists());
+  View->Repaint();
+  Pump();
+  const TBitmap& screen = View->BackBuffer();
+  TBitmap out(screen.Width(), screen.Height(), pf24bit);
+  for (int32_t y = 0; y < out.Height(); ++y) {
+    const uint8_t* s = static_cast<const uint8_t*>(screen.ScanLine(y));
+    uint8_t* d = static_cast<uint8_t*>(out.ScanLine(y));
+    for (int32_t x = 0; x < out.Width(); ++x) std::memcpy(d + x * 3, s + x * 4, 3);
+  }
+  test::WritePnm(dir + "/view_artifact.ppm", out);
+  EXPECT_EQ(test::Run("pnmtopng '" + dir + "/view_artifact.ppm' > '" + dir + "/view_artifact.png' 2>/dev/null"), 0);
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,191 @@
+// Image lists, list boxes, panels, popup menus, the folder chooser and the
+// control under a screen point, headless.
+#include <gtest/gtest.h>
+
+#include "platform/ui/find_control.h"
+#include "platform/ui/folder_dialog.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/image_list.h"
+#include "platform/ui/list_box.h"
+#include "platform/ui/panel.h"
+#include "platform/ui/popup_menu.h"
+#include "platform/ui/qt_app.h"
+
+namespace kv {
+namespace {
+
+class UiListsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureQtApplication(); }
+};
+
+// A strip of W x H cells, cell i filled with colour Colors[i] except a fuchsia top-left pixel.
+std::unique_ptr<TBitmap> Cells(int32_t W, int32_t H, const std::vector<TColor>& Colors) {
+  auto bp = std::make_unique<TBitmap>(W * int32_t(Colors.size()), H, pf24bit);
+  TBitmap& b = *bp;
+  for (int32_t i = 0; i < int32_t(Colors.size()); ++i)
+    for (int32_t y = 0; y < H; ++y)
+      for (int32_t x = 0; x < W; ++x) b.SetPixelColor(i * W + x, y, x == 0 && y == 0 ? clFuchsia : Colors[size_t(i)]);
+  return bp;
+}
+
+TEST_F(UiListsTest, ImageListCutsMasksDrawsAndTellsItsLinks) {
+  TImageList list(nullptr, 4, 3);
+  int changes = 0;
+  TChangeLink link;
+  link.OnChange = [&](TObject* S) { changes += S == &list; };
+  list.RegisterChanges(&link);
+  EXPECT_EQ(list.AddMasked(*Cells(4, 3, {clRed, clBlue}), clFuchsia), 0);
+  EXPECT_EQ(list.Count(), 2);
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(list.IsTransparent(1, 0, 0));
+  EXPECT_FALSE(list.IsTransparent(1, 1, 0));
+
+  TBitmap canvas(6, 5, pf24bit);
+  canvas.Canvas().Brush().SetColor(clWhite);
+  canvas.Canvas().FillRect(Rect(0, 0, 6, 5));
+  list.Draw(canvas.Canvas(), 1, 1, 1);
+  EXPECT_EQ(canvas.GetPixelColor(1, 1), clWhite);  // see-through
+  EXPECT_EQ(canvas.GetPixelColor(2, 1), clBlue);
+  EXPECT_EQ(canvas.GetPixelColor(5, 1), clWhite);  // beyond the image
+  list.Draw(canvas.Canvas(), 0, 0, 7);             // no such image: nothing, no fault
+
+  TBitmap mask, img;
+  ASSERT_TRUE(list.GetMask(0, mask));
+  EXPECT_EQ(mask.GetPixelColor(0, 0), clWhite);
+  EXPECT_EQ(mask.GetPixelColor(3, 2), clBlack);
+  ASSERT_TRUE(list.GetBitmap(0, img, clLime));
+  EXPECT_EQ(img.GetPixelColor(0, 0), clLime);
+  EXPECT_EQ(img.GetPixelColor(3, 2), clRed);
+  // An image added with a mask of its own.
+  EXPECT_EQ(list.Add(img, &mask), 2);
+  EXPECT_TRUE(list.IsTransparent(2, 0, 0));
+  list.Delete(0);
+  EXPECT_EQ(list.Count(), 2);
+  list.SetWidth(8);  // a new size empties the list
+  EXPECT_EQ(list.Count(), 0);
+  list.UnRegisterChanges(&link);
+  list.Clear();
+  EXPECT_EQ(link.Sender(), nullptr);
+}
+
+TEST_F(UiListsTest, ListBoxLinesSelectionAndSidewaysScrolling) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 200, 200);
+  auto* box = new TListBox(&f);
+  box->SetParent(&f);
+  box->SetBounds(0, 0, 80, 100);
+  f.Show();
+  box->Items().Add("one");
+  box->Items().Add("three");
+  box->Items().Insert(1, "two");
+  EXPECT_EQ(box->Items().Text(), "one\ntwo\nthree\n");
+  EXPECT_EQ(box->Perform(LB_GETCOUNT), 3);
+  box->SetItemIndex(2);
+  box->Items().Delete(0);
+  EXPECT_EQ(box->ItemIndex(), 1);  // the selection follows its line
+  EXPECT_THROW(box->Items().Delete(5), Exception);
+  // A click selects the line under the mouse.
+  box->Perform(WM_LBUTTONDOWN, MK_LBUTTON, static_cast<LPARAM>(MakeLong(3, 2)));
+  box->Perform(WM_LBUTTONUP, 0, static_cast<LPARAM>(MakeLong(3, 2)));
+  EXPECT_EQ(box->ItemIndex(), 0);
+  // Sideways: the extent bounds the scroll position.
+  box->Perform(LB_SETHORIZONTALEXTENT, 300);
+  box->Perform(WM_HSCROLL, SB_BOTTOM);
+  EXPECT_EQ(box->HorzPosition(), 300 - box->ClientWidth());
+  box->Perform(LB_SETHORIZONTALEXTENT, 0);
+  EXPECT_EQ(box->HorzPosition(), 0);
+  box->Items().Clear();
+  EXPECT_EQ(box->ItemIndex(), -1);
+  EXPECT_EQ(box->Items().Count(), 0);
+}
+
+TEST_F(UiListsTest, PanelBevelsAndTheAreaLeftForAlignedChildren) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 200, 200);
+  auto* p = new TPanel(&f);
+  p->SetParent(&f);
+  p->SetBounds(0, 0, 50, 30);
+  p->SetBevelInner(bvLowered);
+  p->SetBevelWidth(2);
+  auto* child = new TPanel(&f);
+  child->SetParent(p);
+  child->SetAlign(alClient);
+  EXPECT_EQ(child->BoundsRect(), Rect(4, 4, 46, 26));
+  p->Invalidate();
+  p->PreparePaint();
+  const TBitmap& b = p->BackBuffer();
+  EXPECT_EQ(static_cast<TColorRef>(b.GetPixelColor(0, 0)), ColorToRGB(clBtnHighlight));   // raised outer
+  EXPECT_EQ(static_cast<TColorRef>(b.GetPixelColor(49, 29)), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(static_cast<TColorRef>(b.GetPixelColor(2, 2)), ColorToRGB(clBtnShadow));      // lowered inner
+  EXPECT_EQ(static_cast<TColorRef>(b.GetPixelColor(47, 27)), ColorToRGB(clBtnHighlight));
+}
+
+TEST_F(UiListsTest, TheControlUnderAScreenPoint) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 200, 200);
+  auto* outer = new TPanel(&f);
+  outer->SetParent(&f);
+  outer->SetBounds(10, 10, 100, 100);
+  auto* inner = new TPanel(&f);
+  inner->SetParent(outer);
+  inner->SetBounds(20, 20, 30, 30);
+  f.Show();
+  EXPECT_EQ(FindWinControlAtScreen(inner->ClientToScreen(TPoint{5, 5})), inner);
+  EXPECT_EQ(FindWinControlAtScreen(outer->ClientToScreen(TPoint{5, 5})), outer);
+  EXPECT_EQ(FindWinControlAtScreen(f.ClientToScreen(TPoint{150, 150})), &f);
+  f.Hide();
+  EXPECT_EQ(FindWinControlAtScreen(inner->ClientToScreen(TPoint{5, 5})), nullptr);
+}
+
+TEST_F(UiListsTest, PopupMenusAndFolderDialogsAnswerByScript) {
+  TPopupMenu m(nullptr);
+  int clicked = 0, popped = 0;
+  m.OnPopup = [&](TObject*) { ++popped; };
+  m.Items().push_back({"Eins", [&](TObject*) { clicked = 1; }});
+  m.Items().push_back({"-", nullptr});
+  m.Items().push_back({"Zwei", [&](TObject*) { clicked = 2; }, false});
+  SetPopupRunner([](TPopupMenu&, int32_t, int32_t) { return 2; });
+  m.Popup(10, 10);  // a disabled item does nothing
+  EXPECT_EQ(clicked, 0);
+  SetPopupRunner([](TPopupMenu&, int32_t, int32_t) { return 0; });
+  m.Popup(10, 10);
+  EXPECT_EQ(clicked, 1);
+  EXPECT_EQ(popped, 2);
+  SetPopupRunner(nullptr);
+
+  TFolderDialogRequest r;
+  r.Root = "/tmp";
+  r.HelpCaption = "&Hilfe";
+  int helps = 0, inits = 0;
+  std::vector<std::string> seen;
+  r.OnHelp = [&] { ++helps; };
+  r.OnInitialized = [&](TFolderDialogSession&) { ++inits; };
+  r.OnSelChanged = [&](TFolderDialogSession& S, const std::string& P) {
+    seen.push_back(P);
+    S.EnableOK(P != "/nowhere");
+  };
+  AnswerFolderDialog([](TFolderDialogSession& S) {
+    EXPECT_TRUE(S.HasHelpButton());
+    S.PressHelp();
+    S.SetSelection("/usr");
+    return true;
+  });
+  AnswerFolderDialog([](TFolderDialogSession& S) {
+    S.SetSelection("/nowhere");
+    return true;  // OK is disabled: nothing confirmed
+  });
+  std::string chosen;
+  EXPECT_TRUE(BrowseForFolder(r, chosen));
+  EXPECT_EQ(chosen, "/usr");
+  chosen.clear();
+  EXPECT_FALSE(BrowseForFolder(r, chosen));
+  EXPECT_EQ(chosen, "");
+  EXPECT_EQ(helps, 1);
+  EXPECT_EQ(inits, 2);
+  EXPECT_EQ(seen, (std::vector<std::string>{"/usr", "/nowhere"}));
+  EXPECT_EQ(PendingFolderAnswers(), 0);
+}
+
+}  // namespace
+}  // namespace kv
