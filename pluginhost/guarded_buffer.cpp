@@ -33,7 +33,7 @@ bool TGuardedBuffer::Allocate(std::size_t Size) {
   // Layout: guard page | canary | data (ends where the tail canary starts) | canary | guard page.
   const std::size_t body = (kCanary + Size + kCanary + page - 1) / page * page;
   const std::size_t total = page + body + page;
-  void* m = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* m = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
   if (m == MAP_FAILED) return false;
   FBase = static_cast<uint8_t*>(m);
   FMapped = total;

@@ -22,18 +22,27 @@ bool Within(const VRect& r, int32_t Width, int32_t Height) {
   return r.left >= 0 && r.top >= 0 && r.right <= Width && r.bottom <= Height;
 }
 
-// Blue-green-red to red-green-blue and back: the same exchange.
-void SwapRedBlue(const THostImage& I) {
-  for (int32_t y = 0; y < I.Height; ++y) {
-    uint8_t* p = I.Pixels + int64_t(y) * I.RowBytes;
+// Blue-green-red to red-green-blue and back (the same exchange), reversing the row
+// order on the way when asked: one pass over the pixels for both.
+void ExchangeLayout(const THostImage& I, bool ReverseRows) {
+  const auto exchange = [&](uint8_t* p) {
     for (int32_t x = 0; x < I.Width; ++x, p += 3) std::swap(p[0], p[2]);
+  };
+  if (!ReverseRows) {
+    for (int32_t y = 0; y < I.Height; ++y) exchange(I.Pixels + int64_t(y) * I.RowBytes);
+    return;
   }
-}
-
-void ReverseRows(const THostImage& I) {
-  for (int32_t a = 0, b = I.Height - 1; a < b; ++a, --b)
-    std::swap_ranges(I.Pixels + int64_t(a) * I.RowBytes, I.Pixels + int64_t(a) * I.RowBytes + I.RowBytes,
-                     I.Pixels + int64_t(b) * I.RowBytes);
+  int32_t a = 0, b = I.Height - 1;
+  for (; a < b; ++a, --b) {
+    uint8_t* p = I.Pixels + int64_t(a) * I.RowBytes;
+    uint8_t* q = I.Pixels + int64_t(b) * I.RowBytes;
+    for (int32_t x = 0; x < I.Width; ++x, p += 3, q += 3) {
+      const uint8_t p0 = p[0], p1 = p[1], p2 = p[2];
+      p[0] = q[2], p[1] = q[1], p[2] = q[0];
+      q[0] = p2, q[1] = p1, q[2] = p0;
+    }
+  }
+  if (a == b) exchange(I.Pixels + int64_t(a) * I.RowBytes);
 }
 
 }  // namespace
@@ -218,8 +227,7 @@ void TPluginHost::Run(bool Fresh) {
     FBlock->Result = memFullErr;
     return;
   }
-  SwapRedBlue(FImage);
-  if (FBottomUp) ReverseRows(FImage);
+  ExchangeLayout(FImage, FBottomUp);
   SetServiceImage(FImage);
   // What the plug-in does not write keeps the source, so nothing undefined is copied back.
   std::memcpy(FOut.Data(), FImage.Pixels, bytes);
@@ -293,8 +301,7 @@ void TPluginHost::Run(bool Fresh) {
       std::memcpy(FImage.Pixels + at, FOut.Data() + at, std::size_t(n));
     }
   }
-  if (FBottomUp) ReverseRows(FImage);
-  SwapRedBlue(FImage);
+  ExchangeLayout(FImage, FBottomUp);
   FOut.Free();
   FSample.clear();
   FSample.shrink_to_fit();

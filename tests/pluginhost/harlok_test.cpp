@@ -261,8 +261,24 @@ TEST_F(Harlok, FailuresLeaveTheImageAlone) {
     EXPECT_EQ(RunWhole("fail", bmp), c.Result) << c.Mode;
     EXPECT_EQ(Selectors("fail"), c.Selectors) << c.Mode;
     EXPECT_EQ(bmp.Bytes, before) << c.Mode;
-    if (std::strcmp(c.Mode, "report") == 0) EXPECT_STREQ(Error, "Kaputt: the test plug-in failed on purpose");
+    if (std::strcmp(c.Mode, "report") == 0) {
+      EXPECT_STREQ(Error, "Kaputt: the test plug-in failed on purpose");
+    }
   }
+}
+
+// Parameters were given but the run never started: the plug-in gets its finish when
+// it is unloaded (the test keeps it mapped to read its log afterwards).
+TEST_F(Harlok, FinishDueAtUnload) {
+  setenv("KV_FAIL_MODE", "prepare", 1);
+  TTestBitmap bmp(6, 5, true);
+  EXPECT_EQ(RunWhole("fail", bmp), -30100);
+  EXPECT_EQ(Selectors("fail"), "12");
+  void* keep = dlopen(PluginPath("fail").c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(keep, nullptr);
+  EXPECT_EQ(Describe(PluginPath("invert")), hrOk);
+  EXPECT_EQ(Selectors("fail"), "5");
+  dlclose(keep);
 }
 
 TEST_F(Harlok, WritingOutsideTheBuffersIsCaught) {

@@ -1,6 +1,6 @@
 // Fails in the way KV_FAIL_MODE names: "report" (an error text at start), "badrect"
 // (asks for rows below the image), "params" (the user cancels the dialog), "inverted"
-// (an inverted rectangle at start).
+// (an inverted rectangle at start), "prepare" (refuses to prepare).
 #include <cstdlib>
 
 #include "tests/pluginhost/plugins/test_plugin.h"
@@ -20,6 +20,8 @@ extern "C" KV_EXPORT void FailMain(int16_t Selector, void* Record, intptr_t*, in
   *Result = noErr;
   if (Selector == filterSelectorParameters && Mode("params")) {
     *Result = userCanceledErr;
+  } else if (Selector == filterSelectorPrepare && Mode("prepare")) {
+    *Result = filterBadParameters;
   } else if (Selector == filterSelectorStart) {
     r->inRect = r->outRect = r->filterRect;
     if (Mode("report")) {
