@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "imaging/formats/imager_io.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/transition_effects.h"
 #include "platform/rtl/pascal_math.h"
@@ -43,6 +44,8 @@ TImagerView::TImagerView(TComponent* AOwner)
 
 TImagerView::~TImagerView() {
   FTransitions.reset();
+  delete FIO;
+  FIO = nullptr;
   delete FProc;
   FProc = nullptr;
   FSelTimer->SetEnabled(false);
@@ -62,6 +65,15 @@ TIMSelectionOutline* TImagerView::AddOutline() {
 
 // ---- companions ----
 
+TImagerIO* TImagerView::IO() {
+  if (!FIO) {
+    FIO = new TImagerIO(nullptr);
+    FIO->SetAttachedImager(this);
+    FIO->OnProgress = FOnProgress;
+  }
+  return FIO;
+}
+
 TImagerProc* TImagerView::Proc() {
   if (!FProc) {
     FProc = new TImagerProc(nullptr);
@@ -74,6 +86,7 @@ TImagerProc* TImagerView::Proc() {
 void TImagerView::SetOnProgress(TIMProgressEvent Value) {
   FOnProgress = std::move(Value);
   if (FProc) FProc->OnProgress = FOnProgress;
+  if (FIO) FIO->OnProgress = FOnProgress;
 }
 
 // ---- TIMView overrides ----

@@ -17,6 +17,7 @@
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/mask.h"
 #include "imaging/model/view_params.h"
+#include "imaging/formats/io_view_link.h"
 #include "imaging/processing/resample_filters.h"
 #include "imaging/views/im_view.h"
 #include "imaging/views/selection_outline.h"
@@ -27,6 +28,7 @@ namespace kv {
 
 class TTimer;
 class TImagerProc;
+class TImagerIO;
 class TIMTransitionEffects;
 
 enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -45,19 +47,6 @@ using TViewChangeEvent = std::function<void(TObject* Sender, int32_t Change)>;  
 using TIMZoomEvent = std::function<void(TObject* Sender, double& NewZoom)>;
 using TIMMouseInResizingGripEvent = std::function<void(TObject* Sender, int32_t Grip)>;
 
-// The region searches of the magic wand, supplied by the area filters: the
-// view calls them through these so that it does not depend on their code.
-struct TIMMagicWandHooks {
-  // Connected region of colours similar to the seed's into Mask (value 1).
-  std::function<void(const TBitmap& Bmp, int32_t X, int32_t Y, TIMMask& Mask, int32_t Tolerance, bool Grow)> Fill;
-  // Every pixel similar to the seed's colour, connected or not.
-  std::function<void(const TBitmap& Bmp, int32_t X, int32_t Y, TIMMask& Mask, int32_t Tolerance)> SameColor;
-  // The outline of the seed's region as polygon corners.
-  std::function<std::vector<TPoint>(const TBitmap& Bmp, int32_t X, int32_t Y, int32_t Tolerance, bool MaxFilter)>
-      Trace;
-};
-TIMMagicWandHooks& MagicWandHooks();
-
 // Cursor numbers the views register.
 constexpr TCursor crIMZoomOut = 1778, crIMZoomIn = 1779, crIMCross = 1780, crIMEraser = 1781, crIMHand = 1782,
                   crIMPen = 1783, crIMCross1 = 1784, crIMCross3 = 1785, crIMMove2 = 1786, crIMMoveY = 1787,
@@ -66,7 +55,7 @@ constexpr TCursor crIMZoomOut = 1778, crIMZoomIn = 1779, crIMCross = 1780, crIME
 // Registers the 18 cursors (idempotent).
 void LoadViewCursors();
 
-class TImagerView : public TIMView, public TIMSelectionSource {
+class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewLink {
  public:
   explicit TImagerView(TComponent* AOwner);
   ~TImagerView() override;
@@ -76,6 +65,9 @@ class TImagerView : public TIMView, public TIMSelectionSource {
   TBitmap* GetBitmap() override { return FBitmap.get(); }
   TBitmap& Bitmap() { return *FBitmap; }
   TIMMask* GetAlphaChannel() override;
+  int32_t DpiX() const override { return FDpiX; }
+  int32_t DpiY() const override { return FDpiY; }
+  void SetDpi(int32_t X, int32_t Y) override { TIMView::SetDpi(X, Y); }
   void SetAlphaChannel(std::unique_ptr<TIMMask> Mask) override;
   bool HasAlphaChannel() const override { return FAlpha != nullptr; }
   void RemoveAlphaChannel() override;
@@ -86,7 +78,8 @@ class TImagerView : public TIMView, public TIMSelectionSource {
   void ImageChange() override;
   void ShowTransitionFrame(const TBitmap* Frame) override;
 
-  // ---- companions ----
+  // ---- companions (made on first request, attached to this view) ----
+  TImagerIO* IO();
   TImagerProc* Proc();
   void SetOnProgress(TIMProgressEvent Value);
   const TIMProgressEvent& GetOnProgress() const { return FOnProgress; }
@@ -198,7 +191,7 @@ class TImagerView : public TIMView, public TIMSelectionSource {
   virtual void Select(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int32_t Op = 0);
   virtual void AddSelPoint(int32_t X, int32_t Y);
   virtual void EndSelect();
-  void DeSelect();
+  void DeSelect() override;
   int32_t SelX1() const;
   int32_t SelY1() const;
   int32_t SelX2() const;
@@ -305,6 +298,7 @@ class TImagerView : public TIMView, public TIMSelectionSource {
   TIMScrollBarParams FVertParams, FHorzParams;
   TIMMouseWheelParams FWheelParams;
   TImagerProc* FProc = nullptr;
+  TImagerIO* FIO = nullptr;
   TIMProgressEvent FOnProgress;
 
   TCursor FSavedCursor = crDefault;

@@ -4,16 +4,12 @@
 #include <cstdlib>
 
 #include "imaging/model/geometry.h"
+#include "imaging/processing/area_filters.h"
 #include "imaging/views/imager_view.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/ui/forms.h"
 
 namespace kv {
-
-TIMMagicWandHooks& MagicWandHooks() {
-  static TIMMagicWandHooks hooks;
-  return hooks;
-}
 
 void TImagerView::SetMouseInteract(TIMMouseInteract Value) {
   if (Value == FMouseInteract) return;
@@ -193,10 +189,9 @@ void TImagerView::MagicWandSelect(int32_t X, int32_t Y, bool Add) {
   FSelectionBase = base;
   const int32_t w = FBitmap->Width(), h = FBitmap->Height();
   if (bx < 0 || by < 0 || bx >= w || by >= h) return;
-  const TIMMagicWandHooks& hooks = MagicWandHooks();
   if (MagicWandMode == 0) {
-    if (!hooks.Trace) return;
-    const std::vector<TPoint> pts = hooks.Trace(*FBitmap, bx, by, MagicWandTolerance, MagicWandMaxFilter);
+    int32_t count = 0;
+    const std::vector<TPoint> pts = TraceContour(*FBitmap, bx, by, count, MagicWandTolerance, MagicWandMaxFilter);
     if (!pts.empty()) {
       if (Add && !FOutline->Empty()) {
         FOutline->AddBreak();
@@ -204,7 +199,8 @@ void TImagerView::MagicWandSelect(int32_t X, int32_t Y, bool Add) {
         FOutline->Clear();
         FSelMask.Empty();
       }
-      for (const TPoint& p : pts) FOutline->Add(std::clamp(p.X, 0, w), std::clamp(p.Y, 0, h));
+      for (int32_t i = 0; i < std::min<int32_t>(count, int32_t(pts.size())); ++i)
+        FOutline->Add(std::clamp(pts[size_t(i)].X, 0, w), std::clamp(pts[size_t(i)].Y, 0, h));
       if (!Add) FSelMask.Empty();
       EndSelect();
       FOutline->Visible = true;
@@ -214,8 +210,8 @@ void TImagerView::MagicWandSelect(int32_t X, int32_t Y, bool Add) {
       FOutline->Clear();
       FSelMask.Empty();
     }
-    if (MagicWandMode == 1 && hooks.Fill) hooks.Fill(*FBitmap, bx, by, FSelMask, MagicWandTolerance, MagicWandMaxFilter);
-    if (MagicWandMode == 2 && hooks.SameColor) hooks.SameColor(*FBitmap, bx, by, FSelMask, MagicWandTolerance);
+    if (MagicWandMode == 1) MagicWandFill(*FBitmap, bx, by, FSelMask, MagicWandTolerance, MagicWandMaxFilter);
+    else SelectSameColor(*FBitmap, bx, by, FSelMask, MagicWandTolerance);
     FSelectionExists = !FSelMask.IsEmpty();
     FOutline->Visible = true;
   }

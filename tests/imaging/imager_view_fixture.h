@@ -29,10 +29,7 @@ class ViewTest : public ::testing::Test {
     Form->Show();
     Pump();
   }
-  void TearDown() override {
-    Form.reset();
-    MagicWandHooks() = TIMMagicWandHooks{};
-  }
+  void TearDown() override { Form.reset(); }
   // A picture where every pixel tells its coordinates: blue = x, green = y, red = 77.
   void LoadCoords(int32_t W, int32_t H) {
     View->Bitmap().SetSize(W, H);

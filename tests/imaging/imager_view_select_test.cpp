@@ -6,6 +6,7 @@
 #include <string>
 
 #include "imager_view_fixture.h"
+#include "imaging/formats/imager_io.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/imager_view.h"
 #include "support/netpbm_io.h"
@@ -159,37 +160,39 @@ TEST_F(SelectTest, LassoAndClickToDeselect) {
 }
 
 TEST_F(SelectTest, MagicWand) {
-  // Left half red, right half blue; the region search stands in for the area filters'.
-  test::Fill24(View->Bitmap(), [](int32_t x, int32_t) { return x < 50 ? TBGRPixel{0, 0, 255} : TBGRPixel{255, 0, 0}; });
+  // Left half red, right half blue with a red island that the connected fill does not reach.
+  test::Fill24(View->Bitmap(), [](int32_t x, int32_t y) {
+    const bool island = x >= 80 && x < 85 && y >= 40 && y < 45;
+    return x < 50 || island ? TBGRPixel{0, 0, 255} : TBGRPixel{255, 0, 0};
+  });
   View->ImageChange();
-  auto region = [](const TBitmap& B, int32_t X, int32_t, TIMMask& M) {
-    const TColor c = B.GetPixelColor(X, 0);
-    for (int32_t y = 0; y < B.Height(); ++y)
-      for (int32_t x = 0; x < B.Width(); ++x)
-        if (B.GetPixelColor(x, y) == c) M.SetPixel(x, y, 1);
-  };
-  MagicWandHooks().Fill = [&](const TBitmap& B, int32_t X, int32_t Y, TIMMask& M, int32_t, bool) { region(B, X, Y, M); };
-  MagicWandHooks().Trace = [](const TBitmap&, int32_t X, int32_t, int32_t, bool) {
-    const int32_t l = X < 50 ? 0 : 50;
-    return std::vector<TPoint>{{l, 0}, {l + 50, 0}, {l + 50, 80}, {l, 80}};
-  };
   View->SetMouseInteract({miSelectMagicWand});
   View->MagicWandMode = 1;
   Down(10, 10);
   Up(10, 10);
   EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
+  EXPECT_FALSE(View->SelectionMask()->IsPointInside(82, 42));
   Down(70, 10, MK_SHIFT);
   Up(70, 10, MK_SHIFT);
   EXPECT_EQ(Text(MaskBox()), "0,0-99,79");
-  View->MagicWandMode = 0;
+
   View->DeSelect();  // a click inside a selection would move it
-  Down(70, 10);
-  Up(70, 10);
-  EXPECT_EQ(Text(MaskBox()), "50,0-99,79");
-  EXPECT_EQ(View->GetPolySelCount(), 4);
+  View->MagicWandMode = 2;  // the same colour anywhere
+  Down(10, 10);
+  Up(10, 10);
+  EXPECT_TRUE(View->SelectionMask()->IsPointInside(82, 42));
+  EXPECT_FALSE(View->SelectionMask()->IsPointInside(70, 10));
+
+  View->DeSelect();
+  View->MagicWandMode = 0;  // the traced outline becomes the selection
+  Down(10, 10);
+  Up(10, 10);
+  EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
+  EXPECT_GE(View->GetPolySelCount(), 4);
+  EXPECT_TRUE(View->SelectionExists());
   // Outside the picture nothing happens.
   View->MagicWandSelect(150, 10, false);
-  EXPECT_EQ(Text(MaskBox()), "50,0-99,79");
+  EXPECT_EQ(Text(MaskBox()), "0,0-49,79");
 }
 
 TEST_F(SelectTest, GripsResizeAndCross) {
@@ -338,11 +341,15 @@ TEST_F(SelectTest, RenderingArtifact) {
   const std::string dir = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string() + "/artifacts";
   ASSERT_FALSE(ec);
   test::Run("mkdir -p '" + dir + "'");
-  const std::string rose = dir + "/view_rose.ppm";
+  const std::string rose = dir + "/view_rose.png";
   ASSERT_EQ(test::Run("convert rose: '" + rose + "'"), 0);
-  TBitmap photo;
-  ASSERT_TRUE(test::ReadPnm(rose, photo));
-  View->Assign(&photo);
+  // Loaded through the view's own I/O component, as the program opens files.
+  View->Select(5, 5, 20, 20);
+  View->IO()->LoadFromFileByExtension(rose);
+  ASSERT_FALSE(View->IO()->Aborted()) << View->IO()->AbortReason();
+  EXPECT_EQ(View->IO()->AttachedImager(), static_cast<TIMViewLink*>(View));
+  EXPECT_EQ(View->Bitmap().Width(), 70);
+  EXPECT_FALSE(View->SelectionExists());  // a load drops the old picture's selection
   View->SetBackgroundStyle(imbsCropShadow);
   View->SetCenter(true);
   View->SetZoom(250);
