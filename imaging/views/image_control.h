@@ -84,9 +84,6 @@ class TImager : public TImagerView {
   // False, with the I/O component's aborted flag and reason, when nothing arrived.
   bool Acquire();
   bool SelectAcquireSource();
-  // Whether the last I/O operation failed, and why (the I/O component's).
-  bool Aborted() const { return IORef().Aborted(); }
-  const std::string& AbortReason() const { return IORef().AbortReason(); }
 
   // The I/O parameters of a TImager or TImagerIO source first, then the
   // view's part (bitmap, alpha mask, background, resolution).

@@ -154,7 +154,7 @@ TEST_F(ImageControl, LoadShowsTheFileAsImageMagickDecodesIt) {
 
   Record();
   Control->LoadFromFileByExtension(png);
-  ASSERT_FALSE(Control->Aborted()) << Control->AbortReason();
+  ASSERT_FALSE(Control->IO()->Aborted()) << Control->IO()->AbortReason();
   EXPECT_EQ(Events, "pc");  // progress of the read, then one image change
   EXPECT_EQ(Control->IOParams().FileName, png);
   EXPECT_EQ(Control->IOParams().Width, 37);
@@ -171,14 +171,14 @@ TEST_F(ImageControl, LoadShowsTheFileAsImageMagickDecodesIt) {
   ASSERT_TRUE(test::ReadPnm(ppm, want));
   Events.clear();
   Control->LoadFromFileJpeg(jpg);
-  ASSERT_FALSE(Control->Aborted()) << Control->AbortReason();
+  ASSERT_FALSE(Control->IO()->Aborted()) << Control->IO()->AbortReason();
   EXPECT_EQ(Events, "pc");
   EXPECT_LE(test::MaxDiff(*Shown(), want), 2);  // IDCT rounding may differ by a step
   TMemoryStream s;
   s.LoadFromFile(jpg);
   ShowCoords(5, 5);
   Control->LoadFromStreamJpeg(s);
-  ASSERT_FALSE(Control->Aborted()) << Control->AbortReason();
+  ASSERT_FALSE(Control->IO()->Aborted()) << Control->IO()->AbortReason();
   EXPECT_LE(test::MaxDiff(*Shown(), want), 2);
   EXPECT_EQ(Control->IOParams().FileName, "");
 }
@@ -191,19 +191,19 @@ TEST_F(ImageControl, SavesFilesImageMagickReadsBackIdentical) {
     SCOPED_TRACE(name);
     const std::string file = Dir + name, back = file + ".ppm";
     Control->SaveToFileByExtension(file);
-    ASSERT_FALSE(Control->Aborted()) << Control->AbortReason();
+    ASSERT_FALSE(Control->IO()->Aborted()) << Control->IO()->AbortReason();
     ASSERT_EQ(test::Run("convert " + file + " -depth 8 " + back), 0);
     TBitmap got;
     ASSERT_TRUE(test::ReadPnm(back, got));
     EXPECT_EQ(test::MaxDiff(got, pic), 0);
   }
   Control->SaveToFileBMP(Dir + "b.dat");
-  ASSERT_FALSE(Control->Aborted());
+  ASSERT_FALSE(Control->IO()->Aborted());
   EXPECT_EQ(test::RunCapture("identify -format %m:%wx%h " + Dir + "b.dat"), "BMP3:29x17");
 
   Control->IOParams().JpegQuality = 100;
   Control->SaveToFileJpeg(Dir + "c.jpg");
-  ASSERT_FALSE(Control->Aborted());
+  ASSERT_FALSE(Control->IO()->Aborted());
   ASSERT_EQ(test::Run("convert " + Dir + "c.jpg -depth 8 " + Dir + "c.ppm"), 0);
   TBitmap got;
   ASSERT_TRUE(test::ReadPnm(Dir + "c.ppm", got));
@@ -213,16 +213,16 @@ TEST_F(ImageControl, SavesFilesImageMagickReadsBackIdentical) {
   // The JPEG stream write, read back through the control.
   TMemoryStream s;
   Control->SaveToStreamJpeg(s);
-  ASSERT_FALSE(Control->Aborted());
+  ASSERT_FALSE(Control->IO()->Aborted());
   s.SetPosition(0);
   ShowCoords(3, 3);
   Control->LoadFromStreamJpeg(s);
-  ASSERT_FALSE(Control->Aborted());
+  ASSERT_FALSE(Control->IO()->Aborted());
   EXPECT_EQ(test::MaxDiff(Control->Bitmap(), got), 0);
 
   // An extension the component does not write fails, and leaves no file.
   Control->SaveToFileByExtension(Dir + "a.ico");
-  EXPECT_TRUE(Control->Aborted());
+  EXPECT_TRUE(Control->IO()->Aborted());
 }
 
 TEST_F(ImageControl, ProcessingWithUndoAndRedoChangesTheView) {
@@ -335,7 +335,7 @@ TEST_F(ImageControl, FailuresKeepThePictureAndSaySo) {
     test::WriteBytes(Dir + names[i], corrupt[i]);
     Events.clear();
     Control->LoadFromFileByExtension(Dir + names[i]);
-    EXPECT_TRUE(Control->Aborted()) << names[i];
+    EXPECT_TRUE(Control->IO()->Aborted()) << names[i];
     EXPECT_EQ(Events.back(), 'c') << names[i];
     EXPECT_EQ(std::count(Events.begin(), Events.end(), 'c'), 1) << names[i];
     intact(names[i]);
@@ -344,20 +344,20 @@ TEST_F(ImageControl, FailuresKeepThePictureAndSaySo) {
   junk.Write("not a jpeg at all", 17);
   junk.SetPosition(0);
   Control->LoadFromStreamJpeg(junk);
-  EXPECT_TRUE(Control->Aborted());
+  EXPECT_TRUE(Control->IO()->Aborted());
   intact("jpeg stream");
   Control->LoadFromFileByExtension(Dir + "picture.xyz");
-  EXPECT_TRUE(Control->Aborted());
-  EXPECT_FALSE(Control->AbortReason().empty());
+  EXPECT_TRUE(Control->IO()->Aborted());
+  EXPECT_FALSE(Control->IO()->AbortReason().empty());
   intact("extension");
 
   // No scanner: a clear refusal, never a success.
   Events.clear();
   EXPECT_FALSE(Control->Acquire());
-  EXPECT_TRUE(Control->Aborted());
-  EXPECT_NE(Control->AbortReason().find("canner"), std::string::npos) << Control->AbortReason();
+  EXPECT_TRUE(Control->IO()->Aborted());
+  EXPECT_NE(Control->IO()->AbortReason().find("canner"), std::string::npos) << Control->IO()->AbortReason();
   EXPECT_FALSE(Control->SelectAcquireSource());
-  EXPECT_TRUE(Control->Aborted());
+  EXPECT_TRUE(Control->IO()->Aborted());
   EXPECT_EQ(Events, "");
   intact("acquire");
 
@@ -368,7 +368,7 @@ TEST_F(ImageControl, FailuresKeepThePictureAndSaySo) {
   writer.AttachBitmap(&small);
   writer.WriteBmpFile(Dir + "good.bmp");
   Control->LoadFromFileByExtension(Dir + "good.bmp");
-  ASSERT_FALSE(Control->Aborted());
+  ASSERT_FALSE(Control->IO()->Aborted());
   EXPECT_EQ(Control->Bitmap().Width(), 3);
   EXPECT_FALSE(Control->HasAlphaChannel());
   EXPECT_EQ(Control->IOParams().FileName, Dir + "good.bmp");
