@@ -157,6 +157,11 @@ class TImagerIO : public TComponent, public TIOParamsOwner {
   int32_t GetTiffPageCount(const std::string& FileName);
   int32_t GetGifImageCount(const std::string& FileName);
 
+  // Scanner acquisition into the target, and the choice of the scanner.
+  // False, with the aborted flag and a reason, when nothing arrived.
+  bool Acquire();
+  bool SelectAcquireSource();
+
   // Opens the format parameters dialog on a copy of the target (pages: see
   // TIOPreviewsDialog::SetupPages); true when it closed with OK.
   bool ShowPreviewsDialog(int32_t Pages);
