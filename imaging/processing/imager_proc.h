@@ -162,6 +162,16 @@ class TImagerProc : public TComponent {
   // The clipboard's picture stretched into the selection's bounding box.
   void SelPasteFromClipStretch();
 
+  // ---- hidden data (pf24bit only; 0 and no change otherwise) ----
+  // Hides N bytes in the picture's low bits; N, or 0 when they do not fit.
+  int32_t WriteHiddenData(const void* Buffer, int32_t N);
+  int32_t WriteHiddenText(const std::string& Text);
+  // The hidden length (0 when none); up to MaxCount bytes go to Buffer unless it is null.
+  int32_t ReadHiddenData(void* Buffer, int32_t MaxCount);
+  std::string ReadHiddenText();
+  // Data bytes the picture can hide (negative when not even the header fits).
+  int32_t GetHiddenDataSpace();
+
   void Notification(TComponent* AComponent, TOperation Operation) override;
   const TPropertyTable& PropertyTable() const override;
 
