@@ -79,11 +79,6 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   void ImageChange() override;
   void ShowTransitionFrame(const TBitmap* Frame) override;
 
-  // ---- TIMIOViewLink (what a load hands over: resolution, alpha, the end of the selection) ----
-  int32_t DpiX() const override { return TIMView::DpiX(); }
-  int32_t DpiY() const override { return TIMView::DpiY(); }
-  void SetDpi(int32_t X, int32_t Y) override { TIMView::SetDpi(X, Y); }
-
   // ---- companions (made on first request, attached to this view) ----
   TImagerIO* IO();
   TImagerProc* Proc();
