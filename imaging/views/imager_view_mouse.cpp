@@ -328,10 +328,10 @@ void TImagerView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int
     Update();
   } else if (left && FMouseInteract.Contains(miSelectMagicWand)) {
     if (FMove < 0) {
-      const TCursor saved = Screen ? Screen->Cursor() : crDefault;
+      FSavedCursor = Screen ? Screen->Cursor() : crDefault;
       if (Screen) Screen->SetCursor(crHourGlass);
       MagicWandSelect(p.X, p.Y, shift);
-      if (Screen) Screen->SetCursor(saved);
+      if (Screen) Screen->SetCursor(FSavedCursor);
     }
     FMove = -1;
     finish();

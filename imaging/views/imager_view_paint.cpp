@@ -2,7 +2,7 @@
 // painting the window from it.
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <exception>
 
 #include "imaging/processing/resample.h"
 #include "imaging/views/imager_view.h"
@@ -12,10 +12,14 @@ namespace kv {
 
 namespace {
 
-// Copies the rectangle L..R-1 x T..B-1 of a pf24bit bitmap into a new one,
-// averaging boxes of FX x FY pixels: a picture shown far smaller than its
-// size is first brought near twice the destination size, so that the filter
-// works on a buffer the size of the screen, not of the picture.
+// Copies the rectangle L..L+W-1 x T..T+H-1 of a pf24bit bitmap into a new
+// one, averaging boxes of FX x FY pixels: a picture shown far smaller than
+// its size is first brought near the destination size, so that the filter
+// works on a buffer the size of the screen, not of the picture. A box wider
+// than 4 pixels is sampled on 4 evenly spaced rows and columns, which keeps
+// the cost in step with the screen whatever the picture's size.
+constexpr int32_t kMaxSamples = 4;
+
 void CopyPart24(const TBitmap& Src, int32_t L, int32_t T, int32_t W, int32_t H, int32_t FX, int32_t FY,
                 TBitmap& Out) {
   const int32_t ow = (W + FX - 1) / FX, oh = (H + FY - 1) / FY;
@@ -25,22 +29,38 @@ void CopyPart24(const TBitmap& Src, int32_t L, int32_t T, int32_t W, int32_t H, 
       std::memcpy(Out.ScanLine(y), static_cast<const uint8_t*>(Src.ScanLine(T + y)) + size_t(L) * 3, size_t(W) * 3);
     return;
   }
+  // The sample offsets of one box of Len pixels starting at First (within Limit).
+  auto samples = [](int32_t First, int32_t Box, int32_t Limit, int32_t* Out) {
+    const int32_t len = std::min(Box, Limit - First);
+    const int32_t n = std::min(len, kMaxSamples);
+    for (int32_t i = 0; i < n; ++i) Out[i] = First + int32_t(int64_t(i) * len / n);
+    return n;
+  };
+  std::vector<int32_t> cols(size_t(ow) * kMaxSamples);
+  std::vector<int32_t> colCount(static_cast<size_t>(ow));
+  for (int32_t ox = 0; ox < ow; ++ox)
+    colCount[size_t(ox)] = samples(L + ox * FX, FX, L + W, &cols[size_t(ox) * kMaxSamples]);
   std::vector<uint32_t> sum(size_t(ow) * 3);
   for (int32_t oy = 0; oy < oh; ++oy) {
     std::fill(sum.begin(), sum.end(), 0u);
-    const int32_t y0 = T + oy * FY, y1 = std::min(y0 + FY, T + H);
-    for (int32_t y = y0; y < y1; ++y) {
-      const uint8_t* s = static_cast<const uint8_t*>(Src.ScanLine(y)) + size_t(L) * 3;
-      for (int32_t x = 0; x < W; ++x) {
-        uint32_t* a = &sum[size_t(x / FX) * 3];
-        a[0] += s[x * 3];
-        a[1] += s[x * 3 + 1];
-        a[2] += s[x * 3 + 2];
+    int32_t rows[kMaxSamples];
+    const int32_t nr = samples(T + oy * FY, FY, T + H, rows);
+    for (int32_t k = 0; k < nr; ++k) {
+      const uint8_t* s = static_cast<const uint8_t*>(Src.ScanLine(rows[k]));
+      for (int32_t ox = 0; ox < ow; ++ox) {
+        uint32_t* a = &sum[size_t(ox) * 3];
+        const int32_t* c = &cols[size_t(ox) * kMaxSamples];
+        for (int32_t j = 0; j < colCount[size_t(ox)]; ++j) {
+          const uint8_t* p = s + size_t(c[j]) * 3;
+          a[0] += p[0];
+          a[1] += p[1];
+          a[2] += p[2];
+        }
       }
     }
     uint8_t* d = static_cast<uint8_t*>(Out.ScanLine(oy));
     for (int32_t ox = 0; ox < ow; ++ox) {
-      const uint32_t n = uint32_t(std::min(FX, W - ox * FX)) * uint32_t(y1 - y0);
+      const uint32_t n = uint32_t(colCount[size_t(ox)]) * uint32_t(nr);
       for (int k = 0; k < 3; ++k) d[ox * 3 + k] = static_cast<uint8_t>((sum[size_t(ox) * 3 + k] + n / 2) / n);
     }
   }
@@ -175,8 +195,9 @@ void TImagerView::PaintTo(TBitmap& Target) {
     CopyPart1(*FBitmap, p.SrcLeft, p.SrcTop, p.SrcWidth, p.SrcHeight, part);
     ResampleBitmap(part, out, FZoomFilter);
   } else {
-    const int32_t fx = std::max(1, p.SrcWidth / std::max(2 * p.DestWidth, 1));
-    const int32_t fy = std::max(1, p.SrcHeight / std::max(2 * p.DestHeight, 1));
+    // Whole boxes of source pixels per screen pixel; the filter does the rest.
+    const int32_t fx = std::max(1, p.SrcWidth / std::max(p.DestWidth, 1));
+    const int32_t fy = std::max(1, p.SrcHeight / std::max(p.DestHeight, 1));
     CopyPart24(*FBitmap, p.SrcLeft, p.SrcTop, p.SrcWidth, p.SrcHeight, fx, fy, part);
     ResampleBitmapProgress(part, out, FZoomFilter, this, nullptr);
   }
@@ -275,8 +296,10 @@ void TImagerView::Paint() {
     if (r.Width() <= 0 || r.Height() <= 0) r = ClientRect();
     try {
       PaintRect(r);
-    } catch (const std::bad_alloc&) {
-      // A picture too large to render this time: the paint ends quietly.
+    } catch (const std::exception&) {
+      // A rendering that fails (memory for a huge picture) ends this paint
+      // quietly; the next change tries again.
+      FDirty = true;
     }
   }
   FFullRepaint = false;

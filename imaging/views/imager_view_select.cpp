@@ -61,7 +61,13 @@ void TImagerView::SelectRect(int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, int
   } else {
     FOutline->Clear();
   }
-  if (Op == 0) FSelMask.Empty();
+  if (Op == 0) {
+    if (FSelectionOptions.Contains(imsoFilled) && !FSelMask.IsEmpty()) {
+      MarkDirty();  // the filled selection is part of the rendering
+      Invalidate();
+    }
+    FSelMask.Empty();
+  }
   if (Square) Y2 = X2 + Y1 - X1;
   const int32_t w = FBitmap->Width(), h = FBitmap->Height();
   X1 = std::clamp(X1, 0, std::max(w - 1, 0));

@@ -12,12 +12,13 @@ void BuildAxisMap(std::vector<int32_t>& Map, int32_t TargetLen, int32_t Offset, 
                   int32_t SrcLen, int32_t BmpLen) {
   Map.assign(static_cast<size_t>(std::max(TargetLen, 0)), -1);
   if (DestLen <= 0 || SrcLen <= 0 || BmpLen <= 0) return;
-  // Steps and their products stay in 64 bits: a huge picture far zoomed out
-  // has steps that overflow 32 bits times a row number.
-  const int64_t step = static_cast<int64_t>(static_cast<double>(SrcLen) / DestLen * 16384.0);
+  // The exact ratio rather than a rounded step: moving the view by whole
+  // source pixels then moves the picture by whole screen pixels, so a scroll
+  // can keep what stays in view. Products stay in 64 bits: a huge picture far
+  // zoomed out overflows 32 bits times a row number.
   const int64_t last = std::min<int64_t>(int64_t(Offset) + DestLen, TargetLen);
   for (int64_t i = std::max<int64_t>(Offset, 0); i < last; ++i) {
-    const int64_t s = step * (i - Offset) / 16384 + SrcStart;
+    const int64_t s = (i - Offset) * SrcLen / DestLen + SrcStart;
     Map[size_t(i)] = static_cast<int32_t>(std::clamp<int64_t>(s, 0, BmpLen - 1));
   }
 }

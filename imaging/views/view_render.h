@@ -30,9 +30,9 @@ struct TViewPart {
 constexpr int32_t kEdgeX = 2, kEdgeY = 2;
 constexpr int32_t kChessSquare = 16;
 
-// Target index -> source index of one axis in 14-bit fixed point: target
-// Offset .. min(Offset + DestLen, TargetLen) - 1 show source SrcStart +
-// step * (i - Offset) / 16384 (never beyond BmpLen - 1); other entries are -1.
+// Target index -> source index of one axis: target Offset .. min(Offset +
+// DestLen, TargetLen) - 1 show source SrcStart + (i - Offset) * SrcLen /
+// DestLen (never beyond BmpLen - 1); other entries are -1.
 void BuildAxisMap(std::vector<int32_t>& Map, int32_t TargetLen, int32_t Offset, int32_t DestLen, int32_t SrcStart,
                   int32_t SrcLen, int32_t BmpLen);
 

@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "imager_view_fixture.h"
+#include "imaging/views/transition_effects.h"
 #include "platform/ui/cursors.h"
+#include "platform/ui/scrolling.h"
 #include "platform/ui/timer.h"
 
 namespace kv {
@@ -180,6 +182,14 @@ TEST_F(ViewTest, ScrollBarsAndTheirCodes) {
       EXPECT_EQ(View->HorzBarInUse(), x >= 1) << w << "x" << h;
       EXPECT_EQ(View->VertBarInUse(), y >= 1) << w << "x" << h;
     }
+  // Kept shown (and disabled) when nothing is to scroll.
+  View->SetScrollBarsAlwaysVisible(true);
+  View->Bitmap().SetSize(50, 50);
+  View->Update();
+  EXPECT_TRUE(View->HorzBarInUse() && View->VertBarInUse());
+  EXPECT_TRUE(ScrollBarVisible(View, SB_HORZ) && ScrollBarVisible(View, SB_VERT));
+  View->SetScrollBars(ssVertical);
+  EXPECT_FALSE(ScrollBarVisible(View, SB_HORZ));
 }
 
 TEST_F(ViewTest, MouseWheel) {
@@ -337,6 +347,25 @@ TEST_F(ViewTest, FilteredZoomAndItsDelay) {
   EXPECT_LT(again, 165);
 }
 
+TEST_F(ViewTest, FlatPictureStaysFlatAtEveryZoomAndFilter) {
+  MakeView(120, 90);
+  View->SetDelayZoomFilter(false);
+  View->Bitmap().SetSize(1500, 1100);
+  test::FillFlat24(View->Bitmap(), TBGRPixel{17, 130, 241});
+  View->ImageChange();
+  for (TResampleFilter f : {rfNone, rfTriangle, rfLanczos3, rfMitchell, rfFastLinear})
+    for (double z : {3.0, 7.0, 33.0, 150.0, 800.0}) {
+      View->SetZoomFilter(f);
+      View->SetZoom(z);
+      const TBitmap& r = Rendered();
+      const int32_t w = std::min(View->VisibleWidth(), 120), h = std::min(View->VisibleHeight(), 90);
+      int bad = 0;
+      for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) bad += !(At(r, x, y) == TBGRPixel{17, 130, 241});
+      EXPECT_EQ(bad, 0) << int(f) << " at " << z;
+    }
+}
+
 TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
   MakeView(200, 150);
   LoadCoords(1000, 800);
@@ -354,7 +383,8 @@ TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
     int64_t Pixels;  // rendered for the step; 0: not checked (a zoom whose mapping does not shift)
   };
   for (const Case c : {Case{100, 100, 0, 100 * 150}, Case{100, 0, -30, 30 * 200}, Case{100, 20, 10, 20 * 150 + 10 * 200},
-                       Case{800, 96, 0, 96 * 150}, Case{33, 40, 0, 0}}) {
+                       Case{800, 96, 0, 96 * 150}, Case{250, 100, 0, 100 * 150}, Case{50, 60, 0, 60 * 150},
+                       Case{33, 40, 0, 0}}) {
     View->SetZoom(c.Zoom);
     const int32_t start = c.Zoom < 100 ? 50 : 300;
     View->SetViewXY(start, start);
@@ -367,8 +397,8 @@ TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
   }
 }
 
-TEST(ViewRender, AxisMapStepsAreSixtyFourBit) {
-  // A huge picture far zoomed out: step times index overflows 32 bits.
+TEST(ViewRender, AxisMapProductsAreSixtyFourBit) {
+  // A huge picture far zoomed out: index times source length overflows 32 bits.
   std::vector<int32_t> map;
   BuildAxisMap(map, 100, 0, 100, 0, 1500000000, 1500000000);
   EXPECT_EQ(map[0], 0);
@@ -376,6 +406,22 @@ TEST(ViewRender, AxisMapStepsAreSixtyFourBit) {
   // Entries outside the picture's span are -1; none reaches past the bitmap.
   BuildAxisMap(map, 10, 3, 5, 7, 5, 9);
   EXPECT_EQ(map, (std::vector<int32_t>{-1, -1, -1, 7, 8, 8, 8, 8, -1, -1}));
+}
+
+TEST_F(ViewTest, TransitionFromTheShownToTheNewPicture) {
+  MakeView(80, 60);
+  LoadCoords(80, 60);
+  View->PrepareTransition();
+  EXPECT_EQ(At(View->Transitions().FromBitmap(), 10, 20), Coord(10, 20));
+  test::FillFlat24(View->Bitmap(), TBGRPixel{1, 2, 3});
+  View->ImageChange();
+  View->RunTransition(imttCrossDissolve, 0);
+  EXPECT_EQ(At(View->Transitions().ToBitmap(), 10, 20), (TBGRPixel{1, 2, 3}));
+  EXPECT_EQ(View->TransitionEffect(), 0);  // reset once the run started
+  Wait(100);
+  EXPECT_FALSE(View->Transitions().Running());
+  EXPECT_EQ(View->PaintLocked(), 0);
+  EXPECT_EQ(At(Rendered(), 10, 20), (TBGRPixel{1, 2, 3}));
 }
 
 TEST_F(ViewTest, AssignAndBlank) {
