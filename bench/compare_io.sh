@@ -20,13 +20,13 @@ need_binaries resample_cli codec_cli io_cli
 io=$build/bench/io_cli
 
 "$build/bench/resample_cli" photo "$work/in.ppm" 6000 4000
-for ext in tif png bmp; do $im "$work/in.ppm" "$work/in.$ext"; done
+for ext in tif png bmp pcx tga; do $im "$work/in.ppm" "$work/in.$ext"; done
 $im "$work/in.ppm" -quality 90 "$work/in.jpg"
 
 printf '%-26s %10s %10s %7s\n' "" "kv" "tool" "ratio"
 row() { printf '%-26s %8sms %8sms %7s\n' "$1" "$(ms "$2")" "$(ms "$3")" "$(ratio "$2" "$3")"; }
 
-for pair in tif:bmp bmp:tif png:tif tif:png jpg:bmp bmp:jpg; do
+for pair in tif:bmp bmp:tif png:tif tif:png jpg:bmp bmp:jpg bmp:pcx pcx:bmp bmp:tga bmp:ppm ppm:png; do
   from=${pair%%:*} to=${pair##*:}
   k=$(best "$io convert $work/in.$from $work/o.$to")
   t=$(best "$im $work/in.$from $work/t.$to")
