@@ -1,6 +1,6 @@
 // PNM reader and writer against netpbm and ImageMagick: every kind netpbm
-// makes (plain and raw, maximum values 1, 15, 255 and 65535) is read and
-// compared with ImageMagick's decoding; what we write is read by both.
+// and ImageMagick make (plain and raw, maximum values 1, 15, 255 and 65535)
+// is read and compared with ImageMagick's decoding; what we write is read by both.
 #include <gtest/gtest.h>
 
 #include "codec_test_util.h"
@@ -63,6 +63,10 @@ TEST_F(PnmTest, ReadsWhatNetpbmMakes) {
       {"p3-15", colour + " | pamdepth 15 | pnmtoplainpnm", 8, 3, false, 0},
       {"p6-65535", colour + " | pamdepth 65535", 8, 3, false, 1},
       {"p3-65535", colour + " | pamdepth 65535 | pnmtoplainpnm", 8, 3, false, 1},
+      {"magick-ppm16", colour + " | convert - -depth 16 PPM:-", 8, 3, false, 1},
+      {"magick-pgm-plain", gray + " | convert - -compress none PGM:-", 8, 1, false, 0},
+      {"magick-pbm", "pbmmake -g 13 7 | convert - PBM:-", 1, 1, true, 0},
+      {"magick-pbm-plain", "pbmmake -g 13 7 | convert - -compress none PBM:-", 1, 1, true, 0},
   };
   for (const TCase& c : cases) {
     const std::string file = Dir + c.Name + ".pnm";
