@@ -1,6 +1,7 @@
 // The I/O component on outside bytes: detection, the stream header, the
-// dispatch to every wired reader and the resolution adjustment. The first
-// byte chooses stream headers (bit 0) and the resolution adjustment (bit 1).
+// dispatch to every wired reader (GIF with the application's coder) and the
+// resolution adjustment. The first byte chooses stream headers (bit 0) and
+// the resolution adjustment (bit 1).
 // Whatever the bytes, a load either fails through the flag or gives a
 // picture within the pixel limit, and the stream stays inside its bounds.
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 
 #include "imaging/formats/codec.h"
+#include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/imager_io.h"
 #include "platform/rtl/streams.h"
 
@@ -18,6 +20,8 @@ void Check(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  static const bool hooks = (kv::InstallGifLzwHooks(), true);  // as the application does at start
+  (void)hooks;
   if (Size < 1) return 0;
   const uint8_t flags = Data[0];
   kv::TReadOnlyMemoryStream in(Data + 1, int64_t(Size - 1));

@@ -47,6 +47,7 @@ TKvSpeedButton::TKvSpeedButton(TComponent* AOwner)
 }
 
 TKvSpeedButton::~TKvSpeedButton() {
+  if (FAction) FAction->UnRegisterClient(this);
   if (FRepeatTimer) FRepeatTimer->SetEnabled(false);
   FGlyph->OnChange = nullptr;
 }
@@ -179,6 +180,39 @@ void TKvSpeedButton::SetWordWrap(bool Value) {
 void TKvSpeedButton::Notification(TComponent* AComponent, TOperation Operation) {
   TGraphicControl::Notification(AComponent, Operation);
   if (Operation == opRemove && AComponent == FDropDownMenu) FDropDownMenu = nullptr;
+  if (Operation == opRemove && AComponent == FAction) FAction = nullptr;
+}
+
+void TKvSpeedButton::SetAction(TBasicAction* Value) {
+  if (Value == FAction) return;
+  if (FAction) {
+    FAction->UnRegisterClient(this);
+    FAction->RemoveFreeNotification(this);
+  }
+  FAction = Value;
+  if (!Value) return;
+  Value->RegisterClient(this);
+  Value->FreeNotification(this);
+  ActionChange(Value, ComponentState().Contains(csLoading));
+}
+
+void TKvSpeedButton::ActionChange(TBasicAction* Sender, bool CheckDefaults) {
+  auto* a = dynamic_cast<TCustomAction*>(Sender);
+  if (!a) return;
+  if (!CheckDefaults || Caption().empty()) SetCaption(a->Caption());
+  if (!CheckDefaults || Enabled()) SetEnabled(a->Enabled());
+  if (!CheckDefaults || Hint().empty()) SetHint(a->Hint());
+  if (!CheckDefaults || Visible()) SetVisible(a->Visible());
+  if (FGroupIndex != 0 && (!CheckDefaults || !FDown)) SetDown(a->Checked());
+  const TCustomImageList* images = a->ActionList() ? a->ActionList()->Images() : nullptr;
+  if (Glyph().Empty() && images && images->Count() > 0 && a->ImageIndex() >= 0 && a->ImageIndex() < images->Count()) {
+    TBitmap g(images->Width(), images->Height(), pf24bit);
+    g.Canvas().Brush().SetColor(static_cast<TColor>(0xFF00FF));
+    g.Canvas().FillRect(Rect(0, 0, g.Width(), g.Height()));
+    images->Draw(g.Canvas(), 0, 0, a->ImageIndex());
+    g.SetTransparentColor(static_cast<TColor>(0xFF00FF));
+    SetGlyph(&g);
+  }
 }
 
 // ---- painting ----
@@ -340,7 +374,9 @@ void TKvSpeedButton::UpdateTracking() { SetHovered(Enabled() && OwnsActiveWindow
 
 void TKvSpeedButton::Click() {
   if (TCustomForm* f = GetParentForm(this)) f->SetModalResult(FModalResult);
-  TGraphicControl::Click();
+  // A linked action runs unless the button has a click handler of its own.
+  if (FAction && !OnClick) FAction->Execute();
+  else TGraphicControl::Click();
 }
 
 void TKvSpeedButton::PerformButtonClick() {
@@ -430,6 +466,7 @@ void TKvSpeedButton::Dispatch(TMessage& Message) {
 
 const TPropertyTable& TKvSpeedButton::PropertyTable() const {
   static const auto table = TPropertyTable::Make<TKvSpeedButton>(TControl::PropertyTable(), [](auto& p) {
+    p.Object("Action", &TKvSpeedButton::Action, &TKvSpeedButton::SetAction);
     p.Enum("Alignment", &TKvSpeedButton::Alignment, &TKvSpeedButton::SetAlignment,
            {"taLeftJustify", "taRightJustify", "taCenter"});
     p.Bool("AllowAllUp", &TKvSpeedButton::AllowAllUp, &TKvSpeedButton::SetAllowAllUp);

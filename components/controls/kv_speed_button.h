@@ -6,6 +6,7 @@
 #include <string>
 
 #include "components/controls/button_glyph.h"
+#include "platform/ui/actions.h"
 #include "platform/ui/controls.h"
 #include "platform/ui/popup_menu.h"
 #include "platform/ui/timer.h"
@@ -14,7 +15,7 @@ namespace kv {
 
 enum TKvDropDownMenuPos : uint8_t { dmpBottom, dmpRight };
 
-class TKvSpeedButton : public TGraphicControl {
+class TKvSpeedButton : public TGraphicControl, public TActionClient {
  public:
   explicit TKvSpeedButton(TComponent* AOwner);
   ~TKvSpeedButton() override;
@@ -69,6 +70,11 @@ class TKvSpeedButton : public TGraphicControl {
   TKvButtonGlyph& GlyphEngine() { return *FGlyph; }
   const TBitmap& OffscreenImage() const { return FOffscreen; }
 
+  // The linked action: its caption, hint, state, check mark and image show on the button.
+  TBasicAction* Action() const { return FAction; }
+  void SetAction(TBasicAction* Value);
+  void ActionChanged(TBasicAction* Sender) override { ActionChange(Sender, false); }
+
   // Presses the button as a click would, without the mouse.
   void PerformButtonClick();
   // Gives ModalResult to the parent form, then raises OnClick.
@@ -82,6 +88,8 @@ class TKvSpeedButton : public TGraphicControl {
   const TPropertyTable& PropertyTable() const override;
 
  protected:
+  // Takes over what the action shows; with CheckDefaults only what the button still has at its default.
+  virtual void ActionChange(TBasicAction* Sender, bool CheckDefaults);
   virtual void DrawGlyphAndCaption(TCanvas& Canvas, const TRect& R, bool DrawMark, SpeedButtonState State);
   void Paint() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
@@ -104,6 +112,7 @@ class TKvSpeedButton : public TGraphicControl {
   void SetHovered(bool Value);
 
   std::unique_ptr<TKvButtonGlyph> FGlyph;
+  TBasicAction* FAction = nullptr;
   TBitmap FOffscreen{0, 0, pf24bit};
   std::unique_ptr<TTimer> FRepeatTimer;
   int32_t FGroupIndex = 0;

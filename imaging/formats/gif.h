@@ -37,5 +37,7 @@ bool WriteGifFile(const std::string& FileName, const TBitmap& Bitmap, TIOParamsV
 int32_t DeleteGifFrame(const std::string& FileName, int32_t FrameIndex, bool Save);
 // The images of a GIF file; 0 on any error.
 int32_t GetGifImageCount(const std::string& FileName);
+// The same for the GIF that starts at the stream's position (which moves).
+int32_t GetGifImageCountStream(TStream& S);
 
 }  // namespace kv

@@ -14,7 +14,7 @@ namespace {
 using namespace gif;
 
 // Largest GIF file taken into memory for the walk.
-constexpr int64_t kMaxGifFileBytes = int64_t(1) << 31;
+constexpr int64_t kMaxGifFileBytes = (int64_t(1) << 31) - 1;
 
 // Walks the blocks of a whole file held in memory and copies all but one
 // image (and the graphic control extension before it).
@@ -135,5 +135,18 @@ int32_t DeleteGifFrame(const std::string& FileName, int32_t FrameIndex, bool Sav
 }
 
 int32_t GetGifImageCount(const std::string& FileName) { return DeleteGifFrame(FileName, -1, false); }
+
+int32_t GetGifImageCountStream(TStream& S) {
+  try {
+    const int64_t left = S.Size() - S.Position();
+    if (left <= 0 || left > kMaxGifFileBytes) return 0;
+    std::string data(static_cast<size_t>(left), '\0');
+    if (S.Read(data.data(), int32_t(left)) != int32_t(left)) return 0;
+    TFrameCopier c(data, -1);
+    return c.Run() ? c.Copied() : 0;
+  } catch (...) {
+    return 0;
+  }
+}
 
 }  // namespace kv

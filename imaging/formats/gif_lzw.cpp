@@ -306,6 +306,9 @@ void GifLzwDecode(TStream& S, int32_t Height, int32_t Width, uint8_t* Indices, b
     return;
   }
   std::vector<uint8_t> data;
+  // The data cannot be longer than what is left of the stream: one block
+  // for it saves growing (and touching) a buffer again and again.
+  data.reserve(size_t(std::clamp<int64_t>(S.Size() - S.Position(), 0, int64_t(1) << 28)) + 4);
   ReadSubBlocks(S, data);
   if (data.size() <= 4 || Width <= 0 || Height <= 0) return;  // no data: nothing to decode, not an error
 

@@ -27,6 +27,11 @@ void GifLzwDecode(TStream& S, int32_t Height, int32_t Width, uint8_t* Indices, b
 void GifLzwEncode(TStream& S, int32_t Height, int32_t Width, int32_t BitsPerPixel, const uint8_t* Indices,
                   bool Interlaced);
 
+// More pixels than DataBytes of LZW data can describe (a code has at least
+// 3 bits and stands for at most 4096 pixels). A picture larger than this for
+// the bytes left in a file cannot come from it, whatever its descriptor says.
+inline int64_t GifLzwMaxPixels(int64_t DataBytes) { return DataBytes * 8 / 3 * 4096 + 4096; }
+
 // Stores the two routines above in the process-wide GIF hooks.
 void InstallGifLzwHooks();
 

@@ -1,11 +1,14 @@
 // GIF reader: walks the blocks of the whole file, decodes the wanted image
 // through the decoder hook and counts every image on the way.
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imaging/formats/gif.h"
 #include "imaging/formats/gif_blocks.h"
+#include "imaging/formats/gif_lzw.h"
 
 namespace kv {
 
@@ -76,19 +79,23 @@ void FillBitmap(TBitmap& Bitmap, const uint8_t* Indices, int32_t W, int32_t H,
     }
     return;
   }
-  TBGRPixel lut[256];
+  // Each pixel is stored as four bytes from a table of packed colours; the
+  // fourth lands on the next pixel, which overwrites it, so only the last
+  // pixel of a row is stored byte by byte.
+  uint32_t lut[256];
   const TBGRPixel fallback = Table.empty() ? TBGRPixel{0, 0, 0} : Table[0];
-  for (size_t i = 0; i < 256; ++i) lut[i] = i < Table.size() ? Table[i] : fallback;
+  for (size_t i = 0; i < 256; ++i) {
+    const TBGRPixel p = i < Table.size() ? Table[i] : fallback;
+    lut[i] = uint32_t(p.b) | uint32_t(p.g) << 8 | uint32_t(p.r) << 16;
+  }
   Bitmap.AllocateForOverwrite(W, H, pf24bit);
   for (int32_t y = 0; y < H; ++y) {
     uint8_t* row = static_cast<uint8_t*>(Bitmap.ScanLine(y));
     const uint8_t* src = Indices + int64_t(y) * W;
-    for (int32_t x = 0; x < W; ++x, row += 3) {
-      const TBGRPixel p = lut[src[x]];
-      row[0] = p.b;
-      row[1] = p.g;
-      row[2] = p.r;
-    }
+    for (int32_t x = 0; x < W - 1; ++x) std::memcpy(row + 3 * x, &lut[src[x]], 4);
+    const uint32_t last = lut[src[W - 1]];
+    uint8_t* d = row + 3 * (W - 1);
+    d[0] = uint8_t(last), d[1] = uint8_t(last >> 8), d[2] = uint8_t(last >> 16);
   }
 }
 
@@ -196,14 +203,21 @@ class TGifReader {
       return SkipImageData(FS, FSize);
     }
 
-    if (!CheckImageSize(w, h)) {
+    if (!CheckImageSize(w, h) || int64_t(w) * h > GifLzwMaxPixels(FSize - FS.Position())) {
       FProgress.Fail();
       return false;
     }
-    std::vector<uint8_t> indices(size_t(w) * size_t(h), 0);
+    // Zeroed pages straight from the allocator: pixels the data never reaches
+    // are 0 without a pass over the whole buffer first.
+    const std::unique_ptr<uint8_t, decltype(&std::free)> indices(
+        static_cast<uint8_t*>(std::calloc(size_t(w) * size_t(h), 1)), &std::free);
+    if (!indices) {
+      FProgress.Fail();
+      return false;
+    }
     const TGifLzwDecompressProc decode = FParams.GifLzwDecompress ? FParams.GifLzwDecompress : GifLzwDecoderHook;
     const int64_t before = FS.Position();
-    if (decode) decode(FS, h, w, indices.data(), interlaced);
+    if (decode) decode(FS, h, w, indices.get(), interlaced);
     if (!decode || FS.Position() == before) {
       FProgress.Fail();
       return false;
@@ -213,8 +227,8 @@ class TGifReader {
 
     const bool oneBit = palette.size() == 2 && palette[0] == TBGRPixel{0, 0, 0} &&
                         palette[1] == TBGRPixel{255, 255, 255};
-    FillBitmap(FBitmap, indices.data(), w, h, palette, oneBit);
-    if (FMask) FillMask(*FMask, indices.data(), w, h, FParams.GifTransparent, FControl.Transparent);
+    FillBitmap(FBitmap, indices.get(), w, h, palette, oneBit);
+    if (FMask) FillMask(*FMask, indices.get(), w, h, FParams.GifTransparent, FControl.Transparent);
     Counted = true;
     return true;
   }

@@ -1,6 +1,7 @@
 // GIF writer: one image with a global colour table and a graphic control
 // extension; the pixel data goes through the encoder hook.
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "imaging/formats/gif.h"
 #include "imaging/formats/gif_blocks.h"
 #include "imaging/processing/convert_bits.h"
+#include "imaging/processing/quant_source.h"
 #include "imaging/processing/quantizer.h"
 #include "platform/rtl/file_utils.h"
 
@@ -74,31 +76,66 @@ void ToOneBit(const TBitmap& Bitmap, const TIOParamsVals& Params, TGifPicture& P
   P.Transparent = NearestBlackWhite(Params.GifTransparentColor);
 }
 
-void ToPalette(const TBitmap& Bitmap, const TIOParamsVals& Params, TGifPicture& P, TProgressRec& Progress) {
+// Entry of Palette nearest to C by the sum of channel differences; the first of equals wins.
+uint8_t NearestEntry(const std::vector<TBGRPixel>& Palette, int32_t Count, const TBGRPixel& C) {
+  int32_t best = 0, bestDistance = INT32_MAX;
+  for (int32_t i = 0; i < Count; ++i) {
+    const TBGRPixel& p = Palette[size_t(i)];
+    const int32_t d = std::abs(p.r - C.r) + std::abs(p.g - C.g) + std::abs(p.b - C.b);
+    if (d < bestDistance) best = i, bestDistance = d;
+  }
+  return uint8_t(best);
+}
+
+// Indices of every pixel through Lookup (a packed colour to its index), one
+// look-up per run of equal colours.
+template <typename TLookup>
+void MapPixels(const TBitmap& Src, uint8_t* Out, TLookup Lookup) {
+  const int32_t w = Src.Width();
+  for (int32_t y = 0; y < Src.Height(); ++y) {
+    const TBGRPixel* row = static_cast<const TBGRPixel*>(Src.ScanLine(y));
+    uint8_t* o = Out + int64_t(y) * w;
+    uint32_t last = Packed(row[0]);
+    uint8_t lastIndex = Lookup(last);
+    for (int32_t x = 0; x < w; ++x) {
+      const uint32_t c = Packed(row[x]);
+      if (c != last) {
+        last = c;
+        lastIndex = Lookup(c);
+      }
+      o[x] = lastIndex;
+    }
+  }
+}
+
+void ToPalette(const TBitmap& Bitmap, TIOParamsVals& Params, TGifPicture& P, TProgressRec& Progress) {
   const TBitmap* src = &Bitmap;
   TBitmap expanded;
   if (Bitmap.PixelFormat() != pf24bit) {
     ConvertTo24BitRows(Bitmap, expanded, Progress);
     src = &expanded;
   }
-  TIMQuantizer q(*src, 0, -1, 1 << P.Bits, 0, P.Palette.data());
-  const int32_t w = src->Width();
-  for (int32_t y = 0; y < src->Height(); ++y) {
-    const TBGRPixel* row = static_cast<const TBGRPixel*>(src->ScanLine(y));
-    uint8_t* o = P.Indices.data() + int64_t(y) * w;
-    uint32_t last = Packed(row[0]);
-    uint8_t lastIndex = uint8_t(q.RGBIndex(last));
-    for (int32_t x = 0; x < w; ++x) {
-      const uint32_t c = Packed(row[x]);
-      if (c != last) {
-        last = c;
-        lastIndex = uint8_t(q.RGBIndex(c));
-      }
-      o[x] = lastIndex;
+  int32_t used = 1 << P.Bits;
+  TExactColours exact;
+  if (exact.Collect(TQuantSource::Of(*src), used)) {
+    // Few enough colours for the table: they go in as they are, and no
+    // quantizer needs to learn them.
+    used = exact.Count();
+    for (int32_t i = 0; i < used; ++i) {
+      const uint32_t c = exact.Colour(i);
+      P.Palette[size_t(i)] = TBGRPixel{uint8_t(c), uint8_t(c >> 8), uint8_t(c >> 16)};
+      exact.SetIndex(i, i);
     }
+    MapPixels(*src, P.Indices.data(), [&](uint32_t C) { return uint8_t(exact.Find(C)); });
+    P.Background = NearestEntry(P.Palette, used, Params.GifBackground);
+    P.Transparent = NearestEntry(P.Palette, used, Params.GifTransparentColor);
+  } else {
+    TIMQuantizer q(*src, 0, -1, used, 0, P.Palette.data());
+    MapPixels(*src, P.Indices.data(), [&](uint32_t C) { return uint8_t(q.RGBIndex(C)); });
+    P.Background = uint8_t(q.RGBIndex(Packed(Params.GifBackground)));
+    P.Transparent = uint8_t(q.RGBIndex(Packed(Params.GifTransparentColor)));
   }
-  P.Background = uint8_t(q.RGBIndex(Packed(Params.GifBackground)));
-  P.Transparent = uint8_t(q.RGBIndex(Packed(Params.GifTransparentColor)));
+  Params.SetColorMap(P.Palette.data(), int32_t(P.Palette.size()));  // the palette this save chose
 }
 
 // Header, colour table, graphic control extension and image descriptor.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/formats/bmp.h"
 #include "imaging/formats/ico.h"
 #include "imaging/formats/png.h"
 #include "platform/rtl/pascal_math.h"
@@ -86,6 +87,12 @@ struct TIconPlanes {
   const uint8_t* AndLine(int32_t Y) const { return And + (Height - 1 - Y) * AndRow; }
 };
 
+// Colour C with opacity Alpha over Background.
+TBGRPixel Blend(const TBGRPixel& C, const TBGRPixel& Background, uint8_t Alpha) {
+  const auto mix = [Alpha](uint8_t f, uint8_t b) { return uint8_t((f * Alpha + b * (255 - Alpha) + 127) / 255); };
+  return TBGRPixel{mix(C.b, Background.b), mix(C.g, Background.g), mix(C.r, Background.r)};
+}
+
 void PutPixel(uint8_t* D, const TBGRPixel& C) {
   D[0] = C.b;
   D[1] = C.g;
@@ -137,10 +144,7 @@ void DecodeDirect(const TIconPlanes& P, TBitmap& B, TIMMask* Mask) {
         if (useAlpha) alpha = s[4 * x + 3];
       }
       if (!useAlpha && AndBit(andRow, x)) alpha = 0;
-      if (alpha != 255) {
-        const auto mix = [alpha](uint8_t f, uint8_t b) { return uint8_t((f * alpha + b * (255 - alpha) + 127) / 255); };
-        c = TBGRPixel{mix(c.b, bg.b), mix(c.g, bg.g), mix(c.r, bg.r)};
-      }
+      if (alpha != 255) c = Blend(c, bg, alpha);
       PutPixel(d, c);
       if (m) m[x] = alpha;
     }
@@ -177,7 +181,10 @@ class TIconReader {
     FAvail = FS.Size() - FStart;
     uint8_t h[kDirHeader];
     if (FS.Read(h, kDirHeader) != kDirHeader) return FProgress.Fail();
-    if (!FCursor && h[0] == 'B' && h[1] == 'M') return FProgress.Fail();  // a BMP under an icon name
+    if (!FCursor && h[0] == 'B' && h[1] == 'M') {  // a BMP under an icon name
+      FS.SetPosition(FStart);
+      return ReadBmpStream(FS, FBitmap, FParams, FProgress, FParamsOnly, FAvail);
+    }
     const int32_t index = FCursor ? FParams.CurImageIndex : FParams.IcoImageIndex;
     if (index < 0 || index >= Get16(h + 4)) return FProgress.Fail();
     uint8_t e[kDirEntry];
@@ -206,11 +213,21 @@ class TIconReader {
     std::vector<uint8_t> png(static_cast<size_t>(len));
     if (FS.Read(png.data(), int32_t(len)) != int32_t(len)) return FProgress.Fail();
     TReadOnlyMemoryStream sub(png.data(), len);
-    // Without a mask the PNG's transparency is laid over the icon's background.
-    const TBGRPixel keep = FParams.PngBackground;
-    FParams.PngBackground = Background();
-    ReadPngStream(sub, FBitmap, FParams, FProgress, FParamsOnly, FMask);
-    FParams.PngBackground = keep;
+    // The alpha always comes out as a plane, so that transparent parts show
+    // the icon's background as in the other entries (not the PNG's own).
+    TIMMask local;
+    TIMMask* alpha = FMask ? FMask : &local;
+    ReadPngStream(sub, FBitmap, FParams, FProgress, FParamsOnly, alpha);
+    if (FParamsOnly || FProgress.Failed() || FBitmap.PixelFormat() != pf24bit || alpha->BitsPerPixel != 8 ||
+        alpha->Width != FBitmap.Width() || alpha->Height != FBitmap.Height())
+      return;
+    const TBGRPixel bg = Background();
+    for (int32_t y = 0; y < FBitmap.Height(); ++y) {
+      uint8_t* d = static_cast<uint8_t*>(FBitmap.ScanLine(y));
+      const uint8_t* a = alpha->ScanLine(y);
+      for (int32_t x = 0; x < FBitmap.Width(); ++x, d += 3)
+        if (a[x] != 255) PutPixel(d, Blend(TBGRPixel{d[0], d[1], d[2]}, bg, a[x]));
+    }
   }
 
   void ReadBitmapEntry() {

@@ -153,13 +153,18 @@ void TImagerIO::ReadFormatFile(int32_t Id, const std::string& FileName) {
 }
 
 // The bitmap is resampled so that both axes share one resolution: the
-// shorter side is stretched. An absurd resolution in the file would ask for
-// a picture no reader may allocate (or for none at all): then the picture
-// and its resolution stay as read.
+// shorter side is stretched. Real pixels are at most a few times wider than
+// high (fax pages: about 2); a file whose resolutions differ more than
+// kMaxDpiRatio times states nonsense, and following it would let a file of a
+// few bytes ask for a picture of hundreds of megabytes, or for none at all.
+// Such a picture keeps its size and resolution as read, as does one that the
+// stretch would take past the pixel limit.
 void TImagerIO::AdjustDpi() {
+  constexpr int64_t kMaxDpiRatio = 16;
   TIOParamsVals& p = *FParams;
   TBitmap* bmp = Bitmap();
   if (!bmp || bmp->Empty() || p.DpiX <= 0 || p.DpiY <= 0 || p.DpiX == p.DpiY) return;
+  if (int64_t(p.DpiX) > kMaxDpiRatio * p.DpiY || int64_t(p.DpiY) > kMaxDpiRatio * p.DpiX) return;
   const bool wide = bmp->Height() < bmp->Width();
   double w = bmp->Width(), h = bmp->Height();
   if (wide) h = std::trunc(h / p.DpiY * p.DpiX);

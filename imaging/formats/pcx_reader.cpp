@@ -1,10 +1,11 @@
-// PCX reader: header, the file's bytes in memory, plane lines decoded one
-// after another (a run may carry over a line end) and combined into rows.
+// PCX reader: header, then plane lines decoded one after another through a
+// read buffer (a run may carry over a line end) and combined into rows.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "imaging/formats/pcx.h"
+#include "imaging/formats/stream_reader.h"
 
 namespace kv {
 
@@ -53,17 +54,17 @@ int64_t LineBytesNeeded(TPcxLayout L, int64_t Width) {
   }
 }
 
-// Plane lines from the encoded bytes. A run longer than the rest of a line
-// goes on at the start of the next one.
+// Plane lines from the encoded bytes, at most Size of them (the final palette
+// is not pixel data). A run longer than the rest of a line goes on at the
+// start of the next one.
 class TLineDecoder {
  public:
-  TLineDecoder(const uint8_t* Data, size_t Size, bool Rle) : FP(Data), FEnd(Data + Size), FRle(Rle) {}
+  TLineDecoder(TStreamReader& R, int64_t Size, bool Rle) : FR(R), FLeft(Size), FRle(Rle) {}
   // False when the data ends before the line is full.
   bool Line(uint8_t* Out, int32_t N) {
     if (!FRle) {
-      if (FEnd - FP < N) return false;
-      std::memcpy(Out, FP, size_t(N));
-      FP += N;
+      if (FLeft < N || !FR.Read(Out, size_t(N))) return false;
+      FLeft -= N;
       return true;
     }
     int32_t i = 0;
@@ -75,22 +76,26 @@ class TLineDecoder {
         FRun -= k;
         continue;
       }
-      if (FP == FEnd) return false;
-      const uint8_t c = *FP++;
+      // Literal bytes up to the next run, without a call per byte.
+      const int c = FLeft > 0 ? FR.Get() : -1;
+      if (c < 0) return false;
+      --FLeft;
       if (c < 0xC0) {
-        Out[i++] = c;
+        Out[i++] = uint8_t(c);
         continue;
       }
-      if (FP == FEnd) return false;
+      const int v = FLeft > 0 ? FR.Get() : -1;
+      if (v < 0) return false;
+      --FLeft;
       FRun = c & 0x3F;
-      FValue = *FP++;
+      FValue = uint8_t(v);
     }
     return true;
   }
 
  private:
-  const uint8_t* FP;
-  const uint8_t* FEnd;
+  TStreamReader& FR;
+  int64_t FLeft;
   bool FRle;
   int32_t FRun = 0;
   uint8_t FValue = 0;
@@ -203,9 +208,6 @@ void ReadPcxStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgress
       Progress.Fail();
       return;
     }
-    std::vector<uint8_t> data(static_cast<size_t>(dataSize));
-    const int32_t got = S.Read(data.data(), int32_t(std::min<int64_t>(dataSize, INT32_MAX)));
-    data.resize(size_t(std::max(got, 0)));
 
     const bool bits = layout == plBits;
     Bitmap.AllocateForOverwrite(int32_t(width), int32_t(height), bits ? pf1bit : pf24bit);
@@ -216,7 +218,8 @@ void ReadPcxStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgress
     // A set bit is white here: a file whose colour 0 is the lighter is complemented.
     const bool complement = bits && GrayLevel(h.Map[0]) > GrayLevel(h.Map[1]);
     std::vector<uint8_t> lines(size_t(bpl) * h.Planes);
-    TLineDecoder decoder(data.data(), data.size(), h.Encoding == 1);
+    TStreamReader reader(S, 65536);
+    TLineDecoder decoder(reader, dataSize, h.Encoding == 1);
     Progress.StartCodec(int32_t(height));
     for (int32_t y = 0; y < int32_t(height); ++y) {
       if (Progress.Failed()) break;

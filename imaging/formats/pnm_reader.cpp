@@ -16,6 +16,8 @@ constexpr size_t kMaxTokenChars = 64;
 // Comment text kept per line; the rest of a longer line is skipped.
 constexpr size_t kMaxCommentChars = 65536;
 constexpr int32_t kMaxValue = 65535;
+// Comment lines kept from one header; a file of nothing but comments must not fill memory.
+constexpr int32_t kMaxComments = 4096;
 
 inline bool IsAlnum(int C) { return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z'); }
 inline bool IsLineEnd(int C) { return C == '\n' || C == '\r'; }
@@ -72,7 +74,7 @@ void ReadHeader(TSource& Src, TPnmHeader& H, TStringList* Comments, int32_t MaxC
     for (;;) {
       NextToken(Src, tok);
       if (tok.empty() || tok[0] != '#') return;
-      if (Comments) Comments->Add(tok.substr(1));
+      if (Comments && Comments->Count() < kMaxComments) Comments->Add(tok.substr(1));
       if (MaxComments >= 0 && ++comments >= MaxComments) {
         tok.clear();
         return;
@@ -101,8 +103,8 @@ std::vector<uint8_t> ScaleTable(int64_t MaxValue, size_t Entries) {
 }
 
 // Text sample reader of P2 and P3: decimal numbers between any other bytes,
-// comments skipped. -1 at the end of the stream; a non-number gives 0.
-int64_t NextSample(TStreamReader& R) {
+// comments skipped, held at MaxValue. -1 at the end of the stream; a non-number gives 0.
+int64_t NextSample(TStreamReader& R, int64_t MaxValue) {
   int c = R.Get();
   for (;;) {
     while (c >= 0 && !IsAlnum(c) && c != '#') c = R.Get();
@@ -116,15 +118,16 @@ int64_t NextSample(TStreamReader& R) {
     if (c < '0' || c > '9') number = false;
     else if (v <= kMaxValue) v = v * 10 + (c - '0');
   }
-  return number ? std::min<int64_t>(v, kMaxValue + 1) : 0;
+  return number ? std::min<int64_t>(v, MaxValue) : 0;
 }
 
 bool DecodePlainBits(TStreamReader& R, TBitmap& B, TProgressRec& Progress) {
   const int32_t w = B.Width();
+  // White paper: what a short file does not reach stays white.
+  std::memset(B.Bits(), 0xFF, size_t(B.RowBytes()) * size_t(B.Height()));
   for (int32_t y = 0; y < B.Height(); ++y) {
     if (Progress.Failed()) return false;
     auto* row = static_cast<uint8_t*>(B.ScanLine(y));
-    std::memset(row, 0xFF, size_t(B.RowBytes()));
     for (int32_t x = 0; x < w;) {
       const int c = R.Get();
       if (c < 0) return true;  // the end of the stream ends the picture
@@ -140,7 +143,7 @@ bool DecodePlainBits(TStreamReader& R, TBitmap& B, TProgressRec& Progress) {
 }
 
 bool DecodePlainSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colour, TProgressRec& Progress) {
-  const std::vector<uint8_t> scale = ScaleTable(MaxValue, kMaxValue + 2);
+  const std::vector<uint8_t> scale = ScaleTable(MaxValue, size_t(MaxValue) + 1);
   const int32_t w = B.Width();
   for (int32_t y = 0; y < B.Height(); ++y) {
     if (Progress.Failed()) return false;
@@ -148,12 +151,12 @@ bool DecodePlainSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Col
     for (int32_t x = 0; x < w; ++x, row += 3) {
       if (Colour) {
         for (int c = 2; c >= 0; --c) {
-          const int64_t v = NextSample(R);
+          const int64_t v = NextSample(R, MaxValue);
           if (v < 0) return false;
           row[c] = scale[size_t(v)];
         }
       } else {
-        const int64_t v = NextSample(R);
+        const int64_t v = NextSample(R, MaxValue);
         if (v < 0) return false;
         row[0] = row[1] = row[2] = scale[size_t(v)];
       }
@@ -178,7 +181,8 @@ bool DecodeRawBits(TStreamReader& R, TBitmap& B, TProgressRec& Progress) {
 
 bool DecodeRawSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colour, TProgressRec& Progress) {
   const bool wide = MaxValue > 255;
-  const std::vector<uint8_t> scale = ScaleTable(MaxValue, wide ? 65536 : 256);
+  const std::vector<uint8_t> table = ScaleTable(MaxValue, wide ? 65536 : 256);
+  const uint8_t* const scale = table.data();  // a plain pointer: the row writes cannot move it
   const int32_t w = B.Width();
   const size_t samples = size_t(w) * (Colour ? 3 : 1);
   std::vector<uint8_t> in(samples * (wide ? 2 : 1));
@@ -187,7 +191,9 @@ bool DecodeRawSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colou
     if (!R.Read(in.data(), in.size())) return false;
     auto* row = static_cast<uint8_t*>(B.ScanLine(y));
     const uint8_t* s = in.data();
-    if (Colour && !wide) {
+    if (Colour && MaxValue == 255) {
+      for (int32_t x = 0; x < w; ++x, s += 3, row += 3) row[0] = s[2], row[1] = s[1], row[2] = s[0];
+    } else if (Colour && !wide) {
       for (int32_t x = 0; x < w; ++x, s += 3, row += 3)
         row[0] = scale[s[2]], row[1] = scale[s[1]], row[2] = scale[s[0]];
     } else if (Colour) {
@@ -211,7 +217,7 @@ bool DecodeRawSamples(TStreamReader& R, TBitmap& B, int64_t MaxValue, bool Colou
 int64_t LeastDataBytes(const TPnmHeader& H) {
   const int64_t pixels = H.Width * H.Height;
   switch (H.Kind) {
-    case 1: return 0;  // a short P1 ends early by design
+    case 1:  // a digit a pixel; within that, a P1 whose digits run out just ends early
     case 2: return pixels;
     case 3: return pixels * 3;
     case 4: return (H.Width + 7) / 8 * H.Height;

@@ -586,11 +586,13 @@ void ApplyOrientation(TIMMask& Mask, uint32_t Orientation) {
   TIMMask upright;
   upright.AllocateBits(w, h, 8);
   const TIMMask& stored = Mask;
+  std::vector<const uint8_t*> rows(size_t(stored.Height));
+  for (int32_t y = 0; y < stored.Height; ++y) rows[size_t(y)] = stored.ScanLine(y);
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* dst = upright.ScanLine(y);
     const int32_t v = o.FlipY ? h - 1 - y : y;
     if (!o.Swap) {
-      const uint8_t* src = stored.ScanLine(v);
+      const uint8_t* src = rows[size_t(v)];
       if (o.FlipX) {
         for (int32_t x = 0; x < w; ++x) dst[x] = src[w - 1 - x];
       } else {
@@ -598,7 +600,7 @@ void ApplyOrientation(TIMMask& Mask, uint32_t Orientation) {
       }
     } else {
       // Upright row v is stored column v.
-      for (int32_t x = 0; x < w; ++x) dst[x] = stored.ScanLine(o.FlipX ? w - 1 - x : x)[v];
+      for (int32_t x = 0; x < w; ++x) dst[x] = rows[size_t(o.FlipX ? w - 1 - x : x)][v];
     }
   }
   upright.Full = Mask.Full;

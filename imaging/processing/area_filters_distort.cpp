@@ -8,7 +8,6 @@
 
 #include "imaging/model/pixel.h"
 #include "imaging/processing/area_filters.h"
-#include "imaging/processing/bitmap_utils.h"
 
 namespace kv {
 
@@ -45,11 +44,18 @@ inline TBGRPixel WaveSample(const std::vector<const TBGRPixel*>& Rows, int32_t W
 }
 
 // Displaced offset of one lens axis: the ray through the lens surface at
-// offset Q and height Z is bent by Snell's law into a medium of index N.
+// offset Q and height Z is bent by Snell's law into a medium of index N. The
+// surface normal leans by theta (sin theta = Q / r, cos theta = Z / r), the
+// refracted ray by beta (sin beta = sin theta / N), and the ray reaches the
+// picture Z * tan(theta - beta) nearer the centre; written without
+// trigonometric calls, as it runs for every pixel of the lens.
 inline double Refract(double Q, double Z, double N) {
-  const double theta = ArcSin(Q / std::sqrt(Q * Q + Z * Z));  // incidence against the surface normal
-  const double beta = ArcSin(std::sin(theta) / N);            // the refracted ray
-  return Q - Tan(theta - beta) * Z;
+  const double r = std::sqrt(Q * Q + Z * Z);
+  if (!(r > 0)) return Q;
+  const double s = Q / r, c = Z / r;
+  const double sb = s / N, cb = std::sqrt(std::max(0.0, 1 - sb * sb));
+  // tan(theta - beta); its cosine c * cb + s * sb is positive, as beta lies between 0 and theta.
+  return Q - (s * cb - c * sb) / (c * cb + s * sb) * Z;
 }
 
 }  // namespace
@@ -119,6 +125,8 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
 
   // The work bitmap, column by column (the progress unit), drawn back at (x1, y1).
   std::vector<TBGRPixel> work(size_t(bw) * size_t(bh));
+  std::vector<const TBGRPixel*> rows(static_cast<size_t>(h));
+  for (int32_t y = 0; y < h; ++y) rows[size_t(y)] = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y));
   Progress.per1 = 100.0 / bw;
   for (int32_t u = 0; u < bw; ++u) {
     const double v = u - a + 0.5;
@@ -133,7 +141,7 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
         sx = std::clamp<int64_t>(x1 + Trunc(a + Refract(v, z, n)), 0, w - 1);
         sy = std::clamp<int64_t>(y1 + Trunc(b - Refract(t, z, n)), 0, h - 1);
       }
-      col[k] = static_cast<const TBGRPixel*>(Bitmap.ScanLine(int32_t(sy)))[sx];
+      col[k] = rows[size_t(sy)][sx];
     }
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(u + 1) * 100 / bw));
   }

@@ -9,6 +9,7 @@
 // pixel costs the same for a window of 3 or of 301.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "imaging/model/pixel.h"
@@ -38,85 +39,103 @@ void SlideLine(const uint8_t* Key, int32_t N, int32_t R, int32_t* Queue, int32_t
 
 // One maximum pass (Invert false) or minimum pass (Invert true) over the
 // rectangle (X1, Y1) of RW x RH pixels, with progress after each row.
+//
+// Rows go through the row pass as they enter the column queues, so only the
+// rows of one window are held at a time: the work memory grows with the
+// window, not with the picture. A row is read before any output row at or
+// below it is written.
 class TMorphPass {
  public:
   TMorphPass(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t RW, int32_t RH, int32_t Radius)
       : FBitmap(Bitmap), FX1(X1), FY1(Y1), FW(RW), FH(RH),
-        FRX(std::min(Radius, RW - 1)), FRY(std::min(Radius, RH - 1)) {}
+        FRX(std::min(Radius, RW - 1)), FRY(std::min(Radius, RH - 1)),
+        // The rows of one window; the one entering takes the slot of the one
+        // that has just left.
+        FSlots(std::min(2 * FRY + 1, FH)),
+        // A row entering a column's queue may meet the one that left the
+        // window just before it: room for both.
+        FCap(std::min(2 * FRY + 2, FH)),
+        FRowColour(new TBGRPixel[size_t(RW) * size_t(FSlots)]), FRowKey(new uint8_t[size_t(RW) * size_t(FSlots)]),
+        FRingRow(new int32_t[size_t(RW) * size_t(FCap)]), FRingKey(new uint8_t[size_t(RW) * size_t(FCap)]),
+        FHead(new int32_t[size_t(RW)]), FCount(new int32_t[size_t(RW)]), FKey(new uint8_t[size_t(RW)]),
+        FQueue(new int32_t[size_t(RW)]), FWin(new int32_t[size_t(RW)]), FSlotOf(new int32_t[size_t(RH)]) {
+    for (int32_t y = 0; y < RH; ++y) FSlotOf[size_t(y)] = y % FSlots;
+  }
 
   template <typename TRowDone> void Run(bool Invert, TRowDone RowDone) {
-    const size_t w = size_t(FW), h = size_t(FH);
-    // Row pass: for each pixel, the winning colour and key of its window row.
-    // The key is the gray level, inverted for a minimum, so both passes look
-    // for the largest key; key 0 is the start value no pixel beats.
-    std::vector<TBGRPixel> rowColour(w * h);
-    std::vector<uint8_t> rowKey(w * h);
-    {
-      std::vector<uint8_t> key(w);
-      std::vector<int32_t> queue(w), win(w);
-      for (int32_t y = 0; y < FH; ++y) {
-        const TBGRPixel* src = Row(y);
-        for (size_t x = 0; x < w; ++x) {
-          const uint8_t g = GrayLevel(src[x]);
-          key[x] = Invert ? uint8_t(255 - g) : g;
-        }
-        SlideLine(key.data(), FW, FRX, queue.data(), win.data());
-        TBGRPixel* colourOut = &rowColour[size_t(y) * w];
-        uint8_t* keyOut = &rowKey[size_t(y) * w];
-        for (size_t x = 0; x < w; ++x) {
-          colourOut[x] = src[win[x]];
-          keyOut[x] = key[size_t(win[x])];
-        }
-      }
-    }
-
-    // Column pass, row by row: one queue of window rows per column, each a
-    // ring of the rows (and their keys) still able to win. A row entering
-    // may meet the one that left the window just before it: room for both.
-    const int32_t cap = std::min(2 * FRY + 2, FH);
-    std::vector<int32_t> ringRow(w * size_t(cap));
-    std::vector<uint8_t> ringKey(w * size_t(cap));
-    std::vector<int32_t> head(w, 0), count(w, 0);
+    const size_t w = size_t(FW), cap = size_t(FCap);
+    std::fill_n(FHead.get(), w, 0);
+    std::fill_n(FCount.get(), w, 0);
     int32_t next = 0;  // next row to enter every column's queue
     for (int32_t y = 0; y < FH; ++y) {
-      const int32_t last = std::min(FH - 1, y + FRY);
-      for (; next <= last; ++next) {
-        const uint8_t* keys = &rowKey[size_t(next) * w];
+      for (const int32_t last = std::min(FH - 1, y + FRY); next <= last; ++next) {
+        const uint8_t* keys = RowPass(next, Invert);
         for (size_t x = 0; x < w; ++x) {
-          int32_t* rr = &ringRow[x * size_t(cap)];
-          uint8_t* rk = &ringKey[x * size_t(cap)];
-          int32_t n = count[x];
-          const int32_t h0 = head[x];
-          while (n > 0 && rk[Wrap(h0 + n - 1, cap)] < keys[x]) --n;
-          const int32_t at = Wrap(h0 + n, cap);
+          int32_t* rr = &FRingRow[x * cap];
+          uint8_t* rk = &FRingKey[x * cap];
+          int32_t n = FCount[x];
+          const int32_t h0 = FHead[x];
+          // A later row beats an earlier one only with a strictly larger key.
+          while (n > 0 && rk[Wrap(h0 + n - 1, FCap)] < keys[x]) --n;
+          const int32_t at = Wrap(h0 + n, FCap);
           rr[at] = next;
           rk[at] = keys[x];
-          count[x] = n + 1;
+          FCount[x] = n + 1;
         }
       }
       TBGRPixel* out = Row(y);
       for (size_t x = 0; x < w; ++x) {
-        const int32_t* rr = &ringRow[x * size_t(cap)];
-        int32_t h0 = head[x], n = count[x];
+        const int32_t* rr = &FRingRow[x * cap];
+        int32_t h0 = FHead[x], n = FCount[x];
         while (rr[h0] < y - FRY) {
-          h0 = Wrap(h0 + 1, cap);
+          h0 = Wrap(h0 + 1, FCap);
           --n;
         }
-        head[x] = h0;
-        count[x] = n;
+        FHead[x] = h0;
+        FCount[x] = n;
         // A window whose every pixel sits at the start value keeps its centre.
-        if (ringKey[x * size_t(cap) + size_t(h0)] != 0) out[x] = rowColour[size_t(rr[h0]) * w + x];
+        if (FRingKey[x * cap + size_t(h0)] != 0) out[x] = FRowColour[size_t(FSlotOf[size_t(rr[h0])]) * w + x];
       }
       RowDone();
     }
   }
 
  private:
+  // The row pass of row Y: for each pixel, the winning colour and key of its
+  // window row, kept in the row's slot; returns the keys. The key is the gray
+  // level, inverted for a minimum, so both passes look for the largest key;
+  // key 0 is the start value no pixel beats.
+  const uint8_t* RowPass(int32_t Y, bool Invert) {
+    const size_t w = size_t(FW);
+    const TBGRPixel* src = Row(Y);
+    uint8_t* key = FKey.get();
+    for (size_t x = 0; x < w; ++x) {
+      const uint8_t g = GrayLevel(src[x]);
+      key[x] = Invert ? uint8_t(255 - g) : g;
+    }
+    SlideLine(key, FW, FRX, FQueue.get(), FWin.get());
+    TBGRPixel* colourOut = &FRowColour[size_t(FSlotOf[size_t(Y)]) * w];
+    uint8_t* keyOut = &FRowKey[size_t(FSlotOf[size_t(Y)]) * w];
+    for (size_t x = 0; x < w; ++x) {
+      colourOut[x] = src[FWin[x]];
+      keyOut[x] = key[size_t(FWin[x])];
+    }
+    return keyOut;
+  }
+
   TBGRPixel* Row(int32_t Y) { return static_cast<TBGRPixel*>(FBitmap.ScanLine(FY1 + Y)) + FX1; }
   static int32_t Wrap(int32_t I, int32_t Cap) { return I >= Cap ? I - Cap : I; }
 
   TBitmap& FBitmap;
-  int32_t FX1, FY1, FW, FH, FRX, FRY;
+  int32_t FX1, FY1, FW, FH, FRX, FRY, FSlots, FCap;
+  std::unique_ptr<TBGRPixel[]> FRowColour;  // FSlots rows of the row pass
+  std::unique_ptr<uint8_t[]> FRowKey;
+  std::unique_ptr<int32_t[]> FRingRow;  // per column, FCap entries
+  std::unique_ptr<uint8_t[]> FRingKey;
+  std::unique_ptr<int32_t[]> FHead, FCount;
+  std::unique_ptr<uint8_t[]> FKey;
+  std::unique_ptr<int32_t[]> FQueue, FWin;
+  std::unique_ptr<int32_t[]> FSlotOf;  // row -> its slot, without a division a pixel
 };
 
 }  // namespace

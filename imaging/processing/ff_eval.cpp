@@ -75,7 +75,11 @@ void FFExecute(const std::vector<TFFInstr>& Code, int32_t* Regs, int32_t Lanes, 
       case fcLOr: Lanes2(N, d, a, b, [](int32_t x, int32_t y) { return Truth((x > 0) | (y > 0)); }); break;
       case fcAddI: Lanes1(N, d, a, [k](int32_t x) { return Add(x, k); }); break;
       case fcMulI: Lanes1(N, d, a, [k](int32_t x) { return Mul(x, k); }); break;
-      case fcDivI: Lanes1(N, d, a, [k](int32_t x) { return x / k; }); break;  // k is neither 0 nor -1
+      case fcDivI: {  // k is neither 0 nor -1
+        const TConstDivisor div(k);
+        Lanes1(N, d, a, [div](int32_t x) { return DivConst(x, div); });
+        break;
+      }
       case fcShlI: Lanes1(N, d, a, [k](int32_t x) { return Shl(x, k); }); break;
       case fcShrI: Lanes1(N, d, a, [k](int32_t x) { return Shr(x, k); }); break;
       case fcAndI: Lanes1(N, d, a, [k](int32_t x) { return x & k; }); break;
@@ -121,10 +125,25 @@ void FFExecute(const std::vector<TFFInstr>& Code, int32_t* Regs, int32_t Lanes, 
         for (int j = 0; j < 10; ++j) m[j] = R(in.A[j]);
         const int32_t* xs = R(frX);
         const int32_t* ys = R(frY);
+        // Inside the picture, at full size and in a colour channel, the nine
+        // pixels are read straight from three rows; the sum wraps the same way
+        // in unsigned arithmetic.
+        const bool direct = !Ctx.Scaled && uint32_t(k) <= 2;
         for (int32_t i = 0; i < N; ++i) {
+          const int32_t x = xs[i], y = ys[i];
           int32_t sum = 0;
-          for (int j = 0; j < 9; ++j)
-            sum = Add(sum, Mul(SrcAt(Ctx, Add(xs[i], j % 3 - 1), Add(ys[i], j / 3 - 1), k), m[j][i]));
+          if (direct && x >= 1 && y >= 1 && x < Ctx.Width - 1 && y < Ctx.Height - 1) {
+            uint32_t u = 0;
+            for (int j = 0; j < 3; ++j) {
+              const uint8_t* p = Ctx.Rows[size_t(y - 1 + j)] + size_t(x - 1) * 3 + size_t(2 - k);
+              u += uint32_t(p[0]) * uint32_t(m[3 * j][i]) + uint32_t(p[3]) * uint32_t(m[3 * j + 1][i]) +
+                   uint32_t(p[6]) * uint32_t(m[3 * j + 2][i]);
+            }
+            sum = int32_t(u);
+          } else {
+            for (int j = 0; j < 9; ++j)
+              sum = Add(sum, Mul(SrcAt(Ctx, Add(x, j % 3 - 1), Add(y, j / 3 - 1), k), m[j][i]));
+          }
           d[i] = Div(sum, m[9][i]);
         }
         break;
@@ -198,8 +217,8 @@ int32_t FFRunFilter(const std::array<std::string, 3>& Formulas, const int32_t* C
     src = &copy;
   }
   const int32_t x1 = std::max({Rect.Left, 0}), y1 = std::max({Rect.Top, 0});
-  const int32_t x2 = std::min({Rect.Right, Target.Width(), Rect.Left + ctx.Width});
-  const int32_t y2 = std::min({Rect.Bottom, Target.Height(), Rect.Top + ctx.Height});
+  const int32_t x2 = int32_t(std::min<int64_t>({Rect.Right, Target.Width(), int64_t(Rect.Left) + ctx.Width}));
+  const int32_t y2 = int32_t(std::min<int64_t>({Rect.Bottom, Target.Height(), int64_t(Rect.Top) + ctx.Height}));
   if (x1 >= x2 || y1 >= y2) return 0;
   ctx.Rows.resize(size_t(ctx.Height));
   for (int32_t y = 0; y < ctx.Height; ++y) ctx.Rows[size_t(y)] = static_cast<const uint8_t*>(src->ScanLine(y));

@@ -23,6 +23,20 @@ inline int32_t Abs(int32_t a) { return a < 0 ? Neg(a) : a; }
 // Truncated toward zero; 0 for a zero divisor; the one quotient that does not
 // fit (INT_MIN / -1) wraps to INT_MIN.
 inline int32_t Div(int32_t a, int32_t b) { return b == 0 ? 0 : (b == -1 ? Neg(a) : a / b); }
+// Division by a constant K other than 0 and -1 as a multiplication, so that it
+// runs in vector registers: v = a * (1/K) is off the true quotient by at most
+// 2^-21 / |K|, while a quotient that is not whole lies at least 1 / |K| from
+// the next whole number; pushing v by half of that away from zero before
+// truncating gives exactly trunc(a / K).
+struct TConstDivisor {
+  double Inverse = 1;
+  double Half = 0.5;
+  explicit TConstDivisor(int32_t K) : Inverse(1.0 / K), Half(0.5 / std::fabs(double(K))) {}
+};
+inline int32_t DivConst(int32_t a, const TConstDivisor& D) {
+  const double v = a * D.Inverse;
+  return int32_t(v < 0 ? v - D.Half : v + D.Half);
+}
 inline int32_t Mod(int32_t a, int32_t b) { return (b == 0 || b == -1) ? 0 : a % b; }
 // The count is taken modulo 32 (its low five bits); right shifts fill with zeros.
 inline int32_t Shl(int32_t a, int32_t b) { return int32_t(uint32_t(a) << (uint32_t(b) & 31u)); }

@@ -20,7 +20,7 @@ bool IsOp(const TItem& It, uint8_t Op) {
 // from "||" to "*", and last the unary "!" and "~".
 constexpr int kLevelCond = 1;
 constexpr int kLevelUnary = 2 + (fopMul - fopLOr) + 1;
-uint8_t LevelOperator(int Level) { return Level == 0 ? fopComma : uint8_t(fopLOr + (Level - 2)); }
+uint8_t LevelOperator(int Level) { return Level == 0 ? uint8_t(fopComma) : uint8_t(fopLOr + (Level - 2)); }
 
 class TParser {
  public:
@@ -140,7 +140,7 @@ class TParser {
           }
         }
         if (quest == Hi) return it[colon].Token.Pos;  // a ":" without its "?"
-        int32_t c, a, b;
+        int32_t c = -1, a = -1, b = -1;
         if (int32_t e = ParseRange(Lo, quest, Level, LeftPos, Recursion + 1, c)) return e;
         if (int32_t e = ParseRange(quest + 1, colon, Level, it[quest].Token.Pos, Recursion + 1, a)) return e;
         if (int32_t e = ParseRange(colon + 1, Hi, Level, it[colon].Token.Pos, Recursion + 1, b)) return e;
@@ -158,7 +158,7 @@ class TParser {
       for (size_t k = Lo; k <= Hi; ++k) {
         if (k < Hi && !IsOp(it[k], op)) continue;
         if (k == Hi && !any) break;
-        int32_t seg;
+        int32_t seg = -1;
         const int32_t segLeft = segLo == Lo ? LeftPos : it[segLo - 1].Token.Pos;
         if (segLo == k && segLo == Lo && (op == fopAdd || op == fopSub)) {
           TFFNode zero;  // "-a" and "+a" take 0 on the left
@@ -187,7 +187,7 @@ class TParser {
     }
     // Unary level: "!" or "~" applies to everything after it.
     if (IsOp(it[Lo], fopNot) || IsOp(it[Lo], fopBitNot)) {
-      int32_t a;
+      int32_t a = -1;
       if (int32_t e = ParseRange(Lo + 1, Hi, kLevelUnary, firstPos, Recursion + 1, a)) return e;
       TFFNode n;
       n.Class = ftcOperator;

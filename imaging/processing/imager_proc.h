@@ -150,6 +150,18 @@ class TImagerProc : public TComponent {
   void ConvertToPalette(int32_t Colours, std::vector<TBGRPixel>& Palette);
   void ConvertTo24Bit();
 
+  // ---- clipboard (as device-independent bitmaps) ----
+  // The whole picture (24 or 1 bit) replaces what the clipboard holds.
+  void CopyToClipboard();
+  // The selection: its bounding box, or with a mask the covered pixels on white.
+  void SelCopyToClip();
+  // SelCopyToClip, then the selection takes the background colour; nothing without a selection.
+  void SelCutToClip();
+  // The clipboard's picture replaces the target (pf1bit or pf24bit, the DIB's size).
+  void PasteFromClipboard();
+  // The clipboard's picture stretched into the selection's bounding box.
+  void SelPasteFromClipStretch();
+
   void Notification(TComponent* AComponent, TOperation Operation) override;
   const TPropertyTable& PropertyTable() const override;
 

@@ -50,24 +50,27 @@ TBmpHeaderStatus ReadBmpHeader(TStream& S, TBmpHeader& H) {
   if (!ReadAll(S, fh + 2, 12)) return bhsInvalid;
   H.FileSize = U32(fh + 2);
   H.PixelOffset = U32(fh + 10);
+  return ReadBmpInfoHeader(S, H) ? bhsOk : bhsInvalid;
+}
 
+bool ReadBmpInfoHeader(TStream& S, TBmpHeader& H) {
   uint8_t ih[64] = {};
-  if (!ReadAll(S, ih, 4)) return bhsInvalid;
+  if (!ReadAll(S, ih, 4)) return false;
   H.InfoSize = U32(ih);
   if (H.InfoSize == 12) {
-    if (!ReadAll(S, ih + 4, 8)) return bhsInvalid;
+    if (!ReadAll(S, ih + 4, 8)) return false;
     H.Width = U16(ih + 4);
     H.Height = U16(ih + 6);
     H.Planes = U16(ih + 8);
     H.BitCount = U16(ih + 10);
   } else {
     // 16 to 64 bytes: OS/2 and Windows headers share the 40-byte layout, cut or extended.
-    if (H.InfoSize < 16 || H.InfoSize > 0x10000) return bhsInvalid;
+    if (H.InfoSize < 16 || H.InfoSize > 0x10000) return false;
     const int64_t inHeader = std::min<int64_t>(H.InfoSize, 64);
-    if (!ReadAll(S, ih + 4, inHeader - 4)) return bhsInvalid;
+    if (!ReadAll(S, ih + 4, inHeader - 4)) return false;
     const int32_t rawHeight = int32_t(U32(ih + 8));
     H.Width = int32_t(U32(ih + 4));
-    if (rawHeight == INT32_MIN) return bhsInvalid;
+    if (rawHeight == INT32_MIN) return false;
     H.TopDown = rawHeight < 0;
     H.Height = H.TopDown ? -rawHeight : rawHeight;
     H.Planes = U16(ih + 12);
@@ -88,17 +91,16 @@ TBmpHeaderStatus ReadBmpHeader(TStream& S, TBmpHeader& H) {
         // Masks stand inside the header; the alpha mask from 56 bytes on.
         for (int i = 0; i < 3; ++i) H.Masks[i] = U32(ih + 40 + 4 * i);
         if (H.InfoSize >= 56) H.Masks[3] = U32(ih + 52);
-        else if (count == 4) return bhsInvalid;
+        else if (count == 4) return false;
       } else {
         uint8_t m[16];
-        if (!ReadAll(S, m, 4 * count)) return bhsInvalid;
+        if (!ReadAll(S, m, 4 * count)) return false;
         for (int i = 0; i < count; ++i) H.Masks[i] = U32(m + 4 * i);
       }
     }
-    if (H.InfoSize > 64 && !Skip(S, int64_t(H.InfoSize) - 64)) return bhsInvalid;
+    if (H.InfoSize > 64 && !Skip(S, int64_t(H.InfoSize) - 64)) return false;
   }
-  if (H.Width <= 0 || H.Height <= 0) return bhsInvalid;
-  return bhsOk;
+  return H.Width > 0 && H.Height > 0;
 }
 
 int32_t BmpColourCount(const TBmpHeader& H) {
@@ -143,8 +145,42 @@ bool MakeBmpMasks(const TBmpHeader& H, TBmpMasks& M) {
   } else {
     r = 0xFF0000, g = 0xFF00, b = 0xFF;
   }
+  // Channels that share bits make no colour.
+  if ((r & g) || (r & b) || (g & b) || (a & (r | g | b))) return false;
   return MakeChannel(r, bits, M.R) && MakeChannel(g, bits, M.G) && MakeChannel(b, bits, M.B) &&
          MakeChannel(a, bits, M.A);
+}
+
+bool BmpFileToDib(const uint8_t* File, size_t Size, std::vector<uint8_t>& Dib) {
+  TReadOnlyMemoryStream s(File, int64_t(Size));
+  TBmpHeader h;
+  if (ReadBmpHeader(s, h) != bhsOk) return false;
+  const int64_t tableEnd =
+      std::min<int64_t>(s.Position() + int64_t(BmpColourCount(h)) * (h.IsCore() ? 3 : 4), int64_t(Size));
+  // A gap between the colour table and the pixels is left out: in a DIB the rows follow the table.
+  int64_t pixels = h.PixelOffset == 0 ? tableEnd : int64_t(h.PixelOffset);
+  if (pixels < tableEnd || pixels > int64_t(Size)) pixels = tableEnd;
+  Dib.assign(File + 14, File + tableEnd);
+  Dib.insert(Dib.end(), File + pixels, File + Size);
+  return true;
+}
+
+bool DibToBmpFile(const uint8_t* Dib, size_t Size, std::vector<uint8_t>& File) {
+  TReadOnlyMemoryStream s(Dib, int64_t(Size));
+  TBmpHeader h;
+  if (!ReadBmpInfoHeader(s, h)) return false;
+  const int64_t entry = h.IsCore() ? 3 : 4;
+  const int64_t pixels = s.Position() + BmpColourCount(h) * entry;
+  if (pixels > int64_t(Size) || int64_t(Size) + 14 > int64_t(UINT32_MAX)) return false;
+  File.assign(14, 0);
+  File[0] = 'B';
+  File[1] = 'M';
+  for (int i = 0; i < 4; ++i) {
+    File[size_t(2 + i)] = uint8_t((Size + 14) >> (8 * i));
+    File[size_t(10 + i)] = uint8_t(uint64_t(pixels + 14) >> (8 * i));
+  }
+  File.insert(File.end(), Dib, Dib + Size);
+  return true;
 }
 
 void BmpMaskedRow(const uint8_t* Src, int32_t Width, int32_t BitCount, const TBmpMasks& M, uint8_t* Dst,

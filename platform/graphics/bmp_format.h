@@ -52,6 +52,18 @@ enum TBmpHeaderStatus : uint8_t { bhsOk, bhsNotBmp, bhsInvalid };
 // colour table starts. Refuses sizes outside the header, a width or height of
 // 0, a height of INT32_MIN and headers cut short.
 TBmpHeaderStatus ReadBmpHeader(TStream& S, TBmpHeader& H);
+// The info header alone (with its masks), as a packed device-independent
+// bitmap starts: the part of ReadBmpHeader after the file header. The caller
+// sets Start and PixelOffset; false for what ReadBmpHeader calls invalid.
+bool ReadBmpInfoHeader(TStream& S, TBmpHeader& H);
+
+// A packed device-independent bitmap (info header, masks, colour table and
+// rows in one block) as a BMP file: the 14-byte file header put in front,
+// with the pixels right behind the colour table. False when the header does not read.
+bool DibToBmpFile(const uint8_t* Dib, size_t Size, std::vector<uint8_t>& File);
+// The other way: a BMP file without its file header, any gap between the
+// colour table and the pixels left out. False when the headers do not read.
+bool BmpFileToDib(const uint8_t* File, size_t Size, std::vector<uint8_t>& Dib);
 
 // Colour table entries the file holds by the counting rule of the format: 2^bits
 // for the core header up to 8 bits; else the colours used, where a count above
@@ -76,8 +88,8 @@ struct TBmpMasks {
   TBmpChannel R, G, B, A;  // A.Mask 0: no alpha
 };
 // Masks of a 16- or 32-bit file: the file's own with compression 3 or 6, else
-// 5-5-5 (16 bits) or 8-8-8 (32 bits). False for a zero colour mask, a mask
-// that is not one run of bits or that does not fit the pixel.
+// 5-5-5 (16 bits) or 8-8-8 (32 bits). False for a zero colour mask, masks
+// that share bits, a mask that is not one run of bits or that does not fit the pixel.
 bool MakeBmpMasks(const TBmpHeader& H, TBmpMasks& M);
 // Converts one row of 16- or 32-bit pixels to blue, green, red (DstBytes 3)
 // or blue, green, red, alpha (DstBytes 4; alpha 0 without an alpha mask).

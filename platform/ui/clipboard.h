@@ -1,33 +1,33 @@
 // The clipboard: formats by number, the standard ones and those registered by
-// name, each holding bytes; bitmaps travel as device-independent bitmap files.
-// Data set between Open and Close go out together; outside them each Set
-// replaces the clipboard's content.
+// name, each holding bytes. Bitmaps travel as packed device-independent
+// bitmaps (CF_DIB) and, for other programs, as a plain image; a plain image
+// or BMP file that another program put there reads back as CF_DIB. Data set
+// between Open and Close go out together; outside them each Set replaces the
+// clipboard's content.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/system/clipboard_service.h"
+
 namespace kv {
 
 class TBitmap;
-using TClipFormat = uint32_t;
-constexpr TClipFormat CF_BITMAP = 2;
-constexpr TClipFormat CF_DIB = 8;
 
 // The same name gives the same number (from 0xC000), whatever its case.
 TClipFormat RegisterClipboardFormat(const std::string& Name);
 // Empty for a number that was never registered.
 std::string GetClipboardFormatName(TClipFormat Format);
 
-class TClipboard {
+class TClipboard : public TClipboardService {
  public:
-  void Open();
-  void Close();
-  void Clear();
-  bool HasFormat(TClipFormat Format) const;
-  void SetBuffer(TClipFormat Format, const void* Data, size_t Size);
-  // Empty when the format is not on the clipboard.
-  std::vector<uint8_t> GetBuffer(TClipFormat Format) const;
+  void Open() override;
+  void Close() override;
+  void Clear() override;
+  bool HasFormat(TClipFormat Format) const override;
+  void SetBuffer(TClipFormat Format, const void* Data, size_t Size) override;
+  std::vector<uint8_t> GetBuffer(TClipFormat Format) const override;
   void SetBitmap(const TBitmap& Bitmap);
   // False (Bitmap unchanged) when no bitmap is on the clipboard or it does not load.
   bool GetBitmap(TBitmap& Bitmap) const;
@@ -38,6 +38,8 @@ class TClipboard {
   void Publish();
 };
 
+// The one clipboard; it is also the ClipboardService of the lower layers
+// from the moment it or the Qt application object is first made.
 TClipboard& Clipboard();
 
 }  // namespace kv

@@ -13,6 +13,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
+#include "platform/ui/clipboard.h"
 
 namespace kv {
 
@@ -76,6 +77,7 @@ void EnsureQtApplication() {
   QPointingDevice::primaryPointingDevice();
   QInputDevice::primaryKeyboard();
   std::atexit(DeleteQtApplication);
+  Clipboard();  // the lower layers reach the desktop's clipboard from now on
 }
 
 bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }

@@ -436,7 +436,20 @@ void TWinControl::Dispatch(TMessage& Message) {
       return;
     case WM_CHAR:
     case WM_SYSCHAR:
-      if (!DoKeyPress(Message)) DefaultHandler(Message);
+      if (DoKeyPress(Message)) return;
+      // Alt with a character nobody took: the form offers it to its controls'
+      // marked characters (labels, tool buttons), as the dialog manager does.
+      if (Message.Msg == WM_SYSCHAR)
+        if (TCustomForm* form = GetParentForm(this)) {
+          if (form->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam) != 0) return;
+        }
+      DefaultHandler(Message);
+      return;
+    case CM_DIALOGCHAR:
+      for (size_t i = 0; i < FControls.size(); ++i) {
+        Message.Result = FControls[i]->Perform(CM_DIALOGCHAR, Message.WParam, Message.LParam);
+        if (Message.Result != 0) return;
+      }
       return;
     case WM_SETFOCUS:
       if (TCustomForm* form = GetParentForm(this); form && form != this) form->SetFocusedControl(this);

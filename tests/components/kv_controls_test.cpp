@@ -7,6 +7,8 @@
 #include "components/controls/text_list_box.h"
 #include "components/draw_utils.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/list_box.h"
+#include "platform/ui/message_window.h"
 #include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
 
@@ -135,6 +137,20 @@ TEST_F(ControlsTest, AutoSizeCountsTheShadowAndAnEmptyCaptionKeepsOneLine) {
   const int32_t right = l->Left() + l->Width();
   l->SetCaption("a much longer caption");
   EXPECT_EQ(l->Left() + l->Width(), right);
+}
+
+TEST_F(ControlsTest, LabelLayoutPutsTheTextAtTopMiddleOrBottom) {
+  TKvLabel* l = MakeLabel(Form, "Mitte");
+  l->SetShadowSize(0);
+  l->SetAutoSize(false);
+  l->SetHeight(60);
+  const int32_t textH = BoxOf(Render(l), Dark).Height();
+  EXPECT_LT(BoxOf(Render(l), Dark).Top, 8);
+  l->SetLayout(tlBottom);
+  EXPECT_GT(BoxOf(Render(l), Dark).Bottom, 60 - 8);
+  l->SetLayout(tlCenter);
+  const TRect mid = BoxOf(Render(l), Dark);
+  EXPECT_NEAR(mid.Top + mid.Height() / 2, 30, textH / 2 + 2);
 }
 
 TEST_F(ControlsTest, LabelPressAndAccelerator) {
@@ -353,6 +369,116 @@ TEST_F(ControlsTest, DropDownMenuPopsUpBelowAndClicksNothing) {
   EXPECT_EQ(at, b->ClientToScreen(TPoint{-1, 25}));
   b->PerformButtonClick();  // a button whose menu pops up by itself is not clicked programmatically
   EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(ControlsTest, AltWithTheMarkedLetterClicksTheButtonAndFocusesTheLabelsControl) {
+  auto* edit = new TListBox(Form);
+  edit->SetParent(Form);
+  edit->SetBounds(100, 100, 80, 60);
+  auto* other = new TListBox(Form);
+  other->SetParent(Form);
+  other->SetBounds(200, 100, 80, 60);
+  TKvLabel* l = MakeLabel(Form, "&Name");
+  l->SetFocusControl(edit);
+  TKvSpeedButton* b = MakeButton(Form, 50);
+  b->SetCaption("&Zoom");
+  int clicks = 0;
+  b->OnClick = [&](TObject*) { ++clicks; };
+  Form->Show();
+  other->Perform(WM_SYSCHAR, 'z', AltMask);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(other->Perform(CM_DIALOGCHAR, 'n', 0), 0);  // a child offers nothing of its own
+  EXPECT_NE(Form->Perform(CM_DIALOGCHAR, 'n', 0), 0);
+  l->SetShowAccelChar(false);
+  EXPECT_EQ(Form->Perform(CM_DIALOGCHAR, 'n', 0), 0);
+}
+
+TEST_F(ControlsTest, AHeldButtonRepeatsItsClick) {
+  TKvSpeedButton* b = MakeButton(Form);
+  b->SetAllowTimer(true);
+  b->SetInitPause(20);
+  b->SetRepeatInterval(10);
+  int clicks = 0;
+  b->OnClick = [&](TObject*) { ++clicks; };
+  Form->Show();
+  Press(b);
+  const uint64_t end = TickCount64() + 200;
+  while (TickCount64() < end && clicks < 3) WaitForMessages(20);
+  EXPECT_GE(clicks, 3);
+  Release(b);
+  const int32_t held = clicks;
+  const uint64_t after = TickCount64() + 60;
+  while (TickCount64() < after) WaitForMessages(20);
+  EXPECT_EQ(clicks, held);  // no repeat once released
+}
+
+TEST_F(ControlsTest, ALinkedActionShowsOnTheButtonAndRunsOnClick) {
+  TKvSpeedButton* b = MakeButton(Form);
+  b->SetGroupIndex(4);
+  b->SetAllowAllUp(true);
+  TImageList images(nullptr, 16, 16);
+  images.AddMasked(*Strip(16, 16), clFuchsia);
+  TActionList list(nullptr);
+  list.SetImages(&images);
+  TAction a(nullptr);
+  a.SetActionList(&list);
+  a.SetCaption("&Drehen");
+  a.SetHint("Drehen|Das Bild drehen");
+  a.SetChecked(true);
+  a.SetImageIndex(0);
+  int runs = 0;
+  a.OnExecute = [&](TObject*) { ++runs; };
+  b->SetAction(&a);
+  EXPECT_EQ(b->Caption(), "&Drehen");
+  EXPECT_EQ(b->Hint(), "Drehen|Das Bild drehen");
+  EXPECT_TRUE(b->Down());
+  ASSERT_EQ(b->Glyph().Width(), 16);  // the list's image became the glyph
+  EXPECT_EQ(b->Glyph().GetPixelColor(0, 0), clFuchsia);
+  EXPECT_EQ(b->Glyph().GetPixelColor(6, 6), static_cast<TColor>(RGB(255, 255, 0)));
+  a.SetEnabled(false);  // later changes follow
+  EXPECT_FALSE(b->Enabled());
+  a.SetEnabled(true);
+  a.SetChecked(false);
+  EXPECT_FALSE(b->Down());
+  Press(b);
+  Release(b);
+  EXPECT_EQ(runs, 1);
+  int own = 0;
+  b->OnClick = [&](TObject*) { ++own; };  // a handler of its own wins
+  b->PerformButtonClick();
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(own, 1);
+  { TAction gone(nullptr);
+    b->SetAction(&gone); }
+  EXPECT_EQ(b->Action(), nullptr);
+}
+
+TEST_F(ControlsTest, HoverRaisesEnterAndLeaveAndLiftsAFlatButton) {
+  Form->Show();
+  Screen->SetActiveForm(Form);
+  TKvLabel* l = MakeLabel(Form, "Hier");
+  std::vector<std::string> seen;
+  l->OnMouseEnter = [&](TObject*) { seen.push_back("enter"); };
+  l->OnMouseLeave = [&](TObject*) { seen.push_back("leave"); };
+  l->Perform(CM_MOUSEENTER);
+  EXPECT_TRUE(l->Hovered());
+  l->Perform(CM_MOUSELEAVE);
+  EXPECT_FALSE(l->Hovered());
+  l->SetEnabled(false);
+  l->Perform(CM_MOUSEENTER);  // a disabled label does not light up
+  EXPECT_EQ(seen, (std::vector<std::string>{"enter", "leave"}));
+
+  TKvSpeedButton* b = MakeButton(Form, 100);
+  b->SetFlat(true);
+  auto at = [&](int32_t X, int32_t Y) { return static_cast<TColorRef>(Render(b).GetPixelColor(X, Y)); };
+  EXPECT_EQ(at(0, 0), kFace);
+  b->Perform(CM_MOUSEENTER);
+  EXPECT_TRUE(b->Hovered());
+  EXPECT_EQ(at(0, 0), kHighlight);  // flat: highlight / shadow while the mouse is over it
+  EXPECT_EQ(at(24, 24), kShadow);
+  b->Perform(CM_MOUSELEAVE);
+  EXPECT_EQ(at(0, 0), kFace);
+  Screen->SetActiveForm(nullptr);
 }
 
 // ---- list box and embossed images ----

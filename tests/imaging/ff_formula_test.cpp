@@ -10,8 +10,12 @@
 
 #include "ff_reference.h"
 #include "imaging/processing/ff_eval.h"
+#include "imaging/processing/ff_ops.h"
 #include "platform/rtl/random.h"
 #include "support/bitmap_patterns.h"
+#include "support/netpbm_io.h"
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -117,7 +121,7 @@ TEST(FFLanguage, OperatorsAndFunctionsAtTheirEdges) {
       {"0x80000000 / (0 - 1)", INT_MIN}, {"0x80000000 % (0 - 1)", 0}, {"7 / 0", 0}, {"7 % 0", 0},
       {"(0 - 7) / 2", -3}, {"(0 - 7) % 2", -1}, {"7 % (0 - 2)", 1}, {"12 / 2 * 3", 2}, {"12 * 2 / 3", 8},
       {"1 << 32", 1}, {"1 << 33", 2}, {"1 << 31", INT_MIN}, {"1 << (0 - 1)", INT_MIN}, {"(0 - 1) >> 28", 15},
-      {"(0 - 1) >> 32", -1}, {"r >> 1", 5}, {"0x7FFFFFFF + 1", INT_MIN}, {"0x80000000 - 1", INT_MAX},
+      {"(0 - 1) >> 32", -1}, {"r >> 1", 5}, {"(r + 190) >> 1", 100}, {"0x7FFFFFFF + 1", INT_MIN}, {"0x80000000 - 1", INT_MAX},
       {"0x10000 * 0x10000", 0}, {"-0x80000000", INT_MIN}, {"0xFFFFFFFF", -1}, {"+5", 5}, {"-r + 10", 0},
       {"!0", 1}, {"!5", 0}, {"!(0 - 1)", 0}, {"~0", -1}, {"!~0", 0}, {"(0 - 1) || 0", 0}, {"0 || 3", 1},
       {"1 && 2", 1}, {"(0 - 1) && 1", 0}, {"5 & 3", 1}, {"5 | 3", 7}, {"5 ^ 3", 6}, {"2 > 1", 1},
@@ -148,6 +152,26 @@ TEST(FFLanguage, OperatorsAndFunctionsAtTheirEdges) {
       FFMemory().fill(0);
       EXPECT_EQ(FastValue(c.Formula, TOnePixel{}, fold), c.Value) << c.Formula << (fold ? " folded" : "");
     }
+}
+
+// The evaluator divides by a constant through a multiplication: it must agree
+// with the true truncated quotient for every dividend, at the edges above all.
+TEST(FFLanguage, DivisionByAConstantIsExact) {
+  std::mt19937 rng(5);
+  for (int32_t k : {1, 2, 3, 7, 8, 255, 256, 1000, 65537, 1 << 30, INT_MAX, INT_MIN, -2, -3, -255, -INT_MAX}) {
+    const ff::TConstDivisor div(k);
+    std::vector<int32_t> as = {0, 1, -1, INT_MAX, INT_MIN, INT_MIN + 1, INT_MAX - 1};
+    for (int32_t m : {1, 2, 3, 1000, 8388608, 2147483647 / std::max(1, k < 0 ? -(k + 1) : k)})
+      for (int32_t e : {-1, 0, 1}) {
+        const int64_t v = int64_t(k) * m + e;
+        if (v >= INT_MIN && v <= INT_MAX) {
+          as.push_back(int32_t(v));
+          as.push_back(int32_t(-v));
+        }
+      }
+    for (int n = 0; n < 20000; ++n) as.push_back(int32_t(rng()));
+    for (int32_t a : as) ASSERT_EQ(ff::DivConst(a, div), ff::Div(a, k)) << a << " / " << k;
+  }
 }
 
 TEST(FFLanguage, CosTableAndRandom) {
@@ -250,6 +274,37 @@ TEST(FFLanguage, WholeRuns) {
   progress.OnProgress = nullptr;
   FFRunFilter({"src(x + 1, y, 0)", "g", "b"}, controls, same, same, progress, {0, 0, 37, 5});
   EXPECT_EQ(static_cast<uint8_t*>(same.ScanLine(0))[3 * 5 + 2], 6);
+}
+
+// ImageMagick's -fx judges formulas whose value it can say exactly in its 0..1 scale.
+TEST(FFLanguage, AgreesWithImageMagickFx) {
+  if (!test::HaveTool("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  test::TScratchFolder dir("ffim");
+  ASSERT_FALSE(dir.Path().empty());
+  std::mt19937 rng(3);
+  auto src = Make24(41, 17, [&](int32_t, int32_t) { return TBGRPixel{uint8_t(rng()), uint8_t(rng()), uint8_t(rng())}; });
+  test::WritePnm(dir.Path() + "/in.ppm", *src);
+  const struct {
+    const char* Ours;
+    const char* Fx;
+  } cases[] = {
+      {"255 - c", "1 - u"},
+      {"x > X/2 ? 255 : 0", "i > floor(w/2) ? 1 : 0"},
+      {"max(r, b) - min(g, b)", "max(r, b) - min(g, b)"},
+      {"src(x + 1, y - 1, 0)", "p[1,-1].r"},  // 0 outside the picture: a black virtual pixel
+  };
+  for (const auto& c : cases) {
+    auto ours = RunFormulas({c.Ours, c.Ours, c.Ours}, *src);
+    const std::string out = dir.Path() + "/out.ppm";
+    ASSERT_EQ(test::Run("convert '" + dir.Path() + "/in.ppm' -virtual-pixel Black -fx '" + c.Fx +
+                        "' -depth 8 '" + out + "'"),
+              0);
+    TBitmap theirs;
+    ASSERT_TRUE(test::ReadPnm(out, theirs));
+    ASSERT_EQ(theirs.Width(), 41);
+    for (int32_t y = 0; y < 17; ++y)
+      ASSERT_EQ(0, std::memcmp(ours->ScanLine(y), theirs.ScanLine(y), 41 * 3)) << c.Ours << " row " << y;
+  }
 }
 
 TEST(FFLanguage, PreviewScalesPlaceAndSize) {

@@ -162,10 +162,13 @@ TEST_F(ImagerIOView, ResolutionAdjustment) {
       {1000, 500, 300, 150, 1000, 1000, 300, 300},  // wide: the height follows
       {100, 200, 100, 50, 50, 200, 50, 50},         // tall: the width follows
       {64, 32, 72, 72, 64, 32, 72, 72},             // equal: nothing
-      // Absurd resolutions would ask for pictures no reader may allocate, or
-      // none at all: the picture stays as read.
+      {40, 20, 160, 10, 40, 320, 160, 160},        // 16 times: still followed
+      // Absurd resolutions would ask for pictures past the pixel limit, far
+      // larger than the file, or of no pixels at all: the picture stays as read.
       {200, 100, 1, 20000000, 200, 100, 1, 20000000},
       {100, 200, 1, 20000000, 100, 200, 1, 20000000},
+      {5, 3, 20000000, 1, 5, 3, 20000000, 1},
+      {40, 20, 170, 10, 40, 20, 170, 10},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::to_string(c.W) + "x" + std::to_string(c.H) + " at " + std::to_string(c.DpiX) + "x" +

@@ -189,6 +189,7 @@ TEST(Pnm, BadHeadersAndDataFail) {
       "P5 0 2 255\n",                  // no width
       "P7 4 2 255\n12345678",          // not an any-map
       "P5 100000 100000 255\nxx",      // absurd size
+      "P1 1 500000000\n1",             // a small file cannot ask for a large picture
       "P6 20000 20000 255\n" + std::string(100, 'x'),  // far more than the file holds
       "P5 4 2 255\n123",               // short raw data
       "",
@@ -199,6 +200,25 @@ TEST(Pnm, BadHeadersAndDataFail) {
     EXPECT_TRUE(r.Run.Aborted) << c.substr(0, 24);
     EXPECT_TRUE(r.Bitmap.Empty()) << c.substr(0, 24);
   }
+}
+
+TEST(Pnm, CommentListIsBounded) {
+  std::string f = "P5\n";
+  for (int i = 0; i < 5000; ++i) f += "#c\n";
+  TPnmRead r;
+  ReadBytesPnm(f + "1 1 255\n\x07", r);
+  ASSERT_FALSE(r.Run.Aborted);
+  EXPECT_EQ(r.Params.PnmComments.Count(), 4096);
+  EXPECT_EQ(PixelOf(r.Bitmap, 0, 0), Gray(7));
+}
+
+TEST(Pnm, PlainBitmapEndsWithItsDigits) {
+  TPnmRead r;
+  ReadBytesPnm("P1 4 2 1 # the rest is a comment, long enough for the picture", r);
+  EXPECT_FALSE(r.Run.Aborted);
+  ASSERT_EQ(r.Bitmap.Height(), 2);
+  EXPECT_EQ(PixelOf(r.Bitmap, 0, 0), Gray(0));
+  EXPECT_EQ(PixelOf(r.Bitmap, 3, 1), Gray(255));
 }
 
 TEST(Pnm, ShortTextDataFailsKeepingWhatWasRead) {

@@ -2,6 +2,7 @@
 // control under a screen point, headless.
 #include <gtest/gtest.h>
 
+#include "platform/ui/actions.h"
 #include "platform/ui/find_control.h"
 #include "platform/ui/folder_dialog.h"
 #include "platform/ui/forms.h"
@@ -136,6 +137,72 @@ TEST_F(UiListsTest, TheControlUnderAScreenPoint) {
   EXPECT_EQ(FindWinControlAtScreen(f.ClientToScreen(TPoint{150, 150})), &f);
   f.Hide();
   EXPECT_EQ(FindWinControlAtScreen(inner->ClientToScreen(TPoint{5, 5})), nullptr);
+}
+
+// A graphic control that takes one marked character.
+class TMnemonic : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  char32_t Key = 0;
+  int Taken = 0;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg == CM_DIALOGCHAR && static_cast<char32_t>(Message.WParam) == Key) {
+      ++Taken;
+      Message.Result = 1;
+      return;
+    }
+    TGraphicControl::Dispatch(Message);
+  }
+};
+
+TEST_F(UiListsTest, AltWithACharacterReachesTheMarkedControlsOfTheForm) {
+  TForm f(nullptr);
+  auto* box = new TListBox(&f);
+  box->SetParent(&f);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  auto* m = new TMnemonic(&f);
+  m->SetParent(panel);  // nested: the offer goes all the way down
+  m->Key = U'z';
+  char32_t typed = 0;
+  box->OnKeyPress = [&](TObject*, char32_t& K) { typed = K; };
+  box->Perform(WM_SYSCHAR, 'z', AltMask);
+  EXPECT_EQ(m->Taken, 1);
+  box->Perform(WM_CHAR, 'z', 0);  // without Alt it is plain typing
+  EXPECT_EQ(m->Taken, 1);
+  EXPECT_EQ(typed, U'z');
+  box->OnKeyPress = [](TObject*, char32_t& K) { K = 0; };  // taken by the control itself
+  box->Perform(WM_SYSCHAR, 'z', AltMask);
+  EXPECT_EQ(m->Taken, 1);
+}
+
+TEST_F(UiListsTest, ActionsTellTheirClientsOfEveryChange) {
+  struct TClient : TActionClient {
+    int Told = 0;
+    void ActionChanged(TBasicAction*) override { ++Told; }
+  } one, two;
+  TAction a(nullptr);
+  a.RegisterClient(&one);
+  a.RegisterClient(&two);
+  a.RegisterClient(&one);  // once only
+  a.SetCaption("Drucken");
+  a.SetCaption("Drucken");  // no change, no news
+  a.SetChecked(true);
+  EXPECT_EQ(one.Told, 2);
+  a.UnRegisterClient(&two);
+  a.SetHint("h");
+  EXPECT_EQ(two.Told, 2);
+  EXPECT_EQ(one.Told, 3);
+  EXPECT_FALSE(a.Execute());  // nothing to run
+  int runs = 0;
+  a.OnExecute = [&](TObject* S) { runs += S == &a; };
+  EXPECT_TRUE(a.Execute());
+  EXPECT_EQ(runs, 1);
+  EXPECT_EQ(GetPropValue(&a, "Checked"), "True");
+  auto* list = new TActionList(nullptr);
+  a.SetActionList(list);
+  delete list;  // a freed list is forgotten
+  EXPECT_EQ(a.ActionList(), nullptr);
 }
 
 TEST_F(UiListsTest, PopupMenusAndFolderDialogsAnswerByScript) {
