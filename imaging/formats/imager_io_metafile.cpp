@@ -36,6 +36,10 @@ void TImagerIO::ImportMetafile(const std::string& FileName, int32_t Width, int32
   }
   const int32_t type = DetectMetafileType(data.data(), data.size());
   if (type == 0) throw EInvalidGraphic("\"" + FileName + "\" is no metafile");
+  if (!MetafileRecordsSound(data.data(), data.size(), type)) {
+    Fail("The metafile \"" + FileName + "\" is truncated or corrupt");
+    return;
+  }
   const TIOMetafileLoader loader = IOMetafileLoader();
   if (!loader) {
     // Recognised, but nothing here can draw it: a clean failure, never an empty success.

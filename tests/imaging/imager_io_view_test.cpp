@@ -248,6 +248,7 @@ class TFakeMetafile : public TIOMetafile {
 std::vector<uint8_t> EmfHeader() {
   std::vector<uint8_t> d(108, 0);
   d[0] = 1;
+  d[4] = 108;  // one record: the header
   d[40] = ' ', d[41] = 'E', d[42] = 'M', d[43] = 'F';
   return d;
 }
@@ -257,6 +258,8 @@ TEST_F(ImagerIOView, MetafileImport) {
   test::WriteBytes(emf, EmfHeader());
   std::vector<uint8_t> w(60, 0);
   w[0] = 0xD7, w[1] = 0xCD, w[2] = 0xC6, w[3] = 0x9A;
+  w[22] = 1, w[24] = 9, w[27] = 3;  // the header, then the end-of-file record
+  w[40] = 3;
   test::WriteBytes(wmf, w);
   std::ofstream(fake) << "this is a text file named like a metafile";
 
