@@ -68,6 +68,12 @@ class TImager : public TImagerView {
   void Resample(int32_t Width, int32_t Height, TResampleFilter Filter) { ProcRef().Resample(Width, Height, Filter); }
   void Clear() { ProcRef().Clear(); }
   void CropSel() { ProcRef().CropSel(); }
+  // The clipboard, as device-independent bitmaps.
+  void SelCopyToClip() { ProcRef().SelCopyToClip(); }
+  void SelCutToClip() { ProcRef().SelCutToClip(); }
+  void PasteFromClipboard() { ProcRef().PasteFromClipboard(); }
+  // The clipboard's picture stretched into the selection's bounding box.
+  void SelPasteFromClipStretch() { ProcRef().SelPasteFromClipStretch(); }
 
   // ---- I/O (each the I/O component's operation) ----
   void LoadFromFileJpeg(const std::string& FileName);

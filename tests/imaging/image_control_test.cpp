@@ -187,7 +187,7 @@ TEST_F(ImageControl, SavesFilesImageMagickReadsBackIdentical) {
   if (!NeedMagick()) GTEST_SKIP() << "ImageMagick missing";
   ShowCoords(29, 17);
   const TBitmap& pic = Control->Bitmap();
-  for (const std::string name : {"a.png", "a.bmp", "a.tif"}) {
+  for (const std::string name : {"a.png", "a.bmp", "a.tif", "a.tga", "a.pcx", "a.ppm"}) {
     SCOPED_TRACE(name);
     const std::string file = Dir + name, back = file + ".ppm";
     Control->SaveToFileByExtension(file);
@@ -290,6 +290,44 @@ TEST_F(ImageControl, ProcessingWithUndoAndRedoChangesTheView) {
   const auto cleared = Shown();
   EXPECT_EQ(cleared->Width(), 20);
   EXPECT_EQ(PixelOf(*cleared, 7, 9), (TBGRPixel{0x33, 0x66, 0x99}));
+}
+
+TEST_F(ImageControl, ClipboardThroughTheControl) {
+  ShowCoords(30, 20);
+  Control->SetBackground(TColor(0x00336699));
+  const TBGRPixel bg{0x33, 0x66, 0x99};
+  Control->Select(4, 5, 13, 11);  // 10 x 7
+  Control->EndSelect();
+  Record();
+  Control->SelCutToClip();
+  EXPECT_EQ(Events.back(), 'c');
+  auto shown = Shown();
+  EXPECT_EQ(PixelOf(*shown, 6, 7), bg);
+  EXPECT_EQ(PixelOf(*shown, 3, 7), Coords(3, 7));
+
+  // Pasted whole, the piece is the picture; undo brings the cut one back.
+  Control->DeSelect();
+  Control->PasteFromClipboard();
+  shown = Shown();
+  ASSERT_EQ(shown->Width(), 10);
+  EXPECT_EQ(shown->Height(), 7);
+  EXPECT_EQ(PixelOf(*shown, 0, 0), Coords(4, 5));
+  EXPECT_EQ(PixelOf(*shown, 9, 6), Coords(13, 11));
+  Control->UndoAt(0);
+  EXPECT_EQ(Shown()->Width(), 30);
+
+  // Copied from the restored picture and stretched into a selection twice its size.
+  Control->Select(0, 0, 9, 6);
+  Control->EndSelect();
+  Control->SelCopyToClip();
+  Control->DeSelect();
+  Control->Select(10, 6, 29, 19);  // 20 x 14
+  Control->EndSelect();
+  Control->SelPasteFromClipStretch();
+  shown = Shown();
+  EXPECT_EQ(shown->Width(), 30);
+  EXPECT_EQ(PixelOf(*shown, 10, 6), Coords(0, 0));
+  EXPECT_EQ(PixelOf(*shown, 5, 3), Coords(5, 3));  // outside the selection: untouched
 }
 
 TEST_F(ImageControl, FailuresKeepThePictureAndSaySo) {
