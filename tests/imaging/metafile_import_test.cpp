@@ -118,6 +118,10 @@ TEST_F(MetafileImport, CorruptOrTruncatedFilesFailCleanly) {
     bad.back()[size + 3] = 0x7F;  // far past the end
     bad.push_back(good);
     std::fill_n(bad.back().begin() + ptrdiff_t(size), 4, 0);  // a record of size 0 would loop for ever
+    if (name == wmf) {
+      bad.push_back(good);
+      bad.back()[22 + 12 + 3] = 0x72;  // a largest record of gigabytes
+    }
     for (size_t i = 0; i < bad.size(); ++i) {
       SCOPED_TRACE(name + " case " + std::to_string(i));
       test::WriteBytes(Dir + "bad" + name.substr(name.size() - 4), bad[i]);
