@@ -119,7 +119,8 @@ bool MetafileToSvg(const uint8_t* Data, size_t Length, TMetafileKind Kind, int32
   return true;
 }
 
-bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Height) {
+bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Height, double ViewWidth,
+             double ViewHeight) {
   QImage::Format format = QImage::Format_Invalid;
   if (Target.PixelFormat() == pf24bit) format = QImage::Format_BGR888;
   else if (Target.PixelFormat() == pf32bit) format = QImage::Format_RGB32;
@@ -128,6 +129,7 @@ bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Hei
   if (!EnsureGuiApplication() && Svg.find("text") != std::string::npos) return false;
   QSvgRenderer renderer(QByteArray::fromRawData(Svg.data(), qsizetype(Svg.size())));
   if (!renderer.isValid()) return false;
+  if (ViewWidth > 0 && ViewHeight > 0) renderer.setViewBox(QRectF(0, 0, ViewWidth, ViewHeight));
   QImage image(Target.Bits(), Target.Width(), Target.Height(), Target.RowBytes(), format);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);

@@ -101,6 +101,15 @@ TEST_F(MetafileImport, CapsTheLongerSideAt2800) {
   EXPECT_EQ(b.Height(), 699);
   EXPECT_EQ(Pixel(600, 300), (std::vector<int>{0, 255, 0}));
   EXPECT_EQ(Pixel(2000, 300), (std::vector<int>{255, 255, 255}));
+
+  // Scaled up sevenfold, the edge of an enhanced file's half stays at the half.
+  const std::string emf = Dir + "big.emf";
+  ASSERT_TRUE(test::WriteEmf(emf, 400, 100, {{0, 0, 200, 100, 0, 255, 0}}));
+  io.ImportMetafile(emf, 4000, -1);
+  ASSERT_FALSE(io.Aborted()) << io.AbortReason();
+  EXPECT_EQ(b.Width(), 2799);  // the writer's frame rounds down to 399 x 99 pixels, so no exact height
+  EXPECT_EQ(Pixel(1396, 300), (std::vector<int>{0, 255, 0}));  // the converter strokes fills half a unit wide
+  EXPECT_EQ(Pixel(1406, 300), (std::vector<int>{255, 255, 255}));
 }
 
 TEST_F(MetafileImport, CorruptOrTruncatedFilesFailCleanly) {
