@@ -44,6 +44,9 @@ bool MetafileRecordsSound(const uint8_t* Data, size_t Length, int32_t FileType) 
   if (FileType != ioWMF) return false;
   size_t at = U32(Data) == 0x9AC6CDD7 ? 22 : 0;
   if (Length < at + 18 || U16(Data + at + 2) != 9) return false;
+  // Readers size a record buffer by the largest record the header states;
+  // one beyond the data is a lie that would cost gigabytes.
+  if (uint64_t(U32(Data + at + 12)) * 2 > Length) return false;
   at += 18;
   bool any = false;
   while (at < Length) {

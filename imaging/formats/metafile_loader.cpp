@@ -18,15 +18,18 @@ int32_t S32(const uint8_t* P) { return int32_t(U16(P) | U16(P + 2) << 16); }
 
 class TSvgMetafile : public TIOMetafile {
  public:
-  TSvgMetafile(std::string Svg, int32_t Width, int32_t Height)
-      : FSvg(std::move(Svg)), FWidth(Width), FHeight(Height) {}
+  TSvgMetafile(std::string Svg, int32_t Width, int32_t Height, int32_t ViewWidth, int32_t ViewHeight)
+      : FSvg(std::move(Svg)), FWidth(Width), FHeight(Height), FViewWidth(ViewWidth), FViewHeight(ViewHeight) {}
   int32_t Width() const override { return FWidth; }
   int32_t Height() const override { return FHeight; }
-  void Draw(TBitmap& Target, int32_t Width, int32_t Height) override { gfx::DrawSvg(FSvg, Target, Width, Height); }
+  void Draw(TBitmap& Target, int32_t Width, int32_t Height) override {
+    gfx::DrawSvg(FSvg, Target, Width, Height, FViewWidth, FViewHeight);
+  }
 
  private:
   std::string FSvg;
   int32_t FWidth, FHeight;
+  int32_t FViewWidth, FViewHeight;
 };
 
 // A side in pixels from a length in units of PerInch to the inch; 0 when unusable.
@@ -66,7 +69,18 @@ std::unique_ptr<TIOMetafile> LoadThroughSvg(const std::vector<uint8_t>& Data, in
     w = svg.Width;
     h = svg.Height;
   }
-  return std::make_unique<TSvgMetafile>(std::move(svg.Svg), w, h);
+  // The enhanced converter states a size one pixel short of the inclusive
+  // bounds its drawing fills; the view box is the whole bounds instead.
+  int32_t viewW = 0, viewH = 0;
+  if (FileType == ioEMF) {
+    const uint8_t* d = Data.data();
+    const int64_t bw = int64_t(S32(d + 16)) - S32(d + 8) + 1, bh = int64_t(S32(d + 20)) - S32(d + 12) + 1;
+    if (bw > 0 && bh > 0 && bw < (int64_t(1) << 24) && bh < (int64_t(1) << 24)) {
+      viewW = int32_t(bw);
+      viewH = int32_t(bh);
+    }
+  }
+  return std::make_unique<TSvgMetafile>(std::move(svg.Svg), w, h, viewW, viewH);
 }
 
 }  // namespace

@@ -19,6 +19,10 @@
 #include "platform/graphics/gui_host.h"
 #include "platform/graphics/metafile_convert.h"
 
+// Present only in sanitizer builds: lets the child drop a fuzzer's death
+// report, which would otherwise file the parent's input as a crash.
+extern "C" __attribute__((weak)) void __sanitizer_set_death_callback(void (*Callback)(void));
+
 namespace kv::gfx {
 
 namespace {
@@ -44,6 +48,7 @@ bool WriteAll(int Fd, const void* Data, size_t Length) {
   // A crash in the converter must end this process quietly, not run the
   // parent's crash handlers (a fuzzer's or a sanitizer's) a second time.
   for (int sig : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) ::signal(sig, SIG_DFL);
+  if (__sanitizer_set_death_callback) __sanitizer_set_death_callback(nullptr);
   const int null = ::open("/dev/null", O_WRONLY);
   if (null >= 0) {
     ::dup2(null, 1);
@@ -114,7 +119,8 @@ bool MetafileToSvg(const uint8_t* Data, size_t Length, TMetafileKind Kind, int32
   return true;
 }
 
-bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Height) {
+bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Height, double ViewWidth,
+             double ViewHeight) {
   QImage::Format format = QImage::Format_Invalid;
   if (Target.PixelFormat() == pf24bit) format = QImage::Format_BGR888;
   else if (Target.PixelFormat() == pf32bit) format = QImage::Format_RGB32;
@@ -123,6 +129,7 @@ bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Hei
   if (!EnsureGuiApplication() && Svg.find("text") != std::string::npos) return false;
   QSvgRenderer renderer(QByteArray::fromRawData(Svg.data(), qsizetype(Svg.size())));
   if (!renderer.isValid()) return false;
+  if (ViewWidth > 0 && ViewHeight > 0) renderer.setViewBox(QRectF(0, 0, ViewWidth, ViewHeight));
   QImage image(Target.Bits(), Target.Width(), Target.Height(), Target.RowBytes(), format);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);

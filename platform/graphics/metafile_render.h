@@ -28,8 +28,11 @@ struct TMetafileSvg {
 bool MetafileToSvg(const uint8_t* Data, size_t Length, TMetafileKind Kind, int32_t Dpi, TMetafileSvg& Out);
 
 // Paints Svg stretched to Width x Height at 0,0 into Target, clipped to it.
+// A ViewWidth x ViewHeight above 0 replaces the document's own view box
+// (from 0,0), for documents whose stated size is off by the caller's knowledge.
 // Handles 24- and 32-bit bitmaps; false for other formats or an unreadable document.
-bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Height);
+bool DrawSvg(const std::string& Svg, TBitmap& Target, int32_t Width, int32_t Height, double ViewWidth = 0,
+             double ViewHeight = 0);
 
 }  // namespace gfx
 }  // namespace kv

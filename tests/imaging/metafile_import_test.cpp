@@ -101,6 +101,15 @@ TEST_F(MetafileImport, CapsTheLongerSideAt2800) {
   EXPECT_EQ(b.Height(), 699);
   EXPECT_EQ(Pixel(600, 300), (std::vector<int>{0, 255, 0}));
   EXPECT_EQ(Pixel(2000, 300), (std::vector<int>{255, 255, 255}));
+
+  // Scaled up sevenfold, the edge of an enhanced file's half stays at the half.
+  const std::string emf = Dir + "big.emf";
+  ASSERT_TRUE(test::WriteEmf(emf, 400, 100, {{0, 0, 200, 100, 0, 255, 0}}));
+  io.ImportMetafile(emf, 4000, -1);
+  ASSERT_FALSE(io.Aborted()) << io.AbortReason();
+  EXPECT_EQ(b.Width(), 2799);  // the writer's frame rounds down to 399 x 99 pixels, so no exact height
+  EXPECT_EQ(Pixel(1396, 300), (std::vector<int>{0, 255, 0}));  // the converter strokes fills half a unit wide
+  EXPECT_EQ(Pixel(1406, 300), (std::vector<int>{255, 255, 255}));
 }
 
 TEST_F(MetafileImport, CorruptOrTruncatedFilesFailCleanly) {
@@ -118,6 +127,10 @@ TEST_F(MetafileImport, CorruptOrTruncatedFilesFailCleanly) {
     bad.back()[size + 3] = 0x7F;  // far past the end
     bad.push_back(good);
     std::fill_n(bad.back().begin() + ptrdiff_t(size), 4, 0);  // a record of size 0 would loop for ever
+    if (name == wmf) {
+      bad.push_back(good);
+      bad.back()[22 + 12 + 3] = 0x72;  // a largest record of gigabytes
+    }
     for (size_t i = 0; i < bad.size(); ++i) {
       SCOPED_TRACE(name + " case " + std::to_string(i));
       test::WriteBytes(Dir + "bad" + name.substr(name.size() - 4), bad[i]);
