@@ -20,6 +20,7 @@ constexpr int32_t kStripBytes = 64 * 1024;
 // Pages of unknown length grow up to this; beyond it the scan fails, not the process.
 constexpr size_t kMaxPageBytes = size_t(1) << 30;
 constexpr int32_t kMaxLine = 1 << 24;
+constexpr int32_t kMaxIdleReads = 10000;
 
 uint8_t From16(uint16_t V) { return uint8_t((uint32_t(V) * 255 + 32767) / 65535); }
 
@@ -113,9 +114,12 @@ bool ReadFrame(TScanDevice& Dev, const TScanParameters& P, TPage& Page, bool Nat
     }
     return true;
   };
+  int32_t idle = 0;  // reads in a row that brought nothing: a stuck device must not hang us
   for (;;) {
     int32_t got = 0;
     Status = Dev.Read(chunk.data(), kStripBytes, got);
+    if (Status == ssGood && got == 0 && ++idle > kMaxIdleReads) return Status = ssInval, false;
+    if (got > 0) idle = 0;
     if (got > 0) {
       if (Native) {
         if (whole.size() + size_t(got) > kMaxPageBytes) return Status = ssInval, false;

@@ -122,6 +122,12 @@ TEST_F(TwainAcquireTest, ReadsCapabilitiesAndSelectsSources) {
   EXPECT_FALSE(p.FeederEnabled());
   EXPECT_DOUBLE_EQ(p.Gamma(), 2.2);
   EXPECT_EQ(p.XScaling().Count(), 1);
+  // Without the acquire frame in use, no scan area is read.
+  EXPECT_DOUBLE_EQ(p.AcquireFrame.Right, 0);
+  p.UseAcquireFrame = true;
+  p.SetSelectedSource(0);
+  EXPECT_NEAR(p.AcquireFrame.Right, 80 / 25.4, 1e-4);
+  EXPECT_NEAR(p.AcquireFrame.Bottom, 100 / 25.4, 1e-4);
 }
 
 // Pixel types, resolution and scan area as capabilities, through the whole call.
