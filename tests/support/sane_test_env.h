@@ -1,0 +1,42 @@
+// SANE's own "test" backend as a real scanner: SANE_CONFIG_DIR points at a
+// folder of ours whose dll.conf names only that backend, so no hardware or
+// network is probed. Set before a scan session starts; SANE reads it then.
+#pragma once
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/outside_tools.h"
+#include "support/temp_files.h"
+
+namespace kv::test {
+
+// Backends: "test" for the virtual devices, "" for a machine with none.
+// SANE keeps the first folder it was given for the whole process but reads
+// dll.conf again at each start, so one folder serves every test of a process.
+inline std::string UseSaneBackends(const std::string& Backends) {
+  const std::string dir = TempPath("sane-config-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  WriteText(dir + "/dll.conf", Backends.empty() ? "" : Backends + "\n");
+  WriteText(dir + "/test.conf", "number_of_devices 2\n");
+  setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
+  // Keeps the test backend mapped after SANE unloads it, so leak reports of
+  // the backend's own name it and can be told apart from ours.
+  static void* keep = dlopen("/usr/lib/x86_64-linux-gnu/sane/libsane-test.so.1", RTLD_NOW | RTLD_NODELETE);
+  (void)keep;
+  return dir;
+}
+
+// A scratch file of this process and test (tests run in parallel).
+inline std::string SaneScratch(const std::string& Name) {
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  return TempPath(std::to_string(getpid()) + "-" + (info ? info->name() : "") + "-" + Name);
+}
+
+// Runs scanimage on the test device with Options and the PNM written to Out.
+inline bool ScanImage(const std::string& Options, const std::string& Out) {
+  return Run("scanimage -d test:0 --format=pnm " + Options + " > '" + Out + "' 2>/dev/null") == 0;
+}
+
+}  // namespace kv::test
