@@ -210,7 +210,7 @@ int32_t TRulerBox::HitGrip(int32_t X, int32_t Y) const {
   return -1;
 }
 
-void TRulerBox::DrawLabel(int32_t P, int32_t T, const std::string& Text) {
+void TRulerBox::DrawLabel(int32_t P, const std::string& Text) {
   TCanvas& c = FBitmap.Canvas();
   const TSize ext = c.TextExtent(Text);
   if (FRulerDir == rdHorizontal) {
@@ -218,7 +218,6 @@ void TRulerBox::DrawLabel(int32_t P, int32_t T, const std::string& Text) {
     c.TextOut(P - ext.cx / 2, y, Text);
     return;
   }
-  (void)T;
   // No rotated fonts on the canvas: the text is written upright into a
   // scratch picture and copied turned by a quarter, reading upwards on a
   // left strip and downwards on a right one.
@@ -270,7 +269,7 @@ void TRulerBox::DrawScale(int32_t T) {
       const double v = start + double(i) * freq;
       const int32_t p = Round32((v - FViewPos) * FDotPerUnit);
       line(p, len);
-      if (label) DrawLabel(p, T, LabelText(v));
+      if (label) DrawLabel(p, LabelText(v));
     }
   };
   c.Pen().SetColor(Font().Color());

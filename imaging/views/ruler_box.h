@@ -104,7 +104,7 @@ class TRulerBox : public TCustomControl {
   std::vector<TPoint> GripPolygon(int32_t Index) const;
   int32_t HitGrip(int32_t X, int32_t Y) const;
   void DrawScale(int32_t T);
-  void DrawLabel(int32_t P, int32_t T, const std::string& Text);
+  void DrawLabel(int32_t P, const std::string& Text);
   // One scroll step while a grabbed grip is held beyond an end; false when
   // the mouse is back inside.
   bool ScrollStep();

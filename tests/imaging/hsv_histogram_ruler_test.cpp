@@ -2,10 +2,12 @@
 // pictures read back at known places, synthetic mouse messages, events.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "imaging/processing/colour_convert.h"
@@ -226,6 +228,25 @@ TEST_F(ControlTest, HistogramDrawsBarsFromTheAttachedImage) {
   EXPECT_EQ(Shown(box, 0, 0), clWhite);
 }
 
+TEST_F(ControlTest, HistogramLevelLabelsShortenTheAreaAndDrawTheAxis) {
+  auto* box = Make<THistogramBox>(256, 100);
+  auto pic = HistogramPicture();
+  TImagerProc proc(nullptr);
+  proc.SetAttachedBitmap(pic.get());
+  box->Font().SetColor(clBlack);
+  box->SetCompBar(false);
+  box->SetLabels({hlHorizontal});
+  box->SetHistogramKind({hkRed});
+  box->SetAttachedImagerProc(&proc);
+  TBitmap probe(1, 1, pf24bit);
+  probe.Canvas().Font().Assign(box->Font());
+  const int32_t h = 100 - probe.Canvas().TextHeight("0") - 2;
+  EXPECT_EQ(Shown(box, 100, h), clBlack);  // the axis along the bottom
+  EXPECT_EQ(Shown(box, 0, h - 1), clRed);
+  EXPECT_EQ(Shown(box, 128, h - 1 - 50), clWhite);  // half of the shorter area
+  EXPECT_EQ(Shown(box, 128, h - Round32(16.0 / 32 * h)), clRed);
+}
+
 // ---- ruler box ----
 
 TEST_F(ControlTest, RulerLabelsInDecimalAndHex) {
@@ -338,6 +359,25 @@ TEST_F(ControlTest, RulerGripDragClickAndScroll) {
   EXPECT_DOUBLE_EQ(r->ViewPos(), 0.1);
   EXPECT_DOUBLE_EQ(r->GetGripPos(0), 0.1 + 30);
   EXPECT_EQ(log, (std::vector<std::string>{"pos 0"}));
+}
+
+TEST_F(ControlTest, RulerKeepsScrollingWhileHeldBeyondTheStart) {
+  auto* r = Make<TRulerBox>(300, 40);
+  r->SetViewPos(50);
+  r->SetGripPos(0, 60);
+  Mouse(r, WM_LBUTTONDOWN, 10, 35, MK_LBUTTON);
+  Mouse(r, WM_MOUSEMOVE, -20, 35, MK_LBUTTON);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
+  while (std::chrono::steady_clock::now() < end) {
+    Application->ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  Mouse(r, WM_LBUTTONUP, -20, 35, 0);
+  const double held = r->ViewPos();
+  EXPECT_LT(held, 49);  // more than one step
+  EXPECT_DOUBLE_EQ(r->GetGripPos(0), held - 1);
+  Pump();
+  EXPECT_EQ(r->ViewPos(), held);  // released: it stops
 }
 
 TEST_F(ControlTest, RulerGripEventsBeforeDrag) {
