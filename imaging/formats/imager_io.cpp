@@ -27,6 +27,7 @@ const TIOPreviewsDialogMaker& IOPreviewsDialogMaker() { return DialogMaker(); }
 
 TImagerIO::TImagerIO(TComponent* AOwner) : TComponent(AOwner), FPreviewFont(std::make_unique<TFont>()) {
   FParams = std::make_unique<TIOParamsVals>(this);
+  FTWainParams = std::make_unique<TIMTWainParams>(this);
 }
 
 TImagerIO::~TImagerIO() {

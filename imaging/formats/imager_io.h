@@ -12,6 +12,7 @@
 
 #include "imaging/formats/io_params.h"
 #include "imaging/formats/io_view_link.h"
+#include "imaging/formats/twain_params.h"
 #include "imaging/model/kernel_types.h"
 #include "imaging/model/mask.h"
 #include "imaging/model/words.h"
@@ -80,6 +81,8 @@ class TImagerIO : public TComponent, public TIOParamsOwner {
   TColor Background() const;
   void SetBackground(TColor Value);
   TIOParamsVals& Params() { return *FParams; }
+  // Scanner parameters of this component (source, capabilities, frame).
+  TIMTWainParams& TWainParams() { return *FTWainParams; }
   const TIOParamsVals& Params() const { return *FParams; }
   // False after a successful operation, true after a failed one. A progress
   // handler may set it to stop the codec that is running.
@@ -212,6 +215,7 @@ class TImagerIO : public TComponent, public TIOParamsOwner {
   bool FStreamHeaders = false;
   std::unique_ptr<TFont> FPreviewFont;
   std::unique_ptr<TIMMask> FOwnMask;
+  std::unique_ptr<TIMTWainParams> FTWainParams;
   TIMDialogsMeasureUnit FDialogsMeasureUnit = imduInches;
   bool FAutoAdjustDPI = true;
   std::unique_ptr<TIMAviHandles> FAviHandles;

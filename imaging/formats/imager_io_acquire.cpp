@@ -1,30 +1,37 @@
-// Scanner acquisition through the I/O component. No scanner interface is
-// built in yet: both calls say so through the aborted flag rather than
-// return as if the user had cancelled, and the target stays as it was.
+// Scanner acquisition through the I/O component: one page into the target
+// bitmap, or the choice of the scanner to use.
 #include "imaging/formats/imager_io.h"
 
 namespace kv {
 
-namespace {
-constexpr const char* kNoScanner = "Scanner acquisition is not available: no scanner interface is built in";
-}
-
 bool TImagerIO::Acquire() {
   FAborted = false;
   FAbortReason.clear();
-  if (!Bitmap()) {
+  TBitmap* bmp = Bitmap();
+  if (!bmp) {
     Fail("There is no bitmap to acquire into");
     return false;
   }
-  Fail(kNoScanner);
-  return false;
+  TProgressRec progress = MakeProgress(true);
+  TIMTWainParams& p = *FTWainParams;
+  TTwainManager& mgr = TwainManager();
+  const bool got = TwainAcquire(bmp, p.VisibleDialog, p, nullptr, mgr, progress, *FParams);
+  if (got) {
+    if (FAutoAdjustDPI) AdjustDpi();
+    if (TIMIOViewLink* view = IOView()) view->SetDpi(FParams->DpiX, FParams->DpiY);
+  } else if (!FAborted || FAbortReason.empty()) {
+    // The user's cancel leaves the flag set without a reason; a failure says why.
+    Fail(mgr.ConditionText.empty() ? std::string("No image was acquired") : mgr.ConditionText);
+  }
+  RefreshTarget();
+  return got;
 }
 
 bool TImagerIO::SelectAcquireSource() {
-  FAborted = false;
-  FAbortReason.clear();
-  Fail(kNoScanner);
-  return false;
+  std::string name;
+  const bool ok = SelectTwainSourceDialog(name, TwainManager());
+  FTWainParams->SelectSourceByName(name);
+  return ok;
 }
 
 }  // namespace kv

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -389,14 +390,13 @@ TEST_F(ImageControl, FailuresKeepThePictureAndSaySo) {
   EXPECT_FALSE(Control->IO()->AbortReason().empty());
   intact("extension");
 
-  // No scanner: a clear refusal, never a success.
-  Events.clear();
+  // No scanner (a scanner configuration naming no backend): a clear refusal,
+  // never a success.
+  setenv("SANE_CONFIG_DIR", Dir.c_str(), 1);
   EXPECT_FALSE(Control->Acquire());
   EXPECT_TRUE(Control->IO()->Aborted());
   EXPECT_NE(Control->IO()->AbortReason().find("canner"), std::string::npos) << Control->IO()->AbortReason();
   EXPECT_FALSE(Control->SelectAcquireSource());
-  EXPECT_TRUE(Control->IO()->Aborted());
-  EXPECT_EQ(Events, "");
   intact("acquire");
 
   // A good load after all that replaces the picture.
