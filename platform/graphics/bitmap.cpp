@@ -150,9 +150,9 @@ void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFo
     throw EOutOfResources("Not enough storage is available to process this command");
   const int64_t total = rowBytes * NewHeight;
 
-  std::unique_ptr<uint8_t[]> block;
+  TPixelBlock block;
   if (total > 0) {
-    block.reset(new (std::nothrow) uint8_t[size_t(total)]);
+    block = AllocatePixelBlock(size_t(total));
     if (!block) throw EOutOfMemory("Out of memory");
     if (Fill) {
       // Only the first row needs clearing (its padding bytes): FillRows copies it to the others.
@@ -277,9 +277,9 @@ void TBitmap::Assign(const TBitmap* Source) {
     return;
   }
   const int64_t total = int64_t(Source->FRowBytes) * Source->FHeight;
-  std::unique_ptr<uint8_t[]> copy;
+  TPixelBlock copy;
   if (total > 0) {
-    copy.reset(new (std::nothrow) uint8_t[size_t(total)]);
+    copy = AllocatePixelBlock(size_t(total));
     if (!copy) throw EOutOfMemory("Out of memory");
     std::memcpy(copy.get(), Source->FBits.get(), size_t(total));
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/graphics/color.h"
+#include "platform/graphics/pixel_block.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/object.h"
 
@@ -173,7 +174,7 @@ class TBitmap : public TGraphic {
   int32_t FHeight = 0;
   int32_t FRowBytes = 0;
   TPixelFormat FPixelFormat = pf24bit;
-  std::unique_ptr<uint8_t[]> FBits;
+  TPixelBlock FBits;
   std::vector<TPaletteEntry> FPalette;
   std::unique_ptr<TCanvas> FCanvas;
   TColor FTransparentColor = clDefault;
