@@ -47,6 +47,7 @@ class TImager : public TImagerView {
   // The parameters of the last read and of the next write.
   TIOParamsVals& IOParams() { return IORef().Params(); }
   const TIOParamsVals& IOParams() const { return IORef().Params(); }
+  TIMTWainParams& TWainParams() { return IORef().TWainParams(); }
 
   // ---- processing (each the processing component's operation) ----
   void SaveUndo() { ProcRef().SaveUndo(); }
