@@ -1,46 +1,8 @@
 // TGA reader: any bytes end as a picture or as the aborted flag; what reads
 // is written (1 bit or 24 bits, both lossless) and read back to the same pixels.
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-
+#include "fuzz/lossless_round_trip.h"
 #include "imaging/formats/tga.h"
 
-namespace {
-void Check(bool Ok) {
-  if (!Ok) std::abort();
-}
-constexpr int64_t kFuzzPixels = int64_t(1) << 22;
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-  kv::TReadOnlyMemoryStream in(Data, int64_t(Size));
-  kv::TIOParamsVals params(nullptr);
-  kv::TBitmap bitmap;
-  bool aborted = false;
-  kv::TProgressRec progress;
-  progress.Aborted = &aborted;
-  kv::TIMMask mask;
-  kv::ReadTgaStream(in, bitmap, params, progress, true, &mask);
-  if (aborted || int64_t(params.Width) * params.Height > kFuzzPixels) return 0;
-  in.SetPosition(0);
-  kv::ReadTgaStream(in, bitmap, params, progress, false, &mask);
-  if (aborted || bitmap.Empty()) return 0;
-  Check(bitmap.Width() == params.Width && bitmap.Height() == params.Height);
-  kv::TIOParamsVals out(nullptr);
-  const bool bits = bitmap.PixelFormat() == kv::pf1bit;
-  out.BitsPerSample = bits ? 1 : 8;
-  out.SamplesPerPixel = bits ? 1 : 3;
-  kv::TMemoryStream s;
-  kv::WriteTgaStream(s, bitmap, out, progress);
-  Check(!aborted);
-  s.SetPosition(0);
-  kv::TBitmap again;
-  kv::ReadTgaStream(s, again, out, progress, false, nullptr);
-  Check(!aborted && again.Width() == bitmap.Width() && again.PixelFormat() == bitmap.PixelFormat());
-  const size_t rowBytes = bits ? (size_t(bitmap.Width()) + 7) / 8 : size_t(bitmap.Width()) * 3;
-  for (int32_t y = 0; y < bitmap.Height(); ++y)
-    Check(std::memcmp(again.ScanLine(y), bitmap.ScanLine(y), rowBytes) == 0);
-  return 0;
+  return kvfuzz::LosslessRoundTrip(Data, Size, kv::ReadTgaStream, kv::WriteTgaStream);
 }

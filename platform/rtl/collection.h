@@ -83,7 +83,6 @@ class TCollection : public TPersistent {
   std::vector<TCollectionItem*> FItems;
   int32_t FNextID = 0;
   int32_t FUpdateCount = 0;
-  bool FClearing = false;
 };
 
 // A collection with an owner (the owner's name path leads to it).
