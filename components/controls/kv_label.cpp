@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "components/controls/button_glyph.h"
+#include "components/controls/control_input.h"
 #include "components/draw_utils.h"
 
 namespace kv {
@@ -29,31 +30,6 @@ int32_t DrawTextWithShadow(TCanvas& Canvas, const std::string& Text, TShadowPosi
   if (h > 0) h += s;
   return h;
 }
-
-namespace {
-
-// Whether Key is the character marked with "&" in Caption.
-bool IsAccel(uint32_t Key, const std::string& Caption) {
-  for (size_t i = 0; i + 1 < Caption.size(); ++i)
-    if (Caption[i] == '&') {
-      if (Caption[i + 1] == '&') {
-        ++i;
-        continue;
-      }
-      return Key < 128 && std::toupper(static_cast<unsigned char>(Caption[i + 1])) == std::toupper(int(Key));
-    }
-  return false;
-}
-
-// The label under the cursor: the innermost control of the label's parent at the cursor.
-bool CursorOver(TControl* C) {
-  if (!C->Parent() || !C->Visible()) return false;
-  const TPoint p = C->ScreenToClient(GetCursorPos());
-  return p.X >= 0 && p.Y >= 0 && p.X < C->Width() && p.Y < C->Height() &&
-         C->Parent()->ControlAtPos(TPoint{p.X + C->Left(), p.Y + C->Top()}, true) == C;
-}
-
-}  // namespace
 
 TKvCustomLabel::TKvCustomLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
   FControlStyle.Include(csOpaque);
@@ -228,7 +204,7 @@ void TKvCustomLabel::SetHovered(bool Value) {
   }
 }
 
-void TKvCustomLabel::UpdateTracking() { SetHovered(Enabled() && OwnsActiveWindow() && CursorOver(this)); }
+void TKvCustomLabel::UpdateTracking() { SetHovered(Enabled() && OwnsActiveWindow() && CursorOverControl(this)); }
 
 void TKvCustomLabel::Dispatch(TMessage& Message) {
   switch (Message.Msg) {
@@ -261,7 +237,7 @@ void TKvCustomLabel::Dispatch(TMessage& Message) {
       Invalidate();
       return;
     case CM_DIALOGCHAR:
-      if (FFocusControl && Enabled() && FShowAccelChar && IsAccel(static_cast<uint32_t>(Message.WParam), Caption()) &&
+      if (FFocusControl && Enabled() && FShowAccelChar && IsAccelKey(static_cast<uint32_t>(Message.WParam), Caption()) &&
           FFocusControl->CanFocus()) {
         FFocusControl->SetFocus();
         Message.Result = 1;

@@ -5,35 +5,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "components/controls/control_input.h"
 #include "components/draw_utils.h"
 #include "platform/rtl/ticks.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/panel.h"
 
 namespace kv {
-
-namespace {
-
-bool IsAccelChar(uint32_t Key, const std::string& Caption) {
-  for (size_t i = 0; i + 1 < Caption.size(); ++i)
-    if (Caption[i] == '&') {
-      if (Caption[i + 1] == '&') {
-        ++i;
-        continue;
-      }
-      return Key < 128 && std::toupper(static_cast<unsigned char>(Caption[i + 1])) == std::toupper(int(Key));
-    }
-  return false;
-}
-
-bool CursorOver(TControl* C) {
-  if (!C->Parent() || !C->Visible()) return false;
-  const TPoint p = C->ScreenToClient(GetCursorPos());
-  return p.X >= 0 && p.Y >= 0 && p.X < C->Width() && p.Y < C->Height() &&
-         C->Parent()->ControlAtPos(TPoint{p.X + C->Left(), p.Y + C->Top()}, true) == C;
-}
-
-}  // namespace
 
 TKvSpeedButton::TKvSpeedButton(TComponent* AOwner)
     : TGraphicControl(AOwner), FGlyph(std::make_unique<TKvButtonGlyph>()) {
@@ -370,7 +348,7 @@ void TKvSpeedButton::SetHovered(bool Value) {
   }
 }
 
-void TKvSpeedButton::UpdateTracking() { SetHovered(Enabled() && OwnsActiveWindow() && CursorOver(this)); }
+void TKvSpeedButton::UpdateTracking() { SetHovered(Enabled() && OwnsActiveWindow() && CursorOverControl(this)); }
 
 void TKvSpeedButton::Click() {
   if (TCustomForm* f = GetParentForm(this)) f->SetModalResult(FModalResult);
@@ -452,7 +430,7 @@ void TKvSpeedButton::Dispatch(TMessage& Message) {
       return;
     }
     case CM_DIALOGCHAR:
-      if (IsAccelChar(static_cast<uint32_t>(Message.WParam), Caption()) && Enabled() && Visible()) {
+      if (IsAccelKey(static_cast<uint32_t>(Message.WParam), Caption()) && Enabled() && Visible()) {
         Click();
         Message.Result = 1;
         return;
