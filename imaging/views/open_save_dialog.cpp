@@ -196,6 +196,12 @@ void TOpenImagerDialog::SetPreviewBorderStyle(TIMDBorderStyle Value) {
   }
 }
 
+void TOpenImagerDialog::UpdateWords() {
+  PreviewCheck->SetCaption(IMGetMsg(0, FMsgLanguage));
+  PreviewButton->SetHint(IMGetMsg(0, FMsgLanguage));
+  PlayButton->SetHint(IMGetMsg(87, FMsgLanguage));
+}
+
 int32_t TOpenImagerDialog::FilterIndex() const { return FSession ? FSession->FilterIndex() : FFilterIndex; }
 
 std::string TOpenImagerDialog::GetFileName() const {
@@ -206,7 +212,7 @@ std::string TOpenImagerDialog::GetFileName() const {
 bool TOpenImagerDialog::Execute() {
   FTemplate = "IDD_IMTEMPLATE";
   FPreviewEnabled = true;
-  PreviewCheck->SetCaption(IMGetMsg(0, FMsgLanguage));
+  UpdateWords();
   PreviewCheck->SetVisible(true);
   AdvancedButton->SetVisible(false);
   if (FAutoSetFilter) FFilter = BuildOpenFilter();
@@ -219,6 +225,7 @@ bool TOpenImagerDialog::RunDialog(bool Save) {
   r.MultiSelect = FOptions.Contains(ofAllowMultiSelect);
   r.FileMustExist = FOptions.Contains(ofFileMustExist);
   r.OverwritePrompt = FOptions.Contains(ofOverwritePrompt);
+  r.PlacesBar = FShowPlacesBar;
   r.Title = FTitle;
   r.InitialDir = FInitialDir;
   r.FileName = FFileName;
@@ -336,6 +343,9 @@ const TPropertyTable& TOpenImagerDialog::PropertyTable() const {
     p.String("Title", &TOpenImagerDialog::Title, &TOpenImagerDialog::SetTitle);
     p.Bool("AutoSetFilter", &TOpenImagerDialog::AutoSetFilter, &TOpenImagerDialog::SetAutoSetFilter);
     p.Bool("AlwaysAnimate", &TOpenImagerDialog::AlwaysAnimate, &TOpenImagerDialog::SetAlwaysAnimate);
+    // Older forms store it; it is read and has no effect.
+    p.String("FileEditStyle", [](const TOpenImagerDialog&) { return std::string(); },
+             [](TOpenImagerDialog&, const std::string&) {});
   });
   return table;
 }
@@ -378,7 +388,7 @@ bool TSaveImagerDialog::Execute() {
   if (FAutoSetFilter) FFilter = BuildSaveFilter();
   AdvancedButton->SetVisible(FExOptions.Contains(sdShowAdvanced));
   AdvancedButton->SetCaption(IMGetMsg(45, FMsgLanguage) + "...");
-  PreviewCheck->SetCaption(IMGetMsg(0, FMsgLanguage));
+  UpdateWords();
   PreviewCheck->SetVisible(FExOptions.Contains(sdShowPreview));
   if (FAttachedIO) FSpare->Assign(FAttachedIO->Params());
   const bool ok = RunDialog(true);

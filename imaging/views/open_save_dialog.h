@@ -148,6 +148,8 @@ class TOpenImagerDialog : public TIMCommonDialog {
   virtual void TypeChange(TFileDialogSession& S);
   void DoClose() override;
 
+  // The texts from the word table in MsgLanguage.
+  void UpdateWords();
   void ClearViews();
   void SetPlaying(bool Value);
   void ZoomChange(TObject* Sender);

@@ -247,6 +247,8 @@ bool RunFileDialog(const TFileDialogRequest& R, TFileDialogResult& Result) {
     dlg.selectNameFilter(names.at(index - 1));
     s.LastFilter = index;
   }
+  if (!R.PlacesBar)
+    if (auto* places = dlg.findChild<QWidget*>("sidebar")) places->hide();
   if (!R.InitialDir.empty()) dlg.setDirectory(QString::fromStdString(R.InitialDir));
   if (!R.FileName.empty()) dlg.selectFile(QString::fromStdString(R.FileName));
   if (!R.DefaultExt.empty()) dlg.setDefaultSuffix(QString::fromStdString(R.DefaultExt));

@@ -65,6 +65,8 @@ struct TFileDialogRequest {
   std::string DefaultExt;
   int32_t SideWidth = 0;     // 0: no side area
   int32_t BottomHeight = 0;  // 0: no bottom area
+  // The list of places beside the files.
+  bool PlacesBar = true;
   // Centred x = (screen - width) / 2, y = (screen - height) / 3.
   bool Center = true;
 
