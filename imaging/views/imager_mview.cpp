@@ -182,15 +182,20 @@ void TImagerMView::InsertEntry(int32_t idx) {
   if (idx < 0) idx = 0;
   if (idx >= GetImageCount()) FEntries.push_back(std::move(e));
   else FEntries.insert(FEntries.begin() + idx, std::move(e));
+  // The selection restored when playing stops keeps its image.
+  if (FPlaying && FSavedSelection >= idx) ++FSavedSelection;
 }
 
 void TImagerMView::InsertImage(int32_t idx) {
   // The current image's index moves with the insert: give it back first.
   DeselectNoUpdate();
   InsertEntry(idx);
-  SelectNoUpdate(std::clamp(idx, 0, GetImageCount() - 1));
+  const int32_t at = std::clamp(idx, 0, GetImageCount() - 1);
+  SelectNoUpdate(at);
   FLastChangeKind = 1;
-  FLastChangeIndex = FSelectedImage;
+  // The inserted index even while playing, when the selection is refused:
+  // attached components insert their record there.
+  FLastChangeIndex = at;
   NotifyBitmapChange();
   Update();
 }
@@ -298,11 +303,15 @@ void TImagerMView::SetImageDelay(int32_t idx, int32_t ms) {
 }
 
 void TImagerMView::SetImageFileName(int32_t idx, const std::string& FileName) {
-  if (ValidIndex(idx)) FEntries[size_t(idx)]->FileName = FileName;
+  if (!ValidIndex(idx)) return;
+  FEntries[size_t(idx)]->FileName = FileName;
+  FEntries[size_t(idx)]->LoadState = 0;
 }
 
 void TImagerMView::SetImageID(int32_t idx, int32_t ID) {
-  if (ValidIndex(idx)) FEntries[size_t(idx)]->ImageID = ID;
+  if (!ValidIndex(idx)) return;
+  FEntries[size_t(idx)]->ImageID = ID;
+  FEntries[size_t(idx)]->LoadState = 0;
 }
 
 int32_t TImagerMView::ImageRow(int32_t idx) const { return ValidIndex(idx) ? FEntries[size_t(idx)]->Row : 0; }
@@ -351,7 +360,9 @@ bool TImagerMView::LoadEntryImage(int32_t idx) {
     TBitmap* bmp = nullptr;
     OnImageIDRequest(this, e.ImageID, bmp);
     // The handler may have changed the entries.
-    if (bmp && ValidIndex(idx)) SetImageNoUpdate(idx, bmp);
+    if (!ValidIndex(idx)) return true;
+    if (bmp) SetImageNoUpdate(idx, bmp);
+    else FEntries[size_t(idx)]->LoadState = 2;  // not asked again at every scroll
     return true;
   }
   if (e.FileName.empty()) return true;
@@ -377,9 +388,13 @@ bool TImagerMView::LoadEntryImage(int32_t idx) {
   FIO->Params().JpegScale = 1;
   FIO->OnProgress = nullptr;
   FIO->AttachBitmap(nullptr);
-  if (ok && ValidIndex(idx)) {
-    FEntries[size_t(idx)]->Background = FIO->Background();
-    SetImageNoUpdate(idx, &tmp);
+  if (ValidIndex(idx)) {
+    TIMMImageEntry& loaded = *FEntries[size_t(idx)];
+    loaded.LoadState = ok ? 0 : 1;  // a failed file is not read again at every scroll
+    if (ok) {
+      loaded.Background = FIO->Background();
+      SetImageNoUpdate(idx, &tmp);
+    }
   }
   return ok;
 }

@@ -74,6 +74,10 @@ struct TIMMImageEntry {
   int32_t ImageID = -1;  // source of an on-demand load through OnImageIDRequest; -1: none
   int32_t DelayTime = 0; // milliseconds the image stays while playing
   TIMMText TopText, InfoText, BottomText;
+  // After an on-demand load left the entry without image: 1 the file
+  // failed, 2 the handler gave nothing. Painting preparation does not try
+  // again (GetImageBitmap does; a new source clears it).
+  uint8_t LoadState = 0;
 };
 
 // Thumbnail size of a w x h picture in a maxW x maxH box: scaled to fit

@@ -149,11 +149,12 @@ bool TImagerMView::PrepareVisible() {
   bool removed = false;
   auto prepare = [&](int32_t idx) {
     const TIMMImageEntry& e = *FEntries[size_t(idx)];
-    if (e.Image || (e.FileName.empty() && (e.ImageID < 0 || !OnImageIDRequest))) return;
+    if (e.Image || e.LoadState == 2 || (e.FileName.empty() && (e.ImageID < 0 || !OnImageIDRequest))) return;
     const int64_t l = int64_t(e.X) - FViewX, t = int64_t(e.Y) - FViewY;
     if (l >= cw || t >= ch || l + FThumbWidth <= 0 || t + FThumbHeight <= 0) return;
+    const bool failed = e.LoadState == 1 || !LoadEntryImage(idx);
     // A player keeps its frames; corrupt ones then stay empty cells.
-    if (!LoadEntryImage(idx) && FRemoveCorrupted && !FPlaying) {
+    if (failed && FRemoveCorrupted && !FPlaying) {
       DeleteImageNoUpdate(idx);
       removed = true;
     }

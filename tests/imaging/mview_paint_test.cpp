@@ -162,6 +162,14 @@ TEST_F(MViewTest, LoadsOnlyVisibleEntriesAndNeverWhilePainting) {
   View->Update();
   EXPECT_EQ(asked, std::vector<int32_t>{42});
   EXPECT_TRUE(View->HasImage(0));
+  // One that gets nothing stays empty and is not asked again at every update.
+  View->InsertImageNoSelect(1);
+  View->SetImageID(1, 43);
+  View->OnImageIDRequest = [&](TObject*, int32_t ID, TBitmap*&) { asked.push_back(ID); };
+  for (int i = 0; i < 3; ++i) View->Update();
+  EXPECT_EQ(asked, (std::vector<int32_t>{42, 43}));
+  EXPECT_FALSE(View->HasImage(1));
+  EXPECT_EQ(View->GetImageCount(), 2);  // nothing supplied is no corrupt file
 }
 
 }  // namespace
