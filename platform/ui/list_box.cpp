@@ -243,18 +243,19 @@ void TCustomListBox::Paint() {
   c.Brush().SetColor(Color());
   c.FillRect(ClientRect());
   const int32_t h = std::max(ItemHeight(), 1);
-  uint32_t fmt = DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS;
-  for (int32_t i = FTopIndex, y = 0; i < static_cast<int32_t>(FLines.size()) && y < ClientHeight(); ++i, y += h) {
-    const bool sel = i == FItemIndex;
-    TRect r = Rect(0, y, ClientWidth(), y + h);
-    c.Brush().SetColor(sel ? clHighlight : Color());
-    c.FillRect(r);
-    c.Font().SetColor(sel ? clHighlightText : Font().Color());
-    c.Brush().SetStyle(bsClear);
-    TRect tr = Rect(2 - FHorzPos, y, std::max(ClientWidth(), FHorzExtent) + 2, y + h);
-    DrawText(c, FLines[size_t(i)].Text, tr, fmt);
-    c.Brush().SetStyle(bsSolid);
-  }
+  for (int32_t i = FTopIndex, y = 0; i < static_cast<int32_t>(FLines.size()) && y < ClientHeight(); ++i, y += h)
+    PaintItem(c, i, Rect(0, y, ClientWidth(), y + h), i == FItemIndex);
+}
+
+void TCustomListBox::PaintItem(TCanvas& C, int32_t Index, const TRect& R, bool Selected) {
+  const uint32_t fmt = DT_SINGLELINE | DT_NOPREFIX | DT_EXPANDTABS;
+  C.Brush().SetColor(Selected ? clHighlight : Color());
+  C.FillRect(R);
+  C.Font().SetColor(Selected ? clHighlightText : Font().Color());
+  C.Brush().SetStyle(bsClear);
+  TRect tr = Rect(R.Left + 2 - FHorzPos, R.Top, R.Left + std::max(R.Width(), FHorzExtent) + 2, R.Bottom);
+  DrawText(C, FLines[size_t(Index)].Text, tr, fmt);
+  C.Brush().SetStyle(bsSolid);
 }
 
 const TPropertyTable& TCustomListBox::PropertyTable() const {

@@ -78,6 +78,9 @@ class TCustomListBox : public TCustomControl {
   void Paint() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
   void Resize() override;
+  // Draws line Index across R (the row's full client width); a descendant
+  // draws beside it by narrowing R before calling this.
+  virtual void PaintItem(TCanvas& C, int32_t Index, const TRect& R, bool Selected);
 
  private:
   friend class TListBoxStrings;
