@@ -84,19 +84,29 @@ std::vector<std::string> WritableFormatShortNames();
 // item k is sort key k.
 std::vector<std::string> SortKeyTexts();
 
-// Any combo-like control with Items() (a TStrings) and SetItemIndex.
+namespace detail {
+// A combo whose entries are a TStrings (Items()), or one with ClearItems and AddItem.
+template <typename TCombo>
+void FillCombo(TCombo& Combo, const std::vector<std::string>& Texts) {
+  if constexpr (requires { Combo.Items().Clear(); }) {
+    Combo.Items().Clear();
+    for (const std::string& s : Texts) Combo.Items().Add(s);
+  } else {
+    Combo.ClearItems();
+    for (const std::string& s : Texts) Combo.AddItem(s);
+  }
+  Combo.SetItemIndex(0);
+}
+}  // namespace detail
+
 template <typename TCombo>
 void FillWritableFormatsCombo(TCombo& Combo) {
-  Combo.Items().Clear();
-  for (const std::string& s : WritableFormatShortNames()) Combo.Items().Add(s);
-  Combo.SetItemIndex(0);
+  detail::FillCombo(Combo, WritableFormatShortNames());
 }
 
 template <typename TCombo>
 void FillSortKeyCombo(TCombo& Combo) {
-  Combo.Items().Clear();
-  for (const std::string& s : SortKeyTexts()) Combo.Items().Add(s);
-  Combo.SetItemIndex(0);
+  detail::FillCombo(Combo, SortKeyTexts());
 }
 
 }  // namespace kv

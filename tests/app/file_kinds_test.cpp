@@ -3,6 +3,7 @@
 #include "app/params/file_kinds.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
+#include "platform/ui/std_controls.h"
 
 namespace kv {
 namespace {
@@ -136,6 +137,13 @@ TEST(FileKinds, CombosAndTexts) {
   EXPECT_EQ(combo.List.Get(3 + int(tImageInfo::filesize)), "Dateigröße");
   EXPECT_EQ(combo.List.Get(13), "Ausrichtung");
   EXPECT_EQ(ImageInfoText(tImageInfo::resolution), "Auflösung");
+
+  TComboBox real(nullptr);  // the platform's drop-down list
+  real.AddItem("old");
+  FillWritableFormatsCombo(real);
+  ASSERT_EQ(real.Count(), 7);
+  EXPECT_EQ(real.Item(5), "TIF");
+  EXPECT_EQ(real.ItemIndex(), 0);
 }
 
 }  // namespace
