@@ -92,6 +92,12 @@ std::string XdgConfigHome() { return XdgBase("XDG_CONFIG_HOME", ".config/"); }
 std::string XdgDataHome() { return XdgBase("XDG_DATA_HOME", ".local/share/"); }
 std::string XdgCacheHome() { return XdgBase("XDG_CACHE_HOME", ".cache/"); }
 
+std::string RuntimeFolder() {
+  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+  if (xdg && xdg[0] == '/') return IncludeTrailingPathDelimiter(xdg) + "kavrelin/";
+  return "/tmp/kavrelin-" + std::to_string(::getuid()) + "/";
+}
+
 std::string XdgUserDir(const std::string& Name) {
   const std::string home = HomeFolder();
   const std::string key = "XDG_" + Name + "_DIR=";

@@ -30,6 +30,9 @@ std::string HomeFolder();
 std::string XdgConfigHome();
 std::string XdgDataHome();
 std::string XdgCacheHome();
+// The user's runtime folder for the program's sockets and lock files:
+// $XDG_RUNTIME_DIR/kavrelin/, else /tmp/kavrelin-<uid>/. Not created here.
+std::string RuntimeFolder();
 // A user folder of user-dirs.dirs by its name ("DESKTOP", "PICTURES" ...),
 // with a trailing "/": the desktop defaults to ~/Desktop, the others to home.
 std::string XdgUserDir(const std::string& Name);

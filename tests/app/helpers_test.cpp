@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <string>
 
+#include "app/helpers/control_helpers.h"
 #include "app/helpers/folder_helpers.h"
 #include "app/helpers/registry_helpers.h"
 #include "app/helpers/text_helpers.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/list_box.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -265,6 +269,56 @@ TEST_F(HelperFolders, SettingsImportReadsDwordsAndStopsAtAFailure) {
   EXPECT_TRUE(r.KeyExists("FILTER"));
   ASSERT_TRUE(r.OpenKey("FILTER", false));
   EXPECT_FALSE(r.ValueExists("After"));
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// A menu item as the helper sees one: sub-items with a check mark.
+struct TFakeMenuItem {
+  struct TSub {
+    bool C = false;
+    bool Checked() const { return C; }
+  };
+  std::vector<TSub> Subs;
+  int32_t Count() const { return int32_t(Subs.size()); }
+  const TSub* Items(int32_t I) const { return &Subs[size_t(I)]; }
+};
+
+TEST(ProgramHelpers, ControlPlaces) {
+  EXPECT_EQ(LastCheckedMenuItem(TFakeMenuItem{}), 0);
+  EXPECT_EQ(LastCheckedMenuItem(TFakeMenuItem{{{false}, {true}, {false}, {true}, {false}}}), 3);
+
+  TSpeedBar bar(nullptr);
+  EXPECT_EQ(LastDownSpeedItem(bar), 0);  // no section at all
+  bar.AddSectionNamed("Datei");
+  for (int i = 0; i < 4; ++i) bar.NewItem(&bar, 0, "Item" + std::to_string(i));
+  EXPECT_EQ(LastDownSpeedItem(bar), 0);
+  for (int i : {1, 2}) {
+    bar.ItemAt(0, i)->SetGroupIndex(1 + i);  // a button stays down only in a group
+    bar.ItemAt(0, i)->SetAllowAllUp(true);
+    bar.ItemAt(0, i)->SetDown(true);
+  }
+  EXPECT_EQ(LastDownSpeedItem(bar), 2);
+
+  TListBox combo(nullptr);
+  FillResampleFilterCombo(combo);
+  ASSERT_EQ(combo.Items().Count(), 7);
+  EXPECT_EQ(combo.Items().Strings(0), "Keinen");
+  EXPECT_EQ(combo.Items().Strings(5), "Lanczos3");
+  EXPECT_EQ(combo.ItemIndex(), 0);
+}
+
+TEST(ProgramHelpers, StopwatchCountsWholeSeconds) {
+  StartStopwatch();
+  EXPECT_EQ(StopwatchSeconds(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_EQ(StopwatchSeconds(), 1);  // 0.6 s rounds up
+  StartStopwatch();
+  EXPECT_EQ(StopwatchSeconds(), 0);
 }
 
 }  // namespace
