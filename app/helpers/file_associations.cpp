@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/helpers/desktop_entry.h"
+#include "app/params/file_kinds.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
@@ -185,6 +186,19 @@ void RegisterExtension(const std::string& Extension, const std::string& ClassNam
 void AssociateExtension(const std::string& Extension, const std::string& Icon) {
   const std::string ext = CleanExtension(Extension);
   RegisterExtension(ext, ext + "Grafik", "Kavrelin (" + ext + ")", ParamStr(0), Icon);
+}
+
+void AssociateFileKind(tFileFormat Kind) {
+  const bool showsItself = Kind == tFileFormat::bmp || Kind == tFileFormat::ico || Kind == tFileFormat::cur;
+  const std::string icon = showsItself ? "%1" : ParamStr(0);
+  const std::string first = FileKindExtension(Kind);
+  if (first.empty()) return;
+  AssociateExtension(first, icon);
+  for (int32_t n = 0;; ++n) {
+    const std::string ext = FileKindExtraExtension(Kind, n);
+    if (ext.empty()) break;
+    AssociateExtension(ext, icon);
+  }
 }
 
 void UnassociateExtension(const std::string& Extension, const std::string& ClassName) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/params/file_kind_types.h"
+
 namespace kv {
 
 // The desktop entry name for a class name ("kavrelin-jpggrafik.desktop").
@@ -27,6 +29,9 @@ void RegisterExtension(const std::string& Extension, const std::string& ClassNam
 // RegisterExtension with the class name extension + "Grafik", the description
 // "Kavrelin (" + extension + ")" and the program file as the program to open with.
 void AssociateExtension(const std::string& Extension, const std::string& Icon);
+// AssociateExtension for each extension of the kind; the icon is "%1" (the
+// file shows itself) for bmp, ico and cur, the program file otherwise.
+void AssociateFileKind(tFileFormat Kind);
 // Gives the extension back to its previous owner when the class owns it now.
 void UnassociateExtension(const std::string& Extension, const std::string& ClassName);
 // Whether the class's desktop entry is the extension's default now.

@@ -4,19 +4,12 @@
 #include <charconv>
 #include <limits>
 
+#include "app/params/param_strings.h"
 #include "platform/rtl/strings.h"
 
 namespace kv {
 
 namespace {
-
-// Leading and trailing blanks off, one at a time while at least two characters
-// remain, so that a single blank stays (the parameter strings' trimming).
-std::string TrimBlanksKeepOne(std::string_view S) {
-  while (S.size() >= 2 && S.front() == ' ') S.remove_prefix(1);
-  while (S.size() >= 2 && S.back() == ' ') S.remove_suffix(1);
-  return std::string(S);
-}
 
 size_t SkipBlanks(std::string_view S) {
   size_t i = 0;
@@ -50,7 +43,7 @@ std::string StripMenuCaption(std::string_view Caption) {
 }
 
 std::string PopToken(std::string& Text) {
-  Text = TrimBlanksKeepOne(Text);
+  Text = TrimSpaces(Text);
   bool inQuotes = false;
   size_t i = 0;
   while (i < Text.size()) {

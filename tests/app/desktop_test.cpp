@@ -137,6 +137,22 @@ TEST_F(FakeDesktop, TheOpenCommandQuotesTheProgram) {
   EXPECT_EQ(arg, program);
 }
 
+// Every extension of a kind gets its own class; pictures that show themselves get "%1".
+TEST_F(FakeDesktop, AssociatingAFileKindTakesAllItsExtensions) {
+  AssociateFileKind(tFileFormat::jpg);
+  for (const char* c : {"jpgGrafik", "jpegGrafik", "jpeGrafik"}) {
+    EXPECT_EQ(ReadDesktopEntryValue(Entry(c), "Icon"), "kavrelin") << c;
+    EXPECT_EQ(ReadDesktopEntryValue(Entry(c), "MimeType"), "image/jpeg;") << c;
+  }
+  AssociateFileKind(tFileFormat::bmp);
+  for (const char* c : {"bmpGrafik", "dibGrafik", "rleGrafik"}) {
+    EXPECT_TRUE(FileExists(Entry(c))) << c;
+    EXPECT_EQ(ReadDesktopEntryValue(Entry(c), "Icon"), "") << c;
+  }
+  EXPECT_TRUE(IsExtensionAssociated(".rle", "rleGrafik"));
+  EXPECT_EQ(MimeTypeOfExtension("RLE"), "application/x-kavrelin-rle");
+}
+
 TEST_F(FakeDesktop, AnExtensionWithoutATypeGetsTheProgramsOwn) {
   test::WriteText(Dir + "cfg/mimeapps.list",
                   "[Default Applications]\ntext/plain=gedit.desktop\n"
