@@ -7,6 +7,11 @@ namespace kv {
 
 std::string EscapeDesktopValue(std::string_view Value) {
   std::string r;
+  // Blanks after "=" are not part of the value; an escaped one is.
+  if (!Value.empty() && Value.front() == ' ') {
+    r += "\\s";
+    Value.remove_prefix(1);
+  }
   for (char c : Value) {
     switch (c) {
       case '\\': r += "\\\\"; break;
@@ -46,13 +51,18 @@ std::string ReadDesktopEntryValue(const std::string& FileName, const std::string
   } catch (const EInOutError&) {
     return {};
   }
+  return DesktopEntryValueOf(text, Key);
+}
+
+std::string DesktopEntryValueOf(std::string_view Text, std::string_view Key) {
   bool inGroup = false;
   size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + pos, end - pos);
+  while (pos < Text.size()) {
+    size_t end = Text.find('\n', pos);
+    if (end == std::string_view::npos) end = Text.size();
+    std::string_view line = Text.substr(pos, end - pos);
     pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (!line.empty() && line.front() == '[') {
       inGroup = line == "[Desktop Entry]";
       continue;

@@ -83,6 +83,9 @@ void tformstorage1::HookFormEvents() {
   f->OnDestroy = TDestroyHook{FLink};
   f->FreeNotification(this);
   FDefMaximize = false;
+  // A frame made after its form was shown would miss the form's showing, and
+  // a store never restored never saves: it restores now instead.
+  if (f->Visible()) FrameFormShow();
 }
 
 void tformstorage1::UnhookFormEvents() {

@@ -6,10 +6,7 @@
 #include <thread>
 #include <string>
 
-#include "app/helpers/control_helpers.h"
-#include "app/helpers/folder_helpers.h"
-#include "app/helpers/registry_helpers.h"
-#include "app/helpers/text_helpers.h"
+#include "app/helpers/program_helpers.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/list_box.h"

@@ -187,6 +187,21 @@ TEST_F(SettingsStore, HookedStoresChainAndSurviveEarlyFrees) {
   EXPECT_TRUE(Errors.empty());
 }
 
+TEST_F(SettingsStore, AFrameMadeAfterItsFormWasShownRestoresAtOnce) {
+  {
+    TRegIniFile r(ProgramStorageKey);
+    r.WriteString("TautoformSpaet", "Dir", "/vorher");
+  }
+  auto* f = new Tautoform(nullptr);
+  f->Storage->Loaded();
+  f->Show();
+  TimageSourceframe* fr = AddFrame(*f, "Spaet", f);
+  EXPECT_EQ(fr->Storage->StoredValues().FindValue("Dir")->Value().AsString(), "/vorher");
+  fr->Storage->StoredValues().FindValue("Dir")->SetValue(TVariant(std::string("/nachher")));
+  delete f;
+  EXPECT_EQ(Reg("TautoformSpaet", "Dir"), "/nachher");
+}
+
 TEST_F(SettingsStore, FrameWithoutFormIsNotHookedAndSavesOnRequest) {
   TPanel holder(nullptr);
   TimageSourceframe fr(&holder);
