@@ -136,7 +136,13 @@ void DropDefault(const std::string& Mime, const std::string& Id) {
 
 }  // namespace
 
-std::string AssociationDesktopId(std::string_view ClassName) { return "kavrelin-" + LowerCase(ClassName) + ".desktop"; }
+std::string AssociationDesktopId(std::string_view ClassName) {
+  // Only characters that keep the name a plain file name in the applications folder.
+  std::string id = "kavrelin-";
+  for (char c : LowerCase(ClassName))
+    id += (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' ? c : '_';
+  return id + ".desktop";
+}
 
 std::string KnownMimeTypeOfExtension(std::string_view Extension) {
   if (!Extension.empty() && Extension.front() == '.') Extension.remove_prefix(1);

@@ -17,7 +17,8 @@
 
 namespace kv {
 
-// The desktop entry name for a class name ("kavrelin-jpggrafik.desktop").
+// The desktop entry name for a class name ("kavrelin-jpggrafik.desktop");
+// characters that do not belong in a file name become "_".
 std::string AssociationDesktopId(std::string_view ClassName);
 // The MIME type the desktop knows the extension by; "" when it knows none.
 std::string KnownMimeTypeOfExtension(std::string_view Extension);

@@ -90,15 +90,19 @@ void CopyFileContents(const std::string& Source, const std::string& Target) {
   if (!in) throw EInOutError("Die Datei \"" + Source + "\" kann nicht gelesen werden.");
   struct stat st {};
   const unsigned mode = ::stat(Source.c_str(), &st) == 0 ? unsigned(st.st_mode & 0777) : 0666u;
-  TAtomicFileStream out(Target, mode);
-  std::vector<char> buf(1 << 16);
-  while (in) {
-    in.read(buf.data(), std::streamsize(buf.size()));
-    const std::streamsize got = in.gcount();
-    if (got > 0) out.Write(buf.data(), int32_t(got));
+  try {
+    TAtomicFileStream out(Target, mode);
+    std::vector<char> buf(1 << 16);
+    while (in) {
+      in.read(buf.data(), std::streamsize(buf.size()));
+      const std::streamsize got = in.gcount();
+      if (got > 0) out.Write(buf.data(), int32_t(got));
+    }
+    if (in.bad()) throw EInOutError("Die Datei \"" + Source + "\" kann nicht gelesen werden.");
+    out.Commit();
+  } catch (const EStreamError& e) {
+    throw EInOutError("Die Datei \"" + Target + "\" kann nicht geschrieben werden (" + e.Message() + ").");
   }
-  if (in.bad()) throw EInOutError("Die Datei \"" + Source + "\" kann nicht gelesen werden.");
-  out.Commit();
 }
 
 }  // namespace

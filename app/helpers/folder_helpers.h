@@ -61,7 +61,8 @@ bool DirectoryExistsByChDir(const std::string& Path);
 bool MakeFolder(const std::string& Path);
 // Copies a file without asking; a Target that is a folder receives the file
 // under its own name. The copy is written to a temporary file and renamed, so
-// an existing target is never left half-written. Raises EInOutError on failure.
+// an existing target is never left half-written. Raises EInOutError on failure
+// (a missing source, a target that cannot be written).
 void ShellCopyFile(const std::string& Source, const std::string& Target);
 // The same, but an existing target is replaced only when the user agrees;
 // false when the user declined.

@@ -172,6 +172,7 @@ TEST_F(FakeDesktop, AnExtensionWithoutATypeGetsTheProgramsOwn) {
             "application/x-kavrelin-pix=kavrelin-pixgrafik.desktop;\n");
   EXPECT_FALSE(FileExists(package));
   EXPECT_THROW(AssociateExtension("../x", "%1"), Exception);
+  EXPECT_EQ(AssociationDesktopId("../Mein Bild"), "kavrelin-.._mein_bild.desktop");
 }
 
 TEST_F(FakeDesktop, AMissingToolIsReportedAndLeavesNoEntryBehind) {

@@ -201,6 +201,7 @@ TEST_F(HelperFolders, CopiesReplaceAtomicallyAndAskFirst) {
   EXPECT_EQ(test::ReadText(Dir + "a.txt"), "neu");
   EXPECT_THROW(ShellCopyFile(Dir + "missing", Dir + "d.txt"), EInOutError);
   EXPECT_FALSE(FileExists(Dir + "d.txt"));
+  EXPECT_THROW(ShellCopyFile(Dir + "a.txt", Dir + "no/folder/d.txt"), EInOutError);
   TStringList l;
   l.Add("/a");
   l.Add("/b c");
