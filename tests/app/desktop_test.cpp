@@ -224,6 +224,30 @@ TEST_F(FakeDesktop, WallpaperGoesToTheRegistryAndTheDesktop) {
   EXPECT_EQ(r.ReadString("Wallpaper"), picture);
 }
 
+// The real gsettings, writing to a key file of the test's own, reads back what we set.
+TEST_F(FakeDesktop, TheRealGSettingsTakesTheWallpaper) {
+  ::unlink((Dir + "bin/gsettings").c_str());
+  if (!test::HaveTool("gsettings") ||
+      test::RunCapture("gsettings list-schemas").find("org.gnome.desktop.background\n") == std::string::npos)
+    GTEST_SKIP() << "gsettings or the desktop schemas are not installed";
+  const char* oldBackend = std::getenv("GSETTINGS_BACKEND");
+  const std::string savedBackend = oldBackend ? oldBackend : "";
+  setenv("GSETTINGS_BACKEND", "keyfile", 1);
+  const std::string picture = Dir + "Mein Bild #1.bmp";
+  EXPECT_TRUE(SetDesktopWallpaper(picture, 1));
+  auto get = [](const std::string& Key) {
+    return test::RunCapture("gsettings get org.gnome.desktop.background " + Key);
+  };
+  EXPECT_EQ(get("picture-uri"), "'file://" + Dir + "Mein%20Bild%20%231.bmp'\n");
+  EXPECT_EQ(get("picture-options"), "'wallpaper'\n");
+  EXPECT_TRUE(SetDesktopWallpaper(picture, 3));
+  EXPECT_EQ(get("picture-options"), "'centered'\n");
+  EXPECT_TRUE(SetDesktopWallpaper("", 0));
+  EXPECT_EQ(get("picture-options"), "'none'\n");
+  if (oldBackend) setenv("GSETTINGS_BACKEND", savedBackend.c_str(), 1);
+  else unsetenv("GSETTINGS_BACKEND");
+}
+
 TEST_F(FakeDesktop, LinksAreDesktopEntries) {
   EXPECT_EQ(ShellLinkFileName("/a/Kavrelin Wallpaper Changer.lnk"), "/a/Kavrelin Wallpaper Changer.desktop");
   EXPECT_EQ(ShellLinkFileName("/a/b.desktop"), "/a/b.desktop");
