@@ -18,7 +18,9 @@ bool SetDesktopWallpaper(const std::string& FileName, int32_t Mode);
 // other processes that announced themselves with AnnounceWallpaperChanger.
 void CloseWallpaperChangers();
 // Called by a running wallpaper changer, so that CloseWallpaperChangers of
-// another process finds it; its mark goes when the process ends.
+// another process finds it: a mark in the runtime folder with the process
+// number and the program file. Marks of ended processes are cleared by the
+// next CloseWallpaperChangers.
 void AnnounceWallpaperChanger();
 
 // The name a link is saved under: a ".lnk" name becomes ".desktop", the form
