@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/rtl/file_utils.h"
+#include "platform/system/file_lock.h"
 
 namespace kv {
 
@@ -63,10 +64,9 @@ std::string ParamStr(int32_t Index) {
   return GArgs[size_t(Index) - 1];
 }
 
-std::string ConfigFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  // A relative XDG_CONFIG_HOME is to be ignored, as the XDG base directory rules say.
-  if (xdg && xdg[0] == '/') return IncludeTrailingPathDelimiter(xdg) + "kavrelin/";
+std::string ConfigFolder() { return XdgConfigHome() + "kavrelin/"; }
+
+std::string HomeFolder() {
   std::string home;
   if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
     home = h;
@@ -74,7 +74,55 @@ std::string ConfigFolder() {
     home = pw->pw_dir;
   }
   if (home.empty()) home = "/tmp";
-  return IncludeTrailingPathDelimiter(home) + ".config/kavrelin/";
+  return IncludeTrailingPathDelimiter(home);
+}
+
+namespace {
+
+std::string XdgBase(const char* Variable, const char* Default) {
+  const char* xdg = std::getenv(Variable);
+  // A relative setting is to be ignored, as the XDG base directory rules say.
+  if (xdg && xdg[0] == '/') return IncludeTrailingPathDelimiter(xdg);
+  return HomeFolder() + Default;
+}
+
+}  // namespace
+
+std::string XdgConfigHome() { return XdgBase("XDG_CONFIG_HOME", ".config/"); }
+std::string XdgDataHome() { return XdgBase("XDG_DATA_HOME", ".local/share/"); }
+std::string XdgCacheHome() { return XdgBase("XDG_CACHE_HOME", ".cache/"); }
+
+std::string RuntimeFolder() {
+  const char* xdg = std::getenv("XDG_RUNTIME_DIR");
+  if (xdg && xdg[0] == '/') return IncludeTrailingPathDelimiter(xdg) + "kavrelin/";
+  return "/tmp/kavrelin-" + std::to_string(::getuid()) + "/";
+}
+
+std::string XdgUserDir(const std::string& Name) {
+  const std::string home = HomeFolder();
+  const std::string key = "XDG_" + Name + "_DIR=";
+  std::string text;
+  try {
+    ReadFileToString(XdgConfigHome() + "user-dirs.dirs", text, 64 * 1024);
+  } catch (...) {
+    text.clear();  // an unreadable file is as good as none
+  }
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::string v = line.substr(key.size());
+    if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    // Only "$HOME/..." and absolute paths are valid here.
+    if (v.compare(0, 6, "$HOME/") == 0) v = home + v.substr(6);
+    else if (v == "$HOME") v = home;
+    else if (v.empty() || v[0] != '/') continue;
+    return IncludeTrailingPathDelimiter(v);
+  }
+  return Name == "DESKTOP" ? home + "Desktop/" : home;
 }
 
 }  // namespace kv

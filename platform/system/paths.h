@@ -22,4 +22,19 @@ std::string ParamStr(int32_t Index);
 // ~/.config/kavrelin/, with a trailing "/". Not created here.
 std::string ConfigFolder();
 
+// The XDG base folders, each with a trailing "/" and not created here: the
+// user's home, $XDG_CONFIG_HOME (~/.config), $XDG_DATA_HOME (~/.local/share)
+// and $XDG_CACHE_HOME (~/.cache). Relative settings are ignored, as the XDG
+// base directory rules say.
+std::string HomeFolder();
+std::string XdgConfigHome();
+std::string XdgDataHome();
+std::string XdgCacheHome();
+// The user's runtime folder for the program's sockets and lock files:
+// $XDG_RUNTIME_DIR/kavrelin/, else /tmp/kavrelin-<uid>/. Not created here.
+std::string RuntimeFolder();
+// A user folder of user-dirs.dirs by its name ("DESKTOP", "PICTURES" ...),
+// with a trailing "/": the desktop defaults to ~/Desktop, the others to home.
+std::string XdgUserDir(const std::string& Name);
+
 }  // namespace kv

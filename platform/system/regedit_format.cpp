@@ -100,15 +100,26 @@ class TLineReader {
     Line = FText.substr(FPos, end - FPos);
     if (!Line.empty() && Line.back() == '\r') Line.remove_suffix(1);
     FPos = end + 1;
+    ++FLine;
     return true;
   }
   // Where the next line starts, to go back to it.
-  size_t Mark() const { return FPos; }
-  void Reset(size_t Mark) { FPos = Mark; }
+  struct TMark {
+    size_t Pos;
+    int32_t Line;
+  };
+  TMark Mark() const { return {FPos, FLine}; }
+  void Reset(TMark Mark) {
+    FPos = Mark.Pos;
+    FLine = Mark.Line;
+  }
+  // 1-based number of the line Next gave last.
+  int32_t LineNumber() const { return FLine; }
 
  private:
   std::string_view FText;
   size_t FPos = 0;
+  int32_t FLine = 0;
 };
 
 // Parses the part after "Name=" into Entry; false when malformed.
@@ -155,7 +166,7 @@ bool ParseValueData(std::string_view V, TLineReader& Lines, TRegTextEntry& E) {
   std::string data(TrimRight(V));
   std::string_view next;
   while (!data.empty() && data.back() == '\\') {
-    const size_t mark = Lines.Mark();
+    const auto mark = Lines.Mark();
     if (!Lines.Next(next)) break;
     const std::string_view more = TrimRight(TrimLeft(next));
     // A line that starts a key or a value is never data, whatever came before.
@@ -173,24 +184,33 @@ bool ParseValueData(std::string_view V, TLineReader& Lines, TRegTextEntry& E) {
 
 }  // namespace
 
-void ParseRegText(std::string_view Text, const TRegTextSink& Sink) {
+void ParseRegText(std::string_view Text, const TRegTextSink& Sink, const TRegTextErrorSink& OnError) {
   if (Text.substr(0, 3) == "\xEF\xBB\xBF") Text.remove_prefix(3);
   TLineReader lines(Text);
   std::string section;  // empty: no valid section, values are dropped
+  bool sectionSeen = false;
   std::string_view raw;
   TRegTextEntry e;
+  int32_t lineNo = 0;
+  // False when parsing is to stop.
+  auto bad = [&](std::string_view Line) { return !sectionSeen || !OnError || OnError(lineNo, Line); };
   while (lines.Next(raw)) {
+    lineNo = lines.LineNumber();
     const std::string_view line = TrimRight(TrimLeft(raw));
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
+      sectionSeen = true;
       section.clear();
       const size_t close = line.rfind(']');
-      if (close == std::string_view::npos || close < 2) continue;
+      if (close == std::string_view::npos || close < 2 || (close == 2 && line[1] == '-')) {
+        if (!bad(line)) return;
+        continue;
+      }
       std::string_view path = line.substr(1, close - 1);
       e = TRegTextEntry{};
+      e.Line = lineNo;
       if (path.front() == '-') {
         path.remove_prefix(1);
-        if (path.empty()) continue;
         e.Kind = reDeleteKey;
         e.KeyPath.assign(path);
         Sink(e);
@@ -202,19 +222,26 @@ void ParseRegText(std::string_view Text, const TRegTextSink& Sink) {
       Sink(e);
       continue;
     }
-    if (line.front() != '"' && line.front() != '@') continue;  // header or noise
+    if (line.front() != '"' && line.front() != '@') {  // header or noise
+      if (!bad(line)) return;
+      continue;
+    }
     e = TRegTextEntry{};
+    e.Line = lineNo;
     std::string_view rest;
+    bool ok = true;
     if (line.front() == '@') {
       rest = TrimLeft(line.substr(1));
     } else {
       const size_t end = ParseQuoted(line, e.Name);
-      if (end == std::string_view::npos) continue;
-      rest = TrimLeft(line.substr(end));
+      ok = end != std::string_view::npos;
+      if (ok) rest = TrimLeft(line.substr(end));
     }
-    if (rest.empty() || rest.front() != '=') continue;
-    const bool ok = ParseValueData(rest.substr(1), lines, e);
-    if (!ok || section.empty()) continue;
+    ok = ok && !rest.empty() && rest.front() == '=' && ParseValueData(rest.substr(1), lines, e);
+    if (!ok || section.empty()) {
+      if (!bad(line)) return;
+      continue;
+    }
     e.KeyPath = section;
     Sink(e);
   }

@@ -35,14 +35,20 @@ struct TRegTextEntry {
   std::string Name;
   uint32_t Type = REG_NONE;
   std::vector<uint8_t> Data;
+  int32_t Line = 0;  // 1-based line of the statement in the text
 };
 
 using TRegTextSink = std::function<void(const TRegTextEntry&)>;
+// Told of a line that is no valid statement (1-based line number and its text);
+// returns whether to go on.
+using TRegTextErrorSink = std::function<bool(int32_t Line, std::string_view Text)>;
 
 // Reads a REGEDIT4 text (UTF-8, LF or CRLF, header optional) and hands each
 // statement to Sink in file order. Nothing in the text is trusted: malformed
-// lines, and values outside a valid section, are skipped.
-void ParseRegText(std::string_view Text, const TRegTextSink& Sink);
+// lines, and values outside a valid section, are skipped. From the first
+// section line on, each line that is neither empty, a comment, a section nor
+// a well-formed value goes to OnError when one is given.
+void ParseRegText(std::string_view Text, const TRegTextSink& Sink, const TRegTextErrorSink& OnError = nullptr);
 
 constexpr std::string_view RegTextHeader = "REGEDIT4\n\n";
 

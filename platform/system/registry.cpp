@@ -558,6 +558,24 @@ void TRegistryIniFile::UpdateFile() {
 
 // --- Import and export -------------------------------------------------------
 
+namespace {
+
+// Whether an import statement can be carried out, so that a failing one stops
+// the import before anything after it is changed.
+bool CanApply(const TRegOp& Op) {
+  if (Op.Path.size() > MaxRegKeyDepth) return false;
+  for (const std::string& p : Op.Path)
+    if (!IsValidRegName(p)) return false;
+  return Op.Kind != roSetValue || IsValidRegName(Op.Name);
+}
+
+std::string ShortLineText(std::string_view Text) {
+  constexpr size_t Max = 80;
+  return Text.size() <= Max ? std::string(Text) : std::string(Text.substr(0, Max)) + "...";
+}
+
+}  // namespace
+
 void ImportRegFile(const std::string& FileName) {
   std::string text;
   try {
@@ -566,24 +584,43 @@ void ImportRegFile(const std::string& FileName) {
     throw ERegistryException(e.Message());
   }
   std::vector<TRegOp> ops;
-  ParseRegText(text, [&](const TRegTextEntry& e) {
-    TRegPath path = SplitRegPath(e.KeyPath);
-    if (!path.empty()) path.erase(path.begin());  // the root part, whatever it names
-    switch (e.Kind) {
-      case reKey: ops.push_back(TRegOp{roCreateKey, std::move(path), {}, REG_NONE, {}}); break;
-      case reDeleteKey:
-        if (!path.empty()) ops.push_back(TRegOp{roDeleteKey, std::move(path), {}, REG_NONE, {}});
-        break;
-      case reValue: ops.push_back(TRegOp{roSetValue, std::move(path), e.Name, e.Type, e.Data}); break;
-      case reDeleteValue: ops.push_back(TRegOp{roDeleteValue, std::move(path), e.Name, REG_NONE, {}}); break;
+  std::string failure;
+  auto fail = [&](int32_t Line, std::string_view What) {
+    failure = "Import of '" + FileName + "' stopped at line " + std::to_string(Line) + ": " + ShortLineText(What);
+    return false;
+  };
+  ParseRegText(
+      text,
+      [&](const TRegTextEntry& e) {
+        if (!failure.empty()) return;
+        TRegPath path = SplitRegPath(e.KeyPath);
+        if (!path.empty()) path.erase(path.begin());  // the root part, whatever it names
+        TRegOp op;
+        switch (e.Kind) {
+          case reKey: op = TRegOp{roCreateKey, std::move(path), {}, REG_NONE, {}}; break;
+          case reDeleteKey:
+            if (path.empty()) return;  // never the whole hive
+            op = TRegOp{roDeleteKey, std::move(path), {}, REG_NONE, {}};
+            break;
+          case reValue: op = TRegOp{roSetValue, std::move(path), e.Name, e.Type, e.Data}; break;
+          case reDeleteValue: op = TRegOp{roDeleteValue, std::move(path), e.Name, REG_NONE, {}}; break;
+        }
+        if (!CanApply(op)) {
+          fail(e.Line, e.Kind == reValue || e.Kind == reDeleteValue ? "invalid value name " + e.Name
+                                                                    : "invalid key " + e.KeyPath);
+          return;
+        }
+        ops.push_back(std::move(op));
+      },
+      [&](int32_t Line, std::string_view Text) { return fail(Line, Text); });
+  if (!ops.empty()) {
+    try {
+      RegHiveChange(HKEY_CURRENT_USER, ops, true);
+    } catch (const EInOutError& e) {
+      throw ERegistryException(e.Message());
     }
-  });
-  if (ops.empty()) return;
-  try {
-    RegHiveChange(HKEY_CURRENT_USER, ops, true);
-  } catch (const EInOutError& e) {
-    throw ERegistryException(e.Message());
   }
+  if (!failure.empty()) throw ERegistryException(failure);
 }
 
 bool ExportRegKey(HKEY Root, const std::string& Key, const std::string& FileName) {

@@ -218,8 +218,11 @@ class TRegistryIniFile : public TCustomIniFile {
 // hive once. The root named by each section is replaced by HKEY_CURRENT_USER,
 // so a settings file can only ever change the user's own keys. Every value
 // type of the format is taken, and the "-" deletions are carried out. A
-// missing file does nothing. Raises ERegistryException when the file cannot
-// be read or the hive cannot be written (then nothing was changed).
+// missing file does nothing. The import stops at the first line that is no
+// valid statement or names a key or value that cannot be made: what came
+// before it is written, and ERegistryException names the file and the line.
+// Raises ERegistryException as well when the file cannot be read or the hive
+// cannot be written (then nothing was changed).
 void ImportRegFile(const std::string& FileName);
 
 // Writes Key (a path below Root, "\" in front or not) with all its subkeys as a

@@ -363,23 +363,46 @@ TEST_F(Registry, ExportWritesRegedit4ThatImportsBack) {
   EXPECT_EQ(r.ReadInteger("N"), 255);
 }
 
-TEST_F(Registry, MalformedRegTextIsSkippedWithoutHarm) {
+// A settings file that fails part-way reports the file and the line and stops
+// there: what came before it is written, nothing after it.
+TEST_F(Registry, MalformedRegTextStopsTheImportAndSaysWhere) {
   const std::string deep = "[HKEY_CURRENT_USER" + [] {
     std::string s;
     for (int i = 0; i < 600; ++i) s += "\\k";
     return s;
   }() + "]\n\"v\"=\"x\"\n";
-  const std::string cases[] = {
-      "\"Orphan\"=\"value before any section\"\n",
-      "[\n[]\n[-]\n]\n",
-      "[HKEY_CURRENT_USER\\M]\n\"Open=\"no end\n\"N\"=dword:xyz\n\"W\"=dword:123456789\n",
-      "[HKEY_CURRENT_USER\\M]\n\"H\"=hex:1,2,zz\n\"H2\"=hex(:01\n\"H3\"=hex(2:01\n\"H4\"=hex:100\n",
-      "[HKEY_CURRENT_USER\\M]\n\"C\"=hex:01,\\\n",  // continuation at the end of the text
-      "[HKEY_CURRENT_USER\\M]\n=\"no name\"\n\"Q\" \"x\"\n@\n\"E\"=\n",
-      std::string("\0\0\0[\0]\n\"\0\"=\"\0\"\n", 15),
+  const struct {
+    std::string Text;
+    int Line;  // 0: imports without complaint
+  } cases[] = {
+      {"\"Orphan\"=\"value before any section\"\nREGEDIT4\n", 0},
+      {"[\n[]\n[-]\n]\n", 1},
+      {"[HKEY_CURRENT_USER\\M]\n\"Open=\"no end\n\"N\"=dword:xyz\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"N\"=dword:xyz\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"W\"=dword:123456789\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"H\"=hex:1,2,zz\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"H2\"=hex(:01\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"H4\"=hex:100\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"C\"=hex:01,\\\n", 0},  // continuation at the end of the text
+      {"[HKEY_CURRENT_USER\\M]\n=\"no name\"\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"Q\" \"x\"\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\n; note\n@\n", 4},
+      {"[HKEY_CURRENT_USER\\M]\nstray words\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"E\"=\n", 2},
+      {"[HKEY_CURRENT_USER\\M]\n\"Bad\nName\"=\"x\"\n", 2},
+      {std::string("\0\0\0[\0]\n\"\0\"=\"\0\"\n", 15), 0},
+      {deep, 1},
   };
-  for (const std::string& c : cases) ImportRegFile((WriteText(Dir + "bad.reg", c), Dir + "bad.reg"));
-  ImportRegFile((WriteText(Dir + "bad.reg", deep), Dir + "bad.reg"));
+  for (const auto& c : cases) {
+    WriteText(Dir + "bad.reg", c.Text);
+    try {
+      ImportRegFile(Dir + "bad.reg");
+      EXPECT_EQ(c.Line, 0) << c.Text;
+    } catch (const ERegistryException& e) {
+      EXPECT_NE(e.Message().find("bad.reg' stopped at line " + std::to_string(c.Line) + ":"), std::string::npos)
+          << e.Message();
+    }
+  }
   TRegistry r;
   ASSERT_TRUE(r.OpenKey("\\M", false));
   std::vector<std::string> names;
@@ -390,6 +413,24 @@ TEST_F(Registry, MalformedRegTextIsSkippedWithoutHarm) {
   Reload();
   ASSERT_TRUE(r.OpenKey("\\M", false));
   EXPECT_EQ(r.GetDataSize("C"), 1);
+
+  // Half-way: the sections before the bad line are in, the rest is not.
+  WriteText(Dir + "half.reg",
+            "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kavrelin\\3.6]\n\"Count\"=dword:0000002a\n\n"
+            "[HKEY_CURRENT_USER\\Software\\Kavrelin\\3.6\\FILTER]\n\"A\"=\"1\"\n\"B\"=hux:00\n\"C\"=\"3\"\n"
+            "[HKEY_CURRENT_USER\\Software\\Kavrelin\\Later]\n");
+  try {
+    ImportRegFile(Dir + "half.reg");
+    ADD_FAILURE() << "no failure reported";
+  } catch (const ERegistryException& e) {
+    EXPECT_NE(e.Message().find("stopped at line 8: \"B\"=hux:00"), std::string::npos) << e.Message();
+  }
+  ASSERT_TRUE(r.OpenKey("\\Software\\Kavrelin\\3.6", false));
+  EXPECT_EQ(r.ReadInteger("Count"), 42);
+  ASSERT_TRUE(r.OpenKey("FILTER", false));
+  EXPECT_EQ(r.ReadString("A"), "1");
+  EXPECT_FALSE(r.ValueExists("C"));
+  EXPECT_FALSE(r.KeyExists("\\Software\\Kavrelin\\Later"));
 }
 
 // A value left continued with "\\" must not swallow the key or value that follows.
