@@ -100,25 +100,26 @@ TImageInfoTexts ImageInfoText(timagerlayer& Control) {
   const TBitmap& bmp = Control.Bitmap();
   const bool onDisk = !name.empty() && name[0] != '!';
 
-  t[0] = ExtractFileName(name);
+  t[tImageInfo::filename] = ExtractFileName(name);
   std::string folder = ExtractFilePath(name);
   if (!folder.empty() && folder.back() != PathDelim && folder[0] != '!') folder += PathDelim;
-  t[1] = folder;
+  t[tImageInfo::filepath] = folder;
   if (onDisk) {
-    t[2] = DateTimeToStr(GetFileDateByName(name));
-    t[3] = FormatByteSize(GetFileSizeByName(name));
+    t[tImageInfo::filedate] = DateTimeToStr(GetFileDateByName(name));
+    t[tImageInfo::filesize] = FormatByteSize(GetFileSizeByName(name));
   }
-  if (const TIMFileTypeRecord* type = FindFileType(params.FileType)) t[4] = type->Description;
-  t[5] = IntToStr(bmp.Width());
-  t[6] = IntToStr(bmp.Height());
-  t[7] = IntToStr(int64_t(bmp.Width()) * bmp.Height());
-  t[8] = ReadTextComment(name);
-  t[9] = IntToStr(params.DpiX);
+  if (const TIMFileTypeRecord* type = FindFileType(params.FileType))
+    t[tImageInfo::filetype] = type->Description;
+  t[tImageInfo::imagewidth] = IntToStr(bmp.Width());
+  t[tImageInfo::imageheight] = IntToStr(bmp.Height());
+  t[tImageInfo::numpixels] = IntToStr(int64_t(bmp.Width()) * bmp.Height());
+  t[tImageInfo::textcomment] = ReadTextComment(name);
+  t[tImageInfo::resolution] = IntToStr(params.DpiX);
   const bool german = Control.MsgLanguage() == msGerman;
   if (bmp.Height() < bmp.Width())
-    t[10] = german ? "Querformat" : "Landscape";
+    t[tImageInfo::orientation] = german ? "Querformat" : "Landscape";
   else
-    t[10] = german ? "Hochformat" : "Portrait";
+    t[tImageInfo::orientation] = german ? "Hochformat" : "Portrait";
   return t;
 }
 

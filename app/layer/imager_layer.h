@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/params/file_kind_types.h"
 #include "imaging/views/image_control.h"
 #include "platform/graphics/color.h"
 
@@ -45,12 +46,14 @@ class timagerlayer : public TImager {
   int32_t FUndoPosition = -1;
 };
 
-inline constexpr int kImageInfoCount = 11;
-using TImageInfoTexts = std::array<std::string, kImageInfoCount>;
+// The eleven image-information texts, indexed by the field.
+struct TImageInfoTexts : std::array<std::string, kImageInfoCount> {
+  using array::operator[];
+  std::string& operator[](tImageInfo Info) { return (*this)[size_t(Info)]; }
+  const std::string& operator[](tImageInfo Info) const { return (*this)[size_t(Info)]; }
+};
 
-// The eleven image-information texts of the control's picture, in the order
-// of the image-information fields: file name, folder, file date, file size,
-// file type, width, height, pixel count, text comment, resolution, orientation.
+// The image-information texts of the control's picture.
 TImageInfoTexts ImageInfoText(timagerlayer& Control);
 
 }  // namespace kv

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/layer/imager_layer.h"
+#include "app/params/file_kinds.h"
 #include "imaging/formats/file_types.h"
 #include "platform/rtl/date_time.h"
 #include "platform/rtl/file_utils.h"
@@ -202,22 +203,24 @@ TEST_F(ImagerLayer, ImageInfoTextsOfASavedFile) {
   Layer->SetMsgLanguage(msGerman);
 
   const TImageInfoTexts t = ImageInfoText(*Layer);
-  EXPECT_EQ(t[0], "bild.jpg");
-  EXPECT_EQ(t[1], Dir);
-  EXPECT_EQ(t[2], DateTimeToStr(FileAge(name)));
-  EXPECT_EQ(t[3], "2.50 KB");
-  EXPECT_EQ(t[4], "JPEG Bitmap");
-  EXPECT_EQ(t[5], "300");
-  EXPECT_EQ(t[6], "200");
-  EXPECT_EQ(t[7], "60000");
-  EXPECT_EQ(t[8], "erste\\r\\nzweite\\r\\n");
-  EXPECT_EQ(t[9], "72");
-  EXPECT_EQ(t[10], "Querformat");
+  EXPECT_EQ(t[tImageInfo::filename], "bild.jpg");
+  EXPECT_EQ(t[tImageInfo::filepath], Dir);
+  EXPECT_EQ(t[tImageInfo::filedate], DateTimeToStr(FileAge(name)));
+  EXPECT_EQ(t[tImageInfo::filesize], "2.50 KB");
+  EXPECT_EQ(t[tImageInfo::filetype], "JPEG Bitmap");
+  EXPECT_EQ(t[tImageInfo::imagewidth], "300");
+  EXPECT_EQ(t[tImageInfo::imageheight], "200");
+  EXPECT_EQ(t[tImageInfo::numpixels], "60000");
+  EXPECT_EQ(t[tImageInfo::textcomment], "erste\\r\\nzweite\\r\\n");
+  EXPECT_EQ(t[tImageInfo::resolution], "72");
+  EXPECT_EQ(t[tImageInfo::orientation], "Querformat");
+  // The form the thumbnail cache keeps them in.
+  EXPECT_EQ(JoinBarList(t).substr(0, 9), "bild.jpg|");
 
   Layer->SetMsgLanguage(msEnglish);
-  EXPECT_EQ(ImageInfoText(*Layer)[10], "Landscape");
+  EXPECT_EQ(ImageInfoText(*Layer)[tImageInfo::orientation], "Landscape");
   Show(0, 200, 200);
-  EXPECT_EQ(ImageInfoText(*Layer)[10], "Portrait");
+  EXPECT_EQ(ImageInfoText(*Layer)[tImageInfo::orientation], "Portrait");
 }
 
 TEST_F(ImagerLayer, ImageInfoTextsOfAnUnsavedImage) {
@@ -231,12 +234,12 @@ TEST_F(ImagerLayer, ImageInfoTextsOfAnUnsavedImage) {
   Layer->SetMsgLanguage(msGerman);
   const TImageInfoTexts t = ImageInfoText(*Layer);
   SetCurrentDir(current);
-  EXPECT_EQ(t[0], "!unbenannt1");
-  EXPECT_EQ(t[1], "");
-  EXPECT_EQ(t[2], "");
-  EXPECT_EQ(t[3], "");
-  EXPECT_EQ(t[8], "");
-  EXPECT_EQ(t[10], "Hochformat");
+  EXPECT_EQ(t[tImageInfo::filename], "!unbenannt1");
+  EXPECT_EQ(t[tImageInfo::filepath], "");
+  EXPECT_EQ(t[tImageInfo::filedate], "");
+  EXPECT_EQ(t[tImageInfo::filesize], "");
+  EXPECT_EQ(t[tImageInfo::textcomment], "");
+  EXPECT_EQ(t[tImageInfo::orientation], "Hochformat");
 }
 
 }  // namespace
