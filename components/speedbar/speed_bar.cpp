@@ -474,6 +474,11 @@ void TSpeedBar::AlignControls(TControl* AControl, TRect& Rect) {
   if (FOffset.Y < b) OffsetButtons(0, b - std::exchange(FOffset.Y, b));
 }
 
+void TSpeedBar::SetWallpaper(const TPicture* Value) {
+  FWallpaper.Assign(Value);
+  Invalidate();
+}
+
 void TSpeedBar::Paint() {
   if (FInOrientation) return;
   TCustomPanel::Paint();

@@ -237,6 +237,8 @@ class TSpeedBar : public TCustomPanel {
   int32_t Version() const { return FVersion; }
   void SetVersion(int32_t Value) { FVersion = Value; }
   TPicture& Wallpaper() { return FWallpaper; }
+  // A copy of Value (nullptr: none) behind the buttons, shown at once.
+  void SetWallpaper(const TPicture* Value);
   TCustomImageList* Images() const { return FImages; }
   void SetImages(TCustomImageList* Value);
 

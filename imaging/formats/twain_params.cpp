@@ -145,4 +145,28 @@ int32_t TIMTWainParams::GetDefaultSourceIndex() {
   return 0;
 }
 
+bool TIMTWainParams::ReadCapabilities() { return ExchangeTwainCapabilities(*this, false, nullptr, TwainManager()); }
+
+bool TIMTWainParams::ApplyCapabilities() { return ExchangeTwainCapabilities(*this, true, nullptr, TwainManager()); }
+
+double TIMTWainParams::GetAcquireFrame(int32_t Edge) const {
+  switch (Edge) {
+    case 0: return AcquireFrame.Left;
+    case 1: return AcquireFrame.Top;
+    case 2: return AcquireFrame.Right;
+    case 3: return AcquireFrame.Bottom;
+    default: return 0;
+  }
+}
+
+void TIMTWainParams::SetAcquireFrame(int32_t Edge, double Value) {
+  switch (Edge) {
+    case 0: AcquireFrame.Left = Value; break;
+    case 1: AcquireFrame.Top = Value; break;
+    case 2: AcquireFrame.Right = Value; break;
+    case 3: AcquireFrame.Bottom = Value; break;
+    default: break;
+  }
+}
+
 }  // namespace kv

@@ -88,6 +88,15 @@ class TIMTWainParams : public TObject {
   // First source whose product name begins with Name (no case); false when none.
   bool SelectSourceByName(const std::string& Name);
   int32_t GetDefaultSourceIndex();
+  // Reads the selected source's capabilities into the lists now (the device
+  // is opened and closed for it); false when it cannot be opened.
+  bool ReadCapabilities();
+  // Sends the values to the selected source, then reads back what it took.
+  bool ApplyCapabilities();
+  // Edge 0 left, 1 top, 2 right, 3 bottom of AcquireFrame in inches; another
+  // edge reads 0 and is not written.
+  double GetAcquireFrame(int32_t Edge) const;
+  void SetAcquireFrame(int32_t Edge, double Value);
   // Fills the source list when empty.
   std::vector<TW_IDENTITY>& SourceList();
 

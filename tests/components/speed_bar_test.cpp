@@ -485,6 +485,25 @@ TEST_F(SpeedBarTest, WallpaperTilesOrStretchesInsideTheBorderUnderTheBoundLines)
   EXPECT_EQ(at(b->ClientWidth() - 5, b->ClientHeight() - 3), static_cast<TColorRef>(clLime));
 }
 
+TEST_F(SpeedBarTest, SettingTheWallpaperShowsItAtOnce) {
+  TBarForm f(nullptr);
+  TSpeedBar* b = f.Bar;
+  auto at = [b](int32_t X, int32_t Y) {
+    b->PreparePaint();
+    return static_cast<TColorRef>(b->BackBuffer().GetPixelColor(X, Y));
+  };
+  const TColorRef plain = at(20, 5);
+  TPicture pic;
+  pic.Bitmap().SetSize(2, 2);
+  for (int32_t y = 0; y < 2; ++y)
+    for (int32_t x = 0; x < 2; ++x) pic.Bitmap().SetPixelColor(x, y, clRed);
+  b->SetWallpaper(&pic);
+  pic.Bitmap().SetPixelColor(0, 0, clBlue);  // the bar keeps its own copy
+  EXPECT_EQ(at(20, 5), static_cast<TColorRef>(clRed));
+  b->SetWallpaper(nullptr);
+  EXPECT_EQ(at(20, 5), plain);
+}
+
 TEST_F(SpeedBarTest, StoredFormDataSectionsItemsAndScaling) {
   TForm f(nullptr);
   auto* b = new TSpeedBar(&f);
