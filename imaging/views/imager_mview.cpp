@@ -283,6 +283,8 @@ void TImagerMView::SetImageNoUpdate(int32_t idx, const TBitmap* Bitmap) {
     FStore->Delete(e.Image);
     e.Image = nullptr;
   }
+  e.Prepared.reset();
+  e.PreparedArea = -1;
   if (Bitmap) StoreImage(e, *Bitmap);
   if (current) CheckOutCurrent();
 }

@@ -34,6 +34,10 @@ TEST_F(MViewTest, PaintsCellsSelectionAndFrames) {
   EXPECT_EQ(At(p, 150, 50).b, 1);
   EXPECT_EQ(At(p, 107, 50), (TBGRPixel{0, 0, 255}));
   EXPECT_EQ(At(p, 106, 50), Rgb(clWhite));
+  // An attached component edits the current picture in place: the cell follows.
+  test::Fill24(*View->GetBitmap(), [](int32_t, int32_t) { return TBGRPixel{5, 6, 7}; });
+  View->PictureEdited();
+  EXPECT_EQ(At(Painted(), 150, 50), (TBGRPixel{5, 6, 7}));
   // Highlight-style selection fills the cell instead.
   View->SetSelectionStyle(imssACD);
   EXPECT_EQ(At(Painted(), 150, 10), Rgb(clHighlight));
@@ -140,6 +144,13 @@ TEST_F(MViewTest, LoadsOnlyVisibleEntriesAndNeverWhilePainting) {
   View->SetViewY(208);
   EXPECT_TRUE(View->HasImage(4) && View->HasImage(7));
   EXPECT_FALSE(View->HasImage(8));
+  // Fitted pictures are kept for the cells in view and a screen around it, no more.
+  EXPECT_TRUE(View->Entry(0)->Prepared && View->Entry(7)->Prepared);
+  View->SetViewY(1000);
+  EXPECT_FALSE(View->Entry(0)->Prepared);
+  int32_t prepared = 0;
+  for (int32_t i = 0; i < View->GetImageCount(); ++i) prepared += View->Entry(i)->Prepared != nullptr;
+  EXPECT_LE(prepared, 2 * 6);  // six rows of two within a screen of the view
 
   // A corrupt entry goes before the paint, not during it.
   View->SetViewY(0);
