@@ -105,6 +105,8 @@ void Frame3D(TCanvas& C, const TRect& R, TColor TopLeft, TColor BottomRight) {
 }
 
 constexpr TColor kFrameGray = 8421504;
+// Larger fitted pictures are not kept: a cell that big is drawn straight from the store.
+constexpr int64_t kMaxPreparedPixels = int64_t(4) << 20;
 
 // The height of a caption in its font; 0 without text.
 int32_t CaptionHeight(TCanvas& C, const TIMMText& T) {
@@ -232,6 +234,10 @@ void TImagerMView::PrepareCell(TIMMImageEntry& E) {
   if (E.Prepared && E.PreparedArea == area && E.PreparedWidth == FThumbWidth && !E.Image->Lent) return;
   int32_t w, h;
   FittedSize(E, area, w, h);
+  if (int64_t(w) * h > kMaxPreparedPixels) {
+    E.Prepared.reset();  // huge cells are drawn from the store, only their visible part
+    return;
+  }
   if (!E.Prepared) E.Prepared = std::make_unique<TBitmap>();
   RenderFitted(E, w, h, *E.Prepared);
   E.PreparedArea = area;
@@ -271,10 +277,24 @@ void TImagerMView::PaintCell(TCanvas& C, int32_t idx) {
     image.Right = image.Left + dw;
     image.Bottom = image.Top + dh;
     if (!prepared) {
-      // Painted without preparation (onto another canvas, or before an update): drawn from the store.
-      TBitmap fitted;
-      RenderFitted(e, dw, dh, fitted);
-      DrawFitted(C, fitted, image.Left, image.Top);
+      // Painted without preparation (onto another canvas, before an update,
+      // or a cell too large to keep a picture of): drawn from the store.
+      const TIMDibHeader* h = FStore->ImageHeader(e.Image);
+      TSourceRows src;
+      if (h && h->biBitCount != 1) {
+        src.Width = h->biWidth;
+        src.Height = h->biHeight;
+        src.Bits = h->biBitCount;
+        src.Bottom = FStore->ImageBits(e.Image);
+        src.Stride = FStore->ImageRowStride(e.Image);
+      }
+      if (src.Bottom) {
+        DrawStretched(C, src, image.Left, image.Top, dw, dh);  // only the visible part is written
+      } else if (h && h->biBitCount == 1 && int64_t(dw) * dh <= kMaxPreparedPixels) {
+        TBitmap fitted;
+        RenderFitted(e, dw, dh, fitted);
+        DrawFitted(C, fitted, image.Left, image.Top);
+      }
     } else {
       DrawFitted(C, *e.Prepared, image.Left, image.Top);
     }

@@ -77,6 +77,19 @@ TEST_F(MViewTest, ZeroSizesAreHarmless) {
   View->SetBottomGap(50);  // an image area below 0
   View->SetThumbWidth(10);
   Painted();
+  View->SetThumbWidth(-20);  // nonsense sizes draw nothing sensible, but nothing breaks
+  View->SetHorizBorder(-3);
+  View->SetSelectedImage(0);
+  Painted();
+  Key(VK_NEXT);
+  View->SetThumbWidth(100000);  // a cell far larger than the screen keeps no picture of itself
+  View->SetThumbHeight(100000);
+  View->SetHorizBorder(4);
+  View->SetBottomGap(0);
+  View->SetGridWidth(0);
+  View->SetViewY(12500);  // the 40 x 30 picture fills 100000 x 75000 from y 12500 on
+  EXPECT_EQ(At(Painted(), 150, 100), (TBGRPixel{0, 100, 200}));
+  EXPECT_FALSE(View->Entry(0)->Prepared);
   EXPECT_EQ(View->GetImageCount(), 5);
 }
 
