@@ -132,6 +132,8 @@ TEST_F(MViewTest, KeyboardMoves) {
   Key(VK_LEFT, TShiftState{ssCtrl});
   EXPECT_EQ(View->MultiSelectedImages(), (std::vector<int32_t>{1, 0}));
   EXPECT_EQ(View->Perform(CM_WANTSPECIALKEY, VK_DOWN, 0), 1);
+  View->Perform(WM_KEYDOWN, VK_END, 0);  // through the window's own key message
+  EXPECT_EQ(View->SelectedImage(), 8);
 }
 
 TEST_F(MViewTest, PlaysOnTheTimer) {
