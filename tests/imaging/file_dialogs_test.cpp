@@ -339,5 +339,54 @@ TEST_F(FileDialogsTest, CancelAfterAdvancedRestoresTheParameters) {
   SetIOPreviewsDialogMaker(nullptr);
 }
 
+TEST_F(FileDialogsTest, EnlargedPreviewShowsACopyAtThePictureSize) {
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  TScriptedDialogsScope dialogs;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "pic.png");
+    dialogs->AnswerModal([&](TCustomForm& F) {
+      EXPECT_EQ(F.Name(), "PreviewForm");
+      EXPECT_EQ(F.Caption(), Dir + "pic.png: ");
+      EXPECT_EQ(F.BorderStyle(), bsSizeToolWin);
+      EXPECT_EQ(F.ClientWidth(), 100);  // at most 100 wide gives 100
+      EXPECT_EQ(F.ClientHeight(), 100);
+      TImagerView* view = nullptr;
+      for (int32_t i = 0; i < F.ControlCount(); ++i)
+        if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) view = v;
+      EXPECT_NE(view, nullptr);
+      if (view) EXPECT_EQ(view->Bitmap().Width(), 40);
+      return mrCancel;
+    });
+    dlg.PreviewButton->Click();
+    EXPECT_EQ(dialogs->Pending(), 0u);
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+TEST_F(FileDialogsTest, SaveWithoutPreviewOrExtendedLines) {
+  TSaveImagerDialog dlg(nullptr);
+  dlg.SetExOptions(TIMSaveDlgOpt{sdShowAdvanced});
+  dlg.SetExtendedDialog(false);
+  dlg.SetInitialDir(Dir + "/");
+  EXPECT_EQ(dlg.InitialDir(), Dir);  // one delimiter dropped
+  dlg.SetInitialDir("C:\\");
+  EXPECT_EQ(dlg.InitialDir(), "C:\\");  // kept after a drive colon
+  dlg.SetInitialDir(Dir);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    EXPECT_EQ(dlg.Template(), "IDD_IMTEMPLATE1");
+    EXPECT_EQ(S.SideArea(), nullptr);
+    EXPECT_TRUE(dlg.AdvancedButton->Visible());
+    EXPECT_FALSE(dlg.PreviewCheck->Visible());
+    EXPECT_EQ(dlg.InfoPanel->Parent(), nullptr);
+    EXPECT_FALSE(dlg.ZoomCombo->Visible());
+    S.SelectFile(Dir + "pic.png");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "");  // no preview, no lines
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
 }  // namespace
 }  // namespace kv
