@@ -289,6 +289,7 @@ void TOpenImagerDialog::ShowHandling(TFileDialogSession& S) {
   ZoomCombo->AddItem("Fit");
   for (int32_t z : {25, 50, 75, 100, 125, 150, 175, 200, 300, 400}) ZoomCombo->AddItem(IntToStr(z) + "%", z);
   ZoomCombo->SetItemIndex(0);
+  FFrameCount = 0;
   SetPlaying(false);
   PlayButton->SetEnabled(false);
   if (TWinControl* bottom = S.BottomArea()) {
