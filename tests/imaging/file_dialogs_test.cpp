@@ -299,6 +299,7 @@ TEST_F(FileDialogsTest, SaveTypeChangeReplacesOnlyTheExtension) {
     S.SelectFilter(png);
     EXPECT_EQ(S.FileNameText(), "my.photo.png");
     EXPECT_EQ(dlg.FilterIndex(), png);
+    EXPECT_EQ(dlg.CurrentFilter(), "*.png");
     EXPECT_EQ(dlg.GetFileName(), Dir + "my.photo.png");
     S.SetFileNameText("plain");
     EXPECT_TRUE(S.PressOK());
