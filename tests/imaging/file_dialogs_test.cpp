@@ -201,6 +201,39 @@ TEST_F(FileDialogsTest, OpenShowsThePreviewAndReturnsTheChoice) {
   EXPECT_TRUE(dlg.ImagerView->Bitmap().Empty() || dlg.ImagerView->Bitmap().Width() <= 1);
 }
 
+TEST_F(FileDialogsTest, MultiSelectJoinsTheFolderWithEachName) {
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  dlg.SetOptions(TOpenOptions{ofHideReadOnly, ofAllowMultiSelect});
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SetFileNameText("\"pic.png\" \"b.png\"");
+    EXPECT_TRUE(S.PressOK());
+  });
+  ASSERT_TRUE(dlg.Execute());
+  ASSERT_EQ(dlg.Files().Count(), 2);
+  EXPECT_EQ(dlg.Files().Strings(0), Dir + "pic.png");
+  EXPECT_EQ(dlg.Files().Strings(1), Dir + "b.png");
+  EXPECT_EQ(dlg.FileName(), Dir + "pic.png");
+}
+
+TEST_F(FileDialogsTest, OverwritingAsksThroughTheDialogService) {
+  TSaveImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  dlg.SetOptions(TOpenOptions{ofHideReadOnly, ofOverwritePrompt});
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrNo);
+  dialogs->Answer(mrYes);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SetFileNameText("b.png");
+    EXPECT_FALSE(S.PressOK());  // "No": the dialog stays
+    EXPECT_TRUE(S.PressOK());
+  });
+  ASSERT_TRUE(dlg.Execute());
+  EXPECT_EQ(dlg.FileName(), Dir + "b.png");
+  ASSERT_EQ(dialogs->Shown.size(), 2u);
+  EXPECT_NE(dialogs->Shown[0].Text.find("b.png"), std::string::npos);
+}
+
 TEST_F(FileDialogsTest, CancelAndRefusalsChooseNothing) {
   TOpenImagerDialog dlg(nullptr);
   dlg.SetInitialDir(Dir);
