@@ -358,6 +358,10 @@ TEST_F(FormatParamsDialogTest, ShownByTheIOComponent) {
   EXPECT_NE(announced, nullptr);
   EXPECT_EQ(io.Params().JpegQuality, 65);
   SetIOPreviewsDialogMaker(nullptr);
+  // An image control brings the library's dialog with it.
+  TImager imager(nullptr);
+  EXPECT_TRUE(static_cast<bool>(IOPreviewsDialogMaker()));
+  SetIOPreviewsDialogMaker(nullptr);
 }
 
 }  // namespace
