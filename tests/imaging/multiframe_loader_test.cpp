@@ -14,10 +14,12 @@
 
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/tiff_lzw.h"
+#include "imaging/views/io_previews.h"
 #include "mview_fixture.h"
 #include "support/netpbm_io.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
+#include "platform/ui/dialogs.h"
 
 namespace kv {
 namespace {
@@ -316,6 +318,35 @@ TEST_F(MultiFrameAviTest, NoVideoOrNoFileSetsAborting) {
   Loader->SetAttachedMView(nullptr);
   Loader->LoadAVIFile(sound);
   EXPECT_FALSE(Loader->Aborting());  // without a view nothing happens at all
+}
+
+// The dialog edits the entry's record on a copy of the current image.
+TEST_F(MultiFrameLoaderTest, PreviewsDialogEditsTheEntrysRecord) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+  const std::string gif = Dir + "two.gif";
+  ASSERT_EQ(test::Run("convert -size 12x9 gradient:red-blue xc:lime '" + gif + "'"), 0);
+  Loader->LoadGIFFile(gif);
+  ASSERT_EQ(View->GetImageCount(), 2);
+  EXPECT_FALSE(Loader->ShowPreviewsDialog(1, 2));  // no current image yet
+  View->SetSelectedImage(1);
+  TScriptedDialogsScope dialogs;
+  int shown = 0;
+  const auto script = [&](TCustomForm& F) {
+    auto& d = static_cast<TfIOPreviews&>(F);
+    ++shown;
+    EXPECT_EQ(d.Params(), Loader->ImageParams(1));
+    EXPECT_TRUE(SamePixels(d.Imager1->Bitmap(), *View->GetBitmap()));
+    d.Params()->GifDelayTime = 33;  // what the page's edit would store on OK
+    return shown == 1 ? mrOk : mrCancel;
+  };
+  dialogs->AnswerModal(script);
+  dialogs->AnswerModal(script);
+  EXPECT_TRUE(Loader->ShowPreviewsDialog(1, 2));
+  EXPECT_FALSE(Loader->ShowPreviewsDialog(1, 2));
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(Loader->ImageParams(1)->GifDelayTime, 33);
+  EXPECT_EQ(Loader->ImageParams(1)->GifImageIndex, 1);
+  EXPECT_FALSE(Loader->ShowPreviewsDialog(5, 2));  // no record 5
 }
 
 TEST_F(MultiFrameLoaderTest, ViewGoingAwayIsForgotten) {
