@@ -144,14 +144,18 @@ class FileDialogsTest : public TTempFolderTest {
 TEST_F(FileDialogsTest, OpenShowsThePreviewAndReturnsTheChoice) {
   TOpenImagerDialog dlg(nullptr);
   dlg.SetInitialDir(Dir);
-  int32_t selections = 0;
+  int32_t selections = 0, folders = 0;
   dlg.OnSelectionChange = [&](TObject*) { ++selections; };
+  dlg.OnFolderChange = [&](TObject*) { ++folders; };
+  std::filesystem::create_directory(Dir + "sub");
   AnswerFileDialog([&](TFileDialogSession& S) {
     ASSERT_NE(S.SideArea(), nullptr);
     EXPECT_EQ(dlg.PicturePanel->Parent(), S.SideArea());
     EXPECT_EQ(dlg.ZoomCombo->Count(), 11);
     EXPECT_EQ(dlg.ZoomCombo->Item(dlg.ZoomCombo->ItemIndex()), "Fit");
     EXPECT_EQ(dlg.CurrentFilter().rfind("*.tif;*.tiff;*.fax;", 0), 0u);
+    S.EnterFolder(Dir + "sub");
+    EXPECT_EQ(folders, 1);
     S.SelectFile(Dir + "pic.png");
     EXPECT_EQ(dlg.GetFileName(), Dir + "pic.png");
     EXPECT_EQ(dlg.ImagerView->Bitmap().Width(), 40);
@@ -276,6 +280,17 @@ TEST_F(FileDialogsTest, MultiPageTifGoesToTheFramesViewAndTiffStaysStill) {
     dlg.PlayButton->Click();
     EXPECT_FALSE(dlg.Frames()->Playing());
     EXPECT_TRUE(dlg.PreviewButton->Enabled());
+    {
+      // The enlarged preview holds the current frame.
+      TScriptedDialogsScope dialogs;
+      dialogs->AnswerModal([](TCustomForm& F) {
+        for (int32_t i = 0; i < F.ControlCount(); ++i)
+          if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) EXPECT_EQ(v->Bitmap().Height(), 30);
+        return mrCancel;
+      });
+      dlg.PreviewButton->Click();
+      EXPECT_EQ(dialogs->Pending(), 0u);
+    }
 
     S.SelectFile(Dir + "pages.tiff");  // the test is on ".tif" only
     EXPECT_TRUE(dlg.ImagerView->Visible());
