@@ -213,6 +213,22 @@ TEST_F(FileDialogsTest, OverwritingAsksThroughTheDialogService) {
   EXPECT_NE(dialogs->Shown[0].Text.find("b.png"), std::string::npos);
 }
 
+TEST_F(FileDialogsTest, AFailingHandlerIsReportedAndTheDialogGoesOn) {
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  dlg.OnSelectionChange = [](TObject*) { throw Exception("handler failed"); };
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(IDOK);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "pic.png");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "40 x 30 pixel");
+    EXPECT_TRUE(S.PressOK());
+  });
+  EXPECT_TRUE(dlg.Execute());
+  ASSERT_EQ(dialogs->Shown.size(), 1u);
+  EXPECT_NE(dialogs->Shown[0].Text.find("handler failed"), std::string::npos);
+}
+
 TEST_F(FileDialogsTest, CancelAndRefusalsChooseNothing) {
   TOpenImagerDialog dlg(nullptr);
   dlg.SetInitialDir(Dir);
