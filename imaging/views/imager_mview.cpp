@@ -110,26 +110,76 @@ int32_t TImagerMView::UnlockPaintNoUpdate() {
 
 // ---- properties ----
 
-#define KV_MVIEW_SETTER(Name, Type, Field)      \
-  void TImagerMView::Set##Name(Type Value) {    \
-    Field = Value;                              \
-    Update();                                   \
-  }
-KV_MVIEW_SETTER(ThumbWidth, int32_t, FThumbWidth)
-KV_MVIEW_SETTER(ThumbHeight, int32_t, FThumbHeight)
-KV_MVIEW_SETTER(HorizBorder, int32_t, FHorizBorder)
-KV_MVIEW_SETTER(VertBorder, int32_t, FVertBorder)
-KV_MVIEW_SETTER(BottomGap, int32_t, FBottomGap)
-KV_MVIEW_SETTER(UpperGap, int32_t, FUpperGap)
-KV_MVIEW_SETTER(VisibleSelection, bool, FVisibleSelection)
-KV_MVIEW_SETTER(SelectionWidth, int32_t, FSelectionWidth)
-KV_MVIEW_SETTER(SelectionColor, TColor, FSelectionColor)
-KV_MVIEW_SETTER(GridWidth, int32_t, FGridWidth)
-KV_MVIEW_SETTER(DrawImageBackground, bool, FDrawImageBackground)
-KV_MVIEW_SETTER(ThumbnailsBackground, TColor, FThumbnailsBackground)
-KV_MVIEW_SETTER(EnableMultiSelect, bool, FEnableMultiSelect)
-KV_MVIEW_SETTER(ThumbnailsBorderColor, TColor, FThumbnailsBorderColor)
-#undef KV_MVIEW_SETTER
+// These setters store and lay out again, even for an unchanged value.
+void TImagerMView::SetThumbWidth(int32_t Value) {
+  FThumbWidth = Value;
+  Update();
+}
+
+void TImagerMView::SetThumbHeight(int32_t Value) {
+  FThumbHeight = Value;
+  Update();
+}
+
+void TImagerMView::SetHorizBorder(int32_t Value) {
+  FHorizBorder = Value;
+  Update();
+}
+
+void TImagerMView::SetVertBorder(int32_t Value) {
+  FVertBorder = Value;
+  Update();
+}
+
+void TImagerMView::SetBottomGap(int32_t Value) {
+  FBottomGap = Value;
+  Update();
+}
+
+void TImagerMView::SetUpperGap(int32_t Value) {
+  FUpperGap = Value;
+  Update();
+}
+
+void TImagerMView::SetVisibleSelection(bool Value) {
+  FVisibleSelection = Value;
+  Update();
+}
+
+void TImagerMView::SetSelectionWidth(int32_t Value) {
+  FSelectionWidth = Value;
+  Update();
+}
+
+void TImagerMView::SetSelectionColor(TColor Value) {
+  FSelectionColor = Value;
+  Update();
+}
+
+void TImagerMView::SetGridWidth(int32_t Value) {
+  FGridWidth = Value;
+  Update();
+}
+
+void TImagerMView::SetDrawImageBackground(bool Value) {
+  FDrawImageBackground = Value;
+  Update();
+}
+
+void TImagerMView::SetThumbnailsBackground(TColor Value) {
+  FThumbnailsBackground = Value;
+  Update();
+}
+
+void TImagerMView::SetEnableMultiSelect(bool Value) {
+  FEnableMultiSelect = Value;
+  Update();
+}
+
+void TImagerMView::SetThumbnailsBorderColor(TColor Value) {
+  FThumbnailsBorderColor = Value;
+  Update();
+}
 
 void TImagerMView::SetStyle(TIMMStyle Value) {
   if (Value == FStyle) return;
@@ -182,15 +232,20 @@ void TImagerMView::InsertEntry(int32_t idx) {
   if (idx < 0) idx = 0;
   if (idx >= GetImageCount()) FEntries.push_back(std::move(e));
   else FEntries.insert(FEntries.begin() + idx, std::move(e));
+  // The selection restored when playing stops keeps its image.
+  if (FPlaying && FSavedSelection >= idx) ++FSavedSelection;
 }
 
 void TImagerMView::InsertImage(int32_t idx) {
   // The current image's index moves with the insert: give it back first.
   DeselectNoUpdate();
   InsertEntry(idx);
-  SelectNoUpdate(std::clamp(idx, 0, GetImageCount() - 1));
+  const int32_t at = std::clamp(idx, 0, GetImageCount() - 1);
+  SelectNoUpdate(at);
   FLastChangeKind = 1;
-  FLastChangeIndex = FSelectedImage;
+  // The inserted index even while playing, when the selection is refused:
+  // attached components insert their record there.
+  FLastChangeIndex = at;
   NotifyBitmapChange();
   Update();
 }
@@ -278,6 +333,8 @@ void TImagerMView::SetImageNoUpdate(int32_t idx, const TBitmap* Bitmap) {
     FStore->Delete(e.Image);
     e.Image = nullptr;
   }
+  e.Prepared.reset();
+  e.PreparedArea = -1;
   if (Bitmap) StoreImage(e, *Bitmap);
   if (current) CheckOutCurrent();
 }
@@ -298,11 +355,15 @@ void TImagerMView::SetImageDelay(int32_t idx, int32_t ms) {
 }
 
 void TImagerMView::SetImageFileName(int32_t idx, const std::string& FileName) {
-  if (ValidIndex(idx)) FEntries[size_t(idx)]->FileName = FileName;
+  if (!ValidIndex(idx)) return;
+  FEntries[size_t(idx)]->FileName = FileName;
+  FEntries[size_t(idx)]->LoadState = 0;
 }
 
 void TImagerMView::SetImageID(int32_t idx, int32_t ID) {
-  if (ValidIndex(idx)) FEntries[size_t(idx)]->ImageID = ID;
+  if (!ValidIndex(idx)) return;
+  FEntries[size_t(idx)]->ImageID = ID;
+  FEntries[size_t(idx)]->LoadState = 0;
 }
 
 int32_t TImagerMView::ImageRow(int32_t idx) const { return ValidIndex(idx) ? FEntries[size_t(idx)]->Row : 0; }
@@ -351,7 +412,9 @@ bool TImagerMView::LoadEntryImage(int32_t idx) {
     TBitmap* bmp = nullptr;
     OnImageIDRequest(this, e.ImageID, bmp);
     // The handler may have changed the entries.
-    if (bmp && ValidIndex(idx)) SetImageNoUpdate(idx, bmp);
+    if (!ValidIndex(idx)) return true;
+    if (bmp) SetImageNoUpdate(idx, bmp);
+    else FEntries[size_t(idx)]->LoadState = 2;  // not asked again at every scroll
     return true;
   }
   if (e.FileName.empty()) return true;
@@ -377,9 +440,13 @@ bool TImagerMView::LoadEntryImage(int32_t idx) {
   FIO->Params().JpegScale = 1;
   FIO->OnProgress = nullptr;
   FIO->AttachBitmap(nullptr);
-  if (ok && ValidIndex(idx)) {
-    FEntries[size_t(idx)]->Background = FIO->Background();
-    SetImageNoUpdate(idx, &tmp);
+  if (ValidIndex(idx)) {
+    TIMMImageEntry& loaded = *FEntries[size_t(idx)];
+    loaded.LoadState = ok ? 0 : 1;  // a failed file is not read again at every scroll
+    if (ok) {
+      loaded.Background = FIO->Background();
+      SetImageNoUpdate(idx, &tmp);
+    }
   }
   return ok;
 }

@@ -50,6 +50,47 @@ TEST_F(MViewTest, MouseSelects) {
   std::sort(sel.begin(), sel.end());
   EXPECT_EQ(sel, (std::vector<int32_t>{1, 2, 5, 6, 9, 10}));
   EXPECT_EQ(View->SelectedImage(), 10);
+  // A drag selects the range from the pressed image to the one under the mouse.
+  View->SetMultiSelectionOptions({});
+  Mouse(WM_LBUTTONDOWN, CellX(1), CellY(1), MK_LBUTTON);
+  Mouse(WM_MOUSEMOVE, CellX(2), CellY(2), MK_LBUTTON);
+  Mouse(WM_MOUSEMOVE, CellX(3), CellY(3), MK_LBUTTON);
+  Mouse(WM_LBUTTONUP, CellX(3), CellY(3), 0);
+  EXPECT_EQ(View->MultiSelectedImages(), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(View->SelectedImage(), 3);
+}
+
+// Sizes of 0 leave no division by zero anywhere (UBSan would stop here).
+TEST_F(MViewTest, ZeroSizesAreHarmless) {
+  MakeView(300, 200);
+  View->SetGridWidth(-1);
+  View->SetThumbWidth(0);
+  View->SetThumbHeight(0);
+  View->SetHorizBorder(0);
+  View->SetVertBorder(0);
+  AddSolid(5);
+  EXPECT_EQ(View->Columns(), 0);
+  Painted();
+  for (uint16_t k : {VK_RIGHT, VK_NEXT, VK_DOWN, VK_PRIOR, VK_UP, VK_END}) Key(k);
+  View->Perform(WM_MOUSEWHEEL, MakeLong(0, -120), 0);
+  Click(0, 0);
+  View->SetBottomGap(50);  // an image area below 0
+  View->SetThumbWidth(10);
+  Painted();
+  View->SetThumbWidth(-20);  // nonsense sizes draw nothing sensible, but nothing breaks
+  View->SetHorizBorder(-3);
+  View->SetSelectedImage(0);
+  Painted();
+  Key(VK_NEXT);
+  View->SetThumbWidth(100000);  // a cell far larger than the screen keeps no picture of itself
+  View->SetThumbHeight(100000);
+  View->SetHorizBorder(4);
+  View->SetBottomGap(0);
+  View->SetGridWidth(0);
+  View->SetViewY(12500);  // the 40 x 30 picture fills 100000 x 75000 from y 12500 on
+  EXPECT_EQ(At(Painted(), 150, 100), (TBGRPixel{0, 100, 200}));
+  EXPECT_FALSE(View->Entry(0)->Prepared);
+  EXPECT_EQ(View->GetImageCount(), 5);
 }
 
 TEST_F(MViewTest, DragScrollsWithScrollInteraction) {
@@ -91,6 +132,8 @@ TEST_F(MViewTest, KeyboardMoves) {
   Key(VK_LEFT, TShiftState{ssCtrl});
   EXPECT_EQ(View->MultiSelectedImages(), (std::vector<int32_t>{1, 0}));
   EXPECT_EQ(View->Perform(CM_WANTSPECIALKEY, VK_DOWN, 0), 1);
+  View->Perform(WM_KEYDOWN, VK_END, 0);  // through the window's own key message
+  EXPECT_EQ(View->SelectedImage(), 8);
 }
 
 TEST_F(MViewTest, PlaysOnTheTimer) {
@@ -121,10 +164,19 @@ TEST_F(MViewTest, PlaysOnTheTimer) {
   EXPECT_EQ(At(Painted(), 50, 50).b, 2);  // the index moved on after painting frame 1
   Wait(400);
   EXPECT_GT(wraps, 2);  // it loops
-  View->SetPlaying(false);
+  // An insert while playing is refused as a selection but still reported where it went.
+  View->TakeLastChange();
+  View->InsertImage(1);
+  EXPECT_EQ(View->TakeLastChange(), 1);
+  EXPECT_EQ(View->LastChangeIndex(), 1);
+  View->DeleteImageNoUpdate(1);  // the inserted one; deleting stops the player
+  EXPECT_FALSE(View->Playing());
   EXPECT_FALSE(View->PlayTimer().Enabled());
   EXPECT_EQ(View->DisplayMode(), mdGrid);
+  // The selection from before playing is back, one lower for the deleted entry.
   EXPECT_EQ(View->SelectedImage(), 2);
+  ASSERT_NE(View->GetBitmap(), nullptr);
+  EXPECT_EQ(At(*View->GetBitmap(), 0, 0).b, 2);
 
   View->Clear();  // an empty list stops at once
   View->SetPlaying(true);
