@@ -110,26 +110,76 @@ int32_t TImagerMView::UnlockPaintNoUpdate() {
 
 // ---- properties ----
 
-#define KV_MVIEW_SETTER(Name, Type, Field)      \
-  void TImagerMView::Set##Name(Type Value) {    \
-    Field = Value;                              \
-    Update();                                   \
-  }
-KV_MVIEW_SETTER(ThumbWidth, int32_t, FThumbWidth)
-KV_MVIEW_SETTER(ThumbHeight, int32_t, FThumbHeight)
-KV_MVIEW_SETTER(HorizBorder, int32_t, FHorizBorder)
-KV_MVIEW_SETTER(VertBorder, int32_t, FVertBorder)
-KV_MVIEW_SETTER(BottomGap, int32_t, FBottomGap)
-KV_MVIEW_SETTER(UpperGap, int32_t, FUpperGap)
-KV_MVIEW_SETTER(VisibleSelection, bool, FVisibleSelection)
-KV_MVIEW_SETTER(SelectionWidth, int32_t, FSelectionWidth)
-KV_MVIEW_SETTER(SelectionColor, TColor, FSelectionColor)
-KV_MVIEW_SETTER(GridWidth, int32_t, FGridWidth)
-KV_MVIEW_SETTER(DrawImageBackground, bool, FDrawImageBackground)
-KV_MVIEW_SETTER(ThumbnailsBackground, TColor, FThumbnailsBackground)
-KV_MVIEW_SETTER(EnableMultiSelect, bool, FEnableMultiSelect)
-KV_MVIEW_SETTER(ThumbnailsBorderColor, TColor, FThumbnailsBorderColor)
-#undef KV_MVIEW_SETTER
+// These setters store and lay out again, even for an unchanged value.
+void TImagerMView::SetThumbWidth(int32_t Value) {
+  FThumbWidth = Value;
+  Update();
+}
+
+void TImagerMView::SetThumbHeight(int32_t Value) {
+  FThumbHeight = Value;
+  Update();
+}
+
+void TImagerMView::SetHorizBorder(int32_t Value) {
+  FHorizBorder = Value;
+  Update();
+}
+
+void TImagerMView::SetVertBorder(int32_t Value) {
+  FVertBorder = Value;
+  Update();
+}
+
+void TImagerMView::SetBottomGap(int32_t Value) {
+  FBottomGap = Value;
+  Update();
+}
+
+void TImagerMView::SetUpperGap(int32_t Value) {
+  FUpperGap = Value;
+  Update();
+}
+
+void TImagerMView::SetVisibleSelection(bool Value) {
+  FVisibleSelection = Value;
+  Update();
+}
+
+void TImagerMView::SetSelectionWidth(int32_t Value) {
+  FSelectionWidth = Value;
+  Update();
+}
+
+void TImagerMView::SetSelectionColor(TColor Value) {
+  FSelectionColor = Value;
+  Update();
+}
+
+void TImagerMView::SetGridWidth(int32_t Value) {
+  FGridWidth = Value;
+  Update();
+}
+
+void TImagerMView::SetDrawImageBackground(bool Value) {
+  FDrawImageBackground = Value;
+  Update();
+}
+
+void TImagerMView::SetThumbnailsBackground(TColor Value) {
+  FThumbnailsBackground = Value;
+  Update();
+}
+
+void TImagerMView::SetEnableMultiSelect(bool Value) {
+  FEnableMultiSelect = Value;
+  Update();
+}
+
+void TImagerMView::SetThumbnailsBorderColor(TColor Value) {
+  FThumbnailsBorderColor = Value;
+  Update();
+}
 
 void TImagerMView::SetStyle(TIMMStyle Value) {
   if (Value == FStyle) return;
@@ -283,6 +333,8 @@ void TImagerMView::SetImageNoUpdate(int32_t idx, const TBitmap* Bitmap) {
     FStore->Delete(e.Image);
     e.Image = nullptr;
   }
+  e.Prepared.reset();
+  e.PreparedArea = -1;
   if (Bitmap) StoreImage(e, *Bitmap);
   if (current) CheckOutCurrent();
 }

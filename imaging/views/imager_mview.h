@@ -78,6 +78,11 @@ struct TIMMImageEntry {
   // failed, 2 the handler gave nothing. Painting preparation does not try
   // again (GetImageBitmap does; a new source clears it).
   uint8_t LoadState = 0;
+  // The picture as the cell shows it (fitted, 24 bits), made before a paint
+  // while the cell is in view and dropped when it leaves: painting then
+  // reads no store block.
+  std::unique_ptr<TBitmap> Prepared;
+  int32_t PreparedArea = -1, PreparedWidth = -1;  // the image area it was fitted into
 };
 
 // Thumbnail size of a w x h picture in a maxW x maxH box: scaled to fit
@@ -281,8 +286,16 @@ class TImagerMView : public TIMView {
   void DragScroll(int32_t x, int32_t y);
   bool CanUpdate() const;
   // imager_mview_paint.cpp
-  void PaintCell(TCanvas& C, int32_t idx, bool& Painted);
+  void PaintCell(TCanvas& C, int32_t idx);
   void PaintWallPaper(TCanvas& C);
+  // The image area's height of entry idx's cell, the fitted picture size in
+  // it (0 x 0 without image), and that picture rendered from the store.
+  int32_t ImageAreaHeight(TCanvas& C, TIMMImageEntry& E);
+  void FittedSize(TIMMImageEntry& E, int32_t AreaHeight, int32_t& W, int32_t& H);
+  void RenderFitted(TIMMImageEntry& E, int32_t W, int32_t H, TBitmap& Out);
+  // Makes entry idx's prepared picture when missing, of another size, or
+  // lent out (attached components may have changed it).
+  void PrepareCell(TIMMImageEntry& E);
 
   std::vector<std::unique_ptr<TIMMImageEntry>> FEntries;
   std::unique_ptr<TIMVirtualDIBList> FStore;

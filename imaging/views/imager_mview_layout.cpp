@@ -143,28 +143,48 @@ void TImagerMView::ViewChange(int32_t Change) {
 // ---- what the next paint needs ----
 
 bool TImagerMView::PrepareVisible() {
-  if (FPreparing || FEntries.empty()) return false;
+  if (FPreparing || FEntries.empty() || FDestroying) return false;
   FPreparing = true;
   const int32_t cw = ClientWidth(), ch = ClientHeight();
   bool removed = false;
+  const int32_t shown = FDisplayMode == mdSingle ? std::clamp(FPlayIndex, 0, GetImageCount() - 1) : -1;
   auto prepare = [&](int32_t idx) {
-    const TIMMImageEntry& e = *FEntries[size_t(idx)];
-    if (e.Image || e.LoadState == 2 || (e.FileName.empty() && (e.ImageID < 0 || !OnImageIDRequest))) return;
+    TIMMImageEntry& e = *FEntries[size_t(idx)];
     const int64_t l = int64_t(e.X) - FViewX, t = int64_t(e.Y) - FViewY;
-    if (l >= cw || t >= ch || l + FThumbWidth <= 0 || t + FThumbHeight <= 0) return;
-    const bool failed = e.LoadState == 1 || !LoadEntryImage(idx);
-    // A player keeps its frames; corrupt ones then stay empty cells.
-    if (failed && FRemoveCorrupted && !FPlaying) {
-      DeleteImageNoUpdate(idx);
-      removed = true;
+    if ((shown >= 0 && idx != shown) || l >= cw || t >= ch || l + FThumbWidth <= 0 || t + FThumbHeight <= 0) {
+      // Out of view. Pictures within a screen of it stay, so that scrolling
+      // back reads no store block; farther ones go: memory stays in step
+      // with the screen, whatever the number of entries.
+      if (shown >= 0 || l >= 2 * int64_t(cw) || t >= 2 * int64_t(ch) || l + FThumbWidth <= -cw ||
+          t + FThumbHeight <= -ch)
+        e.Prepared.reset();
+      return;
     }
+    if (!e.Image && e.LoadState != 2 && (!e.FileName.empty() || (e.ImageID >= 0 && OnImageIDRequest))) {
+      const bool failed = e.LoadState == 1 || !LoadEntryImage(idx);
+      // A player keeps its frames; corrupt ones then stay empty cells.
+      if (failed && FRemoveCorrupted && !FPlaying) {
+        DeleteImageNoUpdate(idx);
+        removed = true;
+        return;
+      }
+    }
+    if (ValidIndex(idx)) PrepareCell(*FEntries[size_t(idx)]);
   };
   try {
-    if (FDisplayMode == mdSingle) {
-      prepare(std::clamp(FPlayIndex, 0, GetImageCount() - 1));
-    } else {
-      for (int32_t i = 0; i < GetImageCount() && !removed; ++i) prepare(i);
+    if (FStoreType == imtThumb) {
+      // The thumbnails about to be loaded grow the store's file once, not one remapping each.
+      int32_t loads = 0;
+      for (int32_t i = 0; i < GetImageCount(); ++i) {
+        const TIMMImageEntry& e = *FEntries[size_t(i)];
+        const int64_t l = int64_t(e.X) - FViewX, t = int64_t(e.Y) - FViewY;
+        if (!e.Image && e.LoadState == 0 && !e.FileName.empty() && (shown < 0 || i == shown) && l < cw &&
+            t < ch && l + FThumbWidth > 0 && t + FThumbHeight > 0)
+          ++loads;
+      }
+      if (loads > 1) FStore->PrepareSpace(FThumbWidth, FThumbHeight, loads, 24);
     }
+    for (int32_t i = 0; i < GetImageCount() && !removed; ++i) prepare(i);
   } catch (...) {
     FPreparing = false;
     throw;

@@ -105,6 +105,23 @@ void Frame3D(TCanvas& C, const TRect& R, TColor TopLeft, TColor BottomRight) {
 }
 
 constexpr TColor kFrameGray = 8421504;
+// Larger fitted pictures are not kept: a cell that big is drawn straight from the store.
+constexpr int64_t kMaxPreparedPixels = int64_t(4) << 20;
+
+// The height of a caption in its font; 0 without text.
+int32_t CaptionHeight(TCanvas& C, const TIMMText& T) {
+  if (T.Caption.empty()) return 0;
+  C.Font().Assign(T.Font);
+  return C.TextHeight(T.Caption);
+}
+
+// A prepared pf24bit picture drawn 1:1 at (L, T).
+void DrawFitted(TCanvas& C, const TBitmap& Pic, int32_t L, int32_t T) {
+  if (Pic.Width() <= 0 || Pic.Height() <= 0) return;
+  TSourceRows r{static_cast<const uint8_t*>(Pic.ScanLine(Pic.Height() - 1)), -int64_t(Pic.RowBytes()), Pic.Width(),
+                Pic.Height(), 24};
+  DrawStretched(C, r, L, T, Pic.Width(), Pic.Height());
+}
 
 void FillBetween(TCanvas& C, const TRect& Cell, const TRect& Image) {
   // The four strips of the cell around the picture.
@@ -159,28 +176,82 @@ void TImagerMView::PaintTo(TCanvas& C) {
   for (int32_t k = 0; k < n; ++k) {
     const int32_t idx = (first + k) % count;
     if (OnDrawProgress && n > 1) OnDrawProgress(this, int32_t(int64_t(k) * 100 / n), idx);
-    bool painted = false;
     if (GetImageCount() != count) return;  // a handler changed the entries: the next update repaints
-    PaintCell(C, idx, painted);
+    PaintCell(C, idx);
     if (GetImageCount() != count) return;
   }
   if (OnDrawProgress && n > 1) OnDrawProgress(this, 100, 0);
 }
 
-void TImagerMView::PaintCell(TCanvas& C, int32_t idx, bool& Painted) {
+int32_t TImagerMView::ImageAreaHeight(TCanvas& C, TIMMImageEntry& E) {
+  return FThumbHeight - FBottomGap - FUpperGap - CaptionHeight(C, E.BottomText);
+}
+
+void TImagerMView::FittedSize(TIMMImageEntry& E, int32_t AreaHeight, int32_t& W, int32_t& H) {
+  W = H = 0;
+  if (!E.Image) return;
+  if (const TIMDibHeader* h = FStore->ImageHeader(E.Image))
+    FitThumbSize(h->biWidth, h->biHeight, FThumbWidth, AreaHeight, W, H);
+}
+
+void TImagerMView::RenderFitted(TIMMImageEntry& E, int32_t W, int32_t H, TBitmap& Out) {
+  Out.SetSize(0, 0);
+  Out.SetPixelFormat(pf24bit);
+  Out.SetSize(W, H);
+  TSourceRows s;
+  const TIMDibHeader* h = FStore->ImageHeader(E.Image);
+  if (!h || W <= 0 || H <= 0) return;
+  s.Width = h->biWidth;
+  s.Height = h->biHeight;
+  s.Bits = h->biBitCount;
+  s.Bottom = FStore->ImageBits(E.Image);
+  s.Stride = FStore->ImageRowStride(E.Image);
+  if (!s.Bottom) return;
+  if (s.Bits == 1 && (W < s.Width || H < s.Height)) {
+    // Reduced 1-bit pictures are area-averaged to gray rather than losing lines.
+    if (s.Stride > 0) {
+      std::unique_ptr<uint8_t[]> rows =
+          Reduce1BitRectTo24(s.Bottom, s.Width, s.Height, W, H, 0, 0, s.Width - 1, s.Height - 1);
+      const int64_t rb = (int64_t(W) * 24 + 31) / 32 * 4;
+      if (rows)
+        for (int32_t y = 0; y < H; ++y)
+          std::memcpy(Out.ScanLine(y), rows.get() + (int64_t(H) - 1 - y) * rb, size_t(W) * 3);
+    } else if (TBitmap* lent = FStore->GetBitmap(E.Image)) {
+      ReduceRect24(*lent, 0, 0, s.Width - 1, s.Height - 1, Out);
+      FStore->ReleaseBitmap(lent, false);
+    }
+    return;
+  }
+  StretchAny<3>(s, Out, 0, 0, W, H, Rect(0, 0, W, H));
+}
+
+void TImagerMView::PrepareCell(TIMMImageEntry& E) {
+  if (!E.Image) {
+    E.Prepared.reset();
+    return;
+  }
+  const int32_t area = ImageAreaHeight(Canvas(), E);
+  if (E.Prepared && E.PreparedArea == area && E.PreparedWidth == FThumbWidth && !E.Image->Lent) return;
+  int32_t w, h;
+  FittedSize(E, area, w, h);
+  if (int64_t(w) * h > kMaxPreparedPixels) {
+    E.Prepared.reset();  // huge cells are drawn from the store, only their visible part
+    return;
+  }
+  if (!E.Prepared) E.Prepared = std::make_unique<TBitmap>();
+  RenderFitted(E, w, h, *E.Prepared);
+  E.PreparedArea = area;
+  E.PreparedWidth = FThumbWidth;
+}
+
+void TImagerMView::PaintCell(TCanvas& C, int32_t idx) {
   TIMMImageEntry& e = *FEntries[size_t(idx)];
   const int32_t left = e.X - FViewX, top = e.Y - FViewY;
   const TRect cell = Rect(left, top, left + FThumbWidth, top + FThumbHeight);
   if (cell.Right <= 0 || cell.Bottom <= 0 || cell.Left >= ClientWidth() || cell.Top >= ClientHeight()) return;
-  Painted = true;
 
-  auto textHeight = [&C](TIMMText& T) {
-    if (T.Caption.empty()) return 0;
-    C.Font().Assign(T.Font);
-    return C.TextHeight(T.Caption);
-  };
-  const int32_t bottomH = textHeight(e.BottomText);
-  const int32_t infoH = textHeight(e.InfoText);
+  const int32_t bottomH = CaptionHeight(C, e.BottomText);
+  const int32_t infoH = CaptionHeight(C, e.InfoText);
   const int32_t areaH = FThumbHeight - FBottomGap - FUpperGap - bottomH;
 
   const bool selected =
@@ -193,39 +264,39 @@ void TImagerMView::PaintCell(TCanvas& C, int32_t idx, bool& Painted) {
   C.Brush().SetStyle(bsSolid);
   TRect image = Rect(0, 0, 0, 0);
   if (e.Image) {
-    TSourceRows s;
-    if (const TIMDibHeader* h = FStore->ImageHeader(e.Image)) {
-      s.Width = h->biWidth;
-      s.Height = h->biHeight;
-      s.Bits = h->biBitCount;
-    }
+    // The prepared picture is the fitted one: its size needs no look into the store.
+    const bool prepared = e.Prepared && e.PreparedArea == areaH && e.PreparedWidth == FThumbWidth;
     int32_t dw = 0, dh = 0;
-    FitThumbSize(s.Width, s.Height, FThumbWidth, areaH, dw, dh);
+    if (prepared) {
+      dw = e.Prepared->Width();
+      dh = e.Prepared->Height();
+    } else {
+      FittedSize(e, areaH, dw, dh);
+    }
     image = Rect(left + (FThumbWidth - dw) / 2, top + FUpperGap + (areaH - dh) / 2, 0, 0);
     image.Right = image.Left + dw;
     image.Bottom = image.Top + dh;
-    s.Bottom = FStore->ImageBits(e.Image);
-    s.Stride = FStore->ImageRowStride(e.Image);
-    if (s.Bottom && dw > 0 && dh > 0) {
-      if (s.Bits == 1 && (dw < s.Width || dh < s.Height)) {
-        // Reduced 1-bit pictures are area-averaged to gray rather than losing lines.
-        TBitmap reduced(dw, dh, pf24bit);
-        if (s.Stride > 0) {
-          std::unique_ptr<uint8_t[]> rows =
-              Reduce1BitRectTo24(s.Bottom, s.Width, s.Height, dw, dh, 0, 0, s.Width - 1, s.Height - 1);
-          const int64_t rb = (int64_t(dw) * 24 + 31) / 32 * 4;
-          if (rows)
-            for (int32_t y = 0; y < dh; ++y)
-              std::memcpy(reduced.ScanLine(y), rows.get() + (int64_t(dh) - 1 - y) * rb, size_t(dw) * 3);
-        } else if (TBitmap* lent = FStore->GetBitmap(e.Image)) {
-          ReduceRect24(*lent, 0, 0, s.Width - 1, s.Height - 1, reduced);
-          FStore->ReleaseBitmap(lent, false);
-        }
-        TSourceRows r{static_cast<const uint8_t*>(reduced.ScanLine(dh - 1)), -int64_t(reduced.RowBytes()), dw, dh, 24};
-        DrawStretched(C, r, image.Left, image.Top, dw, dh);
-      } else {
-        DrawStretched(C, s, image.Left, image.Top, dw, dh);
+    if (!prepared) {
+      // Painted without preparation (onto another canvas, before an update,
+      // or a cell too large to keep a picture of): drawn from the store.
+      const TIMDibHeader* h = FStore->ImageHeader(e.Image);
+      TSourceRows src;
+      if (h && h->biBitCount != 1) {
+        src.Width = h->biWidth;
+        src.Height = h->biHeight;
+        src.Bits = h->biBitCount;
+        src.Bottom = FStore->ImageBits(e.Image);
+        src.Stride = FStore->ImageRowStride(e.Image);
       }
+      if (src.Bottom) {
+        DrawStretched(C, src, image.Left, image.Top, dw, dh);  // only the visible part is written
+      } else if (h && h->biBitCount == 1 && int64_t(dw) * dh <= kMaxPreparedPixels) {
+        TBitmap fitted;
+        RenderFitted(e, dw, dh, fitted);
+        DrawFitted(C, fitted, image.Left, image.Top);
+      }
+    } else {
+      DrawFitted(C, *e.Prepared, image.Left, image.Top);
     }
     C.Brush().SetColor(acdSel ? clHighlight : FDrawImageBackground ? e.Background : FThumbnailsBackground);
     FillBetween(C, cell, image);

@@ -94,6 +94,8 @@ struct TAviFile::TState {
   int64_t Length = 0;
   int64_t IndexedFrames = 0;  // frames up to the last one the index lists
   std::vector<uint8_t> Dib;
+  int32_t DibShape[3] = {0, 0, 0};  // width, height and bits of the block's last frame
+  std::vector<uint8_t> RowSpare;    // one row, for turning the picture over
   int64_t DibIndex = -1;
 
   ~TState() {
@@ -113,6 +115,7 @@ struct TAviFile::TState {
     sws_freeContext(Sws);
     Sws = nullptr;
     Dib.clear();
+    DibShape[0] = DibShape[1] = DibShape[2] = 0;
     DibIndex = CurIndex = PendingIndex = -1;
   }
 
@@ -235,7 +238,13 @@ struct TAviFile::TState {
     const int32_t bits = oneBit ? 1 : 24;
     const int64_t rowBytes = (int64_t(w) * bits + 31) / 32 * 4;
     const int32_t table = oneBit ? 8 : 0;
-    Dib.assign(size_t(kDibHeaderSize + table + rowBytes * h), 0);
+    // A frame of the shape before it reuses the block: every pixel byte is
+    // written again and the row padding is still zero.
+    const size_t size = size_t(kDibHeaderSize + table + rowBytes * h);
+    if (Dib.size() != size || DibShape[0] != w || DibShape[1] != h || DibShape[2] != bits) {
+      Dib.assign(size, 0);
+      DibShape[0] = w, DibShape[1] = h, DibShape[2] = bits;
+    }
     uint8_t* p = Dib.data();
     Put32(p, kDibHeaderSize);
     Put32(p + 4, uint32_t(w));
@@ -280,13 +289,13 @@ struct TAviFile::TState {
     uint8_t* dst[4] = {top, nullptr, nullptr, nullptr};
     const int dstStride[4] = {int(rowBytes), 0, 0, 0};
     if (sws_scale(Sws, Frame->data, Frame->linesize, 0, h, dst, dstStride) != h) return false;
-    std::vector<uint8_t> spare(static_cast<size_t>(rowBytes));
+    RowSpare.resize(static_cast<size_t>(rowBytes));
     for (int32_t y = 0; y < h / 2; ++y) {
       uint8_t* a = top + rowBytes * y;
       uint8_t* b = bottom - rowBytes * y;
-      std::memcpy(spare.data(), a, size_t(rowBytes));
+      std::memcpy(RowSpare.data(), a, size_t(rowBytes));
       std::memcpy(a, b, size_t(rowBytes));
-      std::memcpy(b, spare.data(), size_t(rowBytes));
+      std::memcpy(b, RowSpare.data(), size_t(rowBytes));
     }
     return true;
   }

@@ -77,6 +77,19 @@ TEST_F(MViewTest, ZeroSizesAreHarmless) {
   View->SetBottomGap(50);  // an image area below 0
   View->SetThumbWidth(10);
   Painted();
+  View->SetThumbWidth(-20);  // nonsense sizes draw nothing sensible, but nothing breaks
+  View->SetHorizBorder(-3);
+  View->SetSelectedImage(0);
+  Painted();
+  Key(VK_NEXT);
+  View->SetThumbWidth(100000);  // a cell far larger than the screen keeps no picture of itself
+  View->SetThumbHeight(100000);
+  View->SetHorizBorder(4);
+  View->SetBottomGap(0);
+  View->SetGridWidth(0);
+  View->SetViewY(12500);  // the 40 x 30 picture fills 100000 x 75000 from y 12500 on
+  EXPECT_EQ(At(Painted(), 150, 100), (TBGRPixel{0, 100, 200}));
+  EXPECT_FALSE(View->Entry(0)->Prepared);
   EXPECT_EQ(View->GetImageCount(), 5);
 }
 
@@ -119,6 +132,8 @@ TEST_F(MViewTest, KeyboardMoves) {
   Key(VK_LEFT, TShiftState{ssCtrl});
   EXPECT_EQ(View->MultiSelectedImages(), (std::vector<int32_t>{1, 0}));
   EXPECT_EQ(View->Perform(CM_WANTSPECIALKEY, VK_DOWN, 0), 1);
+  View->Perform(WM_KEYDOWN, VK_END, 0);  // through the window's own key message
+  EXPECT_EQ(View->SelectedImage(), 8);
 }
 
 TEST_F(MViewTest, PlaysOnTheTimer) {

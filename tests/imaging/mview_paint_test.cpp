@@ -34,6 +34,10 @@ TEST_F(MViewTest, PaintsCellsSelectionAndFrames) {
   EXPECT_EQ(At(p, 150, 50).b, 1);
   EXPECT_EQ(At(p, 107, 50), (TBGRPixel{0, 0, 255}));
   EXPECT_EQ(At(p, 106, 50), Rgb(clWhite));
+  // An attached component edits the current picture in place: the cell follows.
+  test::Fill24(*View->GetBitmap(), [](int32_t, int32_t) { return TBGRPixel{5, 6, 7}; });
+  View->PictureEdited();
+  EXPECT_EQ(At(Painted(), 150, 50), (TBGRPixel{5, 6, 7}));
   // Highlight-style selection fills the cell instead.
   View->SetSelectionStyle(imssACD);
   EXPECT_EQ(At(Painted(), 150, 10), Rgb(clHighlight));
@@ -140,6 +144,13 @@ TEST_F(MViewTest, LoadsOnlyVisibleEntriesAndNeverWhilePainting) {
   View->SetViewY(208);
   EXPECT_TRUE(View->HasImage(4) && View->HasImage(7));
   EXPECT_FALSE(View->HasImage(8));
+  // Fitted pictures are kept for the cells in view and a screen around it, no more.
+  EXPECT_TRUE(View->Entry(0)->Prepared && View->Entry(7)->Prepared);
+  View->SetViewY(1000);
+  EXPECT_FALSE(View->Entry(0)->Prepared);
+  int32_t prepared = 0;
+  for (int32_t i = 0; i < View->GetImageCount(); ++i) prepared += View->Entry(i)->Prepared != nullptr;
+  EXPECT_LE(prepared, 2 * 6);  // six rows of two within a screen of the view
 
   // A corrupt entry goes before the paint, not during it.
   View->SetViewY(0);
@@ -170,6 +181,60 @@ TEST_F(MViewTest, LoadsOnlyVisibleEntriesAndNeverWhilePainting) {
   EXPECT_EQ(asked, (std::vector<int32_t>{42, 43}));
   EXPECT_FALSE(View->HasImage(1));
   EXPECT_EQ(View->GetImageCount(), 2);  // nothing supplied is no corrupt file
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+using test::MViewTest;
+
+TEST_F(MViewTest, WallPaperEventsAndEntryBackgrounds) {
+  MakeView(300, 200);
+  View->SetBackground(clWhite);
+  View->SetThumbnailsBackground(clBlack);
+  AddSolid(3, 100, 50);
+  std::vector<int32_t> per, drawn;
+  View->OnDrawProgress = [&](TObject*, int32_t P, int32_t) { per.push_back(P); };
+  View->OnImageDraw = [&](TObject*, int32_t idx, int32_t L, int32_t T, TCanvas&) {
+    drawn.push_back(idx);
+    EXPECT_EQ(L, 4 + idx * 104);
+    EXPECT_EQ(T, 4);
+  };
+  Painted();
+  EXPECT_EQ(per, (std::vector<int32_t>{0, 33, 66, 100}));
+  EXPECT_EQ(drawn, (std::vector<int32_t>{0, 1, 2}));
+  View->OnDrawProgress = nullptr;
+  View->OnImageDraw = nullptr;
+
+  // The entry's own background around its picture.
+  View->SetDrawImageBackground(true);
+  View->SetImageBackground(1, clLime);
+  EXPECT_EQ(View->ImageBackground(1), clLime);
+  EXPECT_EQ(At(Painted(), 150, 10), Rgb(clLime));
+  EXPECT_EQ(At(Painted(), 50, 10), Rgb(clWhite));  // entry 0 took the view's background at insertion
+
+  // A 10 x 10 wallpaper: drawn once at the origin, or tiled, or stretched over the client area.
+  std::unique_ptr<TBitmap> tile = Solid(10, 10, TBGRPixel{1, 2, 3});
+  TPicture pic;
+  pic.SetBitmap(tile.get());
+  View->SetWallPaper(&pic);
+  EXPECT_EQ(At(Painted(), 1, 1), (TBGRPixel{1, 2, 3}));
+  EXPECT_EQ(At(Painted(), 1, 150), Rgb(clWhite));
+  View->SetWallPaperStyle(imwoTile);
+  EXPECT_EQ(At(Painted(), 1, 150), (TBGRPixel{1, 2, 3}));
+  View->SetWallPaperStyle(imwoStretch);
+  EXPECT_EQ(At(Painted(), 299, 199), (TBGRPixel{1, 2, 3}));
+  EXPECT_EQ(At(Painted(), 50, 50), (TBGRPixel{0, 100, 200}));  // the cells lie over it
+
+  // With the focus the selection frame is SelectionWidth rings wide.
+  View->SetSelectedImage(0);
+  View->SetFocus();
+  ASSERT_TRUE(View->Focused());
+  EXPECT_EQ(At(Painted(), 4 - 3, 50), (TBGRPixel{0, 0, 255}));
+  EXPECT_EQ(At(Painted(), 4 - 4, 50), (TBGRPixel{1, 2, 3}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The AVI reader against ffmpeg's own decoding of files ffmpeg wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -172,6 +173,28 @@ TEST_F(AviReader, TruncatedFileGivesTheFramesItHolds) {
     ++good;
   }
   EXPECT_EQ(good, 5);
+}
+
+// A stream header that claims a million frames is not believed past the
+// index: the reader counts what the file holds and gives nothing after it.
+TEST_F(AviReader, LengthBeyondTheIndexIsNotBelieved) {
+  const std::string path = TempPath("avi_long.avi");
+  ASSERT_TRUE(MakeVideo(path, "mjpeg"));
+  std::vector<uint8_t> bytes = test::ReadBytes(path);
+  const std::string tag = "strh";
+  const auto at = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
+  ASSERT_NE(at, bytes.end());
+  const size_t length = size_t(at - bytes.begin()) + 8 + 32;  // dwLength of the stream header
+  for (int i = 0; i < 4; ++i) bytes[length + size_t(i)] = uint8_t(1000000 >> (8 * i));
+  test::WriteBytes(path, bytes);
+  TAviFile avi;
+  ASSERT_TRUE(avi.Open(path) && avi.GetVideoStream() && avi.GetFrameOpen());
+  TAviStreamInfo info;
+  ASSERT_TRUE(avi.StreamInfo(info));
+  EXPECT_EQ(info.Length, 12u);
+  EXPECT_NE(avi.GetFrame(11), nullptr);
+  EXPECT_EQ(avi.GetFrame(12), nullptr);
+  EXPECT_EQ(avi.GetFrame(999999), nullptr);
 }
 
 }  // namespace
