@@ -459,6 +459,11 @@ TEST_F(FileDialogsTest, CancelAfterAdvancedRestoresTheParameters) {
   EXPECT_FALSE(dlg.Execute());
   EXPECT_EQ(io.Params().JpegQuality, 70);
   SetIOPreviewsDialogMaker(nullptr);
+  {
+    auto gone = std::make_unique<TImagerIO>(nullptr);
+    dlg.SetAttachedImagerIO(gone.get());
+  }
+  EXPECT_EQ(dlg.AttachedImagerIO(), nullptr);  // forgotten when freed
 }
 
 TEST_F(FileDialogsTest, EnlargedPreviewShowsACopyAtThePictureSize) {
