@@ -13,6 +13,7 @@ declare -A allowed=(
   [platform/ui]="platform/rtl platform/graphics platform/system platform/ui"
   [platform/devices]="platform/rtl platform/graphics platform/system platform/ui platform/devices"
   [platform/sockets]="platform/rtl platform/graphics platform/system platform/ui platform/sockets"
+  [platform/media]="platform/rtl platform/graphics platform/system platform/media"
   [imaging/model]="platform/rtl platform/graphics platform/system imaging/model"
   [imaging/processing]="platform/rtl platform/graphics platform/system imaging/model imaging/processing"
   [imaging/formats]="platform/rtl platform/graphics platform/system platform/devices imaging/model imaging/processing imaging/formats"

@@ -4,6 +4,7 @@
 // empty, the process-wide ones); without a hook nothing is read or written.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "imaging/formats/codec.h"
@@ -22,6 +23,29 @@ void ReadGifStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgress
 // The same on a file; false when it cannot be opened or the read fails.
 bool ReadGifFile(const std::string& FileName, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
                  TIMMask* Mask);
+
+// Reads the images of one GIF in file order, walking its blocks once: a
+// loader of every frame takes this instead of ReadGifStream per index, which
+// walks the file from its start each time and makes the whole load quadratic.
+class TGifFrameReader {
+ public:
+  // Counts the images (one pass that skips the pixel data) and reads the
+  // header at the stream's position. The stream must outlive this object.
+  explicit TGifFrameReader(TStream& S);
+  ~TGifFrameReader();
+  TGifFrameReader(const TGifFrameReader&) = delete;
+  TGifFrameReader& operator=(const TGifFrameReader&) = delete;
+  // Images in the file; 0 when it is no GIF.
+  int32_t ImageCount() const;
+  // Reads the next image as ReadGifStream reads image Params.GifImageIndex
+  // (Params.GifImageCount = ImageCount()). False, with Progress.Fail(), when
+  // there is none left or it cannot be read; nothing more is read after that.
+  bool ReadNext(TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIMMask* Mask);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> F;
+};
 
 // Writes a 1-bit or 24-bit bitmap as a one-image GIF of Params.BitsPerSample
 // bits (1 to 8; larger values write 8). Fails (no trailer) without an encoder

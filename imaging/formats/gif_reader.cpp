@@ -116,52 +116,89 @@ class TGifReader {
  public:
   TGifReader(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, bool ParamsOnly,
              TIMMask* Mask)
-      : FS(S), FBitmap(Bitmap), FParams(Params), FProgress(Progress), FParamsOnly(ParamsOnly), FMask(Mask) {}
+      : FS(S), FParamsOnly(ParamsOnly) {
+    Target(Bitmap, Params, Progress, Mask);
+  }
+  explicit TGifReader(TStream& S) : FS(S), FParamsOnly(false) {}
+
+  // Where the next image goes: the frame reader gives each its own.
+  void Target(TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIMMask* Mask) {
+    FBitmap = &Bitmap;
+    FParams = &Params;
+    FProgress = &Progress;
+    FMask = Mask;
+  }
 
   void Run() {
-    Report(FProgress, 0);
-    if (FProgress.Failed()) return;
-    FSize = FS.Size();
-    uint8_t h[kHeaderSize];
-    if (FS.Read(h, kHeaderSize) != kHeaderSize || std::memcmp(h, "GIF", 3) != 0) return FProgress.Fail();
-    FParams.GifVersion.assign(reinterpret_cast<const char*>(h), 6);
-    FParams.GifScreenWidth = Get16(h + 6);
-    FParams.GifScreenHeight = Get16(h + 8);
-    FParams.GifAspectRatio = h[12];
-    FParams.DpiX = FParams.DpiY = IODefaultDpi();
-    FParams.SamplesPerPixel = 1;
-    if (h[10] & 0x80) {
-      if (!ReadColorTable(FS, TableEntries(h[10]), FGlobal)) return FProgress.Fail();
-      FGlobalBits = (h[10] & 7) + 1;
-      if (h[11] < FGlobal.size()) FParams.GifBackground = FGlobal[h[11]];
-    }
-    if (FS.Position() >= FSize) return FProgress.Fail();
+    Report(*FProgress, 0);
+    if (FProgress->Failed()) return;
+    if (!Header()) return FProgress->Fail();
 
-    const int32_t wanted = FParams.GifImageIndex;
+    const int32_t wanted = FParams->GifImageIndex;
     int32_t count = 0;
     bool found = false;
-    while (!FProgress.Failed()) {
+    while (!FProgress->Failed()) {
+      bool counted = false;
+      const int32_t step = Step(count == wanted, counted);
+      if (counted) {
+        found = found || count == wanted;
+        ++count;
+      }
+      if (step <= 0) break;
+    }
+    FParams->GifImageCount = count;
+    if (FProgress->Failed()) return;
+    if (!found && !FParamsOnly) return FProgress->Fail();  // no pixels came out of the file
+    Report(*FProgress, 100);
+  }
+
+  // Reads the signature, the screen descriptor and the global table; false
+  // when the stream holds no GIF there.
+  bool Header() {
+    FSize = FS.Size();
+    if (FS.Read(FHeader, kHeaderSize) != kHeaderSize || std::memcmp(FHeader, "GIF", 3) != 0) return false;
+    ApplyHeader();
+    if (FHeader[10] & 0x80) {
+      if (!ReadColorTable(FS, TableEntries(FHeader[10]), FGlobal)) return false;
+      FGlobalBits = (FHeader[10] & 7) + 1;
+      ApplyHeader();  // now with the background colour
+    }
+    return FS.Position() < FSize;
+  }
+
+  // The file-wide values into the current record.
+  void ApplyHeader() {
+    TIOParamsVals& p = *FParams;
+    p.GifVersion.assign(reinterpret_cast<const char*>(FHeader), 6);
+    p.GifScreenWidth = Get16(FHeader + 6);
+    p.GifScreenHeight = Get16(FHeader + 8);
+    p.GifAspectRatio = FHeader[12];
+    p.DpiX = p.DpiY = IODefaultDpi();
+    p.SamplesPerPixel = 1;
+    if ((FHeader[10] & 0x80) && FHeader[11] < FGlobal.size()) p.GifBackground = FGlobal[FHeader[11]];
+  }
+
+  // Reads the blocks up to and including the next image, decoding it when
+  // Wanted. 1: an image was read and more may follow; 0: the file ended;
+  // -1: the walk cannot go on (truncated, failed or aborted). Counted: an
+  // image is there (its data may be cut short) and, when wanted, decoded.
+  int32_t Step(bool Wanted, bool& Counted) {
+    for (;;) {
+      if (FProgress->Failed()) return -1;
       uint8_t b;
-      if (FS.Read(&b, 1) != 1 || b == kTrailer) break;  // a missing trailer ends the walk too
+      if (FS.Read(&b, 1) != 1 || b == kTrailer) return 0;  // a missing trailer ends the walk too
       if (b == kExtension) {
         uint8_t label;
-        if (FS.Read(&label, 1) != 1) break;
-        const bool more = label == kGraphicControl && count == wanted ? ReadGraphicControl(FS, FSize, FControl)
-                                                                      : SkipSubBlocks(FS, FSize);
-        if (!more) break;
+        if (FS.Read(&label, 1) != 1) return -1;
+        const bool more =
+            label == kGraphicControl && Wanted ? ReadGraphicControl(FS, FSize, FControl) : SkipSubBlocks(FS, FSize);
+        if (!more) return -1;
       } else if (b == kImage) {
-        const bool wantedImage = count == wanted;
-        bool counted = false;
-        const bool more = Image(wantedImage, counted);
-        if (counted) ++count;
-        found = found || (counted && wantedImage);
-        if (!more) break;
+        const bool more = Image(Wanted, Counted);
+        FControl = TGraphicControl{};  // each image has its own graphic control
+        return more ? 1 : -1;
       }
     }
-    FParams.GifImageCount = count;
-    if (FProgress.Failed()) return;
-    if (!found && !FParamsOnly) return FProgress.Fail();  // no pixels came out of the file
-    Report(FProgress, 100);
   }
 
  private:
@@ -179,32 +216,32 @@ class TGifReader {
       return SkipImageData(FS, FSize);
     }
 
-    Report(FProgress, 30);
-    if (FProgress.Failed()) return false;
+    Report(*FProgress, 30);
+    if (FProgress->Failed()) return false;
     const std::vector<TBGRPixel>& table = hasLocal ? local : FGlobal;
     const int32_t w = Get16(d + 4), h = Get16(d + 6);
     const bool interlaced = d[8] & 0x40;
-    if (FControl.Transparent < table.size()) FParams.GifTransparentColor = table[FControl.Transparent];
-    FParams.GifXPos = Get16(d);
-    FParams.GifYPos = Get16(d + 2);
-    FParams.Width = w;
-    FParams.Height = h;
-    FParams.GifDelayTime = FControl.Delay;
-    FParams.GifTransparent = FControl.Flags & 1;
-    FParams.GifInterlaced = interlaced;
+    if (FControl.Transparent < table.size()) FParams->GifTransparentColor = table[FControl.Transparent];
+    FParams->GifXPos = Get16(d);
+    FParams->GifYPos = Get16(d + 2);
+    FParams->Width = w;
+    FParams->Height = h;
+    FParams->GifDelayTime = FControl.Delay;
+    FParams->GifTransparent = FControl.Flags & 1;
+    FParams->GifInterlaced = interlaced;
 
     int32_t bits = hasLocal ? (d[8] & 7) + 1 : FGlobalBits;
     std::vector<TBGRPixel> palette = table;
     if (palette.empty()) bits = GrayTableForCodeSize(palette);
-    FParams.BitsPerSample = bits;
-    FParams.SetColorMap(palette.data(), int32_t(palette.size()));
+    FParams->BitsPerSample = bits;
+    FParams->SetColorMap(palette.data(), int32_t(palette.size()));
     if (FParamsOnly) {
       Counted = true;
       return SkipImageData(FS, FSize);
     }
 
     if (!CheckImageSize(w, h) || int64_t(w) * h > GifLzwMaxPixels(FSize - FS.Position())) {
-      FProgress.Fail();
+      FProgress->Fail();
       return false;
     }
     // Zeroed pages straight from the allocator: pixels the data never reaches
@@ -212,23 +249,23 @@ class TGifReader {
     const std::unique_ptr<uint8_t, decltype(&std::free)> indices(
         static_cast<uint8_t*>(std::calloc(size_t(w) * size_t(h), 1)), &std::free);
     if (!indices) {
-      FProgress.Fail();
+      FProgress->Fail();
       return false;
     }
-    const TGifLzwDecompressProc decode = FParams.GifLzwDecompress ? FParams.GifLzwDecompress : GifLzwDecoderHook;
+    const TGifLzwDecompressProc decode = FParams->GifLzwDecompress ? FParams->GifLzwDecompress : GifLzwDecoderHook;
     const int64_t before = FS.Position();
     if (decode) decode(FS, h, w, indices.get(), interlaced);
     if (!decode || FS.Position() == before) {
-      FProgress.Fail();
+      FProgress->Fail();
       return false;
     }
-    Report(FProgress, 70);
-    if (FProgress.Failed()) return false;
+    Report(*FProgress, 70);
+    if (FProgress->Failed()) return false;
 
     const bool oneBit = palette.size() == 2 && palette[0] == TBGRPixel{0, 0, 0} &&
                         palette[1] == TBGRPixel{255, 255, 255};
-    FillBitmap(FBitmap, indices.get(), w, h, palette, oneBit);
-    if (FMask) FillMask(*FMask, indices.get(), w, h, FParams.GifTransparent, FControl.Transparent);
+    FillBitmap(*FBitmap, indices.get(), w, h, palette, oneBit);
+    if (FMask) FillMask(*FMask, indices.get(), w, h, FParams->GifTransparent, FControl.Transparent);
     Counted = true;
     return true;
   }
@@ -251,12 +288,13 @@ class TGifReader {
   }
 
   TStream& FS;
-  TBitmap& FBitmap;
-  TIOParamsVals& FParams;
-  TProgressRec& FProgress;
+  TBitmap* FBitmap = nullptr;
+  TIOParamsVals* FParams = nullptr;
+  TProgressRec* FProgress = nullptr;
   bool FParamsOnly;
-  TIMMask* FMask;
+  TIMMask* FMask = nullptr;
   int64_t FSize = 0;
+  uint8_t FHeader[kHeaderSize] = {};
   std::vector<TBGRPixel> FGlobal;
   int32_t FGlobalBits = 0;
   TGraphicControl FControl;
@@ -270,6 +308,65 @@ void ReadGifStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgress
     TGifReader(S, Bitmap, Params, Progress, ParamsOnly, Mask).Run();
   } catch (...) {
     Progress.Fail();  // a codec never lets an exception reach its caller
+  }
+}
+
+struct TGifFrameReader::TState {
+  explicit TState(TStream& S) : Reader(S) {}
+  TGifReader Reader;
+  int32_t Count = 0;
+  bool Valid = false;
+};
+
+TGifFrameReader::TGifFrameReader(TStream& S) {
+  try {
+    auto st = std::make_unique<TState>(S);
+    TBitmap none;
+    TIOParamsVals header(nullptr);
+    TProgressRec quiet;
+    st->Reader.Target(none, header, quiet, nullptr);
+    if (st->Reader.Header()) {
+      // Counted as the reader counts, skipping the pixel data.
+      const int64_t first = S.Position();
+      bool counted = false;
+      for (int32_t step = 1; step > 0;) {
+        counted = false;
+        step = st->Reader.Step(false, counted);
+        if (counted) ++st->Count;
+      }
+      S.SetPosition(first);
+      st->Valid = st->Count > 0;
+    }
+    F = std::move(st);
+  } catch (...) {
+    F.reset();  // a file that cannot even be walked holds no images
+  }
+}
+
+TGifFrameReader::~TGifFrameReader() = default;
+
+int32_t TGifFrameReader::ImageCount() const { return F && F->Valid ? F->Count : 0; }
+
+bool TGifFrameReader::ReadNext(TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIMMask* Mask) {
+  if (!F || !F->Valid) {
+    Progress.Fail();
+    return false;
+  }
+  try {
+    F->Reader.Target(Bitmap, Params, Progress, Mask);
+    F->Reader.ApplyHeader();
+    Params.GifImageCount = F->Count;
+    bool counted = false;
+    if (F->Reader.Step(true, counted) < 0 || !counted) {
+      F->Valid = false;  // the walk cannot go on past a broken image
+      Progress.Fail();
+      return false;
+    }
+    return !Progress.Failed();
+  } catch (...) {
+    F->Valid = false;
+    Progress.Fail();
+    return false;
   }
 }
 

@@ -3,6 +3,7 @@
 // into an existing Intel-order file.
 #pragma once
 #include <cstdint>
+#include <memory>
 
 #include "imaging/formats/codec.h"
 
@@ -19,6 +20,27 @@ void ReadTiffStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgres
 // stream that carries the 12-byte stream header).
 void ReadTiffPage(TBitmap& Bitmap, TStream& S, int32_t& PageCount, bool Thumbnail, bool BaseAtPosition,
                   TIMMask* Mask, bool ParamsOnly, TProgressRec& Progress, TIOParamsVals& Params);
+
+// Reads the pages of one TIFF, walking its directory chain once: a loader of
+// every page takes this instead of ReadTiffPage per index, which walks the
+// chain from the first directory each time.
+class TTiffPageReader {
+ public:
+  // Offsets count from the stream's position; the stream must outlive this object.
+  explicit TTiffPageReader(TStream& S);
+  ~TTiffPageReader();
+  TTiffPageReader(const TTiffPageReader&) = delete;
+  TTiffPageReader& operator=(const TTiffPageReader&) = delete;
+  // Pages in the file; 0 when it is no TIFF.
+  int32_t PageCount() const;
+  // Reads page Index as ReadTiffStream reads page Params.TiffImageIndex
+  // (Params.TiffImageCount = PageCount()); false, with Progress.Fail(), when it cannot.
+  bool ReadPage(int32_t Index, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, TIMMask* Mask);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> F;
+};
 
 // Directories in the TIFF that starts at the stream's position; 0 when it is none.
 int32_t GetTiffPageCountStream(TStream& S);

@@ -80,7 +80,8 @@ bool TTiffFile::ReadDirectory(uint32_t Offset, std::vector<TTiffEntry>& Entries,
   return true;
 }
 
-int32_t TTiffFile::WalkChain(int32_t Index, std::vector<TTiffEntry>* Entries, uint32_t* IndexOffset) {
+int32_t TTiffFile::WalkChain(int32_t Index, std::vector<TTiffEntry>* Entries, uint32_t* IndexOffset,
+                             std::vector<uint32_t>* Offsets) {
   std::unordered_set<uint32_t> seen;
   std::vector<TTiffEntry> entries;
   int32_t count = 0;
@@ -88,6 +89,7 @@ int32_t TTiffFile::WalkChain(int32_t Index, std::vector<TTiffEntry>* Entries, ui
   while (offset != 0 && count < kMaxDirectories && seen.insert(offset).second) {
     uint32_t next = 0;
     if (!ReadDirectory(offset, entries, next)) break;
+    if (Offsets) Offsets->push_back(offset);
     if (count == Index) {
       if (Entries) *Entries = entries;
       if (IndexOffset) *IndexOffset = offset;

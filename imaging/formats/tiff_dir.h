@@ -43,8 +43,9 @@ class TTiffFile {
   // Walks the chain from the first directory, counting directories; the
   // entries of directory Index (0-based) go to Entries when it exists. A
   // directory seen before (a loop), one outside the stream or a next offset
-  // of 0 ends the walk.
-  int32_t WalkChain(int32_t Index, std::vector<TTiffEntry>* Entries, uint32_t* IndexOffset = nullptr);
+  // of 0 ends the walk. Offsets, when given, receives every directory's offset.
+  int32_t WalkChain(int32_t Index, std::vector<TTiffEntry>* Entries, uint32_t* IndexOffset = nullptr,
+                    std::vector<uint32_t>* Offsets = nullptr);
 
   // Values of an entry as unsigned integers (BYTE, SHORT, LONG and their
   // signed forms; rationals give their numerators). At most MaxCount values

@@ -608,6 +608,41 @@ void ApplyOrientation(TIMMask& Mask, uint32_t Orientation) {
   MarkMaskFilled(Mask);
 }
 
+// Reads the page whose directory entries are given (the tail of every page read).
+void DecodePage(TTiffFile& file, const std::vector<TTiffEntry>& entries, TBitmap& Bitmap, bool Thumbnail,
+                TIMMask* Mask, bool ParamsOnly, TProgressRec& Progress, TIOParamsVals& Params) {
+  TTiffReader reader(file, Params, Progress);
+  if (!reader.ReadFields(entries)) {
+    Progress.Fail();
+    return;
+  }
+  if (reader.Page().Compression == tcLzw && !Params.TiffLzwDecompress && !TiffLzwDecoderHook) {
+    Progress.Fail();
+    return;
+  }
+  if (reader.Page().JpegInterchange) {
+    if (!ParamsOnly) Bitmap.SetSize(1, 1);
+    if (!reader.ReadJpegInterchange(Bitmap, ParamsOnly)) Progress.Fail();
+    else if (!ParamsOnly && Params.TiffAutoOrientation) ApplyOrientation(Bitmap, reader.Page().Orientation);
+    return;
+  }
+  if (ParamsOnly) return;
+  Bitmap.SetSize(1, 1);
+  if (!reader.CheckLayout()) {
+    Progress.Fail();
+    return;
+  }
+  TIMMask* alpha = Thumbnail || !reader.Page().Alpha ? nullptr : Mask;
+  if (!reader.Decode(Bitmap, alpha)) {
+    Progress.Fail();
+    return;
+  }
+  if (Params.TiffAutoOrientation && reader.Page().Orientation != 1) {
+    ApplyOrientation(Bitmap, reader.Page().Orientation);
+    if (alpha) ApplyOrientation(*alpha, reader.Page().Orientation);
+  }
+}
+
 }  // namespace
 
 void ReadTiffPage(TBitmap& Bitmap, TStream& S, int32_t& PageCount, bool Thumbnail, bool BaseAtPosition,
@@ -626,36 +661,7 @@ void ReadTiffPage(TBitmap& Bitmap, TStream& S, int32_t& PageCount, bool Thumbnai
       Progress.Fail();
       return;
     }
-    TTiffReader reader(file, Params, Progress);
-    if (!reader.ReadFields(entries)) {
-      Progress.Fail();
-      return;
-    }
-    if (reader.Page().Compression == tcLzw && !Params.TiffLzwDecompress && !TiffLzwDecoderHook) {
-      Progress.Fail();
-      return;
-    }
-    if (reader.Page().JpegInterchange) {
-      if (!ParamsOnly) Bitmap.SetSize(1, 1);
-      if (!reader.ReadJpegInterchange(Bitmap, ParamsOnly)) Progress.Fail();
-      else if (!ParamsOnly && Params.TiffAutoOrientation) ApplyOrientation(Bitmap, reader.Page().Orientation);
-      return;
-    }
-    if (ParamsOnly) return;
-    Bitmap.SetSize(1, 1);
-    if (!reader.CheckLayout()) {
-      Progress.Fail();
-      return;
-    }
-    TIMMask* alpha = Thumbnail || !reader.Page().Alpha ? nullptr : Mask;
-    if (!reader.Decode(Bitmap, alpha)) {
-      Progress.Fail();
-      return;
-    }
-    if (Params.TiffAutoOrientation && reader.Page().Orientation != 1) {
-      ApplyOrientation(Bitmap, reader.Page().Orientation);
-      if (alpha) ApplyOrientation(*alpha, reader.Page().Orientation);
-    }
+    DecodePage(file, entries, Bitmap, Thumbnail, Mask, ParamsOnly, Progress, Params);
   } catch (...) {
     Progress.Fail();  // a codec reports through the aborted flag only
   }
@@ -665,6 +671,44 @@ void ReadTiffStream(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgres
                     TIMMask* Mask) {
   int32_t pages = 0;
   ReadTiffPage(Bitmap, S, pages, false, true, Mask, ParamsOnly, Progress, Params);
+}
+
+struct TTiffPageReader::TState {
+  TState(TStream& S, int64_t Base) : File(S, Base) {}
+  TTiffFile File;
+  std::vector<uint32_t> Offsets;
+};
+
+TTiffPageReader::TTiffPageReader(TStream& S) {
+  try {
+    auto st = std::make_unique<TState>(S, S.Position());
+    if (st->File.ReadHeader()) st->File.WalkChain(-1, nullptr, nullptr, &st->Offsets);
+    F = std::move(st);
+  } catch (...) {
+    F.reset();  // no chain to walk: no pages
+  }
+}
+
+TTiffPageReader::~TTiffPageReader() = default;
+
+int32_t TTiffPageReader::PageCount() const { return F ? int32_t(F->Offsets.size()) : 0; }
+
+bool TTiffPageReader::ReadPage(int32_t Index, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                               TIMMask* Mask) {
+  try {
+    Params.TiffImageCount = PageCount();
+    std::vector<TTiffEntry> entries;
+    uint32_t next = 0;
+    if (Index < 0 || Index >= PageCount() || !F->File.ReadDirectory(F->Offsets[size_t(Index)], entries, next) ||
+        entries.empty()) {
+      Progress.Fail();
+      return false;
+    }
+    DecodePage(F->File, entries, Bitmap, false, Mask, false, Progress, Params);
+  } catch (...) {
+    Progress.Fail();
+  }
+  return !Progress.Failed();
 }
 
 int32_t GetTiffPageCountStream(TStream& S) {

@@ -1,7 +1,7 @@
 // What the open dialog's preview needs of the multi-image view and the
 // multi-frame loader: a view of frames that loads a GIF, multi-page TIFF or
-// AVI file, selects and plays its frames. The views that provide it install
-// a maker; without one, such files preview as still images.
+// AVI file, selects and plays its frames. The multi-image view with its
+// loader serves unless another maker is installed (tests install fakes).
 #pragma once
 #include <cstdint>
 #include <functional>

@@ -3,12 +3,16 @@
 // image_control_io.cpp.
 #include "imaging/views/image_control.h"
 
+#include "imaging/views/io_previews.h"
+
 namespace kv {
 
 TImager::TImager(TComponent* AOwner) : TImagerView(AOwner) {
   // Both companions exist from here on, attached and carrying OnProgress.
   IO();
   Proc();
+  // The parameters dialog is the library's own unless the program put another in place.
+  if (!IOPreviewsDialogMaker()) InstallIOPreviewsDialog();
 }
 
 // The view's destructor frees the companions.

@@ -306,6 +306,9 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
   TSizeLabels& sizes = Sizes[static_cast<size_t>(page)];
   const TIOPreviewValues& v = FValues;
   TIOParamsVals& p = FIO->Params();
+  // The file is written as the record would write it (resolution, markers,
+  // LZW hooks ...), so that its size is the size of the real file.
+  if (FParams) p.Assign(*FParams);
   FIO->AttachBitmap(&Imager1->Bitmap());
   FProgressBase = 0;
   if (page == ppJPEG) {
@@ -331,15 +334,11 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
     TSampleBits sb{p.SamplesPerPixel, p.BitsPerSample};
     switch (page) {
       case ppTIFF:
-        p.TiffLzwCompress = FParams ? FParams->TiffLzwCompress : p.TiffLzwCompress;
-        p.TiffLzwDecompress = FParams ? FParams->TiffLzwDecompress : p.TiffLzwDecompress;
         p.TiffCompression = static_cast<uint8_t>(v.TiffCompression);
         p.TiffPhotometric = static_cast<uint8_t>(v.TiffPhotometric);
         sb = TiffSampleBits(v.TiffColors, v.TiffPhotometric);
         break;
       case ppGIF:
-        p.GifLzwCompress = FParams ? FParams->GifLzwCompress : p.GifLzwCompress;
-        p.GifLzwDecompress = FParams ? FParams->GifLzwDecompress : p.GifLzwDecompress;
         sb = {1, v.GifColors + 1};
         p.GifInterlaced = v.GifInterlaced;
         break;

@@ -75,6 +75,7 @@ void TfIOPreviews::BuildJpegPage(TTabSheet* S) {
   Jpeg.QualityTrack = Add<TTrackBar>(S, 6, 6 + kRow, 240, 26);
   Jpeg.QualityTrack->SetRange(0, 100);
   Jpeg.QualityTrack->SetFrequency(5);
+  Jpeg.QualityTrack->SetThumbLength(10);
   Jpeg.QualityTrack->OnChange = [this](TObject* Sender) { QualityTrackChange(Sender); };
   AddLabel(S, 6, 6 + 2 * kRow + 6, "P&hotometric:", 49, true);
   Jpeg.Photometric = AddList(S, kField, 6 + 2 * kRow + 6, kFieldWidth, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"});

@@ -2,6 +2,8 @@
 // run of the platform dialog. The preview itself is in open_save_preview.cpp.
 #include "imaging/views/open_save_dialog.h"
 
+#include "imaging/views/frames_preview_mview.h"
+#include "imaging/views/imager_mio.h"
 #include "imaging/views/io_previews.h"
 #include "imaging/views/open_save_filter.h"
 #include "platform/rtl/file_utils.h"
@@ -116,8 +118,9 @@ TOpenImagerDialog::TOpenImagerDialog(TComponent* AOwner) : TIMCommonDialog(AOwne
   ImagerView->SetCenter(true);
   ImagerView->OnDblClick = [this](TObject*) { ShowEnlargedPreview(); };
 
-  if (const TIMFramesPreviewMaker& maker = FramesPreviewMaker()) {
-    FFrames = maker(this, PicturePanel);
+  {
+    const TIMFramesPreviewMaker& maker = FramesPreviewMaker();
+    FFrames = maker ? maker(this, PicturePanel) : MakeMViewFramesPreview(this, PicturePanel);
     if (FFrames) {
       ImagerMView = FFrames->View();
       ImagerMView->SetBounds(6, 36, 133, 139);
@@ -289,6 +292,7 @@ void TOpenImagerDialog::ShowHandling(TFileDialogSession& S) {
   ZoomCombo->AddItem("Fit");
   for (int32_t z : {25, 50, 75, 100, 125, 150, 175, 200, 300, 400}) ZoomCombo->AddItem(IntToStr(z) + "%", z);
   ZoomCombo->SetItemIndex(0);
+  FFrameCount = 0;
   SetPlaying(false);
   PlayButton->SetEnabled(false);
   if (TWinControl* bottom = S.BottomArea()) {
@@ -361,12 +365,17 @@ TSaveImagerDialog::TSaveImagerDialog(TComponent* AOwner)
 TSaveImagerDialog::~TSaveImagerDialog() { SetAttachedImagerIO(nullptr); }
 
 void TSaveImagerDialog::SetAttachedImagerIO(TComponent* Value) {
-  auto* io = dynamic_cast<TImagerIO*>(Value);
-  if (Value && !io) return;  // only an I/O component is taken
-  if (io == FAttachedIO) return;
+  if (Value && !dynamic_cast<TImagerIO*>(Value) && !dynamic_cast<TImagerMIO*>(Value)) return;  // ignored
+  if (Value == FAttachedIO) return;
   if (FAttachedIO) FAttachedIO->RemoveFreeNotification(this);
-  FAttachedIO = io;
+  FAttachedIO = Value;
   if (FAttachedIO) FAttachedIO->FreeNotification(this);
+}
+
+TIOParamsVals* TSaveImagerDialog::AttachedParams() const {
+  if (auto* io = dynamic_cast<TImagerIO*>(FAttachedIO)) return &io->Params();
+  if (auto* mio = dynamic_cast<TImagerMIO*>(FAttachedIO)) return mio->ImageParams(0);
+  return nullptr;
 }
 
 void TSaveImagerDialog::Notification(TComponent* AComponent, TOperation Operation) {
@@ -390,10 +399,12 @@ bool TSaveImagerDialog::Execute() {
   AdvancedButton->SetCaption(IMGetMsg(45, FMsgLanguage) + "...");
   UpdateWords();
   PreviewCheck->SetVisible(FExOptions.Contains(sdShowPreview));
-  if (FAttachedIO) FSpare->Assign(FAttachedIO->Params());
+  // A multi-frame component saves the parameters of its first frame; without frames there is nothing to save.
+  if (dynamic_cast<TImagerMIO*>(FAttachedIO) && !AttachedParams()) return false;
+  if (TIOParamsVals* p = AttachedParams()) FSpare->Assign(*p);
   const bool ok = RunDialog(true);
   if (!ok) {
-    if (FAttachedIO) FAttachedIO->Params().Assign(*FSpare);
+    if (TIOParamsVals* p = AttachedParams()) p->Assign(*FSpare);
     return false;
   }
   if (ExtractFileExt(ExtractFileName(FFileName)).empty()) {
@@ -422,7 +433,8 @@ void TSaveImagerDialog::AdvancedClick(TObject*) {
   const int32_t page = AdvancedPageFor(GetFileName(), def);
   if (page == 0 || !FAttachedIO) return;
   if (!IOPreviewsDialogMaker()) InstallIOPreviewsDialog();
-  FAttachedIO->ShowPreviewsDialog(page);
+  if (auto* io = dynamic_cast<TImagerIO*>(FAttachedIO)) io->ShowPreviewsDialog(page);
+  else if (auto* mio = dynamic_cast<TImagerMIO*>(FAttachedIO)) mio->ShowPreviewsDialog(0, page);
 }
 
 }  // namespace kv

@@ -190,7 +190,7 @@ class TSaveImagerDialog : public TOpenImagerDialog {
 
   TIMSaveDlgOpt ExOptions() const { return FExOptions; }
   void SetExOptions(TIMSaveDlgOpt Value) { FExOptions = Value; }
-  // Only a TImagerIO is taken; anything else is ignored.
+  // Only a TImagerIO or a TImagerMIO is taken; anything else is ignored.
   TComponent* AttachedImagerIO() const { return FAttachedIO; }
   void SetAttachedImagerIO(TComponent* Value);
 
@@ -206,7 +206,10 @@ class TSaveImagerDialog : public TOpenImagerDialog {
 
  private:
   TIMSaveDlgOpt FExOptions{sdShowPreview, sdShowAdvanced};
-  TImagerIO* FAttachedIO = nullptr;
+  // The record the dialog saves with: the I/O component's, or the first frame's.
+  TIOParamsVals* AttachedParams() const;
+
+  TComponent* FAttachedIO = nullptr;
   std::unique_ptr<TIOParamsVals> FSpare;  // the parameters before the dialog, for a cancel
 };
 

@@ -6,6 +6,7 @@
 #include <QtCore/QTimer>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
+#include <QtWidgets/QComboBox>
 #include <QtWidgets/QFileDialog>
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QLineEdit>
@@ -124,7 +125,9 @@ class TDialog : public QFileDialog {
 std::string TQtSession::Folder() const { return FDialog.directory().absolutePath().toStdString(); }
 
 int32_t TQtSession::FilterIndex() const {
-  const int i = FDialog.nameFilters().indexOf(FDialog.selectedNameFilter());
+  // The list shows the filters in order; its texts are shortened, its index is not.
+  auto* types = FDialog.findChild<QComboBox*>("fileTypeCombo");
+  const int i = types ? types->currentIndex() : FDialog.nameFilters().indexOf(FDialog.selectedNameFilter());
   return i < 0 ? LastFilter : i + 1;
 }
 
@@ -235,6 +238,8 @@ bool RunFileDialog(const TFileDialogRequest& R, TFileDialogResult& Result) {
   TQtSession& s = dlg.Session;
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
   dlg.setOption(QFileDialog::DontConfirmOverwrite, true);
+  // Our descriptions name their extensions already; Qt's pattern part stays hidden.
+  dlg.setOption(QFileDialog::HideNameFilterDetails, true);
   dlg.setAcceptMode(R.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dlg.setFileMode(R.Save ? QFileDialog::AnyFile : (R.MultiSelect ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile));
   if (!R.Title.empty()) dlg.setWindowTitle(QString::fromStdString(R.Title));

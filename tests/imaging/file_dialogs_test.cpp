@@ -10,6 +10,8 @@
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/io_params.h"
+#include "imaging/views/imager_mio.h"
+#include "imaging/views/imager_mview.h"
 #include "imaging/views/io_previews.h"
 #include "imaging/views/open_save_dialog.h"
 #include "imaging/views/open_save_filter.h"
@@ -116,34 +118,6 @@ TEST(FileDialogTexts, InformationLines) {
   EXPECT_EQ(PreviewInfo(p, 1, 0, msEnglish).PicLabel2, "2^48 Colors (48 bit)");
 }
 
-// A frames preview that records what the dialog asks of it.
-class TFakeFrames : public TIMFramesPreview {
- public:
-  TFakeFrames(TComponent* Owner, TWinControl* Parent) : FView(new TPanel(Owner)) { FView->SetParent(Parent); }
-  TControl* View() override { return FView; }
-  void Clear() override { Loaded.clear(); }
-  int32_t Load(const std::string& FileName) override {
-    Loaded = FileName;
-    Params.SamplesPerPixel = 3;
-    Params.BitsPerSample = 8;
-    Params.Width = 5;
-    Params.Height = 4;
-    return 3;
-  }
-  void SelectFrame(int32_t Index) override { Selected = Index; }
-  int32_t SelectedFrame() const override { return Selected; }
-  void SetPlaying(bool Value) override { Play = Value; }
-  bool Playing() const override { return Play; }
-  const TIOParamsVals* FrameParams(int32_t Index) override { return Index < 3 ? &Params : nullptr; }
-  bool CopyFrame(int32_t, TBitmap&) override { return false; }
-
-  TPanel* FView;
-  std::string Loaded;
-  int32_t Selected = -1;
-  bool Play = false;
-  TIOParamsVals Params{nullptr};
-};
-
 class FileDialogsTest : public TTempFolderTest {
  protected:
   void SetUp() override {
@@ -161,7 +135,8 @@ class FileDialogsTest : public TTempFolderTest {
     WriteText(Dir + "broken.png", "\x89PNG\r\n\x1a\n not really");
   }
   void TearDown() override {
-    SetFramesPreviewMaker(nullptr);
+    GifLzwDecoderHook = nullptr;
+    GifLzwEncoderHook = nullptr;
     TTempFolderTest::TearDown();
   }
 };
@@ -169,14 +144,18 @@ class FileDialogsTest : public TTempFolderTest {
 TEST_F(FileDialogsTest, OpenShowsThePreviewAndReturnsTheChoice) {
   TOpenImagerDialog dlg(nullptr);
   dlg.SetInitialDir(Dir);
-  int32_t selections = 0;
+  int32_t selections = 0, folders = 0;
   dlg.OnSelectionChange = [&](TObject*) { ++selections; };
+  dlg.OnFolderChange = [&](TObject*) { ++folders; };
+  std::filesystem::create_directory(Dir + "sub");
   AnswerFileDialog([&](TFileDialogSession& S) {
     ASSERT_NE(S.SideArea(), nullptr);
     EXPECT_EQ(dlg.PicturePanel->Parent(), S.SideArea());
     EXPECT_EQ(dlg.ZoomCombo->Count(), 11);
     EXPECT_EQ(dlg.ZoomCombo->Item(dlg.ZoomCombo->ItemIndex()), "Fit");
     EXPECT_EQ(dlg.CurrentFilter().rfind("*.tif;*.tiff;*.fax;", 0), 0u);
+    S.EnterFolder(Dir + "sub");
+    EXPECT_EQ(folders, 1);
     S.SelectFile(Dir + "pic.png");
     EXPECT_EQ(dlg.GetFileName(), Dir + "pic.png");
     EXPECT_EQ(dlg.ImagerView->Bitmap().Width(), 40);
@@ -199,6 +178,55 @@ TEST_F(FileDialogsTest, OpenShowsThePreviewAndReturnsTheChoice) {
   EXPECT_GE(selections, 1);
   EXPECT_EQ(dlg.PicturePanel->Parent(), nullptr);  // back from the dialog
   EXPECT_TRUE(dlg.ImagerView->Bitmap().Empty() || dlg.ImagerView->Bitmap().Width() <= 1);
+}
+
+TEST_F(FileDialogsTest, MultiSelectJoinsTheFolderWithEachName) {
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  dlg.SetOptions(TOpenOptions{ofHideReadOnly, ofAllowMultiSelect});
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SetFileNameText("\"pic.png\" \"b.png\"");
+    EXPECT_TRUE(S.PressOK());
+  });
+  ASSERT_TRUE(dlg.Execute());
+  ASSERT_EQ(dlg.Files().Count(), 2);
+  EXPECT_EQ(dlg.Files().Strings(0), Dir + "pic.png");
+  EXPECT_EQ(dlg.Files().Strings(1), Dir + "b.png");
+  EXPECT_EQ(dlg.FileName(), Dir + "pic.png");
+}
+
+TEST_F(FileDialogsTest, OverwritingAsksThroughTheDialogService) {
+  TSaveImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  dlg.SetOptions(TOpenOptions{ofHideReadOnly, ofOverwritePrompt});
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrNo);
+  dialogs->Answer(mrYes);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SetFileNameText("b.png");
+    EXPECT_FALSE(S.PressOK());  // "No": the dialog stays
+    EXPECT_TRUE(S.PressOK());
+  });
+  ASSERT_TRUE(dlg.Execute());
+  EXPECT_EQ(dlg.FileName(), Dir + "b.png");
+  ASSERT_EQ(dialogs->Shown.size(), 2u);
+  EXPECT_NE(dialogs->Shown[0].Text.find("b.png"), std::string::npos);
+}
+
+TEST_F(FileDialogsTest, AFailingHandlerIsReportedAndTheDialogGoesOn) {
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  dlg.OnSelectionChange = [](TObject*) { throw Exception("handler failed"); };
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(IDOK);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "pic.png");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "40 x 30 pixel");
+    EXPECT_TRUE(S.PressOK());
+  });
+  EXPECT_TRUE(dlg.Execute());
+  ASSERT_EQ(dialogs->Shown.size(), 1u);
+  EXPECT_NE(dialogs->Shown[0].Text.find("handler failed"), std::string::npos);
 }
 
 TEST_F(FileDialogsTest, CancelAndRefusalsChooseNothing) {
@@ -248,38 +276,131 @@ TEST_F(FileDialogsTest, AFileThatCannotBePreviewedLeavesEmptyLines) {
 }
 
 TEST_F(FileDialogsTest, MultiPageTifGoesToTheFramesViewAndTiffStaysStill) {
-  TFakeFrames* frames = nullptr;
-  SetFramesPreviewMaker([&](TComponent* Owner, TWinControl* Parent) {
-    auto f = std::make_unique<TFakeFrames>(Owner, Parent);
-    frames = f.get();
-    return std::unique_ptr<TIMFramesPreview>(std::move(f));
-  });
   TOpenImagerDialog dlg(nullptr);
-  ASSERT_NE(frames, nullptr);
+  ASSERT_NE(dlg.Frames(), nullptr);
+  ASSERT_NE(dlg.ImagerMView, nullptr);
   dlg.SetInitialDir(Dir);
   AnswerFileDialog([&](TFileDialogSession& S) {
     S.SelectFile(Dir + "pages.tif");
-    EXPECT_EQ(frames->Loaded, Dir + "pages.tif");
     EXPECT_TRUE(dlg.ImagerMView->Visible());
     EXPECT_FALSE(dlg.ImagerView->Visible());
     EXPECT_TRUE(dlg.PlayButton->Enabled());
     EXPECT_FALSE(dlg.ZoomCombo->Enabled());
-    EXPECT_FALSE(frames->Playing());  // a TIFF does not start playing by itself
-    EXPECT_EQ(frames->SelectedFrame(), 0);
-    EXPECT_EQ(dlg.PicLabel1->Caption(), "5 x 4 pixel , 3 frames");
+    EXPECT_FALSE(dlg.Frames()->Playing());  // a TIFF does not start playing by itself
+    EXPECT_EQ(dlg.Frames()->SelectedFrame(), 0);
+    EXPECT_EQ(dlg.FrameCount(), 2);
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "40 x 30 pixel , 2 frames");
     dlg.PlayButton->Click();
-    EXPECT_TRUE(frames->Playing());
+    EXPECT_TRUE(dlg.Frames()->Playing());
     EXPECT_FALSE(dlg.PreviewButton->Enabled());
     dlg.PlayButton->Click();
-    EXPECT_FALSE(frames->Playing());
+    EXPECT_FALSE(dlg.Frames()->Playing());
+    EXPECT_TRUE(dlg.PreviewButton->Enabled());
+    {
+      // The enlarged preview holds the current frame.
+      TScriptedDialogsScope dialogs;
+      dialogs->AnswerModal([](TCustomForm& F) {
+        for (int32_t i = 0; i < F.ControlCount(); ++i)
+          if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) EXPECT_EQ(v->Bitmap().Height(), 30);
+        return mrCancel;
+      });
+      dlg.PreviewButton->Click();
+      EXPECT_EQ(dialogs->Pending(), 0u);
+    }
 
-    S.SelectFile(Dir + "pages.tiff");
+    S.SelectFile(Dir + "pages.tiff");  // the test is on ".tif" only
     EXPECT_TRUE(dlg.ImagerView->Visible());
+    EXPECT_FALSE(dlg.ImagerMView->Visible());
     EXPECT_EQ(dlg.ImagerView->Bitmap().Width(), 40);
     EXPECT_FALSE(dlg.PlayButton->Enabled());
     S.PressCancel();
   });
   EXPECT_FALSE(dlg.Execute());
+}
+
+TEST_F(FileDialogsTest, AnimatedGifPlaysAtOnceOnlyWithTheDecoder) {
+  ASSERT_EQ(kv::test::Run("convert -delay 20 " + Dir + "pic.png " + Dir + "b.png -loop 0 " + Dir + "anim.gif"), 0);
+  InstallGifLzwHooks();
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "anim.gif");
+    EXPECT_TRUE(dlg.ImagerMView->Visible());
+    EXPECT_EQ(dlg.FrameCount(), 2);
+    EXPECT_TRUE(dlg.Frames()->Playing());
+    EXPECT_TRUE(dlg.PlayButton->Down());
+    EXPECT_FALSE(dlg.PreviewButton->Enabled());
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_FALSE(dlg.Frames()->Playing());  // stopped when the dialog closed
+
+  GifLzwDecoderHook = nullptr;
+  GifLzwEncoderHook = nullptr;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    EXPECT_EQ(dlg.Filter().find("gif"), std::string::npos);
+    S.SelectFile(Dir + "anim.gif");
+    EXPECT_TRUE(dlg.ImagerView->Visible());  // a still image
+    EXPECT_FALSE(dlg.ImagerMView->Visible());
+    EXPECT_FALSE(dlg.PlayButton->Enabled());
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+TEST_F(FileDialogsTest, AviPlaysAtOnceAndAFileWithoutVideoShowsNothing) {
+  if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg is needed";
+  ASSERT_EQ(kv::test::Run("ffmpeg -loglevel error -f lavfi -i testsrc=size=32x24:rate=5 -t 1 -c:v mjpeg " + Dir +
+                          "clip.avi"),
+            0);
+  ASSERT_EQ(kv::test::Run("ffmpeg -loglevel error -f lavfi -i sine=duration=1 " + Dir + "sound.avi"), 0);
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "clip.avi");
+    EXPECT_TRUE(dlg.ImagerMView->Visible());
+    EXPECT_EQ(dlg.FrameCount(), 5);
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "32 x 24 pixel , 5 frames");
+    EXPECT_TRUE(dlg.Frames()->Playing());
+    S.SelectFile(Dir + "sound.avi");
+    EXPECT_FALSE(dlg.Frames()->Playing());
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "");
+    EXPECT_FALSE(dlg.PreviewButton->Enabled());
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+TEST_F(FileDialogsTest, SaveForAMultiFrameLoaderUsesItsFirstFrame) {
+  TSaveImagerDialog dlg(nullptr);
+  TImagerMView view(nullptr);
+  TImagerMIO mio(nullptr);
+  mio.SetAttachedMView(&view);
+  dlg.SetAttachedImagerIO(&mio);
+  ASSERT_EQ(dlg.AttachedImagerIO(), &mio);
+  EXPECT_FALSE(dlg.Execute());  // no frames: nothing is shown (an unscripted dialog would abort)
+
+  mio.LoadFile(Dir + "pages.tif");
+  ASSERT_EQ(mio.ParamsCount(), 2);
+  view.SetSelectedImage(0);
+  mio.ImageParams(0)->PngCompression = 5;
+  dlg.SetInitialDir(Dir);
+  TScriptedDialogsScope dialogs;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SetFileNameText("frame.png");
+    dialogs->AnswerModal([](TCustomForm& F) {
+      auto& p = static_cast<TfIOPreviews&>(F);
+      EXPECT_EQ(p.ActivePageKind(), ppPNG);
+      p.Png.Compression->Select(9);
+      p.OKButton->Click();
+      return mrNone;
+    });
+    dlg.AdvancedClick(nullptr);
+    EXPECT_EQ(mio.ImageParams(0)->PngCompression, 9);
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+  EXPECT_EQ(mio.ImageParams(0)->PngCompression, 5);
 }
 
 TEST_F(FileDialogsTest, SaveTypeChangeReplacesOnlyTheExtension) {
@@ -299,6 +420,7 @@ TEST_F(FileDialogsTest, SaveTypeChangeReplacesOnlyTheExtension) {
     S.SelectFilter(png);
     EXPECT_EQ(S.FileNameText(), "my.photo.png");
     EXPECT_EQ(dlg.FilterIndex(), png);
+    EXPECT_EQ(dlg.CurrentFilter(), "*.png");
     EXPECT_EQ(dlg.GetFileName(), Dir + "my.photo.png");
     S.SetFileNameText("plain");
     EXPECT_TRUE(S.PressOK());
@@ -337,6 +459,60 @@ TEST_F(FileDialogsTest, CancelAfterAdvancedRestoresTheParameters) {
   EXPECT_FALSE(dlg.Execute());
   EXPECT_EQ(io.Params().JpegQuality, 70);
   SetIOPreviewsDialogMaker(nullptr);
+  {
+    auto gone = std::make_unique<TImagerIO>(nullptr);
+    dlg.SetAttachedImagerIO(gone.get());
+  }
+  EXPECT_EQ(dlg.AttachedImagerIO(), nullptr);  // forgotten when freed
+}
+
+TEST_F(FileDialogsTest, EnlargedPreviewShowsACopyAtThePictureSize) {
+  TOpenImagerDialog dlg(nullptr);
+  dlg.SetInitialDir(Dir);
+  TScriptedDialogsScope dialogs;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "pic.png");
+    dialogs->AnswerModal([&](TCustomForm& F) {
+      EXPECT_EQ(F.Name(), "PreviewForm");
+      EXPECT_EQ(F.Caption(), Dir + "pic.png: ");
+      EXPECT_EQ(F.BorderStyle(), bsSizeToolWin);
+      EXPECT_EQ(F.ClientWidth(), 100);  // at most 100 wide gives 100
+      EXPECT_EQ(F.ClientHeight(), 100);
+      TImagerView* view = nullptr;
+      for (int32_t i = 0; i < F.ControlCount(); ++i)
+        if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) view = v;
+      EXPECT_NE(view, nullptr);
+      if (view) EXPECT_EQ(view->Bitmap().Width(), 40);
+      return mrCancel;
+    });
+    dlg.PreviewButton->Click();
+    EXPECT_EQ(dialogs->Pending(), 0u);
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
+}
+
+TEST_F(FileDialogsTest, SaveWithoutPreviewOrExtendedLines) {
+  TSaveImagerDialog dlg(nullptr);
+  dlg.SetExOptions(TIMSaveDlgOpt{sdShowAdvanced});
+  dlg.SetExtendedDialog(false);
+  dlg.SetInitialDir(Dir + "/");
+  EXPECT_EQ(dlg.InitialDir(), Dir);  // one delimiter dropped
+  dlg.SetInitialDir("C:\\");
+  EXPECT_EQ(dlg.InitialDir(), "C:\\");  // kept after a drive colon
+  dlg.SetInitialDir(Dir);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    EXPECT_EQ(dlg.Template(), "IDD_IMTEMPLATE1");
+    EXPECT_EQ(S.SideArea(), nullptr);
+    EXPECT_TRUE(dlg.AdvancedButton->Visible());
+    EXPECT_FALSE(dlg.PreviewCheck->Visible());
+    EXPECT_EQ(dlg.InfoPanel->Parent(), nullptr);
+    EXPECT_FALSE(dlg.ZoomCombo->Visible());
+    S.SelectFile(Dir + "pic.png");
+    EXPECT_EQ(dlg.PicLabel1->Caption(), "");  // no preview, no lines
+    S.PressCancel();
+  });
+  EXPECT_FALSE(dlg.Execute());
 }
 
 }  // namespace

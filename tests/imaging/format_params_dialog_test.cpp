@@ -248,6 +248,11 @@ TEST_F(FormatParamsDialogTest, CompressedSizeIsTheRealFileSize) {
   };
   for (const Case& c : cases) {
     Rec->SetDefaults();
+    // What the record carries beyond the page's values counts in the file too.
+    Rec->DpiX = 300;
+    Rec->DpiY = 150;
+    static const char kNote[] = "made for the size test";
+    Rec->JpegMarkers.AddMarker(0xFE, kNote, sizeof kNote - 1);
     std::string shown;
     Show(PageBit(c.Page), [&](TfIOPreviews& F) {
       c.Set(F);
@@ -352,6 +357,10 @@ TEST_F(FormatParamsDialogTest, ShownByTheIOComponent) {
   EXPECT_TRUE(io.ShowPreviewsDialog(2));
   EXPECT_NE(announced, nullptr);
   EXPECT_EQ(io.Params().JpegQuality, 65);
+  SetIOPreviewsDialogMaker(nullptr);
+  // An image control brings the library's dialog with it.
+  TImager imager(nullptr);
+  EXPECT_TRUE(static_cast<bool>(IOPreviewsDialogMaker()));
   SetIOPreviewsDialogMaker(nullptr);
 }
 

@@ -1,0 +1,330 @@
+// The multi-frame loader: parameter records that follow the view's entries,
+// and the GIF, TIFF and AVI loads.
+#include "imaging/views/imager_mio.h"
+
+#include <algorithm>
+
+#include "imaging/formats/gif.h"
+#include "imaging/formats/tiff.h"
+#include "imaging/processing/dib.h"
+#include "imaging/views/imager_mview.h"
+#include "imaging/views/io_previews.h"
+#include "platform/media/avi_reader.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/pascal_math.h"
+#include "platform/rtl/strings.h"
+
+namespace kv {
+
+namespace {
+
+// The window system's colour value of a file's colour.
+TColor ColorOfPixel(TBGRPixel P) { return static_cast<TColor>(RGB(P.r, P.g, P.b)); }
+
+// Bits per sample and samples per pixel of a DIB's bit count.
+void SetDepthFromBitCount(TIOParamsVals& P, int32_t BitCount) {
+  switch (BitCount) {
+    case 1: P.BitsPerSample = 1, P.SamplesPerPixel = 1; break;
+    case 4: P.BitsPerSample = 4, P.SamplesPerPixel = 1; break;
+    case 8: P.BitsPerSample = 8, P.SamplesPerPixel = 1; break;
+    case 15: P.BitsPerSample = 5, P.SamplesPerPixel = 3; break;
+    case 16:
+    case 24:
+    case 32: P.BitsPerSample = 8, P.SamplesPerPixel = 3; break;
+    default: break;
+  }
+}
+
+// trunc(1 / (Rate / Scale) x 1000); a stream that states no rate gives 0
+// (which the view plays at its shortest step) instead of dividing by zero.
+int32_t MsPerFrame(uint32_t Rate, uint32_t Scale) {
+  if (Rate == 0 || Scale == 0) return 0;
+  return Trunc32(1.0 / (double(Rate) / double(Scale)) * 1000.0);
+}
+
+}  // namespace
+
+TImagerMIO::TImagerMIO(TComponent* AOwner)
+    : TComponent(AOwner),
+      FPreviewFont(std::make_unique<TFont>()),
+      FTWainParams(std::make_unique<TIMTWainParams>(this, true)) {}
+
+TImagerMIO::~TImagerMIO() {
+  Detach();
+  FParams.clear();
+}
+
+// ---- the view ----
+
+void TImagerMIO::Detach() {
+  if (FAttachedMView) FAttachedMView->RemoveBitmapChangeEvent(FChangeHandle);
+  FChangeHandle = nullptr;
+}
+
+void TImagerMIO::SetAttachedMView(TImagerMView* Value) {
+  Detach();
+  FAttachedMView = Value;
+  if (!Value) return;
+  Value->FreeNotification(this);
+  FChangeHandle = Value->AddBitmapChangeEvent([this](TObject*, bool Destroying) { MViewChanged(Destroying); });
+}
+
+void TImagerMIO::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation != opRemove || !AComponent || AComponent != FAttachedMView) return;
+  Detach();
+  FAttachedMView = nullptr;
+}
+
+void TImagerMIO::MViewChanged(bool Destroying) {
+  if (Destroying) {
+    // The view frees the registration itself.
+    FAttachedMView = nullptr;
+    FChangeHandle = nullptr;
+    return;
+  }
+  if (!FAttachedMView) return;
+  const int32_t kind = FAttachedMView->TakeLastChange();
+  if (kind == 1) InsertParams(FAttachedMView->LastChangeIndex());
+  else if (kind == 2) DeleteParams(FAttachedMView->LastChangeIndex());
+}
+
+TComponent* TImagerMIO::AttachedMViewComponent() const { return FAttachedMView; }
+
+void TImagerMIO::SetAttachedMViewComponent(TComponent* Value) {
+  auto* view = dynamic_cast<TImagerMView*>(Value);
+  if (Value && !view) throw EPropertyError("Property AttachedMView does not belong to this object");
+  SetAttachedMView(view);
+}
+
+// ---- parameter records ----
+
+TIOParamsVals* TImagerMIO::ImageParams(int32_t idx) const {
+  return idx >= 0 && idx < ParamsCount() ? FParams[size_t(idx)].get() : nullptr;
+}
+
+void TImagerMIO::InsertParams(int32_t idx) {
+  auto p = std::make_unique<TIOParamsVals>(nullptr);
+  const bool append = idx < 0 || idx >= ParamsCount();
+  // A new record starts as a copy of its neighbour, so a new frame shares
+  // the file's values until its own read replaces them.
+  if (!FParams.empty()) p->Assign(*FParams[append ? FParams.size() - 1 : size_t(idx)]);
+  if (append) FParams.push_back(std::move(p));
+  else FParams.insert(FParams.begin() + idx, std::move(p));
+  Renumber();
+}
+
+void TImagerMIO::DeleteParams(int32_t idx) {
+  if (idx < 0 || idx >= ParamsCount()) return;
+  FParams.erase(FParams.begin() + idx);
+  Renumber();
+}
+
+void TImagerMIO::Renumber() {
+  for (size_t i = 0; i < FParams.size(); ++i) {
+    FParams[i]->TiffImageIndex = int32_t(i);
+    FParams[i]->GifImageIndex = int32_t(i);
+  }
+}
+
+void TImagerMIO::SetPreviewFont(TFont* Value) {
+  if (Value) FPreviewFont->Assign(Value);
+}
+
+// ---- loading ----
+
+void TImagerMIO::Progress(int32_t i, int32_t Count) {
+  if (OnProgress && Count > 0) OnProgress(this, Trunc32(double(i) * 100.0 / Count));
+}
+
+void TImagerMIO::FinishLoad() {
+  if (!FAttachedMView) return;
+  FAttachedMView->Update();
+  FAttachedMView->ImageChange();
+}
+
+void TImagerMIO::LoadFile(const std::string& FileName) {
+  FAborting = false;
+  const std::string ext = LowerCase(ExtractFileExt(FileName));
+  if (ext == ".gif") LoadGIFFile(FileName);
+  else if (ext == ".tif" || ext == ".tiff") LoadTIFFFile(FileName);
+  else if (ext == ".avi") LoadAVIFile(FileName);
+}
+
+void TImagerMIO::LoadGIFFile(const std::string& FileName) {
+  FAborting = false;
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadGIFStream(f);
+}
+
+void TImagerMIO::LoadTIFFFile(const std::string& FileName) {
+  FAborting = false;
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadTIFFStream(f);
+}
+
+namespace {
+
+// One GIF image or TIFF page after the other into the view: the shared body
+// of the two stream loads. Read(i, Bitmap, Params, Progress) reads frame i.
+template <typename TRead>
+void LoadFrames(TImagerMView& View, TImagerMIO& Loader, bool& Aborting, int32_t Count, bool Gif, TRead Read,
+                const std::function<void(int32_t)>& Progress) {
+  int32_t index = std::max(View.SelectedImage(), 0);
+  int32_t lastDelay = 10;
+  for (int32_t i = 0;;) {
+    View.InsertImageNoSelect(index);  // the callback inserts the record at index
+    TIOParamsVals* p = Loader.ImageParams(index);
+    if (!p) {  // only when the view did not tell this loader of the insert
+      View.DeleteImage(index);
+      Aborting = true;
+      break;
+    }
+    TBitmap bitmap;
+    TProgressRec progress;
+    progress.Aborted = &Aborting;
+    if (Gif) p->GifImageIndex = i;
+    else p->TiffImageIndex = i;
+    Read(i, bitmap, *p, progress);
+    p->GifImageIndex = index;
+    p->TiffImageIndex = index;
+    p->FileType = Gif ? 2 : 1;
+    p->FileName.clear();
+    if (Aborting) {
+      View.DeleteImage(index);
+      break;
+    }
+    if (Count > 0) {
+      View.SetImageNoUpdate(index, &bitmap);
+      if (Gif) {
+        View.SetImageBackground(index, ColorOfPixel(p->GifBackground));
+        if (p->GifDelayTime > 0) lastDelay = p->GifDelayTime * 10;
+        View.SetImageDelay(index, lastDelay);
+      } else {
+        View.SetImageDelay(index, 100);
+      }
+    } else {
+      View.DeleteImage(index);
+    }
+    Progress(i);
+    if (Aborting) break;
+    ++i;
+    ++index;
+    if (i >= Count) break;
+  }
+}
+
+}  // namespace
+
+void TImagerMIO::LoadGIFStream(TStream& Stream) {
+  FAborting = false;
+  if (!FAttachedMView) return;
+  TGifFrameReader reader(Stream);
+  const int32_t count = reader.ImageCount();
+  LoadFrames(
+      *FAttachedMView, *this, FAborting, count, true,
+      [&](int32_t, TBitmap& B, TIOParamsVals& P, TProgressRec& R) { reader.ReadNext(B, P, R, nullptr); },
+      [&](int32_t i) { Progress(i, count); });
+  FinishLoad();
+}
+
+void TImagerMIO::LoadTIFFStream(TStream& Stream) {
+  FAborting = false;
+  if (!FAttachedMView) return;
+  TTiffPageReader reader(Stream);
+  const int32_t count = reader.PageCount();
+  LoadFrames(
+      *FAttachedMView, *this, FAborting, count, false,
+      [&](int32_t i, TBitmap& B, TIOParamsVals& P, TProgressRec& R) { reader.ReadPage(i, B, P, R, nullptr); },
+      [&](int32_t i) { Progress(i, count); });
+  FinishLoad();
+}
+
+void TImagerMIO::LoadAVIFile(const std::string& FileName) {
+  FAborting = false;
+  if (!FAttachedMView) return;
+  TAviFile avi;
+  TAviStreamInfo info;
+  if (!avi.Open(FileName) || !avi.GetVideoStream() || !avi.StreamInfo(info) || !avi.GetFrameOpen()) {
+    FAborting = true;
+    return;  // the file object releases what was obtained
+  }
+  const int32_t count = int32_t(std::min<uint32_t>(info.Length, INT32_MAX));
+  const int32_t ms = MsPerFrame(info.Rate, info.Scale);
+  int32_t index = std::max(FAttachedMView->SelectedImage(), 0);
+  for (int32_t i = 0; i < count; ++i, ++index) {
+    const std::vector<uint8_t>* dib = avi.GetFrame(i);
+    if (!dib) {
+      FAborting = true;
+      break;
+    }
+    TBitmap bitmap;
+    const int32_t bits = DIBToBitmap(dib->data(), dib->size(), bitmap);
+    if (bits < 0) {
+      FAborting = true;
+      break;
+    }
+    FAttachedMView->InsertImageNoSelect(index);
+    FAttachedMView->SetImageNoUpdate(index, &bitmap);
+    // The store grows once for all the frames that follow.
+    if (i == 0) FAttachedMView->PrepareImageSpace(count - 1, bitmap.Width(), bitmap.Height(), bits);
+    FAttachedMView->SetImageDelay(index, ms);
+    if (TIOParamsVals* p = ImageParams(index)) {
+      p->GifDelayTime = ms;
+      SetDepthFromBitCount(*p, bits);
+      p->TiffImageIndex = index;
+      p->GifImageIndex = index;
+      p->DpiX = p->DpiY = IODefaultDpi();
+      p->Width = bitmap.Width();
+      p->Height = bitmap.Height();
+      p->FileName = FileName;
+      p->FileType = 0;
+      p->FreeColorMap();
+    }
+    Progress(i, count);
+    if (FAborting) break;
+  }
+  avi.Close();
+  FinishLoad();
+}
+
+// ---- the parameters dialog ----
+
+bool TImagerMIO::ShowPreviewsDialog(int32_t idx, int32_t Pages) {
+  if (!FAttachedMView || !FAttachedMView->GetBitmap()) return false;
+  TIOParamsVals* params = ImageParams(idx);
+  if (!params) return false;  // the dialog edits a record; without one there is nothing to edit
+  bool ok = false;
+  {
+    // Owned by this component while it shows; freed (and so taken off the
+    // owner's list) when the block ends, whatever happens inside.
+    const std::unique_ptr<TfIOPreviews> form(new TfIOPreviews(this));
+    form->SetDefaultLockPreview(FPreviewsParams.Contains(ioppDefaultLockPreview));
+    form->SetParams(params);
+    form->SetLanguage(FMsgLanguage);
+    form->SetFont(*FPreviewFont);
+    form->Imager1->Bitmap().Assign(FAttachedMView->GetBitmap());
+    form->Imager1->Update();
+    if (form->SetupPages(Pages)) ok = form->Execute();
+  }
+  Renumber();
+  FAttachedMView->Update();
+  FAttachedMView->ImageChange();
+  return ok;
+}
+
+const TPropertyTable& TImagerMIO::PropertyTable() const {
+  static const auto table = TPropertyTable::Make<TImagerMIO>(TComponent::PropertyTable(), [](auto& p) {
+    p.Object("AttachedMView", &TImagerMIO::AttachedMViewComponent, &TImagerMIO::SetAttachedMViewComponent);
+    p.Method("OnProgress");
+    p.Enum("MsgLanguage", &TImagerMIO::MsgLanguage, &TImagerMIO::SetMsgLanguage,
+           {"msSystem", "msEnglish", "msItalian", "msGerman", "msSpanish", "msFrench", "msPortuguese", "msGreek",
+            "msRussian", "msDutch", "msSwedish", "msUser"});
+    p.Set("PreviewsParams", &TImagerMIO::PreviewsParams, &TImagerMIO::SetPreviewsParams,
+          {"ioppDefaultLockPreview", "ioppApplyButton"});
+    p.Object("PreviewFont", &TImagerMIO::PreviewFont, &TImagerMIO::SetPreviewFont);
+  });
+  return table;
+}
+
+}  // namespace kv

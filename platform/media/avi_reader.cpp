@@ -1,0 +1,434 @@
+// AVI reading on the system's demuxer and decoders. The file's bytes come
+// through our own stream (never through the library's protocols, which would
+// read a name such as "concat:..." as something else) and only the AVI
+// demuxer is asked, so no other container parser sees outside bytes.
+#include "platform/media/avi_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+#include "platform/graphics/bmp_format.h"
+#include "platform/rtl/streams.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace kv {
+
+namespace {
+
+constexpr int kIoBufferSize = 1 << 16;
+constexpr int32_t kDibHeaderSize = 40;
+// A jump ahead by more than this decodes from the nearest key frame instead
+// of through every frame in between, when that key frame lies past the
+// current one.
+constexpr int64_t kDecodeAheadLimit = 64;
+
+// The library's own messages would go to stderr for every damaged file.
+void InitLibraryOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+void Put16(uint8_t* P, uint32_t V) {
+  P[0] = uint8_t(V);
+  P[1] = uint8_t(V >> 8);
+}
+void Put32(uint8_t* P, uint32_t V) {
+  for (int i = 0; i < 4; ++i) P[i] = uint8_t(V >> (8 * i));
+}
+
+int ReadPacket(void* Opaque, uint8_t* Buf, int Size) {
+  try {
+    const int32_t n = static_cast<TStream*>(Opaque)->Read(Buf, Size);
+    return n > 0 ? n : AVERROR_EOF;
+  } catch (...) {
+    return AVERROR(EIO);
+  }
+}
+
+int64_t SeekStream(void* Opaque, int64_t Offset, int Whence) {
+  TStream* s = static_cast<TStream*>(Opaque);
+  try {
+    switch (Whence & ~AVSEEK_FORCE) {
+      case AVSEEK_SIZE: return s->Size();
+      case SEEK_SET: return s->Seek(Offset, soBeginning);
+      case SEEK_CUR: return s->Seek(Offset, soCurrent);
+      case SEEK_END: return s->Seek(Offset, soEnd);
+      default: return -1;
+    }
+  } catch (...) {
+    return -1;
+  }
+}
+
+}  // namespace
+
+struct TAviFile::TState {
+  std::unique_ptr<TStream> OwnStream;
+  TStream* Stream = nullptr;
+  AVIOContext* Io = nullptr;
+  AVFormatContext* Fmt = nullptr;
+  AVStream* Video = nullptr;
+  AVCodecContext* Dec = nullptr;
+  SwsContext* Sws = nullptr;
+  AVPacket* Pkt = nullptr;
+  // Cur: the newest decoded frame at or before the wanted one; Pending: one
+  // decoded past it, kept for a later call.
+  AVFrame* Cur = nullptr;
+  AVFrame* Pending = nullptr;
+  int64_t CurIndex = -1;
+  int64_t PendingIndex = -1;
+  bool DemuxEnd = false;
+  bool Drained = false;
+  bool Failed = false;
+  int64_t OutIndex = -1;  // frame of the picture DecodeNext gave last (-1: unknown)
+  int64_t StartTs = 0;
+  AVRational FrameTime{0, 1};  // Scale / Rate
+  int64_t Length = 0;
+  int64_t IndexedFrames = 0;  // frames up to the last one the index lists
+  std::vector<uint8_t> Dib;
+  int32_t DibShape[3] = {0, 0, 0};  // width, height and bits of the block's last frame
+  std::vector<uint8_t> RowSpare;    // one row, for turning the picture over
+  int64_t DibIndex = -1;
+
+  ~TState() {
+    CloseDecoder();
+    if (Fmt) avformat_close_input(&Fmt);
+    if (Io) {
+      av_freep(&Io->buffer);
+      avio_context_free(&Io);
+    }
+  }
+
+  void CloseDecoder() {
+    av_frame_free(&Cur);
+    av_frame_free(&Pending);
+    av_packet_free(&Pkt);
+    avcodec_free_context(&Dec);
+    sws_freeContext(Sws);
+    Sws = nullptr;
+    Dib.clear();
+    DibShape[0] = DibShape[1] = DibShape[2] = 0;
+    DibIndex = CurIndex = PendingIndex = -1;
+  }
+
+  // The frames of the chunks sent to the decoder and not yet come out, in
+  // file order. AVI stamps chunks in decoding order only, so a decoder that
+  // reorders (B-frames) gives pictures whose own stamps are shifted; the
+  // pictures come out in display order, and the n-th of them belongs to the
+  // n-th smallest chunk frame, which is the front of this queue.
+  std::deque<int64_t> Sent;
+
+  int64_t FrameOf(int64_t Ts) const {
+    return av_rescale_q_rnd(Ts - StartTs, Video->time_base, FrameTime,
+                            AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+  }
+
+  // Decodes the next picture into Out; false at the end or on an error.
+  bool DecodeNext(AVFrame* Out) {
+    for (;;) {
+      const int r = avcodec_receive_frame(Dec, Out);
+      if (r == 0) {
+        OutIndex = -1;
+        if (!Sent.empty()) {
+          OutIndex = Sent.front();
+          Sent.pop_front();
+        }
+        return true;
+      }
+      if (r != AVERROR(EAGAIN)) {
+        if (r != AVERROR_EOF) Failed = true;
+        return false;
+      }
+      if (DemuxEnd) {
+        if (Drained) return false;
+        Drained = true;
+        avcodec_send_packet(Dec, nullptr);
+        continue;
+      }
+      if (av_read_frame(Fmt, Pkt) < 0) {
+        DemuxEnd = true;
+        continue;
+      }
+      // An empty chunk repeats the frame before it: the timestamps show the
+      // gap, and an empty packet would read as the end of the stream.
+      if (Pkt->stream_index != Video->index || Pkt->size == 0) {
+        av_packet_unref(Pkt);
+        continue;
+      }
+      const int64_t ts = Pkt->dts != AV_NOPTS_VALUE ? Pkt->dts : Pkt->pts;
+      const int s = avcodec_send_packet(Dec, Pkt);
+      av_packet_unref(Pkt);
+      if (s >= 0) Sent.push_back(ts == AV_NOPTS_VALUE ? -1 : FrameOf(ts));
+      if (s < 0 && s != AVERROR(EAGAIN)) {
+        Failed = true;
+        return false;
+      }
+    }
+  }
+
+  bool SeekTo(int64_t Index) {
+    const int64_t ts = StartTs + av_rescale_q(Index, FrameTime, Video->time_base);
+    if (av_seek_frame(Fmt, Video->index, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(Fmt, Video->index, StartTs, AVSEEK_FLAG_BACKWARD) < 0)
+      return false;
+    avcodec_flush_buffers(Dec);
+    av_frame_unref(Cur);
+    av_frame_unref(Pending);
+    CurIndex = PendingIndex = -1;
+    DemuxEnd = Drained = false;
+    Sent.clear();
+    return true;
+  }
+
+  // Whether reaching Index is cheaper from the key frame before it than by
+  // decoding on from where the decoder stands. A stream with B-frames is
+  // stamped in decoding order, so after a seek its pictures could not be
+  // placed: it goes back to its start for a frame behind, and decodes through
+  // to one ahead.
+  bool WorthSeeking(int64_t Index, int64_t& Target) {
+    const bool reorders = Dec->has_b_frames > 0;
+    Target = reorders ? 0 : Index;
+    if (Index < CurIndex) return true;
+    if (reorders || CurIndex < 0 || Index - CurIndex <= kDecodeAheadLimit) return false;
+    const int64_t ts = StartTs + av_rescale_q(Index, FrameTime, Video->time_base);
+    const int e = av_index_search_timestamp(Video, ts, AVSEEK_FLAG_BACKWARD);
+    if (e < 0) return false;
+    const AVIndexEntry* entry = avformat_index_get_entry(Video, e);
+    return entry && FrameOf(entry->timestamp) > CurIndex;
+  }
+
+  // Cur becomes the picture of frame Index: the frame itself, or the one
+  // before it when the file repeats that one. False when there is none.
+  bool Reach(int64_t Index) {
+    int64_t target = Index;
+    if (WorthSeeking(Index, target) && !SeekTo(target)) return false;
+    for (;;) {
+      if (PendingIndex >= 0) {
+        if (PendingIndex > Index && CurIndex >= 0) return true;  // a repeated frame
+        std::swap(Cur, Pending);
+        CurIndex = PendingIndex;
+        PendingIndex = -1;
+        av_frame_unref(Pending);
+        // A stream whose first picture is stamped after frame 0 shows that picture from the start.
+        if (CurIndex >= Index) return true;
+        continue;
+      }
+      if (CurIndex == Index) return true;
+      if (!DecodeNext(Pending)) {
+        // Empty chunks at the end repeat the last picture, as far as the index goes.
+        return !Failed && CurIndex >= 0 && CurIndex < Index && Index < std::min(Length, IndexedFrames);
+      }
+      PendingIndex = std::max(OutIndex, CurIndex + 1);
+    }
+  }
+
+  bool MakeDib(const AVFrame* Frame) {
+    const int32_t w = Frame->width, h = Frame->height;
+    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxBitmapPixels) return false;
+    const auto fmt = AVPixelFormat(Frame->format);
+    const bool oneBit = fmt == AV_PIX_FMT_MONOBLACK || fmt == AV_PIX_FMT_MONOWHITE;
+    const int32_t bits = oneBit ? 1 : 24;
+    const int64_t rowBytes = (int64_t(w) * bits + 31) / 32 * 4;
+    const int32_t table = oneBit ? 8 : 0;
+    // A frame of the shape before it reuses the block: every pixel byte is
+    // written again and the row padding is still zero.
+    const size_t size = size_t(kDibHeaderSize + table + rowBytes * h);
+    if (Dib.size() != size || DibShape[0] != w || DibShape[1] != h || DibShape[2] != bits) {
+      Dib.assign(size, 0);
+      DibShape[0] = w, DibShape[1] = h, DibShape[2] = bits;
+    }
+    uint8_t* p = Dib.data();
+    Put32(p, kDibHeaderSize);
+    Put32(p + 4, uint32_t(w));
+    Put32(p + 8, uint32_t(h));
+    Put16(p + 12, 1);
+    Put16(p + 14, uint32_t(bits));
+    Put32(p + 20, uint32_t(rowBytes * h));
+    if (oneBit) {
+      Put32(p + 32, 2);
+      Put32(p + 44, 0x00FFFFFF);  // entry 0 black, entry 1 white
+    }
+    uint8_t* bottom = p + kDibHeaderSize + table + rowBytes * (h - 1);
+    if (oneBit) {
+      // A set bit is white in the DIB; the white-is-zero layout is complemented.
+      const int32_t n = (w + 7) / 8;
+      for (int32_t y = 0; y < h; ++y) {
+        const uint8_t* src = Frame->data[0] + int64_t(y) * Frame->linesize[0];
+        uint8_t* dst = bottom - rowBytes * y;
+        if (fmt == AV_PIX_FMT_MONOBLACK) std::memcpy(dst, src, size_t(n));
+        else
+          for (int32_t i = 0; i < n; ++i) dst[i] = uint8_t(~src[i]);
+      }
+      return true;
+    }
+    Sws = sws_getCachedContext(Sws, w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!Sws) return false;
+    // The picture's own matrix and range, as the system's converter takes them.
+    int* invTable;
+    int* table2;
+    int srcRange, dstRange, brightness, contrast, saturation;
+    if (sws_getColorspaceDetails(Sws, &invTable, &srcRange, &table2, &dstRange, &brightness, &contrast,
+                                 &saturation) >= 0) {
+      const int space = Frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(Frame->colorspace);
+      if (Frame->color_range != AVCOL_RANGE_UNSPECIFIED) srcRange = Frame->color_range == AVCOL_RANGE_JPEG;
+      sws_setColorspaceDetails(Sws, sws_getCoefficients(space), srcRange, table2, dstRange, brightness, contrast,
+                               saturation);
+    }
+    // The converter's fast paths mishandle a negative row step (the first
+    // pixels of the picture come out wrong), so rows go top-down and are
+    // turned over after.
+    uint8_t* top = p + kDibHeaderSize;
+    uint8_t* dst[4] = {top, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {int(rowBytes), 0, 0, 0};
+    if (sws_scale(Sws, Frame->data, Frame->linesize, 0, h, dst, dstStride) != h) return false;
+    RowSpare.resize(static_cast<size_t>(rowBytes));
+    for (int32_t y = 0; y < h / 2; ++y) {
+      uint8_t* a = top + rowBytes * y;
+      uint8_t* b = bottom - rowBytes * y;
+      std::memcpy(RowSpare.data(), a, size_t(rowBytes));
+      std::memcpy(a, b, size_t(rowBytes));
+      std::memcpy(b, RowSpare.data(), size_t(rowBytes));
+    }
+    return true;
+  }
+};
+
+TAviFile::TAviFile() { InitLibraryOnce(); }
+
+TAviFile::~TAviFile() = default;
+
+bool TAviFile::Open(const std::string& FileName) {
+  Close();
+  std::unique_ptr<TStream> s;
+  try {
+    s = std::make_unique<TFileStream>(FileName, fmOpenRead | fmShareDenyWrite);
+  } catch (...) {
+    return false;
+  }
+  if (!Open(*s)) return false;
+  F->OwnStream = std::move(s);
+  return true;
+}
+
+bool TAviFile::Open(TStream& Stream) {
+  Close();
+  auto st = std::make_unique<TState>();
+  st->Stream = &Stream;
+  try {
+    Stream.SetPosition(0);
+  } catch (...) {
+    return false;
+  }
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+  if (!buffer) return false;
+  st->Io = avio_alloc_context(buffer, kIoBufferSize, 0, &Stream, ReadPacket, nullptr, SeekStream);
+  if (!st->Io) {
+    av_free(buffer);
+    return false;
+  }
+  st->Fmt = avformat_alloc_context();
+  if (!st->Fmt) return false;
+  st->Fmt->pb = st->Io;
+  st->Fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
+  if (avformat_open_input(&st->Fmt, nullptr, av_find_input_format("avi"), nullptr) < 0) return false;
+  F = std::move(st);
+  return true;
+}
+
+bool TAviFile::GetVideoStream() {
+  if (!F || !F->Fmt) return false;
+  F->CloseDecoder();
+  F->Video = nullptr;
+  for (unsigned i = 0; i < F->Fmt->nb_streams; ++i)
+    if (F->Fmt->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+      F->Video = F->Fmt->streams[i];
+      break;
+    }
+  if (!F->Video) return false;
+  AVStream* v = F->Video;
+  for (unsigned i = 0; i < F->Fmt->nb_streams; ++i)
+    if (F->Fmt->streams[i] != v) F->Fmt->streams[i]->discard = AVDISCARD_ALL;
+  F->StartTs = v->start_time == AV_NOPTS_VALUE ? 0 : v->start_time;
+  // The demuxer's time base is the stream header's Scale / Rate, reduced.
+  F->FrameTime = v->time_base;
+  // The index lists the chunks that hold pictures; frames after its last
+  // one can only repeat it, so a header that claims more is not believed.
+  F->IndexedFrames = 0;
+  if (const int n = avformat_index_get_entries_count(v); n > 0)
+    if (const AVIndexEntry* last = avformat_index_get_entry(v, n - 1))
+      F->IndexedFrames = std::max<int64_t>(F->FrameOf(last->timestamp) + 1, 0);
+  int64_t length = v->nb_frames > 0 ? v->nb_frames : v->duration > 0 ? v->duration : F->IndexedFrames;
+  if (F->IndexedFrames > 0) length = std::min(length, F->IndexedFrames);
+  F->Length = std::clamp<int64_t>(length, 0, INT32_MAX);
+  return true;
+}
+
+bool TAviFile::StreamInfo(TAviStreamInfo& Info) const {
+  if (!F || !F->Video) return false;
+  const AVStream* v = F->Video;
+  const AVCodecParameters* par = v->codecpar;
+  Info = TAviStreamInfo{};
+  Info.fccType = streamtypeVIDEO;
+  Info.fccHandler = par->codec_tag;
+  Info.Scale = uint32_t(std::max(F->FrameTime.num, 0));
+  Info.Rate = uint32_t(std::max(F->FrameTime.den, 0));
+  Info.Start = uint32_t(std::clamp<int64_t>(F->StartTs, 0, UINT32_MAX));
+  Info.Length = uint32_t(F->Length);
+  Info.Width = par->width;
+  Info.Height = par->height;
+  Info.BitCount = par->bits_per_coded_sample;
+  if (const AVCodecDescriptor* d = avcodec_descriptor_get(par->codec_id)) Info.Name = d->name;
+  // What one 24-bit picture takes; 0 for a frame size the decoder refuses.
+  if (Info.Width > 0 && Info.Height > 0 && int64_t(Info.Width) * Info.Height <= kMaxBitmapPixels)
+    Info.SuggestedBufferSize = uint32_t(std::min<int64_t>(int64_t(Info.Width) * Info.Height * 3, UINT32_MAX));
+  return true;
+}
+
+bool TAviFile::GetFrameOpen() {
+  if (!F || !F->Video) return false;
+  F->CloseDecoder();
+  const AVCodecParameters* par = F->Video->codecpar;
+  if (par->width <= 0 || par->height <= 0 || int64_t(par->width) * par->height > kMaxBitmapPixels) return false;
+  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  if (!codec) return false;
+  F->Dec = avcodec_alloc_context3(codec);
+  if (!F->Dec || avcodec_parameters_to_context(F->Dec, par) < 0) return F->CloseDecoder(), false;
+  F->Dec->pkt_timebase = F->Video->time_base;
+  F->Dec->thread_count = 0;  // as many as the machine has
+  if (avcodec_open2(F->Dec, codec, nullptr) < 0) return F->CloseDecoder(), false;
+  F->Pkt = av_packet_alloc();
+  F->Cur = av_frame_alloc();
+  F->Pending = av_frame_alloc();
+  if (!F->Pkt || !F->Cur || !F->Pending) return F->CloseDecoder(), false;
+  F->Failed = false;
+  F->DemuxEnd = F->Drained = false;
+  return true;
+}
+
+const std::vector<uint8_t>* TAviFile::GetFrame(int32_t Index) {
+  if (!F || !F->Dec || Index < 0) return nullptr;
+  if (Index == F->DibIndex) return &F->Dib;
+  F->Failed = false;
+  if (!F->Reach(Index) || !F->MakeDib(F->Cur)) {
+    F->DibIndex = -1;
+    return nullptr;
+  }
+  F->DibIndex = Index;
+  return &F->Dib;
+}
+
+void TAviFile::GetFrameClose() {
+  if (F) F->CloseDecoder();
+}
+
+void TAviFile::Close() { F.reset(); }
+
+}  // namespace kv
