@@ -1,0 +1,71 @@
+// The keyword table, in the order the keywords are tested.
+#include "app/interpreter/commands.h"
+#include "app/interpreter/interpreter.h"
+
+namespace kv {
+
+const std::vector<TCommandEntry>& CommandTable() {
+  static const std::vector<TCommandEntry> table = {
+      {"NEWIMAGE", cmdNewImage},
+      {"OPEN", cmdOpen},
+      {"SAVEAS", cmdSaveAs},
+      {"CLOSE", cmdClose},
+      {"RUNPLUGIN", cmdRunPlugin},
+      {"LASTFILTER", cmdLastFilter},
+      {"RESIZE", cmdResize},
+      {"SAVEALL", cmdSaveAll},
+      {"CLOSEALL", cmdCloseAll},
+      {"NUMBERCOLORS", cmdNumberColors},
+      {"SHOWHISTOGRAM", cmdShowHistogram},
+      {"DUPLICATE", cmdDuplicate},
+      {"EFFECT", cmdEffect},
+      {"ACF", cmdAcf},
+      {"FFL", cmdFfl},
+      {"SEPERATECHANNELS", cmdSeperateChannels},
+      {"CLEAR", cmdClear},
+      {"WALLPAPER", cmdWallpaper},
+      {"PRINT", cmdPrint},
+      {"COMMENTRECORD", cmdCommentRecord},
+      {"TEXTCOMMENT", cmdTextComment},
+      {"COMMENTDELETE", cmdCommentDelete},
+      {"COMMENTPLAY", cmdCommentPlay},
+      {"COMMENTIMPORT", cmdCommentImport},
+      {"COMMENTSOUNDOPTIONS", cmdCommentSoundOptions},
+      {"NEWCATALOG", cmdNewCatalog},
+      {"ADDCATALOG", cmdAddCatalog},
+      {"DELCATALOG", cmdDelCatalog},
+      {"DESELECT", cmdDeselect},
+      {"STARTDRAWING", cmdStartDrawing},
+      {"DRAW", cmdDraw},
+      {"DRAWFINISH", cmdDrawFinish},
+      {"CHOOSESCANNER", cmdChooseScanner},
+      {"SCAN", cmdScan},
+      {"SCANOPTIONS", cmdScanOptions},
+      {"CUT", cmdCut},
+      {"CROP", cmdCrop},
+      {"COPY", cmdCopy},
+      {"PASTE", cmdPaste},
+      {"DESELECT", cmdDeselect},
+      {"OPTIONS", cmdOptions},
+      {"WRITETEXT", cmdWriteText},
+      {"READTEXT", cmdReadText},
+      {"WRITEDATA", cmdWriteData},
+      {"READDATA", cmdReadData},
+      {"MAKE3D", cmdMake3D},
+      {"GETLEFTRIGHT", cmdGetLeftRight},
+      {"MESH", cmdMesh},
+      {"EMAIL", cmdEmail},
+      {"NEWCLIPBOARD", cmdNewClipboard},
+      {"SCREENSHOT", cmdScreenshot},
+      {"QUIT", cmdQuit},
+      {"SLIDESHOW", cmdSlideShow},
+      {"SHOWMESHDEMO", cmdShowMeshDemo},
+      {"MOSAIC", cmdMosaic},
+      {"COPYNUMBER", cmdCopyNumber},
+      {"STUCKPIXEL", cmdStuckPixel},
+      {"JPGTRAFO", cmdJpgTrafo},
+  };
+  return table;
+}
+
+}  // namespace kv

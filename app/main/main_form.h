@@ -1,0 +1,157 @@
+// The program's main window: the multiple-document frame holding image
+// windows, with the menus, speed bars, actions, dialogs, progress bar, the
+// settings store and the program-wide flags that commands and batches share.
+//
+// Its work is spread over several files by topic: main_form.cpp (creation,
+// showing, closing, files and windows), main_menus.cpp (menus and speed bars),
+// app/actions (actions and menu state), app/interpreter (the command
+// language) and app/batch (recorder, history, player).
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/string_list.h"
+#include "platform/ui/forms.h"
+
+namespace kv {
+
+class TBasicAction;
+class TBitmap;
+class TMainMenu;
+class TMenuItem;
+class TActionList;
+class TSpeedBar;
+class TProgressBar;
+class TOpenImagerDialog;
+class TSaveImagerDialog;
+class tformstorage1;
+class timagerlayer;
+class Tchild;
+class TFormcatalog;
+class TCommandInterpreter;
+class TBatchRecorder;
+
+// Run mode, set once at start: 0 editor, 1 slide-show player, 2 screen saver, 3 wallpaper changer.
+extern uint8_t RunMode;
+// Set when a save question is answered Cancel, a save dialog is cancelled or an
+// action is refused during a batch; read by CLOSE, SAVEALL, CLOSEALL and the shut-down.
+extern bool CancelFlag;
+
+class Tform1 : public TForm {
+ public:
+  explicit Tform1(TComponent* AOwner);
+  ~Tform1() override;
+
+  // ---- components ----
+  TMainMenu* MainMenu1 = nullptr;
+  TSpeedBar* SpeedBar1 = nullptr;
+  TSpeedBar* imagespeedbar = nullptr;
+  TActionList* ActionList1 = nullptr;
+  TOpenImagerDialog* OpenDialog1 = nullptr;
+  TSaveImagerDialog* SaveDialog1 = nullptr;
+  tformstorage1* Formstorage1 = nullptr;
+  TProgressBar* ProgressBar1 = nullptr;
+  timagerlayer* imagerlayer1 = nullptr;
+  TMenuItem* Filter1 = nullptr;
+  TMenuItem* PluginFilter1 = nullptr;
+  TMenuItem* Farben1 = nullptr;
+  TMenuItem* Bild1 = nullptr;
+  TMenuItem* Datei1 = nullptr;
+  TMenuItem* Kanletrennen1 = nullptr;
+  TMenuItem* Katalog2 = nullptr;
+  TMenuItem* Sortierung1 = nullptr;
+  TMenuItem* Sortierung2 = nullptr;
+  TMenuItem* Erneutladen1 = nullptr;
+  TMenuItem* Fenster1 = nullptr;
+  TMenuItem* Mauszeiger1 = nullptr;
+  TMenuItem* Digitalkamera1 = nullptr;
+
+  // ---- window state ----
+  // Files still to open: blank-separated names, a name with blanks in double quotes.
+  std::string PendingFiles;
+  // Set by the webcam's per-frame batch; getchild answers it before the active window.
+  Tchild* OverrideChild = nullptr;
+  // Depth of running batch players: nested players keep the program busy
+  // until the outermost one ends.
+  int32_t BatchBusy = 0;
+  bool Busy() const { return BatchBusy > 0; }
+  bool Pump = false;            // set while AbortProc lets messages run
+  bool Quiet = false;           // no repaint and menu update after a command
+  bool AbortRequested = false;  // set by progress reports while Escape is held
+  int32_t AutoSaveCounter = 0;
+
+  // ---- stored values of Formstorage1 (names and defaults as listed by the main window) ----
+  int32_t StoredInt(const std::string& Name) const;
+  bool StoredBool(const std::string& Name) const;
+  double StoredFloat(const std::string& Name) const;
+  std::string StoredString(const std::string& Name) const;
+  void SetStoredInt(const std::string& Name, int32_t Value);
+  void SetStoredBool(const std::string& Name, bool Value);
+  void SetStoredString(const std::string& Name, const std::string& Value);
+
+  // ---- command language (app/interpreter) ----
+  // Runs one command line; false only when an acquisition or the scanner options were cancelled.
+  bool interpreter(TObject* Sender, const std::string& Line);
+  Tchild* getchild() const;
+  timagerlayer* getimager() const;
+  TFormcatalog* getcatalog() const;
+  TBitmap* getbitmap() const;
+  TSpeedBar* getospeedbar() const { return imagespeedbar; }
+  // Undo point: the target child's image records an undo step and is flagged modified.
+  void saveundo();
+  TCommandInterpreter& Interpreter() { return *FInterpreter; }
+
+  // ---- files and windows (main_form.cpp) ----
+  Tchild* newwindow();
+  TFormcatalog* newcatalog();
+  std::string givenoname() const;
+  Tchild* duplicate();
+  void fensteranpassen(TObject* Sender, Tchild* Child);
+  void historyadd(const std::string& FileName);
+  // Opens every name of the open dialog's file list by a command line each.
+  void openit();
+  bool executeopendialog();
+  bool executesavedialog();
+  bool Speichern1Click(TObject* Sender);
+  bool Speichernals1Click(TObject* Sender);
+  bool catalogspeichern1Click(TObject* Sender);
+  bool catalogspeichernals1Click(TObject* Sender);
+  void Wallpaperclick(TObject* Sender);
+  void ChangeWallPaper(const std::string& FileName, int32_t Mode);
+  // Hands a mail to the desktop's mailer; false when none could be started.
+  bool sendmail(const std::string& Recipient, const std::string& Subject, const std::string& Text,
+                const TStrings& Attachments);
+  bool onprogressany(TObject* Sender, int32_t Percent);
+  void PercentProc(int32_t Percent);
+  bool AbortProc();
+  void anotherinstance();
+  void childcaptions(TStrings& List) const;
+  Tchild* findchild(const std::string& Caption) const;
+  void movetoforeground();
+  void doidle(TObject* Sender, bool& Done);
+  // Rebuilds the filter menu from the catalogue and the filter files of the program's folders.
+  void rebuildfiltermenu();
+
+  // ---- actions and menu state (app/actions) ----
+  void ActionList1Execute(TBasicAction* Action, bool& Handled);
+  void updateall();
+  void Setmousepointer();
+  void checkclipboard();
+
+  // ---- batches (app/batch) ----
+  void playbatch(const std::string& FileName);
+  // Called by the interpreter for every logged line: history window and recording.
+  void LogLine(const std::string& Line);
+  TBatchRecorder& Recorder() { return *FRecorder; }
+
+ private:
+  std::unique_ptr<TCommandInterpreter> FInterpreter;
+  std::unique_ptr<TBatchRecorder> FRecorder;
+};
+
+// The one main window of the process, or nullptr before it exists.
+extern Tform1* form1;
+
+}  // namespace kv

@@ -1,0 +1,97 @@
+// Menus of a window: a tree of menu items under a main menu. An item may be
+// linked to an action, whose caption, state and hint it then shows and whose
+// execution a click runs.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/component.h"
+#include "platform/ui/actions.h"
+
+namespace kv {
+
+class TMenuItem : public TComponent, public TActionClient {
+ public:
+  explicit TMenuItem(TComponent* AOwner);
+  // Frees the subitems it holds that have no owner; owned ones only leave it.
+  ~TMenuItem() override;
+
+  const std::string& Caption() const { return FCaption; }
+  void SetCaption(const std::string& Value);
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool Value);
+  bool Enabled() const { return FEnabled; }
+  void SetEnabled(bool Value);
+  bool Visible() const { return FVisible; }
+  void SetVisible(bool Value);
+  bool RadioItem() const { return FRadioItem; }
+  void SetRadioItem(bool Value) { FRadioItem = Value; }
+  uint8_t GroupIndex() const { return FGroupIndex; }
+  void SetGroupIndex(uint8_t Value) { FGroupIndex = Value; }
+  int32_t ImageIndex() const { return FImageIndex; }
+  void SetImageIndex(int32_t Value) { FImageIndex = Value; }
+  const std::string& Hint() const { return FHint; }
+  void SetHint(const std::string& Value) { FHint = Value; }
+  int32_t HelpContext() const { return FHelpContext; }
+  void SetHelpContext(int32_t Value) { FHelpContext = Value; }
+  bool IsLine() const { return FCaption == "-"; }
+
+  TBasicAction* Action() const { return FAction; }
+  void SetAction(TBasicAction* Value);
+  TNotifyEvent OnClick;
+  // Runs OnClick, else the linked action.
+  virtual void Click();
+
+  // ---- subitems ----
+  int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
+  TMenuItem* Items(int32_t Index) const;
+  TMenuItem* Parent() const { return FParent; }
+  int32_t MenuIndex() const;
+  void Add(TMenuItem* Item);
+  void Insert(int32_t Index, TMenuItem* Item);
+  // Takes the item out without freeing it.
+  void Remove(TMenuItem* Item);
+  // Takes the item out and frees it.
+  void Delete(int32_t Index);
+  void Clear();
+  int32_t IndexOf(const TMenuItem* Item) const;
+  // The subitem with that caption (accelerator signs ignored, no case), or nullptr.
+  TMenuItem* Find(const std::string& ACaption) const;
+
+  // Called after a change that a shown menu must reflect.
+  TNotifyEvent OnChange;
+
+  void ActionChanged(TBasicAction* Sender) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ protected:
+  void Changed();
+
+ private:
+  std::string FCaption;
+  bool FChecked = false;
+  bool FEnabled = true;
+  bool FVisible = true;
+  bool FRadioItem = false;
+  uint8_t FGroupIndex = 0;
+  int32_t FImageIndex = -1;
+  std::string FHint;
+  int32_t FHelpContext = 0;
+  TBasicAction* FAction = nullptr;
+  TMenuItem* FParent = nullptr;
+  std::vector<TMenuItem*> FItems;
+};
+
+class TMainMenu : public TComponent {
+ public:
+  explicit TMainMenu(TComponent* AOwner);
+  ~TMainMenu() override;
+  // The root item: its subitems are the menu bar's menus.
+  TMenuItem* Items() const { return FItems; }
+
+ private:
+  TMenuItem* FItems;
+};
+
+}  // namespace kv
