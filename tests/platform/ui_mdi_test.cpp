@@ -145,6 +145,8 @@ TEST_F(Mdi, ClosingTheSubWindowAsksTheChild) {
   // On its way out: no longer a child, and the one before is active again.
   EXPECT_EQ(Frame->MDIChildCount(), 1);
   EXPECT_EQ(Frame->ActiveMDIChild(), a);
+  b->SetCaption("going");  // a released child does not come back meanwhile
+  EXPECT_FALSE(SubOf(b)->isVisible());
   Children.pop_back();  // freed by its release
   Pump();
   EXPECT_EQ(Area()->subWindowList().size(), 1);
