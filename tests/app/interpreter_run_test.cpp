@@ -1,6 +1,7 @@
 // The run of one line: prefixes, logging, unknown keywords, the failure
 // message and the undo points commands leave behind.
 #include "app/interpreter/interpreter.h"
+#include "platform/ui/std_controls.h"
 #include "interpreter_fixture.h"
 
 namespace kv::test {
@@ -73,6 +74,25 @@ TEST_F(InterpreterTest, PrefixedFailureReportsTheLineAsReceived) {
   EXPECT_THROW(RunLine("hidden clear"), ECommandError);
   ASSERT_EQ(Shown().size(), 1u);
   EXPECT_EQ(Shown()[0].Text, CommandFailedMessage("hidden clear"));
+}
+
+// The end-of-command steps reset the progress bar; a command that returns skips them.
+TEST_F(InterpreterTest, EndOfCommandStepsUnlessTheCommandReturns) {
+  if (!Form->ProgressBar1) Form->ProgressBar1 = new TProgressBar(Form.get());
+  struct TCase {
+    const char* Line;
+    int32_t Position;
+  } cases[] = {
+      {"UNKNOWNWORD", 0},
+      {"ALREADYDONE TEXTCOMMENT Name=\"x\"", 0},
+      {"TEXTCOMMENT Name=\"x\"", 50},  // no text list: returns at once
+      {"", 50},
+  };
+  for (const TCase& c : cases) {
+    Form->ProgressBar1->SetPosition(50);
+    EXPECT_TRUE(RunLine(c.Line)) << c.Line;
+    EXPECT_EQ(Form->ProgressBar1->Position(), c.Position) << c.Line;
+  }
 }
 
 // Each undo point is one step back; the undo position returns to the live image.
