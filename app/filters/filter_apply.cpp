@@ -209,12 +209,12 @@ class TDispatch {
 
   void Combine() {
     const std::string& m = Text(5);
-    int32_t model = 0;
-    if (!TryStrToInt(Trim(m), model)) model = ColorModelIndex(Trim(m));
-    model = std::clamp(model, int32_t(cmRGB), int32_t(cmYUV));
+    int32_t index = 0;
+    if (!TryStrToInt(Trim(m), index)) index = ColorModelIndex(Trim(m));
+    const TColorModel model = TColorModel(std::clamp(index, int32_t(cmRGB), int32_t(cmYUV)));
     std::array<TBitmap, 4> holders;
     std::array<const TBitmap*, 4> sources{};
-    for (int32_t i = 0; i < ColorModelChannels(model); ++i) {
+    for (int32_t i = 0; i < ColorModelChannelCount(model); ++i) {
       const std::string title = Text(i + 1);
       // An unset channel reads as 0; a title that names no window is an error.
       if (!title.empty() && title != "0") sources[size_t(i)] = &WindowPicture(title, holders[size_t(i)]);

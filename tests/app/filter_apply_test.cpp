@@ -337,7 +337,7 @@ TEST(FilterKernels, CombineReadsOnlyWhereEverySourceReaches) {
 
 TEST(FilterKernels, ChannelOffsetsAreShareOfTheChannelsSpan) {
   const struct {
-    int32_t Model;
+    TColorModel Model;
     std::array<int32_t, 4> P;
     std::array<double, 4> Want;
   } cases[] = {
