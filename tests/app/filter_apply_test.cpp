@@ -293,6 +293,51 @@ TEST_F(FilterCommands, AnUndoPointComesFirstWhenTheControlAsksForIt) {
   EXPECT_EQ(Px(Bmp(), 0, 0), Gray(30));
 }
 
+// Image windows in a shown main window, found by their titles.
+class FilterWindows : public FilterCommands {
+ protected:
+  void SetUp() override {
+    FilterCommands::SetUp();
+    Form->SetBounds(0, 0, 800, 600);
+    Form->Show();
+    Form->OverrideChild = nullptr;
+  }
+  Tchild* Window(const std::string& Title, int32_t W, int32_t H, const test::TPixelAt& Colour) {
+    Tchild* c = Form->newwindow();
+    c->SetCaption(Title);
+    test::Paint24(c->imager1->Bitmap(), W, H, Colour);
+    c->imager1->PictureEdited();
+    return c;
+  }
+};
+
+TEST_F(FilterWindows, MergeBlendsAnotherWindowAtAnOffset) {
+  Window("stamp", 3, 2, [](int32_t x, int32_t y) { return Gray(uint8_t(200 + 10 * x + y)); });
+  Tchild* target = Window("base", 6, 4, [](int32_t, int32_t) { return Gray(0); });
+  Form->OverrideChild = target;
+  // 75 %: a = 192, (192 s) div 256 on black; the stamp starts at (4, 1) and is cut at the picture's edge.
+  Run("EFFECT Name=merge Param1=\"stamp\" Param2=75 Param3=4 Param4=1 Param5=0");
+  const TBitmap& b = target->imager1->Bitmap();
+  EXPECT_EQ(Px(b, 4, 1), Gray(150));
+  EXPECT_EQ(Px(b, 5, 2), Gray(158));
+  EXPECT_EQ(Px(b, 3, 1), Gray(0));
+  EXPECT_EQ(Px(b, 4, 3), Gray(0));
+  EXPECT_EQ(Px(b, 4, 0), Gray(0));
+}
+
+TEST_F(FilterWindows, CombineBuildsColoursFromThreeWindows) {
+  Window("r", 4, 4, [](int32_t, int32_t) { return Rgb(10, 0, 0); });
+  Window("g", 4, 4, [](int32_t, int32_t) { return Rgb(20, 5, 5); });
+  Window("b", 2, 4, [](int32_t, int32_t) { return Rgb(30, 9, 9); });
+  Tchild* target = Window("out", 4, 4, [](int32_t, int32_t) { return Gray(1); });
+  Form->OverrideChild = target;
+  Run("EFFECT Name=Combine Param1=r Param2=g Param3=b Param4=\"\" Param5=0");
+  const TBitmap& b = target->imager1->Bitmap();
+  EXPECT_EQ(Px(b, 1, 3), Rgb(10, 20, 30));
+  EXPECT_EQ(Px(b, 2, 0), Gray(1));  // the blue window is narrower
+  EXPECT_THROW(Run("EFFECT Name=Combine Param1=r Param2=nowhere Param3=b"), Exception);
+}
+
 // ---- kernels ----
 
 TEST(FilterKernels, MergeIsClippedToBothPictures) {
