@@ -85,6 +85,9 @@ TEST_F(FilterCommands, KeywordsMatchWithoutCaseAndUnknownOnesDoNothing) {
   EXPECT_EQ(Px(Bmp(), 2, 1), Rgb(245, 215, 55));
   Run("EFFECT Name=NoSuchEffect Param1=5");
   EXPECT_EQ(Px(Bmp(), 2, 1), Rgb(245, 215, 55));
+  // A line cannot carry a kernel: the editor's effect without one leaves the picture.
+  Run("EFFECT Name=ManageUserFilter");
+  EXPECT_EQ(Px(Bmp(), 2, 1), Rgb(245, 215, 55));
 }
 
 TEST_F(FilterCommands, ColourChannelFilters) {
