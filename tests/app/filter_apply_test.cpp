@@ -283,6 +283,22 @@ TEST_F(FilterCommands, CatalogueItemsWithDefaultsAndPreviewScale) {
   ApplyFilterToImage(*Child->imager1, gamma, false, false, false, 1.0);
   EXPECT_EQ(Px(Bmp(), 0, 0), Gray(199));
   gamma->Params[0].Value = gamma->Params[0].Default;
+
+  // Lengths follow the preview scale: an amplitude of 10 at 4 % rounds to 0, which moves nothing.
+  const auto stripes = [](int32_t x, int32_t) { return Gray(uint8_t(x % 2 ? 255 : 0)); };
+  tfilteritem* wave = FilterCatalogue().FindKeyword("Wave");
+  ASSERT_NE(wave, nullptr);
+  Paint(32, 32, stripes);
+  ApplyFilterToImage(*Child->imager1, wave, true, true, false, 0.04);
+  bool same = true;
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 32; ++x) same = same && Px(Bmp(), x, y) == stripes(x, y);
+  EXPECT_TRUE(same);
+  ApplyFilterToImage(*Child->imager1, wave, true, false, false, 1.0);
+  same = true;
+  for (int32_t y = 0; y < 32; ++y)
+    for (int32_t x = 0; x < 32; ++x) same = same && Px(Bmp(), x, y) == stripes(x, y);
+  EXPECT_FALSE(same);
 }
 
 TEST_F(FilterCommands, AnUndoPointComesFirstWhenTheControlAsksForIt) {
