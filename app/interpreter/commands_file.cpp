@@ -60,6 +60,7 @@ void cmdNewImage(TCommandRun& Run) {
   imager.FillColor(fill);
   imager.IOParams().DpiX = resolution;
   imager.IOParams().DpiY = resolution;
+  imager.SetDpi(resolution, resolution);  // rulers and status line read the view's
   imager.PictureEdited();
   child->imager1ViewChange(Run.Sender);
 }
@@ -161,6 +162,7 @@ void cmdResize(TCommandRun& Run) {
     imager.ImageResize(w, h);
   imager.IOParams().DpiX = newResolution;
   imager.IOParams().DpiY = newResolution;
+  imager.SetDpi(newResolution, newResolution);
   Run.Child().imager1ViewChange(Run.Sender);
 }
 

@@ -107,9 +107,19 @@ TEST_F(InterpreterImage, NumberColorsShowsTheCount) {
   EXPECT_EQ(Shown()[0].Text, "Das Bild hat 3 unterschiedliche Farben.");
 }
 
+TEST_F(InterpreterImage, DeselectDropsTheSelection) {
+  timagerlayer& imager = Halves();
+  imager.Select(1, 1, 5, 4);
+  ASSERT_TRUE(imager.SelectionExists());
+  RunLine("DESELECT");
+  EXPECT_FALSE(imager.SelectionExists());
+  EXPECT_EQ(PixelAt(imager, 2, 2), kRed);
+}
+
 TEST_F(InterpreterImage, CommandsWithoutImageFail) {
   for (const char* line : {"CLEAR", "NUMBERCOLORS", "RESIZE Width=5", "DESELECT", "DUPLICATE",
-                           "SEPERATECHANNELS Model=\"RGB\""}) {
+                           "SEPERATECHANNELS Model=\"RGB\"",
+                           "WALLPAPER Mode=2", "SAVEAS FileName=\"x.bmp\""}) {
     Shown().clear();
     (*Dialogs)->Answer(mrOk);
     EXPECT_THROW(RunLine(line), ECommandError) << line;

@@ -25,6 +25,7 @@ TEST_F(InterpreterWindows, NewImageDefaults) {
   EXPECT_EQ(PixelAt(imager, 599, 599), kBlack);
   EXPECT_EQ(imager.IOParams().DpiX, 600);
   EXPECT_EQ(imager.IOParams().DpiY, 600);
+  EXPECT_EQ(imager.DpiX(), 600);
   EXPECT_TRUE(child->modified);
   EXPECT_EQ(child->Caption(), "!unbenannt1");
   RunLine("NEWIMAGE Width=3 Height=2 FillColor=255 Resolution=72");
