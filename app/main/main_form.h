@@ -145,6 +145,10 @@ class Tform1 : public TForm {
   // Called by the interpreter for every logged line: history window and recording.
   void LogLine(const std::string& Line);
   TBatchRecorder& Recorder() { return *FRecorder; }
+  // Recorder actions: start or resume, pause, stop and save under a name asked for.
+  void batchnew();
+  void batchpause();
+  void batchstop();
 
  private:
   std::unique_ptr<TCommandInterpreter> FInterpreter;
