@@ -1,6 +1,9 @@
 // The real program, started as its users start it, without a display: boxes
 // nobody can answer go to standard error.
 #include <gtest/gtest.h>
+#include <QtGui/QImage>
+#include <QtGui/QPainter>
+#include <QtSvg/QSvgRenderer>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +18,7 @@
 #include "platform/system/registry_hive.h"
 #include "platform/ui/instance_channel.h"
 #include "platform/ui/message_window.h"
+#include "platform/ui/qt_app.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
 
@@ -115,6 +119,26 @@ TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
   EXPECT_EQ(::kill(first, 0), 0);  // the first one still runs
   ::kill(first, SIGTERM);
   for (int i = 0; i < 500 && ::kill(first, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The desktop's own checker judges the entry; the icon must draw something.
+TEST(ProgramResources, DesktopEntryAndIconAreValid) {
+  const std::string resources = std::string(KV_FIXTURES_DIR) + "/../../resources/";
+  if (test::HaveTool("desktop-file-validate")) {
+    const test::TToolRun r = test::RunTool("desktop-file-validate " + resources + "kavrelin.desktop 2>&1");
+    EXPECT_EQ(r.Status, 0) << r.Output;
+    EXPECT_EQ(r.Output, "");
+  }
+  EnsureQtApplication();
+  QSvgRenderer svg(QString::fromStdString(resources + "kavrelin.svg"));
+  ASSERT_TRUE(svg.isValid());
+  QImage img(64, 64, QImage::Format_ARGB32);
+  img.fill(Qt::transparent);
+  QPainter p(&img);
+  svg.render(&p);
+  p.end();
+  EXPECT_EQ(qAlpha(img.pixel(32, 32)), 255);
+  EXPECT_EQ(qAlpha(img.pixel(1, 1)), 0);  // rounded corner stays clear
 }
 
 }  // namespace
