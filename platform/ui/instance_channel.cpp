@@ -180,13 +180,18 @@ struct THandOverServer::TImpl {
   int32_t Refused = 0;
 
   ~TImpl() {
-    while (!Connections.empty()) Drop(Connections.begin());
+    while (!Connections.empty()) Drop(Connections.begin(), false);
     delete Accepting;
     if (Listener >= 0) ::close(Listener);
   }
 
-  void Drop(std::list<TConnection>::iterator It) {
-    delete It->Notifier;
+  // Inside the notifier's own signal it may not be deleted at once.
+  void Drop(std::list<TConnection>::iterator It, bool FromSignal = true) {
+    It->Notifier->setEnabled(false);
+    if (FromSignal)
+      It->Notifier->deleteLater();
+    else
+      delete It->Notifier;
     ::close(It->Fd);
     Connections.erase(It);
   }
@@ -228,7 +233,7 @@ struct THandOverServer::TImpl {
     if (head[1] > MaxHandOverBytes) return Drop(It);
     if (It->In.size() < 8 + size_t(head[1])) return;
     const std::string data = It->In.substr(8, head[1]);
-    It->Notifier->setEnabled(false);
+    It->Notifier->setEnabled(false);  // a handler that runs the message loop must not see this again
     int32_t answer = 0;
     try {
       if (OnReceive) answer = OnReceive(head[0], data);
