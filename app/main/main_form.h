@@ -67,6 +67,10 @@ class Tform1 : public TForm {
   TMenuItem* Fenster1 = nullptr;
   TMenuItem* Mauszeiger1 = nullptr;
   TMenuItem* Digitalkamera1 = nullptr;
+  // View toggles the image windows follow when shown: rulers and status line
+  // (an image window shows both while these items do not exist).
+  TMenuItem* Lineal1 = nullptr;
+  TMenuItem* Statusleiste1 = nullptr;
 
   // ---- window state ----
   // Files still to open: blank-separated names, a name with blanks in double quotes.
@@ -156,6 +160,10 @@ class Tform1 : public TForm {
   // Called by the interpreter for every logged line: history window and recording.
   void LogLine(const std::string& Line);
   TBatchRecorder& Recorder() { return *FRecorder; }
+  // Recorder actions: start or resume, pause, stop and save under a name asked for.
+  void batchnew();
+  void batchpause();
+  void batchstop();
 
  private:
   std::unique_ptr<TCommandInterpreter> FInterpreter;
