@@ -133,7 +133,14 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       if (Form.getcatalog()) ShowMissingTool("Katalog");
       break;
     case akAutomation: ShowMissingTool("Automatisierung (Batch, Auto Scan)"); break;
-    case akRecorder: ShowMissingTool("Batch-Aufnahme"); break;
+    case akRecorder:
+      if (SameText(Info.Name, "batchnew"))
+        Form.batchnew();
+      else if (SameText(Info.Name, "batchpause"))
+        Form.batchpause();
+      else
+        Form.batchstop();
+      break;
     case akScan: RunLine(Form, "Scan" + Form.StoredString("Scanoptions")); break;
     case akUndo:
       if (timagerlayer* im = Form.getimager()) im->Undo();

@@ -1,6 +1,7 @@
 // The action table of the main window and the building of its action list.
 #include "app/actions/main_actions.h"
 
+#include "app/child/child_window.h"
 #include "app/main/main_form.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/actions.h"
@@ -163,6 +164,8 @@ TAction* MainAction(const Tform1& Form, const std::string& Name) {
 }
 
 int32_t CheckedDrawingTool(const Tform1& Form) {
+  // Without the actions (windows made on their own) the process-wide tool stands.
+  if (!Form.ActionList1) return drawingtool;
   const std::vector<std::string>& names = DrawingToolActionNames();
   for (size_t i = 0; i < names.size(); ++i) {
     const TAction* a = MainAction(Form, names[i]);

@@ -79,7 +79,8 @@ void CreateMainActions(Tform1& Form);
 // The action of that name in Form.ActionList1, or nullptr.
 TAction* MainAction(const Tform1& Form, const std::string& Name);
 
-// The place (0 to 15) of the checked drawing-tool action; 0 when none is checked.
+// The place (0 to 15) of the checked drawing-tool action; 0 when none is
+// checked, the process-wide drawingtool when the form has no actions.
 int32_t CheckedDrawingTool(const Tform1& Form);
 
 // Fills Form.Mauszeiger1 (when it exists) with the sixteen radio items of

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/actions/main_actions.h"
+#include "app/batch/batch_window.h"
+#include "app/child/drawing_options.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
@@ -14,6 +16,7 @@
 #include "platform/ui/actions.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/status_bar.h"
 #include "platform/ui/std_controls.h"
 
 namespace kv {
@@ -42,6 +45,23 @@ bool NeedsImage(const TCustomAction& Action) {
   for (const char* c : categories)
     if (SameText(Action.Category(), c)) return true;
   return false;
+}
+
+// The drawing-options window follows its action and shows the pages the
+// current drawing tool uses.
+void UpdateDrawingOptions(const Tform1& Form, timagerlayer* Imager) {
+  TdrawingoptionsForm* d = drawingoptionsform;
+  if (!d) return;
+  const TAction* toggle = MainAction(Form, "zeichnenaction");
+  d->SetVisible(toggle && toggle->Checked());
+  const int32_t t = CheckedDrawingTool(Form);
+  d->SetPageVisible(dpText, t == dtText);
+  d->SetPageVisible(dpColor, t >= dtDraw);
+  d->SetPageVisible(dpLine, t >= dtDraw);
+  d->SetPageVisible(dpFill, t >= dtDraw || t == dtSelectMagic);
+  d->SetPageVisible(dpBrush, t == dtDraw || t == dtCopypaint || t == dtRedEye);
+  d->SetPageVisible(dpZoom, Imager != nullptr);
+  d->SetSelectionZoomEnabled(Imager && Imager->SelectionExists());
 }
 
 }  // namespace
@@ -75,8 +95,11 @@ void Tform1::updateall() {
   EnableAction(*this, "Undocmd", imager && imager->CanUndo());
   EnableAction(*this, "RedoCmd", imager && imager->CanRedo());
   checkclipboard();
+  UpdateDrawingOptions(*this, imager);
+  if (batchwindowform && BatchFenster1) batchwindowform->SetVisible(BatchFenster1->Checked());
 
   if (child) {
+    if (child->StatusBar1) child->StatusBar1->SetVisible(IsChecked(Statusleiste1));
     const bool rulers = IsChecked(Lineal1);
     if (child->RulerBox1) child->RulerBox1->SetVisible(rulers);
     if (child->RulerBox2) child->RulerBox2->SetVisible(rulers);
@@ -147,6 +170,10 @@ void Tform1::setchecked(TObject* Sender) {
   updateall();
 }
 
-void Tform1::onzoomclick(TObject* Sender) { (void)Sender; }
+void Tform1::onzoomclick(TObject* Sender) {
+  auto* item = dynamic_cast<TMenuItem*>(Sender);
+  // The window's button of the same caption does the zooming.
+  if (item && drawingoptionsform) drawingoptionsform->ZoomButtonClick(item->Caption());
+}
 
 }  // namespace kv

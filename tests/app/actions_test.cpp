@@ -10,7 +10,9 @@
 
 #include "app/actions/main_actions.h"
 #include "app/actions/input_memo.h"
+#include "app/batch/batch_recorder.h"
 #include "app/child/child_window.h"
+#include "app/child/drawing_options.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "platform/rtl/file_utils.h"
@@ -34,6 +36,7 @@ class Actions : public test::TTempFolderTest {
     EnsureQtApplication();
     CancelFlag = false;
     Form = std::make_unique<Tform1>(nullptr);
+    Form->SetBounds(0, 0, 800, 600);
     CreateMainActions(*Form);
     Form->MainMenu1 = new TMainMenu(Form.get());
     for (const char* caption : {"&Datei", "&Bearbeiten", "&Farben", "&Bild", "&Katalog"}) {
@@ -42,26 +45,30 @@ class Actions : public test::TTempFolderTest {
       Form->MainMenu1->Items()->Add(m);
     }
     Previous = SetActionLineRunner([this](Tform1&, const std::string& Line) { Lines.push_back(Line); });
+    Form->Show();
+    Pump();
   }
   void TearDown() override {
     SetActionLineRunner(Previous);
-    Child.reset();
+    Options.reset();
     Form.reset();
+    Pump();
+    drawingtool = dtZoom;
     CancelFlag = false;
     TTempFolderTest::TearDown();
   }
 
   // An image window with a small picture as the target of the actions.
   timagerlayer& OpenImage() {
-    Child = std::make_unique<Tchild>(nullptr);
-    Child->SetBounds(0, 0, 120, 120);
-    Child->imager1 = new timagerlayer(Child.get());
-    Child->imager1->SetParent(Child.get());
-    Child->imager1->SetBounds(0, 0, 100, 100);
-    test::Paint24(Child->imager1->Bitmap(), 8, 6, [](int32_t, int32_t) { return test::Gray(90); });
-    Child->imager1->PictureEdited();
-    Form->OverrideChild = Child.get();
-    return *Child->imager1;
+    Tchild* c = Form->newwindow();
+    test::Paint24(c->imager1->Bitmap(), 8, 6, [](int32_t, int32_t) { return test::Gray(90); });
+    c->imager1->PictureEdited();
+    Pump();
+    Form->OverrideChild = c;  // the target whether or not the frame has activated it yet
+    return *c->imager1;
+  }
+  static void Pump() {
+    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
   }
 
   TAction& A(const char* Name) {
@@ -72,7 +79,7 @@ class Actions : public test::TTempFolderTest {
   bool MenuVisible(const char* Caption) { return Form->MainMenu1->Items()->Find(Caption)->Visible(); }
 
   std::unique_ptr<Tform1> Form;
-  std::unique_ptr<Tchild> Child;
+  std::unique_ptr<TdrawingoptionsForm> Options;
   std::vector<std::string> Lines;
   TActionLineRunner Previous;
 };
@@ -303,6 +310,51 @@ TEST_F(Actions, TextCommentIsEditedInTheMemo) {
   EXPECT_EQ(shown, "alt");
   EXPECT_EQ(Lines, std::vector<std::string>{"Textcomment textCount=2 text0=\"erste Zeile\" text1=\"zweite Zeile\" "
                                             "Name=\"" + image + "\""});
+}
+
+TEST_F(Actions, DrawingOptionsShowThePagesOfTheTool) {
+  Options = std::make_unique<TdrawingoptionsForm>(nullptr);
+  timagerlayer& im = OpenImage();
+  struct Case {
+    const char* Action;
+    bool Text, Color, Fill, Brush;
+  };
+  const Case cases[] = {
+      {"Text", true, true, true, false},        {"Draw", false, true, true, true},
+      {"SelectMagic", false, false, true, false}, {"Copypaint", false, true, true, true},
+      {"Handaction", false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    A(c.Action).Execute();
+    EXPECT_EQ(Options->PageVisible(dpText), c.Text) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpColor), c.Color) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpLine), c.Color) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpFill), c.Fill) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpBrush), c.Brush) << c.Action;
+    EXPECT_TRUE(Options->PageVisible(dpZoom)) << c.Action;
+  }
+  EXPECT_FALSE(Options->Visible());
+  A("zeichnenaction").Execute();
+  EXPECT_TRUE(A("zeichnenaction").Checked());
+  EXPECT_TRUE(Options->Visible());
+  EXPECT_FALSE(Options->SelectionZoomEnabled());
+  im.Select(0, 0, 4, 4);
+  Form->updateall();
+  EXPECT_TRUE(Options->SelectionZoomEnabled());
+  A("zeichnenaction").Execute();
+  EXPECT_FALSE(Options->Visible());
+}
+
+TEST_F(Actions, RecorderActionsDriveTheRecorder) {
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrOk);
+  A("batchnew").Execute();
+  EXPECT_EQ(Form->Recorder().State(), rsRecording);
+  A("batchpause").Execute();
+  EXPECT_EQ(Form->Recorder().State(), rsPaused);
+  A("batchnew").Execute();  // resumes without asking
+  EXPECT_EQ(Form->Recorder().State(), rsRecording);
+  EXPECT_EQ(dialogs->Shown.size(), 1u);
 }
 
 TEST(CatalogRemoval, DeletesFromTheBackSoIndexesStayValid) {
