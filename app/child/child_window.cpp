@@ -37,8 +37,12 @@ constexpr int32_t kRulerBreadth = 24;
 int32_t StoredOr(const char* Name, int32_t Default) { return form1 ? form1->StoredInt(Name) : Default; }
 double UserUnit() { return form1 ? form1->StoredFloat("Userunit") : 1; }
 
-// The checked item of a view toggle; a menu that is not there yet counts as checked.
-bool ToggleChecked(const TMenuItem* Item) { return !Item || Item->Checked(); }
+// A view toggle of the main window's menu, found by its name; an item that is
+// not there counts as checked, so the window shows everything.
+bool ToggleChecked(const char* Name) {
+  const auto* item = form1 ? dynamic_cast<const TMenuItem*>(form1->FindComponent(Name)) : nullptr;
+  return !item || item->Checked();
+}
 
 // The drawing tool: the checked item of the mouse-pointer menu, else the last one stored.
 int32_t CurrentDrawingTool() {
@@ -157,10 +161,10 @@ void Tchild::FormCreate(TObject*) {
 
 void Tchild::FormShow(TObject*) {
   imager1ViewChange(this, 1);
-  const bool rulers = ToggleChecked(form1 ? form1->Lineal1 : nullptr);
+  const bool rulers = ToggleChecked("Lineal1");
   RulerBox1->SetVisible(rulers);
   RulerBox2->SetVisible(rulers);
-  StatusBar1->SetVisible(ToggleChecked(form1 ? form1->Statusleiste1 : nullptr));
+  StatusBar1->SetVisible(ToggleChecked("Statusleiste1"));
   shapestarted = false;
   freehand = false;
   FRubberShown = false;

@@ -67,10 +67,6 @@ class Tform1 : public TForm {
   TMenuItem* Fenster1 = nullptr;
   TMenuItem* Mauszeiger1 = nullptr;
   TMenuItem* Digitalkamera1 = nullptr;
-  // View toggles the image windows follow when shown: rulers and status line
-  // (an image window shows both while these items do not exist).
-  TMenuItem* Lineal1 = nullptr;
-  TMenuItem* Statusleiste1 = nullptr;
 
   // ---- window state ----
   // Files still to open: blank-separated names, a name with blanks in double quotes.
@@ -146,6 +142,8 @@ class Tform1 : public TForm {
   // View toggles of the menus (checked or not), read by updateall.
   TMenuItem* Standardleiste1 = nullptr;  // speed bar SpeedBar1
   TMenuItem* Objektleiste = nullptr;     // speed bar imagespeedbar
+  TMenuItem* Statusleiste1 = nullptr;    // status bar of each image window
+  TMenuItem* Lineal1 = nullptr;          // rulers of each image window
   TMenuItem* BatchFenster1 = nullptr;    // command history window
   // Click handlers of menu items (the sender is the item).
   void mousepointerclick(TObject* Sender);

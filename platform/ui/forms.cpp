@@ -191,7 +191,10 @@ void TCustomForm::UpdatePeer() {
   if (FMDIFrame && FMDIFrame->FMDIClient && FMDIFrame->FMDIClient->SubWindowOf(this)) {
     // A child's bounds and state belong to its sub-window.
     w->setEnabled(FEnabled);
-    FMDIFrame->FMDIClient->PlaceChild(this, FLeft, FTop, FWidth, FHeight, FVisible);
+    // A released child stays hidden until it is freed.
+    const auto& listed = FMDIFrame->FMDIChildren;
+    const bool shown = FVisible && std::find(listed.begin(), listed.end(), this) != listed.end();
+    FMDIFrame->FMDIClient->PlaceChild(this, FLeft, FTop, FWidth, FHeight, shown);
     return;
   }
   w->setWindowTitle(QString::fromStdString(FText));

@@ -23,6 +23,10 @@ constexpr int32_t kDefaultPlaceStep = 24;
 TMDIClient::TMDIClient(TCustomForm* Frame, QWidget* Parent) : FFrame(Frame), FArea(new QMdiArea(Parent)) {
   FArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   FArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // See-through: the frame's own painting (its colour, a wallpaper) shows behind the children.
+  FArea->setFrameShape(QFrame::NoFrame);
+  FArea->setBackground(QBrush(Qt::NoBrush));
+  FArea->viewport()->setAutoFillBackground(false);
   FArea->show();
   QObject::connect(FArea.data(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* Sub) {
     TCustomForm* child = Sub ? ChildOf(Sub) : nullptr;

@@ -38,6 +38,19 @@ TEST_F(ChildWindow, NewWindowIsTheActiveChildWithItsImageFillingTheRest) {
   EXPECT_EQ(Main->ActiveMDIChild(), a);
 }
 
+TEST_F(ChildWindow, RulersAndStatusLineFollowTheViewToggles) {
+  auto* rulers = new TMenuItem(Main);
+  rulers->SetName("Lineal1");
+  auto* status = new TMenuItem(Main);
+  status->SetName("Statusleiste1");
+  status->SetChecked(true);
+  Tchild* c = NewImage(20, 20);
+  EXPECT_FALSE(c->RulerBox1->Visible());
+  EXPECT_FALSE(c->RulerBox2->Visible());
+  EXPECT_TRUE(c->StatusBar1->Visible());
+  EXPECT_EQ(c->imager1->Width(), c->ClientWidth());
+}
+
 TEST_F(ChildWindow, UnsavedImagesAreNumberedAfterTheHighestNumber) {
   std::vector<Tchild*> c;
   for (int i = 0; i < 3; ++i) c.push_back(NewImage(10, 10));

@@ -1,6 +1,7 @@
 // The multiple-document frame: children as sub-windows of its client area,
 // their stacking order and activation, arranging, closing through the
 // sub-window, and the status bar that narrows the client area.
+#include <QtGui/QImage>
 #include <QtWidgets/QMdiArea>
 #include <QtWidgets/QMdiSubWindow>
 #include <gtest/gtest.h>
@@ -144,6 +145,8 @@ TEST_F(Mdi, ClosingTheSubWindowAsksTheChild) {
   // On its way out: no longer a child, and the one before is active again.
   EXPECT_EQ(Frame->MDIChildCount(), 1);
   EXPECT_EQ(Frame->ActiveMDIChild(), a);
+  b->SetCaption("going");  // a released child does not come back meanwhile
+  EXPECT_FALSE(SubOf(b)->isVisible());
   Children.pop_back();  // freed by its release
   Pump();
   EXPECT_EQ(Area()->subWindowList().size(), 1);
@@ -176,6 +179,15 @@ TEST_F(Mdi, AlignedBarsNarrowTheClientArea) {
   EXPECT_EQ(Area()->geometry(), QRect(r.Left, r.Top, r.Width(), r.Height()));
   EXPECT_EQ(bar->SimpleText(), "Bereit");
   EXPECT_EQ(bar->Top() + bar->Height(), Frame->ClientHeight());
+}
+
+TEST_F(Mdi, FramePaintingShowsBehindTheChildren) {
+  NewChild("a")->SetBounds(0, 0, 100, 80);
+  Frame->SetColor(clRed);
+  Pump();
+  const QImage shot = PeerWidget(Frame.get())->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(700, 500), QColor(Qt::red));
+  EXPECT_NE(shot.pixelColor(50, 60), QColor(Qt::red));
 }
 
 TEST(StatusBar, PanelsKeepTheirTextsAndIgnoreBadIndexes) {
