@@ -17,7 +17,11 @@
 #include "app/main/main_form.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
+#include "platform/graphics/bitmap.h"
 #include "platform/ui/actions.h"
+#include "platform/ui/clipboard.h"
+#include "platform/ui/status_bar.h"
+#include "imaging/views/ruler_box.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/memo.h"
@@ -355,6 +359,68 @@ TEST_F(Actions, RecorderActionsDriveTheRecorder) {
   A("batchnew").Execute();  // resumes without asking
   EXPECT_EQ(Form->Recorder().State(), rsRecording);
   EXPECT_EQ(dialogs->Shown.size(), 1u);
+}
+
+TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
+  OpenImage();
+  Tchild& child = *Form->getchild();
+  Form->updateall();  // no toggle items: the window shows everything
+  EXPECT_TRUE(child.StatusBar1->Visible());
+  EXPECT_TRUE(child.RulerBox1->Visible());
+
+  auto* status = new TMenuItem(Form.get());
+  status->SetName("Statusleiste1");  // found by name when the field is not set
+  Form->Lineal1 = new TMenuItem(Form.get());
+  Form->Lineal1->SetChecked(true);
+  Form->updateall();
+  EXPECT_FALSE(child.StatusBar1->Visible());
+  EXPECT_TRUE(child.RulerBox1->Visible());
+  EXPECT_TRUE(child.RulerBox2->Visible());
+  Form->flipchecked(Form->Lineal1);
+  EXPECT_FALSE(child.RulerBox1->Visible());
+  EXPECT_FALSE(child.RulerBox2->Visible());
+  Form->flipchecked(status);
+  EXPECT_TRUE(child.StatusBar1->Visible());
+}
+
+TEST_F(Actions, MousePointerMenuIsBoundToTheToolActions) {
+  OpenImage();
+  Form->Mauszeiger1 = new TMenuItem(Form.get());
+  BuildMousePointerMenu(*Form);
+  ASSERT_EQ(Form->Mauszeiger1->Count(), 16);
+  EXPECT_TRUE(Form->Mauszeiger1->Items(0)->Checked());  // the zoom tool starts chosen
+  Form->Mauszeiger1->Items(dtText)->Click();
+  EXPECT_EQ(drawingtool, dtText);
+  for (int32_t i = 0; i < 16; ++i) EXPECT_EQ(Form->Mauszeiger1->Items(i)->Checked(), i == dtText) << i;
+  EXPECT_TRUE(A("Text").Checked());
+  Form->mousepointerclick(Form->Mauszeiger1->Items(dtHand));
+  EXPECT_EQ(drawingtool, dtHand);
+  EXPECT_TRUE(Form->getimager()->MouseInteract() == TIMMouseInteract{miScroll});
+}
+
+TEST_F(Actions, NewFromClipboardNeedsABitmapThere) {
+  Clipboard().Clear();
+  Form->updateall();
+  EXPECT_FALSE(A("NewClipboard").Enabled());
+  TBitmap bmp;
+  test::Paint24(bmp, 4, 3, [](int32_t, int32_t) { return test::Gray(7); });
+  Clipboard().SetBitmap(bmp);
+  Form->checkclipboard();
+  EXPECT_TRUE(A("NewClipboard").Enabled());
+  Clipboard().Clear();
+}
+
+TEST_F(Actions, ZoomMenuItemsPressTheDrawingWindowsButtons) {
+  Options = std::make_unique<TdrawingoptionsForm>(nullptr);
+  timagerlayer& im = OpenImage();
+  im.SetZoom(100);
+  TMenuItem item(nullptr);
+  item.SetCaption("&Größer...");
+  Form->onzoomclick(&item);
+  EXPECT_GT(im.Zoom(), 100);
+  item.SetCaption("1:1");
+  Form->onzoomclick(&item);
+  EXPECT_EQ(im.Zoom(), 100);
 }
 
 TEST(CatalogRemoval, DeletesFromTheBackSoIndexesStayValid) {
