@@ -11,6 +11,7 @@
 namespace kv {
 
 class Tform1;
+class TOpenImagerDialog;
 class TAction;
 class TMenuItem;
 
@@ -93,6 +94,22 @@ void BuildMousePointerMenu(Tform1& Form);
 using TActionLineRunner = std::function<void(Tform1& Form, const std::string& Line)>;
 TActionLineRunner SetActionLineRunner(TActionLineRunner Runner);
 void RunActionLine(Tform1& Form, const std::string& Line);
+
+// Gives a shared open or save dialog a title and, when Filter is not empty,
+// a filter of its own (the automatic image filter off), and puts title,
+// filter, automatic filter and default extension back when it ends.
+class TDialogSettingsScope {
+ public:
+  TDialogSettingsScope(TOpenImagerDialog& Dialog, const std::string& Title, const std::string& Filter = "");
+  ~TDialogSettingsScope();
+  TDialogSettingsScope(const TDialogSettingsScope&) = delete;
+  TDialogSettingsScope& operator=(const TDialogSettingsScope&) = delete;
+
+ private:
+  TOpenImagerDialog& FDialog;
+  std::string FTitle, FFilter, FDefaultExt;
+  bool FAutoSetFilter;
+};
 
 // Shown when an action is refused because a batch or a message pump runs.
 extern const char* const kBatchBusyMessage;

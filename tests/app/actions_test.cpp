@@ -21,7 +21,9 @@
 #include "platform/ui/actions.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/status_bar.h"
+#include "imaging/views/open_save_dialog.h"
 #include "imaging/views/ruler_box.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/memo.h"
@@ -421,6 +423,66 @@ TEST_F(Actions, ZoomMenuItemsPressTheDrawingWindowsButtons) {
   item.SetCaption("1:1");
   Form->onzoomclick(&item);
   EXPECT_EQ(im.Zoom(), 100);
+}
+
+TEST_F(Actions, FileDialogActionsBuildTheirLinesAndRestoreTheDialogs) {
+  timagerlayer& im = OpenImage();
+  im.IOParams().FileName = Dir + "bild.png";
+  Form->OpenDialog1 = new TOpenImagerDialog(Form.get());
+  Form->SaveDialog1 = new TSaveImagerDialog(Form.get());
+  for (TOpenImagerDialog* d : {Form->OpenDialog1, static_cast<TOpenImagerDialog*>(Form->SaveDialog1)}) {
+    d->SetFilter("Bilder|*.png");
+    d->SetTitle("vorher");
+    d->SetDefaultExt("png");
+    d->SetInitialDir(Dir);
+    d->SetAutoSetFilter(false);
+  }
+  struct Case {
+    const char* Action;
+    const char* Pattern;
+    const char* File;
+    std::string Line;
+  };
+  const Case cases[] = {
+      {"catalogadd", "*.png", "a.png", "ADDCATALOG Filename=\"" + Dir + "a.png\""},
+      {"wdata", "*.*", "geheim.bin", "WriteData Filename=\"" + Dir + "geheim.bin\""},
+      {"rdata", "*.*", "aus.dat", "ReadData Filename=\"" + Dir + "aus.dat\""},
+      {"komimp", "*.wav", "ton.wav", "Commentimport filename=\"" + Dir + "ton.wav\""},
+  };
+  for (const Case& c : cases) {
+    TStringList content;
+    content.Add("x");
+    content.SaveToFile(Dir + c.File);
+    std::string pattern;
+    AnswerFileDialog([&](TFileDialogSession& S) {
+      pattern = S.FilterPattern();
+      S.SelectFile(Dir + c.File);
+      S.SetFileNameText(c.File);
+      S.PressOK();
+    });
+    Lines.clear();
+    A(c.Action).Execute();
+    EXPECT_EQ(pattern, c.Pattern) << c.Action;
+    EXPECT_EQ(Lines, std::vector<std::string>{c.Line}) << c.Action;
+  }
+  EXPECT_EQ(Form->OpenDialog1->Filter(), "Bilder|*.png");
+  EXPECT_EQ(Form->OpenDialog1->Title(), "vorher");
+  EXPECT_EQ(Form->SaveDialog1->Filter(), "Bilder|*.png");
+  EXPECT_EQ(Form->SaveDialog1->DefaultExt(), "png");
+  EXPECT_FALSE(Form->OpenDialog1->AutoSetFilter());
+
+  // A dialog that fills in the image formats by itself still offers all files here.
+  Form->OpenDialog1->SetAutoSetFilter(true);
+  std::string pattern;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    pattern = S.FilterPattern();
+    S.PressCancel();
+  });
+  Lines.clear();
+  A("wdata").Execute();
+  EXPECT_EQ(pattern, "*.*");
+  EXPECT_TRUE(Lines.empty());
+  EXPECT_TRUE(Form->OpenDialog1->AutoSetFilter());
 }
 
 TEST(CatalogRemoval, DeletesFromTheBackSoIndexesStayValid) {
