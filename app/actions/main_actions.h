@@ -74,7 +74,7 @@ const std::vector<std::string>& DrawingToolActionNames();
 
 // Creates Form.ActionList1 (owned by the form) with every action of the
 // table, each owned by the form and executed through Tform1::ActionList1Execute.
-// The zoom tool starts checked.
+// The zoom tool starts checked. Actions that exist already are kept.
 void CreateMainActions(Tform1& Form);
 
 // The action of that name in Form.ActionList1, or nullptr.
@@ -84,8 +84,8 @@ TAction* MainAction(const Tform1& Form, const std::string& Name);
 // checked, the process-wide drawingtool when the form has no actions.
 int32_t CheckedDrawingTool(const Tform1& Form);
 
-// Fills Form.Mauszeiger1 (when it exists) with the sixteen radio items of
-// the drawing tools, each bound to its action.
+// Fills Form.Mauszeiger1 (when it exists and is empty) with the sixteen radio
+// items of the drawing tools, each bound to its action.
 void BuildMousePointerMenu(Tform1& Form);
 
 // Every command line an action issues goes through here; by default it is

@@ -105,6 +105,8 @@ TEST_F(Actions, TableHoldsUniqueActionsAndTheToolsInMenuOrder) {
   EXPECT_EQ(A("printtiled").Tag(), 1);
   EXPECT_EQ(A("printcatalog").Tag(), 3);
   EXPECT_EQ(A("FrameGrabber").Tag(), 2);
+  CreateMainActions(*Form);  // a second call adds nothing
+  EXPECT_EQ(Form->ActionList1->ActionCount(), int32_t(MainActionTable().size()));
 }
 
 TEST_F(Actions, StatesFollowTheImageWindow) {
