@@ -23,14 +23,16 @@ namespace kv {
 
 namespace {
 
-// A view toggle: the form's field, else the menu item of that name. A toggle
-// that does not exist counts as checked, so image windows show everything
-// (as they do when they are shown).
-const TMenuItem* Toggle(const Tform1& Form, const TMenuItem* Field, const char* Name) {
-  return Field ? Field : dynamic_cast<const TMenuItem*>(Form.FindComponent(Name));
+// A view toggle of the menus, found by its name: Standardleiste1 (speed bar
+// SpeedBar1), Objektleiste (imagespeedbar), Statusleiste1 (status bar of each
+// image window), Lineal1 (rulers), BatchFenster1 (command history window).
+const TMenuItem* Toggle(const Tform1& Form, const char* Name) {
+  return dynamic_cast<const TMenuItem*>(Form.FindComponent(Name));
 }
-bool ToggleChecked(const Tform1& Form, const TMenuItem* Field, const char* Name) {
-  const TMenuItem* item = Toggle(Form, Field, Name);
+// A toggle that does not exist counts as checked, so image windows show
+// everything (as they do when they are shown).
+bool ToggleChecked(const Tform1& Form, const char* Name) {
+  const TMenuItem* item = Toggle(Form, Name);
   return !item || item->Checked();
 }
 
@@ -76,8 +78,8 @@ void UpdateDrawingOptions(const Tform1& Form, timagerlayer* Imager) {
 }  // namespace
 
 void Tform1::updateall() {
-  if (SpeedBar1) SpeedBar1->SetVisible(ToggleChecked(*this, Standardleiste1, "Standardleiste1"));
-  if (imagespeedbar) imagespeedbar->SetVisible(ToggleChecked(*this, Objektleiste, "Objektleiste"));
+  if (SpeedBar1) SpeedBar1->SetVisible(ToggleChecked(*this, "Standardleiste1"));
+  if (imagespeedbar) imagespeedbar->SetVisible(ToggleChecked(*this, "Objektleiste"));
 
   Tchild* child = getchild();
   timagerlayer* imager = getimager();
@@ -106,12 +108,12 @@ void Tform1::updateall() {
   checkclipboard();
   UpdateDrawingOptions(*this, imager);
   // The history window is shown only on request: without its item it stays as it is.
-  if (const TMenuItem* item = Toggle(*this, BatchFenster1, "BatchFenster1"); item && batchwindowform)
+  if (const TMenuItem* item = Toggle(*this, "BatchFenster1"); item && batchwindowform)
     batchwindowform->SetVisible(item->Checked());
 
   if (child) {
-    if (child->StatusBar1) child->StatusBar1->SetVisible(ToggleChecked(*this, Statusleiste1, "Statusleiste1"));
-    const bool rulers = ToggleChecked(*this, Lineal1, "Lineal1");
+    if (child->StatusBar1) child->StatusBar1->SetVisible(ToggleChecked(*this, "Statusleiste1"));
+    const bool rulers = ToggleChecked(*this, "Lineal1");
     if (child->RulerBox1) child->RulerBox1->SetVisible(rulers);
     if (child->RulerBox2) child->RulerBox2->SetVisible(rulers);
     Setmousepointer();

@@ -139,12 +139,6 @@ class Tform1 : public TForm {
   void updateall();
   void Setmousepointer();
   void checkclipboard();
-  // View toggles of the menus (checked or not), read by updateall.
-  TMenuItem* Standardleiste1 = nullptr;  // speed bar SpeedBar1
-  TMenuItem* Objektleiste = nullptr;     // speed bar imagespeedbar
-  TMenuItem* Statusleiste1 = nullptr;    // status bar of each image window
-  TMenuItem* Lineal1 = nullptr;          // rulers of each image window
-  TMenuItem* BatchFenster1 = nullptr;    // command history window
   // Click handlers of menu items (the sender is the item).
   void mousepointerclick(TObject* Sender);
   void flipchecked(TObject* Sender);

@@ -373,14 +373,15 @@ TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
   EXPECT_TRUE(child.RulerBox1->Visible());
 
   auto* status = new TMenuItem(Form.get());
-  status->SetName("Statusleiste1");  // found by name when the field is not set
-  Form->Lineal1 = new TMenuItem(Form.get());
-  Form->Lineal1->SetChecked(true);
+  status->SetName("Statusleiste1");
+  auto* rulers = new TMenuItem(Form.get());
+  rulers->SetName("Lineal1");
+  rulers->SetChecked(true);
   Form->updateall();
   EXPECT_FALSE(child.StatusBar1->Visible());
   EXPECT_TRUE(child.RulerBox1->Visible());
   EXPECT_TRUE(child.RulerBox2->Visible());
-  Form->flipchecked(Form->Lineal1);
+  Form->flipchecked(rulers);
   EXPECT_FALSE(child.RulerBox1->Visible());
   EXPECT_FALSE(child.RulerBox2->Visible());
   Form->flipchecked(status);
