@@ -67,6 +67,10 @@ class Tform1 : public TForm {
   TMenuItem* Fenster1 = nullptr;
   TMenuItem* Mauszeiger1 = nullptr;
   TMenuItem* Digitalkamera1 = nullptr;
+  // View toggles the image windows follow when shown: rulers and status line
+  // (an image window shows both while these items do not exist).
+  TMenuItem* Lineal1 = nullptr;
+  TMenuItem* Statusleiste1 = nullptr;
 
   // ---- window state ----
   // Files still to open: blank-separated names, a name with blanks in double quotes.
@@ -139,6 +143,10 @@ class Tform1 : public TForm {
   void updateall();
   void Setmousepointer();
   void checkclipboard();
+  // View toggles of the menus (checked or not), read by updateall.
+  TMenuItem* Standardleiste1 = nullptr;  // speed bar SpeedBar1
+  TMenuItem* Objektleiste = nullptr;     // speed bar imagespeedbar
+  TMenuItem* BatchFenster1 = nullptr;    // command history window
   // Click handlers of menu items (the sender is the item).
   void mousepointerclick(TObject* Sender);
   void flipchecked(TObject* Sender);
