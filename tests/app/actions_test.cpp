@@ -44,8 +44,10 @@ class Actions : public test::TTempFolderTest {
     Form = std::make_unique<Tform1>(nullptr);
     Form->SetBounds(0, 0, 800, 600);
     CreateMainActions(*Form);
-    Form->MainMenu1 = new TMainMenu(Form.get());
+    // The main window may have built its menus already; the menus the state rules need are added otherwise.
+    if (!Form->MainMenu1) Form->MainMenu1 = new TMainMenu(Form.get());
     for (const char* caption : {"&Datei", "&Bearbeiten", "&Farben", "&Bild", "&Katalog"}) {
+      if (Form->MainMenu1->Items()->Find(caption)) continue;
       auto* m = new TMenuItem(Form.get());
       m->SetCaption(caption);
       Form->MainMenu1->Items()->Add(m);
@@ -83,6 +85,13 @@ class Actions : public test::TTempFolderTest {
     return *a;
   }
   bool MenuVisible(const char* Caption) { return Form->MainMenu1->Items()->Find(Caption)->Visible(); }
+  // The menu item of that name, made when the main window has none.
+  TMenuItem* NamedItem(const char* Name) {
+    if (auto* item = dynamic_cast<TMenuItem*>(Form->FindComponent(Name))) return item;
+    auto* item = new TMenuItem(Form.get());
+    item->SetName(Name);
+    return item;
+  }
 
   std::unique_ptr<Tform1> Form;
   std::unique_ptr<TdrawingoptionsForm> Options;
@@ -368,14 +377,14 @@ TEST_F(Actions, RecorderActionsDriveTheRecorder) {
 TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
   OpenImage();
   Tchild& child = *Form->getchild();
-  Form->updateall();  // no toggle items: the window shows everything
-  EXPECT_TRUE(child.StatusBar1->Visible());
-  EXPECT_TRUE(child.RulerBox1->Visible());
-
-  auto* status = new TMenuItem(Form.get());
-  status->SetName("Statusleiste1");
-  auto* rulers = new TMenuItem(Form.get());
-  rulers->SetName("Lineal1");
+  if (!Form->FindComponent("Statusleiste1")) {
+    Form->updateall();  // no toggle items: the window shows everything
+    EXPECT_TRUE(child.StatusBar1->Visible());
+    EXPECT_TRUE(child.RulerBox1->Visible());
+  }
+  auto* status = NamedItem("Statusleiste1");
+  auto* rulers = NamedItem("Lineal1");
+  status->SetChecked(false);
   rulers->SetChecked(true);
   Form->updateall();
   EXPECT_FALSE(child.StatusBar1->Visible());
@@ -390,7 +399,7 @@ TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
 
 TEST_F(Actions, MousePointerMenuIsBoundToTheToolActions) {
   OpenImage();
-  Form->Mauszeiger1 = new TMenuItem(Form.get());
+  if (!Form->Mauszeiger1) Form->Mauszeiger1 = new TMenuItem(Form.get());
   BuildMousePointerMenu(*Form);
   ASSERT_EQ(Form->Mauszeiger1->Count(), 16);
   EXPECT_TRUE(Form->Mauszeiger1->Items(0)->Checked());  // the zoom tool starts chosen
