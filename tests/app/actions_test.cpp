@@ -142,6 +142,25 @@ TEST_F(Actions, StatesFollowTheImageWindow) {
   EXPECT_FALSE(A("catalogadd").Enabled());
 }
 
+TEST_F(Actions, CameraItemsThatNeedAnImageFollowTheWindow) {
+  if (!Form->Digitalkamera1) Form->Digitalkamera1 = new TMenuItem(Form.get());
+  std::vector<TMenuItem*> items;
+  for (int tag : {1, 2, 3}) {
+    auto* item = new TMenuItem(Form.get());
+    item->SetTag(tag);
+    Form->Digitalkamera1->Add(item);
+    items.push_back(item);
+  }
+  Form->updateall();
+  EXPECT_TRUE(items[0]->Enabled());
+  EXPECT_FALSE(items[1]->Enabled());
+  EXPECT_FALSE(items[2]->Enabled());
+  OpenImage();
+  Form->updateall();
+  EXPECT_TRUE(items[1]->Enabled());
+  EXPECT_TRUE(items[2]->Enabled());
+}
+
 TEST_F(Actions, UndoAndRedoFollowTheImageControl) {
   timagerlayer& im = OpenImage();
   im.SetUndoLimit(5);
