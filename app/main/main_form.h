@@ -67,6 +67,10 @@ class Tform1 : public TForm {
   TMenuItem* Fenster1 = nullptr;
   TMenuItem* Mauszeiger1 = nullptr;
   TMenuItem* Digitalkamera1 = nullptr;
+  // View toggles the image windows follow when shown: rulers and status line
+  // (an image window shows both while these items do not exist).
+  TMenuItem* Lineal1 = nullptr;
+  TMenuItem* Statusleiste1 = nullptr;
 
   // ---- window state ----
   // Files still to open: blank-separated names, a name with blanks in double quotes.
@@ -139,12 +143,25 @@ class Tform1 : public TForm {
   void updateall();
   void Setmousepointer();
   void checkclipboard();
+  // View toggles of the menus (checked or not), read by updateall.
+  TMenuItem* Standardleiste1 = nullptr;  // speed bar SpeedBar1
+  TMenuItem* Objektleiste = nullptr;     // speed bar imagespeedbar
+  TMenuItem* BatchFenster1 = nullptr;    // command history window
+  // Click handlers of menu items (the sender is the item).
+  void mousepointerclick(TObject* Sender);
+  void flipchecked(TObject* Sender);
+  void setchecked(TObject* Sender);
+  void onzoomclick(TObject* Sender);
 
   // ---- batches (app/batch) ----
   void playbatch(const std::string& FileName);
   // Called by the interpreter for every logged line: history window and recording.
   void LogLine(const std::string& Line);
   TBatchRecorder& Recorder() { return *FRecorder; }
+  // Recorder actions: start or resume, pause, stop and save under a name asked for.
+  void batchnew();
+  void batchpause();
+  void batchstop();
 
  private:
   std::unique_ptr<TCommandInterpreter> FInterpreter;
