@@ -88,6 +88,7 @@ TEST_F(PluginBinding, ScanSortsPluginsIntoCategoriesAndCachesThem) {
   const std::string invert = Install("invert", plugins);
   const std::string tiles = Install("tiles", plugins + "/more/deeper");
   Install("probe", plugins + "/.hidden");  // folders starting with "." are not entered
+  fs::create_directory_symlink(plugins, plugins + "/more/loop");  // a link back up ends the walk
   const std::string gradient = Install("generator", Dir + "extra", "generator.8BF");
   test::WriteText(plugins + "/readme.txt", "not a plug-in");
   const std::string broken = plugins + "/broken.8bf";
