@@ -22,10 +22,18 @@ int32_t PluginSpaceToModel(int32_t Space) {
   }
 }
 
+namespace {
+// An index past the table counts as RGB.
+TColorModel ModelOf(int32_t Space) {
+  const int32_t m = PluginSpaceToModel(Space);
+  return m >= 0 && m < kColorModelCount ? static_cast<TColorModel>(m) : cmRGB;
+}
+}  // namespace
+
 void PluginConvertColor(uint16_t* Components, int32_t SourceSpace, int32_t TargetSpace) {
   if (!Components) return;
   TModelValues c{double(Components[0]), double(Components[1]), double(Components[2]), double(Components[3])};
-  const int32_t m = PluginSpaceToModel(SourceSpace);
+  const TColorModel m = ModelOf(SourceSpace);
   // The plug-in's 0..255 components into the model's own units.
   switch (m) {
     case cmHSV: c[1] *= 99.0 / 255, c[2] *= 99.0 / 255; break;
@@ -37,7 +45,7 @@ void PluginConvertColor(uint16_t* Components, int32_t SourceSpace, int32_t Targe
     case cmXYZ: c[0] /= 255, c[1] /= 255, c[2] /= 255; break;
     default: break;
   }
-  const int32_t t = PluginSpaceToModel(TargetSpace);
+  const TColorModel t = ModelOf(TargetSpace);
   const TModelValues modelled = ColorToModel(t, PackedColour(ColorFromModel(c, m)));
   // The fourth component belongs to CMYK alone; other targets leave it as the plug-in gave it.
   TModelValues out{modelled[0], modelled[1], modelled[2], t == cmCMYK ? modelled[3] : double(Components[3])};

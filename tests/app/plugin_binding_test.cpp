@@ -237,6 +237,12 @@ TEST_F(PluginCommands, RunPluginFiltersTheImageAndLastFilterRepeatsIt) {
   EXPECT_TRUE(Form->interpreter(Form.get(), "LastFilter"));
   ExpectInvertedWhere([](int32_t, int32_t) { return false; });
   EXPECT_TRUE(LastFilter()->Enabled());
+  // Each run left an undo point behind it.
+  Child->imager1->SetUndoLimit(10);
+  ASSERT_TRUE(Form->interpreter(Form.get(), "LastFilter"));
+  ASSERT_TRUE(Form->interpreter(Form.get(), "LastFilter"));
+  Child->imager1->Undo();
+  ExpectInvertedWhere([](int32_t, int32_t) { return true; });
 }
 
 TEST_F(PluginCommands, TheMenuEntryRunsItsPlugin) {
@@ -299,8 +305,12 @@ TEST_F(PluginCommands, FailuresLeaveTheImageAndDisableTheRepeat) {
     LastFilter()->SetEnabled(true);
     TMainMenu owner(nullptr);
     TPluginScanner(PluginHostEntry(), *owner.Items(), {}).ScanPluginFolder(Dir, "");
+    Dialogs->Shown.clear();
     if (c.Raises) EXPECT_THROW(Form->interpreter(Form.get(), c.Line), ECommandError) << c.Line;
     else EXPECT_NO_THROW(Form->interpreter(Form.get(), c.Line)) << c.Line;
+    // A failure is reported once, with the line.
+    ASSERT_EQ(Dialogs->Shown.size(), c.Raises ? 1u : 0u) << c.Line;
+    if (c.Raises) EXPECT_EQ(Dialogs->Shown[0].Text, CommandFailedMessage(c.Line));
     EXPECT_FALSE(LastFilter()->Enabled()) << c.Line;
     ExpectInvertedWhere([](int32_t, int32_t) { return false; });
   }
@@ -315,6 +325,9 @@ TEST_F(PluginCommands, WithoutTheHostLibraryTheMenuStaysEmptyAndRunsFail) {
   EXPECT_EQ(owner.Items()->Count(), 0);
   EXPECT_THROW(Form->interpreter(Form.get(), RunLine()), ECommandError);
   EXPECT_THROW(Form->interpreter(Form.get(), "LastFilter"), ECommandError);
+  EXPECT_TRUE(Child->modified);  // the undo point comes first
+  ASSERT_EQ(Dialogs->Shown.size(), 2u);
+  EXPECT_EQ(Dialogs->Shown[1].Text, CommandFailedMessage("LastFilter"));
   ExpectInvertedWhere([](int32_t, int32_t) { return false; });
 }
 
