@@ -53,7 +53,7 @@ std::string MenuKey(const std::string& Caption) {
   return AnsiUpperCase(StringReplace(Caption, "&", "", TReplaceFlags{rfReplaceAll}));
 }
 
-// Index of the first item whose caption sorts after Caption, skipping items tagged SkipTag.
+// Index of the first item whose caption sorts after Caption; with SkipFixed, entries tagged 1 are passed over.
 int32_t SortedPlace(const TMenuItem& Menu, const std::string& Caption, bool SkipFixed) {
   const std::string key = MenuKey(Caption);
   for (int32_t i = 0; i < Menu.Count(); ++i) {
