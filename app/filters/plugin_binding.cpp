@@ -203,6 +203,7 @@ void TPluginScanner::AddMenuEntry(const std::string& Category, const std::string
   auto* entry = new tmymenuitem(nullptr);
   entry->SetCaption(Name);
   entry->Text = FileName;
+  entry->SetHint(FileName);  // the main window's click handler and the status line read the file here
   entry->OnClick = FOnClick;
   sub->Insert(SortedPlace(*sub, Name, false), entry);
 }
@@ -240,13 +241,6 @@ void PluginPickColor(uint16_t* Components, const uint8_t* Prompt) {
   } catch (...) {
     if (Application) Application->HandleException(nullptr);
   }
-}
-
-// Tform1's handler of the plug-in menu entries.
-void Tform1::pluginclickproc(TObject* Sender) {
-  const auto* item = dynamic_cast<const tmymenuitem*>(Sender);
-  if (!item) return;
-  interpreter(Sender, "RunPlugin Filename=\"" + item->Text + "\"");
 }
 
 }  // namespace kv

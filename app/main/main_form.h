@@ -144,10 +144,6 @@ class Tform1 : public TForm {
   void Setmousepointer();
   void checkclipboard();
 
-  // ---- plug-ins (app/filters/plugin_binding.cpp) ----
-  // Click handler of the plug-in menu entries: runs the entry's plug-in by a command line.
-  void pluginclickproc(TObject* Sender);
-
   // ---- batches (app/batch) ----
   void playbatch(const std::string& FileName);
   // Called by the interpreter for every logged line: history window and recording.

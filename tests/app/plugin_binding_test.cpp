@@ -123,6 +123,7 @@ TEST_F(PluginBinding, ScanSortsPluginsIntoCategoriesAndCachesThem) {
     auto* entry = dynamic_cast<tmymenuitem*>(tests->Items(i));
     ASSERT_NE(entry, nullptr);
     EXPECT_EQ(entry->Text, paths[size_t(i)]);
+    EXPECT_EQ(entry->Hint(), paths[size_t(i)]);
     entry->Click();
     ASSERT_EQ(clicked.size(), size_t(i) + 1);
     EXPECT_EQ(clicked.back(), entry);
@@ -248,7 +249,10 @@ TEST_F(PluginCommands, RunPluginFiltersTheImageAndLastFilterRepeatsIt) {
 TEST_F(PluginCommands, TheMenuEntryRunsItsPlugin) {
   Install("invert", Dir + "prog/Plugins");
   TMainMenu owner(nullptr);
-  BuildPluginMenu(*owner.Items(), [this](TObject* Sender) { Form->pluginclickproc(Sender); });
+  // As the main window's handler does: the entry's file in a command line.
+  BuildPluginMenu(*owner.Items(), [this](TObject* Sender) {
+    Form->interpreter(Sender, "RunPlugin Filename=\"" + static_cast<tmymenuitem*>(Sender)->Hint() + "\"");
+  });
   ASSERT_EQ(owner.Items()->Count(), 1);
   owner.Items()->Items(0)->Items(0)->Click();
   ExpectInvertedWhere([](int32_t, int32_t) { return true; });
