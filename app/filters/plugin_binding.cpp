@@ -118,6 +118,15 @@ void BuildPluginMenu(TMenuItem& Menu, const TNotifyEvent& OnClick) {
   }
 }
 
+void FillPluginMenu(Tform1& Form, const TNotifyEvent& OnClick) {
+  if (!Form.PluginFilter1) return;
+  try {
+    BuildPluginMenu(*Form.PluginFilter1, OnClick);
+  } catch (const Exception&) {
+    // The program starts without the rest of the plug-ins rather than not at all.
+  }
+}
+
 TPluginScanner::TPluginScanner(TRun8BFPlugIn Run, TMenuItem& Menu, TNotifyEvent OnClick)
     : FRun(Run), FMenu(Menu), FOnClick(std::move(OnClick)) {
   FBlock.NameBuffer = FName.data();

@@ -14,6 +14,7 @@
 namespace kv {
 
 class TMenuItem;
+class Tform1;
 
 // The cache of plug-in descriptions: this key followed by the plug-in's full
 // path, its folders as sub-keys, with "Category", "Name" and "time".
@@ -41,6 +42,10 @@ std::string PluginCacheKeyOf(const std::string& FileName);
 // per plug-in, found in the program folder's "Plugins/" and the folders
 // listed under AddPlugKey. Nothing when the host library is not bound.
 void BuildPluginMenu(TMenuItem& Menu, const TNotifyEvent& OnClick);
+
+// The main window's plug-in menu PluginFilter1, when it has one; a failure
+// (a folder or cache that cannot be read) leaves the menu as far as it got.
+void FillPluginMenu(Tform1& Form, const TNotifyEvent& OnClick);
 
 // One scan: the describe block with its three text buffers, shared by every
 // plug-in of every folder.

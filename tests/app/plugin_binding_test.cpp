@@ -249,10 +249,12 @@ TEST_F(PluginCommands, RunPluginFiltersTheImageAndLastFilterRepeatsIt) {
 TEST_F(PluginCommands, TheMenuEntryRunsItsPlugin) {
   Install("invert", Dir + "prog/Plugins");
   TMainMenu owner(nullptr);
+  Form->PluginFilter1 = owner.Items();
   // As the main window's handler does: the entry's file in a command line.
-  BuildPluginMenu(*owner.Items(), [this](TObject* Sender) {
+  FillPluginMenu(*Form, [this](TObject* Sender) {
     Form->interpreter(Sender, "RunPlugin Filename=\"" + static_cast<tmymenuitem*>(Sender)->Hint() + "\"");
   });
+  Form->PluginFilter1 = nullptr;
   ASSERT_EQ(owner.Items()->Count(), 1);
   owner.Items()->Items(0)->Items(0)->Click();
   ExpectInvertedWhere([](int32_t, int32_t) { return true; });
