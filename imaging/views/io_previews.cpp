@@ -117,7 +117,7 @@ void TfIOPreviews::FillPage(int32_t Page) {
       Gif.DelayTime->SetText(IntToStr(v.GifDelayTime));
       break;
     case ppBMP:
-      Bmp.Compression->SetItemIndex(v.BmpCompressed ? 1 : 0);
+      Bmp.Compression->SetItemIndex(v.BmpCompression);
       Bmp.Colors->SetItemIndex(v.BmpColors);
       break;
     case ppPCX:
@@ -135,7 +135,7 @@ void TfIOPreviews::FillPage(int32_t Page) {
       Tga.Colors->SetItemIndex(v.TgaColors);
       Tga.Background->SetColor(ColorOf(v.TgaBackground));
       Tga.Compressed->SetChecked(v.TgaCompressed);
-      Tga.Name->SetText(v.TgaName);
+      Tga.Name->SetText(v.TgaImageName);
       Tga.Description->SetText(v.TgaDescription);
       break;
     default:
@@ -175,8 +175,8 @@ void TfIOPreviews::JpegChange(TObject*) {
   TIOPreviewValues& v = FValues;
   const TIOPreviewValues old = v;
   v.JpegQuality = StrToIntDef(Jpeg.Quality->Text(), 50);
-  v.JpegColorSpace = IndexOr(Jpeg.Photometric, old.JpegColorSpace);
-  v.JpegDctMethod = IndexOr(Jpeg.DctMethod, old.JpegDctMethod);
+  v.JpegColorSpace = static_cast<uint8_t>(IndexOr(Jpeg.Photometric, old.JpegColorSpace));
+  v.JpegDctMethod = static_cast<uint8_t>(IndexOr(Jpeg.DctMethod, old.JpegDctMethod));
   v.JpegOptimalHuffman = Jpeg.OptimalHuffman->Checked();
   v.JpegSmoothing = StrToIntDef(Jpeg.Smoothing->Text(), 0);
   v.JpegProgressive = Jpeg.Progressive->Checked();
@@ -197,9 +197,9 @@ void TfIOPreviews::TiffChange(TObject* Sender) {
     Tiff.Photometric->SetItemIndex(TiffPhotometricForColors(IndexOr(Tiff.Colors, old.TiffColors),
                                                             IndexOr(Tiff.Photometric, old.TiffPhotometric)));
   FUpdating = false;
-  v.TiffCompression = IndexOr(Tiff.Compression, old.TiffCompression);
+  v.TiffCompression = static_cast<uint8_t>(IndexOr(Tiff.Compression, old.TiffCompression));
   v.TiffImageIndex = StrToIntDef(Tiff.ImageIndex->Text(), 0);
-  v.TiffPhotometric = IndexOr(Tiff.Photometric, old.TiffPhotometric);
+  v.TiffPhotometric = static_cast<uint8_t>(IndexOr(Tiff.Photometric, old.TiffPhotometric));
   v.TiffColors = IndexOr(Tiff.Colors, old.TiffColors);
   v.TiffXPos = StrToIntDef(Tiff.XPos->Text(), 0);
   v.TiffYPos = StrToIntDef(Tiff.YPos->Text(), 0);
@@ -231,9 +231,9 @@ void TfIOPreviews::BmpChange(TObject*) {
   if (FUpdating) return;
   TIOPreviewValues& v = FValues;
   const TIOPreviewValues old = v;
-  v.BmpCompressed = IndexOr(Bmp.Compression, old.BmpCompressed ? 1 : 0) == 1;
+  v.BmpCompression = IndexOr(Bmp.Compression, old.BmpCompression) == 1 ? 1 : 0;
   v.BmpColors = IndexOr(Bmp.Colors, old.BmpColors);
-  ValuesChanged(v.BmpCompressed != old.BmpCompressed || v.BmpColors != old.BmpColors);
+  ValuesChanged(v.BmpCompression != old.BmpCompression || v.BmpColors != old.BmpColors);
 }
 
 void TfIOPreviews::PcxChange(TObject*) {
@@ -250,7 +250,7 @@ void TfIOPreviews::PngChange(TObject*) {
   TIOPreviewValues& v = FValues;
   const TIOPreviewValues old = v;
   v.PngColors = IndexOr(Png.Colors, old.PngColors);
-  v.PngFilter = IndexOr(Png.Filter, old.PngFilter);
+  v.PngFilter = static_cast<uint8_t>(IndexOr(Png.Filter, old.PngFilter));
   v.PngInterlaced = Png.Interlaced->Checked();
   v.PngCompression = IndexOr(Png.Compression, old.PngCompression);
   ValuesChanged(v.PngColors != old.PngColors || v.PngFilter != old.PngFilter ||
@@ -263,7 +263,7 @@ void TfIOPreviews::TgaChange(TObject*) {
   const TIOPreviewValues old = v;
   v.TgaColors = IndexOr(Tga.Colors, old.TgaColors);
   v.TgaCompressed = Tga.Compressed->Checked();
-  v.TgaName = Tga.Name->Text();
+  v.TgaImageName = Tga.Name->Text();
   v.TgaDescription = Tga.Description->Text();
   ValuesChanged(v.TgaColors != old.TgaColors || v.TgaCompressed != old.TgaCompressed);
 }
@@ -313,12 +313,7 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
   FProgressBase = 0;
   if (page == ppJPEG) {
     FProgressDivisor = 2;
-    p.JpegQuality = v.JpegQuality;
-    p.JpegColorSpace = static_cast<uint8_t>(v.JpegColorSpace);
-    p.JpegDctMethod = static_cast<uint8_t>(v.JpegDctMethod);
-    p.JpegOptimalHuffman = v.JpegOptimalHuffman;
-    p.JpegSmoothing = v.JpegSmoothing;
-    p.JpegProgressive = v.JpegProgressive;
+    StoreValues(v, ppJPEG, p);
     TMemoryStream ms;
     FIO->WriteJpegStream(ms);
     const bool written = !FIO->Aborted();
@@ -334,8 +329,8 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
     TSampleBits sb{p.SamplesPerPixel, p.BitsPerSample};
     switch (page) {
       case ppTIFF:
-        p.TiffCompression = static_cast<uint8_t>(v.TiffCompression);
-        p.TiffPhotometric = static_cast<uint8_t>(v.TiffPhotometric);
+        p.TiffCompression = v.TiffCompression;
+        p.TiffPhotometric = v.TiffPhotometric;
         sb = TiffSampleBits(v.TiffColors, v.TiffPhotometric);
         break;
       case ppGIF:
@@ -343,7 +338,7 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
         p.GifInterlaced = v.GifInterlaced;
         break;
       case ppBMP:
-        p.BmpCompression = v.BmpCompressed ? 1 : 0;
+        p.BmpCompression = v.BmpCompression;
         sb = BmpSampleBits(v.BmpColors);
         break;
       case ppPCX:
@@ -353,7 +348,7 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
       case ppPNG:
         sb = SmallSampleBits(v.PngColors);
         p.PngInterlaced = v.PngInterlaced;
-        p.PngFilter = static_cast<uint8_t>(v.PngFilter);
+        p.PngFilter = v.PngFilter;
         p.PngCompression = v.PngCompression;
         break;
       case ppTGA:
