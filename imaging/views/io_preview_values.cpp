@@ -50,42 +50,34 @@ int32_t SmallColorsOf(int32_t Samples, int32_t Bits) {
   return sc16M;
 }
 
+namespace {
+// (samples, bits) of each list entry from the first; entries past the table
+// (the 16M ones) write 24-bit RGB.
+template <size_t N>
+TSampleBits EntryBits(const TSampleBits (&Table)[N], int32_t Colors) {
+  return Colors >= 0 && static_cast<size_t>(Colors) < N ? Table[Colors] : TSampleBits{3, 8};
+}
+}  // namespace
+
 TSampleBits TiffSampleBits(int32_t Colors, int32_t Photometric) {
   if (Photometric == kTiffCMYK) return {4, 8};
-  switch (Colors) {
-    case tcBW: return {1, 1};
-    case tc16: return {1, 4};
-    case tc256: return {1, 8};
-    case tc65536: return {1, 16};
-    default: return {3, 8};
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 4}, {1, 8}, {1, 16}};
+  return EntryBits(kBits, Colors);
 }
 
 TSampleBits BmpSampleBits(int32_t Colors) {
-  switch (Colors) {
-    case bcBW: return {1, 1};
-    case bc16: return {1, 4};
-    case bc256: return {1, 8};
-    case bc65536: return {3, 5};
-    default: return {3, 8};  // both 16M entries
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 4}, {1, 8}, {3, 5}};
+  return EntryBits(kBits, Colors);
 }
 
 TSampleBits PcxSampleBits(int32_t Colors) {
-  switch (Colors) {
-    case pcBW: return {1, 1};
-    case pc16: return {1, 4};
-    case pc256: return {1, 8};
-    default: return {3, 8};
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 4}, {1, 8}};
+  return EntryBits(kBits, Colors);
 }
 
 TSampleBits SmallSampleBits(int32_t Colors) {
-  switch (Colors) {
-    case scBW: return {1, 1};
-    case sc256: return {1, 8};
-    default: return {3, 8};
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 8}};
+  return EntryBits(kBits, Colors);
 }
 
 int32_t TiffColorsForPhotometric(int32_t Photometric, int32_t Colors) {
