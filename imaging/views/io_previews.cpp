@@ -170,102 +170,102 @@ void TfIOPreviews::QualityTrackChange(TObject* Sender) {
     JpegChange(Sender);
 }
 
-void TfIOPreviews::JpegChange(TObject*) {
+template <class Read>
+void TfIOPreviews::EditPage(Read ReadControls) {
   if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.JpegQuality = StrToIntDef(Jpeg.Quality->Text(), 50);
-  v.JpegColorSpace = static_cast<uint8_t>(IndexOr(Jpeg.Photometric, old.JpegColorSpace));
-  v.JpegDctMethod = static_cast<uint8_t>(IndexOr(Jpeg.DctMethod, old.JpegDctMethod));
-  v.JpegOptimalHuffman = Jpeg.OptimalHuffman->Checked();
-  v.JpegSmoothing = StrToIntDef(Jpeg.Smoothing->Text(), 0);
-  v.JpegProgressive = Jpeg.Progressive->Checked();
-  ValuesChanged(v.JpegQuality != old.JpegQuality || v.JpegColorSpace != old.JpegColorSpace ||
-                v.JpegDctMethod != old.JpegDctMethod || v.JpegOptimalHuffman != old.JpegOptimalHuffman ||
-                v.JpegSmoothing != old.JpegSmoothing || v.JpegProgressive != old.JpegProgressive);
+  const TIOPreviewValues old = FValues;
+  ValuesChanged(ReadControls(FValues, old));
+}
+
+void TfIOPreviews::JpegChange(TObject*) {
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.JpegQuality = StrToIntDef(Jpeg.Quality->Text(), 50);
+    v.JpegColorSpace = static_cast<uint8_t>(IndexOr(Jpeg.Photometric, old.JpegColorSpace));
+    v.JpegDctMethod = static_cast<uint8_t>(IndexOr(Jpeg.DctMethod, old.JpegDctMethod));
+    v.JpegOptimalHuffman = Jpeg.OptimalHuffman->Checked();
+    v.JpegSmoothing = StrToIntDef(Jpeg.Smoothing->Text(), 0);
+    v.JpegProgressive = Jpeg.Progressive->Checked();
+    return v.JpegQuality != old.JpegQuality || v.JpegColorSpace != old.JpegColorSpace ||
+           v.JpegDctMethod != old.JpegDctMethod || v.JpegOptimalHuffman != old.JpegOptimalHuffman ||
+           v.JpegSmoothing != old.JpegSmoothing || v.JpegProgressive != old.JpegProgressive;
+  });
 }
 
 void TfIOPreviews::TiffChange(TObject* Sender) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  FUpdating = true;
-  if (Sender == Tiff.Photometric)
-    Tiff.Colors->SetItemIndex(TiffColorsForPhotometric(IndexOr(Tiff.Photometric, old.TiffPhotometric),
-                                                       IndexOr(Tiff.Colors, old.TiffColors)));
-  else if (Sender == Tiff.Colors)
-    Tiff.Photometric->SetItemIndex(TiffPhotometricForColors(IndexOr(Tiff.Colors, old.TiffColors),
-                                                            IndexOr(Tiff.Photometric, old.TiffPhotometric)));
-  FUpdating = false;
-  v.TiffCompression = static_cast<uint8_t>(IndexOr(Tiff.Compression, old.TiffCompression));
-  v.TiffImageIndex = StrToIntDef(Tiff.ImageIndex->Text(), 0);
-  v.TiffPhotometric = static_cast<uint8_t>(IndexOr(Tiff.Photometric, old.TiffPhotometric));
-  v.TiffColors = IndexOr(Tiff.Colors, old.TiffColors);
-  v.TiffXPos = StrToIntDef(Tiff.XPos->Text(), 0);
-  v.TiffYPos = StrToIntDef(Tiff.YPos->Text(), 0);
-  v.TiffDocumentName = Tiff.Name->Text();
-  v.TiffImageDescription = Tiff.Description->Text();
-  v.TiffPageName = Tiff.PageName->Text();
-  v.TiffPageNumber = StrToIntDef(Tiff.PageNumber->Text(), 0);
-  v.TiffPageCount = StrToIntDef(Tiff.PageCount->Text(), 0);
-  ValuesChanged(v.TiffCompression != old.TiffCompression || v.TiffPhotometric != old.TiffPhotometric ||
-                v.TiffColors != old.TiffColors);
+  EditPage([this, Sender](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    FUpdating = true;
+    if (Sender == Tiff.Photometric)
+      Tiff.Colors->SetItemIndex(TiffColorsForPhotometric(IndexOr(Tiff.Photometric, old.TiffPhotometric),
+                                                         IndexOr(Tiff.Colors, old.TiffColors)));
+    else if (Sender == Tiff.Colors)
+      Tiff.Photometric->SetItemIndex(TiffPhotometricForColors(IndexOr(Tiff.Colors, old.TiffColors),
+                                                              IndexOr(Tiff.Photometric, old.TiffPhotometric)));
+    FUpdating = false;
+    v.TiffCompression = static_cast<uint8_t>(IndexOr(Tiff.Compression, old.TiffCompression));
+    v.TiffImageIndex = StrToIntDef(Tiff.ImageIndex->Text(), 0);
+    v.TiffPhotometric = static_cast<uint8_t>(IndexOr(Tiff.Photometric, old.TiffPhotometric));
+    v.TiffColors = IndexOr(Tiff.Colors, old.TiffColors);
+    v.TiffXPos = StrToIntDef(Tiff.XPos->Text(), 0);
+    v.TiffYPos = StrToIntDef(Tiff.YPos->Text(), 0);
+    v.TiffDocumentName = Tiff.Name->Text();
+    v.TiffImageDescription = Tiff.Description->Text();
+    v.TiffPageName = Tiff.PageName->Text();
+    v.TiffPageNumber = StrToIntDef(Tiff.PageNumber->Text(), 0);
+    v.TiffPageCount = StrToIntDef(Tiff.PageCount->Text(), 0);
+    return v.TiffCompression != old.TiffCompression || v.TiffPhotometric != old.TiffPhotometric ||
+           v.TiffColors != old.TiffColors;
+  });
 }
 
 void TfIOPreviews::GifChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.GifImageIndex = StrToIntDef(Gif.ImageIndex->Text(), 0);
-  v.GifColors = IndexOr(Gif.Colors, old.GifColors);
-  v.GifTransparent = Gif.Transparent->Checked();
-  Gif.TransparentColor->SetEnabled(v.GifTransparent);
-  v.GifInterlaced = Gif.Interlaced->Checked();
-  v.GifXPos = StrToIntDef(Gif.XPos->Text(), 0);
-  v.GifYPos = StrToIntDef(Gif.YPos->Text(), 0);
-  v.GifDelayTime = StrToIntDef(Gif.DelayTime->Text(), 0);
-  ValuesChanged(v.GifColors != old.GifColors || v.GifInterlaced != old.GifInterlaced);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.GifImageIndex = StrToIntDef(Gif.ImageIndex->Text(), 0);
+    v.GifColors = IndexOr(Gif.Colors, old.GifColors);
+    v.GifTransparent = Gif.Transparent->Checked();
+    Gif.TransparentColor->SetEnabled(v.GifTransparent);
+    v.GifInterlaced = Gif.Interlaced->Checked();
+    v.GifXPos = StrToIntDef(Gif.XPos->Text(), 0);
+    v.GifYPos = StrToIntDef(Gif.YPos->Text(), 0);
+    v.GifDelayTime = StrToIntDef(Gif.DelayTime->Text(), 0);
+    return v.GifColors != old.GifColors || v.GifInterlaced != old.GifInterlaced;
+  });
 }
 
 void TfIOPreviews::BmpChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.BmpCompression = IndexOr(Bmp.Compression, old.BmpCompression) == 1 ? 1 : 0;
-  v.BmpColors = IndexOr(Bmp.Colors, old.BmpColors);
-  ValuesChanged(v.BmpCompression != old.BmpCompression || v.BmpColors != old.BmpColors);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.BmpCompression = IndexOr(Bmp.Compression, old.BmpCompression) == 1 ? 1 : 0;
+    v.BmpColors = IndexOr(Bmp.Colors, old.BmpColors);
+    return v.BmpCompression != old.BmpCompression || v.BmpColors != old.BmpColors;
+  });
 }
 
 void TfIOPreviews::PcxChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.PcxCompressed = IndexOr(Pcx.Compression, old.PcxCompressed ? 1 : 0) == 1;
-  v.PcxColors = IndexOr(Pcx.Colors, old.PcxColors);
-  ValuesChanged(v.PcxCompressed != old.PcxCompressed || v.PcxColors != old.PcxColors);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.PcxCompressed = IndexOr(Pcx.Compression, old.PcxCompressed ? 1 : 0) == 1;
+    v.PcxColors = IndexOr(Pcx.Colors, old.PcxColors);
+    return v.PcxCompressed != old.PcxCompressed || v.PcxColors != old.PcxColors;
+  });
 }
 
 void TfIOPreviews::PngChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.PngColors = IndexOr(Png.Colors, old.PngColors);
-  v.PngFilter = static_cast<uint8_t>(IndexOr(Png.Filter, old.PngFilter));
-  v.PngInterlaced = Png.Interlaced->Checked();
-  v.PngCompression = IndexOr(Png.Compression, old.PngCompression);
-  ValuesChanged(v.PngColors != old.PngColors || v.PngFilter != old.PngFilter ||
-                v.PngInterlaced != old.PngInterlaced || v.PngCompression != old.PngCompression);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.PngColors = IndexOr(Png.Colors, old.PngColors);
+    v.PngFilter = static_cast<uint8_t>(IndexOr(Png.Filter, old.PngFilter));
+    v.PngInterlaced = Png.Interlaced->Checked();
+    v.PngCompression = IndexOr(Png.Compression, old.PngCompression);
+    return v.PngColors != old.PngColors || v.PngFilter != old.PngFilter || v.PngInterlaced != old.PngInterlaced ||
+           v.PngCompression != old.PngCompression;
+  });
 }
 
 void TfIOPreviews::TgaChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.TgaColors = IndexOr(Tga.Colors, old.TgaColors);
-  v.TgaCompressed = Tga.Compressed->Checked();
-  v.TgaImageName = Tga.Name->Text();
-  v.TgaDescription = Tga.Description->Text();
-  ValuesChanged(v.TgaColors != old.TgaColors || v.TgaCompressed != old.TgaCompressed);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.TgaColors = IndexOr(Tga.Colors, old.TgaColors);
+    v.TgaCompressed = Tga.Compressed->Checked();
+    v.TgaImageName = Tga.Name->Text();
+    v.TgaDescription = Tga.Description->Text();
+    return v.TgaColors != old.TgaColors || v.TgaCompressed != old.TgaCompressed;
+  });
 }
 
 // ---- buttons ----
