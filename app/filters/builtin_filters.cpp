@@ -111,8 +111,8 @@ void RegisterImageCatalogue(tfilterclass& C) {
 }
 
 void RegisterColourCatalogue(tfilterclass& C) {
-  for (int32_t model = cmRGB; model <= cmYUV; ++model) {
-    const int32_t n = ColorModelChannels(model);
+  for (const TColorModel model : {cmRGB, cmHSV, cmHSL, cmCMYK, cmLAB, cmYUV}) {
+    const int32_t n = ColorModelChannelCount(model);
     std::vector<TParamDef> params;
     for (int32_t ch = 0; ch < n; ++ch) params.push_back(Int(ColorChannelName(model, ch), "-100", "100", "0"));
     tfilteritem& add =
@@ -150,7 +150,8 @@ void RegisterColourCatalogue(tfilterclass& C) {
   for (int32_t r = 0; r < 5; ++r) SetSuggestionRow(C, gamma, r, {gammas[r]});
 
   std::string models;
-  for (int32_t model = cmRGB; model <= cmYUV; ++model) models += std::string(model ? "|" : "") + ColorModelName(model);
+  for (const TColorModel model : {cmRGB, cmHSV, cmHSL, cmCMYK, cmLAB, cmYUV})
+    models += std::string(model ? "|" : "") + ColorModelName(model);
   std::vector<TParamDef> combine;
   const char* channels[] = {"Kanal 1", "Kanal 2", "Kanal 3", "Kanal 4"};
   for (const char* ch : channels) combine.push_back({ch, fptImageWindow, "", "!OPENED", "", ""});

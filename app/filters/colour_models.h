@@ -1,6 +1,6 @@
-// The program's colour models (RGB, HSV, HSL, CMYK, L*a*b*, YUV, XYZ, gray):
-// a packed colour to model values and back, and the values' normalisation to
-// 0..1 that the colour strips and the channel filters work in.
+// The program's colour models: RGB, HSV, HSL, CMYK, L*a*b*, YUV, XYZ and gray,
+// with their names, channel letters and the conversions of a packed colour
+// (red * 65536 + green * 256 + blue) into model values and back.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -10,28 +10,30 @@
 
 namespace kv {
 
-enum TColorModel : int32_t { cmRGB, cmHSV, cmHSL, cmCMYK, cmLAB, cmYUV, cmXYZ, cmGray };
+enum TColorModel : uint8_t { cmRGB, cmHSV, cmHSL, cmCMYK, cmLAB, cmYUV, cmXYZ, cmGray };
 constexpr int32_t kColorModelCount = 8;
 
-// Channel values of a model; only CMYK uses the fourth.
+// Channel 0 to 3; only CMYK uses the fourth.
 using TModelValues = std::array<double, 4>;
 
-// "RGB", "HSV", "HSL", "CMYK", "LAB", "YUV", "XYZ", "Gray".
-const char* ColorModelName(int32_t Model);
-// The index of a model name compared without case; any other name gives RGB.
-int32_t ColorModelIndex(const std::string& Name);
-// 3, or 4 for CMYK, 1 for gray.
-int32_t ColorModelChannels(int32_t Model);
-// The German name of channel 0..3 of a model ("" past its channels).
-const char* ColorChannelName(int32_t Model, int32_t Channel);
+const char* ColorModelName(TColorModel Model);
+// Compared without case; any other name gives RGB.
+TColorModel ColorModelIndex(const std::string& Name);
+// 3, except CMYK 4 and gray 1.
+int32_t ColorModelChannelCount(TColorModel Model);
+// "R", "G", "B" ... "a", "b" ... "G" for gray.
+const char* ColorModelChannelLetter(TColorModel Model, int32_t Channel);
 
-// Packed colour 0x00RRGGBB to the model's own units.
-TModelValues ColorToModel(int32_t Model, uint32_t Packed);
-// Model values to a pixel, each channel rounded and limited to 0..255.
-TBGRPixel ColorFromModel(const TModelValues& Values, int32_t Model);
+// Values in the model's own units (HSV hue 0..359, CMYK 0..100, a and b about -128..127 ...).
+TModelValues ColorToModel(TColorModel Model, uint32_t Packed);
+// Each channel rounded and limited to 0..255.
+TBGRPixel ColorFromModel(const TModelValues& Values, TColorModel Model);
+// The German name of a channel beside its colour strip ("" past the model's channels).
+const char* ColorChannelName(TColorModel Model, int32_t Channel);
 
-// Model units to 0..1 and back.
-TModelValues NormalizeModelValues(const TModelValues& Values, int32_t Model);
-TModelValues DenormalizeModelValues(const TModelValues& Values, int32_t Model);
+// The values scaled to 0..1 (HSL and XYZ are left as they are).
+TModelValues NormalizeModelValues(const TModelValues& Values, TColorModel Model);
+// The inverse of NormalizeModelValues.
+TModelValues DenormalizeModelValues(const TModelValues& Values, TColorModel Model);
 
 }  // namespace kv

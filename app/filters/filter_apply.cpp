@@ -39,6 +39,14 @@ class TApplyingGuard {
   TApplyingGuard& operator=(const TApplyingGuard&) = delete;
 };
 
+// An item that was never given a kernel (a command line cannot carry one)
+// would turn every pixel into the offset.
+bool HasKernel(const TUserFilterRecord& R) {
+  for (int32_t i = 0; i < 25; ++i)
+    if (R.Values[i] != 0) return true;
+  return false;
+}
+
 bool StartsWith(const std::string& Text, const char* Prefix) { return Text.rfind(Prefix, 0) == 0; }
 
 // The picture of the image window with that title, as a pf24bit bitmap
@@ -150,7 +158,8 @@ class TDispatch {
       const uint32_t light = PackedColour(TColorToTBGRPixel(TColor(Int(8))));
       BumpMap(B, cx, cy, P, X1, Y1, X2, Y2, light, Int(7), h, w);
     }
-    if (K == "MANAGEUSERFILTER") ApplyUserFilter(B, Item.Convolution, X1, Y1, X2, Y2, P);
+    if (K == "MANAGEUSERFILTER" && HasKernel(Item.Convolution))
+      ApplyUserFilter(B, Item.Convolution, X1, Y1, X2, Y2, P);
     if (StartsWith(K, "COLORADD")) {
       const std::array<int32_t, 4> p{Int(1), Int(2), Int(3), Int(4)};
       ColorChannelAdd(B, ColorModelIndex(K.substr(8)), p, X1, Y1, X2, Y2, sender, progress);
@@ -209,12 +218,12 @@ class TDispatch {
 
   void Combine() {
     const std::string& m = Text(5);
-    int32_t model = 0;
-    if (!TryStrToInt(Trim(m), model)) model = ColorModelIndex(Trim(m));
-    model = std::clamp(model, int32_t(cmRGB), int32_t(cmYUV));
+    int32_t index = 0;
+    if (!TryStrToInt(Trim(m), index)) index = ColorModelIndex(Trim(m));
+    const TColorModel model = TColorModel(std::clamp(index, int32_t(cmRGB), int32_t(cmYUV)));
     std::array<TBitmap, 4> holders;
     std::array<const TBitmap*, 4> sources{};
-    for (int32_t i = 0; i < ColorModelChannels(model); ++i) {
+    for (int32_t i = 0; i < ColorModelChannelCount(model); ++i) {
       const std::string title = Text(i + 1);
       // An unset channel reads as 0; a title that names no window is an error.
       if (!title.empty() && title != "0") sources[size_t(i)] = &WindowPicture(title, holders[size_t(i)]);

@@ -26,7 +26,7 @@ void GammaCorrect(TBitmap& Bitmap, double Gamma, int32_t X1, int32_t Y1, int32_t
   }
 }
 
-std::array<double, 4> ChannelOffsets(int32_t Model, const std::array<int32_t, 4>& P) {
+std::array<double, 4> ChannelOffsets(TColorModel Model, const std::array<int32_t, 4>& P) {
   const TModelValues lo = DenormalizeModelValues({0, 0, 0, 0}, Model);
   const TModelValues hi = DenormalizeModelValues({1, 1, 1, 1}, Model);
   std::array<double, 4> d{};
@@ -37,11 +37,11 @@ std::array<double, 4> ChannelOffsets(int32_t Model, const std::array<int32_t, 4>
   return d;
 }
 
-void ColorChannelAdd(TBitmap& Bitmap, int32_t Model, const std::array<int32_t, 4>& P, int32_t X1, int32_t Y1,
+void ColorChannelAdd(TBitmap& Bitmap, TColorModel Model, const std::array<int32_t, 4>& P, int32_t X1, int32_t Y1,
                      int32_t X2, int32_t Y2, TObject* Sender, const TIMProgressEvent& OnProgress) {
   if (Bitmap.PixelFormat() != pf24bit || !ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
   const std::array<double, 4> d = ChannelOffsets(Model, P);
-  const int32_t channels = ColorModelChannels(Model);
+  const int32_t channels = ColorModelChannelCount(Model);
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
   for (int32_t y = Y1; y < Y2; ++y) {
     auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
@@ -54,7 +54,7 @@ void ColorChannelAdd(TBitmap& Bitmap, int32_t Model, const std::array<int32_t, 4
   }
 }
 
-void CombineChannels(TBitmap& Bitmap, const std::array<const TBitmap*, 4>& Sources, int32_t Model, int32_t X1,
+void CombineChannels(TBitmap& Bitmap, const std::array<const TBitmap*, 4>& Sources, TColorModel Model, int32_t X1,
                      int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender, const TIMProgressEvent& OnProgress) {
   if (Bitmap.PixelFormat() != pf24bit) return;
   for (const TBitmap* s : Sources)

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 
+#include "app/filters/colour_models.h"
 #include "imaging/model/kernel_types.h"
 #include "platform/graphics/bitmap.h"
 
@@ -21,15 +22,15 @@ void GammaCorrect(TBitmap& Bitmap, double Gamma, int32_t X1, int32_t Y1, int32_t
 // The offsets, in model units, that the channel filter adds for the percentages
 // P (-100..100) of a colour model: each the percentage of its channel's span,
 // with the sign of its percentage, so that 0 adds nothing in every model.
-std::array<double, 4> ChannelOffsets(int32_t Model, const std::array<int32_t, 4>& P);
+std::array<double, 4> ChannelOffsets(TColorModel Model, const std::array<int32_t, 4>& P);
 // Every pixel through the model, the offsets added, and back (limited to 0..255).
-void ColorChannelAdd(TBitmap& Bitmap, int32_t Model, const std::array<int32_t, 4>& P, int32_t X1, int32_t Y1,
+void ColorChannelAdd(TBitmap& Bitmap, TColorModel Model, const std::array<int32_t, 4>& P, int32_t X1, int32_t Y1,
                      int32_t X2, int32_t Y2, TObject* Sender, const TIMProgressEvent& OnProgress);
 
 // Component i of the model is the red value of Sources[i] at the same place,
 // read as 0..1. Null sources give 0. The rectangle is limited to every
 // source, so that no source is read outside itself.
-void CombineChannels(TBitmap& Bitmap, const std::array<const TBitmap*, 4>& Sources, int32_t Model, int32_t X1,
+void CombineChannels(TBitmap& Bitmap, const std::array<const TBitmap*, 4>& Sources, TColorModel Model, int32_t X1,
                      int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender, const TIMProgressEvent& OnProgress);
 
 // Each channel becomes (a source + (256 - a) target) div 256, a = Opacity * 256
