@@ -144,12 +144,25 @@ class Tform1 : public TForm {
   void updateall();
   void Setmousepointer();
   void checkclipboard();
+  // View toggles of the menus (checked or not), read by updateall.
+  TMenuItem* Standardleiste1 = nullptr;  // speed bar SpeedBar1
+  TMenuItem* Objektleiste = nullptr;     // speed bar imagespeedbar
+  TMenuItem* BatchFenster1 = nullptr;    // command history window
+  // Click handlers of menu items (the sender is the item).
+  void mousepointerclick(TObject* Sender);
+  void flipchecked(TObject* Sender);
+  void setchecked(TObject* Sender);
+  void onzoomclick(TObject* Sender);
 
   // ---- batches (app/batch) ----
   void playbatch(const std::string& FileName);
   // Called by the interpreter for every logged line: history window and recording.
   void LogLine(const std::string& Line);
   TBatchRecorder& Recorder() { return *FRecorder; }
+  // Recorder actions: start or resume, pause, stop and save under a name asked for.
+  void batchnew();
+  void batchpause();
+  void batchstop();
 
   // ---- window events, menus and their handlers (main_form.cpp, main_menus.cpp, main_files.cpp) ----
   TMenuItem* Standardleiste1 = nullptr;
