@@ -3,6 +3,7 @@
 // abort and the hand-over of a second start.
 #include "app/main/main_form.h"
 
+#include "app/actions/main_actions.h"
 #include "app/batch/batch_recorder.h"
 #include "app/child/child_window.h"
 #include "app/helpers/program_helpers.h"
@@ -10,6 +11,7 @@
 #include "app/layer/imager_layer.h"
 #include "app/params/file_kinds.h"
 #include "app/settings/form_storage1.h"
+#include "app/startup/instance_guard.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
 #include "imaging/processing/colour_kernels.h"
@@ -128,6 +130,7 @@ Tform1::Tform1(TComponent* AOwner)
   OnClose = [this](TObject* S, TCloseAction& A) { FormClose(S, A); };
   // The store hooks the events above, so it comes after them.
   CreateStore();
+  CreateMainActions(*this);
   BuildMenus();
 }
 
@@ -378,7 +381,7 @@ void Tform1::DropFiles(TObject*, const TStrings& Files) {
 }
 
 void Tform1::anotherinstance() {
-  std::string rest = ReceivedCommandLine;
+  std::string rest = InstanceGuard().ReceivedCommandLine;
   PopToken(rest);  // the program's own path
   if (Trim(rest).empty()) return;
   PendingFiles += " " + rest;

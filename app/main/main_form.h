@@ -165,17 +165,9 @@ class Tform1 : public TForm {
   void batchstop();
 
   // ---- window events, menus and their handlers (main_form.cpp, main_menus.cpp, main_files.cpp) ----
-  TMenuItem* Standardleiste1 = nullptr;
-  TMenuItem* Objektleiste = nullptr;
-  TMenuItem* Statusleiste1 = nullptr;
-  TMenuItem* Lineal1 = nullptr;
-  TMenuItem* BatchFenster1 = nullptr;
   TMenuItem* Katalog1 = nullptr;
   // The frame's background picture, behind the image windows.
   TMDIWallpaper* Wallpaper1 = nullptr;
-  // The command line a second start handed over; set by the instance guard
-  // before it calls anotherinstance.
-  std::string ReceivedCommandLine;
   // The open dialog's file list, as openit reads it.
   TStrings& OpenFiles();
   void FormCreate(TObject* Sender);

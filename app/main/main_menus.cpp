@@ -3,6 +3,7 @@
 // the window and help menus.
 #include <cctype>
 
+#include "app/actions/main_actions.h"
 #include "app/child/child_window.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_menus.h"
@@ -195,12 +196,6 @@ const TMenuRow kMenuRows[] = {
 };
 // clang-format on
 
-// The sixteen drawing tools, in the order of the mouse-pointer menu.
-const char* const kToolActions[] = {"Zoomaction", "Handaction", "SelectRect", "SelectEllipse",
-                                    "SelectPolygon", "SelectMagic", "Draw", "Line",
-                                    "Rectangle", "Ellipse", "RoundRect", "Text",
-                                    "Floodfill", "GetColor", "Copypaint", "RedEye"};
-
 }  // namespace
 
 namespace {
@@ -277,16 +272,7 @@ void Tform1::BuildMenus() {
   click("Weiterempfehlung1", &Tform1::Weiterempfehlung1Click);
   click("WeitereProgramme1", &Tform1::WeitereProgramme1Click);
   click("berdasProgramm1", &Tform1::berdasProgramm1Click);
-  // The drawing tools as one radio group, when the actions are there.
-  if (Mauszeiger1->Count() == 0)
-    for (const char* name : kToolActions)
-      if (TBasicAction* a = FindAction(*this, name)) {
-        auto* item = new TMenuItem(this);
-        item->SetRadioItem(true);
-        item->SetGroupIndex(1);
-        item->SetAction(a);
-        Mauszeiger1->Add(item);
-      }
+  BuildMousePointerMenu(*this);
   MainMenu1->SetWindow(this);
 }
 
@@ -467,9 +453,32 @@ void Tform1::catalogsortclickproc(TObject*) {}
 
 // ---- window and help menus ----
 
-void Tform1::Nebeneinander1Click(TObject*) {}
-void Tform1::Untereinander1Click(TObject*) {}
-void Tform1::bereinander1Click(TObject*) {}
+namespace {
+// Shares the frame's client area among the shown windows in columns (side by
+// side) or in rows (one above the other), in their stacking order.
+void TileChildren(Tform1& Form, bool SideBySide) {
+  std::vector<TCustomForm*> shown;
+  for (int32_t i = 0; i < Form.MDIChildCount(); ++i) {
+    TCustomForm* c = Form.MDIChildren(i);
+    if (c && c->Visible() && c->WindowState() != wsMinimized) shown.push_back(c);
+  }
+  if (shown.empty()) return;
+  const int32_t n = static_cast<int32_t>(shown.size());
+  const int32_t w = Form.MDIClientWidth(), h = Form.MDIClientHeight();
+  for (int32_t k = 0; k < n; ++k) {
+    TCustomForm* c = shown[size_t(k)];
+    if (c->WindowState() == wsMaximized) c->SetWindowState(wsNormal);
+    if (SideBySide)
+      c->SetBounds(k * w / n, 0, (k + 1) * w / n - k * w / n, h);
+    else
+      c->SetBounds(0, k * h / n, w, (k + 1) * h / n - k * h / n);
+  }
+}
+}  // namespace
+
+void Tform1::Nebeneinander1Click(TObject*) { TileChildren(*this, true); }
+void Tform1::Untereinander1Click(TObject*) { TileChildren(*this, false); }
+void Tform1::bereinander1Click(TObject*) { Cascade(); }
 
 void Tform1::AufBildgreanpassen1Click(TObject*) {
   Tchild* c = getchild();

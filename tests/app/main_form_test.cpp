@@ -13,6 +13,7 @@
 #include "app/layer/imager_layer.h"
 #include "app/layer/layer_helpers.h"
 #include "app/main/main_form.h"
+#include "app/startup/instance_guard.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
 #include "imaging/processing/colour_kernels.h"
@@ -201,10 +202,11 @@ TEST_F(MainForm, HandOverQueuesTheRestOfTheCommandLine) {
   };
   for (const TCase& c : cases) {
     Form->PendingFiles.clear();
-    Form->ReceivedCommandLine = c.Line;
+    InstanceGuard().ReceivedCommandLine = c.Line;
     Form->anotherinstance();
     EXPECT_EQ(Drain(), c.Opened) << c.Line;
   }
+  InstanceGuard().ReceivedCommandLine.clear();
 }
 
 TEST_F(MainForm, DroppedFilesAreOpenedOneByOne) {
@@ -294,30 +296,35 @@ TEST_F(MainForm, ProgressShowsThePercentAndPumpsMessages) {
   EXPECT_EQ(Form->ProgressBar1->Position(), 7);
 }
 
-TEST_F(MainForm, CloseQueryFollowsTheCancelFlag) {
-  // The close-all action asks every image window; a Cancel there sets the flag.
-  auto* closeall = new TAction(Form);
-  closeall->SetName("Closeall");
-  bool cancel = true;
-  int runs = 0;
-  closeall->OnExecute = [&](TObject*) {
-    ++runs;
-    if (cancel) CancelFlag = true;
-  };
+TEST_F(MainForm, CancelInASaveQuestionKeepsTheProgramOpen) {
+  Form->SetStoredBool("NoWelcome", true);
+  Form->Show();
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10");  // a new picture counts as modified
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10");
+  Application->ProcessMessages();
+  ASSERT_EQ(Form->MDIChildCount(), 2);
+  (*Dialogs)->OnUnexpected = nullptr;  // from here every question must be one we answer
+  (*Dialogs)->Answer(mrCancel);
   bool canClose = true;
   Form->FormCloseQuery(Form, canClose);
+  Application->ProcessMessages();
   EXPECT_FALSE(canClose);
-  cancel = false;
+  EXPECT_EQ(Form->MDIChildCount(), 2);
+  EXPECT_EQ((*Dialogs)->Shown.size(), 1u);  // the closing stopped at the first question
+  // Not saving either lets the program end.
+  (*Dialogs)->Answer(mrNo);
+  (*Dialogs)->Answer(mrNo);
   Form->FormCloseQuery(Form, canClose);
+  Application->ProcessMessages();
   EXPECT_TRUE(canClose);
-  EXPECT_EQ(runs, 2);
+  EXPECT_EQ(Form->MDIChildCount(), 0);
   // Other run modes never ask.
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10");
   RunMode = 2;
-  cancel = true;
   Form->FormCloseQuery(Form, canClose);
-  EXPECT_TRUE(canClose);
-  EXPECT_EQ(runs, 2);
   RunMode = 0;
+  EXPECT_TRUE(canClose);
+  EXPECT_EQ((*Dialogs)->Pending(), 0u);
   CancelFlag = false;
 }
 
