@@ -14,6 +14,7 @@
 #include "app/startup/instance_guard.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
+#include "imaging/formats/gif_lzw.h"
 #include "imaging/processing/colour_kernels.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
@@ -229,9 +230,12 @@ void Tform1::FormCreate(TObject*) {
   ReadRegistryList(names, kHistoryKey);
   for (int32_t i = names.Count() - 1; i >= 0; --i)
     if (!names.Strings(i).empty()) historyadd(names.Strings(i));
+  InstallGifLzwHooks();
 }
 
 void Tform1::FormShow(TObject*) {
+  // The bar needs the window; hidden frames of the other run modes never get one.
+  MainMenu1->SetWindow(this);
   LoadBackground();
   SpeedBar1->SetWallpaper(&Wallpaper1->Picture());
   imagespeedbar->SetWallpaper(&SpeedBar1->Wallpaper());

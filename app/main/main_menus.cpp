@@ -273,7 +273,6 @@ void Tform1::BuildMenus() {
   click("WeitereProgramme1", &Tform1::WeitereProgramme1Click);
   click("berdasProgramm1", &Tform1::berdasProgramm1Click);
   BuildMousePointerMenu(*this);
-  MainMenu1->SetWindow(this);
 }
 
 void Tform1::ToggleClick(TObject* Sender) {

@@ -39,6 +39,7 @@ class Actions : public test::TTempFolderTest {
     Form->SetBounds(0, 0, 800, 600);
     CreateMainActions(*Form);
     Form->MainMenu1 = new TMainMenu(Form.get());
+    Form->Farben1 = Form->Bild1 = nullptr;  // the window's own menus are not the ones shown here
     for (const char* caption : {"&Datei", "&Bearbeiten", "&Farben", "&Bild", "&Katalog"}) {
       auto* m = new TMenuItem(Form.get());
       m->SetCaption(caption);
