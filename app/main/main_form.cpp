@@ -108,6 +108,12 @@ Tform1::Tform1(TComponent* AOwner)
   imagespeedbar = new TSpeedBar(this);
   imagespeedbar->SetName("imagespeedbar");
   imagespeedbar->SetParent(this);
+  SpeedBar1->OnApplyAlign = [this](TObject* S, TAlign A, bool& Apply) { SpeedBar1ApplyAlign(S, A, Apply); };
+  imagespeedbar->OnApplyAlign = [this](TObject* S, TAlign A, bool& Apply) { imagespeedbarApplyAlign(S, A, Apply); };
+  for (TSpeedBar* bar : {SpeedBar1, imagespeedbar}) {
+    bar->OnPosChanged = [this](TObject* S) { SpeedBar1PosChanged(S); };
+    bar->OnCustomize = [this](TObject* S) { SpeedBar1Customize(S); };
+  }
   ProgressBar1 = new TProgressBar(this);
   ProgressBar1->SetName("ProgressBar1");
   ProgressBar1->SetParent(this);

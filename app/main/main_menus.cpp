@@ -7,6 +7,7 @@
 #include "app/child/child_window.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_menus.h"
+#include "app/filters/plugin_binding.h"
 #include "app/helpers/program_helpers.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/info_form.h"
@@ -341,7 +342,6 @@ void Tform1::HauptStatusClick(TObject* Sender) {
   TSpeedBar* other = objectBar ? SpeedBar1 : imagespeedbar;
   bar->SetVisible(true);
   other->SetEnabled(false);
-  bar->OnCustomize = [this](TObject* S) { SpeedBar1Customize(S); };
   try {
     bar->Customize(0);
   } catch (...) {
@@ -400,6 +400,7 @@ void Tform1::Formstorage1RestorePlacement(TObject*) {
 
 void Tform1::BuildFilterMenus() {
   FillFilterMenus(*this, [this](TObject* S) { filterclickproc(S); });
+  FillPluginMenu(*this, [this](TObject* S) { pluginclickproc(S); });
 }
 
 void Tform1::rebuildfiltermenu() {
