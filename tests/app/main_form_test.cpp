@@ -193,6 +193,31 @@ TEST_F(MainForm, QueueOpensEveryNameInOrderAndPlaysBatches) {
   EXPECT_EQ(Trim(Form->PendingFiles), "");
 }
 
+// Every argument of the start is opened once the window shows, in order, one
+// per idle turn, and each lands in the recent files.
+TEST_F(MainForm, StartArgumentsAreAllOpenedAfterShowing) {
+  for (const char* name : {"first.bmp", "second pic.bmp"}) {
+    timagerlayer pic(nullptr);
+    pic.Bitmap().AllocateForOverwrite(6, 4, pf24bit);
+    for (int32_t y = 0; y < 4; ++y) std::memset(pic.Bitmap().ScanLine(y), 0x30, 6 * 3);
+    pic.SaveToFileByExtension(Dir + name);
+  }
+  const std::string a = Dir + "first.bmp", b = Dir + "second pic.bmp";
+  const char* argv[] = {"kavrelin", a.c_str(), b.c_str()};
+  SetCommandLine(3, argv);
+  Form->SetStoredBool("NoWelcome", true);
+  (*Dialogs)->OnUnexpected = nullptr;  // opening real files asks nothing
+  Form->Show();
+  const char* self[] = {"app_tests"};
+  SetCommandLine(1, self);
+  EXPECT_EQ(Drain(), (std::vector<std::string>{a, b}));
+  Application->ProcessMessages();
+  ASSERT_EQ(Form->MDIChildCount(), 2);
+  EXPECT_EQ(Form->MDIChildren(0)->Caption(), b);  // the last one opened is in front
+  EXPECT_EQ(Form->MDIChildren(1)->Caption(), a);
+  EXPECT_EQ(Recent(), (std::vector<std::string>{b, a}));
+}
+
 TEST_F(MainForm, HandOverQueuesTheRestOfTheCommandLine) {
   struct TCase {
     const char* Line;
