@@ -373,7 +373,7 @@ void AlignBarButtons(TSpeedBar& Bar, TCanvas& Canvas, TAlign Align) {
         b->SetLeft(b->Top());
         b->SetTop(l);
       }
-      if (item->Visible()) right = std::max(right, b->Left() + b->Width());
+      right = std::max(right, b->Left() + b->Width());
     }
   Bar.SetHeight(vertical ? right + 3 : 26);
 }

@@ -148,6 +148,27 @@ TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
   EXPECT_EQ(tile->BtnCaption(), "Nebeneinander");
 }
 
+// Docked at a side the buttons run down the bar, docked at the top across it.
+TEST_F(MainForm, SpeedBarButtonsFollowTheDockingEdge) {
+  TSpeedBar* bar = Form->SpeedBar1;
+  TSpeedbarButton* b = bar->FindItemByName("Datei1Open1")->Button();
+  b->SetBounds(50, 10, 21, 21);
+  bool apply = false;
+  Form->SpeedBar1ApplyAlign(bar, alLeft, apply);
+  EXPECT_TRUE(apply);
+  EXPECT_EQ(b->Left(), 10);
+  EXPECT_EQ(b->Top(), 50);
+  int32_t right = 0;
+  for (int32_t s = 0; s < bar->SectionCount(); ++s)
+    for (int32_t i = 0; i < bar->ItemCountOf(s); ++i)
+      right = std::max(right, bar->ItemAt(s, i)->Button()->Left() + bar->ItemAt(s, i)->Button()->Width());
+  EXPECT_EQ(bar->Height(), right + 3);
+  Form->SpeedBar1ApplyAlign(bar, alTop, apply);
+  EXPECT_EQ(b->Left(), 50);
+  EXPECT_EQ(b->Top(), 10);
+  EXPECT_EQ(bar->Height(), 26);
+}
+
 TEST_F(MainForm, RecentFilesKeepTenNewestFirstWithoutDuplicates) {
   for (int i = 1; i <= 11; ++i) Form->historyadd("/pics/p" + std::to_string(i) + ".png");
   std::vector<std::string> r = Recent();
