@@ -5,6 +5,7 @@
 
 #include "app/actions/main_actions.h"
 #include "app/batch/batch_recorder.h"
+#include "app/batch/batch_window.h"
 #include "app/child/child_window.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
@@ -399,8 +400,9 @@ void Tform1::anotherinstance() {
 
 void Tform1::movetoforeground() {
   BringToFront();
+  // The command history stays above the main window.
   for (int32_t i = 0; i < Screen->FormCount(); ++i)
-    if (Screen->Forms(i)->ClassName() == "Tbatchwindowform" && Screen->Forms(i)->Visible())
+    if (dynamic_cast<Tbatchwindowform*>(Screen->Forms(i)) && Screen->Forms(i)->Visible())
       Screen->Forms(i)->BringToFront();
 }
 
