@@ -174,6 +174,8 @@ int KavrelinMain(int Argc, char** Argv) {
     exitCode = 1;
   }
   StopInstanceGuard();
+  // The windows go while the registries they leave (handles, wallpapers) still exist.
+  Application->DestroyComponents();
   return exitCode;
 }
 

@@ -44,8 +44,8 @@ class Actions : public test::TTempFolderTest {
     Form = std::make_unique<Tform1>(nullptr);
     Form->SetBounds(0, 0, 800, 600);
     CreateMainActions(*Form);
-    // The main window may have built its menus already; the menus the state rules need are added otherwise.
-    if (!Form->MainMenu1) Form->MainMenu1 = new TMainMenu(Form.get());
+    Form->MainMenu1 = new TMainMenu(Form.get());
+    Form->Farben1 = Form->Bild1 = nullptr;  // the window's own menus are not the ones shown here
     for (const char* caption : {"&Datei", "&Bearbeiten", "&Farben", "&Bild", "&Katalog"}) {
       if (Form->MainMenu1->Items()->Find(caption)) continue;
       auto* m = new TMenuItem(Form.get());
