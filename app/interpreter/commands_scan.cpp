@@ -1,11 +1,67 @@
 // Scanner selection, acquisition and options.
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
+#include "app/layer/imager_layer.h"
+#include "app/main/main_form.h"
+#include "app/params/param_strings.h"
 
 namespace kv {
 
-void cmdChooseScanner(TCommandRun& Run) { MissingTool(Run, "CHOOSESCANNER"); }
-void cmdScan(TCommandRun& Run) { MissingTool(Run, "SCAN"); }
-void cmdScanOptions(TCommandRun& Run) { MissingTool(Run, "SCANOPTIONS"); }
+namespace {
+
+// The main window's hidden image control that scans land in.
+timagerlayer& Scanner(const TCommandRun& Run) {
+  if (!Run.Form.imagerlayer1) throw ECommandError("There is no scanner image control");
+  return *Run.Form.imagerlayer1;
+}
+
+}  // namespace
+
+void cmdChooseScanner(TCommandRun& Run) { Scanner(Run).SelectAcquireSource(); }
+
+void cmdScan(TCommandRun& Run) {
+  timagerlayer& scanner = Scanner(Run);
+  TIMTWainParams& p = scanner.TWainParams();
+  p.SetSelectedSource(p.GetDefaultSourceIndex());
+  p.ApplyCapabilities();
+  const bool noDialog = Run.Bool("NoDialog", false);
+  p.VisibleDialog = !noDialog;
+  p.BufferedTransfer = false;
+  Tform1& form = Run.Form;
+  scanner.IO()->OnProgress = [&form](TObject* Sender, int32_t Percent) { form.onprogressany(Sender, Percent); };
+  if (noDialog) {
+    p.PixelType().SetCurrentValue(Run.Int("pixeltype", p.PixelType().CurrentValue()));
+    const double dpix = Run.Float("dpix", p.XResolution().CurrentValue());
+    const double dpiy = Run.Float("dpiy", p.YResolution().CurrentValue());
+    // The frame is given in pixels and kept in inches: a resolution of 0 has no frame.
+    if (!(dpix > 0) || !(dpiy > 0)) throw ECommandError("The scan resolution must be above 0");
+    p.XResolution().SetCurrentValue(dpix);
+    p.YResolution().SetCurrentValue(dpiy);
+    p.UseAcquireFrame = true;
+    const double left = Run.Float("offsetx", 0) / dpix;
+    const double top = Run.Float("offsety", 0) / dpiy;
+    p.SetAcquireFrame(0, left);
+    p.SetAcquireFrame(1, top);
+    p.SetAcquireFrame(2, left + Run.Float("sizex", 0) / dpix);
+    p.SetAcquireFrame(3, top + Run.Float("sizey", 0) / dpiy);
+  }
+  const bool got = scanner.Acquire();
+  scanner.IO()->OnProgress = nullptr;
+  if (!got) {
+    Run.Result = false;
+    return;
+  }
+  TBitmap& scanned = scanner.Bitmap();
+  if (scanned.PixelFormat() != pf24bit) scanner.ConvertTo24Bit();
+  Run.RunLine("HIDDEN NewImage" + WriteParamInt("Width", scanned.Width()) +
+              WriteParamInt("Height", scanned.Height()) + WriteParamInt("Resolution", scanner.IOParams().DpiX));
+  timagerlayer& target = Run.Imager();
+  target.Bitmap().Assign(&scanned);
+  target.Update();
+  scanned.SetSize(3, 3);
+  scanner.Update();
+}
+
+void cmdScanOptions(TCommandRun& Run) { MissingTool(Run, "the scanner options dialog"); }
 
 }  // namespace kv
