@@ -1,14 +1,150 @@
 // Files and windows: new, open, save, close, resize.
+#include "app/child/child_window.h"
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
+#include "app/interpreter/size_units.h"
+#include "app/layer/imager_layer.h"
+#include "app/main/main_form.h"
+#include "app/params/format_params.h"
+#include "app/params/param_strings.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/strings.h"
+#include "platform/ui/dialogs.h"
 
 namespace kv {
 
-void cmdNewImage(TCommandRun& Run) { MissingTool(Run, "NEWIMAGE"); }
-void cmdOpen(TCommandRun& Run) { MissingTool(Run, "OPEN"); }
-void cmdSaveAs(TCommandRun& Run) { MissingTool(Run, "SAVEAS"); }
+namespace {
+
+const char kCannotLoad[] = "Kann Datei %s nicht laden.";
+
+// User units per inch; a whole number where the store keeps it as one.
+double UserUnit(const Tform1& Form) {
+  const double unit = Form.StoredFloat("Userunit");
+  return unit > 0 ? unit : Form.StoredInt("Userunit");
+}
+
+// The size of a NEWIMAGE or RESIZE line in pixels; Base is what 100 percent is.
+void ReadSize(const TCommandRun& Run, double Width, double Height, int32_t Resolution, int32_t BaseWidth,
+              int32_t BaseHeight, int32_t& PixelsX, int32_t& PixelsY) {
+  const double user = UserUnit(Run.Form);
+  PixelsX = SizeToPixels(Width, Run.Int("vwidth", 0), Resolution, user, BaseWidth);
+  PixelsY = SizeToPixels(Height, Run.Int("vheight", 0), Resolution, user, BaseHeight);
+  RequireImageSize(PixelsX, PixelsY);
+}
+
+}  // namespace
+
+void cmdNewImage(TCommandRun& Run) {
+  const double width = Run.Float("Width", 600);
+  const int32_t resolution = Run.Int("Resolution", 600);
+  const double height = Run.Float("Height", 600);
+  const TColor fill = TColor(Run.Int("FillColor", 0));
+  int32_t w = 0, h = 0;
+  // The size is checked before the window exists, so a bad line leaves no empty window behind.
+  ReadSize(Run, width, height, resolution, 600, 600, w, h);
+
+  Tchild* child = Run.Form.newwindow();
+  if (!child || !child->imager1) throw ECommandError("Cannot create an image window");
+  timagerlayer& imager = *child->imager1;
+  imager.Bitmap().SetPixelFormat(pf24bit);
+  imager.Bitmap().SetSize(w, h);
+  child->SetCaption(Run.Form.givenoname());
+  child->modified = true;
+  Run.Form.fensteranpassen(Run.Sender, child);
+  imager.FillColor(fill);
+  imager.IOParams().DpiX = resolution;
+  imager.IOParams().DpiY = resolution;
+  imager.Update();
+  child->imager1ViewChange(Run.Sender);
+}
+
+void cmdOpen(TCommandRun& Run) {
+  const std::string name = Run.Str("FileName", "");
+  Run.Form.historyadd(name);
+  if (SameTextNoCase(ExtractFileExt(name), ".PCF")) MissingTool(Run, "catalog windows");
+
+  Tchild* child = Run.Form.newwindow();
+  if (!child || !child->imager1) throw ECommandError("Cannot create an image window");
+  child->SetCaption(name);
+  timagerlayer& imager = *child->imager1;
+  bool failed = false;
+  try {
+    imager.LoadFromFileByExtension(name);
+    failed = imager.IO()->Aborted();
+  } catch (const Exception&) {
+    // Whatever the reader raises, the file could not be read: the user gets the
+    // file message and no empty window is left behind.
+    failed = true;
+  }
+  if (failed) {
+    std::string text = kCannotLoad;
+    text.replace(text.find("%s"), 2, name);
+    MessageDlg(text, mtError, TMsgDlgButtons{mbOK}, 0);
+    child->Close();
+    Run.Return();
+    return;
+  }
+  if (imager.Bitmap().PixelFormat() != pf24bit) imager.ConvertTo24Bit();
+  const bool fitWindow = Run.Form.StoredBool("AutoFensterAnpassen");
+  if (fitWindow) Run.Form.fensteranpassen(Run.Sender, child);
+  child->imager1ViewChange(Run.Sender);
+  child->BringToFront();
+  if (Run.Form.StoredBool("AutoZoomFenster")) imager.Fit();
+  if (fitWindow) Run.Form.fensteranpassen(Run.Sender, child);
+}
+
+void cmdSaveAs(TCommandRun& Run) {
+  const std::string name = Run.Str("FileName", "");
+  Run.Form.historyadd(name);
+  Tchild* child = Run.Form.getchild();
+  if (!child && !Run.Form.getcatalog()) throw ECommandError("No image window is active");
+  if (child && child->imager1) {
+    timagerlayer& imager = *child->imager1;
+    ReadFormatParams(Run.Line, imager.IOParams(), name);
+    // A write that failed must not mark the image saved: the window keeps its
+    // name (the writer notes the new one early) and its modified flag, and the line fails.
+    const std::string previousName = imager.IOParams().FileName;
+    try {
+      imager.SaveToFileByExtension(name);
+    } catch (...) {
+      imager.IOParams().FileName = previousName;
+      throw;
+    }
+    if (imager.IO()->Aborted()) {
+      imager.IOParams().FileName = previousName;
+      const std::string& reason = imager.IO()->AbortReason();
+      throw ECommandError("Cannot save " + name + (reason.empty() ? "" : ": " + reason));
+    }
+    child->SetCaption(name);
+    imager.IOParams().FileName = name;
+    child->modified = false;
+  }
+}
+
 void cmdClose(TCommandRun& Run) { MissingTool(Run, "CLOSE"); }
-void cmdResize(TCommandRun& Run) { MissingTool(Run, "RESIZE"); }
+
+void cmdResize(TCommandRun& Run) {
+  const double width = Run.Float("Width", 600);
+  const int32_t resolution = Run.Int("Resolution", 600);
+  const double height = Run.Float("Height", 600);
+  const bool resample = Run.Bool("Resample", false);
+  const int32_t filter = Run.Int("ResampleFilter", 0);
+  timagerlayer& imager = Run.Imager();
+  const int32_t newResolution = Run.Int("Resolution", imager.IOParams().DpiX);
+  if (filter < rfNone || filter > rfFastLinear) throw ECommandError("Unknown resampling filter");
+  int32_t w = 0, h = 0;
+  ReadSize(Run, width, height, resolution, imager.Bitmap().Width(), imager.Bitmap().Height(), w, h);
+
+  Run.UndoPoint();
+  if (resample)
+    imager.Resample(w, h, TResampleFilter(filter));
+  else
+    imager.ImageResize(w, h);
+  imager.IOParams().DpiX = newResolution;
+  imager.IOParams().DpiY = newResolution;
+  Run.Child().imager1ViewChange(Run.Sender);
+}
+
 void cmdSaveAll(TCommandRun& Run) { MissingTool(Run, "SAVEALL"); }
 void cmdCloseAll(TCommandRun& Run) { MissingTool(Run, "CLOSEALL"); }
 

@@ -3,6 +3,7 @@
 // the keyword is compared with a table of handlers in a fixed order.
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,12 @@ class TCommandInterpreter {
 
  private:
   Tform1& FForm;
+  // Nesting of lines run by lines, and the failure already reported inside.
+  int32_t FDepth = 0;
+  std::exception_ptr FReported;
 };
+
+// The failure message with the line as received.
+std::string CommandFailedMessage(const std::string& Line);
 
 }  // namespace kv

@@ -1,0 +1,68 @@
+// A main window whose interpreter runs lines on offscreen image windows, with
+// dialogs answered by script and the logged lines recorded.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "app/batch/batch_recorder.h"
+#include "app/child/child_window.h"
+#include "app/layer/imager_layer.h"
+#include "app/main/main_form.h"
+#include "imaging/formats/gif_lzw.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/qt_app.h"
+#include "support/bitmap_patterns.h"
+#include "support/temp_files.h"
+
+namespace kv::test {
+
+class InterpreterTest : public TTempFolderTest {
+ protected:
+  void SetUp() override {
+    TTempFolderTest::SetUp();
+    EnsureQtApplication();
+    InstallGifLzwHooks();  // the main window installs them at start in the program
+    Dialogs = std::make_unique<TScriptedDialogsScope>();
+    (*Dialogs)->OnUnexpected = [](const std::string& Problem) { ADD_FAILURE() << "unexpected dialog: " << Problem; };
+    Form = std::make_unique<Tform1>(nullptr);
+    Form->Recorder().SetState(rsRecording);
+    CancelFlag = false;
+  }
+  void TearDown() override {
+    Form.reset();
+    if (Application) Application->ProcessMessages();
+    Dialogs.reset();
+    CancelFlag = false;
+    TTempFolderTest::TearDown();
+  }
+
+  // An image window given to the interpreter as the override child, W x H in one colour.
+  Tchild* OverrideChild(int32_t W, int32_t H, TBGRPixel Colour) {
+    auto* child = new Tchild(Form.get());
+    if (!child->imager1) {
+      child->imager1 = new timagerlayer(child);
+      child->imager1->SetParent(child);
+      child->imager1->SetAutoUndo(false);
+    }
+    child->imager1->SetUndoLimit(10);
+    Paint24(child->imager1->Bitmap(), W, H, [Colour](int32_t, int32_t) { return Colour; });
+    child->imager1->Update();
+    Form->OverrideChild = child;
+    return child;
+  }
+  static TBGRPixel PixelAt(timagerlayer& Imager, int32_t X, int32_t Y) {
+    return static_cast<const TBGRPixel*>(Imager.Bitmap().ScanLine(Y))[X];
+  }
+
+  bool RunLine(const std::string& Line) { return Form->interpreter(Form.get(), Line); }
+  TStringList& Logged() { return Form->Recorder().Recording(); }
+  std::vector<TDialogRequest>& Shown() { return (*Dialogs)->Shown; }
+
+  std::unique_ptr<TScriptedDialogsScope> Dialogs;
+  std::unique_ptr<Tform1> Form;
+};
+
+}  // namespace kv::test
