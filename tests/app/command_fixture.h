@@ -1,67 +1,49 @@
-// A main window with image windows for running command lines in tests: the
-// program and settings folders in a scratch folder, dialogs answered by
-// script (a dialog nobody expected is answered with Cancel and recorded).
+// The interpreter's test window for the editing, drawing, scanner and tool
+// lines: the program and settings folders in the scratch folder, and dialogs
+// that nobody queued an answer for answered with Cancel and recorded (these
+// lines show messages of their own besides the failure message).
 #pragma once
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <memory>
-#include <optional>
 #include <string>
 
-#include "app/child/child_window.h"
 #include "app/interpreter/interpreter.h"
-#include "app/layer/imager_layer.h"
-#include "app/main/main_form.h"
-#include "platform/graphics/bitmap.h"
+#include "interpreter_fixture.h"
 #include "platform/system/paths.h"
-#include "platform/ui/application.h"
-#include "platform/ui/dialogs.h"
-#include "platform/ui/qt_app.h"
-#include "support/bitmap_patterns.h"
-#include "support/temp_files.h"
 
 namespace kv::test {
 
-class CommandTest : public TTempFolderTest {
+class CommandTest : public InterpreterTest {
  protected:
   void SetUp() override {
-    TTempFolderTest::SetUp();
+    InterpreterTest::SetUp();
     setenv("XDG_CONFIG_HOME", (Dir + "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (Dir + "data").c_str(), 1);
     SetProgramFolder(Dir);
-    EnsureQtApplication();
-    Dialogs.emplace();
     (*Dialogs)->OnUnexpected = [](const std::string&) {};
-    Form = std::make_unique<Tform1>(nullptr);
   }
   void TearDown() override {
-    Form.reset();
-    Dialogs.reset();
+    InterpreterTest::TearDown();
     SetProgramFolder("");
-    TTempFolderTest::TearDown();
   }
 
-  // A new image window of W x H, painted by Colour, made the target of commands.
+  // A new image window of W x H painted by Colour, made the target of commands.
   Tchild& MakeChild(int32_t W, int32_t H, const TPixelAt& Colour) {
-    auto* child = new Tchild(Form.get());
-    if (!child->imager1) {
-      child->imager1 = new timagerlayer(child);
-      child->imager1->SetParent(child);
-      child->imager1->SetBounds(0, 0, 200, 200);
-    }
+    Tchild* child = OverrideChild(W, H, TBGRPixel{});
     child->imager1->SetSelectionBase(imsbBitmap);
-    Paint24(child->imager1->Bitmap(), W, H, Colour);
+    Fill24(child->imager1->Bitmap(), Colour);
     child->imager1->Update();
-    Form->OverrideChild = child;
     return *child;
   }
   TBitmap& Bmp() { return Form->getimager()->Bitmap(); }
+  // Pixel (X, Y) of the current image.
+  TBGRPixel At(int32_t X, int32_t Y) { return PixelAt(*Form->getimager(), X, Y); }
 
   // Runs a line; false when it raised.
   bool Line(const std::string& L) {
     try {
-      Form->interpreter(Form.get(), L);
+      RunLine(L);
       return true;
     } catch (const Exception&) {
       return false;
@@ -69,17 +51,13 @@ class CommandTest : public TTempFolderTest {
   }
   // Whether a dialog with exactly that text was shown.
   bool ShownText(const std::string& Text) {
-    for (const TDialogRequest& r : (*Dialogs)->Shown)
+    for (const TDialogRequest& r : Shown())
       if (r.Text == Text) return true;
     return false;
   }
-
-  std::optional<TScriptedDialogsScope> Dialogs;
-  std::unique_ptr<Tform1> Form;
+  // Whether the failure message was shown for that line.
+  bool FailureShown(const std::string& L) { return ShownText(CommandFailedMessage(L)); }
 };
-
-// Pixel (X, Y) of a pf24bit bitmap.
-inline TBGRPixel PixelAt(TBitmap& B, int32_t X, int32_t Y) { return static_cast<TBGRPixel*>(B.ScanLine(Y))[X]; }
 
 // A picture where every pixel differs from its neighbours.
 inline TBGRPixel Pattern(int32_t X, int32_t Y) {

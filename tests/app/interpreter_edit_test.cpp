@@ -43,8 +43,8 @@ TEST_F(EditCommands, TextRoundTripKeepsLineBreaksAndQuotesAreTheOnlyLimit) {
   MakeChild(40, 30, Pattern);
   ASSERT_TRUE(Line("WRITETEXT Text=\"Erste Zeile\r\nzweite Zeile\""));
   ASSERT_TRUE(Line("READTEXT"));
-  ASSERT_FALSE((*Dialogs)->Shown.empty());
-  EXPECT_EQ((*Dialogs)->Shown.back().Text, "Erste Zeile\r\nzweite Zeile");
+  ASSERT_FALSE(Shown().empty());
+  EXPECT_EQ(Shown().back().Text, "Erste Zeile\r\nzweite Zeile");
 }
 
 // 8 x 8 pixels carry (8 * 3 - 2) * 8 / 8 - 8 = 14 bytes.
@@ -55,11 +55,11 @@ TEST_F(EditCommands, TextUpToTheCapacityIsHiddenOneMoreIsRefused) {
   EXPECT_TRUE(ShownText(kTooLarge));
   EXPECT_EQ(Pixels(Bmp()), before);
 
-  (*Dialogs)->Shown.clear();
+  Shown().clear();
   ASSERT_TRUE(Line("WRITETEXT Text=\"12345678901234\""));
   EXPECT_FALSE(ShownText(kTooLarge));
   ASSERT_TRUE(Line("READTEXT"));
-  EXPECT_EQ((*Dialogs)->Shown.back().Text, "12345678901234");
+  EXPECT_EQ(Shown().back().Text, "12345678901234");
 }
 
 // A length that is not there, negative or more than the picture holds is
@@ -78,9 +78,12 @@ TEST_F(EditCommands, ReadingRefusesHeadersThatCannotBeTrue) {
     if (c.Plant) PlantLength(Bmp(), c.Length);
     const std::string out = Dir + "out.bin";
     for (const std::string& line : {std::string("READTEXT"), "READDATA Filename=\"" + out + "\""}) {
-      (*Dialogs)->Shown.clear();
+      Shown().clear();
       EXPECT_FALSE(Line(line)) << line;
-      EXPECT_TRUE(ShownText(kNoData)) << line;
+      // The user learns why before the line is reported as failed.
+      ASSERT_EQ(Shown().size(), 2u) << line;
+      EXPECT_EQ(Shown()[0].Text, kNoData) << line;
+      EXPECT_TRUE(FailureShown(line)) << line;
     }
     EXPECT_FALSE(FileExists(out));
   }
@@ -106,9 +109,11 @@ TEST_F(EditCommands, DataTooLargeOrMissingLeavesThePicture) {
   EXPECT_TRUE(ShownText(kTooLarge));
   EXPECT_EQ(Pixels(Bmp()), before);
 
-  (*Dialogs)->Shown.clear();
-  EXPECT_FALSE(Line("WRITEDATA Filename=\"" + Dir + "missing.bin\""));
+  Shown().clear();
+  const std::string missing = "WRITEDATA Filename=\"" + Dir + "missing.bin\"";
+  EXPECT_FALSE(Line(missing));
   EXPECT_FALSE(ShownText(kTooLarge));
+  EXPECT_TRUE(FailureShown(missing));
   EXPECT_EQ(Pixels(Bmp()), before);
 }
 
@@ -124,17 +129,17 @@ TEST_F(EditCommands, CopyAndPasteGoThroughTheClipboard) {
   ASSERT_EQ(Bmp().Width(), 6);
   ASSERT_EQ(Bmp().Height(), 5);
   for (int32_t y = 0; y < 5; ++y)
-    for (int32_t x = 0; x < 6; ++x) ASSERT_EQ(PixelAt(Bmp(), x, y), Pattern(x + 4, y + 2)) << x << "," << y;
+    for (int32_t x = 0; x < 6; ++x) ASSERT_EQ(At(x, y), Pattern(x + 4, y + 2)) << x << "," << y;
 
   // With one, it is stretched into the selection and the rest stays.
   Tchild& target = MakeChild(30, 30, [](int32_t, int32_t) { return Gray(9); });
   target.imager1->Select(10, 10, 21, 19);
   ASSERT_TRUE(Line("PASTE"));
   EXPECT_EQ(Bmp().Width(), 30);
-  EXPECT_EQ(PixelAt(Bmp(), 10, 10), Pattern(4, 2));
-  EXPECT_EQ(PixelAt(Bmp(), 21, 19), Pattern(9, 6));
-  EXPECT_EQ(PixelAt(Bmp(), 9, 10), Gray(9));
-  EXPECT_EQ(PixelAt(Bmp(), 22, 20), Gray(9));
+  EXPECT_EQ(At(10, 10), Pattern(4, 2));
+  EXPECT_EQ(At(21, 19), Pattern(9, 6));
+  EXPECT_EQ(At(9, 10), Gray(9));
+  EXPECT_EQ(At(22, 20), Gray(9));
 }
 
 TEST_F(EditCommands, CopyWithoutSelectionTakesTheWholeImage) {
@@ -144,7 +149,7 @@ TEST_F(EditCommands, CopyWithoutSelectionTakesTheWholeImage) {
   ASSERT_TRUE(Line("PASTE"));
   ASSERT_EQ(Bmp().Width(), 7);
   ASSERT_EQ(Bmp().Height(), 3);
-  EXPECT_EQ(PixelAt(Bmp(), 6, 2), Pattern(6, 2));
+  EXPECT_EQ(At(6, 2), Pattern(6, 2));
 }
 
 TEST_F(EditCommands, CutClearsTheSelectionAndCropKeepsIt) {
@@ -152,21 +157,21 @@ TEST_F(EditCommands, CutClearsTheSelectionAndCropKeepsIt) {
   child.imager1->SetBackground(clBlack);
   child.imager1->Select(4, 2, 9, 6);
   ASSERT_TRUE(Line("CUT"));
-  EXPECT_EQ(PixelAt(Bmp(), 4, 2), Gray(0));
-  EXPECT_EQ(PixelAt(Bmp(), 9, 6), Gray(0));
-  EXPECT_EQ(PixelAt(Bmp(), 10, 7), Pattern(10, 7));
+  EXPECT_EQ(At(4, 2), Gray(0));
+  EXPECT_EQ(At(9, 6), Gray(0));
+  EXPECT_EQ(At(10, 7), Pattern(10, 7));
   MakeChild(2, 2, [](int32_t, int32_t) { return Gray(0); });
   ASSERT_TRUE(Line("PASTE"));
   ASSERT_EQ(Bmp().Width(), 6);
-  EXPECT_EQ(PixelAt(Bmp(), 0, 0), Pattern(4, 2));
+  EXPECT_EQ(At(0, 0), Pattern(4, 2));
 
   Tchild& other = MakeChild(20, 10, Pattern);
   other.imager1->Select(3, 1, 7, 8);
   ASSERT_TRUE(Line("CROP"));
   ASSERT_EQ(Bmp().Width(), 5);
   ASSERT_EQ(Bmp().Height(), 8);
-  EXPECT_EQ(PixelAt(Bmp(), 0, 0), Pattern(3, 1));
-  EXPECT_EQ(PixelAt(Bmp(), 4, 7), Pattern(7, 8));
+  EXPECT_EQ(At(0, 0), Pattern(3, 1));
+  EXPECT_EQ(At(4, 7), Pattern(7, 8));
 }
 
 TEST_F(EditCommands, WithoutAnImageWindowTheLinesFail) {

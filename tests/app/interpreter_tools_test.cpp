@@ -14,8 +14,10 @@ TEST_F(ToolCommands, MissingToolsFailInsteadOfDoingNothing) {
   MakeChild(8, 8, Pattern);
   for (const char* line : {"MAKE3D left=\"a.jpg\" right=\"b.jpg\"", "GETLEFTRIGHT Pic3D=\"a.jps\"", "MESH Width=50",
                            "SLIDESHOW", "SHOWMESHDEMO", "MOSAIC", "COPYNUMBER", "STUCKPIXEL", "JPGTRAFO", "OPTIONS",
-                           "SCANOPTIONS ScanButton=1"})
+                           "SCANOPTIONS ScanButton=1"}) {
     EXPECT_FALSE(Line(line)) << line;
+    EXPECT_TRUE(FailureShown(line)) << line;
+  }
 }
 
 }  // namespace
