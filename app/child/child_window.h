@@ -4,6 +4,7 @@
 // to save a modified image before it closes.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/graphics/canvas.h"
@@ -45,6 +46,11 @@ class Tchild : public TForm {
   bool rightbutton = false;
   int32_t penkind = 0;
   bool inmousemove = false;
+  std::string HelpFile;
+
+  // Runs a command line of this window. Unset, lines go to the main window's
+  // interpreter; tests put a recorder here.
+  std::function<bool(Tchild& Child, const std::string& Line)> OnCommand;
 
   // ---- drawing primitives called by the interpreter ----
   // Draws the current shape tool from Origin to Point on the bitmap's canvas, then repaints.
@@ -55,9 +61,11 @@ class Tchild : public TForm {
   static void FloodFill(TBitmap& Bitmap, int32_t X, int32_t Y, TColor Reference, TColor Fill,
                         int32_t Tolerance, int32_t Intensity);
 
-  // The close question: asks to save a modified image; Cancel sets CancelFlag.
-  // Answers whether the window may close.
+  // The close question: asks to save a modified image; Cancel (or a save that
+  // did not happen) sets CancelFlag. Answers whether the window may close; the
+  // window's close message runs it before closing.
   bool myclose();
+  void Dispatch(TMessage& Message) override;
 
   // ---- event handlers ----
   void FormCreate(TObject* Sender);
@@ -65,11 +73,24 @@ class Tchild : public TForm {
   void FormActivate(TObject* Sender);
   void FormClose(TObject* Sender, TCloseAction& Action);
   void FormResize(TObject* Sender);
-  void imager1ViewChange(TObject* Sender);
+  // Change 1: the zoom changed (the drawing options' zoom box follows).
+  void imager1ViewChange(TObject* Sender, int32_t Change = 1);
   void imager1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   void imager1MouseMove(TObject* Sender, TShiftState Shift, int32_t X, int32_t Y);
   void imager1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
   void imager1Progress(TObject* Sender, int32_t Percent);
+
+ private:
+  bool RunCommand(const std::string& Line);
+  // Fits a ruler to the view: scale, tick and label spacing, position.
+  void FitRuler(TRulerBox& Ruler, int32_t SizePixels, int32_t Offset, double Resolution);
+  // The colour a brush tool paints at a bitmap point.
+  TColor BrushColor(int32_t X, int32_t Y);
+  bool FRubberShown = false;  // a rubber band is on the bitmap and must be erased before the next
 };
+
+// The status line text for an image of Width x Height pixels with the mouse at (X, Y).
+std::string ChildStatusText(int32_t Width, int32_t Height, int32_t X, int32_t Y, double DpiX, double DpiY,
+                            int32_t RulerUnit, int32_t ResolutionUnit, double UserUnit);
 
 }  // namespace kv

@@ -17,6 +17,7 @@ Tform1::Tform1(TComponent* AOwner)
       FInterpreter(std::make_unique<TCommandInterpreter>(*this)),
       FRecorder(std::make_unique<TBatchRecorder>()) {
   form1 = this;
+  SetFormStyle(fsMDIForm);  // image windows live in its client area
 }
 
 Tform1::~Tform1() {

@@ -1,16 +1,99 @@
 // Image windows of the main window: creating, naming, duplicating, fitting,
 // and finding them by caption.
+#include <algorithm>
+
 #include "app/child/child_window.h"
+#include "app/interpreter/interpreter.h"
+#include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
+#include "imaging/views/ruler_box.h"
+#include "platform/rtl/strings.h"
+#include "platform/ui/status_bar.h"
 
 namespace kv {
 
-Tchild* Tform1::newwindow() { return nullptr; }
-TFormcatalog* Tform1::newcatalog() { return nullptr; }
-std::string Tform1::givenoname() const { return "!unbenannt1"; }
-Tchild* Tform1::duplicate() { return nullptr; }
-void Tform1::fensteranpassen(TObject*, Tchild*) {}
-void Tform1::childcaptions(TStrings&) const {}
-Tchild* Tform1::findchild(const std::string&) const { return nullptr; }
+namespace {
+
+constexpr char kNoNamePrefix[] = "!unbenannt";
+// Room the fitted window leaves to the right of and below itself in the frame.
+constexpr int32_t kFitRightMargin = 45;
+constexpr int32_t kFitBottomMargin = 50;
+constexpr int32_t kScrollBarRoom = 15;
+
+}  // namespace
+
+Tchild* Tform1::newwindow() {
+  auto* child = new Tchild(this);
+  child->imager1->IOParams().FileName.clear();
+  child->SetCaption("");
+  child->Show();
+  return child;
+}
+
+TFormcatalog* Tform1::newcatalog() {
+  // Catalog windows are not part of this build: callers report the failure.
+  throw ECommandError("The catalog window is not available in this version");
+}
+
+std::string Tform1::givenoname() const {
+  const std::string prefix = kNoNamePrefix;
+  int64_t highest = 0;
+  for (int32_t i = 0; i < MDIChildCount(); ++i) {
+    const std::string caption = LowerCase(MDIChildren(i)->Caption());
+    if (caption.compare(0, prefix.size(), prefix) != 0) continue;
+    highest = std::max<int64_t>(highest, StrToIntDef(caption.substr(prefix.size()), 0));
+  }
+  return prefix + IntToStr(highest + 1);
+}
+
+Tchild* Tform1::duplicate() {
+  auto* source = dynamic_cast<Tchild*>(ActiveMDIChild());
+  if (!source) return nullptr;
+  Tchild* child = newwindow();
+  child->modified = true;
+  child->SetCaption(givenoname());
+  child->imager1->Assign(source->imager1);
+  // The copy is an unsaved image: saving it must never overwrite the original's file.
+  child->imager1->IOParams().FileName.clear();
+  fensteranpassen(this, child);
+  return child;
+}
+
+void Tform1::fensteranpassen(TObject*, Tchild* Child) {
+  if (!Child || !Child->imager1 || Child->WindowState() != wsNormal) return;
+  timagerlayer& view = *Child->imager1;
+  int32_t w = view.GetIdealWidth();
+  int32_t h = view.GetIdealHeight();
+  if (Child->RulerBox2 && Child->RulerBox2->Visible()) w += Child->RulerBox2->Width();
+  if (Child->StatusBar1 && Child->StatusBar1->Visible()) h += Child->StatusBar1->Height() + 1;
+  if (Child->RulerBox1 && Child->RulerBox1->Visible()) h += Child->RulerBox1->Height();
+  Child->SetClientSize(std::max(w, 1), std::max(h, 1));
+
+  const int32_t cw = MDIClientWidth(), ch = MDIClientHeight();
+  if (Child->Left() + Child->Width() > cw - kFitRightMargin) {
+    Child->SetBounds(0, Child->Top(), Child->Width(), Child->Height());
+    if (Child->Left() + Child->Width() > cw - kFitRightMargin)
+      Child->SetBounds(Child->Left(), Child->Top(), std::max(cw - Child->Left() - kFitRightMargin, 1),
+                       Child->Height() + kScrollBarRoom);
+  }
+  if (Child->Top() + Child->Height() > ch - kFitBottomMargin) {
+    Child->SetBounds(Child->Left(), 0, Child->Width(), Child->Height());
+    if (Child->Top() + Child->Height() > ch - kFitBottomMargin)
+      Child->SetBounds(Child->Left(), Child->Top(), Child->Width(), std::max(ch - Child->Top() - kFitBottomMargin, 1));
+  }
+  Child->imager1ViewChange(this, 1);
+}
+
+void Tform1::childcaptions(TStrings& List) const {
+  List.Clear();
+  for (int32_t i = 0; i < MDIChildCount(); ++i)
+    if (auto* child = dynamic_cast<Tchild*>(MDIChildren(i))) List.Add(child->Caption());
+}
+
+Tchild* Tform1::findchild(const std::string& Caption) const {
+  for (int32_t i = 0; i < MDIChildCount(); ++i)
+    if (auto* child = dynamic_cast<Tchild*>(MDIChildren(i)); child && child->Caption() == Caption) return child;
+  return nullptr;
+}
 
 }  // namespace kv

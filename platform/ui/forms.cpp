@@ -10,6 +10,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/mdi_client.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/qt_app.h"
 
@@ -72,6 +73,12 @@ TCustomForm::~TCustomForm() {
   PendingRelease().erase(this);
   Screen->RemoveForm(this);
   DestroyHandle();  // while this is still a form to its peer's events
+  // A child leaves its frame; a frame's children outlive it as plain forms.
+  if (FMDIFrame) FMDIFrame->DetachMDIChild(this);
+  FMDIFrame = nullptr;
+  for (int32_t i = 0; i < Screen->FormCount(); ++i)
+    if (TCustomForm* f = Screen->Forms(i); f->FMDIFrame == this) f->FMDIFrame = nullptr;
+  FMDIChildren.clear();
 }
 
 void TCustomForm::DoCreate() {
@@ -129,6 +136,15 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
 }
 
 void TCustomForm::CreateWnd() {
+  if (FFormStyle == fsMDIChild) {
+    TCustomForm* frame = FMDIFrame ? FMDIFrame : FindMDIFrame();
+    if (!frame || frame == this) throw EInvalidOperation("Cannot create form. No MDI forms are currently active");
+    frame->HandleNeeded();
+    TCustomControl::CreateWnd();
+    frame->AttachMDIChild(this);
+    if (frame->FMDIClient) frame->FMDIClient->Add(this, Peer()->Widget());
+    return;
+  }
   TCustomControl::CreateWnd();
   QWidget* w = Peer()->Widget();
   Qt::WindowFlags f;
@@ -151,11 +167,33 @@ void TCustomForm::CreateWnd() {
   }
   w->setWindowFlags(f);
   w->setWindowTitle(QString::fromStdString(FText));
+  if (FFormStyle == fsMDIForm) {
+    FMDIClient = std::make_unique<TMDIClient>(this, Peer()->Client());
+    const TRect r = MDIClientRect();
+    FMDIClient->Area()->setGeometry(r.Left, r.Top, std::max(r.Width(), 0), std::max(r.Height(), 0));
+  }
+}
+
+void TCustomForm::DestroyWnd() {
+  if (FMDIClient) {
+    // The children's sub-windows live in the client area that goes with this window.
+    for (int32_t i = 0; i < Screen->FormCount(); ++i)
+      if (TCustomForm* f = Screen->Forms(i); f->FMDIFrame == this) f->DestroyHandle();
+  }
+  TCustomControl::DestroyWnd();
+  if (FMDIFrame && FMDIFrame->FMDIClient) FMDIFrame->FMDIClient->Remove(this);
+  FMDIClient.reset();
 }
 
 void TCustomForm::UpdatePeer() {
   if (!Peer()) return;
   QWidget* w = Peer()->Widget();
+  if (FMDIFrame && FMDIFrame->FMDIClient && FMDIFrame->FMDIClient->SubWindowOf(this)) {
+    // A child's bounds and state belong to its sub-window.
+    w->setEnabled(FEnabled);
+    FMDIFrame->FMDIClient->PlaceChild(this, FLeft, FTop, FWidth, FHeight, FVisible);
+    return;
+  }
   w->setWindowTitle(QString::fromStdString(FText));
   TCustomControl::UpdatePeer();
   if (FVisible) {
@@ -211,6 +249,10 @@ void TCustomForm::Hide() { SetVisible(false); }
 
 void TCustomForm::BringToFront() {
   if (!FVisible || !Peer()) return;
+  if (FMDIFrame) {
+    FMDIFrame->MDIActivate(this);
+    return;
+  }
   if (FNoActivate) {
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) Peer()->Widget()->raise();
     return;
@@ -224,7 +266,7 @@ void TCustomForm::BringToFront() {
 void TCustomForm::Activate() {
   if (FActive) return;
   FActive = true;
-  Screen->SetActiveForm(this);
+  if (!FMDIFrame) Screen->SetActiveForm(this);  // a child is active inside its frame only
   if (FActiveControl && FActiveControl->Peer()) FActiveControl->Peer()->Widget()->setFocus(Qt::ActiveWindowFocusReason);
   if (OnActivate) OnActivate(this);
 }
@@ -305,6 +347,12 @@ void TCustomForm::CloseModal() {
 
 void TCustomForm::Release() {
   EnsureQtApplication();
+  // A child on its way out no longer counts among its frame's children.
+  if (FMDIFrame) {
+    if (FMDIFrame->FMDIClient) FMDIFrame->FMDIClient->HideChild(this);
+    Deactivate();
+    FMDIFrame->DetachMDIChild(this);
+  }
   PendingRelease().insert(this);
   TCustomForm* self = this;
   QMetaObject::invokeMethod(
@@ -376,10 +424,14 @@ void TCustomForm::Dispatch(TMessage& Message) {
         DoHide();
         Deactivate();
         if (Screen->ActiveForm() == this) Screen->SetActiveForm(nullptr);
+        // A hidden child hands the activation to the next shown one.
+        if (FMDIFrame)
+          if (TCustomForm* next = FMDIFrame->ActiveMDIChild(); next && !next->Active()) FMDIFrame->MDIActivate(next);
       }
       return;
     case CM_TEXTCHANGED:
       if (Peer()) Peer()->Widget()->setWindowTitle(QString::fromStdString(FText));
+      if (FMDIFrame) UpdatePeer();  // the sub-window carries the title
       return;
     case CM_DIALOGKEY: {
       const uint16_t key = static_cast<uint16_t>(Message.WParam);

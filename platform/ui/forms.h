@@ -22,7 +22,9 @@ enum TPosition : uint8_t {
   poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter, poDesktopCenter,
   poMainFormCenter, poOwnerFormCenter
 };
-// fsMDIChild and fsMDIForm are declared for the multi-document window and behave as fsNormal here.
+// fsMDIForm: a multiple-document frame whose client area holds the fsMDIChild
+// forms as sub-windows. A child needs a frame (the main form, else any
+// fsMDIForm) when its window is made.
 enum TFormStyle : uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 enum TWindowState : uint8_t { wsNormal, wsMinimized, wsMaximized };
 enum TCloseAction : uint8_t { caNone, caHide, caFree, caMinimize };
@@ -31,6 +33,8 @@ using TFormState = TSet<TFormStateItem, 8>;
 
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+
+class TMDIClient;  // the client area of a multiple-document frame (private to the layer)
 
 class TCustomForm : public TCustomControl {
  public:
@@ -89,6 +93,24 @@ class TCustomForm : public TCustomControl {
 
   void BringToFront();
   void SetFocus() override;
+
+  // ---- multiple-document frame (fsMDIForm) and its children (fsMDIChild) ----
+  // The active child (the first shown one in stacking order), or nullptr.
+  TCustomForm* ActiveMDIChild() const;
+  int32_t MDIChildCount() const { return static_cast<int32_t>(FMDIChildren.size()); }
+  // The children in stacking order, the active one first; nullptr out of range.
+  TCustomForm* MDIChildren(int32_t Index) const;
+  // Arranges the shown, not minimised children side by side / overlapping.
+  void Tile();
+  void Cascade();
+  // Activates the next child; the active one goes to the back.
+  void Next();
+  // The part of the client area that holds the children: the client area less the aligned bars.
+  TRect MDIClientRect() const;
+  int32_t MDIClientWidth() const { return MDIClientRect().Width(); }
+  int32_t MDIClientHeight() const { return MDIClientRect().Height(); }
+  // The frame of a child, or nullptr.
+  TCustomForm* MDIFrame() const { return FMDIFrame; }
   // Told by the controls of the form when one of them got the focus.
   void SetFocusedControl(TWinControl* Control);
 
@@ -118,9 +140,11 @@ class TCustomForm : public TCustomControl {
  protected:
   void CreateParams(TCreateParams& Params) override;
   void CreateWnd() override;
+  void DestroyWnd() override;
   void Paint() override;
   virtual void DoClose(TCloseAction& Action);
   void UpdatePeer() override;
+  void AlignControls(TControl* AControl, TRect& Rect) override;
 
   TFormBorderStyle FBorderStyle = bsSizeable;
   TBorderIcons FBorderIcons{biSystemMenu, biMinimize, biMaximize};
@@ -136,7 +160,20 @@ class TCustomForm : public TCustomControl {
   bool FDestroyed = false;
 
  private:
+  friend class TMDIClient;
   void ApplyPosition();
+  // The frame a new child joins: the main form when it is one, else the first fsMDIForm.
+  static TCustomForm* FindMDIFrame();
+  void AttachMDIChild(TCustomForm* Child);
+  void DetachMDIChild(TCustomForm* Child);
+  // Brings a child to the front of the stacking order and moves the activation to it.
+  void MDIActivate(TCustomForm* Child);
+
+  std::vector<TCustomForm*> FMDIChildren;  // of a frame, in stacking order
+  TCustomForm* FMDIFrame = nullptr;        // of a child
+  std::unique_ptr<TMDIClient> FMDIClient;  // of a frame with a window
+  TRect FMDIClientRect{0, 0, 0, 0};
+  bool FMDIClientPlaced = false;
 };
 
 class TForm : public TCustomForm {

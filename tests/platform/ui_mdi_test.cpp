@@ -1,0 +1,194 @@
+// The multiple-document frame: children as sub-windows of its client area,
+// their stacking order and activation, arranging, closing through the
+// sub-window, and the status bar that narrows the client area.
+#include <QtWidgets/QMdiArea>
+#include <QtWidgets/QMdiSubWindow>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/ui/application.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/peer.h"
+#include "platform/ui/qt_app.h"
+#include "platform/ui/status_bar.h"
+
+namespace kv {
+namespace {
+
+class Mdi : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureQtApplication();
+    Frame = std::make_unique<TForm>(nullptr);
+    Frame->SetFormStyle(fsMDIForm);
+    Frame->SetBounds(0, 0, 800, 600);
+    Frame->Show();
+    Pump();
+  }
+  void TearDown() override {
+    for (TForm* c : Children) delete c;
+    Frame.reset();
+    Pump();
+  }
+  static void Pump() {
+    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  }
+  TForm* NewChild(const std::string& Caption) {
+    auto* c = new TForm(nullptr);
+    c->SetFormStyle(fsMDIChild);
+    c->SetCaption(Caption);
+    c->SetBounds(10, 10, 200, 150);
+    c->Show();
+    Children.push_back(c);
+    return c;
+  }
+  QMdiArea* Area() { return PeerWidget(Frame.get())->findChild<QMdiArea*>(); }
+  QMdiSubWindow* SubOf(TForm* Child) {
+    for (QMdiSubWindow* s : Area()->subWindowList())
+      if (s->widget() == PeerWidget(Child)) return s;
+    return nullptr;
+  }
+
+  std::unique_ptr<TForm> Frame;
+  std::vector<TForm*> Children;
+};
+
+TEST_F(Mdi, ChildrenLiveInTheFrameInStackingOrder) {
+  TForm* a = NewChild("a");
+  TForm* b = NewChild("b");
+  TForm* c = NewChild("c");
+  ASSERT_NE(Area(), nullptr);
+  EXPECT_EQ(Area()->subWindowList().size(), 3);
+  EXPECT_EQ(Frame->MDIChildCount(), 3);
+  EXPECT_EQ(Frame->ActiveMDIChild(), c);
+  EXPECT_EQ(Frame->MDIChildren(0), c);
+  EXPECT_EQ(Frame->MDIChildren(2), a);
+  EXPECT_EQ(Frame->MDIChildren(3), nullptr);
+  EXPECT_EQ(c->MDIFrame(), Frame.get());
+  EXPECT_EQ(SubOf(b)->windowTitle().toStdString(), "b");
+  EXPECT_TRUE(c->Active());
+  EXPECT_FALSE(b->Active());
+
+  a->BringToFront();
+  EXPECT_EQ(Frame->ActiveMDIChild(), a);
+  EXPECT_TRUE(a->Active());
+  EXPECT_FALSE(c->Active());
+  Frame->Next();
+  EXPECT_EQ(Frame->ActiveMDIChild(), c);
+  EXPECT_EQ(Frame->MDIChildren(2), a);  // the one left goes to the back
+  b->SetCaption("renamed");
+  EXPECT_EQ(SubOf(b)->windowTitle().toStdString(), "renamed");
+}
+
+TEST_F(Mdi, ActivationEventsFollowTheActiveChild) {
+  std::vector<std::string> log;
+  TForm* a = NewChild("a");
+  TForm* b = NewChild("b");
+  for (TForm* f : {a, b}) {
+    f->OnActivate = [&log](TObject* S) { log.push_back("+" + static_cast<TForm*>(S)->Caption()); };
+    f->OnDeactivate = [&log](TObject* S) { log.push_back("-" + static_cast<TForm*>(S)->Caption()); };
+  }
+  a->BringToFront();
+  b->BringToFront();
+  EXPECT_EQ(log, (std::vector<std::string>{"-b", "+a", "-a", "+b"}));
+}
+
+TEST_F(Mdi, BoundsAreTheChildsOwnWidgetInsideItsSubWindow) {
+  TForm* a = NewChild("a");
+  a->SetBounds(30, 40, 220, 160);
+  QMdiSubWindow* sub = SubOf(a);
+  EXPECT_EQ(sub->pos(), QPoint(30, 40));
+  EXPECT_EQ(PeerWidget(a)->size(), QSize(220, 160));
+  // The user moving the sub-window moves the form.
+  sub->move(70, 20);
+  EXPECT_EQ(a->Left(), 70);
+  EXPECT_EQ(a->Top(), 20);
+  EXPECT_EQ(a->Width(), 220);
+}
+
+TEST_F(Mdi, TileKeepsEveryChildInsideTheClientArea) {
+  for (const char* n : {"a", "b", "c", "d"}) NewChild(n);
+  Frame->Tile();
+  const TRect client = Frame->MDIClientRect();
+  for (TForm* c : Children) {
+    EXPECT_GE(c->Left(), 0);
+    EXPECT_GE(c->Top(), 0);
+    EXPECT_LE(c->Left() + c->Width(), client.Width());
+    EXPECT_LE(c->Top() + c->Height(), client.Height());
+  }
+  // Tiled side by side: no two overlap.
+  for (size_t i = 0; i < Children.size(); ++i)
+    for (size_t j = i + 1; j < Children.size(); ++j) {
+      const TRect p = Children[i]->BoundsRect(), q = Children[j]->BoundsRect();
+      EXPECT_TRUE(p.Right <= q.Left || q.Right <= p.Left || p.Bottom <= q.Top || q.Bottom <= p.Top) << i << j;
+    }
+  Frame->Cascade();
+  EXPECT_NE(Children[0]->Top(), Children[1]->Top());
+  EXPECT_NE(Children[0]->Left(), Children[1]->Left());
+}
+
+TEST_F(Mdi, ClosingTheSubWindowAsksTheChild) {
+  TForm* a = NewChild("a");
+  TForm* b = NewChild("b");
+  bool allow = false;
+  b->OnCloseQuery = [&](TObject*, bool& CanClose) { CanClose = allow; };
+  b->OnClose = [](TObject*, TCloseAction& Action) { Action = caFree; };
+  SubOf(b)->close();
+  EXPECT_EQ(Frame->MDIChildCount(), 2);
+  EXPECT_TRUE(SubOf(b)->isVisible());
+  allow = true;
+  SubOf(b)->close();
+  // On its way out: no longer a child, and the one before is active again.
+  EXPECT_EQ(Frame->MDIChildCount(), 1);
+  EXPECT_EQ(Frame->ActiveMDIChild(), a);
+  Children.pop_back();  // freed by its release
+  Pump();
+  EXPECT_EQ(Area()->subWindowList().size(), 1);
+}
+
+TEST_F(Mdi, ChildWithoutFrameCannotBeMade) {
+  Frame.reset();
+  TForm orphan(nullptr);
+  orphan.SetFormStyle(fsMDIChild);
+  EXPECT_THROW(orphan.HandleNeeded(), EInvalidOperation);
+}
+
+TEST_F(Mdi, FreeingTheFrameFirstLeavesItsChildrenUsable) {
+  TForm* a = NewChild("a");
+  Frame.reset();
+  EXPECT_EQ(a->MDIFrame(), nullptr);
+  a->SetCaption("still here");
+  EXPECT_EQ(a->Caption(), "still here");
+}
+
+TEST_F(Mdi, AlignedBarsNarrowTheClientArea) {
+  auto* bar = new TStatusBar(Frame.get());
+  bar->SetParent(Frame.get());
+  bar->SetSimplePanel(true);
+  bar->SetSimpleText("Bereit");
+  Pump();
+  const TRect r = Frame->MDIClientRect();
+  EXPECT_EQ(r.Height(), Frame->ClientHeight() - bar->Height());
+  EXPECT_EQ(r.Width(), Frame->ClientWidth());
+  EXPECT_EQ(Area()->geometry(), QRect(r.Left, r.Top, r.Width(), r.Height()));
+  EXPECT_EQ(bar->SimpleText(), "Bereit");
+  EXPECT_EQ(bar->Top() + bar->Height(), Frame->ClientHeight());
+}
+
+TEST(StatusBar, PanelsKeepTheirTextsAndIgnoreBadIndexes) {
+  EnsureQtApplication();
+  TStatusBar bar(nullptr);
+  EXPECT_EQ(bar.Align(), alBottom);
+  bar.SetPanelCount(2);
+  bar.SetPanelText(1, "zwei");
+  bar.SetPanelText(5, "nichts");
+  EXPECT_EQ(bar.PanelText(1), "zwei");
+  EXPECT_EQ(bar.PanelText(5), "");
+  EXPECT_EQ(bar.PanelText(-1), "");
+}
+
+}  // namespace
+}  // namespace kv
