@@ -22,6 +22,11 @@ void cmdChooseScanner(TCommandRun& Run) { Scanner(Run).SelectAcquireSource(); }
 void cmdScan(TCommandRun& Run) {
   timagerlayer& scanner = Scanner(Run);
   TIMTWainParams& p = scanner.TWainParams();
+  // Without any scanner the acquisition fails as a cancelled one does.
+  if (p.SourceList().empty()) {
+    Run.Result = false;
+    return;
+  }
   p.SetSelectedSource(p.GetDefaultSourceIndex());
   p.ApplyCapabilities();
   const bool noDialog = Run.Bool("NoDialog", false);

@@ -21,11 +21,7 @@ namespace {
 // Below the first handle a control can get.
 constexpr HWND kDesktopHandle = 0x10;
 
-QWidget* TopWidget(HWND Wnd) {
-  TWinControl* control = FindControl(Wnd);
-  QWidget* w = PeerWidget(control);
-  return w ? w->window() : nullptr;
-}
+QWidget* WidgetOf(HWND Wnd) { return PeerWidget(FindControl(Wnd)); }
 
 QRect ScreenRect(HWND Wnd) {
   EnsureQtApplication();
@@ -33,8 +29,11 @@ QRect ScreenRect(HWND Wnd) {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->virtualGeometry() : QRect();
   }
-  QWidget* w = TopWidget(Wnd);
-  return w ? w->frameGeometry() : QRect();
+  QWidget* w = WidgetOf(Wnd);
+  if (!w) return QRect();
+  // A top-level window with its frame; a window inside another (an image
+  // window in the main window's client area) as far as it reaches.
+  return w->isWindow() ? w->frameGeometry() : QRect(w->mapToGlobal(QPoint(0, 0)), w->size());
 }
 
 }  // namespace
@@ -48,15 +47,15 @@ TRect GetWindowRect(HWND Wnd) {
 
 bool IsWindowVisible(HWND Wnd) {
   if (Wnd == kDesktopHandle) return true;
-  QWidget* w = TopWidget(Wnd);
-  return w && w->isVisible() && !w->isMinimized();
+  QWidget* w = WidgetOf(Wnd);
+  return w && w->isVisible() && !w->window()->isMinimized();
 }
 
 bool BringWindowToTop(HWND Wnd) {
-  QWidget* w = TopWidget(Wnd);
+  QWidget* w = WidgetOf(Wnd);
   if (!w) return false;
-  w->raise();
-  w->activateWindow();
+  for (QWidget* up = w; up; up = up->parentWidget()) up->raise();
+  w->window()->activateWindow();
   return true;
 }
 

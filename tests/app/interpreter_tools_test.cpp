@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "command_fixture.h"
+#include "platform/ui/screen_grab.h"
 
 namespace kv {
 namespace {
@@ -18,6 +19,14 @@ TEST_F(ToolCommands, MissingToolsFailInsteadOfDoingNothing) {
     EXPECT_FALSE(Line(line)) << line;
     EXPECT_TRUE(FailureShown(line)) << line;
   }
+}
+
+TEST_F(ToolCommands, QuitClosesTheMainWindow) {
+  Form->Show();
+  ASSERT_TRUE(Form->Visible());
+  ASSERT_TRUE(RunLine("QUIT"));
+  Application->ProcessMessages();
+  EXPECT_FALSE(Form->Visible());
 }
 
 }  // namespace
