@@ -1,9 +1,14 @@
 // Scanner selection, acquisition and options.
+#include <string>
+#include <vector>
+
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
+#include "imaging/formats/twain_params.h"
+#include "platform/ui/select_source_dialog.h"
 
 namespace kv {
 
@@ -15,9 +20,40 @@ timagerlayer& Scanner(const TCommandRun& Run) {
   return *Run.Form.imagerlayer1;
 }
 
+// The scanner last chosen by the user; SCAN takes it as the default source,
+// as a source manager remembers the choice. Empty: the first scanner.
+std::string& ChosenScanner() {
+  static std::string name;
+  return name;
+}
+
+int32_t DefaultSource(TIMTWainParams& P) {
+  const std::vector<TW_IDENTITY>& list = P.SourceList();
+  for (size_t i = 0; i < list.size(); ++i)
+    if (!ChosenScanner().empty() && list[i].ProductName == ChosenScanner()) return int32_t(i);
+  return P.GetDefaultSourceIndex();
+}
+
 }  // namespace
 
-void cmdChooseScanner(TCommandRun& Run) { Scanner(Run).SelectAcquireSource(); }
+void cmdChooseScanner(TCommandRun& Run) {
+  timagerlayer& scanner = Scanner(Run);
+  TIMTWainParams& p = scanner.TWainParams();
+  const std::vector<TW_IDENTITY>& list = p.SourceList();
+  const int32_t previous = p.SelectedSource();
+  const std::string current =
+      previous >= 0 && size_t(previous) < list.size() ? list[size_t(previous)].ProductName : std::string();
+  SetSelectSourceHook([current](const std::vector<std::string>& Names, std::string& Chosen) {
+    return SelectSourceDialog(Names, Chosen, current);
+  });
+  if (scanner.SelectAcquireSource()) {
+    const int32_t chosen = p.SelectedSource();
+    if (chosen >= 0 && size_t(chosen) < p.SourceList().size())
+      ChosenScanner() = p.SourceList()[size_t(chosen)].ProductName;
+  } else if (p.SelectedSource() != previous) {
+    p.SetSelectedSource(previous);  // a cancelled choice changes nothing
+  }
+}
 
 void cmdScan(TCommandRun& Run) {
   timagerlayer& scanner = Scanner(Run);
@@ -27,7 +63,7 @@ void cmdScan(TCommandRun& Run) {
     Run.Result = false;
     return;
   }
-  p.SetSelectedSource(p.GetDefaultSourceIndex());
+  p.SetSelectedSource(DefaultSource(p));
   p.ApplyCapabilities();
   const bool noDialog = Run.Bool("NoDialog", false);
   p.VisibleDialog = !noDialog;

@@ -6,6 +6,8 @@
 
 #include "command_fixture.h"
 #include "imaging/formats/twain_params.h"
+#include "platform/ui/list_box.h"
+#include "platform/ui/select_source_dialog.h"
 #include "support/netpbm_io.h"
 #include "support/sane_test_env.h"
 
@@ -44,6 +46,31 @@ TEST_F(ScanCommands, AResolutionOfZeroIsRefused) {
   EXPECT_FALSE(Line("SCAN NoDialog=1 dpix=0 sizex=40 sizey=30"));
   EXPECT_TRUE(FailureShown("SCAN NoDialog=1 dpix=0 sizex=40 sizey=30"));
   EXPECT_EQ(Form->MDIChildCount(), 0);
+}
+
+// The choice is offered with the current scanner marked; Cancel keeps it.
+TEST_F(ScanCommands, ChooseScannerKeepsTheChoiceUnlessCancelled) {
+  UseSaneBackends("test");
+  UnloadTwain(TwainManager());
+  TIMTWainParams& p = Form->imagerlayer1->TWainParams();
+  int32_t offered = -1;
+  (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+    auto& form = dynamic_cast<TSelectSourceForm&>(F);
+    offered = form.List->ItemIndex();
+    form.List->SetItemIndex(1);
+    return mrOk;
+  });
+  ASSERT_TRUE(RunLine("CHOOSESCANNER"));
+  EXPECT_EQ(offered, 0);
+  EXPECT_EQ(p.SelectedSource(), 1);
+
+  (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+    offered = dynamic_cast<TSelectSourceForm&>(F).List->ItemIndex();
+    return mrCancel;
+  });
+  ASSERT_TRUE(RunLine("CHOOSESCANNER"));
+  EXPECT_EQ(offered, 1);
+  EXPECT_EQ(p.SelectedSource(), 1);
 }
 
 }  // namespace
