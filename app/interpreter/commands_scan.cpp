@@ -29,8 +29,9 @@ std::string& ChosenScanner() {
 
 int32_t DefaultSource(TIMTWainParams& P) {
   const std::vector<TW_IDENTITY>& list = P.SourceList();
-  for (size_t i = 0; i < list.size(); ++i)
-    if (!ChosenScanner().empty() && list[i].ProductName == ChosenScanner()) return int32_t(i);
+  if (!ChosenScanner().empty())
+    for (size_t i = 0; i < list.size(); ++i)
+      if (list[i].ProductName == ChosenScanner()) return int32_t(i);
   return P.GetDefaultSourceIndex();
 }
 
@@ -86,7 +87,13 @@ void cmdScan(TCommandRun& Run) {
     p.SetAcquireFrame(2, left + Run.Float("sizex", 0) / dpix);
     p.SetAcquireFrame(3, top + Run.Float("sizey", 0) / dpiy);
   }
-  const bool got = scanner.Acquire();
+  bool got = false;
+  try {
+    got = scanner.Acquire();
+  } catch (...) {
+    scanner.IO()->OnProgress = nullptr;
+    throw;
+  }
   scanner.IO()->OnProgress = nullptr;
   if (!got) {
     Run.Result = false;
