@@ -12,7 +12,9 @@
 #include "app/child/drawing_options.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
+#include "platform/system/registry_hive.h"
 #include "platform/ui/application.h"
+#include "support/temp_files.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
@@ -24,14 +26,17 @@ class TChildWindowTest : public ::testing::Test {
   void SetUp() override {
     EnsureQtApplication();
     CancelFlag = false;
+    SetRegistryFolder(TempPath("child-tests-registry"));  // the main window's settings stay out of the user's
     Main = new Tform1(nullptr);
     Main->SetBounds(0, 0, 900, 700);
+    Main->SetStoredBool("NoWelcome", true);  // no welcome window among the image windows
     Main->Show();
     Pump();
   }
   void TearDown() override {
     delete Main;
     Pump();
+    SetRegistryFolder("");
     CancelFlag = false;
     drawingtool = dtZoom;
   }

@@ -12,6 +12,7 @@
 #include "platform/rtl/string_list.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/status_bar.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -77,11 +78,14 @@ TEST_F(ChildWindow, CloseQuestionAnswers) {
   for (const TCase& t : {TCase{mrYes, true, false}, TCase{mrNo, true, false}, TCase{mrCancel, false, true}}) {
     Tchild* c = NewImage(10, 10);
     c->modified = true;
+    // Saving a picture that has a file name asks nothing more.
+    if (t.Answer == mrYes) c->imager1->IOParams().FileName = test::TempPath("close_question.bmp");
     TScriptedDialogsScope dialogs;
     dialogs->Answer(t.Answer);
+    const std::string caption = c->Caption();  // saving renames the window
     c->Perform(WM_CLOSE);  // the close button
     ASSERT_EQ(dialogs->Shown.size(), 1u);
-    EXPECT_EQ(dialogs->Shown[0].Text, "Möchten Sie die Änderungen in der Datei " + c->Caption() + " speichern?");
+    EXPECT_EQ(dialogs->Shown[0].Text, "Möchten Sie die Änderungen in der Datei " + caption + " speichern?");
     EXPECT_EQ(dialogs->Shown[0].Type, mtConfirmation);
     EXPECT_TRUE(dialogs->Shown[0].Buttons == mbYesNoCancel);
     EXPECT_EQ(Main->findchild(c->Caption()) == nullptr, t.Closed) << t.Answer;
@@ -108,6 +112,7 @@ TEST_F(ChildWindow, UnmodifiedWindowClosesWithoutAQuestion) {
 TEST_F(ChildWindow, ASaveThatDidNotHappenKeepsTheWindow) {
   Tchild* c = NewImage(10, 10);
   c->modified = true;
+  c->imager1->IOParams().FileName = test::TempPath("save_question.bmp");  // saved without a dialog
   TScriptedDialogsScope dialogs;
   dialogs->Answer(mrYes);
   CancelFlag = true;  // stale from an earlier question: cleared before asking

@@ -11,6 +11,7 @@
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "imaging/formats/gif_lzw.h"
+#include "platform/system/registry_hive.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/qt_app.h"
@@ -27,8 +28,10 @@ class InterpreterTest : public TTempFolderTest {
     InstallGifLzwHooks();  // the main window installs them at start in the program
     Dialogs = std::make_unique<TScriptedDialogsScope>();
     (*Dialogs)->OnUnexpected = [](const std::string& Problem) { ADD_FAILURE() << "unexpected dialog: " << Problem; };
+    SetRegistryFolder(Dir + "reg");  // the main window's settings stay out of the user's
     Form = std::make_unique<Tform1>(nullptr);
     Form->SetBounds(0, 0, 900, 700);
+    Form->SetStoredBool("NoWelcome", true);  // no welcome window among the image windows
     Form->Show();
     Form->Recorder().SetState(rsRecording);
     CancelFlag = false;
@@ -38,6 +41,7 @@ class InterpreterTest : public TTempFolderTest {
     if (Application) Application->ProcessMessages();
     Dialogs.reset();
     CancelFlag = false;
+    SetRegistryFolder("");
     TTempFolderTest::TearDown();
   }
 
