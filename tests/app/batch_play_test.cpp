@@ -44,6 +44,17 @@ TEST_F(BatchPlayback, ThirdLineFailsAfterTheFirstTwoRan) {
   EXPECT_EQ(Main->MDIChildCount(), 3);
   ASSERT_EQ(history->TextListBox1->Items().Count(), 1);
   EXPECT_EQ(history->TextListBox1->Items().Get(0), "NEWIMAGE Width=7 Height=7 vwidth=0 vheight=0");
+
+  // Closing the window unchecks its menu item.
+  auto* item = dynamic_cast<TMenuItem*>(Main->FindComponent("BatchFenster1"));
+  if (!item) {
+    item = new TMenuItem(Main);
+    item->SetName("BatchFenster1");
+  }
+  item->SetChecked(true);
+  history->Show();
+  history->Close();
+  EXPECT_FALSE(item->Checked());
 }
 
 }  // namespace
