@@ -177,6 +177,12 @@ int KavrelinMain(int Argc, char** Argv) {
     exitCode = 1;
   }
   StopInstanceGuard();
+  // The windows go while the layer's own tables still exist, not in the exit handlers.
+  try {
+    Application->DestroyComponents();
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
   return exitCode;
 }
 
