@@ -177,12 +177,8 @@ int KavrelinMain(int Argc, char** Argv) {
     exitCode = 1;
   }
   StopInstanceGuard();
-  // The windows go while the layer's own tables still exist, not in the exit handlers.
-  try {
-    Application->DestroyComponents();
-  } catch (...) {
-    Application->HandleException(nullptr);
-  }
+  // The windows go while the registries they leave (handles, wallpapers) still exist.
+  Application->DestroyComponents();
   return exitCode;
 }
 
