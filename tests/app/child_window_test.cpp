@@ -40,11 +40,11 @@ TEST_F(ChildWindow, NewWindowIsTheActiveChildWithItsImageFillingTheRest) {
 }
 
 TEST_F(ChildWindow, RulersAndStatusLineFollowTheViewToggles) {
-  auto* rulers = new TMenuItem(Main);
-  rulers->SetName("Lineal1");
-  auto* status = new TMenuItem(Main);
-  status->SetName("Statusleiste1");
-  status->SetChecked(true);
+  // The main window's own view toggles decide.
+  ASSERT_NE(Main->Lineal1, nullptr);
+  ASSERT_NE(Main->Statusleiste1, nullptr);
+  Main->Lineal1->SetChecked(false);
+  Main->Statusleiste1->SetChecked(true);
   Tchild* c = NewImage(20, 20);
   EXPECT_FALSE(c->RulerBox1->Visible());
   EXPECT_FALSE(c->RulerBox2->Visible());
