@@ -86,4 +86,15 @@ bool GrabWindow(HWND Wnd, TBitmap& Into) {
   return true;
 }
 
+bool RenderWindow(HWND Wnd, TBitmap& Into) {
+  QWidget* w = WidgetOf(Wnd);
+  if (!w || w->size().isEmpty()) return false;
+  const QImage shot = w->grab().toImage().convertToFormat(QImage::Format_BGR888);
+  if (shot.isNull()) return false;
+  Into.AllocateForOverwrite(shot.width(), shot.height(), pf24bit);
+  for (int32_t y = 0; y < shot.height(); ++y)
+    std::memcpy(Into.ScanLine(y), shot.constScanLine(y), size_t(shot.width()) * 3);
+  return true;
+}
+
 }  // namespace kv

@@ -19,5 +19,9 @@ bool BringWindowToTop(HWND Wnd);
 // bitmap of that size. False (bitmap unchanged) when the window does not
 // exist or the screen cannot be read.
 bool GrabWindow(HWND Wnd, TBitmap& Into);
+// Draws the window and everything in it into a 24-bit bitmap of its size,
+// without reading the screen (so it works where nothing is displayed).
+// False (bitmap unchanged) when there is no such window.
+bool RenderWindow(HWND Wnd, TBitmap& Into);
 
 }  // namespace kv

@@ -16,10 +16,14 @@
 #include "app/startup/instance_guard.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
+#include "imaging/formats/io_params.h"
+#include "imaging/formats/png.h"
+#include "imaging/model/kernel_types.h"
 #include "imaging/processing/colour_kernels.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/streams.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/system/registry.h"
@@ -29,6 +33,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/drop_files.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/screen_grab.h"
 #include "platform/ui/std_controls.h"
 #include "support/temp_files.h"
 
@@ -406,6 +411,51 @@ TEST_F(MainForm, WallpaperIsMadeFromACopy) {
   EXPECT_EQ(back.Bitmap().Width(), w);
   EXPECT_EQ(back.Bitmap().Height(), h);
   EXPECT_NE(test::ReadText(log).find("picture-uri"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// Renders the main window with two image windows to a PNG kept beside the
+// test's files (main_window.png), for a person to look at; checks that the
+// picture holds the windows' own colours.
+TEST_F(MainForm, RendersWithTwoImageWindows) {
+  Form->SetStoredBool("NoWelcome", true);
+  Form->SetBounds(0, 0, 900, 640);
+  Form->Show();
+  Form->interpreter(Form, "NEWIMAGE Width=320 Height=220 FillColor=16711680");  // blue
+  Form->interpreter(Form, "STARTDRAWING DrawingTool=9 Foreground=255 Background=65535 FillStyle=0 MouseX=20 MouseY=20");
+  Form->interpreter(Form, "DRAWFINISH OriginX=20 OriginY=20 MouseX=300 MouseY=200");
+  Form->interpreter(Form, "NEWIMAGE Width=260 Height=180 FillColor=65280");  // green
+  Form->interpreter(Form, "EFFECT Name=Gamma Param1=0.5");
+  Application->ProcessMessages();
+  ASSERT_EQ(Form->MDIChildCount(), 2);
+  Form->Tile();
+  Application->ProcessMessages();
+  TBitmap shot;
+  ASSERT_TRUE(RenderWindow(Form->Handle(), shot));
+  EXPECT_EQ(shot.Width(), Form->Width());
+  bool blue = false, green = false;
+  for (int32_t y = 0; y < shot.Height(); y += 2)
+    for (int32_t x = 0; x < shot.Width(); x += 2) {
+      const TColor c = shot.GetPixelColor(x, y);
+      blue = blue || c == TColor(0xFF0000);
+      green = green || (GetRValue(c) == 0 && GetGValue(c) > 100 && GetBValue(c) == 0);
+    }
+  EXPECT_TRUE(blue);
+  EXPECT_TRUE(green);
+  const char* tmp = std::getenv("KV_TEST_TMP");
+  const std::string file = std::string(tmp ? tmp : Dir.c_str()) + "/main_window.png";
+  TFileStream out(file, fmCreate);
+  TIOParamsVals params(nullptr);
+  bool aborted = false;
+  TProgressRec progress;
+  progress.Aborted = &aborted;
+  WritePngStream(out, shot, params, progress);
+  EXPECT_FALSE(aborted);
 }
 
 }  // namespace
