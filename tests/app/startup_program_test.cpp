@@ -9,9 +9,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "app/batch/batch_escapes.h"
 #include "app/startup/startup.h"
 #include "platform/system/paths.h"
 #include "platform/system/registry.h"
@@ -104,11 +107,49 @@ bool Alive(pid_t Pid) {
   return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z';
 }
 
-// A running editor gets the second start's command line; the second start
-// ends at once.
+// Batch lines as the recorder writes them.
+void WriteBatch(const std::string& FileName, const std::vector<std::string>& Lines) {
+  std::string text;
+  for (const std::string& l : Lines) text += EscapeBatchLine(l) + "\r\n";
+  test::WriteText(FileName, text);
+}
+
+// Width, height and the colour of one pixel as ImageMagick reads the file.
+std::string Identify(const std::string& FileName) {
+  return test::RunCapture("identify -format '%w %h %[fx:int(255*p{1,1}.r)],%[fx:int(255*p{1,1}.g)],%[fx:int(255*p{1,1}.b)]' '" +
+                          FileName + "' 2>&1");
+}
+
+// A batch named on the command line makes, edits and saves pictures, then quits the editor.
+TEST_F(ProgramTest, BatchFromTheCommandLineSavesPicturesAndQuits) {
+  if (!test::HaveTool("identify")) GTEST_SKIP() << "ImageMagick is not installed";
+  const std::string out = Dir + "out/";
+  std::filesystem::create_directory(out);
+  WriteBatch(Dir + "job.atp", {
+                                  "NEWIMAGE Width=64 Height=48 vwidth=0 vheight=0 FillColor=255",
+                                  "SAVEAS FileName=\"" + out + "red.png\"",
+                                  "RESIZE Width=32 Height=24 vwidth=0 vheight=0",
+                                  "SAVEAS FileName=\"" + out + "small.bmp\"",
+                                  "SAVEAS FileName=\"" + out + "small.jpg\"",
+                                  "CLOSE",
+                                  "OPEN FileName=\"" + out + "red.png\"",
+                                  "SAVEAS FileName=\"" + out + "copy.tif\"",
+                                  "QUIT",
+                              });
+  const TResult r = Start("kavrelin", "job.atp");
+  EXPECT_EQ(r.Exit, 0) << r.Output;
+  EXPECT_EQ(Identify(out + "red.png"), "64 48 255,0,0");
+  EXPECT_EQ(Identify(out + "small.bmp"), "32 24 255,0,0");
+  EXPECT_EQ(Identify(out + "copy.tif"), "64 48 255,0,0");
+  const std::string jpg = Identify(out + "small.jpg");
+  EXPECT_EQ(jpg.substr(0, 6), "32 24 ") << jpg;
+}
+
+// A running editor gets the second start's command line and opens both
+// files; the second start ends at once.
 TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
-  test::WriteText(Dir + "a.png", "");
-  test::WriteText(Dir + "b c.png", "");
+  if (!test::HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
+  ASSERT_EQ(test::Run("convert -size 10x8 xc:blue " + Dir + "a.png && convert -size 12x6 xc:lime '" + Dir + "b c.png'"), 0);
   const std::string log = Dir + "first.log";
   const std::string pid =
       test::RunCapture("cd " + Dir + " && " + Env() + KV_PROGRAM_DIR + "kavrelin >" + log + " 2>&1 & echo $!");
@@ -130,8 +171,20 @@ TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
   EXPECT_LT(TickCount64() - start, 30000u);
   EXPECT_TRUE(Alive(first));  // the first one still runs
 
-  ::kill(first, SIGTERM);
-  for (int i = 0; i < 500 && Alive(first); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  // What the first editor has open shows in what it saves.
+  WriteBatch(Dir + "save.atp", {"SAVEAS FileName=\"" + Dir + "b_copy.bmp\"", "CLOSE",
+                                "SAVEAS FileName=\"" + Dir + "a_copy.bmp\"", "QUIT"});
+  r = Start("kavrelin", Dir + "save.atp");
+  EXPECT_EQ(r.Exit, 0) << r.Output;
+  for (int i = 0; i < 3000 && Alive(first); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const bool ended = !Alive(first);
+  if (!ended) ::kill(first, SIGTERM);
+  EXPECT_TRUE(ended) << test::ReadText(log);
+  if (test::HaveTool("identify")) {
+    // The sizes tell which file each window held.
+    EXPECT_EQ(Identify(Dir + "a_copy.bmp").substr(0, 5), "10 8 ");
+    EXPECT_EQ(Identify(Dir + "b_copy.bmp").substr(0, 5), "12 6 ");
+  }
 }
 
 // The desktop's own checker judges the entry; the icon must draw something.
