@@ -63,7 +63,7 @@ const char* ColorChannelName(TColorModel Model, int32_t Channel) {
 TModelValues ColorToModel(TColorModel Model, uint32_t Packed) {
   const int32_t r = int32_t((Packed >> 16) & 0xFF), g = int32_t((Packed >> 8) & 0xFF), b = int32_t(Packed & 0xFF);
   TModelValues v{0, 0, 0, 0};
-  switch (Model) {
+  switch (Model < kColorModelCount ? Model : cmRGB) {  // a model number from outside counts as RGB
     case cmRGB: v = {double(r), double(g), double(b), 0}; break;
     case cmHSV: {
       int32_t h = 0, s = 0, val = 0;
@@ -93,7 +93,7 @@ TModelValues ColorToModel(TColorModel Model, uint32_t Packed) {
 
 TBGRPixel ColorFromModel(const TModelValues& V, TColorModel Model) {
   TBGRPixel p;
-  switch (Model) {
+  switch (Model < kColorModelCount ? Model : cmRGB) {
     case cmRGB: p = CreateRGB(Limit255(V[0]), Limit255(V[1]), Limit255(V[2])); break;
     case cmHSV: HSVToRGB(p, Round32(V[0]), Round32(V[1]), Round32(V[2])); break;
     case cmHSL: HSLToRGB(p, V[0], V[1], V[2]); break;

@@ -68,7 +68,7 @@ void MissingTool(const TCommandRun& Run, const std::string& Tool) {
 
 bool TCommandInterpreter::Run(TObject* Sender, const std::string& Line) {
   if (Line.empty()) return true;
-  const std::string& received = Line;
+  const std::string received = Line;  // kept for the failure message, whatever the caller does with Line
   ++FDepth;
   struct TDepth {
     int32_t& Depth;

@@ -34,7 +34,7 @@ TEST(ColourModels, ConversionsOfKnownColours) {
       {cmCMYK, 0xFFFFFF, {0, 0, 0, 0}},     {cmCMYK, 0x000000, {0, 0, 0, 100}},
       {cmCMYK, 0xFF0000, {0, 100, 100, 0}}, {cmYUV, 0x808080, {128, 0, 0, 0}},
       {cmGray, 0xFFFFFF, {255, 0, 0, 0}},   {cmGray, 0x020202, {0, 0, 0, 0}},
-      {cmRGB, 0x102030, {16, 32, 48, 0}},
+      {cmRGB, 0x102030, {16, 32, 48, 0}},   {TColorModel(200), 0x102030, {16, 32, 48, 0}},
   };
   for (const TCase& c : cases) {
     const TModelValues v = ColorToModel(c.Model, c.Packed);
