@@ -22,6 +22,7 @@ declare -A allowed=(
   [net]="platform net"
   [pluginhost]="platform/rtl pluginhost"
   [app]="platform imaging components net pluginhost app"
+  [program]="platform imaging components net pluginhost app program"
 )
 # Longest layer names first, so app/filters is judged as app, platform/ui as itself.
 layers=$(printf '%s\n' "${!allowed[@]}" | awk '{ print length, $0 }' | sort -rn | cut -d' ' -f2)

@@ -1,21 +1,112 @@
-// Tools that make new pictures or take the whole line: stereo, mesh, mail, clipboard image, screenshot, quit, slide show, mosaic, numbered copies, stuck pixels, lossless JPEG.
+// Tools that make new pictures or take the whole line: stereo, mesh, mail,
+// clipboard image, screenshot, quit, slide show, mosaic, numbered copies,
+// stuck pixels, lossless JPEG.
+#include <chrono>
+#include <thread>
+
+#include "app/child/child_window.h"
+#include "app/helpers/folder_helpers.h"
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
+#include "app/layer/imager_layer.h"
+#include "app/main/main_form.h"
+#include "app/params/param_strings.h"
+#include "platform/graphics/bitmap.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/ui/application.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/screen_grab.h"
 
 namespace kv {
 
-void cmdMake3D(TCommandRun& Run) { MissingTool(Run, "MAKE3D"); }
-void cmdGetLeftRight(TCommandRun& Run) { MissingTool(Run, "GETLEFTRIGHT"); }
-void cmdMesh(TCommandRun& Run) { MissingTool(Run, "MESH"); }
-void cmdEmail(TCommandRun& Run) { MissingTool(Run, "EMAIL"); }
-void cmdNewClipboard(TCommandRun& Run) { MissingTool(Run, "NEWCLIPBOARD"); }
-void cmdScreenshot(TCommandRun& Run) { MissingTool(Run, "SCREENSHOT"); }
-void cmdQuit(TCommandRun& Run) { MissingTool(Run, "QUIT"); }
-void cmdSlideShow(TCommandRun& Run) { MissingTool(Run, "SLIDESHOW"); }
-void cmdShowMeshDemo(TCommandRun& Run) { MissingTool(Run, "SHOWMESHDEMO"); }
-void cmdMosaic(TCommandRun& Run) { MissingTool(Run, "MOSAIC"); }
-void cmdCopyNumber(TCommandRun& Run) { MissingTool(Run, "COPYNUMBER"); }
-void cmdStuckPixel(TCommandRun& Run) { MissingTool(Run, "STUCKPIXEL"); }
-void cmdJpgTrafo(TCommandRun& Run) { MissingTool(Run, "JPGTRAFO"); }
+namespace {
+
+// Lets the window system settle for Ms milliseconds while messages run.
+void PauseWithMessages(int32_t Ms) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
+  Application->ProcessMessages();
+  while (std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Application->ProcessMessages();
+  }
+}
+
+// An image that has never been saved has no file to attach: a name beginning
+// with "!" is the caption of an unsaved image, not a file.
+bool HasOwnFile(const std::string& FileName) { return !FileName.empty() && FileName[0] != '!' && FileExists(FileName); }
+
+}  // namespace
+
+void cmdMake3D(TCommandRun& Run) { MissingTool(Run, "the stereo picture tool"); }
+void cmdGetLeftRight(TCommandRun& Run) { MissingTool(Run, "the stereo picture tool"); }
+void cmdMesh(TCommandRun& Run) { MissingTool(Run, "the 3-D mesh tool"); }
+
+void cmdEmail(TCommandRun& Run) {
+  const std::string text = Run.Str("TEXT", ""), subject = Run.Str("SUBJECT", ""), to = Run.Str("TO", "");
+  Tchild* child = Run.Form.getchild();
+  if (!child && !Run.Form.getcatalog()) throw ECommandError("No image window is active");
+  if (child) {
+    timagerlayer& imager = Run.Imager();
+    std::string attachment = imager.IOParams().FileName;
+    if (!HasOwnFile(attachment)) {
+      const std::string cache = ProgramFolder() + "Cache/";
+      ForceDirectories(cache);
+      attachment = cache + "kavrtmp.jpg";
+      // A copy: the image keeps its own name in its record.
+      const std::string own = imager.IOParams().FileName;
+      imager.SaveToFileJpeg(attachment);
+      imager.IOParams().FileName = own;
+      if (imager.IO()->Aborted()) throw ECommandError("The image could not be saved to \"" + attachment + "\"");
+    }
+    TStringList files;
+    files.Add(attachment);
+    if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("No mail program could be started");
+  }
+  if (Run.Form.getcatalog()) MissingTool(Run, "mail from a catalog window");
+}
+
+void cmdNewClipboard(TCommandRun& Run) {
+  Run.RunLine("HIDDEN NEWIMAGE");
+  Run.RunLine("HIDDEN PASTE");
+  Run.Form.fensteranpassen(&Run.Form, &Run.Child());
+}
+
+void cmdScreenshot(TCommandRun& Run) {
+  const HWND desktop = GetDesktopWindow();
+  const HWND window = HWND(uint32_t(Run.Int("Window", int32_t(desktop))));
+  const TRect r = GetWindowRect(window);
+  if (r.Width() <= 0 || r.Height() <= 0) throw ECommandError("There is no window to take a picture of");
+  TBitmap shot(r.Width(), r.Height(), pf24bit);
+  if (window != desktop) BringWindowToTop(window);
+  Application->Minimize();
+  Application->ProcessMessages();
+  if (!IsWindowVisible(window)) {
+    Application->Restore();
+    Application->ProcessMessages();
+  }
+  PauseWithMessages(500);
+  const bool grabbed = GrabWindow(window, shot);
+  if (window != desktop) Run.Form.BringToFront();
+  if (!grabbed) {
+    Application->Restore();
+    throw ECommandError("The screen could not be read");
+  }
+  Run.RunLine("HIDDEN NEWIMAGE" + WriteParamInt("Width", shot.Width()) + WriteParamInt("Height", shot.Height()) +
+              WriteParamInt("Resolution", Screen->PixelsPerInch()));
+  timagerlayer& imager = Run.Imager();
+  imager.Bitmap().Assign(&shot);
+  imager.Update();
+  imager.Fit();
+  Application->Restore();
+}
+
+void cmdQuit(TCommandRun& Run) { Run.Form.Close(); }
+
+void cmdSlideShow(TCommandRun& Run) { MissingTool(Run, "the slide show"); }
+void cmdShowMeshDemo(TCommandRun& Run) { MissingTool(Run, "the 3-D mesh demo"); }
+void cmdMosaic(TCommandRun& Run) { MissingTool(Run, "the photo mosaic"); }
+void cmdCopyNumber(TCommandRun& Run) { MissingTool(Run, "the numbered copies tool"); }
+void cmdStuckPixel(TCommandRun& Run) { MissingTool(Run, "the stuck-pixel repair"); }
+void cmdJpgTrafo(TCommandRun& Run) { MissingTool(Run, "the lossless JPEG transform"); }
 
 }  // namespace kv

@@ -89,4 +89,15 @@ int32_t ReadHiddenBits(const TBitmap& Bitmap, uint8_t* Buffer, int32_t MaxCount)
   return int32_t(length);
 }
 
+bool HiddenDataPresent(const TBitmap& Bitmap) {
+  const int32_t capacity = HiddenDataCapacity(Bitmap);
+  if (Bitmap.PixelFormat() != pf24bit || capacity < 0) return false;
+  TCarrier carrier(Bitmap);
+  uint8_t header[kHeaderBytes];
+  for (uint8_t& b : header) b = carrier.GetByte();
+  uint32_t length = 0;
+  for (int32_t i = 0; i < 4; ++i) length |= uint32_t(header[4 + i]) << (8 * i);
+  return !(header[0] | header[1] | header[2] | header[3]) && length <= uint32_t(capacity);
+}
+
 }  // namespace kv

@@ -23,4 +23,9 @@ bool WriteHiddenBits(TBitmap& Bitmap, const uint8_t* Data, int32_t N);
 // length exceeds the capacity holds no hidden data: 0.
 int32_t ReadHiddenBits(const TBitmap& Bitmap, uint8_t* Buffer, int32_t MaxCount);
 
+// Whether the picture holds a header that ReadHiddenBits believes: pf24bit,
+// zero marker bytes and a length within the capacity. Tells a stored length
+// of 0 from a picture that holds nothing, or a length that cannot be true.
+bool HiddenDataPresent(const TBitmap& Bitmap);
+
 }  // namespace kv

@@ -1,0 +1,180 @@
+#include "app/startup/startup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/batch/batch_window.h"
+#include "app/helpers/desktop_helpers.h"
+#include "app/helpers/registry_helpers.h"
+#include "app/main/main_form.h"
+#include "app/startup/instance_guard.h"
+#include "app/startup/run_mode.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/random.h"
+#include "platform/rtl/strings.h"
+#include "platform/system/paths.h"
+#include "platform/ui/application.h"
+#include "platform/ui/screen_saver_preview.h"
+
+namespace kv {
+
+namespace {
+
+constexpr const char* ErrorCaption = "Error";
+
+void ReportStartFailure(const std::string& Text) { std::fprintf(stderr, "kavrelin: %s\n", Text.c_str()); }
+
+// A window of this run mode that the program does not have yet: said plainly,
+// and the start fails.
+int MissingWindow(const std::string& What) {
+  Application->MessageBox(What + " ist in dieser Version von Kavrelin nicht enthalten.", ErrorCaption,
+                          MB_OK | MB_ICONERROR);
+  return 2;
+}
+
+int PlaySlideShow(const TSwitches& Switches) {
+  std::string showFile = ProgramFolder() + "show.ini";
+  // Unlike a screen saver's switch, the player's argument is a file name:
+  // it is taken as typed, since names on this system keep their case.
+  if (RunMode == rmSlideShow && Switches.HasArgument) showFile = ParamStr(1);
+  if (!FileExists(showFile)) {
+    Application->MessageBox(Format("File %s not found", showFile), ErrorCaption, MB_OK);
+    return 1;
+  }
+  return MissingWindow("Der Diashow-Spieler");
+}
+
+int RunScreenSaverSwitches(const TSwitches& Switches) {
+  if (!Switches.HasArgument || Switches.Counts('C'))
+    Application->MessageBox(
+        "The options can only be changed with Kavrelin.\rYou need to create a new screen saver with Kavrelin to "
+        "change any options.",
+        ErrorCaption, MB_OK);
+  if (Switches.Counts('P')) {
+    const int64_t id = StrToInt64Def(Switches.Value, 0);
+    // Without a display of its own (offscreen, or no such window) there is nothing to preview into.
+    if (id > 0) RunScreenSaverPreview(uintptr_t(id), "Kavrelin Slide Show");
+  }
+  // "A" changes the saver's password: this desktop keeps no such password.
+  return 0;
+}
+
+// Run-mode dispatch; true when the start was handled here.
+bool DispatchRunMode(const TSwitches& Switches, int& ExitCode) {
+  ExitCode = 0;
+  if (Switches.Switch == "/INIT") {
+    RunInitSwitch(ParamStr(2));
+    return true;
+  }
+  if (RunMode == rmSlideShow || (RunMode == rmScreenSaver && Switches.Counts('S'))) {
+    ExitCode = PlaySlideShow(Switches);
+    return true;
+  }
+  if (RunMode == rmScreenSaver) {
+    ExitCode = RunScreenSaverSwitches(Switches);
+    return true;
+  }
+  if (RunMode == rmWallpaperChanger) {
+    ExitCode = MissingWindow("Der Hintergrundbildwechsler");
+    return true;
+  }
+  return false;
+}
+
+void RunEditor() {
+  Tbatchwindowform* history = nullptr;
+  Application->CreateForm(history);
+  Application->Run();
+}
+
+}  // namespace
+
+std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args) {
+  std::vector<std::string> r = Args;
+  char* cwd = ::getcwd(nullptr, 0);
+  if (!cwd) return r;
+  const std::string here = std::string(cwd) + "/";
+  std::free(cwd);
+  for (std::string& a : r)
+    if (!a.empty() && a[0] != '/' && a[0] != '-' && (FileExists(here + a) || DirectoryExists(here + a))) a = here + a;
+  return r;
+}
+
+std::string LanguageChoiceValueName() { return ProgramFolder() + "Kavrelin.exe"; }
+
+void WriteLanguageChoice(const std::string& Extension) {
+  TRegistry r;
+  if (r.OpenKey(LanguageChoiceKey, true)) r.WriteString(LanguageChoiceValueName(), UpperCase(Extension));
+}
+
+void RunInitSwitch(const std::string& Extension) {
+  ImportRegFile(ProgramFolder() + "kavrelin.reg");
+  if (!Extension.empty() && FileExists(ProgramFolder() + "kavrelin." + Extension)) WriteLanguageChoice(Extension);
+}
+
+int KavrelinMain(int Argc, char** Argv) {
+  // The name the program was started by, so links named "show" or "wallp" choose their mode.
+  const std::string program = Argc > 0 && Argv && Argv[0] ? Argv[0] : "kavrelin";
+  std::vector<std::string> args;
+  for (int i = 1; i < Argc; ++i) args.push_back(Argv[i] ? Argv[i] : "");
+  const TRunModeKind mode = RunModeOfProgram(program);
+  if (mode == rmEditor || mode == rmSlideShow) args = AbsoluteFileArguments(args);
+  {
+    std::vector<const char*> argv{program.c_str()};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    SetCommandLine(int(argv.size()), argv.data());
+  }
+  const TSwitches switches = ParseSwitches(args);
+
+  try {
+    if (IsEditorProgram(program)) {
+      std::vector<std::string> items{ParamStr(0)};
+      items.insert(items.end(), args.begin(), args.end());
+      switch (StartEditorGuard(JoinCommandLine(items))) {
+        case goHandedOver: return 0;
+        case goNoAnswer:
+          ReportStartFailure("the running editor did not answer in time; nothing was handed over");
+          return 1;
+        default: break;
+      }
+    }
+    if (IsScreenSaverProgram(program) && !switches.Counts('A') && StartScreenSaverGuard() == goAlreadyRunning)
+      return 0;
+    if (IsWallpaperProgram(program)) CloseWallpaperChangers();
+  } catch (const Exception& E) {
+    ReportStartFailure(E.Message());
+    return 1;
+  }
+
+  int exitCode = 0;
+  try {
+    Application->Initialize();
+    RunMode = mode;
+    Randomize();
+    Application->SetTitle("Kavrelin");
+    if (RunMode == rmEditor && !RegistryKeyExists("\\Software\\Kavrelin\\3.6\\"))
+      ImportRegFile(ProgramFolder() + "kavrelin.reg");
+    Application->CreateForm(form1);
+    if (RunMode == rmEditor) {
+      form1->OverrideChild = nullptr;
+      form1->BatchBusy = 0;
+      form1->Pump = false;
+      form1->Quiet = false;
+      InstanceGuard().Handler = [] {
+        if (form1) form1->anotherinstance();
+      };
+      if (::chdir(ProgramFolder().c_str()) != 0) ReportStartFailure("cannot enter the program folder");
+    }
+    if (!DispatchRunMode(switches, exitCode)) RunEditor();
+  } catch (...) {
+    Application->HandleException(nullptr);
+    exitCode = 1;
+  }
+  StopInstanceGuard();
+  return exitCode;
+}
+
+}  // namespace kv

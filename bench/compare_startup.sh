@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Start-up figures of the editor:
+#   hand-over: a second `kavrelin small.png` while an editor runs, from its
+#     process start to its end; it ends only once the running editor has
+#     answered, which it does after queuing the file.
+#   open:      `kavrelin open.atp`, a batch that opens a 6000 x 4000 JPEG and
+#     quits, from process start to end (start, window, decode, first paint,
+#     shut-down), beside djpeg decoding the same file.
+#
+#   bench/compare_startup.sh [BUILD_DIR]
+#
+# BUILD_DIR is an optimised build with -DKV_BENCH=ON holding bin/kavrelin
+# (default build-bench: ninja -C build-bench kavrelin resample_cli). RUNS
+# overrides the number of runs. Needs hyperfine and libjpeg-turbo-progs.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build=${1:-$here/../build-bench}
+RUNS=${RUNS:-10}
+bench_tools="hyperfine python3 cjpeg djpeg"
+source "$here/common.sh"
+need_binaries resample_cli
+program=$build/bin/kavrelin
+[ -x "$program" ] || { echo "no $program: ninja -C $build kavrelin" >&2; exit 1; }
+
+# A user of its own, without a display: nothing waits for a person.
+export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config HOME=$work
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+"$build/bench/resample_cli" photo "$work/in.ppm" 6000 4000
+cjpeg -quality 90 "$work/in.ppm" >"$work/photo.jpg"
+"$build/bench/resample_cli" photo "$work/small.ppm" 8 8
+$im "$work/small.ppm" "$work/small.png"
+
+# ---- hand-over ----
+"$program" >"$work/first.log" 2>&1 &
+first=$!
+trap 'kill $first 2>/dev/null; rm -rf "$work"' EXIT
+for _ in $(seq 600); do
+  [ -S "$XDG_RUNTIME_DIR/kavrelin/Kavrelin.sock" ] && break
+  sleep 0.05
+done
+sleep 1
+handover=$(best "$program $work/small.png")
+kill $first
+wait $first 2>/dev/null || true
+
+# ---- open a large JPEG ----
+printf 'OPEN FileName="%s"\r\nQUIT\r\n' "$work/photo.jpg" >"$work/open.atp"
+open=$(best "$program $work/open.atp")
+djpeg=$(best "djpeg -outfile /dev/null $work/photo.jpg")
+
+printf '%-34s %8s ms\n' "hand-over (second start, aim < 50)" "$(ms "$handover")"
+printf '%-34s %8s ms\n' "kavrelin open 6000x4000 JPEG" "$(ms "$open")"
+printf '%-34s %8s ms\n' "djpeg 6000x4000 JPEG" "$(ms "$djpeg")"
+printf '%-34s %8s (aim < 1.5 x djpeg + 150 ms: %s ms)\n' "ratio kavrelin / djpeg" "$(ratio "$open" "$djpeg")" \
+  "$(python3 -c "import sys; print('%.0f' % (float(sys.argv[1]) * 1500 + 150))" "$djpeg")"
