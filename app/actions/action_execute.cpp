@@ -37,6 +37,27 @@ std::vector<int32_t> CatalogRemovalOrder(int32_t Left, int32_t Top, int32_t Righ
   return order;
 }
 
+TDialogSettingsScope::TDialogSettingsScope(TOpenImagerDialog& Dialog, const std::string& Title,
+                                           const std::string& Filter)
+    : FDialog(Dialog),
+      FTitle(Dialog.Title()),
+      FFilter(Dialog.Filter()),
+      FDefaultExt(Dialog.DefaultExt()),
+      FAutoSetFilter(Dialog.AutoSetFilter()) {
+  Dialog.SetTitle(Title);
+  if (Filter.empty()) return;
+  // The automatic filter would put the image formats back in its place.
+  Dialog.SetAutoSetFilter(false);
+  Dialog.SetFilter(Filter);
+}
+
+TDialogSettingsScope::~TDialogSettingsScope() {
+  FDialog.SetTitle(FTitle);
+  FDialog.SetFilter(FFilter);
+  FDialog.SetDefaultExt(FDefaultExt);
+  FDialog.SetAutoSetFilter(FAutoSetFilter);
+}
+
 namespace {
 
 // The hidden-data capacity of the current image; a picture too small for
@@ -63,9 +84,12 @@ void CheckDrawingTool(Tform1& Form, TAction& Chosen) {
 void AddToCatalog(Tform1& Form) {
   TOpenImagerDialog* dlg = Form.OpenDialog1;
   if (!dlg) return;
-  dlg->SetTitle("Datei hinzufügen");
-  if (!dlg->Execute()) return;
-  const TStringList& files = dlg->Files();
+  TStringList files;
+  {
+    TDialogSettingsScope scope(*dlg, "Datei hinzufügen");
+    if (!dlg->Execute()) return;
+    files.Assign(&dlg->Files());
+  }
   for (int32_t i = 0; i < files.Count(); ++i) RunLine(Form, "ADDCATALOG" + WriteParamString("Filename", files.Strings(i)));
 }
 
@@ -81,28 +105,27 @@ void WriteHiddenText(Tform1& Form) {
 void WriteHiddenFile(Tform1& Form) {
   TOpenImagerDialog* dlg = Form.OpenDialog1;
   if (!dlg || !Form.getimager()) return;
-  const std::string filter = dlg->Filter(), title = dlg->Title();
-  dlg->SetFilter(kAllFilesFilter);
-  dlg->SetTitle(Format("Geheimdatei eingeben, maximal %d Bytes groß.", HiddenCapacity(Form)));
-  const bool chosen = dlg->Execute();
-  // The image filter and title serve the other users of the dialog.
-  dlg->SetFilter(filter);
-  dlg->SetTitle(title);
-  if (chosen) RunLine(Form, "WriteData" + WriteParamString("Filename", dlg->FileName()));
+  std::string file;
+  {
+    TDialogSettingsScope scope(*dlg, Format("Geheimdatei eingeben, maximal %d Bytes groß.", HiddenCapacity(Form)),
+                               kAllFilesFilter);
+    if (!dlg->Execute()) return;
+    file = dlg->FileName();
+  }
+  RunLine(Form, "WriteData" + WriteParamString("Filename", file));
 }
 
 void ReadHiddenFile(Tform1& Form) {
   TSaveImagerDialog* dlg = Form.SaveDialog1;
   if (!dlg || !Form.getimager()) return;
-  const std::string filter = dlg->Filter(), title = dlg->Title(), ext = dlg->DefaultExt();
-  dlg->SetFilter(kAllFilesFilter);
-  dlg->SetDefaultExt("");
-  dlg->SetTitle("Ausgelesen Daten speichern unter");
-  const bool chosen = dlg->Execute();
-  dlg->SetFilter(filter);
-  dlg->SetDefaultExt(ext);
-  dlg->SetTitle(title);
-  if (chosen) RunLine(Form, "ReadData" + WriteParamString("Filename", dlg->FileName()));
+  std::string file;
+  {
+    TDialogSettingsScope scope(*dlg, "Ausgelesen Daten speichern unter", kAllFilesFilter);
+    dlg->SetDefaultExt("");
+    if (!dlg->Execute()) return;
+    file = dlg->FileName();
+  }
+  RunLine(Form, "ReadData" + WriteParamString("Filename", file));
 }
 
 // Runs one action of the table; false when it ended early without the update.

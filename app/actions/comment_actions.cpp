@@ -78,18 +78,17 @@ bool Play(Tform1& Form, const std::string& Image) {
 bool Import(Tform1& Form, const std::string& Image) {
   TOpenImagerDialog* dlg = Form.OpenDialog1;
   if (!dlg) return true;
-  const std::string filter = dlg->Filter(), title = dlg->Title();
-  dlg->SetFilter(kSoundFilter);
-  dlg->SetTitle("WAV-Datei importieren");
-  const bool chosen = dlg->Execute();
-  dlg->SetFilter(filter);
-  dlg->SetTitle(title);
-  if (!chosen) return true;
+  std::string chosen;
+  {
+    TDialogSettingsScope scope(*dlg, "WAV-Datei importieren", kSoundFilter);
+    if (!dlg->Execute()) return true;
+    chosen = dlg->FileName();
+  }
   const std::string sound = Image + ".wav";
   if (!Image.empty() && FileExists(sound) &&
       !Confirmed(Format("%s existiert bereits. Möchten Sie trotzdem den Kommentar importieren?", sound)))
     return true;
-  RunLine(Form, "Commentimport" + WriteParamString("filename", dlg->FileName()));
+  RunLine(Form, "Commentimport" + WriteParamString("filename", chosen));
   return true;
 }
 

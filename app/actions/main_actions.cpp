@@ -148,6 +148,7 @@ void CreateMainActions(Tform1& Form) {
   }
   Form.ActionList1->OnExecute = [&Form](TBasicAction* Action, bool& Handled) { Form.ActionList1Execute(Action, Handled); };
   for (const TMainActionInfo& info : kActions) {
+    if (Form.ActionList1->FindAction(info.Name)) continue;  // built before
     auto* a = new TAction(&Form);
     a->SetName(info.Name);
     a->SetCaption(info.Caption);
@@ -155,7 +156,10 @@ void CreateMainActions(Tform1& Form) {
     a->SetTag(info.Tag);
     a->SetActionList(Form.ActionList1);
   }
-  if (TAction* zoom = MainAction(Form, "Zoomaction")) zoom->SetChecked(true);
+  bool chosen = false;
+  for (const std::string& name : DrawingToolActionNames())
+    if (const TAction* a = MainAction(Form, name)) chosen = chosen || a->Checked();
+  if (TAction* zoom = MainAction(Form, "Zoomaction"); zoom && !chosen) zoom->SetChecked(true);
 }
 
 TAction* MainAction(const Tform1& Form, const std::string& Name) {
@@ -175,7 +179,7 @@ int32_t CheckedDrawingTool(const Tform1& Form) {
 }
 
 void BuildMousePointerMenu(Tform1& Form) {
-  if (!Form.Mauszeiger1) return;
+  if (!Form.Mauszeiger1 || Form.Mauszeiger1->Count() > 0) return;
   for (const std::string& name : DrawingToolActionNames()) {
     TAction* a = MainAction(Form, name);
     if (!a) continue;

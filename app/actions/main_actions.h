@@ -11,6 +11,7 @@
 namespace kv {
 
 class Tform1;
+class TOpenImagerDialog;
 class TAction;
 class TMenuItem;
 
@@ -73,7 +74,7 @@ const std::vector<std::string>& DrawingToolActionNames();
 
 // Creates Form.ActionList1 (owned by the form) with every action of the
 // table, each owned by the form and executed through Tform1::ActionList1Execute.
-// The zoom tool starts checked.
+// The zoom tool starts checked. Actions that exist already are kept.
 void CreateMainActions(Tform1& Form);
 
 // The action of that name in Form.ActionList1, or nullptr.
@@ -83,8 +84,8 @@ TAction* MainAction(const Tform1& Form, const std::string& Name);
 // checked, the process-wide drawingtool when the form has no actions.
 int32_t CheckedDrawingTool(const Tform1& Form);
 
-// Fills Form.Mauszeiger1 (when it exists) with the sixteen radio items of
-// the drawing tools, each bound to its action.
+// Fills Form.Mauszeiger1 (when it exists and is empty) with the sixteen radio
+// items of the drawing tools, each bound to its action.
 void BuildMousePointerMenu(Tform1& Form);
 
 // Every command line an action issues goes through here; by default it is
@@ -93,6 +94,22 @@ void BuildMousePointerMenu(Tform1& Form);
 using TActionLineRunner = std::function<void(Tform1& Form, const std::string& Line)>;
 TActionLineRunner SetActionLineRunner(TActionLineRunner Runner);
 void RunActionLine(Tform1& Form, const std::string& Line);
+
+// Gives a shared open or save dialog a title and, when Filter is not empty,
+// a filter of its own (the automatic image filter off), and puts title,
+// filter, automatic filter and default extension back when it ends.
+class TDialogSettingsScope {
+ public:
+  TDialogSettingsScope(TOpenImagerDialog& Dialog, const std::string& Title, const std::string& Filter = "");
+  ~TDialogSettingsScope();
+  TDialogSettingsScope(const TDialogSettingsScope&) = delete;
+  TDialogSettingsScope& operator=(const TDialogSettingsScope&) = delete;
+
+ private:
+  TOpenImagerDialog& FDialog;
+  std::string FTitle, FFilter, FDefaultExt;
+  bool FAutoSetFilter;
+};
 
 // Shown when an action is refused because a batch or a message pump runs.
 extern const char* const kBatchBusyMessage;

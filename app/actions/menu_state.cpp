@@ -23,7 +23,18 @@ namespace kv {
 
 namespace {
 
-bool IsChecked(const TMenuItem* Item) { return Item && Item->Checked(); }
+// A view toggle of the menus, found by its name: Standardleiste1 (speed bar
+// SpeedBar1), Objektleiste (imagespeedbar), Statusleiste1 (status bar of each
+// image window), Lineal1 (rulers), BatchFenster1 (command history window).
+const TMenuItem* Toggle(const Tform1& Form, const char* Name) {
+  return dynamic_cast<const TMenuItem*>(Form.FindComponent(Name));
+}
+// A toggle that does not exist counts as checked, so image windows show
+// everything (as they do when they are shown).
+bool ToggleChecked(const Tform1& Form, const char* Name) {
+  const TMenuItem* item = Toggle(Form, Name);
+  return !item || item->Checked();
+}
 
 void EnableAction(const Tform1& Form, const char* Name, bool Value) {
   if (TAction* a = MainAction(Form, Name)) a->SetEnabled(Value);
@@ -67,8 +78,8 @@ void UpdateDrawingOptions(const Tform1& Form, timagerlayer* Imager) {
 }  // namespace
 
 void Tform1::updateall() {
-  if (SpeedBar1 && Standardleiste1) SpeedBar1->SetVisible(Standardleiste1->Checked());
-  if (imagespeedbar && Objektleiste) imagespeedbar->SetVisible(Objektleiste->Checked());
+  if (SpeedBar1) SpeedBar1->SetVisible(ToggleChecked(*this, "Standardleiste1"));
+  if (imagespeedbar) imagespeedbar->SetVisible(ToggleChecked(*this, "Objektleiste"));
 
   Tchild* child = getchild();
   timagerlayer* imager = getimager();
@@ -96,11 +107,13 @@ void Tform1::updateall() {
   EnableAction(*this, "RedoCmd", imager && imager->CanRedo());
   checkclipboard();
   UpdateDrawingOptions(*this, imager);
-  if (batchwindowform && BatchFenster1) batchwindowform->SetVisible(BatchFenster1->Checked());
+  // The history window is shown only on request: without its item it stays as it is.
+  if (const TMenuItem* item = Toggle(*this, "BatchFenster1"); item && batchwindowform)
+    batchwindowform->SetVisible(item->Checked());
 
   if (child) {
-    if (child->StatusBar1) child->StatusBar1->SetVisible(IsChecked(Statusleiste1));
-    const bool rulers = IsChecked(Lineal1);
+    if (child->StatusBar1) child->StatusBar1->SetVisible(ToggleChecked(*this, "Statusleiste1"));
+    const bool rulers = ToggleChecked(*this, "Lineal1");
     if (child->RulerBox1) child->RulerBox1->SetVisible(rulers);
     if (child->RulerBox2) child->RulerBox2->SetVisible(rulers);
     Setmousepointer();

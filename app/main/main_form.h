@@ -68,6 +68,10 @@ class Tform1 : public TForm {
   TMenuItem* Fenster1 = nullptr;
   TMenuItem* Mauszeiger1 = nullptr;
   TMenuItem* Digitalkamera1 = nullptr;
+  // View toggles the image windows follow when shown: rulers and status line
+  // (an image window shows both while these items do not exist).
+  TMenuItem* Lineal1 = nullptr;
+  TMenuItem* Statusleiste1 = nullptr;
 
   // ---- window state ----
   // Files still to open: blank-separated names, a name with blanks in double quotes.

@@ -17,7 +17,13 @@
 #include "app/main/main_form.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
+#include "platform/graphics/bitmap.h"
 #include "platform/ui/actions.h"
+#include "platform/ui/clipboard.h"
+#include "platform/ui/status_bar.h"
+#include "imaging/views/open_save_dialog.h"
+#include "imaging/views/ruler_box.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/memo.h"
@@ -99,6 +105,8 @@ TEST_F(Actions, TableHoldsUniqueActionsAndTheToolsInMenuOrder) {
   EXPECT_EQ(A("printtiled").Tag(), 1);
   EXPECT_EQ(A("printcatalog").Tag(), 3);
   EXPECT_EQ(A("FrameGrabber").Tag(), 2);
+  CreateMainActions(*Form);  // a second call adds nothing
+  EXPECT_EQ(Form->ActionList1->ActionCount(), int32_t(MainActionTable().size()));
 }
 
 TEST_F(Actions, StatesFollowTheImageWindow) {
@@ -355,6 +363,129 @@ TEST_F(Actions, RecorderActionsDriveTheRecorder) {
   A("batchnew").Execute();  // resumes without asking
   EXPECT_EQ(Form->Recorder().State(), rsRecording);
   EXPECT_EQ(dialogs->Shown.size(), 1u);
+}
+
+TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
+  OpenImage();
+  Tchild& child = *Form->getchild();
+  Form->updateall();  // no toggle items: the window shows everything
+  EXPECT_TRUE(child.StatusBar1->Visible());
+  EXPECT_TRUE(child.RulerBox1->Visible());
+
+  auto* status = new TMenuItem(Form.get());
+  status->SetName("Statusleiste1");
+  auto* rulers = new TMenuItem(Form.get());
+  rulers->SetName("Lineal1");
+  rulers->SetChecked(true);
+  Form->updateall();
+  EXPECT_FALSE(child.StatusBar1->Visible());
+  EXPECT_TRUE(child.RulerBox1->Visible());
+  EXPECT_TRUE(child.RulerBox2->Visible());
+  Form->flipchecked(rulers);
+  EXPECT_FALSE(child.RulerBox1->Visible());
+  EXPECT_FALSE(child.RulerBox2->Visible());
+  Form->flipchecked(status);
+  EXPECT_TRUE(child.StatusBar1->Visible());
+}
+
+TEST_F(Actions, MousePointerMenuIsBoundToTheToolActions) {
+  OpenImage();
+  Form->Mauszeiger1 = new TMenuItem(Form.get());
+  BuildMousePointerMenu(*Form);
+  ASSERT_EQ(Form->Mauszeiger1->Count(), 16);
+  EXPECT_TRUE(Form->Mauszeiger1->Items(0)->Checked());  // the zoom tool starts chosen
+  Form->Mauszeiger1->Items(dtText)->Click();
+  EXPECT_EQ(drawingtool, dtText);
+  for (int32_t i = 0; i < 16; ++i) EXPECT_EQ(Form->Mauszeiger1->Items(i)->Checked(), i == dtText) << i;
+  EXPECT_TRUE(A("Text").Checked());
+  Form->mousepointerclick(Form->Mauszeiger1->Items(dtHand));
+  EXPECT_EQ(drawingtool, dtHand);
+  EXPECT_TRUE(Form->getimager()->MouseInteract() == TIMMouseInteract{miScroll});
+}
+
+TEST_F(Actions, NewFromClipboardNeedsABitmapThere) {
+  Clipboard().Clear();
+  Form->updateall();
+  EXPECT_FALSE(A("NewClipboard").Enabled());
+  TBitmap bmp;
+  test::Paint24(bmp, 4, 3, [](int32_t, int32_t) { return test::Gray(7); });
+  Clipboard().SetBitmap(bmp);
+  Form->checkclipboard();
+  EXPECT_TRUE(A("NewClipboard").Enabled());
+  Clipboard().Clear();
+}
+
+TEST_F(Actions, ZoomMenuItemsPressTheDrawingWindowsButtons) {
+  Options = std::make_unique<TdrawingoptionsForm>(nullptr);
+  timagerlayer& im = OpenImage();
+  im.SetZoom(100);
+  TMenuItem item(nullptr);
+  item.SetCaption("&Größer...");
+  Form->onzoomclick(&item);
+  EXPECT_GT(im.Zoom(), 100);
+  item.SetCaption("1:1");
+  Form->onzoomclick(&item);
+  EXPECT_EQ(im.Zoom(), 100);
+}
+
+TEST_F(Actions, FileDialogActionsBuildTheirLinesAndRestoreTheDialogs) {
+  timagerlayer& im = OpenImage();
+  im.IOParams().FileName = Dir + "bild.png";
+  Form->OpenDialog1 = new TOpenImagerDialog(Form.get());
+  Form->SaveDialog1 = new TSaveImagerDialog(Form.get());
+  for (TOpenImagerDialog* d : {Form->OpenDialog1, static_cast<TOpenImagerDialog*>(Form->SaveDialog1)}) {
+    d->SetFilter("Bilder|*.png");
+    d->SetTitle("vorher");
+    d->SetDefaultExt("png");
+    d->SetInitialDir(Dir);
+    d->SetAutoSetFilter(false);
+  }
+  struct Case {
+    const char* Action;
+    const char* Pattern;
+    const char* File;
+    std::string Line;
+  };
+  const Case cases[] = {
+      {"catalogadd", "*.png", "a.png", "ADDCATALOG Filename=\"" + Dir + "a.png\""},
+      {"wdata", "*.*", "geheim.bin", "WriteData Filename=\"" + Dir + "geheim.bin\""},
+      {"rdata", "*.*", "aus.dat", "ReadData Filename=\"" + Dir + "aus.dat\""},
+      {"komimp", "*.wav", "ton.wav", "Commentimport filename=\"" + Dir + "ton.wav\""},
+  };
+  for (const Case& c : cases) {
+    TStringList content;
+    content.Add("x");
+    content.SaveToFile(Dir + c.File);
+    std::string pattern;
+    AnswerFileDialog([&](TFileDialogSession& S) {
+      pattern = S.FilterPattern();
+      S.SelectFile(Dir + c.File);
+      S.SetFileNameText(c.File);
+      S.PressOK();
+    });
+    Lines.clear();
+    A(c.Action).Execute();
+    EXPECT_EQ(pattern, c.Pattern) << c.Action;
+    EXPECT_EQ(Lines, std::vector<std::string>{c.Line}) << c.Action;
+  }
+  EXPECT_EQ(Form->OpenDialog1->Filter(), "Bilder|*.png");
+  EXPECT_EQ(Form->OpenDialog1->Title(), "vorher");
+  EXPECT_EQ(Form->SaveDialog1->Filter(), "Bilder|*.png");
+  EXPECT_EQ(Form->SaveDialog1->DefaultExt(), "png");
+  EXPECT_FALSE(Form->OpenDialog1->AutoSetFilter());
+
+  // A dialog that fills in the image formats by itself still offers all files here.
+  Form->OpenDialog1->SetAutoSetFilter(true);
+  std::string pattern;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    pattern = S.FilterPattern();
+    S.PressCancel();
+  });
+  Lines.clear();
+  A("wdata").Execute();
+  EXPECT_EQ(pattern, "*.*");
+  EXPECT_TRUE(Lines.empty());
+  EXPECT_TRUE(Form->OpenDialog1->AutoSetFilter());
 }
 
 TEST(CatalogRemoval, DeletesFromTheBackSoIndexesStayValid) {
