@@ -16,12 +16,18 @@ std::deque<TColorDialogScript>& Scripts() {
   static std::deque<TColorDialogScript> q;
   return q;
 }
+std::string& LastTitle() {
+  static std::string t;
+  return t;
+}
 }  // namespace
 
 void AnswerColorDialog(TColorDialogScript Script) { Scripts().push_back(std::move(Script)); }
 int32_t PendingColorAnswers() { return static_cast<int32_t>(Scripts().size()); }
+std::string LastColorDialogTitle() { return LastTitle(); }
 
 bool TColorDialog::Execute() {
+  LastTitle() = FTitle;
   if (!Scripts().empty()) {
     TColorDialogScript script = std::move(Scripts().front());
     Scripts().pop_front();
@@ -39,7 +45,8 @@ bool TColorDialog::Execute() {
     std::abort();
   }
   const TColorRef rgb = ColorToRGB(FColor);
-  const QColor chosen = QColorDialog::getColor(QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
+  const QColor chosen = QColorDialog::getColor(QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)), nullptr,
+                                                     QString::fromStdString(FTitle));
   if (!chosen.isValid()) return false;
   FColor = static_cast<TColor>(RGB(static_cast<uint8_t>(chosen.red()), static_cast<uint8_t>(chosen.green()),
                                    static_cast<uint8_t>(chosen.blue())));

@@ -2,6 +2,7 @@
 // a test never waits for a person.
 #pragma once
 #include <functional>
+#include <string>
 
 #include "platform/graphics/color.h"
 #include "platform/rtl/component.h"
@@ -13,11 +14,15 @@ class TColorDialog : public TComponent {
   explicit TColorDialog(TComponent* AOwner) : TComponent(AOwner) {}
   TColor Color() const { return FColor; }
   void SetColor(TColor Value) { FColor = Value; }
+  // The chooser's caption; empty leaves the system's own.
+  const std::string& Title() const { return FTitle; }
+  void SetTitle(const std::string& Value) { FTitle = Value; }
   // Shows the chooser on Color; true, with the new Color, when confirmed.
   bool Execute();
 
  private:
   TColor FColor = clBlack;
+  std::string FTitle;
 };
 
 // Tests: the next colour dialogs are answered by these scripts, first in
@@ -25,5 +30,7 @@ class TColorDialog : public TComponent {
 using TColorDialogScript = std::function<bool(TColor& Color)>;
 void AnswerColorDialog(TColorDialogScript Script);
 int32_t PendingColorAnswers();
+// The caption of the colour dialog shown last, scripted or not.
+std::string LastColorDialogTitle();
 
 }  // namespace kv
