@@ -25,6 +25,17 @@ const TModelInfo kModels[kColorModelCount] = {
     {"XYZ", 3, {"X", "Y", "Z", ""}},  {"Gray", 1, {"G", "", "", ""}},
 };
 
+const char* const kChannelNames[kColorModelCount][4] = {
+    {"Rot", "Grün", "Blau", ""},
+    {"Farbton", "Sättigung", "Helligkeit", ""},
+    {"Farbton", "Sättigung", "Leuchtkraft", ""},
+    {"Cyan", "Mangenta", "Gelb", "Schwarz"},
+    {"Leuchtkraft", "Grün nach Rot", "Blau nach Gelb", ""},
+    {"Leuchtkraft", "Differenz Blau", "Differenz Rot", ""},
+    {"X", "Y", "Z", ""},
+    {"Grau", "", "", ""},
+};
+
 uint8_t Limit255(double V) { return uint8_t(std::clamp<int64_t>(Round(V), 0, 255)); }
 
 }  // namespace
@@ -42,6 +53,11 @@ int32_t ColorModelChannelCount(TColorModel Model) { return kModels[Model % kColo
 const char* ColorModelChannelLetter(TColorModel Model, int32_t Channel) {
   if (Channel < 0 || Channel >= ColorModelChannelCount(Model)) return "";
   return kModels[Model % kColorModelCount].Letters[Channel];
+}
+
+const char* ColorChannelName(TColorModel Model, int32_t Channel) {
+  if (Channel < 0 || Channel >= ColorModelChannelCount(Model)) return "";
+  return kChannelNames[Model % kColorModelCount][Channel];
 }
 
 TModelValues ColorToModel(TColorModel Model, uint32_t Packed) {
@@ -126,6 +142,25 @@ TModelValues NormalizeModelValues(const TModelValues& V, TColorModel Model) {
     case cmXYZ: break;
   }
   return n;
+}
+
+TModelValues DenormalizeModelValues(const TModelValues& V, TColorModel Model) {
+  TModelValues d = V;
+  switch (Model) {
+    case cmRGB:
+    case cmGray:
+      for (double& x : d) x *= 255;
+      break;
+    case cmHSV: d = {V[0] * 359, V[1] * 99, V[2] * 99, V[3]}; break;
+    case cmCMYK:
+      for (double& x : d) x *= 100;
+      break;
+    case cmLAB: d = {V[0] * 100, V[1] * 255 - 128, V[2] * 255 - 128, V[3]}; break;
+    case cmYUV: d = {V[0] * 255, V[1] * 255 - 128, V[2] * 255 - 128, V[3]}; break;
+    case cmHSL:
+    case cmXYZ: break;
+  }
+  return d;
 }
 
 }  // namespace kv

@@ -28,7 +28,12 @@ const char* ColorModelChannelLetter(TColorModel Model, int32_t Channel);
 TModelValues ColorToModel(TColorModel Model, uint32_t Packed);
 // Each channel rounded and limited to 0..255.
 TBGRPixel ColorFromModel(const TModelValues& Values, TColorModel Model);
+// The German name of a channel beside its colour strip ("" past the model's channels).
+const char* ColorChannelName(TColorModel Model, int32_t Channel);
+
 // The values scaled to 0..1 (HSL and XYZ are left as they are).
 TModelValues NormalizeModelValues(const TModelValues& Values, TColorModel Model);
+// The inverse of NormalizeModelValues.
+TModelValues DenormalizeModelValues(const TModelValues& Values, TColorModel Model);
 
 }  // namespace kv

@@ -1,13 +1,15 @@
 // Files and windows: new, open, save, close, resize.
 #include "app/child/child_window.h"
+#include "app/helpers/size_units.h"
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
-#include "app/interpreter/size_units.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/format_params.h"
 #include "app/params/param_strings.h"
+#include "imaging/formats/codec.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/pascal_math.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/dialogs.h"
 
@@ -17,19 +19,23 @@ namespace {
 
 const char kCannotLoad[] = "Kann Datei %s nicht laden.";
 
-// User units per inch; a whole number where the store keeps it as one.
+// User units per inch; a whole number where the store keeps it as one. A
+// unit of no size would make every length 0: it counts as the default, 1.
 double UserUnit(const Tform1& Form) {
-  const double unit = Form.StoredFloat("Userunit");
-  return unit > 0 ? unit : Form.StoredInt("Userunit");
+  double unit = Form.StoredFloat("Userunit");
+  if (unit <= 0) unit = Form.StoredInt("Userunit");
+  return unit > 0 ? unit : 1;
 }
 
-// The size of a NEWIMAGE or RESIZE line in pixels; Base is what 100 percent is.
+// The size of a NEWIMAGE or RESIZE line in pixels (halves rounded to even);
+// Base is what 100 percent is. A size no bitmap can take fails the line.
 void ReadSize(const TCommandRun& Run, double Width, double Height, int32_t Resolution, int32_t BaseWidth,
               int32_t BaseHeight, int32_t& PixelsX, int32_t& PixelsY) {
   const double user = UserUnit(Run.Form);
-  PixelsX = SizeToPixels(Width, Run.Int("vwidth", 0), Resolution, user, BaseWidth);
-  PixelsY = SizeToPixels(Height, Run.Int("vheight", 0), Resolution, user, BaseHeight);
-  RequireImageSize(PixelsX, PixelsY);
+  PixelsX = Round32(UnitToPixels(Run.Int("vwidth", 0), BaseWidth, Resolution, Width, user));
+  PixelsY = Round32(UnitToPixels(Run.Int("vheight", 0), BaseHeight, Resolution, Height, user));
+  if (!CheckImageSize(PixelsX, PixelsY))
+    throw ECommandError("Invalid image size " + IntToStr(PixelsX) + " x " + IntToStr(PixelsY));
 }
 
 }  // namespace
@@ -54,7 +60,8 @@ void cmdNewImage(TCommandRun& Run) {
   imager.FillColor(fill);
   imager.IOParams().DpiX = resolution;
   imager.IOParams().DpiY = resolution;
-  imager.Update();
+  imager.SetDpi(resolution, resolution);  // rulers and status line read the view's
+  imager.PictureEdited();
   child->imager1ViewChange(Run.Sender);
 }
 
@@ -121,7 +128,20 @@ void cmdSaveAs(TCommandRun& Run) {
   }
 }
 
-void cmdClose(TCommandRun& Run) { MissingTool(Run, "CLOSE"); }
+void cmdClose(TCommandRun& Run) {
+  CancelFlag = false;
+  TCustomForm* window = Run.Form.ActiveMDIChild();
+  if (dynamic_cast<Tchild*>(window)) {
+    // The window asked about is the one that closes, even when the question
+    // brought another to the front or the target is an override child.
+    Tchild* target = Run.Form.getchild();
+    if (target) {
+      window = target;
+      if (!target->myclose()) return;
+    }
+  }
+  if (!CancelFlag && window) window->Close();
+}
 
 void cmdResize(TCommandRun& Run) {
   const double width = Run.Float("Width", 600);
@@ -142,10 +162,33 @@ void cmdResize(TCommandRun& Run) {
     imager.ImageResize(w, h);
   imager.IOParams().DpiX = newResolution;
   imager.IOParams().DpiY = newResolution;
+  imager.SetDpi(newResolution, newResolution);
   Run.Child().imager1ViewChange(Run.Sender);
 }
 
-void cmdSaveAll(TCommandRun& Run) { MissingTool(Run, "SAVEALL"); }
-void cmdCloseAll(TCommandRun& Run) { MissingTool(Run, "CLOSEALL"); }
+void cmdSaveAll(TCommandRun& Run) {
+  CancelFlag = false;
+  const int32_t count = Run.Form.MDIChildCount();
+  if (count == 0) {
+    Run.Return();
+    return;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    if (Run.Form.ActiveMDIChild()) Run.Form.Speichern1Click(Run.Sender);
+    Run.Form.Next();
+    if (CancelFlag) break;
+  }
+}
+
+void cmdCloseAll(TCommandRun& Run) {
+  CancelFlag = false;
+  for (int32_t i = Run.Form.MDIChildCount() - 1; i >= 0; --i) {
+    Run.RunLine("HIDDEN CLOSE");
+    if (CancelFlag) {
+      Run.Return();
+      return;
+    }
+  }
+}
 
 }  // namespace kv

@@ -70,7 +70,7 @@ void cmdSeperateChannels(TCommandRun& Run) {
       }
     }
   }
-  for (Tchild* t : targets) t->imager1->Update();
+  for (Tchild* t : targets) t->imager1->PictureEdited();
 }
 
 void cmdClear(TCommandRun& Run) {

@@ -6,7 +6,10 @@
 
 namespace kv {
 
-Tchild* Tform1::getchild() const { return OverrideChild; }
+Tchild* Tform1::getchild() const {
+  if (OverrideChild) return OverrideChild;
+  return dynamic_cast<Tchild*>(ActiveMDIChild());
+}
 
 timagerlayer* Tform1::getimager() const {
   Tchild* child = getchild();

@@ -32,6 +32,7 @@ class Tchild;
 class TFormcatalog;
 class TCommandInterpreter;
 class TBatchRecorder;
+class TMDIWallpaper;
 
 // Run mode, set once at start: 0 editor, 1 slide-show player, 2 screen saver, 3 wallpaper changer.
 extern uint8_t RunMode;
@@ -143,6 +144,15 @@ class Tform1 : public TForm {
   void updateall();
   void Setmousepointer();
   void checkclipboard();
+  // View toggles of the menus (checked or not), read by updateall.
+  TMenuItem* Standardleiste1 = nullptr;  // speed bar SpeedBar1
+  TMenuItem* Objektleiste = nullptr;     // speed bar imagespeedbar
+  TMenuItem* BatchFenster1 = nullptr;    // command history window
+  // Click handlers of menu items (the sender is the item).
+  void mousepointerclick(TObject* Sender);
+  void flipchecked(TObject* Sender);
+  void setchecked(TObject* Sender);
+  void onzoomclick(TObject* Sender);
 
   // ---- batches (app/batch) ----
   void playbatch(const std::string& FileName);
@@ -154,7 +164,60 @@ class Tform1 : public TForm {
   void batchpause();
   void batchstop();
 
+  // ---- window events, menus and their handlers (main_form.cpp, main_menus.cpp, main_files.cpp) ----
+  TMenuItem* Katalog1 = nullptr;
+  // The frame's background picture, behind the image windows.
+  TMDIWallpaper* Wallpaper1 = nullptr;
+  // The open dialog's file list, as openit reads it.
+  TStrings& OpenFiles();
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void DropFiles(TObject* Sender, const TStrings& Files);
+  void AutoItemClick(TObject* Sender);
+  // The recent files, newest first.
+  void historynames(TStrings& List) const;
+  // Builds the speed bar's sections and hidden buttons from the main menu.
+  void mainmenu_to_speedbar(TSpeedBar* Bar);
+  void pluginclickproc(TObject* Sender);
+  void urlclickproc(TObject* Sender);
+  void filterclickproc(TObject* Sender);
+  void onchannelclickproc(TObject* Sender);
+  void catalogarrangeclickproc(TObject* Sender);
+  void catalogsortclickproc(TObject* Sender);
+  void Nebeneinander1Click(TObject* Sender);
+  void Untereinander1Click(TObject* Sender);
+  void bereinander1Click(TObject* Sender);
+  void AufBildgreanpassen1Click(TObject* Sender);
+  void RckgngigPufferlschen1Click(TObject* Sender);
+  void Optionen2Click(TObject* Sender);
+  void Willkommen1Click(TObject* Sender);
+  void berdasProgramm1Click(TObject* Sender);
+  void Hilfethemen1Click(TObject* Sender);
+  void WeitereProgramme1Click(TObject* Sender);
+  void Lizenz1Click(TObject* Sender);
+  void Tour1Click(TObject* Sender);
+  void SpeedBar1Customize(TObject* Sender);
+  void HauptStatusClick(TObject* Sender);
+  void SpeedBar1PosChanged(TObject* Sender);
+  void SpeedBar1ApplyAlign(TObject* Sender, TAlign Align, bool& Apply);
+  void imagespeedbarApplyAlign(TObject* Sender, TAlign Align, bool& Apply);
+  void Formstorage1RestorePlacement(TObject* Sender);
+  void Importieren1Click(TObject* Sender);
+  void Filterimportieren1Click(TObject* Sender);
+  void Weiterempfehlung1Click(TObject* Sender);
+  void ToggleClick(TObject* Sender);
+
  private:
+  void CreateStore();
+  void BuildMenus();
+  void BuildFilterMenus();
+  void BuildChannelMenu();
+  void LoadBackground();
+  void ImportFiles(const std::string& Filter, bool FilterFactory);
+  std::unique_ptr<TStringList> FOpenFiles;
+
   std::unique_ptr<TCommandInterpreter> FInterpreter;
   std::unique_ptr<TBatchRecorder> FRecorder;
 };

@@ -2,6 +2,10 @@
 #include "platform/ui/actions.h"
 
 #include <algorithm>
+#include <string>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/strings.h"
 
 namespace kv {
 
@@ -34,6 +38,38 @@ void TBasicAction::Change() {
 
 TCustomActionList::TCustomActionList(TComponent* AOwner) : TComponent(AOwner) {}
 
+TCustomActionList::~TCustomActionList() {
+  // Actions owned elsewhere outlive the list: they must not point at it.
+  const std::vector<TCustomAction*> actions = FActions;
+  for (TCustomAction* a : actions) a->SetActionList(nullptr);
+}
+
+TCustomAction* TCustomActionList::Actions(int32_t Index) const {
+  if (Index < 0 || Index >= ActionCount()) throw EListError("List index out of bounds (" + std::to_string(Index) + ")");
+  return FActions[size_t(Index)];
+}
+
+TCustomAction* TCustomActionList::FindAction(const std::string& AName) const {
+  for (TCustomAction* a : FActions)
+    if (SameText(a->Name(), AName)) return a;
+  return nullptr;
+}
+
+bool TCustomActionList::ExecuteAction(TBasicAction* Action) {
+  if (!OnExecute) return false;
+  bool handled = false;
+  OnExecute(Action, handled);
+  return handled;
+}
+
+void TCustomActionList::AddAction(TCustomAction* Action) {
+  if (std::find(FActions.begin(), FActions.end(), Action) == FActions.end()) FActions.push_back(Action);
+}
+
+void TCustomActionList::RemoveAction(TCustomAction* Action) {
+  FActions.erase(std::remove(FActions.begin(), FActions.end(), Action), FActions.end());
+}
+
 void TCustomActionList::SetImages(TCustomImageList* Value) {
   if (Value == FImages) return;
   if (FImages) FImages->RemoveFreeNotification(this);
@@ -43,10 +79,29 @@ void TCustomActionList::SetImages(TCustomImageList* Value) {
 
 void TCustomActionList::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == FImages) FImages = nullptr;
+  if (Operation != opRemove) return;
+  if (AComponent == FImages) FImages = nullptr;
+  FActions.erase(std::remove_if(FActions.begin(), FActions.end(),
+                                [AComponent](TCustomAction* a) { return static_cast<TComponent*>(a) == AComponent; }),
+                 FActions.end());
 }
 
 TCustomAction::TCustomAction(TComponent* AOwner) : TBasicAction(AOwner) {}
+
+TCustomAction::~TCustomAction() {
+  if (FActionList) FActionList->RemoveAction(this);
+}
+
+bool TCustomAction::Execute() {
+  if (FActionList && FActionList->ExecuteAction(this)) return true;
+  return TBasicAction::Execute();
+}
+
+void TCustomAction::SetCategory(const std::string& Value) {
+  if (Value == FCategory) return;
+  FCategory = Value;
+  Change();
+}
 
 void TCustomAction::SetCaption(const std::string& Value) {
   if (Value == FCaption) return;
@@ -86,9 +141,15 @@ void TCustomAction::SetVisible(bool Value) {
 
 void TCustomAction::SetActionList(TCustomActionList* Value) {
   if (Value == FActionList) return;
-  if (FActionList) FActionList->RemoveFreeNotification(this);
+  if (FActionList) {
+    FActionList->RemoveAction(this);
+    FActionList->RemoveFreeNotification(this);
+  }
   FActionList = Value;
-  if (Value) Value->FreeNotification(this);
+  if (Value) {
+    Value->FreeNotification(this);
+    Value->AddAction(this);
+  }
   Change();
 }
 
@@ -100,6 +161,7 @@ void TCustomAction::Notification(TComponent* AComponent, TOperation Operation) {
 const TPropertyTable& TCustomAction::PropertyTable() const {
   static const auto table = TPropertyTable::Make<TCustomAction>(TComponent::PropertyTable(), [](auto& p) {
     p.String("Caption", &TCustomAction::Caption, &TCustomAction::SetCaption);
+    p.String("Category", &TCustomAction::Category, &TCustomAction::SetCategory);
     p.Bool("Checked", &TCustomAction::Checked, &TCustomAction::SetChecked);
     p.Bool("Enabled", &TCustomAction::Enabled, &TCustomAction::SetEnabled);
     p.String("Hint", &TCustomAction::Hint, &TCustomAction::SetHint);

@@ -14,6 +14,7 @@
 namespace kv {
 
 class TBasicAction;
+class TCustomAction;
 
 // What a control does when the action it is linked to changes.
 class TActionClient {
@@ -40,20 +41,44 @@ class TBasicAction : public TComponent {
   std::vector<TActionClient*> FClients;
 };
 
+// Runs for every action of the list before the action's own OnExecute;
+// setting Handled keeps the action's own handler from running.
+using TActionEvent = std::function<void(TBasicAction* Action, bool& Handled)>;
+
 class TCustomActionList : public TComponent {
  public:
   explicit TCustomActionList(TComponent* AOwner);
+  ~TCustomActionList() override;
   TCustomImageList* Images() const { return FImages; }
   void SetImages(TCustomImageList* Value);
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
+  // The actions that belong to the list, in the order they joined it.
+  int32_t ActionCount() const { return static_cast<int32_t>(FActions.size()); }
+  TCustomAction* Actions(int32_t Index) const;  // EListError for a bad index
+  // The action with that name (no case), or nullptr.
+  TCustomAction* FindAction(const std::string& AName) const;
+
+  TActionEvent OnExecute;
+  // Offers the action to OnExecute; true when it was handled there.
+  virtual bool ExecuteAction(TBasicAction* Action);
+
  private:
+  friend class TCustomAction;
+  void AddAction(TCustomAction* Action);
+  void RemoveAction(TCustomAction* Action);
   TCustomImageList* FImages = nullptr;
+  std::vector<TCustomAction*> FActions;
 };
 
 class TCustomAction : public TBasicAction {
  public:
   explicit TCustomAction(TComponent* AOwner);
+  ~TCustomAction() override;
+  // The list's OnExecute first; the action's own OnExecute when that did not handle it.
+  bool Execute() override;
+  const std::string& Category() const { return FCategory; }
+  void SetCategory(const std::string& Value);
   const std::string& Caption() const { return FCaption; }
   void SetCaption(const std::string& Value);
   bool Checked() const { return FChecked; }
@@ -73,6 +98,7 @@ class TCustomAction : public TBasicAction {
 
  private:
   std::string FCaption;
+  std::string FCategory;
   bool FChecked = false;
   bool FEnabled = true;
   std::string FHint;

@@ -1,6 +1,8 @@
 // Virtual-key codes from Qt keys, and the keyboard state the application has seen.
 #include <QtCore/Qt>
 
+#include <bitset>
+
 #include "platform/ui/messages.h"
 #include "platform/ui/peer.h"
 
@@ -10,8 +12,13 @@ namespace {
 
 Qt::KeyboardModifiers GModifiers;
 Qt::MouseButtons GButtons;
+std::bitset<256> GKeysDown;
 
 }  // namespace
+
+void NoteKeyState(uint16_t VirtKey, bool Down) {
+  if (VirtKey < GKeysDown.size()) GKeysDown[VirtKey] = Down;
+}
 
 void NoteInputState(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons) {
   GModifiers = Modifiers;
@@ -33,7 +40,7 @@ int16_t GetKeyState(int32_t VirtKey) {
     case VK_LBUTTON: down = GButtons & Qt::LeftButton; break;
     case VK_RBUTTON: down = GButtons & Qt::RightButton; break;
     case VK_MBUTTON: down = GButtons & Qt::MiddleButton; break;
-    default: break;
+    default: down = VirtKey >= 0 && VirtKey < int32_t(GKeysDown.size()) && GKeysDown[size_t(VirtKey)]; break;
   }
   return down ? static_cast<int16_t>(-32768) : 0;
 }

@@ -154,8 +154,6 @@ void TMenuItem::Changed() {
   if (FParent) FParent->Changed();
 }
 
-TMainMenu::TMainMenu(TComponent* AOwner) : TComponent(AOwner), FItems(new TMenuItem(nullptr)) {}
-
-TMainMenu::~TMainMenu() { delete FItems; }
+// TMainMenu itself lives in menu_bar.cpp, beside the bar that shows it.
 
 }  // namespace kv

@@ -3,6 +3,7 @@
 // execution a click runs.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,20 @@ class TMenuItem : public TComponent, public TActionClient {
   std::vector<TMenuItem*> FItems;
 };
 
+class TCustomForm;
+struct TMenuBarBinding;
+
+// What a form's menu bar shows for one item (menu_bar.cpp).
+struct TMenuBarEntry {
+  std::string Text;
+  bool Enabled = false;
+  bool Visible = false;
+  bool Checkable = false;
+  bool Checked = false;
+  bool Separator = false;
+  int32_t SubCount = 0;  // entries of its submenu
+};
+
 class TMainMenu : public TComponent {
  public:
   explicit TMainMenu(TComponent* AOwner);
@@ -90,8 +105,23 @@ class TMainMenu : public TComponent {
   // The root item: its subitems are the menu bar's menus.
   TMenuItem* Items() const { return FItems; }
 
+  // ---- the menu bar (menu_bar.cpp) ----
+  // The form whose menu bar shows this menu; nullptr takes the bar away.
+  // Changes of the items reach the bar once the current event is done.
+  TCustomForm* Window() const { return FWindow; }
+  void SetWindow(TCustomForm* Form);
+  // Brings the shown bar up to date now.
+  void SyncMenuBar();
+  // What the bar shows for an item; false when it shows nothing for it.
+  bool MenuBarEntry(const TMenuItem* Item, TMenuBarEntry& Out);
+  // Chooses the bar's entry of an item as a user does; false when there is none.
+  bool TriggerMenuBarEntry(const TMenuItem* Item);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
  private:
   TMenuItem* FItems;
+  TCustomForm* FWindow = nullptr;
+  std::unique_ptr<TMenuBarBinding> FBinding;
 };
 
 }  // namespace kv

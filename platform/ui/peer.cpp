@@ -195,6 +195,7 @@ bool TPeer::ForwardInput(QEvent* E) {
       NoteInputState(ke->modifiers(), QGuiApplication::mouseButtons());
       if (!press && ke->isAutoRepeat()) return true;  // only the last release counts
       const uint16_t vk = VirtualKeyOf(ke->key(), ke->modifiers());
+      NoteKeyState(vk, press);
       const bool alt = ke->modifiers() & Qt::AltModifier;
       int32_t keyData = 1 | (alt ? AltMask : 0);
       if (ke->isAutoRepeat()) keyData |= 0x40000000;

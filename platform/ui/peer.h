@@ -91,6 +91,10 @@ class TScrollPeer : public QAbstractScrollArea, public TPeer {
   void SyncBar(int32_t Which);
   // Extent of a shown scroll bar.
   int32_t BarExtent(int32_t Which);
+  // Room above the client area for a form's menu bar (the window system's
+  // non-client menu); the client rect shrinks by it.
+  int32_t TopMargin = 0;
+  void SetTopMargin(int32_t Value);
 
  protected:
   bool event(QEvent* Event) override;
@@ -112,6 +116,8 @@ void ApplyCursor(QWidget* Widget, TCursor Id);
 uint16_t VirtualKeyOf(int QtKey, Qt::KeyboardModifiers Modifiers);
 // Records the modifiers and buttons of an input event for GetKeyState.
 void NoteInputState(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
+// Records a key going down or up, so GetKeyState answers for it (Escape during long work).
+void NoteKeyState(uint16_t VirtKey, bool Down);
 // Calls Fn and hands any exception to Application->HandleException.
 template <typename F>
 void Guarded(TObject* Sender, F&& Fn);

@@ -152,6 +152,7 @@ TRect TWinControl::ClientRect() const {
   if (auto* sp = dynamic_cast<TScrollPeer*>(Peer())) {
     if (sp->Bars[SB_VERT].Shown) w -= sp->BarExtent(SB_VERT);
     if (sp->Bars[SB_HORZ].Shown) h -= sp->BarExtent(SB_HORZ);
+    h -= sp->TopMargin;
   }
   return Rect(0, 0, std::max(w, 0), std::max(h, 0));
 }

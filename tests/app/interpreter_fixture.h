@@ -28,6 +28,8 @@ class InterpreterTest : public TTempFolderTest {
     Dialogs = std::make_unique<TScriptedDialogsScope>();
     (*Dialogs)->OnUnexpected = [](const std::string& Problem) { ADD_FAILURE() << "unexpected dialog: " << Problem; };
     Form = std::make_unique<Tform1>(nullptr);
+    Form->SetBounds(0, 0, 900, 700);
+    Form->Show();
     Form->Recorder().SetState(rsRecording);
     CancelFlag = false;
   }
@@ -41,21 +43,22 @@ class InterpreterTest : public TTempFolderTest {
 
   // An image window given to the interpreter as the override child, W x H in one colour.
   Tchild* OverrideChild(int32_t W, int32_t H, TBGRPixel Colour) {
-    auto* child = new Tchild(Form.get());
-    if (!child->imager1) {
-      child->imager1 = new timagerlayer(child);
-      child->imager1->SetParent(child);
-      child->imager1->SetAutoUndo(false);
-    }
+    Tchild* child = Form->newwindow();
     child->imager1->SetUndoLimit(10);
     Paint24(child->imager1->Bitmap(), W, H, [Colour](int32_t, int32_t) { return Colour; });
-    child->imager1->Update();
+    child->imager1->PictureEdited();
     Form->OverrideChild = child;
     return child;
   }
   static TBGRPixel PixelAt(timagerlayer& Imager, int32_t X, int32_t Y) {
     return static_cast<const TBGRPixel*>(Imager.Bitmap().ScanLine(Y))[X];
   }
+
+  int32_t Windows() {
+    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+    return Form->MDIChildCount();
+  }
+  Tchild* Active() { return dynamic_cast<Tchild*>(Form->ActiveMDIChild()); }
 
   bool RunLine(const std::string& Line) { return Form->interpreter(Form.get(), Line); }
   TStringList& Logged() { return Form->Recorder().Recording(); }

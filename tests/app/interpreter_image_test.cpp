@@ -1,7 +1,6 @@
 // Commands on the current image: resizing in every unit, clearing, counting
-// colours, text comments; and the size units themselves.
+// colours, text comments.
 #include "app/interpreter/interpreter.h"
-#include "app/interpreter/size_units.h"
 #include "interpreter_fixture.h"
 #include "platform/rtl/file_utils.h"
 
@@ -11,24 +10,6 @@ namespace {
 const TBGRPixel kRed{0, 0, 255};
 const TBGRPixel kBlue{255, 0, 0};
 const TBGRPixel kWhite{255, 255, 255};
-
-TEST(SizeUnits, EveryUnitToPixels) {
-  struct TCase {
-    double Value;
-    int32_t Unit;
-    double Resolution, UserUnit, Base;
-    int32_t Pixels;
-  } cases[] = {
-      {123, suPixel, 300, 1, 600, 123}, {2.5, suPixel, 300, 1, 600, 2},  // halves go to even
-      {3.5, suPixel, 300, 1, 600, 4},   {2, suInch, 300, 1, 600, 600},    {2.54, suCm, 100, 1, 600, 100},
-      {25.4, suMm, 100, 1, 600, 100},   {0.0254, suMetre, 100, 1, 600, 100}, {72, suPoint, 150, 1, 600, 150},
-      {3, suUser, 300, 2, 600, 450},    {3, suUser, 300, 0, 600, 900},    // no user unit stored: one per inch
-      {50, suPercent, 300, 1, 600, 300}, {50, suPercent, 300, 1, 7, 4},   {10, 99, 300, 1, 600, 10},
-  };
-  for (const TCase& c : cases)
-    EXPECT_EQ(SizeToPixels(c.Value, c.Unit, c.Resolution, c.UserUnit, c.Base), c.Pixels)
-        << c.Value << " unit " << c.Unit;
-}
 
 // Left half red, right half blue, 8 x 6 at 100 dpi.
 class InterpreterImage : public InterpreterTest {
@@ -53,6 +34,7 @@ TEST_F(InterpreterImage, ResizeInEveryUnit) {
       {"Width=2.54 vwidth=3 Height=5.08 vheight=3 Resolution=100", 10, 20},
       {"Width=0.00254 vwidth=4 Height=0.00254 vheight=4 Resolution=100", 10, 10},
       {"Width=72 vwidth=5 Height=36 vheight=5 Resolution=10", 10, 5},
+      {"Width=0.1 vwidth=6 Height=0.2 vheight=6 Resolution=100", 10, 20},  // one user unit per inch
       {"Width=50 vwidth=7 Height=50 vheight=7", 4, 3},
       {"Width=200 vwidth=7 Height=100 vheight=7", 16, 6},
   };
@@ -125,9 +107,19 @@ TEST_F(InterpreterImage, NumberColorsShowsTheCount) {
   EXPECT_EQ(Shown()[0].Text, "Das Bild hat 3 unterschiedliche Farben.");
 }
 
+TEST_F(InterpreterImage, DeselectDropsTheSelection) {
+  timagerlayer& imager = Halves();
+  imager.Select(1, 1, 5, 4);
+  ASSERT_TRUE(imager.SelectionExists());
+  RunLine("DESELECT");
+  EXPECT_FALSE(imager.SelectionExists());
+  EXPECT_EQ(PixelAt(imager, 2, 2), kRed);
+}
+
 TEST_F(InterpreterImage, CommandsWithoutImageFail) {
   for (const char* line : {"CLEAR", "NUMBERCOLORS", "RESIZE Width=5", "DESELECT", "DUPLICATE",
-                           "SEPERATECHANNELS Model=\"RGB\""}) {
+                           "SEPERATECHANNELS Model=\"RGB\"",
+                           "WALLPAPER Mode=2", "SAVEAS FileName=\"x.bmp\""}) {
     Shown().clear();
     (*Dialogs)->Answer(mrOk);
     EXPECT_THROW(RunLine(line), ECommandError) << line;

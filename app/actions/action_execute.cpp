@@ -1,0 +1,182 @@
+// The one handler of every main-window action: refused while a batch or a
+// message pump runs, otherwise one handler per kind of action, then the
+// menu state is recomputed.
+#include <algorithm>
+#include <string>
+
+#include "app/actions/comment_actions.h"
+#include "app/actions/main_actions.h"
+#include "app/child/child_window.h"
+#include "app/layer/imager_layer.h"
+#include "app/main/main_form.h"
+#include "app/params/param_strings.h"
+#include "imaging/processing/imager_proc.h"
+#include "imaging/views/open_save_dialog.h"
+#include "platform/rtl/strings.h"
+#include "platform/ui/actions.h"
+#include "platform/ui/dialogs.h"
+
+namespace kv {
+
+const char* const kBatchBusyMessage = "Es wird gerade eine Batch ausgeführt. Warten Sie bis diese zu Ende ist.";
+const char* const kAllFilesFilter = "*.*|*.*";
+
+void ShowMissingTool(const std::string& Tool) {
+  MessageDlg(Format("\"%s\" ist in dieser Version nicht vorhanden.", Tool), mtInformation, TMsgDlgButtons{mbOK}, 0);
+}
+
+std::vector<int32_t> CatalogRemovalOrder(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
+                                         const std::function<int32_t(int32_t Col, int32_t Row)>& CellIndex,
+                                         int32_t Count) {
+  std::vector<int32_t> order;
+  for (int32_t row = Bottom; row >= Top; --row)
+    for (int32_t col = Right; col >= Left; --col) {
+      const int32_t index = CellIndex(col, row);
+      if (index >= 0 && index < Count) order.push_back(index);
+    }
+  return order;
+}
+
+namespace {
+
+// The hidden-data capacity of the current image; a picture too small for
+// even the header offers nothing rather than a negative size.
+int32_t HiddenCapacity(Tform1& Form) {
+  timagerlayer* im = Form.getimager();
+  if (!im) return 0;
+  return std::max(0, im->Proc()->GetHiddenDataSpace());
+}
+
+void RunLine(Tform1& Form, const std::string& Line) { RunActionLine(Form, Line); }
+
+void CheckDrawingTool(Tform1& Form, TAction& Chosen) {
+  const std::vector<std::string>& names = DrawingToolActionNames();
+  for (size_t i = 0; i < names.size(); ++i) {
+    TAction* a = MainAction(Form, names[i]);
+    if (!a) continue;
+    a->SetChecked(a == &Chosen);
+    if (a == &Chosen) drawingtool = uint8_t(i);
+  }
+  Form.Setmousepointer();
+}
+
+void AddToCatalog(Tform1& Form) {
+  TOpenImagerDialog* dlg = Form.OpenDialog1;
+  if (!dlg) return;
+  dlg->SetTitle("Datei hinzufügen");
+  if (!dlg->Execute()) return;
+  const TStringList& files = dlg->Files();
+  for (int32_t i = 0; i < files.Count(); ++i) RunLine(Form, "ADDCATALOG" + WriteParamString("Filename", files.Strings(i)));
+}
+
+void WriteHiddenText(Tform1& Form) {
+  if (!Form.getimager()) return;
+  std::string text;
+  if (!InputQuery("Geheimtext eingeben", Format("Geheimtext eingeben, maximal %d Zeichen", HiddenCapacity(Form)),
+                  text))
+    return;
+  RunLine(Form, "WriteText" + WriteParamString("text", text));
+}
+
+void WriteHiddenFile(Tform1& Form) {
+  TOpenImagerDialog* dlg = Form.OpenDialog1;
+  if (!dlg || !Form.getimager()) return;
+  const std::string filter = dlg->Filter(), title = dlg->Title();
+  dlg->SetFilter(kAllFilesFilter);
+  dlg->SetTitle(Format("Geheimdatei eingeben, maximal %d Bytes groß.", HiddenCapacity(Form)));
+  const bool chosen = dlg->Execute();
+  // The image filter and title serve the other users of the dialog.
+  dlg->SetFilter(filter);
+  dlg->SetTitle(title);
+  if (chosen) RunLine(Form, "WriteData" + WriteParamString("Filename", dlg->FileName()));
+}
+
+void ReadHiddenFile(Tform1& Form) {
+  TSaveImagerDialog* dlg = Form.SaveDialog1;
+  if (!dlg || !Form.getimager()) return;
+  const std::string filter = dlg->Filter(), title = dlg->Title(), ext = dlg->DefaultExt();
+  dlg->SetFilter(kAllFilesFilter);
+  dlg->SetDefaultExt("");
+  dlg->SetTitle("Ausgelesen Daten speichern unter");
+  const bool chosen = dlg->Execute();
+  dlg->SetFilter(filter);
+  dlg->SetDefaultExt(ext);
+  dlg->SetTitle(title);
+  if (chosen) RunLine(Form, "ReadData" + WriteParamString("Filename", dlg->FileName()));
+}
+
+// Runs one action of the table; false when it ended early without the update.
+bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
+  switch (Info.Kind) {
+    case akLine: RunLine(Form, Info.Line); break;
+    case akImageDialog: ShowMissingTool("Grafik-Dialog (Neue Grafik, Größe ändern)"); break;
+    case akOpen:
+      if (Form.OpenDialog1) Form.OpenDialog1->SetTitle("Öffnen");
+      if (Form.executeopendialog()) Form.openit();
+      break;
+    case akSaveAs: Form.Speichernals1Click(&Action); break;
+    case akSave: Form.Speichern1Click(&Action); break;
+    case akFilterDialog: ShowMissingTool("Filter Browser"); break;
+    case akQuickFilter: ShowMissingTool("Schnell-Auswahl der Filter"); break;
+    case akPrint: ShowMissingTool("Drucken"); break;
+    case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
+    case akSlideshow:
+    case akSlideshowCatalog: ShowMissingTool("Diashow"); break;
+    case akComment: return RunCommentAction(Form, Info.Name);
+    case akCatalogAdd: AddToCatalog(Form); break;
+    case akBrowser: ShowMissingTool("Bilder Browser"); break;
+    case akNewCatalog:
+      RunLine(Form, "NEWCATALOG");
+      if (TAction* add = MainAction(Form, "catalogadd")) add->Execute();
+      break;
+    case akCatalogRemove:
+      if (Form.getcatalog()) ShowMissingTool("Katalog");
+      break;
+    case akAutomation: ShowMissingTool("Automatisierung (Batch, Auto Scan)"); break;
+    case akRecorder:
+      if (SameText(Info.Name, "batchnew"))
+        Form.batchnew();
+      else if (SameText(Info.Name, "batchpause"))
+        Form.batchpause();
+      else
+        Form.batchstop();
+      break;
+    case akScan: RunLine(Form, "Scan" + Form.StoredString("Scanoptions")); break;
+    case akUndo:
+      if (timagerlayer* im = Form.getimager()) im->Undo();
+      break;
+    case akRedo:
+      if (timagerlayer* im = Form.getimager()) im->Redo();
+      break;
+    case akWriteText: WriteHiddenText(Form); break;
+    case akWriteData: WriteHiddenFile(Form); break;
+    case akReadData: ReadHiddenFile(Form); break;
+    case akAnaglyph: ShowMissingTool("3D-Bilder und 3D-Gitter"); break;
+    case akDrawingTool: CheckDrawingTool(Form, Action); break;
+    case akJoin: ShowMissingTool("An anderes Bild heften"); break;
+    case akScreenshot: ShowMissingTool("Bildschirm Schnappschuss"); break;
+    case akMosaic: ShowMissingTool("Mosaik"); break;
+    case akDrawingWindow: Action.SetChecked(!Action.Checked()); break;
+    case akNumberedCopies: ShowMissingTool("Bilder Kopieren & Umnummerieren"); break;
+    case akStuckPixel: ShowMissingTool("Stuck Pixel"); break;
+    case akLosslessJpeg: ShowMissingTool("Verlustfreie JPG-Transformation"); break;
+  }
+  return true;
+}
+
+}  // namespace
+
+void Tform1::ActionList1Execute(TBasicAction* Action, bool& Handled) {
+  Handled = true;
+  if (Busy() || Pump) {
+    MessageDlg(kBatchBusyMessage, mtWarning, TMsgDlgButtons{mbOK}, 0);
+    CancelFlag = true;  // a shut-down waiting on this action stops
+    return;
+  }
+  auto* action = dynamic_cast<TAction*>(Action);
+  const TMainActionInfo* info = action ? FindMainActionInfo(action->Name()) : nullptr;
+  if (info && !RunMainAction(*this, *info, *action)) return;
+  updateall();
+}
+
+}  // namespace kv

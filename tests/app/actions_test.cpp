@@ -1,0 +1,370 @@
+// The main window's actions: enabled and visible states with and without an
+// image window, the refusal while a batch runs, the drawing-tool radio group
+// and its effect on the view, and the lines the actions issue.
+// Catalog windows do not exist yet: their states are only seen as "none active".
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/actions/main_actions.h"
+#include "app/actions/input_memo.h"
+#include "app/batch/batch_recorder.h"
+#include "app/child/child_window.h"
+#include "app/child/drawing_options.h"
+#include "app/layer/imager_layer.h"
+#include "app/main/main_form.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/string_list.h"
+#include "platform/ui/actions.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/memo.h"
+#include "platform/ui/menus.h"
+#include "platform/ui/qt_app.h"
+#include "support/bitmap_patterns.h"
+#include "support/temp_files.h"
+
+namespace kv {
+namespace {
+
+class Actions : public test::TTempFolderTest {
+ protected:
+  void SetUp() override {
+    TTempFolderTest::SetUp();
+    EnsureQtApplication();
+    CancelFlag = false;
+    Form = std::make_unique<Tform1>(nullptr);
+    Form->SetBounds(0, 0, 800, 600);
+    CreateMainActions(*Form);
+    Form->MainMenu1 = new TMainMenu(Form.get());
+    for (const char* caption : {"&Datei", "&Bearbeiten", "&Farben", "&Bild", "&Katalog"}) {
+      auto* m = new TMenuItem(Form.get());
+      m->SetCaption(caption);
+      Form->MainMenu1->Items()->Add(m);
+    }
+    Previous = SetActionLineRunner([this](Tform1&, const std::string& Line) { Lines.push_back(Line); });
+    Form->Show();
+    Pump();
+  }
+  void TearDown() override {
+    SetActionLineRunner(Previous);
+    Options.reset();
+    Form.reset();
+    Pump();
+    drawingtool = dtZoom;
+    CancelFlag = false;
+    TTempFolderTest::TearDown();
+  }
+
+  // An image window with a small picture as the target of the actions.
+  timagerlayer& OpenImage() {
+    Tchild* c = Form->newwindow();
+    test::Paint24(c->imager1->Bitmap(), 8, 6, [](int32_t, int32_t) { return test::Gray(90); });
+    c->imager1->PictureEdited();
+    Pump();
+    Form->OverrideChild = c;  // the target whether or not the frame has activated it yet
+    return *c->imager1;
+  }
+  static void Pump() {
+    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+  }
+
+  TAction& A(const char* Name) {
+    TAction* a = MainAction(*Form, Name);
+    EXPECT_NE(a, nullptr) << Name;
+    return *a;
+  }
+  bool MenuVisible(const char* Caption) { return Form->MainMenu1->Items()->Find(Caption)->Visible(); }
+
+  std::unique_ptr<Tform1> Form;
+  std::unique_ptr<TdrawingoptionsForm> Options;
+  std::vector<std::string> Lines;
+  TActionLineRunner Previous;
+};
+
+TEST_F(Actions, TableHoldsUniqueActionsAndTheToolsInMenuOrder) {
+  EXPECT_EQ(Form->ActionList1->ActionCount(), int32_t(MainActionTable().size()));
+  for (const TMainActionInfo& info : MainActionTable()) {
+    TAction& a = A(info.Name);
+    EXPECT_EQ(a.Caption(), info.Caption);
+    EXPECT_EQ(a.Category(), info.Category);
+  }
+  const std::vector<std::string> tools = {"Zoomaction", "Handaction", "SelectRect", "SelectEllipse",
+                                          "SelectPolygon", "SelectMagic", "Draw", "Line",
+                                          "Rectangle", "Ellipse", "RoundRect", "Text",
+                                          "Floodfill", "GetColor", "Copypaint", "RedEye"};
+  EXPECT_EQ(DrawingToolActionNames(), tools);
+  EXPECT_EQ(A("printtiled").Tag(), 1);
+  EXPECT_EQ(A("printcatalog").Tag(), 3);
+  EXPECT_EQ(A("FrameGrabber").Tag(), 2);
+}
+
+TEST_F(Actions, StatesFollowTheImageWindow) {
+  const char* imageActions[] = {"Clear", "Cutaction", "Resize", "NumbCol", "FilterBrowser", "Draw", "Zoomaction"};
+  const char* fileActions[] = {"Save", "SaveAsA", "Saveall", "Closeit", "Closeall", "SendDirect", "Print"};
+
+  Form->updateall();
+  for (const char* n : imageActions) EXPECT_FALSE(A(n).Enabled()) << n;
+  for (const char* n : fileActions) EXPECT_FALSE(A(n).Enabled()) << n;
+  for (const char* m : {"Bearbeiten", "Farben", "Bild", "Katalog"}) EXPECT_FALSE(MenuVisible(m)) << m;
+  EXPECT_TRUE(MenuVisible("Datei"));
+  EXPECT_TRUE(A("Open").Enabled());
+  EXPECT_TRUE(A("NewGrafik").Enabled());
+  EXPECT_FALSE(A("Undocmd").Enabled());
+
+  OpenImage();
+  Form->updateall();
+  for (const char* n : imageActions) EXPECT_TRUE(A(n).Enabled()) << n;
+  for (const char* n : fileActions) EXPECT_TRUE(A(n).Enabled()) << n;
+  for (const char* m : {"Bearbeiten", "Farben", "Bild"}) EXPECT_TRUE(MenuVisible(m)) << m;
+  // No catalog window is active: its menu and actions stay off.
+  EXPECT_FALSE(MenuVisible("Katalog"));
+  EXPECT_FALSE(A("printcatalog").Enabled());
+  EXPECT_FALSE(A("catalogadd").Enabled());
+}
+
+TEST_F(Actions, UndoAndRedoFollowTheImageControl) {
+  timagerlayer& im = OpenImage();
+  im.SetUndoLimit(5);
+  Form->updateall();
+  EXPECT_FALSE(A("Undocmd").Enabled());
+  EXPECT_FALSE(A("RedoCmd").Enabled());
+
+  im.SaveUndoPoint();
+  Form->updateall();
+  EXPECT_TRUE(A("Undocmd").Enabled());
+  EXPECT_FALSE(A("RedoCmd").Enabled());
+
+  A("Undocmd").Execute();
+  EXPECT_TRUE(A("RedoCmd").Enabled());
+  A("RedoCmd").Execute();
+  EXPECT_FALSE(A("RedoCmd").Enabled());
+  EXPECT_TRUE(A("Undocmd").Enabled());
+  EXPECT_TRUE(Lines.empty());  // undo and redo issue no command line
+}
+
+TEST_F(Actions, BusyBatchOrPumpRefusesEveryActionAndChangesNothing) {
+  OpenImage();
+  Form->updateall();
+  A("Clear").SetEnabled(false);  // a state updateall would change back
+  for (int kind = 0; kind < 2; ++kind) {
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(mrOk);
+    CancelFlag = false;
+    Form->BatchBusy = kind == 0 ? 1 : 0;
+    Form->Pump = kind == 1;
+    EXPECT_TRUE(A("Handaction").Execute());
+    ASSERT_EQ(dialogs->Shown.size(), 1u);
+    EXPECT_EQ(dialogs->Shown[0].Text, kBatchBusyMessage);
+    EXPECT_TRUE(CancelFlag);
+    EXPECT_TRUE(Lines.empty());
+    EXPECT_FALSE(A("Handaction").Checked());
+    EXPECT_FALSE(A("Clear").Enabled());
+  }
+  Form->BatchBusy = 0;
+  Form->Pump = false;
+  A("Closeall").Execute();
+  EXPECT_EQ(Lines, std::vector<std::string>{"CloseAll"});
+  EXPECT_TRUE(A("Clear").Enabled());
+}
+
+TEST_F(Actions, DrawingToolsAreOneRadioGroupDrivingTheView) {
+  timagerlayer& im = OpenImage();
+  struct Case {
+    const char* Action;
+    uint8_t Tool;
+    TIMMouseInteract Interact;
+  };
+  const Case cases[] = {
+      {"Handaction", dtHand, TIMMouseInteract{miScroll}},
+      {"SelectEllipse", dtSelectEllipse, TIMMouseInteract{miSelectCircle}},
+      {"SelectPolygon", dtSelectPolygon, TIMMouseInteract{miSelectPolygon}},
+      {"SelectMagic", dtSelectMagic, TIMMouseInteract{miSelectMagicWand}},
+      {"SelectRect", dtSelectRect, TIMMouseInteract{miSelect}},
+      {"Text", dtText, TIMMouseInteract{}},
+      {"Zoomaction", dtZoom, TIMMouseInteract{miZoom}},
+  };
+  for (const Case& c : cases) {
+    A(c.Action).Execute();
+    EXPECT_EQ(drawingtool, c.Tool) << c.Action;
+    EXPECT_EQ(CheckedDrawingTool(*Form), c.Tool) << c.Action;
+    EXPECT_TRUE(im.MouseInteract() == c.Interact) << c.Action;
+    int checked = 0;
+    for (const std::string& n : DrawingToolActionNames()) checked += A(n.c_str()).Checked();
+    EXPECT_EQ(checked, 1) << c.Action;
+  }
+  EXPECT_EQ(im.MouseWheelParams().Action, 2);  // zoom tool: the wheel zooms
+  A("Handaction").Execute();
+  EXPECT_EQ(im.MouseWheelParams().Action, 1);
+  EXPECT_EQ(im.Cursor(), crIMHand);
+  A("Draw").Execute();
+  EXPECT_EQ(im.Cursor(), crIMCross3);
+  EXPECT_TRUE(Lines.empty());
+}
+
+TEST_F(Actions, FixedLinesAndTheScanLine) {
+  OpenImage();
+  const std::vector<std::pair<const char*, const char*>> cases = {
+      {"Saveall", "SaveAll"}, {"Closeit", "close"}, {"NumbCol", "NumberColors"}, {"Histogram", "ShowHistogram"},
+      {"QuitAction", "Quit"}, {"DeSelect", "Deselect"}, {"lastfilter", "Lastfilter"}, {"generaloptions", "Options"},
+      // an empty stored "Scanoptions" gives the bare keyword
+      {"scanaction", "Scan"}};
+  for (const auto& [action, line] : cases) {
+    Lines.clear();
+    A(action).Execute();
+    EXPECT_EQ(Lines, std::vector<std::string>{line}) << action;
+  }
+}
+
+TEST_F(Actions, ToolsNotInThisBuildSaySo) {
+  OpenImage();
+  for (const char* n : {"Print", "WebCam", "Mosaicaction", "NewGrafik", "heften"}) {
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(mrOk);
+    A(n).Execute();
+    ASSERT_EQ(dialogs->Shown.size(), 1u) << n;
+    EXPECT_NE(dialogs->Shown[0].Text.find("nicht vorhanden"), std::string::npos) << n;
+    EXPECT_TRUE(Lines.empty()) << n;
+  }
+}
+
+TEST_F(Actions, HiddenTextAsksWithTheCapacity) {
+  timagerlayer& im = OpenImage();
+  test::Paint24(im.Bitmap(), 40, 40, [](int32_t, int32_t) { return test::Gray(10); });
+  TScriptedDialogsScope dialogs;
+  dialogs->AnswerInput(true, "ein Geheimnis");
+  A("wtext").Execute();
+  ASSERT_EQ(dialogs->Shown.size(), 1u);
+  EXPECT_EQ(dialogs->Shown[0].Caption, "Geheimtext eingeben");
+  EXPECT_EQ(dialogs->Shown[0].Text, "Geheimtext eingeben, maximal " + std::to_string(im.Proc()->GetHiddenDataSpace()) +
+                                        " Zeichen");
+  EXPECT_EQ(Lines, std::vector<std::string>{"WriteText text=\"ein Geheimnis\""});
+}
+
+TEST_F(Actions, CommentActionsRefuseOrAskFirst) {
+  timagerlayer& im = OpenImage();
+  {  // no file name: refused, no line
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(mrOk);
+    A("komrec").Execute();
+    ASSERT_EQ(dialogs->Shown.size(), 1u);
+    EXPECT_EQ(dialogs->Shown[0].Text,
+              "Sie müssen die Grafik erst speichern, bevor sie einen Kommentar aufnehmen können.");
+  }
+  const std::string image = Dir + "bild.jpg";
+  im.IOParams().FileName = image;
+  {  // no sound comment yet
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(mrOk);
+    dialogs->Answer(mrOk);
+    A("komdel").Execute();
+    A("komplay").Execute();
+    ASSERT_EQ(dialogs->Shown.size(), 2u);
+    EXPECT_EQ(dialogs->Shown[1].Text, "Es existiert kein Kommentar zu dieser Datei.");
+  }
+  EXPECT_TRUE(Lines.empty());
+  {
+    TStringList wav;
+    wav.Add("x");
+    wav.SaveToFile(image + ".wav");
+  }
+  {  // existing comment: recording asks twice, a cancelled first question ends it
+    TScriptedDialogsScope dialogs;
+    dialogs->Answer(mrCancel);
+    A("komrec").Execute();
+    EXPECT_TRUE(Lines.empty());
+    dialogs->Answer(mrOk);
+    dialogs->Answer(mrOk);
+    A("komrec").Execute();
+    EXPECT_EQ(dialogs->Shown[1].Text, image + ".wav existiert bereits. Möchten Sie trotzdem einen neuen "
+                                              "Tonkommentar aufnehmen?");
+    dialogs->Answer(mrOk);
+    A("komdel").Execute();
+    A("komplay").Execute();
+  }
+  const std::string name = "Name=\"" + image + "\"";
+  EXPECT_EQ(Lines, (std::vector<std::string>{"CommentRecord " + name, "COMMENTDELETE " + name, "COMMENTPLAY " + name}));
+}
+
+TEST_F(Actions, TextCommentIsEditedInTheMemo) {
+  timagerlayer& im = OpenImage();
+  const std::string image = Dir + "bild.png";
+  im.IOParams().FileName = image;
+  {
+    TStringList old;
+    old.Add("alt");
+    old.SaveToFile(image + ".txt");
+  }
+  TScriptedDialogsScope dialogs;
+  std::string shown;
+  dialogs->AnswerModal([&](TCustomForm& F) {
+    auto& memo = dynamic_cast<Tinputmemo&>(F);
+    shown = memo.Memo1->Text();
+    memo.Memo1->SetText("erste Zeile\nzweite Zeile");
+    EXPECT_EQ(F.Caption(), "Textkommentar angeben");
+    return mrOk;
+  });
+  A("komtext").Execute();
+  EXPECT_EQ(shown, "alt");
+  EXPECT_EQ(Lines, std::vector<std::string>{"Textcomment textCount=2 text0=\"erste Zeile\" text1=\"zweite Zeile\" "
+                                            "Name=\"" + image + "\""});
+}
+
+TEST_F(Actions, DrawingOptionsShowThePagesOfTheTool) {
+  Options = std::make_unique<TdrawingoptionsForm>(nullptr);
+  timagerlayer& im = OpenImage();
+  struct Case {
+    const char* Action;
+    bool Text, Color, Fill, Brush;
+  };
+  const Case cases[] = {
+      {"Text", true, true, true, false},        {"Draw", false, true, true, true},
+      {"SelectMagic", false, false, true, false}, {"Copypaint", false, true, true, true},
+      {"Handaction", false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    A(c.Action).Execute();
+    EXPECT_EQ(Options->PageVisible(dpText), c.Text) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpColor), c.Color) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpLine), c.Color) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpFill), c.Fill) << c.Action;
+    EXPECT_EQ(Options->PageVisible(dpBrush), c.Brush) << c.Action;
+    EXPECT_TRUE(Options->PageVisible(dpZoom)) << c.Action;
+  }
+  EXPECT_FALSE(Options->Visible());
+  A("zeichnenaction").Execute();
+  EXPECT_TRUE(A("zeichnenaction").Checked());
+  EXPECT_TRUE(Options->Visible());
+  EXPECT_FALSE(Options->SelectionZoomEnabled());
+  im.Select(0, 0, 4, 4);
+  Form->updateall();
+  EXPECT_TRUE(Options->SelectionZoomEnabled());
+  A("zeichnenaction").Execute();
+  EXPECT_FALSE(Options->Visible());
+}
+
+TEST_F(Actions, RecorderActionsDriveTheRecorder) {
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrOk);
+  A("batchnew").Execute();
+  EXPECT_EQ(Form->Recorder().State(), rsRecording);
+  A("batchpause").Execute();
+  EXPECT_EQ(Form->Recorder().State(), rsPaused);
+  A("batchnew").Execute();  // resumes without asking
+  EXPECT_EQ(Form->Recorder().State(), rsRecording);
+  EXPECT_EQ(dialogs->Shown.size(), 1u);
+}
+
+TEST(CatalogRemoval, DeletesFromTheBackSoIndexesStayValid) {
+  // Four columns, row-major; a selection over columns 1..2 of rows 0..1 and
+  // one past the nine entries (row 2, column 1 is index 9).
+  auto index = [](int32_t Col, int32_t Row) { return Row * 4 + Col; };
+  EXPECT_EQ(CatalogRemovalOrder(1, 0, 2, 1, index, 9), (std::vector<int32_t>{6, 5, 2, 1}));
+  EXPECT_EQ(CatalogRemovalOrder(1, 1, 2, 2, index, 9), (std::vector<int32_t>{6, 5}));
+  EXPECT_TRUE(CatalogRemovalOrder(0, 0, 1, 0, index, 0).empty());
+}
+
+}  // namespace
+}  // namespace kv

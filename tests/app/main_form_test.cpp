@@ -1,0 +1,362 @@
+// The main window: stored options, menus and speed bars, recent files, the
+// queue of files to open, the hand-over of a second start, mail, progress,
+// the wallpaper and the close query.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+
+#include "app/child/child_window.h"
+#include "app/layer/imager_layer.h"
+#include "app/layer/layer_helpers.h"
+#include "app/main/main_form.h"
+#include "app/startup/instance_guard.h"
+#include "components/speedbar/speed_bar.h"
+#include "components/wallpaper/mdi_wallpaper.h"
+#include "imaging/processing/colour_kernels.h"
+#include "imaging/views/open_save_dialog.h"
+#include "platform/graphics/bitmap.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/strings.h"
+#include "platform/system/paths.h"
+#include "platform/system/registry.h"
+#include "platform/system/registry_hive.h"
+#include "platform/ui/actions.h"
+#include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/drop_files.h"
+#include "platform/ui/menus.h"
+#include "platform/ui/std_controls.h"
+#include "support/temp_files.h"
+
+namespace kv {
+namespace {
+
+class MainForm : public test::TTempFolderTest {
+ protected:
+  void SetUp() override {
+    TTempFolderTest::SetUp();
+    const char* path = std::getenv("PATH");
+    OldPath = path ? std::optional<std::string>(path) : std::nullopt;
+    ForceDirectories(Dir + "bin");
+    setenv("PATH", (Dir + "bin:" + OldPath.value_or("/usr/bin:/bin")).c_str(), 1);
+    SetRegistryFolder(Dir + "reg");
+    SetProgramFolder(Dir);
+    Dialogs.emplace();
+    // Opening goes through the command language, whose own reports are not what these tests check.
+    (*Dialogs)->OnUnexpected = [](const std::string&) {};
+    Application->OnException = [this](TObject*, const Exception& E) { Errors.push_back(E.Message()); };
+    RunMode = 0;
+    Form = new Tform1(nullptr);
+    Form->DoCreate();
+  }
+  void TearDown() override {
+    delete Form;
+    Application->OnException = nullptr;
+    Dialogs.reset();
+    SetProgramFolder("");
+    SetRegistryFolder("");
+    if (OldPath) setenv("PATH", OldPath->c_str(), 1);
+    TTempFolderTest::TearDown();
+  }
+  void Fake(const std::string& Name, const std::string& Body) {
+    const std::string file = Dir + "bin/" + Name;
+    test::WriteText(file, "#!/bin/sh\n" + Body);
+    ::chmod(file.c_str(), 0755);
+  }
+  std::vector<std::string> Recent() const {
+    TStringList l;
+    Form->historynames(l);
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < l.Count(); ++i) out.push_back(l.Strings(i));
+    return out;
+  }
+  // The names the idle handler hands to openit, one per idle turn, and the batches it plays.
+  std::vector<std::string> Drain() {
+    std::vector<std::string> opened;
+    for (int turns = 0; turns < 20 && !Trim(Form->PendingFiles).empty(); ++turns) {
+      Form->OpenFiles().Clear();
+      bool done = false;
+      Form->doidle(Form, done);
+      if (Form->OpenFiles().Count() == 1) opened.push_back(Form->OpenFiles().Strings(0));
+    }
+    return opened;
+  }
+
+  std::vector<std::string> Errors;
+  std::optional<std::string> OldPath;
+  std::optional<TScriptedDialogsScope> Dialogs;
+  Tform1* Form = nullptr;
+};
+
+TEST_F(MainForm, StoredValuesHaveTheirDefaultsAndKeepWhatIsSet) {
+  EXPECT_TRUE(Form->StoredBool("AutoZoomFenster"));
+  EXPECT_FALSE(Form->StoredBool("NoWelcome"));
+  EXPECT_EQ(Form->StoredInt("maxHistory"), 50);
+  EXPECT_EQ(Form->StoredInt("undomode"), 2);
+  EXPECT_EQ(Form->StoredInt("CatalogHeight"), 70);
+  EXPECT_EQ(Form->StoredString("CatalogInfo"), "Info=265");
+  EXPECT_EQ(Form->StoredString("BackgroundImage"), "background.jpg");
+  EXPECT_EQ(Form->StoredString("Scanoptions"), "");
+  EXPECT_DOUBLE_EQ(Form->StoredFloat("Userunit"), 1.0);
+  Form->SetStoredInt("CacheMem", 33);
+  Form->SetStoredBool("textshadow", false);
+  Form->SetStoredString("LastWorkingDir", "/tmp/x/");
+  EXPECT_EQ(Form->StoredInt("CacheMem"), 33);
+  EXPECT_FALSE(Form->StoredBool("textshadow"));
+  EXPECT_EQ(Form->StoredString("LastWorkingDir"), "/tmp/x/");
+}
+
+TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
+  TMenuItem* root = Form->MainMenu1->Items();
+  for (const char* caption : {"&Datei", "&Bearbeiten", "&Bild", "&Farben", "&Katalog", "&Fenster"})
+    EXPECT_NE(root->Find(caption), nullptr) << caption;
+  ASSERT_NE(Form->Kanletrennen1, nullptr);
+  std::vector<std::string> channels;
+  for (int32_t i = 0; i < Form->Kanletrennen1->Count(); ++i) channels.push_back(Form->Kanletrennen1->Items(i)->Caption());
+  EXPECT_EQ(channels, (std::vector<std::string>{"RGB", "HSV", "HSL", "CMYK", "LAB", "YUV"}));
+  // The form shows its menu.
+  TMenuBarEntry e;
+  EXPECT_TRUE(Form->MainMenu1->MenuBarEntry(Form->Datei1, e));
+  EXPECT_EQ(e.Text, "&Datei");
+
+  // One section per menu of the bar, named from its caption; the recent files get no buttons.
+  for (TSpeedBar* bar : {Form->SpeedBar1, Form->imagespeedbar}) {
+    ASSERT_EQ(bar->SectionCount(), root->Count());
+    EXPECT_EQ(bar->Sections(0)->Caption(), "Datei");
+    EXPECT_EQ(bar->Sections(5)->Caption(), "Katalog");
+    TSpeedItem* open = bar->FindItemByName("Datei1Open1");
+    ASSERT_NE(open, nullptr);
+    EXPECT_EQ(open->Caption(), "Öffnen");
+    EXPECT_FALSE(open->Visible());
+    EXPECT_EQ(bar->FindItemByName("Datei1Erneutladen1"), nullptr);
+    EXPECT_EQ(bar->FindItemByName("Datei1N1"), nullptr);  // separators
+    EXPECT_EQ(bar->FindItemByName("Datei1Neu1"), nullptr);  // items with a submenu
+    EXPECT_NE(bar->FindItemByName("Datei1NewGrafik1"), nullptr);  // ... but theirs
+  }
+  // A text button is as wide as its caption plus five blanks.
+  TSpeedItem* tile = Form->SpeedBar1->FindItemByName("Fenster1Nebeneinander1");
+  ASSERT_NE(tile, nullptr);
+  EXPECT_EQ(tile->BtnCaption(), "Nebeneinander");
+  EXPECT_EQ(tile->Button()->Width(), Form->Canvas().TextWidth("Nebeneinander     "));
+}
+
+TEST_F(MainForm, RecentFilesKeepTenNewestFirstWithoutDuplicates) {
+  for (int i = 1; i <= 11; ++i) Form->historyadd("/pics/p" + std::to_string(i) + ".png");
+  std::vector<std::string> r = Recent();
+  ASSERT_EQ(r.size(), 10u);
+  EXPECT_EQ(r.front(), "/pics/p11.png");
+  EXPECT_EQ(r.back(), "/pics/p2.png");
+  // Reopening moves the name to the top, whatever its case.
+  Form->historyadd("/PICS/P5.png");
+  r = Recent();
+  ASSERT_EQ(r.size(), 10u);
+  EXPECT_EQ(r.front(), "/PICS/P5.png");
+  EXPECT_EQ(std::count_if(r.begin(), r.end(), [](const std::string& s) { return SameText(s, "/pics/p5.png"); }), 1);
+
+  // They persist newest first and come back in that order.
+  TCloseAction action = caFree;
+  Form->FormClose(Form, action);
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("\\Software\\Kavrelin\\3.6\\Historyfilename", false));
+  EXPECT_EQ(reg.ReadString("0"), "/PICS/P5.png");
+  reg.CloseKey();
+  delete Form;
+  Form = new Tform1(nullptr);
+  Form->DoCreate();
+  EXPECT_EQ(Recent(), r);
+}
+
+TEST_F(MainForm, ChoosingARecentFileOpensIt) {
+  Form->historyadd("/pics/a.png");
+  Form->historyadd("/pics/b.png");
+  try {
+    Form->Erneutladen1->Items(1)->Click();
+  } catch (const Exception&) {
+    // a failing open is reported by the interpreter
+  }
+  ASSERT_EQ(Form->OpenFiles().Count(), 1);
+  EXPECT_EQ(Form->OpenFiles().Strings(0), "/pics/a.png");
+}
+
+TEST_F(MainForm, QueueOpensEveryNameInOrderAndPlaysBatches) {
+  Form->PendingFiles = " \"/my pics/a b.png\"   c.png job.ATP \"\" d.jpg ";
+  // The batch is played, not opened: it leaves no name in the open list.
+  EXPECT_EQ(Drain(), (std::vector<std::string>{"/my pics/a b.png", "c.png", "d.jpg"}));
+  EXPECT_EQ(Trim(Form->PendingFiles), "");
+}
+
+TEST_F(MainForm, HandOverQueuesTheRestOfTheCommandLine) {
+  struct TCase {
+    const char* Line;
+    std::vector<std::string> Opened;
+  };
+  const TCase cases[] = {
+      {"\"/opt/my apps/kavrelin\" a.png \"/x y/b.png\" c.png", {"a.png", "/x y/b.png", "c.png"}},
+      {"/usr/bin/kavrelin  one.png", {"one.png"}},
+      {"/usr/bin/kavrelin", {}},
+      {"", {}},
+  };
+  for (const TCase& c : cases) {
+    Form->PendingFiles.clear();
+    InstanceGuard().ReceivedCommandLine = c.Line;
+    Form->anotherinstance();
+    EXPECT_EQ(Drain(), c.Opened) << c.Line;
+  }
+  InstanceGuard().ReceivedCommandLine.clear();
+}
+
+TEST_F(MainForm, DroppedFilesAreOpenedOneByOne) {
+  // Each dropped name gets an open list of its own.
+  Form->FormShow(Form);
+  Form->OpenFiles().Clear();
+  ASSERT_TRUE(DropFilesOn(Form, {Dir + "a.png", Dir + "b c.png"}));
+  ASSERT_EQ(Form->OpenFiles().Count(), 1);
+  EXPECT_EQ(Form->OpenFiles().Strings(0), Dir + "b c.png");
+}
+
+TEST_F(MainForm, ShowingGreetsUnlessToldNotTo) {
+  Form->SetStoredBool("NoWelcome", true);
+  Form->FormShow(Form);
+  EXPECT_EQ(Form->FindComponent("infoform"), nullptr);
+  Form->SetStoredBool("NoWelcome", false);
+  Form->FormShow(Form);
+  auto* info = dynamic_cast<TForm*>(Form->FindComponent("infoform"));
+  ASSERT_NE(info, nullptr);
+  EXPECT_TRUE(info->Visible());
+}
+
+TEST_F(MainForm, BackgroundPictureTakesTheButtonFaceAsItsAverage) {
+  timagerlayer src(nullptr);
+  src.Bitmap().AllocateForOverwrite(8, 4, pf24bit);
+  for (int32_t y = 0; y < 4; ++y) {
+    auto* row = static_cast<uint8_t*>(src.Bitmap().ScanLine(y));
+    for (int32_t i = 0; i < 8 * 3; ++i) row[i] = uint8_t(126 + (i + y) % 5);
+  }
+  src.SaveToFileByExtension(Dir + "bg.bmp");
+  Form->SetStoredBool("NoWelcome", true);
+  Form->SetStoredString("BackgroundImage", Dir + "bg.bmp");
+  Form->FormShow(Form);
+  TBitmap& pic = Form->Wallpaper1->Picture().Bitmap();
+  ASSERT_EQ(pic.Width(), 8);
+  ASSERT_EQ(pic.Height(), 4);
+  int32_t r = 0, g = 0, b = 0;
+  GetAverageRGB(pic, r, g, b);
+  const TColorRef face = ColorToRGB(clBtnFace);
+  EXPECT_NEAR(r, int32_t(face & 0xFF), 1);
+  EXPECT_NEAR(g, int32_t((face >> 8) & 0xFF), 1);
+  EXPECT_NEAR(b, int32_t((face >> 16) & 0xFF), 1);
+  EXPECT_EQ(Form->imagerlayer1->Bitmap().Width(), 10);
+  EXPECT_EQ(Form->SpeedBar1->Wallpaper().Width(), 8);
+}
+
+TEST_F(MainForm, MailGoesToTheDesktopMailer) {
+  const std::string log = Dir + "mail.log";
+  Fake("xdg-email", "for a in \"$@\"; do echo \"[$a]\" >> '" + log + "'; done\n");
+  TStringList attach;
+  attach.Add("/tmp/a b.jpg");
+  attach.Add("");
+  attach.Add("/tmp/c.png");
+  EXPECT_TRUE(Form->sendmail("max@example.org", "Grüße", "Zeile 1\r\nZeile 2", attach));
+  EXPECT_EQ(test::ReadText(log),
+            "[--utf8]\n[--subject]\n[Grüße]\n[--body]\n[Zeile 1\r\nZeile 2]\n[--attach]\n[/tmp/a b.jpg]\n"
+            "[--attach]\n[/tmp/c.png]\n[max@example.org]\n");
+  ::unlink(log.c_str());
+  // No recipient, subject or text: only what is given goes out.
+  EXPECT_TRUE(Form->sendmail("", "", "", TStringList()));
+  EXPECT_EQ(test::ReadText(log), "[--utf8]\n");
+  Fake("xdg-email", "exit 3\n");
+  EXPECT_FALSE(Form->sendmail("a@b.c", "s", "t", TStringList()));
+}
+
+TEST_F(MainForm, RecommendationMailCarriesInfoTextAndPicture) {
+  const std::string log = Dir + "mail.log";
+  Fake("xdg-email", "for a in \"$@\"; do echo \"[$a]\" >> '" + log + "'; done\n");
+  Form->Weiterempfehlung1Click(Form);
+  EXPECT_EQ(test::ReadText(log), "");  // no Info.txt: nothing is sent
+  test::WriteText(Dir + "Info.txt", "Zeile A\nZeile B\n");
+  Form->Weiterempfehlung1Click(Form);
+  const std::string sent = test::ReadText(log);
+  EXPECT_NE(sent.find("[Kavrelin]"), std::string::npos);
+  EXPECT_NE(sent.find("Zeile A\r\nZeile B\r\n\r\nLeiten Sie"), std::string::npos);
+  EXPECT_EQ(sent.find("--attach"), std::string::npos);  // no picture beside the program
+  EXPECT_EQ(sent.find("@"), std::string::npos);
+}
+
+TEST_F(MainForm, ProgressShowsThePercentAndPumpsMessages) {
+  Form->ProgressBar1->SetPosition(0);
+  EXPECT_FALSE(Form->onprogressany(Form, 42));
+  EXPECT_EQ(Form->ProgressBar1->Position(), 42);
+  EXPECT_FALSE(Form->AbortRequested);
+  EXPECT_FALSE(Form->Pump);
+  Form->PercentProc(7);
+  EXPECT_EQ(Form->ProgressBar1->Position(), 7);
+}
+
+TEST_F(MainForm, CancelInASaveQuestionKeepsTheProgramOpen) {
+  Form->SetStoredBool("NoWelcome", true);
+  Form->Show();
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10");  // a new picture counts as modified
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10");
+  Application->ProcessMessages();
+  ASSERT_EQ(Form->MDIChildCount(), 2);
+  (*Dialogs)->OnUnexpected = nullptr;  // from here every question must be one we answer
+  (*Dialogs)->Answer(mrCancel);
+  bool canClose = true;
+  Form->FormCloseQuery(Form, canClose);
+  Application->ProcessMessages();
+  EXPECT_FALSE(canClose);
+  EXPECT_EQ(Form->MDIChildCount(), 2);
+  EXPECT_EQ((*Dialogs)->Shown.size(), 1u);  // the closing stopped at the first question
+  // Not saving either lets the program end.
+  (*Dialogs)->Answer(mrNo);
+  (*Dialogs)->Answer(mrNo);
+  Form->FormCloseQuery(Form, canClose);
+  Application->ProcessMessages();
+  EXPECT_TRUE(canClose);
+  EXPECT_EQ(Form->MDIChildCount(), 0);
+  // Other run modes never ask.
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10");
+  RunMode = 2;
+  Form->FormCloseQuery(Form, canClose);
+  RunMode = 0;
+  EXPECT_TRUE(canClose);
+  EXPECT_EQ((*Dialogs)->Pending(), 0u);
+  CancelFlag = false;
+}
+
+TEST_F(MainForm, WallpaperIsMadeFromACopy) {
+  const std::string log = Dir + "gs.log";
+  Fake("gsettings", "echo \"$*\" >> '" + log + "'\n");
+  auto* child = new Tchild(Form);
+  child->imager1 = new timagerlayer(child);
+  child->imager1->Bitmap().AllocateForOverwrite(40, 20, pf24bit);
+  for (int32_t y = 0; y < 20; ++y) std::memset(child->imager1->Bitmap().ScanLine(y), 0x50, 40 * 3);
+  Form->OverrideChild = child;
+  TFormFreeWatch watch(*child);
+  const std::string file = Dir + "kavrelin.bmp";
+  Form->ChangeWallPaper(file, 2);  // fit inside the screen
+  // The document keeps its size and stays unmodified, so closing it asks nothing.
+  ASSERT_FALSE(watch.Freed());  // closing frees the window once the current message is done
+  EXPECT_EQ(child->imager1->Bitmap().Width(), 40);
+  EXPECT_EQ(child->imager1->Bitmap().Height(), 20);
+  EXPECT_FALSE(child->modified);
+  Application->ProcessMessages();
+  EXPECT_TRUE(watch.Freed() || !child->Visible());
+  Form->OverrideChild = nullptr;
+  EXPECT_EQ((*Dialogs)->Shown.size(), 0u);
+  // The file holds the picture fitted to the screen.
+  timagerlayer back(nullptr);
+  back.LoadFromFileByExtension(file);
+  int32_t w = 0, h = 0;
+  ProportionalSize(40, 20, Screen->Width(), Screen->Height(), w, h);
+  EXPECT_EQ(back.Bitmap().Width(), w);
+  EXPECT_EQ(back.Bitmap().Height(), h);
+  EXPECT_NE(test::ReadText(log).find("picture-uri"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kv
