@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/batch/batch_window.h"
+#include "app/child/drawing_options.h"
 #include "app/helpers/desktop_helpers.h"
 #include "app/helpers/registry_helpers.h"
 #include "app/main/main_form.h"
@@ -85,6 +86,8 @@ bool DispatchRunMode(const TSwitches& Switches, int& ExitCode) {
 }
 
 void RunEditor() {
+  TdrawingoptionsForm* drawing = nullptr;
+  Application->CreateForm(drawing);
   Tbatchwindowform* history = nullptr;
   Application->CreateForm(history);
   Application->Run();
