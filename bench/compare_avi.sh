@@ -19,21 +19,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-bench}
 cli=$build/bench/avi_load_cli
 RUNS=${RUNS:-3}
-for t in hyperfine ffmpeg python3; do
-  command -v "$t" >/dev/null || { echo "missing $t" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "no $cli: cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON -DKV_TESTS=OFF, then ninja -C build-bench avi_load_cli" >&2; exit 1; }
+bench_tools="hyperfine ffmpeg python3"
+source "$here/common.sh"
+need_binaries avi_load_cli
 export QT_QPA_PLATFORM=offscreen
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-best() {
-  hyperfine -N --warmup 1 --runs "$RUNS" --export-json "$work/t.json" "$1" >/dev/null 2>&1 || { echo nan; return; }
-  python3 -c 'import json,sys; print(min(json.load(open(sys.argv[1]))["results"][0]["times"]))' "$work/t.json"
-}
-ms() { python3 -c "import sys; print('%.0f' % (float(sys.argv[1]) * 1000))" "$1"; }
-ratio() { python3 -c "import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('%.2f' % (a / b))" "$1" "$2"; }
 
 printf '%-10s %10s %10s %10s %8s %8s\n' codec view_ms reader_ms ffmpeg_ms view/ff reader/ff
 for codec in mjpeg rawvideo mpeg4; do

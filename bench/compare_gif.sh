@@ -19,33 +19,14 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-bench}
 cli=$build/bench/gif_cli
 RUNS=${RUNS:-5}
-for t in hyperfine gif2rgb python3; do
-  command -v "$t" >/dev/null || { echo "missing $t" >&2; exit 1; }
-done
-[ -x "$cli" ] || { echo "no $cli: cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON -DKV_TESTS=OFF, then ninja -C build-bench gif_cli" >&2; exit 1; }
+bench_tools="hyperfine gif2rgb python3"
+source "$here/common.sh"
+need_binaries gif_cli
 
 # Both sides allocate whole pictures; on a machine where first touches of
 # fresh pages are dear, huge pages for large blocks keep that cost from
 # swamping the codecs. The setting applies to both tools alike.
 export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-best() {
-  hyperfine -N --warmup 1 --runs "$RUNS" --export-json "$work/t.json" "$1" >/dev/null 2>&1 || { echo nan; return; }
-  python3 -c 'import json,sys; print(min(json.load(open(sys.argv[1]))["results"][0]["times"]))' "$work/t.json"
-}
-best_step() {  # command...
-  local b=1e9 t
-  for _ in $(seq "$RUNS"); do
-    t=$("$@" 2>&1 | awk '$1 == "step_ms" {print $2 / 1000}')
-    b=$(python3 -c "print(min($b, $t))")
-  done
-  echo "$b"
-}
-ms() { python3 -c "import sys; print('%.0f' % (float(sys.argv[1]) * 1000))" "$1"; }
-ratio() { python3 -c "import sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('%.2f' % (a / b))" "$1" "$2"; }
 
 W=4000 H=3000
 "$cli" picture "$work/in.ppm" $W $H
@@ -57,11 +38,11 @@ echo "files: ours $(stat -c %s "$work/ours.gif") bytes, giflib $(stat -c %s "$wo
 printf '%-28s %10s %10s %7s %10s\n' "" "kv" "giflib" "ratio" "kv step"
 kw=$(best "$cli write $work/in.ppm $work/o.gif")
 tw=$(best "sh -c 'gif2rgb -1 -c 8 -s $W $H $work/in.rgb > $work/t.gif'")
-ks=$(best_step "$cli" write "$work/in.ppm" "$work/o.gif")
+ks=$(best_reported step_ms "$cli" write "$work/in.ppm" "$work/o.gif")
 printf '%-28s %8sms %8sms %7s %8sms\n' "encode (quantize + LZW)" "$(ms "$kw")" "$(ms "$tw")" "$(ratio "$kw" "$tw")" "$(ms "$ks")"
 for f in ours theirs; do
   kw=$(best "$cli read $work/$f.gif $work/o.ppm")
   tw=$(best "gif2rgb -1 -o $work/t.rgb $work/$f.gif")
-  ks=$(best_step "$cli" read "$work/$f.gif" "$work/o.ppm")
+  ks=$(best_reported step_ms "$cli" read "$work/$f.gif" "$work/o.ppm")
   printf '%-28s %8sms %8sms %7s %8sms\n' "decode $f.gif" "$(ms "$kw")" "$(ms "$tw")" "$(ratio "$kw" "$tw")" "$(ms "$ks")"
 done

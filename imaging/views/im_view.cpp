@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/rtl/pascal_math.h"
+#include "platform/ui/scrolling.h"
+
 namespace kv {
 
 namespace {
@@ -139,6 +142,41 @@ const TPropertyTable& TIMView::PropertyTable() const {
     p.Enum("BorderStyle", &TIMView::BorderStyle, &TIMView::SetBorderStyle, {"bsNone", "bsSingle"});
   });
   return table;
+}
+
+void TIMView::ShowScaledScrollBar(int32_t Bar, int32_t Client, int32_t Offset, double Scale) {
+  TScrollInfo si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMin = 0;
+  si.nMax = 65535;
+  si.nPage = static_cast<uint32_t>(std::max<int64_t>(Trunc(Client / Scale), 0));
+  si.nPos = Trunc32(Offset / Scale);
+  SetScrollInfo(this, Bar, si, true);
+  EnableScrollBar(this, Bar, ESB_ENABLE_BOTH);
+  if (!ScrollBarVisible(this, Bar)) ShowScrollBar(this, Bar, true);
+}
+
+std::optional<int32_t> TIMView::ScrollTarget(TMessage& Message, const TIMScrollBarParams& Params, int32_t View,
+                                             int32_t Client, int32_t DefaultLine, int32_t Unit, int32_t Max,
+                                             double Scale) {
+  const int64_t line = Params.LineStep == -1 ? DefaultLine : int64_t(Unit) * Params.LineStep;
+  const int64_t page = Params.PageStep == -1 ? Client : int64_t(Unit) * Params.PageStep;
+  TWMScroll s(Message);
+  int64_t v = View;
+  switch (s.ScrollCode()) {
+    case SB_LINEUP: v -= line; break;
+    case SB_LINEDOWN: v += line; break;
+    case SB_PAGEUP: v -= page; break;
+    case SB_PAGEDOWN: v += page; break;
+    case SB_TOP: v = 0; break;
+    case SB_BOTTOM: v = Max; break;
+    case SB_THUMBTRACK:
+      if (!Params.Tracking) return std::nullopt;
+      [[fallthrough]];
+    case SB_THUMBPOSITION: v = Trunc(s.Pos() * Scale); break;
+    default: return std::nullopt;
+  }
+  return static_cast<int32_t>(std::clamp<int64_t>(v, -MaxInt, MaxInt));
 }
 
 }  // namespace kv

@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "imaging/model/view_params.h"
 #include "imaging/processing/view_link.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/color.h"
@@ -90,6 +92,18 @@ class TIMView : public TCustomControl, public TIMViewLink {
   // Paints the transition frame at the top-left corner when one is shown;
   // a view's Paint calls this first and paints nothing else when it is true.
   bool PaintTransitionFrame();
+
+  // Scroll bars of a fixed range of 65536 units, so that content of any size
+  // fits a 16-bit thumb position; Scale is pixels per unit. Shows Bar with a
+  // page of Client pixels and its thumb at Offset.
+  void ShowScaledScrollBar(int32_t Bar, int32_t Client, int32_t Offset, double Scale);
+  // The view offset a scroll-bar message (WM_HSCROLL, WM_VSCROLL) asks for,
+  // starting from View; none when it moves nothing. A line is DefaultLine
+  // pixels, a page Client pixels, unless Params set them in units of Unit
+  // pixels; Max is the offset of SB_BOTTOM.
+  static std::optional<int32_t> ScrollTarget(TMessage& Message, const TIMScrollBarParams& Params, int32_t View,
+                                             int32_t Client, int32_t DefaultLine, int32_t Unit, int32_t Max,
+                                             double Scale);
 
   TBorderStyle FBorderStyle = bsSingle;
   TColor FBackground = clBtnFace;

@@ -110,17 +110,8 @@ void TImagerMView::UpdateBars(bool& ClientChanged) {
       if (ScrollBarVisible(this, Bar)) ShowScrollBar(this, Bar, false);
       return;
     }
-    // A fixed range of 65536 units fits grids of any size into a 16-bit thumb position.
     Scale = (double(Client) + Limit - 1) / 65536.0;
-    TScrollInfo si;
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMin = 0;
-    si.nMax = 65535;
-    si.nPage = static_cast<uint32_t>(std::max<int64_t>(Trunc(Client / Scale), 0));
-    si.nPos = Trunc32(Offset / Scale);
-    SetScrollInfo(this, Bar, si, true);
-    EnableScrollBar(this, Bar, ESB_ENABLE_BOTH);
-    if (!ScrollBarVisible(this, Bar)) ShowScrollBar(this, Bar, true);
+    ShowScaledScrollBar(Bar, Client, Offset, Scale);
   };
   if (FScrollBars == ssVertical || FScrollBars == ssBoth) bar(SB_VERT, maxY, ch, FViewY, FVScale);
   if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) bar(SB_HORZ, maxX, cw, FViewX, FHScale);
@@ -225,32 +216,17 @@ void TImagerMView::SetViewXY(int32_t x, int32_t y) {
 }
 
 void TImagerMView::ScrollMessage(TMessage& Message, bool Vertical) {
-  TWMScroll s(Message);
-  const TIMScrollBarParams& prm = Vertical ? FVertParams : FHorzParams;
-  const int32_t view = Vertical ? FViewY : FViewX;
-  const int32_t client = Vertical ? ClientHeight() : ClientWidth();
-  const int32_t line = prm.LineStep == -1 ? (Vertical ? FThumbHeight + FVertBorder : FThumbWidth + FHorizBorder)
-                                          : prm.LineStep;
-  const int32_t page = prm.PageStep == -1 ? client : prm.PageStep;
-  const double scale = Vertical ? FVScale : FHScale;
+  // A line is one row or column of cells.
   int32_t maxX, maxY;
   MaxView(maxX, maxY);
-  int64_t v = view;
-  switch (s.ScrollCode()) {
-    case SB_LINEUP: v -= line; break;
-    case SB_LINEDOWN: v += line; break;
-    case SB_PAGEUP: v -= page; break;
-    case SB_PAGEDOWN: v += page; break;
-    case SB_TOP: v = 0; break;
-    case SB_BOTTOM: v = Vertical ? maxY : maxX; break;
-    case SB_THUMBTRACK:
-      if (!prm.Tracking) return;
-      [[fallthrough]];
-    case SB_THUMBPOSITION: v = Trunc(s.Pos() * scale); break;
-    default: return;
-  }
-  if (Vertical) SetViewY(Clamp32(v));
-  else SetViewX(Clamp32(v));
+  const std::optional<int32_t> v =
+      Vertical ? ScrollTarget(Message, FVertParams, FViewY, ClientHeight(), FThumbHeight + FVertBorder, 1, maxY,
+                              FVScale)
+               : ScrollTarget(Message, FHorzParams, FViewX, ClientWidth(), FThumbWidth + FHorizBorder, 1, maxX,
+                              FHScale);
+  if (!v) return;
+  if (Vertical) SetViewY(*v);
+  else SetViewX(*v);
 }
 
 // ---- geometry of cells ----

@@ -469,15 +469,7 @@ void TImagerView::UpdateBar(int32_t Bar, int32_t Limit, int32_t Extent, int32_t 
   }
   InUse = true;
   Ratio = (double(Extent) + Limit) / 65536.0;
-  TScrollInfo si;
-  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-  si.nMin = 0;
-  si.nMax = 65535;
-  si.nPage = static_cast<uint32_t>(std::max<int64_t>(Trunc(Extent / Ratio), 0));
-  si.nPos = Trunc32(Pos / Ratio);
-  SetScrollInfo(this, Bar, si, true);
-  EnableScrollBar(this, Bar, ESB_ENABLE_BOTH);
-  if (!ScrollBarVisible(this, Bar)) ShowScrollBar(this, Bar, true);
+  ShowScaledScrollBar(Bar, Extent, Pos, Ratio);
 }
 
 // ---- scrolling ----
@@ -610,33 +602,16 @@ void TImagerView::ZoomSelection() {
 // ---- messages ----
 
 void TImagerView::HandleScroll(TMessage& Message, bool Vertical) {
-  TWMScroll s(Message);
-  const TIMScrollBarParams& prm = Vertical ? FVertParams : FHorzParams;
-  const int32_t view = Vertical ? FViewY : FViewX;
-  const int32_t extent = Vertical ? ClientHeight() : ClientWidth();
-  const double ratio = Vertical ? FVertRatio : FHorzRatio;
+  // Steps are whole zoomed pixels of the image.
   const int32_t step = std::max(Trunc32(FZoomFactor), 1);
-  const int32_t line = prm.LineStep == -1 ? step : step * prm.LineStep;
-  const int32_t page = prm.PageStep == -1 ? extent : step * prm.PageStep;
   int32_t maxX, maxY;
   GetMaxViewXY(maxX, maxY);
-  int64_t v = view;
-  switch (s.ScrollCode()) {
-    case SB_LINEUP: v -= line; break;
-    case SB_LINEDOWN: v += line; break;
-    case SB_PAGEUP: v -= page; break;
-    case SB_PAGEDOWN: v += page; break;
-    case SB_TOP: v = 0; break;
-    case SB_BOTTOM: v = Vertical ? maxY : maxX; break;
-    case SB_THUMBTRACK:
-      if (!prm.Tracking) break;
-      [[fallthrough]];
-    case SB_THUMBPOSITION: v = Trunc(s.Pos() * ratio); break;
-    default: break;
-  }
-  v = std::clamp<int64_t>(v, -MaxInt, MaxInt);
-  if (Vertical) SetViewY(int32_t(v));
-  else SetViewX(int32_t(v));
+  const std::optional<int32_t> v =
+      Vertical ? ScrollTarget(Message, FVertParams, FViewY, ClientHeight(), step, step, maxY, FVertRatio)
+               : ScrollTarget(Message, FHorzParams, FViewX, ClientWidth(), step, step, maxX, FHorzRatio);
+  if (!v) return;
+  if (Vertical) SetViewY(*v);
+  else SetViewX(*v);
 }
 
 void TImagerView::HandleWheel(TMessage& Message) {

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "imaging/formats/file_types.h"
-#include "imaging/formats/io_params.h"
 
 namespace kv {
 
@@ -51,42 +50,34 @@ int32_t SmallColorsOf(int32_t Samples, int32_t Bits) {
   return sc16M;
 }
 
+namespace {
+// (samples, bits) of each list entry from the first; entries past the table
+// (the 16M ones) write 24-bit RGB.
+template <size_t N>
+TSampleBits EntryBits(const TSampleBits (&Table)[N], int32_t Colors) {
+  return Colors >= 0 && static_cast<size_t>(Colors) < N ? Table[Colors] : TSampleBits{3, 8};
+}
+}  // namespace
+
 TSampleBits TiffSampleBits(int32_t Colors, int32_t Photometric) {
   if (Photometric == kTiffCMYK) return {4, 8};
-  switch (Colors) {
-    case tcBW: return {1, 1};
-    case tc16: return {1, 4};
-    case tc256: return {1, 8};
-    case tc65536: return {1, 16};
-    default: return {3, 8};
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 4}, {1, 8}, {1, 16}};
+  return EntryBits(kBits, Colors);
 }
 
 TSampleBits BmpSampleBits(int32_t Colors) {
-  switch (Colors) {
-    case bcBW: return {1, 1};
-    case bc16: return {1, 4};
-    case bc256: return {1, 8};
-    case bc65536: return {3, 5};
-    default: return {3, 8};  // both 16M entries
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 4}, {1, 8}, {3, 5}};
+  return EntryBits(kBits, Colors);
 }
 
 TSampleBits PcxSampleBits(int32_t Colors) {
-  switch (Colors) {
-    case pcBW: return {1, 1};
-    case pc16: return {1, 4};
-    case pc256: return {1, 8};
-    default: return {3, 8};
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 4}, {1, 8}};
+  return EntryBits(kBits, Colors);
 }
 
 TSampleBits SmallSampleBits(int32_t Colors) {
-  switch (Colors) {
-    case scBW: return {1, 1};
-    case sc256: return {1, 8};
-    default: return {3, 8};
-  }
+  static constexpr TSampleBits kBits[] = {{1, 1}, {1, 8}};
+  return EntryBits(kBits, Colors);
 }
 
 int32_t TiffColorsForPhotometric(int32_t Photometric, int32_t Colors) {
@@ -105,52 +96,14 @@ int32_t TiffPhotometricForColors(int32_t Colors, int32_t Photometric) {
 }
 
 void TIOPreviewValues::Load(const TIOParamsVals& P) {
-  JpegQuality = P.JpegQuality;
-  JpegColorSpace = P.JpegColorSpace;
-  JpegDctMethod = P.JpegDctMethod;
-  JpegOptimalHuffman = P.JpegOptimalHuffman;
-  JpegSmoothing = P.JpegSmoothing;
-  JpegProgressive = P.JpegProgressive;
-
-  TiffCompression = P.TiffCompression;
-  TiffImageIndex = P.TiffImageIndex;
-  TiffPhotometric = P.TiffPhotometric;
+  static_cast<TIOParamsFields&>(*this) = P;
+  BmpCompression = P.BmpCompression != 0 ? 1 : 0;
   TiffColors = TiffColorsOf(P.SamplesPerPixel, P.BitsPerSample, P.TiffPhotometric);
-  TiffXPos = P.TiffXPos;
-  TiffYPos = P.TiffYPos;
-  TiffDocumentName = P.TiffDocumentName;
-  TiffImageDescription = P.TiffImageDescription;
-  TiffPageName = P.TiffPageName;
-  TiffPageNumber = P.TiffPageNumber;
-  TiffPageCount = P.TiffPageCount;
-
-  GifImageIndex = P.GifImageIndex;
   GifColors = std::clamp(P.BitsPerSample - 1, 0, 7);
-  GifTransparent = P.GifTransparent;
-  GifTransparentColor = P.GifTransparentColor;
-  GifInterlaced = P.GifInterlaced;
-  GifBackground = P.GifBackground;
-  GifXPos = P.GifXPos;
-  GifYPos = P.GifYPos;
-  GifDelayTime = P.GifDelayTime;
-
-  BmpCompressed = P.BmpCompression != 0;
   BmpColors = BmpColorsOf(P.SamplesPerPixel, P.BitsPerSample);
-
-  PcxCompressed = P.PcxCompressed;
   PcxColors = PcxColorsOf(P.SamplesPerPixel, P.BitsPerSample);
-
   PngColors = SmallColorsOf(P.SamplesPerPixel, P.BitsPerSample);
-  PngBackground = P.PngBackground;
-  PngFilter = P.PngFilter;
-  PngInterlaced = P.PngInterlaced;
-  PngCompression = P.PngCompression;
-
   TgaColors = SmallColorsOf(P.SamplesPerPixel, P.BitsPerSample);
-  TgaBackground = P.TgaBackground;
-  TgaCompressed = P.TgaCompressed;
-  TgaName = P.TgaImageName;
-  TgaDescription = P.TgaDescription;
 }
 
 int32_t PageBit(int32_t Page) { return Page >= 0 && Page < kIOPreviewPageCount ? 4 << Page : 0; }
@@ -176,16 +129,16 @@ void StoreValues(const TIOPreviewValues& V, int32_t Page, TIOParamsVals& P) {
   switch (Page) {
     case ppJPEG:
       P.JpegQuality = V.JpegQuality;
-      P.JpegColorSpace = static_cast<uint8_t>(V.JpegColorSpace);
-      P.JpegDctMethod = static_cast<uint8_t>(V.JpegDctMethod);
+      P.JpegColorSpace = V.JpegColorSpace;
+      P.JpegDctMethod = V.JpegDctMethod;
       P.JpegOptimalHuffman = V.JpegOptimalHuffman;
       P.JpegSmoothing = V.JpegSmoothing;
       P.JpegProgressive = V.JpegProgressive;
       break;
     case ppTIFF:
-      P.TiffCompression = static_cast<uint8_t>(V.TiffCompression);
+      P.TiffCompression = V.TiffCompression;
       P.TiffImageIndex = V.TiffImageIndex;
-      P.TiffPhotometric = static_cast<uint8_t>(V.TiffPhotometric);
+      P.TiffPhotometric = V.TiffPhotometric;
       P.TiffXPos = V.TiffXPos;
       P.TiffYPos = V.TiffYPos;
       P.TiffDocumentName = V.TiffDocumentName;
@@ -207,7 +160,7 @@ void StoreValues(const TIOPreviewValues& V, int32_t Page, TIOParamsVals& P) {
       P.BitsPerSample = V.GifColors + 1;
       break;
     case ppBMP:
-      P.BmpCompression = V.BmpCompressed ? 1 : 0;
+      P.BmpCompression = V.BmpCompression;
       setSB(BmpSampleBits(V.BmpColors));
       break;
     case ppPCX:
@@ -218,14 +171,14 @@ void StoreValues(const TIOPreviewValues& V, int32_t Page, TIOParamsVals& P) {
       setSB(SmallSampleBits(V.PngColors));
       P.PngBackground = V.PngBackground;
       P.PngInterlaced = V.PngInterlaced;
-      P.PngFilter = static_cast<uint8_t>(V.PngFilter);
+      P.PngFilter = V.PngFilter;
       P.PngCompression = V.PngCompression;
       break;
     case ppTGA:
       setSB(SmallSampleBits(V.TgaColors));
       P.TgaBackground = V.TgaBackground;
       P.TgaCompressed = V.TgaCompressed;
-      P.TgaImageName = V.TgaName;
+      P.TgaImageName = V.TgaImageName;
       P.TgaDescription = V.TgaDescription;
       break;
     default:

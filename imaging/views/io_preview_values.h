@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "imaging/model/pixel.h"
+#include "imaging/formats/io_params.h"
 
 namespace kv {
-
-class TIOParamsVals;
 
 // Entries of the colour lists.
 enum TTiffColorsItem : int32_t { tcBW, tc16, tc256, tc65536, tc16M };
@@ -22,53 +20,15 @@ enum TSmallColorsItem : int32_t { scBW, sc256, sc16M };
 constexpr int32_t kTiffWhiteIsZero = 0, kTiffBlackIsZero = 1, kTiffRGB = 2, kTiffPalette = 3, kTiffCMYK = 5,
                   kTiffYCbCr = 6, kTiffCIELab = 7;
 
-struct TIOPreviewValues {
-  int32_t JpegQuality = 50;
-  int32_t JpegColorSpace = 2;
-  int32_t JpegDctMethod = 0;
-  bool JpegOptimalHuffman = false;
-  int32_t JpegSmoothing = 0;
-  bool JpegProgressive = false;
-
-  int32_t TiffCompression = 0;
-  int32_t TiffImageIndex = 0;
-  int32_t TiffPhotometric = 2;
+// The record's own fields (BmpCompression kept 0 or 1, as the page's list
+// has it) and, for the colour lists, the entry each page shows.
+struct TIOPreviewValues : TIOParamsFields {
   int32_t TiffColors = tc16M;
-  int32_t TiffXPos = 0;
-  int32_t TiffYPos = 0;
-  std::string TiffDocumentName;
-  std::string TiffImageDescription;
-  std::string TiffPageName;
-  int32_t TiffPageNumber = 0;
-  int32_t TiffPageCount = 0;
-
-  int32_t GifImageIndex = 0;
   int32_t GifColors = 7;  // list index: bits - 1
-  bool GifTransparent = false;
-  TBGRPixel GifTransparentColor{0, 0, 0};
-  bool GifInterlaced = false;
-  TBGRPixel GifBackground{0, 0, 0};
-  int32_t GifXPos = 0;
-  int32_t GifYPos = 0;
-  int32_t GifDelayTime = 0;
-
-  bool BmpCompressed = false;
   int32_t BmpColors = bc16M;
-
-  bool PcxCompressed = true;
   int32_t PcxColors = pc16M;
-
   int32_t PngColors = sc16M;
-  TBGRPixel PngBackground{0, 0, 0};
-  int32_t PngFilter = 0;
-  bool PngInterlaced = false;
-  int32_t PngCompression = 5;
-
   int32_t TgaColors = sc16M;
-  TBGRPixel TgaBackground{0, 0, 0};
-  bool TgaCompressed = true;
-  std::string TgaName;
-  std::string TgaDescription;
 
   // Every value from the record, colour lists chosen as the pages show them.
   void Load(const TIOParamsVals& P);

@@ -117,7 +117,7 @@ void TfIOPreviews::FillPage(int32_t Page) {
       Gif.DelayTime->SetText(IntToStr(v.GifDelayTime));
       break;
     case ppBMP:
-      Bmp.Compression->SetItemIndex(v.BmpCompressed ? 1 : 0);
+      Bmp.Compression->SetItemIndex(v.BmpCompression);
       Bmp.Colors->SetItemIndex(v.BmpColors);
       break;
     case ppPCX:
@@ -135,7 +135,7 @@ void TfIOPreviews::FillPage(int32_t Page) {
       Tga.Colors->SetItemIndex(v.TgaColors);
       Tga.Background->SetColor(ColorOf(v.TgaBackground));
       Tga.Compressed->SetChecked(v.TgaCompressed);
-      Tga.Name->SetText(v.TgaName);
+      Tga.Name->SetText(v.TgaImageName);
       Tga.Description->SetText(v.TgaDescription);
       break;
     default:
@@ -170,102 +170,102 @@ void TfIOPreviews::QualityTrackChange(TObject* Sender) {
     JpegChange(Sender);
 }
 
-void TfIOPreviews::JpegChange(TObject*) {
+template <class Read>
+void TfIOPreviews::EditPage(Read ReadControls) {
   if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.JpegQuality = StrToIntDef(Jpeg.Quality->Text(), 50);
-  v.JpegColorSpace = IndexOr(Jpeg.Photometric, old.JpegColorSpace);
-  v.JpegDctMethod = IndexOr(Jpeg.DctMethod, old.JpegDctMethod);
-  v.JpegOptimalHuffman = Jpeg.OptimalHuffman->Checked();
-  v.JpegSmoothing = StrToIntDef(Jpeg.Smoothing->Text(), 0);
-  v.JpegProgressive = Jpeg.Progressive->Checked();
-  ValuesChanged(v.JpegQuality != old.JpegQuality || v.JpegColorSpace != old.JpegColorSpace ||
-                v.JpegDctMethod != old.JpegDctMethod || v.JpegOptimalHuffman != old.JpegOptimalHuffman ||
-                v.JpegSmoothing != old.JpegSmoothing || v.JpegProgressive != old.JpegProgressive);
+  const TIOPreviewValues old = FValues;
+  ValuesChanged(ReadControls(FValues, old));
+}
+
+void TfIOPreviews::JpegChange(TObject*) {
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.JpegQuality = StrToIntDef(Jpeg.Quality->Text(), 50);
+    v.JpegColorSpace = static_cast<uint8_t>(IndexOr(Jpeg.Photometric, old.JpegColorSpace));
+    v.JpegDctMethod = static_cast<uint8_t>(IndexOr(Jpeg.DctMethod, old.JpegDctMethod));
+    v.JpegOptimalHuffman = Jpeg.OptimalHuffman->Checked();
+    v.JpegSmoothing = StrToIntDef(Jpeg.Smoothing->Text(), 0);
+    v.JpegProgressive = Jpeg.Progressive->Checked();
+    return v.JpegQuality != old.JpegQuality || v.JpegColorSpace != old.JpegColorSpace ||
+           v.JpegDctMethod != old.JpegDctMethod || v.JpegOptimalHuffman != old.JpegOptimalHuffman ||
+           v.JpegSmoothing != old.JpegSmoothing || v.JpegProgressive != old.JpegProgressive;
+  });
 }
 
 void TfIOPreviews::TiffChange(TObject* Sender) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  FUpdating = true;
-  if (Sender == Tiff.Photometric)
-    Tiff.Colors->SetItemIndex(TiffColorsForPhotometric(IndexOr(Tiff.Photometric, old.TiffPhotometric),
-                                                       IndexOr(Tiff.Colors, old.TiffColors)));
-  else if (Sender == Tiff.Colors)
-    Tiff.Photometric->SetItemIndex(TiffPhotometricForColors(IndexOr(Tiff.Colors, old.TiffColors),
-                                                            IndexOr(Tiff.Photometric, old.TiffPhotometric)));
-  FUpdating = false;
-  v.TiffCompression = IndexOr(Tiff.Compression, old.TiffCompression);
-  v.TiffImageIndex = StrToIntDef(Tiff.ImageIndex->Text(), 0);
-  v.TiffPhotometric = IndexOr(Tiff.Photometric, old.TiffPhotometric);
-  v.TiffColors = IndexOr(Tiff.Colors, old.TiffColors);
-  v.TiffXPos = StrToIntDef(Tiff.XPos->Text(), 0);
-  v.TiffYPos = StrToIntDef(Tiff.YPos->Text(), 0);
-  v.TiffDocumentName = Tiff.Name->Text();
-  v.TiffImageDescription = Tiff.Description->Text();
-  v.TiffPageName = Tiff.PageName->Text();
-  v.TiffPageNumber = StrToIntDef(Tiff.PageNumber->Text(), 0);
-  v.TiffPageCount = StrToIntDef(Tiff.PageCount->Text(), 0);
-  ValuesChanged(v.TiffCompression != old.TiffCompression || v.TiffPhotometric != old.TiffPhotometric ||
-                v.TiffColors != old.TiffColors);
+  EditPage([this, Sender](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    FUpdating = true;
+    if (Sender == Tiff.Photometric)
+      Tiff.Colors->SetItemIndex(TiffColorsForPhotometric(IndexOr(Tiff.Photometric, old.TiffPhotometric),
+                                                         IndexOr(Tiff.Colors, old.TiffColors)));
+    else if (Sender == Tiff.Colors)
+      Tiff.Photometric->SetItemIndex(TiffPhotometricForColors(IndexOr(Tiff.Colors, old.TiffColors),
+                                                              IndexOr(Tiff.Photometric, old.TiffPhotometric)));
+    FUpdating = false;
+    v.TiffCompression = static_cast<uint8_t>(IndexOr(Tiff.Compression, old.TiffCompression));
+    v.TiffImageIndex = StrToIntDef(Tiff.ImageIndex->Text(), 0);
+    v.TiffPhotometric = static_cast<uint8_t>(IndexOr(Tiff.Photometric, old.TiffPhotometric));
+    v.TiffColors = IndexOr(Tiff.Colors, old.TiffColors);
+    v.TiffXPos = StrToIntDef(Tiff.XPos->Text(), 0);
+    v.TiffYPos = StrToIntDef(Tiff.YPos->Text(), 0);
+    v.TiffDocumentName = Tiff.Name->Text();
+    v.TiffImageDescription = Tiff.Description->Text();
+    v.TiffPageName = Tiff.PageName->Text();
+    v.TiffPageNumber = StrToIntDef(Tiff.PageNumber->Text(), 0);
+    v.TiffPageCount = StrToIntDef(Tiff.PageCount->Text(), 0);
+    return v.TiffCompression != old.TiffCompression || v.TiffPhotometric != old.TiffPhotometric ||
+           v.TiffColors != old.TiffColors;
+  });
 }
 
 void TfIOPreviews::GifChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.GifImageIndex = StrToIntDef(Gif.ImageIndex->Text(), 0);
-  v.GifColors = IndexOr(Gif.Colors, old.GifColors);
-  v.GifTransparent = Gif.Transparent->Checked();
-  Gif.TransparentColor->SetEnabled(v.GifTransparent);
-  v.GifInterlaced = Gif.Interlaced->Checked();
-  v.GifXPos = StrToIntDef(Gif.XPos->Text(), 0);
-  v.GifYPos = StrToIntDef(Gif.YPos->Text(), 0);
-  v.GifDelayTime = StrToIntDef(Gif.DelayTime->Text(), 0);
-  ValuesChanged(v.GifColors != old.GifColors || v.GifInterlaced != old.GifInterlaced);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.GifImageIndex = StrToIntDef(Gif.ImageIndex->Text(), 0);
+    v.GifColors = IndexOr(Gif.Colors, old.GifColors);
+    v.GifTransparent = Gif.Transparent->Checked();
+    Gif.TransparentColor->SetEnabled(v.GifTransparent);
+    v.GifInterlaced = Gif.Interlaced->Checked();
+    v.GifXPos = StrToIntDef(Gif.XPos->Text(), 0);
+    v.GifYPos = StrToIntDef(Gif.YPos->Text(), 0);
+    v.GifDelayTime = StrToIntDef(Gif.DelayTime->Text(), 0);
+    return v.GifColors != old.GifColors || v.GifInterlaced != old.GifInterlaced;
+  });
 }
 
 void TfIOPreviews::BmpChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.BmpCompressed = IndexOr(Bmp.Compression, old.BmpCompressed ? 1 : 0) == 1;
-  v.BmpColors = IndexOr(Bmp.Colors, old.BmpColors);
-  ValuesChanged(v.BmpCompressed != old.BmpCompressed || v.BmpColors != old.BmpColors);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.BmpCompression = IndexOr(Bmp.Compression, old.BmpCompression) == 1 ? 1 : 0;
+    v.BmpColors = IndexOr(Bmp.Colors, old.BmpColors);
+    return v.BmpCompression != old.BmpCompression || v.BmpColors != old.BmpColors;
+  });
 }
 
 void TfIOPreviews::PcxChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.PcxCompressed = IndexOr(Pcx.Compression, old.PcxCompressed ? 1 : 0) == 1;
-  v.PcxColors = IndexOr(Pcx.Colors, old.PcxColors);
-  ValuesChanged(v.PcxCompressed != old.PcxCompressed || v.PcxColors != old.PcxColors);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.PcxCompressed = IndexOr(Pcx.Compression, old.PcxCompressed ? 1 : 0) == 1;
+    v.PcxColors = IndexOr(Pcx.Colors, old.PcxColors);
+    return v.PcxCompressed != old.PcxCompressed || v.PcxColors != old.PcxColors;
+  });
 }
 
 void TfIOPreviews::PngChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.PngColors = IndexOr(Png.Colors, old.PngColors);
-  v.PngFilter = IndexOr(Png.Filter, old.PngFilter);
-  v.PngInterlaced = Png.Interlaced->Checked();
-  v.PngCompression = IndexOr(Png.Compression, old.PngCompression);
-  ValuesChanged(v.PngColors != old.PngColors || v.PngFilter != old.PngFilter ||
-                v.PngInterlaced != old.PngInterlaced || v.PngCompression != old.PngCompression);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.PngColors = IndexOr(Png.Colors, old.PngColors);
+    v.PngFilter = static_cast<uint8_t>(IndexOr(Png.Filter, old.PngFilter));
+    v.PngInterlaced = Png.Interlaced->Checked();
+    v.PngCompression = IndexOr(Png.Compression, old.PngCompression);
+    return v.PngColors != old.PngColors || v.PngFilter != old.PngFilter || v.PngInterlaced != old.PngInterlaced ||
+           v.PngCompression != old.PngCompression;
+  });
 }
 
 void TfIOPreviews::TgaChange(TObject*) {
-  if (FUpdating) return;
-  TIOPreviewValues& v = FValues;
-  const TIOPreviewValues old = v;
-  v.TgaColors = IndexOr(Tga.Colors, old.TgaColors);
-  v.TgaCompressed = Tga.Compressed->Checked();
-  v.TgaName = Tga.Name->Text();
-  v.TgaDescription = Tga.Description->Text();
-  ValuesChanged(v.TgaColors != old.TgaColors || v.TgaCompressed != old.TgaCompressed);
+  EditPage([this](TIOPreviewValues& v, const TIOPreviewValues& old) {
+    v.TgaColors = IndexOr(Tga.Colors, old.TgaColors);
+    v.TgaCompressed = Tga.Compressed->Checked();
+    v.TgaImageName = Tga.Name->Text();
+    v.TgaDescription = Tga.Description->Text();
+    return v.TgaColors != old.TgaColors || v.TgaCompressed != old.TgaCompressed;
+  });
 }
 
 // ---- buttons ----
@@ -313,12 +313,7 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
   FProgressBase = 0;
   if (page == ppJPEG) {
     FProgressDivisor = 2;
-    p.JpegQuality = v.JpegQuality;
-    p.JpegColorSpace = static_cast<uint8_t>(v.JpegColorSpace);
-    p.JpegDctMethod = static_cast<uint8_t>(v.JpegDctMethod);
-    p.JpegOptimalHuffman = v.JpegOptimalHuffman;
-    p.JpegSmoothing = v.JpegSmoothing;
-    p.JpegProgressive = v.JpegProgressive;
+    StoreValues(v, ppJPEG, p);
     TMemoryStream ms;
     FIO->WriteJpegStream(ms);
     const bool written = !FIO->Aborted();
@@ -334,8 +329,8 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
     TSampleBits sb{p.SamplesPerPixel, p.BitsPerSample};
     switch (page) {
       case ppTIFF:
-        p.TiffCompression = static_cast<uint8_t>(v.TiffCompression);
-        p.TiffPhotometric = static_cast<uint8_t>(v.TiffPhotometric);
+        p.TiffCompression = v.TiffCompression;
+        p.TiffPhotometric = v.TiffPhotometric;
         sb = TiffSampleBits(v.TiffColors, v.TiffPhotometric);
         break;
       case ppGIF:
@@ -343,7 +338,7 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
         p.GifInterlaced = v.GifInterlaced;
         break;
       case ppBMP:
-        p.BmpCompression = v.BmpCompressed ? 1 : 0;
+        p.BmpCompression = v.BmpCompression;
         sb = BmpSampleBits(v.BmpColors);
         break;
       case ppPCX:
@@ -353,7 +348,7 @@ void TfIOPreviews::ComputePreview(TImager* Target) {
       case ppPNG:
         sb = SmallSampleBits(v.PngColors);
         p.PngInterlaced = v.PngInterlaced;
-        p.PngFilter = static_cast<uint8_t>(v.PngFilter);
+        p.PngFilter = v.PngFilter;
         p.PngCompression = v.PngCompression;
         break;
       case ppTGA:

@@ -157,12 +157,23 @@ class TfIOPreviews : public TForm {
   TComboBox* AddList(TWinControl* Parent, int32_t X, int32_t Y, int32_t W, const std::vector<std::string>& Items);
   TCheckBox* AddCheck(TWinControl* Parent, int32_t X, int32_t Y, const std::string& Caption, int32_t Word, bool Colon);
   TPanel* AddColorPanel(TWinControl* Parent, int32_t X, int32_t Y);
+  // One row: the label at the left edge, the field beside it.
+  TComboBox* AddListRow(TWinControl* Parent, int32_t Y, const std::string& Caption, int32_t Word, bool Colon,
+                        const std::vector<std::string>& Items);
+  TEdit* AddEditRow(TWinControl* Parent, int32_t Y, const std::string& Caption, int32_t Word, int32_t X, int32_t W);
+  TPanel* AddColorRow(TWinControl* Parent, int32_t Y, const std::string& Caption, int32_t Word);
+  // "Image index" with its up-down (0..1000).
+  TEdit* AddImageIndexRow(TWinControl* Parent, int32_t Y, TUpDown*& UpDown);
   TGroupBox* AddFrame(TWinControl* Parent, int32_t X, int32_t Y, int32_t W, int32_t H, int32_t Word);
 
   // Behaviour (io_previews.cpp).
   void FormShow(TObject* Sender);
   void PageChange(TObject* Sender);
   void FillPage(int32_t Page);
+  // Reads one page's controls into the working values; ReadControls tells
+  // whether a value the written file depends on changed.
+  template <class Read>
+  void EditPage(Read ReadControls);
   void JpegChange(TObject* Sender);
   void TiffChange(TObject* Sender);
   void GifChange(TObject* Sender);

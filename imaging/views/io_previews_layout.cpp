@@ -52,6 +52,31 @@ TPanel* TfIOPreviews::AddColorPanel(TWinControl* Parent, int32_t X, int32_t Y) {
   return p;
 }
 
+TComboBox* TfIOPreviews::AddListRow(TWinControl* Parent, int32_t Y, const std::string& Caption, int32_t Word,
+                                    bool Colon, const std::vector<std::string>& Items) {
+  AddLabel(Parent, 6, Y, Caption, Word, Colon);
+  return AddList(Parent, kField, Y, kFieldWidth, Items);
+}
+
+TEdit* TfIOPreviews::AddEditRow(TWinControl* Parent, int32_t Y, const std::string& Caption, int32_t Word, int32_t X,
+                                int32_t W) {
+  AddLabel(Parent, 6, Y, Caption, Word, true);
+  return Add<TEdit>(Parent, X, Y, W, 21);
+}
+
+TPanel* TfIOPreviews::AddColorRow(TWinControl* Parent, int32_t Y, const std::string& Caption, int32_t Word) {
+  AddLabel(Parent, 6, Y, Caption, Word, true);
+  return AddColorPanel(Parent, kField, Y);
+}
+
+TEdit* TfIOPreviews::AddImageIndexRow(TWinControl* Parent, int32_t Y, TUpDown*& UpDown) {
+  TEdit* e = AddEditRow(Parent, Y, "&Image index:", 48, kField, 50);
+  UpDown = Add<TUpDown>(Parent, kField + 50, Y, 15, 21);
+  UpDown->SetRange(0, 1000);
+  UpDown->SetAssociate(e);
+  return e;
+}
+
 TGroupBox* TfIOPreviews::AddFrame(TWinControl* Parent, int32_t X, int32_t Y, int32_t W, int32_t H, int32_t Word) {
   TGroupBox* g = Add<TGroupBox>(Parent, X, Y, W, H);
   g->SetCaption(" " + IMGetMsg(Word, msEnglish) + " ");
@@ -69,16 +94,15 @@ void TfIOPreviews::BuildSizes(TTabSheet* S, int32_t Page, int32_t Top) {
 
 void TfIOPreviews::BuildJpegPage(TTabSheet* S) {
   auto change = [this](TObject* Sender) { JpegChange(Sender); };
-  AddLabel(S, 6, 6, "&Quality:", 38, true);
-  Jpeg.Quality = Add<TEdit>(S, kField, 6, 40, 21);
+  Jpeg.Quality = AddEditRow(S, 6, "&Quality:", 38, kField, 40);
   Jpeg.Quality->OnChange = [this](TObject* Sender) { QualityEditChange(Sender); };
   Jpeg.QualityTrack = Add<TTrackBar>(S, 6, 6 + kRow, 240, 26);
   Jpeg.QualityTrack->SetRange(0, 100);
   Jpeg.QualityTrack->SetFrequency(5);
   Jpeg.QualityTrack->SetThumbLength(10);
   Jpeg.QualityTrack->OnChange = [this](TObject* Sender) { QualityTrackChange(Sender); };
-  AddLabel(S, 6, 6 + 2 * kRow + 6, "P&hotometric:", 49, true);
-  Jpeg.Photometric = AddList(S, kField, 6 + 2 * kRow + 6, kFieldWidth, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"});
+  Jpeg.Photometric =
+      AddListRow(S, 6 + 2 * kRow + 6, "P&hotometric:", 49, true, {"RGB", "GrayScale", "YCbCr", "CMYK", "YCbCrK"});
   Jpeg.Photometric->OnChange = change;
 
   TGroupBox* adv = AddFrame(S, 4, 6 + 3 * kRow + 12, 246, 4 * kRow + 22, 45);
@@ -87,8 +111,7 @@ void TfIOPreviews::BuildJpegPage(TTabSheet* S) {
   Jpeg.DctMethod->OnChange = change;
   Jpeg.OptimalHuffman = AddCheck(adv, 6, 18 + kRow, "&Optimal Huffman", 42, false);
   Jpeg.OptimalHuffman->OnClick = change;
-  AddLabel(adv, 6, 18 + 2 * kRow, "&Smoothing factor:", 40, true);
-  Jpeg.Smoothing = Add<TEdit>(adv, kField - 4, 18 + 2 * kRow, 40, 21);
+  Jpeg.Smoothing = AddEditRow(adv, 18 + 2 * kRow, "&Smoothing factor:", 40, kField - 4, 40);
   Jpeg.Smoothing->OnChange = change;
   Jpeg.SmoothingUpDown = Add<TUpDown>(adv, kField + 36, 18 + 2 * kRow, 15, 21);
   Jpeg.SmoothingUpDown->SetRange(0, 100);
@@ -100,37 +123,24 @@ void TfIOPreviews::BuildJpegPage(TTabSheet* S) {
 
 void TfIOPreviews::BuildTiffPage(TTabSheet* S) {
   auto change = [this](TObject* Sender) { TiffChange(Sender); };
-  AddLabel(S, 6, 4, "&Compression:", 47, true);
-  Tiff.Compression = AddList(S, kField, 4, kFieldWidth,
-                             {"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "LZW", "OLDJPEG", "JPEG",
-                              "PACKBITS"});
-  AddLabel(S, 6, 4 + kRow, "&Image index:", 48, true);
-  Tiff.ImageIndex = Add<TEdit>(S, kField, 4 + kRow, 50, 21);
-  Tiff.ImageIndexUpDown = Add<TUpDown>(S, kField + 50, 4 + kRow, 15, 21);
-  Tiff.ImageIndexUpDown->SetRange(0, 1000);
-  Tiff.ImageIndexUpDown->SetAssociate(Tiff.ImageIndex);
-  AddLabel(S, 6, 4 + 2 * kRow, "P&hotometric:", 49, true);
-  Tiff.Photometric = AddList(S, kField, 4 + 2 * kRow, kFieldWidth,
-                             {"WHITEISZERO/Gray", "BLACKISZERO/Gray", "RGB", "RGBPALETTE", "TRANSPMASK", "CMYK",
-                              "YCBCR", "CIELAB"});
-  AddLabel(S, 6, 4 + 3 * kRow, "C&olors:", 58, true);
-  Tiff.Colors = AddList(S, kField, 4 + 3 * kRow, kFieldWidth, {"B/W", "16", "256", "65536", "16M"});
+  Tiff.Compression = AddListRow(S, 4, "&Compression:", 47, true,
+                                {"UNCOMPRESSED", "CCITT1D", "G3FAX1D", "G3FAX2D", "G4FAX", "LZW", "OLDJPEG", "JPEG",
+                                 "PACKBITS"});
+  Tiff.ImageIndex = AddImageIndexRow(S, 4 + kRow, Tiff.ImageIndexUpDown);
+  Tiff.Photometric = AddListRow(S, 4 + 2 * kRow, "P&hotometric:", 49, true,
+                                {"WHITEISZERO/Gray", "BLACKISZERO/Gray", "RGB", "RGBPALETTE", "TRANSPMASK", "CMYK",
+                                 "YCBCR", "CIELAB"});
+  Tiff.Colors = AddListRow(S, 4 + 3 * kRow, "C&olors:", 58, true, {"B/W", "16", "256", "65536", "16M"});
 
   TGroupBox* adv = AddFrame(S, 4, 4 + 4 * kRow, 246, 2 * kRow + 20, 45);
-  AddLabel(adv, 6, 16, "H&oriz. Position (inch):", 56, true);
-  Tiff.XPos = Add<TEdit>(adv, 150, 16, 50, 21);
-  AddLabel(adv, 6, 16 + kRow, "&Vert. Position (inch):", 57, true);
-  Tiff.YPos = Add<TEdit>(adv, 150, 16 + kRow, 50, 21);
+  Tiff.XPos = AddEditRow(adv, 16, "H&oriz. Position (inch):", 56, 150, 50);
+  Tiff.YPos = AddEditRow(adv, 16 + kRow, "&Vert. Position (inch):", 57, 150, 50);
 
   TGroupBox* doc = AddFrame(S, 4, 6 + 6 * kRow + 20, 246, 4 * kRow + 20, 50);
-  AddLabel(doc, 6, 16, "&Name:", 51, true);
-  Tiff.Name = Add<TEdit>(doc, 100, 16, 140, 21);
-  AddLabel(doc, 6, 16 + kRow, "&Description:", 52, true);
-  Tiff.Description = Add<TEdit>(doc, 100, 16 + kRow, 140, 21);
-  AddLabel(doc, 6, 16 + 2 * kRow, "P&age name:", 53, true);
-  Tiff.PageName = Add<TEdit>(doc, 100, 16 + 2 * kRow, 140, 21);
-  AddLabel(doc, 6, 16 + 3 * kRow, "Page N&umber:", 54, true);
-  Tiff.PageNumber = Add<TEdit>(doc, 100, 16 + 3 * kRow, 50, 21);
+  Tiff.Name = AddEditRow(doc, 16, "&Name:", 51, 100, 140);
+  Tiff.Description = AddEditRow(doc, 16 + kRow, "&Description:", 52, 100, 140);
+  Tiff.PageName = AddEditRow(doc, 16 + 2 * kRow, "P&age name:", 53, 100, 140);
+  Tiff.PageNumber = AddEditRow(doc, 16 + 3 * kRow, "Page N&umber:", 54, 100, 50);
   AddLabel(doc, 156, 16 + 3 * kRow, "o&f", 55, false);
   Tiff.PageCount = Add<TEdit>(doc, 180, 16 + 3 * kRow, 50, 21);
 
@@ -143,27 +153,17 @@ void TfIOPreviews::BuildTiffPage(TTabSheet* S) {
 
 void TfIOPreviews::BuildGifPage(TTabSheet* S) {
   auto change = [this](TObject* Sender) { GifChange(Sender); };
-  AddLabel(S, 6, 6, "&Image index:", 48, true);
-  Gif.ImageIndex = Add<TEdit>(S, kField, 6, 50, 21);
-  Gif.ImageIndexUpDown = Add<TUpDown>(S, kField + 50, 6, 15, 21);
-  Gif.ImageIndexUpDown->SetRange(0, 1000);
-  Gif.ImageIndexUpDown->SetAssociate(Gif.ImageIndex);
-  AddLabel(S, 6, 6 + kRow, "&Colors:", 58, true);
-  Gif.Colors = AddList(S, kField, 6 + kRow, kFieldWidth, {"B/W", "4", "8", "16", "32", "64", "128", "256"});
+  Gif.ImageIndex = AddImageIndexRow(S, 6, Gif.ImageIndexUpDown);
+  Gif.Colors = AddListRow(S, 6 + kRow, "&Colors:", 58, true, {"B/W", "4", "8", "16", "32", "64", "128", "256"});
   Gif.Transparent = AddCheck(S, 6, 6 + 2 * kRow, "&Transparent:", 59, true);
-  AddLabel(S, 6, 6 + 3 * kRow, "T&ransparent color:", 60, true);
-  Gif.TransparentColor = AddColorPanel(S, kField, 6 + 3 * kRow);
+  Gif.TransparentColor = AddColorRow(S, 6 + 3 * kRow, "T&ransparent color:", 60);
   Gif.Interlaced = AddCheck(S, 6, 6 + 4 * kRow, "I&nterlaced:", 61, true);
-  AddLabel(S, 6, 6 + 5 * kRow, "&Background:", 62, true);
-  Gif.Background = AddColorPanel(S, kField, 6 + 5 * kRow);
+  Gif.Background = AddColorRow(S, 6 + 5 * kRow, "&Background:", 62);
 
   TGroupBox* adv = AddFrame(S, 4, 8 + 6 * kRow, 246, 3 * kRow + 22, 45);
-  AddLabel(adv, 6, 16, "&Horiz. Position:", 63, true);
-  Gif.XPos = Add<TEdit>(adv, kField - 4, 16, 50, 21);
-  AddLabel(adv, 6, 16 + kRow, "&Vert. Position:", 64, true);
-  Gif.YPos = Add<TEdit>(adv, kField - 4, 16 + kRow, 50, 21);
-  AddLabel(adv, 6, 16 + 2 * kRow, "&Delay time:", 65, true);
-  Gif.DelayTime = Add<TEdit>(adv, kField - 4, 16 + 2 * kRow, 50, 21);
+  Gif.XPos = AddEditRow(adv, 16, "&Horiz. Position:", 63, kField - 4, 50);
+  Gif.YPos = AddEditRow(adv, 16 + kRow, "&Vert. Position:", 64, kField - 4, 50);
+  Gif.DelayTime = AddEditRow(adv, 16 + 2 * kRow, "&Delay time:", 65, kField - 4, 50);
   AddLabel(adv, kField + 50, 16 + 2 * kRow, "1/100 s", -1, false);
 
   Gif.Colors->OnChange = change;
@@ -175,12 +175,10 @@ void TfIOPreviews::BuildGifPage(TTabSheet* S) {
 
 void TfIOPreviews::BuildBmpPcxPage(TTabSheet* S, bool IsPcx) {
   auto& page = IsPcx ? Pcx : Bmp;
-  AddLabel(S, 6, 6, "&Compression:", 47, true);
-  page.Compression = AddList(S, kField, 6, kFieldWidth, {"UNCOMPRESSED", "RLE"});
-  AddLabel(S, 6, 6 + kRow, "C&olors:", 58, true);
-  page.Colors = AddList(S, kField, 6 + kRow, kFieldWidth,
-                        IsPcx ? std::vector<std::string>{"B/W", "16", "256", "16M"}
-                              : std::vector<std::string>{"B/W", "16", "256", "65536", "16M", "16M (32bit)"});
+  page.Compression = AddListRow(S, 6, "&Compression:", 47, true, {"UNCOMPRESSED", "RLE"});
+  page.Colors = AddListRow(S, 6 + kRow, "C&olors:", 58, true,
+                           IsPcx ? std::vector<std::string>{"B/W", "16", "256", "16M"}
+                                 : std::vector<std::string>{"B/W", "16", "256", "65536", "16M", "16M (32bit)"});
   auto change = [this, IsPcx](TObject* Sender) { IsPcx ? PcxChange(Sender) : BmpChange(Sender); };
   page.Compression->OnChange = change;
   page.Colors->OnChange = change;
@@ -189,16 +187,12 @@ void TfIOPreviews::BuildBmpPcxPage(TTabSheet* S, bool IsPcx) {
 
 void TfIOPreviews::BuildPngPage(TTabSheet* S) {
   auto change = [this](TObject* Sender) { PngChange(Sender); };
-  AddLabel(S, 6, 6, "C&olors:", 58, true);
-  Png.Colors = AddList(S, kField, 6, kFieldWidth, {"B/W", "256", "16M"});
-  AddLabel(S, 6, 6 + kRow, "&Background:", 62, true);
-  Png.Background = AddColorPanel(S, kField, 6 + kRow);
-  AddLabel(S, 6, 6 + 2 * kRow, "&Filter", 66, false);
-  Png.Filter = AddList(S, kField, 6 + 2 * kRow, kFieldWidth, {"NONE", "SUB", "PAETH"});
+  Png.Colors = AddListRow(S, 6, "C&olors:", 58, true, {"B/W", "256", "16M"});
+  Png.Background = AddColorRow(S, 6 + kRow, "&Background:", 62);
+  Png.Filter = AddListRow(S, 6 + 2 * kRow, "&Filter", 66, false, {"NONE", "SUB", "PAETH"});
   Png.Interlaced = AddCheck(S, 6, 6 + 3 * kRow, "I&nterlaced:", 61, true);
-  AddLabel(S, 6, 6 + 4 * kRow, "Co&mpression", 47, false);
-  Png.Compression =
-      AddList(S, kField, 6 + 4 * kRow, kFieldWidth, {"NONE", "1", "2", "3", "4", "5", "6", "7", "8", "MAX"});
+  Png.Compression = AddListRow(S, 6 + 4 * kRow, "Co&mpression", 47, false,
+                               {"NONE", "1", "2", "3", "4", "5", "6", "7", "8", "MAX"});
   for (TComboBox* c : {Png.Colors, Png.Filter, Png.Compression}) c->OnChange = change;
   Png.Interlaced->OnClick = change;
   BuildSizes(S, ppPNG, 270);
@@ -206,15 +200,11 @@ void TfIOPreviews::BuildPngPage(TTabSheet* S) {
 
 void TfIOPreviews::BuildTgaPage(TTabSheet* S) {
   auto change = [this](TObject* Sender) { TgaChange(Sender); };
-  AddLabel(S, 6, 6, "C&olors:", 58, true);
-  Tga.Colors = AddList(S, kField, 6, kFieldWidth, {"B/W", "256", "16M"});
-  AddLabel(S, 6, 6 + kRow, "&Background:", 62, true);
-  Tga.Background = AddColorPanel(S, kField, 6 + kRow);
+  Tga.Colors = AddListRow(S, 6, "C&olors:", 58, true, {"B/W", "256", "16M"});
+  Tga.Background = AddColorRow(S, 6 + kRow, "&Background:", 62);
   Tga.Compressed = AddCheck(S, 6, 6 + 2 * kRow, "Compression:", 47, true);
-  AddLabel(S, 6, 6 + 3 * kRow, "&Name:", 51, true);
-  Tga.Name = Add<TEdit>(S, kField, 6 + 3 * kRow, kFieldWidth, 21);
-  AddLabel(S, 6, 6 + 4 * kRow, "&Description:", 52, true);
-  Tga.Description = Add<TEdit>(S, kField, 6 + 4 * kRow, kFieldWidth, 21);
+  Tga.Name = AddEditRow(S, 6 + 3 * kRow, "&Name:", 51, kField, kFieldWidth);
+  Tga.Description = AddEditRow(S, 6 + 4 * kRow, "&Description:", 52, kField, kFieldWidth);
   Tga.Colors->OnChange = change;
   Tga.Compressed->OnClick = change;
   Tga.Name->OnChange = change;

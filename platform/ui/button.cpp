@@ -5,68 +5,41 @@
 #include <QtWidgets/QPushButton>
 
 #include "platform/ui/forms.h"
-#include "platform/ui/peer.h"
+#include "platform/ui/std_peer.h"
 
 namespace kv {
 
 namespace {
 
-// Keeps a peer alive while one of its Qt events or signals runs.
-class TPeerBusy {
+class TButtonPeer : public TStdPeer<QPushButton> {
  public:
-  explicit TPeerBusy(TPeer* Peer) : FPeer(Peer) { ++FPeer->EventDepth; }
-  ~TPeerBusy() { --FPeer->EventDepth; }
-
- private:
-  TPeer* FPeer;
-};
-
-class TButtonPeer : public QPushButton, public TPeer {
- public:
-  TButtonPeer(TButton* Control, QWidget* Parent) : QPushButton(Parent), TPeer(Control) {
+  TButtonPeer(TButton* Control, QWidget* Parent) : TStdPeer<QPushButton>(Control, Parent) {
     // Enter is the form's business (CM_DIALOGKEY), not Qt's dialog default.
     setAutoDefault(false);
     setFocusPolicy(Qt::StrongFocus);
-    connect(this, &QAbstractButton::clicked, this, [this] {
-      TControl* c = FControl;
-      if (!c) return;
-      TPeerBusy busy(this);
-      Guarded(c, [c] { static_cast<TButton*>(c)->Click(); });
-    });
+    connect(this, &QAbstractButton::clicked, this,
+            [this] { Signal([](TControl* c) { static_cast<TButton*>(c)->Click(); }); });
   }
-  QWidget* Widget() override { return this; }
-  QWidget* Client() override { return this; }
 
  protected:
-  bool event(QEvent* E) override {
-    if (E->type() == QEvent::DeferredDelete) return QPushButton::event(E);  // deletes this
-    TPeerBusy busy(this);
-    if (!FControl) return QPushButton::event(E);
+  std::optional<bool> ToControl(QEvent* E) override {
     switch (E->type()) {
-      case QEvent::MouseButtonPress:
-      case QEvent::MouseButtonRelease:
-      case QEvent::MouseButtonDblClick:
       case QEvent::MouseMove:
-      case QEvent::FocusIn:
-      case QEvent::FocusOut:
-      case QEvent::Enter:
-      case QEvent::Leave:
         // The control hears of it; the Qt button still presses and draws itself.
         ForwardInput(E);
-        break;
+        return std::nullopt;
       case QEvent::KeyPress:
       case QEvent::KeyRelease: {
         const int key = static_cast<QKeyEvent*>(E)->key();
         ForwardInput(E);
         if (key != Qt::Key_Space && key != Qt::Key_Select) return true;
-        break;  // the space bar presses the Qt button
+        return std::nullopt;  // the space bar presses the Qt button
       }
       case QEvent::Wheel:
         return ForwardInput(E);
       default:
-        break;
+        return TStdPeer<QPushButton>::ToControl(E);
     }
-    return QPushButton::event(E);
   }
 };
 
@@ -102,8 +75,7 @@ bool TButton::IsActiveDefault() const {
 }
 
 void TButton::CreateWnd() {
-  QWidget* parent = (FParent && FParent->Peer()) ? FParent->Peer()->Client() : nullptr;
-  SetPeer(new TButtonPeer(this, parent));
+  SetPeer(new TButtonPeer(this, ParentClientWidget(this)));
   UpdateQtButton();
 }
 

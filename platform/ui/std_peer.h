@@ -3,6 +3,8 @@
 // hears of mouse, focus and the dialog keys so that the form's focus
 // tracking, Enter on the default button and Escape on the cancel button work.
 #pragma once
+#include <optional>
+
 #include <QtGui/QKeyEvent>
 #include <QtWidgets/QWidget>
 
@@ -39,10 +41,11 @@ class TStdPeer : public W, public TPeer {
   }
 
  protected:
-  bool event(QEvent* E) override {
-    if (E->type() == QEvent::DeferredDelete) return W::event(E);  // deletes this
-    TStdPeerBusy busy(this);
-    if (!FControl) return W::event(E);
+  // What the control hears of E before the widget sees it: nothing to return
+  // lets the widget have E, a value is event()'s answer and the widget never
+  // sees E. A peer whose widget takes more input on the control's side
+  // overrides it.
+  virtual std::optional<bool> ToControl(QEvent* E) {
     switch (E->type()) {
       case QEvent::MouseButtonPress:
       case QEvent::MouseButtonRelease:
@@ -65,6 +68,14 @@ class TStdPeer : public W, public TPeer {
       default:
         break;
     }
+    return std::nullopt;
+  }
+
+  bool event(QEvent* E) override {
+    if (E->type() == QEvent::DeferredDelete) return W::event(E);  // deletes this
+    TStdPeerBusy busy(this);
+    if (!FControl) return W::event(E);
+    if (const std::optional<bool> handled = ToControl(E)) return *handled;
     return W::event(E);
   }
 };

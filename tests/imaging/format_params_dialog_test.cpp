@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -127,6 +128,18 @@ TEST_F(FormatParamsDialogTest, ColourListRules) {
   EXPECT_EQ(SmallColorsOf(1, 1), scBW);
   EXPECT_EQ(TiffSampleBits(tc16M, kTiffCMYK).Samples, 4);
   EXPECT_EQ(BmpSampleBits(bc16M32).Bits, 8);
+  // Every entry writes what reads back as the same entry (both 16M BMP entries as 16M).
+  for (int32_t e = tcBW; e <= tc16M; ++e) {
+    const TSampleBits sb = TiffSampleBits(e, e == tcBW ? kTiffBlackIsZero : kTiffRGB);
+    const int32_t photometric = sb.Samples == 1 ? (e == tcBW ? kTiffBlackIsZero : kTiffPalette) : kTiffRGB;
+    EXPECT_EQ(TiffColorsOf(sb.Samples, sb.Bits, photometric), e) << "tiff " << e;
+  }
+  for (int32_t e = bcBW; e <= bc16M32; ++e)
+    EXPECT_EQ(BmpColorsOf(BmpSampleBits(e).Samples, BmpSampleBits(e).Bits), std::min<int32_t>(e, bc16M)) << e;
+  for (int32_t e = pcBW; e <= pc16M; ++e)
+    EXPECT_EQ(PcxColorsOf(PcxSampleBits(e).Samples, PcxSampleBits(e).Bits), e) << "pcx " << e;
+  for (int32_t e = scBW; e <= sc16M; ++e)
+    EXPECT_EQ(SmallColorsOf(SmallSampleBits(e).Samples, SmallSampleBits(e).Bits), e) << "small " << e;
 }
 
 TEST_F(FormatParamsDialogTest, TiffListsLockEachOther) {

@@ -170,6 +170,13 @@ TEST_F(ViewTest, ScrollBarsAndTheirCodes) {
   EXPECT_EQ(bar(SB_THUMBTRACK, 1000), 15);
   EXPECT_NE(bar(SB_THUMBPOSITION, 1000), 15);
   EXPECT_EQ(bar(SB_ENDSCROLL), View->ViewY());
+  // A step set past what zoom times step fits in 32 bits still lands on the edge.
+  View->VertScrollBar().LineStep = MaxInt;
+  View->SetViewY(0);
+  View->GetMaxViewXY(mx, my);
+  EXPECT_EQ(bar(SB_LINEDOWN), my);
+  EXPECT_EQ(bar(SB_LINEUP), 0);
+  View->VertScrollBar().LineStep = 5;
 
   // Pictures near the size where one bar brings the other: the layout settles.
   for (int32_t w : {180, 190, 199, 200, 201})

@@ -3,15 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <memory>
-#include <thread>
-
 #include "imaging/views/imager_mview.h"
-#include "platform/ui/application.h"
-#include "platform/ui/forms.h"
-#include "platform/ui/qt_app.h"
-#include "support/bitmap_patterns.h"
+#include "shown_view_fixture.h"
 
 namespace kv::test {
 
@@ -22,31 +15,9 @@ class TProbeMView : public TImagerMView {
   void Key(uint16_t K, TShiftState Shift) { KeyDown(K, Shift); }
 };
 
-class MViewTest : public ::testing::Test {
+class MViewTest : public ShownViewTest<TProbeMView> {
  protected:
-  // A form holding a borderless view whose client area is W x H.
-  void MakeView(int32_t W = 300, int32_t H = 200) {
-    EnsureQtApplication();
-    Form = std::make_unique<TForm>(nullptr);
-    Form->SetBounds(0, 0, W + 40, H + 40);
-    View = new TProbeMView(Form.get());
-    View->SetBorderStyle(bsNone);
-    View->SetParent(Form.get());
-    View->SetBounds(0, 0, W, H);
-    Form->Show();
-    Pump();
-  }
-  void TearDown() override { Form.reset(); }
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
-  }
-  static void Wait(int Ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(Ms);
-    while (std::chrono::steady_clock::now() < end) {
-      Application->ProcessMessages();
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  }
+  void MakeView(int32_t W = 300, int32_t H = 200) { ShowView(W, H); }
   // A W x H pf24bit picture of one colour.
   static std::unique_ptr<TBitmap> Solid(int32_t W, int32_t H, TBGRPixel P) {
     auto b = std::make_unique<TBitmap>(W, H, pf24bit);
@@ -67,12 +38,6 @@ class MViewTest : public ::testing::Test {
     View->PaintTo(Picture->Canvas());
     return *Picture;
   }
-  static TBGRPixel At(const TBitmap& B, int32_t X, int32_t Y) {
-    return static_cast<const TBGRPixel*>(B.ScanLine(Y))[X];
-  }
-  void Mouse(UINT Msg, int32_t X, int32_t Y, uint32_t Keys) {
-    View->Perform(Msg, Keys, static_cast<LPARAM>(MakeLong(X, Y)));
-  }
   void Click(int32_t X, int32_t Y, uint32_t Keys = 0) {
     Mouse(WM_LBUTTONDOWN, X, Y, MK_LBUTTON | Keys);
     Mouse(WM_LBUTTONUP, X, Y, Keys);
@@ -86,8 +51,6 @@ class MViewTest : public ::testing::Test {
     return View->Entry(idx)->Y - View->ViewY() + View->ThumbHeight() / 2;
   }
 
-  std::unique_ptr<TForm> Form;
-  TProbeMView* View = nullptr;
   std::unique_ptr<TBitmap> Picture;
 };
 
