@@ -177,6 +177,13 @@ int KavrelinMain(int Argc, char** Argv) {
     exitCode = 1;
   }
   StopInstanceGuard();
+  // The forms go now, while every part of the program they reach still lives;
+  // left to the exit handlers they would outlive the lists they sign off from.
+  try {
+    Application->DestroyComponents();
+  } catch (...) {
+    exitCode = exitCode ? exitCode : 1;
+  }
   return exitCode;
 }
 
