@@ -142,6 +142,8 @@ const std::vector<std::string>& DrawingToolActionNames() {
 }
 
 void CreateMainActions(Tform1& Form) {
+  // The main window makes them when it is created; a second call adds nothing.
+  if (MainAction(Form, "NewGrafik")) return;
   if (!Form.ActionList1) {
     Form.ActionList1 = new TActionList(&Form);
     Form.ActionList1->SetName("ActionList1");

@@ -5,6 +5,7 @@
 
 #include "app/actions/main_actions.h"
 #include "app/batch/batch_recorder.h"
+#include "app/batch/batch_window.h"
 #include "app/child/child_window.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
@@ -14,6 +15,7 @@
 #include "app/startup/instance_guard.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
+#include "imaging/formats/gif_lzw.h"
 #include "imaging/processing/colour_kernels.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
@@ -107,6 +109,12 @@ Tform1::Tform1(TComponent* AOwner)
   imagespeedbar = new TSpeedBar(this);
   imagespeedbar->SetName("imagespeedbar");
   imagespeedbar->SetParent(this);
+  SpeedBar1->OnApplyAlign = [this](TObject* S, TAlign A, bool& Apply) { SpeedBar1ApplyAlign(S, A, Apply); };
+  imagespeedbar->OnApplyAlign = [this](TObject* S, TAlign A, bool& Apply) { imagespeedbarApplyAlign(S, A, Apply); };
+  for (TSpeedBar* bar : {SpeedBar1, imagespeedbar}) {
+    bar->OnPosChanged = [this](TObject* S) { SpeedBar1PosChanged(S); };
+    bar->OnCustomize = [this](TObject* S) { SpeedBar1Customize(S); };
+  }
   ProgressBar1 = new TProgressBar(this);
   ProgressBar1->SetName("ProgressBar1");
   ProgressBar1->SetParent(this);
@@ -229,9 +237,12 @@ void Tform1::FormCreate(TObject*) {
   ReadRegistryList(names, kHistoryKey);
   for (int32_t i = names.Count() - 1; i >= 0; --i)
     if (!names.Strings(i).empty()) historyadd(names.Strings(i));
+  InstallGifLzwHooks();
 }
 
 void Tform1::FormShow(TObject*) {
+  // The bar needs the window; hidden frames of the other run modes never get one.
+  MainMenu1->SetWindow(this);
   LoadBackground();
   SpeedBar1->SetWallpaper(&Wallpaper1->Picture());
   imagespeedbar->SetWallpaper(&SpeedBar1->Wallpaper());
@@ -389,8 +400,9 @@ void Tform1::anotherinstance() {
 
 void Tform1::movetoforeground() {
   BringToFront();
+  // The command history stays above the main window.
   for (int32_t i = 0; i < Screen->FormCount(); ++i)
-    if (Screen->Forms(i)->ClassName() == "Tbatchwindowform" && Screen->Forms(i)->Visible())
+    if (dynamic_cast<Tbatchwindowform*>(Screen->Forms(i)) && Screen->Forms(i)->Visible())
       Screen->Forms(i)->BringToFront();
 }
 

@@ -7,6 +7,7 @@
 #include "app/child/child_window.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_menus.h"
+#include "app/filters/plugin_binding.h"
 #include "app/helpers/program_helpers.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/info_form.h"
@@ -273,7 +274,6 @@ void Tform1::BuildMenus() {
   click("WeitereProgramme1", &Tform1::WeitereProgramme1Click);
   click("berdasProgramm1", &Tform1::berdasProgramm1Click);
   BuildMousePointerMenu(*this);
-  MainMenu1->SetWindow(this);
 }
 
 void Tform1::ToggleClick(TObject* Sender) {
@@ -342,7 +342,6 @@ void Tform1::HauptStatusClick(TObject* Sender) {
   TSpeedBar* other = objectBar ? SpeedBar1 : imagespeedbar;
   bar->SetVisible(true);
   other->SetEnabled(false);
-  bar->OnCustomize = [this](TObject* S) { SpeedBar1Customize(S); };
   try {
     bar->Customize(0);
   } catch (...) {
@@ -374,7 +373,7 @@ void AlignBarButtons(TSpeedBar& Bar, TCanvas& Canvas, TAlign Align) {
         b->SetLeft(b->Top());
         b->SetTop(l);
       }
-      if (item->Visible()) right = std::max(right, b->Left() + b->Width());
+      right = std::max(right, b->Left() + b->Width());
     }
   Bar.SetHeight(vertical ? right + 3 : 26);
 }
@@ -401,6 +400,7 @@ void Tform1::Formstorage1RestorePlacement(TObject*) {
 
 void Tform1::BuildFilterMenus() {
   FillFilterMenus(*this, [this](TObject* S) { filterclickproc(S); });
+  FillPluginMenu(*this, [this](TObject* S) { pluginclickproc(S); });
 }
 
 void Tform1::rebuildfiltermenu() {

@@ -177,13 +177,8 @@ int KavrelinMain(int Argc, char** Argv) {
     exitCode = 1;
   }
   StopInstanceGuard();
-  // The forms go now, while every part of the program they reach still lives;
-  // left to the exit handlers they would outlive the lists they sign off from.
-  try {
-    Application->DestroyComponents();
-  } catch (...) {
-    exitCode = exitCode ? exitCode : 1;
-  }
+  // The windows go while the registries they leave (handles, wallpapers) still exist.
+  Application->DestroyComponents();
   return exitCode;
 }
 

@@ -39,6 +39,7 @@ class MainForm : public test::TTempFolderTest {
  protected:
   void SetUp() override {
     TTempFolderTest::SetUp();
+    OldDir = GetCurrentDir();  // showing the window enters the program folder
     const char* path = std::getenv("PATH");
     OldPath = path ? std::optional<std::string>(path) : std::nullopt;
     ForceDirectories(Dir + "bin");
@@ -60,6 +61,7 @@ class MainForm : public test::TTempFolderTest {
     SetProgramFolder("");
     SetRegistryFolder("");
     if (OldPath) setenv("PATH", OldPath->c_str(), 1);
+    SetCurrentDir(OldDir);
     TTempFolderTest::TearDown();
   }
   void Fake(const std::string& Name, const std::string& Body) {
@@ -87,6 +89,7 @@ class MainForm : public test::TTempFolderTest {
   }
 
   std::vector<std::string> Errors;
+  std::string OldDir;
   std::optional<std::string> OldPath;
   std::optional<TScriptedDialogsScope> Dialogs;
   Tform1* Form = nullptr;
@@ -119,6 +122,8 @@ TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
   for (int32_t i = 0; i < Form->Kanletrennen1->Count(); ++i) channels.push_back(Form->Kanletrennen1->Items(i)->Caption());
   EXPECT_EQ(channels, (std::vector<std::string>{"RGB", "HSV", "HSL", "CMYK", "LAB", "YUV"}));
   // The form shows its menu.
+  Form->SetStoredBool("NoWelcome", true);
+  Form->Show();
   TMenuBarEntry e;
   EXPECT_TRUE(Form->MainMenu1->MenuBarEntry(Form->Datei1, e));
   EXPECT_EQ(e.Text, "&Datei");
@@ -137,11 +142,31 @@ TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
     EXPECT_EQ(bar->FindItemByName("Datei1Neu1"), nullptr);  // items with a submenu
     EXPECT_NE(bar->FindItemByName("Datei1NewGrafik1"), nullptr);  // ... but theirs
   }
-  // A text button is as wide as its caption plus five blanks.
+  // A text button shows its caption.
   TSpeedItem* tile = Form->SpeedBar1->FindItemByName("Fenster1Nebeneinander1");
   ASSERT_NE(tile, nullptr);
   EXPECT_EQ(tile->BtnCaption(), "Nebeneinander");
-  EXPECT_EQ(tile->Button()->Width(), Form->Canvas().TextWidth("Nebeneinander     "));
+}
+
+// Docked at a side the buttons run down the bar, docked at the top across it.
+TEST_F(MainForm, SpeedBarButtonsFollowTheDockingEdge) {
+  TSpeedBar* bar = Form->SpeedBar1;
+  TSpeedbarButton* b = bar->FindItemByName("Datei1Open1")->Button();
+  b->SetBounds(50, 10, 21, 21);
+  bool apply = false;
+  Form->SpeedBar1ApplyAlign(bar, alLeft, apply);
+  EXPECT_TRUE(apply);
+  EXPECT_EQ(b->Left(), 10);
+  EXPECT_EQ(b->Top(), 50);
+  int32_t right = 0;
+  for (int32_t s = 0; s < bar->SectionCount(); ++s)
+    for (int32_t i = 0; i < bar->ItemCountOf(s); ++i)
+      right = std::max(right, bar->ItemAt(s, i)->Button()->Left() + bar->ItemAt(s, i)->Button()->Width());
+  EXPECT_EQ(bar->Height(), right + 3);
+  Form->SpeedBar1ApplyAlign(bar, alTop, apply);
+  EXPECT_EQ(b->Left(), 50);
+  EXPECT_EQ(b->Top(), 10);
+  EXPECT_EQ(bar->Height(), 26);
 }
 
 TEST_F(MainForm, RecentFilesKeepTenNewestFirstWithoutDuplicates) {
@@ -187,6 +212,31 @@ TEST_F(MainForm, QueueOpensEveryNameInOrderAndPlaysBatches) {
   // The batch is played, not opened: it leaves no name in the open list.
   EXPECT_EQ(Drain(), (std::vector<std::string>{"/my pics/a b.png", "c.png", "d.jpg"}));
   EXPECT_EQ(Trim(Form->PendingFiles), "");
+}
+
+// Every argument of the start is opened once the window shows, in order, one
+// per idle turn, and each lands in the recent files.
+TEST_F(MainForm, StartArgumentsAreAllOpenedAfterShowing) {
+  for (const char* name : {"first.bmp", "second pic.bmp"}) {
+    timagerlayer pic(nullptr);
+    pic.Bitmap().AllocateForOverwrite(6, 4, pf24bit);
+    for (int32_t y = 0; y < 4; ++y) std::memset(pic.Bitmap().ScanLine(y), 0x30, 6 * 3);
+    pic.SaveToFileByExtension(Dir + name);
+  }
+  const std::string a = Dir + "first.bmp", b = Dir + "second pic.bmp";
+  const char* argv[] = {"kavrelin", a.c_str(), b.c_str()};
+  SetCommandLine(3, argv);
+  Form->SetStoredBool("NoWelcome", true);
+  (*Dialogs)->OnUnexpected = nullptr;  // opening real files asks nothing
+  Form->Show();
+  const char* self[] = {"app_tests"};
+  SetCommandLine(1, self);
+  EXPECT_EQ(Drain(), (std::vector<std::string>{a, b}));
+  Application->ProcessMessages();
+  ASSERT_EQ(Form->MDIChildCount(), 2);
+  EXPECT_EQ(Form->MDIChildren(0)->Caption(), b);  // the last one opened is in front
+  EXPECT_EQ(Form->MDIChildren(1)->Caption(), a);
+  EXPECT_EQ(Recent(), (std::vector<std::string>{b, a}));
 }
 
 TEST_F(MainForm, HandOverQueuesTheRestOfTheCommandLine) {
