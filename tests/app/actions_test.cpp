@@ -115,6 +115,25 @@ TEST_F(Actions, StatesFollowTheImageWindow) {
   EXPECT_FALSE(A("catalogadd").Enabled());
 }
 
+TEST_F(Actions, CameraItemsThatNeedAnImageFollowTheWindow) {
+  if (!Form->Digitalkamera1) Form->Digitalkamera1 = new TMenuItem(Form.get());
+  std::vector<TMenuItem*> items;
+  for (int tag : {1, 2, 3}) {
+    auto* item = new TMenuItem(Form.get());
+    item->SetTag(tag);
+    Form->Digitalkamera1->Add(item);
+    items.push_back(item);
+  }
+  Form->updateall();
+  EXPECT_TRUE(items[0]->Enabled());
+  EXPECT_FALSE(items[1]->Enabled());
+  EXPECT_FALSE(items[2]->Enabled());
+  OpenImage();
+  Form->updateall();
+  EXPECT_TRUE(items[1]->Enabled());
+  EXPECT_TRUE(items[2]->Enabled());
+}
+
 TEST_F(Actions, UndoAndRedoFollowTheImageControl) {
   timagerlayer& im = OpenImage();
   im.SetUndoLimit(5);
@@ -371,7 +390,7 @@ TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
 
 TEST_F(Actions, MousePointerMenuIsBoundToTheToolActions) {
   OpenImage();
-  Form->Mauszeiger1 = new TMenuItem(Form.get());
+  if (!Form->Mauszeiger1) Form->Mauszeiger1 = new TMenuItem(Form.get());
   BuildMousePointerMenu(*Form);
   ASSERT_EQ(Form->Mauszeiger1->Count(), 16);
   EXPECT_TRUE(Form->Mauszeiger1->Items(0)->Checked());  // the zoom tool starts chosen
