@@ -24,12 +24,13 @@ TEST_F(BatchPlayback, ThirdLineFailsAfterTheFirstTwoRan) {
                   "PRINT\r\n"
                   "NEWIMAGE Width=30 Height=30 vwidth=0 vheight=0\r\n");
   auto* history = new Tbatchwindowform(Main);
+  const int32_t before = Main->MDIChildCount();
   TScriptedDialogsScope dialogs;
   dialogs->Answer(mrOk);
   EXPECT_THROW(Main->playbatch(job), Exception);
   Pump();
 
-  EXPECT_EQ(Main->MDIChildCount(), 2);
+  EXPECT_EQ(Main->MDIChildCount(), before + 2);
   ASSERT_EQ(dialogs->Shown.size(), 1u);
   EXPECT_NE(dialogs->Shown[0].Text.find("Folgender Befehl verursachte einen Fehler: \r\rHIDDEN PRINT"), std::string::npos);
   EXPECT_FALSE(Main->Busy());
@@ -41,7 +42,7 @@ TEST_F(BatchPlayback, ThirdLineFailsAfterTheFirstTwoRan) {
   uint16_t key = VK_RETURN;
   history->Edit1KeyDown(history->Edit1, key, {});
   Pump();
-  EXPECT_EQ(Main->MDIChildCount(), 3);
+  EXPECT_EQ(Main->MDIChildCount(), before + 3);
   ASSERT_EQ(history->TextListBox1->Items().Count(), 1);
   EXPECT_EQ(history->TextListBox1->Items().Get(0), "NEWIMAGE Width=7 Height=7 vwidth=0 vheight=0");
 
