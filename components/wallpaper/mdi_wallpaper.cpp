@@ -19,9 +19,11 @@ TPicture* SharedWallpaperPicture = nullptr;
 
 namespace {
 
+// Never destroyed: a wallpaper of a form still alive at exit leaves this list
+// after the file's statics may be gone.
 std::vector<TMDIWallpaper*>& AllWallpapers() {
-  static std::vector<TMDIWallpaper*> list;
-  return list;
+  static auto* list = new std::vector<TMDIWallpaper*>;
+  return *list;
 }
 
 TColorRef GRamp[256];

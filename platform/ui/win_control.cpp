@@ -13,9 +13,11 @@ namespace kv {
 
 namespace {
 
+// Never destroyed: forms still alive at exit are freed by the exit handler of
+// the Qt application, which may run after this file's statics are gone.
 std::map<HWND, TWinControl*>& HandleMap() {
-  static std::map<HWND, TWinControl*> map;
-  return map;
+  static auto* map = new std::map<HWND, TWinControl*>;
+  return *map;
 }
 HWND GNextHandle = 0x100;
 

@@ -23,6 +23,7 @@
 #include "platform/ui/status_bar.h"
 #include "imaging/views/open_save_dialog.h"
 #include "imaging/views/ruler_box.h"
+#include "main_window_fixture.h"
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
@@ -35,35 +36,19 @@
 namespace kv {
 namespace {
 
-class Actions : public test::TTempFolderTest {
+// The main window with its own actions and menus.
+class Actions : public test::TMainWindowTest {
  protected:
   void SetUp() override {
-    TTempFolderTest::SetUp();
-    EnsureQtApplication();
-    CancelFlag = false;
-    Form = std::make_unique<Tform1>(nullptr);
-    Form->SetBounds(0, 0, 800, 600);
-    CreateMainActions(*Form);
-    Form->MainMenu1 = new TMainMenu(Form.get());
-    Form->Farben1 = Form->Bild1 = nullptr;  // the window's own menus are not the ones shown here
-    for (const char* caption : {"&Datei", "&Bearbeiten", "&Farben", "&Bild", "&Katalog"}) {
-      if (Form->MainMenu1->Items()->Find(caption)) continue;
-      auto* m = new TMenuItem(Form.get());
-      m->SetCaption(caption);
-      Form->MainMenu1->Items()->Add(m);
-    }
+    TMainWindowTest::SetUp();
     Previous = SetActionLineRunner([this](Tform1&, const std::string& Line) { Lines.push_back(Line); });
-    Form->Show();
-    Pump();
+    ShowMainWindow(800, 600);
   }
   void TearDown() override {
     SetActionLineRunner(Previous);
     Options.reset();
-    Form.reset();
-    Pump();
+    TMainWindowTest::TearDown();
     drawingtool = dtZoom;
-    CancelFlag = false;
-    TTempFolderTest::TearDown();
   }
 
   // An image window with a small picture as the target of the actions.
@@ -75,25 +60,13 @@ class Actions : public test::TTempFolderTest {
     Form->OverrideChild = c;  // the target whether or not the frame has activated it yet
     return *c->imager1;
   }
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
-  }
-
   TAction& A(const char* Name) {
     TAction* a = MainAction(*Form, Name);
     EXPECT_NE(a, nullptr) << Name;
     return *a;
   }
   bool MenuVisible(const char* Caption) { return Form->MainMenu1->Items()->Find(Caption)->Visible(); }
-  // The menu item of that name, made when the main window has none.
-  TMenuItem* NamedItem(const char* Name) {
-    if (auto* item = dynamic_cast<TMenuItem*>(Form->FindComponent(Name))) return item;
-    auto* item = new TMenuItem(Form.get());
-    item->SetName(Name);
-    return item;
-  }
 
-  std::unique_ptr<Tform1> Form;
   std::unique_ptr<TdrawingoptionsForm> Options;
   std::vector<std::string> Lines;
   TActionLineRunner Previous;
@@ -396,15 +369,14 @@ TEST_F(Actions, RecorderActionsDriveTheRecorder) {
 TEST_F(Actions, ViewTogglesRulePartsOfTheImageWindow) {
   OpenImage();
   Tchild& child = *Form->getchild();
-  if (!Form->FindComponent("Statusleiste1")) {
-    Form->updateall();  // no toggle items: the window shows everything
-    EXPECT_TRUE(child.StatusBar1->Visible());
-    EXPECT_TRUE(child.RulerBox1->Visible());
-  }
-  auto* status = NamedItem("Statusleiste1");
-  auto* rulers = NamedItem("Lineal1");
+  TMenuItem* status = Form->Statusleiste1;
+  TMenuItem* rulers = Form->Lineal1;
+  ASSERT_TRUE(status && rulers);
+  Form->updateall();  // both toggles start checked: the window shows everything
+  EXPECT_TRUE(child.StatusBar1->Visible());
+  EXPECT_TRUE(child.RulerBox1->Visible());
+
   status->SetChecked(false);
-  rulers->SetChecked(true);
   Form->updateall();
   EXPECT_FALSE(child.StatusBar1->Visible());
   EXPECT_TRUE(child.RulerBox1->Visible());

@@ -12,36 +12,23 @@
 #include "app/child/drawing_options.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
-#include "platform/system/registry_hive.h"
+#include "main_window_fixture.h"
 #include "platform/ui/application.h"
-#include "support/temp_files.h"
 #include "platform/ui/menus.h"
-#include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
 
 namespace kv::test {
 
-class TChildWindowTest : public ::testing::Test {
+class TChildWindowTest : public TMainWindowTest {
  protected:
   void SetUp() override {
-    EnsureQtApplication();
-    CancelFlag = false;
-    SetRegistryFolder(TempPath("child-tests-registry"));  // the main window's settings stay out of the user's
-    Main = new Tform1(nullptr);
-    Main->SetBounds(0, 0, 900, 700);
-    Main->SetStoredBool("NoWelcome", true);  // no welcome window among the image windows
-    Main->Show();
-    Pump();
+    TMainWindowTest::SetUp();
+    Main = &ShowMainWindow(900, 700);
   }
   void TearDown() override {
-    delete Main;
-    Pump();
-    SetRegistryFolder("");
-    CancelFlag = false;
+    Main = nullptr;
+    TMainWindowTest::TearDown();
     drawingtool = dtZoom;
-  }
-  static void Pump() {
-    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
   }
   // A new image window with a W x H picture of one gray level, zoom 100.
   Tchild* NewImage(int32_t W, int32_t H, uint8_t Level = 128) {

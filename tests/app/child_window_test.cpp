@@ -10,14 +10,24 @@
 #include "child_test_support.h"
 #include "imaging/views/ruler_box.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/status_bar.h"
-#include "support/temp_files.h"
 
 namespace kv {
 namespace {
 
-using ChildWindow = test::TChildWindowTest;
+class ChildWindow : public test::TChildWindowTest {
+ protected:
+  // The next save dialog chooses Name.
+  static void SaveAs(const std::string& Name) {
+    AnswerFileDialog([Name](TFileDialogSession& S) {
+      S.SetFileNameText(Name);
+      S.PressOK();
+    });
+  }
+};
 
 TEST_F(ChildWindow, NewWindowIsTheActiveChildWithItsImageFillingTheRest) {
   Tchild* a = NewImage(50, 40);
@@ -40,9 +50,7 @@ TEST_F(ChildWindow, NewWindowIsTheActiveChildWithItsImageFillingTheRest) {
 }
 
 TEST_F(ChildWindow, RulersAndStatusLineFollowTheViewToggles) {
-  // The main window's own view toggles decide.
-  ASSERT_NE(Main->Lineal1, nullptr);
-  ASSERT_NE(Main->Statusleiste1, nullptr);
+  ASSERT_TRUE(Main->Lineal1 && Main->Statusleiste1);
   Main->Lineal1->SetChecked(false);
   Main->Statusleiste1->SetChecked(true);
   Tchild* c = NewImage(20, 20);
@@ -91,18 +99,20 @@ TEST_F(ChildWindow, CloseQuestionAnswers) {
   for (const TCase& t : {TCase{mrYes, true, false}, TCase{mrNo, true, false}, TCase{mrCancel, false, true}}) {
     Tchild* c = NewImage(10, 10);
     c->modified = true;
-    // Saving a picture that has a file name asks nothing more.
-    if (t.Answer == mrYes) c->imager1->IOParams().FileName = test::TempPath("close_question.bmp");
     TScriptedDialogsScope dialogs;
     dialogs->Answer(t.Answer);
-    const std::string caption = c->Caption();  // saving renames the window
+    // Yes saves the untitled picture under the name chosen in the save dialog.
+    const std::string saved = Dir + "saved" + std::to_string(int(t.Answer)) + ".bmp";
+    if (t.Answer == mrYes) SaveAs(saved);
+    const std::string asked = "Möchten Sie die Änderungen in der Datei " + c->Caption() + " speichern?";
     c->Perform(WM_CLOSE);  // the close button
     ASSERT_EQ(dialogs->Shown.size(), 1u);
-    EXPECT_EQ(dialogs->Shown[0].Text, "Möchten Sie die Änderungen in der Datei " + caption + " speichern?");
+    EXPECT_EQ(dialogs->Shown[0].Text, asked);
     EXPECT_EQ(dialogs->Shown[0].Type, mtConfirmation);
     EXPECT_TRUE(dialogs->Shown[0].Buttons == mbYesNoCancel);
     EXPECT_EQ(Main->findchild(c->Caption()) == nullptr, t.Closed) << t.Answer;
     EXPECT_EQ(CancelFlag, t.Cancelled) << t.Answer;
+    EXPECT_EQ(FileExists(saved), t.Answer == mrYes) << t.Answer;
     Pump();
     if (!t.Closed) {
       c->modified = false;
@@ -125,12 +135,20 @@ TEST_F(ChildWindow, UnmodifiedWindowClosesWithoutAQuestion) {
 TEST_F(ChildWindow, ASaveThatDidNotHappenKeepsTheWindow) {
   Tchild* c = NewImage(10, 10);
   c->modified = true;
-  c->imager1->IOParams().FileName = test::TempPath("save_question.bmp");  // saved without a dialog
   TScriptedDialogsScope dialogs;
+  // Yes, then the save dialog is cancelled: the window stays, the close is cancelled.
   dialogs->Answer(mrYes);
-  CancelFlag = true;  // stale from an earlier question: cleared before asking
+  AnswerFileDialog([](TFileDialogSession& S) { S.PressCancel(); });
+  EXPECT_FALSE(c->myclose());
+  EXPECT_TRUE(CancelFlag);
+  EXPECT_TRUE(c->modified);
+  // Yes with a save that happens; the flag is stale from the earlier question and cleared before asking.
+  dialogs->Answer(mrYes);
+  SaveAs(Dir + "kept.bmp");
   EXPECT_TRUE(c->myclose());
   EXPECT_FALSE(CancelFlag);
+  EXPECT_TRUE(FileExists(Dir + "kept.bmp"));
+  EXPECT_EQ(dialogs->Shown.size(), 2u);
 }
 
 TEST_F(ChildWindow, PressDragAndReleaseOfAShapeToolGiveTheirLines) {

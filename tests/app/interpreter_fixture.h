@@ -11,38 +11,29 @@
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "imaging/formats/gif_lzw.h"
-#include "platform/system/registry_hive.h"
+#include "main_window_fixture.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
-#include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
-#include "support/temp_files.h"
 
 namespace kv::test {
 
-class InterpreterTest : public TTempFolderTest {
+class InterpreterTest : public TMainWindowTest {
  protected:
   void SetUp() override {
-    TTempFolderTest::SetUp();
-    EnsureQtApplication();
+    TMainWindowTest::SetUp();
     InstallGifLzwHooks();  // the main window installs them at start in the program
     Dialogs = std::make_unique<TScriptedDialogsScope>();
     (*Dialogs)->OnUnexpected = [](const std::string& Problem) { ADD_FAILURE() << "unexpected dialog: " << Problem; };
-    SetRegistryFolder(Dir + "reg");  // the main window's settings stay out of the user's
-    Form = std::make_unique<Tform1>(nullptr);
-    Form->SetBounds(0, 0, 900, 700);
-    Form->SetStoredBool("NoWelcome", true);  // no welcome window among the image windows
-    Form->Show();
+    ShowMainWindow(900, 700);
     Form->Recorder().SetState(rsRecording);
-    CancelFlag = false;
   }
   void TearDown() override {
+    // The window goes before the scripted dialogs it may still ask.
     Form.reset();
-    if (Application) Application->ProcessMessages();
+    Pump();
     Dialogs.reset();
-    CancelFlag = false;
-    SetRegistryFolder("");
-    TTempFolderTest::TearDown();
+    TMainWindowTest::TearDown();
   }
 
   // An image window given to the interpreter as the override child, W x H in one colour.
@@ -59,7 +50,7 @@ class InterpreterTest : public TTempFolderTest {
   }
 
   int32_t Windows() {
-    for (int i = 0; i < 3; ++i) Application->ProcessMessages();
+    Pump();
     return Form->MDIChildCount();
   }
   Tchild* Active() { return dynamic_cast<Tchild*>(Form->ActiveMDIChild()); }
@@ -69,7 +60,6 @@ class InterpreterTest : public TTempFolderTest {
   std::vector<TDialogRequest>& Shown() { return (*Dialogs)->Shown; }
 
   std::unique_ptr<TScriptedDialogsScope> Dialogs;
-  std::unique_ptr<Tform1> Form;
 };
 
 }  // namespace kv::test
