@@ -65,6 +65,7 @@ void ToOneBit(const TBitmap& Bitmap, const TIOParamsVals& Params, TGifPicture& P
   } else {
     TBGRPixel c0, c1;
     std::unique_ptr<TBitmap> two = ConvertTo1BitIfTwoColors(Bitmap, c0, c1);
+    if (two && c0 == c1) P.Palette = {c0, c1};  // a picture of one colour keeps it
     if (!two) {
       two = std::make_unique<TBitmap>();
       two->Assign(&Bitmap);

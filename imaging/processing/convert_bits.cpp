@@ -116,8 +116,19 @@ std::unique_ptr<TBitmap> ConvertTo1BitIfTwoColors(const TBitmap& Bitmap, TBGRPix
       dst[x >> 3] |= kBitMask[x & 7];
     }
   }
-  if (count != 2) return nullptr;
+  if (count > 2) return nullptr;
   auto gray = [](const TBGRPixel& p) { return Round((21.0 * p.r + 71.0 * p.g + 7.0 * p.b) / 100.0); };
+  if (count == 1) {
+    // One colour: both entries carry it, so palette writers keep it exactly,
+    // and the bits give the nearest of black and white to writers without a palette.
+    if (gray(c0) >= 128) {
+      InvertBitmapBits(*bw);
+      for (int32_t y = 0; y < h; ++y) ClearPadBits(Row8(*bw, y), w);
+    }
+    Colour0 = c0;
+    Colour1 = c0;
+    return bw;
+  }
   if (gray(c1) < gray(c0)) {
     InvertBitmapBits(*bw);
     for (int32_t y = 0; y < h; ++y) ClearPadBits(Row8(*bw, y), w);

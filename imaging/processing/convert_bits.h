@@ -24,9 +24,11 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress);
 // The 8 x 8 ordered-dither matrix, indexed [x mod 8][y mod 8].
 extern const uint8_t kDitherMatrix[8][8];
 
-// pf24bit pictures of exactly two colours: a new pf1bit bitmap with bit 0
+// pf24bit pictures of at most two colours: a new pf1bit bitmap with bit 0
 // where a pixel is Colour0 and 1 where it is Colour1, Colour0 never the
-// lighter of the two. Null for any other picture (the caller owns the result).
+// lighter of the two. A picture of one colour gets it in both entries, its
+// bits all 1 if the colour is light (gray >= 128) and all 0 if it is dark.
+// Null for any other picture (the caller owns the result).
 std::unique_ptr<TBitmap> ConvertTo1BitIfTwoColors(const TBitmap& Bitmap, TBGRPixel& Colour0, TBGRPixel& Colour1);
 
 // Target := the pf24bit expansion of a pf1bit Source (bit 0 black, bit 1

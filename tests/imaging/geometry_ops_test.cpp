@@ -201,8 +201,15 @@ TEST(GeometryOps, TwoColourPictures) {
   }
   TBGRPixel c0, c1;
   TBitmap flat(5, 5, pf24bit);
-  test::FillFlat24(flat, CreateRGB(9, 9, 9));
-  EXPECT_FALSE(ConvertTo1BitIfTwoColors(flat, c0, c1));
+  // One colour keeps it in both entries; the bits are its nearest of black and white.
+  for (const auto& [colour, light] : {std::pair{CreateRGB(250, 240, 200), true}, std::pair{CreateRGB(9, 9, 9), false}}) {
+    test::FillFlat24(flat, colour);
+    auto one = ConvertTo1BitIfTwoColors(flat, c0, c1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(c0, c1);
+    EXPECT_EQ(c0, colour);
+    EXPECT_EQ(RowOf(*one, 4)[0], light ? 0xF8 : 0x00);  // pad bits stay clear
+  }
   flat.SetPixelColor(1, 1, clRed);
   EXPECT_TRUE(ConvertTo1BitIfTwoColors(flat, c0, c1));
   flat.SetPixelColor(4, 4, clBlue);

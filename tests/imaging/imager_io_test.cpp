@@ -15,6 +15,7 @@
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/imager_io.h"
 #include "imaging/formats/io_detect.h"
+#include "imaging/processing/colour_convert.h"
 #include "platform/rtl/exceptions.h"
 
 namespace kv {
@@ -652,6 +653,46 @@ TEST(ImagerIOStreams, SavesOtherFormatsAs24BitWithoutTouchingThePicture) {
   io.LoadFromStream(s);
   ASSERT_FALSE(io.Aborted());
   EXPECT_EQ(back.Width(), 9);
+}
+
+// A picture of one colour saved at 1 bit per pixel: formats with a palette
+// keep the colour exactly, the others get the nearest of black and white.
+TEST_F(ImagerIOFiles, OneColourAtOneBitKeepsItsColour) {
+  TGifHooks hooks;
+  struct TCase {
+    const char* Ext;
+    bool Palette;
+  };
+  const TCase cases[] = {{".bmp", true}, {".png", true}, {".gif", true},
+                         {".tga", false}, {".ppm", false}, {".tif", false}};
+  const bool identify = test::HaveTool("identify");
+  for (const TBGRPixel colour : {CreateRGB(20, 40, 160), CreateRGB(250, 240, 190)}) {
+    const bool light = colour.r > 128;
+    TBitmap src(9, 5, pf24bit);
+    test::FillFlat24(src, colour);
+    for (const TCase& c : cases) {
+      SCOPED_TRACE(std::string(c.Ext) + (light ? " light" : " dark"));
+      const TBGRPixel want = c.Palette ? colour : light ? CreateRGB(255, 255, 255) : CreateRGB(0, 0, 0);
+      const std::string file = Dir + "one" + c.Ext;
+      TImagerIO io(nullptr);
+      io.AttachBitmap(&src);
+      io.Params().BitsPerSample = 1;
+      io.Params().SamplesPerPixel = 1;
+      io.SaveToFileByExtension(file);
+      ASSERT_FALSE(io.Aborted()) << io.AbortReason();
+
+      TBitmap back;
+      TImagerIO in(nullptr);
+      in.AttachBitmap(&back);
+      in.LoadFromFileByExtension(file);
+      ASSERT_FALSE(in.Aborted()) << in.AbortReason();
+      for (const auto& [x, y] : {std::pair{0, 0}, std::pair{8, 4}})
+        EXPECT_EQ(back.GetPixelColor(x, y), RGBToTColor(want.r, want.g, want.b)) << x << ',' << y;
+      if (identify && c.Palette)
+        EXPECT_EQ(test::RunCapture("identify -format '%[pixel:p{0,0}]' '" + file + "'"),
+                  "srgb(" + std::to_string(want.r) + "," + std::to_string(want.g) + "," + std::to_string(want.b) + ")");
+    }
+  }
 }
 
 }  // namespace
