@@ -2,10 +2,13 @@
 // message pump runs, otherwise one handler per kind of action, then the
 // menu state is recomputed.
 #include <algorithm>
+#include <functional>
 #include <string>
 
 #include "app/actions/comment_actions.h"
 #include "app/actions/main_actions.h"
+#include "app/catalog/catalog_frame.h"
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
@@ -34,6 +37,11 @@ std::vector<int32_t> CatalogRemovalOrder(int32_t Left, int32_t Top, int32_t Righ
       const int32_t index = CellIndex(col, row);
       if (index >= 0 && index < Count) order.push_back(index);
     }
+  // Where several cells show one file (its picture and its information), or
+  // the cells run across the list, each index must go once and from the back,
+  // or a later deletion would hit a file that moved into the freed place.
+  std::sort(order.begin(), order.end(), std::greater<int32_t>());
+  order.erase(std::unique(order.begin(), order.end()), order.end());
   return order;
 }
 
@@ -93,6 +101,16 @@ void AddToCatalog(Tform1& Form) {
   for (int32_t i = 0; i < files.Count(); ++i) RunLine(Form, "ADDCATALOG" + WriteParamString("Filename", files.Strings(i)));
 }
 
+void RemoveFromCatalog(Tform1& Form) {
+  TFormcatalog* catalog = Form.getcatalog();
+  if (!catalog) return;
+  const Tcatalogframe& frame = *catalog->catalogframe1;
+  const TRect& s = frame.DrawGrid1().Selection;
+  const auto cell = [&frame](int32_t Col, int32_t Row) { return frame.CellFileIndex(Col, Row); };
+  for (int32_t index : CatalogRemovalOrder(s.Left, s.Top, s.Right, s.Bottom, cell, frame.Files().Count()))
+    RunLine(Form, "DelCatalog" + WriteParamInt("Index", index));
+}
+
 void WriteHiddenText(Tform1& Form) {
   if (!Form.getimager()) return;
   std::string text;
@@ -143,8 +161,11 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akQuickFilter: ShowMissingTool("Schnell-Auswahl der Filter"); break;
     case akPrint: ShowMissingTool("Drucken"); break;
     case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
-    case akSlideshow:
-    case akSlideshowCatalog: ShowMissingTool("Diashow"); break;
+    case akSlideshow: ShowMissingTool("Diashow"); break;
+    case akSlideshowCatalog:
+      // The show reads the catalog from its file: it is saved first.
+      if (Form.catalogspeichern1Click(&Action)) ShowMissingTool("Diashow");
+      break;
     case akComment: return RunCommentAction(Form, Info.Name);
     case akCatalogAdd: AddToCatalog(Form); break;
     case akBrowser: ShowMissingTool("Bilder Browser"); break;
@@ -152,9 +173,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       RunLine(Form, "NEWCATALOG");
       if (TAction* add = MainAction(Form, "catalogadd")) add->Execute();
       break;
-    case akCatalogRemove:
-      if (Form.getcatalog()) ShowMissingTool("Katalog");
-      break;
+    case akCatalogRemove: RemoveFromCatalog(Form); break;
     case akAutomation: ShowMissingTool("Automatisierung (Batch, Auto Scan)"); break;
     case akRecorder:
       if (SameText(Info.Name, "batchnew"))

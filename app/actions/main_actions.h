@@ -121,7 +121,8 @@ void ShowMissingTool(const std::string& Tool);
 // catalog grid in the order they are removed: rows from the last to the
 // first, within a row columns from the last to the first, so that every
 // removal leaves the indexes still to come valid. CellIndex gives a cell's
-// list index; cells at Count or beyond (empty cells) are skipped.
+// list index; cells at Count or beyond (empty cells) are skipped, and an
+// index shown by several cells is removed once, in its place from the back.
 std::vector<int32_t> CatalogRemovalOrder(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
                                          const std::function<int32_t(int32_t Col, int32_t Row)>& CellIndex,
                                          int32_t Count);

@@ -5,6 +5,9 @@
 
 #include "app/actions/main_actions.h"
 #include "app/batch/batch_window.h"
+#include "app/catalog/catalog_frame.h"
+#include "app/catalog/catalog_menus.h"
+#include "app/catalog/catalog_window.h"
 #include "app/child/drawing_options.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
@@ -118,6 +121,17 @@ void Tform1::updateall() {
     if (child->RulerBox2) child->RulerBox2->SetVisible(rulers);
     Setmousepointer();
   }
+
+  if (TFormcatalog* cat = getcatalog(); cat && Katalog2) {
+    int32_t arrange = 0;
+    bool horizontal = false;
+    ReadArrangeMenu(*Katalog2, arrange, horizontal);
+    SetStoredInt("CatalogArrange", arrange);
+    SetStoredBool("CatalogArrHor", horizontal);
+    cat->catalogframe1->SetArrangement(TCatalogArrangement(arrange), horizontal);
+    cat->catalogframe1->Repaint();
+  }
+  // The thumbnail cache takes its image size from "CatalogWidth" x "CatalogHeight" here.
 
   if (Digitalkamera1)
     for (int32_t i = 0; i < Digitalkamera1->Count(); ++i) {

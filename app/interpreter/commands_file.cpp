@@ -1,4 +1,6 @@
-// Files and windows: new, open, save, close, resize.
+// Files and windows: new, open, save, close, resize; catalogs open and save here too.
+#include "app/catalog/catalog_sort.h"
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/helpers/size_units.h"
 #include "app/interpreter/commands.h"
@@ -38,6 +40,28 @@ void ReadSize(const TCommandRun& Run, double Width, double Height, int32_t Resol
     throw ECommandError("Invalid image size " + IntToStr(PixelsX) + " x " + IntToStr(PixelsY));
 }
 
+void ReportUnreadable(const std::string& Name) {
+  std::string text = kCannotLoad;
+  text.replace(text.find("%s"), 2, Name);
+  MessageDlg(text, mtError, TMsgDlgButtons{mbOK}, 0);
+}
+
+// The file is read before the window exists: an unreadable catalog leaves no empty window.
+void OpenCatalog(TCommandRun& Run, const std::string& Name) {
+  std::vector<std::string> entries;
+  try {
+    entries = ReadCatalogFile(Name);
+  } catch (const Exception&) {
+    ReportUnreadable(Name);
+    Run.Return();
+    return;
+  }
+  TFormcatalog* catalog = Run.Form.newcatalog();
+  catalog->SetCaption(Name);
+  catalog->LoadEntries(entries);
+  Run.Return();
+}
+
 }  // namespace
 
 void cmdNewImage(TCommandRun& Run) {
@@ -68,7 +92,10 @@ void cmdNewImage(TCommandRun& Run) {
 void cmdOpen(TCommandRun& Run) {
   const std::string name = Run.Str("FileName", "");
   Run.Form.historyadd(name);
-  if (SameTextNoCase(ExtractFileExt(name), ".PCF")) MissingTool(Run, "catalog windows");
+  if (SameTextNoCase(ExtractFileExt(name), ".PCF")) {
+    OpenCatalog(Run, name);
+    return;
+  }
 
   Tchild* child = Run.Form.newwindow();
   if (!child || !child->imager1) throw ECommandError("Cannot create an image window");
@@ -84,9 +111,7 @@ void cmdOpen(TCommandRun& Run) {
     failed = true;
   }
   if (failed) {
-    std::string text = kCannotLoad;
-    text.replace(text.find("%s"), 2, name);
-    MessageDlg(text, mtError, TMsgDlgButtons{mbOK}, 0);
+    ReportUnreadable(name);
     child->Close();
     Run.Return();
     return;
@@ -126,6 +151,7 @@ void cmdSaveAs(TCommandRun& Run) {
     imager.IOParams().FileName = name;
     child->modified = false;
   }
+  if (TFormcatalog* catalog = Run.Form.getcatalog()) catalog->SaveToFile(name);
 }
 
 void cmdClose(TCommandRun& Run) {

@@ -1,8 +1,12 @@
 // Printing, comments and catalogs.
+#include "app/catalog/catalog_frame.h"
+#include "app/catalog/catalog_window.h"
 #include "app/interpreter/commands.h"
+#include "app/main/main_form.h"
 #include "app/interpreter/interpreter.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
+#include "platform/rtl/strings.h"
 
 namespace kv {
 
@@ -33,8 +37,30 @@ void cmdCommentDelete(TCommandRun& Run) {
 void cmdCommentPlay(TCommandRun& Run) { MissingTool(Run, "sound comments"); }
 void cmdCommentImport(TCommandRun& Run) { MissingTool(Run, "sound comments"); }
 void cmdCommentSoundOptions(TCommandRun& Run) { MissingTool(Run, "sound settings"); }
-void cmdNewCatalog(TCommandRun& Run) { MissingTool(Run, "catalog windows"); }
-void cmdAddCatalog(TCommandRun& Run) { MissingTool(Run, "catalog windows"); }
-void cmdDelCatalog(TCommandRun& Run) { MissingTool(Run, "catalog windows"); }
+namespace {
+TFormcatalog& ActiveCatalog(const TCommandRun& Run) {
+  TFormcatalog* catalog = Run.Form.getcatalog();
+  if (!catalog) throw ECommandError("No catalog window is active");
+  return *catalog;
+}
+}  // namespace
+
+void cmdNewCatalog(TCommandRun& Run) { Run.Form.newcatalog()->SetCaption(Run.Form.givenoname()); }
+
+void cmdAddCatalog(TCommandRun& Run) {
+  const std::string name = Run.Str("filename", "");
+  TFormcatalog& catalog = ActiveCatalog(Run);
+  // An entry without a name would show nothing and save as a blank line.
+  if (Trim(name).empty()) throw ECommandError("No file name given");
+  catalog.AddFile(name);
+}
+
+void cmdDelCatalog(TCommandRun& Run) {
+  const int32_t index = Run.Int("Index", -1);
+  TFormcatalog& catalog = ActiveCatalog(Run);
+  if (index < 0 || index >= catalog.catalogframe1->Files().Count())
+    throw ECommandError("Catalog index " + IntToStr(index) + " is outside the list");
+  catalog.DeleteEntry(index);
+}
 
 }  // namespace kv

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include "app/catalog/catalog_frame.h"
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/helpers/folder_helpers.h"
 #include "app/interpreter/commands.h"
@@ -62,7 +64,11 @@ void cmdEmail(TCommandRun& Run) {
     files.Add(attachment);
     if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("No mail program could be started");
   }
-  if (Run.Form.getcatalog()) MissingTool(Run, "mail from a catalog window");
+  if (TFormcatalog* catalog = Run.Form.getcatalog()) {
+    TStringList files;
+    files.Assign(&catalog->catalogframe1->Files());
+    if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("No mail program could be started");
+  }
 }
 
 void cmdNewClipboard(TCommandRun& Run) {

@@ -1,5 +1,6 @@
 // The windows a command works on: the override child, the active image
 // window or catalog window, and the undo point.
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
@@ -16,8 +17,7 @@ timagerlayer* Tform1::getimager() const {
   return child ? child->imager1 : nullptr;
 }
 
-// Catalog windows are not part of this build: no window is ever one.
-TFormcatalog* Tform1::getcatalog() const { return nullptr; }
+TFormcatalog* Tform1::getcatalog() const { return dynamic_cast<TFormcatalog*>(ActiveMDIChild()); }
 
 TBitmap* Tform1::getbitmap() const {
   timagerlayer* imager = getimager();

@@ -1,6 +1,8 @@
 // Files of the main window: the open and save dialogs, saving images and
 // catalogs, the desktop wallpaper, mail through the desktop's mailer, and the
 // import of plug-ins and Filter Factory files.
+#include "app/actions/main_actions.h"
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
@@ -35,19 +37,6 @@ std::string WorkingDir(const Tform1& Form) {
   return dir.empty() ? ProgramFolder() + "Images/" : dir;
 }
 
-// The catalog window in front, found by its class (its type lives with the catalogs).
-TCustomForm* ActiveCatalogForm(const Tform1& Form) {
-  if (!Form.getcatalog()) return nullptr;
-  TCustomForm* first = nullptr;
-  for (int32_t i = 0; i < Screen->FormCount(); ++i) {
-    TCustomForm* f = Screen->Forms(i);
-    if (f->ClassName() != "TFormcatalog") continue;
-    if (f == Screen->ActiveForm()) return f;
-    if (!first) first = f;
-  }
-  return first;
-}
-
 }  // namespace
 
 bool Tform1::executeopendialog() {
@@ -68,7 +57,7 @@ bool Tform1::executesavedialog() {
 }
 
 bool Tform1::Speichern1Click(TObject* Sender) {
-  if (ActiveCatalogForm(*this)) return catalogspeichern1Click(Sender);
+  if (getcatalog()) return catalogspeichern1Click(Sender);
   timagerlayer* im = getimager();
   if (!im) return false;
   const std::string name = im->IOParams().FileName;
@@ -78,7 +67,7 @@ bool Tform1::Speichern1Click(TObject* Sender) {
 }
 
 bool Tform1::Speichernals1Click(TObject* Sender) {
-  if (ActiveCatalogForm(*this)) return catalogspeichernals1Click(Sender);
+  if (getcatalog()) return catalogspeichernals1Click(Sender);
   timagerlayer* im = getimager();
   if (!im) return false;
   SaveDialog1->SetFilter(SaveFilter());
@@ -106,7 +95,7 @@ bool Tform1::Speichernals1Click(TObject* Sender) {
 }
 
 bool Tform1::catalogspeichern1Click(TObject* Sender) {
-  TCustomForm* cat = ActiveCatalogForm(*this);
+  TFormcatalog* cat = getcatalog();
   if (!cat) return false;
   if (LowerCase(cat->Caption()).rfind("!unbenannt", 0) == 0) return catalogspeichernals1Click(Sender);
   interpreter(this, "SaveAs FileName=" + Quoted(cat->Caption()));
@@ -114,17 +103,22 @@ bool Tform1::catalogspeichern1Click(TObject* Sender) {
 }
 
 bool Tform1::catalogspeichernals1Click(TObject*) {
-  if (!ActiveCatalogForm(*this)) return false;
-  SaveDialog1->SetFilter(CatalogFilter());
-  SaveDialog1->SetTitle("Katalog speichern als");
-  WithOption(*SaveDialog1, ofOverwritePrompt);
-  SaveDialog1->SetInitialDir(WorkingDir(*this));
-  SaveDialog1->SetFileName("");
-  if (!SaveDialog1->Execute()) {
-    CancelFlag = true;
-    return false;
+  if (!getcatalog()) return false;
+  std::string chosen;
+  {
+    // The dialog would otherwise put the image formats in place of the catalog filter.
+    TDialogSettingsScope scope(*SaveDialog1, "Katalog speichern als", CatalogFilter());
+    SaveDialog1->SetDefaultExt("pcf");
+    WithOption(*SaveDialog1, ofOverwritePrompt);
+    SaveDialog1->SetInitialDir(WorkingDir(*this));
+    SaveDialog1->SetFileName("");
+    if (!SaveDialog1->Execute()) {
+      CancelFlag = true;
+      return false;
+    }
+    chosen = SaveDialog1->FileName();
   }
-  interpreter(this, "SaveAs FileName=" + Quoted(SaveDialog1->FileName()));
+  interpreter(this, "SaveAs FileName=" + Quoted(chosen));
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include "app/actions/main_actions.h"
 #include "app/batch/batch_recorder.h"
 #include "app/batch/batch_window.h"
+#include "app/catalog/catalog_menus.h"
 #include "app/child/child_window.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
@@ -231,6 +232,7 @@ void Tform1::FormCreate(TObject*) {
   mainmenu_to_speedbar(SpeedBar1);
   mainmenu_to_speedbar(imagespeedbar);
   BuildFilterMenus();
+  BuildCatalogMenus();
   BuildChannelMenu();
   // Stored newest first; adding from the last keeps that order.
   TStringList names;
@@ -247,6 +249,7 @@ void Tform1::FormShow(TObject*) {
   SpeedBar1->SetWallpaper(&Wallpaper1->Picture());
   imagespeedbar->SetWallpaper(&SpeedBar1->Wallpaper());
   SharedWallpaperPicture = &Wallpaper1->Picture();
+  if (Katalog2) CheckArrangeMenu(*Katalog2, StoredInt("CatalogArrange"), StoredBool("CatalogArrHor"));
   if (!StoredBool("NoWelcome")) Willkommen1Click(this);
   // Every argument is a file to open, not only the first.
   for (int32_t i = 1; i <= ParamCount(); ++i) PendingFiles += " \"" + ParamStr(i) + "\"";

@@ -214,6 +214,7 @@ class Tform1 : public TForm {
   void BuildMenus();
   void BuildFilterMenus();
   void BuildChannelMenu();
+  void BuildCatalogMenus();
   void LoadBackground();
   void ImportFiles(const std::string& Filter, bool FilterFactory);
   std::unique_ptr<TStringList> FOpenFiles;

@@ -4,6 +4,10 @@
 #include <cctype>
 
 #include "app/actions/main_actions.h"
+#include "app/catalog/catalog_frame.h"
+#include "app/catalog/catalog_menus.h"
+#include "app/catalog/catalog_sort.h"
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_menus.h"
@@ -449,7 +453,27 @@ void Tform1::catalogarrangeclickproc(TObject* Sender) {
   updateall();
 }
 
-void Tform1::catalogsortclickproc(TObject*) {}
+void Tform1::catalogsortclickproc(TObject* Sender) {
+  if (!Sortierung1 || !Sortierung2) return;
+  const std::string sort = ClickSortMenus(*Sortierung1, *Sortierung2, dynamic_cast<TMenuItem*>(Sender));
+  SetStoredString("CatalogSort", sort);
+  if (TFormcatalog* catalog = getcatalog())
+    catalog->catalogframe1->Resort(this, sort);
+  else
+    SetCurrentCatalogSort(sort);
+  updateall();
+}
+
+void Tform1::BuildCatalogMenus() {
+  if (Katalog2) FillArrangeMenu(*Katalog2, this, [this](TObject* S) { catalogarrangeclickproc(S); });
+  if (!Sortierung1 || !Sortierung2) return;
+  for (TMenuItem* menu : {Sortierung1, Sortierung2})
+    FillSortMenu(*menu, this, [this](TObject* S) { catalogsortclickproc(S); });
+  const std::string sort = StoredString("CatalogSort");
+  CheckSortMenus(*Sortierung1, *Sortierung2, sort);
+  // New catalogs insert under the sort the menus show, before any click on them.
+  SetCurrentCatalogSort(sort);
+}
 
 // ---- window and help menus ----
 

@@ -1,7 +1,8 @@
-// Image windows of the main window: creating, naming, duplicating, fitting,
-// and finding them by caption.
+// Image and catalog windows of the main window: creating, naming,
+// duplicating, fitting, and finding them by caption.
 #include <algorithm>
 
+#include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
@@ -31,8 +32,10 @@ Tchild* Tform1::newwindow() {
 }
 
 TFormcatalog* Tform1::newcatalog() {
-  // Catalog windows are not part of this build: callers report the failure.
-  throw ECommandError("The catalog window is not available in this version");
+  auto* catalog = new TFormcatalog(this);
+  catalog->SetCaption("");
+  catalog->Show();
+  return catalog;
 }
 
 std::string Tform1::givenoname() const {

@@ -1,7 +1,7 @@
 // The main window's actions: enabled and visible states with and without an
 // image window, the refusal while a batch runs, the drawing-tool radio group
 // and its effect on the view, and the lines the actions issue.
-// Catalog windows do not exist yet: their states are only seen as "none active".
+// With a catalog window in front the states are those of catalog_window_test.cpp.
 #include <gtest/gtest.h>
 
 #include <memory>

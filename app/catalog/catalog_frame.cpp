@@ -1,0 +1,304 @@
+#include "app/catalog/catalog_frame.h"
+
+#include <algorithm>
+
+#include "app/catalog/catalog_sort.h"
+#include "app/main/main_form.h"
+#include "app/params/file_kinds.h"
+#include "app/params/param_strings.h"
+#include "platform/graphics/canvas.h"
+#include "platform/graphics/color.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/pascal_math.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int32_t kDefaultThumbWidth = 100;
+constexpr int32_t kDefaultThumbHeight = 70;
+
+}  // namespace
+
+Tcatalogframe::Tcatalogframe(TComponent* AOwner) : TFrame(AOwner) {
+  std::string info = "Info=265";
+  if (form1) {
+    info = form1->StoredString("CatalogInfo");
+    FGridMargin = std::max(0, form1->StoredInt("CatalogGridsize"));
+  }
+  FInfoSet = ReadParamImageInfoset(info, "Info");
+  Layout();
+}
+
+void Tcatalogframe::SetInfoSet(tImageInfoset Value) {
+  if (Value == FInfoSet) return;
+  FInfoSet = Value;
+  Repaint();
+}
+
+void Tcatalogframe::SetArrangement(TCatalogArrangement Value, bool Horizontal) {
+  if (Value > carDetailed) Value = carCells;
+  if (Value == FArrangement && Horizontal == FHorizontal) return;
+  FArrangement = Value;
+  FHorizontal = Horizontal;
+  FLeftCol = FTopRow = 1;
+  Repaint();
+}
+
+void Tcatalogframe::Resort(TObject*, const std::string& SortText) {
+  SetCurrentCatalogSort(SortText);
+  SortCatalogList(FFiles, ReadCatalogSort(SortText));
+  Repaint();
+}
+
+void Tcatalogframe::Repaint() {
+  Layout();
+  TFrame::Repaint();
+}
+
+void Tcatalogframe::Resize() {
+  Layout();
+  Invalidate();
+  TFrame::Resize();
+}
+
+TSize Tcatalogframe::ThumbnailSize() const {
+  if (!form1) return TSize{kDefaultThumbWidth, kDefaultThumbHeight};
+  return TSize{std::max(1, form1->StoredInt("CatalogWidth")), std::max(1, form1->StoredInt("CatalogHeight"))};
+}
+
+int32_t Tcatalogframe::LineHeight() {
+  ReadParamFont(FFontText, Canvas().Font());
+  return std::max(1, Canvas().TextHeight("W"));
+}
+
+int32_t Tcatalogframe::InfoHeight() { return SetCount(FInfoSet) * LineHeight(); }
+
+void Tcatalogframe::Layout() {
+  const TSize thumb = ThumbnailSize();
+  const int32_t m = FGridMargin;
+  const int32_t files = FFiles.Count();
+  const int32_t lines = SetCount(FInfoSet);
+  const int32_t cellW = thumb.cx + 2 * m;
+  const int32_t cellH = thumb.cy + 2 * m;
+  int32_t cols = 2, rows = 2, fixedW = 0, fixedH = 0, rowH = cellH;
+  switch (FArrangement) {
+    case carCells:
+      rowH = InfoHeight() + cellH;
+      if (FHorizontal) {
+        rows = std::max(2, ClientHeight() / rowH + 1);
+        cols = std::max(2, (files - 1) / (rows - 1) + 2);
+      } else {
+        cols = std::max(2, ClientWidth() / cellW + 1);
+        rows = std::max(2, (files - 1) / (cols - 1) + 2);
+      }
+      break;
+    case carOverview:
+      if (FHorizontal) {
+        rows = 3;
+        cols = std::max(2, files + 1);
+      } else {
+        cols = 3;
+        rows = std::max(2, files + 1);
+      }
+      break;
+    case carDetailed: {
+      const int32_t captions = Round32(1.2 * LineHeight());
+      if (FHorizontal) {
+        cols = std::max(2, files + 1);
+        rows = lines + 2;
+        fixedW = captions;
+      } else {
+        rows = std::max(2, files + 1);
+        cols = lines + 2;
+        fixedH = captions;
+      }
+      break;
+    }
+  }
+  FGrid.ColWidths.assign(size_t(cols), cellW);
+  FGrid.RowHeights.assign(size_t(rows), rowH);
+  FGrid.ColWidths[0] = fixedW;
+  FGrid.RowHeights[0] = fixedH;
+  FLeftCol = std::clamp(FLeftCol, 1, cols - 1);
+  FTopRow = std::clamp(FTopRow, 1, rows - 1);
+  TRect& s = FGrid.Selection;
+  s.Left = std::clamp(s.Left, 1, cols - 1);
+  s.Right = std::clamp(s.Right, s.Left, cols - 1);
+  s.Top = std::clamp(s.Top, 1, rows - 1);
+  s.Bottom = std::clamp(s.Bottom, s.Top, rows - 1);
+}
+
+int32_t Tcatalogframe::CellFileIndex(int32_t Col, int32_t Row) const {
+  const int32_t cols = FGrid.ColCount(), rows = FGrid.RowCount();
+  if (Col < 1 || Row < 1 || Col >= cols || Row >= rows) return -1;
+  int32_t index = -1;
+  switch (FArrangement) {
+    case carCells:
+      index = FHorizontal ? (Col - 1) * (rows - 1) + (Row - 1) : (Row - 1) * (cols - 1) + (Col - 1);
+      break;
+    case carOverview:
+      // The thumbnail and the information cell of a file both show it.
+      index = FHorizontal ? Col - 1 : Row - 1;
+      break;
+    case carDetailed: index = FHorizontal ? Col - 1 : Row - 1; break;
+  }
+  return index < FFiles.Count() ? index : -1;
+}
+
+TRect Tcatalogframe::CellRect(int32_t Col, int32_t Row) const {
+  auto start = [](const std::vector<int32_t>& Sizes, int32_t First, int32_t Cell, int32_t& At) {
+    if (Cell == 0) {
+      At = 0;
+      return true;
+    }
+    if (Cell < First) return false;  // scrolled out
+    At = Sizes[0];
+    for (int32_t i = First; i < Cell; ++i) At += Sizes[size_t(i)];
+    return true;
+  };
+  int32_t x = 0, y = 0;
+  if (Col < 0 || Row < 0 || Col >= FGrid.ColCount() || Row >= FGrid.RowCount()) return TRect{};
+  if (!start(FGrid.ColWidths, FLeftCol, Col, x) || !start(FGrid.RowHeights, FTopRow, Row, y)) return TRect{};
+  return TRect{x, y, x + FGrid.ColWidths[size_t(Col)], y + FGrid.RowHeights[size_t(Row)]};
+}
+
+bool Tcatalogframe::CellAt(int32_t X, int32_t Y, int32_t& Col, int32_t& Row) const {
+  auto find = [](const std::vector<int32_t>& Sizes, int32_t First, int32_t P, int32_t& Cell) {
+    if (P < 0) return false;
+    if (P < Sizes[0]) {
+      Cell = 0;
+      return true;
+    }
+    int32_t at = Sizes[0];
+    for (int32_t i = First; i < int32_t(Sizes.size()); ++i) {
+      at += Sizes[size_t(i)];
+      if (P < at) {
+        Cell = i;
+        return true;
+      }
+    }
+    return false;
+  };
+  return find(FGrid.ColWidths, FLeftCol, X, Col) && find(FGrid.RowHeights, FTopRow, Y, Row);
+}
+
+void Tcatalogframe::SelectedFiles(TStrings& Out) const {
+  std::vector<std::string> paths;
+  const TRect& s = FGrid.Selection;
+  for (int32_t row = s.Top; row <= s.Bottom; ++row)
+    for (int32_t col = s.Left; col <= s.Right; ++col)
+      if (const int32_t i = CellFileIndex(col, row); i >= 0) paths.push_back(FFiles.Strings(i));
+  std::sort(paths.begin(), paths.end());
+  paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+  Out.AssignLines(paths);
+}
+
+std::string Tcatalogframe::SelectedFilesWithComments() const {
+  TStringList files;
+  SelectedFiles(files);
+  std::string out;
+  for (int32_t i = 0; i < files.Count(); ++i) {
+    const std::string f = files.Strings(i);
+    for (const std::string& name : {f, f + ".wav", f + ".txt"})
+      if (name == f || FileExists(name)) {
+        out += name;
+        out += '\0';
+      }
+  }
+  out += '\0';
+  return out;
+}
+
+std::string Tcatalogframe::CellText(int32_t Col, int32_t Row, int32_t Index) const {
+  if (Index >= 0) return ExtractFileName(FFiles.Strings(Index));
+  // Captions of the information lines of the detailed arrangement.
+  if (FArrangement != carDetailed) return "";
+  const int32_t line = (FHorizontal ? Row : Col) - 2;
+  if ((FHorizontal ? Col : Row) != 0 || line < 0 || line >= SetCount(FInfoSet)) return "";
+  const tImageInfo info = SetMemberAt(line, FInfoSet);
+  std::string caption = ImageInfoText(info);
+  const TCatalogSort sort = ReadCatalogSort(CurrentCatalogSort());
+  if (sort.Sort1 == int32_t(info) + skFileName) caption += sort.Sort1Descending ? " (Abwärts)" : " (Aufwärts)";
+  return caption;
+}
+
+// Thumbnails and information lines come from the thumbnail cache: until it
+// exists a cell shows its file's name only.
+void Tcatalogframe::Paint() {
+  TCanvas& c = Canvas();
+  const TRect client = ClientRect();
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(clWindow);
+  c.FillRect(client);
+  ReadParamFont(FFontText, c.Font());
+  const int32_t m = FGridMargin;
+  const TRect& s = FGrid.Selection;
+  for (int32_t row = 0; row < FGrid.RowCount(); ++row) {
+    if (row != 0 && row < FTopRow) continue;
+    for (int32_t col = 0; col < FGrid.ColCount(); ++col) {
+      if (col != 0 && col < FLeftCol) continue;
+      const TRect r = CellRect(col, row);
+      if (r.Left >= client.Right) break;
+      if (r.Width() <= 0 || r.Height() <= 0) continue;
+      const bool selected = col >= s.Left && col <= s.Right && row >= s.Top && row <= s.Bottom;
+      c.Brush().SetColor(selected ? clHighlight : clWindow);
+      const std::string text = CellText(col, row, CellFileIndex(col, row));
+      if (selected) c.FillRect(r);
+      if (!text.empty()) c.TextRect(r, r.Left + std::min(m, r.Width() / 2), r.Top + std::min(m, r.Height() / 2), text);
+    }
+    if (CellRect(0, row).Top >= client.Bottom) break;
+  }
+}
+
+void Tcatalogframe::SelectTo(int32_t Col, int32_t Row, bool Extend) {
+  Col = std::clamp(Col, 1, FGrid.ColCount() - 1);
+  Row = std::clamp(Row, 1, FGrid.RowCount() - 1);
+  if (!Extend) FAnchor = TPoint{Col, Row};
+  const TRect next{std::min(FAnchor.X, Col), std::min(FAnchor.Y, Row), std::max(FAnchor.X, Col),
+                   std::max(FAnchor.Y, Row)};
+  if (next == FGrid.Selection) return;
+  FGrid.Selection = next;
+  Invalidate();
+}
+
+void Tcatalogframe::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+  int32_t col = 0, row = 0;
+  if (Button == mbLeft && CellAt(X, Y, col, row)) {
+    SelectTo(col, row, Shift.Contains(ssShift));
+    FSelecting = true;
+  }
+  TFrame::MouseDown(Button, Shift, X, Y);
+}
+
+void Tcatalogframe::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
+  int32_t col = 0, row = 0;
+  if (FSelecting && CellAt(X, Y, col, row)) SelectTo(col, row, true);
+  TFrame::MouseMove(Shift, X, Y);
+}
+
+void Tcatalogframe::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
+  if (Button == mbLeft) FSelecting = false;
+  TFrame::MouseUp(Button, Shift, X, Y);
+}
+
+void Tcatalogframe::DblClick() {
+  FSelecting = false;
+  const int32_t index = CellFileIndex(FGrid.Selection.Left, FGrid.Selection.Top);
+  if (index >= 0 && form1) form1->interpreter(this, "open" + WriteParamString("Filename", FFiles.Strings(index)));
+  TFrame::DblClick();
+}
+
+bool Tcatalogframe::DoMouseWheel(TShiftState Shift, int32_t WheelDelta, TPoint MousePos) {
+  if (TFrame::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
+  const int32_t step = WheelDelta > 0 ? -1 : 1;
+  // The list runs along the columns when horizontal, else down the rows.
+  if (FHorizontal)
+    FLeftCol = std::clamp(FLeftCol + step, 1, FGrid.ColCount() - 1);
+  else
+    FTopRow = std::clamp(FTopRow + step, 1, FGrid.RowCount() - 1);
+  Invalidate();
+  return true;
+}
+
+}  // namespace kv

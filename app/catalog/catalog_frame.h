@@ -1,0 +1,95 @@
+// The catalog frame: an ordered list of image files laid out as a grid of
+// cells in one of three arrangements, sorted by the shared sort text, with a
+// rectangular selection of cells. A double click opens the file of a cell.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/params/file_kind_types.h"
+#include "platform/rtl/string_list.h"
+#include "platform/rtl/types.h"
+#include "platform/ui/frames.h"
+
+namespace kv {
+
+enum TCatalogArrangement : uint8_t { carCells = 0, carOverview = 1, carDetailed = 2 };
+
+// The grid the frame lays out: column and row sizes (column and row 0 are the
+// fixed ones) and the selection, in cells, both corners included.
+struct TCatalogGrid {
+  std::vector<int32_t> ColWidths{0, 0};
+  std::vector<int32_t> RowHeights{0, 0};
+  TRect Selection{1, 1, 1, 1};
+  int32_t ColCount() const { return int32_t(ColWidths.size()); }
+  int32_t RowCount() const { return int32_t(RowHeights.size()); }
+};
+
+class Tcatalogframe : public TFrame {
+ public:
+  explicit Tcatalogframe(TComponent* AOwner);
+
+  // Full paths in display order.
+  TStringList& Files() { return FFiles; }
+  const TStringList& Files() const { return FFiles; }
+  tImageInfoset InfoSet() const { return FInfoSet; }
+  void SetInfoSet(tImageInfoset Value);
+  int32_t GridMargin() const { return FGridMargin; }
+  TCatalogArrangement Arrangement() const { return FArrangement; }
+  bool Horizontal() const { return FHorizontal; }
+  // Lays out and repaints only on a change.
+  void SetArrangement(TCatalogArrangement Value, bool Horizontal);
+  const std::string& FontText() const { return FFontText; }
+  TCatalogGrid& DrawGrid1() { return FGrid; }
+  const TCatalogGrid& DrawGrid1() const { return FGrid; }
+
+  // Makes SortText the shared current sort, sorts the list by it and lays out again.
+  void Resort(TObject* Sender, const std::string& SortText);
+  // Lays out again and repaints.
+  void Repaint() override;
+  // The list index a cell shows, -1 for none.
+  int32_t CellFileIndex(int32_t Col, int32_t Row) const;
+  // The cell under a client point (scrolling included); false outside every cell.
+  bool CellAt(int32_t X, int32_t Y, int32_t& Col, int32_t& Row) const;
+  // Sorted paths, without duplicates, of every cell of the selection.
+  void SelectedFiles(TStrings& Out) const;
+  // Those paths, each followed by its sound (".wav") and text (".txt")
+  // comment when they exist, joined with NUL characters plus a final NUL.
+  std::string SelectedFilesWithComments() const;
+  // Thumbnail cell size: the thumbnail cache's image size once it exists.
+  TSize ThumbnailSize() const;
+  // Height of the information block for the chosen lines.
+  int32_t InfoHeight();
+
+ protected:
+  void Paint() override;
+  void Resize() override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
+  void DblClick() override;
+  bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, TPoint MousePos) override;
+
+ private:
+  void Layout();
+  void SelectTo(int32_t Col, int32_t Row, bool Extend);
+  TRect CellRect(int32_t Col, int32_t Row) const;
+  std::string CellText(int32_t Col, int32_t Row, int32_t Index) const;
+  int32_t LineHeight();
+
+  TStringList FFiles;
+  tImageInfoset FInfoSet;
+  int32_t FGridMargin = 15;
+  TCatalogArrangement FArrangement = carCells;
+  bool FHorizontal = true;
+  std::string FFontText = " FontHeight=-10 FontColor=255";
+  TCatalogGrid FGrid;
+  // First scrolled column and row (the fixed ones always show).
+  int32_t FLeftCol = 1;
+  int32_t FTopRow = 1;
+  TPoint FAnchor{1, 1};
+  bool FSelecting = false;
+};
+
+}  // namespace kv
