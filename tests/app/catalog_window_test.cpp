@@ -25,6 +25,7 @@
 #include "platform/ui/file_dialog.h"
 #include "platform/ui/menus.h"
 #include "platform/system/paths.h"
+#include "platform/ui/messages.h"
 #include "platform/ui/qt_app.h"
 #include "support/temp_files.h"
 
@@ -437,6 +438,50 @@ TEST_F(CatalogWindows, RemoveDeletesTheSelectedFilesFromTheBack) {
   for (const std::string& f : all)
     if (!gone.count(f)) left.push_back(f);
   EXPECT_EQ(Entries(), left);
+}
+
+TEST_F(CatalogWindows, ClicksSelectCellsAndADoubleClickOpensTheFile) {
+  ASSERT_TRUE(RunLine("NEWCATALOG"));
+  for (const char* f : {"a.png", "b.png", "c.png"}) RunLine("ADDCATALOG filename=\"" + Dir + f + "\"");
+  Tcatalogframe& frame = *Catalog()->catalogframe1;
+  frame.SetArrangement(carCells, false);
+  ASSERT_GE(frame.DrawGrid1().ColCount(), 4);
+  const TCatalogGrid& g = frame.DrawGrid1();
+  const int32_t y = g.RowHeights[0] + g.RowHeights[1] / 2;
+  auto x = [&g](int32_t Col) { return g.ColWidths[0] + (Col - 1) * g.ColWidths[1] + g.ColWidths[1] / 2; };
+  auto mouse = [&frame](UINT Msg, int32_t X, int32_t Y, uint32_t Keys) {
+    frame.Perform(Msg, Keys, static_cast<LPARAM>(MakeLong(X, Y)));
+  };
+  mouse(WM_LBUTTONDOWN, x(1), y, MK_LBUTTON);
+  mouse(WM_LBUTTONUP, x(1), y, 0);
+  mouse(WM_LBUTTONDOWN, x(3), y, MK_LBUTTON | MK_SHIFT);
+  mouse(WM_LBUTTONUP, x(3), y, 0);
+  TStringList sel;
+  frame.SelectedFiles(sel);
+  EXPECT_EQ(Lines(sel), (std::vector<std::string>{Dir + "a.png", Dir + "b.png", Dir + "c.png"}));
+
+  mouse(WM_LBUTTONDOWN, x(2), y, MK_LBUTTON);
+  mouse(WM_LBUTTONUP, x(2), y, 0);
+  mouse(WM_LBUTTONDBLCLK, x(2), y, MK_LBUTTON);
+  mouse(WM_LBUTTONUP, x(2), y, 0);
+  EXPECT_EQ(Logged().Strings(Logged().Count() - 1), "open Filename=\"" + Dir + "b.png\"");
+  EXPECT_TRUE(ShownText("Kann Datei " + Dir + "b.png nicht laden."));  // no picture in it
+}
+
+TEST_F(CatalogWindows, SlideShowFromACatalogSavesItFirst) {
+  const std::string missing = "\"Diashow\" ist in dieser Version nicht vorhanden.";
+  ASSERT_TRUE(RunLine("NEWCATALOG"));
+  AnswerFileDialog([](TFileDialogSession& S) { S.PressCancel(); });
+  A("SlideshowCatalog").Execute();
+  EXPECT_FALSE(ShownText(missing));  // the save was cancelled: nothing more
+  EXPECT_TRUE(CancelFlag);
+
+  const std::string file = Dir + "show.pcf";
+  ASSERT_TRUE(RunLine("SaveAs FileName=\"" + file + "\""));
+  RunLine("ADDCATALOG filename=\"/p/a.jpg\"");
+  A("SlideshowCatalog").Execute();
+  EXPECT_EQ(ReadText(file), "/p/a.jpg\n");
+  EXPECT_TRUE(ShownText(missing));
 }
 
 TEST_F(CatalogWindows, SortAndArrangementMenus) {
