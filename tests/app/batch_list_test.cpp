@@ -121,6 +121,11 @@ TEST_F(BatchList, RecorderButtonsFollowTheRecorderAndASaveShowsTheNewProgram) {
   EXPECT_EQ(Lines(f.FileListBox1->Items()), (std::vector<std::string>{"new.atp", "old.atp"}));
   EXPECT_EQ(f.SelectedProgram(), Dir + "Batch/old.atp");  // the selection stays where it was
   EXPECT_EQ(test::ReadText(Dir + "Batch/new.atp"), "NEWIMAGE Width=5 Height=4 vwidth=0 vheight=0\r\n");
+
+  // "Batch..." is the main window's action, which says that its window is not in this version.
+  dialogs->Answer(mrOk);
+  f.BatchButtonClick(f.BatchButton);
+  EXPECT_NE(dialogs->Shown.back().Text.find("Automatisierung"), std::string::npos);
   EXPECT_EQ(dialogs->Pending(), 0u);
 }
 
