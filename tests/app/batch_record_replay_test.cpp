@@ -40,7 +40,9 @@ class BatchRecordReplay : public test::TMainWindowTest {
     ForceDirectories(Out);
     return files;
   }
-  // Files that differ in their bytes are compared by their pixels, which must all agree.
+  // Every file must come back byte for byte (no writer here stores a time);
+  // for one that does not, the pixels are compared too, to tell a difference
+  // of the picture from one of the file's form.
   void ExpectSameFiles(const std::map<std::string, std::vector<uint8_t>>& First,
                        const std::map<std::string, std::vector<uint8_t>>& Again, const std::string& How) {
     ASSERT_EQ(First.size(), Again.size()) << How;
