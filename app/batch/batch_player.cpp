@@ -34,6 +34,13 @@ class TBusyScope {
 
 }  // namespace
 
+std::string PrepareBatchLine(const std::string& Line, bool& Quit) {
+  std::string line = TrimSpaces(Line);
+  Quit = StartsWithNoCase(line, "QUIT");
+  if (!StartsWithNoCase(line, "HIDDEN")) line = "HIDDEN " + line;
+  return line;
+}
+
 void PlayBatch(Tform1& Form, const std::string& FileName, const TBatchLineRunner& RunLine) {
   if (!Form.Quiet && Form.Visible() && Form.Enabled()) Form.SetFocus();
   TStringList lines;
@@ -44,10 +51,10 @@ void PlayBatch(Tform1& Form, const std::string& FileName, const TBatchLineRunner
   TBusyScope busy(Form);
   Application->ProcessMessages();
   for (int32_t i = 0; i < lines.Count(); ++i) {
-    std::string line = TrimSpaces(lines.Get(i));
+    bool quit = false;
+    const std::string line = PrepareBatchLine(lines.Get(i), quit);
     // The close handling of QUIT must not be refused as a menu action during a batch.
-    if (StartsWithNoCase(line, "QUIT")) Form.BatchBusy = 0;
-    if (!StartsWithNoCase(line, "HIDDEN")) line = "HIDDEN " + line;
+    if (quit) Form.BatchBusy = 0;
     RunLine(line);
     Application->ProcessMessages();
   }

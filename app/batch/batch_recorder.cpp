@@ -2,6 +2,8 @@
 #include "app/batch/batch_recorder.h"
 
 #include "app/batch/batch_escapes.h"
+#include "app/batch/batch_list_frame.h"
+#include "app/batch/batch_window.h"
 #include "app/helpers/folder_helpers.h"
 #include "app/main/main_form.h"
 #include "platform/rtl/file_utils.h"
@@ -24,14 +26,36 @@ void SaveBatchFile(const TStrings& Lines, const std::string& FileName) {
   AtomicWriteFile(FileName, data);
 }
 
+namespace {
+
+void UnescapeLines(const TStrings& Raw, TStrings& Lines) {
+  Lines.BeginUpdate();
+  Lines.Clear();
+  for (int32_t i = 0; i < Raw.Count(); ++i) Lines.Add(UnescapeBatchLine(Raw.Get(i)));
+  Lines.EndUpdate();
+}
+
+// The recorder buttons of the history window follow every change of state;
+// after a save its list shows the new program too.
+void UpdateBatchList(bool Reread) {
+  if (!batchwindowform || !batchwindowform->batchlistFrame1) return;
+  if (Reread) batchwindowform->batchlistFrame1->ReadFileList();
+  batchwindowform->batchlistFrame1->updateall();
+}
+
+}  // namespace
+
+void ParseBatchText(std::string_view Text, TStrings& Lines) {
+  TStringList raw;
+  raw.SetText(Text);
+  UnescapeLines(raw, Lines);
+}
+
 bool LoadBatchFile(const std::string& FileName, TStrings& Lines) {
   if (!FileExists(FileName)) return false;
   TStringList raw;
   raw.LoadFromFile(FileName);
-  Lines.BeginUpdate();
-  Lines.Clear();
-  for (int32_t i = 0; i < raw.Count(); ++i) Lines.Add(UnescapeBatchLine(raw.Get(i)));
-  Lines.EndUpdate();
+  UnescapeLines(raw, Lines);
   return true;
 }
 
@@ -48,18 +72,21 @@ void Tform1::batchnew() {
     }
   }
   r.Changed();
+  UpdateBatchList(false);
 }
 
 void Tform1::batchpause() {
   TBatchRecorder& r = Recorder();
   if (r.State() == rsRecording) r.SetState(rsPaused);
   r.Changed();
+  UpdateBatchList(false);
 }
 
 void Tform1::batchstop() {
   TBatchRecorder& r = Recorder();
   r.SetState(rsIdle);
   r.Changed();
+  UpdateBatchList(false);
   std::string name;
   if (!InputQuery("Aufnahme gestoppt", "Bitte geben Sie einen Namen für die Aufnahme an", name)) return;
   // The name becomes a file of the batch folder, never a path elsewhere.
@@ -68,6 +95,7 @@ void Tform1::batchstop() {
   ForceDirectories(BatchFolder());
   SaveBatchFile(r.Recording(), BatchFolder() + name + ".atp");
   r.Changed();
+  UpdateBatchList(true);
 }
 
 }  // namespace kv

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/string_list.h"
@@ -38,5 +39,7 @@ bool ValidBatchName(const std::string& Name);
 void SaveBatchFile(const TStrings& Lines, const std::string& FileName);
 // Reads the file's lines unescaped; false when there is no such file.
 bool LoadBatchFile(const std::string& FileName, TStrings& Lines);
+// The same for the file's bytes: split into lines, each unescaped.
+void ParseBatchText(std::string_view Text, TStrings& Lines);
 
 }  // namespace kv

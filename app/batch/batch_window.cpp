@@ -1,5 +1,6 @@
 #include "app/batch/batch_window.h"
 
+#include "app/batch/batch_list_frame.h"
 #include "app/main/main_form.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/menus.h"
@@ -13,7 +14,13 @@ Tbatchwindowform* batchwindowform = nullptr;
 Tbatchwindowform::Tbatchwindowform(TComponent* AOwner) : TForm(AOwner) {
   SetName("batchwindowform");
   SetCaption("Batch");
-  SetBounds(40, 400, 420, 220);
+  SetBounds(40, 400, 620, 240);
+
+  batchlistFrame1 = new TbatchlistFrame(this);
+  batchlistFrame1->SetName("batchlistFrame1");
+  batchlistFrame1->SetParent(this);
+  batchlistFrame1->SetAlign(alRight);
+  batchlistFrame1->SetWidth(210);
 
   Panel1 = new TPanel(this);
   Panel1->SetName("Panel1");

@@ -1,5 +1,6 @@
-// The command history window: the lines run lately, newest last, and an edit
-// line to type or recall a command and run it.
+// The command history window: the lines run lately, newest last, an edit
+// line to type or recall a command and run it, and the list of batch programs
+// with the recorder buttons.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@ namespace kv {
 class TListBox;
 class TPanel;
 class TEdit;
+class TbatchlistFrame;
 
 class Tbatchwindowform : public TForm {
  public:
@@ -20,6 +22,7 @@ class Tbatchwindowform : public TForm {
   TListBox* TextListBox1 = nullptr;
   TPanel* Panel1 = nullptr;
   TEdit* Edit1 = nullptr;
+  TbatchlistFrame* batchlistFrame1 = nullptr;
 
   // Appends a logged line, keeping at most the main window's "maxHistory" lines.
   void AddLine(const std::string& Line);

@@ -60,6 +60,20 @@ std::string PopToken(std::string& Text) {
   return token;
 }
 
+void QueueHandedOverLine(std::string& Pending, std::string CommandLine) {
+  PopToken(CommandLine);  // the program's own path
+  if (Trim(CommandLine).empty()) return;
+  Pending += " " + CommandLine;
+}
+
+bool TakePendingName(std::string& Pending, std::string& Name) {
+  if (Trim(Pending).empty()) return false;
+  Name = Trim(PopToken(Pending));
+  if (!Name.empty() && Name.front() == '"') Name.erase(0, 1);
+  if (!Name.empty() && Name.back() == '"') Name.pop_back();
+  return true;
+}
+
 std::string TakeChars(std::string& Text, int32_t N) {
   std::string part;
   if (N > 0 && Text.size() < size_t(N)) {

@@ -16,6 +16,13 @@ std::string StripMenuCaption(std::string_view Caption);
 // closes a quoted part. The quotes stay in the token; the rest of Text keeps
 // its leading blank.
 std::string PopToken(std::string& Text);
+// The queue of names still to open: a second start's command line (its
+// first word, the program's path, left out) is added to the end; the next
+// name is its first word (PopToken), trimmed and without one leading and one
+// trailing double quote. TakePendingName is false when only blanks are left;
+// otherwise it has taken one word, which may come out empty.
+void QueueHandedOverLine(std::string& Pending, std::string CommandLine);
+bool TakePendingName(std::string& Pending, std::string& Name);
 // Takes the first N bytes off Text: all of it when it is shorter, nothing when N <= 0.
 std::string TakeChars(std::string& Text, int32_t N);
 std::string IntToText(int64_t N);

@@ -360,13 +360,11 @@ void Tform1::openit() {
 
 void Tform1::doidle(TObject*, bool& Done) {
   Done = true;
-  if (Trim(PendingFiles).empty()) return;
-  std::string word = Trim(PopToken(PendingFiles));
-  if (!word.empty() && word.front() == '"') word.erase(0, 1);
-  if (!word.empty() && word.back() == '"') word.pop_back();
-  if (word.empty()) return;
-  // The next name waits for the next idle turn.
+  std::string word;
+  if (!TakePendingName(PendingFiles, word)) return;
+  // The next name waits for the next idle turn, also after an empty word.
   Done = Trim(PendingFiles).empty();
+  if (word.empty()) return;
   try {
     if (SameText(ExtractFileExt(word), ".atp")) {
       playbatch(word);
@@ -395,10 +393,7 @@ void Tform1::DropFiles(TObject*, const TStrings& Files) {
 }
 
 void Tform1::anotherinstance() {
-  std::string rest = InstanceGuard().ReceivedCommandLine;
-  PopToken(rest);  // the program's own path
-  if (Trim(rest).empty()) return;
-  PendingFiles += " " + rest;
+  QueueHandedOverLine(PendingFiles, InstanceGuard().ReceivedCommandLine);
 }
 
 void Tform1::movetoforeground() {

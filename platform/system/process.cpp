@@ -90,4 +90,6 @@ TProcessResult RunProcess(const std::vector<std::string>& Args, int32_t TimeoutM
   return r;
 }
 
+bool ShellOpen(const std::string& Target) { return RunProcess({"xdg-open", Target}, 10000).Succeeded(); }
+
 }  // namespace kv

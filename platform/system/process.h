@@ -26,4 +26,8 @@ TProcessResult RunProcess(const std::vector<std::string>& Args, int32_t TimeoutM
 // The full path of a program on PATH, or "" when there is none.
 std::string FindProgram(const std::string& Name);
 
+// Hands a file or address to the desktop's opener (xdg-open), which starts
+// the program the desktop associates with it; false when it could not.
+bool ShellOpen(const std::string& Target);
+
 }  // namespace kv

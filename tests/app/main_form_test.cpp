@@ -244,6 +244,14 @@ TEST_F(MainForm, StartArgumentsAreAllOpenedAfterShowing) {
   EXPECT_EQ(Recent(), (std::vector<std::string>{b, a}));
 }
 
+TEST_F(MainForm, AnEmptyQueuedNameDoesNotHoldUpTheNext) {
+  Form->PendingFiles = "\"\" c.png";
+  bool done = true;
+  Form->doidle(Form, done);
+  EXPECT_FALSE(done);  // another idle turn follows at once for c.png
+  EXPECT_EQ(Drain(), (std::vector<std::string>{"c.png"}));
+}
+
 TEST_F(MainForm, HandOverQueuesTheRestOfTheCommandLine) {
   struct TCase {
     const char* Line;
