@@ -1,6 +1,7 @@
 // Files of the main window: the open and save dialogs, saving images and
 // catalogs, the desktop wallpaper, mail through the desktop's mailer, and the
 // import of plug-ins and Filter Factory files.
+#include "app/actions/main_actions.h"
 #include "app/child/child_window.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
@@ -187,19 +188,26 @@ void Tform1::Weiterempfehlung1Click(TObject*) {
   TStringList attach;
   const std::string jpg = ProgramFolder() + "sskavrelin.jpg";
   attach.Add(FileExists(jpg) ? jpg : std::string());
-  sendmail("", "Kavrelin", text, attach);
+  // Said plainly, as the mail command says it: a click must not seem to have sent.
+  if (!sendmail("", "Kavrelin", text, attach)) ShowMessage("No mail program could be started");
 }
 
 // ---- imports ----
 
 void Tform1::ImportFiles(const std::string& Filter, bool FilterFactory) {
-  OpenDialog1->SetFilter(AddAllFilesFilter(Filter));
-  WithOption(*OpenDialog1, ofAllowMultiSelect);
-  if (!OpenDialog1->Execute()) return;
+  TStringList chosen;
+  {
+    // The dialog would put the image formats in place of these, and the
+    // image dialogs after it must find their own filter again.
+    TDialogSettingsScope scope(*OpenDialog1, OpenDialog1->Title(), AddAllFilesFilter(Filter));
+    WithOption(*OpenDialog1, ofAllowMultiSelect);
+    if (!OpenDialog1->Execute()) return;
+    chosen.Assign(&OpenDialog1->Files());
+  }
   const std::string plugins = ProgramFolder() + "Plugins/";
   ForceDirectories(plugins);
-  for (int32_t i = 0; i < OpenDialog1->Files().Count(); ++i) {
-    const std::string src = OpenDialog1->Files().Strings(i);
+  for (int32_t i = 0; i < chosen.Count(); ++i) {
+    const std::string src = chosen.Strings(i);
     if (SameText(ExtractFilePath(src), plugins)) continue;
     ShellCopyFileAsk(src, plugins + ExtractFileName(src));
   }

@@ -314,10 +314,13 @@ void Tform1::LoadBackground() {
 
 void Tform1::historyadd(const std::string& FileName) {
   if (!Erneutladen1) return;
+  // Items are matched by the name they hold: their caption loses a "&" or
+  // "..." of the name to the menu, so the same file would come back twice.
   for (int32_t i = Erneutladen1->Count() - 1; i >= 0; --i)
-    if (SameText(StripMenuCaption(Erneutladen1->Items(i)->Caption()), FileName)) Erneutladen1->Delete(i);
+    if (SameText(Erneutladen1->Items(i)->Hint(), FileName)) Erneutladen1->Delete(i);
   auto* item = new TMenuItem(this);
-  item->SetCaption(FileName);
+  // Doubled, a "&" of the name shows as itself rather than as a shortcut.
+  item->SetCaption(StringReplace(FileName, "&", "&&", TReplaceFlags{rfReplaceAll}));
   item->SetHint(FileName);
   item->OnClick = [this](TObject* S) { AutoItemClick(S); };
   Erneutladen1->Insert(0, item);
@@ -361,9 +364,10 @@ void Tform1::doidle(TObject*, bool& Done) {
   std::string word = Trim(PopToken(PendingFiles));
   if (!word.empty() && word.front() == '"') word.erase(0, 1);
   if (!word.empty() && word.back() == '"') word.pop_back();
-  if (word.empty()) return;
-  // The next name waits for the next idle turn.
+  // The next name waits for the next idle turn, which must come even when
+  // this word was empty: no message may be due to wake the loop.
   Done = Trim(PendingFiles).empty();
+  if (word.empty()) return;
   try {
     if (SameText(ExtractFileExt(word), ".atp")) {
       playbatch(word);
