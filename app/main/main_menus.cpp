@@ -5,6 +5,7 @@
 
 #include "app/actions/main_actions.h"
 #include "app/child/child_window.h"
+#include "app/child/drawing_options.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_menus.h"
 #include "app/filters/plugin_binding.h"
@@ -156,6 +157,7 @@ const TMenuRow kMenuRows[] = {
   {1, "Lineal1", "Lineal"},
   {1, "BatchFenster1", "Batch Fenster"},
   {1, "zeichnenaction1", "Zeichnen Fenster", "zeichnenaction"},
+  {1, "Zoom1", "Zoom"},
   {1, "N13", "-"},
   {1, "HauptStatus1", "Haupt-Statusleiste..."},
   {1, "ObjektStatus1", "Objekt-Leiste..."},
@@ -274,6 +276,15 @@ void Tform1::BuildMenus() {
   click("WeitereProgramme1", &Tform1::WeitereProgramme1Click);
   click("berdasProgramm1", &Tform1::berdasProgramm1Click);
   BuildMousePointerMenu(*this);
+  // One item per zoom button of the drawing-options window, pressing it by its caption.
+  if (TMenuItem* zoom = find("Zoom1"))
+    for (const std::string& caption : TdrawingoptionsForm::ZoomButtonCaptions()) {
+      auto* item = new TMenuItem(this);
+      item->SetName("Zoom" + CleanName(caption));
+      item->SetCaption(caption);
+      item->OnClick = [this](TObject* S) { onzoomclick(S); };
+      zoom->Add(item);
+    }
 }
 
 void Tform1::ToggleClick(TObject* Sender) {
