@@ -117,6 +117,22 @@ TEST_F(MainForm, StoredValuesHaveTheirDefaultsAndKeepWhatIsSet) {
   EXPECT_EQ(Form->StoredInt("CacheMem"), 33);
   EXPECT_FALSE(Form->StoredBool("textshadow"));
   EXPECT_EQ(Form->StoredString("LastWorkingDir"), "/tmp/x/");
+  // Once read at the first showing, they outlive the window and come back with their types.
+  Form->SetStoredBool("NoWelcome", true);
+  Form->Show();
+  Form->SetStoredInt("CacheMem", 33);
+  Form->SetStoredBool("textshadow", false);
+  Form->SetStoredString("LastWorkingDir", "/tmp/x/");
+  Form->SetStoredString("Scanoptions", " Source=\"a b\"");
+  delete Form;
+  Form = new Tform1(nullptr);
+  Form->DoCreate();
+  Form->Show();
+  EXPECT_EQ(Form->StoredInt("CacheMem"), 33);
+  EXPECT_FALSE(Form->StoredBool("textshadow"));
+  EXPECT_TRUE(Form->StoredBool("Backgroundadjust"));
+  EXPECT_EQ(Form->StoredString("LastWorkingDir"), "/tmp/x/");
+  EXPECT_EQ(Form->StoredString("Scanoptions"), " Source=\"a b\"");
 }
 
 TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
