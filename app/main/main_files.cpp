@@ -132,6 +132,7 @@ bool Tform1::catalogspeichernals1Click(TObject*) {
 // ---- wallpaper ----
 
 void Tform1::Wallpaperclick(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   auto* item = dynamic_cast<TComponent*>(Sender);
   const int32_t mode = item ? static_cast<int32_t>(item->Tag()) : 0;
   if (MessageDlg("Diese Funktion speichert das Bild unter dem Namen \"Kavrelin.bmp\"\rim Windows Verzeichnis, "

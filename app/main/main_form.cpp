@@ -335,7 +335,7 @@ void Tform1::historynames(TStrings& List) const {
 
 void Tform1::AutoItemClick(TObject* Sender) {
   auto* item = dynamic_cast<TMenuItem*>(Sender);
-  if (!item) return;
+  if (!item || RefusedWhileBusy()) return;
   // The item goes away when the name is opened (it moves to the top): copy the name.
   const std::string name = item->Hint();
   OpenFiles().Clear();
@@ -384,6 +384,8 @@ void Tform1::doidle(TObject*, bool& Done) {
 }
 
 void Tform1::DropFiles(TObject*, const TStrings& Files) {
+  // Opening changes the active window under a command still running.
+  if (RefusedWhileBusy()) return;
   for (int32_t i = 0; i < Files.Count(); ++i) {
     OpenFiles().Clear();
     OpenFiles().Add(Files.Strings(i));

@@ -430,11 +430,13 @@ void Tform1::BuildChannelMenu() {
 }
 
 void Tform1::onchannelclickproc(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   if (auto* item = dynamic_cast<TMenuItem*>(Sender))
     interpreter(this, "SeperateChannels Model=\"" + StripMenuCaption(item->Caption()) + "\"");
 }
 
 void Tform1::pluginclickproc(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   if (auto* item = dynamic_cast<TMenuItem*>(Sender)) interpreter(this, "RunPlugin Filename=\"" + item->Hint() + "\"");
 }
 
@@ -444,6 +446,7 @@ void Tform1::urlclickproc(TObject* Sender) {
 
 // The filter runs with its current parameters: this build has no filter dialog to set them first.
 void Tform1::filterclickproc(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   auto* item = dynamic_cast<tmymenuitem*>(Sender);
   if (!item || !item->Filter) return;
   const std::string line = FilterItemToCommand(item->Filter);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -235,6 +236,37 @@ TEST_F(MainForm, ChoosingARecentFileOpensIt) {
   }
   ASSERT_EQ(Form->OpenFiles().Count(), 1);
   EXPECT_EQ(Form->OpenFiles().Strings(0), "/pics/a.png");
+}
+
+// Menu items that run lines of their own are refused like the actions while a
+// batch plays or a message pump runs, and a drop opens nothing then.
+TEST_F(MainForm, MenuLinesAndDropsWaitForABatchOrPump) {
+  Form->historyadd("/pics/a.png");
+  TMenuItem* wallpaper = dynamic_cast<TMenuItem*>(Form->FindComponent("Kacheln1"));
+  ASSERT_NE(wallpaper, nullptr);
+  const std::function<void()> clicks[] = {
+      [&] { Form->Erneutladen1->Items(0)->Click(); },
+      [&] { Form->Kanletrennen1->Items(0)->Click(); },
+      [&] { wallpaper->Click(); },
+      [&] { ASSERT_TRUE(DropFilesOn(Form, {Dir + "a.png"})); },
+  };
+  Form->FormShow(Form);
+  for (bool pump : {false, true}) {
+    Form->BatchBusy = pump ? 0 : 1;
+    Form->Pump = pump;
+    for (const auto& click : clicks) {
+      (*Dialogs)->Shown.clear();
+      Form->OpenFiles().Clear();
+      CancelFlag = false;
+      click();
+      ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
+      EXPECT_EQ((*Dialogs)->Shown[0].Text, "Es wird gerade eine Batch ausgeführt. Warten Sie bis diese zu Ende ist.");
+      EXPECT_TRUE(CancelFlag);
+      EXPECT_EQ(Form->OpenFiles().Count(), 0);
+    }
+  }
+  Form->BatchBusy = 0;
+  Form->Pump = false;
 }
 
 TEST_F(MainForm, QueueOpensEveryNameInOrderAndPlaysBatches) {
