@@ -377,6 +377,19 @@ TEST_F(MainForm, BackgroundPictureTakesTheButtonFaceAsItsAverage) {
   EXPECT_EQ(Form->SpeedBar1->Wallpaper().Width(), 8);
 }
 
+// A background file that is no picture leaves the frame plain; the start goes on.
+TEST_F(MainForm, UnreadableBackgroundDoesNotStopTheStart) {
+  Form->SetStoredBool("NoWelcome", true);
+  for (const char* name : {"bg.jpg", "bg.xyz", "empty.png"}) {
+    test::WriteText(Dir + name, std::string(name) == "empty.png" ? "" : "no picture at all");
+    Form->SetStoredString("BackgroundImage", Dir + name);
+    Application->OnIdle = nullptr;
+    EXPECT_NO_THROW(Form->FormShow(Form)) << name;
+    EXPECT_TRUE(Application->OnIdle) << name;
+    EXPECT_TRUE(Form->Wallpaper1->Picture().Bitmap().Empty()) << name;
+  }
+}
+
 TEST_F(MainForm, MailGoesToTheDesktopMailer) {
   const std::string log = Dir + "mail.log";
   Fake("xdg-email", "for a in \"$@\"; do echo \"[$a]\" >> '" + log + "'; done\n");
