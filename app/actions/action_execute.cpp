@@ -208,13 +208,16 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
 
 }  // namespace
 
+bool Tform1::RefusedWhileBusy() {
+  if (!Busy() && !Pump) return false;
+  MessageDlg(kBatchBusyMessage, mtWarning, TMsgDlgButtons{mbOK}, 0);
+  CancelFlag = true;  // a shut-down waiting on this action stops
+  return true;
+}
+
 void Tform1::ActionList1Execute(TBasicAction* Action, bool& Handled) {
   Handled = true;
-  if (Busy() || Pump) {
-    MessageDlg(kBatchBusyMessage, mtWarning, TMsgDlgButtons{mbOK}, 0);
-    CancelFlag = true;  // a shut-down waiting on this action stops
-    return;
-  }
+  if (RefusedWhileBusy()) return;
   auto* action = dynamic_cast<TAction*>(Action);
   const TMainActionInfo* info = action ? FindMainActionInfo(action->Name()) : nullptr;
   if (info && !RunMainAction(*this, *info, *action)) return;

@@ -79,7 +79,7 @@ bool Tbatchwindowform::CopySelected() {
 void Tbatchwindowform::TextListBox1Click(TObject*) { CopySelected(); }
 
 void Tbatchwindowform::TextListBox1DblClick(TObject*) {
-  if (!CopySelected() || !form1) return;
+  if (!CopySelected() || !form1 || form1->RefusedWhileBusy()) return;
   form1->interpreter(TextListBox1, Edit1->Text());
 }
 
@@ -90,7 +90,8 @@ void Tbatchwindowform::Edit1KeyDown(TObject*, uint16_t& Key, TShiftState) {
   const int32_t count = TextListBox1->Items().Count();
   const int32_t index = TextListBox1->ItemIndex();
   if (key == VK_RETURN) {
-    if (form1) form1->interpreter(Edit1, Edit1->Text());
+    // Typed lines wait, as menu actions do, for a batch or a message pump.
+    if (form1 && !form1->RefusedWhileBusy()) form1->interpreter(Edit1, Edit1->Text());
   } else if (key == VK_UP) {
     if (index > 0) TextListBox1->SetItemIndex(index - 1);
   } else if (index < count - 1) {

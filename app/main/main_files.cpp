@@ -125,6 +125,7 @@ bool Tform1::catalogspeichernals1Click(TObject*) {
 // ---- wallpaper ----
 
 void Tform1::Wallpaperclick(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   auto* item = dynamic_cast<TComponent*>(Sender);
   const int32_t mode = item ? static_cast<int32_t>(item->Tag()) : 0;
   if (MessageDlg("Diese Funktion speichert das Bild unter dem Namen \"Kavrelin.bmp\"\rim Windows Verzeichnis, "
@@ -181,19 +182,26 @@ void Tform1::Weiterempfehlung1Click(TObject*) {
   TStringList attach;
   const std::string jpg = ProgramFolder() + "sskavrelin.jpg";
   attach.Add(FileExists(jpg) ? jpg : std::string());
-  sendmail("", "Kavrelin", text, attach);
+  // Said plainly, as the mail command says it: a click must not seem to have sent.
+  if (!sendmail("", "Kavrelin", text, attach)) ShowMessage("No mail program could be started");
 }
 
 // ---- imports ----
 
 void Tform1::ImportFiles(const std::string& Filter, bool FilterFactory) {
-  OpenDialog1->SetFilter(AddAllFilesFilter(Filter));
-  WithOption(*OpenDialog1, ofAllowMultiSelect);
-  if (!OpenDialog1->Execute()) return;
+  TStringList chosen;
+  {
+    // The dialog would put the image formats in place of these, and the
+    // image dialogs after it must find their own filter again.
+    TDialogSettingsScope scope(*OpenDialog1, OpenDialog1->Title(), AddAllFilesFilter(Filter));
+    WithOption(*OpenDialog1, ofAllowMultiSelect);
+    if (!OpenDialog1->Execute()) return;
+    chosen.Assign(&OpenDialog1->Files());
+  }
   const std::string plugins = ProgramFolder() + "Plugins/";
   ForceDirectories(plugins);
-  for (int32_t i = 0; i < OpenDialog1->Files().Count(); ++i) {
-    const std::string src = OpenDialog1->Files().Strings(i);
+  for (int32_t i = 0; i < chosen.Count(); ++i) {
+    const std::string src = chosen.Strings(i);
     if (SameText(ExtractFilePath(src), plugins)) continue;
     ShellCopyFileAsk(src, plugins + ExtractFileName(src));
   }

@@ -317,10 +317,13 @@ void Tform1::LoadBackground() {
 
 void Tform1::historyadd(const std::string& FileName) {
   if (!Erneutladen1) return;
+  // Items are matched by the name they hold: their caption loses a "&" or
+  // "..." of the name to the menu, so the same file would come back twice.
   for (int32_t i = Erneutladen1->Count() - 1; i >= 0; --i)
-    if (SameText(StripMenuCaption(Erneutladen1->Items(i)->Caption()), FileName)) Erneutladen1->Delete(i);
+    if (SameText(Erneutladen1->Items(i)->Hint(), FileName)) Erneutladen1->Delete(i);
   auto* item = new TMenuItem(this);
-  item->SetCaption(FileName);
+  // Doubled, a "&" of the name shows as itself rather than as a shortcut.
+  item->SetCaption(StringReplace(FileName, "&", "&&", TReplaceFlags{rfReplaceAll}));
   item->SetHint(FileName);
   item->OnClick = [this](TObject* S) { AutoItemClick(S); };
   Erneutladen1->Insert(0, item);
@@ -335,7 +338,7 @@ void Tform1::historynames(TStrings& List) const {
 
 void Tform1::AutoItemClick(TObject* Sender) {
   auto* item = dynamic_cast<TMenuItem*>(Sender);
-  if (!item) return;
+  if (!item || RefusedWhileBusy()) return;
   // The item goes away when the name is opened (it moves to the top): copy the name.
   const std::string name = item->Hint();
   OpenFiles().Clear();
@@ -381,6 +384,8 @@ void Tform1::doidle(TObject*, bool& Done) {
 }
 
 void Tform1::DropFiles(TObject*, const TStrings& Files) {
+  // Opening changes the active window under a command still running.
+  if (RefusedWhileBusy()) return;
   for (int32_t i = 0; i < Files.Count(); ++i) {
     OpenFiles().Clear();
     OpenFiles().Add(Files.Strings(i));

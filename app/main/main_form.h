@@ -141,6 +141,9 @@ class Tform1 : public TForm {
 
   // ---- actions and menu state (app/actions) ----
   void ActionList1Execute(TBasicAction* Action, bool& Handled);
+  // True, after telling the user, while a batch plays or a message pump runs:
+  // menu clicks then must not start commands of their own.
+  bool RefusedWhileBusy();
   void updateall();
   void Setmousepointer();
   void checkclipboard();

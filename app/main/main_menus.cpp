@@ -9,6 +9,7 @@
 #include "app/catalog/catalog_sort.h"
 #include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
+#include "app/child/drawing_options.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_menus.h"
 #include "app/filters/plugin_binding.h"
@@ -160,6 +161,7 @@ const TMenuRow kMenuRows[] = {
   {1, "Lineal1", "Lineal"},
   {1, "BatchFenster1", "Batch Fenster"},
   {1, "zeichnenaction1", "Zeichnen Fenster", "zeichnenaction"},
+  {1, "Zoom1", "Zoom"},
   {1, "N13", "-"},
   {1, "HauptStatus1", "Haupt-Statusleiste..."},
   {1, "ObjektStatus1", "Objekt-Leiste..."},
@@ -278,6 +280,15 @@ void Tform1::BuildMenus() {
   click("WeitereProgramme1", &Tform1::WeitereProgramme1Click);
   click("berdasProgramm1", &Tform1::berdasProgramm1Click);
   BuildMousePointerMenu(*this);
+  // One item per zoom button of the drawing-options window, pressing it by its caption.
+  if (TMenuItem* zoom = find("Zoom1"))
+    for (const std::string& caption : TdrawingoptionsForm::ZoomButtonCaptions()) {
+      auto* item = new TMenuItem(this);
+      item->SetName("Zoom" + CleanName(caption));
+      item->SetCaption(caption);
+      item->OnClick = [this](TObject* S) { onzoomclick(S); };
+      zoom->Add(item);
+    }
 }
 
 void Tform1::ToggleClick(TObject* Sender) {
@@ -423,11 +434,13 @@ void Tform1::BuildChannelMenu() {
 }
 
 void Tform1::onchannelclickproc(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   if (auto* item = dynamic_cast<TMenuItem*>(Sender))
     interpreter(this, "SeperateChannels Model=\"" + StripMenuCaption(item->Caption()) + "\"");
 }
 
 void Tform1::pluginclickproc(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   if (auto* item = dynamic_cast<TMenuItem*>(Sender)) interpreter(this, "RunPlugin Filename=\"" + item->Hint() + "\"");
 }
 
@@ -437,6 +450,7 @@ void Tform1::urlclickproc(TObject* Sender) {
 
 // The filter runs with its current parameters: this build has no filter dialog to set them first.
 void Tform1::filterclickproc(TObject* Sender) {
+  if (RefusedWhileBusy()) return;
   auto* item = dynamic_cast<tmymenuitem*>(Sender);
   if (!item || !item->Filter) return;
   const std::string line = FilterItemToCommand(item->Filter);

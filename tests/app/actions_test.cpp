@@ -426,6 +426,12 @@ TEST_F(Actions, ZoomMenuItemsPressTheDrawingWindowsButtons) {
   item.SetCaption("1:1");
   Form->onzoomclick(&item);
   EXPECT_EQ(im.Zoom(), 100);
+  // The view menu carries one such item per button.
+  TMenuItem* zoom = Form->MainMenu1->Items()->Find("&Ansicht")->Find("Zoom");
+  ASSERT_NE(zoom, nullptr);
+  EXPECT_EQ(zoom->Count(), int32_t(TdrawingoptionsForm::ZoomButtonCaptions().size()));
+  zoom->Find("Kleiner")->Click();
+  EXPECT_LT(im.Zoom(), 100);
 }
 
 TEST_F(Actions, FileDialogActionsBuildTheirLinesAndRestoreTheDialogs) {

@@ -187,6 +187,25 @@ TEST_F(BatchPlayer, MissingFileIsReported) {
   EXPECT_EQ(Form->BatchBusy, 0);
 }
 
+TEST_F(BatchPlayer, HistoryLinesWaitForARunningBatch) {
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrOk);
+  dialogs->Answer(mrOk);
+  auto* w = new Tbatchwindowform(Form.get());
+  w->AddLine("NEWIMAGE Width=5 Height=5", 50);
+  w->TextListBox1->SetItemIndex(0);
+  Form->BatchBusy = 1;
+  w->TextListBox1DblClick(w->TextListBox1);
+  uint16_t key = VK_RETURN;
+  w->Edit1KeyDown(w->Edit1, key, {});
+  Form->BatchBusy = 0;
+  // Nothing ran, so nothing was logged; the user was told twice.
+  EXPECT_EQ(w->TextListBox1->Items().Count(), 1);
+  ASSERT_EQ(dialogs->Shown.size(), 2u);
+  EXPECT_EQ(dialogs->Shown[1].Text, "Es wird gerade eine Batch ausgeführt. Warten Sie bis diese zu Ende ist.");
+  EXPECT_EQ(w->Edit1->Text(), "NEWIMAGE Width=5 Height=5");
+}
+
 TEST(BatchWindow, HistoryKeepsMaxLinesAndKeysWalkIt) {
   EnsureQtApplication();
   TForm owner(nullptr);

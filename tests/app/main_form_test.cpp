@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -32,6 +33,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/drop_files.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/screen_grab.h"
 #include "platform/ui/std_controls.h"
@@ -116,6 +118,22 @@ TEST_F(MainForm, StoredValuesHaveTheirDefaultsAndKeepWhatIsSet) {
   EXPECT_EQ(Form->StoredInt("CacheMem"), 33);
   EXPECT_FALSE(Form->StoredBool("textshadow"));
   EXPECT_EQ(Form->StoredString("LastWorkingDir"), "/tmp/x/");
+  // Once read at the first showing, they outlive the window and come back with their types.
+  Form->SetStoredBool("NoWelcome", true);
+  Form->Show();
+  Form->SetStoredInt("CacheMem", 33);
+  Form->SetStoredBool("textshadow", false);
+  Form->SetStoredString("LastWorkingDir", "/tmp/x/");
+  Form->SetStoredString("Scanoptions", " Source=\"a b\"");
+  delete Form;
+  Form = new Tform1(nullptr);
+  Form->DoCreate();
+  Form->Show();
+  EXPECT_EQ(Form->StoredInt("CacheMem"), 33);
+  EXPECT_FALSE(Form->StoredBool("textshadow"));
+  EXPECT_TRUE(Form->StoredBool("Backgroundadjust"));
+  EXPECT_EQ(Form->StoredString("LastWorkingDir"), "/tmp/x/");
+  EXPECT_EQ(Form->StoredString("Scanoptions"), " Source=\"a b\"");
 }
 
 TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
@@ -200,6 +218,14 @@ TEST_F(MainForm, RecentFilesKeepTenNewestFirstWithoutDuplicates) {
   EXPECT_EQ(Recent(), r);
 }
 
+// A "&" or "..." of a name is lost to a menu caption: items match by the name they hold.
+TEST_F(MainForm, RecentFilesMatchByTheNameTheyHold) {
+  for (const char* name : {"/p/Tom&Jerry.png", "/p/wait...png", "/p/Tom&Jerry.png", "/p/wait...png"})
+    Form->historyadd(name);
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"/p/wait...png", "/p/Tom&Jerry.png"}));
+  EXPECT_EQ(Form->Erneutladen1->Items(1)->Caption(), "/p/Tom&&Jerry.png");
+}
+
 TEST_F(MainForm, ChoosingARecentFileOpensIt) {
   Form->historyadd("/pics/a.png");
   Form->historyadd("/pics/b.png");
@@ -212,11 +238,54 @@ TEST_F(MainForm, ChoosingARecentFileOpensIt) {
   EXPECT_EQ(Form->OpenFiles().Strings(0), "/pics/a.png");
 }
 
+// Menu items that run lines of their own are refused like the actions while a
+// batch plays or a message pump runs, and a drop opens nothing then.
+TEST_F(MainForm, MenuLinesAndDropsWaitForABatchOrPump) {
+  Form->historyadd("/pics/a.png");
+  TMenuItem* wallpaper = dynamic_cast<TMenuItem*>(Form->FindComponent("Kacheln1"));
+  ASSERT_NE(wallpaper, nullptr);
+  const std::function<void()> clicks[] = {
+      [&] { Form->Erneutladen1->Items(0)->Click(); },
+      [&] { Form->Kanletrennen1->Items(0)->Click(); },
+      [&] { wallpaper->Click(); },
+      [&] { ASSERT_TRUE(DropFilesOn(Form, {Dir + "a.png"})); },
+  };
+  Form->FormShow(Form);
+  for (bool pump : {false, true}) {
+    Form->BatchBusy = pump ? 0 : 1;
+    Form->Pump = pump;
+    for (const auto& click : clicks) {
+      (*Dialogs)->Shown.clear();
+      Form->OpenFiles().Clear();
+      CancelFlag = false;
+      click();
+      ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
+      EXPECT_EQ((*Dialogs)->Shown[0].Text, "Es wird gerade eine Batch ausgeführt. Warten Sie bis diese zu Ende ist.");
+      EXPECT_TRUE(CancelFlag);
+      EXPECT_EQ(Form->OpenFiles().Count(), 0);
+    }
+  }
+  Form->BatchBusy = 0;
+  Form->Pump = false;
+}
+
 TEST_F(MainForm, QueueOpensEveryNameInOrderAndPlaysBatches) {
   Form->PendingFiles = " \"/my pics/a b.png\"   c.png job.ATP \"\" d.jpg ";
   // The batch is played, not opened: it leaves no name in the open list.
   EXPECT_EQ(Drain(), (std::vector<std::string>{"/my pics/a b.png", "c.png", "d.jpg"}));
   EXPECT_EQ(Trim(Form->PendingFiles), "");
+}
+
+TEST_F(MainForm, AnEmptyNameDoesNotHoldUpTheQueue) {
+  Form->PendingFiles = "\"\" d.jpg";
+  bool done = true;
+  Form->doidle(Form, done);
+  EXPECT_FALSE(done);  // the next idle turn must come without waiting for a message
+  Form->OpenFiles().Clear();
+  Form->doidle(Form, done);
+  ASSERT_EQ(Form->OpenFiles().Count(), 1);
+  EXPECT_EQ(Form->OpenFiles().Strings(0), "d.jpg");
+  EXPECT_TRUE(done);
 }
 
 // Every argument of the start is opened once the window shows, in order, one
@@ -316,6 +385,19 @@ TEST_F(MainForm, BackgroundPictureTakesTheButtonFaceAsItsAverage) {
   EXPECT_EQ(Form->SpeedBar1->Wallpaper().Width(), 8);
 }
 
+// A background file that is no picture leaves the frame plain; the start goes on.
+TEST_F(MainForm, UnreadableBackgroundDoesNotStopTheStart) {
+  Form->SetStoredBool("NoWelcome", true);
+  for (const char* name : {"bg.jpg", "bg.xyz", "empty.png"}) {
+    test::WriteText(Dir + name, std::string(name) == "empty.png" ? "" : "no picture at all");
+    Form->SetStoredString("BackgroundImage", Dir + name);
+    Application->OnIdle = nullptr;
+    EXPECT_NO_THROW(Form->FormShow(Form)) << name;
+    EXPECT_TRUE(Application->OnIdle) << name;
+    EXPECT_TRUE(Form->Wallpaper1->Picture().Bitmap().Empty()) << name;
+  }
+}
+
 TEST_F(MainForm, MailGoesToTheDesktopMailer) {
   const std::string log = Dir + "mail.log";
   Fake("xdg-email", "for a in \"$@\"; do echo \"[$a]\" >> '" + log + "'; done\n");
@@ -347,6 +429,45 @@ TEST_F(MainForm, RecommendationMailCarriesInfoTextAndPicture) {
   EXPECT_NE(sent.find("Zeile A\r\nZeile B\r\n\r\nLeiten Sie"), std::string::npos);
   EXPECT_EQ(sent.find("--attach"), std::string::npos);  // no picture beside the program
   EXPECT_EQ(sent.find("@"), std::string::npos);
+  // A mailer that cannot start is said, not passed over in silence.
+  Fake("xdg-email", "exit 3\n");
+  (*Dialogs)->Shown.clear();
+  Form->Weiterempfehlung1Click(Form);
+  ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
+  EXPECT_EQ((*Dialogs)->Shown[0].Text, "No mail program could be started");
+}
+
+// The import dialogs offer plug-ins or Filter Factory files, not pictures, and
+// leave the open dialog's own filter to the image dialogs after them.
+TEST_F(MainForm, ImportsOfferTheirOwnFilesAndCopyThemBesideTheProgram) {
+  ForceDirectories(Dir + "src");
+  test::WriteText(Dir + "src/blur.8bf", "x");
+  const std::string filter = Form->OpenDialog1->Filter();
+  struct TCase {
+    void (Tform1::*Click)(TObject*);
+    const char* Pattern;
+  };
+  for (const TCase& c : {TCase{&Tform1::Importieren1Click, "*.8bf"}, TCase{&Tform1::Filterimportieren1Click, "*.ffl"}}) {
+    std::string pattern;
+    AnswerFileDialog([&](TFileDialogSession& S) {
+      pattern = S.FilterPattern();
+      S.PressCancel();
+    });
+    (Form->*c.Click)(Form);
+    EXPECT_EQ(pattern.rfind(c.Pattern, 0), 0u) << pattern;
+  }
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(Dir + "src/blur.8bf");
+    S.SetFileNameText("blur.8bf");
+    S.PressOK();
+  });
+  (*Dialogs)->Shown.clear();
+  Form->Importieren1Click(Form);
+  EXPECT_EQ(test::ReadText(Dir + "Plugins/blur.8bf"), "x");
+  ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
+  EXPECT_NE((*Dialogs)->Shown[0].Text.find("erst bei einem Neustart von Kavrelin sichtbar"), std::string::npos);
+  EXPECT_EQ(Form->OpenDialog1->Filter(), filter);
+  EXPECT_TRUE(Form->OpenDialog1->AutoSetFilter());
 }
 
 TEST_F(MainForm, ProgressShowsThePercentAndPumpsMessages) {
