@@ -2,7 +2,12 @@
 # Start-up figures of the editor:
 #   hand-over: a second `kavrelin small.png` while an editor runs, from its
 #     process start to its end; it ends only once the running editor has
-#     answered, which it does after queuing the file.
+#     answered, which it does after queuing the file. Measured through the
+#     launcher `kavrelin` and, for comparison, with the editor proper
+#     `kavrelin-editor` started directly (which loads all its libraries
+#     before it reaches the socket); "socket" is the exchange on the socket
+#     alone (connect, send, answer), as a client that is already running
+#     sees it; "libraries" counts what ldd lists for either executable.
 #   open:      `kavrelin open.atp`, a batch that opens a 6000 x 4000 JPEG and
 #     quits, from process start to end (start, window, decode, first paint,
 #     shut-down), beside djpeg decoding the same file.
@@ -10,7 +15,8 @@
 #   bench/compare_startup.sh [BUILD_DIR]
 #
 # BUILD_DIR is an optimised build with -DKV_BENCH=ON holding bin/kavrelin
-# (default build-bench: ninja -C build-bench kavrelin resample_cli). RUNS
+# (default build-bench: ninja -C build-bench kavrelin kavrelin-editor
+# resample_cli). Hand-over times are medians, open times best runs. RUNS
 # overrides the number of runs. Needs hyperfine and libjpeg-turbo-progs.
 set -euo pipefail
 
@@ -42,9 +48,43 @@ for _ in $(seq 600); do
   sleep 0.05
 done
 sleep 1
-handover=$(best "$program $work/small.png")
+# Median time in seconds of a hand-over to an idle editor: the pause before
+# each run (not counted) lets it finish opening the file of the run before.
+median() {
+  hyperfine -N --warmup 1 --runs "$RUNS" --prepare "sleep 0.3" --export-json "$work/t.json" "$1" >/dev/null 2>&1 || {
+    echo nan
+    return
+  }
+  python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["results"][0]["median"])' "$work/t.json"
+}
+handover=$(median "$program $work/small.png")
+handover_editor=$(median "$build/bin/kavrelin-editor $work/small.png")
+# The record on the wire: tag and byte count as native 32-bit numbers, the
+# command line, then a 32-bit answer.
+socket=$(python3 - "$XDG_RUNTIME_DIR/kavrelin/Kavrelin.sock" "$program $work/small.png" "$RUNS" <<'PY'
+import socket, statistics, struct, sys, time
+path, line, runs = sys.argv[1], sys.argv[2].encode(), int(sys.argv[3])
+times = []
+for _ in range(runs + 1):
+    t = time.perf_counter()
+    s = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    s.connect(path)
+    s.sendall(struct.pack("=II", 46459, len(line)) + line)
+    answer = b""
+    while len(answer) < 4:
+        part = s.recv(4 - len(answer))
+        if not part:
+            break
+        answer += part
+    s.close()
+    times.append(time.perf_counter() - t)
+print(statistics.median(times[1:]))
+PY
+)
 kill $first
 wait $first 2>/dev/null || true
+libs_launcher=$(ldd "$program" | wc -l)
+libs_editor=$(ldd "$build/bin/kavrelin-editor" | wc -l)
 
 # ---- open a large JPEG ----
 printf 'OPEN FileName="%s"\r\nQUIT\r\n' "$work/photo.jpg" >"$work/open.atp"
@@ -52,6 +92,9 @@ open=$(best "$program $work/open.atp")
 djpeg=$(best "djpeg -outfile /dev/null $work/photo.jpg")
 
 printf '%-34s %8s ms\n' "hand-over (second start, aim < 50)" "$(ms "$handover")"
+printf '%-34s %8s ms\n' "hand-over by the editor proper" "$(ms "$handover_editor")"
+printf '%-34s %8s ms\n' "hand-over socket exchange" "$(python3 -c "print('%.1f' % (float('$socket') * 1000))")"
+printf '%-34s %8s / %s\n' "libraries launcher / editor" "$libs_launcher" "$libs_editor"
 printf '%-34s %8s ms\n' "kavrelin open 6000x4000 JPEG" "$(ms "$open")"
 printf '%-34s %8s ms\n' "djpeg 6000x4000 JPEG" "$(ms "$djpeg")"
 printf '%-34s %8s (aim < 1.5 x djpeg + 150 ms: %s ms)\n' "ratio kavrelin / djpeg" "$(ratio "$open" "$djpeg")" \

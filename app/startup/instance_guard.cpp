@@ -1,5 +1,9 @@
 #include "app/startup/instance_guard.h"
 
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/rtl/strings.h"
 #include "platform/ui/instance_channel.h"
 
 namespace kv {
@@ -8,9 +12,6 @@ TInstanceGuard& InstanceGuard() {
   static TInstanceGuard guard;
   return guard;
 }
-
-std::string GuardLockFile(const std::string& Name) { return PrivateRuntimeFolder() + Name + ".lock"; }
-std::string GuardSocketFile(const std::string& Name) { return PrivateRuntimeFolder() + Name + ".sock"; }
 
 namespace {
 
@@ -23,17 +24,29 @@ void Listen(TInstanceGuard& G) {
 
 TGuardOutcome StartEditorGuard(const std::string& CommandLine) {
   TInstanceGuard& g = InstanceGuard();
-  // The lock only orders starts that meet; the socket tells who runs.
   TInstanceLock lock;
-  if (!lock.Acquire(GuardLockFile(g.Name), HandOverWaitMs)) return goNoAnswer;
-  const THandOverResult r = SendHandOver(GuardSocketFile(g.Name), HandOverTag, CommandLine, HandOverWaitMs);
-  switch (r.Outcome) {
-    case hoAnswered: return r.Answer > 0 ? goHandedOver : goOwnEditor;
-    case hoNoAnswer: return goNoAnswer;
-    case hoNoListener: break;
+  const TGuardOutcome outcome = OfferHandOver(g.Name, CommandLine, lock);
+  // Listening before the lock goes, so a later start finds this one.
+  if (outcome == goFirst) Listen(g);
+  return outcome;
+}
+
+bool TakePassedGuard(TGuardOutcome& Outcome) {
+  const char* value = std::getenv(PassedGuardVariable);
+  if (!value) return false;
+  const std::string passed = value;
+  ::unsetenv(PassedGuardVariable);
+  if (passed == PassedGuardOwnEditor) {
+    Outcome = goOwnEditor;
+    return true;
   }
+  TInstanceGuard& g = InstanceGuard();
+  const int handle = int(StrToIntDef(passed, -1));
+  TInstanceLock lock;
+  if (!lock.Adopt(handle, GuardLockFile(g.Name))) return false;
   Listen(g);
-  return goFirst;
+  Outcome = goFirst;
+  return true;
 }
 
 TGuardOutcome StartScreenSaverGuard() {
@@ -60,7 +73,7 @@ void StopInstanceGuard() {
   g.Server.reset();
   g.Handler = nullptr;
   g.ReceivedCommandLine.clear();
-  g.Name = "Kavrelin";
+  g.Name = EditorGuardName;
 }
 
 }  // namespace kv

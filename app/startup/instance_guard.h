@@ -6,18 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "app/startup/hand_over.h"
+
 namespace kv {
 
 class THandOverServer;
 
-// The tag a hand-over carries (the receiver does not check it).
-constexpr uint32_t HandOverTag = 46459;
-// How long a start waits for the guard, and then for the first editor's answer.
-constexpr uint32_t HandOverWaitMs = 5000;
-
 // Process-wide guard state.
 struct TInstanceGuard {
-  std::string Name = "Kavrelin";
+  std::string Name = EditorGuardName;
   std::string ReceivedCommandLine;
   uint32_t ReceivedTag = 0;
   // Installed by the main window (anotherinstance); called after a hand-over.
@@ -27,17 +24,15 @@ struct TInstanceGuard {
 };
 TInstanceGuard& InstanceGuard();
 
-enum TGuardOutcome : uint8_t {
-  goFirst,         // this start listens for later ones
-  goHandedOver,    // the running editor took the command line: end
-  goNoAnswer,      // the guard or the first editor did not answer in time: end
-  goOwnEditor,     // the running editor answered 0 or less: go on without listening
-  goAlreadyRunning // a screen saver runs already: end
-};
-
 // Editor start: hands CommandLine over to a running editor, or becomes the
 // one that listens. A socket left by a crashed editor is replaced.
 TGuardOutcome StartEditorGuard(const std::string& CommandLine);
+// Editor start through the launcher, which has run the guard already: true
+// with the outcome when PassedGuardVariable says how it ended (listening
+// under the lock it passed on), false when there is nothing usable to take
+// over and the editor must guard itself. Clears the variable either way, so
+// programs the editor starts never see it.
+bool TakePassedGuard(TGuardOutcome& Outcome);
 // Screen-saver start: ends when one runs, else listens under its own name.
 TGuardOutcome StartScreenSaverGuard();
 // The receiving end: keeps the text (up to a zero byte) and the tag, calls
@@ -45,9 +40,5 @@ TGuardOutcome StartScreenSaverGuard();
 int32_t ReceiveHandOver(uint32_t Tag, const std::string& Data);
 // Stops listening and clears the guard's texts.
 void StopInstanceGuard();
-
-// The lock file and the socket of a guard name in the private runtime folder.
-std::string GuardLockFile(const std::string& Name);
-std::string GuardSocketFile(const std::string& Name);
 
 }  // namespace kv

@@ -1,5 +1,9 @@
 #include "app/startup/run_mode.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
+
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
 
@@ -11,7 +15,10 @@ std::string ProgramBaseName(const std::string& Program) {
   return name;
 }
 
-bool IsEditorProgram(const std::string& Program) { return ProgramBaseName(Program) == "KAVRELIN"; }
+bool IsEditorProgram(const std::string& Program) {
+  const std::string name = ProgramBaseName(Program);
+  return name == "KAVRELIN" || name == "KAVRELIN-EDITOR";
+}
 
 bool IsScreenSaverProgram(const std::string& Program) {
   return UpperCase(ExtractFileExt(ProgramBaseName(Program))) == ".SCR";
@@ -42,6 +49,17 @@ TSwitches ParseSwitches(const std::vector<std::string>& Args) {
   else if (Args.size() > 1)
     s.Value = UpperCase(Args[1]);
   return s;
+}
+
+std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args) {
+  std::vector<std::string> r = Args;
+  char* cwd = ::getcwd(nullptr, 0);
+  if (!cwd) return r;
+  const std::string here = std::string(cwd) + "/";
+  std::free(cwd);
+  for (std::string& a : r)
+    if (!a.empty() && a[0] != '/' && a[0] != '-' && (FileExists(here + a) || DirectoryExists(here + a))) a = here + a;
+  return r;
 }
 
 std::string JoinCommandLine(const std::vector<std::string>& Items) {

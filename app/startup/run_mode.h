@@ -12,7 +12,8 @@ enum TRunModeKind : uint8_t { rmEditor = 0, rmSlideShow = 1, rmScreenSaver = 2, 
 // The file name of Program in capitals, without its folder and without a
 // trailing ".EXE", so "kavrelin", "Kavrelin.exe" and "/opt/x/KAVRELIN" agree.
 std::string ProgramBaseName(const std::string& Program);
-// The editor's own name keeps the single-instance guard.
+// The editor's own name keeps the single-instance guard; so does the name of
+// the editor proper behind the launcher, when started directly.
 bool IsEditorProgram(const std::string& Program);
 bool IsScreenSaverProgram(const std::string& Program);
 bool IsWallpaperProgram(const std::string& Program);
@@ -32,6 +33,11 @@ struct TSwitches {
   bool Counts(char Letter) const;
 };
 TSwitches ParseSwitches(const std::vector<std::string>& Args);
+
+// The editor works in its program folder, so names given relative to the
+// folder it was started in (or handed over from another) are made absolute
+// first. Arguments that name nothing there, and switches, stay as they are.
+std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args);
 
 // The command line as one text, the program first: an item with a blank, a
 // tab or a double quote, or an empty one, is put in double quotes.

@@ -95,17 +95,6 @@ void RunEditor() {
 
 }  // namespace
 
-std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args) {
-  std::vector<std::string> r = Args;
-  char* cwd = ::getcwd(nullptr, 0);
-  if (!cwd) return r;
-  const std::string here = std::string(cwd) + "/";
-  std::free(cwd);
-  for (std::string& a : r)
-    if (!a.empty() && a[0] != '/' && a[0] != '-' && (FileExists(here + a) || DirectoryExists(here + a))) a = here + a;
-  return r;
-}
-
 std::string LanguageChoiceValueName() { return ProgramFolder() + "Kavrelin.exe"; }
 
 void WriteLanguageChoice(const std::string& Extension) {
@@ -119,6 +108,10 @@ void RunInitSwitch(const std::string& Extension) {
 }
 
 int KavrelinMain(int Argc, char** Argv) {
+  // Behind the launcher the program is still known by the launcher's name,
+  // so that what it registers with the desktop starts through it.
+  const std::string launcher = ProgramFolder() + LauncherExecutableName;
+  if (ExtractFileName(ParamStr(0)) == EditorExecutableName && FileExists(launcher)) SetProgramFile(launcher);
   // The name the program was started by, so links named "show" or "wallp" choose their mode.
   const std::string program = Argc > 0 && Argv && Argv[0] ? Argv[0] : "kavrelin";
   std::vector<std::string> args;
@@ -134,15 +127,17 @@ int KavrelinMain(int Argc, char** Argv) {
 
   try {
     if (IsEditorProgram(program)) {
-      std::vector<std::string> items{ParamStr(0)};
-      items.insert(items.end(), args.begin(), args.end());
-      switch (StartEditorGuard(JoinCommandLine(items))) {
+      TGuardOutcome outcome = goFirst;
+      if (!TakePassedGuard(outcome)) outcome = StartEditorGuard(HandOverCommandLine(args));
+      switch (outcome) {
         case goHandedOver: return 0;
         case goNoAnswer:
           ReportStartFailure("the running editor did not answer in time; nothing was handed over");
           return 1;
         default: break;
       }
+    } else {
+      ::unsetenv(PassedGuardVariable);  // meant for an editor only
     }
     if (IsScreenSaverProgram(program) && !switches.Counts('A') && StartScreenSaverGuard() == goAlreadyRunning)
       return 0;

@@ -4,15 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "app/startup/run_mode.h"
+
 namespace kv {
 
 // The whole program: returns the process's exit code.
 int KavrelinMain(int Argc, char** Argv);
-
-// The editor works in its program folder, so names given relative to the
-// folder it was started in (or handed over from another) are made absolute
-// first. Arguments that name nothing there, and switches, stay as they are.
-std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args);
 
 // Key and value name of the user's choice of language module, written by
 // "/INIT" and read when the program picks its texts.

@@ -17,6 +17,7 @@ namespace {
 std::mutex GMutex;
 std::string GProgramFolder;  // override; empty: the executable's folder
 std::vector<std::string> GArgs;
+std::string GProgramFile;  // override of ParamStr(0); empty: the executable
 
 std::string ExecutablePath() {
   std::vector<char> buf(4096);
@@ -52,14 +53,19 @@ void SetCommandLine(int Argc, const char* const* Argv) {
   for (int i = 1; i < Argc && Argv; ++i) GArgs.emplace_back(Argv[i] ? Argv[i] : "");
 }
 
+void SetProgramFile(const std::string& FileName) {
+  std::lock_guard<std::mutex> lock(GMutex);
+  GProgramFile = FileName;
+}
+
 int32_t ParamCount() {
   std::lock_guard<std::mutex> lock(GMutex);
   return int32_t(GArgs.size());
 }
 
 std::string ParamStr(int32_t Index) {
-  if (Index == 0) return ExecutablePath();
   std::lock_guard<std::mutex> lock(GMutex);
+  if (Index == 0) return GProgramFile.empty() ? ExecutablePath() : GProgramFile;
   if (Index < 0 || size_t(Index) > GArgs.size()) return {};
   return GArgs[size_t(Index) - 1];
 }

@@ -17,6 +17,9 @@ void SetProgramFolder(const std::string& Folder);
 void SetCommandLine(int Argc, const char* const* Argv);
 int32_t ParamCount();
 std::string ParamStr(int32_t Index);
+// The file ParamStr(0) names instead, for a program that is started through a
+// launcher of its own and is to be known by it; "" names the executable again.
+void SetProgramFile(const std::string& FileName);
 
 // The user's settings folder: $XDG_CONFIG_HOME/kavrelin/, by default
 // ~/.config/kavrelin/, with a trailing "/". Not created here.

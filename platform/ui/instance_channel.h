@@ -1,7 +1,6 @@
-// The single-instance channel between two starts of the program: a lock file
-// that orders the starts, and a local socket, reachable by the user alone,
-// through which a later start hands its command line to the running one.
-// Both live in the user's runtime folder.
+// The listening half of the single-instance channel: a local socket,
+// reachable by the user alone, through which a later start hands its command
+// line to the running one. The starting half is in instance_client.h.
 #pragma once
 #include <sys/types.h>
 #include <unistd.h>
@@ -11,50 +10,9 @@
 #include <memory>
 #include <string>
 
+#include "platform/system/instance_client.h"
+
 namespace kv {
-
-// The user's runtime folder (RuntimeFolder()), made when missing with mode
-// 0700. Raises EInOutError when it cannot be made, is not a folder of its
-// own (a link, or owned by someone else) or is open to others.
-std::string PrivateRuntimeFolder();
-
-// An exclusive advisory lock on a file; the kernel drops it when the process
-// dies, so a crash never leaves it held.
-class TInstanceLock {
- public:
-  TInstanceLock() = default;
-  ~TInstanceLock();
-  TInstanceLock(const TInstanceLock&) = delete;
-  TInstanceLock& operator=(const TInstanceLock&) = delete;
-  // Waits at most TimeoutMs; false when another process still holds it.
-  // Raises EInOutError when the file cannot be opened.
-  bool Acquire(const std::string& FileName, uint32_t TimeoutMs);
-  void Release();
-  bool Held() const { return FHandle >= 0; }
-
- private:
-  int FHandle = -1;
-};
-
-// Whether a peer of PeerUid may hand over to a process of OwnUid: the same
-// user only (root included only for itself).
-bool HandOverAllowed(uid_t PeerUid, uid_t OwnUid);
-
-enum THandOverOutcome : uint8_t {
-  hoNoListener,  // no one listens on the socket (none there, or left by a crash)
-  hoAnswered,    // Answer holds the receiver's answer
-  hoNoAnswer     // connected, but the answer did not come in time
-};
-struct THandOverResult {
-  THandOverOutcome Outcome = hoNoListener;
-  int32_t Answer = 0;
-};
-
-// Sends the tag and the data to the listener at SocketPath and waits at most
-// TimeoutMs for its answer.
-THandOverResult SendHandOver(const std::string& SocketPath, uint32_t Tag, const std::string& Data, uint32_t TimeoutMs);
-// True when something listens at SocketPath (nothing is sent).
-bool ListenerAlive(const std::string& SocketPath);
 
 // Called on the GUI thread with what a peer sent; the result is its answer.
 using THandOverReceived = std::function<int32_t(uint32_t Tag, const std::string& Data)>;

@@ -5,16 +5,22 @@
 #include <QtGui/QPainter>
 #include <QtSvg/QSvgRenderer>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/batch/batch_escapes.h"
+#include "app/startup/hand_over.h"
 #include "app/startup/startup.h"
 #include "platform/system/paths.h"
 #include "platform/system/registry.h"
@@ -150,11 +156,21 @@ TEST_F(ProgramTest, BatchFromTheCommandLineSavesPicturesAndQuits) {
 TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
   if (!test::HaveTool("convert")) GTEST_SKIP() << "ImageMagick is not installed";
   ASSERT_EQ(test::Run("convert -size 10x8 xc:blue " + Dir + "a.png && convert -size 12x6 xc:lime '" + Dir + "b c.png'"), 0);
+  // A socket file nobody listens on, as a killed editor leaves it: the new
+  // editor, started through the launcher, replaces it.
+  const std::string socket = Dir + "kavrelin/Kavrelin.sock";
+  ASSERT_EQ(::mkdir((Dir + "kavrelin").c_str(), 0700), 0);
+  {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    ASSERT_TRUE(MakeSocketAddress(socket, addr));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+  }
   const std::string log = Dir + "first.log";
   const std::string pid =
       test::RunCapture("cd " + Dir + " && " + Env() + KV_PROGRAM_DIR + "kavrelin >" + log + " 2>&1 & echo $!");
   const pid_t first = pid_t(std::stol(pid));
-  const std::string socket = Dir + "kavrelin/Kavrelin.sock";
   // Ready once its message loop answers: a hand-over of the program name alone opens nothing.
   const uint64_t end = TickCount64() + 60000;
   bool ready = false;
@@ -185,6 +201,128 @@ TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
     EXPECT_EQ(Identify(Dir + "a_copy.bmp").substr(0, 5), "10 8 ");
     EXPECT_EQ(Identify(Dir + "b_copy.bmp").substr(0, 5), "12 6 ");
   }
+}
+
+// The shared libraries an executable asks for, as readelf reads its dynamic section.
+std::set<std::string> NeededLibraries(const std::string& FileName) {
+  std::set<std::string> r;
+  std::istringstream lines(test::RunCapture("readelf -d '" + FileName + "' 2>&1"));
+  for (std::string line; std::getline(lines, line);) {
+    const size_t open = line.find("(NEEDED)");
+    const size_t from = line.find('[', open);
+    const size_t to = line.find(']', from);
+    if (open != std::string::npos && from != std::string::npos && to != std::string::npos)
+      r.insert(line.substr(from + 1, to - from - 1));
+  }
+  return r;
+}
+
+// The launcher hands over before the window system, the codecs and the rest
+// are loaded: it asks for the C and C++ runtimes only.
+TEST(ProgramLauncher, LinksNothingButTheRuntimes) {
+  if (!test::HaveTool("readelf")) GTEST_SKIP() << "readelf is not installed";
+  const std::set<std::string> launcher = NeededLibraries(std::string(KV_PROGRAM_DIR) + LauncherExecutableName);
+  ASSERT_FALSE(launcher.empty());
+  for (const std::string& lib : launcher) {
+    const std::string stem = lib.substr(0, lib.find(".so"));
+    EXPECT_TRUE(std::set<std::string>({"libc", "libm", "libstdc++", "libgcc_s", "libpthread", "libdl", "librt",
+                                       "ld-linux-x86-64", "ld-linux-aarch64"})
+                    .count(stem))
+        << lib;
+  }
+  // The editor proper is what loads them.
+  const std::set<std::string> editor = NeededLibraries(std::string(KV_PROGRAM_DIR) + EditorExecutableName);
+  EXPECT_TRUE(editor.count("libQt6Core.so.6")) << editor.size();
+}
+
+// The launcher alone in a program folder, with a stand-in for the editor
+// that tells how it was started, and a listener of the test's own.
+class LauncherTest : public ProgramTest {
+ protected:
+  void SetUp() override {
+    ProgramTest::SetUp();
+    Dir = std::filesystem::canonical(Dir).string() + "/";
+    Bin = Dir + "bin/";
+    std::filesystem::create_directory(Bin);
+    std::filesystem::copy_file(std::string(KV_PROGRAM_DIR) + LauncherExecutableName, Bin + "kavrelin");
+    std::filesystem::create_symlink("kavrelin", Bin + "show");
+    std::filesystem::copy_file(KV_EDITOR_STANDIN, Bin + EditorExecutableName);
+    ASSERT_EQ(::mkdir((Dir + "kavrelin").c_str(), 0700), 0);
+    EnsureQtApplication();
+  }
+  // Starts Command while the message loop serves the listener, if any.
+  TResult StartServed(const std::string& Command) {
+    TResult r;
+    std::atomic<bool> done{false};
+    std::thread t([&] {
+      const test::TToolRun run = test::RunTool("cd " + Dir + " && " + Env() + Command + " 2>&1");
+      r = {WIFEXITED(run.Status) ? WEXITSTATUS(run.Status) : -1, run.Output};
+      done = true;
+    });
+    const uint64_t end = TickCount64() + 60000;
+    while (!done && TickCount64() < end) WaitForMessages(10);
+    t.join();
+    return r;
+  }
+  std::string Bin;
+};
+
+TEST_F(LauncherTest, StartsTheEditorWithItsArgumentsAndPassesTheLockOn) {
+  test::WriteText(Dir + "a.png", "");
+  // No editor runs: the stand-in gets argv as given and the held lock.
+  TResult r = StartServed(Bin + "kavrelin a.png -x");
+  EXPECT_EQ(r.Exit, 0) << r.Output;
+  const std::string head = Bin + "kavrelin|a.png -x|";
+  ASSERT_EQ(r.Output.substr(0, head.size()), head) << r.Output;
+  EXPECT_NE(r.Output.find("\nopen\nheld\n"), std::string::npos) << r.Output;
+
+  // Another run mode keeps its name and gets no guard, whatever the caller had set.
+  r = StartServed(std::string(PassedGuardVariable) + "=own " + Bin + "show x.ini");
+  EXPECT_EQ(r.Output, Bin + "show|x.ini|\n") << r.Output;
+
+  // A running editor that declines makes the stand-in an editor of its own.
+  int32_t answer = 0;
+  std::vector<std::string> received;
+  THandOverServer server(
+      [&](uint32_t, const std::string& Data) {
+        received.push_back(Data);
+        return answer;
+      });
+  server.Listen(Dir + "kavrelin/Kavrelin.sock");
+  r = StartServed(Bin + "kavrelin a.png");
+  EXPECT_EQ(r.Output, Bin + "kavrelin|a.png|own\n") << r.Output;
+
+  // One that takes it: the launcher ends, the editor is never started.
+  answer = 1;
+  test::WriteText(Dir + "b c.png", "");
+  r = StartServed(Bin + "kavrelin a.png \"b c.png\" missing.png");
+  EXPECT_EQ(r.Exit, 0);
+  EXPECT_EQ(r.Output, "");
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[1], Bin + "kavrelin " + Dir + "a.png \"" + Dir + "b c.png\" missing.png");
+}
+
+TEST_F(LauncherTest, MissingEditorIsSaid) {
+  std::filesystem::remove(Bin + EditorExecutableName);
+  const TResult r = StartServed(Bin + "kavrelin");
+  EXPECT_EQ(r.Exit, 1);
+  EXPECT_NE(r.Output.find("cannot start " + Bin + EditorExecutableName), std::string::npos) << r.Output;
+}
+
+// Started without the launcher, the editor guards itself, and hands over
+// under the launcher's name.
+TEST_F(LauncherTest, EditorStartedDirectlyStillHandsOver) {
+  test::WriteText(Dir + "a.png", "");
+  std::vector<std::string> received;
+  THandOverServer server([&](uint32_t, const std::string& Data) {
+    received.push_back(Data);
+    return 1;
+  });
+  server.Listen(Dir + "kavrelin/Kavrelin.sock");
+  const TResult r = StartServed(std::string(KV_PROGRAM_DIR) + EditorExecutableName + " a.png");
+  EXPECT_EQ(r.Exit, 0) << r.Output;
+  const std::string program = std::filesystem::canonical(std::string(KV_PROGRAM_DIR) + LauncherExecutableName).string();
+  EXPECT_EQ(received, (std::vector<std::string>{program + " " + Dir + "a.png"}));
 }
 
 // The desktop's own checker judges the entry; the icon must draw something.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -231,6 +232,52 @@ TEST_F(InstanceGuardTest, PeerOfAnotherUserIsRefused) {
   EXPECT_EQ(r.Outcome, hoNoAnswer);
   EXPECT_EQ(calls, 0);
   EXPECT_EQ(server.Refused(), 1);
+}
+
+// The launcher has found no editor and passes its lock on across exec: the
+// editor listens under it, then lets it go.
+TEST_F(InstanceGuardTest, PassedLockIsListenedUnderAndThenLetGo) {
+  TInstanceLock launcher;
+  ASSERT_TRUE(launcher.Acquire(GuardLockFile(EditorGuardName), 0));
+  const int fd = launcher.PassOn();
+  ASSERT_GE(fd, 0);
+  EXPECT_FALSE(launcher.Held());
+  EXPECT_EQ(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);  // survives exec
+  ::setenv(PassedGuardVariable, std::to_string(fd).c_str(), 1);
+  TGuardOutcome outcome = goNoAnswer;
+  ASSERT_TRUE(TakePassedGuard(outcome));
+  EXPECT_EQ(outcome, goFirst);
+  EXPECT_EQ(std::getenv(PassedGuardVariable), nullptr);
+  EXPECT_TRUE(ListenerAlive(GuardSocketFile(EditorGuardName)));
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // closed with the lock
+  TInstanceLock later;
+  EXPECT_TRUE(later.Acquire(GuardLockFile(EditorGuardName), 0));
+}
+
+// Only the lock itself is taken over; anything else leaves the editor to
+// guard itself, and the variable is gone either way.
+TEST_F(InstanceGuardTest, PassedGuardThatIsNotTheLockIsIgnored) {
+  const std::string lockFile = GuardLockFile(EditorGuardName);
+  TInstanceLock holder;  // another start holds the lock meanwhile
+  ASSERT_TRUE(holder.Acquire(lockFile, 0));
+  const int sameFile = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
+  const int otherFile = ::open((Dir + "other").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  for (const std::string& value : {std::string("junk"), std::string("-1"), std::string("9999"),
+                                   std::to_string(sameFile), std::to_string(otherFile)}) {
+    ::setenv(PassedGuardVariable, value.c_str(), 1);
+    TGuardOutcome outcome = goNoAnswer;
+    EXPECT_FALSE(TakePassedGuard(outcome)) << value;
+    EXPECT_EQ(std::getenv(PassedGuardVariable), nullptr) << value;
+    EXPECT_FALSE(ListenerAlive(GuardSocketFile(EditorGuardName))) << value;
+  }
+  ::close(sameFile);
+  ::close(otherFile);
+  // The running editor declined the command line: an editor of its own, not listening.
+  ::setenv(PassedGuardVariable, PassedGuardOwnEditor, 1);
+  TGuardOutcome outcome = goFirst;
+  EXPECT_TRUE(TakePassedGuard(outcome));
+  EXPECT_EQ(outcome, goOwnEditor);
+  EXPECT_EQ(std::getenv(PassedGuardVariable), nullptr);
 }
 
 TEST_F(InstanceGuardTest, SecondScreenSaverNeverRuns) {
