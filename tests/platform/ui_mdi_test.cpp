@@ -12,6 +12,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/status_bar.h"
@@ -82,6 +83,57 @@ TEST_F(Mdi, ChildrenLiveInTheFrameInStackingOrder) {
   EXPECT_EQ(Frame->MDIChildren(2), a);  // the one left goes to the back
   b->SetCaption("renamed");
   EXPECT_EQ(SubOf(b)->windowTitle().toStdString(), "renamed");
+}
+
+// The window menu lists the shown children below its own items, numbered in
+// the order they came, the active one checked, and picks one when chosen.
+TEST_F(Mdi, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
+  auto* menu = new TMainMenu(Frame.get());
+  auto* windows = new TMenuItem(Frame.get());
+  windows->SetCaption("&Fenster");
+  menu->Items()->Add(windows);
+  auto* tile = new TMenuItem(Frame.get());
+  tile->SetCaption("Nebeneinander");
+  windows->Add(tile);
+  menu->SetWindow(Frame.get());
+  EXPECT_TRUE(menu->WindowListEntries().empty());  // no window menu yet
+  Frame->SetWindowMenu(windows);
+  EXPECT_TRUE(menu->WindowListEntries().empty());  // no children: not even the separator
+
+  TForm* a = NewChild("a");
+  TForm* b = NewChild("b & c");
+  TForm* c = NewChild("c");
+  TForm* hidden = NewChild("hidden");
+  hidden->Hide();
+  c->BringToFront();
+  auto texts = [&] {
+    std::vector<std::string> out;
+    for (const TMenuBarEntry& e : menu->WindowListEntries())
+      out.push_back(e.Separator ? "-" : (e.Checked ? "*" : "") + e.Text);
+    return out;
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"-", "&1 a", "&2 b && c", "*&3 c"}));
+  TMenuBarEntry e;
+  ASSERT_TRUE(menu->MenuBarEntry(windows, e));
+  EXPECT_EQ(e.SubCount, 5);  // its own item, the separator and three windows
+
+  // Choosing a minimised child restores and activates it.
+  a->SetWindowState(wsMinimized);
+  EXPECT_TRUE(menu->TriggerWindowListEntry(0));
+  EXPECT_EQ(Frame->ActiveMDIChild(), a);
+  EXPECT_EQ(a->WindowState(), wsNormal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"-", "*&1 a", "&2 b && c", "&3 c"}));
+
+  // A child that goes leaves the list, and the others close up.
+  std::erase(Children, b);
+  delete b;
+  c->SetCaption("renamed");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"-", "*&1 a", "&2 renamed"}));
+  EXPECT_FALSE(menu->TriggerWindowListEntry(2));
+  // A freed window menu is forgotten.
+  delete windows;
+  EXPECT_EQ(Frame->WindowMenu(), nullptr);
+  EXPECT_TRUE(menu->WindowListEntries().empty());
 }
 
 TEST_F(Mdi, ActivationEventsFollowTheActiveChild) {
