@@ -10,6 +10,7 @@
 #include "app/child/child_window.h"
 #include "app/child/drawing_options.h"
 #include "app/helpers/registry_helpers.h"
+#include "app/main/info_form.h"
 #include "app/main/main_form.h"
 #include "app/main/menu_shortcuts.h"
 #include "app/settings/form_storage1.h"
@@ -151,6 +152,11 @@ TEST_F(MainWindowOptions, LabelShadowFollowsTheStoredOption) {
   EXPECT_EQ(early.ShadowSize(), 0);
   TmyKvLabel late(nullptr);
   EXPECT_EQ(late.ShadowSize(), 0);
+  // The welcome window's text is such a label.
+  Form->Willkommen1Click(Form.get());
+  auto* welcome = dynamic_cast<Tinfoform*>(Form->FindComponent("infoform"));
+  ASSERT_NE(welcome, nullptr);
+  EXPECT_EQ(welcome->Label1->ShadowSize(), 0);
 }
 
 TEST_F(MainWindowOptions, DrawingOptionsAreRestoredWhenTheMainWindowShows) {
