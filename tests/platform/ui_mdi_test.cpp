@@ -4,6 +4,8 @@
 #include <QtGui/QImage>
 #include <QtWidgets/QMdiArea>
 #include <QtWidgets/QMdiSubWindow>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -130,6 +132,18 @@ TEST_F(Mdi, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
   c->SetCaption("renamed");
   EXPECT_EQ(texts(), (std::vector<std::string>{"-", "*&1 a", "&2 renamed"}));
   EXPECT_FALSE(menu->TriggerWindowListEntry(2));
+
+  // Opening the menu shows a child that came since the bar was last brought up to date.
+  QMenu* shown = nullptr;
+  for (QAction* a : PeerWidget(Frame.get())->findChild<QMenuBar*>()->actions())
+    if (a->text() == "&Fenster") shown = a->menu();
+  ASSERT_NE(shown, nullptr);
+  const qsizetype before = shown->actions().size();
+  NewChild("d");
+  EXPECT_EQ(shown->actions().size(), before);
+  emit shown->aboutToShow();
+  ASSERT_EQ(shown->actions().size(), before + 1);
+  EXPECT_EQ(shown->actions().back()->text().toStdString(), "&3 d");
   // A freed window menu is forgotten.
   delete windows;
   EXPECT_EQ(Frame->WindowMenu(), nullptr);
