@@ -186,6 +186,8 @@ void BuildMousePointerMenu(Tform1& Form) {
     TAction* a = MainAction(Form, name);
     if (!a) continue;
     auto* item = new TMenuItem(&Form);
+    // Named, so that each tool gets a speed-bar button of its own that a stored layout can show.
+    item->SetName(name + "1");
     item->SetRadioItem(true);
     item->SetGroupIndex(1);
     item->SetAction(a);

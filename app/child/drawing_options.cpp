@@ -9,9 +9,11 @@
 #include "app/helpers/text_helpers.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
+#include "app/settings/form_storage1.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/actions.h"
+#include "platform/ui/application.h"
 #include "platform/ui/status_bar.h"
 #include "imaging/views/ruler_box.h"
 
@@ -33,7 +35,54 @@ TdrawingoptionsForm::TdrawingoptionsForm(TComponent* AOwner) : TForm(AOwner) {
   SetFormStyle(fsStayOnTop);
   SetBorderIcons(TBorderIcons{biSystemMenu, biMinimize});
   OnClose = [this](TObject* Sender, TCloseAction& Action) { FormClose(Sender, Action); };
+  // The store reads its values back whenever the window is shown: hidden by
+  // the menu (no close), the window keeps what was set by saving first.
+  OnHide = [this](TObject*) {
+    if (!Formstorage1 || !Formstorage1->Restored()) return;
+    try {
+      Formstorage1->SaveFormPlacement();
+    } catch (...) {
+      if (Application) Application->HandleException(this);  // hiding goes on
+    }
+  };
+  // The store hooks the events above, so it comes after them.
+  CreateStore();
   if (!drawingoptionsform) drawingoptionsform = this;
+}
+
+void TdrawingoptionsForm::CreateStore() {
+  Formstorage1 = new tformstorage1(this);
+  Formstorage1->SetName("Formstorage1");
+  Formstorage1->BeginLoading();
+  // Named after the fields that show them: the face box, the text memo and the three number fields.
+  struct TSlot {
+    const char* Name;
+    std::function<std::string()> Get;
+    std::function<void(const std::string&)> Set;
+  };
+  const TSlot slots[] = {
+      {"FontComboBox1.FontName", [this] { return FOptions.TextFont.Name(); },
+       [this](const std::string& V) {
+         if (!V.empty()) FOptions.TextFont.SetName(V);
+       }},
+      {"Memo1.Lines", [this] { return FOptions.TextLines.CommaText(); },
+       [this](const std::string& V) { FOptions.TextLines.SetCommaText(V); }},
+      {"KvSpinEdit2.Value", [this] { return FloatToStr(FOptions.Tolerance); },
+       [this](const std::string& V) { SetTolerance(StrToFloatVal(V)); }},
+      {"KvSpinEdit3.Value", [this] { return FloatToStr(FOptions.Intensity); },
+       [this](const std::string& V) { SetIntensity(StrToFloatVal(V)); }},
+      {"KvSpinEdit1.Value", [this] { return FloatToStr(FOptions.LineWidth); },
+       [this](const std::string& V) { SetLineWidth(StrToFloatVal(V)); }},
+  };
+  for (const TSlot& slot : slots) {
+    TStoredValue* v = Formstorage1->StoredValues().Add();
+    v->SetName(slot.Name);
+    v->SetValue(TVariant(slot.Get()));
+    v->OnSave = [get = slot.Get](TObject*, TVariant& Value) { Value = TVariant(get()); };
+    // A value never stored reads back as the one taken at creation.
+    v->OnRestore = [set = slot.Set](TObject*, TVariant& Value) { set(Value.AsString()); };
+  }
+  Formstorage1->Loaded();
 }
 
 TdrawingoptionsForm::~TdrawingoptionsForm() {

@@ -15,6 +15,7 @@
 namespace kv {
 
 class Tchild;
+class tformstorage1;
 
 struct TDrawingOptions {
   TDrawingOptions();
@@ -83,7 +84,13 @@ class TdrawingoptionsForm : public TForm {
 
   void FormClose(TObject* Sender, TCloseAction& Action);
 
+  // Keeps the window's placement, the text tool's face and text, the
+  // tolerance, intensity and line width; restored when the main window shows.
+  tformstorage1* Formstorage1 = nullptr;
+
  private:
+  void CreateStore();
+
   TDrawingOptions FOptions;
   bool FPages[kDrawingPageCount] = {true, true, true, true, true, true};
   bool FSelectionZoomEnabled = false;

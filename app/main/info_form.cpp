@@ -1,7 +1,7 @@
 #include "app/main/info_form.h"
 
+#include "components/controls/kv_label.h"
 #include "platform/ui/button.h"
-#include "platform/ui/std_controls.h"
 
 namespace kv {
 
@@ -9,7 +9,9 @@ Tinfoform::Tinfoform(TComponent* AOwner) : TForm(AOwner) {
   SetFormStyle(fsMDIChild);
   SetCaption("Willkommen");
   SetBounds(20, 20, 360, 200);
-  Label1 = new TLabel(this);
+  Label1 = new TmyKvLabel(this);
+  Label1->SetAutoSize(false);
+  Label1->SetWordWrap(true);
   Label1->SetParent(this);
   Label1->SetBounds(16, 16, 320, 160);
   Label1->SetCaption(
@@ -21,7 +23,9 @@ Taboutform::Taboutform(TComponent* AOwner) : TForm(AOwner) {
   SetBorderStyle(bsDialog);
   SetPosition(poScreenCenter);
   SetBounds(0, 0, 320, 160);
-  Label1 = new TLabel(this);
+  Label1 = new TmyKvLabel(this);
+  Label1->SetAutoSize(false);
+  Label1->SetWordWrap(true);
   Label1->SetParent(this);
   Label1->SetBounds(16, 16, 288, 80);
   Label1->SetCaption("Kavrelin 3.6\n\nBildbetrachter und Bildbearbeitung");

@@ -4,21 +4,21 @@
 
 namespace kv {
 
-class TLabel;
+class TmyKvLabel;
 class TButton;
 
 // A plain image-area window that greets the user.
 class Tinfoform : public TForm {
  public:
   explicit Tinfoform(TComponent* AOwner);
-  TLabel* Label1 = nullptr;
+  TmyKvLabel* Label1 = nullptr;
 };
 
 // The program's name and version, closed with OK.
 class Taboutform : public TForm {
  public:
   explicit Taboutform(TComponent* AOwner);
-  TLabel* Label1 = nullptr;
+  TmyKvLabel* Label1 = nullptr;
   TButton* OKButton = nullptr;
 };
 

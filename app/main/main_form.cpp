@@ -8,12 +8,15 @@
 #include "app/batch/batch_window.h"
 #include "app/catalog/catalog_menus.h"
 #include "app/child/child_window.h"
+#include "app/child/drawing_options.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
+#include "app/main/menu_shortcuts.h"
 #include "app/params/file_kinds.h"
 #include "app/settings/form_storage1.h"
 #include "app/startup/instance_guard.h"
+#include "components/controls/kv_label.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
 #include "imaging/formats/gif_lzw.h"
@@ -240,6 +243,7 @@ void Tform1::FormCreate(TObject*) {
   for (int32_t i = names.Count() - 1; i >= 0; --i)
     if (!names.Strings(i).empty()) historyadd(names.Strings(i));
   InstallGifLzwHooks();
+  SetWindowMenu(Fenster1);
 }
 
 void Tform1::FormShow(TObject*) {
@@ -250,6 +254,7 @@ void Tform1::FormShow(TObject*) {
   imagespeedbar->SetWallpaper(&SpeedBar1->Wallpaper());
   SharedWallpaperPicture = &Wallpaper1->Picture();
   if (Katalog2) CheckArrangeMenu(*Katalog2, StoredInt("CatalogArrange"), StoredBool("CatalogArrHor"));
+  ApplyOptions();
   if (!StoredBool("NoWelcome")) Willkommen1Click(this);
   // Every argument is a file to open, not only the first.
   for (int32_t i = 1; i <= ParamCount(); ++i) PendingFiles += " \"" + ParamStr(i) + "\"";
@@ -257,7 +262,13 @@ void Tform1::FormShow(TObject*) {
   AcceptDropFiles(this, [this](TObject* S, const TStrings& F) { DropFiles(S, F); });
   SetCurrentDir(ProgramFolder());
   OnActivate = [this](TObject*) { checkclipboard(); };
+  if (drawingoptionsform && drawingoptionsform->Formstorage1) drawingoptionsform->Formstorage1->RestoreFormPlacement();
   updateall();
+}
+
+void Tform1::ApplyOptions() {
+  ApplyStoredShortcuts(*MainMenu1->Items());
+  SetLabelShadowSize(StoredBool("textshadow") ? 1 : 0);
 }
 
 void Tform1::FormCloseQuery(TObject*, bool& CanClose) {

@@ -175,6 +175,8 @@ class Tform1 : public TForm {
   TStrings& OpenFiles();
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
+  // The options that take effect at once: stored menu shortcuts and the label shadow.
+  void ApplyOptions();
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void FormClose(TObject* Sender, TCloseAction& Action);
   void DropFiles(TObject* Sender, const TStrings& Files);

@@ -408,6 +408,8 @@ void Tform1::Formstorage1RestorePlacement(TObject*) {
   for (TSpeedBar* bar : {SpeedBar1, imagespeedbar}) {
     bar->SetBtnWidth(21);
     bar->SetBtnHeight(21);
+    // The new size applies to text buttons too: give them back the width of their captions.
+    SpeedBar1PosChanged(bar);
   }
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "components/controls/button_glyph.h"
 #include "components/controls/control_input.h"
@@ -268,6 +269,38 @@ const TPropertyTable& TKvCustomLabel::PropertyTable() const {
     p.Method("OnMouseEnter").Method("OnMouseLeave");
   });
   return table;
+}
+
+// ---- the program's label ----
+
+namespace {
+int32_t GLabelShadowSize = 1;
+// Labels alive now; all live on the GUI thread.
+std::vector<TmyKvLabel*>& LiveLabels() {
+  static std::vector<TmyKvLabel*> labels;
+  return labels;
+}
+uint8_t ShadowByte(int32_t Value) { return uint8_t(std::clamp(Value, 0, 255)); }
+}  // namespace
+
+int32_t LabelShadowSize() { return GLabelShadowSize; }
+
+void SetLabelShadowSize(int32_t Value) {
+  GLabelShadowSize = ShadowByte(Value);
+  for (TmyKvLabel* l : LiveLabels()) l->SetShadowSize(ShadowByte(GLabelShadowSize));
+}
+
+TmyKvLabel::TmyKvLabel(TComponent* AOwner) : TKvLabel(AOwner) {
+  SetShadowSize(ShadowByte(GLabelShadowSize));
+  LiveLabels().push_back(this);
+}
+
+TmyKvLabel::~TmyKvLabel() { std::erase(LiveLabels(), this); }
+
+void TmyKvLabel::Paint() {
+  // A label made before the setting changed catches up here at the latest.
+  if (ShadowSize() != ShadowByte(GLabelShadowSize)) SetShadowSize(ShadowByte(GLabelShadowSize));
+  TKvLabel::Paint();
 }
 
 }  // namespace kv

@@ -92,4 +92,20 @@ class TKvLabel : public TKvCustomLabel {
   using TKvCustomLabel::TKvCustomLabel;
 };
 
+// The shadow size of every program label, one setting for the whole program
+// (the main window sets it from its option "textshadow").
+int32_t LabelShadowSize();
+// Stores the size and gives it to every program label now alive.
+void SetLabelShadowSize(int32_t Value);
+
+// The program's label: a shadowed label whose shadow follows LabelShadowSize.
+class TmyKvLabel : public TKvLabel {
+ public:
+  explicit TmyKvLabel(TComponent* AOwner);
+  ~TmyKvLabel() override;
+
+ protected:
+  void Paint() override;
+};
+
 }  // namespace kv

@@ -34,6 +34,7 @@ using TFormState = TSet<TFormStateItem, 8>;
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
 
+class TMenuItem;
 class TMDIClient;  // the client area of a multiple-document frame (private to the layer)
 
 class TCustomForm : public TCustomControl {
@@ -111,6 +112,12 @@ class TCustomForm : public TCustomControl {
   int32_t MDIClientHeight() const { return MDIClientRect().Height(); }
   // The frame of a child, or nullptr.
   TCustomForm* MDIFrame() const { return FMDIFrame; }
+  // The children in the order they joined the frame (the order of the window list).
+  const std::vector<TCustomForm*>& MDIChildrenInCreationOrder() const { return FMDIOrder; }
+  // The menu of a frame under which its menu bar lists the shown children, or nullptr.
+  TMenuItem* WindowMenu() const { return FWindowMenu; }
+  void SetWindowMenu(TMenuItem* Value);
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // Told by the controls of the form when one of them got the focus.
   void SetFocusedControl(TWinControl* Control);
 
@@ -170,6 +177,8 @@ class TCustomForm : public TCustomControl {
   void MDIActivate(TCustomForm* Child);
 
   std::vector<TCustomForm*> FMDIChildren;  // of a frame, in stacking order
+  std::vector<TCustomForm*> FMDIOrder;     // of a frame, in the order they joined
+  TMenuItem* FWindowMenu = nullptr;
   TCustomForm* FMDIFrame = nullptr;        // of a child
   std::unique_ptr<TMDIClient> FMDIClient;  // of a frame with a window
   TRect FMDIClientRect{0, 0, 0, 0};

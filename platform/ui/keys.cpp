@@ -2,7 +2,9 @@
 #include <QtCore/Qt>
 
 #include <bitset>
+#include <cctype>
 
+#include "platform/ui/menus.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/peer.h"
 
@@ -138,6 +140,132 @@ uint16_t VirtualKeyOf(int QtKey, Qt::KeyboardModifiers Modifiers) {
     case Qt::Key_ParenRight: return '0';
     default: return 0;
   }
+}
+
+// ---- shortcuts ----
+
+namespace {
+
+struct TKeyName {
+  uint16_t Key;
+  const char* Name;
+  int QtKey;
+};
+
+// Keys whose name is not their own character; letters, digits and F1..F24 are made up below.
+constexpr TKeyName kKeyNames[] = {
+    {VK_BACK, "Rück", Qt::Key_Backspace},
+    {VK_TAB, "Tab", Qt::Key_Tab},
+    {VK_RETURN, "Eingabe", Qt::Key_Return},
+    {VK_ESCAPE, "Esc", Qt::Key_Escape},
+    {VK_SPACE, "Leer", Qt::Key_Space},
+    {VK_PRIOR, "Bild auf", Qt::Key_PageUp},
+    {VK_NEXT, "Bild ab", Qt::Key_PageDown},
+    {VK_END, "Ende", Qt::Key_End},
+    {VK_HOME, "Pos1", Qt::Key_Home},
+    {VK_LEFT, "Links", Qt::Key_Left},
+    {VK_UP, "Oben", Qt::Key_Up},
+    {VK_RIGHT, "Rechts", Qt::Key_Right},
+    {VK_DOWN, "Unten", Qt::Key_Down},
+    {VK_INSERT, "Einfg", Qt::Key_Insert},
+    {VK_DELETE, "Entf", Qt::Key_Delete},
+    {VK_PAUSE, "Pause", Qt::Key_Pause},
+    {VK_ADD, "Num +", Qt::Key_Plus},
+    {VK_SUBTRACT, "Num -", Qt::Key_Minus},
+    {VK_MULTIPLY, "Num *", Qt::Key_Asterisk},
+    {VK_DIVIDE, "Num /", Qt::Key_Slash},
+    {VK_OEM_PLUS, "+", Qt::Key_Plus},
+    {VK_OEM_MINUS, "-", Qt::Key_Minus},
+    {VK_OEM_COMMA, ",", Qt::Key_Comma},
+    {VK_OEM_PERIOD, ".", Qt::Key_Period},
+};
+
+struct TModifierName {
+  TShortCut Bit;
+  const char* Name;
+};
+// In the order they are written; the English names are only read.
+constexpr TModifierName kModifierNames[] = {
+    {scShift, "Umsch+"}, {scCtrl, "Strg+"}, {scAlt, "Alt+"}, {scShift, "Shift+"}, {scCtrl, "Ctrl+"},
+};
+constexpr int kWrittenModifiers = 3;
+
+std::string KeyName(uint16_t Key) {
+  if ((Key >= 'A' && Key <= 'Z') || (Key >= '0' && Key <= '9')) return std::string(1, char(Key));
+  if (Key >= VK_F1 && Key <= VK_F24) return "F" + std::to_string(Key - VK_F1 + 1);
+  if (Key >= VK_NUMPAD0 && Key <= VK_NUMPAD9) return "Num " + std::to_string(Key - VK_NUMPAD0);
+  for (const TKeyName& k : kKeyNames)
+    if (k.Key == Key) return k.Name;
+  return {};
+}
+
+// Byte-wise upper case: the German names differ from each other in ASCII letters already.
+std::string Upper(std::string S) {
+  for (char& c : S) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return S;
+}
+
+}  // namespace
+
+TShortCut ShortCut(uint16_t Key, TShiftState Shift) {
+  if (Key == 0 || Key > 0xFF) return TShortCut(0);
+  TShortCut s = Key;
+  if (Shift.Contains(ssShift)) s |= scShift;
+  if (Shift.Contains(ssCtrl)) s |= scCtrl;
+  if (Shift.Contains(ssAlt)) s |= scAlt;
+  return s;
+}
+
+std::string ShortCutToText(TShortCut Value) {
+  const std::string key = KeyName(uint16_t(Value & 0xFF));
+  if (key.empty()) return {};
+  std::string text;
+  for (int i = 0; i < kWrittenModifiers; ++i)
+    if (Value & kModifierNames[i].Bit) text += kModifierNames[i].Name;
+  return text + key;
+}
+
+TShortCut TextToShortCut(const std::string& Text) {
+  std::string rest = Upper(Text);
+  TShortCut mods = 0;
+  for (bool found = true; found;) {
+    found = false;
+    for (const TModifierName& m : kModifierNames) {
+      const std::string name = Upper(m.Name);
+      // "+" alone is a key, not a modifier without its name.
+      if (rest.size() > name.size() && rest.compare(0, name.size(), name) == 0) {
+        mods |= m.Bit;
+        rest.erase(0, name.size());
+        found = true;
+      }
+    }
+  }
+  if (rest.empty()) return TShortCut(0);
+  for (uint16_t key = 1; key <= 0xFF; ++key) {
+    const std::string name = KeyName(key);
+    if (!name.empty() && Upper(name) == rest) return TShortCut(key | mods);
+  }
+  return TShortCut(0);
+}
+
+int QtKeyOfShortCut(TShortCut Value) {
+  const uint16_t key = Value & 0xFF;
+  int qt = 0;
+  if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) qt = key;  // Qt's codes are the same
+  else if (key >= VK_F1 && key <= VK_F24) qt = Qt::Key_F1 + (key - VK_F1);
+  else if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9) qt = (Qt::Key_0 + (key - VK_NUMPAD0)) | Qt::KeypadModifier;
+  else
+    for (const TKeyName& k : kKeyNames)
+      if (k.Key == key) {
+        qt = k.QtKey;
+        if (key >= VK_MULTIPLY && key <= VK_DIVIDE) qt |= Qt::KeypadModifier;
+        break;
+      }
+  if (qt == 0) return 0;
+  if (Value & scShift) qt |= Qt::ShiftModifier;
+  if (Value & scCtrl) qt |= Qt::ControlModifier;
+  if (Value & scAlt) qt |= Qt::AltModifier;
+  return qt;
 }
 
 }  // namespace kv

@@ -7,6 +7,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/mdi_client.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/peer.h"
 
 namespace kv {
@@ -199,9 +200,11 @@ void TCustomForm::AttachMDIChild(TCustomForm* Child) {
     Child->SetBounds(at, at, Child->Width(), Child->Height());
   }
   FMDIChildren.insert(FMDIChildren.begin(), Child);
+  FMDIOrder.push_back(Child);
 }
 
 void TCustomForm::DetachMDIChild(TCustomForm* Child) {
+  std::erase(FMDIOrder, Child);
   auto it = std::find(FMDIChildren.begin(), FMDIChildren.end(), Child);
   if (it == FMDIChildren.end()) return;
   const bool wasActive = it == FMDIChildren.begin();
@@ -258,6 +261,18 @@ void TCustomForm::Next() {
   // The one that was active goes to the back.
   FMDIChildren.erase(std::find(FMDIChildren.begin(), FMDIChildren.end(), current));
   FMDIChildren.push_back(current);
+}
+
+void TCustomForm::SetWindowMenu(TMenuItem* Value) {
+  if (Value == FWindowMenu) return;
+  if (FWindowMenu) FWindowMenu->RemoveFreeNotification(this);
+  FWindowMenu = Value;
+  if (FWindowMenu) FWindowMenu->FreeNotification(this);
+}
+
+void TCustomForm::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FWindowMenu) FWindowMenu = nullptr;
 }
 
 TRect TCustomForm::MDIClientRect() const { return FMDIClientPlaced ? FMDIClientRect : ClientRect(); }

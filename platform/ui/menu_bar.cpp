@@ -4,9 +4,12 @@
 // handler may rebuild whole menus without deleting the action that runs it.
 #include <QtCore/QPointer>
 #include <QtCore/QTimer>
+#include <QtGui/QKeySequence>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
+#include <algorithm>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/ui/forms.h"
 #include "platform/ui/menus.h"
@@ -20,6 +23,19 @@ void TScrollPeer::SetTopMargin(int32_t Value) {
   setViewportMargins(0, Value, 0, 0);
 }
 
+namespace {
+void FillEntry(const QAction* A, TMenuBarEntry& Out) {
+  Out.Text = A->text().toStdString();
+  Out.Enabled = A->isEnabled();
+  Out.Visible = A->isVisible();
+  Out.Checkable = A->isCheckable();
+  Out.Checked = A->isChecked();
+  Out.Separator = A->isSeparator();
+  Out.ShortCut = A->shortcut().toString(QKeySequence::PortableText).toStdString();
+  Out.SubCount = 0;
+}
+}  // namespace
+
 struct TMenuBarBinding {
   struct TEntry {
     QAction* Action = nullptr;
@@ -31,6 +47,8 @@ struct TMenuBarBinding {
   QPointer<QMenuBar> Bar;
   QPointer<QAbstractScrollArea> Host;
   std::unordered_map<const TMenuItem*, TEntry> Entries;
+  std::vector<QPointer<QAction>> WindowList;  // in the window menu, after its own items
+  QPointer<QMenu> WindowListHost;             // the menu whose opening refreshes the list
   bool Posted = false;
 
   TMenuBarBinding(TMainMenu& AMenu, TCustomForm& AForm) : Menu(AMenu), Form(AForm) {}
@@ -70,6 +88,7 @@ struct TMenuBarBinding {
     if (Bar && Host.data() == sp) return Bar;
     // The form's window was made anew: the old bar went with the old window.
     Entries.clear();
+    WindowList.clear();
     Host = sp;
     Bar = new QMenuBar(sp);
     Bar->setNativeMenuBar(false);
@@ -84,6 +103,71 @@ struct TMenuBarBinding {
     A->setCheckable(checkable);
     if (checkable) A->setChecked(Item->Checked());
     A->setStatusTip(QString::fromStdString(Item->Hint()));
+    const int key = QtKeyOfShortCut(Item->ShortCut());
+    const QKeySequence seq = key ? QKeySequence(key) : QKeySequence();
+    if (A->shortcut() != seq) A->setShortcut(seq);
+  }
+
+  // ---- the window list of the frame's window menu ----
+  // The list is made anew whenever the menu opens and whenever the bar is
+  // brought up to date, so it always shows the children as they are now.
+
+  QMenu* WindowListMenu() const {
+    const TMenuItem* wm = Form.WindowMenu();
+    if (!wm) return nullptr;
+    auto it = Entries.find(wm);
+    return it == Entries.end() ? nullptr : it->second.Menu;
+  }
+
+  void ClearWindowList() {
+    for (QAction* a : WindowList)
+      if (a) delete a;
+    WindowList.clear();
+  }
+
+  void SyncWindowList() {
+    ClearWindowList();
+    QMenu* menu = WindowListMenu();
+    if (!menu) return;
+    if (menu != WindowListHost) {
+      WindowListHost = menu;
+      QObject::connect(menu, &QMenu::aboutToShow, Bar, [this, menu] {
+        if (WindowListMenu() == menu) SyncWindowList();
+      });
+    }
+    const std::vector<TCustomForm*> children = Form.MDIChildrenInCreationOrder();
+    TCustomForm* active = Form.ActiveMDIChild();
+    int32_t n = 0;
+    for (TCustomForm* child : children) {
+      if (!child->Visible()) continue;
+      if (n == 0) {
+        auto* line = new QAction(Bar);
+        line->setSeparator(true);
+        menu->addAction(line);
+        WindowList.push_back(line);
+      }
+      ++n;
+      // Only the first nine get a digit to press; a "&" of the caption is shown, not an accelerator.
+      QString caption = QString::fromStdString(child->Caption());
+      caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+      auto* a = new QAction((n <= 9 ? QStringLiteral("&") : QString()) + QString::number(n) + QLatin1Char(' ') + caption,
+                            Bar);
+      a->setCheckable(true);
+      a->setChecked(child == active);
+      QObject::connect(a, &QAction::triggered, Bar, [this, child] { WindowChosen(child); });
+      menu->addAction(a);
+      WindowList.push_back(a);
+    }
+  }
+
+  void WindowChosen(TCustomForm* Child) {
+    Guarded(&Form, [&] {
+      // The child may have gone since the list was made.
+      const std::vector<TCustomForm*> children = Form.MDIChildrenInCreationOrder();
+      if (std::find(children.begin(), children.end(), Child) == children.end()) return;
+      if (Child->WindowState() == wsMinimized) Child->SetWindowState(wsNormal);
+      Child->BringToFront();
+    });
   }
 
   void SyncItems(const TMenuItem* Parent, QWidget* Holder, std::unordered_map<const TMenuItem*, TEntry>& Old) {
@@ -127,10 +211,13 @@ struct TMenuBarBinding {
     Posted = false;
     QMenuBar* bar = EnsureBar();
     if (!bar) return;
+    // Out first: the items' own actions are compared with what the menus hold.
+    ClearWindowList();
     std::unordered_map<const TMenuItem*, TEntry> old;
     old.swap(Entries);
     SyncItems(Menu.Items(), bar, old);
     for (auto& [item, e] : old) Free(e);
+    SyncWindowList();
     auto* sp = static_cast<TScrollPeer*>(Host.data());
     const int32_t h = bar->actions().isEmpty() ? 0 : bar->sizeHint().height();
     bar->setGeometry(0, 0, sp->width(), h);
@@ -193,13 +280,7 @@ bool TMainMenu::MenuBarEntry(const TMenuItem* Item, TMenuBarEntry& Out) {
   if (!FBinding) return false;
   auto it = FBinding->Entries.find(Item);
   if (it == FBinding->Entries.end()) return false;
-  const QAction* a = it->second.Action;
-  Out.Text = a->text().toStdString();
-  Out.Enabled = a->isEnabled();
-  Out.Visible = a->isVisible();
-  Out.Checkable = a->isCheckable();
-  Out.Checked = a->isChecked();
-  Out.Separator = a->isSeparator();
+  FillEntry(it->second.Action, Out);
   Out.SubCount = it->second.Menu ? static_cast<int32_t>(it->second.Menu->actions().size()) : 0;
   return true;
 }
@@ -211,6 +292,28 @@ bool TMainMenu::TriggerMenuBarEntry(const TMenuItem* Item) {
   if (it == FBinding->Entries.end() || it->second.Menu) return false;
   it->second.Action->trigger();
   return true;
+}
+
+
+std::vector<TMenuBarEntry> TMainMenu::WindowListEntries() {
+  SyncMenuBar();
+  std::vector<TMenuBarEntry> out;
+  if (!FBinding) return out;
+  for (const QAction* a : FBinding->WindowList)
+    if (a) FillEntry(a, out.emplace_back());
+  return out;
+}
+
+bool TMainMenu::TriggerWindowListEntry(int32_t Index) {
+  SyncMenuBar();
+  if (!FBinding) return false;
+  int32_t n = 0;
+  for (QAction* a : FBinding->WindowList)
+    if (a && !a->isSeparator() && n++ == Index) {
+      a->trigger();
+      return true;
+    }
+  return false;
 }
 
 }  // namespace kv

@@ -36,6 +36,12 @@ void TMenuItem::SetCaption(const std::string& Value) {
   Changed();
 }
 
+void TMenuItem::SetShortCut(TShortCut Value) {
+  if (Value == FShortCut) return;
+  FShortCut = Value;
+  Changed();
+}
+
 void TMenuItem::SetChecked(bool Value) {
   if (Value == FChecked) return;
   FChecked = Value;

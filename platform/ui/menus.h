@@ -9,8 +9,24 @@
 
 #include "platform/rtl/component.h"
 #include "platform/ui/actions.h"
+#include "platform/ui/messages.h"
 
 namespace kv {
+
+// A key with its modifiers, as menu items carry it: the virtual key in the
+// low byte and the modifier bits above; 0 is no shortcut.
+using TShortCut = uint16_t;
+constexpr TShortCut scShift = 0x2000;
+constexpr TShortCut scCtrl = 0x4000;
+constexpr TShortCut scAlt = 0x8000;
+
+TShortCut ShortCut(uint16_t Key, TShiftState Shift);
+// The shortcut as the menus show it, with German key names ("Strg+Umsch+S",
+// "Entf", "Bild auf"); empty for none and for keys without a name.
+std::string ShortCutToText(TShortCut Value);
+// The reverse, without regard to case; the English modifier names are read
+// too. Text that names no key gives 0.
+TShortCut TextToShortCut(const std::string& Text);
 
 class TMenuItem : public TComponent, public TActionClient {
  public:
@@ -37,6 +53,8 @@ class TMenuItem : public TComponent, public TActionClient {
   int32_t HelpContext() const { return FHelpContext; }
   void SetHelpContext(int32_t Value) { FHelpContext = Value; }
   bool IsLine() const { return FCaption == "-"; }
+  TShortCut ShortCut() const { return FShortCut; }
+  void SetShortCut(TShortCut Value);
 
   TBasicAction* Action() const { return FAction; }
   void SetAction(TBasicAction* Value);
@@ -79,6 +97,7 @@ class TMenuItem : public TComponent, public TActionClient {
   int32_t FImageIndex = -1;
   std::string FHint;
   int32_t FHelpContext = 0;
+  TShortCut FShortCut = 0;
   TBasicAction* FAction = nullptr;
   TMenuItem* FParent = nullptr;
   std::vector<TMenuItem*> FItems;
@@ -95,6 +114,7 @@ struct TMenuBarEntry {
   bool Checkable = false;
   bool Checked = false;
   bool Separator = false;
+  std::string ShortCut;  // the key sequence in Qt's portable text ("Ctrl+Shift+S")
   int32_t SubCount = 0;  // entries of its submenu
 };
 
@@ -116,6 +136,11 @@ class TMainMenu : public TComponent {
   bool MenuBarEntry(const TMenuItem* Item, TMenuBarEntry& Out);
   // Chooses the bar's entry of an item as a user does; false when there is none.
   bool TriggerMenuBarEntry(const TMenuItem* Item);
+  // What the bar shows below the window menu's own items: a separator and one
+  // entry per shown child of the frame ("&1 caption", the active one checked).
+  std::vector<TMenuBarEntry> WindowListEntries();
+  // Chooses the window list's entry of that place (0 the first child) as a user does.
+  bool TriggerWindowListEntry(int32_t Index);
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:

@@ -114,6 +114,8 @@ QCursor QtCursor(TCursor Id);
 void ApplyCursor(QWidget* Widget, TCursor Id);
 // The window-system virtual-key code of a Qt key event (0 when it has none).
 uint16_t VirtualKeyOf(int QtKey, Qt::KeyboardModifiers Modifiers);
+// A menu shortcut as Qt's key combination (key | modifiers); 0 when Qt has no key for it.
+int QtKeyOfShortCut(uint16_t ShortCut);
 // Records the modifiers and buttons of an input event for GetKeyState.
 void NoteInputState(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
 // Records a key going down or up, so GetKeyState answers for it (Escape during long work).

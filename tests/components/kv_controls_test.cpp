@@ -539,3 +539,53 @@ TEST_F(ControlsTest, ImageListEntriesDrawEmbossed) {
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+// The program's labels share one shadow setting: switching it reaches labels
+// made before and after, and a label painted later shows the new shadow.
+TEST_F(ControlsTest, ProgramLabelsFollowTheProgramWideShadow) {
+  struct TRestore {
+    ~TRestore() { SetLabelShadowSize(1); }
+  } restore;
+  auto* before = new TmyKvLabel(Form);
+  before->SetParent(Form);
+  before->Font().SetSize(14);
+  before->Font().SetColor(clBlack);
+  before->SetColor(clWhite);
+  before->SetShadowColor(clRed);
+  before->SetCaption("HM");
+  EXPECT_EQ(before->ShadowSize(), 1);
+  // The shadow sticks out of the text up and left; without one nothing does.
+  const auto overhang = [&] {
+    const TBitmap& b = Render(before);
+    const TRect text = BoxOf(b, Dark), shadow = BoxOf(b, Reddish);
+    return std::max(text.Left - shadow.Left, text.Top - shadow.Top);
+  };
+  EXPECT_EQ(overhang(), 1);
+
+  SetLabelShadowSize(0);
+  EXPECT_EQ(LabelShadowSize(), 0);
+  EXPECT_EQ(before->ShadowSize(), 0);
+  EXPECT_LE(overhang(), 0);
+  auto* after = new TmyKvLabel(Form);
+  EXPECT_EQ(after->ShadowSize(), 0);
+
+  // A size set on one label by hand gives way to the program's at its next paint.
+  after->SetParent(Form);
+  after->SetCaption("x");
+  after->SetShadowSize(4);
+  Render(after);
+  EXPECT_EQ(after->ShadowSize(), 0);
+  SetLabelShadowSize(1);
+  EXPECT_EQ(after->ShadowSize(), 1);
+  // A plain shadowed label keeps its own.
+  auto* plain = new TKvLabel(Form);
+  plain->SetShadowSize(3);
+  SetLabelShadowSize(0);
+  EXPECT_EQ(plain->ShadowSize(), 3);
+}
+
+}  // namespace
+}  // namespace kv

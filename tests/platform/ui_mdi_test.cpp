@@ -4,6 +4,8 @@
 #include <QtGui/QImage>
 #include <QtWidgets/QMdiArea>
 #include <QtWidgets/QMdiSubWindow>
+#include <QtWidgets/QMenu>
+#include <QtWidgets/QMenuBar>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -12,6 +14,7 @@
 
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/menus.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/status_bar.h"
@@ -82,6 +85,69 @@ TEST_F(Mdi, ChildrenLiveInTheFrameInStackingOrder) {
   EXPECT_EQ(Frame->MDIChildren(2), a);  // the one left goes to the back
   b->SetCaption("renamed");
   EXPECT_EQ(SubOf(b)->windowTitle().toStdString(), "renamed");
+}
+
+// The window menu lists the shown children below its own items, numbered in
+// the order they came, the active one checked, and picks one when chosen.
+TEST_F(Mdi, WindowMenuListsTheChildrenAndActivatesTheChosenOne) {
+  auto* menu = new TMainMenu(Frame.get());
+  auto* windows = new TMenuItem(Frame.get());
+  windows->SetCaption("&Fenster");
+  menu->Items()->Add(windows);
+  auto* tile = new TMenuItem(Frame.get());
+  tile->SetCaption("Nebeneinander");
+  windows->Add(tile);
+  menu->SetWindow(Frame.get());
+  EXPECT_TRUE(menu->WindowListEntries().empty());  // no window menu yet
+  Frame->SetWindowMenu(windows);
+  EXPECT_TRUE(menu->WindowListEntries().empty());  // no children: not even the separator
+
+  TForm* a = NewChild("a");
+  TForm* b = NewChild("b & c");
+  TForm* c = NewChild("c");
+  TForm* hidden = NewChild("hidden");
+  hidden->Hide();
+  c->BringToFront();
+  auto texts = [&] {
+    std::vector<std::string> out;
+    for (const TMenuBarEntry& e : menu->WindowListEntries())
+      out.push_back(e.Separator ? "-" : (e.Checked ? "*" : "") + e.Text);
+    return out;
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"-", "&1 a", "&2 b && c", "*&3 c"}));
+  TMenuBarEntry e;
+  ASSERT_TRUE(menu->MenuBarEntry(windows, e));
+  EXPECT_EQ(e.SubCount, 5);  // its own item, the separator and three windows
+
+  // Choosing a minimised child restores and activates it.
+  a->SetWindowState(wsMinimized);
+  EXPECT_TRUE(menu->TriggerWindowListEntry(0));
+  EXPECT_EQ(Frame->ActiveMDIChild(), a);
+  EXPECT_EQ(a->WindowState(), wsNormal);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"-", "*&1 a", "&2 b && c", "&3 c"}));
+
+  // A child that goes leaves the list, and the others close up.
+  std::erase(Children, b);
+  delete b;
+  c->SetCaption("renamed");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"-", "*&1 a", "&2 renamed"}));
+  EXPECT_FALSE(menu->TriggerWindowListEntry(2));
+
+  // Opening the menu shows a child that came since the bar was last brought up to date.
+  QMenu* shown = nullptr;
+  for (QAction* a : PeerWidget(Frame.get())->findChild<QMenuBar*>()->actions())
+    if (a->text() == "&Fenster") shown = a->menu();
+  ASSERT_NE(shown, nullptr);
+  const qsizetype before = shown->actions().size();
+  NewChild("d");
+  EXPECT_EQ(shown->actions().size(), before);
+  emit shown->aboutToShow();
+  ASSERT_EQ(shown->actions().size(), before + 1);
+  EXPECT_EQ(shown->actions().back()->text().toStdString(), "&3 d");
+  // A freed window menu is forgotten.
+  delete windows;
+  EXPECT_EQ(Frame->WindowMenu(), nullptr);
+  EXPECT_TRUE(menu->WindowListEntries().empty());
 }
 
 TEST_F(Mdi, ActivationEventsFollowTheActiveChild) {

@@ -127,6 +127,46 @@ TEST(DropFilesTest, LocalFilesArriveInOrderOnce) {
   EXPECT_EQ(drops.size(), 1u);
 }
 
+// Shortcuts as the menus write them and read them back.
+TEST(ShortCutText, WrittenWithGermanNamesAndReadBack) {
+  const struct {
+    TShortCut Key;
+    const char* Text;
+  } cases[] = {
+      {TShortCut(scCtrl | 'O'), "Strg+O"},
+      {TShortCut(scShift | scCtrl | 'S'), "Umsch+Strg+S"},
+      {TShortCut(scCtrl | scAlt | '1'), "Strg+Alt+1"},
+      {VK_DELETE, "Entf"},
+      {VK_F5, "F5"},
+      {TShortCut(scAlt | VK_PRIOR), "Alt+Bild auf"},
+      {TShortCut(scCtrl | VK_OEM_PLUS), "Strg++"},
+      {TShortCut(scShift | VK_NUMPAD5), "Umsch+Num 5"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShortCutToText(c.Key), c.Text);
+    EXPECT_EQ(TextToShortCut(c.Text), c.Key) << c.Text;
+  }
+  EXPECT_EQ(ShortCut('O', TShiftState{ssCtrl}), TShortCut(scCtrl | 'O'));
+  // Any case, and the English modifier names as well.
+  EXPECT_EQ(TextToShortCut("strg+umsch+s"), TShortCut(scShift | scCtrl | 'S'));
+  EXPECT_EQ(TextToShortCut("Ctrl+Shift+S"), TShortCut(scShift | scCtrl | 'S'));
+  // Nothing, a modifier alone, an unknown key: no shortcut.
+  for (const char* bad : {"", "Strg+", "Strg+Foo", "Umsch", "Q W"}) EXPECT_EQ(TextToShortCut(bad), TShortCut(0)) << bad;
+  EXPECT_EQ(ShortCutToText(TShortCut(0)), "");
+  EXPECT_EQ(ShortCutToText(TShortCut(scCtrl | VK_LWIN)), "");  // a key without a name
+}
+
+TEST_F(MenuBarFixture, ShortcutOfAnItemReachesTheBar) {
+  Menu->SetWindow(Form);
+  EXPECT_EQ(Entry(Open).ShortCut, "");
+  Open->SetShortCut(TShortCut(scShift | scCtrl | 'O'));
+  EXPECT_EQ(Entry(Open).ShortCut, "Ctrl+Shift+O");
+  Open->SetShortCut(VK_F2);
+  EXPECT_EQ(Entry(Open).ShortCut, "F2");
+  Open->SetShortCut(TShortCut(0));
+  EXPECT_EQ(Entry(Open).ShortCut, "");
+}
+
 TEST(KeyStateTest, EscapeHeldIsSeen) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 200, 100);
