@@ -46,9 +46,6 @@ bool FixedFilterAction(const char* Name) {
   return false;
 }
 
-// Opens a file or address with the desktop's opener.
-void OpenWithDesktop(const std::string& Target) { RunProcess({"xdg-open", Target}, 10000); }
-
 // The menu tree: one row per item; Depth 0 is a menu of the bar. Action rows
 // take caption, state and click from the action of that name.
 struct TMenuRow {
@@ -447,7 +444,7 @@ void Tform1::pluginclickproc(TObject* Sender) {
 }
 
 void Tform1::urlclickproc(TObject* Sender) {
-  if (auto* item = dynamic_cast<TMenuItem*>(Sender)) OpenWithDesktop(item->Hint());
+  if (auto* item = dynamic_cast<TMenuItem*>(Sender)) ShellOpen(item->Hint());
 }
 
 // The filter runs with its current parameters: this build has no filter dialog to set them first.
@@ -551,7 +548,7 @@ void Tform1::berdasProgramm1Click(TObject* Sender) {
   about.ShowModal();
 }
 
-void Tform1::Hilfethemen1Click(TObject*) { OpenWithDesktop(ProgramFolder() + "Kavrelin.hlp"); }
+void Tform1::Hilfethemen1Click(TObject*) { ShellOpen(ProgramFolder() + "Kavrelin.hlp"); }
 
 void Tform1::WeitereProgramme1Click(TObject* Sender) {
   auto* item = dynamic_cast<TComponent*>(Sender);
@@ -562,7 +559,7 @@ void Tform1::Lizenz1Click(TObject*) {
   for (const char* name : {"Lizenz.hlp", "License.hlp"}) {
     const std::string file = ProgramFolder() + name;
     if (FileExists(file)) {
-      OpenWithDesktop(file);
+      ShellOpen(file);
       return;
     }
   }
@@ -570,7 +567,7 @@ void Tform1::Lizenz1Click(TObject*) {
 
 void Tform1::Tour1Click(TObject*) {
   const std::string tour = ProgramFolder() + "tour/tour/tour.html";
-  OpenWithDesktop(FileExists(tour) ? tour : std::string("https://kavrelin.example.org/tour"));
+  ShellOpen(FileExists(tour) ? tour : std::string("https://kavrelin.example.org/tour"));
 }
 
 }  // namespace kv
