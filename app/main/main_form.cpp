@@ -20,6 +20,7 @@
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/start_marks.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
@@ -228,9 +229,12 @@ bool Tform1::interpreter(TObject* Sender, const std::string& Line) { return FInt
 
 void Tform1::FormCreate(TObject*) {
   if (RunMode != 0) return;
+  StartMark("main window menus built");
   mainmenu_to_speedbar(SpeedBar1);
   mainmenu_to_speedbar(imagespeedbar);
+  StartMark("speed bars built");
   BuildFilterMenus();
+  StartMark("filter menus built");
   BuildChannelMenu();
   // Stored newest first; adding from the last keeps that order.
   TStringList names;
@@ -243,6 +247,7 @@ void Tform1::FormCreate(TObject*) {
 void Tform1::FormShow(TObject*) {
   // The bar needs the window; hidden frames of the other run modes never get one.
   MainMenu1->SetWindow(this);
+  StartMark("main window shows");
   LoadBackground();
   SpeedBar1->SetWallpaper(&Wallpaper1->Picture());
   imagespeedbar->SetWallpaper(&SpeedBar1->Wallpaper());
@@ -255,6 +260,7 @@ void Tform1::FormShow(TObject*) {
   SetCurrentDir(ProgramFolder());
   OnActivate = [this](TObject*) { checkclipboard(); };
   updateall();
+  StartMark("main window shown");
 }
 
 void Tform1::FormCloseQuery(TObject*, bool& CanClose) {
@@ -350,7 +356,9 @@ void Tform1::openit() {
   TStringList names;
   names.Assign(&OpenFiles());
   for (int32_t i = 0; i < names.Count(); ++i) {
+    StartMark("open");
     interpreter(this, "open Filename=\"" + names.Strings(i) + "\"");
+    StartMark("opened");
     Application->ProcessMessages();
   }
 }
