@@ -12,6 +12,7 @@
 #include "imaging/formats/codec.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/pascal_math.h"
+#include "platform/rtl/start_marks.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/dialogs.h"
 
@@ -102,8 +103,10 @@ void cmdOpen(TCommandRun& Run) {
   child->SetCaption(name);
   timagerlayer& imager = *child->imager1;
   bool failed = false;
+  StartMark("image window created");
   try {
     imager.LoadFromFileByExtension(name);
+    StartMark("file decoded");
     failed = imager.IO()->Aborted();
   } catch (const Exception&) {
     // Whatever the reader raises, the file could not be read: the user gets the

@@ -24,6 +24,7 @@
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/start_marks.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
@@ -232,10 +233,13 @@ bool Tform1::interpreter(TObject* Sender, const std::string& Line) { return FInt
 
 void Tform1::FormCreate(TObject*) {
   if (RunMode != 0) return;
+  StartMark("main window menus built");
   mainmenu_to_speedbar(SpeedBar1);
   mainmenu_to_speedbar(imagespeedbar);
+  StartMark("speed bars built");
   BuildFilterMenus();
   BuildCatalogMenus();
+  StartMark("filter menus built");
   BuildChannelMenu();
   // Stored newest first; adding from the last keeps that order.
   TStringList names;
@@ -249,6 +253,7 @@ void Tform1::FormCreate(TObject*) {
 void Tform1::FormShow(TObject*) {
   // The bar needs the window; hidden frames of the other run modes never get one.
   MainMenu1->SetWindow(this);
+  StartMark("main window shows");
   LoadBackground();
   SpeedBar1->SetWallpaper(&Wallpaper1->Picture());
   imagespeedbar->SetWallpaper(&SpeedBar1->Wallpaper());
@@ -264,6 +269,7 @@ void Tform1::FormShow(TObject*) {
   OnActivate = [this](TObject*) { checkclipboard(); };
   if (drawingoptionsform && drawingoptionsform->Formstorage1) drawingoptionsform->Formstorage1->RestoreFormPlacement();
   updateall();
+  StartMark("main window shown");
 }
 
 void Tform1::ApplyOptions() {
@@ -367,7 +373,9 @@ void Tform1::openit() {
   TStringList names;
   names.Assign(&OpenFiles());
   for (int32_t i = 0; i < names.Count(); ++i) {
+    StartMark("open");
     interpreter(this, "open Filename=\"" + names.Strings(i) + "\"");
+    StartMark("opened");
     Application->ProcessMessages();
   }
 }

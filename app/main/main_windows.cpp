@@ -70,20 +70,25 @@ void Tform1::fensteranpassen(TObject*, Tchild* Child) {
   if (Child->RulerBox2 && Child->RulerBox2->Visible()) w += Child->RulerBox2->Width();
   if (Child->StatusBar1 && Child->StatusBar1->Visible()) h += Child->StatusBar1->Height() + 1;
   if (Child->RulerBox1 && Child->RulerBox1->Visible()) h += Child->RulerBox1->Height();
-  Child->SetClientSize(std::max(w, 1), std::max(h, 1));
-
+  // The place is worked out first and set once: a window sized to a large
+  // picture for a moment would lay out and paint its bars at that size.
+  const TRect client = Child->ClientRect();
+  int32_t left = Child->Left(), top = Child->Top();
+  int32_t width = Child->Width() - client.Width() + std::max(w, 1);
+  int32_t height = Child->Height() - client.Height() + std::max(h, 1);
   const int32_t cw = MDIClientWidth(), ch = MDIClientHeight();
-  if (Child->Left() + Child->Width() > cw - kFitRightMargin) {
-    Child->SetBounds(0, Child->Top(), Child->Width(), Child->Height());
-    if (Child->Left() + Child->Width() > cw - kFitRightMargin)
-      Child->SetBounds(Child->Left(), Child->Top(), std::max(cw - Child->Left() - kFitRightMargin, 1),
-                       Child->Height() + kScrollBarRoom);
+  if (left + width > cw - kFitRightMargin) {
+    left = 0;
+    if (left + width > cw - kFitRightMargin) {
+      width = std::max(cw - left - kFitRightMargin, 1);
+      height += kScrollBarRoom;
+    }
   }
-  if (Child->Top() + Child->Height() > ch - kFitBottomMargin) {
-    Child->SetBounds(Child->Left(), 0, Child->Width(), Child->Height());
-    if (Child->Top() + Child->Height() > ch - kFitBottomMargin)
-      Child->SetBounds(Child->Left(), Child->Top(), Child->Width(), std::max(ch - Child->Top() - kFitBottomMargin, 1));
+  if (top + height > ch - kFitBottomMargin) {
+    top = 0;
+    if (top + height > ch - kFitBottomMargin) height = std::max(ch - top - kFitBottomMargin, 1);
   }
+  Child->SetBounds(left, top, width, height);
   Child->imager1ViewChange(this, 1);
 }
 

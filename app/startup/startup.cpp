@@ -15,6 +15,7 @@
 #include "app/startup/run_mode.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/random.h"
+#include "platform/rtl/start_marks.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
@@ -90,6 +91,7 @@ void RunEditor() {
   Application->CreateForm(drawing);
   Tbatchwindowform* history = nullptr;
   Application->CreateForm(history);
+  StartMark("forms created");
   Application->Run();
 }
 
@@ -149,13 +151,16 @@ int KavrelinMain(int Argc, char** Argv) {
 
   int exitCode = 0;
   try {
+    StartMark("main");
     Application->Initialize();
+    StartMark("qt initialised");
     RunMode = mode;
     Randomize();
     Application->SetTitle("Kavrelin");
     if (RunMode == rmEditor && !RegistryKeyExists("\\Software\\Kavrelin\\3.6\\"))
       ImportRegFile(ProgramFolder() + "kavrelin.reg");
     Application->CreateForm(form1);
+    StartMark("main window created");
     if (RunMode == rmEditor) {
       form1->OverrideChild = nullptr;
       form1->BatchBusy = 0;

@@ -6,6 +6,7 @@
 
 #include "imaging/formats/jpeg.h"
 #include "imaging/formats/jpeg_glue.h"
+#include "platform/graphics/pixel_prefault.h"
 
 namespace kv {
 
@@ -201,6 +202,7 @@ void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Pr
   }
   if (!CheckImageSize(Params.Width, Params.Height)) throw EIMJpegException("JPeg corrupted file");
   Bitmap.AllocateForOverwrite(Params.Width, Params.Height, pf24bit);
+  const TPixelBlockPrefault prefault(Bitmap.Bits(), size_t(Bitmap.RowBytes()) * size_t(Params.Height));
   std::unique_ptr<uint8_t[]> cmyk;
   if (d.Info.out_color_space == JCS_CMYK) cmyk.reset(new uint8_t[size_t(Params.Width) * 4 * 4]);
   TRowJob job;

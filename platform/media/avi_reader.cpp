@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
-#include <mutex>
 
 #include "platform/graphics/bmp_format.h"
+#include "platform/rtl/shared_library.h"
 #include "platform/rtl/streams.h"
 
 extern "C" {
@@ -30,11 +30,91 @@ constexpr int32_t kDibHeaderSize = 40;
 // current one.
 constexpr int64_t kDecodeAheadLimit = 64;
 
-// The library's own messages would go to stderr for every damaged file.
-void InitLibraryOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+// The decoders pull in a hundred libraries that only AVI files need: they
+// are opened when the first AVI file is, not when the program starts.
+#define KV_FFMPEG_FUNCTIONS(X) \
+  X(av_find_input_format) \
+  X(av_frame_alloc) \
+  X(av_frame_free) \
+  X(av_frame_unref) \
+  X(av_free) \
+  X(av_freep) \
+  X(av_index_search_timestamp) \
+  X(av_log_set_level) \
+  X(av_malloc) \
+  X(av_packet_alloc) \
+  X(av_packet_free) \
+  X(av_packet_unref) \
+  X(av_read_frame) \
+  X(av_rescale_q) \
+  X(av_rescale_q_rnd) \
+  X(av_seek_frame) \
+  X(avcodec_alloc_context3) \
+  X(avcodec_descriptor_get) \
+  X(avcodec_find_decoder) \
+  X(avcodec_flush_buffers) \
+  X(avcodec_free_context) \
+  X(avcodec_open2) \
+  X(avcodec_parameters_to_context) \
+  X(avcodec_receive_frame) \
+  X(avcodec_send_packet) \
+  X(avformat_alloc_context) \
+  X(avformat_close_input) \
+  X(avformat_index_get_entries_count) \
+  X(avformat_index_get_entry) \
+  X(avformat_open_input) \
+  X(avio_alloc_context) \
+  X(avio_context_free) \
+  X(sws_freeContext) \
+  X(sws_getCachedContext) \
+  X(sws_getCoefficients) \
+  X(sws_getColorspaceDetails) \
+  X(sws_scale) \
+  X(sws_setColorspaceDetails)
+
+struct TFfmpeg {
+#define KV_FFMPEG_POINTER(Name) decltype(&::Name) Name = nullptr;
+  KV_FFMPEG_FUNCTIONS(KV_FFMPEG_POINTER)
+#undef KV_FFMPEG_POINTER
+  TSharedLibrary Libs[4];
+  bool Ready = false;
+
+  TFfmpeg() {
+    const char* names[4] = {"libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR),
+                            "libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR),
+                            "libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR),
+                            "libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR)};
+    for (int i = 0; i < 4; ++i)
+      if (!Libs[i].Load({names[i]})) return;
+    bool all = true;
+#define KV_FFMPEG_BIND(Name) all = Find(Name, #Name) && all;
+    KV_FFMPEG_FUNCTIONS(KV_FFMPEG_BIND)
+#undef KV_FFMPEG_BIND
+    Ready = all;
+    // The library's own messages would go to stderr for every damaged file.
+    if (Ready) av_log_set_level(AV_LOG_QUIET);
+  }
+
+  template <typename F> bool Find(F& Fn, const char* Name) {
+    for (TSharedLibrary& l : Libs)
+      if (void* p = l.Symbol(Name)) {
+        Fn = reinterpret_cast<F>(p);
+        return true;
+      }
+    return false;
+  }
+};
+
+// Null when the libraries or one of their functions are missing; then no AVI
+// file opens, which callers report as for any file they cannot read.
+// Never closed: the libraries keep threads and caches until the process ends.
+const TFfmpeg* LoadFfmpeg() {
+  static const TFfmpeg* f = new TFfmpeg;
+  return f->Ready ? f : nullptr;
 }
+
+// Only reached through an open file, which needed the libraries.
+const TFfmpeg& Lib() { return *LoadFfmpeg(); }
 
 void Put16(uint8_t* P, uint32_t V) {
   P[0] = uint8_t(V);
@@ -100,19 +180,19 @@ struct TAviFile::TState {
 
   ~TState() {
     CloseDecoder();
-    if (Fmt) avformat_close_input(&Fmt);
+    if (Fmt) Lib().avformat_close_input(&Fmt);
     if (Io) {
-      av_freep(&Io->buffer);
-      avio_context_free(&Io);
+      Lib().av_freep(&Io->buffer);
+      Lib().avio_context_free(&Io);
     }
   }
 
   void CloseDecoder() {
-    av_frame_free(&Cur);
-    av_frame_free(&Pending);
-    av_packet_free(&Pkt);
-    avcodec_free_context(&Dec);
-    sws_freeContext(Sws);
+    Lib().av_frame_free(&Cur);
+    Lib().av_frame_free(&Pending);
+    Lib().av_packet_free(&Pkt);
+    Lib().avcodec_free_context(&Dec);
+    Lib().sws_freeContext(Sws);
     Sws = nullptr;
     Dib.clear();
     DibShape[0] = DibShape[1] = DibShape[2] = 0;
@@ -127,14 +207,14 @@ struct TAviFile::TState {
   std::deque<int64_t> Sent;
 
   int64_t FrameOf(int64_t Ts) const {
-    return av_rescale_q_rnd(Ts - StartTs, Video->time_base, FrameTime,
+    return Lib().av_rescale_q_rnd(Ts - StartTs, Video->time_base, FrameTime,
                             AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
   }
 
   // Decodes the next picture into Out; false at the end or on an error.
   bool DecodeNext(AVFrame* Out) {
     for (;;) {
-      const int r = avcodec_receive_frame(Dec, Out);
+      const int r = Lib().avcodec_receive_frame(Dec, Out);
       if (r == 0) {
         OutIndex = -1;
         if (!Sent.empty()) {
@@ -150,22 +230,22 @@ struct TAviFile::TState {
       if (DemuxEnd) {
         if (Drained) return false;
         Drained = true;
-        avcodec_send_packet(Dec, nullptr);
+        Lib().avcodec_send_packet(Dec, nullptr);
         continue;
       }
-      if (av_read_frame(Fmt, Pkt) < 0) {
+      if (Lib().av_read_frame(Fmt, Pkt) < 0) {
         DemuxEnd = true;
         continue;
       }
       // An empty chunk repeats the frame before it: the timestamps show the
       // gap, and an empty packet would read as the end of the stream.
       if (Pkt->stream_index != Video->index || Pkt->size == 0) {
-        av_packet_unref(Pkt);
+        Lib().av_packet_unref(Pkt);
         continue;
       }
       const int64_t ts = Pkt->dts != AV_NOPTS_VALUE ? Pkt->dts : Pkt->pts;
-      const int s = avcodec_send_packet(Dec, Pkt);
-      av_packet_unref(Pkt);
+      const int s = Lib().avcodec_send_packet(Dec, Pkt);
+      Lib().av_packet_unref(Pkt);
       if (s >= 0) Sent.push_back(ts == AV_NOPTS_VALUE ? -1 : FrameOf(ts));
       if (s < 0 && s != AVERROR(EAGAIN)) {
         Failed = true;
@@ -175,13 +255,13 @@ struct TAviFile::TState {
   }
 
   bool SeekTo(int64_t Index) {
-    const int64_t ts = StartTs + av_rescale_q(Index, FrameTime, Video->time_base);
-    if (av_seek_frame(Fmt, Video->index, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
-        av_seek_frame(Fmt, Video->index, StartTs, AVSEEK_FLAG_BACKWARD) < 0)
+    const int64_t ts = StartTs + Lib().av_rescale_q(Index, FrameTime, Video->time_base);
+    if (Lib().av_seek_frame(Fmt, Video->index, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        Lib().av_seek_frame(Fmt, Video->index, StartTs, AVSEEK_FLAG_BACKWARD) < 0)
       return false;
-    avcodec_flush_buffers(Dec);
-    av_frame_unref(Cur);
-    av_frame_unref(Pending);
+    Lib().avcodec_flush_buffers(Dec);
+    Lib().av_frame_unref(Cur);
+    Lib().av_frame_unref(Pending);
     CurIndex = PendingIndex = -1;
     DemuxEnd = Drained = false;
     Sent.clear();
@@ -198,10 +278,10 @@ struct TAviFile::TState {
     Target = reorders ? 0 : Index;
     if (Index < CurIndex) return true;
     if (reorders || CurIndex < 0 || Index - CurIndex <= kDecodeAheadLimit) return false;
-    const int64_t ts = StartTs + av_rescale_q(Index, FrameTime, Video->time_base);
-    const int e = av_index_search_timestamp(Video, ts, AVSEEK_FLAG_BACKWARD);
+    const int64_t ts = StartTs + Lib().av_rescale_q(Index, FrameTime, Video->time_base);
+    const int e = Lib().av_index_search_timestamp(Video, ts, AVSEEK_FLAG_BACKWARD);
     if (e < 0) return false;
-    const AVIndexEntry* entry = avformat_index_get_entry(Video, e);
+    const AVIndexEntry* entry = Lib().avformat_index_get_entry(Video, e);
     return entry && FrameOf(entry->timestamp) > CurIndex;
   }
 
@@ -216,7 +296,7 @@ struct TAviFile::TState {
         std::swap(Cur, Pending);
         CurIndex = PendingIndex;
         PendingIndex = -1;
-        av_frame_unref(Pending);
+        Lib().av_frame_unref(Pending);
         // A stream whose first picture is stamped after frame 0 shows that picture from the start.
         if (CurIndex >= Index) return true;
         continue;
@@ -269,17 +349,17 @@ struct TAviFile::TState {
       }
       return true;
     }
-    Sws = sws_getCachedContext(Sws, w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    Sws = Lib().sws_getCachedContext(Sws, w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!Sws) return false;
     // The picture's own matrix and range, as the system's converter takes them.
     int* invTable;
     int* table2;
     int srcRange, dstRange, brightness, contrast, saturation;
-    if (sws_getColorspaceDetails(Sws, &invTable, &srcRange, &table2, &dstRange, &brightness, &contrast,
+    if (Lib().sws_getColorspaceDetails(Sws, &invTable, &srcRange, &table2, &dstRange, &brightness, &contrast,
                                  &saturation) >= 0) {
       const int space = Frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(Frame->colorspace);
       if (Frame->color_range != AVCOL_RANGE_UNSPECIFIED) srcRange = Frame->color_range == AVCOL_RANGE_JPEG;
-      sws_setColorspaceDetails(Sws, sws_getCoefficients(space), srcRange, table2, dstRange, brightness, contrast,
+      Lib().sws_setColorspaceDetails(Sws, Lib().sws_getCoefficients(space), srcRange, table2, dstRange, brightness, contrast,
                                saturation);
     }
     // The converter's fast paths mishandle a negative row step (the first
@@ -288,7 +368,7 @@ struct TAviFile::TState {
     uint8_t* top = p + kDibHeaderSize;
     uint8_t* dst[4] = {top, nullptr, nullptr, nullptr};
     const int dstStride[4] = {int(rowBytes), 0, 0, 0};
-    if (sws_scale(Sws, Frame->data, Frame->linesize, 0, h, dst, dstStride) != h) return false;
+    if (Lib().sws_scale(Sws, Frame->data, Frame->linesize, 0, h, dst, dstStride) != h) return false;
     RowSpare.resize(static_cast<size_t>(rowBytes));
     for (int32_t y = 0; y < h / 2; ++y) {
       uint8_t* a = top + rowBytes * y;
@@ -301,7 +381,7 @@ struct TAviFile::TState {
   }
 };
 
-TAviFile::TAviFile() { InitLibraryOnce(); }
+TAviFile::TAviFile() = default;
 
 TAviFile::~TAviFile() = default;
 
@@ -320,6 +400,7 @@ bool TAviFile::Open(const std::string& FileName) {
 
 bool TAviFile::Open(TStream& Stream) {
   Close();
+  if (!LoadFfmpeg()) return false;
   auto st = std::make_unique<TState>();
   st->Stream = &Stream;
   try {
@@ -327,18 +408,18 @@ bool TAviFile::Open(TStream& Stream) {
   } catch (...) {
     return false;
   }
-  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+  auto* buffer = static_cast<uint8_t*>(Lib().av_malloc(kIoBufferSize));
   if (!buffer) return false;
-  st->Io = avio_alloc_context(buffer, kIoBufferSize, 0, &Stream, ReadPacket, nullptr, SeekStream);
+  st->Io = Lib().avio_alloc_context(buffer, kIoBufferSize, 0, &Stream, ReadPacket, nullptr, SeekStream);
   if (!st->Io) {
-    av_free(buffer);
+    Lib().av_free(buffer);
     return false;
   }
-  st->Fmt = avformat_alloc_context();
+  st->Fmt = Lib().avformat_alloc_context();
   if (!st->Fmt) return false;
   st->Fmt->pb = st->Io;
   st->Fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
-  if (avformat_open_input(&st->Fmt, nullptr, av_find_input_format("avi"), nullptr) < 0) return false;
+  if (Lib().avformat_open_input(&st->Fmt, nullptr, Lib().av_find_input_format("avi"), nullptr) < 0) return false;
   F = std::move(st);
   return true;
 }
@@ -362,8 +443,8 @@ bool TAviFile::GetVideoStream() {
   // The index lists the chunks that hold pictures; frames after its last
   // one can only repeat it, so a header that claims more is not believed.
   F->IndexedFrames = 0;
-  if (const int n = avformat_index_get_entries_count(v); n > 0)
-    if (const AVIndexEntry* last = avformat_index_get_entry(v, n - 1))
+  if (const int n = Lib().avformat_index_get_entries_count(v); n > 0)
+    if (const AVIndexEntry* last = Lib().avformat_index_get_entry(v, n - 1))
       F->IndexedFrames = std::max<int64_t>(F->FrameOf(last->timestamp) + 1, 0);
   int64_t length = v->nb_frames > 0 ? v->nb_frames : v->duration > 0 ? v->duration : F->IndexedFrames;
   if (F->IndexedFrames > 0) length = std::min(length, F->IndexedFrames);
@@ -385,7 +466,7 @@ bool TAviFile::StreamInfo(TAviStreamInfo& Info) const {
   Info.Width = par->width;
   Info.Height = par->height;
   Info.BitCount = par->bits_per_coded_sample;
-  if (const AVCodecDescriptor* d = avcodec_descriptor_get(par->codec_id)) Info.Name = d->name;
+  if (const AVCodecDescriptor* d = Lib().avcodec_descriptor_get(par->codec_id)) Info.Name = d->name;
   // What one 24-bit picture takes; 0 for a frame size the decoder refuses.
   if (Info.Width > 0 && Info.Height > 0 && int64_t(Info.Width) * Info.Height <= kMaxBitmapPixels)
     Info.SuggestedBufferSize = uint32_t(std::min<int64_t>(int64_t(Info.Width) * Info.Height * 3, UINT32_MAX));
@@ -397,16 +478,16 @@ bool TAviFile::GetFrameOpen() {
   F->CloseDecoder();
   const AVCodecParameters* par = F->Video->codecpar;
   if (par->width <= 0 || par->height <= 0 || int64_t(par->width) * par->height > kMaxBitmapPixels) return false;
-  const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+  const AVCodec* codec = Lib().avcodec_find_decoder(par->codec_id);
   if (!codec) return false;
-  F->Dec = avcodec_alloc_context3(codec);
-  if (!F->Dec || avcodec_parameters_to_context(F->Dec, par) < 0) return F->CloseDecoder(), false;
+  F->Dec = Lib().avcodec_alloc_context3(codec);
+  if (!F->Dec || Lib().avcodec_parameters_to_context(F->Dec, par) < 0) return F->CloseDecoder(), false;
   F->Dec->pkt_timebase = F->Video->time_base;
   F->Dec->thread_count = 0;  // as many as the machine has
-  if (avcodec_open2(F->Dec, codec, nullptr) < 0) return F->CloseDecoder(), false;
-  F->Pkt = av_packet_alloc();
-  F->Cur = av_frame_alloc();
-  F->Pending = av_frame_alloc();
+  if (Lib().avcodec_open2(F->Dec, codec, nullptr) < 0) return F->CloseDecoder(), false;
+  F->Pkt = Lib().av_packet_alloc();
+  F->Cur = Lib().av_frame_alloc();
+  F->Pending = Lib().av_frame_alloc();
   if (!F->Pkt || !F->Cur || !F->Pending) return F->CloseDecoder(), false;
   F->Failed = false;
   F->DemuxEnd = F->Drained = false;

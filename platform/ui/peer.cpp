@@ -10,6 +10,7 @@
 #include <QtGui/QWheelEvent>
 #include <QtWidgets/QScrollBar>
 
+#include "platform/rtl/start_marks.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 
@@ -121,6 +122,7 @@ void TPeer::PaintClient(const QRect& R) {
   // Whatever the buffer does not cover (the client grew since it was painted).
   const QRegion rest = QRegion(R).subtracted(QRegion(inside));
   for (const QRect& r : rest) p.fillRect(r, back);
+  ExitAfterFirstPaint();
 }
 
 bool TPeer::ForwardInput(QEvent* E) {
