@@ -14,7 +14,7 @@ packages=(
   libwmf-dev libemf2svg-dev libuemf-dev
   libsane-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  fonts-dejavu-core desktop-file-utils xdg-utils libglib2.0-bin
+  fonts-dejavu-core fonts-urw-base35 desktop-file-utils xdg-utils libglib2.0-bin
 )
 missing=()
 for p in "${packages[@]}"; do
