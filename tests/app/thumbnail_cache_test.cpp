@@ -23,6 +23,7 @@
 #include "platform/rtl/string_list.h"
 #include "platform/system/paths.h"
 #include "platform/ui/qt_app.h"
+#include "app/main_window_fixture.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
 
@@ -350,6 +351,7 @@ TEST_F(ThumbnailCache, CatalogSortsByCachedInformation) {
 
 TEST_F(ThumbnailCache, CatalogCellsShowThumbnailInformationOrACross) {
   SetProgramFolder(Dir);
+  tcache().SetImageSize(100, 70);
   const std::string red = Dir + "red.bmp";
   MakeImage(red, 40, 20, clGreen);
   Tcatalogframe frame(nullptr);
@@ -375,6 +377,42 @@ TEST_F(ThumbnailCache, CatalogCellsShowThumbnailInformationOrACross) {
   EXPECT_TRUE(redIn(15, 85, 125, 85 + 22));
   EXPECT_FALSE(redIn(15, 15, 115, 85));
   SetProgramFolder("");
+}
+
+TEST(CatalogInformation, LinesGroupAsChosen) {
+  TImageInfoTexts t;
+  const char* texts[] = {"a.jpg", "/p/", "1.2.2026", "2.50 KB", "JPEG Bitmap", "30", "20", "600",
+                         "eins\\r\\nzwei\\r\\n", "72", "Querformat"};
+  for (size_t i = 0; i < t.size(); ++i) t[i] = texts[i];
+  const struct {
+    const char* Set;
+    std::vector<std::string> Lines;
+  } cases[] = {
+      {"Info=2047",
+       {"/p/a.jpg", "1.2.2026", "2.50 KB   JPEG Bitmap", "30 x 20 = 600 Pixel", "eins", "zwei", "72 dpi   Querformat"}},
+      {"Info=265", {"a.jpg", "2.50 KB   ", "eins", "zwei"}},
+      {"Info=64", {"20"}},
+      {"Info=0", {}},
+  };
+  for (const auto& c : cases) {
+    const tImageInfoset set = ReadParamImageInfoset(c.Set, "Info");
+    EXPECT_EQ(InfoBlockLines(t, set), c.Lines) << c.Set;
+  }
+  // Reserved lines: one per group with a chosen text, the comment counted once.
+  EXPECT_EQ(InfoBlockLineCount(ReadParamImageInfoset("Info=2047", "Info")), 6);
+  EXPECT_EQ(InfoBlockLineCount(ReadParamImageInfoset("Info=265", "Info")), 3);
+}
+
+class ThumbnailCacheWindow : public test::TMainWindowTest {};
+
+TEST_F(ThumbnailCacheWindow, MenuRefreshSizesTheCache) {
+  Tform1& form = ShowMainWindow(640, 480);
+  form.SetStoredInt("CatalogWidth", 80);
+  form.SetStoredInt("CatalogHeight", 60);
+  form.updateall();
+  EXPECT_EQ(tcache().Width(), 80);
+  EXPECT_EQ(tcache().Height(), 60);
+  tcache().SetImageSize(100, 70);
 }
 
 }  // namespace
