@@ -7,6 +7,7 @@
 #include "app/batch/batch_window.h"
 #include "app/catalog/catalog_frame.h"
 #include "app/catalog/catalog_menus.h"
+#include "app/catalog/thumbnail_cache.h"
 #include "app/catalog/catalog_window.h"
 #include "app/child/drawing_options.h"
 #include "app/child/child_window.h"
@@ -131,7 +132,7 @@ void Tform1::updateall() {
     cat->catalogframe1->SetArrangement(TCatalogArrangement(arrange), horizontal);
     cat->catalogframe1->Repaint();
   }
-  // The thumbnail cache takes its image size from "CatalogWidth" x "CatalogHeight" here.
+  tcache().SetImageSize(StoredInt("CatalogWidth"), StoredInt("CatalogHeight"));
 
   if (Digitalkamera1)
     for (int32_t i = 0; i < Digitalkamera1->Count(); ++i) {

@@ -1,8 +1,11 @@
 #include "app/catalog/catalog_frame.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/catalog/catalog_sort.h"
+#include "app/catalog/thumbnail_cache.h"
+#include "app/layer/layer_helpers.h"
 #include "app/main/main_form.h"
 #include "app/params/file_kinds.h"
 #include "app/params/param_strings.h"
@@ -10,15 +13,58 @@
 #include "platform/graphics/color.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/pascal_math.h"
+#include "platform/rtl/strings.h"
 
 namespace kv {
 
 namespace {
 
-constexpr int32_t kDefaultThumbWidth = 100;
-constexpr int32_t kDefaultThumbHeight = 70;
+// The characters of a UTF-8 text, each with all its bytes.
+std::vector<std::string> Utf8Chars(const std::string& Text) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < Text.size();) {
+    size_t n = 1;
+    while (i + n < Text.size() && (uint8_t(Text[i + n]) & 0xC0) == 0x80) ++n;
+    out.push_back(Text.substr(i, n));
+    i += n;
+  }
+  return out;
+}
 
 }  // namespace
+
+std::vector<std::string> InfoBlockLines(const TImageInfoTexts& Info, tImageInfoset Set) {
+  using I = tImageInfo;
+  auto pick = [&](I Item) { return Set.Contains(Item) ? Info[Item] : std::string(); };
+  std::vector<std::string> lines;
+  auto add = [&](const std::string& Line) {
+    if (!Trim(Line).empty()) lines.push_back(Line);
+  };
+  add(pick(I::filepath) + pick(I::filename));
+  add(pick(I::filedate));
+  add((Set.Contains(I::filesize) ? Info[I::filesize] + "   " : "") + pick(I::filetype));
+  add((Set.Contains(I::imagewidth) ? Info[I::imagewidth] + " x " : "") + pick(I::imageheight) +
+      (Set.Contains(I::numpixels) ? " = " + Info[I::numpixels] + " Pixel" : ""));
+  if (Set.Contains(I::textcomment)) {
+    TStringList comment;
+    EscapedTextToList(Info[I::textcomment], comment);
+    // A comment read without its line markers is still one line.
+    if (comment.Count() == 0) comment.Add(Info[I::textcomment]);
+    for (int32_t i = 0; i < comment.Count(); ++i) add(comment.Strings(i));
+  }
+  add((Set.Contains(I::resolution) ? Info[I::resolution] + " dpi   " : "") + pick(I::orientation));
+  return lines;
+}
+
+int32_t InfoBlockLineCount(tImageInfoset Set) {
+  using I = tImageInfo;
+  auto any = [&](std::initializer_list<I> Items) {
+    return int32_t(std::any_of(Items.begin(), Items.end(), [&](I Item) { return Set.Contains(Item); }));
+  };
+  return any({I::filepath, I::filename}) + any({I::filedate}) + any({I::filesize, I::filetype}) +
+         any({I::imagewidth, I::imageheight, I::numpixels}) + any({I::textcomment}) +
+         any({I::resolution, I::orientation});
+}
 
 Tcatalogframe::Tcatalogframe(TComponent* AOwner) : TFrame(AOwner) {
   std::string info = "Info=265";
@@ -62,17 +108,13 @@ void Tcatalogframe::Resize() {
   TFrame::Resize();
 }
 
-TSize Tcatalogframe::ThumbnailSize() const {
-  if (!form1) return TSize{kDefaultThumbWidth, kDefaultThumbHeight};
-  return TSize{std::max(1, form1->StoredInt("CatalogWidth")), std::max(1, form1->StoredInt("CatalogHeight"))};
+TSize Tcatalogframe::ThumbnailSize() const { return TSize{tcache().Width(), tcache().Height()}; }
+
+int32_t Tcatalogframe::InfoLineHeight() const {
+  return Round32(std::abs(ReadParamInt(FFontText, "FontHeight", 8)) * 1.1);
 }
 
-int32_t Tcatalogframe::LineHeight() {
-  ReadParamFont(FFontText, Canvas().Font());
-  return std::max(1, Canvas().TextHeight("W"));
-}
-
-int32_t Tcatalogframe::InfoHeight() { return SetCount(FInfoSet) * LineHeight(); }
+int32_t Tcatalogframe::InfoHeight() const { return InfoBlockLineCount(FInfoSet) * InfoLineHeight(); }
 
 void Tcatalogframe::Layout() {
   const TSize thumb = ThumbnailSize();
@@ -103,7 +145,8 @@ void Tcatalogframe::Layout() {
       }
       break;
     case carDetailed: {
-      const int32_t captions = Round32(1.2 * LineHeight());
+      ReadParamFont(FFontText, Canvas().Font());
+      const int32_t captions = Round32(1.2 * std::max(1, Canvas().TextHeight("W")));
       if (FHorizontal) {
         cols = std::max(2, files + 1);
         rows = lines + 2;
@@ -210,9 +253,7 @@ std::string Tcatalogframe::SelectedFilesWithComments() const {
   return out;
 }
 
-std::string Tcatalogframe::CellText(int32_t Col, int32_t Row, int32_t Index) const {
-  if (Index >= 0) return ExtractFileName(FFiles.Strings(Index));
-  // Captions of the information lines of the detailed arrangement.
+std::string Tcatalogframe::CaptionText(int32_t Col, int32_t Row) const {
   if (FArrangement != carDetailed) return "";
   const int32_t line = (FHorizontal ? Row : Col) - 2;
   if ((FHorizontal ? Col : Row) != 0 || line < 0 || line >= SetCount(FInfoSet)) return "";
@@ -223,15 +264,77 @@ std::string Tcatalogframe::CellText(int32_t Col, int32_t Row, int32_t Index) con
   return caption;
 }
 
-// Thumbnails and information lines come from the thumbnail cache: until it
-// exists a cell shows its file's name only.
+void Tcatalogframe::DrawThumbnail(TCanvas& C, int32_t X, int32_t Y, const std::string& FileName) {
+  TImageInfoTexts info;
+  tcache().Lookup(FileName, &FThumb, info);
+  if (!FThumb.Empty()) {
+    C.Draw(X, Y, FThumb);
+    return;
+  }
+  // An unreadable file: a white picture crossed out in red.
+  const TSize t = ThumbnailSize();
+  C.Brush().SetStyle(bsSolid);
+  C.Brush().SetColor(clWhite);
+  C.FillRect(TRect{X, Y, X + t.cx, Y + t.cy});
+  C.Pen().SetColor(clRed);
+  C.MoveTo(X, Y);
+  C.LineTo(X + t.cx, Y + t.cy);
+  C.MoveTo(X + t.cx - 1, Y);
+  C.LineTo(X - 1, Y + t.cy);
+}
+
+void Tcatalogframe::DrawInfo(TCanvas& C, const TRect& Clip, int32_t X, int32_t Y, const std::string& FileName,
+                             tImageInfoset Set) {
+  if (SetCount(Set) == 0) return;
+  TImageInfoTexts info;
+  tcache().Lookup(FileName, nullptr, info);
+  ReadParamFont(FFontText, C.Font());
+  C.Brush().SetStyle(bsSolid);
+  C.Brush().SetColor(clWindow);
+  const int32_t step = InfoLineHeight();
+  for (const std::string& line : InfoBlockLines(info, Set)) {
+    if (Y >= Clip.Bottom) break;
+    // TextRect fills its rectangle with the brush: only the line's own strip.
+    C.TextRect(TRect{X, Y, Clip.Right, std::min(Y + step, Clip.Bottom)}, X, Y, line);
+    Y += step;
+  }
+}
+
+void Tcatalogframe::DrawFileCell(TCanvas& C, int32_t Col, int32_t Row, const TRect& R, int32_t Index) {
+  const std::string& file = FFiles.Strings(Index);
+  const int32_t m = FGridMargin;
+  const int32_t x = R.Left + m, y = R.Top + m;
+  switch (FArrangement) {
+    case carCells:
+      DrawThumbnail(C, x, y, file);
+      DrawInfo(C, R, x, y + ThumbnailSize().cy, file, FInfoSet);
+      break;
+    case carOverview:
+      if ((FHorizontal ? Row : Col) == 1)
+        DrawThumbnail(C, x, y, file);
+      else
+        DrawInfo(C, R, x, y, file, FInfoSet);
+      break;
+    case carDetailed: {
+      const int32_t line = (FHorizontal ? Row : Col) - 2;
+      if (line < 0) {
+        DrawThumbnail(C, x, y, file);
+      } else if (line < SetCount(FInfoSet)) {
+        tImageInfoset one;
+        one.Include(SetMemberAt(line, FInfoSet));
+        DrawInfo(C, R, x, y, file, one);
+      }
+      break;
+    }
+  }
+}
+
 void Tcatalogframe::Paint() {
   TCanvas& c = Canvas();
   const TRect client = ClientRect();
   c.Brush().SetStyle(bsSolid);
   c.Brush().SetColor(clWindow);
   c.FillRect(client);
-  ReadParamFont(FFontText, c.Font());
   const int32_t m = FGridMargin;
   const TRect& s = FGrid.Selection;
   for (int32_t row = 0; row < FGrid.RowCount(); ++row) {
@@ -242,10 +345,26 @@ void Tcatalogframe::Paint() {
       if (r.Left >= client.Right) break;
       if (r.Width() <= 0 || r.Height() <= 0) continue;
       const bool selected = col >= s.Left && col <= s.Right && row >= s.Top && row <= s.Bottom;
+      c.Brush().SetStyle(bsSolid);
       c.Brush().SetColor(selected ? clHighlight : clWindow);
-      const std::string text = CellText(col, row, CellFileIndex(col, row));
       if (selected) c.FillRect(r);
-      if (!text.empty()) c.TextRect(r, r.Left + std::min(m, r.Width() / 2), r.Top + std::min(m, r.Height() / 2), text);
+      if (const int32_t index = CellFileIndex(col, row); index >= 0) {
+        DrawFileCell(c, col, row, r, index);
+      } else if (const std::string caption = CaptionText(col, row); !caption.empty()) {
+        // The caption runs down its narrow column letter below letter.
+        ReadParamFont(FFontText, c.Font());
+        if (FHorizontal && FArrangement == carDetailed) {
+          const int32_t step = std::max(1, c.TextHeight("W"));
+          int32_t y = r.Top;
+          for (const std::string& letter : Utf8Chars(caption)) {
+            if (y >= r.Bottom) break;
+            c.TextRect(r, r.Left + 1, y, letter);
+            y += step;
+          }
+        } else {
+          c.TextRect(r, r.Left + std::min(m, r.Width() / 2), r.Top + 1, caption);
+        }
+      }
     }
     if (CellRect(0, row).Top >= client.Bottom) break;
   }

@@ -7,12 +7,21 @@
 #include <string>
 #include <vector>
 
+#include "app/layer/imager_layer.h"
 #include "app/params/file_kind_types.h"
+#include "platform/graphics/bitmap.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/types.h"
 #include "platform/ui/frames.h"
 
 namespace kv {
+
+// The lines of an information block: the chosen texts in six groups (name,
+// date, size and type, picture size, each comment line, resolution and
+// orientation), leaving out lines that are blank.
+std::vector<std::string> InfoBlockLines(const TImageInfoTexts& Info, tImageInfoset Set);
+// The lines a block of Set reserves: one per group with a chosen text.
+int32_t InfoBlockLineCount(tImageInfoset Set);
 
 enum TCatalogArrangement : uint8_t { carCells = 0, carOverview = 1, carDetailed = 2 };
 
@@ -60,7 +69,9 @@ class Tcatalogframe : public TFrame {
   // Thumbnail cell size: the thumbnail cache's image size once it exists.
   TSize ThumbnailSize() const;
   // Height of the information block for the chosen lines.
-  int32_t InfoHeight();
+  int32_t InfoHeight() const;
+  // Line height of the information text: its font height times 1.1.
+  int32_t InfoLineHeight() const;
 
  protected:
   void Paint() override;
@@ -75,8 +86,11 @@ class Tcatalogframe : public TFrame {
   void Layout();
   void SelectTo(int32_t Col, int32_t Row, bool Extend);
   TRect CellRect(int32_t Col, int32_t Row) const;
-  std::string CellText(int32_t Col, int32_t Row, int32_t Index) const;
-  int32_t LineHeight();
+  // Caption of a fixed cell of the detailed arrangement, else "".
+  std::string CaptionText(int32_t Col, int32_t Row) const;
+  void DrawFileCell(TCanvas& C, int32_t Col, int32_t Row, const TRect& R, int32_t Index);
+  void DrawThumbnail(TCanvas& C, int32_t X, int32_t Y, const std::string& FileName);
+  void DrawInfo(TCanvas& C, const TRect& Clip, int32_t X, int32_t Y, const std::string& FileName, tImageInfoset Set);
 
   TStringList FFiles;
   tImageInfoset FInfoSet;
@@ -85,6 +99,7 @@ class Tcatalogframe : public TFrame {
   bool FHorizontal = true;
   std::string FFontText = " FontHeight=-10 FontColor=255";
   TCatalogGrid FGrid;
+  TBitmap FThumb;
   // First scrolled column and row (the fixed ones always show).
   int32_t FLeftCol = 1;
   int32_t FTopRow = 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/catalog/thumbnail_cache.h"
 #include "app/helpers/folder_helpers.h"
 #include "app/params/param_strings.h"
 #include "platform/rtl/file_utils.h"
@@ -49,6 +50,26 @@ int CompareDigitRuns(std::string A, std::string B) {
 double DateOf(const std::string& Path) { return std::max<double>(FileAge(Path), 0); }
 int64_t SizeOf(const std::string& Path) { return std::max<int64_t>(FileSizeOf(Path), 0); }
 
+// An information line of both files through the thumbnail cache: picture
+// sizes and resolution as numbers, the other lines as text without case.
+int CompareInfo(tImageInfo Line, const std::string& A, const std::string& B) {
+  TImageInfoTexts ia, ib;
+  tcache().Lookup(A, nullptr, ia);
+  tcache().Lookup(B, nullptr, ib);
+  const std::string& ta = ia[Line];
+  const std::string& tb = ib[Line];
+  switch (Line) {
+    case tImageInfo::imagewidth:
+    case tImageInfo::imageheight:
+    case tImageInfo::numpixels:
+    case tImageInfo::resolution: {
+      const int64_t na = StrToInt64Def(Trim(ta), 0), nb = StrToInt64Def(Trim(tb), 0);
+      return na < nb ? -1 : (na > nb ? 1 : 0);
+    }
+    default: return Sign(AnsiCompareText(ta, tb));
+  }
+}
+
 int CompareKind(int32_t Kind, const std::string& A, const std::string& B, int64_t KeyA, int64_t KeyB) {
   switch (Kind) {
     case skFileNumber: {
@@ -67,9 +88,9 @@ int CompareKind(int32_t Kind, const std::string& A, const std::string& B, int64_
       const int64_t sa = SizeOf(A), sb = SizeOf(B);
       return sa < sb ? -1 : (sa > sb ? 1 : 0);
     }
-    // The other information lines (type, picture size, comment, resolution,
-    // orientation) come from the thumbnail cache; until it exists they compare equal.
-    default: return 0;
+    default:
+      if (Kind > skFileSize && Kind <= skLastKind) return CompareInfo(tImageInfo(Kind - skFileName), A, B);
+      return 0;
   }
 }
 
