@@ -19,7 +19,7 @@ bool IsAccelKey(uint32_t Key, const std::string& Caption) {
 }
 
 bool CursorOverControl(TControl* C) {
-  if (!C->Parent() || !C->Visible()) return false;
+  if (!C->Parent() || !C->Visible() || !CursorMayBeOver(C)) return false;
   const TPoint p = C->ScreenToClient(GetCursorPos());
   return p.X >= 0 && p.Y >= 0 && p.X < C->Width() && p.Y < C->Height() &&
          C->Parent()->ControlAtPos(TPoint{p.X + C->Left(), p.Y + C->Top()}, true) == C;

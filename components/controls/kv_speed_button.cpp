@@ -406,7 +406,9 @@ void TKvSpeedButton::Dispatch(TMessage& Message) {
       TGraphicControl::Dispatch(Message);
       FGlyph->CreateButtonGlyph(!Enabled() ? sbsDisabled : FFlat ? sbsInactive : sbsUp);
       UpdateTracking();
-      Repaint();
+      // Painted with the next turn of the loop: actions switch many buttons
+      // at once, and a paint each would be a round trip to the display each.
+      Invalidate();
       return;
     }
     case CM_VISIBLECHANGED:

@@ -2,6 +2,7 @@
 #include "platform/ui/controls.h"
 
 #include <QtGui/QCursor>
+#include <QtGui/QGuiApplication>
 #include <QtWidgets/QWidget>
 #include <algorithm>
 
@@ -35,6 +36,14 @@ TPoint GetCursorPos() {
   if (!QtApplicationExists()) return TPoint{};
   const QPoint p = QCursor::pos();
   return TPoint{p.x(), p.y()};
+}
+
+bool CursorMayBeOver(const TControl* Control) {
+  if (!Control || !Control->Peer()) return true;  // nothing known: ask the display
+  const QWidget* top = Control->Peer()->Widget()->window();
+  // Without a display of its own nothing tracks enter and leave.
+  if (QGuiApplication::platformName() == QLatin1String("offscreen")) return true;
+  return top->underMouse();
 }
 
 void SetCursorPos(int32_t X, int32_t Y) {

@@ -105,6 +105,10 @@ void SetCaptureControl(TControl* Control);
 void ReleaseCapture();
 // The mouse position in screen coordinates.
 TPoint GetCursorPos();
+// False when the pointer is known to be outside the top-level window of the
+// control, as the toolkit tracks it from its own events; asking the display
+// for the pointer is a round trip, this is not.
+bool CursorMayBeOver(const TControl* Control);
 void SetCursorPos(int32_t X, int32_t Y);
 // The control whose peer has the window id, or nullptr.
 TWinControl* FindControl(HWND Handle);

@@ -198,6 +198,11 @@ void TCustomForm::UpdatePeer() {
     return;
   }
   w->setWindowTitle(QString::fromStdString(FText));
+  if (FVisible && !w->isVisible() && FWindowState != wsNormal) {
+    // Mapped in its final state at once: showing it normal and then changing
+    // the state costs the window system a second configure and a round trip.
+    w->setWindowState(FWindowState == wsMaximized ? Qt::WindowMaximized : Qt::WindowMinimized);
+  }
   TCustomControl::UpdatePeer();
   if (FVisible) {
     switch (FWindowState) {
