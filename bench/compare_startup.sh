@@ -44,7 +44,7 @@ $im "$work/small.ppm" "$work/small.png"
 # ---- hand-over ----
 "$program" >"$work/first.log" 2>&1 &
 first=$!
-trap 'kill $first 2>/dev/null; rm -rf "$work"' EXIT
+trap 'kill $first 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 600); do
   [ -S "$XDG_RUNTIME_DIR/kavrelin/Kavrelin.sock" ] && break
   sleep 0.05
