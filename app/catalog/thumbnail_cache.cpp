@@ -41,8 +41,6 @@ std::vector<TCacheFile> ListCacheFiles(const std::string& Folder) {
   return out;
 }
 
-std::string FileDateText(const std::string& FileName) { return DateTimeToStr(GetFileDateByName(FileName)); }
-
 std::string JoinInfo(const TImageInfoTexts& Info) {
   std::string out;
   for (size_t i = 0; i < Info.size(); ++i) {

@@ -105,7 +105,7 @@ TImageInfoTexts ImageInfoText(timagerlayer& Control) {
   if (!folder.empty() && folder.back() != PathDelim && folder[0] != '!') folder += PathDelim;
   t[tImageInfo::filepath] = folder;
   if (onDisk) {
-    t[tImageInfo::filedate] = DateTimeToStr(GetFileDateByName(name));
+    t[tImageInfo::filedate] = FileDateText(name);
     t[tImageInfo::filesize] = FormatByteSize(GetFileSizeByName(name));
   }
   if (const TIMFileTypeRecord* type = FindFileType(params.FileType))

@@ -46,6 +46,8 @@ TDateTime GetFileDateByName(const std::string& Path) {
   return age == -1 ? 0 : age;
 }
 
+std::string FileDateText(const std::string& Path) { return DateTimeToStr(GetFileDateByName(Path)); }
+
 std::string FormatByteSize(int64_t Size) {
   if (Size > 1048576) return TwoDecimals(double(Size) / 1048576) + " MB";
   if (Size > 1024) return TwoDecimals(double(Size) / 1024) + " KB";

@@ -13,6 +13,9 @@ namespace kv {
 int64_t GetFileSizeByName(const std::string& Path);
 // Its last modification (local time), 0 when there is none.
 TDateTime GetFileDateByName(const std::string& Path);
+// That date as the image information shows it; the thumbnail cache compares
+// this very text to see whether a cached entry is still fresh.
+std::string FileDateText(const std::string& Path);
 // "12.34 MB", "1.50 KB", "1024.00 Byte": always two decimals and a ".".
 std::string FormatByteSize(int64_t Size);
 

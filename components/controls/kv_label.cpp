@@ -274,32 +274,31 @@ const TPropertyTable& TKvCustomLabel::PropertyTable() const {
 // ---- the program's label ----
 
 namespace {
-int32_t GLabelShadowSize = 1;
+uint8_t GLabelShadowSize = 1;
 // Labels alive now; all live on the GUI thread.
 std::vector<TmyKvLabel*>& LiveLabels() {
   static std::vector<TmyKvLabel*> labels;
   return labels;
 }
-uint8_t ShadowByte(int32_t Value) { return uint8_t(std::clamp(Value, 0, 255)); }
 }  // namespace
 
 int32_t LabelShadowSize() { return GLabelShadowSize; }
 
 void SetLabelShadowSize(int32_t Value) {
-  GLabelShadowSize = ShadowByte(Value);
-  for (TmyKvLabel* l : LiveLabels()) l->SetShadowSize(ShadowByte(GLabelShadowSize));
+  GLabelShadowSize = uint8_t(std::clamp(Value, 0, 255));
+  for (TmyKvLabel* l : LiveLabels()) l->SetShadowSize(GLabelShadowSize);
 }
 
 TmyKvLabel::TmyKvLabel(TComponent* AOwner) : TKvLabel(AOwner) {
-  SetShadowSize(ShadowByte(GLabelShadowSize));
+  SetShadowSize(GLabelShadowSize);
   LiveLabels().push_back(this);
 }
 
 TmyKvLabel::~TmyKvLabel() { std::erase(LiveLabels(), this); }
 
 void TmyKvLabel::Paint() {
-  // A label made before the setting changed catches up here at the latest.
-  if (ShadowSize() != ShadowByte(GLabelShadowSize)) SetShadowSize(ShadowByte(GLabelShadowSize));
+  // A size set on one label by hand gives way to the program's at its next paint.
+  if (ShadowSize() != GLabelShadowSize) SetShadowSize(GLabelShadowSize);
   TKvLabel::Paint();
 }
 

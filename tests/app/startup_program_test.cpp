@@ -30,6 +30,7 @@
 #include "platform/ui/qt_app.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
+#include "support/unix_socket.h"
 
 #ifdef KV_PROGRAM_DIR
 
@@ -161,10 +162,8 @@ TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
   const std::string socket = Dir + "kavrelin/Kavrelin.sock";
   ASSERT_EQ(::mkdir((Dir + "kavrelin").c_str(), 0700), 0);
   {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    ASSERT_TRUE(MakeSocketAddress(socket, addr));
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const int fd = test::BindUnixSocket(socket);
+    ASSERT_GE(fd, 0);
     ::close(fd);
   }
   const std::string log = Dir + "first.log";

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +21,7 @@
 #include "platform/ui/message_window.h"
 #include "platform/ui/qt_app.h"
 #include "support/temp_files.h"
+#include "support/unix_socket.h"
 
 namespace kv {
 namespace {
@@ -178,11 +178,8 @@ TEST_F(InstanceGuardTest, TextEndsAtAZeroByteAndWithoutHandlerIsKept) {
 TEST_F(InstanceGuardTest, StaleSocketOfACrashedEditorIsReplaced) {
   // A socket file nobody listens on, as a killed editor leaves it.
   const std::string path = GuardSocketFile("Kavrelin");
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, path.c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const int fd = test::BindUnixSocket(path);
+  ASSERT_GE(fd, 0);
   ::close(fd);
   ASSERT_FALSE(ListenerAlive(path));
 
@@ -198,11 +195,8 @@ TEST_F(InstanceGuardTest, StaleSocketOfACrashedEditorIsReplaced) {
 TEST_F(InstanceGuardTest, BusyFirstEditorGetsNothingAfterTheWait) {
   // The first editor listens but is still starting: it never answers.
   const std::string path = GuardSocketFile("Kavrelin");
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un addr{};
-  addr.sun_family = AF_UNIX;
-  std::strcpy(addr.sun_path, path.c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  const int fd = test::BindUnixSocket(path);
+  ASSERT_GE(fd, 0);
   ASSERT_EQ(::listen(fd, 4), 0);
   const uint64_t start = TickCount64();
   EXPECT_EQ(StartEditorGuard("kavrelin a.png"), goNoAnswer);
