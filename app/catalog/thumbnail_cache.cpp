@@ -41,7 +41,15 @@ std::vector<TCacheFile> ListCacheFiles(const std::string& Folder) {
   return out;
 }
 
-std::string JoinInfo(const TImageInfoTexts& Info) {
+void EmptyResult(const std::string& FileName, TBitmap* Bitmap, TImageInfoTexts& Info) {
+  Info = TImageInfoTexts{};
+  Info[0] = FileName;
+  if (Bitmap) Bitmap->SetSize(0, 0);
+}
+
+}  // namespace
+
+std::string JoinCacheInfo(const TImageInfoTexts& Info) {
   std::string out;
   for (size_t i = 0; i < Info.size(); ++i) {
     if (i) out += '|';
@@ -53,7 +61,7 @@ std::string JoinInfo(const TImageInfoTexts& Info) {
 // The eleven texts back from their joined form. Only the comment is free
 // text and may hold "|" itself: the fields before and after it are counted
 // from both ends, so such a comment does not shift the others.
-bool SplitInfo(const std::string& Text, TImageInfoTexts& Info) {
+bool SplitCacheInfo(const std::string& Text, TImageInfoTexts& Info) {
   std::vector<std::string> parts;
   size_t start = 0;
   for (;;) {
@@ -72,14 +80,6 @@ bool SplitInfo(const std::string& Text, TImageInfoTexts& Info) {
   for (size_t i = 0; i < tail; ++i) Info[comment + 1 + i] = parts[parts.size() - tail + i];
   return true;
 }
-
-void EmptyResult(const std::string& FileName, TBitmap* Bitmap, TImageInfoTexts& Info) {
-  Info = TImageInfoTexts{};
-  Info[0] = FileName;
-  if (Bitmap) Bitmap->SetSize(0, 0);
-}
-
-}  // namespace
 
 TThumbnailCache::TThumbnailCache(std::string Folder)
     : FFolder(std::move(Folder)), FImages(nullptr, kDefaultWidth, kDefaultHeight) {
@@ -218,7 +218,7 @@ tcacheitem* TThumbnailCache::ReadCacheFile(const std::string& FileName) {
     // A length beyond the file's end is a damaged file, not a reason to read further.
     if (int64_t(n) > size - 4) return nullptr;
     TImageInfoTexts info;
-    if (!SplitInfo(std::string(reinterpret_cast<const char*>(p + 4), n), info)) return nullptr;
+    if (!SplitCacheInfo(std::string(reinterpret_cast<const char*>(p + 4), n), info)) return nullptr;
     if (info[tImageInfo::filepath] + info[tImageInfo::filename] != FileName) return nullptr;
     s.SetPosition(4 + int64_t(n));
     timagerlayer& w = Work();
@@ -234,7 +234,7 @@ void TThumbnailCache::WriteCacheFile(const std::string& FileName, const tcacheit
   try {
     timagerlayer& w = Work();
     if (!FImages.GetBitmap(Item.ImageIndex, w.Bitmap())) return;
-    const std::string text = JoinInfo(Item.Info);
+    const std::string text = JoinCacheInfo(Item.Info);
     const uint32_t n = uint32_t(text.size());
     const uint8_t length[4] = {uint8_t(n), uint8_t(n >> 8), uint8_t(n >> 16), uint8_t(n >> 24)};
     TMemoryStream s;

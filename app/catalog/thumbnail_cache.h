@@ -76,6 +76,11 @@ class TThumbnailCache {
   std::unique_ptr<timagerlayer> FWork;
 };
 
+// The eleven texts joined with "|", as a cache file holds them, and back;
+// false when the text holds fewer than eleven fields.
+std::string JoinCacheInfo(const TImageInfoTexts& Info);
+bool SplitCacheInfo(const std::string& Text, TImageInfoTexts& Info);
+
 // The process-wide cache, made on first use.
 TThumbnailCache& tcache();
 
