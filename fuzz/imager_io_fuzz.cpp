@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "imaging/formats/codec.h"
-#include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/imager_io.h"
+#include "imaging/formats/lzw_coders.h"
 #include "platform/rtl/streams.h"
 
 namespace {
@@ -20,7 +20,7 @@ void Check(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
-  static const bool hooks = (kv::InstallGifLzwHooks(), true);  // as the application does at start
+  static const bool hooks = (kv::InstallLzwCoders(), true);  // as the application does at start
   (void)hooks;
   if (Size < 1) return 0;
   const uint8_t flags = Data[0];

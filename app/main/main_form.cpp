@@ -19,7 +19,7 @@
 #include "components/controls/kv_label.h"
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
-#include "imaging/formats/gif_lzw.h"
+#include "imaging/formats/lzw_coders.h"
 #include "imaging/processing/colour_kernels.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
@@ -232,6 +232,8 @@ bool Tform1::interpreter(TObject* Sender, const std::string& Line) { return FInt
 // ---- creation, showing, closing ----
 
 void Tform1::FormCreate(TObject*) {
+  // Every run mode reads pictures (slide shows, screen savers, wallpapers).
+  InstallLzwCoders();
   if (RunMode != 0) return;
   StartMark("main window menus built");
   mainmenu_to_speedbar(SpeedBar1);
@@ -246,7 +248,6 @@ void Tform1::FormCreate(TObject*) {
   ReadRegistryList(names, kHistoryKey);
   for (int32_t i = names.Count() - 1; i >= 0; --i)
     if (!names.Strings(i).empty()) historyadd(names.Strings(i));
-  InstallGifLzwHooks();
   SetWindowMenu(Fenster1);
 }
 

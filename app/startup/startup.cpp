@@ -13,6 +13,7 @@
 #include "app/main/main_form.h"
 #include "app/startup/instance_guard.h"
 #include "app/startup/run_mode.h"
+#include "imaging/formats/lzw_coders.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/random.h"
 #include "platform/rtl/start_marks.h"
@@ -152,6 +153,7 @@ int KavrelinMain(int Argc, char** Argv) {
   int exitCode = 0;
   try {
     StartMark("main");
+    InstallLzwCoders();  // before any run mode reads its first picture
     Application->Initialize();
     StartMark("qt initialised");
     RunMode = mode;

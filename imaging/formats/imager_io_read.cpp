@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/imager_io.h"
 #include "imaging/formats/io_detect.h"
@@ -103,6 +104,7 @@ void TImagerIO::ReadFormat(int32_t Id, TStream& S, const std::string& FileName, 
   if (view) view->DeSelect();
   auto mask = std::make_unique<TIMMask>();
   TProgressRec progress = MakeProgress(true);
+  ClearCodecFailure();
   try {
     f->Read(TIOReadCall{S, *bmp, *FParams, progress, false, mask.get(), frame.Size, frame.Framed});
   } catch (...) {
@@ -114,6 +116,9 @@ void TImagerIO::ReadFormat(int32_t Id, TStream& S, const std::string& FileName, 
     SetBackground(TColor(uint32_t(c.r) | uint32_t(c.g) << 8 | uint32_t(c.b) << 16));
   }
   if (!FAborted && bmp->Empty()) Fail("The " + std::string(f->Name) + " reader decoded no pixels");
+  // A codec that gave up without saying why found data it could not use.
+  if (FAborted && FAbortReason.empty()) FAbortReason = TakeCodecFailure();
+  if (FAborted && FAbortReason.empty()) FAbortReason = "The " + std::string(f->Name) + " data is damaged or cut short";
 
   // Transparency the reader found goes to the view, or stays with the component.
   const bool filled = !mask->IsEmpty();

@@ -2,6 +2,7 @@
 // stream or, atomically, to a file.
 #include <cstring>
 
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/imager_io.h"
 #include "imaging/formats/io_formats.h"
@@ -70,11 +71,14 @@ bool TImagerIO::WriteFormat(int32_t Id, TStream& S, bool Headers) {
     S.WriteBuffer(reserve, 12);
   }
   TProgressRec progress = MakeProgress(true);
+  ClearCodecFailure();
   try {
     f->Write(TIOWriteCall{S, *source, *FParams, progress, FAttachedImager ? ViewAlpha() : nullptr, framed});
   } catch (...) {
     FAborted = true;  // codecs catch their own; none may leave a save half-reported
   }
+  if (FAborted && FAbortReason.empty()) FAbortReason = TakeCodecFailure();
+  if (FAborted && FAbortReason.empty()) FAbortReason = "The " + std::string(f->Name) + " writer could not write the picture";
   // A failed PCX leaves its header unfilled; the others fill it whatever happened.
   if (framed && !(FAborted && Id == ioPCX)) {
     const int64_t end = S.Position();

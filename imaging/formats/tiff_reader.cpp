@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "imaging/formats/ccitt.h"
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/packbits.h"
 #include "imaging/formats/codec.h"
 #include "imaging/formats/jpeg.h"
@@ -617,7 +618,7 @@ void DecodePage(TTiffFile& file, const std::vector<TTiffEntry>& entries, TBitmap
     return;
   }
   if (reader.Page().Compression == tcLzw && !Params.TiffLzwDecompress && !TiffLzwDecoderHook) {
-    Progress.Fail();
+    FailCodec(Progress, "The TIFF is LZW-compressed and no LZW decoder is installed");
     return;
   }
   if (reader.Page().JpegInterchange) {

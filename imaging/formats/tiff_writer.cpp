@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/formats/ccitt.h"
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/packbits.h"
 #include "imaging/formats/tiff.h"
 #include "imaging/formats/tiff_dir.h"
@@ -400,6 +401,11 @@ int32_t WriteTiffPage(TStream& S, bool Insert, const TBitmap& Bitmap, TProgressR
     }
     TOutPage page;
     ChooseLayout(Bitmap, Params, page);
+    // Another compression than the one asked for would pass for it.
+    if (Params.TiffCompression == 5 && page.Compression != tcLzw) {
+      FailCodec(Progress, "LZW compression was asked for and no LZW encoder is installed");
+      return 0;
+    }
     if ((S.Position() - base) & 1) S.WriteBuffer("", 1);
     const uint32_t stripOffset = uint32_t(S.Position() - base);
     const uint32_t stripBytes = WriteStrip(S, page, Progress);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/io_params.h"
 #include "imaging/formats/tiff.h"
 #include "imaging/formats/tiff_lzw.h"
@@ -527,7 +528,21 @@ TEST(TiffWrite, FieldsRoundTrip) {
   TiffLzwDecoderHook = TiffLzwDecode;
   const auto pic = Make24(9, 5, [](int32_t x, int32_t y) { return TBGRPixel{uint8_t(x * 20), 0, uint8_t(y * 40)}; });
   TIOParamsVals p(nullptr);
-  p.TiffCompression = 5;  // no encoder anywhere: written uncompressed
+  {
+    // No encoder anywhere: the save fails and says why, rather than writing
+    // the page uncompressed as if LZW had been used.
+    p.TiffCompression = 5;
+    TMemoryStream s;
+    bool aborted = false;
+    TProgressRec progress;
+    progress.Aborted = &aborted;
+    ClearCodecFailure();
+    EXPECT_EQ(WriteTiffPage(s, false, *pic, progress, p), 0);
+    EXPECT_TRUE(aborted);
+    const std::string reason = TakeCodecFailure();
+    EXPECT_NE(reason.find("LZW"), std::string::npos) << reason;
+  }
+  p.TiffCompression = 0;
   p.TiffXPos = 37;
   p.TiffYPos = 12;
   p.TiffDocumentName = "Akte";
@@ -589,8 +604,11 @@ TEST(TiffWrite, BlackCmykAndLzwWithoutDecoder) {
   s.SetPosition(0);
   TProgressRec np;
   np.Aborted = &nodec.Aborted;
+  ClearCodecFailure();
   ReadTiffPage(nodec.Bitmap, s, nodec.Pages, false, true, nullptr, false, np, nodec.Params);
   EXPECT_TRUE(nodec.Aborted);
+  const std::string reason = TakeCodecFailure();
+  EXPECT_NE(reason.find("LZW decoder"), std::string::npos) << reason;
 }
 
 }  // namespace
