@@ -41,9 +41,11 @@ void ReadSize(const TCommandRun& Run, double Width, double Height, int32_t Resol
     throw ECommandError("Invalid image size " + IntToStr(PixelsX) + " x " + IntToStr(PixelsY));
 }
 
-void ReportUnreadable(const std::string& Name) {
+// The reason, when there is one, goes on a line of its own below the message.
+void ReportUnreadable(const std::string& Name, const std::string& Reason) {
   std::string text = kCannotLoad;
   text.replace(text.find("%s"), 2, Name);
+  if (!Reason.empty()) text += "\r" + Reason;
   MessageDlg(text, mtError, TMsgDlgButtons{mbOK}, 0);
 }
 
@@ -52,8 +54,8 @@ void OpenCatalog(TCommandRun& Run, const std::string& Name) {
   std::vector<std::string> entries;
   try {
     entries = ReadCatalogFile(Name);
-  } catch (const Exception&) {
-    ReportUnreadable(Name);
+  } catch (const Exception& E) {
+    ReportUnreadable(Name, E.Message());
     Run.Return();
     return;
   }
@@ -103,18 +105,21 @@ void cmdOpen(TCommandRun& Run) {
   child->SetCaption(name);
   timagerlayer& imager = *child->imager1;
   bool failed = false;
+  std::string reason;
   StartMark("image window created");
   try {
     imager.LoadFromFileByExtension(name);
     StartMark("file decoded");
     failed = imager.IO()->Aborted();
-  } catch (const Exception&) {
+    if (failed) reason = imager.IO()->AbortReason();
+  } catch (const Exception& E) {
     // Whatever the reader raises, the file could not be read: the user gets the
     // file message and no empty window is left behind.
     failed = true;
+    reason = E.Message();
   }
   if (failed) {
-    ReportUnreadable(name);
+    ReportUnreadable(name, reason);
     child->Close();
     Run.Return();
     return;

@@ -334,7 +334,7 @@ TEST_F(CatalogWindows, CatalogLinesFailWithoutACatalogOrOutsideTheList) {
 
 TEST_F(CatalogWindows, UnreadableCatalogFileLeavesNoWindow) {
   EXPECT_TRUE(RunLine("OPEN FileName=\"" + Dir + "fehlt.PCF\""));
-  EXPECT_TRUE(ShownText("Kann Datei " + Dir + "fehlt.PCF nicht laden."));
+  EXPECT_TRUE(ShownWithReason("Kann Datei " + Dir + "fehlt.PCF nicht laden."));
   EXPECT_EQ(Windows(), 0);
 }
 
@@ -465,7 +465,7 @@ TEST_F(CatalogWindows, ClicksSelectCellsAndADoubleClickOpensTheFile) {
   mouse(WM_LBUTTONDBLCLK, x(2), y, MK_LBUTTON);
   mouse(WM_LBUTTONUP, x(2), y, 0);
   EXPECT_EQ(Logged().Strings(Logged().Count() - 1), "open Filename=\"" + Dir + "b.png\"");
-  EXPECT_TRUE(ShownText("Kann Datei " + Dir + "b.png nicht laden."));  // no picture in it
+  EXPECT_TRUE(ShownWithReason("Kann Datei " + Dir + "b.png nicht laden."));  // no picture in it
 }
 
 TEST_F(CatalogWindows, SlideShowFromACatalogSavesItFirst) {

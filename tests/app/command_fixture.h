@@ -55,6 +55,12 @@ class CommandTest : public InterpreterTest {
       if (r.Text == Text) return true;
     return false;
   }
+  // A message whose first line is Text, with a reason on the lines below.
+  bool ShownWithReason(const std::string& Text) {
+    for (const TDialogRequest& r : Shown())
+      if (r.Text.size() > Text.size() + 1 && r.Text.compare(0, Text.size() + 1, Text + "\r") == 0) return true;
+    return false;
+  }
   // Whether the failure message was shown for that line.
   bool FailureShown(const std::string& L) { return ShownText(CommandFailedMessage(L)); }
 };
