@@ -57,17 +57,17 @@ int32_t CountTiffPages(const std::string& FileName) {
 // Ids in table order, 1 to 12; the metafiles are imported, not read by a codec.
 // A codec that joins fills its row.
 const TIOFormat kFormats[] = {
-    {.Id = ioTIFF, .Name = "TIFF", .Read = ReadTiff, .Write = WriteTiff, .StreamTag = "TIFF",
-     .CountImages = CountTiffPages},
-    {.Id = ioGIF, .Name = "GIF", .Read = ReadGif, .Write = WriteGif, .CountImages = GetGifImageCount},
-    {.Id = ioJPEG, .Name = "JPEG", .Read = ReadJpeg, .Write = WriteJpeg, .StreamTag = "JFIF"},
-    {.Id = ioPCX, .Name = "PCX", .Read = ReadPcx, .Write = WritePcx, .StreamTag = "PCX2"},
-    {.Id = ioBMP, .Name = "BMP", .Read = ReadBmp, .Write = WriteBmp},
-    {.Id = ioICO, .Name = "ICO", .Read = ReadIco, .IsFormat = IsIcoStream},
-    {.Id = ioCUR, .Name = "CUR", .Read = ReadCur, .IsFormat = IsCurStream},
-    {.Id = ioPNG, .Name = "PNG", .Read = ReadPng, .Write = WritePng},
-    {.Id = ioTGA, .Name = "TGA", .Read = ReadTga, .Write = WriteTga, .IsFormat = IsTgaStream},
-    {.Id = ioPXM, .Name = "PNM", .Read = ReadPnm, .Write = WritePnm, .IsFormat = IsPnmStream},
+    // Id, name, reader, writer, content test, stream tag, page count.
+    {ioTIFF, "TIFF", ReadTiff, WriteTiff, nullptr, "TIFF", CountTiffPages},
+    {ioGIF, "GIF", ReadGif, WriteGif, nullptr, nullptr, GetGifImageCount},
+    {ioJPEG, "JPEG", ReadJpeg, WriteJpeg, nullptr, "JFIF", nullptr},
+    {ioPCX, "PCX", ReadPcx, WritePcx, nullptr, "PCX2", nullptr},
+    {ioBMP, "BMP", ReadBmp, WriteBmp, nullptr, nullptr, nullptr},
+    {ioICO, "ICO", ReadIco, nullptr, IsIcoStream, nullptr, nullptr},
+    {ioCUR, "CUR", ReadCur, nullptr, IsCurStream, nullptr, nullptr},
+    {ioPNG, "PNG", ReadPng, WritePng, nullptr, nullptr, nullptr},
+    {ioTGA, "TGA", ReadTga, WriteTga, IsTgaStream, nullptr, nullptr},
+    {ioPXM, "PNM", ReadPnm, WritePnm, IsPnmStream, nullptr, nullptr},
 };
 
 }  // namespace

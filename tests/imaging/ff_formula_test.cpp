@@ -364,18 +364,40 @@ class TFormulaMaker {
                                    "mix(", "scl(", "sqr(", "src(", "sub(", "val(", "c2d(", "c2m(", "cos(",
                                    "sin(", "tan(", "r2x(", "r2y(", "rad("};
     static const int kArgs[] = {1, 3, 10, 1, 2, 2, 1, 2, 2, 4, 5, 1, 3, 3, 3, 2, 2, 1, 1, 1, 2, 2, 3};
+    // One piece at a time: the operands of "+" have no fixed order of
+    // evaluation, and each piece draws from the generator.
     switch (Pick(FImpure ? 7 : 6)) {
-      case 0:  // the comma only in parentheses, where it cannot split an argument list or a "?:"
-        return Expr(Depth - 1) + " " + kBinary[Pick(std::size(kBinary) - 1)] + " " + Expr(Depth - 1);
-      case 1: return "(" + Expr(Depth - 1) + " " + kBinary[Pick(std::size(kBinary))] + " " + Expr(Depth - 1) + ")";
-      case 2: return "(" + Expr(Depth - 1) + " ? " + Expr(Depth - 1) + " : " + Expr(Depth - 1) + ")";
-      case 3: return std::string(Pick(2) ? "!" : "~") + "(" + Expr(Depth - 1) + ")";
+      case 0: {  // the comma only in parentheses, where it cannot split an argument list or a "?:"
+        std::string s = Expr(Depth - 1);
+        s += std::string(" ") + kBinary[Pick(std::size(kBinary) - 1)] + " ";
+        return s + Expr(Depth - 1);
+      }
+      case 1: {
+        std::string s = "(" + Expr(Depth - 1);
+        s += std::string(" ") + kBinary[Pick(std::size(kBinary))] + " ";
+        return s + Expr(Depth - 1) + ")";
+      }
+      case 2: {
+        std::string s = "(" + Expr(Depth - 1);
+        s += " ? " + Expr(Depth - 1);
+        return s + " : " + Expr(Depth - 1) + ")";
+      }
+      case 3: {
+        std::string s = Pick(2) ? "!(" : "~(";
+        return s + Expr(Depth - 1) + ")";
+      }
       case 4: return "(-" + Expr(Depth - 1) + ")";  // a sign only where nothing stands on its left
       case 6: {
         switch (Pick(3)) {
-          case 0: return "rnd(" + Expr(Depth - 1) + ", " + Expr(Depth - 1) + ")";
+          case 0: {
+            std::string s = "rnd(" + Expr(Depth - 1);
+            return s + ", " + Expr(Depth - 1) + ")";
+          }
           case 1: return "get(" + std::to_string(Pick(4)) + ")";
-          default: return "put(" + Expr(Depth - 1) + ", " + std::to_string(Pick(4)) + ")";
+          default: {
+            std::string s = "put(" + Expr(Depth - 1);
+            return s + ", " + std::to_string(Pick(4)) + ")";
+          }
         }
       }
       default: {

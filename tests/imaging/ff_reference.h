@@ -123,7 +123,7 @@ inline int32_t RefEval(const TFFTree& T, int32_t N, TFFRefRun& R) {
       return RefDiv(RefWrap(sum), v[9]);
     }
     case ffnCtl: return RefCtl(R, v[0]);
-    case ffnDif: return RefWrap(RefAbs(int64_t(v[0]) - v[1]));
+    case ffnDif: return RefWrap(RefAbs(RefWrap(int64_t(v[0]) - v[1])));
     case ffnGet: return v[0] >= 0 && v[0] <= 255 ? (*R.Memory)[size_t(v[0])] : 0;
     case ffnPut:
       if (v[1] >= 0 && v[1] <= 255) (*R.Memory)[size_t(v[1])] = v[0];
@@ -148,7 +148,7 @@ inline int32_t RefEval(const TFFTree& T, int32_t N, TFFRefRun& R) {
                                             RefWrap(int64_t(v[2]) - v[1])));
     case ffnSqr: return v[0] < 0 ? 0 : RefRound(std::sqrt(double(v[0])));
     case ffnSrc: return RefSrc(R, v[0], v[1], v[2]);
-    case ffnSub: return std::max(RefWrap(RefAbs(int64_t(v[0]) - v[1])), v[2]);
+    case ffnSub: return std::max(RefWrap(RefAbs(RefWrap(int64_t(v[0]) - v[1]))), v[2]);
     case ffnVal:
       if (v[0] > 7) return 0;
       return RefWrap(int64_t(v[1]) + RefDiv(RefWrap((int64_t(v[2]) - v[1]) * RefCtl(R, v[0])), 255));
