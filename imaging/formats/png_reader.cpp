@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/png.h"
 
 namespace kv {
@@ -238,6 +239,36 @@ TLayout LayoutOf(const THeader& H, const TIOParamsVals& P, bool WantMask) {
   return l;
 }
 
+// Side limits within the pixel model's own (libpng's default of a million
+// stays the tighter one), and bounds on what ancillary chunks may allocate:
+// a text or profile chunk inflates at most to kMaxChunkBytes.
+void SetLimits(png_structp Png) {
+  constexpr png_uint_32 kMaxSide = png_uint_32(std::min<int64_t>(kMaxImagePixels, 1000000));
+  constexpr png_alloc_size_t kMaxChunkBytes = 16u << 20;
+  png_set_user_limits(Png, kMaxSide, kMaxSide);
+  png_set_chunk_malloc_max(Png, kMaxChunkBytes);
+  png_set_chunk_cache_max(Png, 1000);
+}
+
+// Deflate turns one byte into at most 1032; a stream whose remaining bytes
+// cannot inflate to the rows' filter bytes and samples cannot hold the picture.
+bool DataCanFillRows(TStream& S, const THeader& H) {
+  constexpr int64_t kMaxInflateRatio = 1032;
+  int channels = 1;
+  switch (H.ColorType) {
+    case PNG_COLOR_TYPE_RGB: channels = 3; break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: channels = 2; break;
+    case PNG_COLOR_TYPE_RGB_ALPHA: channels = 4; break;
+    default: break;
+  }
+  const int64_t bits = int64_t(H.Width) * H.Height * channels * H.BitDepth;
+  // An interlaced picture has at least as many rows per pass as the first pass's.
+  const int64_t filterBytes = H.Interlace != PNG_INTERLACE_NONE ? (int64_t(H.Height) + 7) / 8 : H.Height;
+  const int64_t needed = bits / 8 + filterBytes;
+  const int64_t left = std::max<int64_t>(0, S.Size() - S.Position());
+  return left * kMaxInflateRatio >= needed;
+}
+
 void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, bool ParamsOnly,
             TIMMask* Mask) {
   TPngDecoder d;
@@ -246,12 +277,17 @@ void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Pr
   d.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, ErrorFn, WarningFn);
   if (d.Png) d.Info = png_create_info_struct(d.Png);
   if (!d.Png || !d.Info) return Progress.Fail();
+  SetLimits(d.Png);
   THeader h;
-  if (!ReadInfoC(&d, &h)) return Progress.Fail();
+  if (!ReadInfoC(&d, &h)) return FailCodec(Progress, "The PNG header is damaged or states a size past the limits");
   FillParams(h, Params);
   if (h.HasBkgd && !Mask) Params.PngBackground = BackgroundOf(h);
   if (ParamsOnly) return;
-  if (!CheckImageSize(h.Width, h.Height)) return Progress.Fail();
+  if (!CheckImageSize(h.Width, h.Height)) return FailCodec(Progress, "The PNG picture is larger than the pixel limit");
+  // The rows are checked against what the rest of the file could hold before
+  // the picture is allocated: a few bytes stating a huge size are refused
+  // here, not after gigabytes were set aside for them.
+  if (!DataCanFillRows(S, h)) return FailCodec(Progress, "The PNG holds far too little data for its stated size");
 
   TLayout l = LayoutOf(h, Params, Mask != nullptr);
   if (!SetTransformsC(&d, &l)) return Progress.Fail();

@@ -340,5 +340,45 @@ TEST_F(PngTest, CorruptFilesFailCleanly) {
   EXPECT_EQ(j.Position(), 0);
 }
 
+// A few bytes stating a picture of hundreds of megapixels: refused before
+// the picture is allocated, so neither time nor memory go into it.
+TEST_F(PngTest, TinyFileWithAHugeHeaderIsRefusedBeforeAllocating) {
+  auto chunk = [](std::vector<uint8_t>& F, const char* Type, const std::vector<uint8_t>& Data) {
+    const size_t at = F.size();
+    F.resize(at + 8);
+    PutU32(F, at, uint32_t(Data.size()));
+    std::memcpy(&F[at + 4], Type, 4);
+    F.insert(F.end(), Data.begin(), Data.end());
+    F.resize(F.size() + 4);
+    PutU32(F, F.size() - 4, uint32_t(crc32(0, &F[at + 4], uInt(4 + Data.size()))));
+  };
+  for (const bool interlaced : {false, true}) {
+    std::vector<uint8_t> f = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> ihdr(13);
+    PutU32(ihdr, 0, 23000);
+    PutU32(ihdr, 4, 23000);
+    ihdr[8] = 8;   // bits
+    ihdr[9] = 2;   // RGB
+    ihdr[12] = interlaced ? 1 : 0;
+    chunk(f, "IHDR", ihdr);
+    const uint8_t zero[64] = {};
+    uLongf packedSize = 128;
+    std::vector<uint8_t> idat(packedSize);
+    ASSERT_EQ(compress(idat.data(), &packedSize, zero, sizeof zero), Z_OK);
+    idat.resize(packedSize);
+    chunk(f, "IDAT", idat);
+    chunk(f, "IEND", {});
+    EXPECT_LT(f.size(), 100u);
+    TReadOnlyMemoryStream s(f.data(), int64_t(f.size()));
+    TBitmap b;
+    TIOParamsVals p(nullptr);
+    TCodecRun run;
+    ReadPngStream(s, b, p, run.Progress, false, nullptr);
+    EXPECT_TRUE(run.Aborted) << interlaced;
+    EXPECT_LE(int64_t(b.Width()) * b.Height(), 1) << "the picture was allocated";
+    EXPECT_EQ(p.Width, 23000);  // the header itself was read
+  }
+}
+
 }  // namespace
 }  // namespace kv::test
