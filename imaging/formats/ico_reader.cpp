@@ -187,8 +187,12 @@ class TIconReader {
     }
     const int32_t index = FCursor ? FParams.CurImageIndex : FParams.IcoImageIndex;
     if (index < 0 || index >= Get16(h + 4)) return FProgress.Fail();
+    // Every place is checked against the stream before the stream goes
+    // there: a failed read leaves the stream inside it.
     uint8_t e[kDirEntry];
-    FS.SetPosition(FStart + kDirHeader + int64_t(kDirEntry) * index);
+    const int64_t entryAt = kDirHeader + int64_t(kDirEntry) * index;
+    if (entryAt + kDirEntry > FAvail) return FProgress.Fail();
+    FS.SetPosition(FStart + entryAt);
     if (FS.Read(e, kDirEntry) != kDirEntry) return FProgress.Fail();
     FEntry = ParseEntry(e);
     if (FEntry.Offset > FAvail || FAvail - FEntry.Offset < 8) return FProgress.Fail();
@@ -268,9 +272,9 @@ class TIconReader {
     std::vector<TBGRPixel> table(static_cast<size_t>(tableEntries));
     if (tableEntries > 0) {
       std::vector<uint8_t> raw(size_t(tableEntries) * 4);
+      if (tableAt + int64_t(raw.size()) > FAvail) return FProgress.Fail();
       FS.SetPosition(FStart + tableAt);
-      if (tableAt + int64_t(raw.size()) > FAvail || FS.Read(raw.data(), int32_t(raw.size())) != int32_t(raw.size()))
-        return FProgress.Fail();
+      if (FS.Read(raw.data(), int32_t(raw.size())) != int32_t(raw.size())) return FProgress.Fail();
       for (int32_t i = 0; i < tableEntries; ++i) table[size_t(i)] = TBGRPixel{raw[4 * i], raw[4 * i + 1], raw[4 * i + 2]};
       FParams.SetColorMap(table.data(), tableEntries);
     } else {

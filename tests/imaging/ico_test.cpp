@@ -35,6 +35,7 @@ struct TIconRead {
   TIOParamsVals Params{nullptr};
   TIMMask Mask;
   bool Ok = false;
+  bool InsideStream = true;  // where the read left the stream
 };
 
 void ReadIcon(const std::vector<uint8_t>& Data, TIconRead& R, bool Cursor, int32_t Index = 0,
@@ -44,6 +45,7 @@ void ReadIcon(const std::vector<uint8_t>& Data, TIconRead& R, bool Cursor, int32
   TCodecRun run;
   (Cursor ? ReadCurStream : ReadIcoStream)(s, R.Bitmap, R.Params, run.Progress, false, WithMask ? &R.Mask : nullptr);
   R.Ok = !run.Aborted;
+  R.InsideStream = s.Position() >= 0 && s.Position() <= s.Size();
 }
 
 class IcoTest : public TTempFolderTest {
@@ -305,7 +307,12 @@ TEST(Ico, LyingDirectoriesFail) {
   twoBits.Bits = 2, twoBits.F2 = 2;
   auto zeroCount = good;
   zeroCount[4] = 0;
+  // Cut inside the colour table; and a directory of two entries, cut after the first.
+  const std::vector<uint8_t> shortTable(good.begin(), good.begin() + 22 + 40 + 8);
+  auto twoEntries = std::vector<uint8_t>(good.begin(), good.begin() + 6 + 16);
+  twoEntries[4] = 2;
   const TCase cases[] = {
+      {"colour table cut short", shortTable, true},
       {"offset past the end", farOffset, true},
       {"colour rows cut short", shortRows, true},
       {"no bit count, no colour count", Handmade(1, noBits, 0), true},
@@ -318,6 +325,7 @@ TEST(Ico, LyingDirectoriesFail) {
     TIconRead r;
     ReadIcon(c.Data, r, false);
     EXPECT_FALSE(r.Ok) << c.Name;
+    EXPECT_TRUE(r.InsideStream) << c.Name;
     TReadOnlyMemoryStream s(c.Data.data(), int64_t(c.Data.size()));
     EXPECT_EQ(IsIcoStream(s), c.Detected) << c.Name;
     EXPECT_EQ(s.Position(), 0);
@@ -325,6 +333,10 @@ TEST(Ico, LyingDirectoriesFail) {
   TIconRead past;
   ReadIcon(good, past, false, 1);
   EXPECT_FALSE(past.Ok);
+  TIconRead second;
+  ReadIcon(twoEntries, second, false, 1);
+  EXPECT_FALSE(second.Ok);
+  EXPECT_TRUE(second.InsideStream);
 }
 
 // A BMP saved under an icon name loads as that BMP; the component finds icons by content.
