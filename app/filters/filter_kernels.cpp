@@ -42,6 +42,9 @@ void ColorChannelAdd(TBitmap& Bitmap, TColorModel Model, const std::array<int32_
   if (Bitmap.PixelFormat() != pf24bit || !ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
   const std::array<double, 4> d = ChannelOffsets(Model, P);
   const int32_t channels = ColorModelChannelCount(Model);
+  // The integer and rounded conversions do not all come back to the colour
+  // they started from: with nothing to add, no pixel goes through them.
+  if (std::all_of(d.begin(), d.begin() + channels, [](double v) { return v == 0; })) return;
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
   for (int32_t y = Y1; y < Y2; ++y) {
     auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
