@@ -192,14 +192,26 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : THandleSt
       throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
   } else {
     const int acc = (Mode & 3) == fmOpenWrite ? O_WRONLY : ((Mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY);
-    FHandle = ::open(FileName.c_str(), acc | O_CLOEXEC);
+    // Non-blocking, so that a FIFO named like a file cannot hold the caller
+    // in open(); the descriptor blocks again once it is known to be a file.
+    FHandle = ::open(FileName.c_str(), acc | O_CLOEXEC | O_NONBLOCK);
     if (FHandle < 0)
       throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
     struct stat st {};
-    if (::fstat(FHandle, &st) == 0 && S_ISDIR(st.st_mode)) {
+    const char* refusal = nullptr;
+    if (::fstat(FHandle, &st) != 0) refusal = "Its kind cannot be told";
+    else if (S_ISDIR(st.st_mode)) refusal = "Is a directory";
+    // Reads take files only; writes may also go to a device (/dev/full, /dev/null).
+    else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || (acc == O_RDONLY && !S_ISREG(st.st_mode)))
+      refusal = "Is not a regular file";
+    if (!refusal) {
+      const int flags = ::fcntl(FHandle, F_GETFL);
+      if (flags < 0 || ::fcntl(FHandle, F_SETFL, flags & ~O_NONBLOCK) != 0) refusal = std::strerror(errno);
+    }
+    if (refusal) {
       ::close(FHandle);
       FHandle = -1;
-      throw EFOpenError("Cannot open file \"" + FileName + "\". Is a directory");
+      throw EFOpenError("Cannot open file \"" + FileName + "\". " + refusal);
     }
   }
 }

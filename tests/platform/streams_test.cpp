@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -45,6 +49,39 @@ TEST(MemoryStream, PositionsFromHostileOffsetsFailCleanly) {
 TEST(FileStream, MissingFileRaisesOpenError) {
   EXPECT_THROW(TFileStream("/nonexistent/dir/x.bin", fmOpenRead), EFOpenError);
   EXPECT_THROW(TFileStream("/nonexistent/dir/x.bin", fmCreate), EFCreateError);
+}
+
+// A FIFO or socket named like a picture would hold a reader in open() for as
+// long as no writer comes; a device would hand out endless bytes. Reads take
+// regular files only, and refuse the others at once.
+TEST(FileStream, ReadsRefuseWhatIsNotARegularFile) {
+  test::TScratchFolder folder("kv_stream_kinds");
+  ASSERT_FALSE(folder.Path().empty());
+  const std::string fifo = folder.Path() + "/fifo.png";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string sock = folder.Path() + "/sock.png";
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  ASSERT_LT(sock.size(), sizeof addr.sun_path);
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", sock.c_str());
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  for (const std::string& name : {fifo, sock, std::string("/dev/zero"), folder.Path()}) {
+    try {
+      TFileStream f(name, fmOpenRead | fmShareDenyWrite);
+      ADD_FAILURE() << name << " was opened";
+    } catch (const EFOpenError& e) {
+      EXPECT_NE(e.Message().find(name), std::string::npos) << e.Message();
+    }
+  }
+  EXPECT_THROW(TFileStream(fifo, fmOpenWrite), EFOpenError);  // no reader: refused, not waited for
+  ::close(fd);
+  // An ordinary file still reads, and blocks as files do.
+  const std::string plain = folder.Path() + "/plain.bin";
+  test::WriteText(plain, "abc");
+  TFileStream f(plain, fmOpenRead);
+  char buf[4] = {};
+  EXPECT_EQ(f.Read(buf, 4), 3);
 }
 
 TEST(FileStream, ShortWriteIsAnError) {
