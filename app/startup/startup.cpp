@@ -14,6 +14,7 @@
 #include "app/startup/instance_guard.h"
 #include "app/startup/run_mode.h"
 #include "imaging/formats/lzw_coders.h"
+#include "platform/rtl/atomic_file_stream.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/random.h"
 #include "platform/rtl/start_marks.h"
@@ -154,6 +155,7 @@ int KavrelinMain(int Argc, char** Argv) {
   try {
     StartMark("main");
     InstallLzwCoders();  // before any run mode reads its first picture
+    IgnoreFileSizeSignal();
     Application->Initialize();
     StartMark("qt initialised");
     RunMode = mode;

@@ -1,6 +1,7 @@
 #include "platform/rtl/atomic_file_stream.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,8 +15,14 @@
 
 namespace kv {
 
+void IgnoreFileSizeSignal() {
+  static const bool once = (::signal(SIGXFSZ, SIG_IGN), true);
+  (void)once;
+}
+
 TAtomicFileStream::TAtomicFileStream(const std::string& FileName, unsigned NewFileMode)
     : THandleStream(-1), FFileName(FileName), FTarget(FileName) {
+  IgnoreFileSizeSignal();
   struct stat st {};
   if (::lstat(FTarget.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     if (char* real = ::realpath(FTarget.c_str(), nullptr)) {
@@ -24,6 +31,11 @@ TAtomicFileStream::TAtomicFileStream(const std::string& FileName, unsigned NewFi
     }
   }
   FExisted = ::stat(FTarget.c_str(), &st) == 0;
+  // The rename would replace a write-protected file as readily as any other:
+  // its protection is honoured here, also for a user whom the system lets
+  // write anything (a file without any write bit stays protected).
+  if (FExisted && S_ISREG(st.st_mode) && ((st.st_mode & 0222) == 0 || ::access(FTarget.c_str(), W_OK) != 0))
+    throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(EACCES));
   FMode = FExisted ? unsigned(st.st_mode & 07777) : (NewFileMode & 07777);
   static std::atomic<unsigned> counter = 0;
   for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {

@@ -8,6 +8,12 @@
 
 namespace kv {
 
+// A write past the process's file-size limit (ulimit -f) would end the
+// process with SIGXFSZ, and every unsaved picture with it; ignored, the write
+// fails with EFBIG and is reported like a full disk. The first atomic file
+// calls this; the program calls it at start.
+void IgnoreFileSizeSignal();
+
 class TAtomicFileStream : public THandleStream {
  public:
   // Creates the temporary file beside FileName (a symbolic link is followed,
