@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "imaging/formats/codec_failure.h"
 #include "imaging/formats/jpeg.h"
 #include "imaging/formats/jpeg_glue.h"
 #include "platform/graphics/pixel_prefault.h"
@@ -178,6 +179,18 @@ void ClearRowsFrom(TBitmap& B, int32_t Row) {
   for (int32_t y = std::max(Row, 0); y < B.Height(); ++y) std::memset(B.ScanLine(y), 0, size_t(B.RowBytes()));
 }
 
+// Huffman coding spends at least one bit on every block of a scan, and each
+// MCU holds a block of the first scan's components: a file with fewer bits
+// than MCUs cannot describe the picture, whatever its frame header says.
+// Arithmetic coding can spend less, so it is not checked.
+bool DataCanFillRows(const jpeg_decompress_struct& I, TStream& S, int64_t Start, int64_t Limit) {
+  if (I.arith_code || I.max_h_samp_factor <= 0 || I.max_v_samp_factor <= 0) return true;
+  const int64_t mcuW = int64_t(I.max_h_samp_factor) * DCTSIZE, mcuH = int64_t(I.max_v_samp_factor) * DCTSIZE;
+  const int64_t mcus = (int64_t(I.image_width) + mcuW - 1) / mcuW * ((int64_t(I.image_height) + mcuH - 1) / mcuH);
+  const int64_t end = Limit >= 0 ? std::min(Limit, S.Size()) : S.Size();
+  return (end - Start) * 8 >= mcus;
+}
+
 void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Progress, bool ParamsOnly,
             int64_t Limit) {
   const int64_t start = FindJpegStart(S);
@@ -201,6 +214,10 @@ void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Pr
     return;
   }
   if (!CheckImageSize(Params.Width, Params.Height)) throw EIMJpegException("JPeg corrupted file");
+  if (!DataCanFillRows(d.Info, S, start, Limit)) {
+    FailCodec(Progress, "The JPEG holds far too little data for its stated size");
+    return;
+  }
   Bitmap.AllocateForOverwrite(Params.Width, Params.Height, pf24bit);
   const TPixelBlockPrefault prefault(Bitmap.Bits(), size_t(Bitmap.RowBytes()) * size_t(Params.Height));
   std::unique_ptr<uint8_t[]> cmyk;

@@ -216,6 +216,7 @@ class TTiffReader {
   bool ReadFields(const std::vector<TTiffEntry>& E);
   bool CheckLayout();
   bool Decode(TBitmap& Bitmap, TIMMask* Mask);
+  bool DataCanFillRows(int64_t Bytes, int64_t Rows) const;
   bool ReadJpegInterchange(TBitmap& Bitmap, bool ParamsOnly);
   const TPage& Page() const { return FP; }
 
@@ -389,8 +390,8 @@ bool TTiffReader::DecodeBlock(int64_t Index, int64_t BlockWidth, int64_t Rows, i
   const int32_t rawSize = int32_t(count);
   switch (FP.Compression) {
     case tcNone:
-      std::memcpy(Out, raw, size_t(std::min<int64_t>(count, outSize)));
-      if (count < outSize) std::memset(Out + count, 0, size_t(outSize - count));
+      if (count < outSize) return false;  // the data ends before the strip's rows
+      std::memcpy(Out, raw, size_t(outSize));
       break;
     case tcPackBits:
       PackBitsDecode(raw, rawSize, Out, int32_t(outSize));
@@ -454,6 +455,22 @@ void TTiffReader::PutRows(const uint8_t* Buf, int64_t RowBytes, int64_t X0, int6
   }
 }
 
+// Whether the bytes after the page's start could decode to Bytes of samples
+// in Rows rows under the page's compression, at the best ratio it allows
+// (PackBits: 128 bytes from 2, deflate about 1032:1, an LZW code of 9 or more
+// bits at most 4096 bytes, a fax row at least one bit). A few bytes whose
+// directory states a huge page fail here, before the picture is allocated.
+bool TTiffReader::DataCanFillRows(int64_t Bytes, int64_t Rows) const {
+  const int64_t left = std::max<int64_t>(0, FF.StreamSize() - FF.Base());
+  switch (FP.Compression) {
+    case tcNone: return left >= Bytes;
+    case tcPackBits: return left * 64 >= Bytes;
+    case tcDeflate: case tcDeflateOld: return left * 1032 >= Bytes;
+    case tcLzw: return left * 8 / 9 * 4096 + 4096 >= Bytes;
+    default: return left * 8 >= Rows;
+  }
+}
+
 bool TTiffReader::Decode(TBitmap& Bitmap, TIMMask* Mask) {
   TPage& p = FP;
   FConv = std::make_unique<TRowConverter>(p, FF.BigEndian());
@@ -471,6 +488,9 @@ bool TTiffReader::Decode(TBitmap& Bitmap, TIMMask* Mask) {
   const int64_t across = tiled ? (p.Width + blockW - 1) / blockW : 1;
   const int64_t down = (p.Height + blockH - 1) / blockH;
   const int64_t blocks = across * down;
+
+  const int64_t rowsStored = tiled ? down * blockH : p.Height;  // the last strip may be shorter
+  if (!DataCanFillRows(rowBytes * rowsStored * across * planes, rowsStored)) return false;
 
   // Every pixel is written by its strip or tile; a page that fails part way
   // clears what it did not reach (below), so the picture is not filled first.

@@ -208,6 +208,33 @@ TEST_F(JpegTest, TruncatedFileFailsAndKeepsTheDecodedRows) {
   EXPECT_TRUE(run2.Aborted);
 }
 
+// A small JPEG whose frame header says 23000 x 23000 and whose data ends in a
+// proper end marker: libjpeg would fill every row and call it done, so the
+// size is checked against the file before the picture is allocated.
+TEST_F(JpegTest, TinyFileWithAHugeFrameIsRefusedBeforeAllocating) {
+  for (const char* options : {"-grayscale", "", "-progressive"}) {
+    WritePnm(Dir + "one.ppm", *PhotoLike(8, 8));
+    ASSERT_EQ(kv::test::Run(std::string("cjpeg -optimize ") + options + " -outfile " + Dir + "one.jpg " + Dir + "one.ppm"), 0);
+    std::vector<uint8_t> f = ReadBytes(Dir + "one.jpg");
+    bool patched = false;
+    for (size_t i = 2; i + 9 < f.size() && !patched; ++i)
+      if (f[i] == 0xFF && (f[i + 1] == 0xC0 || f[i + 1] == 0xC2)) {
+        f[i + 5] = f[i + 7] = uint8_t(23000 >> 8);
+        f[i + 6] = f[i + 8] = uint8_t(23000 & 0xFF);
+        patched = true;
+      }
+    ASSERT_TRUE(patched) << options;
+    TReadOnlyMemoryStream s(f.data(), int64_t(f.size()));
+    TBitmap b;
+    TIOParamsVals p(nullptr);
+    TCodecRun run;
+    ReadJpegStream(s, b, p, run.Progress, false, nullptr);
+    EXPECT_TRUE(run.Aborted) << options << " " << f.size() << " bytes";
+    EXPECT_LE(int64_t(b.Width()) * b.Height(), 1) << options << ": the picture was allocated";
+    EXPECT_EQ(p.Width, 23000) << options;
+  }
+}
+
 TEST_F(JpegTest, CorruptInputFailsCleanly) {
   const std::vector<uint8_t> jpg = ReadBytes(Cjpeg("", "k.jpg"));
   std::vector<std::vector<uint8_t>> inputs = {

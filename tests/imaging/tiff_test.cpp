@@ -397,6 +397,26 @@ TEST(TiffRead, DamagedDirectoriesFailCleanly) {
   EXPECT_EQ(static_cast<const uint8_t*>(few->Bitmap.ScanLine(1))[0], 40);
 }
 
+// A directory stating 23000 x 23000 pixels over a few bytes of strip data:
+// refused before the picture is allocated, for every compression whose rows
+// tell how much data they need at least.
+TEST(TiffRead, TinyFileWithAHugeSizeIsRefusedBeforeAllocating) {
+  TLzwHooks hooks;
+  const std::vector<uint8_t> strip(24, 0);
+  const auto huge = With(With(With(GrayTags(23000), {256, 4, {23000}}), {279, 4, {24}}), {277, 3, {3}});
+  const auto rgb = With(With(huge, {258, 3, {8, 8, 8}}), {262, 3, {2}});
+  for (const uint32_t compression : {1u, 5u, 8u, 32773u, 32946u}) {
+    const auto bytes = MakeTiff(With(rgb, {259, 3, {compression}}), strip);
+    EXPECT_LT(bytes.size(), 200u);
+    const auto r = ReadBytes(bytes);
+    EXPECT_TRUE(r->Aborted) << compression;
+    EXPECT_LE(int64_t(r->Bitmap.Width()) * r->Bitmap.Height(), 1) << compression << ": the picture was allocated";
+  }
+  // An uncompressed strip whose data stops short of its rows is not a picture.
+  const auto cut = ReadBytes(MakeTiff(With(GrayTags(6), {279, 4, {12}}), std::vector<uint8_t>(12, 7)));
+  EXPECT_TRUE(cut->Aborted);
+}
+
 TEST(TiffRead, LenientWhereTheDataAllowsIt) {
   std::vector<uint8_t> strip(24);
   for (size_t i = 0; i < strip.size(); ++i) strip[i] = uint8_t(i * 10);
