@@ -119,6 +119,16 @@ bool TIMBitmap::AllocateTempFile(int64_t Size) {
   TFileMapping mapping;
   if (!mapping.CreateShared(file.Handle())) return false;
   TempFileName = file.FileName();
+  if (IsCompanion) {
+    // The plane beside a snapshot is mapped whole and its descriptor closed
+    // (the mapping keeps the nameless file): a snapshot with its alpha plane
+    // holds one descriptor, not two.
+    TMappedView whole = mapping.MapViewOfFile(0, size_t(Size));
+    if (!whole) return false;
+    MappedRow = std::move(whole);
+    FViewOffset = 0;
+    return true;  // the locals close the mapping object and the descriptor
+  }
   FileHandle = std::move(file);
   MappingHandle = std::move(mapping);
   return true;

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -397,6 +399,53 @@ TEST_F(IMBitmapTest, MaskExchange) {
   TIMMask untouched;
   rgb.CopyToTIMMask(untouched);  // no mask of 24 bits
   EXPECT_EQ(untouched.BitsPerPixel, 0);
+}
+
+// Undo keeps many snapshots with their alpha planes: each may hold one
+// descriptor, so that a few dozen of them under a low descriptor limit leave
+// the rest of the program able to open files.
+TEST_F(IMBitmapTest, SnapshotsWithAlphaHoldOneDescriptorEach) {
+  auto openCount = [] {
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+      while (dirent* e = ::readdir(d))
+        if (e->d_name[0] != '.') ++n;
+      ::closedir(d);
+    }
+    return n - 1;  // the listing's own
+  };
+  constexpr int kSnapshots = 40;
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+  rlimit low = old;
+  low.rlim_cur = rlim_t(openCount() + kSnapshots + 8);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  const auto src = Pattern24(40, 30);
+  TIMMask alpha;
+  alpha.AllocateBits(40, 30, 8);
+  alpha.Fill(77);
+  {
+    std::vector<std::unique_ptr<TIMBitmap>> undo;
+    for (int i = 0; i < kSnapshots; ++i) {
+      auto snap = std::make_unique<TIMBitmap>();
+      snap->CopyFromTBitmap(*src);
+      snap->CompanionPlane()->CopyFromTIMMask(alpha);
+      undo.push_back(std::move(snap));
+    }
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    EXPECT_GE(fd, 0) << "an unrelated open failed: " << std::strerror(errno);
+    if (fd >= 0) ::close(fd);
+    for (const auto& snap : undo) {
+      EXPECT_EQ(snap->StorageKind, skTempFile);
+      ASSERT_EQ(snap->CompanionPlane()->StorageKind, skTempFile);
+      TIMMask back;
+      snap->CompanionPlane()->CopyToTIMMask(back);
+      ASSERT_EQ(back.Width, 40);
+      EXPECT_EQ(back.ScanLine(29)[39], 77);
+    }
+  }
+  ::setrlimit(RLIMIT_NOFILE, &old);
+  EXPECT_EQ(FilesInFolder(), 0);
 }
 
 TEST_F(IMBitmapTest, MoveToHandsOverEverything) {
