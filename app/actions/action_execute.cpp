@@ -13,6 +13,7 @@
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
+#include "imaging/formats/twain_params.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/rtl/strings.h"
@@ -183,7 +184,16 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       else
         Form.batchstop();
       break;
-    case akScan: RunLine(Form, "Scan" + Form.StoredString("Scanoptions")); break;
+    case akScan:
+      // A scan without a device would end as silently as a cancelled one.
+      if (Form.imagerlayer1 && Form.imagerlayer1->TWainParams().SourceList().empty()) {
+        MessageDlg("Es wurde kein Scanner gefunden. Schließen Sie einen Scanner an oder richten Sie ihn in SANE ein "
+                   "(\"scanimage -L\" zeigt die gefundenen Geräte).",
+                   mtInformation, TMsgDlgButtons{mbOK}, 0);
+        break;
+      }
+      RunLine(Form, "Scan" + Form.StoredString("Scanoptions"));
+      break;
     case akUndo:
       if (timagerlayer* im = Form.getimager()) im->Undo();
       break;

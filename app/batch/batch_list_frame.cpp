@@ -10,6 +10,7 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/process.h"
+#include "platform/ui/application.h"
 #include "platform/ui/actions.h"
 #include "platform/ui/button.h"
 #include "platform/ui/dialogs.h"
@@ -195,7 +196,9 @@ void TbatchlistFrame::PlayClick(TObject*) {
     try {
       form1->playbatch(program);
     } catch (...) {
-      // The failing line has been shown by the interpreter; the batch stops there.
+      // The failing line has been shown by the interpreter, its reason is
+      // shown here; the batch stops there.
+      Application->HandleException(this);
     }
   }
   updateall();

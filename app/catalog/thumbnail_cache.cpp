@@ -207,20 +207,25 @@ tcacheitem& TThumbnailCache::Keep(const std::string& Key, const TImageInfoTexts&
   return ref;
 }
 
+bool SplitCacheFile(const uint8_t* Data, size_t Size, TImageInfoTexts& Info, size_t& JpegAt) {
+  if (!Data || Size < 4) return false;
+  const uint32_t n = uint32_t(Data[0]) | uint32_t(Data[1]) << 8 | uint32_t(Data[2]) << 16 | uint32_t(Data[3]) << 24;
+  // A length beyond the file's end is a damaged file, not a reason to read further.
+  if (uint64_t(n) > uint64_t(Size) - 4) return false;
+  if (!SplitCacheInfo(std::string(reinterpret_cast<const char*>(Data + 4), n), Info)) return false;
+  JpegAt = 4 + size_t(n);
+  return true;
+}
+
 tcacheitem* TThumbnailCache::ReadCacheFile(const std::string& FileName) {
   try {
     TMemoryStream s;
     s.LoadFromFile(CacheFileName(FileName));
-    const int64_t size = s.Size();
-    if (size < 4) return nullptr;
-    const uint8_t* p = static_cast<const uint8_t*>(s.Memory());
-    const uint32_t n = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    // A length beyond the file's end is a damaged file, not a reason to read further.
-    if (int64_t(n) > size - 4) return nullptr;
     TImageInfoTexts info;
-    if (!SplitCacheInfo(std::string(reinterpret_cast<const char*>(p + 4), n), info)) return nullptr;
+    size_t jpegAt = 0;
+    if (!SplitCacheFile(static_cast<const uint8_t*>(s.Memory()), size_t(s.Size()), info, jpegAt)) return nullptr;
     if (info[tImageInfo::filepath] + info[tImageInfo::filename] != FileName) return nullptr;
-    s.SetPosition(4 + int64_t(n));
+    s.SetPosition(int64_t(jpegAt));
     timagerlayer& w = Work();
     w.LoadFromStreamJpeg(s);
     if (w.IO()->Aborted() || w.Bitmap().Empty()) return nullptr;

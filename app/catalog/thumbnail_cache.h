@@ -80,6 +80,10 @@ class TThumbnailCache {
 // false when the text holds fewer than eleven fields.
 std::string JoinCacheInfo(const TImageInfoTexts& Info);
 bool SplitCacheInfo(const std::string& Text, TImageInfoTexts& Info);
+// The framing of a cache file: a 32-bit little-endian length, that many bytes
+// of information text, then the thumbnail as JPEG from JpegAt on. False when
+// the length or the text is damaged.
+bool SplitCacheFile(const uint8_t* Data, size_t Size, TImageInfoTexts& Info, size_t& JpegAt);
 
 // The process-wide cache, made on first use.
 TThumbnailCache& tcache();

@@ -53,10 +53,10 @@ bool StartsWith(const std::string& Text, const char* Prefix) { return Text.rfind
 // (a 1-bit picture is expanded into Holder).
 const TBitmap& WindowPicture(const std::string& Title, TBitmap& Holder) {
   Tchild* child = form1 ? form1->findchild(Title) : nullptr;
-  if (!child || !child->imager1) throw EFilterError("There is no image window \"" + Title + "\"");
+  if (!child || !child->imager1) throw EFilterError("Es gibt kein Bildfenster \"" + Title + "\"");
   const TBitmap& b = child->imager1->Bitmap();
   if (b.PixelFormat() == pf24bit) return b;
-  if (b.PixelFormat() != pf1bit) throw EFilterError("The picture of \"" + Title + "\" is not a colour picture");
+  if (b.PixelFormat() != pf1bit) throw EFilterError("Das Bild von \"" + Title + "\" ist kein Farbbild");
   TProgressRec none;
   ConvertTo24BitRows(b, Holder, none);
   return Holder;
@@ -125,7 +125,7 @@ class TDispatch {
       loaded->Load(Item.FilePath);
       lib = loaded.get();
       if (Item.FilterNumber < 0 || Item.FilterNumber >= lib->Count())
-        throw EFilterError("\"" + Item.FilePath + "\" holds no filter " + IntToStr(Item.FilterNumber));
+        throw EFilterError("\"" + Item.FilePath + "\" enthält keinen Filter " + IntToStr(Item.FilterNumber));
       lib->SetCurrentFilter(Item.FilterNumber);
       for (int32_t i = 0; i < 8; ++i) lib->SetField(IntToStr(Int(i + 1)), ffkControlValue, i, Item.FilterNumber);
     }
@@ -134,7 +134,7 @@ class TDispatch {
     const TRect r{std::max(X1, 0), std::max(Y1, 0), std::max(X1, 0) + work.Width(), std::max(Y1, 0) + work.Height()};
     const int32_t error = Scale != 1 ? lib->RunPreview(work, B, P, r, Scale) : lib->Run(work, B, P, r);
     if (error != 0)
-      throw EFilterError("The formula of the filter has an error at position " + IntToStr(error));
+      throw EFilterError("Die Formel des Filters hat einen Fehler an Stelle " + IntToStr(error));
   }
 
   void RunEffect(const std::string& K) {

@@ -70,8 +70,9 @@ void tfilterclass::BuildMenu(TMenuItem* Menu, TFilterMenuMode Mode, const TNotif
       if (!Menu->Find(caption)) InsertByTag(Menu, NewEntry(Menu, this, item, caption, OnClick), item->Tag);
       continue;
     }
+    // A submenu the window already made (empty until filled here) is the one to fill.
     TMenuItem* sub = Menu->Find(item->Category);
-    if (!sub || sub->Count() == 0) {
+    if (!sub) {
       sub = new TMenuItem(Menu);
       sub->SetCaption(item->Category);
       sub->SetTag(item->Tag);

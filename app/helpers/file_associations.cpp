@@ -113,28 +113,37 @@ void DropDefault(const std::string& Mime, const std::string& Id) {
   std::string text;
   if (!ReadFileToString(file, text, 4 << 20)) return;
   std::string out;
+  if (DropDefaultFromText(text, Mime, Id, out)) AtomicWriteFile(file, out);
+}
+
+}  // namespace
+
+bool DropDefaultFromText(std::string_view Text, const std::string& Mime, const std::string& Id, std::string& Out) {
+  Out.clear();
   bool inDefaults = false, changed = false;
+  const std::string key = Mime + "=";
   size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(pos, end - pos);
+  while (pos < Text.size()) {
+    size_t end = Text.find('\n', pos);
+    if (end == std::string_view::npos) end = Text.size();
+    const std::string_view line = Text.substr(pos, end - pos);
     pos = end + 1;
-    if (!line.empty() && line.front() == '[') inDefaults = line == "[Default Applications]";
-    const std::string key = Mime + "=";
-    if (inDefaults && line.compare(0, key.size(), key) == 0) {
-      const std::string first = line.substr(key.size(), line.find(';', key.size()) - key.size());
+    std::string_view bare = line;
+    if (!bare.empty() && bare.back() == '\r') bare.remove_suffix(1);
+    if (!bare.empty() && bare.front() == '[') inDefaults = bare == "[Default Applications]";
+    if (inDefaults && !Mime.empty() && bare.substr(0, key.size()) == key) {
+      const std::string_view rest = bare.substr(key.size());
+      const std::string first(rest.substr(0, rest.find(';')));
       if (SameText(Trim(first), Id)) {
         changed = true;
         continue;
       }
     }
-    out += line + "\n";
+    Out.append(line);
+    Out += '\n';
   }
-  if (changed) AtomicWriteFile(file, out);
+  return changed;
 }
-
-}  // namespace
 
 std::string AssociationDesktopId(std::string_view ClassName) {
   // Only characters that keep the name a plain file name in the applications folder.

@@ -20,6 +20,9 @@ namespace kv {
 // The desktop entry name for a class name ("kavrelin-jpggrafik.desktop");
 // characters that do not belong in a file name become "_".
 std::string AssociationDesktopId(std::string_view ClassName);
+// The text of a mimeapps.list without the line that makes Id the default
+// application of Mime; false (Out as read) when no line does.
+bool DropDefaultFromText(std::string_view Text, const std::string& Mime, const std::string& Id, std::string& Out);
 // The MIME type the desktop knows the extension by; "" when it knows none.
 std::string KnownMimeTypeOfExtension(std::string_view Extension);
 // The MIME type an association of the extension uses (known or the program's own).

@@ -26,10 +26,10 @@ const char* const kNoDataFound =
 // The whole file; raises when it cannot be read, so a missing file is never
 // hidden as no data at all.
 std::vector<uint8_t> ReadWholeFile(const std::string& FileName) {
-  if (!FileExists(FileName)) throw ECommandError("The file \"" + FileName + "\" does not exist");
+  if (!FileExists(FileName)) throw ECommandError("Die Datei \"" + FileName + "\" existiert nicht");
   TFileStream in(FileName, fmOpenRead);
   const int64_t size = in.Size();
-  if (size > INT32_MAX) throw ECommandError("The file \"" + FileName + "\" is too large");
+  if (size > INT32_MAX) throw ECommandError("Die Datei \"" + FileName + "\" ist zu groß");
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   if (size > 0) in.ReadBuffer(bytes.data(), int32_t(size));
   return bytes;
@@ -39,7 +39,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& FileName) {
 // or larger than the picture can hold is not believed: it would ask for more
 // bytes than there are.
 std::vector<uint8_t> ReadHiddenBytes(timagerlayer& Imager) {
-  if (!HiddenDataPresent(Imager.Bitmap())) throw ECommandError("The image holds no hidden data");
+  if (!HiddenDataPresent(Imager.Bitmap())) throw ECommandError("Das Bild enthält keine versteckten Daten");
   TImagerProc& proc = *Imager.Proc();
   const int32_t n = proc.ReadHiddenData(nullptr, 0);
   std::vector<uint8_t> bytes(size_t(n > 0 ? n : 0));
@@ -79,7 +79,7 @@ void cmdPaste(TCommandRun& Run) {
   else imager.PasteFromClipboard();
 }
 
-void cmdOptions(TCommandRun& Run) { MissingTool(Run, "the options dialog"); }
+void cmdOptions(TCommandRun& Run) { MissingTool(Run, "Optionen"); }
 
 void cmdWriteText(TCommandRun& Run) {
   const std::string text = Run.Str("Text", "");

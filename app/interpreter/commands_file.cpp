@@ -38,7 +38,7 @@ void ReadSize(const TCommandRun& Run, double Width, double Height, int32_t Resol
   PixelsX = Round32(UnitToPixels(Run.Int("vwidth", 0), BaseWidth, Resolution, Width, user));
   PixelsY = Round32(UnitToPixels(Run.Int("vheight", 0), BaseHeight, Resolution, Height, user));
   if (!CheckImageSize(PixelsX, PixelsY))
-    throw ECommandError("Invalid image size " + IntToStr(PixelsX) + " x " + IntToStr(PixelsY));
+    throw ECommandError("Ungültige Bildgröße " + IntToStr(PixelsX) + " x " + IntToStr(PixelsY));
 }
 
 // The reason, when there is one, goes on a line of its own below the message.
@@ -77,7 +77,7 @@ void cmdNewImage(TCommandRun& Run) {
   ReadSize(Run, width, height, resolution, 600, 600, w, h);
 
   Tchild* child = Run.Form.newwindow();
-  if (!child || !child->imager1) throw ECommandError("Cannot create an image window");
+  if (!child || !child->imager1) throw ECommandError("Das Bildfenster konnte nicht angelegt werden");
   timagerlayer& imager = *child->imager1;
   imager.Bitmap().SetPixelFormat(pf24bit);
   imager.Bitmap().SetSize(w, h);
@@ -101,7 +101,7 @@ void cmdOpen(TCommandRun& Run) {
   }
 
   Tchild* child = Run.Form.newwindow();
-  if (!child || !child->imager1) throw ECommandError("Cannot create an image window");
+  if (!child || !child->imager1) throw ECommandError("Das Bildfenster konnte nicht angelegt werden");
   child->SetCaption(name);
   timagerlayer& imager = *child->imager1;
   bool failed = false;
@@ -137,7 +137,7 @@ void cmdSaveAs(TCommandRun& Run) {
   const std::string name = Run.Str("FileName", "");
   Run.Form.historyadd(name);
   Tchild* child = Run.Form.getchild();
-  if (!child && !Run.Form.getcatalog()) throw ECommandError("No image window is active");
+  if (!child && !Run.Form.getcatalog()) throw ECommandError("Es ist kein Bildfenster aktiv");
   if (child && child->imager1) {
     timagerlayer& imager = *child->imager1;
     ReadFormatParams(Run.Line, imager.IOParams(), name);
@@ -153,7 +153,7 @@ void cmdSaveAs(TCommandRun& Run) {
     if (imager.IO()->Aborted()) {
       imager.IOParams().FileName = previousName;
       const std::string& reason = imager.IO()->AbortReason();
-      throw ECommandError("Cannot save " + name + (reason.empty() ? "" : ": " + reason));
+      throw ECommandError("Kann " + name + " nicht speichern" + (reason.empty() ? "" : ": " + reason));
     }
     child->SetCaption(name);
     imager.IOParams().FileName = name;
@@ -185,7 +185,7 @@ void cmdResize(TCommandRun& Run) {
   const int32_t filter = Run.Int("ResampleFilter", 0);
   timagerlayer& imager = Run.Imager();
   const int32_t newResolution = Run.Int("Resolution", imager.IOParams().DpiX);
-  if (filter < rfNone || filter > rfFastLinear) throw ECommandError("Unknown resampling filter");
+  if (filter < rfNone || filter > rfFastLinear) throw ECommandError("Unbekannter Resampling-Filter");
   int32_t w = 0, h = 0;
   ReadSize(Run, width, height, resolution, imager.Bitmap().Width(), imager.Bitmap().Height(), w, h);
 

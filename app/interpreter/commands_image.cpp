@@ -21,11 +21,11 @@ void cmdNumberColors(TCommandRun& Run) {
   ShowMessage("Das Bild hat " + IntToStr(count) + " unterschiedliche Farben.");
 }
 
-void cmdShowHistogram(TCommandRun& Run) { MissingTool(Run, "histogram dialog"); }
+void cmdShowHistogram(TCommandRun& Run) { MissingTool(Run, "Histogramm"); }
 
 void cmdDuplicate(TCommandRun& Run) {
   Run.Child();
-  if (!Run.Form.duplicate()) throw ECommandError("The active window holds no image to duplicate");
+  if (!Run.Form.duplicate()) throw ECommandError("Das aktive Fenster enthält kein Bild zum Duplizieren");
 }
 
 void cmdSeperateChannels(TCommandRun& Run) {
@@ -33,14 +33,14 @@ void cmdSeperateChannels(TCommandRun& Run) {
   Tchild& source = Run.Child();
   timagerlayer& sourceImager = Run.Imager();
   TBitmap& src = sourceImager.Bitmap();
-  if (src.PixelFormat() != pf24bit) throw ECommandError("Channels can only be separated from 24-bit images");
+  if (src.PixelFormat() != pf24bit) throw ECommandError("Kanäle lassen sich nur aus 24-Bit-Bildern trennen");
   const std::string caption = source.Caption();
   const int32_t channels = ColorModelChannelCount(model);
 
   std::vector<Tchild*> targets;
   for (int32_t c = 0; c < channels; ++c) {
     Tchild* copy = Run.Form.duplicate();
-    if (!copy || !copy->imager1) throw ECommandError("Cannot create a channel window");
+    if (!copy || !copy->imager1) throw ECommandError("Das Kanalfenster konnte nicht angelegt werden");
     copy->SetCaption(caption + "_" + ColorModelChannelLetter(model, c));
     targets.push_back(copy);
   }

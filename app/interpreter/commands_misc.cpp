@@ -10,8 +10,8 @@
 
 namespace kv {
 
-void cmdPrint(TCommandRun& Run) { MissingTool(Run, "printing"); }
-void cmdCommentRecord(TCommandRun& Run) { MissingTool(Run, "sound comments"); }
+void cmdPrint(TCommandRun& Run) { MissingTool(Run, "Drucken"); }
+void cmdCommentRecord(TCommandRun& Run) { MissingTool(Run, "Ton-Kommentare"); }
 
 void cmdTextComment(TCommandRun& Run) {
   const std::string file = Run.Str("Name", "") + ".txt";
@@ -22,7 +22,7 @@ void cmdTextComment(TCommandRun& Run) {
   }
   if (text.Count() == 0) {
     // An empty comment is no comment: the file goes.
-    if (FileExists(file) && !DeleteFile(file)) throw ECommandError("Cannot delete " + file);
+    if (FileExists(file) && !DeleteFile(file)) throw ECommandError("Kann " + file + " nicht löschen");
     Run.Return();
     return;
   }
@@ -31,16 +31,16 @@ void cmdTextComment(TCommandRun& Run) {
 
 void cmdCommentDelete(TCommandRun& Run) {
   const std::string file = Run.Str("Name", "") + ".wav";
-  if (FileExists(file) && !DeleteFile(file)) throw ECommandError("Cannot delete " + file);
+  if (FileExists(file) && !DeleteFile(file)) throw ECommandError("Kann " + file + " nicht löschen");
 }
 
-void cmdCommentPlay(TCommandRun& Run) { MissingTool(Run, "sound comments"); }
-void cmdCommentImport(TCommandRun& Run) { MissingTool(Run, "sound comments"); }
-void cmdCommentSoundOptions(TCommandRun& Run) { MissingTool(Run, "sound settings"); }
+void cmdCommentPlay(TCommandRun& Run) { MissingTool(Run, "Ton-Kommentare"); }
+void cmdCommentImport(TCommandRun& Run) { MissingTool(Run, "Ton-Kommentare"); }
+void cmdCommentSoundOptions(TCommandRun& Run) { MissingTool(Run, "Ton-Einstellungen"); }
 namespace {
 TFormcatalog& ActiveCatalog(const TCommandRun& Run) {
   TFormcatalog* catalog = Run.Form.getcatalog();
-  if (!catalog) throw ECommandError("No catalog window is active");
+  if (!catalog) throw ECommandError("Es ist kein Katalogfenster aktiv");
   return *catalog;
 }
 }  // namespace
@@ -51,7 +51,7 @@ void cmdAddCatalog(TCommandRun& Run) {
   const std::string name = Run.Str("filename", "");
   TFormcatalog& catalog = ActiveCatalog(Run);
   // An entry without a name would show nothing and save as a blank line.
-  if (Trim(name).empty()) throw ECommandError("No file name given");
+  if (Trim(name).empty()) throw ECommandError("Es wurde kein Dateiname angegeben");
   catalog.AddFile(name);
 }
 
@@ -59,7 +59,7 @@ void cmdDelCatalog(TCommandRun& Run) {
   const int32_t index = Run.Int("Index", -1);
   TFormcatalog& catalog = ActiveCatalog(Run);
   if (index < 0 || index >= catalog.catalogframe1->Files().Count())
-    throw ECommandError("Catalog index " + IntToStr(index) + " is outside the list");
+    throw ECommandError("Der Katalogeintrag " + IntToStr(index) + " liegt außerhalb der Liste");
   catalog.DeleteEntry(index);
 }
 

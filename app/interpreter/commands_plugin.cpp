@@ -47,10 +47,10 @@ void RunPlugin(TCommandRun& Run, int32_t Action) {
   const std::string fileName = Run.Str("FileName", "");
   Run.UndoPoint();
   const TRun8BFPlugIn entry = PluginHostEntry();
-  if (!entry) throw ECommandError("The plug-in host library harlok.so could not be loaded");
+  if (!entry) throw ECommandError("Die Plug-in-Bibliothek harlok.so konnte nicht geladen werden");
   timagerlayer& imager = Run.Imager();
   TBitmap& image = imager.Bitmap();
-  if (image.Empty()) throw ECommandError("The image is empty");
+  if (image.Empty()) throw ECommandError("Das Bild ist leer");
   // The library works on 24-bit pixels only.
   if (image.PixelFormat() != pf24bit) imager.ConvertTo24Bit();
 
@@ -105,10 +105,10 @@ void RunPlugin(TCommandRun& Run, int32_t Action) {
   // a file that never ran must not pass for a filtered image.
   if (block.Result == hrCannotLoad) {
     const std::string reason(error.data(), strnlen(error.data(), error.size() - 1));
-    throw ECommandError("The plug-in " + fileName + " could not be loaded" + (reason.empty() ? "" : ": " + reason));
+    throw ECommandError("Das Plug-in " + fileName + " konnte nicht geladen werden" + (reason.empty() ? "" : ": " + reason));
   }
   if (Action == haRepeat && block.Result == hrNothingToRepeat)
-    throw ECommandError("There is no plug-in run to repeat");
+    throw ECommandError("Es gibt keinen Plug-in-Aufruf zum Wiederholen");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 
 // The main window's hidden image control that scans land in.
 timagerlayer& Scanner(const TCommandRun& Run) {
-  if (!Run.Form.imagerlayer1) throw ECommandError("There is no scanner image control");
+  if (!Run.Form.imagerlayer1) throw ECommandError("Es gibt kein Bildelement für den Scanner");
   return *Run.Form.imagerlayer1;
 }
 
@@ -76,7 +76,7 @@ void cmdScan(TCommandRun& Run) {
     const double dpix = Run.Float("dpix", p.XResolution().CurrentValue());
     const double dpiy = Run.Float("dpiy", p.YResolution().CurrentValue());
     // The frame is given in pixels and kept in inches: a resolution of 0 has no frame.
-    if (!(dpix > 0) || !(dpiy > 0)) throw ECommandError("The scan resolution must be above 0");
+    if (!(dpix > 0) || !(dpiy > 0)) throw ECommandError("Die Scan-Auflösung muss größer als 0 sein");
     p.XResolution().SetCurrentValue(dpix);
     p.YResolution().SetCurrentValue(dpiy);
     p.UseAcquireFrame = true;
@@ -110,6 +110,6 @@ void cmdScan(TCommandRun& Run) {
   scanner.Update();
 }
 
-void cmdScanOptions(TCommandRun& Run) { MissingTool(Run, "the scanner options dialog"); }
+void cmdScanOptions(TCommandRun& Run) { MissingTool(Run, "Scan Optionen"); }
 
 }  // namespace kv

@@ -39,14 +39,14 @@ bool HasOwnFile(const std::string& FileName) { return !FileName.empty() && FileN
 
 }  // namespace
 
-void cmdMake3D(TCommandRun& Run) { MissingTool(Run, "the stereo picture tool"); }
-void cmdGetLeftRight(TCommandRun& Run) { MissingTool(Run, "the stereo picture tool"); }
-void cmdMesh(TCommandRun& Run) { MissingTool(Run, "the 3-D mesh tool"); }
+void cmdMake3D(TCommandRun& Run) { MissingTool(Run, "3D-Bilder"); }
+void cmdGetLeftRight(TCommandRun& Run) { MissingTool(Run, "3D-Bilder"); }
+void cmdMesh(TCommandRun& Run) { MissingTool(Run, "3D-Gitter"); }
 
 void cmdEmail(TCommandRun& Run) {
   const std::string text = Run.Str("TEXT", ""), subject = Run.Str("SUBJECT", ""), to = Run.Str("TO", "");
   Tchild* child = Run.Form.getchild();
-  if (!child && !Run.Form.getcatalog()) throw ECommandError("No image window is active");
+  if (!child && !Run.Form.getcatalog()) throw ECommandError("Es ist kein Bildfenster aktiv");
   if (child) {
     timagerlayer& imager = Run.Imager();
     std::string attachment = imager.IOParams().FileName;
@@ -58,16 +58,16 @@ void cmdEmail(TCommandRun& Run) {
       const std::string own = imager.IOParams().FileName;
       imager.SaveToFileJpeg(attachment);
       imager.IOParams().FileName = own;
-      if (imager.IO()->Aborted()) throw ECommandError("The image could not be saved to \"" + attachment + "\"");
+      if (imager.IO()->Aborted()) throw ECommandError("Das Bild konnte nicht unter \"" + attachment + "\" gespeichert werden");
     }
     TStringList files;
     files.Add(attachment);
-    if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("No mail program could be started");
+    if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("Es konnte kein E-Mail-Programm gestartet werden");
   }
   if (TFormcatalog* catalog = Run.Form.getcatalog()) {
     TStringList files;
     files.Assign(&catalog->catalogframe1->Files());
-    if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("No mail program could be started");
+    if (!Run.Form.sendmail(to, subject, text, files)) throw ECommandError("Es konnte kein E-Mail-Programm gestartet werden");
   }
 }
 
@@ -81,7 +81,7 @@ void cmdScreenshot(TCommandRun& Run) {
   const HWND desktop = GetDesktopWindow();
   const HWND window = HWND(uint32_t(Run.Int("Window", int32_t(desktop))));
   const TRect r = GetWindowRect(window);
-  if (r.Width() <= 0 || r.Height() <= 0) throw ECommandError("There is no window to take a picture of");
+  if (r.Width() <= 0 || r.Height() <= 0) throw ECommandError("Es gibt kein Fenster für einen Schnappschuss");
   TBitmap shot(r.Width(), r.Height(), pf24bit);
   if (window != desktop) BringWindowToTop(window);
   Application->Minimize();
@@ -95,7 +95,7 @@ void cmdScreenshot(TCommandRun& Run) {
   if (window != desktop) Run.Form.BringToFront();
   if (!grabbed) {
     Application->Restore();
-    throw ECommandError("The screen could not be read");
+    throw ECommandError("Der Bildschirm konnte nicht gelesen werden");
   }
   Run.RunLine("HIDDEN NEWIMAGE" + WriteParamInt("Width", shot.Width()) + WriteParamInt("Height", shot.Height()) +
               WriteParamInt("Resolution", Screen->PixelsPerInch()));
@@ -108,11 +108,11 @@ void cmdScreenshot(TCommandRun& Run) {
 
 void cmdQuit(TCommandRun& Run) { Run.Form.Close(); }
 
-void cmdSlideShow(TCommandRun& Run) { MissingTool(Run, "the slide show"); }
-void cmdShowMeshDemo(TCommandRun& Run) { MissingTool(Run, "the 3-D mesh demo"); }
-void cmdMosaic(TCommandRun& Run) { MissingTool(Run, "the photo mosaic"); }
-void cmdCopyNumber(TCommandRun& Run) { MissingTool(Run, "the numbered copies tool"); }
-void cmdStuckPixel(TCommandRun& Run) { MissingTool(Run, "the stuck-pixel repair"); }
-void cmdJpgTrafo(TCommandRun& Run) { MissingTool(Run, "the lossless JPEG transform"); }
+void cmdSlideShow(TCommandRun& Run) { MissingTool(Run, "Diashow"); }
+void cmdShowMeshDemo(TCommandRun& Run) { MissingTool(Run, "3D-Gitter Demo"); }
+void cmdMosaic(TCommandRun& Run) { MissingTool(Run, "Mosaik"); }
+void cmdCopyNumber(TCommandRun& Run) { MissingTool(Run, "Nummerierte Kopien"); }
+void cmdStuckPixel(TCommandRun& Run) { MissingTool(Run, "Pixelfehler-Reparatur"); }
+void cmdJpgTrafo(TCommandRun& Run) { MissingTool(Run, "Verlustfreie JPEG-Transformation"); }
 
 }  // namespace kv

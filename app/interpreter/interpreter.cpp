@@ -48,13 +48,13 @@ bool TCommandRun::List(const char* Name, TStrings& Into) const { return ReadPara
 
 Tchild& TCommandRun::Child() const {
   Tchild* child = Form.getchild();
-  if (!child) throw ECommandError("No image window is active");
+  if (!child) throw ECommandError("Es ist kein Bildfenster aktiv");
   return *child;
 }
 
 timagerlayer& TCommandRun::Imager() const {
   Tchild& child = Child();
-  if (!child.imager1) throw ECommandError("No image window is active");
+  if (!child.imager1) throw ECommandError("Es ist kein Bildfenster aktiv");
   return *child.imager1;
 }
 
@@ -63,7 +63,7 @@ void TCommandRun::UndoPoint() { Form.saveundo(); }
 bool TCommandRun::RunLine(const std::string& NestedLine) { return Form.interpreter(&Form, NestedLine); }
 
 void MissingTool(const TCommandRun& Run, const std::string& Tool) {
-  throw ECommandError("The tool \"" + Tool + "\" is not available in this version (" + Run.Received + ")");
+  throw ECommandError("\"" + Tool + "\" ist in dieser Version nicht vorhanden (" + Run.Received + ")");
 }
 
 bool TCommandInterpreter::Run(TObject* Sender, const std::string& Line) {

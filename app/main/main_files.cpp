@@ -138,7 +138,7 @@ void Tform1::Wallpaperclick(TObject* Sender) {
 
 void Tform1::ChangeWallPaper(const std::string& FileName, int32_t Mode) {
   Tchild* child = getchild();
-  if (!child || !child->imager1) throw ECommandError("No image window is active");
+  if (!child || !child->imager1) throw ECommandError("Es ist kein Bildfenster aktiv");
   // The desktop gets a copy fitted to the screen; the user's picture stays as it is.
   timagerlayer copy(nullptr);
   copy.Assign(child->imager1);
@@ -183,7 +183,7 @@ void Tform1::Weiterempfehlung1Click(TObject*) {
   const std::string jpg = ProgramFolder() + "sskavrelin.jpg";
   attach.Add(FileExists(jpg) ? jpg : std::string());
   // Said plainly, as the mail command says it: a click must not seem to have sent.
-  if (!sendmail("", "Kavrelin", text, attach)) ShowMessage("No mail program could be started");
+  if (!sendmail("", "Kavrelin", text, attach)) ShowMessage("Es konnte kein E-Mail-Programm gestartet werden");
 }
 
 // ---- imports ----

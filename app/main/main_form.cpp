@@ -398,8 +398,9 @@ void Tform1::doidle(TObject*, bool& Done) {
       movetoforeground();
     }
   } catch (...) {
-    // Whatever a line raises the interpreter has shown with the line already;
-    // the queue goes on with the next name.
+    // The interpreter has shown the failing line; the reason follows as on
+    // the menu path, and the queue goes on with the next name.
+    Application->HandleException(this);
   }
 }
 
@@ -412,7 +413,9 @@ void Tform1::DropFiles(TObject*, const TStrings& Files) {
     try {
       openit();
     } catch (...) {
-      // Reported by the interpreter; the other dropped files still open.
+      // The line was shown by the interpreter, the reason is shown here; the
+      // other dropped files still open.
+      Application->HandleException(this);
     }
   }
 }

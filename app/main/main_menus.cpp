@@ -23,6 +23,7 @@
 #include "platform/system/paths.h"
 #include "platform/system/process.h"
 #include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/menus.h"
 
 namespace kv {
@@ -548,26 +549,42 @@ void Tform1::berdasProgramm1Click(TObject* Sender) {
   about.ShowModal();
 }
 
-void Tform1::Hilfethemen1Click(TObject*) { ShellOpen(ProgramFolder() + "Kavrelin.hlp"); }
+namespace {
+
+// Opens a file of the program folder with the desktop; when it is missing or
+// the desktop has nothing to show it with, the user is told which and why.
+void OpenProgramFile(const std::string& Name, const std::string& What) {
+  const std::string file = ProgramFolder() + Name;
+  if (!FileExists(file)) {
+    MessageDlg(Format("%s \"%s\" fehlt im Programmordner.", What, file), mtInformation, TMsgDlgButtons{mbOK}, 0);
+    return;
+  }
+  if (!ShellOpen(file))
+    MessageDlg(Format("%s \"%s\" konnte nicht geöffnet werden: Für diesen Dateityp ist kein Programm eingerichtet.",
+                      What, file),
+               mtInformation, TMsgDlgButtons{mbOK}, 0);
+}
+
+}  // namespace
+
+void Tform1::Hilfethemen1Click(TObject*) { OpenProgramFile("Kavrelin.hlp", "Die Hilfedatei"); }
 
 void Tform1::WeitereProgramme1Click(TObject* Sender) {
   auto* item = dynamic_cast<TComponent*>(Sender);
-  Application->HelpContext(item ? static_cast<int32_t>(item->Tag()) : 0);
+  // Without a help viewer of its own the help file shows the topic.
+  if (!Application->HelpContext(item ? static_cast<int32_t>(item->Tag()) : 0))
+    OpenProgramFile("Kavrelin.hlp", "Die Hilfedatei");
 }
 
 void Tform1::Lizenz1Click(TObject*) {
-  for (const char* name : {"Lizenz.hlp", "License.hlp"}) {
-    const std::string file = ProgramFolder() + name;
-    if (FileExists(file)) {
-      ShellOpen(file);
+  for (const char* name : {"Lizenz.hlp", "License.hlp"})
+    if (FileExists(ProgramFolder() + name)) {
+      OpenProgramFile(name, "Die Lizenzdatei");
       return;
     }
-  }
+  OpenProgramFile("Lizenz.hlp", "Die Lizenzdatei");
 }
 
-void Tform1::Tour1Click(TObject*) {
-  const std::string tour = ProgramFolder() + "tour/tour/tour.html";
-  ShellOpen(FileExists(tour) ? tour : std::string("https://kavrelin.example.org/tour"));
-}
+void Tform1::Tour1Click(TObject*) { OpenProgramFile("tour/tour/tour.html", "Die Seite der Tour"); }
 
 }  // namespace kv

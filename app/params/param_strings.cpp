@@ -240,8 +240,8 @@ std::string WriteParamFloat(std::string_view Name, double Value) {
 
 std::string WriteParamString(std::string_view Name, std::string_view Value) {
   if (Value.find_first_of("\"\r\n") != std::string_view::npos)
-    throw EParamValueError("The value of \"" + std::string(Name) +
-                           "\" holds a double quote or a line break, which a parameter string cannot carry");
+    throw EParamValueError("Der Wert von \"" + std::string(Name) +
+                           "\" enthält ein Anführungszeichen oder einen Zeilenumbruch, die ein Parameter nicht tragen kann");
   std::string quoted;
   quoted.reserve(Value.size() + 2);
   quoted += '"';

@@ -21,6 +21,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
+#include "platform/ui/dialogs.h"
 #include "platform/ui/screen_saver_preview.h"
 
 namespace kv {
@@ -161,10 +162,23 @@ int KavrelinMain(int Argc, char** Argv) {
     RunMode = mode;
     Randomize();
     Application->SetTitle("Kavrelin");
-    if (RunMode == rmEditor && !RegistryKeyExists("\\Software\\Kavrelin\\3.6\\"))
-      ImportRegFile(ProgramFolder() + "kavrelin.reg");
+    // Damaged shipped settings must not keep the editor from starting: it
+    // goes on with its own defaults and says so once its window exists.
+    std::string settingsProblem;
+    if (RunMode == rmEditor && !RegistryKeyExists("\\Software\\Kavrelin\\3.6\\")) {
+      try {
+        ImportRegFile(ProgramFolder() + "kavrelin.reg");
+      } catch (const Exception& E) {
+        settingsProblem = E.Message();
+      }
+    }
     Application->CreateForm(form1);
     StartMark("main window created");
+    if (!settingsProblem.empty())
+      MessageDlg("Die mitgelieferten Einstellungen konnten nicht gelesen werden; Kavrelin startet mit seinen "
+                 "Standardeinstellungen.\r\r" +
+                     settingsProblem,
+                 mtWarning, TMsgDlgButtons{mbOK}, 0);
     if (RunMode == rmEditor) {
       form1->OverrideChild = nullptr;
       form1->BatchBusy = 0;

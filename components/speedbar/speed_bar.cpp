@@ -9,6 +9,7 @@
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/find_control.h"
+#include "platform/ui/forms.h"
 
 namespace kv {
 
@@ -66,8 +67,14 @@ int32_t TSpeedBar::BorderSize() const {
 }
 
 void TSpeedBar::ApplyMenuFont() {
-  // No system menu font here: the fallback the bar takes when none can be had.
   TFont f;
+  f.Assign(Font());
+  if (Screen && Screen->MenuFont(f)) {
+    f.SetCharset(1);  // DEFAULT_CHARSET
+    Font().Assign(f);
+    return;
+  }
+  // Without a desktop to ask: the classic menu font.
   f.SetName("MS Sans Serif");
   f.SetSize(8);
   f.SetStyle(TFontStyles{});
@@ -584,6 +591,8 @@ const TPropertyTable& TSpeedBar::PropertyTable() const {
     p.Object("IniStorage", &TSpeedBar::IniStorage, &TSpeedBar::SetIniStorage);
     p.Integer("Version", &TSpeedBar::Version, &TSpeedBar::SetVersion);
     p.Object("Images", &TSpeedBar::Images, &TSpeedBar::SetImages);
+    p.Object("Wallpaper", [](const TSpeedBar& B) { return const_cast<TPicture*>(&B.FWallpaper); },
+             &TSpeedBar::SetWallpaper);
     p.String("Sections", &TSpeedBar::SectionsText, &TSpeedBar::SetSectionsText);
     p.Bool("NewStyle", [](const TSpeedBar&) { return true; }, [](TSpeedBar&, bool) {});
     p.Integer("InternalVer", [](const TSpeedBar& B) { return B.FInternalVer == 0 ? 0 : 1; },

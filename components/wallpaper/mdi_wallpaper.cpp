@@ -2,6 +2,8 @@
 #include "components/wallpaper/mdi_wallpaper.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <vector>
 
 #include "components/graphics/gif_image.h"
@@ -12,6 +14,8 @@
 #include "platform/rtl/strings.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/list_box.h"
+#include "platform/ui/scrolling.h"
 
 namespace kv {
 
@@ -249,7 +253,34 @@ void TMDIWallpaper::InvalidateClient() {
 
 TColor TMDIWallpaper::ClientColor() const { return FClient ? FClient->Color() : clBtnFace; }
 
-TRect TMDIWallpaper::PaintArea() const { return FClient ? FClient->ClientRect() : TRect{}; }
+TRect TMDIWallpaper::PaintArea() const {
+  if (!FClient) return TRect{};
+  TRect r = FClient->ClientRect();
+  if (FIsMDIClient) return r;  // its scrolling is in the accumulated offsets
+  // A scrolled control's picture moves with its contents: the area starts
+  // where the contents start. A list box scrolls by whole items.
+  const auto* list = dynamic_cast<const TCustomListBox*>(FClient);
+  for (int32_t bar : {SB_HORZ, SB_VERT}) {
+    TScrollInfo si;
+    si.fMask = SIF_ALL;
+    if (!GetScrollInfo(FClient, bar, si) || si.nPage == 0) continue;
+    int64_t pos = si.nPos, max = si.nMax;
+    if (bar == SB_VERT && list) {
+      pos *= list->ItemHeight();
+      max *= list->ItemHeight();
+    }
+    const int32_t p = static_cast<int32_t>(std::clamp<int64_t>(pos, INT32_MIN / 2, INT32_MAX / 2));
+    const int32_t m = static_cast<int32_t>(std::clamp<int64_t>(max, INT32_MIN / 2, INT32_MAX / 2));
+    if (bar == SB_HORZ) {
+      r.Right = std::max(r.Right, m) - p;
+      r.Left -= p;
+    } else {
+      r.Bottom = std::max(r.Bottom, m) - p;
+      r.Top -= p;
+    }
+  }
+  return r;
+}
 
 // ---- properties ----
 

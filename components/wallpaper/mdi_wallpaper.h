@@ -83,6 +83,9 @@ class TMDIWallpaper : public TComponent {
   static const TColorRef* GrayRamp();
   // Rebuilds the ramp and re-prepares every grey-mapped wallpaper (a system colour change).
   static void SystemColorsChanged();
+  // The rectangle the picture is laid out in: the client area, moved with the
+  // scroll position of a scrolled control (list boxes scroll by items).
+  TRect PaintArea() const;
 
  private:
   struct THookProc;
@@ -92,7 +95,6 @@ class TMDIWallpaper : public TComponent {
   void PictureChanged();
   void PrepareImage();
   void InvalidateClient();
-  TRect PaintArea() const;
   void PaintTiles(TCanvas& Canvas, const TRect& Area);
   void PaintPlaced(TCanvas& Canvas, const TRect& Area);
   void DrawImage(TCanvas& Canvas, const TRect& R);

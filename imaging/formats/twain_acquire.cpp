@@ -11,6 +11,7 @@
 #include "imaging/processing/bitmap_utils.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/pascal_math.h"
+#include "platform/devices/scan_options_dialog.h"
 
 namespace kv {
 
@@ -224,12 +225,18 @@ bool TwainTransferPage(TScanDevice& Dev, TBitmap& Bitmap, bool Native, TProgress
   return true;
 }
 
-bool TwainAcquire(TBitmap* Bitmap, bool, TIMTWainParams& Params, void*, TTwainManager& Mgr, TProgressRec& Progress,
-                  TIOParamsVals& IOParams, const TIMAcquireBitmapEvent& Callback, void* CallbackData) {
+bool TwainAcquire(TBitmap* Bitmap, bool ShowDialog, TIMTWainParams& Params, void*, TTwainManager& Mgr,
+                  TProgressRec& Progress, TIOParamsVals& IOParams, const TIMAcquireBitmapEvent& Callback,
+                  void* CallbackData) {
   Mgr.Fail(ssGood, "");
   std::unique_ptr<TScanDevice> dev = OpenTwainSource(Params, Mgr);
   if (!dev) return false;
   if (!SendTwainCapabilities(Params, *dev, Mgr)) return false;
+  // The device's own settings, in our dialog, after what the caller asked for.
+  if (ShowDialog && !ScanOptionsDialog(*dev)) {
+    Mgr.Fail(ssCancelled, ScanStatusText(ssCancelled));
+    return false;
+  }
   const bool native = !Params.BufferedTransfer;
   bool noDocs = false;
   if (!Callback) {

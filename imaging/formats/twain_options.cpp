@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 namespace kv {
 
@@ -101,6 +102,74 @@ bool SendFrame(TScanDevice& Dev, const TIMAcquireFrame& F, TTwainManager& Mgr) {
          send(SANE_NAME_SCAN_BR_X, F.Right) && send(SANE_NAME_SCAN_BR_Y, F.Bottom);
 }
 
+// Paper sizes as the supported-sizes capability numbers them, in millimetres.
+struct TPaperSize {
+  int32_t Code;
+  double Width, Height;
+};
+constexpr TPaperSize kPaperSizes[] = {
+    {1, 210, 297},       {2, 182, 257},   {3, 215.9, 279.4}, {4, 215.9, 355.6}, {5, 148, 210},
+    {6, 257, 364},       {7, 128, 182},   {9, 279.4, 431.8}, {10, 184.15, 266.7}, {11, 297, 420},
+    {12, 364, 515},      {13, 105, 148},  {14, 229, 324},    {15, 162, 229},    {16, 114, 162},
+};
+
+const TPaperSize* PaperSize(int32_t Code) {
+  for (const TPaperSize& p : kPaperSizes)
+    if (p.Code == Code) return &p;
+  return nullptr;
+}
+
+// The first option the device has of a few names backends use for one setting.
+const TScanOption* FirstOption(TScanDevice& Dev, std::initializer_list<const char*> Names) {
+  for (const char* n : Names)
+    if (const TScanOption* o = Dev.Option(n); o && o->Active && o->Settable) return o;
+  return nullptr;
+}
+
+const TScanOption* GammaOption(TScanDevice& Dev) {
+  const TScanOption* o = FirstOption(Dev, {SANE_NAME_ANALOG_GAMMA, "gamma"});
+  return o && (o->Type == sotFixed || o->Type == sotInt) && o->Size == 4 ? o : nullptr;
+}
+const TScanOption* ScalingOption(TScanDevice& Dev) {
+  const TScanOption* o = FirstOption(Dev, {"scale", "scaling", "zoom"});
+  return o && (o->Type == sotFixed || o->Type == sotInt) && o->Size == 4 ? o : nullptr;
+}
+const TScanOption* RotationOption(TScanDevice& Dev) { return FirstOption(Dev, {"rotation", "rotate", "orientation"}); }
+
+// The capability's orientation (0, 90, 180, 270 degrees as 0..3) onto the
+// device's rotation option: a number of degrees, or the choice naming them.
+bool SendOrientation(TScanDevice& Dev, int32_t Orientation, TTwainManager& Mgr) {
+  const TScanOption* o = RotationOption(Dev);
+  if (!o) return true;
+  const int32_t degrees = ((Orientation % 4) + 4) % 4 * 90;
+  if (o->Type == sotString) {
+    const std::string want = std::to_string(degrees);
+    for (const std::string& s : o->Strings)
+      if (s.find(want) != std::string::npos || (degrees == 0 && (Has(s, "none") || Has(s, "portrait"))))
+        return Check(Dev.SetString(o->Name, s), "orientation", Mgr);
+    Mgr.Fail(ssUnsupported, "The scanner does not offer this orientation.");
+    return false;
+  }
+  return Check(Dev.SetNumber(o->Name, degrees), "orientation", Mgr);
+}
+
+// A paper size becomes the scan area from the top-left corner, cut to what the device reaches.
+bool SendPaperSize(TScanDevice& Dev, int32_t Code, TTwainManager& Mgr) {
+  const TPaperSize* paper = PaperSize(Code);
+  if (!paper || !Dev.Option(SANE_NAME_SCAN_BR_X) || !Dev.Option(SANE_NAME_SCAN_BR_Y)) return true;
+  double dpi = 0;
+  Dev.GetNumber(SANE_NAME_SCAN_RESOLUTION, dpi);
+  auto send = [&](const char* Name, double Mm) {
+    const TScanOption* o = Dev.Option(Name);
+    if (!o) return true;
+    double v = o->Unit == 1 /* pixels */ ? Mm / kMmPerInch * dpi : Mm;
+    if (o->Constraint == scRange) v = std::clamp(v, o->Min, o->Max);
+    return Check(Dev.SetNumber(Name, v), Name, Mgr);
+  };
+  return send(SANE_NAME_SCAN_TL_X, 0) && send(SANE_NAME_SCAN_TL_Y, 0) && send(SANE_NAME_SCAN_BR_X, paper->Width) &&
+         send(SANE_NAME_SCAN_BR_Y, paper->Height);
+}
+
 double ReadInches(TScanDevice& Dev, const char* Name) {
   const TScanOption* o = Dev.Option(Name);
   double v = 0, dpi = 0;
@@ -157,6 +226,21 @@ bool SendTwainCapabilities(TIMTWainParams& P, TScanDevice& Dev, TTwainManager& M
     }
     if (!pick.empty() && !Check(Dev.SetString(SANE_NAME_SCAN_SOURCE, pick), "source", Mgr)) return false;
   }
+  if (const TScanOption* o = ScalingOption(Dev); o && (P.FXScaling.Changed() & TIMList::chCurrentValue)) {
+    const double factor = P.FXScaling.CurrentValue();
+    if (!Check(Dev.SetNumber(o->Name, o->Unit == 5 /* percent */ ? factor * 100 : factor), "scaling", Mgr))
+      return false;
+  }
+  if ((P.FOrientation.Changed() & TIMList::chCurrentValue) && !SendOrientation(Dev, P.FOrientation.CurrentValue(), Mgr))
+    return false;
+  if ((P.FSupportedSizes.Changed() & TIMList::chCurrentValue) &&
+      !SendPaperSize(Dev, P.FSupportedSizes.CurrentValue(), Mgr))
+    return false;
+  if (const TScanOption* o = GammaOption(Dev)) {
+    double have = 0;
+    if (Dev.GetNumber(o->Name, have) && have != P.FGamma && !Check(Dev.SetNumber(o->Name, P.FGamma), "gamma", Mgr))
+      return false;
+  }
   if (P.UseAcquireFrame && !SendFrame(Dev, P.AcquireFrame, Mgr)) return false;
   return true;
 }
@@ -168,7 +252,10 @@ void ReadTwainCapabilities(TIMTWainParams& P, TScanDevice& Dev) {
   for (TIMDoubleList* l : {&P.FXScaling, &P.FYScaling}) {
     l->Clear();
     l->Add(1.0);
-    l->SetCurrentValue(1.0);
+    double v = 0;
+    const TScanOption* o = ScalingOption(Dev);
+    l->SetCurrentValue(o && Dev.GetNumber(o->Name, v) && v > 0 ? (o->Unit == 5 ? v / 100 : v) : 1.0);
+    l->SetChanged(0);
   }
   ReadList(Dev, SANE_NAME_CONTRAST, P.FContrast);
   ReadList(Dev, SANE_NAME_BRIGHTNESS, P.FBrightness);
@@ -193,6 +280,10 @@ void ReadTwainCapabilities(TIMTWainParams& P, TScanDevice& Dev) {
     }
   }
   P.FGamma = 2.2;
+  if (const TScanOption* o = GammaOption(Dev)) {
+    double g = 0;
+    if (Dev.GetNumber(o->Name, g) && g > 0) P.FGamma = g;
+  }
   const TScanOption* brx = Dev.Option(SANE_NAME_SCAN_BR_X);
   const TScanOption* bry = Dev.Option(SANE_NAME_SCAN_BR_Y);
   P.FPhysicalWidth = brx && brx->Constraint == scRange && brx->Unit == 3 ? brx->Max / kMmPerInch : 0;
@@ -209,7 +300,28 @@ void ReadTwainCapabilities(TIMTWainParams& P, TScanDevice& Dev) {
   P.FDuplex = so && std::any_of(so->Strings.begin(), so->Strings.end(), IsDuplexSource);
   P.FOrientation.Clear();
   P.FOrientation.Add(0);
+  if (const TScanOption* o = RotationOption(Dev)) {
+    for (int32_t q = 1; q < 4; ++q) {
+      const double degrees = q * 90;
+      const bool offered =
+          o->Type == sotString
+              ? std::any_of(o->Strings.begin(), o->Strings.end(),
+                            [&](const std::string& S) { return S.find(std::to_string(q * 90)) != std::string::npos; })
+              : o->Constraint == scWordList ? std::find(o->Words.begin(), o->Words.end(), degrees) != o->Words.end()
+                                            : o->Constraint != scRange || (degrees >= o->Min && degrees <= o->Max);
+      if (offered) P.FOrientation.Add(q);
+    }
+  }
+  P.FOrientation.SetChanged(0);
+  // The sizes whose paper the scan area can hold.
   P.FSupportedSizes.Clear();
+  if (brx && bry && brx->Constraint == scRange && bry->Constraint == scRange && brx->Unit == 3 && bry->Unit == 3) {
+    P.FSupportedSizes.Add(0);
+    for (const TPaperSize& paper : kPaperSizes)
+      if (paper.Width <= brx->Max + 0.5 && paper.Height <= bry->Max + 0.5) P.FSupportedSizes.Add(paper.Code);
+    P.FSupportedSizes.SetCurrentValue(0);
+  }
+  P.FSupportedSizes.SetChanged(0);
   P.FIndicators = true;
   if (P.UseAcquireFrame) {
     P.AcquireFrame.Left = ReadInches(Dev, SANE_NAME_SCAN_TL_X);

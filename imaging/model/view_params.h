@@ -16,7 +16,7 @@ class TIMScrollBarParams : public TObject {
 
 class TIMMouseWheelParams : public TObject {
  public:
-  bool InvertWheel = false;
+  bool InvertDirection = false;
   uint8_t Action = 2;     // 0 the control's default handling, 1 scroll, 2 zoom
   uint8_t Variation = 1;  // 0 Value is an absolute amount, 1 a percentage
   int32_t Value = 8;

@@ -23,7 +23,9 @@ class TIMFramesPreview {
   virtual TControl* View() = 0;
   // No entries, white.
   virtual void Clear() = 0;
-  // Loads the file's frames; the number of parameter records (0: nothing loaded).
+  // Loads the file's frames; the number of frames (0: nothing loaded). A
+  // long video may load its first frames only and the rest while the message
+  // loop runs, until Clear or the next Load.
   virtual int32_t Load(const std::string& FileName) = 0;
   virtual void SelectFrame(int32_t Index) = 0;
   virtual int32_t SelectedFrame() const = 0;

@@ -4,10 +4,19 @@
 
 #include "imaging/views/imager_mio.h"
 #include "imaging/views/imager_mview.h"
+#include "platform/rtl/file_utils.h"
+#include "platform/rtl/strings.h"
+#include "platform/ui/timer.h"
 
 namespace kv {
 
 namespace {
+
+// A long video shows its first frames at once; the rest follow in small steps
+// from the message loop, so the dialog stays usable and a new selection
+// stops the load.
+constexpr int32_t kFirstAviFrames = 8;
+constexpr int32_t kAviFramesPerStep = 2;
 
 class TMViewFrames : public TIMFramesPreview {
  public:
@@ -29,19 +38,36 @@ class TMViewFrames : public TIMFramesPreview {
     FLoader->OnProgress = [this](TObject*, int32_t Per) {
       if (OnProgress) OnProgress(Per);
     };
+    FSteps = new TTimer(Owner);
+    FSteps->SetEnabled(false);
+    FSteps->SetInterval(1);
+    FSteps->SetOnTimer([this](TObject*) {
+      if (!FLoader->ContinueAVILoad(kAviFramesPerStep)) FSteps->SetEnabled(false);
+    });
   }
   ~TMViewFrames() override {
+    FSteps->SetEnabled(false);
+    FSteps->SetOnTimer(nullptr);
+    FLoader->StopAVILoad();
     FView->OnImageSelect = nullptr;
     FLoader->OnProgress = nullptr;
   }
   TControl* View() override { return FView; }
   void Clear() override {
+    StopSteps();
     FView->Clear();
     FView->SetBackground(clWhite);
   }
   int32_t Load(const std::string& FileName) override {
-    FLoader->LoadFile(FileName);
-    return FLoader->ParamsCount();
+    StopSteps();
+    if (LowerCase(ExtractFileExt(FileName)) != ".avi") {
+      FLoader->LoadFile(FileName);
+      return FLoader->ParamsCount();
+    }
+    const int32_t count = FLoader->BeginAVILoad(FileName);
+    if (count <= 0) return 0;
+    if (FLoader->ContinueAVILoad(kFirstAviFrames)) FSteps->SetEnabled(true);
+    return FLoader->ParamsCount() > 0 ? count : 0;
   }
   void SelectFrame(int32_t Index) override { FView->SetSelectedImage(Index); }
   int32_t SelectedFrame() const override { return FView->SelectedImage(); }
@@ -57,8 +83,14 @@ class TMViewFrames : public TIMFramesPreview {
   }
 
  private:
+  void StopSteps() {
+    FSteps->SetEnabled(false);
+    FLoader->StopAVILoad();
+  }
+
   TImagerMView* FView;
   TImagerMIO* FLoader;
+  TTimer* FSteps;
 };
 
 }  // namespace

@@ -44,6 +44,17 @@ int32_t MsPerFrame(uint32_t Rate, uint32_t Scale) {
 
 }  // namespace
 
+// An AVI load between its steps: the open file keeps its decoder, so each
+// step goes on where the one before stopped.
+struct TImagerMIO::TAviLoad {
+  TAviFile Avi;
+  std::string FileName;
+  int32_t Count = 0;  // frames of the video
+  int32_t Ms = 0;     // display time of one frame
+  int32_t Next = 0;   // the next frame to read
+  int32_t Index = 0;  // the view entry it goes to
+};
+
 TImagerMIO::TImagerMIO(TComponent* AOwner)
     : TComponent(AOwner),
       FPreviewFont(std::make_unique<TFont>()),
@@ -57,6 +68,7 @@ TImagerMIO::~TImagerMIO() {
 // ---- the view ----
 
 void TImagerMIO::Detach() {
+  StopAVILoad();  // its frames would go to a view this loader no longer serves
   if (FAttachedMView) FAttachedMView->RemoveBitmapChangeEvent(FChangeHandle);
   FChangeHandle = nullptr;
 }
@@ -241,52 +253,78 @@ void TImagerMIO::LoadTIFFStream(TStream& Stream) {
 }
 
 void TImagerMIO::LoadAVIFile(const std::string& FileName) {
+  if (BeginAVILoad(FileName) > 0)
+    while (ContinueAVILoad(INT32_MAX)) {
+    }
+}
+
+int32_t TImagerMIO::BeginAVILoad(const std::string& FileName) {
+  StopAVILoad();
   FAborting = false;
-  if (!FAttachedMView) return;
-  TAviFile avi;
+  if (!FAttachedMView) return 0;
+  auto load = std::make_unique<TAviLoad>();
   TAviStreamInfo info;
-  if (!avi.Open(FileName) || !avi.GetVideoStream() || !avi.StreamInfo(info) || !avi.GetFrameOpen()) {
+  if (!load->Avi.Open(FileName) || !load->Avi.GetVideoStream() || !load->Avi.StreamInfo(info) ||
+      !load->Avi.GetFrameOpen()) {
     FAborting = true;
-    return;  // the file object releases what was obtained
+    return 0;  // the file object releases what was obtained
   }
-  const int32_t count = int32_t(std::min<uint32_t>(info.Length, INT32_MAX));
-  const int32_t ms = MsPerFrame(info.Rate, info.Scale);
-  int32_t index = std::max(FAttachedMView->SelectedImage(), 0);
-  for (int32_t i = 0; i < count; ++i, ++index) {
-    const std::vector<uint8_t>* dib = avi.GetFrame(i);
-    if (!dib) {
-      FAborting = true;
+  load->FileName = FileName;
+  load->Count = int32_t(std::min<uint32_t>(info.Length, INT32_MAX));
+  load->Ms = MsPerFrame(info.Rate, info.Scale);
+  load->Index = std::max(FAttachedMView->SelectedImage(), 0);
+  if (load->Count <= 0) {
+    FinishLoad();
+    return 0;
+  }
+  FAviLoad = std::move(load);
+  return FAviLoad->Count;
+}
+
+bool TImagerMIO::ContinueAVILoad(int32_t MaxFrames) {
+  if (!FAviLoad || !FAttachedMView) return false;
+  TAviLoad& l = *FAviLoad;
+  bool ended = false;
+  for (int32_t n = 0; n < MaxFrames && !ended; ++n, ++l.Next, ++l.Index) {
+    if (l.Next >= l.Count) {
+      ended = true;
       break;
     }
+    const std::vector<uint8_t>* dib = l.Avi.GetFrame(l.Next);
     TBitmap bitmap;
-    const int32_t bits = DIBToBitmap(dib->data(), dib->size(), bitmap);
+    const int32_t bits = dib ? DIBToBitmap(dib->data(), dib->size(), bitmap) : -1;
     if (bits < 0) {
       FAborting = true;
+      ended = true;
       break;
     }
-    FAttachedMView->InsertImageNoSelect(index);
-    FAttachedMView->SetImageNoUpdate(index, &bitmap);
+    FAttachedMView->InsertImageNoSelect(l.Index);
+    FAttachedMView->SetImageNoUpdate(l.Index, &bitmap);
     // The store grows once for all the frames that follow.
-    if (i == 0) FAttachedMView->PrepareImageSpace(count - 1, bitmap.Width(), bitmap.Height(), bits);
-    FAttachedMView->SetImageDelay(index, ms);
-    if (TIOParamsVals* p = ImageParams(index)) {
-      p->GifDelayTime = ms;
+    if (l.Next == 0) FAttachedMView->PrepareImageSpace(l.Count - 1, bitmap.Width(), bitmap.Height(), bits);
+    FAttachedMView->SetImageDelay(l.Index, l.Ms);
+    if (TIOParamsVals* p = ImageParams(l.Index)) {
+      p->GifDelayTime = l.Ms;
       SetDepthFromBitCount(*p, bits);
-      p->TiffImageIndex = index;
-      p->GifImageIndex = index;
+      p->TiffImageIndex = l.Index;
+      p->GifImageIndex = l.Index;
       p->DpiX = p->DpiY = IODefaultDpi();
       p->Width = bitmap.Width();
       p->Height = bitmap.Height();
-      p->FileName = FileName;
+      p->FileName = l.FileName;
       p->FileType = 0;
       p->FreeColorMap();
     }
-    Progress(i, count);
-    if (FAborting) break;
+    Progress(l.Next, l.Count);
+    if (FAborting) ended = true;
   }
-  avi.Close();
+  if (l.Next >= l.Count) ended = true;
+  if (ended) FAviLoad.reset();
   FinishLoad();
+  return !ended;
 }
+
+void TImagerMIO::StopAVILoad() { FAviLoad.reset(); }
 
 // ---- the parameters dialog ----
 

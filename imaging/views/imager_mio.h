@@ -64,6 +64,15 @@ class TImagerMIO : public TComponent {
   void LoadGIFStream(TStream& Stream);
   void LoadTIFFStream(TStream& Stream);
   void LoadAVIFile(const std::string& FileName);
+  // The same in steps, so that a caller can show the first frames at once
+  // and stop between steps: BeginAVILoad opens the file and returns its
+  // frame count (0 when it cannot be read); each ContinueAVILoad adds up to
+  // MaxFrames frames and returns whether frames remain. A new begin, a stop
+  // or the end of the frames closes the file.
+  int32_t BeginAVILoad(const std::string& FileName);
+  bool ContinueAVILoad(int32_t MaxFrames);
+  void StopAVILoad();
+  bool AVILoadRunning() const { return FAviLoad != nullptr; }
 
   // Shows the format parameters dialog for record idx (which must exist) on
   // the view's current image; true when it closed with OK. False without a
@@ -96,6 +105,8 @@ class TImagerMIO : public TComponent {
   TIOPreviewsParams FPreviewsParams;
   std::unique_ptr<TFont> FPreviewFont;
   std::unique_ptr<TIMTWainParams> FTWainParams;
+  struct TAviLoad;
+  std::unique_ptr<TAviLoad> FAviLoad;
 };
 
 }  // namespace kv

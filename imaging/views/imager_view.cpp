@@ -29,6 +29,7 @@ TImagerView::TImagerView(TComponent* AOwner)
   SetCursor(crIMCross3);
   SetTabStop(false);
   SetBounds(Left(), Top(), 105, 105);
+  FBitmap->SetSize(Width(), Height());  // a new view shows a picture of its own size
   SetDpi(Screen ? Screen->PixelsPerInch() : 96, Screen ? Screen->PixelsPerInch() : 96);
   FSelTimer = new TTimer(this);
   FSelTimer->SetEnabled(false);
@@ -479,8 +480,7 @@ void TImagerView::StartFilterDelay() {
   FFilterDelay2 = 2;
 }
 
-void TImagerView::Scrolled(bool AnyChange) {
-  if (!AnyChange) return;
+void TImagerView::Scrolled() {
   // Only the offset changed: the rendering may be shifted and its strip re-rendered.
   const bool wasClean = !FDirty || FScrollOnly;
   FDirty = true;
@@ -498,10 +498,10 @@ void TImagerView::SetViewX(int32_t Value) {
   StartFilterDelay();
   int32_t maxX, maxY;
   GetMaxViewXY(maxX, maxY);
-  const int32_t v = std::clamp(Value, 0, maxX);
-  const bool changed = v != FViewX;
-  FViewX = v;
-  Scrolled(changed);
+  FViewX = std::clamp(Value, 0, maxX);
+  // A value clamped back to the present one still repaints and tells the
+  // listeners: they asked for a place the view could not go.
+  Scrolled();
 }
 
 void TImagerView::SetViewY(int32_t Value) {
@@ -509,10 +509,10 @@ void TImagerView::SetViewY(int32_t Value) {
   StartFilterDelay();
   int32_t maxX, maxY;
   GetMaxViewXY(maxX, maxY);
-  const int32_t v = std::clamp(Value, 0, maxY);
-  const bool changed = v != FViewY;
-  FViewY = v;
-  Scrolled(changed);
+  FViewY = std::clamp(Value, 0, maxY);
+  // A value clamped back to the present one still repaints and tells the
+  // listeners: they asked for a place the view could not go.
+  Scrolled();
 }
 
 void TImagerView::SetViewXY(int32_t X, int32_t Y) {
@@ -520,11 +520,9 @@ void TImagerView::SetViewXY(int32_t X, int32_t Y) {
   StartFilterDelay();
   int32_t maxX, maxY;
   GetMaxViewXY(maxX, maxY);
-  const int32_t vx = std::clamp(X, 0, maxX), vy = std::clamp(Y, 0, maxY);
-  const bool changed = vx != FViewX || vy != FViewY;
-  FViewX = vx;
-  FViewY = vy;
-  Scrolled(changed);
+  FViewX = std::clamp(X, 0, maxX);
+  FViewY = std::clamp(Y, 0, maxY);
+  Scrolled();
 }
 
 // ---- zoom ----
@@ -621,7 +619,7 @@ void TImagerView::HandleWheel(TMessage& Message) {
   }
   TWMMouseWheel w(Message);
   int32_t dir = w.WheelDelta() > 0 ? -1 : 1;
-  if (FWheelParams.InvertWheel) dir = -dir;
+  if (FWheelParams.InvertDirection) dir = -dir;
   if (FWheelParams.Action == 1) {
     int64_t change = 0;
     if (FWheelParams.Variation == 0) change = int64_t(dir) * FWheelParams.Value * std::max(Trunc32(FZoomFactor), 1);

@@ -250,7 +250,7 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   // layout and scrolling (imager_view.cpp)
   void LayoutOnce(bool& ClientChanged);
   void UpdateBar(int32_t Bar, int32_t Limit, int32_t Extent, int32_t Pos, double& Ratio, bool& InUse, bool Allowed);
-  void Scrolled(bool AnyChange);
+  void Scrolled();
   void StartFilterDelay();
   void HandleScroll(TMessage& Message, bool Vertical);
   void HandleWheel(TMessage& Message);

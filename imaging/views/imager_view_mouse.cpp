@@ -92,7 +92,9 @@ void TImagerView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, i
   FDownViewY = FViewY;
   FDownCount = FOutline->Count();
   FDragShift = Shift;
-  if (Button == mbLeft) {
+  // Every button that got this far starts the mode's gesture (another than
+  // the left one only in a zoom mode, where it drags the picture too).
+  {
     if (AnyOf(FMouseInteract, {miSelectPolygon, miSelectLasso})) {
       FMove = MoveHitTest(p.X, p.Y);
       if (FMove < 0) {
@@ -137,7 +139,7 @@ void TImagerView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, i
     }
     if (FMouseInteract.Contains(miScroll)) {
       FScrollDrag = true;
-      ApplyCursor(crIMHand);
+      if (Button == mbLeft) ApplyCursor(crIMHand);
     }
   }
   FSelectionBase = base;
@@ -354,9 +356,10 @@ void TImagerView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int
     MarkDirty();
     Invalidate();
   }
+  FScrollDrag = false;  // whichever button dragged the picture
   if (left) {
     FGrip = FMove = -1;
-    FRectDrag = FEllipseDrag = FScrollDrag = false;
+    FRectDrag = FEllipseDrag = false;
     if (FLasso) FPolygonInProgress = FLasso = false;
     InvalidateOverlay();
   }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <vector>
 
+#include "imaging/model/mask.h"
 #include "imaging/processing/resample.h"
 #include "imaging/views/imager_view.h"
 #include "platform/rtl/pascal_math.h"
@@ -12,13 +14,37 @@ namespace kv {
 
 namespace {
 
-// Copies the rectangle L..L+W-1 x T..T+H-1 of a pf24bit bitmap into a new
-// one, averaging boxes of FX x FY pixels: a picture shown far smaller than
-// its size is first brought near the destination size, so that the filter
-// works on a buffer the size of the screen, not of the picture. A box wider
-// than 4 pixels is sampled on 4 evenly spaced rows and columns, which keeps
-// the cost in step with the screen whatever the picture's size.
-constexpr int32_t kMaxSamples = 4;
+// Box averages of the rectangle L..L+W-1 x T..T+H-1 of a plane of C bytes a
+// pixel (RowOf(y) gives row y) into OW x OH pixels (OutRow(y) gives row y of
+// the result), each the mean of a box of FX x FY source pixels (smaller at
+// the right and bottom edges). Every pixel of a box counts: a picture shown
+// far smaller than its size is brought near the destination size before the
+// filter runs, without the aliasing that sampling a few pixels of each box
+// would give fine patterns.
+template <int C, typename TRowOf, typename TOutRow>
+void BoxAverage(TRowOf RowOf, int32_t L, int32_t T, int32_t W, int32_t H, int32_t FX, int32_t FY, int32_t OW,
+                int32_t OH, TOutRow OutRow) {
+  std::vector<uint64_t> sum(size_t(OW) * C);
+  for (int32_t oy = 0; oy < OH; ++oy) {
+    std::fill(sum.begin(), sum.end(), 0u);
+    const int32_t y0 = T + oy * FY, y1 = std::min(y0 + FY, T + H);
+    for (int32_t y = y0; y < y1; ++y) {
+      const uint8_t* s = RowOf(y);
+      for (int32_t ox = 0; ox < OW; ++ox) {
+        uint64_t* acc = &sum[size_t(ox) * C];
+        const int32_t x0 = L + ox * FX, x1 = std::min(x0 + FX, L + W);
+        for (const uint8_t* q = s + size_t(x0) * C; q < s + size_t(x1) * C; q += C)
+          for (int k = 0; k < C; ++k) acc[k] += q[k];
+      }
+    }
+    uint8_t* d = OutRow(oy);
+    for (int32_t ox = 0; ox < OW; ++ox) {
+      const int32_t x0 = L + ox * FX;
+      const uint64_t n = uint64_t(std::min(x0 + FX, L + W) - x0) * uint64_t(y1 - y0);
+      for (int k = 0; k < C; ++k) d[ox * C + k] = static_cast<uint8_t>((sum[size_t(ox) * C + k] + n / 2) / n);
+    }
+  }
+}
 
 void CopyPart24(const TBitmap& Src, int32_t L, int32_t T, int32_t W, int32_t H, int32_t FX, int32_t FY,
                 TBitmap& Out) {
@@ -29,39 +55,34 @@ void CopyPart24(const TBitmap& Src, int32_t L, int32_t T, int32_t W, int32_t H, 
       std::memcpy(Out.ScanLine(y), static_cast<const uint8_t*>(Src.ScanLine(T + y)) + size_t(L) * 3, size_t(W) * 3);
     return;
   }
-  // The sample offsets of one box of Len pixels starting at First (within Limit).
-  auto samples = [](int32_t First, int32_t Box, int32_t Limit, int32_t* Out) {
-    const int32_t len = std::min(Box, Limit - First);
-    const int32_t n = std::min(len, kMaxSamples);
-    for (int32_t i = 0; i < n; ++i) Out[i] = First + int32_t(int64_t(i) * len / n);
-    return n;
-  };
-  std::vector<int32_t> cols(size_t(ow) * kMaxSamples);
-  std::vector<int32_t> colCount(static_cast<size_t>(ow));
-  for (int32_t ox = 0; ox < ow; ++ox)
-    colCount[size_t(ox)] = samples(L + ox * FX, FX, L + W, &cols[size_t(ox) * kMaxSamples]);
-  std::vector<uint32_t> sum(size_t(ow) * 3);
-  for (int32_t oy = 0; oy < oh; ++oy) {
-    std::fill(sum.begin(), sum.end(), 0u);
-    int32_t rows[kMaxSamples];
-    const int32_t nr = samples(T + oy * FY, FY, T + H, rows);
-    for (int32_t k = 0; k < nr; ++k) {
-      const uint8_t* s = static_cast<const uint8_t*>(Src.ScanLine(rows[k]));
-      for (int32_t ox = 0; ox < ow; ++ox) {
-        uint32_t* a = &sum[size_t(ox) * 3];
-        const int32_t* c = &cols[size_t(ox) * kMaxSamples];
-        for (int32_t j = 0; j < colCount[size_t(ox)]; ++j) {
-          const uint8_t* p = s + size_t(c[j]) * 3;
-          a[0] += p[0];
-          a[1] += p[1];
-          a[2] += p[2];
-        }
+  BoxAverage<3>([&](int32_t y) { return static_cast<const uint8_t*>(Src.ScanLine(y)); }, L, T, W, H, FX, FY, ow, oh,
+                [&](int32_t y) { return static_cast<uint8_t*>(Out.ScanLine(y)); });
+}
+
+// The same rectangle of an 8-bit alpha mask, into a mask of its own.
+void CopyPartMask(const TIMMask& Src, int32_t L, int32_t T, int32_t W, int32_t H, int32_t FX, int32_t FY,
+                  TIMMask& Out) {
+  const int32_t ow = (W + FX - 1) / FX, oh = (H + FY - 1) / FY;
+  Out.AllocateBits(ow, oh, 8);
+  BoxAverage<1>([&](int32_t y) { return static_cast<const uint8_t*>(Src.ScanLine(y)); }, L, T, W, H, FX, FY, ow, oh,
+                [&](int32_t y) { return Out.ScanLine(y); });
+}
+
+// Blends a pf24bit picture at (X, Y) over Target by an alpha mask of its size,
+// as the unfiltered path blends: d + (s - d) * a >> 8.
+void BlendBlit24(TBitmap& Target, const TBitmap& Pic, const TIMMask& Alpha, int32_t X, int32_t Y) {
+  const int32_t x0 = std::max(X, 0), x1 = std::min(X + Pic.Width(), Target.Width());
+  const int32_t y0 = std::max(Y, 0), y1 = std::min(Y + Pic.Height(), Target.Height());
+  for (int32_t y = y0; y < y1; ++y) {
+    uint8_t* d = static_cast<uint8_t*>(Target.ScanLine(y));
+    const uint8_t* s = static_cast<const uint8_t*>(Pic.ScanLine(y - Y));
+    const uint8_t* a = Alpha.ScanLine(y - Y);
+    for (int32_t x = x0; x < x1; ++x) {
+      const int32_t w = a[x - X];
+      for (int k = 0; k < 3; ++k) {
+        uint8_t& t = d[x * 3 + k];
+        t = static_cast<uint8_t>(t + (((s[(x - X) * 3 + k] - t) * w) >> 8));
       }
-    }
-    uint8_t* d = static_cast<uint8_t*>(Out.ScanLine(oy));
-    for (int32_t ox = 0; ox < ow; ++ox) {
-      const uint32_t n = uint32_t(colCount[size_t(ox)]) * uint32_t(nr);
-      for (int k = 0; k < 3; ++k) d[ox * 3 + k] = static_cast<uint8_t>((sum[size_t(ox) * 3 + k] + n / 2) / n);
     }
   }
 }
@@ -108,8 +129,7 @@ TRenderSetup TImagerView::MakeRenderSetup(const TBitmap& Target) const {
 
 bool TImagerView::FilterPathActive(const TViewPart& Part) const {
   return FZoomFilter != rfNone && FFilterDelay1 < 1 && FZoom != 100 &&
-         (FBitmap->Width() > 1 || FBitmap->Height() > 1) && Part.SrcWidth > 3 && Part.SrcHeight > 3 &&
-         !(FEnableAlphaChannel && FAlpha && !FAlpha->Full);
+         (FBitmap->Width() > 1 || FBitmap->Height() > 1) && Part.SrcWidth > 3 && Part.SrcHeight > 3;
 }
 
 void TImagerView::DrawTo(TBitmap& Target, const TRect* Clip) {
@@ -189,9 +209,14 @@ void TImagerView::PaintTo(TBitmap& Target) {
     return;
   }
   const TRect pic = Rect(FOffsetX, FOffsetY, FOffsetX + p.DestWidth, FOffsetY + p.DestHeight);
-  DrawViewBackground(Target, all, pic, FBackgroundStyle, colour, false);
+  const TRenderSetup setup = MakeRenderSetup(Target);
+  const TIMMask* alpha =
+      setup.Alpha && setup.Alpha->Width == bw && setup.Alpha->Height == bh ? setup.Alpha : nullptr;
+  DrawViewBackground(Target, all, pic, FBackgroundStyle, colour, alpha != nullptr);
   TBitmap part, out(0, 0, pf24bit);
   out.AllocateForOverwrite(std::max(p.DestWidth, 1), std::max(p.DestHeight, 1), pf24bit);
+  const int32_t fx = std::max(1, p.SrcWidth / std::max(p.DestWidth, 1));
+  const int32_t fy = std::max(1, p.SrcHeight / std::max(p.DestHeight, 1));
   if (FBitmap->PixelFormat() == pf1bit && FZoom < 100) {
     ReduceRect24(*FBitmap, p.SrcLeft, p.SrcTop, p.SrcLeft + p.SrcWidth - 1, p.SrcTop + p.SrcHeight - 1, out);
   } else if (FBitmap->PixelFormat() == pf1bit) {
@@ -199,12 +224,23 @@ void TImagerView::PaintTo(TBitmap& Target) {
     ResampleBitmap(part, out, FZoomFilter);
   } else {
     // Whole boxes of source pixels per screen pixel; the filter does the rest.
-    const int32_t fx = std::max(1, p.SrcWidth / std::max(p.DestWidth, 1));
-    const int32_t fy = std::max(1, p.SrcHeight / std::max(p.DestHeight, 1));
     CopyPart24(*FBitmap, p.SrcLeft, p.SrcTop, p.SrcWidth, p.SrcHeight, fx, fy, part);
     ResampleBitmapProgress(part, out, FZoomFilter, this, nullptr);
   }
-  Blit24(Target, out, FOffsetX, FOffsetY);
+  if (alpha) {
+    // The mask goes the same way as the picture, so edges stay where they are drawn.
+    TIMMask partAlpha, outAlpha;
+    CopyPartMask(*alpha, p.SrcLeft, p.SrcTop, p.SrcWidth, p.SrcHeight, fx, fy, partAlpha);
+    outAlpha.AllocateBits(out.Width(), out.Height(), 8);
+    if (partAlpha.Width == out.Width() && partAlpha.Height == out.Height())
+      for (int32_t y = 0; y < out.Height(); ++y)
+        std::memcpy(outAlpha.ScanLine(y), partAlpha.ScanLine(y), size_t(out.Width()));
+    else
+      ResampleMask(partAlpha, outAlpha, FZoomFilter);
+    BlendBlit24(Target, out, outAlpha, FOffsetX, FOffsetY);
+  } else {
+    Blit24(Target, out, FOffsetX, FOffsetY);
+  }
   FRenderedPixels += int64_t(all.Width()) * all.Height();
   PaintFillAndGrid(Target, all, p);
 }

@@ -73,7 +73,8 @@ std::string BuildSaveFilter() {
   std::string entries;
   for (int32_t i = 0; i < FileTypeCount(); ++i)
     if (Included(FileTypeAt(i), true)) entries += Entry(FileTypeAt(i));
-  entries += kAviEntry;
+  // No AVI entry: there is no AVI writer, and a save offered in a type that
+  // cannot be written would fail only after the user chose it.
   return entries.substr(1);
 }
 

@@ -94,6 +94,7 @@ void TScanDevice::LoadOptions() {
     TScanOption o;
     o.Index = i;
     o.Name = d->name ? d->name : "";
+    o.Title = d->title ? d->title : "";
     switch (d->type) {
       case SANE_TYPE_BOOL: o.Type = sotBool; break;
       case SANE_TYPE_INT: o.Type = sotInt; break;

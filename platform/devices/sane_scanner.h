@@ -34,6 +34,7 @@ enum TScanConstraint : uint8_t { scNone, scRange, scWordList, scStringList };
 struct TScanOption {
   int32_t Index = 0;
   std::string Name;
+  std::string Title;        // what a dialog shows for it
   TScanOptionType Type = sotInt;
   int32_t Unit = 0;         // SANE unit: 3 mm, 4 dpi
   int32_t Size = 0;

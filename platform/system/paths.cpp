@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -105,30 +106,36 @@ std::string RuntimeFolder() {
 }
 
 std::string XdgUserDir(const std::string& Name) {
-  const std::string home = HomeFolder();
-  const std::string key = "XDG_" + Name + "_DIR=";
   std::string text;
   try {
     ReadFileToString(XdgConfigHome() + "user-dirs.dirs", text, 64 * 1024);
   } catch (...) {
     text.clear();  // an unreadable file is as good as none
   }
+  return UserDirFromText(text, Name, HomeFolder());
+}
+
+std::string UserDirFromText(std::string_view Text, const std::string& Name, const std::string& Home) {
+  const std::string key = "XDG_" + Name + "_DIR=";
   size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(pos, end - pos);
+  while (pos < Text.size()) {
+    size_t end = Text.find('\n', pos);
+    if (end == std::string_view::npos) end = Text.size();
+    std::string_view line = Text.substr(pos, end - pos);
     pos = end + 1;
-    if (line.compare(0, key.size(), key) != 0) continue;
-    std::string v = line.substr(key.size());
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.substr(0, key.size()) != key) continue;
+    std::string v(line.substr(key.size()));
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+    // A folder name holds no control characters: such a value is damage, not a path.
+    if (std::any_of(v.begin(), v.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) continue;
     // Only "$HOME/..." and absolute paths are valid here.
-    if (v.compare(0, 6, "$HOME/") == 0) v = home + v.substr(6);
-    else if (v == "$HOME") v = home;
+    if (v.compare(0, 6, "$HOME/") == 0) v = Home + v.substr(6);
+    else if (v == "$HOME") v = Home;
     else if (v.empty() || v[0] != '/') continue;
     return IncludeTrailingPathDelimiter(v);
   }
-  return Name == "DESKTOP" ? home + "Desktop/" : home;
+  return Name == "DESKTOP" ? Home + "Desktop/" : Home;
 }
 
 }  // namespace kv

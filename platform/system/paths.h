@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kv {
 
@@ -39,5 +40,8 @@ std::string RuntimeFolder();
 // A user folder of user-dirs.dirs by its name ("DESKTOP", "PICTURES" ...),
 // with a trailing "/": the desktop defaults to ~/Desktop, the others to home.
 std::string XdgUserDir(const std::string& Name);
+// The same from the text of a user-dirs.dirs file and the home folder (with
+// its trailing "/").
+std::string UserDirFromText(std::string_view Text, const std::string& Name, const std::string& Home);
 
 }  // namespace kv

@@ -234,6 +234,9 @@ class TScreen : public TComponent {
   bool Cursors(TCursor Id) const { return CursorExists(Id); }
   // Installed font families, sorted.
   const TStringList& Fonts();
+  // The desktop's menu font: family, size and style go into Font (its colour
+  // stays); false when no desktop can be asked.
+  bool MenuFont(TFont& Font) const;
 
   // ---- for the layer ----
   void AddForm(TCustomForm* Form);

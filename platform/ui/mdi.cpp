@@ -2,6 +2,7 @@
 // one sub-window per child form, and the frame's list of its children in
 // stacking order.
 #include <QtCore/QEvent>
+#include <QtWidgets/QScrollBar>
 #include <algorithm>
 
 #include "platform/ui/application.h"
@@ -9,6 +10,7 @@
 #include "platform/ui/mdi_client.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/peer.h"
+#include "platform/ui/scrolling.h"
 
 namespace kv {
 
@@ -29,6 +31,24 @@ TMDIClient::TMDIClient(TCustomForm* Frame, QWidget* Parent) : FFrame(Frame), FAr
   FArea->setBackground(QBrush(Qt::NoBrush));
   FArea->viewport()->setAutoFillBackground(false);
   FArea->show();
+  // The frame hears of the area's scrolling as WM_HSCROLL / WM_VSCROLL with
+  // the distance its contents moved (pixels) in LParam, so that what it
+  // paints behind the children (a wallpaper) can move with them.
+  for (int32_t bar : {SB_HORZ, SB_VERT}) {
+    QScrollBar* b = bar == SB_HORZ ? FArea->horizontalScrollBar() : FArea->verticalScrollBar();
+    FScrollPos[bar] = b->value();
+    QObject::connect(b, &QScrollBar::valueChanged, this, [this, bar](int Value) {
+      const int32_t delta = FScrollPos[bar] - Value;
+      FScrollPos[bar] = Value;
+      if (delta == 0) return;
+      TCustomForm* frame = FFrame;
+      Guarded(frame, [&] {
+        frame->Perform(bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MakeLong(SB_THUMBPOSITION, uint16_t(Value)),
+                       static_cast<LPARAM>(delta));
+        frame->Invalidate();
+      });
+    });
+  }
   QObject::connect(FArea.data(), &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* Sub) {
     TCustomForm* child = Sub ? ChildOf(Sub) : nullptr;
     if (!child || Quiet > 0 || FPlacing) return;

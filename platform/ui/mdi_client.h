@@ -46,6 +46,7 @@ class TMDIClient : public QObject {
   std::map<const TCustomForm*, QPointer<QMdiSubWindow>> FSubs;
   int32_t FEventDepth = 0;  // sub-window events running now: their window is deleted later
   bool FPlacing = false;    // our own geometry change: not a move by the user
+  int32_t FScrollPos[2] = {0, 0};  // the area's horizontal and vertical scroll positions
 };
 
 }  // namespace kv

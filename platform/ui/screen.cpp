@@ -2,6 +2,7 @@
 #include <QtGui/QFontDatabase>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -74,6 +75,28 @@ const TStringList& TScreen::Fonts() {
     for (const QString& f : families) FFonts->Add(f.toStdString());
   }
   return *FFonts;
+}
+
+bool TScreen::MenuFont(TFont& Font) const {
+  try {
+    EnsureQtApplication();
+  } catch (const Exception&) {
+    return false;  // a process without a GUI
+  }
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return false;
+  // The platform theme hands its menu font to the menus through this class name.
+  const QFont f = QApplication::font("QMenu");
+  if (f.family().isEmpty()) return false;
+  Font.SetName(f.family().toStdString());
+  if (f.pointSizeF() > 0) Font.SetSize(static_cast<int32_t>(std::lround(f.pointSizeF())));
+  else if (f.pixelSize() > 0) Font.SetHeight(-f.pixelSize());
+  TFontStyles style;
+  if (f.bold()) style.Include(fsBold);
+  if (f.italic()) style.Include(fsItalic);
+  if (f.underline()) style.Include(fsUnderline);
+  if (f.strikeOut()) style.Include(fsStrikeOut);
+  Font.SetStyle(style);
+  return true;
 }
 
 void TScreen::AddForm(TCustomForm* Form) { FForms.push_back(Form); }

@@ -115,23 +115,26 @@ TEST_F(Actions, StatesFollowTheImageWindow) {
   EXPECT_FALSE(A("catalogadd").Enabled());
 }
 
-TEST_F(Actions, CameraItemsThatNeedAnImageFollowTheWindow) {
-  if (!Form->Digitalkamera1) Form->Digitalkamera1 = new TMenuItem(Form.get());
-  std::vector<TMenuItem*> items;
-  for (int tag : {1, 2, 3}) {
-    auto* item = new TMenuItem(Form.get());
-    item->SetTag(tag);
-    Form->Digitalkamera1->Add(item);
-    items.push_back(item);
-  }
+// The window's own "Digitalkamera" submenu is the one the camera filters fill:
+// one entry in the file menu, holding both filters, enabled with an image window.
+TEST_F(Actions, CameraMenuIsOneSubmenuWhoseItemsFollowTheWindow) {
+  TMenuItem* datei = Form->MainMenu1->Items()->Find("Datei");
+  ASSERT_NE(datei, nullptr);
+  int32_t cameraMenus = 0;
+  for (int32_t i = 0; i < datei->Count(); ++i)
+    if (datei->Items(i)->Caption() == "Digitalkamera") ++cameraMenus;
+  EXPECT_EQ(cameraMenus, 1);
+  ASSERT_NE(Form->Digitalkamera1, nullptr);
+  ASSERT_EQ(Form->Digitalkamera1->Count(), 2);
+  std::vector<TMenuItem*> items = {Form->Digitalkamera1->Items(0), Form->Digitalkamera1->Items(1)};
+  EXPECT_EQ(items[0]->Caption(), "Hot Pixel (Wechselnde Pixelfehler)...");
+  EXPECT_EQ(items[1]->Caption(), "Seitenverhältnis...");
+
   Form->updateall();
-  EXPECT_TRUE(items[0]->Enabled());
-  EXPECT_FALSE(items[1]->Enabled());
-  EXPECT_FALSE(items[2]->Enabled());
+  for (TMenuItem* item : items) EXPECT_FALSE(item->Enabled()) << item->Caption();
   OpenImage();
   Form->updateall();
-  EXPECT_TRUE(items[1]->Enabled());
-  EXPECT_TRUE(items[2]->Enabled());
+  for (TMenuItem* item : items) EXPECT_TRUE(item->Enabled()) << item->Caption();
 }
 
 TEST_F(Actions, UndoAndRedoFollowTheImageControl) {

@@ -137,15 +137,19 @@ TEST_F(BatchList, PlayRunsTheSelectedProgram) {
   f.PlayClick(f.PlayButton);
   EXPECT_EQ(Form->MDIChildCount(), before + 1);
 
-  // A failing line is shown once by the interpreter and goes no further.
+  // A failing line is shown once by the interpreter, then its reason in the
+  // program's language, and goes no further.
   TScriptedDialogsScope dialogs;
   dialogs->Answer(mrOk);
+  dialogs->Answer(IDOK);
   f.FileListBox1->SetItemIndex(1);
   f.PlayClick(f.PlayButton);
   Pump();
   EXPECT_EQ(Form->MDIChildCount(), before + 2);
-  ASSERT_EQ(dialogs->Shown.size(), 1u);
+  ASSERT_EQ(dialogs->Shown.size(), 2u);
   EXPECT_NE(dialogs->Shown[0].Text.find("HIDDEN PRINT"), std::string::npos);
+  EXPECT_NE(dialogs->Shown[1].Text.find("ist in dieser Version nicht vorhanden"), std::string::npos)
+      << dialogs->Shown[1].Text;
   EXPECT_FALSE(Form->Busy());
 }
 

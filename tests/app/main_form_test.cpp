@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 
+#include "app/actions/main_actions.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
 #include "app/layer/layer_helpers.h"
@@ -37,6 +38,7 @@
 #include "platform/ui/menus.h"
 #include "platform/ui/screen_grab.h"
 #include "platform/ui/std_controls.h"
+#include "support/sane_test_env.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -276,6 +278,19 @@ TEST_F(MainForm, QueueOpensEveryNameInOrderAndPlaysBatches) {
   EXPECT_EQ(Trim(Form->PendingFiles), "");
 }
 
+// A batch from the queue whose line fails shows the line and then, as the
+// menu path does, the reason in the program's language.
+TEST_F(MainForm, QueuedBatchShowsWhyALineFailed) {
+  test::WriteText(Dir + "job.atp", "RESIZE Width=10 Height=10 vwidth=0 vheight=0\r\n");
+  Form->PendingFiles = "\"" + Dir + "job.atp\"";
+  (*Dialogs)->Shown.clear();
+  Drain();
+  ASSERT_EQ(Errors.size(), 1u);
+  EXPECT_EQ(Errors[0], "Es ist kein Bildfenster aktiv");
+  ASSERT_FALSE((*Dialogs)->Shown.empty());
+  EXPECT_NE((*Dialogs)->Shown[0].Text.find("RESIZE"), std::string::npos);
+}
+
 TEST_F(MainForm, AnEmptyNameDoesNotHoldUpTheQueue) {
   Form->PendingFiles = "\"\" d.jpg";
   bool done = true;
@@ -434,7 +449,66 @@ TEST_F(MainForm, RecommendationMailCarriesInfoTextAndPicture) {
   (*Dialogs)->Shown.clear();
   Form->Weiterempfehlung1Click(Form);
   ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
-  EXPECT_EQ((*Dialogs)->Shown[0].Text, "No mail program could be started");
+  EXPECT_EQ((*Dialogs)->Shown[0].Text, "Es konnte kein E-Mail-Programm gestartet werden");
+}
+
+// Every help item opens its file with the desktop, or says why it cannot;
+// none points at a web address.
+TEST_F(MainForm, HelpItemsOpenTheirFilesOrSayWhyNot) {
+  const std::string log = Dir + "opened.log";
+  Fake("xdg-open", "echo \"$1\" >> '" + log + "'\n");
+  auto click = [&](const char* Name) {
+    auto* item = dynamic_cast<TMenuItem*>(Form->FindComponent(Name));
+    ASSERT_NE(item, nullptr) << Name;
+    (*Dialogs)->Shown.clear();
+    ::unlink(log.c_str());
+    item->Click();
+  };
+  const char* items[] = {"Hilfethemen1", "Lizenz1", "WeitereProgramme1", "Tour1"};
+  // Nothing beside the program: each item says which file is missing.
+  for (const char* name : items) {
+    click(name);
+    EXPECT_FALSE(FileExists(log)) << name;
+    ASSERT_EQ((*Dialogs)->Shown.size(), 1u) << name;
+    EXPECT_NE((*Dialogs)->Shown[0].Text.find("fehlt im Programmordner"), std::string::npos) << name;
+    EXPECT_NE((*Dialogs)->Shown[0].Text.find(Dir), std::string::npos) << name;
+  }
+  test::WriteText(Dir + "Kavrelin.hlp", "Hilfe");
+  test::WriteText(Dir + "Lizenz.hlp", "Lizenz");
+  ForceDirectories(Dir + "tour/tour");
+  test::WriteText(Dir + "tour/tour/tour.html", "<p>Tour</p>");
+  const std::string wanted[] = {Dir + "Kavrelin.hlp", Dir + "Lizenz.hlp", Dir + "Kavrelin.hlp",
+                                Dir + "tour/tour/tour.html"};
+  for (size_t i = 0; i < std::size(items); ++i) {
+    click(items[i]);
+    EXPECT_TRUE((*Dialogs)->Shown.empty()) << items[i];
+    EXPECT_EQ(test::ReadText(log), wanted[i] + "\n") << items[i];
+  }
+  // A desktop without a program for the file is said, not passed over.
+  Fake("xdg-open", "exit 3\n");
+  click("Hilfethemen1");
+  ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
+  EXPECT_NE((*Dialogs)->Shown[0].Text.find("konnte nicht geöffnet werden"), std::string::npos);
+}
+
+// The help and notices files the program ships are beside the built program.
+TEST(ProgramFiles, HelpAndNoticesAreShipped) {
+  for (const char* name : {"Kavrelin.hlp", "Lizenz.hlp"}) {
+    const std::string text = test::ReadText(std::string(KV_PROGRAM_DIR) + name);
+    EXPECT_FALSE(text.empty()) << name;
+    EXPECT_EQ(text.find("http"), std::string::npos) << name;
+  }
+}
+
+// Scanning without any scanner says so instead of ending like a cancel.
+TEST_F(MainForm, ScanWithoutAScannerSaysSo) {
+  test::UseSaneBackends("");
+  TAction* scan = MainAction(*Form, "scanaction");
+  ASSERT_NE(scan, nullptr);
+  (*Dialogs)->Shown.clear();
+  scan->Execute();
+  ASSERT_EQ((*Dialogs)->Shown.size(), 1u);
+  EXPECT_NE((*Dialogs)->Shown[0].Text.find("kein Scanner"), std::string::npos);
 }
 
 // The import dialogs offer plug-ins or Filter Factory files, not pictures, and

@@ -22,6 +22,7 @@
 #include "app/batch/batch_escapes.h"
 #include "app/startup/hand_over.h"
 #include "app/startup/startup.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/system/paths.h"
 #include "platform/system/registry.h"
 #include "platform/system/registry_hive.h"
@@ -150,6 +151,24 @@ TEST_F(ProgramTest, BatchFromTheCommandLineSavesPicturesAndQuits) {
   EXPECT_EQ(Identify(out + "copy.tif"), "64 48 255,0,0");
   const std::string jpg = Identify(out + "small.jpg");
   EXPECT_EQ(jpg.substr(0, 6), "32 24 ") << jpg;
+}
+
+// Damaged shipped settings: the first start still runs, says why it goes on
+// with the defaults, and a batch named on its command line does its work.
+TEST_F(ProgramTest, DamagedShippedSettingsDoNotStopTheFirstStart) {
+  const std::string prog = Dir + "prog/";
+  std::filesystem::create_directory(prog);
+  for (const char* name : {LauncherExecutableName, EditorExecutableName})
+    std::filesystem::copy_file(std::string(KV_PROGRAM_DIR) + name, prog + name);
+  test::WriteText(prog + "kavrelin.reg",
+                  "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Kavrelin\\3.6\\FILTER]\n\"Seperate\"=hux:zz\n");
+  WriteBatch(Dir + "job.atp", {"NEWIMAGE Width=8 Height=6 vwidth=0 vheight=0 FillColor=255",
+                               "SAVEAS FileName=\"" + Dir + "out.bmp\"", "QUIT"});
+  const test::TToolRun run = test::RunTool("cd " + Dir + " && " + Env() + prog + "kavrelin job.atp 2>&1");
+  EXPECT_TRUE(WIFEXITED(run.Status) && WEXITSTATUS(run.Status) == 0) << run.Output;
+  EXPECT_NE(run.Output.find("Die mitgelieferten Einstellungen konnten nicht gelesen werden"), std::string::npos)
+      << run.Output;
+  EXPECT_TRUE(FileExists(Dir + "out.bmp")) << run.Output;
 }
 
 // A running editor gets the second start's command line and opens both

@@ -1,10 +1,14 @@
 // The wallpaper rendered in every mode, its tile rules, and its hook on a form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 #include "components/graphics/rr_colors.h"
 #include "components/wallpaper/mdi_wallpaper.h"
 #include "platform/graphics/canvas.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/list_box.h"
 #include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
 
@@ -170,6 +174,28 @@ TEST(MDIWallpaper, HookPaintsTheFormAndTheClientCannotChangeAtRuntime) {
   f.Form.Invalidate();
   f.Form.PreparePaint();
   EXPECT_EQ(f.Form.BackBuffer().GetPixelColor(0, 0), kBack);
+}
+
+// On a scrolled list box the picture moves with the items, whole items at a time.
+TEST(MDIWallpaper, ScrolledListBoxMovesThePaintArea) {
+  EnsureQtApplication();
+  TForm form(nullptr);
+  form.SetClientSize(200, 120);
+  auto* list = new TListBox(&form);
+  list->SetParent(&form);
+  list->SetBounds(0, 0, 150, 100);
+  for (int i = 0; i < 40; ++i) list->Items().Add("Zeile " + std::to_string(i));
+  auto* paper = new TMDIWallpaper(&form);
+  paper->BeginLoading();
+  paper->SetClient(list);
+  paper->Loaded();
+  const TRect top = paper->PaintArea();
+  EXPECT_EQ(top.Left, 0);
+  EXPECT_EQ(top.Top, 0);
+  list->SetTopIndex(3);
+  const TRect scrolled = paper->PaintArea();
+  EXPECT_EQ(scrolled.Top, -3 * list->ItemHeight());
+  EXPECT_EQ(scrolled.Bottom - scrolled.Top, std::max(list->ClientHeight(), 39 * list->ItemHeight()));
 }
 
 TEST(MDIWallpaper, ScrollDeltas) {

@@ -9,6 +9,7 @@
 #include "platform/system/registry.h"
 #include "platform/system/registry_hive.h"
 #include "platform/ui/application.h"
+#include "platform/ui/forms.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/screen_frame.h"
 #include "support/temp_files.h"
@@ -502,6 +503,29 @@ TEST_F(SpeedBarTest, SettingTheWallpaperShowsItAtOnce) {
   EXPECT_EQ(at(20, 5), static_cast<TColorRef>(clRed));
   b->SetWallpaper(nullptr);
   EXPECT_EQ(at(20, 5), plain);
+}
+
+// Captions are drawn in the desktop's menu font, not a fixed one.
+TEST_F(SpeedBarTest, CaptionsUseTheDesktopsMenuFont) {
+  TFont menu;
+  ASSERT_TRUE(Screen->MenuFont(menu));
+  TBarForm f(nullptr);
+  const TFont& font = f.Bar->Font();
+  EXPECT_EQ(font.Name(), menu.Name());
+  EXPECT_NE(font.Name(), "MS Sans Serif");
+  EXPECT_EQ(font.Height(), menu.Height());
+  EXPECT_TRUE(font.Style() == menu.Style());
+  EXPECT_EQ(font.Charset(), 1);
+}
+
+TEST_F(SpeedBarTest, WallpaperIsAPublishedProperty) {
+  TBarForm f(nullptr);
+  ASSERT_TRUE(IsPublishedProp(f.Bar, "Wallpaper"));
+  EXPECT_EQ(GetObjectProp(f.Bar, "Wallpaper"), &f.Bar->Wallpaper());
+  TPicture pic;
+  pic.Bitmap().SetSize(3, 2);
+  SetObjectProp(f.Bar, "Wallpaper", &pic);  // copied, as SetWallpaper does
+  EXPECT_EQ(f.Bar->Wallpaper().Bitmap().Width(), 3);
 }
 
 TEST_F(SpeedBarTest, StoredFormDataSectionsItemsAndScaling) {

@@ -229,7 +229,7 @@ TEST(ViewParams, Defaults) {
   EXPECT_EQ(sb.PageStep, -1);
   EXPECT_TRUE(sb.Tracking);
   TIMMouseWheelParams w;
-  EXPECT_FALSE(w.InvertWheel);
+  EXPECT_FALSE(w.InvertDirection);
   EXPECT_EQ(w.Action, 2);
   EXPECT_EQ(w.Variation, 1);
   EXPECT_EQ(w.Value, 8);

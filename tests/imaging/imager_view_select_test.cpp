@@ -303,6 +303,28 @@ TEST_F(SelectTest, ScrollDrag) {
   EXPECT_EQ(View->Cursor(), 1785);
 }
 
+// In the zoom-and-scroll mode the right button drags the picture as the left
+// does; a right click still zooms out. Without the zoom mode it does nothing.
+TEST_F(SelectTest, RightButtonDragScrollsInZoomMode) {
+  LoadCoords(1000, 800);
+  View->SetMouseInteract({miZoom, miScroll});
+  Mouse(WM_RBUTTONDOWN, 100, 75, MK_RBUTTON);
+  Mouse(WM_MOUSEMOVE, 50, 45, MK_RBUTTON);
+  Mouse(WM_RBUTTONUP, 50, 45, 0);
+  EXPECT_EQ(View->ViewX(), 50);
+  EXPECT_EQ(View->ViewY(), 30);
+  EXPECT_EQ(View->Zoom(), 100);
+  Mouse(WM_MOUSEMOVE, 10, 10, 0);  // the drag ended with the button
+  EXPECT_EQ(View->ViewX(), 50);
+
+  View->SetMouseInteract({miScroll});
+  Mouse(WM_RBUTTONDOWN, 100, 75, MK_RBUTTON);
+  Mouse(WM_MOUSEMOVE, 60, 40, MK_RBUTTON);
+  Mouse(WM_RBUTTONUP, 60, 40, 0);
+  EXPECT_EQ(View->ViewX(), 50);
+  EXPECT_EQ(View->ViewY(), 30);
+}
+
 TEST_F(SelectTest, AutoScrollRunsFromATimer) {
   LoadCoords(1000, 800);
   View->SetMouseInteract({miSelect});

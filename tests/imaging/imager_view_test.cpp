@@ -49,6 +49,9 @@ TEST_F(ViewTest, Defaults) {
   // A view without a parent window.
   TImagerView lone(nullptr);
   EXPECT_EQ(lone.Width(), 105);
+  EXPECT_EQ(lone.Bitmap().Width(), 105);
+  EXPECT_EQ(lone.Bitmap().Height(), 105);
+  EXPECT_EQ(lone.Bitmap().PixelFormat(), pf24bit);
   EXPECT_EQ(lone.GetExtentWidth(), 50);
   EXPECT_EQ(lone.GetExtentHeight(), 50);
 }
@@ -131,6 +134,29 @@ TEST_F(ViewTest, FitAndAutoFit) {
   EXPECT_DOUBLE_EQ(View->Zoom(), std::min(140 / 3.0, 190 / 4.0));
 }
 
+// A request the limits clamp back to the present offset still counts as a
+// scroll; only asking for the present offset itself does nothing.
+TEST_F(ViewTest, ClampedScrollsTellTheListeners) {
+  MakeView(200, 150);
+  LoadCoords(1000, 100);
+  View->SetViewX(800);
+  ASSERT_EQ(View->ViewX(), 800);
+  std::vector<int32_t> changes;
+  View->OnViewChange = [&](TObject*, int32_t c) { changes.push_back(c); };
+  View->SetViewX(900);
+  EXPECT_EQ(View->ViewX(), 800);
+  EXPECT_EQ(changes, std::vector<int32_t>{0});
+  View->SetViewX(800);
+  View->SetViewY(0);
+  View->SetViewXY(800, 0);
+  EXPECT_EQ(changes.size(), 1u);
+  View->SetViewY(-4);
+  EXPECT_EQ(View->ViewY(), 0);
+  View->SetViewXY(5000, 70);  // both clamped back: one event
+  EXPECT_EQ(View->ViewX(), 800);
+  EXPECT_EQ(changes, (std::vector<int32_t>{0, 0, 0}));
+}
+
 TEST_F(ViewTest, ShrunkBitmapLowersTheOffset) {
   MakeView(200, 150);
   LoadCoords(1000, 100);
@@ -210,10 +236,10 @@ TEST_F(ViewTest, MouseWheel) {
   View->SetZoom(5);
   wheel(120);
   EXPECT_EQ(View->Zoom(), 4);  // never less than 1
-  View->MouseWheelParams().InvertWheel = true;
+  View->MouseWheelParams().InvertDirection = true;
   wheel(120);
   EXPECT_EQ(View->Zoom(), 5);
-  View->MouseWheelParams().InvertWheel = false;
+  View->MouseWheelParams().InvertDirection = false;
   View->MouseWheelParams().Action = 1;
   View->MouseWheelParams().Variation = 0;
   View->SetZoom(300);
@@ -352,6 +378,57 @@ TEST_F(ViewTest, FilteredZoomAndItsDelay) {
   const uint8_t again = At(Rendered(), 20, 20).g;
   EXPECT_GT(again, 90);
   EXPECT_LT(again, 165);
+}
+
+// Far zoomed out, every source pixel of a screen pixel's box counts: one
+// white column in five averages to a fifth of white, with no moiré.
+TEST_F(ViewTest, FarZoomedOutFilterAveragesWholeBoxes) {
+  MakeView(100, 100);
+  View->SetDelayZoomFilter(false);
+  View->Bitmap().SetSize(2000, 2000);
+  test::Fill24(View->Bitmap(), [](int32_t x, int32_t) { return test::Gray(x % 5 == 0 ? 255 : 0); });
+  View->ImageChange();
+  View->SetZoomFilter(rfTriangle);
+  for (double z : {1.0, 3.0, 5.0, 7.0}) {
+    View->SetZoom(z);
+    const TBitmap& r = Rendered();
+    const int32_t w = std::min(View->VisibleWidth(), 100), h = std::min(View->VisibleHeight(), 100);
+    int32_t lo = 255, hi = 0;
+    for (int32_t y = 2; y < h - 2; ++y)
+      for (int32_t x = 2; x < w - 2; ++x) {
+        lo = std::min<int32_t>(lo, At(r, x, y).g);
+        hi = std::max<int32_t>(hi, At(r, x, y).g);
+      }
+    EXPECT_GE(lo, 51 - 16) << z;
+    EXPECT_LE(hi, 51 + 16) << z;
+  }
+}
+
+// A picture with an alpha mask is filtered like any other, then blended.
+TEST_F(ViewTest, AlphaPictureIsDrawnWithTheZoomFilter) {
+  MakeView(60, 60);
+  View->SetDelayZoomFilter(false);
+  View->SetBackground(clBlack);
+  View->Bitmap().SetSize(200, 200);
+  test::Fill24(View->Bitmap(), [](int32_t x, int32_t y) { return test::Gray((x + y) % 2 ? 255 : 0); });
+  View->SetEnableAlphaChannel(true);
+  TIMMask* a = View->GetAlphaChannel();
+  a->Fill(255);
+  a->Full = false;
+  a->ScanLine(199)[199] = 0;
+  View->ImageChange();
+  View->SetZoom(50);
+  View->SetZoomFilter(rfTriangle);
+  const uint8_t smooth = At(Rendered(), 20, 20).g;
+  EXPECT_GT(smooth, 90);
+  EXPECT_LT(smooth, 165);
+  // Half transparent over black: half the filtered gray.
+  a->Fill(128);
+  a->Full = false;
+  View->ImageChange();
+  const uint8_t half = At(Rendered(), 20, 20).g;
+  EXPECT_GT(half, 40);
+  EXPECT_LT(half, 85);
 }
 
 TEST_F(ViewTest, FlatPictureStaysFlatAtEveryZoomAndFilter) {

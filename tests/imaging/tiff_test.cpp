@@ -106,6 +106,10 @@ class TiffTools : public ::testing::Test {
     FDir = TempPath("tiff_") + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
     std::filesystem::create_directories(FDir);
   }
+  void TearDown() override {
+    std::error_code ec;
+    if (!FDir.empty()) std::filesystem::remove_all(FDir, ec);
+  }
   std::string FDir;
   TLzwHooks FHooks;
 };
@@ -491,7 +495,8 @@ TEST(TiffRead, EveryOrientationMatchesImageMagickAndTurnsTheAlpha) {
   std::vector<uint8_t> strip;
   for (int i = 0; i < 24; ++i) strip.insert(strip.end(), {uint8_t(i * 10), uint8_t(255 - i * 10)});
   const auto base = With(With(With(With(GrayTags(), {258, 3, {8, 8}}), {277, 3, {2}}), {279, 4, {48}}), {338, 3, {2}});
-  const std::string file = TempPath("tiff_orientation.tif");
+  const test::TScratchFolder scratch("tiff_orientation");
+  const std::string file = scratch.Path() + "/tiff_orientation.tif";
   for (uint32_t o = 1; o <= 8; ++o) {
     const auto bytes = MakeTiff(With(base, {274, 3, {o}}), strip);
     WriteBytes(file, bytes);
@@ -514,7 +519,8 @@ TEST(TiffRead, EveryOrientationMatchesImageMagickAndTurnsTheAlpha) {
 // of EXIF thumbnails): it is read by the JPEG reader, cut at the stream's end.
 TEST(TiffRead, JpegInterchangePages) {
   if (!HaveTool("cjpeg") || !HaveTool("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs missing";
-  const std::string ppm = TempPath("tiff_ojpeg.ppm"), jpg = TempPath("tiff_ojpeg.jpg");
+  const test::TScratchFolder scratch("tiff_ojpeg");
+  const std::string ppm = scratch.Path() + "/tiff_ojpeg.ppm", jpg = scratch.Path() + "/tiff_ojpeg.jpg";
   WritePnm(ppm, *Colourful(21, 13));
   ASSERT_EQ(test::Run("cjpeg -quality 90 '" + ppm + "' > '" + jpg + "'"), 0);
   ASSERT_EQ(test::Run("djpeg -ppm '" + jpg + "' > '" + jpg + ".ppm'"), 0);

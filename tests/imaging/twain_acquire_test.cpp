@@ -8,7 +8,10 @@
 #include "imaging/formats/io_params.h"
 #include "imaging/formats/twain_options.h"
 #include "imaging/formats/twain_params.h"
+#include "platform/devices/scan_options_dialog.h"
 #include "platform/graphics/bitmap.h"
+#include "platform/ui/dialogs.h"
+#include "platform/ui/std_controls.h"
 #include "support/netpbm_io.h"
 #include "support/sane_test_env.h"
 
@@ -235,6 +238,38 @@ TEST_F(TwainAcquireTest, CancelledScansGiveNoImage) {
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(b.Width(), 0);
   EXPECT_EQ(Mgr.ConditionCode, ssCancelled);
+}
+
+// With the dialog, the device's own options are offered in ours; what the
+// user sets there is what the scan uses, and Cancel scans nothing.
+TEST_F(TwainAcquireTest, DialogOffersTheDevicesOptions) {
+  TScriptedDialogsScope dialogs;
+  bool shown = false;
+  dialogs->AnswerModal([&](TCustomForm& F) {
+    auto* form = dynamic_cast<TScanOptionsForm*>(&F);
+    auto* mode = form ? dynamic_cast<TComboBox*>(form->ControlOf("mode")) : nullptr;
+    auto* resolution = form ? dynamic_cast<TEdit*>(form->ControlOf("resolution")) : nullptr;
+    auto* hand = form ? dynamic_cast<TCheckBox*>(form->ControlOf("hand-scanner")) : nullptr;
+    shown = mode && resolution && hand && !form->ControlOf("three-pass");  // inactive: not offered
+    if (!shown) return mrCancel;
+    mode->Select(mode->IndexOf("Color"));
+    resolution->SetText("25");
+    return mrOk;
+  });
+  TIMTWainParams p;
+  TBitmap b;
+  TProgressRec prog;
+  TIOParamsVals io(nullptr);
+  ASSERT_TRUE(TwainAcquire(&b, true, p, nullptr, Mgr, prog, io)) << Mgr.ConditionText;
+  EXPECT_TRUE(shown);
+  EXPECT_EQ(io.DpiX, 25);
+  EXPECT_EQ(io.SamplesPerPixel, 3);
+
+  dialogs->AnswerModal([](TCustomForm&) { return mrCancel; });
+  TBitmap none;
+  EXPECT_FALSE(TwainAcquire(&none, true, p, nullptr, Mgr, prog, io));
+  EXPECT_EQ(Mgr.ConditionCode, ssCancelled);
+  EXPECT_EQ(none.Width(), 0);
 }
 
 TEST(TwainNoDevice, IsReportedNotSilent) {

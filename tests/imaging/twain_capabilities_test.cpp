@@ -2,6 +2,8 @@
 // by edge, against SANE's "test" device.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "imaging/formats/twain_params.h"
 #include "support/outside_tools.h"
 #include "support/sane_test_env.h"
@@ -46,6 +48,29 @@ TEST(TwainCapabilities, AppliedValuesReadBackFromTheDevice) {
   EXPECT_NEAR(p.GetAcquireFrame(0), 10 / 25.4, 1e-3);
   EXPECT_NEAR(p.GetAcquireFrame(3), 30 / 25.4, 1e-3);
   UnloadTwain(TwainManager());
+}
+
+// A paper size becomes the scan area; sizes the area cannot hold are not
+// offered. Settings the device has no option for are taken and not sent.
+TEST(TwainCapabilities, PaperSizeBecomesTheScanArea) {
+  if (!test::HaveTool("scanimage")) GTEST_SKIP() << "SANE missing";
+  test::UseSaneBackends("test");
+  UnloadTwain(TwainManager());
+  TIMTWainParams p;
+  ASSERT_TRUE(p.ReadCapabilities());
+  EXPECT_GE(p.SupportedSizes().IndexOf(13), 0);  // A6, 105 x 148 mm
+  EXPECT_LT(p.SupportedSizes().IndexOf(1), 0);   // A4 is longer than the 200 mm the device reaches
+  p.SupportedSizes().SetCurrentValue(13);
+  p.Orientation().SetCurrentValue(1);
+  p.XScaling().SetCurrentValue(2.0);
+  ASSERT_TRUE(p.ApplyCapabilities()) << TwainManager().ConditionText;
+  ASSERT_TRUE(LoadTwainManager(TwainManager()));
+  TScanDevice dev(*TwainManager().Session, "test:0");
+  double v = -1;
+  for (auto [name, want] : {std::pair{"tl-x", 0.0}, {"tl-y", 0.0}, {"br-x", 105.0}, {"br-y", 148.0}}) {
+    ASSERT_TRUE(dev.GetNumber(name, v)) << name;
+    EXPECT_NEAR(v, want, 0.01) << name;
+  }
 }
 
 }  // namespace

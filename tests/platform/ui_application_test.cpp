@@ -1,9 +1,13 @@
 #include <QtCore/QThread>
+#include <QtGui/QFont>
+#include <QtWidgets/QApplication>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 
 #include "platform/ui/dialogs.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/qt_app.h"
 #include "platform/ui/timer.h"
 #include "ui_test_support.h"
 
@@ -408,6 +412,27 @@ TEST(Cursors, StandardAndRegisteredIds) {
   Screen->SetCursor(crDefault);
   UnregisterCursor(1785);
   EXPECT_FALSE(CursorExists(1785));
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// The menu font is the one the desktop's theme gives its menus.
+TEST(ScreenFonts, MenuFontIsTheDesktopsMenuFont) {
+  EnsureQtApplication();
+  const QFont saved = QApplication::font("QMenu");
+  QApplication::setFont(QFont("DejaVu Serif", 13, QFont::Bold), "QMenu");
+  TFont f;
+  f.SetColor(clRed);
+  ASSERT_TRUE(Screen->MenuFont(f));
+  EXPECT_EQ(f.Name(), "DejaVu Serif");
+  EXPECT_EQ(f.Size(), 13);
+  EXPECT_TRUE(f.Style() == TFontStyles{fsBold});
+  EXPECT_EQ(f.Color(), clRed);  // the colour is the caller's
+  QApplication::setFont(saved, "QMenu");
 }
 
 }  // namespace

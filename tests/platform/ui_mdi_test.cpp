@@ -6,10 +6,12 @@
 #include <QtWidgets/QMdiSubWindow>
 #include <QtWidgets/QMenu>
 #include <QtWidgets/QMenuBar>
+#include <QtWidgets/QScrollBar>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ui/application.h"
@@ -245,6 +247,29 @@ TEST_F(Mdi, AlignedBarsNarrowTheClientArea) {
   EXPECT_EQ(Area()->geometry(), QRect(r.Left, r.Top, r.Width(), r.Height()));
   EXPECT_EQ(bar->SimpleText(), "Bereit");
   EXPECT_EQ(bar->Top() + bar->Height(), Frame->ClientHeight());
+}
+
+// What the frame paints behind the children (a wallpaper) can follow the
+// client area's scrolling: the frame hears of it with the distance moved.
+TEST_F(Mdi, ScrollingTheClientAreaTellsTheFrame) {
+  TForm* far = NewChild("weit");
+  far->SetBounds(1500, 1200, 200, 150);
+  Pump();
+  std::vector<std::pair<UINT, LPARAM>> seen;
+  const TWndMethod previous = Frame->WindowProc;
+  Frame->WindowProc = [&](TMessage& M) {
+    if (M.Msg == WM_HSCROLL || M.Msg == WM_VSCROLL) seen.emplace_back(M.Msg, M.LParam);
+    previous(M);
+  };
+  QScrollBar* h = Area()->horizontalScrollBar();
+  QScrollBar* v = Area()->verticalScrollBar();
+  ASSERT_GT(h->maximum(), 100);
+  ASSERT_GT(v->maximum(), 40);
+  h->setValue(100);
+  v->setValue(40);
+  h->setValue(70);
+  Frame->WindowProc = previous;
+  EXPECT_EQ(seen, (std::vector<std::pair<UINT, LPARAM>>{{WM_HSCROLL, -100}, {WM_VSCROLL, -40}, {WM_HSCROLL, 30}}));
 }
 
 TEST_F(Mdi, FramePaintingShowsBehindTheChildren) {

@@ -5,19 +5,41 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
 
 namespace kv::test {
 
+// A folder of this process under the scratch root, made on first use and
+// removed with all it holds when the process ends.
+inline std::string ProcessFolder(const std::string& Prefix) {
+  struct TFolder {
+    std::string Dir;
+    ~TFolder() {
+      std::error_code ec;
+      std::filesystem::remove_all(Dir, ec);
+    }
+  };
+  static std::vector<std::unique_ptr<TFolder>> folders;
+  const std::string dir = TempPath(Prefix + std::to_string(getpid()));
+  bool known = false;
+  for (const auto& f : folders) known = known || f->Dir == dir;
+  if (!known) folders.push_back(std::make_unique<TFolder>(TFolder{dir}));
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
 // Backends: "test" for the virtual devices, "" for a machine with none.
 // SANE keeps the first folder it was given for the whole process but reads
 // dll.conf again at each start, so one folder serves every test of a process.
 inline std::string UseSaneBackends(const std::string& Backends) {
-  const std::string dir = TempPath("sane-config-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir);
+  const std::string dir = ProcessFolder("sane-config-");
   WriteText(dir + "/dll.conf", Backends.empty() ? "" : Backends + "\n");
   WriteText(dir + "/test.conf", "number_of_devices 2\n");
   setenv("SANE_CONFIG_DIR", dir.c_str(), 1);
@@ -28,10 +50,11 @@ inline std::string UseSaneBackends(const std::string& Backends) {
   return dir;
 }
 
-// A scratch file of this process and test (tests run in parallel).
+// A scratch file of this process and test (tests run in parallel), in a
+// folder that goes when the process ends.
 inline std::string SaneScratch(const std::string& Name) {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  return TempPath(std::to_string(getpid()) + "-" + (info ? info->name() : "") + "-" + Name);
+  return ProcessFolder("sane-scratch-") + "/" + (info ? info->name() : "") + "-" + Name;
 }
 
 // Runs scanimage on the test device with Options and the PNM written to Out.
