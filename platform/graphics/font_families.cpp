@@ -16,7 +16,10 @@ std::vector<TFontFamilyInfo> ScreenFontFamilies() {
   for (const QString& f : QFontDatabase::families()) {
     if (QFontDatabase::isPrivateFamily(f)) continue;
     TFontFamilyInfo i;
-    i.Name = f.toStdString();
+    // A family that several foundries make comes as "Name [Foundry]": one entry by its name.
+    QString name = f;
+    if (const qsizetype b = name.indexOf(QLatin1String(" [")); b > 0 && name.endsWith(QLatin1Char(']'))) name.truncate(b);
+    i.Name = name.toStdString();
     i.Outline = QFontDatabase::isScalable(f) && !QFontDatabase::isBitmapScalable(f);
     i.Raster = !i.Outline;
     i.FixedPitch = QFontDatabase::isFixedPitch(f);

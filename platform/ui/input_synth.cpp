@@ -6,6 +6,8 @@
 #include <QtGui/QImage>
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
+#include <QtGui/QPainter>
+#include <QtGui/QPixmap>
 #include <QtWidgets/QWidget>
 #include <cstring>
 
@@ -69,6 +71,27 @@ void SendKeyEvents(QWidget* W, int Key, Qt::KeyboardModifiers Mods, const QStrin
   QCoreApplication::sendEvent(W, &press);
   QKeyEvent release(QEvent::KeyRelease, Key, Mods, Text);
   QCoreApplication::sendEvent(W, &release);
+}
+
+// What a control shows, in an opaque picture: the layer's pictures carry no
+// alpha, so they are drawn onto RGB32. A widget's picture can leave out what
+// its child controls paint inside nested peers; each child control is drawn
+// on its own over it.
+QImage GrabWithChildren(TControl* Control) {
+  QWidget* w = PeerWidget(Control);
+  QImage shot(w->size(), QImage::Format_RGB32);
+  shot.fill(Qt::white);
+  w->render(&shot, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  auto* wc = dynamic_cast<TWinControl*>(Control);
+  if (!wc) return shot;
+  QPainter p(&shot);
+  for (int32_t i = 0; i < wc->ControlCount(); ++i) {
+    TControl* c = wc->Controls(i);
+    QWidget* cw = PeerWidget(c);
+    if (!c->Visible() || !cw || !cw->isVisible()) continue;
+    p.drawImage(cw->mapTo(w, QPoint(0, 0)), GrabWithChildren(c));
+  }
+  return shot;
 }
 
 }  // namespace
@@ -139,7 +162,7 @@ std::unique_ptr<TBitmap> GrabControl(TControl* Control) {
   QWidget* w = PeerWidget(Control);
   if (!w) return nullptr;
   auto out = std::make_unique<TBitmap>(0, 0, pf24bit);
-  const QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB888);
+  const QImage img = GrabWithChildren(Control).convertToFormat(QImage::Format_RGB888);
   out->SetSize(img.width(), img.height());
   for (int y = 0; y < img.height(); ++y) {
     const uchar* src = img.constScanLine(y);

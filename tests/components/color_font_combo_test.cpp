@@ -137,6 +137,7 @@ TEST_F(ComboTest, ColourSwatchesAreFramedToStayVisible) {
   c->DrawItem(wide.Canvas(), 2, Rect(0, 0, 100, h), {});
   EXPECT_EQ(static_cast<TColor>(wide.GetPixelColor(90, h / 2)), clGreen);  // up to 3 pixels before the edge
 
+  c->SetDisplayNames(true);
   Form->Show();
   c->SetColorValue(clPurple);
   Form->Repaint();
