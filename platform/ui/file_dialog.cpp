@@ -73,6 +73,7 @@ class TQtSession : public TFileDialogSession {
   std::string FileNameText() const override;
   void SetFileNameText(const std::string& Text) override;
   void SetDefaultExt(const std::string& Ext) override;
+  const TFileDialogRequest& Request() const override { return FRequest; }
   void SelectFile(const std::string& Path) override;
   void EnterFolder(const std::string& Path) override;
   void SelectFilter(int32_t Index) override;
@@ -257,6 +258,11 @@ bool RunFileDialog(const TFileDialogRequest& R, TFileDialogResult& Result) {
   if (!R.InitialDir.empty()) dlg.setDirectory(QString::fromStdString(R.InitialDir));
   if (!R.FileName.empty()) dlg.selectFile(QString::fromStdString(R.FileName));
   if (!R.DefaultExt.empty()) dlg.setDefaultSuffix(QString::fromStdString(R.DefaultExt));
+  if (!R.History.empty()) {
+    QStringList history;
+    for (const std::string& h : R.History) history << QString::fromStdString(h);
+    dlg.setHistory(history);
+  }
 
   if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
     const int rows = grid->rowCount();

@@ -41,6 +41,8 @@ class TFileDialogSession {
   virtual void SetFileNameText(const std::string& Text) = 0;
   // The extension (without dot) added to a typed name that has none.
   virtual void SetDefaultExt(const std::string& Ext) = 0;
+  // What the dialog was asked to show.
+  virtual const struct TFileDialogRequest& Request() const = 0;
 
   // What the user does. Each raises the request's notification as the dialog would.
   virtual void SelectFile(const std::string& Path) = 0;
@@ -63,6 +65,8 @@ struct TFileDialogRequest {
   std::string Filter;
   int32_t FilterIndex = 1;
   std::string DefaultExt;
+  // Names chosen before, the newest first (the dialog's history).
+  std::vector<std::string> History;
   int32_t SideWidth = 0;     // 0: no side area
   int32_t BottomHeight = 0;  // 0: no bottom area
   // The list of places beside the files.

@@ -39,6 +39,7 @@ class TScriptSession : public TFolderDialogSession {
   void PressHelp() override {
     if (HasHelpButton() && FRequest.OnHelp) FRequest.OnHelp();
   }
+  const TFolderDialogRequest& Request() const override { return FRequest; }
 
  private:
   const TFolderDialogRequest& FRequest;
@@ -48,7 +49,8 @@ class TScriptSession : public TFolderDialogSession {
 
 class TQtSession : public TFolderDialogSession {
  public:
-  explicit TQtSession(QFileDialog& D) : FDialog(D) {}
+  TQtSession(QFileDialog& D, const TFolderDialogRequest& R) : FDialog(D), FRequest(R) {}
+  const TFolderDialogRequest& Request() const override { return FRequest; }
   void SetSelection(const std::string& Path) override {
     FDialog.setDirectory(QString::fromStdString(Path));
     FSelection = Path;
@@ -76,6 +78,7 @@ class TQtSession : public TFolderDialogSession {
     return b ? b : box->button(QDialogButtonBox::Ok);
   }
   QFileDialog& FDialog;
+  const TFolderDialogRequest& FRequest;
   std::string FSelection;
 };
 
@@ -93,7 +96,7 @@ bool RunQtDialog(const TFolderDialogRequest& R, std::string& Chosen) {
   dlg.setOption(QFileDialog::DontUseNativeDialog, true);
   dlg.setOption(QFileDialog::ShowDirsOnly, true);
   dlg.setFileMode(QFileDialog::Directory);
-  TQtSession session(dlg);
+  TQtSession session(dlg, R);
   session.Selected(R.Root);
   if (!R.Text.empty())
     if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {

@@ -19,6 +19,8 @@ class TFolderDialogSession {
   // Whether a help button was added, and pressing it (runs OnHelp).
   virtual bool HasHelpButton() const = 0;
   virtual void PressHelp() = 0;
+  // What the dialog was asked to show.
+  virtual const struct TFolderDialogRequest& Request() const = 0;
 };
 
 struct TFolderDialogRequest {
