@@ -2,25 +2,20 @@
 
 #include <algorithm>
 
+#include "platform/rtl/atomic_file_stream.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
-#include "platform/sockets/winsock_errors.h"
 #include "platform/ui/message_window.h"
 
 namespace kv {
 
 namespace {
 
-constexpr UINT WM_FTP_REQUEST_DONE = WM_USER + 1;
-constexpr UINT WM_FTP_SENDDATA = WM_USER + 2;
+constexpr UINT WM_FTP_SENDDATA = WM_USER + 2;  // WM_USER + 1 is the engine's request-done report
 // Each data-sent event reads and queues this much of the local file: one frame
 // per loop turn left the upload three times slower than curl.
 constexpr int32_t kBlockSize = 65536;
 constexpr int32_t kRecvBlock = 2048;
-
-std::string WinsockReply(const char* Prefix, int32_t Code) {
-  return std::string(Prefix) + NetSocketErrorText(Code) + " (Winsock error #" + std::to_string(Code) + ")";
-}
 
 uint16_t ShareFlags(TFtpShareMode M) {
   switch (M) {
@@ -34,9 +29,8 @@ uint16_t ShareFlags(TFtpShareMode M) {
 
 }  // namespace
 
-TCustomFtpClient::TCustomFtpClient(TComponent* AOwner) : TComponent(AOwner) {
-  EnsureMessageLoop();
-  FWindowHandle = AllocateHWnd([this](TMessage& M) { WndProc(M); });
+TCustomFtpClient::TCustomFtpClient(TComponent* AOwner) : TRequestClient(AOwner, ftpFctNone, ftpFctQuit) {
+  FRequestType = ftpRqNone;
   FControlSocket = new TNetSocket(nullptr);
   FDataSocket = new TNetSocket(nullptr);
   FControlSocket->FreeNotification(this);
@@ -48,8 +42,6 @@ TCustomFtpClient::TCustomFtpClient(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TCustomFtpClient::~TCustomFtpClient() {
-  DeallocateHWnd(FWindowHandle);
-  FWindowHandle = 0;
   // Handlers must not reach a half-destroyed client while the sockets close.
   for (TNetSocket* s : {FControlSocket, FDataSocket}) {
     if (!s) continue;
@@ -140,12 +132,7 @@ void TCustomFtpClient::ExecAsync(TFtpRequest RqType, const std::string& Cmd, std
     HandleError("FTP component not connected");
     return;
   }
-  if (!FHighLevelFlag) {
-    FRequestType = RqType;
-    FErrorMessage.clear();
-  }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  BeginRequest(RqType);
   FOkResponses = std::move(OkResponses);
   FNext = Next;
   FMulti.Reset();
@@ -153,12 +140,25 @@ void TCustomFtpClient::ExecAsync(TFtpRequest RqType, const std::string& Cmd, std
   SendCommand(Cmd);
 }
 
+std::string TCustomFtpClient::CommandLine(std::string_view Command, std::string_view Arg) {
+  if (HasLineBreak(Arg)) {
+    // Refused before sending: the call must not read as the last request's success.
+    RefuseRequest("Line break in argument of " + std::string(Command) + " refused");
+  }
+  return FtpCommandLine(Command, Arg);
+}
+
+void TCustomFtpClient::RefuseRequest(const std::string& Why) {
+  FRequestResult = 501;
+  FStatusCode = 501;
+  FErrorMessage = "501 " + Why;
+}
+
 void TCustomFtpClient::SendCommand(const std::string& Cmd) {
   std::string line = Cmd;
   if (OnCommand) OnCommand(this, line);
   if (HasLineBreak(line)) line = line.substr(0, line.find_first_of(std::string_view("\r\n\0", 3)));
-  Display("> " + line);
-  if (FControlSocket && FControlSocket->State() == wsConnected) FControlSocket->SendStr(line + "\r\n");
+  SendLine(FControlSocket, line);
 }
 
 void TCustomFtpClient::FailRequest(uint16_t Code, const std::string& Msg) {
@@ -169,83 +169,24 @@ void TCustomFtpClient::FailRequest(uint16_t Code, const std::string& Msg) {
   TriggerRequestDone(Code);
 }
 
-void TCustomFtpClient::TriggerRequestDone(uint16_t Error) {
-  if (FRequestDoneFlag) return;
-  FRequestDoneFlag = true;
-  FRequestResult = Error;
-  if (FHighLevelFlag) {
-    if (FState != ftpAbort) SetState(ftpInternalReady);
-    NextHighLevel();
-    return;
-  }
+void TCustomFtpClient::RequestEnding() {
   CloseLocal();
   if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Close();
-  if (FFctPrv == ftpFctQuit && !FLastResponseSave.empty()) {
-    // The caller wants the transfer's reply, not QUIT's.
-    FLastResponse = FLastResponseSave;
-    FStatusCode = FStatusCodeSave;
-  }
-  FLastResponseSave.clear();
-  FFctPrv = ftpFctNone;
-  SetState(ftpReady);
-  PostMessage(FWindowHandle, WM_FTP_REQUEST_DONE, FRequestType, Error);
 }
 
 void TCustomFtpClient::HighLevelAsync(TFtpRequest RqType, TFtpFctSet Fcts) {
   if (!CheckReady()) return;
-  FRequestType = RqType;
-  FErrorMessage.clear();
-  FRequestResult = 0;
-  FHighLevelResult = 0;
-  FHighLevelFlag = true;
-  FFctSet = Fcts;
-  FFctPrv = ftpFctNone;
-  FLastResponseSave.clear();
   FLoggedIn = false;
-  NextHighLevel();
+  StartSteps(RqType, Fcts.ToMask());
 }
 
-void TCustomFtpClient::NextHighLevel() {
-  if (FState == ftpAbort) {
-    FFctSet = TFtpFctSet();
-    FHighLevelResult = 426;
-    FErrorMessage = "426 Operation aborted.";
-  } else if (FRequestResult != 0) {
-    if (FHighLevelResult == 0) FHighLevelResult = FRequestResult;
-    const bool quit = FFctSet.Contains(ftpFctQuit) && FFctPrv != ftpFctQuit;
-    FFctSet = TFtpFctSet();
-    if (quit) FFctSet.Include(ftpFctQuit);
-  }
-  for (int f = ftpFctOpen; f < ftpFctNone; ++f) {
-    const TFtpFct fct = TFtpFct(f);
-    if (!FFctSet.Contains(fct)) continue;
-    FFctSet.Exclude(fct);
-    if (fct == ftpFctPass && FLoggedIn && FFctPrv == ftpFctUser) continue;
-    if (fct == ftpFctCwd && FHostDirName.empty()) continue;
-    if (fct == ftpFctQuit) {
-      FLastResponseSave = FLastResponse;
-      FStatusCodeSave = FStatusCode;
-    }
-    FFctPrv = fct;
-    try {
-      RunStep(fct);
-    } catch (const Exception& E) {
-      // A step refused before sending ends the operation like a failed reply.
-      FErrorMessage = E.Message();
-      FRequestDoneFlag = false;
-      FHighLevelFlag = false;
-      TriggerRequestDone(FHighLevelResult ? FHighLevelResult : 500);
-    }
-    return;
-  }
-  FHighLevelFlag = false;
-  FRequestDoneFlag = false;
-  if (FState != ftpAbort) SetState(ftpInternalReady);
-  TriggerRequestDone(FHighLevelResult);
+bool TCustomFtpClient::SkipStep(int Step) {
+  // USER answered 230: no PASS; no folder: no CWD.
+  return (Step == ftpFctPass && FLoggedIn && FStepPrv == ftpFctUser) || (Step == ftpFctCwd && FHostDirName.empty());
 }
 
-void TCustomFtpClient::RunStep(TFtpFct Fct) {
-  switch (Fct) {
+void TCustomFtpClient::RunStep(int Step) {
+  switch (TFtpFct(Step)) {
     case ftpFctOpen: Open(); break;
     case ftpFctUser: User(); break;
     case ftpFctPass: Pass(); break;
@@ -273,23 +214,23 @@ void TCustomFtpClient::RunStep(TFtpFct Fct) {
   }
 }
 
-void TCustomFtpClient::WndProc(TMessage& Msg) {
-  try {
-    if (Msg.Msg == WM_FTP_REQUEST_DONE) {
-      if (OnRequestDone) OnRequestDone(this, uint16_t(Msg.WParam), uint16_t(Msg.LParam));
-    } else if (Msg.Msg == WM_FTP_SENDDATA) {
-      SendNextBlock();
+void TCustomFtpClient::RaiseRequestDone(uint16_t RqType, uint16_t Error) {
+  if (OnRequestDone) OnRequestDone(this, RqType, Error);
+}
+
+void TCustomFtpClient::HandleMessage(TMessage& Msg) {
+  if (Msg.Msg == WM_FTP_SENDDATA) SendNextBlock();
+}
+
+void TCustomFtpClient::BackgroundException(const Exception& E) {
+  bool canClose = true;
+  if (OnBgException) {
+    try {
+      OnBgException(this, E, canClose);
+    } catch (...) {
     }
-  } catch (const Exception& E) {
-    bool canClose = true;
-    if (OnBgException) {
-      try {
-        OnBgException(this, E, canClose);
-      } catch (...) {
-      }
-    }
-    if (canClose) Abort();
   }
+  if (canClose) Abort();
 }
 
 // ---------------------------------------------------------------- connection
@@ -300,12 +241,7 @@ void TCustomFtpClient::Open() {
     HandleError("FTP component already connected");
     return;
   }
-  if (!FHighLevelFlag) {
-    FRequestType = ftpRqOpen;
-    FErrorMessage.clear();
-  }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  BeginRequest(ftpRqOpen);
   FExpectClose = false;
   FLines.Clear();
   FMulti.Reset();
@@ -314,30 +250,13 @@ void TCustomFtpClient::Open() {
 }
 
 void TCustomFtpClient::ControlLookupDone(TObject*, uint16_t Error) {
-  if (FState != ftpDnsLookup) return;
-  if (Error != 0) {
-    const std::string msg = WinsockReply("500 ", Error);
-    FLastResponse = msg;
-    FErrorMessage = msg;
-    FStatusCode = 500;
-    SetState(ftpInternalReady);
-    TriggerRequestDone(500);
-    return;
-  }
-  try {
-    FControlSocket->SetAddr(FControlSocket->DnsResult());
-    FControlSocket->SetProto("tcp");
-    FControlSocket->SetPort(FConnectionType == ftpProxy ? FProxyPort : FPort);
-    ApplySocks(*FControlSocket);
-    SetState(ftpWaitingBanner);
-    FControlSocket->Connect();
-  } catch (const Exception& E) {
-    const std::string msg = "500 " + ExceptionClassName(E) + ": " + E.Message();
-    FLastResponse = FErrorMessage = msg;
-    FStatusCode = 500;
-    SetState(ftpInternalReady);
-    TriggerRequestDone(500);
-  }
+  if (FState == ftpDnsLookup)
+    ConnectAfterLookup(*FControlSocket, Error, FConnectionType == ftpProxy ? FProxyPort : FPort, "500 ", false);
+}
+
+void TCustomFtpClient::EnterConnecting(TNetSocket& Socket) {
+  ApplySocks(Socket);
+  SetState(ftpWaitingBanner);
 }
 
 void TCustomFtpClient::ControlConnected(TObject*, uint16_t Error) {
@@ -410,13 +329,7 @@ void TCustomFtpClient::HandleLine(const std::string& Line) {
 }
 
 void TCustomFtpClient::JudgeReply() {
-  Display("< " + FLastResponse);
-  FStatusCode = ReplyStatus(FLastResponse).Code;
-  const bool ok = FOkResponses.empty()
-                      ? FStatusCode < 500
-                      : std::find(FOkResponses.begin(), FOkResponses.end(), FStatusCode) != FOkResponses.end();
-  FRequestResult = ok ? 0 : uint16_t(FStatusCode);
-  if (!ok && FErrorMessage.empty()) FErrorMessage = FLastResponse;
+  const bool ok = JudgeNumberedReply(FOkResponses);
   if (ok && FPassive && FStatusCode == 227) FPasvResponse = FLastResponse;
   if (ok && (FFct == ftpFctPwd || FFct == ftpFctMkd || FFct == ftpFctCwd || FFct == ftpFctCdUp))
     ExtractQuotedDir(FLastResponse, FDirResult);
@@ -459,14 +372,14 @@ void TCustomFtpClient::Abort() {
   if (FDataSocket && FDataSocket->State() != wsClosed) FDataSocket->Abort();
   FConnected = false;
   FHighLevelFlag = false;
-  FFctSet = TFtpFctSet();
+  FSteps = 0;
   if (busy && !FRequestDoneFlag) {
     FRequestDoneFlag = true;
     FRequestResult = 426;
     FStatusCode = 426;
     FErrorMessage = "426 Operation aborted.";
     SetState(ftpReady);
-    PostMessage(FWindowHandle, WM_FTP_REQUEST_DONE, FRequestType, 426);
+    PostRequestDone(426);
     return;
   }
   SetState(ftpReady);
@@ -486,7 +399,7 @@ void TCustomFtpClient::User() {
   }
   FFct = ftpFctUser;
   FLoggedIn = false;
-  ExecAsync(ftpRqUser, FtpCommandLine("USER", user), {331, 230}, &TCustomFtpClient::UserDone);
+  ExecAsync(ftpRqUser, CommandLine("USER", user), {331, 230}, &TCustomFtpClient::UserDone);
 }
 
 void TCustomFtpClient::UserDone() {
@@ -500,7 +413,7 @@ void TCustomFtpClient::Pass() {
     return;
   }
   FFct = ftpFctPass;
-  ExecAsync(ftpRqPass, FtpCommandLine("PASS", FPassWord), {230}, nullptr);
+  ExecAsync(ftpRqPass, CommandLine("PASS", FPassWord), {230}, nullptr);
 }
 
 void TCustomFtpClient::Cwd() {
@@ -509,7 +422,7 @@ void TCustomFtpClient::Cwd() {
     return;
   }
   FFct = ftpFctCwd;
-  ExecAsync(ftpRqCwd, FtpCommandLine("CWD", FHostDirName), {200, 250, 257}, nullptr);
+  ExecAsync(ftpRqCwd, CommandLine("CWD", FHostDirName), {200, 250, 257}, nullptr);
 }
 
 void TCustomFtpClient::Syst() {
@@ -541,32 +454,32 @@ void TCustomFtpClient::QuitDone() {
 void TCustomFtpClient::Size() {
   FFct = ftpFctSize;
   FSizeResult = -1;
-  ExecAsync(ftpRqSize, FtpCommandLine("SIZE", FHostFileName), {213}, nullptr);
+  ExecAsync(ftpRqSize, CommandLine("SIZE", FHostFileName), {213}, nullptr);
 }
 
 void TCustomFtpClient::Mkd() {
   FFct = ftpFctMkd;
-  ExecAsync(ftpRqMkd, FtpCommandLine("MKD", FHostFileName), {257}, nullptr);
+  ExecAsync(ftpRqMkd, CommandLine("MKD", FHostFileName), {257}, nullptr);
 }
 
 void TCustomFtpClient::Rmd() {
   FFct = ftpFctRmd;
-  ExecAsync(ftpRqRmd, FtpCommandLine("RMD", FHostFileName), {250, 257}, nullptr);
+  ExecAsync(ftpRqRmd, CommandLine("RMD", FHostFileName), {250, 257}, nullptr);
 }
 
 void TCustomFtpClient::Dele() {
   FFct = ftpFctDele;
-  ExecAsync(ftpRqDele, FtpCommandLine("DELE", FHostFileName), {250, 257}, nullptr);
+  ExecAsync(ftpRqDele, CommandLine("DELE", FHostFileName), {250, 257}, nullptr);
 }
 
 void TCustomFtpClient::RenameTo() {
   FFct = ftpFctRenameTo;
-  ExecAsync(ftpRqRenameTo, FtpCommandLine("RNTO", FLocalFileName), {200, 250, 257}, nullptr);
+  ExecAsync(ftpRqRenameTo, CommandLine("RNTO", FLocalFileName), {200, 250, 257}, nullptr);
 }
 
 void TCustomFtpClient::RenameFrom() {
   FFct = ftpFctRenameFrom;
-  ExecAsync(ftpRqRenameFrom, FtpCommandLine("RNFR", FHostFileName), {350}, nullptr);
+  ExecAsync(ftpRqRenameFrom, CommandLine("RNFR", FHostFileName), {350}, nullptr);
 }
 
 void TCustomFtpClient::Pwd() {
@@ -577,6 +490,7 @@ void TCustomFtpClient::Pwd() {
 void TCustomFtpClient::Quote() {
   FFct = ftpFctQuote;
   if (HasLineBreak(FLocalFileName)) {
+    RefuseRequest("Line break in quoted command refused");
     HandleError("Line break in quoted command refused");
     return;
   }
@@ -605,6 +519,15 @@ void TCustomFtpClient::TypeAscii() {
 
 void TCustomFtpClient::RestartAt() {
   FFct = ftpFctRestartAt;
+  if (FHighLevelFlag && (FRequestType == ftpRqRestartGet || FRequestType == ftpRqFullRestartGet) &&
+      !FOptions.Contains(ftpNoAutoResumeAt)) {
+    // A restarted download goes on where the local copy ends.
+    if (FLocalStream) {
+      FResumeAt = FLocalStream->Size();
+    } else {
+      FResumeAt = std::max<int64_t>(FileSizeOf(FLocalFileName), 0);
+    }
+  }
   if (FResumeAt <= 0) {
     if (!CheckReady()) return;
     if (!FHighLevelFlag) FRequestType = ftpRqRestartAt;
@@ -648,11 +571,14 @@ void TCustomFtpClient::DataPort() {
   // Servers may connect as soon as PORT is accepted, before the transfer command.
   FDataReady = false;
   FDataSocket->OnSessionAvailable = [this](TObject* S, uint16_t E) { DataSessionAvailable(S, E); };
-  FDataSocket->Listen();
-  const uint16_t port = uint16_t(StrToIntDef(FDataSocket->GetXPort(), 0));
   TSockAddrIn local{};
   int32_t len = int32_t(sizeof local);
   FControlSocket->GetSockName(local, len);
+  // Only the interface the server already talks to listens: nobody reaching
+  // this machine by another address can slip a connection in.
+  FDataSocket->SetAddr(WsInetNtoa(local.sin_addr));
+  FDataSocket->Listen();
+  const uint16_t port = uint16_t(StrToIntDef(FDataSocket->GetXPort(), 0));
   uint32_t addr = WsNtohl(local.sin_addr);
   if (FControlSocket->Addr() == "127.0.0.1") addr = 0x7F000001;
   ExecAsync(ftpRqDataPort, FtpPortLine(addr, port), {200, 227}, nullptr);
@@ -699,13 +625,13 @@ void TCustomFtpClient::StartTransfer(TFtpFct Fct) {
     HandleError("LocalFileName empty");
     return;
   }
-  FFct = Fct;
   if (!FHighLevelFlag) {
     FRequestType = TransferRequest(Fct);
     FErrorMessage.clear();
   }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  CommandLine(TransferVerb(Fct), FHostFileName);  // refused here, before the local file is touched
+  FFct = Fct;
+  BeginRequest(TransferRequest(Fct));
   FByteCount = 0;
   FReplyAllowsTransfer = FFinalReplySeen = FDataClosed = FEof = false;
   FDataReady = !FPassive && FDataReady && FDataSocket->State() == wsConnected;
@@ -754,7 +680,11 @@ bool TCustomFtpClient::OpenLocalForDownload() {
       FOwnStream = std::make_unique<TFileStream>(FLocalFileName, fmOpenReadWrite | ShareFlags(FShareMode));
       FStream = FOwnStream.get();
     } else {
-      FOwnStream = std::make_unique<TFileStream>(FLocalFileName, fmCreate);
+      // The user's file is replaced only once the whole transfer is in: a
+      // refused or cut download leaves it as it was.
+      auto file = std::make_unique<TAtomicFileStream>(FLocalFileName);
+      FNewFile = file.get();
+      FOwnStream = std::move(file);
       FStream = FOwnStream.get();
     }
     if (FResumeAt > 0) FStream->Seek(FResumeAt, soBeginning);
@@ -767,8 +697,21 @@ bool TCustomFtpClient::OpenLocalForDownload() {
 }
 
 void TCustomFtpClient::CloseLocal() {
+  FNewFile = nullptr;  // not committed: the temporary file goes with the stream
   FOwnStream.reset();
   FStream = nullptr;
+}
+
+bool TCustomFtpClient::CommitLocal() {
+  if (!FNewFile) return true;
+  try {
+    FNewFile->Commit();
+  } catch (const Exception&) {
+    CloseLocal();
+    return false;
+  }
+  CloseLocal();
+  return true;
 }
 
 void TCustomFtpClient::StartUpload(TFtpFct Fct) {
@@ -837,6 +780,17 @@ void TCustomFtpClient::DataSessionAvailable(TObject*, uint16_t Error) {
   if (Error != 0) return;
   const TSocket h = FDataSocket->Accept();
   if (h == INVALID_SOCKET) return;
+  // Whoever connects first would otherwise feed or receive the file: only the
+  // server's own address may connect; anyone else is turned away and the
+  // listener keeps waiting.
+  TSockAddrIn peer{}, server{};
+  int32_t len = int32_t(sizeof server);
+  if (WsGetPeerName(h, peer) != 0 || !FControlSocket || FControlSocket->GetPeerName(server, len) != 0 ||
+      peer.sin_addr != server.sin_addr) {
+    Display("! Data connection from " + WsInetNtoa(peer.sin_addr) + " refused");
+    WsCloseSocket(h);
+    return;
+  }
   FDataSocket->Dup(h);
   FDataSocket->SetLingerOnOff(wsLingerOff);
   FDataSocket->SetLingerTimeout(10);
@@ -1006,9 +960,13 @@ void TCustomFtpClient::CheckTransferDone() {
     return;
   }
   if (!FFinalReplySeen) return;
+  uint16_t error = FDataCloseError;
+  if (error == 0 && !CommitLocal()) {
+    error = 426;
+    FErrorMessage = "426 Error writing local file " + FLocalFileName;
+  }
   CloseLocal();
   Display(FtpStatisticsLine(FByteCount, int64_t(TickCount64() - FStartTick)));
-  uint16_t error = FDataCloseError;
   if (error == 0 && FUpload && FByteCount + FResumeAt != FExpectedSize) {
     error = 426;
     FErrorMessage = "426 Upload incomplete";
@@ -1071,35 +1029,14 @@ void TFtpClient::SetMultiThreaded(bool V) {
   if (FDataSocket) FDataSocket->SetMultiThreaded(V);
 }
 
-void TFtpClient::ProgressMade() {
-  if (FTimeout > 0) FDeadline = TickCount64() + uint64_t(FTimeout) * 1000;
+void TFtpClient::ProgressMade() { MoveDeadline(FTimeout); }
+
+void TCustomFtpClient::StartRefused(const Exception& E) {
+  if (FErrorMessage.empty()) FErrorMessage = E.Message();
 }
 
 bool TFtpClient::Sync(void (TCustomFtpClient::*Start)()) {
-  FDeadline = TickCount64() + uint64_t(std::max(FTimeout, 0)) * 1000;
-  try {
-    (static_cast<TCustomFtpClient*>(this)->*Start)();
-  } catch (const Exception& E) {
-    if (FErrorMessage.empty()) FErrorMessage = E.Message();
-    return false;
-  }
-  return WaitUntilReady();
-}
-
-bool TFtpClient::WaitUntilReady() {
-  for (;;) {
-    if (FState == ftpReady) return FRequestResult == 0;
-    const uint64_t now = TickCount64();
-    if (MessageLoopEnding() || (FTimeout > 0 && now >= FDeadline)) {
-      Abort();
-      FErrorMessage = "426 Timeout";
-      FStatusCode = 426;
-      FRequestResult = 426;
-      return false;
-    }
-    const uint64_t left = FTimeout > 0 ? FDeadline - now : 1000;
-    WaitForMessages(uint32_t(std::min<uint64_t>(left, 1000)));
-  }
+  return TRequestClient::Sync([&] { (static_cast<TCustomFtpClient*>(this)->*Start)(); }, FTimeout);
 }
 
 }  // namespace kv

@@ -8,17 +8,21 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/ftp_protocol.h"
 #include "net/sync_socket.h"
 #include "net/reply_lines.h"
+#include "net/request_client.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/set.h"
 #include "platform/rtl/streams.h"
 #include "platform/ui/messages.h"
 
 namespace kv {
+
+class TAtomicFileStream;
 
 enum TFtpShareMode : uint8_t { ftpShareCompat, ftpShareExclusive, ftpShareDenyWrite, ftpShareDenyRead, ftpShareDenyNone };
 enum TFtpOption : uint8_t { ftpAcceptLF, ftpNoAutoResumeAt };
@@ -58,7 +62,7 @@ using TFtpSessionEvent = std::function<void(TObject* Sender, uint16_t Error)>;
 using TFtpReadyToTransmit = std::function<void(TObject* Sender, bool& bCancel)>;
 using TFtpError = std::function<void(TObject* Sender, std::string& Msg)>;
 
-class TCustomFtpClient : public TComponent {
+class TCustomFtpClient : public TRequestClient {
  public:
   explicit TCustomFtpClient(TComponent* AOwner);
   ~TCustomFtpClient() override;
@@ -197,24 +201,38 @@ class TCustomFtpClient : public TComponent {
   using TNext = void (TCustomFtpClient::*)();
 
   void HandleError(const std::string& Msg);
-  void Display(const std::string& Msg);
+  void Display(const std::string& Msg) override;
   void SetState(TFtpState V);
   bool CheckReady();
   void ExecAsync(TFtpRequest RqType, const std::string& Cmd, std::vector<int32_t> OkResponses, TNext Next);
   void SendCommand(const std::string& Cmd);
+  std::string CommandLine(std::string_view Command, std::string_view Arg);
+  void RefuseRequest(const std::string& Why);
   void HighLevelAsync(TFtpRequest RqType, TFtpFctSet Fcts);
-  void NextHighLevel();
-  void RunStep(TFtpFct Fct);
-  void TriggerRequestDone(uint16_t Error);
   void FailRequest(uint16_t Code, const std::string& Msg);
+
+  // the request engine's hooks
+  bool Aborting() const override { return FState == ftpAbort; }
+  void EnterInternalReady() override { SetState(ftpInternalReady); }
+  void EnterReady() override { SetState(ftpReady); }
+  void RunStep(int Step) override;
+  bool SkipStep(int Step) override;
+  void RequestEnding() override;
+  void RaiseRequestDone(uint16_t RqType, uint16_t Error) override;
+  void HandleMessage(TMessage& Msg) override;
+  void BackgroundException(const Exception& E) override;
+  bool IdleNow() const override { return FState == ftpReady; }
+  void AbortRequest() override { Abort(); }
+  void StartRefused(const Exception& E) override;
+  void StepRefused(const Exception& E) override { StartRefused(E); }
+  void EnterConnecting(TNetSocket& Socket) override;
 
   void JudgeReply();
   void ControlConnected(TObject* Sender, uint16_t Error);
   void ControlDataAvailable(TObject* Sender, uint16_t Error);
   void ControlClosed(TObject* Sender, uint16_t Error);
   void ControlLookupDone(TObject* Sender, uint16_t Error);
-  void HandleLine(const std::string& Line);
-  void WndProc(TMessage& Msg);
+  void HandleLine(const std::string& Line) override;
   void ApplySocks(TNetSocket& S);
 
   // transfers
@@ -225,6 +243,7 @@ class TCustomFtpClient : public TComponent {
   bool OpenLocalForUpload();
   bool OpenLocalForDownload();
   void CloseLocal();
+  bool CommitLocal();
   void DataConnected(TObject* Sender, uint16_t Error);
   void DataSessionAvailable(TObject* Sender, uint16_t Error);
   void DataSent(TObject* Sender, uint16_t Error);
@@ -240,37 +259,25 @@ class TCustomFtpClient : public TComponent {
   void UserDone();
   void QuitDone();
 
-  HWND FWindowHandle = 0;
   TNetSocket* FControlSocket = nullptr;
   TNetSocket* FDataSocket = nullptr;
   TFtpState FState = ftpReady;
-  uint16_t FRequestType = ftpRqNone;
-  uint16_t FRequestResult = 0;
   TFtpFct FFct = ftpFctNone;  // the step or single command in flight
-  std::string FLastResponse;
-  std::string FLastResponseSave;
-  int32_t FStatusCode = 0;
-  int32_t FStatusCodeSave = 0;
-  std::string FErrorMessage;
   std::vector<int32_t> FOkResponses;
   TNext FNext = nullptr;
-  TFtpFctSet FFctSet;
-  TFtpFct FFctPrv = ftpFctNone;
-  uint16_t FHighLevelResult = 0;
-  bool FHighLevelFlag = false;
   bool FLoggedIn = false;  // USER answered 230: PASS is skipped
   TReplyLineBuffer FLines{4096, true};
   TMultiLineReply FMulti;
   bool FConnected = false;
   bool FExpectClose = false;
   bool FPassive = false;
-  bool FRequestDoneFlag = false;
   std::string FPasvResponse;
   std::string FDirResult;
   int64_t FSizeResult = -1;
 
   // transfer state
   std::unique_ptr<TStream> FOwnStream;
+  TAtomicFileStream* FNewFile = nullptr;  // a download's new file, in FOwnStream until committed
   TStream* FLocalStream = nullptr;
   TStream* FStream = nullptr;  // the stream of the transfer in progress
   int64_t FExpectedSize = 0;
@@ -360,11 +367,9 @@ class TFtpClient : public TCustomFtpClient {
 
  private:
   bool Sync(void (TCustomFtpClient::*Start)());
-  bool WaitUntilReady();
 
   int32_t FTimeout = 15;
   bool FMultiThreaded = false;
-  uint64_t FDeadline = 0;
 };
 
 }  // namespace kv

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "platform/rtl/strings.h"
-#include "platform/sockets/winsock_errors.h"
 #include "platform/ui/message_window.h"
 #include "platform/ui/timer.h"
 
@@ -11,19 +10,12 @@ namespace kv {
 
 namespace {
 
-constexpr UINT WM_POP3_REQUEST_DONE = WM_USER + 1;
 // A server that neither answers QUIT nor closes is dropped after this long.
 constexpr uint32_t kQuitTimeoutMs = 10000;
 
-std::string WinsockReply(int32_t Code) {
-  return "-ERR " + NetSocketErrorText(Code) + " (Winsock error #" + std::to_string(Code) + ")";
-}
-
 }  // namespace
 
-TCustomPop3Client::TCustomPop3Client(TComponent* AOwner) : TComponent(AOwner) {
-  EnsureMessageLoop();
-  FWindowHandle = AllocateHWnd([this](TMessage& M) { WndProc(M); });
+TCustomPop3Client::TCustomPop3Client(TComponent* AOwner) : TRequestClient(AOwner, pop3FctNone, pop3FctQuit) {
   FSocket = new TNetSocket(nullptr);
   FSocket->OnDnsLookupDone = [this](TObject* S, uint16_t E) { SocketLookupDone(S, E); };
   FSocket->OnSessionConnected = [this](TObject* S, uint16_t E) { SocketConnected(S, E); };
@@ -36,7 +28,6 @@ TCustomPop3Client::TCustomPop3Client(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TCustomPop3Client::~TCustomPop3Client() {
-  DeallocateHWnd(FWindowHandle);
   FSocket->OnDnsLookupDone = nullptr;
   FSocket->OnSessionConnected = nullptr;
   FSocket->OnDataAvailable = nullptr;
@@ -67,114 +58,48 @@ void TCustomPop3Client::ExecAsync(TPop3Request RqType, const std::string& Cmd, T
                                   TNext Next) {
   CheckReady();
   if (!FConnected) throw Pop3Exception("POP3 component not connected");
-  if (!FHighLevelFlag) {
-    FRequestType = RqType;
-    FErrorMessage.clear();
-  }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  BeginRequest(RqType);
   FNextProtocolState = NextState;
   FNext = Next;
   FInMultiLine = false;
   FLineKind = lkNone;
   FState = pop3WaitingResponse;
-  Display("> " + Cmd);
-  if (FSocket->State() == wsConnected) FSocket->SendStr(Cmd + "\r\n");
-}
-
-void TCustomPop3Client::TriggerRequestDone(uint16_t Error) {
-  if (FRequestDoneFlag) return;
-  FRequestDoneFlag = true;
-  FRequestResult = Error;
-  FInMultiLine = false;
-  if (FHighLevelFlag) {
-    if (FState != pop3Abort) FState = pop3InternalReady;
-    NextHighLevel();
-    return;
-  }
-  if (FFctPrv == pop3FctQuit && !FLastResponseSave.empty()) {
-    FLastResponse = FLastResponseSave;
-    FStatusCode = FStatusCodeSave;
-  }
-  FLastResponseSave.clear();
-  FFctPrv = pop3FctNone;
-  FState = pop3Ready;
-  PostMessage(FWindowHandle, WM_POP3_REQUEST_DONE, FRequestType, Error);
+  SendLine(FSocket, Cmd);
 }
 
 void TCustomPop3Client::HighLevelAsync(TPop3Request RqType, TPop3FctSet Fcts) {
   CheckReady();
-  FRequestType = RqType;
-  FErrorMessage.clear();
-  FRequestResult = 0;
-  FHighLevelResult = 0;
-  FHighLevelFlag = true;
-  FFctSet = Fcts;
-  FFctPrv = pop3FctNone;
-  NextHighLevel();
+  StartSteps(RqType, Fcts.ToMask());
 }
 
-void TCustomPop3Client::NextHighLevel() {
-  if (FState == pop3Abort) {
-    FFctSet = TPop3FctSet();
-    FHighLevelResult = 426;
-    FErrorMessage = "426 Operation aborted.";
-  } else if (FRequestResult != 0) {
-    if (FHighLevelResult == 0) FHighLevelResult = FRequestResult;
-    const bool quit = FFctSet.Contains(pop3FctQuit) && FFctPrv != pop3FctQuit;
-    FFctSet = TPop3FctSet();
-    if (quit) FFctSet.Include(pop3FctQuit);
+void TCustomPop3Client::RunStep(int Step) {
+  switch (TPop3Fct(Step)) {
+    case pop3FctConnect: Connect(); break;
+    case pop3FctUser: User(); break;
+    case pop3FctPass: Pass(); break;
+    case pop3FctRPop: RPop(); break;
+    case pop3FctDele: Dele(); break;
+    case pop3FctNoop: Noop(); break;
+    case pop3FctList: List(); break;
+    case pop3FctRset: Rset(); break;
+    case pop3FctAPop: APop(); break;
+    case pop3FctRetr: Retr(); break;
+    case pop3FctTop: Top(); break;
+    case pop3FctStat: Stat(); break;
+    case pop3FctUidl: Uidl(); break;
+    case pop3FctLast: Last(); break;
+    case pop3FctQuit: Quit(); break;
+    case pop3FctNone: break;
   }
-  for (int f = pop3FctConnect; f < pop3FctNone; ++f) {
-    const TPop3Fct fct = TPop3Fct(f);
-    if (!FFctSet.Contains(fct)) continue;
-    FFctSet.Exclude(fct);
-    if (fct == pop3FctQuit) {
-      FLastResponseSave = FLastResponse;
-      FStatusCodeSave = FStatusCode;
-    }
-    FFctPrv = fct;
-    try {
-      switch (fct) {
-        case pop3FctConnect: Connect(); break;
-        case pop3FctUser: User(); break;
-        case pop3FctPass: Pass(); break;
-        case pop3FctRPop: RPop(); break;
-        case pop3FctDele: Dele(); break;
-        case pop3FctNoop: Noop(); break;
-        case pop3FctList: List(); break;
-        case pop3FctRset: Rset(); break;
-        case pop3FctAPop: APop(); break;
-        case pop3FctRetr: Retr(); break;
-        case pop3FctTop: Top(); break;
-        case pop3FctStat: Stat(); break;
-        case pop3FctUidl: Uidl(); break;
-        case pop3FctLast: Last(); break;
-        case pop3FctQuit: Quit(); break;
-        case pop3FctNone: break;
-      }
-    } catch (const Exception& E) {
-      if (FErrorMessage.empty()) FErrorMessage = E.Message();
-      FHighLevelFlag = false;
-      FRequestDoneFlag = false;
-      FState = pop3InternalReady;
-      TriggerRequestDone(FHighLevelResult ? FHighLevelResult : 500);
-    }
-    return;
-  }
-  FHighLevelFlag = false;
-  FRequestDoneFlag = false;
-  if (FState != pop3Abort) FState = pop3InternalReady;
-  TriggerRequestDone(FHighLevelResult);
 }
 
-void TCustomPop3Client::WndProc(TMessage& Msg) {
-  if (Msg.Msg != WM_POP3_REQUEST_DONE) return;
-  try {
-    if (OnRequestDone) OnRequestDone(this, uint16_t(Msg.WParam), uint16_t(Msg.LParam));
-  } catch (const Exception&) {
-    Abort();
-  }
+void TCustomPop3Client::StepRefused(const Exception& E) {
+  if (FErrorMessage.empty()) FErrorMessage = E.Message();
+  FState = pop3InternalReady;
+}
+
+void TCustomPop3Client::RaiseRequestDone(uint16_t RqType, uint16_t Error) {
+  if (OnRequestDone) OnRequestDone(this, RqType, Error);
 }
 
 // ---------------------------------------------------------------- connection
@@ -182,12 +107,7 @@ void TCustomPop3Client::WndProc(TMessage& Msg) {
 void TCustomPop3Client::Connect() {
   CheckReady();
   if (FConnected) throw Pop3Exception("POP3 component already connected");
-  if (!FHighLevelFlag) {
-    FRequestType = pop3RqConnect;
-    FErrorMessage.clear();
-  }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  BeginRequest(pop3RqConnect);
   FTimestamp.clear();
   FLines.Clear();
   FQuitReplied = FQuitting = false;
@@ -196,49 +116,19 @@ void TCustomPop3Client::Connect() {
 }
 
 void TCustomPop3Client::SocketLookupDone(TObject*, uint16_t Error) {
-  if (FState != pop3DnsLookup) return;
-  if (Error != 0) {
-    FLastResponse = FErrorMessage = WinsockReply(Error);
-    FStatusCode = 500;
-    FState = pop3InternalReady;
-    TriggerRequestDone(Error);
-    return;
-  }
-  try {
-    FSocket->SetAddr(FSocket->DnsResult());
-    FSocket->SetProto("tcp");
-    FSocket->SetPort(FPort);
-    FState = pop3Connecting;
-    FSocket->Connect();
-  } catch (const Exception& E) {
-    FLastResponse = FErrorMessage = "-ERR " + ExceptionClassName(E) + ": " + E.Message();
-    FStatusCode = 500;
-    FState = pop3InternalReady;
-    TriggerRequestDone(500);
-  }
+  if (FState == pop3DnsLookup) ConnectAfterLookup(*FSocket, Error, FPort, "-ERR ", true);
 }
 
 void TCustomPop3Client::SocketConnected(TObject*, uint16_t Error) {
   if (Error != 0) {
-    FLastResponse = FErrorMessage = WinsockReply(Error);
-    FStatusCode = 500;
-    FState = pop3InternalReady;
-    TriggerRequestDone(Error);
-    if (FSocket->State() != wsClosed) FSocket->Close();
+    ConnectionFailed(*FSocket, Error, "-ERR ");
     return;
   }
   FConnected = true;
   FState = pop3WaitingBanner;
 }
 
-void TCustomPop3Client::SocketDataAvailable(TObject*, uint16_t) {
-  char buf[4096];
-  const int32_t n = FSocket->Receive(buf, int32_t(sizeof buf));
-  if (n <= 0) return;
-  FLines.Append(buf, size_t(n));
-  std::string line;
-  while (FLines.NextLine(line)) HandleLine(line);
-}
+void TCustomPop3Client::SocketDataAvailable(TObject*, uint16_t) { ReceiveLines(*FSocket, FLines); }
 
 void TCustomPop3Client::HandleLine(const std::string& Line) {
   FLastResponse = Line;
@@ -542,25 +432,7 @@ void TSyncPop3Client::SetMultiThreaded(bool V) {
 }
 
 bool TSyncPop3Client::Sync(void (TCustomPop3Client::*Start)()) {
-  const uint64_t deadline = TickCount64() + uint64_t(std::max(FTimeout, 0)) * 1000;
-  try {
-    (static_cast<TCustomPop3Client*>(this)->*Start)();
-  } catch (const Exception& E) {
-    FErrorMessage = E.Message();
-    return false;
-  }
-  for (;;) {
-    if (FState == pop3Ready) return FRequestResult == 0;
-    const uint64_t now = TickCount64();
-    if (MessageLoopEnding() || (FTimeout > 0 && now >= deadline)) {
-      Abort();
-      FErrorMessage = "426 Timeout";
-      FStatusCode = 426;
-      FRequestResult = 426;
-      return false;
-    }
-    WaitForMessages(uint32_t(std::min<uint64_t>(FTimeout > 0 ? deadline - now : 1000, 1000)));
-  }
+  return TRequestClient::Sync([&] { (static_cast<TCustomPop3Client*>(this)->*Start)(); }, FTimeout);
 }
 
 }  // namespace kv

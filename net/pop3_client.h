@@ -10,6 +10,7 @@
 #include "net/sync_socket.h"
 #include "net/pop3_protocol.h"
 #include "net/reply_lines.h"
+#include "net/request_client.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/set.h"
 #include "platform/ui/messages.h"
@@ -38,7 +39,7 @@ using TPop3Display = std::function<void(TObject* Sender, const std::string& Msg)
 using TPop3RequestDone = std::function<void(TObject* Sender, uint16_t RqType, uint16_t Error)>;
 using TPop3SessionEvent = std::function<void(TObject* Sender, uint16_t Error)>;
 
-class TCustomPop3Client : public TComponent {
+class TCustomPop3Client : public TRequestClient {
  public:
   explicit TCustomPop3Client(TComponent* AOwner);
   ~TCustomPop3Client() override;
@@ -104,16 +105,26 @@ class TCustomPop3Client : public TComponent {
   using TNext = void (TCustomPop3Client::*)();
   enum TLineKind : uint8_t { lkNone, lkMessage, lkList, lkUidl };
 
-  void Display(const std::string& Msg);
+  void Display(const std::string& Msg) override;
   void CheckReady();
   void RefuseNow(const std::string& Msg);
   void ExecAsync(TPop3Request RqType, const std::string& Cmd, TPop3ProtocolState NextState, TNext Next);
   void HighLevelAsync(TPop3Request RqType, TPop3FctSet Fcts);
-  void NextHighLevel();
-  void TriggerRequestDone(uint16_t Error);
-  void HandleLine(const std::string& Line);
+  void HandleLine(const std::string& Line) override;
   void JudgeReply();
-  void WndProc(TMessage& Msg);
+
+  // the request engine's hooks
+  void EnterConnecting(TNetSocket&) override { FState = pop3Connecting; }
+  bool Aborting() const override { return FState == pop3Abort; }
+  void EnterInternalReady() override { FState = pop3InternalReady; }
+  void EnterReady() override { FState = pop3Ready; }
+  void RunStep(int Step) override;
+  void StepRefused(const Exception& E) override;
+  void StepEnded() override { FInMultiLine = false; }
+  void RaiseRequestDone(uint16_t RqType, uint16_t Error) override;
+  void BackgroundException(const Exception&) override { Abort(); }
+  bool IdleNow() const override { return FState == pop3Ready; }
+  void AbortRequest() override { Abort(); }
   void SetProtocolState(TPop3ProtocolState V);
 
   void SocketLookupDone(TObject* Sender, uint16_t Error);
@@ -129,28 +140,18 @@ class TCustomPop3Client : public TComponent {
   void QuitDone();
   void QuitTimedOut();
 
-  HWND FWindowHandle = 0;
   TNetSocket* FSocket = nullptr;
   TTimer* FQuitTimer = nullptr;
   TPop3State FState = pop3Ready;
   TPop3ProtocolState FProtocolState = pop3Disconnected;
   TPop3ProtocolState FNextProtocolState = pop3Disconnected;
   bool FConnected = false;
-  uint16_t FRequestType = pop3RqConnect;
-  uint16_t FRequestResult = 0;
-  int32_t FStatusCode = 0;
-  std::string FLastResponse, FLastResponseSave, FErrorMessage, FLastLine, FTimestamp;
-  int32_t FStatusCodeSave = 0;
+  std::string FLastLine, FTimestamp;
   TNext FNext = nullptr;
   TLineKind FLineKind = lkNone;
   bool FInMultiLine = false;
   bool FQuitReplied = false;
   bool FQuitting = false;
-  TPop3FctSet FFctSet;
-  TPop3Fct FFctPrv = pop3FctNone;
-  uint16_t FHighLevelResult = 0;
-  bool FHighLevelFlag = false;
-  bool FRequestDoneFlag = false;
   TReplyLineBuffer FLines{4093, false};
 
   std::string FHost, FPort = "pop3", FUserName, FPassWord;

@@ -5,21 +5,15 @@
 
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
-#include "platform/sockets/winsock_errors.h"
 #include "platform/ui/message_window.h"
 
 namespace kv {
 
 namespace {
 
-constexpr UINT WM_SMTP_REQUEST_DONE = WM_USER + 1;
 // Lines are handed to the socket in batches of about this many bytes per
 // data-sent event, so a large attachment does not cost one loop turn per line.
 constexpr size_t kSendBatch = 16384;
-
-std::string WinsockReply(int32_t Code) {
-  return "500 " + NetSocketErrorText(Code) + " (Winsock error #" + std::to_string(Code) + ")";
-}
 
 void CheckHeaderValue(const char* Name, const std::string& Value) {
   if (HasLineBreak(Value)) throw SmtpException(std::string("Line break in ") + Name + " refused");
@@ -28,9 +22,7 @@ void CheckHeaderValue(const char* Name, const std::string& Value) {
 }  // namespace
 
 TCustomSmtpClient::TCustomSmtpClient(TComponent* AOwner)
-    : TComponent(AOwner), FRcptName(std::make_unique<TStringList>()) {
-  EnsureMessageLoop();
-  FWindowHandle = AllocateHWnd([this](TMessage& M) { WndProc(M); });
+    : TRequestClient(AOwner, smtpFctNone, smtpFctQuit), FRcptName(std::make_unique<TStringList>()) {
   FSocket = new TNetSocket(nullptr);
   FSocket->OnDnsLookupDone = [this](TObject* S, uint16_t E) { SocketLookupDone(S, E); };
   FSocket->OnSessionConnected = [this](TObject* S, uint16_t E) { SocketConnected(S, E); };
@@ -40,7 +32,6 @@ TCustomSmtpClient::TCustomSmtpClient(TComponent* AOwner)
 }
 
 TCustomSmtpClient::~TCustomSmtpClient() {
-  DeallocateHWnd(FWindowHandle);
   FSocket->OnDnsLookupDone = nullptr;
   FSocket->OnSessionConnected = nullptr;
   FSocket->OnDataAvailable = nullptr;
@@ -66,12 +57,7 @@ void TCustomSmtpClient::ExecAsync(TSmtpRequest RqType, const std::string& Cmd, s
                                   TNext Next) {
   CheckReady();
   if (!FConnected) throw SmtpException("SMTP component not connected");
-  if (!FHighLevelFlag) {
-    FRequestType = RqType;
-    FErrorMessage.clear();
-  }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  BeginRequest(RqType);
   FOkResponses = std::move(OkResponses);
   FNext = Next;
   FMulti.Reset();
@@ -81,96 +67,39 @@ void TCustomSmtpClient::ExecAsync(TSmtpRequest RqType, const std::string& Cmd, s
 
 void TCustomSmtpClient::SendCommand(const std::string& Cmd) {
   if (OnCommand) OnCommand(this, Cmd);
-  Display("> " + Cmd);
-  if (FSocket->State() == wsConnected) FSocket->SendStr(Cmd + "\r\n");
+  SendLine(FSocket, Cmd);
 }
 
-void TCustomSmtpClient::TriggerRequestDone(uint16_t Error) {
-  if (FRequestDoneFlag) return;
-  FRequestDoneFlag = true;
-  FRequestResult = Error;
-  if (FHighLevelFlag) {
-    if (FState != smtpAbort) FState = smtpInternalReady;
-    NextHighLevel();
-    return;
-  }
-  if (FFctPrv == smtpFctQuit && !FLastResponseSave.empty()) {
-    FLastResponse = FLastResponseSave;
-    FStatusCode = FStatusCodeSave;
-  }
-  FLastResponseSave.clear();
-  FFctPrv = smtpFctNone;
+void TCustomSmtpClient::RequestEnding() {
   FSource.reset();
   FSending = false;
-  FState = smtpReady;
-  PostMessage(FWindowHandle, WM_SMTP_REQUEST_DONE, FRequestType, Error);
 }
 
 void TCustomSmtpClient::HighLevelAsync(TSmtpRequest RqType, TSmtpFctSet Fcts) {
   CheckReady();
-  FRequestType = RqType;
-  FErrorMessage.clear();
-  FRequestResult = 0;
-  FHighLevelResult = 0;
-  FHighLevelFlag = true;
-  FFctSet = Fcts;
-  FFctPrv = smtpFctNone;
-  NextHighLevel();
+  StartSteps(RqType, Fcts.ToMask());
 }
 
-void TCustomSmtpClient::NextHighLevel() {
-  if (FState == smtpAbort) {
-    FFctSet = TSmtpFctSet();
-    FHighLevelResult = 426;
-    FErrorMessage = "426 Operation aborted.";
-  } else if (FRequestResult != 0) {
-    if (FHighLevelResult == 0) FHighLevelResult = FRequestResult;
-    const bool quit = FFctSet.Contains(smtpFctQuit) && FFctPrv != smtpFctQuit;
-    FFctSet = TSmtpFctSet();
-    if (quit) FFctSet.Include(smtpFctQuit);
+void TCustomSmtpClient::RunStep(int Step) {
+  switch (TSmtpFct(Step)) {
+    case smtpFctConnect: Connect(); break;
+    case smtpFctHelo: Helo(); break;
+    case smtpFctVrfy: Vrfy(); break;
+    case smtpFctMailFrom: MailFrom(); break;
+    case smtpFctRcptTo: RcptTo(); break;
+    case smtpFctData: Data(); break;
+    case smtpFctQuit: Quit(); break;
+    case smtpFctNone: break;
   }
-  for (int f = smtpFctConnect; f < smtpFctNone; ++f) {
-    const TSmtpFct fct = TSmtpFct(f);
-    if (!FFctSet.Contains(fct)) continue;
-    FFctSet.Exclude(fct);
-    if (fct == smtpFctQuit) {
-      FLastResponseSave = FLastResponse;
-      FStatusCodeSave = FStatusCode;
-    }
-    FFctPrv = fct;
-    try {
-      switch (fct) {
-        case smtpFctConnect: Connect(); break;
-        case smtpFctHelo: Helo(); break;
-        case smtpFctVrfy: Vrfy(); break;
-        case smtpFctMailFrom: MailFrom(); break;
-        case smtpFctRcptTo: RcptTo(); break;
-        case smtpFctData: Data(); break;
-        case smtpFctQuit: Quit(); break;
-        case smtpFctNone: break;
-      }
-    } catch (const Exception& E) {
-      FErrorMessage = "500 " + E.Message();
-      FHighLevelFlag = false;
-      FRequestDoneFlag = false;
-      FState = smtpInternalReady;
-      TriggerRequestDone(FHighLevelResult ? FHighLevelResult : 500);
-    }
-    return;
-  }
-  FHighLevelFlag = false;
-  FRequestDoneFlag = false;
-  if (FState != smtpAbort) FState = smtpInternalReady;
-  TriggerRequestDone(FHighLevelResult);
 }
 
-void TCustomSmtpClient::WndProc(TMessage& Msg) {
-  if (Msg.Msg != WM_SMTP_REQUEST_DONE) return;
-  try {
-    if (OnRequestDone) OnRequestDone(this, uint16_t(Msg.WParam), uint16_t(Msg.LParam));
-  } catch (const Exception&) {
-    Abort();
-  }
+void TCustomSmtpClient::StepRefused(const Exception& E) {
+  FErrorMessage = "500 " + E.Message();
+  FState = smtpInternalReady;
+}
+
+void TCustomSmtpClient::RaiseRequestDone(uint16_t RqType, uint16_t Error) {
+  if (OnRequestDone) OnRequestDone(this, RqType, Error);
 }
 
 // ---------------------------------------------------------------- connection
@@ -178,12 +107,7 @@ void TCustomSmtpClient::WndProc(TMessage& Msg) {
 void TCustomSmtpClient::Connect() {
   CheckReady();
   if (FConnected) throw SmtpException("SMTP component already connected");
-  if (!FHighLevelFlag) {
-    FRequestType = smtpRqConnect;
-    FErrorMessage.clear();
-  }
-  FRequestDoneFlag = false;
-  FRequestResult = 0;
+  BeginRequest(smtpRqConnect);
   FLines.Clear();
   FMulti.Reset();
   FState = smtpDnsLookup;
@@ -191,49 +115,19 @@ void TCustomSmtpClient::Connect() {
 }
 
 void TCustomSmtpClient::SocketLookupDone(TObject*, uint16_t Error) {
-  if (FState != smtpDnsLookup) return;
-  if (Error != 0) {
-    FLastResponse = FErrorMessage = WinsockReply(Error);
-    FStatusCode = 500;
-    FState = smtpInternalReady;
-    TriggerRequestDone(Error);
-    return;
-  }
-  try {
-    FSocket->SetAddr(FSocket->DnsResult());
-    FSocket->SetProto("tcp");
-    FSocket->SetPort(FPort);
-    FState = smtpConnecting;
-    FSocket->Connect();
-  } catch (const Exception& E) {
-    FLastResponse = FErrorMessage = "500 " + ExceptionClassName(E) + ": " + E.Message();
-    FStatusCode = 500;
-    FState = smtpInternalReady;
-    TriggerRequestDone(500);
-  }
+  if (FState == smtpDnsLookup) ConnectAfterLookup(*FSocket, Error, FPort, "500 ", true);
 }
 
 void TCustomSmtpClient::SocketConnected(TObject*, uint16_t Error) {
   if (Error != 0) {
-    FLastResponse = FErrorMessage = WinsockReply(Error);
-    FStatusCode = 500;
-    FState = smtpInternalReady;
-    TriggerRequestDone(Error);
-    if (FSocket->State() != wsClosed) FSocket->Close();
+    ConnectionFailed(*FSocket, Error, "500 ");
     return;
   }
   FConnected = true;
   FState = smtpWaitingBanner;
 }
 
-void TCustomSmtpClient::SocketDataAvailable(TObject*, uint16_t) {
-  char buf[4096];
-  const int32_t n = FSocket->Receive(buf, int32_t(sizeof buf));
-  if (n <= 0) return;
-  FLines.Append(buf, size_t(n));
-  std::string line;
-  while (FLines.NextLine(line)) HandleLine(line);
-}
+void TCustomSmtpClient::SocketDataAvailable(TObject*, uint16_t) { ReceiveLines(*FSocket, FLines); }
 
 void TCustomSmtpClient::HandleLine(const std::string& Line) {
   FLastResponse = Line;
@@ -266,13 +160,7 @@ void TCustomSmtpClient::HandleLine(const std::string& Line) {
 }
 
 void TCustomSmtpClient::JudgeReply() {
-  Display("< " + FLastResponse);
-  FStatusCode = ReplyStatus(FLastResponse).Code;
-  const bool ok = FOkResponses.empty()
-                      ? FStatusCode < 500
-                      : std::find(FOkResponses.begin(), FOkResponses.end(), FStatusCode) != FOkResponses.end();
-  FRequestResult = ok ? 0 : uint16_t(FStatusCode);
-  if (!ok && FErrorMessage.empty()) FErrorMessage = FLastResponse;
+  const bool ok = JudgeNumberedReply(FOkResponses);
   if (FNext && ok) {
     TNext next = FNext;
     FNext = nullptr;
@@ -569,25 +457,7 @@ void TSyncSmtpClient::SetMultiThreaded(bool V) {
 }
 
 bool TSyncSmtpClient::Sync(void (TCustomSmtpClient::*Start)()) {
-  const uint64_t deadline = TickCount64() + uint64_t(std::max(FTimeout, 0)) * 1000;
-  try {
-    (static_cast<TCustomSmtpClient*>(this)->*Start)();
-  } catch (const Exception& E) {
-    FErrorMessage = E.Message();
-    return false;
-  }
-  for (;;) {
-    if (FState == smtpReady) return FRequestResult == 0;
-    const uint64_t now = TickCount64();
-    if (MessageLoopEnding() || (FTimeout > 0 && now >= deadline)) {
-      Abort();
-      FErrorMessage = "426 Timeout";
-      FStatusCode = 426;
-      FRequestResult = 426;
-      return false;
-    }
-    WaitForMessages(uint32_t(std::min<uint64_t>(FTimeout > 0 ? deadline - now : 1000, 1000)));
-  }
+  return TRequestClient::Sync([&] { (static_cast<TCustomSmtpClient*>(this)->*Start)(); }, FTimeout);
 }
 
 }  // namespace kv

@@ -11,6 +11,7 @@
 
 #include "net/sync_socket.h"
 #include "net/reply_lines.h"
+#include "net/request_client.h"
 #include "net/smtp_message.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/set.h"
@@ -46,7 +47,7 @@ using TSmtpAttachmentContentType =
 using TSmtpAttachHeader =
     std::function<void(TObject* Sender, int32_t FileNumber, const std::string& FileName, TStrings* HdrLines)>;
 
-class TCustomSmtpClient : public TComponent {
+class TCustomSmtpClient : public TRequestClient {
  public:
   explicit TCustomSmtpClient(TComponent* AOwner);
   ~TCustomSmtpClient() override;
@@ -120,16 +121,26 @@ class TCustomSmtpClient : public TComponent {
   // SmtpException for anything that would fail half-way through DATA.
   void PrepareMessage();
 
-  void Display(const std::string& Msg);
+  void Display(const std::string& Msg) override;
   void CheckReady();
   void ExecAsync(TSmtpRequest RqType, const std::string& Cmd, std::vector<int32_t> OkResponses, TNext Next);
   void SendCommand(const std::string& Cmd);
   void HighLevelAsync(TSmtpRequest RqType, TSmtpFctSet Fcts);
-  void NextHighLevel();
-  void TriggerRequestDone(uint16_t Error);
   void JudgeReply();
-  void HandleLine(const std::string& Line);
-  void WndProc(TMessage& Msg);
+  void HandleLine(const std::string& Line) override;
+
+  // the request engine's hooks
+  void EnterConnecting(TNetSocket&) override { FState = smtpConnecting; }
+  bool Aborting() const override { return FState == smtpAbort; }
+  void EnterInternalReady() override { FState = smtpInternalReady; }
+  void EnterReady() override { FState = smtpReady; }
+  void RunStep(int Step) override;
+  void StepRefused(const Exception& E) override;
+  void RequestEnding() override;
+  void RaiseRequestDone(uint16_t RqType, uint16_t Error) override;
+  void BackgroundException(const Exception&) override { Abort(); }
+  bool IdleNow() const override { return FState == smtpReady; }
+  void AbortRequest() override { Abort(); }
 
   void SocketLookupDone(TObject* Sender, uint16_t Error);
   void SocketConnected(TObject* Sender, uint16_t Error);
@@ -141,22 +152,11 @@ class TCustomSmtpClient : public TComponent {
   void DataGoAhead();
   void SendMessageLines();
 
-  HWND FWindowHandle = 0;
   TNetSocket* FSocket = nullptr;
   TSmtpState FState = smtpReady;
   bool FConnected = false;
-  uint16_t FRequestType = smtpRqConnect;
-  uint16_t FRequestResult = 0;
-  int32_t FStatusCode = 0;
-  std::string FLastResponse, FLastResponseSave, FErrorMessage;
-  int32_t FStatusCodeSave = 0;
   std::vector<int32_t> FOkResponses;
   TNext FNext = nullptr;
-  TSmtpFctSet FFctSet;
-  TSmtpFct FFctPrv = smtpFctNone;
-  uint16_t FHighLevelResult = 0;
-  bool FHighLevelFlag = false;
-  bool FRequestDoneFlag = false;
   TReplyLineBuffer FLines{4096, false};
   TMultiLineReply FMulti;
   int32_t FRcptIndex = 0;

@@ -73,7 +73,7 @@ void TPluginHost::Call(const char* FileName, int32_t Action, FilterCallBlock* Bl
       }
       if (Action == haDescribe) Describe();
       else if (Action == haAbout) About();
-      else { FRunHeld = true; Run(true); }
+      else Run(true);
       break;
     case haRepeat:
       if (FRunHeld && FileChanged()) {
@@ -267,6 +267,9 @@ void TPluginHost::Run(bool Fresh) {
     FParamsResult = FResult;
     FParamsCalled = true;
     FFinishDue = FResult == 0;
+    // Only a record the plug-in has taken its parameters into can be run again:
+    // a run refused before this point left no record, or one whose handles are gone.
+    FRunHeld = FResult == 0;
   }
   bool started = false;
   if (FResult == 0) CallEntry(filterSelectorPrepare);

@@ -239,6 +239,182 @@ TEST_F(FtpClientTest, UploadThroughSocks5Proxy) {
   }
 }
 
+// A server that, after PORT, has a process on another local address connect to
+// the data port first and offer its own bytes; the server's own connection follows.
+const char* kRacedServer = R"(
+import socket, sys
+l = socket.socket()
+l.bind(('127.0.0.1', 0))
+l.listen()
+print(l.getsockname()[1], flush=True)
+c, _ = l.accept()
+f = c.makefile('rb')
+def say(t): c.sendall((t + '\r\n').encode())
+say('220 ready')
+port = None
+for raw in f:
+    cmd = raw.decode().strip()
+    verb = cmd.split(' ')[0].upper()
+    if verb == 'USER': say('331 password')
+    elif verb == 'PASS': say('230 in')
+    elif verb == 'PORT':
+        n = cmd[5:].split(',')
+        port = int(n[4]) * 256 + int(n[5])
+        say('200 ok')
+    elif verb == 'RETR':
+        say('150 sending')
+        evil = socket.socket()
+        evil.bind(('127.0.0.2', 0))
+        evil.connect(('127.0.0.1', port))
+        try: evil.sendall(b'INTRUDER')
+        except OSError: pass
+        evil.close()
+        good = socket.create_connection(('127.0.0.1', port), source_address=('127.0.0.1', 0))
+        good.sendall(b'the real file')
+        good.close()
+        say('226 done')
+    elif verb == 'QUIT':
+        say('221 bye')
+        break
+    else: say('500 unknown')
+)";
+
+TEST(FtpActiveMode, DataConnectionFromAnotherAddressIsTurnedAway) {
+  test::TScratchFolder tmp;
+  test::TPeerProcess server;
+  ASSERT_TRUE(server.Start({test::kSystemPython, "-c", kRacedServer}));
+  TFtpClient c(nullptr);
+  c.SetHostName("127.0.0.1");
+  c.SetPort(server.FirstLine());
+  c.SetUserName("kv");
+  c.SetPassWord("secret");
+  c.SetPassive(false);
+  c.SetTimeout(20);
+  std::string log;
+  c.OnDisplay = [&](TObject*, std::string& M) { log += M + "\n"; };
+  ASSERT_TRUE(c.Connect()) << c.ErrorMessage();
+  const std::string local = tmp.Path() + "/got.bin";
+  c.SetHostFileName("f");
+  c.SetLocalFileName(local);
+  ASSERT_TRUE(c.Get()) << c.ErrorMessage() << log;
+  EXPECT_EQ(test::ReadText(local), "the real file");
+  EXPECT_NE(log.find("127.0.0.2 refused"), std::string::npos) << log;
+  EXPECT_TRUE(c.Quit());
+}
+
+// The user's file is replaced only by a download that went through.
+TEST_F(FtpClientTest, FailedDownloadsKeepTheLocalFile) {
+  const std::string mine = Dir + "mine.bin";
+  const std::vector<uint8_t> old(1000, 7);
+  auto onlyMine = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(Dir)) n += e.is_regular_file();
+    return n == 2;  // frame.bin and mine.bin: no temporary file left behind
+  };
+  for (bool passive : {true, false}) {
+    test::WriteBytes(mine, old);
+    TFtpClient c(nullptr);
+    Configure(c, passive);
+    ASSERT_TRUE(Login(c));
+    c.SetHostFileName("missing.bin");
+    c.SetLocalFileName(mine);
+    EXPECT_FALSE(c.Get());
+    EXPECT_EQ(c.RequestResult(), 550);
+    EXPECT_EQ(test::ReadBytes(mine), old) << passive;
+    EXPECT_TRUE(onlyMine());
+  }
+  // A transfer cut off by the server's end.
+  std::vector<uint8_t> big(8 << 20);
+  std::mt19937 rng(9);
+  for (auto& b : big) b = uint8_t(rng());
+  test::WriteBytes(Root + "/big.bin", big);
+  {
+    TFtpClient c(nullptr);
+    Configure(c, true);
+    ASSERT_TRUE(Login(c));
+    c.SetHostFileName("big.bin");
+    c.SetLocalFileName(mine);
+    c.OnProgress = [&](TObject*, int64_t Count, bool&) {
+      if (Count > 100000) Server.Stop();
+    };
+    EXPECT_FALSE(c.Get());
+    EXPECT_NE(c.RequestResult(), 0);
+    EXPECT_EQ(test::ReadBytes(mine), old);
+    EXPECT_TRUE(onlyMine());
+  }
+}
+
+TEST_F(FtpClientTest, DownloadReplacesTheLocalFileWhole) {
+  test::WriteBytes(Root + "/remote.bin", Data);
+  const std::string mine = Dir + "mine.bin";
+  test::WriteText(mine, std::string(500000, 'x'));  // longer than what comes
+  TFtpClient c(nullptr);
+  Configure(c, false);
+  ASSERT_TRUE(Login(c));
+  ASSERT_TRUE(c.TypeBinary());
+  c.SetHostFileName("remote.bin");
+  c.SetLocalFileName(mine);
+  ASSERT_TRUE(c.Get()) << c.ErrorMessage() << Log;
+  EXPECT_EQ(test::ReadBytes(mine), Data);
+  EXPECT_TRUE(c.Quit());
+}
+
+// A refused line must read as a failure even after a request that succeeded.
+TEST_F(FtpClientTest, RefusedCommandsCarryAnErrorCode) {
+  TFtpClient c(nullptr);
+  Configure(c, true);
+  ASSERT_TRUE(Login(c));
+  const std::string evil = "x\r\nDELE keep.txt";
+  struct TCase {
+    const char* Name;
+    std::function<bool()> Run;
+  };
+  const TCase cases[] = {
+      {"DELE", [&] { c.SetHostFileName(evil); return c.Dele(); }},
+      {"MKD", [&] { c.SetHostFileName(evil); return c.Mkd(); }},
+      {"QUOTE", [&] { c.SetLocalFileName(evil); return c.Quote(); }},
+      {"USER", [&] { c.SetUserName(evil); return c.User(); }},
+      {"PASS", [&] { c.SetPassWord(evil); return c.Pass(); }},
+      {"RETR", [&] { c.SetHostFileName(evil); c.SetLocalFileName(Dir + "never.bin"); return c.Get(); }},
+  };
+  for (const auto& k : cases) {
+    ASSERT_TRUE(c.Pwd());
+    ASSERT_EQ(c.RequestResult(), 0);
+    EXPECT_FALSE(k.Run()) << k.Name;
+    EXPECT_EQ(c.RequestResult(), 501) << k.Name;
+    EXPECT_EQ(c.ErrorMessage().substr(0, 4), "501 ") << k.Name;
+  }
+  // Reported the same way to a caller who takes errors as events.
+  c.OnError = [](TObject*, std::string&) {};
+  ASSERT_TRUE(c.Pwd());
+  c.SetLocalFileName(evil);
+  EXPECT_FALSE(c.Quote());
+  EXPECT_EQ(c.RequestResult(), 501);
+  EXPECT_FALSE(std::filesystem::exists(Dir + "never.bin"));
+}
+
+// RestartGet goes on where the local copy ends unless told otherwise.
+TEST_F(FtpClientTest, RestartGetResumesAtTheLocalSize) {
+  test::WriteBytes(Root + "/remote.bin", Data);
+  const std::string mine = Dir + "part.bin";
+  for (bool automatic : {true, false}) {
+    test::WriteBytes(mine, std::vector<uint8_t>(Data.begin(), Data.begin() + 1000));
+    TFtpClient c(nullptr);
+    Configure(c, true);
+    if (!automatic) c.SetOptions(TFtpOptions{ftpAcceptLF, ftpNoAutoResumeAt});
+    ASSERT_TRUE(Login(c));
+    ASSERT_TRUE(c.TypeBinary());
+    c.SetHostFileName("remote.bin");
+    c.SetLocalFileName(mine);
+    c.SetResumeAt(automatic ? 0 : 250);
+    ASSERT_TRUE(c.RestartGet()) << c.ErrorMessage() << Log;
+    EXPECT_EQ(c.ResumeAt(), automatic ? 1000 : 250);
+    EXPECT_EQ(test::ReadBytes(mine), Data) << automatic;
+    EXPECT_EQ(c.ByteCount(), int64_t(Data.size()) - c.ResumeAt());
+    EXPECT_TRUE(c.Quit());
+  }
+}
+
 TEST_F(FtpClientTest, SilentServerTimesOut) {
   test::TPeerProcess silent;
   ASSERT_TRUE(silent.Start({test::kSystemPython, "-c",

@@ -27,6 +27,7 @@ test::TToolRun RunWhilePumping(const std::string& Command, uint32_t TimeoutMs = 
 }
 
 struct HttpServer : ::testing::Test {
+  test::TScratchFolder Folder{"http_"};  // removed with everything in it when the test ends
   std::string Root;
   std::string Outside;
   std::unique_ptr<THttpServer> Server = std::make_unique<THttpServer>(nullptr);
@@ -35,9 +36,8 @@ struct HttpServer : ::testing::Test {
 
   void SetUp() override {
     if (!test::HaveTool("curl")) GTEST_SKIP() << "curl missing";
-    const std::string base = test::TempPath("http_" + std::to_string(getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(base);
+    ASSERT_FALSE(Folder.Path().empty());
+    const std::string base = Folder.Path();
     Root = base + "/www";
     Outside = base + "/private";
     fs::create_directories(Root + "/a");
@@ -241,7 +241,7 @@ TEST_F(HttpServer, FiveHundredSlowConnectionsDoNotHoldTheServer) {
 
 TEST_F(HttpServer, SurvivesRunningOutOfDescriptors) {
   if (!test::HaveTool("python3")) GTEST_SKIP() << "python3 missing";
-  const std::string script = test::TempPath("flood_" + std::to_string(getpid()) + ".py");
+  const std::string script = Folder.Path() + "/flood.py";
   test::WriteText(script,
                   "import resource, socket, sys, time\n"
                   "soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)\n"
@@ -271,7 +271,6 @@ TEST_F(HttpServer, SurvivesRunningOutOfDescriptors) {
   EXPECT_TRUE(Server->Listening());
   ASSERT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }, 10000)) << Server->ClientCount();
   EXPECT_NE(Curl(Url("/a/b.htm")).Output.find("\r\n\r\nbee"), std::string::npos);
-  std::remove(script.c_str());
 }
 
 TEST(HttpRequest, PathDecodingAndMapping) {

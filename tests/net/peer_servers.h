@@ -50,12 +50,17 @@ class TPeerProcess {
     return true;
   }
   const std::string& FirstLine() const { return FFirstLine; }
-  ~TPeerProcess() {
+  // Kills the process (and what it started) at once, as a crash would.
+  void Stop() {
     if (FPid > 0) {
       ::kill(-FPid, SIGKILL);
       ::kill(FPid, SIGKILL);
       ::waitpid(FPid, nullptr, 0);
     }
+    FPid = -1;
+  }
+  ~TPeerProcess() {
+    Stop();
     if (FOut >= 0) ::close(FOut);
   }
 

@@ -135,8 +135,8 @@ TEST_F(Harlok, DescribeReadsThePropertyList) {
 }
 
 TEST_F(Harlok, FilesThatAreNoPluginGiveResultOneAndATextCutToItsBuffer) {
-  const std::string dir = test::TempPath("harlok-files/");
-  std::filesystem::create_directories(dir);
+  test::TScratchFolder folder("harlok-files");
+  const std::string dir = folder.Path() + "/";
   test::WriteText(dir + "windows.8bf", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0'));
   test::WriteText(dir + "text.8bf", "not a library at all");
   EXPECT_EQ(Describe(dir + "windows.8bf"), hrCannotLoad);
@@ -281,6 +281,33 @@ TEST_F(Harlok, FinishDueAtUnload) {
   dlclose(keep);
 }
 
+// A run refused before it reached the plug-in (empty rectangle, bad bitmap) or
+// whose parameters were refused leaves nothing to repeat: a repeat then would hand
+// the plug-in an empty record or one whose parameter handle was already freed.
+TEST_F(Harlok, RefusedRunLeavesNothingToRepeat) {
+  TTestBitmap bmp(8, 6, true);
+  ASSERT_EQ(RunWhole("probe", bmp), hrOk) << Error;
+  EXPECT_EQ(Selectors("probe"), "12345");
+  FilterCallBlock empty = Block(bmp, 3, 3, 3, 5);
+  EXPECT_EQ(Call(PluginPath("probe"), haRun, empty), -30100);
+  EXPECT_EQ(RunWhole("probe", bmp, haRepeat), hrNothingToRepeat);
+  bmp.Bmp.BitCount = 8;
+  EXPECT_EQ(RunWhole("probe", bmp), -30100);
+  bmp.Bmp.BitCount = 24;
+  EXPECT_EQ(RunWhole("probe", bmp, haRepeat), hrNothingToRepeat);
+  EXPECT_EQ(Selectors("probe"), "");
+  setenv("KV_FAIL_MODE", "params", 1);
+  EXPECT_EQ(RunWhole("fail", bmp), -128);
+  EXPECT_EQ(RunWhole("fail", bmp, haRepeat), hrNothingToRepeat);
+  EXPECT_EQ(Selectors("fail"), "1");
+  // A refused repeat of a held run keeps it held.
+  ASSERT_EQ(RunWhole("probe", bmp), hrOk) << Error;
+  FilterCallBlock emptyRepeat = Block(bmp, 3, 3, 3, 5);
+  EXPECT_EQ(Call(PluginPath("probe"), haRepeat, emptyRepeat), -30100);
+  EXPECT_EQ(RunWhole("probe", bmp, haRepeat), hrOk) << Error;
+  EXPECT_EQ(Selectors("probe"), "123452345");
+}
+
 TEST_F(Harlok, WritingOutsideTheBuffersIsCaught) {
   TTestBitmap bmp(8, 6, true);
   const auto before = bmp.Bytes;
@@ -306,8 +333,8 @@ TEST_F(Harlok, BadBitmapOrRectangleIsRefused) {
 
 // A held plug-in whose file was replaced is not repeated; describing reads the new file.
 TEST_F(Harlok, ChangedFileIsDescribedAgain) {
-  const std::string dir = test::TempPath("harlok-changed/");
-  std::filesystem::create_directories(dir);
+  test::TScratchFolder folder("harlok-changed");
+  const std::string dir = folder.Path() + "/";
   const std::string file = dir + "filter.8bf";
   std::filesystem::copy_file(PluginPath("invert"), file, std::filesystem::copy_options::overwrite_existing);
   TTestBitmap bmp(4, 3, true);
