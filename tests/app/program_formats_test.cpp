@@ -49,14 +49,16 @@ class ProgramFormats : public test::TTempFolderTest {
     int Exit = -1;
     std::string Output;
   };
-  // Runs the lines as a batch file named on the command line, then quits.
+  // Runs the lines as a batch file named on the command line, then quits. A
+  // failing line stops the batch before its QUIT, and a blocked open never
+  // returns: the deadline ends such a run, and the test fails.
   TResult RunBatch(const std::vector<std::string>& Lines) {
     std::string text;
     for (const std::string& l : Lines) text += EscapeBatchLine(l) + "\r\n";
     test::WriteText(Dir + "job.atp", text + "QUIT\r\n");
     const test::TToolRun r = test::RunTool("cd " + Dir + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR=" +
                                            Dir + " XDG_CONFIG_HOME=" + Dir + "config HOME=" + Dir + " " +
-                                           KV_PROGRAM_DIR + "kavrelin job.atp 2>&1");
+                                           "timeout -k 10 300 " + KV_PROGRAM_DIR + "kavrelin job.atp 2>&1");
     return {WIFEXITED(r.Status) ? WEXITSTATUS(r.Status) : -1, r.Output};
   }
   // Pixels that differ by more than Fuzz percent, as ImageMagick counts them ("" when it cannot tell).
@@ -136,16 +138,16 @@ TEST_F(ProgramFormats, OpensWhatTheToolsWriteAndSavesWhatTheyRead) {
       {"src.ppm", "rle.pcx", "Compression=1", "identify -format %C", "RLE", 0},
       {"src.ppm", "plain.tga", "Compressed=0", "identify -format %C", "None", 0},
       {"src.ppm", "rle.tga", "Compressed=1", "identify -format %C", "RLE", 0},
-      {"src.ppm", "out.ppm", "", "pnmfile", "PPM raw, 40 by 24", 0},
-      {"src.ppm", "out.pgm", "", "pnmfile", "PGM raw, 40 by 24", 0},
-      {"src.pbm", "out.pbm", "", "pnmfile", "PBM raw, 40 by 24", 0},
+      {"src.ppm", "out.ppm", "BPS=8 SPP=3", "pnmfile", "PPM raw, 40 by 24", 0},
+      {"src.ppm", "out.pgm", "BPS=8 SPP=1", "pnmfile", "PGM raw, 40 by 24", 1},
+      {"src.pbm", "out.pbm", "BPS=1 SPP=1", "pnmfile", "PBM raw, 40 by 24", 0},
   };
 
   std::vector<std::string> lines;
   for (const TRead& r : reads) {
     ASSERT_EQ(test::Run("cd " + Dir + " && " + r.Make + " 2>/dev/null"), 0) << r.Make;
     lines.push_back("OPEN FileName=\"" + Dir + r.File + "\"");
-    lines.push_back("SAVEAS FileName=\"" + Dir + r.File + ".ppm\"");
+    lines.push_back("SAVEAS FileName=\"" + Dir + r.File + ".ppm\" BPS=8 SPP=3");  // not the depth it was read with
     lines.push_back("CLOSE");
   }
   for (const TWrite& w : writes) {
