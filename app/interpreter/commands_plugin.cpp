@@ -101,12 +101,14 @@ void RunPlugin(TCommandRun& Run, int32_t Action) {
   }
   imager.Update();
 
-  // The plug-in's own failures (a cancelled dialog included) it reports itself;
-  // a file that never ran must not pass for a filtered image.
-  if (block.Result == hrCannotLoad) {
-    const std::string reason(error.data(), strnlen(error.data(), error.size() - 1));
+  // A file that never ran must not pass for a filtered image. Of the other
+  // failures, a cancelled dialog the plug-in has shown itself; a text the library
+  // hands back (the plug-in's own report, or damage it did outside its buffers)
+  // is for the user to read.
+  const std::string reason(error.data(), strnlen(error.data(), error.size() - 1));
+  if (block.Result == hrCannotLoad)
     throw ECommandError("Das Plug-in " + fileName + " konnte nicht geladen werden" + (reason.empty() ? "" : ": " + reason));
-  }
+  if (block.Result < 0 && !reason.empty()) throw ECommandError("Das Plug-in " + fileName + " ist gescheitert: " + reason);
   if (Action == haRepeat && block.Result == hrNothingToRepeat)
     throw ECommandError("Es gibt keinen Plug-in-Aufruf zum Wiederholen");
 }

@@ -78,6 +78,7 @@ struct THandOverServer::TImpl {
 
   void Read(std::list<TConnection>::iterator It) {
     char buf[8192];
+    bool ended = false;  // the peer sends no more; a record already whole still counts
     for (;;) {
       const ssize_t n = ::recv(It->Fd, buf, sizeof buf, 0);
       if (n > 0) {
@@ -87,13 +88,16 @@ struct THandOverServer::TImpl {
       }
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
       if (n < 0 && errno == EINTR) continue;
-      return Drop(It);  // the peer went away before the record was whole
+      ended = true;
+      break;
     }
-    if (It->In.size() < 8) return;
-    uint32_t head[2];
-    std::memcpy(head, It->In.data(), sizeof head);
-    if (head[1] > MaxHandOverBytes) return Drop(It);
-    if (It->In.size() < 8 + size_t(head[1])) return;
+    uint32_t head[2] = {};
+    if (It->In.size() >= 8) std::memcpy(head, It->In.data(), sizeof head);
+    if (It->In.size() >= 8 && head[1] > MaxHandOverBytes) return Drop(It);
+    if (It->In.size() < 8 || It->In.size() < 8 + size_t(head[1])) {
+      if (ended) Drop(It);  // the peer went away before the record was whole
+      return;
+    }
     const std::string data = It->In.substr(8, head[1]);
     It->Notifier->setEnabled(false);  // a handler that runs the message loop must not see this again
     int32_t answer = 0;

@@ -325,6 +325,34 @@ TEST_F(PluginCommands, FailuresLeaveTheImageAndDisableTheRepeat) {
   unsetenv("KV_FAIL_MODE");
 }
 
+// What the library says about a failed run reaches the user with the failure.
+TEST_F(PluginCommands, ThePluginsOwnErrorTextIsShown) {
+  struct TCase {
+    const char* Plugin;
+    const char* FailMode;
+    const char* Text;
+  };
+  const TCase cases[] = {
+      {"fail", "report", "Kaputt: the test plug-in failed on purpose"},
+      {"garbage", "", "wrote outside the buffers"},
+  };
+  for (const TCase& c : cases) {
+    setenv("KV_FAIL_MODE", c.FailMode, 1);
+    const std::string line = "RunPlugin FileName=\"" + std::string(KV_TEST_PLUGIN_DIR) + "/" + c.Plugin + ".8bf\"";
+    Dialogs->Shown.clear();
+    try {
+      Form->interpreter(Form.get(), line);
+      ADD_FAILURE() << c.Plugin << " passed";
+    } catch (const ECommandError& E) {
+      EXPECT_NE(E.Message().find(c.Text), std::string::npos) << E.Message();
+    }
+    ASSERT_EQ(Dialogs->Shown.size(), 1u) << c.Plugin;
+    EXPECT_FALSE(LastFilter()->Enabled());
+    ExpectInvertedWhere([](int32_t, int32_t) { return false; });
+  }
+  unsetenv("KV_FAIL_MODE");
+}
+
 TEST_F(PluginCommands, WithoutTheHostLibraryTheMenuStaysEmptyAndRunsFail) {
   Install("invert", Dir + "prog/Plugins");
   ASSERT_FALSE(LoadPluginHost(Dir + "prog/"));  // no harlok.so beside the program

@@ -206,6 +206,46 @@ TEST_F(InstanceGuardTest, BusyFirstEditorGetsNothingAfterTheWait) {
   ::close(fd);
 }
 
+// A peer that sends its whole record and then closes its sending side still
+// has it handed on and answered; a record cut short by the close is dropped.
+TEST_F(InstanceGuardTest, RecordFollowedByTheEndOfSendingCounts) {
+  std::vector<std::string> got;
+  THandOverServer server([&](uint32_t, const std::string& Data) {
+    got.push_back(Data);
+    return int32_t(42);
+  });
+  server.Listen(Dir + "half.sock");
+  for (bool whole : {true, false}) {
+    sockaddr_un addr;
+    ASSERT_TRUE(MakeSocketAddress(Dir + "half.sock", addr));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const std::string data = "kavrelin a.png";
+    const uint32_t head[2] = {HandOverTag, uint32_t(data.size() + (whole ? 0 : 5))};
+    std::string record(reinterpret_cast<const char*>(head), 8);
+    record += data;
+    ASSERT_EQ(::send(fd, record.data(), record.size(), MSG_NOSIGNAL), ssize_t(record.size()));
+    ::shutdown(fd, SHUT_WR);
+    std::atomic<bool> done{false};
+    int32_t answer = 0;
+    ssize_t n = -1;
+    std::thread t([&] {
+      n = ::recv(fd, &answer, sizeof answer, MSG_WAITALL);
+      done = true;
+    });
+    PumpUntil(done);
+    t.join();
+    ::close(fd);
+    if (whole) {
+      EXPECT_EQ(n, 4);
+      EXPECT_EQ(answer, 42);
+    } else {
+      EXPECT_EQ(n, 0);  // closed without an answer
+    }
+  }
+  EXPECT_EQ(got, std::vector<std::string>{"kavrelin a.png"});
+}
+
 TEST_F(InstanceGuardTest, PeerOfAnotherUserIsRefused) {
   EXPECT_TRUE(HandOverAllowed(1000, 1000));
   EXPECT_FALSE(HandOverAllowed(1001, 1000));
