@@ -51,8 +51,10 @@ THttpServer& Server() {
     s->OnGetDocument = [](TObject*, TObject* Client, THttpGetFlag& Flags) {
       auto* c = static_cast<THttpConnection*>(Client);
       if (c->Path() == "/stream") {
+        // A handler that sends a stream writes the whole answer, head included.
+        static const char kAnswer[] = "HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nstreamed";
         auto* m = new TMemoryStream;
-        m->WriteBuffer("streamed", 8);
+        m->WriteBuffer(kAnswer, int32_t(sizeof kAnswer - 1));
         m->SetPosition(0);
         c->SetDocStream(m);
         Flags = SendStream;
