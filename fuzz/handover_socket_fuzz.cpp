@@ -1,5 +1,5 @@
 // The hand-over socket of the single-instance channel on any bytes a local
-// peer sends, in pieces whose size the first byte picks: a whole record (tag,
+// peer sends, in chunks whose size the first byte picks: a whole record (tag,
 // length, data) is handed on exactly once and answered; anything else is
 // dropped without a call and without an answer.
 #include <sys/socket.h>
@@ -65,7 +65,7 @@ const std::string& SocketPath() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0 || Size > 4096) return 0;
   const std::string& path = SocketPath();
-  const size_t piece = 1 + Data[0] % 13;
+  const size_t chunk = 1 + Data[0] % 13;
   const std::string bytes(reinterpret_cast<const char*>(Data + 1), Size - 1);
   GReceived = {};
 
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const uint64_t deadline = TickCount64() + 3000;
   while (!closed && TickCount64() < deadline) {
     if (sent < bytes.size()) {
-      const ssize_t n = ::send(s, bytes.data() + sent, std::min(piece, bytes.size() - sent), MSG_NOSIGNAL);
+      const ssize_t n = ::send(s, bytes.data() + sent, std::min(chunk, bytes.size() - sent), MSG_NOSIGNAL);
       if (n > 0) sent += size_t(n);
       else if (n < 0 && errno != EAGAIN) sent = bytes.size();
     } else if (!shut) {

@@ -1,5 +1,5 @@
 // The HTTP server's connection state machine on loopback: the fuzz input is
-// what a client sends (pipelined requests, heads, bodies), in pieces whose size
+// what a client sends (pipelined requests, heads, bodies), in chunks whose size
 // the first byte picks, then the client stops sending. Whatever came, the
 // server answers in HTTP/1.0, and lets the connection go within its time-outs.
 #include <arpa/inet.h>
@@ -77,7 +77,7 @@ THttpServer& Server() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0 || Size > 16384) return 0;
   THttpServer& server = Server();
-  const size_t piece = 1 + Data[0] % 97;
+  const size_t chunk = 1 + Data[0] % 97;
   const std::string request(reinterpret_cast<const char*>(Data + 1), Size - 1);
 
   const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -94,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   while (!closed && TickCount64() < deadline) {
     WaitForMessages(5);
     if (sent < request.size()) {
-      const ssize_t n = ::send(s, request.data() + sent, std::min(piece, request.size() - sent), MSG_NOSIGNAL);
+      const ssize_t n = ::send(s, request.data() + sent, std::min(chunk, request.size() - sent), MSG_NOSIGNAL);
       if (n > 0) sent += size_t(n);
       else if (n < 0 && errno != EAGAIN && errno != EINPROGRESS && errno != ENOTCONN) sent = request.size();
     } else if (!shut) {
