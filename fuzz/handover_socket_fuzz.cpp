@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/system/instance_client.h"
@@ -32,39 +33,38 @@ struct TReceived {
   std::string Data;
 } GReceived;
 
-std::string GFolder;
-
-void RemoveFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(GFolder, ec);
-}
-
-const std::string& SocketPath() {
-  static THandOverServer* server = nullptr;
-  static std::string path;
-  if (!server) {
+// A listener of its own for each input, in a folder that goes with it (the
+// fuzzer may end the process without running exit handlers).
+struct TListener {
+  std::string Folder, Path;
+  std::unique_ptr<THandOverServer> Server;
+  TListener() {
     char tmpl[] = "/tmp/kv_handover_fuzz_XXXXXX";
     Check(::mkdtemp(tmpl) != nullptr);
-    GFolder = tmpl;
-    std::atexit(RemoveFolder);
-    path = GFolder + "/s";
+    Folder = tmpl;
+    Path = Folder + "/s";
     EnsureMessageLoop();
-    server = new THandOverServer([](uint32_t Tag, const std::string& Data) {
+    Server = std::make_unique<THandOverServer>([](uint32_t Tag, const std::string& Data) {
       ++GReceived.Calls;
       GReceived.Tag = Tag;
       GReceived.Data = Data;
       return int32_t(0x5A5A);
     });
-    server->Listen(path);
+    Server->Listen(Path);
   }
-  return path;
-}
+  ~TListener() {
+    Server.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(Folder, ec);
+  }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0 || Size > 4096) return 0;
-  const std::string& path = SocketPath();
+  const TListener listener;
+  const std::string& path = listener.Path;
   const size_t chunk = 1 + Data[0] % 13;
   const std::string bytes(reinterpret_cast<const char*>(Data + 1), Size - 1);
   GReceived = {};

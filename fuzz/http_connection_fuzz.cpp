@@ -27,25 +27,28 @@ void Check(bool Ok) {
   if (!Ok) std::abort();
 }
 
-std::string GDocs;
-
-void RemoveDocs() {
-  std::error_code ec;
-  std::filesystem::remove_all(GDocs, ec);
-}
+// The documents of one input, in a folder of its own that goes with it (the
+// fuzzer may end the process without running exit handlers).
+struct TDocs {
+  std::string Path;
+  TDocs() {
+    char tmpl[] = "/tmp/kv_http_fuzz_XXXXXX";
+    Check(::mkdtemp(tmpl) != nullptr);
+    Path = tmpl;
+    std::ofstream(Path + "/index.html") << "<p>home</p>";
+    std::ofstream(Path + "/big.txt") << std::string(70000, 'b');
+  }
+  ~TDocs() {
+    std::error_code ec;
+    std::filesystem::remove_all(Path, ec);
+  }
+};
 
 THttpServer& Server() {
   static THttpServer* server = [] {
-    char tmpl[] = "/tmp/kv_http_fuzz_XXXXXX";
-    Check(::mkdtemp(tmpl) != nullptr);
-    GDocs = tmpl;
-    std::atexit(RemoveDocs);
-    std::ofstream(GDocs + "/index.html") << "<p>home</p>";
-    std::ofstream(GDocs + "/big.txt") << std::string(70000, 'b');
     auto* s = new THttpServer(nullptr);
     s->SetAddr("127.0.0.1");
     s->SetPort("0");
-    s->SetDocDir(GDocs);
     s->SetReadTimeout(300);
     s->SetWriteTimeout(300);
     s->OnGetDocument = [](TObject*, TObject* Client, THttpGetFlag& Flags) {
@@ -77,6 +80,8 @@ THttpServer& Server() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0 || Size > 16384) return 0;
   THttpServer& server = Server();
+  const TDocs docs;
+  server.SetDocDir(docs.Path);
   const size_t chunk = 1 + Data[0] % 97;
   const std::string request(reinterpret_cast<const char*>(Data + 1), Size - 1);
 
