@@ -1,5 +1,5 @@
 // The hand-over socket of the single-instance channel on any bytes a local
-// peer sends, in pieces whose size the first byte picks: a whole record (tag,
+// peer sends, in chunks whose size the first byte picks: a whole record (tag,
 // length, data) is handed on exactly once and answered; anything else is
 // dropped without a call and without an answer.
 #include <sys/socket.h>
@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/system/instance_client.h"
@@ -32,40 +33,39 @@ struct TReceived {
   std::string Data;
 } GReceived;
 
-std::string GFolder;
-
-void RemoveFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(GFolder, ec);
-}
-
-const std::string& SocketPath() {
-  static THandOverServer* server = nullptr;
-  static std::string path;
-  if (!server) {
+// A listener of its own for each input, in a folder that goes with it (the
+// fuzzer may end the process without running exit handlers).
+struct TListener {
+  std::string Folder, Path;
+  std::unique_ptr<THandOverServer> Server;
+  TListener() {
     char tmpl[] = "/tmp/kv_handover_fuzz_XXXXXX";
     Check(::mkdtemp(tmpl) != nullptr);
-    GFolder = tmpl;
-    std::atexit(RemoveFolder);
-    path = GFolder + "/s";
+    Folder = tmpl;
+    Path = Folder + "/s";
     EnsureMessageLoop();
-    server = new THandOverServer([](uint32_t Tag, const std::string& Data) {
+    Server = std::make_unique<THandOverServer>([](uint32_t Tag, const std::string& Data) {
       ++GReceived.Calls;
       GReceived.Tag = Tag;
       GReceived.Data = Data;
       return int32_t(0x5A5A);
     });
-    server->Listen(path);
+    Server->Listen(Path);
   }
-  return path;
-}
+  ~TListener() {
+    Server.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(Folder, ec);
+  }
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0 || Size > 4096) return 0;
-  const std::string& path = SocketPath();
-  const size_t piece = 1 + Data[0] % 13;
+  const TListener listener;
+  const std::string& path = listener.Path;
+  const size_t chunk = 1 + Data[0] % 13;
   const std::string bytes(reinterpret_cast<const char*>(Data + 1), Size - 1);
   GReceived = {};
 
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   const uint64_t deadline = TickCount64() + 3000;
   while (!closed && TickCount64() < deadline) {
     if (sent < bytes.size()) {
-      const ssize_t n = ::send(s, bytes.data() + sent, std::min(piece, bytes.size() - sent), MSG_NOSIGNAL);
+      const ssize_t n = ::send(s, bytes.data() + sent, std::min(chunk, bytes.size() - sent), MSG_NOSIGNAL);
       if (n > 0) sent += size_t(n);
       else if (n < 0 && errno != EAGAIN) sent = bytes.size();
     } else if (!shut) {

@@ -1,5 +1,5 @@
 // The HTTP server's connection state machine on loopback: the fuzz input is
-// what a client sends (pipelined requests, heads, bodies), in pieces whose size
+// what a client sends (pipelined requests, heads, bodies), in chunks whose size
 // the first byte picks, then the client stops sending. Whatever came, the
 // server answers in HTTP/1.0, and lets the connection go within its time-outs.
 #include <arpa/inet.h>
@@ -27,32 +27,37 @@ void Check(bool Ok) {
   if (!Ok) std::abort();
 }
 
-std::string GDocs;
-
-void RemoveDocs() {
-  std::error_code ec;
-  std::filesystem::remove_all(GDocs, ec);
-}
+// The documents of one input, in a folder of its own that goes with it (the
+// fuzzer may end the process without running exit handlers).
+struct TDocs {
+  std::string Path;
+  TDocs() {
+    char tmpl[] = "/tmp/kv_http_fuzz_XXXXXX";
+    Check(::mkdtemp(tmpl) != nullptr);
+    Path = tmpl;
+    std::ofstream(Path + "/index.html") << "<p>home</p>";
+    std::ofstream(Path + "/big.txt") << std::string(70000, 'b');
+  }
+  ~TDocs() {
+    std::error_code ec;
+    std::filesystem::remove_all(Path, ec);
+  }
+};
 
 THttpServer& Server() {
   static THttpServer* server = [] {
-    char tmpl[] = "/tmp/kv_http_fuzz_XXXXXX";
-    Check(::mkdtemp(tmpl) != nullptr);
-    GDocs = tmpl;
-    std::atexit(RemoveDocs);
-    std::ofstream(GDocs + "/index.html") << "<p>home</p>";
-    std::ofstream(GDocs + "/big.txt") << std::string(70000, 'b');
     auto* s = new THttpServer(nullptr);
     s->SetAddr("127.0.0.1");
     s->SetPort("0");
-    s->SetDocDir(GDocs);
     s->SetReadTimeout(300);
     s->SetWriteTimeout(300);
     s->OnGetDocument = [](TObject*, TObject* Client, THttpGetFlag& Flags) {
       auto* c = static_cast<THttpConnection*>(Client);
       if (c->Path() == "/stream") {
+        // A handler that sends a stream writes the whole answer, head included.
+        static const char kAnswer[] = "HTTP/1.0 200 OK\r\nContent-Length: 8\r\n\r\nstreamed";
         auto* m = new TMemoryStream;
-        m->WriteBuffer("streamed", 8);
+        m->WriteBuffer(kAnswer, int32_t(sizeof kAnswer - 1));
         m->SetPosition(0);
         c->SetDocStream(m);
         Flags = SendStream;
@@ -75,7 +80,9 @@ THttpServer& Server() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   if (Size == 0 || Size > 16384) return 0;
   THttpServer& server = Server();
-  const size_t piece = 1 + Data[0] % 97;
+  const TDocs docs;
+  server.SetDocDir(docs.Path);
+  const size_t chunk = 1 + Data[0] % 97;
   const std::string request(reinterpret_cast<const char*>(Data + 1), Size - 1);
 
   const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -92,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   while (!closed && TickCount64() < deadline) {
     WaitForMessages(5);
     if (sent < request.size()) {
-      const ssize_t n = ::send(s, request.data() + sent, std::min(piece, request.size() - sent), MSG_NOSIGNAL);
+      const ssize_t n = ::send(s, request.data() + sent, std::min(chunk, request.size() - sent), MSG_NOSIGNAL);
       if (n > 0) sent += size_t(n);
       else if (n < 0 && errno != EAGAIN && errno != EINPROGRESS && errno != ENOTCONN) sent = request.size();
     } else if (!shut) {

@@ -1,5 +1,5 @@
 // The POP3 client's request sequencing against a server whose replies are the
-// fuzz input, one piece per command (pieces are separated by 0x00): whatever
+// fuzz input, one chunk per command (chunks are separated by 0x00): whatever
 // the replies, every call ends with the client ready again, a call that
 // succeeds carries no error, and the multi-line events come in begin/end pairs.
 #include <cstddef>

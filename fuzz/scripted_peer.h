@@ -1,8 +1,8 @@
 // A scripted server on loopback for the protocol clients' fuzz targets: it
 // accepts one connection and answers each command line the client sends with
-// the next piece of the script, so the replies arrive in the order a real
+// the next chunk of the script, so the replies arrive in the order a real
 // server's would, whatever they say. For FTP it also makes the data
-// connection a PORT command asked for and sends the next piece through it (or
+// connection a PORT command asked for and sends the next chunk through it (or
 // reads what the client uploads). It closes when the script is used up or the
 // client stays silent for a while.
 #pragma once
@@ -22,16 +22,16 @@
 
 namespace kv::fuzz {
 
-// The script: the pieces of Data between the bytes 0x00.
+// The script: the chunks of Data between the bytes 0x00.
 inline std::vector<std::string> SplitScript(const uint8_t* Data, size_t Size) {
-  std::vector<std::string> pieces(1);
+  std::vector<std::string> chunks(1);
   for (size_t i = 0; i < Size; ++i) {
     if (Data[i] == 0)
-      pieces.emplace_back();
+      chunks.emplace_back();
     else
-      pieces.back() += char(Data[i]);
+      chunks.back() += char(Data[i]);
   }
-  return pieces;
+  return chunks;
 }
 
 class TScriptedPeer {
@@ -53,10 +53,10 @@ class TScriptedPeer {
   }
   std::string Port() const { return std::to_string(FPort); }
 
-  // Serves one connection with Pieces on a thread of its own.
-  void Serve(std::vector<std::string> Pieces, bool FtpData) {
+  // Serves one connection with Chunks on a thread of its own.
+  void Serve(std::vector<std::string> Chunks, bool FtpData) {
     Join();
-    FThread = std::thread([this, p = std::move(Pieces), FtpData]() mutable { Run(std::move(p), FtpData); });
+    FThread = std::thread([this, p = std::move(Chunks), FtpData]() mutable { Run(std::move(p), FtpData); });
   }
   void Join() {
     if (FThread.joinable()) FThread.join();
@@ -80,9 +80,9 @@ class TScriptedPeer {
     }
   }
 
-  // The data connection of one transfer: sends Piece to the client, or reads
+  // The data connection of one transfer: sends Chunk to the client, or reads
   // its upload to the end.
-  static void Transfer(uint16_t Port, const std::string& Verb, const std::string& Piece) {
+  static void Transfer(uint16_t Port, const std::string& Verb, const std::string& Chunk) {
     const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -94,31 +94,31 @@ class TScriptedPeer {
         while (WaitReadable(s, kSilenceMs) && ::recv(s, buf, sizeof buf, 0) > 0) {
         }
       } else {
-        SendAll(s, Piece);
+        SendAll(s, Chunk);
       }
     }
     ::close(s);
   }
 
-  void Run(std::vector<std::string> Pieces, bool FtpData) {
+  void Run(std::vector<std::string> Chunks, bool FtpData) {
     if (!WaitReadable(FListener, 2000)) return;
     const int c = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
     if (c < 0) return;
     size_t next = 0;
-    SendAll(c, Pieces[next++]);
+    SendAll(c, Chunks[next++]);
     std::string in;
     uint16_t dataPort = 0;
-    while (next < Pieces.size() && WaitReadable(c, kSilenceMs)) {
+    while (next < Chunks.size() && WaitReadable(c, kSilenceMs)) {
       char buf[4096];
       const ssize_t n = ::recv(c, buf, sizeof buf, 0);
       if (n <= 0) break;
       in.append(buf, size_t(n));
       size_t eol;
-      while (next < Pieces.size() && (eol = in.find('\n')) != std::string::npos) {
+      while (next < Chunks.size() && (eol = in.find('\n')) != std::string::npos) {
         const std::string line = in.substr(0, eol);
         in.erase(0, eol + 1);
         const std::string verb = line.substr(0, 4);
-        SendAll(c, Pieces[next++]);
+        SendAll(c, Chunks[next++]);
         if (!FtpData) continue;
         if (verb == "PORT") {
           // h1,h2,h3,h4,p1,p2: only the port is used; the address is loopback.
@@ -134,9 +134,9 @@ class TScriptedPeer {
           }
           dataPort = uint16_t(p1 * 256 + p2);
         } else if (dataPort && (verb == "RETR" || verb == "LIST" || verb == "NLST" || verb == "STOR" || verb == "APPE")) {
-          Transfer(dataPort, verb, next < Pieces.size() ? Pieces[next++] : std::string());
+          Transfer(dataPort, verb, next < Chunks.size() ? Chunks[next++] : std::string());
           dataPort = 0;
-          if (next < Pieces.size()) SendAll(c, Pieces[next++]);  // the transfer's final reply
+          if (next < Chunks.size()) SendAll(c, Chunks[next++]);  // the transfer's final reply
         }
       }
     }

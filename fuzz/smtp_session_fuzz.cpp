@@ -1,5 +1,5 @@
 // The SMTP client's request sequencing against a server whose replies are the
-// fuzz input, one piece per command (pieces are separated by 0x00): whatever
+// fuzz input, one chunk per command (chunks are separated by 0x00): whatever
 // the replies, every call ends with the client ready again and a call that
 // succeeds carries no error.
 #include <cstddef>

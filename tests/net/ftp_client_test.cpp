@@ -263,6 +263,14 @@ for raw in f:
         say('200 ok')
     elif verb == 'RETR':
         say('150 sending')
+        # Is the data port reachable through another local address?
+        other = socket.socket()
+        try:
+            other.connect(('127.0.0.2', port))
+            reach = 'reachable'
+        except OSError:
+            reach = 'unreachable'
+        other.close()
         evil = socket.socket()
         evil.bind(('127.0.0.2', 0))
         evil.connect(('127.0.0.1', port))
@@ -272,7 +280,7 @@ for raw in f:
         good = socket.create_connection(('127.0.0.1', port), source_address=('127.0.0.1', 0))
         good.sendall(b'the real file')
         good.close()
-        say('226 done')
+        say('226 done, data port ' + reach + ' elsewhere')
     elif verb == 'QUIT':
         say('221 bye')
         break
@@ -299,6 +307,7 @@ TEST(FtpActiveMode, DataConnectionFromAnotherAddressIsTurnedAway) {
   ASSERT_TRUE(c.Get()) << c.ErrorMessage() << log;
   EXPECT_EQ(test::ReadText(local), "the real file");
   EXPECT_NE(log.find("127.0.0.2 refused"), std::string::npos) << log;
+  EXPECT_NE(log.find("data port unreachable elsewhere"), std::string::npos) << log;
   EXPECT_TRUE(c.Quit());
 }
 
