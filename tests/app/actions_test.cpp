@@ -118,6 +118,7 @@ TEST_F(Actions, StatesFollowTheImageWindow) {
 // The window's own "Digitalkamera" submenu is the one the camera filters fill:
 // one entry in the file menu, holding both filters, enabled with an image window.
 TEST_F(Actions, CameraMenuIsOneSubmenuWhoseItemsFollowTheWindow) {
+  Form->DoCreate();  // fills the menus as at the program's start
   TMenuItem* datei = Form->MainMenu1->Items()->Find("Datei");
   ASSERT_NE(datei, nullptr);
   int32_t cameraMenus = 0;
