@@ -306,6 +306,8 @@ void Tform1::LoadBackground() {
   if (ExtractFilePath(name).empty()) name = ProgramFolder() + name;
   if (!FileExists(name)) return;
   imagerlayer1->LoadFromFileByExtension(name);
+  // A file that did not load leaves the control's own picture: that is no background.
+  if (imagerlayer1->IO()->Aborted()) return;
   imagerlayer1->ConvertTo24Bit();
   TBitmap& bmp = imagerlayer1->Bitmap();
   if (bmp.Width() <= 0 || bmp.Height() <= 0) return;

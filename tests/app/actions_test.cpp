@@ -21,6 +21,7 @@
 #include "platform/ui/actions.h"
 #include "platform/ui/clipboard.h"
 #include "platform/ui/status_bar.h"
+#include "imaging/formats/twain_params.h"
 #include "imaging/views/open_save_dialog.h"
 #include "imaging/views/ruler_box.h"
 #include "main_window_fixture.h"
@@ -31,6 +32,7 @@
 #include "platform/ui/menus.h"
 #include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
+#include "support/sane_test_env.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -118,6 +120,7 @@ TEST_F(Actions, StatesFollowTheImageWindow) {
 // The window's own "Digitalkamera" submenu is the one the camera filters fill:
 // one entry in the file menu, holding both filters, enabled with an image window.
 TEST_F(Actions, CameraMenuIsOneSubmenuWhoseItemsFollowTheWindow) {
+  Form->DoCreate();  // fills the menus as at the program's start
   TMenuItem* datei = Form->MainMenu1->Items()->Find("Datei");
   ASSERT_NE(datei, nullptr);
   int32_t cameraMenus = 0;
@@ -217,6 +220,8 @@ TEST_F(Actions, DrawingToolsAreOneRadioGroupDrivingTheView) {
 }
 
 TEST_F(Actions, FixedLinesAndTheScanLine) {
+  test::UseSaneBackends("test");  // a scanner to scan with: without one the action says so instead
+  UnloadTwain(TwainManager());
   OpenImage();
   const std::vector<std::pair<const char*, const char*>> cases = {
       {"Saveall", "SaveAll"}, {"Closeit", "close"}, {"NumbCol", "NumberColors"}, {"Histogram", "ShowHistogram"},
@@ -228,6 +233,7 @@ TEST_F(Actions, FixedLinesAndTheScanLine) {
     A(action).Execute();
     EXPECT_EQ(Lines, std::vector<std::string>{line}) << action;
   }
+  UnloadTwain(TwainManager());
 }
 
 TEST_F(Actions, ToolsNotInThisBuildSaySo) {
