@@ -20,10 +20,6 @@ void TPopupWindow::CloseUp(bool Accept) {
   if (OnCloseUp) OnCloseUp(this, Accept);
 }
 
-void TPopupWindow::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-  TCustomForm::MouseUp(Button, Shift, X, Y);
-}
-
 void TPopupWindow::Dispatch(TMessage& Message) {
   // A pop-up is never activated by a click.
   if (Message.Msg == WM_ACTIVATE) return;

@@ -40,9 +40,6 @@ class TPopupWindow : public TCustomForm {
 
   void Dispatch(TMessage& Message) override;
 
- protected:
-  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
-
  private:
   TCustomComboEdit* FEditor;
 };

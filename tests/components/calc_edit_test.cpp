@@ -256,6 +256,12 @@ TEST_F(CalcEditTest, ThePopupCalculatorWorksOnTheEditsValue) {
   EXPECT_EQ(Edit->ShownText(), "Error");
   SynthKey(Edit, VK_ESCAPE);
   EXPECT_EQ(Edit->Value(), 1);
+  // A release on the pop-up's own window closes it, accepting inside its client area.
+  Edit->DoClick();
+  SynthText(Edit, "8");
+  SynthMouse(pop, maRelease, 1, 1);
+  EXPECT_FALSE(Edit->PopupVisible());
+  EXPECT_EQ(Edit->Value(), 8);
 }
 
 TEST_F(CalcEditTest, APopupNearTheBottomOpensAboveTheEdit) {
