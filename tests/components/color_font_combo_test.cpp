@@ -178,6 +178,10 @@ TEST_F(ComboTest, TheFontListFiltersAndSelectsByName) {
   EXPECT_EQ(changes, 1);
   f->SetFontName("DejaVu Sans");
   EXPECT_EQ(changes, 1);
+  f->Perform(CM_FONTCHANGE);  // the installed fonts changed: the list is built again, the name stays
+  EXPECT_EQ(f->FontName(), "DejaVu Sans");
+  EXPECT_EQ(f->Count(), static_cast<int32_t>(all.size()));
+  EXPECT_EQ(changes, 1);
 
   // A rebuild that keeps the name says nothing; one that loses it says so once.
   f->SetTrueTypeOnly(true);
