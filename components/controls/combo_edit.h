@@ -101,6 +101,8 @@ class TCustomComboEdit : public TCustomEdit {
   bool PopupVisible() const { return FPopupVisible; }
   // The button's action as its click and ClickKey run it.
   void DoClick();
+  // The least height: the smaller of the system font's and the edit font's heights, and the frame.
+  int32_t MinHeight() const;
 
   TNotifyEvent OnButtonClick;
 

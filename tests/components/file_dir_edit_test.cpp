@@ -187,6 +187,10 @@ TEST_F(FileEditTest, ButtonRulesReadOnlyAndWidth) {
   e->SetGlyphKind(gkEllipsis);
   e->SetButtonWidth(21);
   EXPECT_EQ(e->NumGlyphs(), 1);
+  // Too low for its font: raised to the least height.
+  e->SetHeight(4);
+  EXPECT_EQ(e->Height(), e->MinHeight());
+  EXPECT_GT(e->Height(), 10);
 }
 
 TEST_F(FileEditTest, DroppedFilesFillTheEditOnlyWhenAccepted) {
