@@ -283,7 +283,7 @@ void TPopupCalculator::SetValue(const TPopupValue& Value) {
 }
 
 void TPopupCalculator::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-  TPopupWindow::MouseUp(Button, Shift, X, Y);
+  TCustomForm::MouseUp(Button, Shift, X, Y);
   if (Button != mbLeft || !Editor()) return;
   const bool inside = X >= 0 && Y >= 0 && X < ClientWidth() && Y < ClientHeight();
   Editor()->PopupCloseUp(this, inside);

@@ -290,6 +290,11 @@ void TFontComboBox::SetFontName(const std::string& Value) {
   if (!FSilent && OnChange) OnChange(this);
 }
 
+void TFontComboBox::Dispatch(TMessage& Message) {
+  TOwnerDrawComboBox::Dispatch(Message);
+  if (Message.Msg == CM_FONTCHANGE) Reset();
+}
+
 void TFontComboBox::SetDevice(TFontDevice Value) {
   if (Value == FDevice) return;
   FDevice = Value;

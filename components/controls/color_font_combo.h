@@ -90,10 +90,9 @@ class TFontComboBox : public TOwnerDrawComboBox {
   void SetTrueTypeOnly(bool Value);
   bool UseFonts() const { return FUseFonts; }
   void SetUseFonts(bool Value);
-  // Builds the list again keeping the chosen name (a change of the installed fonts).
-  void FontsChanged() { Reset(); }
-
   void DrawItem(TCanvas& Canvas, int32_t Index, const TRect& Rect, TOwnerDrawState State) override;
+  // CM_FONTCHANGE (the installed fonts changed) builds the list again keeping the chosen name.
+  void Dispatch(TMessage& Message) override;
   const TPropertyTable& PropertyTable() const override;
 
  protected:

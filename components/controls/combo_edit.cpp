@@ -20,10 +20,6 @@ void TPopupWindow::CloseUp(bool Accept) {
   if (OnCloseUp) OnCloseUp(this, Accept);
 }
 
-void TPopupWindow::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-  TCustomForm::MouseUp(Button, Shift, X, Y);
-}
-
 void TPopupWindow::Dispatch(TMessage& Message) {
   // A pop-up is never activated by a click.
   if (Message.Msg == WM_ACTIVATE) return;
@@ -186,7 +182,15 @@ void TCustomComboEdit::UpdateControls() {
   SetEditRect(Rect(0, 0, std::max(0, ClientWidth() - bw - 2), ClientHeight() + 1));
 }
 
+int32_t TCustomComboEdit::MinHeight() const {
+  TBitmap b(1, 1);
+  const int32_t system = b.Canvas().TextHeight("0");  // a fresh canvas has the system font
+  b.Canvas().Font().Assign(Font());
+  return std::min(system, b.Canvas().TextHeight("0")) + 4 * 1 + 1;
+}
+
 void TCustomComboEdit::SetBounds(int32_t ALeft, int32_t ATop, int32_t AWidth, int32_t AHeight) {
+  if (AHeight != FHeight) AHeight = std::max(AHeight, MinHeight());
   TCustomEdit::SetBounds(ALeft, ATop, AWidth, AHeight);
   if (FBtnControl) UpdateControls();
 }

@@ -40,9 +40,6 @@ class TPopupWindow : public TCustomForm {
 
   void Dispatch(TMessage& Message) override;
 
- protected:
-  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
-
  private:
   TCustomComboEdit* FEditor;
 };
@@ -104,6 +101,8 @@ class TCustomComboEdit : public TCustomEdit {
   bool PopupVisible() const { return FPopupVisible; }
   // The button's action as its click and ClickKey run it.
   void DoClick();
+  // The least height: the smaller of the system font's and the edit font's heights, and the frame.
+  int32_t MinHeight() const;
 
   TNotifyEvent OnButtonClick;
 

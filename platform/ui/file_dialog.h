@@ -22,6 +22,7 @@ enum TOpenOption : uint8_t {
 using TOpenOptions = TSet<TOpenOption, 32>;
 
 class TWinControl;
+struct TFileDialogRequest;
 
 // The dialog while it runs, for the caller's notifications and for scripts.
 class TFileDialogSession {
@@ -42,7 +43,7 @@ class TFileDialogSession {
   // The extension (without dot) added to a typed name that has none.
   virtual void SetDefaultExt(const std::string& Ext) = 0;
   // What the dialog was asked to show.
-  virtual const struct TFileDialogRequest& Request() const = 0;
+  virtual const TFileDialogRequest& Request() const = 0;
 
   // What the user does. Each raises the request's notification as the dialog would.
   virtual void SelectFile(const std::string& Path) = 0;

@@ -7,6 +7,8 @@
 
 namespace kv {
 
+struct TFolderDialogRequest;
+
 // The dialog while it runs, for the caller's callbacks and for scripts.
 class TFolderDialogSession {
  public:
@@ -20,7 +22,7 @@ class TFolderDialogSession {
   virtual bool HasHelpButton() const = 0;
   virtual void PressHelp() = 0;
   // What the dialog was asked to show.
-  virtual const struct TFolderDialogRequest& Request() const = 0;
+  virtual const TFolderDialogRequest& Request() const = 0;
 };
 
 struct TFolderDialogRequest {

@@ -13,6 +13,12 @@
 namespace kv {
 namespace {
 
+// The picture goes to the test output folder for people to look at.
+void SaveShot(const TBitmap& B, const std::string& Name) {
+  if (const std::string p = test::OutputPath(Name); !p.empty()) EXPECT_TRUE(SaveBitmapPng(B, p));
+}
+
+
 class ComboTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -130,7 +136,7 @@ TEST_F(ComboTest, ColourSwatchesAreFramedToStayVisible) {
   EXPECT_EQ(px(4, 10, h / 2), clNavy);
   EXPECT_EQ(px(1, 1, 1), static_cast<TColor>(ColorToRGB(clWindow)));  // outside the swatch: cleared
   EXPECT_EQ(px(4, 1, 1), static_cast<TColor>(ColorToRGB(clHighlight)));
-  EXPECT_TRUE(SaveBitmapPng(*list, test::TempPath("color_combo_items.png")));
+  SaveShot(*list, "color_combo_items.png");
 
   c->SetDisplayNames(false);
   TBitmap wide(100, h, pf24bit);
@@ -143,7 +149,7 @@ TEST_F(ComboTest, ColourSwatchesAreFramedToStayVisible) {
   Form->Repaint();
   const auto shot = GrabControl(c);
   ASSERT_NE(shot, nullptr);
-  EXPECT_TRUE(SaveBitmapPng(*shot, test::TempPath("color_combo_closed.png")));
+  SaveShot(*shot, "color_combo_closed.png");
   int purple = 0;
   for (int32_t y = 0; y < shot->Height(); ++y)
     for (int32_t x = 0; x < shot->Width(); ++x) purple += static_cast<TColor>(shot->GetPixelColor(x, y)) == clPurple;
@@ -171,6 +177,10 @@ TEST_F(ComboTest, TheFontListFiltersAndSelectsByName) {
   EXPECT_EQ(f->FontName(), "DejaVu Sans");
   EXPECT_EQ(changes, 1);
   f->SetFontName("DejaVu Sans");
+  EXPECT_EQ(changes, 1);
+  f->Perform(CM_FONTCHANGE);  // the installed fonts changed: the list is built again, the name stays
+  EXPECT_EQ(f->FontName(), "DejaVu Sans");
+  EXPECT_EQ(f->Count(), static_cast<int32_t>(all.size()));
   EXPECT_EQ(changes, 1);
 
   // A rebuild that keeps the name says nothing; one that loses it says so once.
@@ -229,7 +239,7 @@ TEST_F(ComboTest, FontItemsShowTheirSymbolAndOptionallyTheirFont) {
   EXPECT_GT(differ, 10);
   f->SetUseFonts(true);
   const auto list = RenderList(f, mono, 220);
-  EXPECT_TRUE(SaveBitmapPng(*list, test::TempPath("font_combo_items.png")));
+  SaveShot(*list, "font_combo_items.png");
 }
 
 }  // namespace

@@ -14,6 +14,12 @@
 namespace kv {
 namespace {
 
+// The picture goes to the test output folder for people to look at.
+void SaveShot(const TBitmap& B, const std::string& Name) {
+  if (const std::string p = test::OutputPath(Name); !p.empty()) EXPECT_TRUE(SaveBitmapPng(B, p));
+}
+
+
 class FileEditTest : public test::TTempFolderTest {
  protected:
   void SetUp() override {
@@ -181,6 +187,10 @@ TEST_F(FileEditTest, ButtonRulesReadOnlyAndWidth) {
   e->SetGlyphKind(gkEllipsis);
   e->SetButtonWidth(21);
   EXPECT_EQ(e->NumGlyphs(), 1);
+  // Too low for its font: raised to the least height.
+  e->SetHeight(4);
+  EXPECT_EQ(e->Height(), e->MinHeight());
+  EXPECT_GT(e->Height(), 10);
 }
 
 TEST_F(FileEditTest, DroppedFilesFillTheEditOnlyWhenAccepted) {
@@ -209,7 +219,7 @@ TEST_F(FileEditTest, DroppedFilesFillTheEditOnlyWhenAccepted) {
   Form->Repaint();
   const auto shot = GrabControl(e);
   ASSERT_NE(shot, nullptr);
-  EXPECT_TRUE(SaveBitmapPng(*shot, test::TempPath("file_edit.png")));
+  SaveShot(*shot, "file_edit.png");
 }
 
 TEST_F(FileEditTest, TheFolderEditOpensTheChooserAndAppendsWithSeveralFolders) {

@@ -11,6 +11,12 @@
 namespace kv {
 namespace {
 
+// The picture goes to the test output folder for people to look at.
+void SaveShot(const TBitmap& B, const std::string& Name) {
+  if (const std::string p = test::OutputPath(Name); !p.empty()) EXPECT_TRUE(SaveBitmapPng(B, p));
+}
+
+
 class SpinTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -282,7 +288,7 @@ TEST_F(SpinTest, TheDiagonalButtonPaintsItsPressedHalfAndArrows) {
   SynthMouse(&b, maPress, 3, 3);
   const TBitmap& pressed = render();
   EXPECT_EQ(static_cast<TColorRef>(pressed.GetPixelColor(0, 0)), GetSysColor(COLOR_BTNSHADOW));
-  EXPECT_TRUE(SaveBitmapPng(pressed, test::TempPath("spin_button_top_pressed.png")));
+  SaveShot(pressed, "spin_button_top_pressed.png");
   SynthMouse(&b, maRelease, 3, 3);
 
   TKvSpinEdit* e = MakeEdit();
@@ -292,8 +298,8 @@ TEST_F(SpinTest, TheDiagonalButtonPaintsItsPressedHalfAndArrows) {
   s->SetButtonKind(bkStandard);
   s->SetValue(7);
   Form->Repaint();
-  EXPECT_TRUE(SaveBitmapPng(*GrabControl(e), test::TempPath("spin_edit_diagonal.png")));
-  EXPECT_TRUE(SaveBitmapPng(*GrabControl(s), test::TempPath("spin_edit_standard.png")));
+  SaveShot(*GrabControl(e), "spin_edit_diagonal.png");
+  SaveShot(*GrabControl(s), "spin_edit_standard.png");
   // The digits, dark on the window colour, left of the button.
   const auto shot = GrabControl(e);
   int32_t dark = 0;

@@ -11,6 +11,12 @@
 namespace kv {
 namespace {
 
+// The picture goes to the test output folder for people to look at.
+void SaveShot(const TBitmap& B, const std::string& Name) {
+  if (const std::string p = test::OutputPath(Name); !p.empty()) EXPECT_TRUE(SaveBitmapPng(B, p));
+}
+
+
 TSize Measure(const TFont& Font, const std::string& Text) {
   TBitmap b(1, 1);
   b.Canvas().Font().Assign(Font);
@@ -62,7 +68,7 @@ TEST(ResizingCheckBox, FollowsItsCaptionButNeverGetsLower) {
   const auto shot = GrabControl(b);
   ASSERT_NE(shot, nullptr);
   EXPECT_EQ(shot->Width(), b->Width());
-  EXPECT_TRUE(SaveBitmapPng(*shot, test::TempPath("resizing_check_box.png")));
+  SaveShot(*shot, "resizing_check_box.png");
 }
 
 }  // namespace

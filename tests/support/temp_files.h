@@ -28,6 +28,15 @@ inline std::string TempRoot() {
 
 inline std::string TempPath(const std::string& Name) { return TempRoot() + Name; }
 
+// Where a test leaves a picture for people to look at: the test output folder
+// ($KV_TEST_TMP), or "" when there is none, so that nothing is left elsewhere.
+inline std::string OutputPath(const std::string& Name) {
+  const char* base = std::getenv("KV_TEST_TMP");
+  if (!base || !*base) return {};
+  std::filesystem::create_directories(base);
+  return std::string(base) + "/" + Name;
+}
+
 inline std::string ReadText(const std::string& Name) {
   std::ifstream f(Name, std::ios::binary);
   std::stringstream s;
