@@ -3,9 +3,10 @@
 
 #include <algorithm>
 
-#include "platform/system/ini_file.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/ticks.h"
+#include "platform/rtl/utf8.h"
+#include "platform/system/ini_file.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/panel.h"
 
@@ -18,28 +19,16 @@ constexpr size_t kSearchMax = 32;
 constexpr int32_t kPickListRows = 8;
 constexpr int32_t kEditButtonWidth = 16;
 
-std::string LowerAscii(std::string S) {
-  for (char& c : S)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return S;
+std::string Lower(const std::string& S) {
+  std::string out;
+  for (size_t i = 0; i < S.size();) utf8::Append(out, utf8::ToLower(utf8::Next(S, i)));
+  return out;
 }
 
-void AppendUtf8(std::string& S, char32_t C) {
-  if (C < 0x80) {
-    S += char(C);
-  } else if (C < 0x800) {
-    S += char(0xC0 | (C >> 6));
-    S += char(0x80 | (C & 0x3F));
-  } else if (C < 0x10000) {
-    S += char(0xE0 | (C >> 12));
-    S += char(0x80 | ((C >> 6) & 0x3F));
-    S += char(0x80 | (C & 0x3F));
-  } else {
-    S += char(0xF0 | (C >> 18));
-    S += char(0x80 | ((C >> 12) & 0x3F));
-    S += char(0x80 | ((C >> 6) & 0x3F));
-    S += char(0x80 | (C & 0x3F));
-  }
+size_t CharCount(const std::string& S) {
+  size_t n = 0;
+  for (size_t i = 0; i < S.size(); ++n) utf8::Next(S, i);
+  return n;
 }
 
 }  // namespace
@@ -62,10 +51,10 @@ void TPopupListbox::SearchChar(char32_t Key) {
   const uint32_t now = TickCount();
   if (now - FSearchTickCount > kSearchPauseMs) FSearchText.clear();
   FSearchTickCount = now;
-  if (FSearchText.size() < kSearchMax) AppendUtf8(FSearchText, Key);
-  const std::string wanted = LowerAscii(FSearchText);
+  if (CharCount(FSearchText) < kSearchMax) utf8::Append(FSearchText, Key);
+  const std::string wanted = Lower(FSearchText);
   for (int32_t i = 0; i < Items().Count(); ++i)
-    if (LowerAscii(Items().Strings(i)).compare(0, wanted.size(), wanted) == 0) {
+    if (Lower(Items().Strings(i)).compare(0, wanted.size(), wanted) == 0) {
       SetItemIndex(i);
       return;
     }

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/utf8.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/panel.h"
 #include "platform/ui/scrolling.h"
@@ -151,9 +152,13 @@ void TInplaceEdit::SetButtonWidth(int32_t Value) {
 
 void TInplaceEdit::TypeChar(char32_t Key) {
   KeyPress(Key);
-  if (Key == 0 || Key < 32 || Key > 0x7F) return;
-  if (FMaxLength > 0 && int32_t(FText.size()) >= FMaxLength) return;
-  SetText(FText + char(Key));
+  if (Key < 32) return;
+  std::string next = FText;
+  utf8::Append(next, Key);
+  size_t chars = 0;
+  for (size_t i = 0; i < next.size(); ++chars) utf8::Next(next, i);
+  if (FMaxLength > 0 && int32_t(chars) > FMaxLength) return;
+  SetText(next);
 }
 
 void TInplaceEdit::Move(const TRect& Loc) {
