@@ -106,7 +106,7 @@ void RemoveFromCatalog(Tform1& Form) {
   TFormcatalog* catalog = Form.getcatalog();
   if (!catalog) return;
   const Tcatalogframe& frame = *catalog->catalogframe1;
-  const TRect& s = frame.DrawGrid1().Selection;
+  const TGridRect s = frame.DrawGrid1().Selection();
   const auto cell = [&frame](int32_t Col, int32_t Row) { return frame.CellFileIndex(Col, Row); };
   for (int32_t index : CatalogRemovalOrder(s.Left, s.Top, s.Right, s.Bottom, cell, frame.Files().Count()))
     RunLine(Form, "DelCatalog" + WriteParamInt("Index", index));

@@ -67,6 +67,20 @@ int32_t InfoBlockLineCount(tImageInfoset Set) {
 }
 
 Tcatalogframe::Tcatalogframe(TComponent* AOwner) : TFrame(AOwner) {
+  FGrid = new TKvDrawGrid(this);
+  FGrid->SetName("DrawGrid1");
+  FGrid->SetParent(this);
+  FGrid->SetAlign(alClient);
+  FGrid->SetBorderStyle(bsNone);
+  FGrid->SetGridLineWidth(0);
+  FGrid->SetDefaultDrawing(false);
+  FGrid->SetOptions(TGridOptions{goRangeSelect, goDrawFocusSelected});
+  FGrid->SetColCount(2);
+  FGrid->SetRowCount(2);
+  FGrid->OnDrawCell = [this](TObject*, int32_t Col, int32_t Row, const TRect& R, TGridDrawState) {
+    DrawGrid1DrawCell(Col, Row, R);
+  };
+  FGrid->OnDblClick = [this](TObject*) { DrawGrid1DblClick(); };
   std::string info = "Info=265";
   if (form1) {
     info = form1->StoredString("CatalogInfo");
@@ -87,7 +101,9 @@ void Tcatalogframe::SetArrangement(TCatalogArrangement Value, bool Horizontal) {
   if (Value == FArrangement && Horizontal == FHorizontal) return;
   FArrangement = Value;
   FHorizontal = Horizontal;
-  FLeftCol = FTopRow = 1;
+  Layout();
+  FGrid->SetLeftCol(1);
+  FGrid->SetTopRow(1);
   Repaint();
 }
 
@@ -100,11 +116,12 @@ void Tcatalogframe::Resort(TObject*, const std::string& SortText) {
 void Tcatalogframe::Repaint() {
   Layout();
   TFrame::Repaint();
+  FGrid->Invalidate();
 }
 
 void Tcatalogframe::Resize() {
   Layout();
-  Invalidate();
+  FGrid->Invalidate();
   TFrame::Resize();
 }
 
@@ -145,8 +162,8 @@ void Tcatalogframe::Layout() {
       }
       break;
     case carDetailed: {
-      ReadParamFont(FFontText, Canvas().Font());
-      const int32_t captions = Round32(1.2 * std::max(1, Canvas().TextHeight("W")));
+      ReadParamFont(FFontText, FGrid->Canvas().Font());
+      const int32_t captions = Round32(1.2 * std::max(1, FGrid->Canvas().TextHeight("W")));
       if (FHorizontal) {
         cols = std::max(2, files + 1);
         rows = lines + 2;
@@ -159,21 +176,15 @@ void Tcatalogframe::Layout() {
       break;
     }
   }
-  FGrid.ColWidths.assign(size_t(cols), cellW);
-  FGrid.RowHeights.assign(size_t(rows), rowH);
-  FGrid.ColWidths[0] = fixedW;
-  FGrid.RowHeights[0] = fixedH;
-  FLeftCol = std::clamp(FLeftCol, 1, cols - 1);
-  FTopRow = std::clamp(FTopRow, 1, rows - 1);
-  TRect& s = FGrid.Selection;
-  s.Left = std::clamp(s.Left, 1, cols - 1);
-  s.Right = std::clamp(s.Right, s.Left, cols - 1);
-  s.Top = std::clamp(s.Top, 1, rows - 1);
-  s.Bottom = std::clamp(s.Bottom, s.Top, rows - 1);
+  // The grid keeps its selection and view inside the new counts itself.
+  FGrid->SetColCount(cols);
+  FGrid->SetRowCount(rows);
+  for (int32_t c = 0; c < cols; ++c) FGrid->SetColWidths(c, c == 0 ? fixedW : cellW);
+  for (int32_t r = 0; r < rows; ++r) FGrid->SetRowHeights(r, r == 0 ? fixedH : rowH);
 }
 
 int32_t Tcatalogframe::CellFileIndex(int32_t Col, int32_t Row) const {
-  const int32_t cols = FGrid.ColCount(), rows = FGrid.RowCount();
+  const int32_t cols = FGrid->ColCount(), rows = FGrid->RowCount();
   if (Col < 1 || Row < 1 || Col >= cols || Row >= rows) return -1;
   int32_t index = -1;
   switch (FArrangement) {
@@ -189,46 +200,14 @@ int32_t Tcatalogframe::CellFileIndex(int32_t Col, int32_t Row) const {
   return index < FFiles.Count() ? index : -1;
 }
 
-TRect Tcatalogframe::CellRect(int32_t Col, int32_t Row) const {
-  auto start = [](const std::vector<int32_t>& Sizes, int32_t First, int32_t Cell, int32_t& At) {
-    if (Cell == 0) {
-      At = 0;
-      return true;
-    }
-    if (Cell < First) return false;  // scrolled out
-    At = Sizes[0];
-    for (int32_t i = First; i < Cell; ++i) At += Sizes[size_t(i)];
-    return true;
-  };
-  int32_t x = 0, y = 0;
-  if (Col < 0 || Row < 0 || Col >= FGrid.ColCount() || Row >= FGrid.RowCount()) return TRect{};
-  if (!start(FGrid.ColWidths, FLeftCol, Col, x) || !start(FGrid.RowHeights, FTopRow, Row, y)) return TRect{};
-  return TRect{x, y, x + FGrid.ColWidths[size_t(Col)], y + FGrid.RowHeights[size_t(Row)]};
-}
-
 bool Tcatalogframe::CellAt(int32_t X, int32_t Y, int32_t& Col, int32_t& Row) const {
-  auto find = [](const std::vector<int32_t>& Sizes, int32_t First, int32_t P, int32_t& Cell) {
-    if (P < 0) return false;
-    if (P < Sizes[0]) {
-      Cell = 0;
-      return true;
-    }
-    int32_t at = Sizes[0];
-    for (int32_t i = First; i < int32_t(Sizes.size()); ++i) {
-      at += Sizes[size_t(i)];
-      if (P < at) {
-        Cell = i;
-        return true;
-      }
-    }
-    return false;
-  };
-  return find(FGrid.ColWidths, FLeftCol, X, Col) && find(FGrid.RowHeights, FTopRow, Y, Row);
+  FGrid->MouseToCell(X, Y, Col, Row);
+  return Col >= 0 && Row >= 0;
 }
 
 void Tcatalogframe::SelectedFiles(TStrings& Out) const {
   std::vector<std::string> paths;
-  const TRect& s = FGrid.Selection;
+  const TGridRect s = FGrid->Selection();
   for (int32_t row = s.Top; row <= s.Bottom; ++row)
     for (int32_t col = s.Left; col <= s.Right; ++col)
       if (const int32_t i = CellFileIndex(col, row); i >= 0) paths.push_back(FFiles.Strings(i));
@@ -329,95 +308,37 @@ void Tcatalogframe::DrawFileCell(TCanvas& C, int32_t Col, int32_t Row, const TRe
   }
 }
 
-void Tcatalogframe::Paint() {
-  TCanvas& c = Canvas();
-  const TRect client = ClientRect();
-  c.Brush().SetStyle(bsSolid);
-  c.Brush().SetColor(clWindow);
-  c.FillRect(client);
+void Tcatalogframe::DrawGrid1DrawCell(int32_t Col, int32_t Row, const TRect& R) {
+  TCanvas& c = FGrid->Canvas();
   const int32_t m = FGridMargin;
-  const TRect& s = FGrid.Selection;
-  for (int32_t row = 0; row < FGrid.RowCount(); ++row) {
-    if (row != 0 && row < FTopRow) continue;
-    for (int32_t col = 0; col < FGrid.ColCount(); ++col) {
-      if (col != 0 && col < FLeftCol) continue;
-      const TRect r = CellRect(col, row);
-      if (r.Left >= client.Right) break;
-      if (r.Width() <= 0 || r.Height() <= 0) continue;
-      const bool selected = col >= s.Left && col <= s.Right && row >= s.Top && row <= s.Bottom;
-      c.Brush().SetStyle(bsSolid);
-      c.Brush().SetColor(selected ? clHighlight : clWindow);
-      if (selected) c.FillRect(r);
-      if (const int32_t index = CellFileIndex(col, row); index >= 0) {
-        DrawFileCell(c, col, row, r, index);
-      } else if (const std::string caption = CaptionText(col, row); !caption.empty()) {
-        // The caption runs down its narrow column letter below letter.
-        ReadParamFont(FFontText, c.Font());
-        if (FHorizontal && FArrangement == carDetailed) {
-          const int32_t step = std::max(1, c.TextHeight("W"));
-          int32_t y = r.Top;
-          for (const std::string& letter : Utf8Chars(caption)) {
-            if (y >= r.Bottom) break;
-            c.TextRect(r, r.Left + 1, y, letter);
-            y += step;
-          }
-        } else {
-          c.TextRect(r, r.Left + std::min(m, r.Width() / 2), r.Top + 1, caption);
-        }
+  const TGridRect s = FGrid->Selection();
+  const bool selected = Col >= s.Left && Col <= s.Right && Row >= s.Top && Row <= s.Bottom;
+  c.Brush().SetStyle(bsSolid);
+  c.Brush().SetColor(selected ? clHighlight : clWindow);
+  c.FillRect(R);
+  if (const int32_t index = CellFileIndex(Col, Row); index >= 0) {
+    DrawFileCell(c, Col, Row, R, index);
+  } else if (const std::string caption = CaptionText(Col, Row); !caption.empty()) {
+    // The caption runs down its narrow column letter below letter.
+    ReadParamFont(FFontText, c.Font());
+    if (FHorizontal && FArrangement == carDetailed) {
+      const int32_t step = std::max(1, c.TextHeight("W"));
+      int32_t y = R.Top;
+      for (const std::string& letter : Utf8Chars(caption)) {
+        if (y >= R.Bottom) break;
+        c.TextRect(R, R.Left + 1, y, letter);
+        y += step;
       }
+    } else {
+      c.TextRect(R, R.Left + std::min(m, R.Width() / 2), R.Top + 1, caption);
     }
-    if (CellRect(0, row).Top >= client.Bottom) break;
   }
 }
 
-void Tcatalogframe::SelectTo(int32_t Col, int32_t Row, bool Extend) {
-  Col = std::clamp(Col, 1, FGrid.ColCount() - 1);
-  Row = std::clamp(Row, 1, FGrid.RowCount() - 1);
-  if (!Extend) FAnchor = TPoint{Col, Row};
-  const TRect next{std::min(FAnchor.X, Col), std::min(FAnchor.Y, Row), std::max(FAnchor.X, Col),
-                   std::max(FAnchor.Y, Row)};
-  if (next == FGrid.Selection) return;
-  FGrid.Selection = next;
-  Invalidate();
-}
-
-void Tcatalogframe::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-  int32_t col = 0, row = 0;
-  if (Button == mbLeft && CellAt(X, Y, col, row)) {
-    SelectTo(col, row, Shift.Contains(ssShift));
-    FSelecting = true;
-  }
-  TFrame::MouseDown(Button, Shift, X, Y);
-}
-
-void Tcatalogframe::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
-  int32_t col = 0, row = 0;
-  if (FSelecting && CellAt(X, Y, col, row)) SelectTo(col, row, true);
-  TFrame::MouseMove(Shift, X, Y);
-}
-
-void Tcatalogframe::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
-  if (Button == mbLeft) FSelecting = false;
-  TFrame::MouseUp(Button, Shift, X, Y);
-}
-
-void Tcatalogframe::DblClick() {
-  FSelecting = false;
-  const int32_t index = CellFileIndex(FGrid.Selection.Left, FGrid.Selection.Top);
+void Tcatalogframe::DrawGrid1DblClick() {
+  const TGridRect s = FGrid->Selection();
+  const int32_t index = CellFileIndex(s.Left, s.Top);
   if (index >= 0 && form1) form1->interpreter(this, "open" + WriteParamString("Filename", FFiles.Strings(index)));
-  TFrame::DblClick();
-}
-
-bool Tcatalogframe::DoMouseWheel(TShiftState Shift, int32_t WheelDelta, TPoint MousePos) {
-  if (TFrame::DoMouseWheel(Shift, WheelDelta, MousePos)) return true;
-  const int32_t step = WheelDelta > 0 ? -1 : 1;
-  // The list runs along the columns when horizontal, else down the rows.
-  if (FHorizontal)
-    FLeftCol = std::clamp(FLeftCol + step, 1, FGrid.ColCount() - 1);
-  else
-    FTopRow = std::clamp(FTopRow + step, 1, FGrid.RowCount() - 1);
-  Invalidate();
-  return true;
 }
 
 }  // namespace kv

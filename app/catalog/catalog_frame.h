@@ -9,6 +9,7 @@
 
 #include "app/layer/imager_layer.h"
 #include "app/params/file_kind_types.h"
+#include "components/controls/kv_draw_grid.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/types.h"
@@ -25,16 +26,6 @@ int32_t InfoBlockLineCount(tImageInfoset Set);
 
 enum TCatalogArrangement : uint8_t { carCells = 0, carOverview = 1, carDetailed = 2 };
 
-// The grid the frame lays out: column and row sizes (column and row 0 are the
-// fixed ones) and the selection, in cells, both corners included.
-struct TCatalogGrid {
-  std::vector<int32_t> ColWidths{0, 0};
-  std::vector<int32_t> RowHeights{0, 0};
-  TRect Selection{1, 1, 1, 1};
-  int32_t ColCount() const { return int32_t(ColWidths.size()); }
-  int32_t RowCount() const { return int32_t(RowHeights.size()); }
-};
-
 class Tcatalogframe : public TFrame {
  public:
   explicit Tcatalogframe(TComponent* AOwner);
@@ -50,8 +41,10 @@ class Tcatalogframe : public TFrame {
   // Lays out and repaints only on a change.
   void SetArrangement(TCatalogArrangement Value, bool Horizontal);
   const std::string& FontText() const { return FFontText; }
-  TCatalogGrid& DrawGrid1() { return FGrid; }
-  const TCatalogGrid& DrawGrid1() const { return FGrid; }
+  // The grid the frame lays out (column and row 0 are the fixed ones); its
+  // selection, in cells, is what the file operations work on.
+  TKvDrawGrid& DrawGrid1() { return *FGrid; }
+  const TKvDrawGrid& DrawGrid1() const { return *FGrid; }
 
   // Makes SortText the shared current sort, sorts the list by it and lays out again.
   void Resort(TObject* Sender, const std::string& SortText);
@@ -59,7 +52,7 @@ class Tcatalogframe : public TFrame {
   void Repaint() override;
   // The list index a cell shows, -1 for none.
   int32_t CellFileIndex(int32_t Col, int32_t Row) const;
-  // The cell under a client point (scrolling included); false outside every cell.
+  // The cell under a point of the grid (scrolling included); false outside every cell.
   bool CellAt(int32_t X, int32_t Y, int32_t& Col, int32_t& Row) const;
   // Sorted paths, without duplicates, of every cell of the selection.
   void SelectedFiles(TStrings& Out) const;
@@ -74,18 +67,12 @@ class Tcatalogframe : public TFrame {
   int32_t InfoLineHeight() const;
 
  protected:
-  void Paint() override;
   void Resize() override;
-  void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
-  void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
-  void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
-  void DblClick() override;
-  bool DoMouseWheel(TShiftState Shift, int32_t WheelDelta, TPoint MousePos) override;
 
  private:
   void Layout();
-  void SelectTo(int32_t Col, int32_t Row, bool Extend);
-  TRect CellRect(int32_t Col, int32_t Row) const;
+  void DrawGrid1DrawCell(int32_t Col, int32_t Row, const TRect& R);
+  void DrawGrid1DblClick();
   // Caption of a fixed cell of the detailed arrangement, else "".
   std::string CaptionText(int32_t Col, int32_t Row) const;
   void DrawFileCell(TCanvas& C, int32_t Col, int32_t Row, const TRect& R, int32_t Index);
@@ -98,13 +85,8 @@ class Tcatalogframe : public TFrame {
   TCatalogArrangement FArrangement = carCells;
   bool FHorizontal = true;
   std::string FFontText = " FontHeight=-10 FontColor=255";
-  TCatalogGrid FGrid;
+  TKvDrawGrid* FGrid = nullptr;
   TBitmap FThumb;
-  // First scrolled column and row (the fixed ones always show).
-  int32_t FLeftCol = 1;
-  int32_t FTopRow = 1;
-  TPoint FAnchor{1, 1};
-  bool FSelecting = false;
 };
 
 }  // namespace kv

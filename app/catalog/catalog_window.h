@@ -28,6 +28,12 @@ class TFormcatalog : public TForm {
   // Inserts every entry of a catalog file at its sorted place (the catalog stays unchanged).
   void LoadEntries(const std::vector<std::string>& Entries);
 
+  // Dragging selected entries to another cell of the same catalog.
+  void DrawGridMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y);
+  void DrawGridDragOver(TObject* Sender, TObject* Source, int32_t X, int32_t Y, bool& Accept);
+  // The entries of the selected cells move, in list order, to the index of the drop cell.
+  void DrawGridDragDrop(TObject* Sender, TObject* Source, int32_t X, int32_t Y);
+
   void FormActivate(TObject* Sender);
   void FormCloseQuery(TObject* Sender, bool& CanClose);
   void FormClose(TObject* Sender, TCloseAction& Action);

@@ -24,6 +24,7 @@
 #include "imaging/views/selection_outline.h"
 #include "imaging/views/view_render.h"
 #include "platform/rtl/set.h"
+#include "platform/ui/scrolling.h"
 
 namespace kv {
 
@@ -31,8 +32,6 @@ class TTimer;
 class TImagerProc;
 class TImagerIO;
 class TIMTransitionEffects;
-
-enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
 
 enum TIMMouseInteractItem : uint8_t {
   miZoom, miScroll, miSelect, miSelectPolygon, miSelectCircle, miSelectZoom, miSelectMagicWand, miSelectLasso

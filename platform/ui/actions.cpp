@@ -6,6 +6,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/strings.h"
+#include "platform/ui/application.h"
 
 namespace kv {
 
@@ -94,6 +95,7 @@ TCustomAction::~TCustomAction() {
 
 bool TCustomAction::Execute() {
   if (FActionList && FActionList->ExecuteAction(this)) return true;
+  if (Application->ExecuteAction(this)) return true;
   return TBasicAction::Execute();
 }
 

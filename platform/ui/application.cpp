@@ -147,16 +147,54 @@ void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
   }
 }
 
+TMouse& Mouse() {
+  static TMouse mouse;
+  return mouse;
+}
+
+void TApplication::HookMainWindow(const TWindowHook& Hook, const void* Key) {
+  UnhookMainWindow(Key);
+  FMainWindowHooks.push_back(THook{Hook, Key});
+}
+
+void TApplication::UnhookMainWindow(const void* Key) {
+  std::erase_if(FMainWindowHooks, [Key](const THook& H) { return H.Key == Key; });
+}
+
+bool TApplication::MainWindowMessage(TMessage& Message) {
+  // A hook may unhook itself or others while it runs: walk a copy.
+  const std::vector<THook> hooks = FMainWindowHooks;
+  for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+    if (it->Hook && it->Hook(Message)) return true;
+  return false;
+}
+
+bool TApplication::ExecuteAction(TBasicAction* Action) {
+  bool handled = false;
+  if (OnActionExecute) OnActionExecute(Action, handled);
+  return handled;
+}
+
+bool TApplication::UpdateAction(TBasicAction* Action) {
+  bool handled = false;
+  if (OnActionUpdate) OnActionUpdate(Action, handled);
+  return handled;
+}
+
 void TApplication::BringToFront() {
   if (FMainForm) FMainForm->BringToFront();
 }
 
 void TApplication::Minimize() {
   if (FMainForm && FMainForm->Peer()) FMainForm->Peer()->Widget()->showMinimized();
+  FMinimized = true;
+  if (OnMinimize) OnMinimize(this);
 }
 
 void TApplication::Restore() {
   if (FMainForm && FMainForm->Peer()) FMainForm->Peer()->Widget()->showNormal();
+  FMinimized = false;
+  if (OnRestore) OnRestore(this);
 }
 
 bool TApplication::HelpContext(int32_t Context) {

@@ -4,7 +4,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "platform/graphics/color.h"
 #include "platform/rtl/component.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/ui/messages.h"
@@ -12,12 +14,40 @@
 namespace kv {
 
 class TCustomForm;
+class TBasicAction;
+class TControl;
+
+// What a hint about to show says and where.
+struct THintInfo {
+  TControl* HintControl = nullptr;
+  TPoint CursorPos;
+  int32_t HintMaxWidth = 0;
+  TColor HintColor = clInfoBk;
+  int32_t ReshowTimeout = 0;
+  int32_t HideTimeout = 0;
+};
+enum TBiDiMode : uint8_t { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 
 using TIdleEvent = std::function<void(TObject* Sender, bool& Done)>;
 using TExceptionEvent = std::function<void(TObject* Sender, const Exception& E)>;
 // Help requests: the command (HELP_CONTEXT ...) and its data; true when the help was shown.
 using THelpEvent = std::function<bool(uint16_t Command, intptr_t Data, bool& CallHelp)>;
 constexpr uint16_t HELP_CONTEXT = 0x0001;
+// A message before it is handled; setting Handled stops it.
+using TMessageEvent = std::function<void(TMessage& Msg, bool& Handled)>;
+using TActionEvent = std::function<void(TBasicAction* Action, bool& Handled)>;
+// A key message that may be a shortcut; setting Handled takes it.
+using TShortCutEvent = std::function<void(TMessage& Msg, bool& Handled)>;
+using TShowHintEvent = std::function<void(std::string& HintStr, bool& CanShow, THintInfo& HintInfo)>;
+// A hook on the application's main window: true when it took the message.
+using TWindowHook = std::function<bool(TMessage& Message)>;
+
+// The mouse settings of the whole program.
+struct TMouse {
+  bool DragImmediate = true;
+  int32_t DragThreshold = 5;
+};
+TMouse& Mouse();
 
 class TApplication : public TComponent {
  public:
@@ -70,10 +100,57 @@ class TApplication : public TComponent {
   void Minimize();
   void Restore();
 
+  // Minimize and Restore raise OnMinimize and OnRestore.
+  bool Minimized() const { return FMinimized; }
+
+  // Hint and display settings of the whole program.
+  TColor HintColor() const { return FHintColor; }
+  void SetHintColor(TColor Value) { FHintColor = Value; }
+  int32_t HintPause() const { return FHintPause; }
+  void SetHintPause(int32_t Value) { FHintPause = Value; }
+  int32_t HintShortPause() const { return FHintShortPause; }
+  void SetHintShortPause(int32_t Value) { FHintShortPause = Value; }
+  int32_t HintHidePause() const { return FHintHidePause; }
+  void SetHintHidePause(int32_t Value) { FHintHidePause = Value; }
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value) { FShowHint = Value; }
+  bool HintShortCuts() const { return FHintShortCuts; }
+  void SetHintShortCuts(bool Value) { FHintShortCuts = Value; }
+  bool ShowMainForm() const { return FShowMainForm; }
+  void SetShowMainForm(bool Value) { FShowMainForm = Value; }
+  bool UpdateFormatSettings() const { return FUpdateFormatSettings; }
+  void SetUpdateFormatSettings(bool Value) { FUpdateFormatSettings = Value; }
+  bool UpdateMetricSettings() const { return FUpdateMetricSettings; }
+  void SetUpdateMetricSettings(bool Value) { FUpdateMetricSettings = Value; }
+  TBiDiMode BiDiMode() const { return FBiDiMode; }
+  void SetBiDiMode(TBiDiMode Value) { FBiDiMode = Value; }
+  const std::string& BiDiKeyboard() const { return FBiDiKeyboard; }
+  void SetBiDiKeyboard(const std::string& Value) { FBiDiKeyboard = Value; }
+  const std::string& NonBiDiKeyboard() const { return FNonBiDiKeyboard; }
+  void SetNonBiDiKeyboard(const std::string& Value) { FNonBiDiKeyboard = Value; }
+
+  // Hooks on the application's main window, asked newest first.
+  void HookMainWindow(const TWindowHook& Hook, const void* Key);
+  void UnhookMainWindow(const void* Key);
+  // Gives a message of the main window to the hooks; true when one took it.
+  bool MainWindowMessage(TMessage& Message);
+  // Asks OnActionExecute / OnActionUpdate; true when handled.
+  bool ExecuteAction(TBasicAction* Action);
+  bool UpdateAction(TBasicAction* Action);
+
   TIdleEvent OnIdle;
   THelpEvent OnHelp;
   TExceptionEvent OnException;
   TNotifyEvent OnHint;
+  TNotifyEvent OnActivate;
+  TNotifyEvent OnDeactivate;
+  TMessageEvent OnMessage;
+  TNotifyEvent OnMinimize;
+  TNotifyEvent OnRestore;
+  TShowHintEvent OnShowHint;
+  TActionEvent OnActionExecute;
+  TActionEvent OnActionUpdate;
+  TShortCutEvent OnShortCut;
 
   // ---- for the layer ----
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -88,6 +165,24 @@ class TApplication : public TComponent {
   std::string FHint;
   TCustomForm* FMainForm = nullptr;
   bool FInHandleException = false;
+  bool FMinimized = false;
+  TColor FHintColor = clInfoBk;
+  int32_t FHintPause = 500;
+  int32_t FHintShortPause = 50;
+  int32_t FHintHidePause = 2500;
+  bool FShowHint = true;
+  bool FHintShortCuts = true;
+  bool FShowMainForm = true;
+  bool FUpdateFormatSettings = true;
+  bool FUpdateMetricSettings = true;
+  TBiDiMode FBiDiMode = bdLeftToRight;
+  std::string FBiDiKeyboard;
+  std::string FNonBiDiKeyboard;
+  struct THook {
+    TWindowHook Hook;
+    const void* Key;
+  };
+  std::vector<THook> FMainWindowHooks;
 };
 
 extern TApplication* Application;

@@ -240,9 +240,12 @@ void TCustomForm::SetActiveControl(TWinControl* Control) {
 
 void TCustomForm::SetFocusedControl(TWinControl* Control) {
   if (Control == this) return;
+  const bool changed = FActiveControl != Control;
   FActiveControl = Control;
   // Every control of the form hears that the focus moved (a label that shows its control's focus).
   Perform(CM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(Control));
+  if (changed && Screen && Screen->ActiveForm() == this && Screen->OnActiveControlChange)
+    Screen->OnActiveControlChange(Screen);
 }
 
 void TCustomForm::SetFocus() {

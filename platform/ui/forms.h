@@ -230,6 +230,10 @@ class TScreen : public TComponent {
   TCustomForm* ActiveForm() const { return FActiveForm; }
   TWinControl* ActiveControl() const;
 
+  // Raised when the focused control or the active form changes.
+  TNotifyEvent OnActiveControlChange;
+  TNotifyEvent OnActiveFormChange;
+
   // The cursor shown over every window while not crDefault.
   TCursor Cursor() const { return FCursor; }
   void SetCursor(TCursor Value);

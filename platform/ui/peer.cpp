@@ -324,6 +324,18 @@ void TScrollPeer::ApplyParams(const TCreateParams& Params, int32_t BorderWidth) 
       setFrameStyle(QFrame::NoFrame);
     }
   }
+  if (!(Params.Style & WS_CHILD) && (Params.ExStyle & WS_EX_TOOLWINDOW) && !parentWidget()) {
+    // A pop-up list: no frame from the window manager, above the other
+    // windows, and the keyboard focus stays with the window that opened it.
+    Qt::WindowFlags f = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+    if (Params.ExStyle & WS_EX_TOPMOST) f |= Qt::WindowStaysOnTopHint;
+    setWindowFlags(f);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    if (Params.Style & WS_BORDER) {
+      setFrameStyle(QFrame::Box | QFrame::Plain);
+      setLineWidth(1);
+    }
+  }
   setViewportMargins(BorderWidth, BorderWidth, BorderWidth, BorderWidth);
   Bars[SB_HORZ].Shown = (Params.Style & WS_HSCROLL) != 0;
   Bars[SB_VERT].Shown = (Params.Style & WS_VSCROLL) != 0;

@@ -111,6 +111,7 @@ void TScreen::SetActiveForm(TCustomForm* Form) {
   TCustomForm* old = FActiveForm;
   FActiveForm = Form;
   if (old) old->Deactivate();
+  if (OnActiveFormChange) OnActiveFormChange(this);
 }
 
 }  // namespace kv

@@ -17,6 +17,9 @@ namespace kv {
 
 class TWinControl;
 
+// Which of a control's own scroll bars it may show.
+enum TScrollStyle : uint8_t { ssNone, ssHorizontal, ssVertical, ssBoth };
+
 struct TScrollInfo {
   uint32_t cbSize = sizeof(TScrollInfo);
   uint32_t fMask = 0;

@@ -48,9 +48,10 @@ class TEdit : public TWinControl {
   void CreateWnd() override;
   virtual void Change();
 
+  bool FFromQt = false;  // the text came from the widget: do not push it back
+
  private:
   bool FReadOnly = false;
-  bool FFromQt = false;  // the text came from the widget: do not push it back
 };
 
 class TCheckBox : public TWinControl {

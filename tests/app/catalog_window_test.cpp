@@ -27,6 +27,8 @@
 #include "platform/system/paths.h"
 #include "platform/ui/messages.h"
 #include "platform/ui/qt_app.h"
+#include "platform/ui/scrolling.h"
+#include "support/control_shot.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -212,8 +214,8 @@ TEST_F(CatalogFrameGrid, ArrangementsAndCellIndexes) {
   f = Frame(7, 400, 300);
   f->SetArrangement(carCells, false);
   EXPECT_EQ(f->DrawGrid1().RowCount(), 4);  // 6 div 3 + 2
-  EXPECT_EQ(f->DrawGrid1().ColWidths[0], 0);
-  EXPECT_EQ(f->DrawGrid1().ColWidths[1], 130);
+  EXPECT_EQ(f->DrawGrid1().ColWidths(0), 0);
+  EXPECT_EQ(f->DrawGrid1().ColWidths(1), 130);
   const struct {
     int32_t Col, Row, Index;
   } cells[] = {{1, 1, 0}, {3, 1, 2}, {1, 2, 3}, {1, 3, 6}, {2, 3, -1}, {0, 1, -1}};
@@ -233,7 +235,7 @@ TEST_F(CatalogFrameGrid, ArrangementsAndCellIndexes) {
   f->SetArrangement(carDetailed, false);
   EXPECT_EQ(f->DrawGrid1().ColCount(), 3 + 2);  // name, size and comment
   EXPECT_EQ(f->DrawGrid1().RowCount(), 8);
-  EXPECT_GT(f->DrawGrid1().RowHeights[0], 0);  // the captions
+  EXPECT_GT(f->DrawGrid1().RowHeights(0), 0);  // the captions
   f->SetInfoSet(tImageInfoset{});
   EXPECT_EQ(f->DrawGrid1().ColCount(), 2);  // the thumbnails only
 }
@@ -241,7 +243,7 @@ TEST_F(CatalogFrameGrid, ArrangementsAndCellIndexes) {
 TEST_F(CatalogFrameGrid, SelectedFilesAreSortedAndUnique) {
   auto f = Frame(7, 400, 300);
   f->SetArrangement(carOverview, false);
-  f->DrawGrid1().Selection = TRect{1, 5, 2, 6};  // two files, each by picture and information
+  f->DrawGrid1().SetSelection(TGridRect{1, 5, 2, 6});  // two files, each by picture and information
   TStringList sel;
   f->SelectedFiles(sel);
   EXPECT_EQ(Lines(sel), (std::vector<std::string>{"/p/f4.jpg", "/p/f5.jpg"}));
@@ -428,7 +430,7 @@ TEST_F(CatalogWindows, RemoveDeletesTheSelectedFilesFromTheBack) {
     ASSERT_GE(frame.DrawGrid1().RowCount(), 3);
   }
   // Two rows of two cells each: which files they show depends on the layout.
-  frame.DrawGrid1().Selection = TRect{1, 1, 2, 2};
+  frame.DrawGrid1().SetSelection(TGridRect{1, 1, 2, 2});
   std::set<std::string> gone;
   for (int32_t r = 1; r <= 2; ++r)
     for (int32_t c = 1; c <= 2; ++c) gone.insert(all[size_t(frame.CellFileIndex(c, r))]);
@@ -446,11 +448,11 @@ TEST_F(CatalogWindows, ClicksSelectCellsAndADoubleClickOpensTheFile) {
   Tcatalogframe& frame = *Catalog()->catalogframe1;
   frame.SetArrangement(carCells, false);
   ASSERT_GE(frame.DrawGrid1().ColCount(), 4);
-  const TCatalogGrid& g = frame.DrawGrid1();
-  const int32_t y = g.RowHeights[0] + g.RowHeights[1] / 2;
-  auto x = [&g](int32_t Col) { return g.ColWidths[0] + (Col - 1) * g.ColWidths[1] + g.ColWidths[1] / 2; };
-  auto mouse = [&frame](UINT Msg, int32_t X, int32_t Y, uint32_t Keys) {
-    frame.Perform(Msg, Keys, static_cast<LPARAM>(MakeLong(X, Y)));
+  TKvDrawGrid& g = frame.DrawGrid1();
+  const int32_t y = g.RowHeights(0) + g.RowHeights(1) / 2;
+  auto x = [&g](int32_t Col) { return g.ColWidths(0) + (Col - 1) * g.ColWidths(1) + g.ColWidths(1) / 2; };
+  auto mouse = [&g](UINT Msg, int32_t X, int32_t Y, uint32_t Keys) {
+    g.Perform(Msg, Keys, static_cast<LPARAM>(MakeLong(X, Y)));
   };
   mouse(WM_LBUTTONDOWN, x(1), y, MK_LBUTTON);
   mouse(WM_LBUTTONUP, x(1), y, 0);
@@ -466,6 +468,72 @@ TEST_F(CatalogWindows, ClicksSelectCellsAndADoubleClickOpensTheFile) {
   mouse(WM_LBUTTONUP, x(2), y, 0);
   EXPECT_EQ(Logged().Strings(Logged().Count() - 1), "open Filename=\"" + Dir + "b.png\"");
   EXPECT_TRUE(ShownWithReason("Kann Datei " + Dir + "b.png nicht laden."));  // no picture in it
+}
+
+TEST_F(CatalogWindows, DraggingSelectedEntriesMovesThemToTheDropCell) {
+  ASSERT_TRUE(RunLine("NEWCATALOG"));
+  for (const char* f : {"a", "b", "c", "d", "e"}) RunLine(std::string("ADDCATALOG filename=\"/p/") + f + ".jpg\"");
+  Tcatalogframe& frame = *Catalog()->catalogframe1;
+  frame.SetArrangement(carCells, false);
+  TKvDrawGrid& g = frame.DrawGrid1();
+  auto centre = [&](int32_t Index) {
+    for (int32_t r = 1; r < g.RowCount(); ++r)
+      for (int32_t c = 1; c < g.ColCount(); ++c)
+        if (frame.CellFileIndex(c, r) == Index) {
+          const TRect cell = g.CellRect(c, r);
+          return TPoint{(cell.Left + cell.Right) / 2, (cell.Top + cell.Bottom) / 2};
+        }
+    ADD_FAILURE() << Index;
+    return TPoint{};
+  };
+  auto mouse = [&g](UINT Msg, TPoint P, uint32_t Keys) { g.Perform(Msg, Keys, static_cast<LPARAM>(MakeLong(P.X, P.Y))); };
+  Catalog()->modified = false;
+  // A click starts a drag at once; released over the selection it drops nothing.
+  mouse(WM_LBUTTONDOWN, centre(0), MK_LBUTTON);
+  EXPECT_TRUE(g.Dragging());
+  mouse(WM_LBUTTONUP, centre(0), 0);
+  EXPECT_FALSE(g.Dragging());
+  mouse(WM_LBUTTONDOWN, centre(1), MK_LBUTTON | MK_SHIFT);
+  mouse(WM_MOUSEMOVE, centre(1), MK_LBUTTON);
+  EXPECT_FALSE(Catalog()->modified);
+  // Over another file the drop is taken: both entries go before it, in their order.
+  mouse(WM_MOUSEMOVE, centre(3), MK_LBUTTON);
+  mouse(WM_LBUTTONUP, centre(3), 0);
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"/p/c.jpg", "/p/a.jpg", "/p/b.jpg", "/p/d.jpg", "/p/e.jpg"}));
+  EXPECT_TRUE(Catalog()->modified);
+  // Escape, or a cell without a file, drops nothing.
+  g.SetSelection(TGridRect{1, 1, 1, 1});
+  mouse(WM_LBUTTONDOWN, centre(0), MK_LBUTTON);
+  mouse(WM_MOUSEMOVE, centre(4), MK_LBUTTON);
+  g.Perform(WM_KEYDOWN, VK_ESCAPE, 1);
+  EXPECT_FALSE(g.Dragging());
+  mouse(WM_LBUTTONUP, centre(4), 0);
+  EXPECT_EQ(Entries()[0], "/p/c.jpg");
+}
+
+TEST_F(CatalogWindows, ScrollBarsShowTheCellsBeyondTheWindow) {
+  ASSERT_TRUE(RunLine("NEWCATALOG"));
+  for (int i = 0; i < 14; ++i) RunLine("ADDCATALOG filename=\"/p/f" + std::to_string(i) + ".jpg\"");
+  Tcatalogframe& frame = *Catalog()->catalogframe1;
+  TKvDrawGrid& g = frame.DrawGrid1();
+  frame.SetArrangement(carOverview, true);  // one column per file
+  ASSERT_TRUE(g.HandleAllocated());
+  EXPECT_TRUE(ScrollBarVisible(&g, SB_HORZ));
+  EXPECT_EQ(g.LeftCol(), 1);
+  g.Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+  g.Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(g.LeftCol(), 3);
+  int32_t col = 0, row = 0;
+  ASSERT_TRUE(frame.CellAt(10, 10, col, row));
+  EXPECT_EQ(frame.CellFileIndex(col, row), 2);
+  g.Perform(WM_HSCROLL, SB_RIGHT, 0);
+  EXPECT_EQ(g.LeftCol() + g.VisibleColCount(), g.ColCount());
+  frame.SetArrangement(carOverview, false);  // one row per file: the view starts over
+  EXPECT_EQ(g.LeftCol(), 1);
+  EXPECT_TRUE(ScrollBarVisible(&g, SB_VERT));
+  g.Invalidate();
+  g.PreparePaint();
+  test::SaveControlShot(g.BackBuffer(), "catalog_grid.png");
 }
 
 TEST_F(CatalogWindows, SlideShowFromACatalogSavesItFirst) {

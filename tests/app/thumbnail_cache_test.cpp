@@ -360,9 +360,9 @@ TEST_F(ThumbnailCache, CatalogCellsShowThumbnailInformationOrACross) {
   frame.SetArrangement(carCells, false);
   // Name, size and comment: two lines here (no comment) of 10 x 1.1 pixels each.
   EXPECT_EQ(frame.InfoHeight(), 3 * 11);
-  frame.Invalidate();
-  frame.PreparePaint();
-  const TBitmap& shown = frame.BackBuffer();
+  frame.DrawGrid1().Invalidate();
+  frame.DrawGrid1().PreparePaint();
+  const TBitmap& shown = frame.DrawGrid1().BackBuffer();
   // Cells are 130 wide; each thumbnail sits 15 pixels into its cell.
   EXPECT_TRUE(Near(shown.GetPixelColor(15 + 50, 15 + 20), clGreen));
   EXPECT_TRUE(Near(shown.GetPixelColor(130 + 15, 15), clRed));        // a diagonal starts in the corner
