@@ -1,7 +1,8 @@
 # Shared set-up of the side-by-side comparison scripts: sourced after the
 # script has set `build` and `RUNS`. Checks the tools, makes a scratch folder
-# ($work, removed on exit), gives ImageMagick a policy of its own and defines
-# `im` (ImageMagick on one thread) and `best` (best time of a command).
+# ($work, removed on exit), gives every tool huge pages, gives ImageMagick a
+# policy of its own and defines `im` (ImageMagick on one thread) and `best`
+# (best time of a command).
 
 convert_bin=/usr/bin/convert
 [ -x "$convert_bin" ] || convert_bin=convert
@@ -20,6 +21,11 @@ need_binaries() {
     }
   done
 }
+
+# Our pixel blocks sit on huge pages. Every tool of the script gets them too
+# (glibc's allocator then backs large blocks with huge pages), so that first
+# touches of fresh pages cost all sides alike.
+export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

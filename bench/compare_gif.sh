@@ -23,11 +23,6 @@ bench_tools="hyperfine gif2rgb python3"
 source "$here/common.sh"
 need_binaries gif_cli
 
-# Both sides allocate whole pictures; on a machine where first touches of
-# fresh pages are dear, huge pages for large blocks keep that cost from
-# swamping the codecs. The setting applies to both tools alike.
-export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
-
 W=4000 H=3000
 "$cli" picture "$work/in.ppm" $W $H
 tail -c $((W * H * 3)) "$work/in.ppm" > "$work/in.rgb"

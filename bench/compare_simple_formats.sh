@@ -10,8 +10,8 @@
 # RUNS overrides the default below. Needs hyperfine and netpbm.
 #
 # "whole" times each tool as a command on the same files (read the file,
-# convert, write the other file); "step" is our codec alone as the tool
-# reports it, beside netpbm's whole command less its time on a 60 x 40
+# convert, write the other file); "step" is our codec with its own file
+# (reading and decoding, or encoding and writing) as the tool reports it, beside netpbm's whole command less its time on a 60 x 40
 # picture (start-up), since netpbm reports no step time.
 set -euo pipefail
 

@@ -94,16 +94,43 @@ open=$(QT_QPA_PLATFORM=offscreen best "$program $work/photo.jpg")
 marks=$(QT_QPA_PLATFORM=offscreen KV_START_MARKS=1 "$program" "$work/photo.jpg" 2>&1 | grep '^mark' || true)
 openx=nan
 if command -v Xvfb >/dev/null; then
-  Xvfb :77 -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
+  # A server of our own on a display number it picks itself (-displayfd), so
+  # that no X server already running is measured in its place; the socket of
+  # that display must be one our process listens on.
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
-  sleep 1
+  trap 'kill $xvfb 2>/dev/null || true; rm -rf "$work"' EXIT
+  for _ in $(seq 200); do
+    grep -q '^[0-9][0-9]*$' "$work/display" 2>/dev/null && break
+    kill -0 $xvfb 2>/dev/null || break
+    sleep 0.05
+  done
+  display=$(head -n 1 "$work/display" 2>/dev/null || true)
+  if [ -z "$display" ] || ! python3 - "$xvfb" "$display" <<'PY'
+import os, sys
+pid, display = sys.argv[1], sys.argv[2]
+paths = {"/tmp/.X11-unix/X" + display, "@/tmp/.X11-unix/X" + display}
+with open("/proc/net/unix") as f:
+    next(f)
+    inodes = {p[6] for p in (l.split() for l in f) if len(p) > 7 and p[7] in paths}
+fds = "/proc/%s/fd" % pid
+owned = {os.readlink(os.path.join(fds, n)) for n in os.listdir(fds)}
+sys.exit(0 if inodes and any("socket:[%s]" % i in owned for i in inodes) else 1)
+PY
+  then
+    echo "Xvfb ($xvfb) did not come up on a display of its own (display '$display')" >&2
+    exit 1
+  fi
+  export DISPLAY=:$display
   # A desktop keeps clients of its own connected. With the program as the only
   # client the server resets at each exit (keymap compiled anew, screen
   # reallocated) while the next run starts: 50-70 ms that no user meets. The
   # keeper ends with the server.
-  if command -v xprop >/dev/null; then DISPLAY=:77 xprop -root -spy >/dev/null 2>&1 & fi
-  openx=$(DISPLAY=:77 QT_QPA_PLATFORM=xcb best "$program $work/photo.jpg")
+  if command -v xprop >/dev/null; then xprop -root -spy >/dev/null 2>&1 & fi
+  openx=$(QT_QPA_PLATFORM=xcb best "$program $work/photo.jpg")
+  unset DISPLAY
   kill $xvfb
+  wait $xvfb 2>/dev/null || true
 fi
 unset KV_EXIT_AT_FIRST_PAINT
 djpeg=$(best "djpeg -outfile /dev/null $work/photo.jpg")
