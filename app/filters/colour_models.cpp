@@ -95,7 +95,13 @@ TBGRPixel ColorFromModel(const TModelValues& V, TColorModel Model) {
   TBGRPixel p;
   switch (Model < kColorModelCount ? Model : cmRGB) {
     case cmRGB: p = CreateRGB(Limit255(V[0]), Limit255(V[1]), Limit255(V[2])); break;
-    case cmHSV: HSVToRGB(p, Round32(V[0]), Round32(V[1]), Round32(V[2])); break;
+    case cmHSV: {
+      // Hue runs round the circle: 360 is red again, not the last step before it.
+      int32_t hue = Round32(V[0]) % 360;
+      if (hue < 0) hue += 360;
+      HSVToRGB(p, hue, Round32(V[1]), Round32(V[2]));
+      break;
+    }
     case cmHSL: HSLToRGB(p, V[0], V[1], V[2]); break;
     case cmCMYK:
       p = CreateRGB(Limit255(255 - double(Round((V[0] + V[3]) * 2.55))),
