@@ -169,4 +169,27 @@ TModelValues DenormalizeModelValues(const TModelValues& V, TColorModel Model) {
   return d;
 }
 
+TBGRPixel StripColour(const TModelValues& Values, TColorModel Model, int32_t Channel, int32_t X, bool Separate) {
+  TModelValues v = Values;
+  if (Separate) {
+    switch (Model) {
+      case cmHSV: v = {128, 100, 100, 0}; break;
+      case cmHSL: v = {0.5, 1, 0.5, 0}; break;
+      default: v = {0, 0, 0, 0}; break;
+    }
+  }
+  TModelValues n = NormalizeModelValues(v, Model);
+  n[size_t(Channel & 3)] = std::clamp(X, 0, 255) / 255.0;
+  return ColorFromModel(DenormalizeModelValues(n, Model), Model);
+}
+
+TBGRPixel FieldColour(const TModelValues& Values, TColorModel Model, int32_t Channel, int32_t X, int32_t Y) {
+  TModelValues n = NormalizeModelValues(Values, Model);
+  const int32_t k = std::clamp(Channel, 0, 2);
+  const int32_t across = k == 0 ? 1 : 0, up = k == 2 ? 1 : 2;
+  n[size_t(across)] = std::clamp(X, 0, 255) / 255.0;
+  n[size_t(up)] = (255 - std::clamp(Y, 0, 255)) / 255.0;
+  return ColorFromModel(DenormalizeModelValues(n, Model), Model);
+}
+
 }  // namespace kv

@@ -100,6 +100,26 @@ TEST(ColourModels, EndsOfTheRanges) {
     }
 }
 
+TEST(ColourModels, StripsAndField) {
+  const auto packed = [](TBGRPixel p) { return uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b; };
+  const TModelValues green = ColorToModel(cmRGB, 0x00FF00);
+  EXPECT_EQ(packed(StripColour(green, cmRGB, 0, 255, false)), 0xFFFF00u);
+  EXPECT_EQ(packed(StripColour(green, cmRGB, 0, 0, false)), 0x00FF00u);
+  // Separated channels show only their own share.
+  EXPECT_EQ(packed(StripColour(green, cmRGB, 0, 255, true)), 0xFF0000u);
+  EXPECT_EQ(packed(StripColour(green, cmRGB, 2, 300, true)), 0x0000FFu);  // columns past the end count as 255
+  EXPECT_EQ(packed(StripColour(green, cmCMYK, 3, 255, true)), 0x000000u);
+  EXPECT_EQ(packed(StripColour(green, cmCMYK, 3, 0, true)), 0xFFFFFFu);
+  // The field beside blue's bar: red grows right, green grows upwards.
+  const TModelValues blue = ColorToModel(cmRGB, 0x0000FF);
+  EXPECT_EQ(packed(FieldColour(blue, cmRGB, 2, 255, 0)), 0xFFFFFFu);
+  EXPECT_EQ(packed(FieldColour(blue, cmRGB, 2, 0, 255)), 0x0000FFu);
+  EXPECT_EQ(packed(FieldColour(blue, cmRGB, 2, 255, 255)), 0xFF00FFu);
+  // Beside red's bar: green grows right, blue upwards.
+  EXPECT_EQ(packed(FieldColour(ColorToModel(cmRGB, 0), cmRGB, 0, 255, 255)), 0x00FF00u);
+  EXPECT_EQ(packed(FieldColour(ColorToModel(cmRGB, 0), cmRGB, 0, 0, 0)), 0x0000FFu);
+}
+
 // ImageMagick's -colorspace conversions of a table of colours, read back as
 // 16-bit raw channels, against ours in our units.
 class ColourModelsAgainstImageMagick : public ::testing::Test {
