@@ -95,7 +95,13 @@ TBGRPixel ColorFromModel(const TModelValues& V, TColorModel Model) {
   TBGRPixel p;
   switch (Model < kColorModelCount ? Model : cmRGB) {
     case cmRGB: p = CreateRGB(Limit255(V[0]), Limit255(V[1]), Limit255(V[2])); break;
-    case cmHSV: HSVToRGB(p, Round32(V[0]), Round32(V[1]), Round32(V[2])); break;
+    case cmHSV: {
+      // Hue runs round the circle: 360 is red again, not the last step before it.
+      int32_t hue = Round32(V[0]) % 360;
+      if (hue < 0) hue += 360;
+      HSVToRGB(p, hue, Round32(V[1]), Round32(V[2]));
+      break;
+    }
     case cmHSL: HSLToRGB(p, V[0], V[1], V[2]); break;
     case cmCMYK:
       p = CreateRGB(Limit255(255 - double(Round((V[0] + V[3]) * 2.55))),
@@ -161,6 +167,29 @@ TModelValues DenormalizeModelValues(const TModelValues& V, TColorModel Model) {
     case cmXYZ: break;
   }
   return d;
+}
+
+TBGRPixel StripColour(const TModelValues& Values, TColorModel Model, int32_t Channel, int32_t X, bool Separate) {
+  TModelValues v = Values;
+  if (Separate) {
+    switch (Model) {
+      case cmHSV: v = {128, 100, 100, 0}; break;
+      case cmHSL: v = {0.5, 1, 0.5, 0}; break;
+      default: v = {0, 0, 0, 0}; break;
+    }
+  }
+  TModelValues n = NormalizeModelValues(v, Model);
+  n[size_t(Channel & 3)] = std::clamp(X, 0, 255) / 255.0;
+  return ColorFromModel(DenormalizeModelValues(n, Model), Model);
+}
+
+TBGRPixel FieldColour(const TModelValues& Values, TColorModel Model, int32_t Channel, int32_t X, int32_t Y) {
+  TModelValues n = NormalizeModelValues(Values, Model);
+  const int32_t k = std::clamp(Channel, 0, 2);
+  const int32_t across = k == 0 ? 1 : 0, up = k == 2 ? 1 : 2;
+  n[size_t(across)] = std::clamp(X, 0, 255) / 255.0;
+  n[size_t(up)] = (255 - std::clamp(Y, 0, 255)) / 255.0;
+  return ColorFromModel(DenormalizeModelValues(n, Model), Model);
 }
 
 }  // namespace kv

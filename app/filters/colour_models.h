@@ -36,4 +36,13 @@ TModelValues NormalizeModelValues(const TModelValues& Values, TColorModel Model)
 // The inverse of NormalizeModelValues.
 TModelValues DenormalizeModelValues(const TModelValues& Values, TColorModel Model);
 
+// The colour at column X (0..255) of channel Channel's strip: that channel at
+// X / 255 of its range, the others at Values (model units) or, with Separate,
+// at the model's fixed values so that the strip shows only its own channel.
+TBGRPixel StripColour(const TModelValues& Values, TColorModel Model, int32_t Channel, int32_t X, bool Separate);
+// The colour at (X, Y) of the field beside channel Channel's bar: Channel held
+// at its value, the lower-numbered of the other two at X / 255, the other at
+// (255 - Y) / 255 (growing upwards).
+TBGRPixel FieldColour(const TModelValues& Values, TColorModel Model, int32_t Channel, int32_t X, int32_t Y);
+
 }  // namespace kv

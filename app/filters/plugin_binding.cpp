@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "app/filters/colour_pick.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/helpers/folder_helpers.h"
 #include "app/helpers/registry_helpers.h"
@@ -16,7 +17,6 @@
 #include "platform/system/paths.h"
 #include "platform/system/registry.h"
 #include "platform/ui/application.h"
-#include "platform/ui/color_dialog.h"
 #include "platform/ui/menus.h"
 #include "pluginhost/harlok_client.h"
 
@@ -238,15 +238,14 @@ void PluginPickColor(uint16_t* Components, const uint8_t* Prompt) {
   if (!Components) return;
   // The library calls in from C: nothing may be thrown back through it.
   try {
-    TColorDialog dialog(nullptr);
-    dialog.SetColor(static_cast<TColor>(RGB(uint8_t(Components[0]), uint8_t(Components[1]), uint8_t(Components[2]))));
-    std::string title = Prompt ? PromptText(Prompt) : std::string();
-    dialog.SetTitle(title.empty() ? std::string(SColourChoice) : title);
-    if (!dialog.Execute()) return;
-    const TColorRef rgb = ColorToRGB(dialog.Color());
-    Components[0] = GetRValue(rgb);
-    Components[1] = GetGValue(rgb);
-    Components[2] = GetBValue(rgb);
+    // The components are words; the colour is their low bytes.
+    uint32_t packed = uint32_t(uint8_t(Components[0])) << 16 | uint32_t(uint8_t(Components[1])) << 8 |
+                      uint8_t(Components[2]);
+    const std::string title = Prompt ? PromptText(Prompt) : std::string();
+    if (!PickColor(packed, title.empty() ? std::string(SColourChoice) : title)) return;
+    Components[0] = uint16_t((packed >> 16) & 0xFF);
+    Components[1] = uint16_t((packed >> 8) & 0xFF);
+    Components[2] = uint16_t(packed & 0xFF);
   } catch (...) {
     if (Application) Application->HandleException(nullptr);
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/child/child_window.h"
+#include "app/filters/colour_pick.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/plugin_binding.h"
 #include "app/filters/plugin_binding_colour.h"
@@ -27,8 +28,8 @@
 #include "platform/system/registry_hive.h"
 #include "platform/ui/actions.h"
 #include "platform/ui/application.h"
-#include "platform/ui/color_dialog.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/std_controls.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/qt_app.h"
 #include "support/bitmap_patterns.h"
@@ -397,7 +398,7 @@ TEST(PluginConvertColor, ConvertsBetweenPluginColourSpaces) {
   PluginConvertColor(nullptr, 0, 3);  // no components: nothing happens
 }
 
-TEST(PluginPickColor, ShowsTheColourDialogOnTheComponents) {
+TEST(PluginPickColor, ShowsTheColourPickerOnTheComponents) {
   EnsureQtApplication();
   struct TCase {
     std::vector<uint8_t> Prompt;  // counted text; empty: none given
@@ -411,17 +412,22 @@ TEST(PluginPickColor, ShowsTheColourDialogOnTheComponents) {
       {{3, 'G', 'r', 0xFC}, false, "Gr\xC3\xBC", {0x10A, 20, 30, 0x1234}},  // Latin-1 text
   };
   for (const TCase& c : cases) {
-    TColor shown = clNone;
-    AnswerColorDialog([&](TColor& Color) {
-      shown = Color;
-      Color = static_cast<TColor>(RGB(200, 100, 50));
-      return c.Ok;
+    TScriptedDialogsScope dialogs;
+    uint32_t shown = 0;
+    std::string title;
+    dialogs->AnswerModal([&](TCustomForm& Form) {
+      auto* pick = dynamic_cast<TColorPickForm*>(&Form);
+      if (!pick) return mrAbort;
+      title = pick->Caption();
+      shown = pick->Frame->Packed();
+      pick->Frame->HtmlEdit->SetText("C86432");
+      return c.Ok ? mrOk : mrCancel;
     });
     std::array<uint16_t, 4> v{0x10A, 20, 30, 0x1234};
     PluginPickColor(v.data(), c.Prompt.empty() ? nullptr : c.Prompt.data());
-    EXPECT_EQ(PendingColorAnswers(), 0);
-    EXPECT_EQ(ColorToRGB(shown), RGB(10, 20, 30));  // the low bytes
-    EXPECT_EQ(LastColorDialogTitle(), c.Title);
+    EXPECT_EQ(dialogs->Pending(), 0u);
+    EXPECT_EQ(shown, 0x0A141Eu);  // the low bytes
+    EXPECT_EQ(title, c.Title);
     EXPECT_EQ(v, c.Out);
   }
 }
