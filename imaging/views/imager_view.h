@@ -240,6 +240,11 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   virtual void ShiftMouseOrigins(int32_t DX, int32_t DY);
   void Paint() override;
   void PaintRect(const TRect& R);
+  // Layers a descendant draws over the picture on every paint, before the
+  // selection overlays; R is the part of the client being painted.
+  virtual void PaintLayer(TCanvas& /*C*/, const TRect& /*R*/) {}
+  // True while DrawTo or PaintTo runs to make the cached rendering of the picture.
+  bool RenderingCache() const { return FInRender; }
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
   void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
@@ -319,6 +324,7 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   int32_t FLastBmpW = -1, FLastBmpH = -1;
   int32_t FFilterDelay1 = 0, FFilterDelay2 = 0;
   bool FDirty = true;
+  bool FInRender = false;
   int32_t FViewX = 0, FViewY = 0;
   double FZoom = 100, FZoomFactor = 1, FInvZoomFactor = 1;
   TScrollStyle FScrollBars = ssNone;
