@@ -8,6 +8,8 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,17 @@ class TImagerVect : public TImagerView {
   void DrawGrips(TCanvas& C, const TIMVObject& O);
   void DrawRubber(TCanvas& C, const TRect& Clip);
   void DrawHint(TCanvas& C);
+  // Ruler labels: turned text is slow to draw, so each label is drawn once
+  // as coverage and blended in the pen colour at every paint.
+  struct TLabelImage {
+    int32_t Width = 0, Height = 0;
+    std::vector<uint8_t> Alpha;                   // coverage, Width x Height
+    std::vector<std::pair<int32_t, int32_t>> Rows;  // columns of each row that have any
+    int32_t DX = 0, DY = 0;                       // where the cell's top-left lies in it
+    TSize Extent;                       // of the text, unturned
+  };
+  const TLabelImage& LabelImage(TCanvas& C, const std::string& Text, int32_t Escapement);
+  void DrawLabel(TCanvas& C, const TRect& Clip, int32_t X, int32_t Y, const std::string& Text, int32_t Escapement);
   // mouse (imager_vect_mouse.cpp)
   TPoint ClampMouse(int32_t X, int32_t Y) const;
   static int32_t Px32(double V);
@@ -266,6 +279,8 @@ class TImagerVect : public TImagerView {
   std::string FHintText;
   double FHintValue = 0;
   bool FHintArea = false;
+
+  std::unordered_map<std::string, TLabelImage> FLabels;
 
   // text editing
   TEdit* FEdit = nullptr;  // owned as a component

@@ -333,20 +333,20 @@ void TImagerVect::DrawBitmapObject(TCanvas& C, const TRect& Clip, const TIMVObje
   }
   const TBitmap* pic = e->Bitmap.get();
   const TIMMask* alpha = e->Alpha.get();
-  TBitmap resampled;
-  TIMMask resampledAlpha;
+  std::unique_ptr<TBitmap> resampled;
+  std::unique_ptr<TIMMask> resampledAlpha;
   const int32_t bw = ob.Right - ob.Left + 1, bh = ob.Bottom - ob.Top + 1;
   const bool dragging = FShapeDrag || FGrip != 0;
   if (FBitmapResampleFilter != rfNone && !dragging && pic->PixelFormat() == pf24bit && bw > 1 && bh > 1 &&
       int64_t(bw) * bh <= int64_t(4096) * 4096 && (bw != pic->Width() || bh != pic->Height())) {
-    resampled.SetPixelFormat(pf24bit);
-    resampled.SetSize(bw, bh);
-    ResampleBitmap(*pic, resampled, FBitmapResampleFilter);
-    pic = &resampled;
+    resampled = std::make_unique<TBitmap>(bw, bh, pf24bit);
+    ResampleBitmapProgress(*pic, *resampled, FBitmapResampleFilter, this, nullptr);
+    pic = resampled.get();
     if (alpha && !alpha->Full) {
-      resampledAlpha.AllocateBits(bw, bh, 8);
-      ResampleMask(*alpha, resampledAlpha, FBitmapResampleFilter);
-      alpha = &resampledAlpha;
+      resampledAlpha = std::make_unique<TIMMask>();
+      resampledAlpha->AllocateBits(bw, bh, 8);
+      ResampleMask(*alpha, *resampledAlpha, FBitmapResampleFilter);
+      alpha = resampledAlpha.get();
     }
   }
   auto i64 = [](double V) { return int64_t(std::llround(std::clamp(V, -4e18, 4e18))); };
@@ -443,11 +443,11 @@ void TImagerVect::DrawRuler(TCanvas& C, const TRect& Clip, const TIMVObject& O, 
   const double downX = -dy, downY = dx;  // the text's downward direction
   // Shift 0 starts the text at (X, Y), 1 ends it there, 0.5 centres it; Lift raises it off the line.
   auto label = [&](double X, double Y, const std::string& Text, double Shift, double Lift) {
-    const TSize ext = C.TextExtent(Text);
+    const TSize ext = LabelImage(C, Text, esc).Extent;
     const double ax = X - dx * ext.cx * Shift - downX * (ext.cy + Lift);
     const double ay = Y - dy * ext.cx * Shift - downY * (ext.cy + Lift);
     if (!Safe(ax) || !Safe(ay)) return;
-    C.TextRectAngle(Clip, Px(ax), Px(ay), esc, Text);
+    DrawLabel(C, Clip, Px(ax), Px(ay), Text, esc);
   };
   const double len = RulerLen(O);
   if (O.RulerType == imvrGraduated) {
@@ -472,6 +472,88 @@ void TImagerVect::DrawRuler(TCanvas& C, const TRect& Clip, const TIMVObject& O, 
     case imvrLabelStart: label(x0, y0, text, flipped ? 1 : 0, 2); break;
     case imvrLabelEnd: label(x1, y1, text, flipped ? 0 : 1, 2); break;
     default: label((x0 + x1) / 2, (y0 + y1) / 2, text, 0.5, 2); break;
+  }
+}
+
+const TImagerVect::TLabelImage& TImagerVect::LabelImage(TCanvas& C, const std::string& Text, int32_t Escapement) {
+  const TFont& f = C.Font();
+  const std::string key = Text + '\x01' + std::to_string(Escapement) + '\x01' + f.Name() + '\x01' +
+                          std::to_string(f.Height()) + '\x01' + std::to_string(f.Style().ToMask());
+  auto it = FLabels.find(key);
+  if (it != FLabels.end()) return it->second;
+  if (FLabels.size() >= 4096) FLabels.clear();  // bounded: labels change with every edit and zoom
+  const TSize ext = C.TextExtent(Text);
+  const double a = Escapement / 10.0 * std::numbers::pi / 180, ca = std::cos(a), sa = std::sin(a);
+  // Corners of the text cell turned counter-clockwise on screen about its top-left.
+  double minX = 0, minY = 0, maxX = 0, maxY = 0;
+  for (const TPt& p : {TPt{double(ext.cx), 0}, TPt{0, double(ext.cy)}, TPt{double(ext.cx), double(ext.cy)}}) {
+    const double x = p.first * ca + p.second * sa, y = -p.first * sa + p.second * ca;
+    minX = std::min(minX, x);
+    minY = std::min(minY, y);
+    maxX = std::max(maxX, x);
+    maxY = std::max(maxY, y);
+  }
+  TLabelImage img;
+  img.Extent = ext;
+  img.DX = int32_t(std::ceil(-minX)) + 1;
+  img.DY = int32_t(std::ceil(-minY)) + 1;
+  const int32_t w = std::max(1, int32_t(std::ceil(maxX)) + img.DX + 2);
+  const int32_t h = std::max(1, int32_t(std::ceil(maxY)) + img.DY + 2);
+  TBitmap cov(w, h, pf24bit);
+  TCanvas& c = cov.Canvas();
+  c.Brush().SetColor(clBlack);
+  c.FillRect(Rect(0, 0, w, h));
+  c.Font().Assign(f);
+  c.Font().SetColor(clWhite);
+  c.Brush().SetStyle(bsClear);
+  c.TextRectAngle(Rect(0, 0, w, h), img.DX, img.DY, Escapement, Text);
+  img.Width = w;
+  img.Height = h;
+  img.Alpha.resize(size_t(w) * h);
+  img.Rows.assign(size_t(h), {0, 0});
+  for (int32_t y = 0; y < h; ++y) {
+    const uint8_t* row = static_cast<const uint8_t*>(cov.ScanLine(y));
+    int32_t first = w, last = 0;
+    for (int32_t x = 0; x < w; ++x) {
+      const uint8_t v = row[x * 3 + 1];
+      img.Alpha[size_t(y) * w + x] = v;
+      if (v) {
+        first = std::min(first, x);
+        last = x + 1;
+      }
+    }
+    if (first < last) img.Rows[size_t(y)] = {first, last};
+  }
+  return FLabels.emplace(key, std::move(img)).first->second;
+}
+
+void TImagerVect::DrawLabel(TCanvas& C, const TRect& Clip, int32_t X, int32_t Y, const std::string& Text,
+                            int32_t Escapement) {
+  TBitmap& t = C.Bitmap();
+  if (t.PixelFormat() != pf24bit && t.PixelFormat() != pf32bit) {
+    C.TextRectAngle(Clip, X, Y, Escapement, Text);
+    return;
+  }
+  const TLabelImage& img = LabelImage(C, Text, Escapement);
+  const TRect cr = C.ClipRect();
+  const int32_t left = X - img.DX, top = Y - img.DY;
+  const int32_t xl = std::max({left, Clip.Left, cr.Left}), xr = std::min({left + img.Width, Clip.Right, cr.Right});
+  const int32_t y0 = std::max({top, Clip.Top, cr.Top}), y1 = std::min({top + img.Height, Clip.Bottom, cr.Bottom});
+  if (xl >= xr || y0 >= y1) return;
+  const TColorRef rgb = ColorToRGB(C.Font().Color());
+  const int32_t pen[3] = {GetBValue(rgb), GetGValue(rgb), GetRValue(rgb)};
+  const int32_t bpp = t.PixelFormat() == pf24bit ? 3 : 4;
+  for (int32_t y = y0; y < y1; ++y) {
+    const auto span = img.Rows[size_t(y - top)];
+    const int32_t x0 = std::max(xl, left + span.first), x1 = std::min(xr, left + span.second);
+    if (x0 >= x1) continue;
+    const uint8_t* s = img.Alpha.data() + size_t(y - top) * img.Width + (x0 - left);
+    uint8_t* d = static_cast<uint8_t*>(t.ScanLine(y)) + size_t(x0) * bpp;
+    for (int32_t x = x0; x < x1; ++x, ++s, d += bpp) {
+      const uint32_t v = *s;
+      if (v == 0) continue;
+      for (int k = 0; k < 3; ++k) d[k] = uint8_t((d[k] * (255 - v) + uint32_t(pen[k]) * v + 127) / 255);
+    }
   }
 }
 

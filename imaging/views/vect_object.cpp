@@ -357,6 +357,10 @@ int32_t TIMVObjectList::FindObjectAt(int32_t X, int32_t Y, bool SelectableOnly, 
     if (SelectableOnly && !(o.Flags & imvfSelectable)) continue;
     const TRect b = OrderedBox(o);
     if (b.Right < Visible.Left || b.Left > Visible.Right || b.Bottom < Visible.Top || b.Top > Visible.Bottom) continue;
+    // Every kind lies within its box: one whose box is no nearer than the best cannot win.
+    const double bx = std::max({double(b.Left) - X, 0.0, double(X) - b.Right});
+    const double by = std::max({double(b.Top) - Y, 0.0, double(Y) - b.Bottom});
+    if (std::hypot(bx, by) >= best) continue;
     const double d = ObjectDistance(o, X, Y);
     if (d < 0) continue;
     if (d < best) {
