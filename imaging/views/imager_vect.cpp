@@ -510,6 +510,11 @@ void TImagerVect::VectorialChanged() {
   if (OnVectorialChanged) OnVectorialChanged(this);
 }
 
+void TImagerVect::Update() {
+  TImagerView::Update();
+  UpdateTextEditor();
+}
+
 void TImagerVect::ViewChange(int32_t Change) {
   TImagerView::ViewChange(Change);
   UpdateTextEditor();

@@ -181,6 +181,8 @@ class TImagerVect : public TImagerView {
   void UpdateTextEditor();
 
   void VectorialChanged();
+  // The view's layout, and the text editor kept over its object.
+  void Update() override;
   // Drawing the objects (as a paint does) onto a canvas whose bitmap shows
   // this view's client area; Blend mixes bitmap objects through their alpha.
   void DrawObjects(TCanvas& C, const TRect& Clip, bool Blend);

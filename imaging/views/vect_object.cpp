@@ -304,7 +304,15 @@ TIMVBitmapEntry* TIMVObjectList::BitmapEntry(int32_t Index) {
   return const_cast<TIMVBitmapEntry*>(static_cast<const TIMVObjectList*>(this)->BitmapEntry(Index));
 }
 
-int32_t TIMVObjectList::AddBitmap(const TBitmap& Bitmap, const TIMMask* Alpha, bool Share) {
+int32_t TIMVObjectList::AddBitmap(const TBitmap& Source, const TIMMask* Alpha, bool Share) {
+  // Pictures are kept as 24 or 1 bit, the two formats the drawing reads.
+  std::unique_ptr<TBitmap> converted;
+  if (Source.PixelFormat() != pf24bit && Source.PixelFormat() != pf1bit) {
+    converted = std::make_unique<TBitmap>();
+    converted->Assign(&Source);
+    converted->SetPixelFormat(pf24bit);
+  }
+  const TBitmap& Bitmap = converted ? *converted : Source;
   if (Share) {
     for (int32_t i = 0; i < BitmapEntryCount(); ++i) {
       TIMVBitmapEntry& e = FBitmaps[size_t(i)];
@@ -318,8 +326,12 @@ int32_t TIMVObjectList::AddBitmap(const TBitmap& Bitmap, const TIMMask* Alpha, b
   while (idx < BitmapEntryCount() && FBitmaps[size_t(idx)].Bitmap) ++idx;
   if (idx == BitmapEntryCount()) FBitmaps.emplace_back();
   TIMVBitmapEntry& e = FBitmaps[size_t(idx)];
-  e.Bitmap = std::make_unique<TBitmap>();
-  e.Bitmap->Assign(&Bitmap);
+  if (converted) {
+    e.Bitmap = std::move(converted);
+  } else {
+    e.Bitmap = std::make_unique<TBitmap>();
+    e.Bitmap->Assign(&Bitmap);
+  }
   e.Alpha = std::make_unique<TIMMask>();
   if (Alpha && Alpha->BitsPerPixel == 8 && Alpha->Width == Bitmap.Width() && Alpha->Height == Bitmap.Height()) {
     e.Alpha->Assign(Alpha);

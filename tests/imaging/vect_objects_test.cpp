@@ -72,6 +72,12 @@ TEST(VectObjects, SharedBitmapsAreCountedAndFreed) {
   EXPECT_NE(l.AddBitmap(*pic, nullptr, false), a);  // without sharing: a copy of its own
   const int32_t c = l.AddBitmap(*other, nullptr, true);
   EXPECT_NE(c, a);
+  // Other formats are kept as 24 bits, the format the drawing reads.
+  TBitmap gray(4, 3, pf8bit);
+  const int32_t g = l.AddBitmap(gray, nullptr, false);
+  EXPECT_EQ(l.BitmapEntry(g)->Bitmap->PixelFormat(), pf24bit);
+  EXPECT_EQ(l.BitmapEntry(g)->Bitmap->Width(), 4);
+  l.ReleaseBitmap(g);
   // Objects hold references; removing one keeps the picture for the other.
   TIMVObject o = Make(imvkBitmap, 0, 0, 7, 5);
   o.BitmapIndex = a;
