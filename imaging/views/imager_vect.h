@@ -208,6 +208,8 @@ class TImagerVect : public TImagerView {
   void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
   void KeyDown(uint16_t& Key, TShiftState Shift) override;
   void ViewChange(int32_t Change) override;
+  void ShiftMouseOrigins(int32_t DX, int32_t DY) override;
+  void AutoScrollMove(TShiftState Shift, int32_t X, int32_t Y) override;
 
  private:
   // Screen position of a bitmap coordinate, unrounded and unbounded.
@@ -246,6 +248,8 @@ class TImagerVect : public TImagerView {
   static int32_t Px32(double V);
   int32_t GripAt(int32_t X, int32_t Y) const;
   void GripDrag(int32_t X, int32_t Y);
+  // A move with the left button held; true when a gesture of the layer took it.
+  bool LayerDrag(TShiftState Shift, int32_t X, int32_t Y);
   void FinishShape(TShiftState Shift);
   void EndPolyline();
   void RubberSelect();

@@ -114,13 +114,11 @@ void TImagerVect::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, i
   }
 }
 
-void TImagerVect::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
-  TImagerView::MouseMove(Shift, X, Y);
-  FMouse = TPoint{X, Y};
-  const bool held = Shift.Contains(ssLeft) && GetCaptureControl() == this;
+bool TImagerVect::LayerDrag(TShiftState Shift, int32_t X, int32_t Y) {
   FCtrlSnap = Shift.Contains(ssCtrl);
-  if (held && FShapeDrag) {
+  if (FShapeDrag) {
     TPoint p = FDragLen ? TPoint{X, Y} : ClampMouse(X, Y);
+    if (!FDragLen) StartAutoScroll(X, Y);
     if (FCtrlSnap && (FShape == imvkLine || FShape == imvkRuler)) SnapDragPoint(FDown.X, FDown.Y, p.X, p.Y);
     FMoved = FMoved || p.X != FDown.X || p.Y != FDown.Y;
     FLast = p;
@@ -130,8 +128,11 @@ void TImagerVect::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
       ShowHint(FDragLenValue, false);
     }
     Invalidate();
-  } else if (held && FPolyHandle >= 0 && (FMouseInteractVt & miVtPutPolyLine)) {
+    return true;
+  }
+  if (FPolyHandle >= 0 && (FMouseInteractVt & miVtPutPolyLine)) {
     // Free-hand: every move adds a point.
+    StartAutoScroll(X, Y);
     if (const TIMVObject* o = FObjects.Get(FPolyHandle)) {
       const TPoint p = ClampMouse(X, Y);
       const TPoint b{XScr2Bmp(p.X), YScr2Bmp(p.Y)};
@@ -141,14 +142,43 @@ void TImagerVect::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
         SetObjPoints(FPolyHandle, pts);
       }
     }
-  } else if (held && FGrip != 0) {
+    return true;
+  }
+  if (FGrip != 0) {
+    StartAutoScroll(X, Y);
     FMoved = true;
     GripDrag(X, Y);
-  } else if (held && FRubberSelect) {
+    return true;
+  }
+  if (FRubberSelect) {
+    StartAutoScroll(X, Y);
     FLast = TPoint{X, Y};
     FMoved = FMoved || FLast.X != FDown.X || FLast.Y != FDown.Y;
     if (FMoved) RubberSelect();
     Invalidate();
+    return true;
+  }
+  return false;
+}
+
+void TImagerVect::ShiftMouseOrigins(int32_t DX, int32_t DY) {
+  TImagerView::ShiftMouseOrigins(DX, DY);
+  // The screen points of the layer's gestures stay on the same picture points.
+  FDown.X -= DX;
+  FDown.Y -= DY;
+}
+
+void TImagerVect::AutoScrollMove(TShiftState Shift, int32_t X, int32_t Y) {
+  if (Shift.Contains(ssLeft)) LayerDrag(Shift, X, Y);
+}
+
+void TImagerVect::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
+  TImagerView::MouseMove(Shift, X, Y);
+  FMouse = TPoint{X, Y};
+  const bool held = Shift.Contains(ssLeft) && GetCaptureControl() == this;
+  FCtrlSnap = Shift.Contains(ssCtrl);
+  if (held) {
+    LayerDrag(Shift, X, Y);
   } else if (!held) {
     if (FPolyHandle >= 0 && FObjects.Exists(FPolyHandle)) {
       TPoint p = ClampMouse(X, Y);
@@ -339,6 +369,7 @@ void TImagerVect::MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int
   FGrip = 0;
   FRubberSelect = false;
   FMoved = false;
+  StopAutoScroll();
   Update();
 }
 

@@ -238,6 +238,11 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
  protected:
   virtual void ViewChange(int32_t Change);
   virtual void ShiftMouseOrigins(int32_t DX, int32_t DY);
+  // Auto-scrolling while the mouse rests outside the picture during a drag;
+  // each step moves the view, shifts the mouse origins and calls AutoScrollMove.
+  void StartAutoScroll(int32_t X, int32_t Y);
+  void StopAutoScroll();
+  virtual void AutoScrollMove(TShiftState /*Shift*/, int32_t /*X*/, int32_t /*Y*/) {}
   void Paint() override;
   void PaintRect(const TRect& R);
   // Layers a descendant draws over the picture on every paint, before the
@@ -285,8 +290,6 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   TPoint ClampToPicture(int32_t X, int32_t Y) const;
   bool AltHeld() const;
   void AutoScrollStep();
-  void StartAutoScroll(int32_t X, int32_t Y);
-  void StopAutoScroll();
   void DragMove(TShiftState Shift, int32_t X, int32_t Y);
   void EllipseTo(TShiftState Shift, int32_t X, int32_t Y);
   void RectTo(TShiftState Shift, int32_t X, int32_t Y);

@@ -3,6 +3,7 @@
 // synthetic mouse messages, measured, copied and merged.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -442,6 +443,21 @@ TEST_F(VectTest, EditModeSelectsMovesAndSizesByGrips) {
   View->OnObjectOver = [&](TObject*, int32_t h) { over = h; };
   Move(125, 110, 0);
   EXPECT_EQ(over, c);
+}
+
+TEST_F(VectTest, DraggingPastTheEdgeScrollsAndKeepsTheStartPoint) {
+  Make(200, 150, 400, 300);
+  View->SetMouseInteractVt(miVtPutBox);
+  Down(50, 50);
+  Move(120, 80);
+  Move(260, 80);  // outside the window: the view scrolls on its own
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (View->ViewX() < 40 && std::chrono::steady_clock::now() < end) Wait(5);
+  ASSERT_GE(View->ViewX(), 40);
+  const int32_t vx = View->ViewX();
+  Up(199, 80);
+  EXPECT_FALSE(View->AutoScrolling());
+  EXPECT_EQ(View->ObjBox(kIMVLast), (TRect{50, 50, 200 + vx, 80}));  // the last move, at the window's edge
 }
 
 TEST_F(VectTest, RemovingDuringADragLeavesNothingDangling) {
