@@ -15,6 +15,7 @@ packages=(
   libsane-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   fonts-dejavu-core fonts-urw-base35 desktop-file-utils xdg-utils libglib2.0-bin
+  fonts-liberation
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -237,8 +237,18 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
  protected:
   virtual void ViewChange(int32_t Change);
   virtual void ShiftMouseOrigins(int32_t DX, int32_t DY);
+  // Auto-scrolling while the mouse rests outside the picture during a drag;
+  // each step moves the view, shifts the mouse origins and calls AutoScrollMove.
+  void StartAutoScroll(int32_t X, int32_t Y);
+  void StopAutoScroll();
+  virtual void AutoScrollMove(TShiftState /*Shift*/, int32_t /*X*/, int32_t /*Y*/) {}
   void Paint() override;
   void PaintRect(const TRect& R);
+  // Layers a descendant draws over the picture on every paint, before the
+  // selection overlays; R is the part of the client being painted.
+  virtual void PaintLayer(TCanvas& /*C*/, const TRect& /*R*/) {}
+  // True while DrawTo or PaintTo runs to make the cached rendering of the picture.
+  bool RenderingCache() const { return FInRender; }
   void MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
   void MouseMove(TShiftState Shift, int32_t X, int32_t Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
@@ -279,8 +289,6 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   TPoint ClampToPicture(int32_t X, int32_t Y) const;
   bool AltHeld() const;
   void AutoScrollStep();
-  void StartAutoScroll(int32_t X, int32_t Y);
-  void StopAutoScroll();
   void DragMove(TShiftState Shift, int32_t X, int32_t Y);
   void EllipseTo(TShiftState Shift, int32_t X, int32_t Y);
   void RectTo(TShiftState Shift, int32_t X, int32_t Y);
@@ -318,6 +326,7 @@ class TImagerView : public TIMView, public TIMSelectionSource, public TIMIOViewL
   int32_t FLastBmpW = -1, FLastBmpH = -1;
   int32_t FFilterDelay1 = 0, FFilterDelay2 = 0;
   bool FDirty = true;
+  bool FInRender = false;
   int32_t FViewX = 0, FViewY = 0;
   double FZoom = 100, FZoomFactor = 1, FInvZoomFactor = 1;
   TScrollStyle FScrollBars = ssNone;

@@ -73,7 +73,10 @@ void TImagerView::AutoScrollStep() {
   FDownPos.Y -= my;
   ShiftMouseOrigins(mx, my);
   // The gesture follows the picture under the resting mouse.
-  if (GetCaptureControl() == this) DragMove(FDragShift, x, y);
+  if (GetCaptureControl() == this) {
+    DragMove(FDragShift, x, y);
+    AutoScrollMove(FDragShift, x, y);
+  }
 }
 
 // ---- mouse down ----

@@ -260,6 +260,11 @@ void TImagerView::RenderNow() {
 void TImagerView::Render() {
   ++FRenderCount;
   FRenderedPixels = 0;
+  struct TRenderFlag {
+    bool& Flag;
+    explicit TRenderFlag(bool& F) : Flag(F) { Flag = true; }
+    ~TRenderFlag() { Flag = false; }
+  } inRender(FInRender);
   const bool done = FScrollOnly && RenderScrolled();
   if (!done) {
     const TViewPart p = VisiblePart();
@@ -351,7 +356,13 @@ void TImagerView::PaintRect(const TRect& R) {
   RenderNow();
   const TRect r = Rect(std::max(R.Left, 0), std::max(R.Top, 0), std::min(R.Right, FBackBuffer.Width()),
                        std::min(R.Bottom, FBackBuffer.Height()));
-  if (r.Width() > 0 && r.Height() > 0) CopyToCanvas(r);
+  if (r.Width() > 0 && r.Height() > 0) {
+    CopyToCanvas(r);
+    const TRect old = Canvas().ClipRect();
+    Canvas().SetClipRect(r);
+    PaintLayer(Canvas(), r);
+    Canvas().SetClipRect(old);
+  }
   PaintOverlays(Canvas());
 }
 

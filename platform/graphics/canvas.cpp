@@ -182,8 +182,10 @@ class TShapePainter {
       gfx::SplitShape(outer, &inner, FClip, &outline, &inside);
     }
     sector(outline);
-    sector(inside);
-    if (FillInside) FillBrush(inside);
+    if (FillInside) {
+      sector(inside);  // an arc leaves its inside alone: no need to cut it
+      FillBrush(inside);
+    }
     if (SectorStart && FillInside) {
       // A pie's two radii, from the centre to where the rays meet the ellipse.
       const TPoint c{int32_t(std::lround(cx)), int32_t(std::lround(cy))};

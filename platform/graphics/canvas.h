@@ -193,6 +193,9 @@ class TCanvas : public TObject {
   void TextOut(int32_t X, int32_t Y, const std::string& Text);
   // Text clipped to R; an opaque background fills all of R.
   void TextRect(const TRect& R, int32_t X, int32_t Y, const std::string& Text);
+  // Text turned by Escapement tenths of a degree counter-clockwise about the
+  // top-left of its cell at (X, Y), clipped to R; the background is never filled.
+  void TextRectAngle(const TRect& R, int32_t X, int32_t Y, int32_t Escapement, const std::string& Text);
   // Advance width and cell height (ascent + descent) of the text in the current font.
   TSize TextExtent(const std::string& Text);
   int32_t TextWidth(const std::string& Text) { return TextExtent(Text).cx; }
@@ -223,6 +226,7 @@ class TCanvas : public TObject {
     if (OnChange) OnChange(this);
   }
   void Blit(const TRect& Dest, const TBitmap& Source, const TRect& SourceRect, bool UseTransparency);
+  void DrawGlyphs(const TRect& Clip, int32_t X, int32_t Y, double Degrees, const std::string& Text);
 
   TBitmap& FTarget;
   TPen FPen;

@@ -172,14 +172,31 @@ void TCanvas::TextRect(const TRect& R, int32_t X, int32_t Y, const std::string& 
     op.Value = gfx::ColorToNative(FTarget.PixelFormat(), FTarget.Palette(), ColorToRGB(FBrush.Color()));
     gfx::PaintSpans(FTarget, clip, spans, op);
   }
+  DrawGlyphs(clip, X, Y, 0, Text);
+  Changed();
+}
+
+void TCanvas::TextRectAngle(const TRect& R, int32_t X, int32_t Y, int32_t Escapement, const std::string& Text) {
+  if (!PrepareFont(FPainter, FFont, FTarget.PixelFormat() == pf1bit) || !FTarget.Bits()) return;
+  const TRect clip = Intersect(ClipRect(), R);
+  Changing();
+  DrawGlyphs(clip, X, Y, Escapement / 10.0, Text);
+  Changed();
+}
+
+// Draws the glyphs of Text with the prepared font, the top-left of the cell at
+// (X, Y), turned by Degrees counter-clockwise about that point, within Clip.
+void TCanvas::DrawGlyphs(const TRect& clip, int32_t X, int32_t Y, double Degrees, const std::string& Text) {
+  const bool mono = FTarget.PixelFormat() == pf1bit;
+  const QFont* font = PrepareFont(FPainter, FFont, mono);
+  if (!font) return;
   const QString text = QString::fromUtf8(Text.data(), qsizetype(Text.size()));
-  if (text.isEmpty() || clip.Left >= clip.Right || clip.Top >= clip.Bottom) {
-    Changed();
-    return;
-  }
+  if (text.isEmpty() || clip.Left >= clip.Right || clip.Top >= clip.Bottom) return;
   const TColorRef rgb = ColorToRGB(FFont.Color());
   const QColor color(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
-  const int baseline = int(std::min<int64_t>(int64_t(Y) + FPainter->Ascent, INT32_MAX));
+  const int ascent = FPainter->Ascent;
+  const int baseline = int(std::min<int64_t>(int64_t(Y) + ascent, INT32_MAX));
+  const bool turned = Degrees != 0;
 
   QImage::Format direct = QImage::Format_Invalid;
   switch (FTarget.PixelFormat()) {
@@ -195,22 +212,31 @@ void TCanvas::TextRect(const TRect& R, int32_t X, int32_t Y, const std::string& 
     p.setClipRect(QRect(clip.Left, clip.Top, clip.Right - clip.Left, clip.Bottom - clip.Top));
     p.setFont(*font);
     p.setPen(color);
-    p.drawText(X, baseline, text);
+    if (turned) {
+      p.translate(X, Y);
+      p.rotate(-Degrees);  // the window system turns counter-clockwise, Qt clockwise
+      p.drawText(0, ascent, text);
+    } else {
+      p.drawText(X, baseline, text);
+    }
   } else {
     // Indexed: draw the coverage of the visible part into a scratch image, then map it.
     const int w = clip.Right - clip.Left, h = clip.Bottom - clip.Top;
     QImage scratch(w, h, QImage::Format_ARGB32_Premultiplied);
-    if (scratch.isNull()) {
-      Changed();
-      return;
-    }
+    if (scratch.isNull()) return;
     scratch.fill(Qt::transparent);
     {
       QPainter p(&scratch);
       p.setFont(*font);
       p.setPen(color);
-      p.drawText(int(std::clamp<int64_t>(int64_t(X) - clip.Left, INT32_MIN / 2, INT32_MAX / 2)),
-                 int(std::clamp<int64_t>(int64_t(baseline) - clip.Top, INT32_MIN / 2, INT32_MAX / 2)), text);
+      const int ox = int(std::clamp<int64_t>(int64_t(X) - clip.Left, INT32_MIN / 2, INT32_MAX / 2));
+      if (turned) {
+        p.translate(ox, int(std::clamp<int64_t>(int64_t(Y) - clip.Top, INT32_MIN / 2, INT32_MAX / 2)));
+        p.rotate(-Degrees);
+        p.drawText(0, ascent, text);
+      } else {
+        p.drawText(ox, int(std::clamp<int64_t>(int64_t(baseline) - clip.Top, INT32_MIN / 2, INT32_MAX / 2)), text);
+      }
     }
     const gfx::TRgb c = gfx::RgbOf(rgb);
     gfx::DispatchFormat(FTarget.PixelFormat(), [&](auto f) {
@@ -218,7 +244,6 @@ void TCanvas::TextRect(const TRect& R, int32_t X, int32_t Y, const std::string& 
       if constexpr (F::Indexed) MapCoverage<F>(FTarget, scratch, clip.Left, clip.Top, c, mono);
     });
   }
-  Changed();
 }
 
 }  // namespace kv
