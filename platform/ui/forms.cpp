@@ -48,6 +48,10 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TCustomControl(AOwner) {
   Screen->AddForm(this);
 }
 
+void* TCustomForm::operator new(std::size_t Size) { return ::operator new(Size); }
+
+void TCustomForm::operator delete(void* Memory) { ::operator delete(Memory); }
+
 void TCustomForm::operator delete(TCustomForm* Form, std::destroying_delete_t) {
   Form->BeforeDestruction();
   void* whole = dynamic_cast<void*>(Form);  // the allocation, whatever the form's place in it

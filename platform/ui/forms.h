@@ -46,6 +46,11 @@ class TCustomForm : public TCustomControl {
   // or caFree) calls BeforeDestruction first, while the whole form still exists,
   // and then destroys it.
   void operator delete(TCustomForm* Form, std::destroying_delete_t);
+  // The allocation that the delete above pairs with (it releases with the
+  // global delete what this took from the global new), and the release of a
+  // form whose constructor raised.
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Memory);
   // Raises OnDestroy once, before any part of the form is destroyed, so that
   // the handler sees its form's fields.
   virtual void BeforeDestruction();

@@ -164,7 +164,9 @@ TEST_F(FakeDesktop, AnExtensionWithoutATypeGetsTheProgramsOwn) {
   EXPECT_EQ(Calls(), "update-mime-database " + Dir + "data/mime/\n"
                      "xdg-mime query default application/x-kavrelin-pix\n"
                      "xdg-mime default kavrelin-pixgrafik.desktop application/x-kavrelin-pix\n");
-  if (test::HaveTool("xmllint")) EXPECT_EQ(test::Run("xmllint --noout '" + package + "'"), 0);
+  if (test::HaveTool("xmllint")) {
+    EXPECT_EQ(test::Run("xmllint --noout '" + package + "'"), 0);
+  }
   UnassociateExtension("PIX", "pixGrafik");
   // Nobody had the type before: only our default line goes.
   EXPECT_EQ(test::ReadText(Dir + "cfg/mimeapps.list"),

@@ -316,7 +316,9 @@ TEST_F(PluginCommands, FailuresLeaveTheImageAndDisableTheRepeat) {
     else EXPECT_NO_THROW(Form->interpreter(Form.get(), c.Line)) << c.Line;
     // A failure is reported once, with the line.
     ASSERT_EQ(Dialogs->Shown.size(), c.Raises ? 1u : 0u) << c.Line;
-    if (c.Raises) EXPECT_EQ(Dialogs->Shown[0].Text, CommandFailedMessage(c.Line));
+    if (c.Raises) {
+      EXPECT_EQ(Dialogs->Shown[0].Text, CommandFailedMessage(c.Line));
+    }
     EXPECT_FALSE(LastFilter()->Enabled()) << c.Line;
     ExpectInvertedWhere([](int32_t, int32_t) { return false; });
   }

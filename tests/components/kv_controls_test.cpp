@@ -95,10 +95,8 @@ TEST_F(ControlsTest, LabelDefaultsAndShadowsFallWhereTheyArePointed) {
     const TRect text = BoxOf(b, Dark), shadow = BoxOf(b, Reddish);
     ASSERT_LT(text.Left, text.Right) << int(c.P);
     // The shadow sticks out of the text by the shadow size on its side only.
-    if (c.Dx < 0) EXPECT_EQ(shadow.Left - text.Left, c.Dx) << int(c.P);
-    else EXPECT_EQ(shadow.Right - text.Right, c.Dx) << int(c.P);
-    if (c.Dy < 0) EXPECT_EQ(shadow.Top - text.Top, c.Dy) << int(c.P);
-    else EXPECT_EQ(shadow.Bottom - text.Bottom, c.Dy) << int(c.P);
+    EXPECT_EQ(c.Dx < 0 ? shadow.Left - text.Left : shadow.Right - text.Right, c.Dx) << int(c.P);
+    EXPECT_EQ(c.Dy < 0 ? shadow.Top - text.Top : shadow.Bottom - text.Bottom, c.Dy) << int(c.P);
   }
 }
 

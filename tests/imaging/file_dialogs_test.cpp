@@ -301,7 +301,9 @@ TEST_F(FileDialogsTest, MultiPageTifGoesToTheFramesViewAndTiffStaysStill) {
       TScriptedDialogsScope dialogs;
       dialogs->AnswerModal([](TCustomForm& F) {
         for (int32_t i = 0; i < F.ControlCount(); ++i)
-          if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) EXPECT_EQ(v->Bitmap().Height(), 30);
+          if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) {
+            EXPECT_EQ(v->Bitmap().Height(), 30);
+          }
         return mrCancel;
       });
       dlg.PreviewButton->Click();
@@ -482,7 +484,9 @@ TEST_F(FileDialogsTest, EnlargedPreviewShowsACopyAtThePictureSize) {
       for (int32_t i = 0; i < F.ControlCount(); ++i)
         if (auto* v = dynamic_cast<TImagerView*>(F.Controls(i))) view = v;
       EXPECT_NE(view, nullptr);
-      if (view) EXPECT_EQ(view->Bitmap().Width(), 40);
+      if (view) {
+        EXPECT_EQ(view->Bitmap().Width(), 40);
+      }
       return mrCancel;
     });
     dlg.PreviewButton->Click();

@@ -277,9 +277,10 @@ TEST_F(FormatParamsDialogTest, CompressedSizeIsTheRealFileSize) {
       return mrNone;
     });
     EXPECT_EQ(shown, IntToStr(RealFileSize(c.File)) + " bytes") << c.File;
-    if (*c.Identify && HaveTool("identify"))
+    if (*c.Identify && HaveTool("identify")) {
       EXPECT_EQ(RunCapture(std::string("identify -format '") + c.Format + "' " + Dir + c.File), c.Identify)
           << c.File;
+    }
   }
 }
 

@@ -522,7 +522,9 @@ TEST_F(GifTest, DeleteFrameAndCount) {
   ASSERT_TRUE(after.Ok);
   EXPECT_TRUE(SamePixels(after.Bitmap, before.Bitmap));
   EXPECT_EQ(after.Params.GifDelayTime, 77);  // the extension of the next image stays
-  if (HaveTool("identify")) EXPECT_EQ(RunCapture("identify '" + gif + "' | wc -l"), "2\n");
+  if (HaveTool("identify")) {
+    EXPECT_EQ(RunCapture("identify '" + gif + "' | wc -l"), "2\n");
+  }
 
   WriteText(Dir + "plain.txt", "not a gif");
   EXPECT_EQ(DeleteGifFrame(Dir + "plain.txt", 0, true), 0);

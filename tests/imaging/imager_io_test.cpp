@@ -688,9 +688,10 @@ TEST_F(ImagerIOFiles, OneColourAtOneBitKeepsItsColour) {
       ASSERT_FALSE(in.Aborted()) << in.AbortReason();
       for (const auto& [x, y] : {std::pair{0, 0}, std::pair{8, 4}})
         EXPECT_EQ(back.GetPixelColor(x, y), RGBToTColor(want.r, want.g, want.b)) << x << ',' << y;
-      if (identify && c.Palette)
+      if (identify && c.Palette) {
         EXPECT_EQ(test::RunCapture("identify -format '%[pixel:p{0,0}]' '" + file + "'"),
                   "srgb(" + std::to_string(want.r) + "," + std::to_string(want.g) + "," + std::to_string(want.b) + ")");
+      }
     }
   }
 }

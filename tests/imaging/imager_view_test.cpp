@@ -399,7 +399,9 @@ TEST_F(ViewTest, ScrollRendersOnlyTheUncoveredStrip) {
     View->SetViewXY(start + c.DX, start + c.DY);
     ASSERT_EQ(View->ViewX(), start + c.DX);
     Rendered();
-    if (c.Pixels) EXPECT_EQ(View->RenderedPixels(), c.Pixels) << c.Zoom;
+    if (c.Pixels) {
+      EXPECT_EQ(View->RenderedPixels(), c.Pixels) << c.Zoom;
+    }
     EXPECT_TRUE(same()) << c.Zoom << " " << c.DX << "," << c.DY;
   }
 }

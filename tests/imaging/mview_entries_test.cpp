@@ -193,7 +193,9 @@ TEST_F(MViewTest, CurrentImageIsWrittenBackAndThumbnailsAreReduced) {
     EXPECT_EQ(t->Width(), ew) << w << "x" << h;
     EXPECT_EQ(t->Height(), eh) << w << "x" << h;
     EXPECT_EQ(t->PixelFormat(), pf24bit);
-    if (fmt == pf24bit) EXPECT_EQ(At(*t, ew - 1, eh - 1), (TBGRPixel{10, 20, 30})) << w << "x" << h;
+    if (fmt == pf24bit) {
+      EXPECT_EQ(At(*t, ew - 1, eh - 1), (TBGRPixel{10, 20, 30})) << w << "x" << h;
+    }
   }
 }
 

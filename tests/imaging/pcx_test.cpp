@@ -91,7 +91,9 @@ TEST_F(PcxTest, ReadsWhatTheToolsWrite) {
     ASSERT_TRUE(ReadFile(ReadPcxStream, file, b, p)) << c.Name;
     EXPECT_EQ(p.BitsPerSample, c.Bits) << c.Name;
     EXPECT_EQ(p.SamplesPerPixel, c.Samples) << c.Name;
-    if (c.OneBit) EXPECT_EQ(b.PixelFormat(), pf1bit) << c.Name;
+    if (c.OneBit) {
+      EXPECT_EQ(b.PixelFormat(), pf1bit) << c.Name;
+    }
     EXPECT_EQ(MaxDiffToRgb(b, ToolBytes("pcxtoppm " + file + " 2>/dev/null | convert - -depth 8 rgb:-")), 0)
         << c.Name;
   }
@@ -145,8 +147,12 @@ TEST_F(PcxTest, WhatWeWriteTheToolsRead) {
     EXPECT_EQ(back.Params.DpiY, 75);
     EXPECT_EQ(back.Run.LastProgress, 100);
     // Lossless layouts give the source back; the others what the tools see too.
-    if (c.FileBits == 8 && c.FilePlanes == 3) EXPECT_EQ(MaxDiff(back.Bitmap, *c.Source), 0) << c.Name;
-    if (c.Source == &bw) EXPECT_EQ(MaxDiff(back.Bitmap, bw), 0) << c.Name;
+    if (c.FileBits == 8 && c.FilePlanes == 3) {
+      EXPECT_EQ(MaxDiff(back.Bitmap, *c.Source), 0) << c.Name;
+    }
+    if (c.Source == &bw) {
+      EXPECT_EQ(MaxDiff(back.Bitmap, bw), 0) << c.Name;
+    }
     if (c.Source == twoColours.get()) {
       EXPECT_EQ(back.Bitmap.PixelFormat(), pf1bit);
       ASSERT_EQ(back.Params.ColorMapCount, 2);
@@ -155,11 +161,14 @@ TEST_F(PcxTest, WhatWeWriteTheToolsRead) {
       continue;  // we keep two colours as black and white bits; pcxtoppm shows the colours
     }
     // pcxtoppm reads only run-length files; ImageMagick takes the bits of 1-bit files as black.
-    if (c.Compressed)
+    if (c.Compressed) {
       EXPECT_EQ(MaxDiffToRgb(back.Bitmap, ToolBytes("pcxtoppm " + file + " 2>/dev/null | convert - -depth 8 rgb:-")),
                 0)
           << c.Name;
-    if (c.FileBits != 1) EXPECT_EQ(MaxDiffToRgb(back.Bitmap, ToolBytes("convert " + file + " -depth 8 rgb:-")), 0) << c.Name;
+    }
+    if (c.FileBits != 1) {
+      EXPECT_EQ(MaxDiffToRgb(back.Bitmap, ToolBytes("convert " + file + " -depth 8 rgb:-")), 0) << c.Name;
+    }
   }
 }
 

@@ -97,7 +97,9 @@ TEST_F(TgaTest, ReadsWhatTheToolsWrite) {
     EXPECT_EQ(r.Params.BitsPerSample, c.Bits) << c.Name;
     EXPECT_EQ(r.Params.SamplesPerPixel, c.Samples) << c.Name;
     EXPECT_EQ(r.Params.TgaCompressed, c.Compressed) << c.Name;
-    if (c.Mapped) EXPECT_GT(r.Params.ColorMapCount, 0) << c.Name;
+    if (c.Mapped) {
+      EXPECT_GT(r.Params.ColorMapCount, 0) << c.Name;
+    }
     EXPECT_EQ(r.Params.TgaGrayLevel, c.Gray) << c.Name;
     EXPECT_EQ(r.Run.LastProgress, 100);
     EXPECT_EQ(MaxDiffToRgb(r.Bitmap, ToolBytes("tgatoppm " + file + " 2>/dev/null | convert - -depth 8 rgb:-")), 0)
@@ -162,8 +164,12 @@ TEST_F(TgaTest, WhatWeWriteTheToolsRead) {
     ReadTgaBytes(bytes, back);
     ASSERT_FALSE(back.Run.Aborted) << c.Name;
     EXPECT_EQ(back.Params.TgaDescription, "a test");
-    if (c.Exact) EXPECT_EQ(MaxDiff(back.Bitmap, *c.Source), 0) << c.Name;
-    if (c.Source == &bw) EXPECT_EQ(MaxDiff(back.Bitmap, bw), 0) << c.Name;
+    if (c.Exact) {
+      EXPECT_EQ(MaxDiff(back.Bitmap, *c.Source), 0) << c.Name;
+    }
+    if (c.Source == &bw) {
+      EXPECT_EQ(MaxDiff(back.Bitmap, bw), 0) << c.Name;
+    }
     EXPECT_EQ(MaxDiffToRgb(back.Bitmap, ToolBytes("tgatoppm " + file + " 2>/dev/null | convert - -depth 8 rgb:-")), 0)
         << c.Name;
     EXPECT_EQ(MaxDiffToRgb(back.Bitmap, ToolBytes("convert " + file + " -depth 8 rgb:-")), 0) << c.Name;

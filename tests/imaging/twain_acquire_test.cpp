@@ -43,7 +43,9 @@ void ExpectSameRaster(const TBitmap& A, const TBitmap& B) {
     const auto* a = static_cast<const uint8_t*>(A.ScanLine(y));
     const auto* b = static_cast<const uint8_t*>(B.ScanLine(y));
     ASSERT_EQ(std::memcmp(a, b, full), 0) << "row " << y;
-    if (tail) ASSERT_EQ(a[full] & tail, b[full] & tail) << "row " << y;
+    if (tail) {
+      ASSERT_EQ(a[full] & tail, b[full] & tail) << "row " << y;
+    }
   }
 }
 
@@ -79,10 +81,14 @@ TEST_F(TwainAcquireTest, EveryModeAndDepthMatchesScanimage) {
     ASSERT_EQ(dev.SetNumber(SANE_NAME_SCAN_RESOLUTION, 50), ssGood);
     ASSERT_EQ(dev.SetString(SANE_NAME_SCAN_MODE, c.Mode), ssGood);
     ASSERT_EQ(dev.SetNumber(SANE_NAME_BIT_DEPTH, c.Depth), ssGood);
-    if (c.ThreePass) ASSERT_EQ(dev.SetNumber("three-pass", 1), ssGood);
+    if (c.ThreePass) {
+      ASSERT_EQ(dev.SetNumber("three-pass", 1), ssGood);
+    }
     ASSERT_EQ(dev.SetNumber(SANE_NAME_SCAN_BR_X, 37), ssGood);
     ASSERT_EQ(dev.SetNumber(SANE_NAME_SCAN_BR_Y, 21), ssGood);
-    if (c.Hand) ASSERT_EQ(dev.SetNumber("hand-scanner", 1), ssGood);  // height known only at the end
+    if (c.Hand) {
+      ASSERT_EQ(dev.SetNumber("hand-scanner", 1), ssGood);  // height known only at the end
+    }
     TBitmap got;
     TProgressRec prog;
     int32_t last = -1;

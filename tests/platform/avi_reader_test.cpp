@@ -92,7 +92,9 @@ TEST_F(AviReader, FramesEqualFfmpegsInEveryCodec) {
     TAviStreamInfo info;
     ASSERT_TRUE(avi.StreamInfo(info));
     EXPECT_EQ(info.fccType, streamtypeVIDEO);
-    if (c.Handler) EXPECT_EQ(info.fccHandler, c.Handler);
+    if (c.Handler) {
+      EXPECT_EQ(info.fccHandler, c.Handler);
+    }
     EXPECT_EQ(info.Length, 12u);
     EXPECT_EQ(double(info.Rate) / info.Scale, 10.0);
     EXPECT_EQ(info.Width, kW);
