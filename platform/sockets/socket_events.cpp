@@ -132,8 +132,10 @@ class TSocketEvents {
       if (W.Events & FD_ACCEPT) {
         if (Ready & EPOLLIN) bits |= FD_ACCEPT;
       } else if (Ready & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
-        int waiting = 0;
-        if (::ioctl(S, FIONREAD, &waiting) != 0) waiting = 0;
+        // Readable without a hang-up means bytes wait; only a hang-up needs
+        // the count, to tell the last bytes from the bare end.
+        int waiting = 1;
+        if ((Ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) && ::ioctl(S, FIONREAD, &waiting) != 0) waiting = 0;
         if (waiting > 0) bits |= FD_READ;
         if (!W.CloseReported &&
             ((Ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) || (waiting == 0 && (Ready & EPOLLIN)))) {

@@ -1,12 +1,24 @@
 // The HTTP server against curl and raw loopback clients.
 #include "net/http_server.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <future>
+#include <sstream>
+#include <thread>
 
 #include "net_test_support.h"
 #include "support/outside_tools.h"
@@ -271,6 +283,59 @@ TEST_F(HttpServer, SurvivesRunningOutOfDescriptors) {
   EXPECT_TRUE(Server->Listening());
   ASSERT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }, 10000)) << Server->ClientCount();
   EXPECT_NE(Curl(Url("/a/b.htm")).Output.find("\r\n\r\nbee"), std::string::npos);
+}
+
+// Reads a whole opened document through its descriptor.
+std::string ReadOpened(const THttpOpenDocument& Doc) {
+  std::string out(static_cast<size_t>(Doc.Size), '\0');
+  const ssize_t n = ::pread(Doc.File->Fd(), out.data(), out.size(), 0);
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return out;
+}
+
+TEST(HttpDocRoot, ResolvesBeneathTheFolderAndNoticesChanges) {
+  test::TScratchFolder folder{"docroot_"};
+  const std::string root = folder.Path() + "/www";
+  fs::create_directories(root + "/sub");
+  fs::create_directories(folder.Path() + "/private");
+  test::WriteText(root + "/a.txt", "one");
+  test::WriteText(root + "/sub/index.html", "idx");
+  test::WriteText(folder.Path() + "/private/secret.txt", "SECRET");
+  fs::create_symlink(folder.Path() + "/private/secret.txt", root + "/out.txt");
+  fs::create_symlink(root + "/a.txt", root + "/in.txt");  // even a link that stays inside
+  fs::create_symlink(folder.Path() + "/private", root + "/dir");
+  ::mkfifo((root + "/pipe").c_str(), 0600);
+  THttpDocRoot docs(root);
+  THttpOpenDocument d;
+  for (const std::string path : {"/out.txt", "/in.txt", "/dir/secret.txt", "/../private/secret.txt", "/sub",
+                                 "/pipe", "/missing", "/sub/%2e%2e/%2e%2e/private/secret.txt"})
+    EXPECT_FALSE(docs.Open(path, "index.html", d)) << path;
+  EXPECT_FALSE(docs.Open("/sub/", "../a.txt", d));  // a default document that climbs
+
+  ASSERT_TRUE(docs.Open("/sub/", "index.html", d));
+  EXPECT_EQ(d.Name, root + "/sub/index.html");
+  EXPECT_EQ(ReadOpened(d), "idx");
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(ReadOpened(d), "one");
+  const int cachedFd = d.File->Fd();
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(d.File->Fd(), cachedFd);  // unchanged: the same open file
+
+  // Rewritten in place with another time, replaced, or swapped for a link:
+  // each is noticed before the next answer.
+  test::WriteText(root + "/a.txt", "two!");
+  fs::last_write_time(root + "/a.txt", fs::last_write_time(root + "/a.txt") + std::chrono::seconds(5));
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(ReadOpened(d), "two!");
+  test::WriteText(root + "/new.txt", "three");
+  fs::rename(root + "/new.txt", root + "/a.txt");
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(ReadOpened(d), "three");
+  fs::remove(root + "/a.txt");
+  fs::create_symlink(folder.Path() + "/private/secret.txt", root + "/a.txt");
+  EXPECT_FALSE(docs.Open("/a.txt", "index.html", d));
+  fs::remove(root + "/a.txt");
+  EXPECT_FALSE(docs.Open("/a.txt", "index.html", d));
 }
 
 TEST(HttpRequest, PathDecodingAndMapping) {
