@@ -104,14 +104,17 @@ class TSocketEvents {
   }
 
   void Collect() {
-    epoll_event evs[256];
-    const int n = ::epoll_wait(FEpoll, evs, 256, 0);
-    for (int i = 0; i < n; ++i) {
-      const TSocket s = SocketOfToken(evs[i].data.u64);
-      TWatch* w = Find(s);
-      if (!w || Token(s, *w) != evs[i].data.u64) continue;  // closed and maybe reused since
-      Report(s, *w, evs[i].events);
-    }
+    // The notices go out as soon as all are queued, still in queue order.
+    PostAndDeliver([this] {
+      epoll_event evs[256];
+      const int n = ::epoll_wait(FEpoll, evs, 256, 0);
+      for (int i = 0; i < n; ++i) {
+        const TSocket s = SocketOfToken(evs[i].data.u64);
+        TWatch* w = Find(s);
+        if (!w || Token(s, *w) != evs[i].data.u64) continue;  // closed and maybe reused since
+        Report(s, *w, evs[i].events);
+      }
+    });
   }
 
   void Report(TSocket S, TWatch& W, uint32_t Ready) {
