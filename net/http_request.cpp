@@ -1,7 +1,12 @@
 #include "net/http_request.h"
 
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -173,6 +178,98 @@ std::string MapDocument(const std::string& DocDir, const std::string& Path, cons
   struct stat st{};
   if (::stat(real.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return doc;
+}
+
+THttpFileHandle::~THttpFileHandle() {
+  if (FFd >= 0) ::close(FFd);
+}
+
+THttpDocRoot::THttpDocRoot(std::string DocDir) : FDocDir(std::move(DocDir)) {
+  // The folder itself may be reached through links, as it always could.
+  FRootFd = ::open(FDocDir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+THttpDocRoot::~THttpDocRoot() {
+  FCache.clear();
+  if (FRootFd >= 0) ::close(FRootFd);
+}
+
+bool THttpDocRoot::OpenFresh(const std::string& Rel, THttpOpenDocument& Doc, TEntry& Entry) {
+  // Non-blocking, so that a named pipe placed in the folder cannot stall the
+  // server before it is refused as no regular file.
+  const uint64_t flags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  int fd = -1;
+  if (!FNoResolve) {
+    open_how how{};
+    how.flags = flags;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    long r;
+    do r = ::syscall(SYS_openat2, FRootFd, Rel.c_str(), &how, sizeof how);
+    while (r < 0 && errno == EINTR);
+    if (r < 0 && errno == ENOSYS) FNoResolve = true;
+    else if (r < 0) return false;
+    else fd = static_cast<int>(r);
+  }
+  if (FNoResolve) {
+    // Old kernels: the path check of before, then an open by name.
+    if (MapDocument(FDocDir, "/" + Rel, std::string()).empty()) return false;
+    fd = ::openat(FRootFd, Rel.c_str(), static_cast<int>(flags));
+    if (fd < 0) return false;
+  }
+  auto file = std::make_shared<THttpFileHandle>(fd);
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  Doc.File = file;
+  Doc.Size = st.st_size;
+  Entry.File = std::move(file);
+  Entry.Dev = st.st_dev;
+  Entry.Ino = st.st_ino;
+  Entry.Size = st.st_size;
+  Entry.MTimeSec = st.st_mtim.tv_sec;
+  Entry.MTimeNsec = st.st_mtim.tv_nsec;
+  return true;
+}
+
+bool THttpDocRoot::Open(const std::string& Path, const std::string& DefaultDoc, THttpOpenDocument& Doc) {
+  Doc = THttpOpenDocument{};
+  if (FRootFd < 0) return false;
+  std::vector<std::string> segs;
+  bool folder = false;
+  if (!DecodeRequestPath(Path, segs, folder)) return false;
+  std::string rel;
+  for (const std::string& seg : segs) rel += (rel.empty() ? "" : "/") + seg;
+  if (folder) {
+    if (DefaultDoc.empty() || DefaultDoc.find('/') != std::string::npos) return false;
+    rel += (rel.empty() ? "" : "/") + DefaultDoc;
+  }
+  if (rel.empty()) return false;
+  std::string name = FDocDir;
+  while (name.size() > 1 && name.back() == '/') name.pop_back();
+  name += "/" + rel;
+  auto it = FCache.find(rel);
+  if (it != FCache.end()) {
+    // The same file, unchanged, is the one that was opened safely before;
+    // anything else (a link put in its place too) is opened afresh.
+    struct stat st{};
+    const TEntry& e = it->second;
+    if (::fstatat(FRootFd, rel.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_dev == e.Dev && st.st_ino == e.Ino && st.st_size == e.Size && st.st_mtim.tv_sec == e.MTimeSec &&
+        st.st_mtim.tv_nsec == e.MTimeNsec) {
+      Doc.File = e.File;
+      Doc.Size = e.Size;
+      Doc.Name = std::move(name);
+      return true;
+    }
+    FCache.erase(it);
+  }
+  TEntry entry;
+  if (!OpenFresh(rel, Doc, entry)) return false;
+  Doc.Name = std::move(name);
+  if (entry.Size <= kCachedFileMax) {
+    if (FCache.size() >= kCachedFiles) FCache.erase(FCache.begin());
+    FCache.emplace(rel, std::move(entry));
+  }
+  return true;
 }
 
 std::string DocumentContentType(const std::string& FileName) {

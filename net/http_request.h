@@ -3,6 +3,8 @@
 // document folder, and the texts of the answers.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,59 @@ bool DecodeRequestPath(const std::string& Path, std::vector<std::string>& Segmen
 std::string MapDocument(const std::string& DocDir, const std::string& Path, const std::string& DefaultDoc);
 // The same joining without looking at the disk (the mapping the caller sees).
 std::string JoinDocument(const std::string& DocDir, const std::string& Path, const std::string& DefaultDoc);
+
+// An open descriptor, closed with the last holder.
+class THttpFileHandle {
+ public:
+  explicit THttpFileHandle(int Fd) : FFd(Fd) {}
+  ~THttpFileHandle();
+  THttpFileHandle(const THttpFileHandle&) = delete;
+  THttpFileHandle& operator=(const THttpFileHandle&) = delete;
+  int Fd() const { return FFd; }
+
+ private:
+  int FFd;
+};
+
+// A document ready to send: its open file and its length.
+struct THttpOpenDocument {
+  std::shared_ptr<THttpFileHandle> File;
+  int64_t Size = 0;
+  std::string Name;  // the folder joined with the path, as MapDocument gives it
+};
+
+// The document folder, opened once. Requests resolve beneath it without
+// following any symbolic link, so nothing outside it can be reached; small
+// files stay open and are checked against their modification time before
+// each reuse.
+class THttpDocRoot {
+ public:
+  explicit THttpDocRoot(std::string DocDir);
+  ~THttpDocRoot();
+  THttpDocRoot(const THttpDocRoot&) = delete;
+  THttpDocRoot& operator=(const THttpDocRoot&) = delete;
+
+  const std::string& DocDir() const { return FDocDir; }
+  // False (and Doc empty) for a path that is refused, missing, or no
+  // regular file, with the same refusals as MapDocument.
+  bool Open(const std::string& Path, const std::string& DefaultDoc, THttpOpenDocument& Doc);
+
+  static constexpr int64_t kCachedFileMax = 1 << 20;  // larger files are opened per request
+  static constexpr size_t kCachedFiles = 64;           // descriptors the cache may hold
+
+ private:
+  struct TEntry {
+    std::shared_ptr<THttpFileHandle> File;
+    uint64_t Dev = 0, Ino = 0;
+    int64_t Size = 0, MTimeSec = 0, MTimeNsec = 0;
+  };
+  bool OpenFresh(const std::string& Rel, THttpOpenDocument& Doc, TEntry& Entry);
+
+  std::string FDocDir;
+  int FRootFd = -1;
+  bool FNoResolve = false;  // the kernel lacks the beneath-only open
+  std::map<std::string, TEntry> FCache;
+};
 
 // "text/html" for "htm" and "html" ... "application/binary" for the rest.
 std::string DocumentContentType(const std::string& FileName);

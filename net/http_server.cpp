@@ -1,6 +1,10 @@
 #include "net/http_server.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <string_view>
 
 #include "platform/ui/message_window.h"
 
@@ -98,12 +102,14 @@ void THttpConnection::Dispatch() {
   const TSocketToken token = FToken;
   auto gone = [&] { return FreePending() || FToken != token; };
   auto sendMapped = [&](bool withBody) {
-    const std::string mapped = MapDocument(FDocDir, FHead.Path, FDefaultDoc);
-    if (mapped.empty()) {
+    if (!FDocRoot || FDocRoot->DocDir() != FDocDir) FDocRoot = std::make_shared<THttpDocRoot>(FDocDir);
+    THttpOpenDocument doc;
+    if (!FDocRoot->Open(FHead.Path, FDefaultDoc, doc)) {
       Answer404();
       return;
     }
-    FDocument = mapped;
+    FDocument = doc.Name;
+    FBody = std::move(doc);
     SendDocument(withBody);
   };
   if (FHead.Method == "GET" || FHead.Method == "HEAD") {
@@ -151,23 +157,84 @@ void THttpConnection::TriggerPostDocument(THttpGetFlag& Flags) {
 
 void THttpConnection::SendDocument(bool WithBody) {
   FAnswerContentType = DocumentContentType(FDocument);
-  std::unique_ptr<TStream> file;
-  try {
-    file = std::make_unique<TFileStream>(FDocument, fmOpenRead | fmShareDenyWrite);
-  } catch (const Exception&) {
-    Answer404();  // gone since it was found
-    return;
+  if (!FBody.File) {
+    // Called for a document set by hand: opened by its name.
+    const int fd = ::open(FDocument.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st{};
+    if (fd >= 0) FBody.File = std::make_shared<THttpFileHandle>(fd);
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      FBody = THttpOpenDocument{};
+      Answer404();  // gone since it was found
+      return;
+    }
+    FBody.Size = st.st_size;
   }
-  const int64_t size = file->Size();
-  if (!WithBody) file->Seek(0, soEnd);
-  FDocStream = std::move(file);
+  FBodyOffset = 0;
+  FBodyEnd = WithBody ? FBody.Size : 0;
   FAnswering = true;
-  std::string header = StatusLine(200, "OK") + "Content-Type: " + FAnswerContentType +
-                       "\r\nContent-Length: " + std::to_string(size) + "\r\n";
-  if (FKeepAlive) header += "Connection: keep-alive\r\n";
-  header += "\r\n";
-  SendStr(header);
-  if (FState == wsConnected) SendStream();
+  const std::string length = std::to_string(FBody.Size);
+  const std::string status = StatusLine(200, "OK");
+  const std::string_view pieces[] = {status,
+                                     "Content-Type: ",
+                                     FAnswerContentType,
+                                     "\r\nContent-Length: ",
+                                     length,
+                                     FKeepAlive ? "\r\nConnection: keep-alive\r\n\r\n" : "\r\n\r\n"};
+  size_t total = 0;
+  for (const std::string_view& p : pieces) total += p.size();
+  // The head goes straight out in one call when nothing waits before it;
+  // what the network does not take yet is queued like any other send.
+  size_t sent = 0;
+  if (FAllSent && FState == wsConnected && HSocket() != INVALID_SOCKET) {
+    const int32_t n = WsSendPieces(HSocket(), pieces, static_cast<int32_t>(std::size(pieces)));
+    if (n < 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
+      FBody = THttpOpenDocument{};
+      Abort();
+      return;
+    }
+    if (n > 0) {
+      sent = static_cast<size_t>(n);
+      Touch();
+    }
+  }
+  if (sent < total) {
+    std::string rest;
+    rest.reserve(total - sent);
+    size_t at = 0;
+    for (const std::string_view& p : pieces) {
+      if (at + p.size() > sent) rest.append(p.substr(sent > at ? sent - at : 0));
+      at += p.size();
+    }
+    SendStr(rest);
+  }
+  if (FState != wsConnected) return;
+  OnDataSent = [this](TObject*, uint16_t) { SendFileBody(); };
+  SendFileBody();
+}
+
+void THttpConnection::SendFileBody() {
+  if (!FBody.File) return;
+  // Only once the head has gone: the body follows it on the wire.
+  if (!FAllSent) return;
+  while (FBodyOffset < FBodyEnd) {
+    const int64_t n = WsSendFile(HSocket(), FBody.File->Fd(), &FBodyOffset, FBodyEnd - FBodyOffset);
+    if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+      SocketEventsWantWrite(HSocket());
+      return;  // OnDataSent brings us back
+    }
+    if (n <= 0) {
+      // Failed, or the file shrank under us: a short answer must not look complete.
+      FBody = THttpOpenDocument{};
+      OnDataSent = nullptr;
+      Abort();
+      return;
+    }
+    Touch();
+  }
+  FBody = THttpOpenDocument{};
+  OnDataSent = nullptr;
+  if (!FKeepAlive) Shutdown(1);
+  AnswerDone();
 }
 
 void THttpConnection::SendStream() {
@@ -206,25 +273,39 @@ void THttpConnection::SendNextBlock() {
     return;
   }
   if (!FKeepAlive) Shutdown(1);
-  PostMessageToSelf(WM_HTTP_DONE, 0, 0);
+  AnswerDone();
 }
 
 void THttpConnection::AnswerDone() {
   FHttpState = 0;
   FAnswering = false;
   OnDataSent = nullptr;
+  ++FAnswersDone;
+  // An answer finished while the loop below runs: the loop goes on, rather
+  // than the stack growing with each pipelined request.
+  if (FInAnswerDone) return;
   if (!FKeepAlive) {
+    FAnswering = true;  // whatever else came is not for us any more
     PostClose();
     return;
   }
   // Requests that came meanwhile, in the order they came.
   const TSocketToken token = FToken;
+  FInAnswerDone = true;
   while (!FPipelined.empty() && !FAnswering && !FreePending() && FToken == token) {
     const std::string line = std::move(FPipelined.front());
     FPipelined.pop_front();
     FPipelinedBytes -= std::min(FPipelinedBytes, line.size());
+    const uint64_t before = FAnswersDone;
     ProcessLine(line);
+    if (FAnswersDone != before && !FKeepAlive && !FreePending() && FToken == token) {
+      FPipelined.clear();
+      FAnswering = true;
+      PostClose();
+      break;
+    }
   }
+  FInAnswerDone = false;
 }
 
 void THttpConnection::Answer404() {
@@ -271,7 +352,7 @@ void THttpConnection::WndProc(TMessage& Msg) {
 
 bool THttpConnection::TimedOut(uint64_t Now) {
   if (Lingering()) return TNetSocketClient::TimedOut(Now);
-  if (FAnswering && !FAllSent) return FWriteTimeout > 0 && IdleFor(Now) > static_cast<uint64_t>(FWriteTimeout);
+  if (FAnswering && (!FAllSent || FBody.File)) return FWriteTimeout > 0 && IdleFor(Now) > static_cast<uint64_t>(FWriteTimeout);
   if (FReadTimeout <= 0) return false;
   if (FHttpState == 1) return Now - FRequestStart > static_cast<uint64_t>(FReadTimeout);
   if (FHttpState == 0 && !FAnswering) return IdleFor(Now) > static_cast<uint64_t>(FReadTimeout);
@@ -346,6 +427,8 @@ void THttpServer::Start() {
     };
   }
   if (FSrvSock->State() == wsListening) return;
+  // Opened afresh on each start, so a folder replaced meanwhile is seen.
+  FDocRoot = std::make_shared<THttpDocRoot>(FDocDir);
   FSrvSock->SetClientClass([this](TComponent* Owner) -> TNetSocketClient* { return FClientClass(Owner); });
   FSrvSock->OnClientCreate = [this](TObject*, TNetSocketClient* Client) {
     Client->SetLingerOnOff(FLingerOnOff);
@@ -390,6 +473,7 @@ void THttpServer::ClientConnected(TNetSocketClient* Client, uint16_t Error) {
     c->SetLineEnd("\n");
     c->SetLineEdit(false);
     c->SetDocDir(FDocDir);
+    c->SetDocRoot(FDocRoot);
     c->SetDefaultDoc(FDefaultDoc);
     c->SetTimeouts(FReadTimeout, FWriteTimeout);
     WsSetOption(c->HSocket(), woNoDelay, true);  // header and body must not wait on each other

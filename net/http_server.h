@@ -32,6 +32,9 @@ class THttpConnection : public TNetSocketClient {
 
   const std::string& DocDir() const { return FDocDir; }
   void SetDocDir(const std::string& Value) { FDocDir = Value; }
+  // The opened document folder to share (the server's); one of its own is
+  // opened when none is given or the folder differs.
+  void SetDocRoot(std::shared_ptr<THttpDocRoot> Value) { FDocRoot = std::move(Value); }
   const std::string& DefaultDoc() const { return FDefaultDoc; }
   void SetDefaultDoc(const std::string& Value) { FDefaultDoc = Value; }
   const std::string& Document() const { return FDocument; }
@@ -91,6 +94,7 @@ class THttpConnection : public TNetSocketClient {
   void ProcessLine(const std::string& Raw);
   void Dispatch();
   void SendNextBlock();
+  void SendFileBody();
   void AnswerDone();
   void SendError(int32_t Code, const std::string& Reason);
   void CloseWhenSent();
@@ -102,6 +106,12 @@ class THttpConnection : public TNetSocketClient {
   THttpRequestHead FHead;
   std::string FAnswerContentType;
   std::unique_ptr<TStream> FDocStream;
+  std::shared_ptr<THttpDocRoot> FDocRoot;
+  THttpOpenDocument FBody;  // the file being sent
+  int64_t FBodyOffset = 0;
+  int64_t FBodyEnd = 0;
+  bool FInAnswerDone = false;
+  uint64_t FAnswersDone = 0;
   std::unique_ptr<uint8_t[]> FDocBuf;
   int32_t FDocBufSize = 0;
   bool FPostedDataAccepted = false;
@@ -131,7 +141,10 @@ class THttpServer : public TComponent {
   const std::string& Addr() const { return FAddr; }
   void SetAddr(const std::string& Value);
   const std::string& DocDir() const { return FDocDir; }
-  void SetDocDir(const std::string& Value) { FDocDir = Value; }
+  void SetDocDir(const std::string& Value) {
+    if (Value != FDocDir) FDocRoot.reset();
+    FDocDir = Value;
+  }
   const std::string& DefaultDoc() const { return FDefaultDoc; }
   void SetDefaultDoc(const std::string& Value) { FDefaultDoc = Value; }
   TSocketLingerOnOff LingerOnOff() const { return FLingerOnOff; }
@@ -187,6 +200,7 @@ class THttpServer : public TComponent {
   int32_t FWriteTimeout = 30000;
   THttpConnectionClass FClientClass;
   TNetSocketServer* FSrvSock = nullptr;
+  std::shared_ptr<THttpDocRoot> FDocRoot;  // opened on start, shared by the connections
 };
 
 // The full answer a client above the maximum gets instead of a banner (the

@@ -61,9 +61,9 @@ int32_t TCustomLineNetSocket::DoRecv(void* Buffer, int32_t BufferSize, int32_t F
 
 bool TCustomLineNetSocket::DoDataAvailable(uint16_t Error) {
   if (!FLineMode || FLineEnd.empty() || SocksBusy()) return TCustomSocksNetSocket::DoDataAvailable(Error);
-  int32_t waiting = TCustomSocksNetSocket::GetRcvdCount();
-  if (waiting <= 0) waiting = 1;  // a close or error shows itself on the read
-  waiting = std::min(waiting, std::max(FLineLimit, 4096) + 1);
+  // One read of up to a line's limit (and one byte to notice a longer
+  // line); no asking first how much waits, which would cost a call more.
+  const int32_t waiting = std::max(FLineLimit, 4096) + 1;
   const size_t old = static_cast<size_t>(LineBuffered());
   std::string fresh(static_cast<size_t>(waiting), '\0');
   const int32_t got = TCustomSocksNetSocket::DoRecv(fresh.data(), waiting, 0);

@@ -395,6 +395,13 @@ void TCustomNetSocket::ReceiveLoop(uint16_t Error) {
     // A handler that left the bytes waiting gets them with the next notice,
     // after it has read again, instead of being called in a tight loop.
     if (FRecvCalls == reads) break;
+    // A read that came back short (or would block) emptied the socket; the
+    // next notice brings what arrives later.
+    if (FType != SOCK_DGRAM_TYPE) {
+      if (FRecvDrained) break;
+      continue;
+    }
+    // Datagrams come one per read, so only the count tells whether more wait.
     const int32_t waiting = WsPendingBytes(FHSocket);
     if (waiting < 0) {
       FLastError = WSAGetLastError();
@@ -818,6 +825,7 @@ int32_t TCustomNetSocket::DoRecv(void* Buffer, int32_t BufferSize, int32_t Flags
   const int32_t n = WsRecv(FHSocket, Buffer, BufferSize, Flags);
   if (n < 0) FLastError = WSAGetLastError();
   else FReadCount += n;
+  FRecvDrained = n < BufferSize;
   return n;
 }
 

@@ -222,6 +222,7 @@ class TCustomNetSocket : public TComponent {
   TSocketLingerOnOff FLingerOnOff = wsLingerOn;
   int32_t FLingerTimeout = 0;
   int32_t FReadCount = 0;
+  bool FRecvDrained = false;  // the last read took less than it asked for
   uint16_t FSelectEvent = 0;
   bool FAllSent = true;
   bool FPaused = false;

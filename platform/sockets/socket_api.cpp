@@ -8,11 +8,15 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -147,6 +151,39 @@ int32_t WsRecv(TSocket S, void* Buf, int32_t Len, int32_t Flags) {
   while (n < 0 && errno == EINTR);
   if (n < 0) return Fail();
   return static_cast<int32_t>(n);
+}
+
+int32_t WsSendPieces(TSocket S, const std::string_view* Pieces, int32_t Count) {
+  iovec iov[16];
+  const int32_t n = std::clamp(Count, 0, 16);
+  for (int32_t i = 0; i < n; ++i) iov[i] = iovec{const_cast<char*>(Pieces[i].data()), Pieces[i].size()};
+  msghdr m{};
+  m.msg_iov = iov;
+  m.msg_iovlen = static_cast<size_t>(n);
+  ssize_t r;
+  // sendmsg rather than writev: a peer that is gone must not raise SIGPIPE.
+  do r = ::sendmsg(S, &m, MSG_NOSIGNAL);
+  while (r < 0 && errno == EINTR);
+  if (r < 0) return Fail();
+  return static_cast<int32_t>(r);
+}
+
+int64_t WsSendFile(TSocket S, int File, int64_t* Offset, int64_t Count) {
+  // sendfile has no MSG_NOSIGNAL: a peer that hung up would end the process.
+  // Left alone when someone has installed a handler of their own.
+  static const bool quiet = [] {
+    struct sigaction old{};
+    if (::sigaction(SIGPIPE, nullptr, &old) == 0 && old.sa_handler == SIG_DFL) ::signal(SIGPIPE, SIG_IGN);
+    return true;
+  }();
+  (void)quiet;
+  off_t off = static_cast<off_t>(*Offset);
+  ssize_t r;
+  do r = ::sendfile(S, File, &off, static_cast<size_t>(std::max<int64_t>(Count, 0)));
+  while (r < 0 && errno == EINTR);
+  if (r < 0) return Fail();
+  *Offset = off;
+  return r;
 }
 
 int32_t WsRecvFrom(TSocket S, void* Buf, int32_t Len, int32_t Flags, TSockAddrIn* From) {

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sockets/socket_events.h"
@@ -46,6 +47,11 @@ TSocket WsAccept(TSocket S, TSockAddrIn* Addr);
 int32_t WsSend(TSocket S, const void* Data, int32_t Len, int32_t Flags);
 int32_t WsSendTo(TSocket S, const void* Data, int32_t Len, int32_t Flags, const TSockAddrIn& To);
 int32_t WsRecv(TSocket S, void* Buf, int32_t Len, int32_t Flags);
+// Gathers Count pieces into one send; bytes taken or -1.
+int32_t WsSendPieces(TSocket S, const std::string_view* Pieces, int32_t Count);
+// Sends up to Count bytes of the open file File from *Offset on, advancing it;
+// bytes taken or -1.
+int64_t WsSendFile(TSocket S, int File, int64_t* Offset, int64_t Count);
 int32_t WsRecvFrom(TSocket S, void* Buf, int32_t Len, int32_t Flags, TSockAddrIn* From);
 // Stops the notifications and closes once; the descriptor is gone whatever
 // close reports, so it is never closed again.

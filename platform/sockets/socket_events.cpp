@@ -104,14 +104,17 @@ class TSocketEvents {
   }
 
   void Collect() {
-    epoll_event evs[256];
-    const int n = ::epoll_wait(FEpoll, evs, 256, 0);
-    for (int i = 0; i < n; ++i) {
-      const TSocket s = SocketOfToken(evs[i].data.u64);
-      TWatch* w = Find(s);
-      if (!w || Token(s, *w) != evs[i].data.u64) continue;  // closed and maybe reused since
-      Report(s, *w, evs[i].events);
-    }
+    // The notices go out as soon as all are queued, still in queue order.
+    PostAndDeliver([this] {
+      epoll_event evs[256];
+      const int n = ::epoll_wait(FEpoll, evs, 256, 0);
+      for (int i = 0; i < n; ++i) {
+        const TSocket s = SocketOfToken(evs[i].data.u64);
+        TWatch* w = Find(s);
+        if (!w || Token(s, *w) != evs[i].data.u64) continue;  // closed and maybe reused since
+        Report(s, *w, evs[i].events);
+      }
+    });
   }
 
   void Report(TSocket S, TWatch& W, uint32_t Ready) {
@@ -132,8 +135,10 @@ class TSocketEvents {
       if (W.Events & FD_ACCEPT) {
         if (Ready & EPOLLIN) bits |= FD_ACCEPT;
       } else if (Ready & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
-        int waiting = 0;
-        if (::ioctl(S, FIONREAD, &waiting) != 0) waiting = 0;
+        // Readable without a hang-up means bytes wait; only a hang-up needs
+        // the count, to tell the last bytes from the bare end.
+        int waiting = 1;
+        if ((Ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) && ::ioctl(S, FIONREAD, &waiting) != 0) waiting = 0;
         if (waiting > 0) bits |= FD_READ;
         if (!W.CloseReported &&
             ((Ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) || (waiting == 0 && (Ready & EPOLLIN)))) {

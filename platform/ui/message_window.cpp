@@ -57,6 +57,7 @@ std::mutex GQueueLock;
 std::deque<TQueued> GQueue;
 std::unordered_set<HWND> GLiveWindows;  // under GQueueLock: posting threads check it
 bool GWakePosted = false;
+bool GHoldWake = false;  // PostAndDeliver delivers right after posting
 TMessagePump* GPump = nullptr;
 
 // Window timers; a tick is queued like any other message, at most one
@@ -70,7 +71,7 @@ std::map<std::pair<HWND, uintptr_t>, TWindowTimer>& Timers() {
 }
 
 void Wake() {  // with GQueueLock held
-  if (GWakePosted || !GPump) return;
+  if (GWakePosted || GHoldWake || !GPump) return;
   GWakePosted = true;
   QCoreApplication::postEvent(GPump, new QEvent(kWakeEvent));
 }
@@ -148,6 +149,27 @@ bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   GQueue.push_back(TQueued{Wnd, TMessage{Msg, WParam, LParam, 0}});
   Wake();
   return true;
+}
+
+void PostAndDeliver(const std::function<void()>& Post) {
+  EnsureMessageLoop();
+  {
+    std::lock_guard<std::mutex> g(GQueueLock);
+    GHoldWake = true;
+  }
+  try {
+    Post();
+  } catch (...) {
+    std::lock_guard<std::mutex> g(GQueueLock);
+    GHoldWake = false;
+    if (!GQueue.empty()) Wake();
+    throw;
+  }
+  {
+    std::lock_guard<std::mutex> g(GQueueLock);
+    GHoldWake = false;
+  }
+  GPump->Drain();  // wakes the loop for whatever it leaves
 }
 
 bool RemovePendingMessage(HWND Wnd, UINT Msg, TMessage* Removed) {

@@ -22,6 +22,10 @@ void DeallocateHWnd(HWND Wnd);
 // A control's window gets it through Perform. False when Wnd is 0 or a
 // message window that has been freed.
 bool PostMessage(HWND Wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+// On the UI thread, inside the event loop: runs Post (which posts messages)
+// and then hands out everything queued, in order, at once, sparing the loop
+// a wake-up round for messages that are due now anyway.
+void PostAndDeliver(const std::function<void()>& Post);
 // Removes the first queued message of that number for the window (0: any
 // window); returns whether one was removed and gives it in Removed.
 bool RemovePendingMessage(HWND Wnd, UINT Msg, TMessage* Removed = nullptr);

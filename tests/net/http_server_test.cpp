@@ -1,12 +1,24 @@
 // The HTTP server against curl and raw loopback clients.
 #include "net/http_server.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <future>
+#include <sstream>
+#include <thread>
 
 #include "net_test_support.h"
 #include "support/outside_tools.h"
@@ -271,6 +283,156 @@ TEST_F(HttpServer, SurvivesRunningOutOfDescriptors) {
   EXPECT_TRUE(Server->Listening());
   ASSERT_TRUE(PumpUntil([&] { return Server->ClientCount() == 0; }, 10000)) << Server->ClientCount();
   EXPECT_NE(Curl(Url("/a/b.htm")).Output.find("\r\n\r\nbee"), std::string::npos);
+}
+
+// Keep-alive requests for a small file from a blocking client on its own
+// thread; true when every answer came whole.
+bool KeepAliveRequests(const std::string& Port, int Count, int64_t BodySize) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  timeval tv{10, 0};
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<uint16_t>(std::stoi(Port)));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  const std::string request = "GET /big.txt HTTP/1.0\r\nConnection: keep-alive\r\n\r\n";
+  std::string got;
+  for (int i = 0; ok && i < Count; ++i) {
+    ok = ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
+    got.clear();
+    size_t want = std::string::npos;
+    char buf[65536];
+    while (ok && (want == std::string::npos || got.size() < want)) {
+      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n <= 0) ok = false;
+      else got.append(buf, static_cast<size_t>(n));
+      const size_t end = got.find("\r\n\r\n");
+      if (want == std::string::npos && end != std::string::npos) want = end + 4 + static_cast<size_t>(BodySize);
+    }
+    ok = ok && got.size() == want && got.compare(0, 17, "HTTP/1.0 200 OK\r\n") == 0;
+  }
+  ::close(fd);
+  return ok;
+}
+
+TEST_F(HttpServer, FewSystemCallsPerKeepAliveRequest) {
+  if (!test::HaveTool("strace")) GTEST_SKIP() << "strace missing";
+  // Only this thread is traced: it runs the server; the client runs on another.
+  prctl(PR_SET_PTRACER, PR_SET_PTRACER_ANY, 0, 0, 0);
+  const std::string trace = Folder.Path() + "/trace.txt";
+  const std::string log = Folder.Path() + "/strace.log";
+  auto serve = [&](int Count) {
+    auto client = std::async(std::launch::async, [&] { return KeepAliveRequests(Port, Count, 16384); });
+    PumpUntil([&] { return client.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }, 30000);
+    return client.get();
+  };
+  ASSERT_TRUE(serve(20));  // the file is open and cached, the loop warm
+
+  const std::string self = std::to_string(::getpid());
+  const int logFd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ASSERT_GE(logFd, 0);
+  const pid_t tracer = ::fork();
+  if (tracer == 0) {
+    ::dup2(logFd, 2);
+    ::execlp("strace", "strace", "-o", trace.c_str(), "-p", self.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ::close(logFd);
+  ASSERT_GT(tracer, 0);
+  auto logText = [&] {
+    std::ifstream in(log);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  };
+  const bool attached = PumpUntil([&] { return logText().find("attached") != std::string::npos; }, 10000);
+  if (!attached) {
+    ::kill(tracer, SIGKILL);
+    ::waitpid(tracer, nullptr, 0);
+    GTEST_SKIP() << "strace cannot attach here: " << logText();
+  }
+  constexpr int kRequests = 200;
+  const bool served = serve(kRequests);
+  ::kill(tracer, SIGINT);
+  int status = 0;
+  ::waitpid(tracer, &status, 0);
+  ASSERT_TRUE(served);
+  std::ifstream in(trace);
+  std::string line;
+  int calls = 0;
+  std::map<std::string, int> byName;
+  while (std::getline(in, line)) {
+    const size_t paren = line.find('(');
+    if (paren == std::string::npos || paren == 0 || line[0] < 'a' || line[0] > 'z') continue;
+    const std::string name = line.substr(0, paren);
+    ++byName[name];
+    // The allocator's own mappings (plenty under the sanitizers) are no
+    // work of the server's.
+    if (name != "mmap" && name != "munmap" && name != "madvise" && name != "mprotect" && name != "brk") ++calls;
+  }
+  std::string summary;
+  for (const auto& [name, n] : byName) summary += name + " " + std::to_string(n) + "\n";
+  // Waiting for the next request counts too; the room above is for the
+  // calls around attaching and detaching, once per run.
+  EXPECT_LE(calls, kRequests * 8 + 40) << summary;
+  EXPECT_EQ(byName.count("ioctl"), 0u) << summary;
+  EXPECT_GE(byName["sendfile"], kRequests) << summary;
+  RecordProperty("SystemCallsPerRequest", std::to_string(static_cast<double>(calls) / kRequests));
+}
+
+// Reads a whole opened document through its descriptor.
+std::string ReadOpened(const THttpOpenDocument& Doc) {
+  std::string out(static_cast<size_t>(Doc.Size), '\0');
+  const ssize_t n = ::pread(Doc.File->Fd(), out.data(), out.size(), 0);
+  out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return out;
+}
+
+TEST(HttpDocRoot, ResolvesBeneathTheFolderAndNoticesChanges) {
+  test::TScratchFolder folder{"docroot_"};
+  const std::string root = folder.Path() + "/www";
+  fs::create_directories(root + "/sub");
+  fs::create_directories(folder.Path() + "/private");
+  test::WriteText(root + "/a.txt", "one");
+  test::WriteText(root + "/sub/index.html", "idx");
+  test::WriteText(folder.Path() + "/private/secret.txt", "SECRET");
+  fs::create_symlink(folder.Path() + "/private/secret.txt", root + "/out.txt");
+  fs::create_symlink(root + "/a.txt", root + "/in.txt");  // even a link that stays inside
+  fs::create_symlink(folder.Path() + "/private", root + "/dir");
+  ::mkfifo((root + "/pipe").c_str(), 0600);
+  THttpDocRoot docs(root);
+  THttpOpenDocument d;
+  for (const std::string path : {"/out.txt", "/in.txt", "/dir/secret.txt", "/../private/secret.txt", "/sub",
+                                 "/pipe", "/missing", "/sub/%2e%2e/%2e%2e/private/secret.txt"})
+    EXPECT_FALSE(docs.Open(path, "index.html", d)) << path;
+  EXPECT_FALSE(docs.Open("/sub/", "../a.txt", d));  // a default document that climbs
+
+  ASSERT_TRUE(docs.Open("/sub/", "index.html", d));
+  EXPECT_EQ(d.Name, root + "/sub/index.html");
+  EXPECT_EQ(ReadOpened(d), "idx");
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(ReadOpened(d), "one");
+  const int cachedFd = d.File->Fd();
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(d.File->Fd(), cachedFd);  // unchanged: the same open file
+
+  // Rewritten in place with another time, replaced, or swapped for a link:
+  // each is noticed before the next answer.
+  test::WriteText(root + "/a.txt", "two!");
+  fs::last_write_time(root + "/a.txt", fs::last_write_time(root + "/a.txt") + std::chrono::seconds(5));
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(ReadOpened(d), "two!");
+  test::WriteText(root + "/new.txt", "three");
+  fs::rename(root + "/new.txt", root + "/a.txt");
+  ASSERT_TRUE(docs.Open("/a.txt", "index.html", d));
+  EXPECT_EQ(ReadOpened(d), "three");
+  fs::remove(root + "/a.txt");
+  fs::create_symlink(folder.Path() + "/private/secret.txt", root + "/a.txt");
+  EXPECT_FALSE(docs.Open("/a.txt", "index.html", d));
+  fs::remove(root + "/a.txt");
+  EXPECT_FALSE(docs.Open("/a.txt", "index.html", d));
 }
 
 TEST(HttpRequest, PathDecodingAndMapping) {
