@@ -18,7 +18,6 @@
 namespace kv {
 
 namespace {
-std::atomic<int32_t> gBeeps{0};
 
 QString QtText(const std::string& S) { return QString::fromStdString(S); }
 
@@ -93,14 +92,6 @@ class TEditPeer : public TStdPeer<QLineEdit> {
 
 QLineEdit* LineEdit(const TControl* C) { return PeerAs<QLineEdit>(C); }
 }  // namespace
-
-void MessageBeep(uint32_t /*Type*/) {
-  ++gBeeps;
-  if (QGuiApplication::platformName() != QLatin1String("offscreen") && qobject_cast<QApplication*>(qApp))
-    QApplication::beep();
-}
-
-int32_t BeepCount() { return gBeeps.load(); }
 
 std::string ClipboardText() {
   EnsureQtApplication();

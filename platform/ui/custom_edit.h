@@ -15,12 +15,10 @@
 
 #include "platform/graphics/draw_text.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/message_beep.h"
 
 namespace kv {
 
-// The system's default beep. Tests read how many beeps were asked for.
-void MessageBeep(uint32_t Type = 0);
-int32_t BeepCount();
 // The clipboard as plain text.
 std::string ClipboardText();
 void SetClipboardText(const std::string& Text);

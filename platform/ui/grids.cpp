@@ -20,8 +20,6 @@ namespace kv {
 
 namespace {
 
-int32_t GBeeps = 0;
-
 // Sums of sizes in 64 bits, clamped into the client coordinates' range.
 int32_t Clamp32(int64_t V) {
   return int32_t(std::clamp<int64_t>(V, std::numeric_limits<int32_t>::min() / 2, std::numeric_limits<int32_t>::max() / 2));
@@ -35,13 +33,6 @@ bool Within(const TGridRect& R, int32_t X, int32_t Y) {
 constexpr int32_t kSizingZone = 3;
 
 }  // namespace
-
-void MessageBeep(uint32_t) {
-  ++GBeeps;
-  if (qobject_cast<QApplication*>(QCoreApplication::instance())) QApplication::beep();
-}
-
-int32_t MessageBeepCount() { return GBeeps; }
 
 // ---- TInplaceEdit ----
 

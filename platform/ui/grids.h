@@ -23,6 +23,7 @@
 #include "platform/graphics/draw_text.h"
 #include "platform/rtl/set.h"
 #include "platform/ui/controls.h"
+#include "platform/ui/message_beep.h"
 #include "platform/ui/scrolling.h"
 #include "platform/ui/std_controls.h"
 
@@ -299,8 +300,5 @@ class TDrawGrid : public TCustomGrid {
   void RowMoved(int32_t FromIndex, int32_t ToIndex) override;
 };
 
-// The system's warning sound; tests count the beeps.
-void MessageBeep(uint32_t Type);
-int32_t MessageBeepCount();
 
 }  // namespace kv

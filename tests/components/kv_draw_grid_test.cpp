@@ -167,9 +167,9 @@ TEST_F(DrawGrid, FixedCellsPressLikeButtons) {
   Mouse(*Grid, WM_LBUTTONUP, X(2), Y(0));
 
   // Refused: a beep and no press.
-  const int32_t beeps = MessageBeepCount();
+  const int32_t beeps = BeepCount();
   Mouse(*Grid, WM_LBUTTONDOWN, X(3), Y(0), MK_LBUTTON);
-  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  EXPECT_EQ(BeepCount(), beeps + 1);
   EXPECT_FALSE(Grid->Pressing());
   Mouse(*Grid, WM_LBUTTONUP, X(3), Y(0));
 
@@ -358,9 +358,9 @@ TEST_F(GridEditing, ShowTypeCommitAndCancel) {
   Key(*Grid, VK_F2);
   Editor()->SetText("x");
   EXPECT_TRUE(Editor()->AcceptChar('y'));
-  const int32_t beeps = MessageBeepCount();
+  const int32_t beeps = BeepCount();
   EXPECT_FALSE(Editor()->AcceptChar('7'));  // refused by OnAcceptEditKey
-  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  EXPECT_EQ(BeepCount(), beeps + 1);
   Editor()->TypeChar('y');
   Editor()->TypeChar('7');
   Key(*Editor(), VK_RETURN);
