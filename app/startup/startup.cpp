@@ -19,6 +19,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
+#include "platform/ui/qt_app.h"
 #include "platform/ui/screen_saver_preview.h"
 
 namespace kv {
@@ -126,6 +127,9 @@ int KavrelinMain(int Argc, char** Argv) {
     SetCommandLine(int(argv.size()), argv.data());
   }
   const TSwitches switches = ParseSwitches(args);
+  // Nobody would see an editor of its own without a display; batch files run
+  // without it. Asked before the guard, whose listening brings Qt up offscreen.
+  const bool unseen = !DisplayAvailable() && !NamesBatchFile(args);
 
   try {
     if (IsEditorProgram(program)) {
@@ -137,6 +141,10 @@ int KavrelinMain(int Argc, char** Argv) {
           ReportStartFailure("the running editor did not answer in time; nothing was handed over");
           return 1;
         default: break;
+      }
+      if (unseen) {
+        ReportStartFailure(NoDisplayMessage);
+        return 1;
       }
     } else {
       ::unsetenv(PassedGuardVariable);  // meant for an editor only
@@ -154,6 +162,7 @@ int KavrelinMain(int Argc, char** Argv) {
     StartMark("main");
     Application->Initialize();
     StartMark("qt initialised");
+    SetProgramIcon(ProgramFolder() + "kavrelin.svg");
     RunMode = mode;
     Randomize();
     Application->SetTitle("Kavrelin");
