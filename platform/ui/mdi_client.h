@@ -40,12 +40,15 @@ class TMDIClient : public QObject {
 
  private:
   TCustomForm* ChildOf(QObject* SubWindow) const;
+  // A child's widget resized inside its maximised sub-window: the child's size follows.
+  void FollowMaximisedSize(QObject* Widget, const QSize& Size);
 
   TCustomForm* FFrame;
   QPointer<QMdiArea> FArea;
   std::map<const TCustomForm*, QPointer<QMdiSubWindow>> FSubs;
   int32_t FEventDepth = 0;  // sub-window events running now: their window is deleted later
   bool FPlacing = false;    // our own geometry change: not a move by the user
+  bool FFollowing = false;  // a maximised child's bounds follow its widget now
 };
 
 }  // namespace kv
