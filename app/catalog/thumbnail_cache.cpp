@@ -93,7 +93,7 @@ TThumbnailCache::TThumbnailCache(std::string Folder)
 TThumbnailCache::~TThumbnailCache() { Clear(); }
 
 std::string TThumbnailCache::CacheFolder() const {
-  return FFolder.empty() ? CacheFolder() : IncludeTrailingPathDelimiter(FFolder);
+  return FFolder.empty() ? kv::CacheFolder() : IncludeTrailingPathDelimiter(FFolder);
 }
 
 std::string TThumbnailCache::CacheFileName(const std::string& FileName) const {

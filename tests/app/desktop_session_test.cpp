@@ -2,7 +2,9 @@
 // display is a server the test run provides (KV_TEST_DISPLAY, Xvfb in CI),
 // the keyboard and mouse are xdotool's. Without either the tests are skipped.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,6 +40,11 @@ class DesktopSession : public test::TTempFolderTest {
     if (!display || !*display) GTEST_SKIP() << "no test display (KV_TEST_DISPLAY is not set)";
     if (!test::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
     Display = display;
+    // One test at a time on the display: keys go to whichever window has the
+    // focus. The server's own lock file serves as the lock.
+    const std::string number = Display.substr(Display.find(':') + 1);
+    FLock = ::open(("/tmp/.X" + number.substr(0, number.find('.')) + "-lock").c_str(), O_RDONLY | O_CLOEXEC);
+    if (FLock >= 0) ::flock(FLock, LOCK_EX);
     test::TTempFolderTest::SetUp();
   }
   void TearDown() override {
@@ -46,6 +53,7 @@ class DesktopSession : public test::TTempFolderTest {
         ::kill(p, SIGKILL);
         ::waitpid(p, nullptr, 0);
       }
+    if (FLock >= 0) ::close(FLock);  // lets the next test have the display
     test::TTempFolderTest::TearDown();
   }
 
@@ -94,7 +102,7 @@ class DesktopSession : public test::TTempFolderTest {
   std::string WaitWindow(const std::string& Pattern, pid_t Pid, uint64_t TimeoutMs) {
     const uint64_t end = NowMs() + TimeoutMs;
     while (NowMs() < end) {
-      std::string id = Xdo("search --onlyvisible --name '" + Pattern + "'");
+      std::string id = Xdo("search --onlyvisible --pid " + std::to_string(Pid) + " --name '" + Pattern + "'");
       if (const size_t nl = id.find('\n'); nl != std::string::npos) id.resize(nl);
       if (!id.empty()) return id;
       siginfo_t info{};
@@ -113,8 +121,8 @@ class DesktopSession : public test::TTempFolderTest {
   bool PressUntilGone(const std::string& Window, const std::string& Key) {
     const uint64_t end = NowMs() + 30000;
     while (NowMs() < end) {
-      Xdo("windowfocus --sync " + Window);
-      Xdo("key --clearmodifiers " + Key);
+      // Sent to the window itself: whatever has the focus meanwhile.
+      Xdo("key --window " + Window + " " + Key);
       // Gone for good, not only while the window system maps it anew.
       int absent = 0;
       for (int i = 0; i < 40 && absent < 10; ++i) {
@@ -132,6 +140,7 @@ class DesktopSession : public test::TTempFolderTest {
 
  private:
   std::vector<pid_t> FStarted;
+  int FLock = -1;
 };
 
 // Every run mode without its window yet says so in a box and ends with its
