@@ -102,7 +102,7 @@ class DesktopSession : public test::TTempFolderTest {
   std::string WaitWindow(const std::string& Pattern, pid_t Pid, uint64_t TimeoutMs) {
     const uint64_t end = NowMs() + TimeoutMs;
     while (NowMs() < end) {
-      std::string id = Xdo("search --onlyvisible --pid " + std::to_string(Pid) + " --name '" + Pattern + "'");
+      std::string id = Xdo("search --onlyvisible --name '" + Pattern + "'");
       if (const size_t nl = id.find('\n'); nl != std::string::npos) id.resize(nl);
       if (!id.empty()) return id;
       siginfo_t info{};
@@ -121,17 +121,13 @@ class DesktopSession : public test::TTempFolderTest {
   bool PressUntilGone(const std::string& Window, const std::string& Key) {
     const uint64_t end = NowMs() + 30000;
     while (NowMs() < end) {
-      // Sent to the window itself: whatever has the focus meanwhile.
-      Xdo("key --window " + Window + " " + Key);
-      // Gone for good, not only while the window system maps it anew.
-      int absent = 0;
-      for (int i = 0; i < 40 && absent < 10; ++i) {
-        const bool shown =
-            ("\n" + Xdo("search --onlyvisible --name '.'")).find("\n" + Window + "\n") != std::string::npos;
-        absent = shown ? 0 : absent + 1;
+      // Given the focus, as a click would; the key goes where the focus is.
+      Xdo("windowfocus --sync " + Window);
+      Xdo("key --clearmodifiers " + Key);
+      for (int i = 0; i < 20; ++i) {
+        if (("\n" + Xdo("search --onlyvisible --name '.'")).find("\n" + Window + "\n") == std::string::npos) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       }
-      if (absent >= 10) return true;
     }
     return false;
   }
