@@ -16,11 +16,19 @@ packages=(
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   fonts-dejavu-core fonts-urw-base35 desktop-file-utils xdg-utils libglib2.0-bin
   fonts-liberation
+  qt6-translations-l10n adwaita-icon-theme
 )
+# The packages are checked once: the list that was found installed is kept in
+# the build folder, and only a changed list is checked again.
+checked="$build/.packages-checked"
+wanted="${packages[*]}"
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
+if [ ! -f "$checked" ] || [ "$(cat "$checked")" != "$wanted" ]; then
+  installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null | grep ' install ok installed$' || true)
+  for p in "${packages[@]}"; do
+    grep -q "^$p " <<<"$installed" || missing+=("$p")
+  done
+fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "kavrelin.sh: installing ${missing[*]}" >&2
   sudo=()
@@ -34,5 +42,6 @@ if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKV_TESTS=OFF >&2
 fi
 cmake --build "$build" --target kavrelin harlok >&2
+[ -f "$checked" ] && [ "$(cat "$checked")" = "$wanted" ] || printf '%s' "$wanted" >"$checked"
 
 exec "$build/bin/kavrelin" "$@"

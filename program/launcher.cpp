@@ -32,17 +32,20 @@ int main(int argc, char** argv) {
   ::unsetenv(PassedGuardVariable);
   TInstanceLock lock;
   if (IsEditorProgram(program)) {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // Nobody would see an editor of its own without a display; batch files run without it.
+    const bool unseen = !DisplayAvailable() && !NamesBatchFile(args);
     try {
-      const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-      switch (OfferHandOver(EditorGuardName, HandOverCommandLine(AbsoluteFileArguments(args)), lock)) {
-        case goHandedOver: return 0;
-        case goNoAnswer: return Fail("the running editor did not answer in time; nothing was handed over");
-        case goOwnEditor: ::setenv(PassedGuardVariable, PassedGuardOwnEditor, 1); break;
-        default:
-          // The editor listens under this lock and only then lets it go, so
-          // a start in between waits for it instead of starting another.
-          ::setenv(PassedGuardVariable, std::to_string(lock.PassOn()).c_str(), 1);
-          break;
+      const TGuardOutcome outcome = OfferHandOver(EditorGuardName, HandOverCommandLine(AbsoluteFileArguments(args)), lock);
+      if (outcome == goHandedOver) return 0;
+      if (outcome == goNoAnswer) return Fail("the running editor did not answer in time; nothing was handed over");
+      if (unseen) return Fail(NoDisplayMessage);
+      if (outcome == goOwnEditor) {
+        ::setenv(PassedGuardVariable, PassedGuardOwnEditor, 1);
+      } else {
+        // The editor listens under this lock and only then lets it go, so
+        // a start in between waits for it instead of starting another.
+        ::setenv(PassedGuardVariable, std::to_string(lock.PassOn()).c_str(), 1);
       }
     } catch (const Exception& E) {
       return Fail(E.Message());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/helpers/folder_helpers.h"
 #include "app/layer/layer_helpers.h"
 #include "app/main/main_form.h"
 #include "platform/graphics/bitmap.h"
@@ -92,7 +93,7 @@ TThumbnailCache::TThumbnailCache(std::string Folder)
 TThumbnailCache::~TThumbnailCache() { Clear(); }
 
 std::string TThumbnailCache::CacheFolder() const {
-  return FFolder.empty() ? ProgramFolder() + "Cache/" : IncludeTrailingPathDelimiter(FFolder);
+  return FFolder.empty() ? kv::CacheFolder() : IncludeTrailingPathDelimiter(FFolder);
 }
 
 std::string TThumbnailCache::CacheFileName(const std::string& FileName) const {

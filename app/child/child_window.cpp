@@ -33,6 +33,8 @@ constexpr char kRulerHint[] =
     "Mit Hilfe des Lineals sehen sie, wo sich der Mauszeiger\r\nim Bild befindet. Sie können das Lineal auch "
     "ausschalten,\r\nwenn Sie es nicht benötigen.";
 constexpr int32_t kRulerBreadth = 24;
+// Steps of a scroll-bar arrow, in view pixels times the zoom factor.
+constexpr int32_t kScrollLineStep = 16;
 
 // A stored value of the main window, or its default while there is none.
 int32_t StoredOr(const char* Name, int32_t Default) { return form1 ? form1->StoredInt(Name) : Default; }
@@ -124,6 +126,9 @@ Tchild::Tchild(TComponent* AOwner) : TForm(AOwner) {
   imager1->SetBackgroundStyle(imbsDiagonals);
   imager1->SetAutoUndo(false);
   imager1->SetAlign(alClient);
+  // An arrow of a scroll bar moves the picture by a step one can see, not by one pixel.
+  imager1->HorzScrollBar().LineStep = kScrollLineStep;
+  imager1->VertScrollBar().LineStep = kScrollLineStep;
   imager1->SetParent(this);
   imager1->OnViewChange = [this](TObject* Sender, int32_t Change) { imager1ViewChange(Sender, Change); };
   imager1->OnMouseDown = [this](TObject* Sender, TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {

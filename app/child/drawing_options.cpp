@@ -166,9 +166,14 @@ int32_t WindowFitZoom(Tchild& Child) {
   if (Child.RulerBox1 && Child.RulerBox1->Visible()) h -= Child.RulerBox1->Height() + 1;
   if (Child.RulerBox2 && Child.RulerBox2->Visible()) w -= Child.RulerBox2->Width() + 1;
   if (bmp.Width() <= 0 || bmp.Height() <= 0) return 100;
-  const double zoom = std::min(h * 100.0 / bmp.Height(), w * 100.0 / bmp.Width());
-  const int32_t rounded = Round32(zoom);
-  return rounded < 0 ? 100 : std::max(rounded, 1);
+  // Rounded down, and with the half pixel the view adds to a picture's size:
+  // a zoom rounded up made the picture a pixel too large for its window,
+  // which then kept scroll bars although the picture was meant to fit.
+  constexpr double kViewSizeMargin = 0.5;
+  const double zoom =
+      std::min(h * 100.0 / (bmp.Height() + kViewSizeMargin), w * 100.0 / (bmp.Width() + kViewSizeMargin));
+  const int32_t whole = Trunc32(zoom);
+  return whole < 0 ? 100 : std::max(whole, 1);
 }
 
 }  // namespace kv

@@ -21,12 +21,14 @@ std::string IncludeBackslash(std::string_view Path) {
   return r;
 }
 
-std::string ImagesFolder() { return ProgramFolder() + "Images/"; }
+std::string ImagesFolder() { return UserDataFolder() + "Images/"; }
 
-std::string BatchFolder() { return ProgramFolder() + "Batch/"; }
+std::string BatchFolder() { return UserDataFolder() + "Batch/"; }
+
+std::string CacheFolder() { return UserDataFolder() + "Cache/"; }
 
 std::string WindowsFolder() {
-  const std::string dir = XdgDataHome() + "kavrelin/";
+  const std::string dir = UserDataFolder();
   ForceDirectories(dir);
   return dir;
 }

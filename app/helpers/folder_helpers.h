@@ -8,16 +8,20 @@
 #include <string_view>
 
 #include "platform/rtl/string_list.h"
-#include "platform/system/paths.h"  // ProgramFolder
+#include "platform/system/paths.h"  // ProgramFolder, UserDataFolder
 
 namespace kv {
 
 // Empty for an empty path; else the path with "/" appended when it lacks one.
 std::string IncludeBackslash(std::string_view Path);
-// ProgramFolder + "Images/": the default folder of open dialogs and catalog entries.
+// The user's "Images/" folder: the default folder of open dialogs and catalog
+// entries. Like every folder the program writes, it is in UserDataFolder(),
+// not beside the program.
 std::string ImagesFolder();
-// ProgramFolder + "Batch/": the batch files ".atp".
+// The user's "Batch/" folder: the batch files ".atp".
 std::string BatchFolder();
+// The user's "Cache/" folder: thumbnail caches and the mail's picture copy.
+std::string CacheFolder();
 // The per-user folder where the program puts what it hands to the desktop
 // (the wallpaper picture, the exported players and their settings): the
 // program's data folder $XDG_DATA_HOME/kavrelin/, made when missing.

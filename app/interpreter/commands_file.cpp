@@ -49,20 +49,22 @@ void ReportUnreadable(const std::string& Name, const std::string& Reason) {
   MessageDlg(text, mtError, TMsgDlgButtons{mbOK}, 0);
 }
 
-// The file is read before the window exists: an unreadable catalog leaves no empty window.
-void OpenCatalog(TCommandRun& Run, const std::string& Name) {
+// The file is read before the window exists: an unreadable catalog leaves no
+// empty window. True when the catalog opened.
+bool OpenCatalog(TCommandRun& Run, const std::string& Name) {
   std::vector<std::string> entries;
   try {
     entries = ReadCatalogFile(Name);
   } catch (const Exception& E) {
     ReportUnreadable(Name, E.Message());
     Run.Return();
-    return;
+    return false;
   }
   TFormcatalog* catalog = Run.Form.newcatalog();
   catalog->SetCaption(Name);
   catalog->LoadEntries(entries);
   Run.Return();
+  return true;
 }
 
 }  // namespace
@@ -93,10 +95,12 @@ void cmdNewImage(TCommandRun& Run) {
 }
 
 void cmdOpen(TCommandRun& Run) {
-  const std::string name = Run.Str("FileName", "");
-  Run.Form.historyadd(name);
+  // The window's title and the recent-file list show the name tidied:
+  // absolute, without "." and ".." steps.
+  const std::string given = Run.Str("FileName", "");
+  const std::string name = given.empty() ? given : ExpandFileName(given);
   if (SameTextNoCase(ExtractFileExt(name), ".PCF")) {
-    OpenCatalog(Run, name);
+    if (OpenCatalog(Run, name)) Run.Form.historyadd(name);
     return;
   }
 
@@ -124,6 +128,8 @@ void cmdOpen(TCommandRun& Run) {
     Run.Return();
     return;
   }
+  // Only names that opened are offered again.
+  Run.Form.historyadd(name);
   if (imager.Bitmap().PixelFormat() != pf24bit) imager.ConvertTo24Bit();
   const bool fitWindow = Run.Form.StoredBool("AutoFensterAnpassen");
   if (fitWindow) Run.Form.fensteranpassen(Run.Sender, child);

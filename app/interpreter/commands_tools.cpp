@@ -51,7 +51,7 @@ void cmdEmail(TCommandRun& Run) {
     timagerlayer& imager = Run.Imager();
     std::string attachment = imager.IOParams().FileName;
     if (!HasOwnFile(attachment)) {
-      const std::string cache = ProgramFolder() + "Cache/";
+      const std::string cache = CacheFolder();
       ForceDirectories(cache);
       attachment = cache + "kavrtmp.jpg";
       // A copy: the image keeps its own name in its record.

@@ -4,6 +4,7 @@
 #include "app/actions/main_actions.h"
 #include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
+#include "app/helpers/folder_helpers.h"
 #include "app/helpers/program_helpers.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
@@ -31,10 +32,10 @@ void WithOption(TOpenImagerDialog& Dialog, TOpenOption Option) {
   Dialog.SetOptions(o);
 }
 
-// The stored working folder, else the Images folder beside the program.
+// The stored working folder, else the user's Images folder.
 std::string WorkingDir(const Tform1& Form) {
   const std::string dir = Form.StoredString("LastWorkingDir");
-  return dir.empty() ? ProgramFolder() + "Images/" : dir;
+  return dir.empty() ? ImagesFolder() : dir;
 }
 
 }  // namespace

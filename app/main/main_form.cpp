@@ -30,6 +30,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/drop_files.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/qt_app.h"
 #include "platform/ui/std_controls.h"
 
 namespace kv {
@@ -404,6 +405,8 @@ void Tform1::doidle(TObject*, bool& Done) {
     // the menu path, and the queue goes on with the next name.
     Application->HandleException(this);
   }
+  // Without a display only batches brought the editor up: it ends with them.
+  if (RunningWithoutDisplay() && Trim(PendingFiles).empty() && !Application->Terminated()) Close();
 }
 
 void Tform1::DropFiles(TObject*, const TStrings& Files) {

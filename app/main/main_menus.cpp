@@ -1,6 +1,7 @@
 // The main menu and the two speed bars built from it, the menus filled at
 // creation (filters, channels), the speed-bar handlers, and the handlers of
 // the window and help menus.
+#include <algorithm>
 #include <cctype>
 
 #include "app/actions/main_actions.h"
@@ -14,6 +15,7 @@
 #include "app/filters/filter_menus.h"
 #include "app/filters/plugin_binding.h"
 #include "app/helpers/program_helpers.h"
+#include "app/helpers/text_helpers.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/info_form.h"
 #include "app/main/main_form.h"
@@ -25,6 +27,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/theme_icons.h"
 
 namespace kv {
 namespace {
@@ -36,6 +39,29 @@ std::string CleanName(const std::string& Text) {
     if (std::isalnum(c)) out += static_cast<char>(c);
   if (!out.empty() && std::isdigit(static_cast<unsigned char>(out[0]))) out.insert(0, "_");
   return out;
+}
+
+// Speed buttons that show a picture of the desktop's icon theme, by the name
+// of their menu item; the others show their caption.
+struct TThemeGlyph {
+  const char* Item;
+  const char* Icon;
+};
+const TThemeGlyph kThemeGlyphs[] = {
+    {"NewGrafik1", "document-new"},    {"Open1", "document-open"},        {"Save1", "document-save"},
+    {"SaveAsA1", "document-save-as"},  {"Print1", "document-print"},      {"Closeit1", "window-close"},
+    {"QuitAction1", "application-exit"}, {"Undocmd1", "edit-undo"},      {"RedoCmd1", "edit-redo"},
+    {"Cutaction1", "edit-cut"},        {"Copyaction1", "edit-copy"},      {"PasteAction1", "edit-paste"},
+    {"Clear1", "edit-clear"},          {"DeSelect1", "edit-select-all"},  {"Zoomaction1", "zoom-in"},
+    {"AufBildgreanpassen1", "zoom-fit-best"}, {"Hilfethemen1", "help-contents"},
+    {"berdasProgramm1", "help-about"},
+};
+constexpr int32_t kThemeGlyphSize = 16;
+
+const char* ThemeIconOf(const std::string& ItemName) {
+  for (const TThemeGlyph& g : kThemeGlyphs)
+    if (ItemName == g.Item) return g.Icon;
+  return nullptr;
 }
 
 // The fixed entries at the top of the filter menu: kept by its rebuild, which
@@ -327,10 +353,18 @@ void Tform1::mainmenu_to_speedbar(TSpeedBar* Bar) {
         };
       }
       button->SetBounds(10, 10, Bar->BtnWidth(), Bar->BtnHeight());
-      if (item->ImageIndex() < 0) {
+      TBitmap glyph;
+      const char* icon = item->ImageIndex() < 0 ? ThemeIconOf(item->Name()) : nullptr;
+      if (icon && ThemeIconGlyph(icon, kThemeGlyphSize, clBtnFace, glyph)) {
+        // The picture alone, as on a button with an image; the action's caption goes.
+        button->SetGlyph(&glyph);
+        button->SetBtnCaption("");
+      } else if (item->ImageIndex() < 0) {
         button->SetBtnCaption(caption);
         button->SetBounds(10, 10, Canvas().TextWidth(caption + "     "), Bar->BtnHeight());
       }
+      // The caption is the hint, also where the action brought a hint of its own (or none).
+      button->SetHint(caption);
       button->SetVisible(false);
     }
   };
@@ -449,10 +483,65 @@ void Tform1::urlclickproc(TObject* Sender) {
 }
 
 // The filter runs with its current parameters: this build has no filter dialog to set them first.
+namespace {
+
+// The titles of the open image windows, the active one first.
+std::vector<std::string> ImageWindowTitles(const Tform1& Form) {
+  std::vector<std::string> titles;
+  for (int32_t i = 0; i < Form.MDIChildCount(); ++i)
+    if (auto* c = dynamic_cast<Tchild*>(Form.MDIChildren(i))) titles.push_back(c->Caption());
+  return titles;
+}
+
+// The values an entry cannot do without (numbers, the image windows it reads,
+// the choice from a list) are asked before it runs, one by one; false when
+// the user cancels.
+bool AskFilterValues(const Tform1& Form, tfilteritem& Item) {
+  const std::vector<std::string> windows = ImageWindowTitles(Form);
+  size_t nextWindow = 0;
+  for (int32_t i = 0; i < Item.ParamCount; ++i) {
+    tfilterparam& p = Item.Params[size_t(i)];
+    std::string prompt = p.Name;
+    std::string value = p.Value.empty() ? p.Default : p.Value;
+    switch (p.Typ) {
+      case fptInteger:
+      case fptReal: prompt += " (" + p.Min + " .. " + p.Max + ")"; break;
+      case fptImageWindow: {
+        if (nextWindow < windows.size()) value = windows[nextWindow++];
+        std::string list;
+        for (const std::string& w : windows) list += (list.empty() ? "" : ", ") + w;
+        prompt += " (" + list + ")";
+        break;
+      }
+      case fptChoice: {
+        prompt += " (0 ";
+        int32_t k = 0;
+        for (char c : p.Min) prompt += c == '|' ? ", " + IntToStr(++k) + " " : std::string(1, c);
+        prompt += ")";
+        break;
+      }
+      default: continue;
+    }
+    if (!InputQuery(StripMenuCaption(Item.Caption), prompt + ":", value)) return false;
+    value = Trim(value);
+    if (p.Typ == fptInteger || p.Typ == fptChoice) {
+      // A number outside its range is brought into it.
+      int64_t v = StrToInt64Def(value, StrToInt64Def(p.Default, 0));
+      if (p.Typ == fptInteger) v = std::clamp<int64_t>(v, StrToInt64Def(p.Min, v), StrToInt64Def(p.Max, v));
+      value = IntToStr(v);
+    }
+    p.Value = value;
+  }
+  return true;
+}
+
+}  // namespace
+
 void Tform1::filterclickproc(TObject* Sender) {
   if (RefusedWhileBusy()) return;
   auto* item = dynamic_cast<tmymenuitem*>(Sender);
   if (!item || !item->Filter) return;
+  if (!AskFilterValues(*this, *item->Filter)) return;
   const std::string line = FilterItemToCommand(item->Filter);
   if (!line.empty()) interpreter(this, line);
 }

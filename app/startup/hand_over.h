@@ -35,7 +35,11 @@ enum TGuardOutcome : uint8_t {
   goAlreadyRunning // a screen saver runs already: end
 };
 
-// The lock file and the socket of a guard name in the private runtime folder.
+// An editor only takes what is started on its own display: the guard's names
+// carry the display ("@:1", "@wayland-0"), and nothing without one.
+std::string DisplayGuardSuffix(const char* X11Display, const char* WaylandDisplay);
+// The lock file and the socket of a guard name on this start's display, in
+// the private runtime folder.
 std::string GuardLockFile(const std::string& Name);
 std::string GuardSocketFile(const std::string& Name);
 

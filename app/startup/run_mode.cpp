@@ -51,6 +51,20 @@ TSwitches ParseSwitches(const std::vector<std::string>& Args) {
   return s;
 }
 
+bool DisplayAvailable() {
+  for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return true;
+  }
+  return false;
+}
+
+bool NamesBatchFile(const std::vector<std::string>& Args) {
+  for (const std::string& a : Args)
+    if (UpperCase(ExtractFileExt(a)) == ".ATP") return true;
+  return false;
+}
+
 std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args) {
   std::vector<std::string> r = Args;
   char* cwd = ::getcwd(nullptr, 0);
@@ -58,7 +72,8 @@ std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& A
   const std::string here = std::string(cwd) + "/";
   std::free(cwd);
   for (std::string& a : r)
-    if (!a.empty() && a[0] != '/' && a[0] != '-' && (FileExists(here + a) || DirectoryExists(here + a))) a = here + a;
+    if (!a.empty() && a[0] != '/' && a[0] != '-' && (FileExists(here + a) || DirectoryExists(here + a)))
+      a = ExpandFileName(here + a);
   return r;
 }
 

@@ -39,6 +39,17 @@ TSwitches ParseSwitches(const std::vector<std::string>& Args);
 // first. Arguments that name nothing there, and switches, stay as they are.
 std::vector<std::string> AbsoluteFileArguments(const std::vector<std::string>& Args);
 
+// True when the editor has somewhere to show itself: a display, or a window
+// platform asked for on purpose (QT_QPA_PLATFORM).
+bool DisplayAvailable();
+// True when an argument names a batch file (".atp"): such a start may run
+// without a display, and ends when its batches have run.
+bool NamesBatchFile(const std::vector<std::string>& Args);
+// What an interactive start without a display says before it ends.
+inline constexpr const char* NoDisplayMessage =
+    "no display to show the editor on (neither DISPLAY nor WAYLAND_DISPLAY is set). Start it on a desktop, or "
+    "name a batch file (.atp) to run without one.";
+
 // The command line as one text, the program first: an item with a blank, a
 // tab or a double quote, or an empty one, is put in double quotes.
 std::string JoinCommandLine(const std::vector<std::string>& Items);

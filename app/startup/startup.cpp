@@ -22,6 +22,7 @@
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/qt_app.h"
 #include "platform/ui/screen_saver_preview.h"
 
 namespace kv {
@@ -129,6 +130,9 @@ int KavrelinMain(int Argc, char** Argv) {
     SetCommandLine(int(argv.size()), argv.data());
   }
   const TSwitches switches = ParseSwitches(args);
+  // Nobody would see an editor of its own without a display; batch files run
+  // without it. Asked before the guard, whose listening brings Qt up offscreen.
+  const bool unseen = !DisplayAvailable() && !NamesBatchFile(args);
 
   try {
     if (IsEditorProgram(program)) {
@@ -140,6 +144,10 @@ int KavrelinMain(int Argc, char** Argv) {
           ReportStartFailure("the running editor did not answer in time; nothing was handed over");
           return 1;
         default: break;
+      }
+      if (unseen) {
+        ReportStartFailure(NoDisplayMessage);
+        return 1;
       }
     } else {
       ::unsetenv(PassedGuardVariable);  // meant for an editor only
@@ -159,6 +167,7 @@ int KavrelinMain(int Argc, char** Argv) {
     IgnoreFileSizeSignal();
     Application->Initialize();
     StartMark("qt initialised");
+    SetProgramIcon(ProgramFolder() + "kavrelin.svg");
     RunMode = mode;
     Randomize();
     Application->SetTitle("Kavrelin");

@@ -185,8 +185,11 @@ const TPropertyTable& TSpeedbarSection::PropertyTable() const {
 TSpeedItem::TSpeedItem(TComponent* AOwner) : TComponent(AOwner), FButton(new TSpeedbarButton(nullptr)) {
   FButton->FItem = this;
   FButton->SetSpacing(4);
+  // The button always has this handler, so it would never run its action by
+  // itself: the item's own handler wins, else the linked action runs.
   FButton->OnClick = [this](TObject* S) {
     if (OnClick) OnClick(S);
+    else if (TBasicAction* a = FButton->Action()) a->Execute();
   };
   FButton->OnDblClick = [this](TObject* S) {
     if (OnDblClick) OnDblClick(S);

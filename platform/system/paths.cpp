@@ -17,6 +17,7 @@ namespace {
 
 std::mutex GMutex;
 std::string GProgramFolder;  // override; empty: the executable's folder
+std::string GUserDataFolder;  // override; empty: $XDG_DATA_HOME/kavrelin/
 std::vector<std::string> GArgs;
 std::string GProgramFile;  // override of ParamStr(0); empty: the executable
 
@@ -98,6 +99,19 @@ std::string XdgBase(const char* Variable, const char* Default) {
 std::string XdgConfigHome() { return XdgBase("XDG_CONFIG_HOME", ".config/"); }
 std::string XdgDataHome() { return XdgBase("XDG_DATA_HOME", ".local/share/"); }
 std::string XdgCacheHome() { return XdgBase("XDG_CACHE_HOME", ".cache/"); }
+
+std::string UserDataFolder() {
+  {
+    std::lock_guard<std::mutex> lock(GMutex);
+    if (!GUserDataFolder.empty()) return GUserDataFolder;
+  }
+  return XdgDataHome() + "kavrelin/";
+}
+
+void SetUserDataFolder(const std::string& Folder) {
+  std::lock_guard<std::mutex> lock(GMutex);
+  GUserDataFolder = Folder.empty() ? Folder : IncludeTrailingPathDelimiter(Folder);
+}
 
 std::string RuntimeFolder() {
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");

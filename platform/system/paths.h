@@ -22,6 +22,14 @@ std::string ParamStr(int32_t Index);
 // launcher of its own and is to be known by it; "" names the executable again.
 void SetProgramFile(const std::string& FileName);
 
+// The folder of what the program writes for its user (the "Batch", "Images"
+// and "Cache" folders, the wallpaper files): $XDG_DATA_HOME/kavrelin/, by
+// default ~/.local/share/kavrelin/, with a trailing "/". Not created here.
+// What ships with the program stays read-only in the program folder.
+std::string UserDataFolder();
+// Tests point the data folder elsewhere; "" goes back to the default.
+void SetUserDataFolder(const std::string& Folder);
+
 // The user's settings folder: $XDG_CONFIG_HOME/kavrelin/, by default
 // ~/.config/kavrelin/, with a trailing "/". Not created here.
 std::string ConfigFolder();

@@ -3,6 +3,8 @@
 // stacking order.
 #include <QtCore/QEvent>
 #include <QtWidgets/QScrollBar>
+#include <QtCore/QVariant>
+#include <QtGui/QResizeEvent>
 #include <algorithm>
 
 #include "platform/ui/application.h"
@@ -18,6 +20,10 @@ namespace {
 
 // Room between the default places of children made one after another.
 constexpr int32_t kDefaultPlaceStep = 24;
+// A maximised child's bounds from before it was maximised, kept on its sub-window.
+constexpr const char* kNormalBounds = "kvNormalBounds";
+// Those bounds again, to be placed at the first geometry change after restoring.
+constexpr const char* kRestoreBounds = "kvRestoreBounds";
 
 }  // namespace
 
@@ -85,6 +91,7 @@ void TMDIClient::Add(TCustomForm* Child, QWidget* Widget) {
   FArea->addSubWindow(sub);
   sub->hide();
   sub->installEventFilter(this);
+  Widget->installEventFilter(this);
   FSubs[Child] = sub;
 }
 
@@ -97,6 +104,7 @@ void TMDIClient::Remove(TCustomForm* Child) {
   sub->removeEventFilter(this);
   // A peer still running an event was only reparented away; anything left inside is not ours.
   if (QWidget* w = sub->widget()) {
+    w->removeEventFilter(this);
     sub->setWidget(nullptr);
     w->hide();
     w->setParent(nullptr);
@@ -146,17 +154,55 @@ void TMDIClient::PlaceChild(TCustomForm* Child, int32_t Left, int32_t Top, int32
   } else {
     sub->hide();
   }
-  // After showing: the frame's margins are known only then.
+  // After showing: the frame's margins are known only then. A child restored
+  // from maximised has taken back its bounds meanwhile: those are placed.
   if (!sub->isMinimized() && !sub->isMaximized()) {
     const QSize f = FrameExtent(Child);
+    if (Child->WindowState() == wsNormal) {
+      Left = Child->Left();
+      Top = Child->Top();
+      Width = Child->Width();
+      Height = Child->Height();
+    }
     sub->setGeometry(Left, Top, Width + f.width(), Height + f.height());
   }
   FPlacing = false;
 }
 
+void TMDIClient::FollowMaximisedSize(QObject* Widget, const QSize& Size) {
+  for (auto& [c, sub] : FSubs) {
+    if (!sub || sub->widget() != Widget || !sub->isMaximized() || FFollowing) continue;
+    // The area sizes a maximised child's widget, not the child: its controls
+    // (the image view above all) follow, and the bounds from before come back
+    // when it is restored.
+    auto* child = const_cast<TCustomForm*>(c);
+    if (!sub->property(kNormalBounds).isValid())
+      sub->setProperty(kNormalBounds, QRect(child->Left(), child->Top(), child->Width(), child->Height()));
+    // Maximised or being maximised (also by the child's own state), the
+    // sub-window keeps its geometry whatever the child's bounds say.
+    const bool placing = FPlacing;
+    FFollowing = FPlacing = true;
+    Guarded(child, [&] {
+      // Maximised by the user, the child hears of it here first.
+      if (child->WindowState() != wsMaximized) child->SetWindowState(wsMaximized);
+      child->SetBounds(child->Left(), child->Top(), Size.width(), Size.height());
+    });
+    FPlacing = placing;
+    FFollowing = false;
+    return;
+  }
+}
+
 bool TMDIClient::eventFilter(QObject* Watched, QEvent* Event) {
   TCustomForm* child = ChildOf(Watched);
-  if (!child) return QObject::eventFilter(Watched, Event);
+  if (!child) {
+    if (Event->type() == QEvent::Resize) {
+      ++FEventDepth;
+      FollowMaximisedSize(Watched, static_cast<QResizeEvent*>(Event)->size());
+      --FEventDepth;
+    }
+    return QObject::eventFilter(Watched, Event);
+  }
   ++FEventDepth;
   bool taken = false;
   switch (Event->type()) {
@@ -170,9 +216,18 @@ bool TMDIClient::eventFilter(QObject* Watched, QEvent* Event) {
     case QEvent::Resize: {
       auto* sub = static_cast<QMdiSubWindow*>(Watched);
       if (!FPlacing && !sub->isMinimized() && !sub->isMaximized()) {
+        const QSize f = FrameExtent(child);
+        if (sub->property(kRestoreBounds).isValid()) {
+          const QRect r = sub->property(kRestoreBounds).toRect();
+          sub->setProperty(kRestoreBounds, QVariant());
+          FPlacing = true;
+          sub->setGeometry(r.x(), r.y(), r.width() + f.width(), r.height() + f.height());
+          Guarded(child, [&] { child->SetBounds(r.x(), r.y(), r.width(), r.height()); });
+          FPlacing = false;
+          break;
+        }
         // Moved or sized by the user or by tiling: the child's bounds follow.
         const QRect g = sub->geometry();
-        const QSize f = FrameExtent(child);
         FPlacing = true;
         Guarded(child, [&] { child->SetBounds(g.x(), g.y(), g.width() - f.width(), g.height() - f.height()); });
         FPlacing = false;
@@ -182,6 +237,21 @@ bool TMDIClient::eventFilter(QObject* Watched, QEvent* Event) {
     case QEvent::WindowStateChange: {
       auto* sub = static_cast<QMdiSubWindow*>(Watched);
       const TWindowState state = sub->isMinimized() ? wsMinimized : sub->isMaximized() ? wsMaximized : wsNormal;
+      if (state == wsNormal && sub->property(kNormalBounds).isValid()) {
+        // Restored: the state first, so that placing the bounds from before
+        // does not maximise the sub-window again.
+        const QRect r = sub->property(kNormalBounds).toRect();
+        sub->setProperty(kNormalBounds, QVariant());
+        // The area then sizes the sub-window by a rule of its own: the next
+        // geometry change puts these bounds back (below).
+        sub->setProperty(kRestoreBounds, r);
+        FPlacing = true;
+        Guarded(child, [&] {
+          child->SetWindowState(wsNormal);
+          child->SetBounds(r.x(), r.y(), r.width(), r.height());
+        });
+        FPlacing = false;
+      }
       if (!FPlacing && child->WindowState() != state) {
         FPlacing = true;
         Guarded(child, [&] { child->SetWindowState(state); });

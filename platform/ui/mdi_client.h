@@ -40,6 +40,8 @@ class TMDIClient : public QObject {
 
  private:
   TCustomForm* ChildOf(QObject* SubWindow) const;
+  // A child's widget resized inside its maximised sub-window: the child's size follows.
+  void FollowMaximisedSize(QObject* Widget, const QSize& Size);
 
   TCustomForm* FFrame;
   QPointer<QMdiArea> FArea;
@@ -47,6 +49,7 @@ class TMDIClient : public QObject {
   int32_t FEventDepth = 0;  // sub-window events running now: their window is deleted later
   bool FPlacing = false;    // our own geometry change: not a move by the user
   int32_t FScrollPos[2] = {0, 0};  // the area's horizontal and vertical scroll positions
+  bool FFollowing = false;  // a maximised child's bounds follow its widget now
 };
 
 }  // namespace kv

@@ -1,8 +1,15 @@
 #include "platform/ui/qt_app.h"
 
 #include <QtCore/QCoreApplication>
+#include <QtCore/QLibraryInfo>
+#include <QtCore/QLocale>
+#include <QtCore/QTranslator>
+#include <QtGui/QIcon>
 #include <QtGui/QInputDevice>
+#include <QtGui/QPainter>
+#include <QtGui/QPixmap>
 #include <QtGui/QPointingDevice>
+#include <QtSvg/QSvgRenderer>
 #include <QtWidgets/QApplication>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +56,17 @@ bool MakeForText() {
 // Installed at load time: any program with the control layer linked in has it.
 [[maybe_unused]] const bool GMakerInstalled = (SetGuiApplicationMaker(&MakeForText), true);
 
+// The program speaks German, so Qt's own dialogs and buttons (file dialog,
+// Yes/No/Cancel) do too, when the desktop has Qt's translations installed.
+void InstallQtTranslation(QCoreApplication& App) {
+  auto* t = new QTranslator(&App);
+  if (t->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"), QStringLiteral("_"),
+              QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(t);
+  else
+    delete t;
+}
+
 }  // namespace
 
 void EnsureQtApplication() {
@@ -72,10 +90,17 @@ void EnsureQtApplication() {
   GArgv.push_back(nullptr);
   GArgc = static_cast<int>(GArgStore.size());
   GQtApp = new QApplication(GArgc, GArgv.data());
+  InstallQtTranslation(*GQtApp);
   // Qt makes its device registry on first use and frees it at exit; made now,
   // it outlives the handler below, which deletes devices that unregister.
   QPointingDevice::primaryPointingDevice();
   QInputDevice::primaryKeyboard();
+  // Qt's icon cache is a static that the application object clears when it
+  // goes. Made only by the first themed icon (a message box's, a speed
+  // button's), it would be destroyed at exit before the handler below runs,
+  // and deleting the application object would then touch a dead cache.
+  // Made now, it outlives the handler.
+  QIcon::fromTheme(QStringLiteral("kavrelin"));
   std::atexit(DeleteQtApplication);
   Clipboard();  // the lower layers reach the desktop's clipboard from now on
 }
@@ -83,5 +108,22 @@ void EnsureQtApplication() {
 bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }
 
 bool RunningWithoutDisplay() { return GNoDisplay; }
+
+bool SetProgramIcon(const std::string& SvgFile) {
+  EnsureQtApplication();
+  QSvgRenderer svg(QString::fromStdString(SvgFile));
+  if (!svg.isValid()) return false;
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    QPixmap p(size, size);
+    p.fill(Qt::transparent);
+    QPainter painter(&p);
+    svg.render(&painter);
+    painter.end();
+    icon.addPixmap(p);
+  }
+  QApplication::setWindowIcon(icon);
+  return true;
+}
 
 }  // namespace kv

@@ -1,5 +1,6 @@
 // The one Qt application object of the process.
 #pragma once
+#include <string>
 
 namespace kv {
 
@@ -15,5 +16,8 @@ bool QtApplicationExists();
 // True when the object was put on the offscreen platform because there was
 // no display (a batch run over ssh), not because the caller asked for it.
 bool RunningWithoutDisplay();
+// Every window of the program carries this picture (an SVG file) as its icon,
+// drawn at the usual icon sizes. False when the file cannot be drawn.
+bool SetProgramIcon(const std::string& SvgFile);
 
 }  // namespace kv

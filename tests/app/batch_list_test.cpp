@@ -31,6 +31,7 @@ class BatchList : public test::TMainWindowTest {
   void SetUp() override {
     TMainWindowTest::SetUp();
     SetProgramFolder(Dir);
+    SetUserDataFolder(Dir);
     const char* path = std::getenv("PATH");
     OldPath = path ? path : "/usr/bin:/bin";
   }
@@ -39,6 +40,7 @@ class BatchList : public test::TMainWindowTest {
     setenv("PATH", OldPath.c_str(), 1);
     TMainWindowTest::TearDown();
     SetProgramFolder("");
+    SetUserDataFolder("");
   }
   // The main window and its history window, the batch folder holding Files.
   TbatchlistFrame& Open(const std::vector<std::string>& Files) {

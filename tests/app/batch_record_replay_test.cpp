@@ -25,12 +25,14 @@ class BatchRecordReplay : public test::TMainWindowTest {
   void SetUp() override {
     TMainWindowTest::SetUp();
     SetProgramFolder(Dir);
+    SetUserDataFolder(Dir);
     Out = Dir + "out/";
     ForceDirectories(Out);
   }
   void TearDown() override {
     TMainWindowTest::TearDown();
     SetProgramFolder("");
+    SetUserDataFolder("");
   }
   // Every file the commands made, by name, and the folder emptied for the next run.
   std::map<std::string, std::vector<uint8_t>> TakeOutputs() {

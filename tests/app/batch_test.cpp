@@ -52,6 +52,7 @@ class BatchFixture : public test::TTempFolderTest {
     TTempFolderTest::SetUp();
     EnsureQtApplication();
     SetProgramFolder(Dir);
+    SetUserDataFolder(Dir);
     SetRegistryFolder(Dir);
     Form = std::make_unique<Tform1>(nullptr);
   }
@@ -59,6 +60,7 @@ class BatchFixture : public test::TTempFolderTest {
     Form.reset();
     SetRegistryFolder("");
     SetProgramFolder("");
+    SetUserDataFolder("");
     TTempFolderTest::TearDown();
   }
   std::vector<std::string> Recorded() {

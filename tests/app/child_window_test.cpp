@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/helpers/size_units.h"
@@ -275,6 +276,29 @@ TEST_F(ChildWindow, ZoomBoxFollowsTheViewWithoutSettingItBack) {
   EXPECT_FALSE(options.ZoomButtonClick("4:1"));
 }
 
+// "Fenster" fits the picture into its window: no scroll bar is left over;
+// an arrow of a bar moves the picture by a step one can see.
+TEST_F(ChildWindow, FittedPictureNeedsNoScrollBarsAndArrowsStepVisibly) {
+  TdrawingoptionsForm options(nullptr);
+  for (const auto& [w, h] : {std::pair{1600, 1200}, std::pair{90, 40}, std::pair{3000, 300}}) {
+    Tchild* c = NewImage(w, h);
+    c->SetBounds(0, 0, 420, 330);
+    timagerlayer& v = *c->imager1;
+    v.SetZoom(100);
+    Application->ProcessMessages();
+    if (w > 400) {
+      ASSERT_TRUE(v.HorzBarInUse()) << w;
+      const int32_t before = v.ViewX();
+      v.Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+      EXPECT_GE(v.ViewX() - before, 8) << w;
+    }
+    EXPECT_TRUE(options.ZoomButtonClick("Fenster"));
+    Application->ProcessMessages();
+    EXPECT_FALSE(v.HorzBarInUse()) << w << "x" << h << " at " << v.Zoom();
+    EXPECT_FALSE(v.VertBarInUse()) << w << "x" << h << " at " << v.Zoom();
+  }
+}
+
 TEST_F(ChildWindow, FittingSizesTheWindowToItsImage) {
   Tchild* c = NewImage(200, 100);
   Main->fensteranpassen(Main, c);
@@ -298,8 +322,8 @@ TEST_F(ChildWindow, FittingSizesTheWindowToItsImage) {
   Main->SetBounds(0, 0, 10, 10);
   Main->fensteranpassen(Main, big);
   EXPECT_GT(big->Width(), 0);
-  const int32_t w = c->Width();
   c->SetWindowState(wsMaximized);
+  const int32_t w = c->Width();  // maximised, the window's size is the area's
   Main->fensteranpassen(Main, c);
   EXPECT_EQ(c->Width(), w);
 }

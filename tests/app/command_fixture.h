@@ -21,11 +21,13 @@ class CommandTest : public InterpreterTest {
     setenv("XDG_CONFIG_HOME", (Dir + "config").c_str(), 1);
     setenv("XDG_DATA_HOME", (Dir + "data").c_str(), 1);
     SetProgramFolder(Dir);
+    SetUserDataFolder(Dir);
     (*Dialogs)->OnUnexpected = [](const std::string&) {};
   }
   void TearDown() override {
     InterpreterTest::TearDown();
     SetProgramFolder("");
+    SetUserDataFolder("");
   }
 
   // A new image window of W x H painted by Colour, made the target of commands.

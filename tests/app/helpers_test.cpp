@@ -136,9 +136,13 @@ TEST_F(HelperFolders, FoldersEndWithTheDelimiter) {
   EXPECT_EQ(IncludeBackslash(""), "");
   EXPECT_EQ(IncludeBackslash("/a"), "/a/");
   EXPECT_EQ(IncludeBackslash("/a/"), "/a/");
+  // What the program writes is the user's, not beside the program.
   SetProgramFolder(Dir + "prog");
-  EXPECT_EQ(ImagesFolder(), Dir + "prog/Images/");
-  EXPECT_EQ(BatchFolder(), Dir + "prog/Batch/");
+  ::setenv("XDG_DATA_HOME", (Dir + "data").c_str(), 1);
+  EXPECT_EQ(ImagesFolder(), Dir + "data/kavrelin/Images/");
+  EXPECT_EQ(BatchFolder(), Dir + "data/kavrelin/Batch/");
+  EXPECT_EQ(CacheFolder(), Dir + "data/kavrelin/Cache/");
+  ::unsetenv("XDG_DATA_HOME");
   EXPECT_EQ(SystemFolder(), "/usr/lib/");
   EXPECT_EQ(SpecialFolder(12345), "");
   for (int32_t n : {CSIDL_DESKTOP, CSIDL_STARTUP, CSIDL_PROGRAMS, CSIDL_APPDATA, CSIDL_PROFILE, CSIDL_MYPICTURES})

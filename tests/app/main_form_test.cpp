@@ -39,6 +39,7 @@
 #include "platform/ui/screen_grab.h"
 #include "platform/ui/std_controls.h"
 #include "support/sane_test_env.h"
+#include "platform/ui/theme_icons.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -55,6 +56,7 @@ class MainForm : public test::TTempFolderTest {
     setenv("PATH", (Dir + "bin:" + OldPath.value_or("/usr/bin:/bin")).c_str(), 1);
     SetRegistryFolder(Dir + "reg");
     SetProgramFolder(Dir);
+    SetUserDataFolder(Dir);
     Dialogs.emplace();
     // Opening goes through the command language, whose own reports are not what these tests check.
     (*Dialogs)->OnUnexpected = [](const std::string&) {};
@@ -68,6 +70,7 @@ class MainForm : public test::TTempFolderTest {
     Application->OnException = nullptr;
     Dialogs.reset();
     SetProgramFolder("");
+    SetUserDataFolder("");
     SetRegistryFolder("");
     if (OldPath) setenv("PATH", OldPath->c_str(), 1);
     SetCurrentDir(OldDir);
@@ -171,6 +174,35 @@ TEST_F(MainForm, MenusAndSpeedBarsAreBuilt) {
   TSpeedItem* tile = Form->SpeedBar1->FindItemByName("Fenster1Nebeneinander1");
   ASSERT_NE(tile, nullptr);
   EXPECT_EQ(tile->BtnCaption(), "Nebeneinander");
+}
+
+// A speed button pressed and let go runs what its menu item runs, here the
+// action that duplicates the picture into a new window.
+TEST_F(MainForm, SpeedButtonsRunTheirMenuItemsAction) {
+  Form->SetStoredBool("NoWelcome", true);
+  Form->Show();
+  Form->interpreter(Form, "NEWIMAGE Width=20 Height=10 FillColor=255");
+  TSpeedItem* item = Form->SpeedBar1->FindItemByName("Bearbeiten1DuplicateAction1");
+  ASSERT_NE(item, nullptr);
+  ASSERT_NE(item->Action(), nullptr);
+  item->SetVisible(true);
+  const int32_t before = Form->MDIChildCount();
+  TSpeedbarButton* b = item->Button();
+  b->Perform(WM_LBUTTONDOWN, MK_LBUTTON, MakeLong(4, 4));
+  b->Perform(WM_LBUTTONUP, 0, MakeLong(4, 4));
+  EXPECT_EQ(Form->MDIChildCount(), before + 1);
+}
+
+// Buttons with a picture of the desktop's icon theme keep their caption as
+// the hint; the caption keeps its umlaut.
+TEST_F(MainForm, SpeedButtonsShowThemeGlyphsWithTheirCaptionAsHint) {
+  TBitmap probe;
+  if (!ThemeIconGlyph("document-open", 16, clBtnFace, probe)) GTEST_SKIP() << "no icon theme installed";
+  TSpeedItem* open = Form->SpeedBar1->FindItemByName("Datei1Open1");
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(open->Glyph()->Width(), 16);
+  EXPECT_EQ(open->BtnCaption(), "");
+  EXPECT_EQ(open->Hint().substr(0, std::string("Öffnen").size()), "Öffnen");
 }
 
 // Docked at a side the buttons run down the bar, docked at the top across it.

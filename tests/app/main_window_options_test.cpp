@@ -31,6 +31,7 @@ class MainWindowOptions : public test::TMainWindowTest {
     TMainWindowTest::SetUp();
     OldDir = GetCurrentDir();  // showing the window enters the program folder
     SetProgramFolder(Dir);
+    SetUserDataFolder(Dir);
     Dialogs.emplace();
     (*Dialogs)->OnUnexpected = [](const std::string&) {};
     RunMode = 0;
@@ -41,6 +42,7 @@ class MainWindowOptions : public test::TMainWindowTest {
     Pump();
     Dialogs.reset();
     SetProgramFolder("");
+    SetUserDataFolder("");
     SetLabelShadowSize(1);
     SetCurrentDir(OldDir);
     TMainWindowTest::TearDown();

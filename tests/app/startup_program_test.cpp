@@ -171,6 +171,38 @@ TEST_F(ProgramTest, DamagedShippedSettingsDoNotStopTheFirstStart) {
   EXPECT_TRUE(FileExists(Dir + "out.bmp")) << run.Output;
 }
 
+// Without a display nobody would see the editor: a start with pictures, or
+// none, says so and ends at once, through the launcher or not.
+TEST_F(ProgramTest, InteractiveStartWithoutADisplayEndsAtOnce) {
+  test::WriteText(Dir + "pic.png", "x");
+  for (const char* program : {"kavrelin", "kavrelin-editor"})
+    for (const char* args : {"", "pic.png"}) {
+      const uint64_t start = TickCount64();
+      const TResult r = Start(program, args);
+      EXPECT_EQ(r.Exit, 1) << program << ' ' << args << ": " << r.Output;
+      EXPECT_NE(r.Output.find("no display to show the editor on"), std::string::npos) << r.Output;
+      EXPECT_LT(TickCount64() - start, 20000u) << program << ' ' << args;
+    }
+}
+
+// A batch runs without a display and the editor ends with it, QUIT or not;
+// a file that did not open leaves nothing in the recent-file list.
+TEST_F(ProgramTest, BatchWithoutADisplayEndsWhenTheBatchEnds) {
+  test::WriteText(Dir + "broken.png", "not a picture");
+  WriteBatch(Dir + "job.atp", {"OPEN FileName=\"" + Dir + "sub/../broken.png\"",
+                               "NEWIMAGE Width=8 Height=6 vwidth=0 vheight=0 FillColor=255",
+                               "SAVEAS FileName=\"" + Dir + "made.bmp\""});
+  ::mkdir((Dir + "sub").c_str(), 0700);
+  const TResult r = Start("kavrelin", "job.atp");
+  EXPECT_EQ(r.Exit, 0) << r.Output;
+  EXPECT_TRUE(FileExists(Dir + "made.bmp")) << r.Output;
+  // The box of the failed open went to standard error, with the tidied name.
+  EXPECT_NE(r.Output.find(Dir + "broken.png"), std::string::npos) << r.Output;
+  const std::string settings = test::ReadText(Dir + "config/kavrelin/HKEY_CURRENT_USER.reg");
+  EXPECT_EQ(settings.find("broken.png"), std::string::npos) << settings;
+  EXPECT_NE(settings.find("made.bmp"), std::string::npos) << settings;
+}
+
 // A running editor gets the second start's command line and opens both
 // files; the second start ends at once.
 TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
@@ -186,8 +218,9 @@ TEST_F(ProgramTest, SecondStartHandsOverAndEnds) {
     ::close(fd);
   }
   const std::string log = Dir + "first.log";
-  const std::string pid =
-      test::RunCapture("cd " + Dir + " && " + Env() + KV_PROGRAM_DIR + "kavrelin >" + log + " 2>&1 & echo $!");
+  // Offscreen on purpose: without any display an editor of its own would not start.
+  const std::string pid = test::RunCapture("cd " + Dir + " && " + Env() + "QT_QPA_PLATFORM=offscreen " +
+                                           KV_PROGRAM_DIR + "kavrelin >" + log + " 2>&1 & echo $!");
   const pid_t first = pid_t(std::stol(pid));
   // Ready once its message loop answers: a hand-over of the program name alone opens nothing.
   const uint64_t end = TickCount64() + 60000;
@@ -273,7 +306,9 @@ class LauncherTest : public ProgramTest {
     TResult r;
     std::atomic<bool> done{false};
     std::thread t([&] {
-      const test::TToolRun run = test::RunTool("cd " + Dir + " && " + Env() + Command + " 2>&1");
+      // A window platform of its own, as on a desktop: the launcher then starts editors.
+      const test::TToolRun run =
+          test::RunTool("cd " + Dir + " && " + Env() + "QT_QPA_PLATFORM=offscreen " + Command + " 2>&1");
       r = {WIFEXITED(run.Status) ? WEXITSTATUS(run.Status) : -1, run.Output};
       done = true;
     });

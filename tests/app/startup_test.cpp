@@ -17,6 +17,7 @@
 #include "app/startup/run_mode.h"
 #include "app/startup/startup.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/system/instance_client.h"
 #include "platform/ui/instance_channel.h"
 #include "platform/ui/message_window.h"
 #include "platform/ui/qt_app.h"
@@ -167,6 +168,47 @@ TEST_F(InstanceGuardTest, SecondStartHandsOverItsCommandLineOnce) {
   t.join();
   InstanceGuard().Answer = 1;
   EXPECT_EQ(second, goOwnEditor);
+}
+
+TEST(StartupGuardNames, CarryTheDisplay) {
+  EXPECT_EQ(DisplayGuardSuffix(nullptr, nullptr), "");
+  EXPECT_EQ(DisplayGuardSuffix("", ""), "");
+  EXPECT_EQ(DisplayGuardSuffix(":1", nullptr), "@:1");
+  EXPECT_EQ(DisplayGuardSuffix(":1.0", "wayland-0"), "@:1");  // the screen is not another display
+  EXPECT_EQ(DisplayGuardSuffix("host.example:10.0", nullptr), "@host.example:10");
+  EXPECT_EQ(DisplayGuardSuffix(nullptr, "wayland-0"), "@wayland-0");
+  EXPECT_EQ(DisplayGuardSuffix("/tmp/launch-x/org.x:0", nullptr), "@_tmp_launch-x_org.x:0");
+}
+
+// An editor on one display never receives what is started on another.
+TEST_F(InstanceGuardTest, HandOverNeverCrossesDisplays) {
+  const char* old = std::getenv("DISPLAY");
+  const std::string oldDisplay = old ? old : "";
+  ::setenv("DISPLAY", ":7", 1);
+  ASSERT_EQ(StartEditorGuard("/opt/k/kavrelin"), goFirst);
+  std::vector<std::string> received;
+  InstanceGuard().Handler = [&] { received.push_back(InstanceGuard().ReceivedCommandLine); };
+  auto offer = [&](const char* Display) {
+    ::setenv("DISPLAY", Display, 1);
+    std::atomic<bool> done{false};
+    TGuardOutcome outcome = goNoAnswer;
+    std::thread t([&] {
+      TInstanceLock lock;
+      outcome = OfferHandOver(EditorGuardName, "/opt/k/kavrelin x.png", lock);
+      done = true;
+    });
+    PumpUntil(done);
+    t.join();
+    return outcome;
+  };
+  EXPECT_EQ(offer(":8"), goFirst);  // another display: nobody listens there
+  EXPECT_TRUE(received.empty());
+  EXPECT_EQ(offer(":7.0"), goHandedOver);
+  EXPECT_EQ(received.size(), 1u);
+  if (old)
+    ::setenv("DISPLAY", oldDisplay.c_str(), 1);
+  else
+    ::unsetenv("DISPLAY");
 }
 
 TEST_F(InstanceGuardTest, TextEndsAtAZeroByteAndWithoutHandlerIsKept) {

@@ -17,6 +17,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/menus.h"
+#include "platform/ui/panel.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/status_bar.h"
@@ -197,6 +198,47 @@ TEST_F(Mdi, TileKeepsEveryChildInsideTheClientArea) {
   Frame->Cascade();
   EXPECT_NE(Children[0]->Top(), Children[1]->Top());
   EXPECT_NE(Children[0]->Left(), Children[1]->Left());
+}
+
+// A child maximised after tiling, by its own state or by the user at its
+// sub-window, lays its controls out over the whole area; restored, it gets
+// its tiled bounds back.
+TEST_F(Mdi, MaximisedChildFillsTheAreaAfterTile) {
+  for (const char* n : {"a", "b", "c", "d", "e", "f", "g", "h"}) NewChild(n);
+  std::vector<TPanel*> views;
+  for (TForm* c : Children) {
+    auto* p = new TPanel(c);
+    p->SetAlign(alClient);
+    p->SetParent(c);
+    views.push_back(p);
+  }
+  Frame->Tile();
+  Pump();
+  const TRect client = Frame->MDIClientRect();
+  for (int byUser = 0; byUser < 2; ++byUser) {
+    TForm* c = Children[size_t(2 + byUser)];
+    TPanel* view = views[size_t(2 + byUser)];
+    const TRect tiled = c->BoundsRect();
+    ASSERT_LT(tiled.Width(), client.Width() / 2);
+    if (byUser)
+      SubOf(c)->showMaximized();
+    else
+      c->SetWindowState(wsMaximized);
+    Pump();
+    const QSize inside = PeerWidget(c)->size();
+    EXPECT_GT(inside.width(), client.Width() * 3 / 4) << byUser;
+    EXPECT_EQ(c->Width(), inside.width()) << byUser;
+    EXPECT_EQ(c->Height(), inside.height()) << byUser;
+    EXPECT_EQ(view->Width(), inside.width()) << byUser;
+    EXPECT_EQ(view->Height(), inside.height()) << byUser;
+    if (byUser)
+      SubOf(c)->showNormal();
+    else
+      c->SetWindowState(wsNormal);
+    Pump();
+    EXPECT_EQ(c->BoundsRect(), tiled) << byUser;
+    EXPECT_EQ(view->Width(), tiled.Width()) << byUser;
+  }
 }
 
 TEST_F(Mdi, ClosingTheSubWindowAsksTheChild) {
