@@ -50,8 +50,10 @@ int Photo(const char* Out, int32_t W, int32_t H) {
 
 int Trafo(const char* In, const char* Out, int32_t Code) {
   const auto t0 = TClock::now();
-  std::ifstream f(In, std::ios::binary);
-  const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(f), {}};
+  std::ifstream f(In, std::ios::binary | std::ios::ate);
+  std::vector<uint8_t> bytes(static_cast<size_t>(f.tellg()));
+  f.seekg(0);
+  f.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
   TReadOnlyMemoryStream input(bytes.data(), int64_t(bytes.size()));
   TMemoryStream output;
   TProgressRec progress;
