@@ -13,6 +13,12 @@
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
+#include "app/tools/join_tool.h"
+#include "app/tools/lossless_jpeg.h"
+#include "app/tools/mosaic_tool.h"
+#include "app/tools/numbered_copies.h"
+#include "app/tools/stereo_tool.h"
+#include "app/tools/stuck_pixel_tool.h"
 #include "imaging/formats/twain_params.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
@@ -203,15 +209,15 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akWriteText: WriteHiddenText(Form); break;
     case akWriteData: WriteHiddenFile(Form); break;
     case akReadData: ReadHiddenFile(Form); break;
-    case akAnaglyph: ShowMissingTool("3D-Bilder und 3D-Gitter"); break;
+    case akAnaglyph: ShowAnaglyphWindow(Form, Info.Tag, Action.Caption()); break;
     case akDrawingTool: CheckDrawingTool(Form, Action); break;
-    case akJoin: ShowMissingTool("An anderes Bild heften"); break;
+    case akJoin: ShowJoinDialog(Form); break;
     case akScreenshot: ShowMissingTool("Bildschirm Schnappschuss"); break;
-    case akMosaic: ShowMissingTool("Mosaik"); break;
+    case akMosaic: ShowMosaicDialog(Form); break;
     case akDrawingWindow: Action.SetChecked(!Action.Checked()); break;
-    case akNumberedCopies: ShowMissingTool("Bilder Kopieren & Umnummerieren"); break;
-    case akStuckPixel: ShowMissingTool("Stuck Pixel"); break;
-    case akLosslessJpeg: ShowMissingTool("Verlustfreie JPG-Transformation"); break;
+    case akNumberedCopies: ShowNumberedCopiesDialog(Form); break;
+    case akStuckPixel: ShowStuckPixelDialog(Form); break;
+    case akLosslessJpeg: ShowLosslessJpegDialog(Form); break;
   }
   return true;
 }

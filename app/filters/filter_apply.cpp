@@ -10,6 +10,7 @@
 #include "app/filters/filter_kernels.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
+#include "app/tools/scan_pieces.h"
 #include "imaging/model/pixel.h"
 #include "imaging/processing/area_filters.h"
 #include "imaging/processing/bitmap_utils.h"
@@ -20,9 +21,12 @@
 #include "imaging/processing/ff_files.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/processing/resample.h"
+#include "imaging/processing/scan_straighten.h"
+#include "imaging/processing/stuck_pixels.h"
 #include "imaging/processing/user_filter.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/strings.h"
+#include "platform/ui/forms.h"
 
 namespace kv {
 
@@ -75,9 +79,9 @@ void InControl(TBitmap& Bitmap, F Work) {
 
 class TDispatch {
  public:
-  TDispatch(TBitmap& ABitmap, tfilteritem& AItem, bool AUseDefaults, double AScale, TProgressRec& AProgress,
-            int32_t AX1, int32_t AY1, int32_t AX2, int32_t AY2)
-      : B(ABitmap), Item(AItem), UseDefaults(AUseDefaults), Scale(AScale), P(AProgress),
+  TDispatch(TBitmap& ABitmap, tfilteritem& AItem, bool AUseDefaults, bool APreview, double AScale,
+            TProgressRec& AProgress, int32_t AX1, int32_t AY1, int32_t AX2, int32_t AY2)
+      : B(ABitmap), Item(AItem), UseDefaults(AUseDefaults), Preview(APreview), Scale(AScale), P(AProgress),
         X1(AX1), Y1(AY1), X2(AX2), Y2(AY2) {}
 
   void Run() {
@@ -106,10 +110,6 @@ class TDispatch {
     if (!CopyBitmapRect(B, work, X1, Y1, X2, Y2)) return;
     Work(work);
     DrawBitmapAt(B, work, std::max(X1, 0), std::max(Y1, 0));
-  }
-
-  void Missing(const char* Tool) {
-    throw EFilterError(std::string("The tool \"") + Tool + "\" is not available in this version");
   }
 
   void RunConvolution() {
@@ -187,8 +187,10 @@ class TDispatch {
     }
     if (K == "FLIPVERT") InControl(B, [](TImagerProc& c) { c.Flip(1); });
     if (K == "FLIPHORZ") InControl(B, [](TImagerProc& c) { c.Flip(0); });
-    if (K == "SEPERATE" || K == "STRAIGHTENBORDER" || K == "CUTBORDER") Missing("Scan straightening");
-    if (K == "HOTPIXEL") Missing("Stuck pixels");
+    if (K == "SEPERATE") Separate();
+    if (K == "STRAIGHTENBORDER") StraightenImage(B, ScanSetup(Int(1), Int(2)), P);
+    if (K == "CUTBORDER") CutBorder(B, ScanSetup(Int(1), Int(2)), ScanPixels(Float(3)), P);
+    if (K == "HOTPIXEL") HotPixelKernel(B, B, Int(1), P, P.per1, X1, Y1, X2, Y2, Int(2), 0);
     if (K == "STRAIGHTENTEXT")
       InControl(B, [&](TImagerProc& c) {
         c.OnProgress = progress;
@@ -214,6 +216,31 @@ class TDispatch {
     if (K == "SHENCASTAN")
       CopyOut([&](TBitmap& w) { ShenCastan(w, w, Int(3), progress, sender, Bool(4), 0, Float(2), Float(1)); });
     if (K == "ASPECTRATIO") AspectRatio();
+  }
+
+  // Lengths in centimetres on the real image, in pixels of this bitmap.
+  int32_t ScanPixels(double Cm) const {
+    double dpi = 0;
+    if (form1 && form1->getimager()) dpi = form1->getimager()->IOParams().DpiX;
+    return CmToPixels(Cm, Scale, dpi, Screen ? Screen->PixelsPerInch() : 96);
+  }
+  TScanSetup ScanSetup(int32_t Tolerance, int32_t BorderColour) const {
+    TScanSetup s;
+    s.X1 = X1, s.Y1 = Y1, s.X2 = X2, s.Y2 = Y2;
+    s.Tolerance = Tolerance;
+    s.Border = TColorToTBGRPixel(TColor(BorderColour));
+    s.RunLength = std::max(ScanPixels(0.5), 1);
+    return s;
+  }
+
+  // In the preview the pictures are outlined; otherwise each becomes an image window.
+  void Separate() {
+    const std::vector<TRect> pieces = SeparateScannedImages(B, ScanSetup(Int(1), Int(3)), ScanPixels(Float(2)));
+    if (Preview) {
+      OutlineScanPieces(B, pieces);
+      return;
+    }
+    if (form1) SeparatedPiecesToWindows(*form1, B, pieces, nullptr);
   }
 
   void Combine() {
@@ -257,6 +284,7 @@ class TDispatch {
   TBitmap& B;
   tfilteritem& Item;
   bool UseDefaults;
+  bool Preview;
   double Scale;
   TProgressRec& P;
   int32_t X1, Y1, X2, Y2;
@@ -268,9 +296,8 @@ bool FilterApplying() { return GApplying; }
 
 void ApplyFilterItem(TBitmap& Bitmap, tfilteritem& Item, bool UseDefaults, bool Preview, double Scale,
                      TProgressRec& Progress, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
-  // Only the scan separation, which this build lacks, behaves differently in a preview.
-  (void)Preview;
-  TDispatch(Bitmap, Item, UseDefaults, Scale, Progress, X1, Y1, X2, Y2).Run();
+  // Only the scan separation behaves differently in a preview.
+  TDispatch(Bitmap, Item, UseDefaults, Preview, Scale, Progress, X1, Y1, X2, Y2).Run();
 }
 
 void ApplyFilterToImage(timagerlayer& Image, tfilteritem* Item, bool UseDefaults, bool Preview,

@@ -12,6 +12,12 @@
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
+#include "app/tools/lossless_jpeg.h"
+#include "app/tools/mesh_tool.h"
+#include "app/tools/mosaic_tool.h"
+#include "app/tools/numbered_copies.h"
+#include "app/tools/stereo_tool.h"
+#include "app/tools/stuck_pixel_tool.h"
 #include "app/params/param_strings.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
@@ -39,9 +45,9 @@ bool HasOwnFile(const std::string& FileName) { return !FileName.empty() && FileN
 
 }  // namespace
 
-void cmdMake3D(TCommandRun& Run) { MissingTool(Run, "3D-Bilder"); }
-void cmdGetLeftRight(TCommandRun& Run) { MissingTool(Run, "3D-Bilder"); }
-void cmdMesh(TCommandRun& Run) { MissingTool(Run, "3D-Gitter"); }
+void cmdMake3D(TCommandRun& Run) { RunMake3D(Run); }
+void cmdGetLeftRight(TCommandRun& Run) { RunGetLeftRight(Run); }
+void cmdMesh(TCommandRun& Run) { RunMesh(Run); }
 
 void cmdEmail(TCommandRun& Run) {
   const std::string text = Run.Str("TEXT", ""), subject = Run.Str("SUBJECT", ""), to = Run.Str("TO", "");
@@ -109,10 +115,10 @@ void cmdScreenshot(TCommandRun& Run) {
 void cmdQuit(TCommandRun& Run) { Run.Form.Close(); }
 
 void cmdSlideShow(TCommandRun& Run) { MissingTool(Run, "Diashow"); }
-void cmdShowMeshDemo(TCommandRun& Run) { MissingTool(Run, "3D-Gitter Demo"); }
-void cmdMosaic(TCommandRun& Run) { MissingTool(Run, "Mosaik"); }
-void cmdCopyNumber(TCommandRun& Run) { MissingTool(Run, "Nummerierte Kopien"); }
-void cmdStuckPixel(TCommandRun& Run) { MissingTool(Run, "Pixelfehler-Reparatur"); }
-void cmdJpgTrafo(TCommandRun& Run) { MissingTool(Run, "Verlustfreie JPEG-Transformation"); }
+void cmdShowMeshDemo(TCommandRun& Run) { RunShowMeshDemo(Run); }
+void cmdMosaic(TCommandRun& Run) { BuildMosaic(Run.Form, Run.Line); }
+void cmdCopyNumber(TCommandRun& Run) { RunCopyNumber(Run.Form, Run.Line); }
+void cmdStuckPixel(TCommandRun& Run) { RunStuckPixel(Run); }
+void cmdJpgTrafo(TCommandRun& Run) { Tlosslessjpgform::RunJpgTrafo(Run.Form, Run.Line); }
 
 }  // namespace kv

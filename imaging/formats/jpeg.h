@@ -59,4 +59,14 @@ void TransformJpegLossless(TStream& Input, TStream& Output, TProgressRec& Progre
                            int32_t CropTop, int32_t CropRight, int32_t CropBottom, TJpegCopyMarkers CopyMarkers,
                            bool Trim, uint8_t Transform);
 
+// What a lossless transform of a whole picture would do to it.
+enum TJpegTransformFit : uint8_t {
+  jfPerfect,     // every block moves; nothing is lost
+  jfDropsEdges,  // the partial blocks at the right or bottom edge cannot move and would be cut off
+  jfNotJpeg,     // the stream holds no JPEG header that can be read
+  jfBadCode,     // not one of the transform codes above
+};
+// Reads the header at the stream's position (the position is restored).
+TJpegTransformFit CheckJpegTransform(TStream& Input, uint8_t Transform);
+
 }  // namespace kv

@@ -108,6 +108,40 @@ bool RunTransform(TStream& Input, TStream& Output, int32_t L, int32_t T, int32_t
 
 }  // namespace
 
+TJpegTransformFit CheckJpegTransform(TStream& Input, uint8_t Transform) {
+  int op = 0;
+  if (!OperationOf(Transform, op)) return jfBadCode;
+  const int64_t back = Input.Position();
+  const int64_t start = FindJpegStart(Input);
+  if (start < 0) return jfNotJpeg;
+  const int64_t size = Input.Size() - start;
+  if (size <= 0 || size > kMaxTransformInput) return jfNotJpeg;
+  std::vector<uint8_t> in(static_cast<size_t>(size));
+  Input.SetPosition(start);
+  const bool read = Input.Read(in.data(), int32_t(size)) == int32_t(size);
+  Input.SetPosition(back);
+  if (!read) return jfNotJpeg;
+  std::unique_ptr<void, THandleCloser> h(tjInitTransform());
+  int w = 0, ht = 0, subsamp = 0, colorspace = 0;
+  if (!h || tjDecompressHeader3(h.get(), in.data(), static_cast<unsigned long>(size), &w, &ht, &subsamp,
+                                &colorspace) != 0 || subsamp < 0 || subsamp >= TJ_NUMSAMP)
+    return jfNotJpeg;
+  // A block row or column that is only partly inside the picture can only
+  // stay where it is; a transform that has to move it to the other side fails.
+  const bool fullColumns = w % tjMCUWidth[subsamp] == 0;
+  const bool fullRows = ht % tjMCUHeight[subsamp] == 0;
+  bool perfect = true;
+  switch (op) {
+    case TJXOP_HFLIP: perfect = fullColumns; break;
+    case TJXOP_VFLIP: perfect = fullRows; break;
+    case TJXOP_ROT90: perfect = fullRows; break;
+    case TJXOP_ROT270: perfect = fullColumns; break;
+    case TJXOP_ROT180: perfect = fullColumns && fullRows; break;
+    default: break;
+  }
+  return perfect ? jfPerfect : jfDropsEdges;
+}
+
 void TransformJpegLossless(TStream& Input, TStream& Output, TProgressRec& Progress, int32_t CropLeft,
                            int32_t CropTop, int32_t CropRight, int32_t CropBottom, TJpegCopyMarkers CopyMarkers,
                            bool Trim, uint8_t Transform) {

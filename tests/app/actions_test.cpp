@@ -238,12 +238,26 @@ TEST_F(Actions, FixedLinesAndTheScanLine) {
 
 TEST_F(Actions, ToolsNotInThisBuildSaySo) {
   OpenImage();
-  for (const char* n : {"Print", "WebCam", "Mosaicaction", "NewGrafik", "heften"}) {
+  for (const char* n : {"Print", "WebCam", "NewGrafik"}) {
     TScriptedDialogsScope dialogs;
     dialogs->Answer(mrOk);
     A(n).Execute();
     ASSERT_EQ(dialogs->Shown.size(), 1u) << n;
     EXPECT_NE(dialogs->Shown[0].Text.find("nicht vorhanden"), std::string::npos) << n;
+    EXPECT_TRUE(Lines.empty()) << n;
+  }
+}
+
+// The image tools open their dialogs; cancelled, they run no line.
+TEST_F(Actions, ImageToolsOpenTheirDialogs) {
+  OpenImage();
+  for (const char* n : {"Mosaicaction", "heften", "leftrightto3d", "_3dtoleftright", "_3dmesh", "diginum", "defpixel",
+                        "jpgtrafoaction"}) {
+    TScriptedDialogsScope dialogs;
+    dialogs->AnswerModal([](TCustomForm&) { return mrCancel; });
+    A(n).Execute();
+    ASSERT_EQ(dialogs->Shown.size(), 1u) << n;
+    EXPECT_EQ(dialogs->Shown[0].Kind, dkModalForm) << n;
     EXPECT_TRUE(Lines.empty()) << n;
   }
 }

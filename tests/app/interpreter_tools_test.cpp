@@ -1,7 +1,9 @@
-// Tool lines: the tools this build lacks fail loudly, QUIT closes the main window.
+// Tool lines: the tools this build lacks fail loudly, a tool line with bad input
+// fails with the line, QUIT closes the main window.
 #include <gtest/gtest.h>
 
 #include "command_fixture.h"
+#include "support/temp_files.h"
 #include "platform/ui/screen_grab.h"
 
 namespace kv {
@@ -13,12 +15,23 @@ class ToolCommands : public CommandTest {};
 
 TEST_F(ToolCommands, MissingToolsFailInsteadOfDoingNothing) {
   MakeChild(8, 8, Pattern);
-  for (const char* line : {"MAKE3D left=\"a.jpg\" right=\"b.jpg\"", "GETLEFTRIGHT Pic3D=\"a.jps\"", "MESH Width=50",
-                           "SLIDESHOW", "SHOWMESHDEMO", "MOSAIC", "COPYNUMBER", "STUCKPIXEL", "JPGTRAFO", "OPTIONS",
-                           "SCANOPTIONS ScanButton=1"}) {
+  for (const char* line : {"SLIDESHOW", "OPTIONS", "SCANOPTIONS ScanButton=1"}) {
     EXPECT_FALSE(Line(line)) << line;
     EXPECT_TRUE(FailureShown(line)) << line;
   }
+}
+
+TEST_F(ToolCommands, ToolLinesWithMissingFilesFail) {
+  MakeChild(8, 8, Pattern);
+  Form->OverrideChild = nullptr;
+  const int32_t windows = Windows();
+  WriteText(Dir + "bad.asc", "Named object: \"x\"\nTri-mesh, Vertices: 1     Faces: 1\nVertex 0: X:0 Y:0 Z:0\nFace 0: A:0 B:0 C:5 AB:1 BC:1 CA:1\n");
+  for (const std::string& line : {std::string("MAKE3D left=\"a.jpg\" right=\"b.jpg\""), std::string("GETLEFTRIGHT Pic3D=\"a.jps\""),
+                                 "MESH Width=50 filename=\"" + Dir + "bad.asc\"", std::string("MESH Width=50 filename=\"none.asc\"")}) {
+    EXPECT_FALSE(Line(line)) << line;
+    EXPECT_TRUE(FailureShown(line)) << line;
+  }
+  EXPECT_EQ(Windows(), windows);  // no empty window is left behind
 }
 
 TEST_F(ToolCommands, NewClipboardMakesAnImageOfTheClipboardsPicture) {
