@@ -33,17 +33,6 @@ struct TTempFile {
   }
 };
 
-bool WriteAll(int Fd, const uint8_t* Data, size_t Size) {
-  while (Size > 0) {
-    const ssize_t n = ::write(Fd, Data, Size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    Data += n;
-    Size -= size_t(n);
-  }
-  return true;
-}
-
 // Writes the bytes beside Target and renames them over it, so that a reader
 // sees either the old file or the new one, never half of one. The file keeps
 // its permissions and, when asked, its times.

@@ -48,17 +48,6 @@ std::string SoundMemoOf(const std::string& Source) {
   return {};
 }
 
-bool WriteAll(int Fd, const char* Data, size_t Size) {
-  while (Size > 0) {
-    const ssize_t n = ::write(Fd, Data, Size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    Data += n;
-    Size -= size_t(n);
-  }
-  return true;
-}
-
 // A copy that never replaces an existing file: the target is created
 // exclusively and removed again when the copy fails.
 bool CopyExclusive(const std::string& Source, const std::string& Target) {

@@ -17,6 +17,7 @@
 
 #include "platform/graphics/bitmap.h"
 #include "platform/graphics/gui_host.h"
+#include "platform/rtl/file_utils.h"
 #include "platform/graphics/metafile_convert.h"
 
 // Present only in sanitizer builds: lets the child drop a fuzzer's death
@@ -31,18 +32,6 @@ namespace {
 constexpr int kConvertTimeoutMs = 15000;
 // Far beyond any real drawing's SVG; keeps a runaway converter from filling memory.
 constexpr size_t kMaxSvgBytes = size_t(128) << 20;
-
-bool WriteAll(int Fd, const void* Data, size_t Length) {
-  const char* p = static_cast<const char*>(Data);
-  while (Length > 0) {
-    const ssize_t n = ::write(Fd, p, Length);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    Length -= size_t(n);
-  }
-  return true;
-}
 
 [[noreturn]] void RunChild(int Fd, const uint8_t* Data, size_t Length, TMetafileKind Kind, int32_t Dpi) {
   // A crash in the converter must end this process quietly, not run the

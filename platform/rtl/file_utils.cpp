@@ -378,4 +378,16 @@ int FindNext(TSearchRec& F) {
 
 void FindClose(TSearchRec& F) { F.FindHandle.reset(); }
 
+bool WriteAll(int Fd, const void* Data, size_t Length) {
+  const char* p = static_cast<const char*>(Data);
+  while (Length > 0) {
+    const ssize_t n = ::write(Fd, p, Length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    Length -= size_t(n);
+  }
+  return true;
+}
+
 }  // namespace kv

@@ -44,6 +44,8 @@ void SaveFileAtomically(const std::string& FileName, std::string_view Data, unsi
 TDateTime FileAge(const std::string& FileName);
 TDateTime FileGetDate(int Handle);
 int64_t FileSizeOf(const std::string& FileName);  // -1 when absent
+// Writes all of Data to the descriptor, going on after interrupted or short writes.
+bool WriteAll(int Fd, const void* Data, size_t Length);
 
 constexpr int faReadOnly = 0x01;
 constexpr int faHidden = 0x02;   // names starting with '.'
