@@ -377,7 +377,9 @@ TEST_F(HttpServer, FewSystemCallsPerKeepAliveRequest) {
   // Waiting for the next request counts too; the room above is for the
   // calls around attaching and detaching, once per run.
   EXPECT_LE(calls, kRequests * 8 + 40) << summary;
-  EXPECT_EQ(byName.count("ioctl"), 0u) << summary;
+  // None per request; the client's hang-up at the end may be seen before the
+  // tracer lets go, and that one asks what is left to read.
+  EXPECT_LE(byName["ioctl"], 1) << summary;
   EXPECT_GE(byName["sendfile"], kRequests) << summary;
   RecordProperty("SystemCallsPerRequest", std::to_string(static_cast<double>(calls) / kRequests));
 }
