@@ -40,7 +40,9 @@ class StereoTool : public CommandTest {};
 TEST_F(StereoTool, JpsRoundTripsAndIsAJpegOfBothEyes) {
   const std::string jps = Dir + "pair.jps";
   SaveJps(jps, *Make24(48, 32, LeftEye), *Make24(48, 32, RightEye));
-  if (HaveTool("identify")) EXPECT_EQ(RunCapture("identify -format '%m %w %h' '" + jps + "'"), "JPEG 96 32");
+  if (HaveTool("identify")) {
+    EXPECT_EQ(RunCapture("identify -format '%m %w %h' '" + jps + "'"), "JPEG 96 32");
+  }
   TBitmap left, right;
   LoadEyeImage(jps, left, true);
   LoadEyeImage(jps, right, false);

@@ -13,7 +13,9 @@ namespace {
 
 // The picture goes to the test output folder for people to look at.
 void SaveShot(const TBitmap& B, const std::string& Name) {
-  if (const std::string p = test::OutputPath(Name); !p.empty()) EXPECT_TRUE(SaveBitmapPng(B, p));
+  if (const std::string p = test::OutputPath(Name); !p.empty()) {
+    EXPECT_TRUE(SaveBitmapPng(B, p));
+  }
 }
 
 

@@ -58,7 +58,9 @@ TEST(ScanStraighten, TurnedScansComeOutStraight) {
     // What is left of the tilt after the turn (the turn is smoothed, so the
     // edge is found a little less sharply).
     const std::optional<double> rest = FindStraightenAngle(*b, ScanSetup(*b, 20), none);
-    if (rest) EXPECT_NEAR(*rest, 0, 0.5);
+    if (rest) {
+      EXPECT_NEAR(*rest, 0, 0.5);
+    }
   }
 }
 
