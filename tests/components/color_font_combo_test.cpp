@@ -8,18 +8,13 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/input_synth.h"
 #include "platform/ui/qt_app.h"
+#include "support/shot_file.h"
 #include "support/temp_files.h"
 
 namespace kv {
 namespace {
 
-// The picture goes to the test output folder for people to look at.
-void SaveShot(const TBitmap& B, const std::string& Name) {
-  if (const std::string p = test::OutputPath(Name); !p.empty()) {
-    EXPECT_TRUE(SaveBitmapPng(B, p));
-  }
-}
-
+using test::SaveShot;
 
 class ComboTest : public ::testing::Test {
  protected:
