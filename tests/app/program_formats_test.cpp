@@ -27,7 +27,7 @@ class ProgramFormats : public test::TTempFolderTest {
   void SetUp() override {
     TTempFolderTest::SetUp();
     for (const char* tool : {"convert", "compare", "identify", "tiffcp", "tiffinfo", "pngcheck", "cjpeg", "djpeg",
-                             "pnmtopng", "ppmtobmp", "ppmtopcx", "pamtogif", "pnmfile", "giftext"})
+                             "pnmtopng", "ppmtobmp", "ppmtopcx", "ppmtotga", "pamtogif", "pnmfile", "giftext"})
       if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     // Few colours, so that the palette formats keep every pixel.
     const auto colour = test::Make24(40, 24, [](int32_t x, int32_t y) {
@@ -104,6 +104,16 @@ TEST_F(ProgramFormats, OpensWhatTheToolsWriteAndSavesWhatTheyRead) {
       {"copy.pgm", "cp src.pgm copy.pgm", "src.pgm", 0},
       {"copy.pbm", "cp src.pbm copy.pbm", "src.pbm", 0},
       {"icon.ico", "convert src.ppm icon.ico", "src.ppm", 0},
+      // Bottom-up TGAs, packed and plain. ImageMagick's own TGAs are not used:
+      // it stores the top row first under a bottom-up header, which netpbm
+      // and other readers show upside down, as we do.
+      {"netpbm-rle.tga", "ppmtotga src.ppm > netpbm-rle.tga", "src.ppm", 0},
+      {"netpbm.tga", "ppmtotga -norle src.ppm > netpbm.tga", "src.ppm", 0},
+      {"netpbm-gray.tga", "ppmtotga -norle src.pgm > netpbm-gray.tga", "src.pgm", 0},
+      // ppmtopcx puts the picture's size in the resolution fields, which the
+      // resolution adjustment would take at its word; ImageMagick writes none.
+      {"rgb.pcx", "convert src.ppm rgb.pcx", "src.ppm", 0},
+      {"palette.pcx", "convert src.ppm -type Palette palette.pcx", "src.ppm", 0},
   };
   // Opened from src.ppm or src.pbm and saved with the keys; the tool's
   // report on the file must hold Says, and its pixels those of the source.
