@@ -6,6 +6,7 @@
 
 #include "components/shell/shell_context_menu.h"
 #include "platform/rtl/strings.h"
+#include "platform/system/debug_output.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/system_image_list.h"
@@ -57,10 +58,12 @@ TdfsSystemTreeView::TdfsSystemTreeView(TComponent* AOwner)
 }
 
 TdfsSystemTreeView::~TdfsSystemTreeView() {
+  OutputDebugString("destroy start");
   FDestroying = true;
   FKeptSelection.clear();
   StopWatching();
   Clear();
+  OutputDebugString("destroy end");
 }
 
 TFolderItemData* TdfsSystemTreeView::NodeData(const TTreeNode* Node) {
@@ -132,11 +135,13 @@ void TdfsSystemTreeView::CreateHandle() {
 }
 
 void TdfsSystemTreeView::DestroyWnd() {
+  OutputDebugString("destroyingwnd start");
   if (!FDestroying) {
     const std::string sel = Selection();
     if (!sel.empty()) FKeptSelection = sel;
   }
   TdfsCustomSystemTreeView::DestroyWnd();
+  OutputDebugString("destroyingwnd end");
 }
 
 // ---- nodes ----

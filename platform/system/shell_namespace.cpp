@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -170,7 +171,7 @@ TLocation Step(const TLocation& From, TShellItemKind Kind, const std::string& Na
 TLocation Locate(PCItemIDList Abs) {
   TLocation loc;
   for (const auto& item : SplitItems(Abs)) {
-    TShellItemKind k;
+    TShellItemKind k = sikFile;
     std::string name;
     if (!DecodeItem(item.data(), k, name)) return {TShellFolder::fkDesktop, "", false};
     loc = Step(loc, k, name);
@@ -255,23 +256,24 @@ bool ShellItemOf(PCItemIDList List, TShellItemKind& Kind, std::string& Name) {
 }
 
 PItemIDList ShellSpecialFolder(TShellPlace Place) {
-  auto fsPath = [](const std::string& P) -> PItemIDList {
-    std::error_code ec;
-    std::filesystem::create_directories(P, ec);
-    return ShellParsePath(P);
+  // The first of the folders that exists, else an empty node of that caption.
+  auto firstOf = [](std::initializer_list<std::string> Paths, const std::string& Caption) -> PItemIDList {
+    for (const std::string& p : Paths)
+      if (IsDir(p)) return ShellParsePath(p);
+    return ShellMakeItem(sikEmpty, Caption);
   };
   switch (Place) {
     case spDesktop: return ShellAlloc(2);
     case spRecycleBin: return ShellMakeItem(sikTrash, "");
     case spDrives: return ShellMakeItem(sikComputer, "");
-    case spDesktopDir: return ShellParsePath(DesktopDir());
-    case spDocumentDir: return ShellParsePath(NoSlash(XdgUserDir("DOCUMENTS")));
-    case spTemplates: return ShellParsePath(NoSlash(XdgUserDir("TEMPLATES")));
-    case spFonts: return fsPath(XdgDataHome() + "fonts");
+    case spDesktopDir: return firstOf({DesktopDir()}, "Desktop");
+    case spDocumentDir: return firstOf({NoSlash(XdgUserDir("DOCUMENTS")), Home()}, "Dokumente");
+    case spTemplates: return firstOf({NoSlash(XdgUserDir("TEMPLATES"))}, "Vorlagen");
+    case spFonts: return firstOf({XdgDataHome() + "fonts", Home() + "/.fonts", "/usr/share/fonts"}, "Schriftarten");
     case spPrograms:
-    case spStartMenu: return fsPath(XdgDataHome() + "applications");
-    case spStartup: return fsPath(XdgConfigHome() + "autostart");
-    case spRecentDir: return ShellParsePath(Home());
+    case spStartMenu: return firstOf({XdgDataHome() + "applications", "/usr/share/applications"}, "Programme");
+    case spStartup: return firstOf({XdgConfigHome() + "autostart", "/etc/xdg/autostart"}, "Autostart");
+    case spRecentDir: return ShellMakeItem(sikEmpty, "Zuletzt verwendet");
     case spControlPanel: return ShellMakeItem(sikEmpty, "Systemsteuerung");
     case spFavoriteURLs: return ShellMakeItem(sikEmpty, "Favoriten");
     case spNetHood:
@@ -318,7 +320,7 @@ std::string ShellContentType(const std::string& Path) {
 std::vector<std::string> ShellIconNames(PCItemIDList Abs, bool Open) {
   const auto items = SplitItems(Abs);
   if (items.empty()) return {"user-desktop", "folder"};
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   DecodeItem(items.back().data(), k, name);
   const TLocation loc = Locate(Abs);
@@ -456,7 +458,7 @@ bool TShellFolder::EnumObjects(uint32_t Flags, std::vector<PItemIDList>& Items) 
 }
 
 uint32_t TShellFolder::GetAttributesOf(PCItemIDList Rel, uint32_t Mask) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name)) return 0;
   // The attributes of a deeper list are those of its last item.
@@ -503,7 +505,7 @@ uint32_t TShellFolder::GetAttributesOf(PCItemIDList Rel, uint32_t Mask) const {
 }
 
 std::string TShellFolder::GetDisplayNameOf(PCItemIDList Rel, uint32_t Kind) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name)) {
     switch (FKind) {
@@ -511,7 +513,7 @@ std::string TShellFolder::GetDisplayNameOf(PCItemIDList Rel, uint32_t Kind) cons
       case fkComputer: return Kind == SFN_FORPARSING ? "computer:///" : "Computer";
       case fkTrash: return Kind == SFN_FORPARSING ? "trash:///" : "Papierkorb";
       case fkEmpty: {
-        TShellItemKind ek;
+        TShellItemKind ek = sikEmpty;
         std::string en;
         std::vector<uint8_t> abs = FAbs;
         abs.insert(abs.end(), {0, 0});
@@ -559,7 +561,7 @@ std::string TShellFolder::CollateKey(const std::string& Name) const {
 }
 
 int32_t TShellFolder::CompareIDs(PCItemIDList A, PCItemIDList B) const {
-  TShellItemKind ka, kb;
+  TShellItemKind ka = sikFile, kb = sikFile;
   std::string na, nb;
   const bool ha = ShellItemOf(A, ka, na), hb = ShellItemOf(B, kb, nb);
   if (!ha || !hb) return ha == hb ? 0 : (ha ? 1 : -1);
@@ -663,7 +665,7 @@ PItemIDList TShellFolder::ParseDisplayName(const std::string& Name) const {
 }
 
 PItemIDList TShellFolder::SetNameOf(PCItemIDList Rel, const std::string& NewName, std::string& Error) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name) || k != sikFile || ItemCount(Rel + ItemCount(Rel)) != 0) {
     Error = "Dieses Objekt kann nicht umbenannt werden.";
@@ -682,7 +684,7 @@ PItemIDList TShellFolder::SetNameOf(PCItemIDList Rel, const std::string& NewName
 }
 
 std::string TShellFolder::ChildPath(PCItemIDList Rel) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name)) return FKind == fkDesktop ? DesktopDir() : FPath;
   TLocation loc{FKind, FPath, true};
