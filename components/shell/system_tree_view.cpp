@@ -279,7 +279,6 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode* Node) {
 void TdfsSystemTreeView::Rebuild() {
   if (!HandleAllocated() || ComponentState().Contains(csLoading) || FDestroying) return;
   TIdListHolder remembered(IdListCopy(GetSelectedPIDL()));
-  const bool atOnce = FNotifyAtOnce;
   FNotifyAtOnce = false;
   const uint16_t delay = ReadDelay();
   SetReadDelay(0);  // no timer runs while the tree is rebuilt
@@ -305,7 +304,8 @@ void TdfsSystemTreeView::Rebuild() {
       if (TTreeNode* n = FindPIDL(remembered.Get())) SetSelected(n);
     }
   }
-  FNotifyAtOnce = atOnce;
+  // The first change after a rebuild reaches the links at once.
+  FNotifyAtOnce = true;
   NotifyLinks();
 }
 

@@ -355,16 +355,24 @@ std::vector<std::string> ShellIconNames(PCItemIDList Abs, bool Open) {
     if (loc.Path == DesktopDir()) return {"user-desktop", "folder"};
     return Open ? std::vector<std::string>{"folder-open", "folder"} : std::vector<std::string>{"folder"};
   }
-  std::vector<std::string> names;
   gboolean uncertain = false;
   gchar* ct = g_content_type_guess(name.c_str(), nullptr, 0, &uncertain);
-  if (ct) {
-    GIcon* icon = g_content_type_get_icon(ct);
+  const std::string type = ct ? ct : "";
+  g_free(ct);
+  // A folder of photos asks for the same type thousands of times.
+  static std::mutex lock;
+  static std::unordered_map<std::string, std::vector<std::string>> byType;
+  std::lock_guard<std::mutex> guard(lock);
+  auto it = byType.find(type);
+  if (it != byType.end()) return it->second;
+  std::vector<std::string> names;
+  if (!type.empty()) {
+    GIcon* icon = g_content_type_get_icon(type.c_str());
     names = IconNamesOf(icon);
     if (icon) g_object_unref(icon);
-    g_free(ct);
   }
   names.push_back("text-x-generic");
+  byType.emplace(type, names);
   return names;
 }
 
