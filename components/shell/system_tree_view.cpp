@@ -52,9 +52,7 @@ bool StartsWithList(PCItemIDList List, PCItemIDList Prefix) {
 
 TdfsSystemTreeView::TdfsSystemTreeView(TComponent* AOwner)
     : TdfsCustomSystemTreeView(AOwner), FDesktop(TShellFolder::Desktop()) {
-  BuildMaskList("", FMasks);
-  FMasks.clear();  // no mask set: every file
-  LinkWithSiblings(this);
+  // No mask set: every file.
 }
 
 TdfsSystemTreeView::~TdfsSystemTreeView() {

@@ -213,6 +213,20 @@ TEST_F(ShellNamespace, TrashKeepsTheFileAndWhereItCameFrom) {
   ASSERT_EQ(kids.size(), 1u);
   EXPECT_EQ(t->GetDisplayNameOf(kids[0], SFN_NORMAL), "weg mit mir.txt");
   for (PItemIDList k : kids) ShellFree(k);
+  // What GIO's own tool moves to the trash shows there too, under its old name.
+  if (test::HaveTool("gio")) {
+    test::WriteText(Home + "/von gio.txt", "g");
+    ASSERT_EQ(test::Run("gio trash '" + Home + "/von gio.txt'"), 0);
+    kids.clear();
+    t->EnumObjects(SFE_NONFOLDERS, kids);
+    std::vector<std::string> names;
+    for (PItemIDList k : kids) {
+      names.push_back(t->GetDisplayNameOf(k, SFN_NORMAL));
+      ShellFree(k);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"von gio.txt", "weg mit mir.txt"}));
+  }
   ShellFree(trash);
   // Without a usable trash nothing is deleted behind the user's back.
   fs::remove_all(Scope.Home().Trash());
