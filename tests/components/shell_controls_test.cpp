@@ -486,5 +486,27 @@ TEST_F(ShellMenu, TheMenuOffersTheCommandsAndOpenWithRunsTheRegisteredEntry) {
   EXPECT_EQ(caption, "Eigenschaften von text.txt");
 }
 
+TEST_F(ShellMenu, ARightClickOnANodeShowsItsMenuWhoseRenameEditsInPlace) {
+  TdfsSystemTreeView* t = MakeTree();
+  TTreeNode* beta = Child(t->Root(0), "beta");
+  ASSERT_TRUE(beta);
+  const TRect r = t->NodeRect(beta);
+  SetPopupRunner([](TPopupMenu& M, int32_t, int32_t) {
+    for (size_t i = 0; i < M.Items().size(); ++i)
+      if (M.Items()[i].Caption == "Umbenennen") return int32_t(i);
+    return -1;
+  });
+  const LPARAM at = static_cast<LPARAM>(MakeLong(r.Left + 60, r.Top + r.Height() / 2));
+  t->Perform(WM_RBUTTONDOWN, 0, at);
+  t->Perform(WM_RBUTTONUP, 0, at);
+  EXPECT_EQ(t->Selected(), beta);
+  ASSERT_TRUE(t->IsEditing());
+  t->EditControl()->SetText("gamma");
+  t->EndEditNode(false);
+  EXPECT_EQ(beta->Text(), "gamma");
+  EXPECT_TRUE(fs::is_directory(Root + "/gamma"));
+  EXPECT_FALSE(fs::exists(Root + "/beta"));
+}
+
 }  // namespace
 }  // namespace kv
