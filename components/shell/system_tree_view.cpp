@@ -191,7 +191,8 @@ TTreeNode* TdfsSystemTreeView::AddNode(TTreeNode* Parent, const std::shared_ptr<
   if (attrs & SFA_SHARE) node->OverlayIndex = SystemOverlayIndex(0);
   if (attrs & SFA_LINK) node->OverlayIndex = SystemOverlayIndex(1);
   bool button = attrs & SFA_HASSUBFOLDER;
-  if (!button && FShowFiles && (attrs & SFA_FOLDER)) button = FolderHasFiles(Folder->BindToObject(Relative));
+  const bool loop = (attrs & SFA_LINK) && ShellIsLoopLink(ShellPathFromIDList(abs));
+  if (!button && FShowFiles && (attrs & SFA_FOLDER) && !loop) button = FolderHasFiles(Folder->BindToObject(Relative));
   node->SetHasChildren(button);
   return node;
 }
@@ -226,6 +227,12 @@ bool TdfsSystemTreeView::Populate(TTreeNode* Node) {
   }
   std::shared_ptr<TShellFolder> folder = NodeFolder(Node);
   if (!folder) return true;  // a file: nothing below it
+  // A link back to a folder above shows nothing below it: no endless unfolding.
+  if ((d->Attributes & SFA_LINK) && ShellIsLoopLink(NodePath(Node))) {
+    d->Listed = true;
+    Node->SetHasChildren(false);
+    return true;
+  }
   TBusyCursor busy;
   BeginUpdate();
   std::vector<PItemIDList> kids;

@@ -306,6 +306,11 @@ PItemIDList ShellParsePathUnderComputer(const std::string& Path) {
   return l;
 }
 
+bool ShellIsLoopLink(const std::string& Path) {
+  struct stat st {};
+  return ::lstat(Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && IsLoopLink(Path);
+}
+
 std::string ShellContentType(const std::string& Path) {
   if (IsDir(Path)) return "inode/directory";
   gboolean uncertain = false;
@@ -592,7 +597,8 @@ int32_t TShellFolder::CompareIDs(PCItemIDList A, PCItemIDList B) const {
     // Deeper lists order by their next items.
     const uint8_t* ra2 = A + ItemCount(A);
     const uint8_t* rb2 = B + ItemCount(B);
-    if (ItemCount(ra2) == 0 || ItemCount(rb2) == 0) return ItemCount(ra2) == ItemCount(rb2) ? 0 : (ItemCount(ra2) ? 1 : -1);
+    const uint16_t ca = ItemCount(ra2), cb = ItemCount(rb2);
+    if (ca == 0 || cb == 0) return ca == cb ? 0 : (ca ? 1 : -1);
     auto sub = BindToObject(A);
     return sub ? sub->CompareIDs(ra2, rb2) : 0;
   }

@@ -93,6 +93,9 @@ PItemIDList ShellParsePath(const std::string& Path);
 // The same, always below Computer (the mount point holding the path), for
 // trees rooted there; home paths are otherwise reached through the home item.
 PItemIDList ShellParsePathUnderComputer(const std::string& Path);
+// Whether Path is a symlink to a folder that holds it (itself or an
+// ancestor): listing it would unfold the same folders without end.
+bool ShellIsLoopLink(const std::string& Path);
 // Theme icon names for an item (the first that the theme has serves).
 std::vector<std::string> ShellIconNames(PCItemIDList Abs, bool Open);
 // The content type of a file ("inode/directory" for folders), guessed by name.

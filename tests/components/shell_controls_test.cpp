@@ -191,6 +191,19 @@ TEST_F(ShellTree, ExpandsHiddenFoldersFilesAndMasks) {
   EXPECT_EQ(t->Root(0)->Item(2)->Text().substr(0, 4), "bild");
   t->SetFileMask("*.jpg;*.png");  // folders stay, files by mask, without regard to case
   EXPECT_EQ(Texts(t->Root(0)), (std::vector<std::string>{"alpha", "beta", "bild.PNG", "bild.jpg"}));
+  // A link back up shows as a folder that never unfolds; a link elsewhere unfolds.
+  fs::create_directory_symlink(Root, Root + "/alpha/zurueck");
+  fs::create_directory_symlink(Root + "/alpha", Root + "/beta/zu-alpha");
+  t->Rebuild();
+  TTreeNode* alpha = Child(t->Root(0), "alpha");
+  ASSERT_TRUE(alpha->Expand());
+  TTreeNode* back = Child(alpha, "zurueck");
+  ASSERT_TRUE(back);
+  EXPECT_FALSE(back->HasChildren());
+  EXPECT_FALSE(back->Expand());
+  EXPECT_EQ(back->Count(), 0);
+  ASSERT_TRUE(Child(t->Root(0), "beta")->Expand());
+  EXPECT_TRUE(Child(Child(t->Root(0), "beta"), "zu-alpha")->Expand());
   t->SetCustomDirCaption("Meine Bilder");
   EXPECT_EQ(t->Root(0)->Text(), "Meine Bilder");
   // Every node carries its icon.
