@@ -257,6 +257,7 @@ TdfsCustomSystemTreeView::TdfsCustomSystemTreeView(TComponent* AOwner) : TCustom
     ReadDelayElapsed();
   });
   SetImages(SystemImageList(false));
+  LinkWithSiblings(this);
 }
 
 TdfsCustomSystemTreeView::~TdfsCustomSystemTreeView() {

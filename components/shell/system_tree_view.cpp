@@ -6,6 +6,7 @@
 
 #include "components/shell/shell_context_menu.h"
 #include "platform/rtl/strings.h"
+#include "platform/system/debug_output.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/system_image_list.h"
@@ -51,16 +52,16 @@ bool StartsWithList(PCItemIDList List, PCItemIDList Prefix) {
 
 TdfsSystemTreeView::TdfsSystemTreeView(TComponent* AOwner)
     : TdfsCustomSystemTreeView(AOwner), FDesktop(TShellFolder::Desktop()) {
-  BuildMaskList("", FMasks);
-  FMasks.clear();  // no mask set: every file
-  LinkWithSiblings(this);
+  // No mask set: every file.
 }
 
 TdfsSystemTreeView::~TdfsSystemTreeView() {
+  OutputDebugString("destroy start");
   FDestroying = true;
   FKeptSelection.clear();
   StopWatching();
   Clear();
+  OutputDebugString("destroy end");
 }
 
 TFolderItemData* TdfsSystemTreeView::NodeData(const TTreeNode* Node) {
@@ -132,11 +133,13 @@ void TdfsSystemTreeView::CreateHandle() {
 }
 
 void TdfsSystemTreeView::DestroyWnd() {
+  OutputDebugString("destroyingwnd start");
   if (!FDestroying) {
     const std::string sel = Selection();
     if (!sel.empty()) FKeptSelection = sel;
   }
   TdfsCustomSystemTreeView::DestroyWnd();
+  OutputDebugString("destroyingwnd end");
 }
 
 // ---- nodes ----
@@ -188,7 +191,8 @@ TTreeNode* TdfsSystemTreeView::AddNode(TTreeNode* Parent, const std::shared_ptr<
   if (attrs & SFA_SHARE) node->OverlayIndex = SystemOverlayIndex(0);
   if (attrs & SFA_LINK) node->OverlayIndex = SystemOverlayIndex(1);
   bool button = attrs & SFA_HASSUBFOLDER;
-  if (!button && FShowFiles && (attrs & SFA_FOLDER)) button = FolderHasFiles(Folder->BindToObject(Relative));
+  const bool loop = (attrs & SFA_LINK) && ShellIsLoopLink(ShellPathFromIDList(abs));
+  if (!button && FShowFiles && (attrs & SFA_FOLDER) && !loop) button = FolderHasFiles(Folder->BindToObject(Relative));
   node->SetHasChildren(button);
   return node;
 }
@@ -223,6 +227,12 @@ bool TdfsSystemTreeView::Populate(TTreeNode* Node) {
   }
   std::shared_ptr<TShellFolder> folder = NodeFolder(Node);
   if (!folder) return true;  // a file: nothing below it
+  // A link back to a folder above shows nothing below it: no endless unfolding.
+  if ((d->Attributes & SFA_LINK) && ShellIsLoopLink(NodePath(Node))) {
+    d->Listed = true;
+    Node->SetHasChildren(false);
+    return true;
+  }
   TBusyCursor busy;
   BeginUpdate();
   std::vector<PItemIDList> kids;
@@ -274,7 +284,6 @@ void TdfsSystemTreeView::RefreshNode(TTreeNode* Node) {
 void TdfsSystemTreeView::Rebuild() {
   if (!HandleAllocated() || ComponentState().Contains(csLoading) || FDestroying) return;
   TIdListHolder remembered(IdListCopy(GetSelectedPIDL()));
-  const bool atOnce = FNotifyAtOnce;
   FNotifyAtOnce = false;
   const uint16_t delay = ReadDelay();
   SetReadDelay(0);  // no timer runs while the tree is rebuilt
@@ -300,7 +309,8 @@ void TdfsSystemTreeView::Rebuild() {
       if (TTreeNode* n = FindPIDL(remembered.Get())) SetSelected(n);
     }
   }
-  FNotifyAtOnce = atOnce;
+  // The first change after a rebuild reaches the links at once.
+  FNotifyAtOnce = true;
   NotifyLinks();
 }
 

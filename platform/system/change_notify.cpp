@@ -50,12 +50,14 @@ void AddTree(int Fd, TWatch& W, const std::string& Dir, int Depth) {
 }
 
 bool Matches(const inotify_event& E, const TWatch& W) {
-  if (E.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_Q_OVERFLOW)) return E.wd == W.RootWd || (E.mask & IN_Q_OVERFLOW);
+  if (E.mask & IN_Q_OVERFLOW) return true;  // changes were dropped: take it as one
+  if (E.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED)) return E.wd == W.RootWd;
   const bool dir = E.mask & IN_ISDIR;
   if (E.mask & (IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO))
     return (W.Filter & (dir ? FILE_NOTIFY_CHANGE_DIR_NAME : FILE_NOTIFY_CHANGE_FILE_NAME)) != 0;
   if (E.mask & IN_ATTRIB) return (W.Filter & (FILE_NOTIFY_CHANGE_ATTRIBUTES | FILE_NOTIFY_CHANGE_SECURITY)) != 0;
-  if (E.mask & (IN_MODIFY | IN_CLOSE_WRITE)) return (W.Filter & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE)) != 0;
+  if (E.mask & (IN_MODIFY | IN_CLOSE_WRITE))
+    return (W.Filter & (FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE)) != 0;
   return false;
 }
 

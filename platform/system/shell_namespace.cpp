@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -170,7 +171,7 @@ TLocation Step(const TLocation& From, TShellItemKind Kind, const std::string& Na
 TLocation Locate(PCItemIDList Abs) {
   TLocation loc;
   for (const auto& item : SplitItems(Abs)) {
-    TShellItemKind k;
+    TShellItemKind k = sikFile;
     std::string name;
     if (!DecodeItem(item.data(), k, name)) return {TShellFolder::fkDesktop, "", false};
     loc = Step(loc, k, name);
@@ -255,23 +256,24 @@ bool ShellItemOf(PCItemIDList List, TShellItemKind& Kind, std::string& Name) {
 }
 
 PItemIDList ShellSpecialFolder(TShellPlace Place) {
-  auto fsPath = [](const std::string& P) -> PItemIDList {
-    std::error_code ec;
-    std::filesystem::create_directories(P, ec);
-    return ShellParsePath(P);
+  // The first of the folders that exists, else an empty node of that caption.
+  auto firstOf = [](std::initializer_list<std::string> Paths, const std::string& Caption) -> PItemIDList {
+    for (const std::string& p : Paths)
+      if (IsDir(p)) return ShellParsePath(p);
+    return ShellMakeItem(sikEmpty, Caption);
   };
   switch (Place) {
     case spDesktop: return ShellAlloc(2);
     case spRecycleBin: return ShellMakeItem(sikTrash, "");
     case spDrives: return ShellMakeItem(sikComputer, "");
-    case spDesktopDir: return ShellParsePath(DesktopDir());
-    case spDocumentDir: return ShellParsePath(NoSlash(XdgUserDir("DOCUMENTS")));
-    case spTemplates: return ShellParsePath(NoSlash(XdgUserDir("TEMPLATES")));
-    case spFonts: return fsPath(XdgDataHome() + "fonts");
+    case spDesktopDir: return firstOf({DesktopDir()}, "Desktop");
+    case spDocumentDir: return firstOf({NoSlash(XdgUserDir("DOCUMENTS")), Home()}, "Dokumente");
+    case spTemplates: return firstOf({NoSlash(XdgUserDir("TEMPLATES"))}, "Vorlagen");
+    case spFonts: return firstOf({XdgDataHome() + "fonts", Home() + "/.fonts", "/usr/share/fonts"}, "Schriftarten");
     case spPrograms:
-    case spStartMenu: return fsPath(XdgDataHome() + "applications");
-    case spStartup: return fsPath(XdgConfigHome() + "autostart");
-    case spRecentDir: return ShellParsePath(Home());
+    case spStartMenu: return firstOf({XdgDataHome() + "applications", "/usr/share/applications"}, "Programme");
+    case spStartup: return firstOf({XdgConfigHome() + "autostart", "/etc/xdg/autostart"}, "Autostart");
+    case spRecentDir: return ShellMakeItem(sikEmpty, "Zuletzt verwendet");
     case spControlPanel: return ShellMakeItem(sikEmpty, "Systemsteuerung");
     case spFavoriteURLs: return ShellMakeItem(sikEmpty, "Favoriten");
     case spNetHood:
@@ -304,6 +306,11 @@ PItemIDList ShellParsePathUnderComputer(const std::string& Path) {
   return l;
 }
 
+bool ShellIsLoopLink(const std::string& Path) {
+  struct stat st {};
+  return ::lstat(Path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && IsLoopLink(Path);
+}
+
 std::string ShellContentType(const std::string& Path) {
   if (IsDir(Path)) return "inode/directory";
   gboolean uncertain = false;
@@ -318,7 +325,7 @@ std::string ShellContentType(const std::string& Path) {
 std::vector<std::string> ShellIconNames(PCItemIDList Abs, bool Open) {
   const auto items = SplitItems(Abs);
   if (items.empty()) return {"user-desktop", "folder"};
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   DecodeItem(items.back().data(), k, name);
   const TLocation loc = Locate(Abs);
@@ -353,16 +360,24 @@ std::vector<std::string> ShellIconNames(PCItemIDList Abs, bool Open) {
     if (loc.Path == DesktopDir()) return {"user-desktop", "folder"};
     return Open ? std::vector<std::string>{"folder-open", "folder"} : std::vector<std::string>{"folder"};
   }
-  std::vector<std::string> names;
   gboolean uncertain = false;
   gchar* ct = g_content_type_guess(name.c_str(), nullptr, 0, &uncertain);
-  if (ct) {
-    GIcon* icon = g_content_type_get_icon(ct);
+  const std::string type = ct ? ct : "";
+  g_free(ct);
+  // A folder of photos asks for the same type thousands of times.
+  static std::mutex lock;
+  static std::unordered_map<std::string, std::vector<std::string>> byType;
+  std::lock_guard<std::mutex> guard(lock);
+  auto it = byType.find(type);
+  if (it != byType.end()) return it->second;
+  std::vector<std::string> names;
+  if (!type.empty()) {
+    GIcon* icon = g_content_type_get_icon(type.c_str());
     names = IconNamesOf(icon);
     if (icon) g_object_unref(icon);
-    g_free(ct);
   }
   names.push_back("text-x-generic");
+  byType.emplace(type, names);
   return names;
 }
 
@@ -456,7 +471,7 @@ bool TShellFolder::EnumObjects(uint32_t Flags, std::vector<PItemIDList>& Items) 
 }
 
 uint32_t TShellFolder::GetAttributesOf(PCItemIDList Rel, uint32_t Mask) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name)) return 0;
   // The attributes of a deeper list are those of its last item.
@@ -503,7 +518,7 @@ uint32_t TShellFolder::GetAttributesOf(PCItemIDList Rel, uint32_t Mask) const {
 }
 
 std::string TShellFolder::GetDisplayNameOf(PCItemIDList Rel, uint32_t Kind) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name)) {
     switch (FKind) {
@@ -511,7 +526,7 @@ std::string TShellFolder::GetDisplayNameOf(PCItemIDList Rel, uint32_t Kind) cons
       case fkComputer: return Kind == SFN_FORPARSING ? "computer:///" : "Computer";
       case fkTrash: return Kind == SFN_FORPARSING ? "trash:///" : "Papierkorb";
       case fkEmpty: {
-        TShellItemKind ek;
+        TShellItemKind ek = sikEmpty;
         std::string en;
         std::vector<uint8_t> abs = FAbs;
         abs.insert(abs.end(), {0, 0});
@@ -559,7 +574,7 @@ std::string TShellFolder::CollateKey(const std::string& Name) const {
 }
 
 int32_t TShellFolder::CompareIDs(PCItemIDList A, PCItemIDList B) const {
-  TShellItemKind ka, kb;
+  TShellItemKind ka = sikFile, kb = sikFile;
   std::string na, nb;
   const bool ha = ShellItemOf(A, ka, na), hb = ShellItemOf(B, kb, nb);
   if (!ha || !hb) return ha == hb ? 0 : (ha ? 1 : -1);
@@ -582,7 +597,8 @@ int32_t TShellFolder::CompareIDs(PCItemIDList A, PCItemIDList B) const {
     // Deeper lists order by their next items.
     const uint8_t* ra2 = A + ItemCount(A);
     const uint8_t* rb2 = B + ItemCount(B);
-    if (ItemCount(ra2) == 0 || ItemCount(rb2) == 0) return ItemCount(ra2) == ItemCount(rb2) ? 0 : (ItemCount(ra2) ? 1 : -1);
+    const uint16_t ca = ItemCount(ra2), cb = ItemCount(rb2);
+    if (ca == 0 || cb == 0) return ca == cb ? 0 : (ca ? 1 : -1);
     auto sub = BindToObject(A);
     return sub ? sub->CompareIDs(ra2, rb2) : 0;
   }
@@ -663,7 +679,7 @@ PItemIDList TShellFolder::ParseDisplayName(const std::string& Name) const {
 }
 
 PItemIDList TShellFolder::SetNameOf(PCItemIDList Rel, const std::string& NewName, std::string& Error) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name) || k != sikFile || ItemCount(Rel + ItemCount(Rel)) != 0) {
     Error = "Dieses Objekt kann nicht umbenannt werden.";
@@ -682,7 +698,7 @@ PItemIDList TShellFolder::SetNameOf(PCItemIDList Rel, const std::string& NewName
 }
 
 std::string TShellFolder::ChildPath(PCItemIDList Rel) const {
-  TShellItemKind k;
+  TShellItemKind k = sikFile;
   std::string name;
   if (!ShellItemOf(Rel, k, name)) return FKind == fkDesktop ? DesktopDir() : FPath;
   TLocation loc{FKind, FPath, true};

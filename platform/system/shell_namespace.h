@@ -2,9 +2,11 @@
 //
 // The root is the desktop: the items of the XDG desktop folder, the home
 // folder, "Computer" (the mounted file systems) and the trash. Places that
-// have no counterpart here map to the nearest real folder (fonts: the user's
-// font folder; start menu and programs: the desktop-entry folder) or to an
-// empty node of their own.
+// have no counterpart here map to the nearest real folder that exists (fonts:
+// the user's font folder, else the system's; start menu and programs: the
+// desktop-entry folders; start-up: the autostart folders) or to an empty
+// node of their own (control panel, printers, network, favourites, send-to,
+// recent documents).
 //
 // Item id lists keep the classic layout: items one after the other, each
 // starting with its 16-bit byte count (the count included), ended by a count
@@ -91,6 +93,9 @@ PItemIDList ShellParsePath(const std::string& Path);
 // The same, always below Computer (the mount point holding the path), for
 // trees rooted there; home paths are otherwise reached through the home item.
 PItemIDList ShellParsePathUnderComputer(const std::string& Path);
+// Whether Path is a symlink to a folder that holds it (itself or an
+// ancestor): listing it would unfold the same folders without end.
+bool ShellIsLoopLink(const std::string& Path);
 // Theme icon names for an item (the first that the theme has serves).
 std::vector<std::string> ShellIconNames(PCItemIDList Abs, bool Open);
 // The content type of a file ("inode/directory" for folders), guessed by name.

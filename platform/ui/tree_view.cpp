@@ -473,9 +473,9 @@ void TCustomTreeView::Paint() {
   c.FillRect(ClientRect());
   RowOf(nullptr);
   const int32_t h = std::max(ItemHeight(), 1);
-  for (size_t i = size_t(std::max(FTopRow, 0)), y = 0; i < FRows.size() && int32_t(y) < ClientHeight(); ++i, y += size_t(h)) {
+  int32_t top = 0;
+  for (size_t i = size_t(std::max(FTopRow, 0)); i < FRows.size() && top < ClientHeight(); ++i, top += h) {
     TTreeNode* n = FRows[i];
-    const int32_t top = int32_t(y);
     int32_t x = (n->Level() + (FShowRoot ? 0 : -1)) * Indent();
     if (n->HasChildren() && x >= 0) {
       const int32_t cx = x + Indent() / 2, cy = top + h / 2;

@@ -191,6 +191,19 @@ TEST_F(ShellTree, ExpandsHiddenFoldersFilesAndMasks) {
   EXPECT_EQ(t->Root(0)->Item(2)->Text().substr(0, 4), "bild");
   t->SetFileMask("*.jpg;*.png");  // folders stay, files by mask, without regard to case
   EXPECT_EQ(Texts(t->Root(0)), (std::vector<std::string>{"alpha", "beta", "bild.PNG", "bild.jpg"}));
+  // A link back up shows as a folder that never unfolds; a link elsewhere unfolds.
+  fs::create_directory_symlink(Root, Root + "/alpha/zurueck");
+  fs::create_directory_symlink(Root + "/alpha", Root + "/beta/zu-alpha");
+  t->Rebuild();
+  TTreeNode* alpha = Child(t->Root(0), "alpha");
+  ASSERT_TRUE(alpha->Expand());
+  TTreeNode* back = Child(alpha, "zurueck");
+  ASSERT_TRUE(back);
+  EXPECT_FALSE(back->HasChildren());
+  EXPECT_FALSE(back->Expand());
+  EXPECT_EQ(back->Count(), 0);
+  ASSERT_TRUE(Child(t->Root(0), "beta")->Expand());
+  EXPECT_TRUE(Child(Child(t->Root(0), "beta"), "zu-alpha")->Expand());
   t->SetCustomDirCaption("Meine Bilder");
   EXPECT_EQ(t->Root(0)->Text(), "Meine Bilder");
   // Every node carries its icon.
@@ -484,6 +497,28 @@ TEST_F(ShellMenu, TheMenuOffersTheCommandsAndOpenWithRunsTheRegisteredEntry) {
   });
   EXPECT_TRUE(ShellContextMenuForFile(Root + "/text.txt", TPoint{0, 0}, 0, caProperties));
   EXPECT_EQ(caption, "Eigenschaften von text.txt");
+}
+
+TEST_F(ShellMenu, ARightClickOnANodeShowsItsMenuWhoseRenameEditsInPlace) {
+  TdfsSystemTreeView* t = MakeTree();
+  TTreeNode* beta = Child(t->Root(0), "beta");
+  ASSERT_TRUE(beta);
+  const TRect r = t->NodeRect(beta);
+  SetPopupRunner([](TPopupMenu& M, int32_t, int32_t) {
+    for (size_t i = 0; i < M.Items().size(); ++i)
+      if (M.Items()[i].Caption == "Umbenennen") return int32_t(i);
+    return -1;
+  });
+  const LPARAM at = static_cast<LPARAM>(MakeLong(r.Left + 60, r.Top + r.Height() / 2));
+  t->Perform(WM_RBUTTONDOWN, 0, at);
+  t->Perform(WM_RBUTTONUP, 0, at);
+  EXPECT_EQ(t->Selected(), beta);
+  ASSERT_TRUE(t->IsEditing());
+  t->EditControl()->SetText("gamma");
+  t->EndEditNode(false);
+  EXPECT_EQ(beta->Text(), "gamma");
+  EXPECT_TRUE(fs::is_directory(Root + "/gamma"));
+  EXPECT_FALSE(fs::exists(Root + "/beta"));
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ std::vector<std::string> Kinds(PCItemIDList List) {
     uint16_t cb;
     std::memcpy(&cb, List, 2);
     if (cb == 0) break;
-    TShellItemKind k;
+    TShellItemKind k = sikFile;
     std::string name;
     ShellItemOf(List, k, name);
     out.push_back(std::string(1, char(k)) + ":" + name);
@@ -86,7 +86,9 @@ TEST_F(ShellNamespace, PathsBecomeItemListsAndBack) {
   for (const auto& c : cases) {
     PItemIDList l = ShellParsePath(c.Path);
     EXPECT_EQ(l ? Kinds(l) : std::vector<std::string>{}, c.Items) << c.Path;
-    if (l && c.Path.find(':') == std::string::npos) EXPECT_EQ(ShellPathFromIDList(l), c.Expected) << c.Path;
+    if (l && c.Path.find(':') == std::string::npos) {
+      EXPECT_EQ(ShellPathFromIDList(l), c.Expected) << c.Path;
+    }
     ShellFree(l);
   }
   // Under a Computer root the home folder is reached through its mount point.
@@ -99,6 +101,7 @@ TEST_F(ShellNamespace, PathsBecomeItemListsAndBack) {
 }
 
 TEST_F(ShellNamespace, PlacesWithoutACounterpartMapToRealFoldersOrEmptyNodes) {
+  fs::create_directories(Scope.Home().DataHome() + "/fonts");
   struct TCase {
     TShellPlace Place;
     std::string Path;     // "" for a virtual node
@@ -107,7 +110,7 @@ TEST_F(ShellNamespace, PlacesWithoutACounterpartMapToRealFoldersOrEmptyNodes) {
       {spFonts, Scope.Home().DataHome() + "/fonts", ""},
       {spStartMenu, Scope.Home().DataHome() + "/applications", ""},
       {spPrograms, Scope.Home().DataHome() + "/applications", ""},
-      {spStartup, Scope.Home().ConfigHome() + "/autostart", ""},
+      {spRecentDir, "", "Zuletzt verwendet"},
       {spDesktopDir, Scope.Home().Desktop(), ""},
       {spDocumentDir, Home, ""},  // no user-dirs.dirs: documents are the home folder
       {spControlPanel, "", "Systemsteuerung"},
@@ -125,11 +128,19 @@ TEST_F(ShellNamespace, PlacesWithoutACounterpartMapToRealFoldersOrEmptyNodes) {
       EXPECT_EQ(f->GetDisplayNameOf(nullptr, SFN_NORMAL), c.Caption);
       std::vector<PItemIDList> kids;
       f->EnumObjects(SFE_FOLDERS | SFE_NONFOLDERS, kids);
-      if (c.Place != spRecycleBin) EXPECT_TRUE(kids.empty()) << c.Caption;
+      if (c.Place != spRecycleBin) {
+        EXPECT_TRUE(kids.empty()) << c.Caption;
+      }
       for (PItemIDList k : kids) ShellFree(k);
     }
     ShellFree(l);
   }
+  // Without the user's own folder the system's serves; nothing is made in the home.
+  fs::remove_all(Scope.Home().DataHome() + "/fonts");
+  PItemIDList fonts = ShellSpecialFolder(spFonts);
+  EXPECT_NE(ShellPathFromIDList(fonts), Scope.Home().DataHome() + "/fonts");
+  EXPECT_FALSE(fs::exists(Scope.Home().DataHome() + "/fonts"));
+  ShellFree(fonts);
 }
 
 TEST_F(ShellNamespace, RenamesAndMovesNeverReplaceAFile) {
@@ -202,6 +213,20 @@ TEST_F(ShellNamespace, TrashKeepsTheFileAndWhereItCameFrom) {
   ASSERT_EQ(kids.size(), 1u);
   EXPECT_EQ(t->GetDisplayNameOf(kids[0], SFN_NORMAL), "weg mit mir.txt");
   for (PItemIDList k : kids) ShellFree(k);
+  // What GIO's own tool moves to the trash shows there too, under its old name.
+  if (test::HaveTool("gio")) {
+    test::WriteText(Home + "/von gio.txt", "g");
+    ASSERT_EQ(test::Run("gio trash '" + Home + "/von gio.txt'"), 0);
+    kids.clear();
+    t->EnumObjects(SFE_NONFOLDERS, kids);
+    std::vector<std::string> names;
+    for (PItemIDList k : kids) {
+      names.push_back(t->GetDisplayNameOf(k, SFN_NORMAL));
+      ShellFree(k);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"von gio.txt", "weg mit mir.txt"}));
+  }
   ShellFree(trash);
   // Without a usable trash nothing is deleted behind the user's back.
   fs::remove_all(Scope.Home().Trash());
