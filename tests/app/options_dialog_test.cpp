@@ -11,6 +11,7 @@
 #include "app/actions/main_actions.h"
 #include "app/dialogs/options_dialog.h"
 #include "app/helpers/file_associations.h"
+#include "app/helpers/folder_helpers.h"
 #include "app/helpers/registry_helpers.h"
 #include "app/main/menu_shortcuts.h"
 #include "app/params/file_kinds.h"
@@ -68,7 +69,8 @@ class OptionsDialog : public InterpreterTest {
   }
   // Opens the dialog as the menu does ("Extras" > "Allgemein...", the line "Options").
   // Nested answers a dialog the script opens from the options.
-  void RunOptions(std::function<void(Toptionform&)> Script, TScriptedDialogs::TModalScript Nested = nullptr) {
+  void RunOptions(std::function<void(Toptionform&)> Script, TScriptedDialogs::TModalScript Nested = nullptr,
+                  const std::vector<TModalResult>& Messages = {}) {
     (*Dialogs)->AnswerModal([Script](TCustomForm& F) {
       auto* d = dynamic_cast<Toptionform*>(&F);
       EXPECT_NE(d, nullptr);
@@ -76,6 +78,7 @@ class OptionsDialog : public InterpreterTest {
       return mrNone;
     });
     if (Nested) (*Dialogs)->AnswerModal(Nested);
+    for (TModalResult m : Messages) (*Dialogs)->Answer(m);
     MainAction(*Form, "generaloptions")->Execute();
     Pump();
   }
@@ -273,6 +276,34 @@ TEST_F(OptionsDialog, ShortcutLinesSetAndDelete) {
     d.Button1->Click();
   });
   EXPECT_EQ(Item("PasteAction1")->ShortCut(), ShortCut('P', TShiftState{ssCtrl, ssShift}));
+}
+
+// "löschen" on the disk cache asks first and deletes only on Yes.
+TEST_F(OptionsDialog, CacheButtonsAskAndClear) {
+  const std::string program = ProgramFolder();
+  SetProgramFolder(Dir + "prog/");
+  const std::string folder = CacheFolder();
+  const std::string cached = folder + "bild.jpg.cache";
+  ForceDirectories(folder);
+  WriteText(cached, "x");
+  RunOptions([&](Toptionform& d) {
+    d.DiskClearButton->Click();
+    EXPECT_TRUE(FileExists(cached));
+    d.DiskClearButton->Click();
+    EXPECT_FALSE(FileExists(cached));
+    d.MemClearButton->Click();
+    d.Button2->Click();
+  },
+             nullptr, {mrNo, mrYes, mrOk, mrOk});
+  SetProgramFolder(program);
+  std::vector<std::string> texts;
+  for (const TDialogRequest& r : Shown())
+    if (r.Kind == dkMessageDlg) texts.push_back(r.Text);
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[0], "Diese Funktion löscht alle Cache-Dateien (Datei-Endung: .cache) aus dem Verzeichnis:\r" +
+                          folder + "\r\rMöchten Sie fortfahren?");
+  EXPECT_EQ(texts[2], "Disk-Cache ist gelöscht.");
+  EXPECT_EQ(texts[3], "Memory-Cache ist gelöscht");
 }
 
 // The stored lines are looked up by key whatever their place: the line that
