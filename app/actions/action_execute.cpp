@@ -10,6 +10,7 @@
 #include "app/catalog/catalog_frame.h"
 #include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
+#include "app/dialogs/new_image_dialog.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
@@ -157,7 +158,11 @@ void ReadHiddenFile(Tform1& Form) {
 bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
   switch (Info.Kind) {
     case akLine: RunLine(Form, Info.Line); break;
-    case akImageDialog: ShowMissingTool("Grafik-Dialog (Neue Grafik, Größe ändern)"); break;
+    case akImageDialog: {
+      const std::string line = ShowImageDialog(SameText(Info.Name, "Resize"), Action.Caption());
+      if (!line.empty()) RunLine(Form, line);
+      break;
+    }
     case akOpen:
       if (Form.OpenDialog1) Form.OpenDialog1->SetTitle("Öffnen");
       if (Form.executeopendialog()) Form.openit();

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "app/catalog/thumbnail_cache.h"
+#include "app/dialogs/options_dialog.h"
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
@@ -79,7 +81,10 @@ void cmdPaste(TCommandRun& Run) {
   else imager.PasteFromClipboard();
 }
 
-void cmdOptions(TCommandRun& Run) { MissingTool(Run, "Optionen"); }
+void cmdOptions(TCommandRun& Run) {
+  ShowOptionsDialog(Run.Form);
+  tcache().Clear();  // thumbnails of the old size and information go
+}
 
 void cmdWriteText(TCommandRun& Run) {
   const std::string text = Run.Str("Text", "");

@@ -37,6 +37,7 @@ void TTabSheet::SetTabVisible(bool Value) {
   FTabVisible = Value;
   if (FPageControl) {
     if (!Value && FPageControl->ActivePage() == this) FPageControl->SetActivePage(nullptr);
+    FPageControl->LayoutPages();
     FPageControl->UpdateTabs();
   }
 }
@@ -100,7 +101,9 @@ TTabSheet* TPageControl::FindNextPage(TTabSheet* Current, bool GoForward) const 
 }
 
 void TPageControl::SetActivePage(TTabSheet* Page) {
-  if (Page && (Page->PageControl() != this || !Page->TabVisible())) return;
+  // A page whose tab is hidden can still be chosen by the program: dialogs
+  // with several faces pick one of their pages this way.
+  if (Page && Page->PageControl() != this) return;
   if (Page == FActivePage) return;
   if (FActivePage) FActivePage->SetVisible(false);
   FActivePage = Page;
@@ -139,11 +142,15 @@ bool TPageControl::SelectPage(TTabSheet* Page) {
 
 void TPageControl::LayoutPages() {
   const TRect r = ClientRect();
-  const int32_t top = FTabPosition == tpTop ? kTabHeight : 0;
-  const int32_t h = std::max(0, r.Height() - kTabHeight);
+  // Without a tab to show the pages take the whole control.
+  const int32_t bar = VisiblePages().empty() ? 0 : kTabHeight;
+  const int32_t top = FTabPosition == tpTop ? bar : 0;
+  const int32_t h = std::max(0, r.Height() - bar);
   for (TTabSheet* p : FPages) p->SetBounds(0, top, r.Width(), h);
-  if (auto* bar = ClientWidget(this) ? ClientWidget(this)->findChild<QTabBar*>() : nullptr)
-    bar->setGeometry(0, FTabPosition == tpTop ? 0 : h, r.Width(), kTabHeight);
+  if (auto* tabs = ClientWidget(this) ? ClientWidget(this)->findChild<QTabBar*>() : nullptr) {
+    tabs->setGeometry(0, FTabPosition == tpTop ? 0 : h, r.Width(), kTabHeight);
+    tabs->setVisible(bar > 0);
+  }
 }
 
 void TPageControl::Resize() {

@@ -63,13 +63,14 @@ class TPageControl : public TWinControl {
   void InsertPage(TTabSheet* Page);
   void RemovePage(TTabSheet* Page);
   void UpdateTabs();
+  // Places the pages and the tab bar (none while no tab is shown).
+  void LayoutPages();
 
  protected:
   void CreateWnd() override;
   void Resize() override;
 
  private:
-  void LayoutPages();
   std::vector<TTabSheet*> FPages;
   TTabSheet* FActivePage = nullptr;
   TTabPosition FTabPosition = tpTop;

@@ -17,7 +17,7 @@ struct TPopupItem {
   TNotifyEvent OnClick;
   bool Enabled = true;
   // A non-empty list makes the item a submenu; its own OnClick is not run.
-  std::vector<TPopupItem> Items;
+  std::vector<TPopupItem> Items = {};
 };
 
 // The items depth first, each item before its submenu's items: the order of

@@ -143,6 +143,28 @@ TEST_F(StdControlsTest, PageControlShowsOnePageAndAsksBeforeChanging) {
   EXPECT_EQ(pages->FindNextPage(sheets[2], true), sheets[0]);
 }
 
+// A dialog with several faces hides every tab and picks its page itself.
+TEST_F(StdControlsTest, PagesWithHiddenTabsArePickedByTheProgram) {
+  TPageControl* pages = Add<TPageControl>();
+  pages->SetBounds(0, 0, 300, 200);
+  TTabSheet* sheets[2];
+  for (TTabSheet*& s : sheets) {
+    s = new TTabSheet(Form.get());
+    s->SetPageControl(pages);
+    s->SetTabVisible(false);
+  }
+  Form->Show();
+  pages->SetActivePage(sheets[1]);
+  EXPECT_EQ(pages->ActivePage(), sheets[1]);
+  EXPECT_TRUE(sheets[1]->Visible());
+  EXPECT_FALSE(pages->SelectPage(sheets[0]));  // no tab for the user to pick
+  EXPECT_EQ(sheets[1]->Top(), 0);              // no tab bar takes room
+  EXPECT_EQ(sheets[1]->Height(), 200);
+  auto* bar = PeerWidget(pages)->findChild<QTabBar*>();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisible());
+}
+
 TEST_F(StdControlsTest, SpeedButtonsOfAGroupPressOneAtATime) {
   TSpeedButton* a = Add<TSpeedButton>();
   TSpeedButton* b = Add<TSpeedButton>();
