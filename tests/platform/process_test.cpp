@@ -29,7 +29,7 @@ TEST(Process, RunsWithoutAShellAndReportsHowItEnded) {
   r = RunProcess({"sleep", "20"}, 200);
   EXPECT_TRUE(r.Started);
   EXPECT_TRUE(r.TimedOut);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 
   // Output beyond the cap is read and dropped, so the tool is not blocked.
   r = RunProcess({"head", "-c", "3000000", "/dev/zero"});
