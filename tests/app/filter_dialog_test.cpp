@@ -357,6 +357,52 @@ TEST_F(FilterDialog, SliderMovesSettleBeforeThePreview) {
   });
 }
 
+// Suggestions and the quick choice go through the grid; what is picked there
+// becomes the dialog's filter and values, and cancelling changes nothing.
+TEST_F(FilterDialog, SuggestionsAndQuickChoiceComeFromTheGrid) {
+  tfilteritem* bc = ColorCatalogue().FindKeyword("BrightnessContrast");
+  RunDialog(ColorCatalogue(), bc, [&](Tfilterform& D) {
+    (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+      auto& grid = dynamic_cast<Tmultiform&>(F);
+      EXPECT_EQ(grid.ImagerMView1->GetImageCount(), bc->RowCount);
+      // Over the dialog's reduced copy, not the real picture.
+      TBitmap want;
+      const TBitmap& before = D.beforeImager->Bitmap();
+      ScaleAreaInto(before, TRect{0, 0, before.Width(), before.Height()}, grid.ImagerMView1->ThumbWidth(),
+                    grid.ImagerMView1->ThumbHeight(), want);
+      EXPECT_TRUE(SameBitmaps(grid.Preview(), want));
+      grid.ImagerMView1->SetSelectedImage(5);
+      grid.Button1->Click();
+      return mrNone;
+    });
+    D.Button4->Click();
+    // Row 6 changes the contrast only.
+    EXPECT_EQ(bc->Params[0].Value, "");
+    EXPECT_EQ(bc->Params[1].Value, "20");
+    EXPECT_EQ(Row(D, 1).Spin->Value(), 20);
+
+    (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+      dynamic_cast<Tmultiform&>(F).Button2->Click();
+      return mrNone;
+    });
+    D.Button5->Click();
+    EXPECT_EQ(D.CurrentItem(), bc);
+
+    (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+      auto& grid = dynamic_cast<Tmultiform&>(F);
+      EXPECT_EQ(grid.ImagerMView1->GetImageCount(), int32_t(D.Catalogue().size()));
+      grid.ImagerMView1->SetSelectedImage(2);
+      grid.Button1->Click();
+      return mrNone;
+    });
+    D.Button5->Click();
+    EXPECT_EQ(D.CurrentItem(), D.Catalogue()[2].Item);
+    EXPECT_EQ(D.FilterParamBox->ActivePageIndex(), 2);
+    EXPECT_EQ(D.Caption(), D.Catalogue()[2].Name);
+    D.Button2->Click();
+  });
+}
+
 // The grid shows every filter of a category, in catalogue order, each on the
 // reduced selection; index i is item i of the catalogue.
 TEST_F(FilterDialog, GridShowsEveryFilterOfACategory) {
