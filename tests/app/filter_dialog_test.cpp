@@ -451,6 +451,23 @@ TEST_F(FilterDialog, GridShowsEveryFilterOfACategory) {
   });
   EXPECT_EQ(ChooseFilterByPreview(view, refs, &chosen), refs[4].Item);
   EXPECT_EQ(chosen, 4);
+
+  // A filter that cannot run keeps its place, unfiltered, and the others still show.
+  tfilteritem broken;
+  CopyFilterItem(*ColorCatalogue().FindKeyword("Combine"), broken);
+  broken.Params[0].Value = "kein Fenster";
+  const TFilterRefs mixed = {{"kaputt", &broken}, refs[0]};
+  Tmultiform grid(nullptr);
+  grid.Source = &view;
+  grid.Catalogue = mixed;
+  grid.BuildThumbnails();
+  ASSERT_EQ(grid.ImagerMView1->GetImageCount(), 2);
+  EXPECT_NE(grid.Errors()[0].find("kein Fenster"), std::string::npos) << grid.Errors()[0];
+  EXPECT_EQ(grid.Errors()[1], "");
+  TBitmap* thumb = grid.ImagerMView1->GetImageBitmap(0);
+  ASSERT_NE(thumb, nullptr);
+  EXPECT_TRUE(SameBitmaps(*thumb, grid.Preview()));
+  grid.ImagerMView1->ImageStore().ReleaseBitmap(thumb, false);
 }
 
 // Every filter menu entry and the two filter actions open their windows.
