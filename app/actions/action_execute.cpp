@@ -11,6 +11,8 @@
 #include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/dialogs/new_image_dialog.h"
+#include "app/filters/filter_catalogue.h"
+#include "app/filters/filter_dialog.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
@@ -169,8 +171,8 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       break;
     case akSaveAs: Form.Speichernals1Click(&Action); break;
     case akSave: Form.Speichern1Click(&Action); break;
-    case akFilterDialog: ShowMissingTool("Filter Browser"); break;
-    case akQuickFilter: ShowMissingTool("Schnell-Auswahl der Filter"); break;
+    case akFilterDialog: ShowFilterDialog(Form, FilterCatalogue(), nullptr); break;
+    case akQuickFilter: ShowQuickFilterChoice(Form); break;
     case akPrint: ShowMissingTool("Drucken"); break;
     case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
     case akSlideshow: ShowMissingTool("Diashow"); break;

@@ -12,6 +12,7 @@
 #include "app/child/child_window.h"
 #include "app/child/drawing_options.h"
 #include "app/filters/filter_catalogue.h"
+#include "app/filters/filter_dialog.h"
 #include "app/filters/filter_menus.h"
 #include "app/filters/plugin_binding.h"
 #include "app/helpers/program_helpers.h"
@@ -482,68 +483,11 @@ void Tform1::urlclickproc(TObject* Sender) {
   if (auto* item = dynamic_cast<TMenuItem*>(Sender)) ShellOpen(item->Hint());
 }
 
-// The filter runs with its current parameters: this build has no filter dialog to set them first.
-namespace {
-
-// The titles of the open image windows, the active one first.
-std::vector<std::string> ImageWindowTitles(const Tform1& Form) {
-  std::vector<std::string> titles;
-  for (int32_t i = 0; i < Form.MDIChildCount(); ++i)
-    if (auto* c = dynamic_cast<Tchild*>(Form.MDIChildren(i))) titles.push_back(c->Caption());
-  return titles;
-}
-
-// The values an entry cannot do without (numbers, the image windows it reads,
-// the choice from a list) are asked before it runs, one by one; false when
-// the user cancels.
-bool AskFilterValues(const Tform1& Form, tfilteritem& Item) {
-  const std::vector<std::string> windows = ImageWindowTitles(Form);
-  size_t nextWindow = 0;
-  for (int32_t i = 0; i < Item.ParamCount; ++i) {
-    tfilterparam& p = Item.Params[size_t(i)];
-    std::string prompt = p.Name;
-    std::string value = p.Value.empty() ? p.Default : p.Value;
-    switch (p.Typ) {
-      case fptInteger:
-      case fptReal: prompt += " (" + p.Min + " .. " + p.Max + ")"; break;
-      case fptImageWindow: {
-        if (nextWindow < windows.size()) value = windows[nextWindow++];
-        std::string list;
-        for (const std::string& w : windows) list += (list.empty() ? "" : ", ") + w;
-        prompt += " (" + list + ")";
-        break;
-      }
-      case fptChoice: {
-        prompt += " (0 ";
-        int32_t k = 0;
-        for (char c : p.Min) prompt += c == '|' ? ", " + IntToStr(++k) + " " : std::string(1, c);
-        prompt += ")";
-        break;
-      }
-      default: continue;
-    }
-    if (!InputQuery(StripMenuCaption(Item.Caption), prompt + ":", value)) return false;
-    value = Trim(value);
-    if (p.Typ == fptInteger || p.Typ == fptChoice) {
-      // A number outside its range is brought into it.
-      int64_t v = StrToInt64Def(value, StrToInt64Def(p.Default, 0));
-      if (p.Typ == fptInteger) v = std::clamp<int64_t>(v, StrToInt64Def(p.Min, v), StrToInt64Def(p.Max, v));
-      value = IntToStr(v);
-    }
-    p.Value = value;
-  }
-  return true;
-}
-
-}  // namespace
-
 void Tform1::filterclickproc(TObject* Sender) {
   if (RefusedWhileBusy()) return;
   auto* item = dynamic_cast<tmymenuitem*>(Sender);
   if (!item || !item->Filter) return;
-  if (!AskFilterValues(*this, *item->Filter)) return;
-  const std::string line = FilterItemToCommand(item->Filter);
-  if (!line.empty()) interpreter(this, line);
+  ShowFilterDialog(*this, item->Catalogue ? *item->Catalogue : FilterCatalogue(), item->Filter);
 }
 
 void Tform1::catalogarrangeclickproc(TObject* Sender) {

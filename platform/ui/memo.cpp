@@ -1,7 +1,10 @@
 // The multi-line edit.
 #include "platform/ui/memo.h"
 
+#include <algorithm>
+
 #include <QtCore/QSignalBlocker>
+#include <QtGui/QTextCursor>
 #include <QtWidgets/QPlainTextEdit>
 
 #include "platform/rtl/string_list.h"
@@ -40,6 +43,20 @@ void TMemo::SetLines(const TStrings& Lines) {
     text += Lines.Strings(i);
   }
   SetText(text);
+}
+
+int32_t TMemo::SelStart() const {
+  if (auto* e = PeerAs<QPlainTextEdit>(this)) return e->textCursor().position();
+  return FSelStart;
+}
+
+void TMemo::SetSelStart(int32_t Value) {
+  FSelStart = std::clamp<int32_t>(Value, 0, static_cast<int32_t>(Text().size()));
+  if (auto* e = PeerAs<QPlainTextEdit>(this)) {
+    QTextCursor c = e->textCursor();
+    c.setPosition(std::min<int32_t>(FSelStart, static_cast<int32_t>(e->toPlainText().size())));
+    e->setTextCursor(c);
+  }
 }
 
 void TMemo::CreateWnd() {

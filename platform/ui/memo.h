@@ -14,6 +14,9 @@ class TMemo : public TWinControl {
   // The lines of the text; a last empty line after a final break is dropped.
   void GetLines(TStrings& Lines) const;
   void SetLines(const TStrings& Lines);
+  // The caret, in characters from the start of the text (0-based).
+  int32_t SelStart() const;
+  void SetSelStart(int32_t Value);
   TNotifyEvent OnChange;
   void Dispatch(TMessage& Message) override;
 
@@ -22,6 +25,7 @@ class TMemo : public TWinControl {
 
  private:
   bool FFromQt = false;  // the text came from the widget: do not push it back
+  int32_t FSelStart = 0;  // kept for a memo without a window
 };
 
 }  // namespace kv
