@@ -2,6 +2,7 @@
 // joined with line breaks; Lines copies them out and in.
 #pragma once
 #include "platform/ui/controls.h"
+#include "platform/ui/scrolling.h"
 
 namespace kv {
 
@@ -14,6 +15,10 @@ class TMemo : public TWinControl {
   // The lines of the text; a last empty line after a final break is dropped.
   void GetLines(TStrings& Lines) const;
   void SetLines(const TStrings& Lines);
+  // The bars the style names are always shown, others only when needed; with
+  // a horizontal bar long lines are not wrapped.
+  TScrollStyle ScrollBars() const { return FScrollBars; }
+  void SetScrollBars(TScrollStyle Value);
   TNotifyEvent OnChange;
   void Dispatch(TMessage& Message) override;
 
@@ -21,6 +26,8 @@ class TMemo : public TWinControl {
   void CreateWnd() override;
 
  private:
+  void ApplyScrollBars();
+  TScrollStyle FScrollBars = ssNone;
   bool FFromQt = false;  // the text came from the widget: do not push it back
 };
 
