@@ -20,15 +20,16 @@ Tinputmemo::Tinputmemo(TComponent* AOwner) : TForm(AOwner) {
   Memo1 = new TMemo(this);
   Memo1->SetParent(this);
   Memo1->SetAlign(alClient);
+  Memo1->SetScrollBars(ssBoth);
   OKButton = new TButton(this);
   OKButton->SetParent(Panel1);
-  OKButton->SetCaption("OK");
+  OKButton->SetCaption("&Ok");
   OKButton->SetBounds(190, 7, 75, 25);
   OKButton->SetDefault(true);
   OKButton->SetModalResult(mrOk);
   CancelButton = new TButton(this);
   CancelButton->SetParent(Panel1);
-  CancelButton->SetCaption("Abbrechen");
+  CancelButton->SetCaption("&Abbrechen");
   CancelButton->SetBounds(275, 7, 75, 25);
   CancelButton->SetCancel(true);
   CancelButton->SetModalResult(mrCancel);

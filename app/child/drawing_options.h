@@ -16,6 +16,18 @@ namespace kv {
 
 class Tchild;
 class tformstorage1;
+class TButton;
+class TCustomComboBox;
+class TFontComboBox;
+class TFramehsvform;
+class TGroupBox;
+class TKvSlider;
+class TKvSpinEdit;
+class TMemo;
+class TPageControl;
+class TSpeedBar;
+class TTabSheet;
+class TTextFontDialog;
 
 struct TDrawingOptions {
   TDrawingOptions();
@@ -60,15 +72,16 @@ class TdrawingoptionsForm : public TForm {
   void SetIntensity(double Value);
 
   bool PageVisible(TDrawingPage Page) const { return FPages[Page]; }
-  void SetPageVisible(TDrawingPage Page, bool Value) { FPages[Page] = Value; }
+  // Shows or hides the page's tab.
+  void SetPageVisible(TDrawingPage Page, bool Value);
   // The zoom page's "Markierung" button.
   bool SelectionZoomEnabled() const { return FSelectionZoomEnabled; }
-  void SetSelectionZoomEnabled(bool Value) { FSelectionZoomEnabled = Value; }
+  void SetSelectionZoomEnabled(bool Value);
 
   // ---- zoom box and slider ----
   const std::string& ZoomText() const { return FZoomText; }
   // Sets the text without running the change handling.
-  void SetZoomText(const std::string& Value) { FZoomText = Value; }
+  void SetZoomText(const std::string& Value);
   static const std::vector<std::string>& ZoomItems();
   int32_t ZoomSliderPosition() const { return FZoomSlider; }
   // The box's change handling: its leading number (at least 1) goes to the
@@ -84,12 +97,48 @@ class TdrawingoptionsForm : public TForm {
 
   void FormClose(TObject* Sender, TCloseAction& Action);
 
+  // ---- controls ----
+  TPageControl* PageControl1 = nullptr;
+  TTabSheet* Sheets[kDrawingPageCount] = {};
+  // "Text"
+  TMemo* Memo1 = nullptr;
+  TButton* FontButton = nullptr;  // "Schrift Optionen..."
+  TTextFontDialog* FontDialog1 = nullptr;
+  TFontComboBox* FontComboBox1 = nullptr;
+  // "Farbe"
+  TFramehsvform* foreground = nullptr;
+  TFramehsvform* background = nullptr;
+  // "Füllart", "Linienart", "Pinselart"
+  TSpeedBar* SpeedBar3 = nullptr;
+  TGroupBox* FillGroup = nullptr;  // "Farbfüllen / Auto Auswahl"
+  TKvSpinEdit* KvSpinEdit2 = nullptr;  // "Toleranz (%)"
+  TKvSpinEdit* KvSpinEdit3 = nullptr;  // "Intensität (%)"
+  TSpeedBar* SpeedBar2 = nullptr;
+  TKvSpinEdit* KvSpinEdit1 = nullptr;  // "Liniendicke"
+  TSpeedBar* SpeedBar1 = nullptr;
+  // "Zoom"
+  TCustomComboBox* mycombobox1 = nullptr;
+  TKvSlider* KvSlider1 = nullptr;
+  std::vector<TButton*> ZoomButtons;
+
+  // "Schrift Optionen...": the dialog's font goes to the text and the memo.
+  void FontButtonClick(TObject* Sender);
+  // A face chosen in the box.
+  void FontComboBox1Change(TObject* Sender);
+
   // Keeps the window's placement, the text tool's face and text, the
   // tolerance, intensity and line width; restored when the main window shows.
   tformstorage1* Formstorage1 = nullptr;
 
  private:
   void CreateStore();
+  void CreatePages();
+  TSpeedBar* MakeBar(TTabSheet* Page, const std::string& Name, const std::vector<std::string>& Captions,
+                     const std::vector<std::string>& Hints, int32_t Down, void (TdrawingoptionsForm::*Set)(int32_t));
+  void ApplyFont();
+  // Writes the options into the controls without their change handling.
+  void ShowOptions();
+  bool FShowing = false;
 
   TDrawingOptions FOptions;
   bool FPages[kDrawingPageCount] = {true, true, true, true, true, true};
@@ -97,6 +146,10 @@ class TdrawingoptionsForm : public TForm {
   std::string FZoomText = "100 %";
   int32_t FZoomSlider = 100;
 };
+
+// Sets the foreground (or background) colour of the drawing commands and
+// shows it in the window's colour box.
+void SetDrawingColor(bool Background, TColor Value);
 
 // The one drawing-options window, or nullptr.
 extern TdrawingoptionsForm* drawingoptionsform;

@@ -1,13 +1,19 @@
 // The colour choice frame and dialog.
 #include "app/filters/colour_pick.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
+#include "app/settings/form_storage1.h"
 #include "components/controls/color_font_combo.h"
+#include "imaging/views/hsv_box.h"
 #include "components/controls/kv_spin.h"
 #include "platform/graphics/color.h"
 #include "platform/ui/button.h"
+#include "platform/ui/image.h"
+#include "platform/ui/page_control.h"
 #include "platform/ui/panel.h"
 #include "platform/ui/std_controls.h"
 
@@ -92,7 +98,159 @@ TFrameColorForm::TFrameColorForm(TComponent* AOwner) : TFrame(AOwner) {
   NamedColors->OnChange = [this](TObject*) {
     if (!FRefreshing) SetPacked(ColorToPacked(NamedColors->ColorValue()));
   };
+  Pages = new TPageControl(this);
+  Pages->SetParent(this);
+  Pages->SetBounds(290, 40, 330, 300);
+  TTabSheet* one = new TTabSheet(this);
+  one->SetPageControl(Pages);
+  one->SetCaption("1D");
+  TTabSheet* two = new TTabSheet(this);
+  two->SetPageControl(Pages);
+  two->SetCaption("2D");
+  for (int32_t k = 0; k < 4; ++k) {
+    StripLabels[size_t(k)] = AddLabel(one, 4, 6 + k * 40, "");
+    auto* strip = new TImage(this);
+    strip->SetParent(one);
+    strip->SetBounds(4, 24 + k * 40, 256, 17);
+    strip->OnMouseDown = [this, k](TObject*, TMouseButton, TShiftState, int32_t X, int32_t) {
+      FDragging = k;
+      StripDrag(k, X);
+    };
+    strip->OnMouseMove = [this, k](TObject*, TShiftState, int32_t X, int32_t) {
+      if (FDragging == k) StripDrag(k, X);
+    };
+    strip->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int32_t, int32_t) { FDragging = -1; };
+    Strips[size_t(k)] = strip;
+  }
+  SeparateBox = new TCheckBox(this);
+  SeparateBox->SetParent(one);
+  SeparateBox->SetBounds(4, 186, 200, 20);
+  SeparateBox->SetCaption("Kanäle trennen");
+  SeparateBox->OnClick = [this](TObject*) { Refresh(); };
+  AddLabel(two, 4, 6, "Kanal");
+  ChannelCombo = new TComboBox(this);
+  ChannelCombo->SetParent(two);
+  ChannelCombo->SetBounds(60, 2, 120, 23);
+  ChannelCombo->OnChange = [this](TObject*) {
+    FBarChannel = std::clamp(ChannelCombo->ItemIndex(), 0, 2);
+    Refresh();
+  };
+  Bar = new TImage(this);
+  Bar->SetParent(two);
+  Bar->SetBounds(4, 30, 17, 256);
+  Bar->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int32_t, int32_t Y) {
+    FDragging = 4;
+    BarDrag(Y);
+  };
+  Bar->OnMouseMove = [this](TObject*, TShiftState, int32_t, int32_t Y) {
+    if (FDragging == 4) BarDrag(Y);
+  };
+  Bar->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int32_t, int32_t) { FDragging = -1; };
+  Field = new TImage(this);
+  Field->SetParent(two);
+  Field->SetBounds(30, 30, 255, 255);
+  Field->OnMouseDown = [this](TObject*, TMouseButton, TShiftState, int32_t X, int32_t Y) {
+    FDragging = 5;
+    FieldDrag(X, Y);
+  };
+  Field->OnMouseMove = [this](TObject*, TShiftState, int32_t X, int32_t Y) {
+    if (FDragging == 5) FieldDrag(X, Y);
+  };
+  Field->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int32_t, int32_t) { FDragging = -1; };
+  SetBounds(0, 0, 630, 350);
   SetModel(cmRGB);
+}
+
+namespace {
+
+void PutPixel(TBitmap& B, int32_t X, int32_t Y, TBGRPixel P) {
+  if (X < 0 || Y < 0 || X >= B.Width() || Y >= B.Height()) return;
+  static_cast<TBGRPixel*>(B.ScanLine(Y))[X] = P;
+}
+
+TBGRPixel GetPixel(const TBitmap& B, int32_t X, int32_t Y) {
+  X = std::clamp(X, 0, B.Width() - 1);
+  Y = std::clamp(Y, 0, B.Height() - 1);
+  return static_cast<const TBGRPixel*>(B.ScanLine(Y))[X];
+}
+
+// The outline of a 7 x 7 square around (X, Y) in the inverse of the colour
+// under its centre, so that it shows on any colour.
+void DrawCursor(TBitmap& B, int32_t X, int32_t Y) {
+  const TBGRPixel c = GetPixel(B, X, Y);
+  const TBGRPixel inv{uint8_t(255 - c.b), uint8_t(255 - c.g), uint8_t(255 - c.r)};
+  for (int32_t i = -3; i <= 3; ++i) {
+    PutPixel(B, X + i, Y - 3, inv);
+    PutPixel(B, X + i, Y + 3, inv);
+    PutPixel(B, X - 3, Y + i, inv);
+    PutPixel(B, X + 3, Y + i, inv);
+  }
+}
+
+int32_t Place(double Normalized) { return std::clamp(int32_t(std::lround(Normalized * 255)), 0, 255); }
+
+}  // namespace
+
+void TFrameColorForm::DrawStrips() {
+  const TModelValues n = NormalizeModelValues(FValues, FModel);
+  const bool separate = SeparateBox->Checked();
+  for (int32_t k = 0; k < 4; ++k) {
+    TImage* strip = Strips[size_t(k)];
+    if (k >= ColorModelChannelCount(FModel)) continue;
+    TBitmap b(256, 17, pf24bit);
+    for (int32_t x = 0; x < 256; ++x) {
+      const TBGRPixel p = StripColour(FValues, FModel, k, x, separate);
+      for (int32_t y = 0; y < 17; ++y) PutPixel(b, x, y, p);
+    }
+    DrawCursor(b, Place(n[size_t(k)]), 3 + 3);
+    strip->Picture().SetBitmap(&b);
+  }
+}
+
+void TFrameColorForm::DrawField() {
+  const TModelValues n = NormalizeModelValues(FValues, FModel);
+  const int32_t k = FBarChannel;
+  TBitmap bar(17, 256, pf24bit);
+  for (int32_t y = 0; y < 256; ++y) {
+    // Top is 1, bottom 0.
+    const TBGRPixel p = StripColour(FValues, FModel, k, 255 - y, false);
+    for (int32_t x = 0; x < 17; ++x) PutPixel(bar, x, y, p);
+  }
+  DrawCursor(bar, 8, 255 - Place(n[size_t(k)]));
+  Bar->Picture().SetBitmap(&bar);
+  TBitmap field(255, 255, pf24bit);
+  for (int32_t y = 0; y < 255; ++y) {
+    auto* row = static_cast<TBGRPixel*>(field.ScanLine(y));
+    for (int32_t x = 0; x < 255; ++x) row[x] = FieldColour(FValues, FModel, k, x, y);
+  }
+  const int32_t across = k == 0 ? 1 : 0, up = k == 2 ? 1 : 2;
+  DrawCursor(field, Place(n[size_t(across)]), 255 - Place(n[size_t(up)]));
+  Field->Picture().SetBitmap(&field);
+}
+
+void TFrameColorForm::SetNormalized(int32_t Channel, double Value) {
+  TModelValues n = NormalizeModelValues(FValues, FModel);
+  n[size_t(Channel & 3)] = std::clamp(Value, 0.0, 1.0);
+  FValues = DenormalizeModelValues(n, FModel);
+}
+
+void TFrameColorForm::StripDrag(int32_t Channel, int32_t X) {
+  if (Channel >= ColorModelChannelCount(FModel)) return;
+  SetNormalized(Channel, std::clamp(X, 0, 255) / 255.0);
+  Refresh();
+}
+
+void TFrameColorForm::BarDrag(int32_t Y) {
+  SetNormalized(FBarChannel, (255 - std::clamp(Y, 0, 255)) / 255.0);
+  Refresh();
+}
+
+void TFrameColorForm::FieldDrag(int32_t X, int32_t Y) {
+  const int32_t k = FBarChannel;
+  const int32_t across = k == 0 ? 1 : 0, up = k == 2 ? 1 : 2;
+  SetNormalized(across, std::clamp(X, 0, 255) / 255.0);
+  SetNormalized(up, (255 - std::clamp(Y, 0, 255)) / 255.0);
+  Refresh();
 }
 
 uint32_t TFrameColorForm::Packed() const {
@@ -118,7 +276,15 @@ void TFrameColorForm::SetModel(TColorModel Value) {
          {static_cast<TControl*>(ChannelLabels[size_t(k)]), static_cast<TControl*>(ChannelEdits[size_t(k)]),
           static_cast<TControl*>(MinLabels[size_t(k)]), static_cast<TControl*>(MaxLabels[size_t(k)])})
       c->SetVisible(used);
+    StripLabels[size_t(k)]->SetCaption(ColorChannelName(FModel, k));
+    StripLabels[size_t(k)]->SetVisible(used);
+    Strips[size_t(k)]->SetVisible(used);
   }
+  const int32_t barChannel = FBarChannel;
+  ChannelCombo->ClearItems();
+  for (int32_t k = 0; k < 3; ++k) ChannelCombo->AddItem(ColorChannelName(FModel, k));
+  FBarChannel = std::clamp(barChannel, 0, 2);
+  ChannelCombo->SetItemIndex(FBarChannel);
   SetRange(FRange);
 }
 
@@ -169,6 +335,8 @@ void TFrameColorForm::Refresh() {
     const double lo = ChannelMin(k), hi = ChannelMax(k);
     ChannelEdits[size_t(k)]->SetValue(lo + n[size_t(k)] * (hi - lo));
   }
+  DrawStrips();
+  DrawField();
   const uint32_t packed = Packed();
   Sample->SetColor(PackedToColor(packed));
   if (!FTypingHtml) {
@@ -202,20 +370,20 @@ void TFrameColorForm::HtmlChanged() {
 
 TColorPickForm::TColorPickForm(TComponent* AOwner) : TForm(AOwner) {
   SetCaption("Farbauswahl");
-  SetClientSize(440, 290);
+  SetClientSize(630, 390);
   SetPosition(poScreenCenter);
   Frame = new TFrameColorForm(this);
   Frame->SetParent(this);
   OkButton = new TButton(this);
   OkButton->SetParent(this);
   OkButton->SetCaption("&Ok");
-  OkButton->SetBounds(270, 258, 75, 25);
+  OkButton->SetBounds(460, 356, 75, 25);
   OkButton->SetDefault(true);
   OkButton->SetModalResult(mrOk);
   CancelButton = new TButton(this);
   CancelButton->SetParent(this);
   CancelButton->SetCaption("Abbrechen");
-  CancelButton->SetBounds(355, 258, 75, 25);
+  CancelButton->SetBounds(545, 356, 75, 25);
   CancelButton->SetCancel(true);
   CancelButton->SetModalResult(mrCancel);
 }
@@ -227,6 +395,62 @@ bool PickColor(uint32_t& Packed, const std::string& Caption) {
   if (dlg->ShowModal() != mrOk) return false;
   Packed = dlg->Frame->Packed();
   return true;
+}
+
+TFramehsvform::TFramehsvform(TComponent* AOwner) : TFrame(AOwner) {
+  SetBounds(0, 0, 200, 120);
+  HSVBox1 = new THSVBox(this);
+  HSVBox1->SetName("HSVBox1");
+  HSVBox1->SetParent(this);
+  HSVBox1->SetBounds(0, 0, 130, 110);
+  HSVBox1->OnChange = [this](TObject*) { Panel1->SetColor(HSVBox1->Color()); };
+  HSVBox1->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int32_t, int32_t) {
+    if (OnChange) OnChange(this);
+    if (OnClick) OnClick(this);
+  };
+  Panel1 = new TPanel(this);
+  Panel1->SetName("Panel1");
+  Panel1->SetParent(this);
+  Panel1->SetBounds(138, 0, 60, 50);
+  Panel1->SetCaption("");
+  Panel1->SetHint("Hier sehen Sie die gewählte Farbe.");
+  Panel1->SetShowHint(true);
+  Button1 = new TButton(this);
+  Button1->SetName("Button1");
+  Button1->SetParent(this);
+  Button1->SetBounds(138, 58, 60, 25);
+  Button1->SetCaption("Wählen ...");
+  Button1->SetHint("Ruft einen größeren Dialog zur Farbauswahl auf.");
+  Button1->SetShowHint(true);
+  Button1->OnClick = [this](TObject* S) { Button1Click(S); };
+  SetColor(0);
+  Formstorage1 = new tformstorage1(this);
+  Formstorage1->SetName("Formstorage1");
+  Formstorage1->BeginLoading();
+  FColorValue = Formstorage1->StoredValues().Add();
+  FColorValue->SetName("Color");
+  FColorValue->SetValue(TVariant(int32_t(0)));
+  FColorValue->OnSave = [this](TObject*, TVariant& Value) { Value = TVariant(int32_t(Color())); };
+  FColorValue->OnRestore = [this](TObject*, TVariant& Value) { SetColor(TColor(Value.AsInteger())); };
+  Formstorage1->Loaded();
+}
+
+TColor TFramehsvform::Color() const { return HSVBox1->Color(); }
+
+void TFramehsvform::SetColor(TColor Value) {
+  HSVBox1->SetColor(Value);
+  Panel1->SetColor(HSVBox1->Color());
+}
+
+void TFramehsvform::SetStoredDefault(TColor Value) {
+  if (FColorValue) FColorValue->SetValue(TVariant(int32_t(Value)));
+}
+
+void TFramehsvform::Button1Click(TObject*) {
+  uint32_t packed = ColorToPacked(Color());
+  if (!PickColor(packed)) return;
+  SetColor(PackedToColor(packed));
+  if (OnClick) OnClick(this);
 }
 
 }  // namespace kv

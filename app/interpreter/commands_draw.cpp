@@ -108,10 +108,7 @@ void cmdStartDrawing(TCommandRun& Run) {
     }
     case dtGetColor: {
       TColor c;
-      if (ColorAt(imager, x, y, c)) {
-        TDrawingOptions& options = CurrentDrawingOptions();
-        (child.rightbutton ? options.Background : options.Foreground) = c;
-      }
+      if (ColorAt(imager, x, y, c)) SetDrawingColor(child.rightbutton, c);
       break;
     }
     case dtCopypaint:

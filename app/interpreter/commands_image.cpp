@@ -7,8 +7,11 @@
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
+#include "app/main/histogram_form.h"
 #include "app/main/main_form.h"
 #include "imaging/processing/colour_convert.h"
+#include "imaging/processing/imager_proc.h"
+#include "imaging/views/histogram_box.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/application.h"
@@ -21,7 +24,13 @@ void cmdNumberColors(TCommandRun& Run) {
   ShowMessage("Das Bild hat " + IntToStr(count) + " unterschiedliche Farben.");
 }
 
-void cmdShowHistogram(TCommandRun& Run) { MissingTool(Run, "Histogramm"); }
+void cmdShowHistogram(TCommandRun& Run) {
+  timagerlayer& imager = Run.Imager();
+  TfHistogram dialog(nullptr);
+  dialog.ImagerProc1->SetAttachedImager(&imager);
+  dialog.HistogramBox1->Update();
+  dialog.ShowModal();
+}
 
 void cmdDuplicate(TCommandRun& Run) {
   Run.Child();

@@ -1,17 +1,40 @@
 // Printing, comments and catalogs.
+#include "app/actions/comment_form.h"
 #include "app/catalog/catalog_frame.h"
 #include "app/catalog/catalog_window.h"
 #include "app/interpreter/commands.h"
 #include "app/main/main_form.h"
 #include "app/interpreter/interpreter.h"
+#include "app/layer/imager_layer.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
+#include "platform/ui/dialogs.h"
 
 namespace kv {
 
 void cmdPrint(TCommandRun& Run) { MissingTool(Run, "Drucken"); }
-void cmdCommentRecord(TCommandRun& Run) { MissingTool(Run, "Ton-Kommentare"); }
+namespace {
+
+// The sound comment of the image named in the line. An image without a file
+// name (or not yet saved, "!") has no comment: recording would otherwise
+// land in a file named ".wav" in whatever folder is current.
+std::string SoundCommentOf(const TCommandRun& Run) {
+  const std::string name = Run.Str("Name", "");
+  if (name.empty() || name[0] == '!') throw ECommandError("Die Grafik hat noch keinen Dateinamen");
+  return name + ".wav";
+}
+
+// A device or file failure has been shown in the window; the line fails too,
+// so that a batch stops at it.
+void RunComment(TCommentMode Mode, const std::string& Target, const std::string& Source = {}) {
+  const TSoundStatus st = RunCommentWindow(Mode, Target, Source);
+  if (!st.Ok()) throw ECommandError(st.Result == srNoDevice ? std::string(kNoSoundDevice) : st.Message);
+}
+
+}  // namespace
+
+void cmdCommentRecord(TCommandRun& Run) { RunComment(kmRecord, SoundCommentOf(Run)); }
 
 void cmdTextComment(TCommandRun& Run) {
   const std::string file = Run.Str("Name", "") + ".txt";
@@ -34,9 +57,35 @@ void cmdCommentDelete(TCommandRun& Run) {
   if (FileExists(file) && !DeleteFile(file)) throw ECommandError("Kann " + file + " nicht löschen");
 }
 
-void cmdCommentPlay(TCommandRun& Run) { MissingTool(Run, "Ton-Kommentare"); }
-void cmdCommentImport(TCommandRun& Run) { MissingTool(Run, "Ton-Kommentare"); }
-void cmdCommentSoundOptions(TCommandRun& Run) { MissingTool(Run, "Ton-Einstellungen"); }
+void cmdCommentPlay(TCommandRun& Run) { RunComment(kmPlay, SoundCommentOf(Run)); }
+
+void cmdCommentImport(TCommandRun& Run) {
+  const std::string source = Run.Str("filename", "");
+  const std::string image = Run.Imager().IOParams().FileName;
+  // An unsaved image has no place for a comment: the target stays empty.
+  const std::string target =
+      image.empty() || ExtractFileName(image)[0] == '!'
+          ? std::string()
+          : IncludeTrailingPathDelimiter(ExtractFilePath(image)) + ExtractFileName(image) + ".wav";
+  if (target.empty()) {
+    Run.Return();
+    return;
+  }
+  RunComment(kmImport, target, source);
+}
+
+void cmdCommentSoundOptions(TCommandRun& Run) {
+  // The sound settings here are the ALSA device that records and plays.
+  std::string device = SoundDeviceName();
+  if (!InputQuery("Aufnahmeeinstellungen", "ALSA-Gerät für Aufnahme und Wiedergabe:", device)) {
+    Run.Return();
+    return;
+  }
+  device = Trim(device);
+  if (device.empty()) device = kDefaultSoundDevice;
+  SetSoundDeviceName(device);
+  Run.Form.SetStoredString("SoundDevice", device);
+}
 namespace {
 TFormcatalog& ActiveCatalog(const TCommandRun& Run) {
   TFormcatalog* catalog = Run.Form.getcatalog();

@@ -27,6 +27,7 @@
 #include "platform/rtl/start_marks.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
+#include "platform/system/sound.h"
 #include "platform/ui/application.h"
 #include "platform/ui/drop_files.h"
 #include "platform/ui/menus.h"
@@ -82,6 +83,7 @@ const std::vector<TStoredDefault>& StoredDefaults() {
       {"textshadow", TVariant(true)},
       {"Backgroundadjust", TVariant(true)},
       {"Scanoptions", TVariant(std::string())},
+      {"SoundDevice", TVariant(std::string(kDefaultSoundDevice))},
   };
   return list;
 }
@@ -262,6 +264,7 @@ void Tform1::FormShow(TObject*) {
   SharedWallpaperPicture = &Wallpaper1->Picture();
   if (Katalog2) CheckArrangeMenu(*Katalog2, StoredInt("CatalogArrange"), StoredBool("CatalogArrHor"));
   ApplyOptions();
+  SetSoundDeviceName(StoredString("SoundDevice"));
   if (!StoredBool("NoWelcome")) Willkommen1Click(this);
   // Every argument is a file to open, not only the first.
   for (int32_t i = 1; i <= ParamCount(); ++i) PendingFiles += " \"" + ParamStr(i) + "\"";

@@ -146,32 +146,47 @@ TSoundStatus TSoundRecorder::Start() {
   std::shared_ptr<TState> state = FState;
   const TSoundFormat format = FFormat;
   const std::string device = FDevice;
-  FState->Worker = std::thread([state, pcm, format, device] {
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
+  using Clock = std::chrono::steady_clock;
+  // The clock starts here, not when the thread gets going: the recording
+  // lasts from Start to Stop.
+  const auto start = Clock::now();
+  FState->Worker = std::thread([state, pcm, format, device, start] {
     const int32_t chunk = std::max(1, format.SampleRate / 50);  // 20 ms
     std::vector<int16_t> buf(size_t(chunk) * size_t(format.Channels));
     int64_t frames = 0;
-    while (!state->StopFlag) {
-      // A file-fed or null device hands out samples faster than real time;
-      // read no further than the clock, so a recording is as long as it took.
-      const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-      if (double(frames) >= elapsed * format.SampleRate) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        continue;
-      }
-      snd_pcm_sframes_t n = snd_pcm_readi(pcm, buf.data(), snd_pcm_uframes_t(chunk));
-      if (n == -EPIPE || n == -ESTRPIPE || n == -EINTR) {
-        if (snd_pcm_recover(pcm, int(n), 1) == 0) continue;
-      }
+    // Reads up to Count frames into the recording; false on a device failure.
+    auto readSome = [&](int64_t Count) {
+      snd_pcm_sframes_t n = snd_pcm_readi(pcm, buf.data(), snd_pcm_uframes_t(std::min<int64_t>(chunk, Count)));
+      if ((n == -EPIPE || n == -ESTRPIPE || n == -EINTR) && snd_pcm_recover(pcm, int(n), 1) == 0) return true;
       if (n < 0) {
         std::lock_guard<std::mutex> g(state->Lock);
         state->Status = Failure(srDeviceError, AlsaText("Die Aufnahme ist fehlgeschlagen", device, int(n)));
-        break;
+        return false;
       }
       frames += n;
       std::lock_guard<std::mutex> g(state->Lock);
       state->Samples.insert(state->Samples.end(), buf.begin(), buf.begin() + n * format.Channels);
+      return true;
+    };
+    auto due = [&] {
+      return int64_t(std::chrono::duration<double>(Clock::now() - start).count() * format.SampleRate);
+    };
+    bool ok = true;
+    while (ok && !state->StopFlag) {
+      // A file-fed or null device hands out samples faster than real time;
+      // read no further than the clock, so a recording is as long as it took.
+      const int64_t wanted = due() - frames;
+      if (wanted <= 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        continue;
+      }
+      ok = readSome(wanted);
+    }
+    // What the device captured up to the stop is kept: a thread that fell
+    // behind (a busy machine) catches up, but by at most a second.
+    if (ok) {
+      const int64_t last = std::min(due(), frames + format.SampleRate);
+      while (ok && frames < last) ok = readSome(last - frames);
     }
     snd_pcm_drop(pcm);
     snd_pcm_close(pcm);

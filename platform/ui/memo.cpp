@@ -59,10 +59,27 @@ void TMemo::SetSelStart(int32_t Value) {
   }
 }
 
+void TMemo::SetScrollBars(TScrollStyle Value) {
+  if (Value == FScrollBars) return;
+  FScrollBars = Value;
+  ApplyScrollBars();
+}
+
+void TMemo::ApplyScrollBars() {
+  auto* e = PeerAs<QPlainTextEdit>(this);
+  if (!e) return;
+  const bool horz = FScrollBars == ssHorizontal || FScrollBars == ssBoth;
+  const bool vert = FScrollBars == ssVertical || FScrollBars == ssBoth;
+  e->setHorizontalScrollBarPolicy(horz ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+  e->setVerticalScrollBarPolicy(vert ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAsNeeded);
+  e->setLineWrapMode(horz ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+}
+
 void TMemo::CreateWnd() {
   auto* p = new TStdPeer<QPlainTextEdit>(this, ParentClientWidget(this));
   SetPeer(p);
   p->setPlainText(QString::fromStdString(Text()));
+  ApplyScrollBars();
   QObject::connect(p, &QPlainTextEdit::textChanged, p, [p]() {
     p->Signal([&](TControl* c) {
       auto* m = static_cast<TMemo*>(c);
