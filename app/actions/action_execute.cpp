@@ -19,6 +19,7 @@
 #include "app/tools/numbered_copies.h"
 #include "app/tools/stereo_tool.h"
 #include "app/tools/stuck_pixel_tool.h"
+#include "app/workflows/print_dialog.h"
 #include "imaging/formats/twain_params.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
@@ -166,7 +167,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akSave: Form.Speichern1Click(&Action); break;
     case akFilterDialog: ShowMissingTool("Filter Browser"); break;
     case akQuickFilter: ShowMissingTool("Schnell-Auswahl der Filter"); break;
-    case akPrint: ShowMissingTool("Drucken"); break;
+    case akPrint: ShowPrintDialog(Form, Info.Tag); break;
     case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
     case akSlideshow: ShowMissingTool("Diashow"); break;
     case akSlideshowCatalog:
