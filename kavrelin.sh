@@ -17,6 +17,7 @@ packages=(
   fonts-dejavu-core fonts-urw-base35 desktop-file-utils xdg-utils libglib2.0-bin
   fonts-liberation
   qt6-translations-l10n adwaita-icon-theme
+  libglib2.0-dev shared-mime-info
   libqt6printsupport6
 )
 # The packages are checked once: the list that was found installed is kept in

@@ -8,6 +8,7 @@
 #include "app/actions/comment_actions.h"
 #include "app/actions/main_actions.h"
 #include "app/catalog/catalog_frame.h"
+#include "app/catalog/image_browser.h"
 #include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
@@ -176,7 +177,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       break;
     case akComment: return RunCommentAction(Form, Info.Name);
     case akCatalogAdd: AddToCatalog(Form); break;
-    case akBrowser: ShowMissingTool("Bilder Browser"); break;
+    case akBrowser: ShowImageBrowser(Form); break;
     case akNewCatalog:
       RunLine(Form, "NEWCATALOG");
       if (TAction* add = MainAction(Form, "catalogadd")) add->Execute();

@@ -33,6 +33,8 @@ QString MimeOf(TClipFormat Format) {
   if (Format == CF_DIB || Format == CF_BITMAP) return kDibMime;
   const std::string name = GetClipboardFormatName(Format);
   if (name.empty()) return QStringLiteral("application/x-kv-format-%1").arg(Format);
+  // A registered MIME type ("text/uri-list") is exchanged with other programs as it is.
+  if (name.find('/') != std::string::npos) return QString::fromUtf8(name.c_str());
   return QStringLiteral("application/x-kv-") + QString::fromUtf8(name.c_str()).toLower().replace(' ', '-');
 }
 

@@ -5,6 +5,7 @@
 #include <QtWidgets/QMenu>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 #include "platform/ui/qt_app.h"
 
@@ -26,15 +27,27 @@ int32_t RunQtMenu(TPopupMenu& Menu, int32_t X, int32_t Y) {
   }
   QMenu m;
   std::vector<QAction*> actions;
-  for (const TPopupItem& it : Menu.Items()) {
-    if (it.Caption == "-") {
-      actions.push_back(m.addSeparator());
-      continue;
+  // Same order as FlattenPopupItems, so the chosen action maps to its index.
+  const std::function<void(QMenu&, const std::vector<TPopupItem>&)> add = [&](QMenu& Into,
+                                                                             const std::vector<TPopupItem>& Items) {
+    for (const TPopupItem& it : Items) {
+      if (it.Caption == "-") {
+        actions.push_back(Into.addSeparator());
+        continue;
+      }
+      if (!it.Items.empty()) {
+        QMenu* sub = Into.addMenu(QString::fromStdString(it.Caption));
+        sub->setEnabled(it.Enabled);
+        actions.push_back(sub->menuAction());
+        add(*sub, it.Items);
+        continue;
+      }
+      QAction* a = Into.addAction(QString::fromStdString(it.Caption));
+      a->setEnabled(it.Enabled);
+      actions.push_back(a);
     }
-    QAction* a = m.addAction(QString::fromStdString(it.Caption));
-    a->setEnabled(it.Enabled);
-    actions.push_back(a);
-  }
+  };
+  add(m, Menu.Items());
   QPoint at(X, Y);
   const QSize hint = m.sizeHint();
   if (Menu.Alignment() == paRight) at.rx() -= hint.width();
@@ -48,14 +61,29 @@ int32_t RunQtMenu(TPopupMenu& Menu, int32_t X, int32_t Y) {
 
 void SetPopupRunner(TPopupRunner R) { Runner() = std::move(R); }
 
+std::vector<const TPopupItem*> FlattenPopupItems(const std::vector<TPopupItem>& Items) {
+  std::vector<const TPopupItem*> out;
+  const std::function<void(const std::vector<TPopupItem>&)> walk = [&](const std::vector<TPopupItem>& List) {
+    for (const TPopupItem& it : List) {
+      out.push_back(&it);
+      walk(it.Items);
+    }
+  };
+  walk(Items);
+  return out;
+}
+
 TPopupMenu::TPopupMenu(TComponent* AOwner) : TComponent(AOwner) {}
 
 void TPopupMenu::Popup(int32_t X, int32_t Y) {
   if (OnPopup) OnPopup(this);
   const int32_t i = Runner() ? Runner()(*this, X, Y) : RunQtMenu(*this, X, Y);
-  if (i < 0 || i >= static_cast<int32_t>(FItems.size())) return;
-  const TPopupItem& it = FItems[size_t(i)];
-  if (it.Enabled && it.Caption != "-" && it.OnClick) it.OnClick(this);
+  const std::vector<const TPopupItem*> all = FlattenPopupItems(FItems);
+  if (i < 0 || i >= static_cast<int32_t>(all.size())) return;
+  const TPopupItem& it = *all[size_t(i)];
+  if (!it.Enabled || it.Caption == "-" || !it.Items.empty() || !it.OnClick) return;
+  const TNotifyEvent click = it.OnClick;  // the handler may rebuild the items
+  click(this);
 }
 
 const TPropertyTable& TPopupMenu::PropertyTable() const {

@@ -16,7 +16,13 @@ struct TPopupItem {
   std::string Caption;  // "-" is a separator
   TNotifyEvent OnClick;
   bool Enabled = true;
+  // A non-empty list makes the item a submenu; its own OnClick is not run.
+  std::vector<TPopupItem> Items;
 };
+
+// The items depth first, each item before its submenu's items: the order of
+// the indices a popup runner returns.
+std::vector<const TPopupItem*> FlattenPopupItems(const std::vector<TPopupItem>& Items);
 
 class TPopupMenu : public TComponent {
  public:
@@ -45,7 +51,7 @@ class TPopupMenu : public TComponent {
 };
 
 // Tests: replaces the menu loop. The runner gets the menu and the point and
-// returns the index of the chosen item, or -1. nullptr restores the real loop.
+// returns the index of the chosen item (FlattenPopupItems order), or -1. nullptr restores the real loop.
 using TPopupRunner = std::function<int32_t(TPopupMenu& Menu, int32_t X, int32_t Y)>;
 void SetPopupRunner(TPopupRunner Runner);
 

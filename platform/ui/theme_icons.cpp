@@ -62,4 +62,39 @@ bool ThemeIconGlyph(const std::string& Name, int32_t Size, TColor Background, TB
   return true;
 }
 
+bool ThemeIconImage(const std::string& Name, int32_t Size, TColor Background, TBitmap& Image, TBitmap& Mask) {
+  if (Size <= 0) return false;
+  EnsureQtApplication();
+  ChooseTheme();
+  const QIcon icon = QIcon::fromTheme(QString::fromStdString(Name));
+  if (icon.isNull()) return false;
+  QImage image(Size, Size, QImage::Format_ARGB32);
+  image.fill(Qt::transparent);
+  {
+    QPainter p(&image);
+    icon.paint(&p, QRect(0, 0, Size, Size));
+  }
+  const TColorRef back = ColorToRGB(Background);
+  const int br = int(back & 0xFF), bg = int((back >> 8) & 0xFF), bb = int((back >> 16) & 0xFF);
+  Image.SetPixelFormat(pf24bit);
+  Image.SetSize(Size, Size);
+  Mask.SetPixelFormat(pf24bit);
+  Mask.SetSize(Size, Size);
+  for (int32_t y = 0; y < Size; ++y) {
+    auto* row = static_cast<uint8_t*>(Image.ScanLine(y));
+    auto* mrow = static_cast<uint8_t*>(Mask.ScanLine(y));
+    const auto* src = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int32_t x = 0; x < Size; ++x) {
+      const int a = qAlpha(src[x]);
+      // Edges blend into the background the list is drawn on most.
+      row[3 * x] = uint8_t((qBlue(src[x]) * a + bb * (255 - a)) / 255);
+      row[3 * x + 1] = uint8_t((qGreen(src[x]) * a + bg * (255 - a)) / 255);
+      row[3 * x + 2] = uint8_t((qRed(src[x]) * a + br * (255 - a)) / 255);
+      const uint8_t m = a < 96 ? 255 : 0;
+      mrow[3 * x] = mrow[3 * x + 1] = mrow[3 * x + 2] = m;
+    }
+  }
+  return true;
+}
+
 }  // namespace kv

@@ -14,5 +14,8 @@ namespace kv {
 // the glyph's transparent colour. False (Glyph untouched) when neither the
 // desktop's theme nor the fallback theme has the icon.
 bool ThemeIconGlyph(const std::string& Name, int32_t Size, TColor Background, TBitmap& Glyph);
+// The theme's icon as a 24-bit picture over Background and its mask (a
+// 1-bit picture, white where the icon is see-through), for image lists.
+bool ThemeIconImage(const std::string& Name, int32_t Size, TColor Background, TBitmap& Image, TBitmap& Mask);
 
 }  // namespace kv
