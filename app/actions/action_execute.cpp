@@ -20,6 +20,7 @@
 #include "app/tools/numbered_copies.h"
 #include "app/tools/stereo_tool.h"
 #include "app/tools/stuck_pixel_tool.h"
+#include "app/workflows/automation.h"
 #include "app/workflows/print_dialog.h"
 #include "imaging/formats/twain_params.h"
 #include "imaging/processing/imager_proc.h"
@@ -183,7 +184,12 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       if (TAction* add = MainAction(Form, "catalogadd")) add->Execute();
       break;
     case akCatalogRemove: RemoveFromCatalog(Form); break;
-    case akAutomation: ShowMissingTool("Automatisierung (Batch, Auto Scan)"); break;
+    case akAutomation:
+      ShowAutomation(Form, SameText(Info.Name, "batchscan")  ? apAutoScan
+                           : SameText(Info.Name, "copyscan") ? apPhotocopy
+                           : SameText(Info.Name, "multiscan") ? apMultiScan
+                                                              : apBatch);
+      break;
     case akRecorder:
       if (SameText(Info.Name, "batchnew"))
         Form.batchnew();

@@ -113,9 +113,10 @@ void TPrinter::BeginDoc() {
   const int32_t w = PageWidth(), h = PageHeight();
   if (w <= 0 || h <= 0) throw EPrinter("Der Drucker meldet eine leere Seite");
   FImpl->Device.setDocName(QString::fromStdString(FTitle));
-  if (!FImpl->Painter.begin(&FImpl->Device))
-    throw EPrinter("Kann nicht drucken auf " +
-                   (FOutputFileName.empty() ? FImpl->Device.printerName().toStdString() : FOutputFileName));
+  const std::string target =
+      FOutputFileName.empty() ? FImpl->Device.printerName().toStdString() : FOutputFileName;
+  if (target.empty()) throw EPrinter("Es ist kein Drucker eingerichtet");
+  if (!FImpl->Painter.begin(&FImpl->Device)) throw EPrinter("Kann nicht drucken auf " + target);
   FImpl->Page = std::make_unique<TBitmap>(w, h, pf24bit);
   FImpl->Canvas = std::make_unique<TCanvas>(*FImpl->Page);
   FImpl->Canvas->Brush().SetColor(clWhite);

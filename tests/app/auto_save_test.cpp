@@ -74,7 +74,9 @@ TEST_F(AutoSave, NewNumberSkipsExistingFilesAndAdvances) {
   EXPECT_EQ(saved, Dir + "shot-4.jpg");
   EXPECT_EQ(n, 5);
   EXPECT_EQ(ReadText(Dir + "shot-1.jpg"), "x");
-  if (HaveTool("identify")) EXPECT_EQ(RunCapture("identify -format '%m %wx%h %Q' '" + saved + "'"), "JPEG 12x8 85");
+  if (HaveTool("identify")) {
+    EXPECT_EQ(RunCapture("identify -format '%m %wx%h %Q' '" + saved + "'"), "JPEG 12x8 85");
+  }
 }
 
 TEST_F(AutoSave, OverwriteKeepsTheNumberAndSkipLeavesEverything) {

@@ -126,9 +126,13 @@ TEST_F(PrintOutput, PosterAndCopiesMakeTheirPagesAndBadLinesMakeNoJob) {
   const int32_t w = Printer().PageWidth(), h = Printer().PageHeight();
   // 2.5 pages wide, one high: three pages, each its part of the picture.
   ASSERT_TRUE(Line("Print Mode=2" + WriteParamFloat("width", 2.5 * w) + WriteParamFloat("height", h)));
-  if (HaveTool("pdfinfo")) EXPECT_NE(RunCapture("pdfinfo '" + Dir + "out.pdf'").find("Pages:           3"), std::string::npos);
+  if (HaveTool("pdfinfo")) {
+    EXPECT_NE(RunCapture("pdfinfo '" + Dir + "out.pdf'").find("Pages:           3"), std::string::npos);
+  }
   ASSERT_TRUE(Line("Print NumPrints=2 width=100 height=100"));
-  if (HaveTool("pdfinfo")) EXPECT_NE(RunCapture("pdfinfo '" + Dir + "out.pdf'").find("Pages:           2"), std::string::npos);
+  if (HaveTool("pdfinfo")) {
+    EXPECT_NE(RunCapture("pdfinfo '" + Dir + "out.pdf'").find("Pages:           2"), std::string::npos);
+  }
   fs::remove(Dir + "out.pdf");
   EXPECT_FALSE(Line("Print width=0 height=100"));
   EXPECT_FALSE(Line("Print Mode=2 width=100000000 height=100"));
