@@ -19,6 +19,7 @@ packages=(
   qt6-translations-l10n adwaita-icon-theme
   libglib2.0-dev shared-mime-info
   libasound2-dev libsndfile1-dev
+  libqt6printsupport6
 )
 # The packages are checked once: the list that was found installed is kept in
 # the build folder, and only a changed list is checked again.

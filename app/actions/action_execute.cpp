@@ -8,6 +8,7 @@
 #include "app/actions/comment_actions.h"
 #include "app/actions/main_actions.h"
 #include "app/catalog/catalog_frame.h"
+#include "app/catalog/image_browser.h"
 #include "app/catalog/catalog_window.h"
 #include "app/child/child_window.h"
 #include "app/dialogs/new_image_dialog.h"
@@ -22,6 +23,8 @@
 #include "app/tools/numbered_copies.h"
 #include "app/tools/stereo_tool.h"
 #include "app/tools/stuck_pixel_tool.h"
+#include "app/workflows/automation.h"
+#include "app/workflows/print_dialog.h"
 #include "imaging/formats/twain_params.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
@@ -173,7 +176,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akSave: Form.Speichern1Click(&Action); break;
     case akFilterDialog: ShowFilterDialog(Form, FilterCatalogue(), nullptr); break;
     case akQuickFilter: ShowQuickFilterChoice(Form); break;
-    case akPrint: ShowMissingTool("Drucken"); break;
+    case akPrint: ShowPrintDialog(Form, Info.Tag); break;
     case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
     case akSlideshow: ShowMissingTool("Diashow"); break;
     case akSlideshowCatalog:
@@ -182,13 +185,18 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
       break;
     case akComment: return RunCommentAction(Form, Info.Name);
     case akCatalogAdd: AddToCatalog(Form); break;
-    case akBrowser: ShowMissingTool("Bilder Browser"); break;
+    case akBrowser: ShowImageBrowser(Form); break;
     case akNewCatalog:
       RunLine(Form, "NEWCATALOG");
       if (TAction* add = MainAction(Form, "catalogadd")) add->Execute();
       break;
     case akCatalogRemove: RemoveFromCatalog(Form); break;
-    case akAutomation: ShowMissingTool("Automatisierung (Batch, Auto Scan)"); break;
+    case akAutomation:
+      ShowAutomation(Form, SameText(Info.Name, "batchscan")  ? apAutoScan
+                           : SameText(Info.Name, "copyscan") ? apPhotocopy
+                           : SameText(Info.Name, "multiscan") ? apMultiScan
+                                                              : apBatch);
+      break;
     case akRecorder:
       if (SameText(Info.Name, "batchnew"))
         Form.batchnew();

@@ -2,8 +2,11 @@
 #include "app/actions/comment_form.h"
 #include "app/catalog/catalog_frame.h"
 #include "app/catalog/catalog_window.h"
+#include "app/child/child_window.h"
 #include "app/interpreter/commands.h"
 #include "app/main/main_form.h"
+#include "app/workflows/print_layout.h"
+#include "platform/system/printer.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
 #include "platform/rtl/file_utils.h"
@@ -13,7 +16,6 @@
 
 namespace kv {
 
-void cmdPrint(TCommandRun& Run) { MissingTool(Run, "Drucken"); }
 namespace {
 
 // The sound comment of the image named in the line. An image without a file
@@ -35,6 +37,43 @@ void RunComment(TCommentMode Mode, const std::string& Target, const std::string&
 }  // namespace
 
 void cmdCommentRecord(TCommandRun& Run) { RunComment(kmRecord, SoundCommentOf(Run)); }
+void cmdPrint(TCommandRun& Run) {
+  const bool catalog = Run.Int("Mode", 0) == 3;
+  TPrintSource source;
+  std::string title;
+  if (catalog) {
+    TFormcatalog* window = Run.Form.getcatalog();
+    if (!window) throw ECommandError("Es ist kein Katalogfenster aktiv");
+    source.CatalogFiles = &window->catalogframe1->Files();
+    title = window->Caption();
+  } else {
+    source = PrintSourceOf(Run.Imager());
+    title = Run.Child().Caption();
+  }
+  TPrinter& printer = Printer();
+  TPrintDevice device = PrintDeviceOf(printer);
+  const double unit = Run.Form.StoredFloat("Userunit");
+  if (unit > 0) device.UserUnit = unit;
+  device.Progress = [&Run](int32_t Percent) { Run.Form.onprogressany(&Run.Form, Percent); };
+  printer.SetTitle(title);
+  // The layout is checked before a job starts, so a bad line leaves no empty job behind.
+  PrintWithLayout(source, nullptr, printer.PageWidth(), printer.PageHeight(), 1, false, Run.Line, device);
+  printer.BeginDoc();
+  try {
+    const int32_t copies = std::max(1, Run.Int("NumPrints", 1));
+    for (int32_t copy = 0; copy < copies; ++copy) {
+      if (copy > 0) printer.NewPage();
+      PrintWithLayout(source, &printer.Canvas(), printer.PageWidth(), printer.PageHeight(), 1, true, Run.Line,
+                      device);
+    }
+  } catch (...) {
+    printer.Abort();
+    Run.Form.onprogressany(&Run.Form, 0);
+    throw;
+  }
+  printer.EndDoc();
+  Run.Form.onprogressany(&Run.Form, 0);
+}
 
 void cmdTextComment(TCommandRun& Run) {
   const std::string file = Run.Str("Name", "") + ".txt";

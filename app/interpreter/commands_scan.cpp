@@ -1,7 +1,9 @@
 // Scanner selection, acquisition and options.
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/catalog/image_source_options.h"
 #include "app/interpreter/commands.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
@@ -110,6 +112,23 @@ void cmdScan(TCommandRun& Run) {
   scanner.Update();
 }
 
-void cmdScanOptions(TCommandRun& Run) { MissingTool(Run, "Scan Optionen"); }
+void cmdScanOptions(TCommandRun& Run) {
+  TIMTWainParams* twain = nullptr;
+  if (Run.Form.imagerlayer1) {
+    TIMTWainParams& p = Run.Form.imagerlayer1->TWainParams();
+    // Without a scanner the dialog still edits the stored options; with one
+    // it reads the scanner SCAN would use.
+    if (!p.SourceList().empty()) {
+      p.SetSelectedSource(DefaultSource(p));
+      twain = &p;
+    }
+  }
+  auto dlg = std::make_unique<Timagesourceopform>(nullptr, 3, Run.Form.StoredString("Scanoptions"), twain);
+  dlg->SetScanButton(Run.Bool("ScanButton", false));
+  if (dlg->ShowModal() == mrOk)
+    Run.Form.SetStoredString("Scanoptions", dlg->GetParams());
+  else
+    Run.Result = false;
+}
 
 }  // namespace kv

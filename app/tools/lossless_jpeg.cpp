@@ -72,9 +72,9 @@ int32_t Tlosslessjpgform::TrafoOfEntry(int32_t Index) {
   return code;
 }
 
-Tlosslessjpgform::Tlosslessjpgform(TComponent* AOwner)
+Tlosslessjpgform::Tlosslessjpgform(TComponent* AOwner, bool WithFile)
     : TToolDialog(AOwner, "losslessjpgform", "Verlustfreie JPG-Transformation") {
-  FileEdit = AddEdit("JPG-Datei", "FileEdit", "");
+  if (WithFile) FileEdit = AddEdit("JPG-Datei", "FileEdit", "");
   AddNote("Hinweis: Die Originaldatei wird überschrieben!");
   TrafoBox = AddCombo("Transformation", "TrafoBox",
                       {"Horizontal spiegeln", "Vertikal spiegeln", "-90° drehen (im Uhrzeigersinn)", "180° drehen",
@@ -85,7 +85,9 @@ Tlosslessjpgform::Tlosslessjpgform(TComponent* AOwner)
   TrimBox = AddCheck("Unvollständige Randblöcke abschneiden", "TrimBox", false);
   AddButtons("Ausführen", 241);
   OnRun = [this](TObject*) {
-    ResultLine = SettingsLine() + WriteParamString("File", StringReplace(FileEdit->Text(), "\"", "", TReplaceFlags{rfReplaceAll}));
+    ResultLine = SettingsLine();
+    if (FileEdit)
+      ResultLine += WriteParamString("File", StringReplace(FileEdit->Text(), "\"", "", TReplaceFlags{rfReplaceAll}));
   };
 }
 

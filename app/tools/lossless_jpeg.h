@@ -23,7 +23,8 @@ inline constexpr const char* kJpgFailed = "Fehler: Die Transformation ist fehlge
 
 class Tlosslessjpgform : public TToolDialog {
  public:
-  explicit Tlosslessjpgform(TComponent* AOwner);
+  // Without WithFile the dialog has no file field: its caller names the files.
+  explicit Tlosslessjpgform(TComponent* AOwner, bool WithFile = true);
   TEdit* FileEdit = nullptr;
   TComboBox* TrafoBox = nullptr;
   TCheckBox* KeepDateBox = nullptr;

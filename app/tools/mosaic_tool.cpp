@@ -11,6 +11,8 @@
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
 #include "app/tools/tool_files.h"
+#include "app/catalog/image_source.h"
+#include "app/catalog/image_source_frame.h"
 #include "imaging/processing/mosaic.h"
 #include "imaging/processing/resample.h"
 #include "platform/graphics/bitmap.h"
@@ -76,7 +78,7 @@ void BuildMosaic(Tform1& Form, const std::string& Line) {
 
   std::vector<std::string> files;
   if (generate) {
-    files = ListFolderImageSource(Line);
+    files = ListImageSource(Line);
   } else {
     for (size_t i = 0; FileExists(TilePath(folder, i)); ++i) files.push_back(TilePath(folder, i));
   }
@@ -153,8 +155,9 @@ Tmosaicform::Tmosaicform(TComponent* AOwner, int32_t ImageWidth, int32_t ImageHe
   BorderBox = AddCheck("Rahmen", "Border", false);
   AddNote("Thumbnails (je mehr Bilder desto besser)");
   GenerateBox = AddCheck("Neu generieren von", "Generate", true);
-  SourceEdit = AddEdit("Verzeichnis", "DirectoryEdit1", "");
-  SubdirBox = AddCheck("Unterverzeichnisse einbeziehen", "CheckBox6", false);
+  imageSourceframe1 = new TimageSourceframe(this);
+  imageSourceframe1->SetKindCount(2);  // tiles are made from files
+  AddFrame(imageSourceframe1, 100);
   ThumbDirEdit = AddEdit("Thumbnailverzeichnis", "thumbdir", DefaultMosaicTileFolder());
   SizeLabel = AddNote("");
   PiecesLabel = AddNote("");
@@ -197,9 +200,7 @@ std::string Tmosaicform::BuildLine() const {
                      WriteParamInt("Adjust", EditInt(AdjustEdit)) + WriteParamBool("Border", BorderBox->Checked()) +
                      WriteParamString("thumbdir", ThumbDirEdit->Text()) +
                      WriteParamInt("Generate", GenerateBox->Checked() ? 1 : 0);
-  if (GenerateBox->Checked())
-    line += WriteParamInt("SourceMode", 1) + WriteParamString("Dir", SourceEdit->Text()) +
-            WriteParamBool("Subdirs", SubdirBox->Checked()) + WriteParamInt("Sort1", 1);
+  if (GenerateBox->Checked()) line += imageSourceframe1->GetParams();
   return line;
 }
 

@@ -12,6 +12,7 @@ class TEdit;
 class TCheckBox;
 class TComboBox;
 class TLabel;
+class TimageSourceframe;
 
 // The tile folder used when the line names none: a folder of its own in the
 // temporary folder, so that no stray file there is taken for a tile.
@@ -31,8 +32,7 @@ class Tmosaicform : public TToolDialog {
   TCheckBox* ProportionalBox = nullptr;
   TCheckBox* BorderBox = nullptr;
   TCheckBox* GenerateBox = nullptr;  // "Neu generieren von" (else "aus Verzeichnis")
-  TEdit* SourceEdit = nullptr;
-  TCheckBox* SubdirBox = nullptr;
+  TimageSourceframe* imageSourceframe1 = nullptr;  // the pictures the tiles are made of
   TEdit* ThumbDirEdit = nullptr;
   TLabel* SizeLabel = nullptr;
   TLabel* PiecesLabel = nullptr;

@@ -13,6 +13,9 @@
 #include <memory>
 #include <set>
 
+#include "app/catalog/image_browser.h"
+#include "app/catalog/image_source.h"
+#include "app/catalog/image_source_frame.h"
 #include "app/main/main_form.h"
 #include "app/interpreter/interpreter.h"
 #include "app/params/param_strings.h"
@@ -200,7 +203,7 @@ std::vector<std::string> TransferFiles(const TCopyPlan& Plan, bool Move) {
 }
 
 void RunCopyNumber(Tform1& Form, const std::string& Line) {
-  std::vector<std::string> files = ListFolderImageSource(Line);
+  std::vector<std::string> files = ListImageSource(Line);
   if (files.empty()) {
     ShowMessage(kNoFilesSelected);
     return;
@@ -212,6 +215,7 @@ void RunCopyNumber(Tform1& Form, const std::string& Line) {
   const TCopyPlan plan = PlanNumberedCopies(files, target, ReadParamBool(Line, "Comments", true), FolderFoldsCase(target));
   const std::vector<std::string> failed = TransferFiles(plan, ReadParamInt(Line, "FileMode", 0) == 1);
   Form.PercentProc(0);
+  if (ReadParamBool(Line, "OpenTarget", false)) ShowImageBrowser(Form).BrowserFrame1->SetDirectory(target);
   if (!failed.empty()) {
     std::string list;
     for (const std::string& f : failed) list += "\r" + f;
@@ -222,8 +226,10 @@ void RunCopyNumber(Tform1& Form, const std::string& Line) {
 Tdiginform::Tdiginform(TComponent* AOwner) : TToolDialog(AOwner, "diginform", "Bilder Kopieren & Umnummerieren") {
   TargetEdit = AddEdit("Ziel", "TargetEdit", "");
   ModeBox = AddCombo("Dateien", "ModeBox", {"Kopieren", "Verschieben"}, 0);
-  SourceEdit = AddEdit("Quelle: Verzeichnis", "DirectoryEdit1", "");
-  SubdirBox = AddCheck("Unterverzeichnisse einbeziehen", "CheckBox6", false);
+  AddNote("Quelle");
+  imageSourceframe1 = new TimageSourceframe(this);
+  imageSourceframe1->SetKindCount(2);  // files are copied: a catalog or a folder
+  AddFrame(imageSourceframe1, 100);
   CommentsBox = AddCheck("WAV-Tonkommentare übernehmen", "CommentsBox", true);
   BrowserBox = AddCheck("Anschließend Bilder Browser öffnen", "BrowserBox", true);
   AddButtons("Ausführen", 241);
@@ -233,9 +239,8 @@ Tdiginform::Tdiginform(TComponent* AOwner) : TToolDialog(AOwner, "diginform", "B
 std::string Tdiginform::BuildLine() const {
   const std::string target = StringReplace(TargetEdit->Text(), "\"", "", TReplaceFlags{rfReplaceAll});
   return "CopyNumber" + WriteParamString("TargetDir", target) + WriteParamInt("FileMode", ModeBox->ItemIndex() == 1 ? 1 : 0) +
-         WriteParamBool("Comments", CommentsBox->Checked()) + WriteParamInt("SourceMode", 1) +
-         WriteParamString("Dir", SourceEdit->Text()) + WriteParamBool("Subdirs", SubdirBox->Checked()) +
-         WriteParamInt("Sort1", 1) + WriteParamBool("OpenTarget", BrowserBox->Checked());
+         WriteParamBool("Comments", CommentsBox->Checked()) + imageSourceframe1->GetParams() +
+         WriteParamBool("OpenTarget", BrowserBox->Checked());
 }
 
 void ShowNumberedCopiesDialog(Tform1& Form) {

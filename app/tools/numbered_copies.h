@@ -14,6 +14,7 @@ class Tform1;
 class TEdit;
 class TCheckBox;
 class TComboBox;
+class TimageSourceframe;
 
 inline constexpr const char* kNoFilesSelected = "Keine Dateien ausgewählt";
 
@@ -51,8 +52,7 @@ class Tdiginform : public TToolDialog {
   explicit Tdiginform(TComponent* AOwner);
   TEdit* TargetEdit = nullptr;
   TComboBox* ModeBox = nullptr;
-  TEdit* SourceEdit = nullptr;
-  TCheckBox* SubdirBox = nullptr;
+  TimageSourceframe* imageSourceframe1 = nullptr;  // the pictures copied
   TCheckBox* CommentsBox = nullptr;
   TCheckBox* BrowserBox = nullptr;
   std::string BuildLine() const;

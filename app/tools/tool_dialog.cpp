@@ -64,6 +64,13 @@ void TToolDialog::Place(TLabel* Label, TWinControl* Control, int32_t Height) {
   SetClientSize(ClientWidth(), FTop + 50);
 }
 
+void TToolDialog::AddFrame(TWinControl* Frame, int32_t Height) {
+  Frame->SetParent(this);
+  Frame->SetBounds(kLabelLeft, FTop, kControlLeft + kControlWidth - kLabelLeft, Height);
+  FTop += Height + kRow - 24;
+  SetClientSize(ClientWidth(), FTop + 50);
+}
+
 TLabel* TToolDialog::AddNote(const std::string& Text) {
   auto* l = new TLabel(this);
   l->SetCaption(Text);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/catalog/image_source.h"
 #include "app/interpreter/interpreter.h"
 #include "app/params/param_strings.h"
 #include "imaging/formats/imager_io.h"
@@ -17,29 +18,6 @@ namespace kv {
 namespace {
 
 std::string CannotLoad(const std::string& FileName) { return "Kann Datei " + FileName + " nicht laden."; }
-
-bool PictureExtension(const std::string& Name) {
-  static const char* const kinds[] = {".jpg", ".jpeg", ".jpe", ".png", ".bmp", ".pcx", ".gif", ".tif",
-                                      ".tiff", ".tga", ".wmf", ".emf", ".ico", ".cur", ".ppm", ".pgm", ".pbm", ".pnm"};
-  const std::string ext = LowerCase(ExtractFileExt(Name));
-  return std::any_of(std::begin(kinds), std::end(kinds), [&](const char* k) { return ext == k; });
-}
-
-void ListFolder(const std::filesystem::path& Folder, bool Subdirs, std::vector<std::string>& Out) {
-  std::error_code ec;
-  std::vector<std::filesystem::directory_entry> entries;
-  for (std::filesystem::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
-  std::sort(entries.begin(), entries.end(),
-            [](const auto& A, const auto& B) { return A.path().filename().string() < B.path().filename().string(); });
-  for (const auto& e : entries) {
-    const std::string name = e.path().filename().string();
-    if (e.is_directory(ec)) {
-      if (Subdirs && !name.empty() && name[0] != '.') ListFolder(e.path(), Subdirs, Out);
-      continue;
-    }
-    if (PictureExtension(name)) Out.push_back(e.path().string());
-  }
-}
 
 }  // namespace
 
@@ -82,14 +60,8 @@ void SaveToolPicture(const std::string& FileName, const TBitmap& Bitmap, int32_t
 }
 
 std::vector<std::string> ListFolderImageSource(const std::string& Params) {
-  std::vector<std::string> files;
-  if (ReadParamInt(Params, "SourceMode", -1) != 1) return files;
-  std::string dir = ReadParamString(Params, "Dir", "");
-  if (dir.empty()) return files;
-  // Relative folders are taken from the program folder, as the sources of the browser are.
-  if (dir[0] != '/') dir = ProgramFolder() + dir;
-  ListFolder(dir, ReadParamBool(Params, "Subdirs", false), files);
-  return files;
+  if (ReadParamInt(Params, "SourceMode", -1) != 1) return {};
+  return ListImageSource(Params);
 }
 
 }  // namespace kv

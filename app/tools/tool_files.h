@@ -16,9 +16,8 @@ void LoadToolPicture(const std::string& FileName, TBitmap& Bitmap, int32_t* Dpi 
 // Writes a picture by its extension; raises ECommandError when it cannot.
 void SaveToolPicture(const std::string& FileName, const TBitmap& Bitmap, int32_t Dpi = 0);
 
-// The pictures of an image-source parameter text for a folder ("SourceMode" 1,
-// "Dir", "Subdirs"): files whose extension is one of the picture kinds, by
-// name within each folder, a subfolder's pictures where it is met.
+// The pictures of an image-source parameter text when it names a folder
+// ("SourceMode" 1), as ListImageSource lists them; none for other sources.
 std::vector<std::string> ListFolderImageSource(const std::string& Params);
 
 }  // namespace kv

@@ -15,6 +15,8 @@
 #include "app/child/drawing_options.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
+#include "app/workflows/print_dialog.h"
+#include "platform/ui/button.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
 #include "platform/graphics/bitmap.h"
@@ -238,13 +240,38 @@ TEST_F(Actions, FixedLinesAndTheScanLine) {
 
 TEST_F(Actions, ToolsNotInThisBuildSaySo) {
   OpenImage();
-  for (const char* n : {"Print", "WebCam"}) {
+  for (const char* n : {"WebCam"}) {
     TScriptedDialogsScope dialogs;
     dialogs->Answer(mrOk);
     A(n).Execute();
     ASSERT_EQ(dialogs->Shown.size(), 1u) << n;
     EXPECT_NE(dialogs->Shown[0].Text.find("nicht vorhanden"), std::string::npos) << n;
     EXPECT_TRUE(Lines.empty()) << n;
+  }
+}
+
+// The print actions open the print dialog in their layout mode; "&Drucken"
+// hands its line on, cancelled they run none.
+TEST_F(Actions, PrintActionsOpenTheDialogInTheirMode) {
+  OpenImage();
+  const std::pair<const char*, int32_t> actions[] = {{"Print", 0}, {"printtiled", 1}, {"printposter", 2}};
+  for (const auto& [name, mode] : actions) {
+    TScriptedDialogsScope dialogs;
+    Lines.clear();
+    dialogs->AnswerModal([&, mode = mode](TCustomForm& F) {
+      auto& print = dynamic_cast<Tprintform&>(F);
+      EXPECT_EQ(print.Caption(), "Drucken");
+      EXPECT_EQ(print.Mode(), mode);
+      print.PrintButton->Click();
+      return mrNone;
+    });
+    A(name).Execute();
+    ASSERT_EQ(Lines.size(), 1u) << name;
+    EXPECT_EQ(Lines[0].rfind("Print Mode=" + std::to_string(mode) + " ", 0), 0u) << Lines[0];
+    dialogs->AnswerModal([](TCustomForm&) { return mrCancel; });
+    Lines.clear();
+    A(name).Execute();
+    EXPECT_TRUE(Lines.empty()) << name;
   }
 }
 

@@ -51,7 +51,7 @@ TEST_F(AutoSave, NamesFollowTheRules) {
     int32_t Number;
     std::string Name;
   } cases[] = {
-      {other, Text(" Startfile=\"Urlaub\" Type=\"JPG\""), 7, Dir + "urlaub-7.jpg"},
+      {other, Text(" Startfile=\"Urlaub\" Type=\"JPG\" KeepParams=0"), 7, Dir + "urlaub-7.jpg"},
       {other, Text(" Startfile=\"Urlaub\" Type=\"TIF\" KeepParams=0"), 2, Dir + "urlaub-2.tif"},
       {other, Text(""), 1, Dir + "unbenannt-1.png"},  // KeepParams is on when absent
       {other, Text(" KeepDirectory=1 KeepParams=0"), 4, "/elsewhere/unbenannt-4.jpg"},
@@ -74,7 +74,9 @@ TEST_F(AutoSave, NewNumberSkipsExistingFilesAndAdvances) {
   EXPECT_EQ(saved, Dir + "shot-4.jpg");
   EXPECT_EQ(n, 5);
   EXPECT_EQ(ReadText(Dir + "shot-1.jpg"), "x");
-  if (HaveTool("identify")) EXPECT_EQ(RunCapture("identify -format '%m %wx%h %Q' '" + saved + "'"), "JPEG 12x8 85");
+  if (HaveTool("identify")) {
+    EXPECT_EQ(RunCapture("identify -format '%m %wx%h %Q' '" + saved + "'"), "JPEG 12x8 85");
+  }
 }
 
 TEST_F(AutoSave, OverwriteKeepsTheNumberAndSkipLeavesEverything) {

@@ -124,16 +124,19 @@ TEST_F(BatchList, RecorderButtonsFollowTheRecorderAndASaveShowsTheNewProgram) {
   EXPECT_EQ(f.SelectedProgram(), Dir + "Batch/old.atp");  // the selection stays where it was
   EXPECT_EQ(test::ReadText(Dir + "Batch/new.atp"), "NEWIMAGE Width=5 Height=4 vwidth=0 vheight=0\r\n");
 
-  // "Batch..." is the main window's action, which says that its window is not in this version.
-  dialogs->Answer(mrOk);
+  // "Batch..." is the main window's action, which opens the automation window.
+  dialogs->AnswerModal([](TCustomForm& F) {
+    EXPECT_EQ(F.Caption(), "Batch");
+    return mrCancel;
+  });
   f.BatchButtonClick(f.BatchButton);
-  EXPECT_NE(dialogs->Shown.back().Text.find("Automatisierung"), std::string::npos);
+  EXPECT_EQ(dialogs->Shown.back().Kind, dkModalForm);
   EXPECT_EQ(dialogs->Pending(), 0u);
 }
 
 TEST_F(BatchList, PlayRunsTheSelectedProgram) {
   TbatchlistFrame& f = Open({"a.atp"});
-  test::WriteText(Dir + "Batch/b.atp", "NEWIMAGE Width=8 Height=8 vwidth=0 vheight=0\r\nPRINT\r\n");
+  test::WriteText(Dir + "Batch/b.atp", "NEWIMAGE Width=8 Height=8 vwidth=0 vheight=0\r\nRESIZE Resample=1 ResampleFilter=99\r\n");
   f.ReadFileList();
   const int32_t before = Form->MDIChildCount();
   f.PlayClick(f.PlayButton);
@@ -149,8 +152,8 @@ TEST_F(BatchList, PlayRunsTheSelectedProgram) {
   Pump();
   EXPECT_EQ(Form->MDIChildCount(), before + 2);
   ASSERT_EQ(dialogs->Shown.size(), 2u);
-  EXPECT_NE(dialogs->Shown[0].Text.find("HIDDEN PRINT"), std::string::npos);
-  EXPECT_NE(dialogs->Shown[1].Text.find("ist in dieser Version nicht vorhanden"), std::string::npos)
+  EXPECT_NE(dialogs->Shown[0].Text.find("HIDDEN RESIZE"), std::string::npos);
+  EXPECT_NE(dialogs->Shown[1].Text.find("Unbekannter Resampling-Filter"), std::string::npos)
       << dialogs->Shown[1].Text;
   EXPECT_FALSE(Form->Busy());
 }

@@ -21,7 +21,7 @@ TEST_F(BatchPlayback, ThirdLineFailsAfterTheFirstTwoRan) {
   test::WriteText(job,
                   "NEWIMAGE Width=20 Height=10 vwidth=0 vheight=0\r\n"
                   "NEWIMAGE Width=10 Height=5 vwidth=0 vheight=0\r\n"
-                  "PRINT\r\n"
+                  "RESIZE Resample=1 ResampleFilter=99\r\n"
                   "NEWIMAGE Width=30 Height=30 vwidth=0 vheight=0\r\n");
   auto* history = new Tbatchwindowform(Main);
   const int32_t before = Main->MDIChildCount();
@@ -32,7 +32,7 @@ TEST_F(BatchPlayback, ThirdLineFailsAfterTheFirstTwoRan) {
 
   EXPECT_EQ(Main->MDIChildCount(), before + 2);
   ASSERT_EQ(dialogs->Shown.size(), 1u);
-  EXPECT_NE(dialogs->Shown[0].Text.find("Folgender Befehl verursachte einen Fehler: \r\rHIDDEN PRINT"), std::string::npos);
+  EXPECT_NE(dialogs->Shown[0].Text.find("Folgender Befehl verursachte einen Fehler: \r\rHIDDEN RESIZE"), std::string::npos);
   EXPECT_FALSE(Main->Busy());
   // Batch lines run hidden: neither the history nor a recording sees them.
   EXPECT_EQ(history->TextListBox1->Items().Count(), 0);

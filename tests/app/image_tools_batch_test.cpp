@@ -11,6 +11,8 @@
 #include <map>
 
 #include "app/batch/batch_escapes.h"
+#include "app/catalog/image_source_frame.h"
+#include "components/controls/file_dir_edit.h"
 #include "app/tools/lossless_jpeg.h"
 #include "app/tools/mosaic_tool.h"
 #include "app/tools/numbered_copies.h"
@@ -119,7 +121,7 @@ class ImageToolsBatch : public CommandTest {
       w.CellHeightEdit->SetText("12");
       w.AdjustEdit->SetText("50");
       w.BorderBox->SetChecked(true);
-      w.SourceEdit->SetText(in + "pics");
+      w.imageSourceframe1->DirectoryEdit1->SetText(in + "pics");
       w.ThumbDirEdit->SetText(in + "tiles");
       w.RunButton->Click();
       lines.push_back(w.ResultLine);
@@ -135,8 +137,8 @@ class ImageToolsBatch : public CommandTest {
     {
       Tdiginform w(nullptr);
       w.TargetEdit->SetText(out + "copies");
-      w.SourceEdit->SetText(in + "card");
-      w.SubdirBox->SetChecked(true);
+      w.imageSourceframe1->DirectoryEdit1->SetText(in + "card");
+      w.imageSourceframe1->CheckBox6->SetChecked(true);
       w.BrowserBox->SetChecked(false);
       w.RunButton->Click();
       lines.push_back(w.ResultLine);

@@ -1,0 +1,108 @@
+// The print dialog "Drucken": layout, information text and printer, with a
+// live preview, returning the "Print" command line.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "app/workflows/print_layout.h"
+#include "app/workflows/print_preview.h"
+#include "platform/graphics/canvas.h"
+#include "platform/ui/forms.h"
+
+namespace kv {
+
+class TButton;
+class TCheckBox;
+class TCheckListBox;
+class TComboBox;
+class TEdit;
+class TGroupBox;
+class TKvSpinEdit;
+class TLabel;
+class TSpeedButton;
+class Tform1;
+class tformstorage1;
+
+class Tprintform : public TForm {
+ public:
+  // Mode: 0 one picture, 1 a page of copies, 2 poster, 3 catalog thumbnails.
+  // Image is the picture printed (null in mode 3); CatalogFiles the catalog's entries in mode 3.
+  Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, const TStrings* CatalogFiles);
+
+  // Special size: at most one down; none gives 0.
+  TSpeedButton* FitButton = nullptr;       // "Voll (eingepasst)"
+  TSpeedButton* FillButton = nullptr;      // "Voll (abgeschnitten)"
+  TSpeedButton* OriginalButton = nullptr;  // "Originalgröße"
+  // The anchor: [row][column], rows top, middle, bottom; columns left, centre, right.
+  TSpeedButton* AnchorButtons[3][3] = {};
+  TEdit* LeftEdit = nullptr;
+  TComboBox* LeftUnit = nullptr;
+  TEdit* TopEdit = nullptr;
+  TComboBox* TopUnit = nullptr;
+  TCheckBox* WithOffsetBox = nullptr;  // "Ränder hinzurechnen"
+  TEdit* WidthEdit = nullptr;
+  TComboBox* WidthUnit = nullptr;
+  TEdit* HeightEdit = nullptr;
+  TComboBox* HeightUnit = nullptr;
+  TCheckBox* ProportionalBox = nullptr;
+  TButton* HalfButton = nullptr;    // "/ 2"
+  TButton* DoubleButton = nullptr;  // "x 2"
+  TCheckBox* CutLinesBox = nullptr;  // "Schneidelinien"
+  TKvSpinEdit* FontSizeEdit = nullptr;  // "Schriftgröße"
+  TButton* FontButton = nullptr;        // "Schrift-Optionen..."
+  TCheckListBox* InfoList = nullptr;    // "Zusätzliche Informationen"
+  TKvSpinEdit* CopiesEdit = nullptr;    // "Anzahl der Drucke"
+  TGroupBox* PrinterBox = nullptr;      // "Drucker"
+  TLabel* PrinterNameLabel = nullptr;
+  TLabel* ResolutionLabel = nullptr;
+  TComboBox* ResolutionUnit = nullptr;
+  TLabel* PageSizeLabel = nullptr;
+  TComboBox* PageSizeUnit = nullptr;
+  TLabel* MarginsLabel = nullptr;
+  TComboBox* MarginsUnit = nullptr;
+  TButton* SetupButton = nullptr;  // "Druck-Einstellungen..."
+  TprintFrame* printFrame1 = nullptr;
+  TButton* PrintButton = nullptr;  // "&Drucken"
+  TButton* CancelButton = nullptr;
+
+  int32_t Mode() const { return FMode; }
+  TFont& InfoFont() { return FFont; }
+  // The "Print" line of the controls.
+  std::string BuildCommand() const;
+  // The line "&Drucken" built; empty until then.
+  const std::string& Command() const { return FCommand; }
+  // Reads the printer again, sizes and redraws the preview.
+  void FillPrinterPage();
+  void Preview();
+  // DirectionPos of the anchor buttons, -1 when none is down.
+  int32_t DirectionPos() const;
+  int32_t SpecialSize() const;
+
+  void FormShow(TObject* Sender);
+
+ private:
+  void SizeChanged(bool FromSpecial);
+  void PositionChanged();
+  void WriteBackGeometry();
+  void SpecialUp();
+  void ScaleSize(double Factor);
+  double EditValue(const TEdit* Edit) const;
+  void SetEditValue(TEdit* Edit, double Value);
+  void PrinterSetup();
+  void PrintClick();
+
+  int32_t FMode;
+  timagerlayer* FImage;
+  TPrintSource FSource;
+  TFont FFont;
+  std::string FCommand;
+  bool FUpdating = false;
+  bool FShown = false;
+  tformstorage1* formstorage1 = nullptr;
+};
+
+// The print actions: the dialog in the action's mode; on "&Drucken" the line
+// goes to the interpreter. The job's title is the active window's caption.
+void ShowPrintDialog(Tform1& Form, int32_t Mode);
+
+}  // namespace kv
