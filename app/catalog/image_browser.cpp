@@ -427,6 +427,7 @@ Tbrowserform::Tbrowserform(TComponent* AOwner) : TForm(AOwner) {
   SetCaption("File Browser");
   SetBounds(40, 40, 800, 560);
   BrowserFrame1 = new TBrowserFrame(this);
+  BrowserFrame1->SetName("BrowserFrame1");
   BrowserFrame1->SetParent(this);
   BrowserFrame1->SetAlign(alClient);
 }

@@ -92,6 +92,7 @@ Timagesourceopform::Timagesourceopform(TComponent* AOwner, int32_t Mode, const s
   // Sort keys and file kinds.
   Panel1 = MakePanel(this, this, "Panel1");
   sortframe1 = new Tsortframe(this);
+  sortframe1->SetName("sortframe1");
   sortframe1->SetParent(Panel1);
   sortframe1->SetBounds(8, 8, 330, 62);
   KindsLabel = new TLabel(this);
