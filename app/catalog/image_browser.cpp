@@ -19,15 +19,15 @@
 #include "app/params/param_strings.h"
 #include "app/settings/form_storage1.h"
 #include "app/tools/lossless_jpeg.h"
-#include "app/tools/numbered_copies.h"
 #include "components/controls/file_dir_edit.h"
+#include "components/shell/shell_context_menu.h"
+#include "components/shell/system_combo_box.h"
+#include "components/shell/system_tree_view.h"
 #include "components/controls/kv_splitter.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
-#include "platform/system/trash.h"
 #include "platform/ui/application.h"
-#include "platform/ui/clipboard_files.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/panel.h"
@@ -49,11 +49,6 @@ std::string WithSlash(std::string Folder) {
 }
 
 std::string FolderOf(const std::string& Path) { return WithSlash(fs::path(Path).parent_path().string()); }
-
-bool Exists(const std::string& Path) {
-  std::error_code ec;
-  return fs::exists(fs::symlink_status(Path, ec));
-}
 
 // A rename that never replaces what is there.
 bool RenameNoReplace(const std::string& From, const std::string& To) {
@@ -102,13 +97,16 @@ TBrowserFrame::TBrowserFrame(TComponent* AOwner) : TFrame(AOwner) {
   Panel1->SetAlign(alLeft);
   Panel1->SetWidth(220);
   Panel1->SetBevelOuter(bvNone);
-  DirectoryEdit1 = new TDirectoryEdit(this);
-  DirectoryEdit1->SetName("DirectoryEdit1");
-  DirectoryEdit1->SetParent(Panel1);
-  DirectoryEdit1->SetAlign(alTop);
-  DirectoryEdit1->OnChange = [this](TObject*) {
-    if (DirectoryEdit1->Text() != FDirectory) SetDirectory(DirectoryEdit1->Text());
-  };
+  // Made on the frame, the combo and the tree are linked: each shows the other's folder.
+  TdfsSystemComboBox1 = new TdfsSystemComboBox(this);
+  TdfsSystemComboBox1->SetName("TdfsSystemComboBox1");
+  TdfsSystemComboBox1->SetParent(Panel1);
+  TdfsSystemComboBox1->SetAlign(alTop);
+  TdfsSystemTreeView1 = new TdfsSystemTreeView(this);
+  TdfsSystemTreeView1->SetName("TdfsSystemTreeView1");
+  TdfsSystemTreeView1->SetParent(Panel1);
+  TdfsSystemTreeView1->SetAlign(alClient);
+  TdfsSystemTreeView1->OnChange = [this](TObject*, TTreeNode*) { TreeChange(); };
 
   KvSplitter1 = new TKvSplitter(this);
   KvSplitter1->SetName("KvSplitter1");
@@ -152,7 +150,10 @@ TBrowserFrame::TBrowserFrame(TComponent* AOwner) : TFrame(AOwner) {
     b->OnClick = [this, action](TObject*) { RunAction(action); };
     ActionButtons[i] = b;
     left += 27;
-    FilePopup->Items().push_back(TPopupItem{BrowserActionCaption(action), [this, action](TObject*) { RunAction(action); }});
+    TPopupItem entry;
+    entry.Caption = BrowserActionCaption(action);
+    entry.OnClick = [this, action](TObject*) { RunAction(action); };
+    FilePopup->Items().push_back(entry);
   }
   FilePopup->OnPopup = [this](TObject*) {
     for (int32_t i = 0; i < kBrowserActionCount; ++i) FilePopup->Items()[size_t(i)].Enabled = ActionEnabled(TBrowserAction(i));
@@ -217,7 +218,15 @@ TBrowserFrame::~TBrowserFrame() = default;
 
 void TBrowserFrame::SetDirectory(const std::string& Folder) {
   FDirectory = WithSlash(Folder);
-  if (DirectoryEdit1->Text() != FDirectory) DirectoryEdit1->SetText(FDirectory);
+  if (WithSlash(TdfsSystemTreeView1->Directory()) != FDirectory) TdfsSystemTreeView1->SetDirectory(FDirectory);
+  ListFolder();
+}
+
+void TBrowserFrame::TreeChange() {
+  const std::string folder = TdfsSystemTreeView1->Directory();
+  // Places without a folder of their own (the desktop's root, "Computer") list nothing new.
+  if (folder.empty() || !DirectoryExists(folder) || WithSlash(folder) == FDirectory) return;
+  FDirectory = WithSlash(folder);
   ListFolder();
 }
 
@@ -277,7 +286,10 @@ void TBrowserFrame::PopupAtButton(TMenuItem& Menu, TSpeedButton& Button) {
   for (int32_t i = 0; i < Menu.Count(); ++i) {
     TMenuItem* item = Menu.Items(i);
     const std::string caption = item->IsLine() ? "-" : (item->Checked() ? "✓ " : "   ") + item->Caption();
-    popup.Items().push_back(TPopupItem{caption, [item](TObject*) { item->Click(); }});
+    TPopupItem entry;
+    entry.Caption = caption;
+    entry.OnClick = [item](TObject*) { item->Click(); };
+    popup.Items().push_back(entry);
   }
   const TPoint p = Button.ClientToScreen(Point(Button.Width(), 0));
   popup.Popup(p.X, p.Y);
@@ -314,7 +326,7 @@ void TBrowserFrame::ApplyArrangement() {
 void TBrowserFrame::CopyOrCut(bool Cut) {
   const std::vector<std::string> files = SelectedFiles();
   if (files.empty()) return;
-  SetClipboardFiles(WithComments(files), Cut);
+  ShellSetClipboardFiles(WithComments(files), Cut);
   ListFolder();
 }
 
@@ -322,60 +334,17 @@ void TBrowserFrame::CutClick(TObject*) { CopyOrCut(true); }
 void TBrowserFrame::CopyClick(TObject*) { CopyOrCut(false); }
 
 void TBrowserFrame::PasteClick(TObject*) {
-  std::vector<std::string> files;
-  bool cut = false;
-  if (GetClipboardFiles(files, cut)) {
-    TCopyPlan plan;
-    std::vector<std::string> refused;
-    for (const std::string& f : files) {
-      // Moving a file onto itself would be no move; copying it there would overwrite it.
-      if (FolderOf(f) == FDirectory) {
-        if (!cut) refused.push_back(f);
-        continue;
-      }
-      const std::string target = FDirectory + fs::path(f).filename().string();
-      if (Exists(target)) {
-        refused.push_back(f);
-        continue;
-      }
-      plan.Sources.push_back(f);
-      plan.Targets.push_back(target);
-    }
-    for (const std::string& f : TransferFiles(plan, cut)) refused.push_back(f);
-    if (!refused.empty()) {
-      std::string list;
-      for (const std::string& f : refused) list += "\r" + f;
-      MessageDlg("Diese Dateien wurden nicht eingefügt, weil es im Ziel schon eine Datei dieses Namens gibt oder sie "
-                 "nicht übertragen werden konnten:" + list,
-                 mtWarning, TMsgDlgButtons{mbOK}, 0);
-    }
-  }
+  // The shell's paste never overwrites and never loses a file; cut and
+  // pasted into the same folder, nothing moves.
+  std::string error;
+  if (!ShellPasteInto(FDirectory, error) && !error.empty()) MessageDlg(error, mtWarning, TMsgDlgButtons{mbOK}, 0);
   ListFolder();
 }
 
 void TBrowserFrame::DeleteClick(TObject*) {
   const std::vector<std::string> files = WithComments(SelectedFiles());
-  if (files.empty()) return;
-  std::vector<std::string> left;
-  std::string reason;
-  for (const std::string& f : files) {
-    std::string error;
-    if (!MoveToTrash(f, error)) {
-      left.push_back(f);
-      reason = error;
-    }
-  }
-  if (!left.empty()) {
-    // Without a trash for them the files are deleted for good only when the user says so.
-    std::string list;
-    for (const std::string& f : left) list += "\r" + f;
-    if (MessageDlg("Diese Dateien können nicht in den Papierkorb verschoben werden (" + reason +
-                       "). Sollen sie endgültig gelöscht werden?" + list,
-                   mtConfirmation, TMsgDlgButtons{mbYes, mbNo}, 0) == mrYes) {
-      for (const std::string& f : left)
-        if (!DeleteFile(f)) ShowMessage("Kann " + f + " nicht löschen");
-    }
-  }
+  // To the trash; a file the trash cannot take goes for good only when the user says so.
+  if (!files.empty()) ShellTrashFiles(files);
   ListFolder();
 }
 
@@ -458,6 +427,7 @@ Tbrowserform::Tbrowserform(TComponent* AOwner) : TForm(AOwner) {
   SetCaption("File Browser");
   SetBounds(40, 40, 800, 560);
   BrowserFrame1 = new TBrowserFrame(this);
+  BrowserFrame1->SetName("BrowserFrame1");
   BrowserFrame1->SetParent(this);
   BrowserFrame1->SetAlign(alClient);
 }

@@ -13,7 +13,8 @@
 namespace kv {
 
 class Tcatalogframe;
-class TDirectoryEdit;
+class TdfsSystemComboBox;
+class TdfsSystemTreeView;
 class TKvSplitter;
 class TMenuItem;
 class TPanel;
@@ -35,7 +36,8 @@ class TBrowserFrame : public TFrame {
   ~TBrowserFrame() override;
 
   TPanel* Panel1 = nullptr;  // the folder side
-  TDirectoryEdit* DirectoryEdit1 = nullptr;
+  TdfsSystemComboBox* TdfsSystemComboBox1 = nullptr;
+  TdfsSystemTreeView* TdfsSystemTreeView1 = nullptr;
   TKvSplitter* KvSplitter1 = nullptr;
   TPanel* Panel2 = nullptr;  // the buttons above the grid
   TSpeedButton* ArrangeButton = nullptr;
@@ -57,7 +59,7 @@ class TBrowserFrame : public TFrame {
   void SetDirectory(const std::string& Folder);
   // The folder's pictures by the browser's sort, the grid repainted.
   void ListFolder();
-  // The selected files (full paths, in list order).
+  // The selected files (full paths, sorted).
   std::vector<std::string> SelectedFiles() const;
   // Enables the transform and the playing of comments by the selection.
   void SelectionChanged();
@@ -77,6 +79,7 @@ class TBrowserFrame : public TFrame {
   void ArrangeMenuClick(TObject* Sender);
 
  private:
+  void TreeChange();
   void CopyOrCut(bool Cut);
   void PopupAtButton(TMenuItem& Menu, TSpeedButton& Button);
   void ApplyArrangement();

@@ -10,7 +10,7 @@
 #include "app/helpers/my_combo_box.h"
 #include "app/params/file_kinds.h"
 #include "app/params/param_strings.h"
-#include "components/controls/calc_edit.h"
+#include "app/dialogs/size_frames.h"
 #include "imaging/formats/twain_params.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/button.h"
@@ -33,19 +33,17 @@ TPanel* MakePanel(TComponent* Owner, TWinControl* Parent, const char* Name) {
   return p;
 }
 
-TKvCalcEdit* MakeNumber(TComponent* Owner, TWinControl* Parent, const char* Caption, const char* Name, int32_t Left,
-                        int32_t Top) {
+Tconverterframe* MakeLength(TComponent* Owner, TWinControl* Parent, const char* Caption, const char* Name,
+                            int32_t Top) {
   auto* l = new TLabel(Owner);
   l->SetParent(Parent);
   l->SetCaption(Caption);
-  l->SetBounds(Left, Top + 4, 60, 17);
-  auto* e = new TKvCalcEdit(Owner);
-  e->SetName(Name);
-  e->SetParent(Parent);
-  e->SetDecimalPlaces(6);
-  e->SetZeroEmpty(false);
-  e->SetBounds(Left + 64, Top, 110, 24);
-  return e;
+  l->SetBounds(10, Top + 4, 96, 17);
+  auto* f = new Tconverterframe(Owner);
+  f->SetName(Name);
+  f->SetParent(Parent);
+  f->SetBounds(110, Top, 230, 25);
+  return f;
 }
 
 // The whole-number entries of a resolution list, its value chosen: a value
@@ -94,6 +92,7 @@ Timagesourceopform::Timagesourceopform(TComponent* AOwner, int32_t Mode, const s
   // Sort keys and file kinds.
   Panel1 = MakePanel(this, this, "Panel1");
   sortframe1 = new Tsortframe(this);
+  sortframe1->SetName("sortframe1");
   sortframe1->SetParent(Panel1);
   sortframe1->SetBounds(8, 8, 330, 62);
   KindsLabel = new TLabel(this);
@@ -142,27 +141,24 @@ Timagesourceopform::Timagesourceopform(TComponent* AOwner, int32_t Mode, const s
     b->SetName(d.Name);
     b->SetParent(GroupBox1);
     b->SetBounds(110, d.Top, 100, 24);
+    b->OnChange = [this](TObject* Sender) { ResolutionChange(Sender); };
     *d.Box = b;
   }
-  LeftEdit = MakeNumber(this, GroupBox1, "Links", "LeftEdit", 10, 118);
-  TopEdit = MakeNumber(this, GroupBox1, "Oben", "TopEdit", 200, 118);
-  WidthEdit = MakeNumber(this, GroupBox1, "Breite", "WidthEdit", 10, 150);
-  HeightEdit = MakeNumber(this, GroupBox1, "Höhe", "HeightEdit", 200, 150);
-  auto* unitLabel = new TLabel(this);
-  unitLabel->SetParent(GroupBox1);
-  unitLabel->SetCaption("Pixel");
-  unitLabel->SetBounds(10, 180, 200, 17);
+  offsetxframe = MakeLength(this, GroupBox1, "Links", "offsetxframe", 114);
+  offsetyframe = MakeLength(this, GroupBox1, "Oben", "offsetyframe", 142);
+  sizexframe = MakeLength(this, GroupBox1, "Breite", "sizexframe", 170);
+  sizeyframe = MakeLength(this, GroupBox1, "Höhe", "sizeyframe", 198);
   ReadButton = new TButton(this);
   ReadButton->SetName("ReadButton");
   ReadButton->SetParent(GroupBox1);
   ReadButton->SetCaption("Werte vom Scanner lesen");
-  ReadButton->SetBounds(10, 210, 180, 26);
+  ReadButton->SetBounds(10, 240, 180, 26);
   ReadButton->OnClick = [this](TObject*) { ReadScannerValues(); };
   MaxButton = new TButton(this);
   MaxButton->SetName("MaxButton");
   MaxButton->SetParent(GroupBox1);
   MaxButton->SetCaption("Maxmimale Größe");
-  MaxButton->SetBounds(200, 210, 180, 26);
+  MaxButton->SetBounds(200, 240, 180, 26);
   MaxButton->OnClick = [this](TObject*) { MaxSize(); };
 
   OkButton = new TButton(this);
@@ -214,10 +210,18 @@ void Timagesourceopform::SetScannerParams(const std::string& Params) {
   PixelTypeBox->SetItemIndex(kind >= 0 && kind <= 2 ? kind : 2);
   ChooseNumber(*DpiXBox, ReadParamFloat(Params, "dpix", 0));
   ChooseNumber(*DpiYBox, ReadParamFloat(Params, "dpiy", 0));
-  LeftEdit->SetValue(ReadParamFloat(Params, "offsetx", 0));
-  TopEdit->SetValue(ReadParamFloat(Params, "offsety", 0));
-  WidthEdit->SetValue(ReadParamFloat(Params, "sizex", 0));
-  HeightEdit->SetValue(ReadParamFloat(Params, "sizey", 0));
+  ResolutionChange(this);
+  offsetxframe->SetValue(ReadParamFloat(Params, "offsetx", 0));
+  offsetyframe->SetValue(ReadParamFloat(Params, "offsety", 0));
+  sizexframe->SetValue(ReadParamFloat(Params, "sizex", 0));
+  sizeyframe->SetValue(ReadParamFloat(Params, "sizey", 0));
+}
+
+void Timagesourceopform::ResolutionChange(TObject*) {
+  offsetxframe->SetResolution(DpiX());
+  sizexframe->SetResolution(DpiX());
+  offsetyframe->SetResolution(DpiY());
+  sizeyframe->SetResolution(DpiY());
 }
 
 double Timagesourceopform::DpiX() const { return ComboNumber(*DpiXBox); }
@@ -238,20 +242,21 @@ void Timagesourceopform::ReadScannerValues() {
   FillResolutions(*DpiYBox, FTwain->YResolution());
   const double left = FTwain->GetAcquireFrame(0), top = FTwain->GetAcquireFrame(1);
   const double width = FTwain->GetAcquireFrame(2) - left, height = FTwain->GetAcquireFrame(3) - top;
-  // The frame is kept in inches; the fields show pixels at the chosen resolution.
-  LeftEdit->SetValue(left * DpiX());
-  TopEdit->SetValue(top * DpiY());
-  WidthEdit->SetValue(width * DpiX());
-  HeightEdit->SetValue(height * DpiY());
+  ResolutionChange(this);
+  // The frame is kept in inches; the fields keep pixels at the chosen resolution.
+  offsetxframe->SetValue(left * DpiX());
+  offsetyframe->SetValue(top * DpiY());
+  sizexframe->SetValue(width * DpiX());
+  sizeyframe->SetValue(height * DpiY());
   if (width <= 0 || height <= 0) MaxSize();
 }
 
 void Timagesourceopform::MaxSize() {
-  LeftEdit->SetValue(0);
-  TopEdit->SetValue(0);
+  offsetxframe->SetValue(0);
+  offsetyframe->SetValue(0);
   if (!FTwain) return;
-  WidthEdit->SetValue(FTwain->PhysicalWidth() * DpiX());
-  HeightEdit->SetValue(FTwain->PhysicalHeight() * DpiY());
+  sizexframe->SetValue(FTwain->PhysicalWidth() * DpiX());
+  sizeyframe->SetValue(FTwain->PhysicalHeight() * DpiY());
 }
 
 int32_t Timagesourceopform::Filetypes() const {
@@ -268,11 +273,10 @@ std::string Timagesourceopform::GetParams() const {
     return text + WriteParamInt("Filetypes", Filetypes());
   }
   if (!CheckBox1->Checked()) return {};
-  auto* self = const_cast<Timagesourceopform*>(this);
   return WriteParamBool("NoDialog", true) + WriteParamInt("pixeltype", std::max(PixelTypeBox->ItemIndex(), 0)) +
          WriteParamFloat("dpix", DpiX()) + WriteParamFloat("dpiy", DpiY()) +
-         WriteParamFloat("offsetx", self->LeftEdit->Value()) + WriteParamFloat("offsety", self->TopEdit->Value()) +
-         WriteParamFloat("sizex", self->WidthEdit->Value()) + WriteParamFloat("sizey", self->HeightEdit->Value());
+         WriteParamFloat("offsetx", offsetxframe->Value()) + WriteParamFloat("offsety", offsetyframe->Value()) +
+         WriteParamFloat("sizex", sizexframe->Value()) + WriteParamFloat("sizey", sizeyframe->Value());
 }
 
 std::string EditImageSourceOptions(int32_t Mode, const std::string& Options) {

@@ -14,7 +14,7 @@ class TButton;
 class TCheckBox;
 class TCheckListBox;
 class TGroupBox;
-class TKvCalcEdit;
+class Tconverterframe;
 class TLabel;
 class TPanel;
 class TIMTWainParams;
@@ -44,11 +44,12 @@ class Timagesourceopform : public TForm {
   mycombobox* PixelTypeBox = nullptr;
   mycombobox* DpiXBox = nullptr;
   mycombobox* DpiYBox = nullptr;
-  // Distances from the top left corner and size, in pixels at the chosen resolution.
-  TKvCalcEdit* LeftEdit = nullptr;    // "Links"
-  TKvCalcEdit* TopEdit = nullptr;     // "Oben"
-  TKvCalcEdit* WidthEdit = nullptr;   // "Breite"
-  TKvCalcEdit* HeightEdit = nullptr;  // "Höhe"
+  // Distances from the top left corner and size: length frames that keep
+  // pixels at the chosen resolution and show them in the unit chosen.
+  Tconverterframe* offsetxframe = nullptr;  // "Links"
+  Tconverterframe* offsetyframe = nullptr;  // "Oben"
+  Tconverterframe* sizexframe = nullptr;    // "Breite"
+  Tconverterframe* sizeyframe = nullptr;    // "Höhe"
   TButton* ReadButton = nullptr;      // "Werte vom Scanner lesen"
   TButton* MaxButton = nullptr;       // "Maxmimale Größe"
 
@@ -70,6 +71,8 @@ class Timagesourceopform : public TForm {
   // Both distances 0 and the size the scanner's physical width and height.
   void MaxSize();
   void CheckBox1Click(TObject* Sender);
+  // A resolution was chosen: the distance and size fields take it.
+  void ResolutionChange(TObject* Sender);
 
  private:
   void SetScannerParams(const std::string& Params);

@@ -156,6 +156,7 @@ Tmosaicform::Tmosaicform(TComponent* AOwner, int32_t ImageWidth, int32_t ImageHe
   AddNote("Thumbnails (je mehr Bilder desto besser)");
   GenerateBox = AddCheck("Neu generieren von", "Generate", true);
   imageSourceframe1 = new TimageSourceframe(this);
+  imageSourceframe1->SetName("imageSourceframe1");
   imageSourceframe1->SetKindCount(2);  // tiles are made from files
   AddFrame(imageSourceframe1, 100);
   ThumbDirEdit = AddEdit("Thumbnailverzeichnis", "thumbdir", DefaultMosaicTileFolder());

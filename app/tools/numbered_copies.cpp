@@ -228,6 +228,7 @@ Tdiginform::Tdiginform(TComponent* AOwner) : TToolDialog(AOwner, "diginform", "B
   ModeBox = AddCombo("Dateien", "ModeBox", {"Kopieren", "Verschieben"}, 0);
   AddNote("Quelle");
   imageSourceframe1 = new TimageSourceframe(this);
+  imageSourceframe1->SetName("imageSourceframe1");
   imageSourceframe1->SetKindCount(2);  // files are copied: a catalog or a folder
   AddFrame(imageSourceframe1, 100);
   CommentsBox = AddCheck("WAV-Tonkommentare übernehmen", "CommentsBox", true);

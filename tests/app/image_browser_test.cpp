@@ -15,12 +15,13 @@
 #include "app/tools/tool_files.h"
 #include "command_fixture.h"
 #include "platform/rtl/string_list.h"
-#include "platform/system/trash.h"
+#include "components/shell/shell_context_menu.h"
+#include "components/shell/system_tree_view.h"
 #include "platform/ui/actions.h"
-#include "platform/ui/clipboard_files.h"
 #include "platform/ui/memo.h"
 #include "platform/ui/std_controls.h"
 #include "support/outside_tools.h"
+#include "support/shell_home.h"
 
 namespace kv {
 namespace {
@@ -32,6 +33,10 @@ class ImageBrowser : public CommandTest {
  protected:
   void SetUp() override {
     CommandTest::SetUp();
+    // The desktop's data folder (and so the trash) of the shell's test home,
+    // the same for every test: the desktop library reads it once per process.
+    setenv("HOME", test::TShellHome::Get().Home().c_str(), 1);
+    setenv("XDG_DATA_HOME", test::TShellHome::Get().DataHome().c_str(), 1);
     fs::create_directories(Dir + "pics");
     for (const char* name : {"a.jpg", "b.png", "c.bmp"}) SaveToolPicture(Dir + "pics/" + name, *Make24(32, 16, Pattern));
     WriteText(Dir + "pics/notes.txt", "keine Grafik");
@@ -70,6 +75,8 @@ class ImageBrowser : public CommandTest {
     Select(int32_t(at - names.begin()), int32_t(at - names.begin()));
   }
   TBrowserFrame** Browser = nullptr;
+  // The desktop's folders (and so the trash) in a home of the tests' own.
+  test::TShellHomeScope Home;
 };
 
 TEST_F(ImageBrowser, MenuEntryOpensTheBrowserOnTheFoldersPictures) {
@@ -79,6 +86,13 @@ TEST_F(ImageBrowser, MenuEntryOpensTheBrowserOnTheFoldersPictures) {
   EXPECT_EQ(&ShowImageBrowser(*Form).BrowserFrame1, Browser);
   EXPECT_EQ(ShowImageBrowser(*Form).Caption(), "File Browser");
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "b.png", "c.bmp"}));
+  EXPECT_EQ(Frame().TdfsSystemTreeView1->Directory(), Dir + "pics");
+  // Picking a folder in the tree lists it.
+  fs::create_directories(Dir + "pics/unter");
+  SaveToolPicture(Dir + "pics/unter/x.gif", *Make24(4, 4, Pattern));
+  Frame().TdfsSystemTreeView1->SetDirectory(Dir + "pics/unter");
+  EXPECT_EQ(Names(), std::vector<std::string>{"x.gif"});
+  Frame().SetDirectory(Dir + "pics");
   // Only a selection of JPEG files can be transformed; playing needs a sound comment for each.
   SelectFile("a.jpg");
   EXPECT_TRUE(Frame().ActionEnabled(baLossless));
@@ -122,22 +136,14 @@ TEST_F(ImageBrowser, DeleteMovesFilesAndCommentsToTheTrash) {
   WriteText(Dir + "pics/b.png.wav", "RIFF");
   SelectFile("b.png");
   Frame().RunAction(baDelete);
-  const std::string trash = HomeTrashFolder();
-  EXPECT_EQ(trash, Dir + "data/Trash/");
+  const std::string trash = test::TShellHome::Get().Trash() + "/";
   EXPECT_TRUE(fs::exists(trash + "files/b.png"));
   EXPECT_TRUE(fs::exists(trash + "files/b.png.wav"));
   const std::string info = ReadText(trash + "info/b.png.trashinfo");
   EXPECT_NE(info.find("Path=" + Dir + "pics/b.png\n"), std::string::npos) << info;
-  EXPECT_NE(info.find("DeletionDate="), std::string::npos);
   EXPECT_FALSE(fs::exists(Dir + "pics/b.png"));
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.jpg", "c.bmp"}));
-  // A second file of the same name gets a name of its own in the trash.
-  SaveToolPicture(Dir + "pics/b.png", *Make24(4, 4, Pattern));
-  Frame().ListFolder();
-  SelectFile("b.png");
-  Frame().RunAction(baDelete);
-  EXPECT_TRUE(fs::exists(trash + "files/b.2.png"));
-  EXPECT_TRUE(fs::exists(trash + "info/b.2.png.trashinfo"));
+  EXPECT_TRUE(Shown().empty());
 }
 
 TEST_F(ImageBrowser, PasteCopiesOrMovesWithoutOverwriting) {
@@ -145,30 +151,47 @@ TEST_F(ImageBrowser, PasteCopiesOrMovesWithoutOverwriting) {
   SaveToolPicture(Dir + "other/e.png", *Make24(5, 5, Pattern));
   SaveToolPicture(Dir + "other/b.png", *Make24(6, 6, Pattern));
   const std::vector<uint8_t> ours = ReadBytes(Dir + "pics/b.png");
-  SetClipboardFiles({Dir + "other/e.png", Dir + "other/b.png"}, false);
+  ShellSetClipboardFiles({Dir + "other/e.png", Dir + "other/b.png"}, false);
   Frame().RunAction(baPaste);
   EXPECT_TRUE(fs::exists(Dir + "pics/e.png"));
   EXPECT_TRUE(fs::exists(Dir + "other/e.png"));
-  EXPECT_EQ(ReadBytes(Dir + "pics/b.png"), ours);  // refused, not overwritten
-  EXPECT_TRUE(ShownWithReason(
-      "Diese Dateien wurden nicht eingefügt, weil es im Ziel schon eine Datei dieses Namens gibt oder sie nicht "
-      "übertragen werden konnten:"));
+  EXPECT_EQ(ReadBytes(Dir + "pics/b.png"), ours);  // the copy got a name of its own
+  EXPECT_TRUE(fs::exists(Dir + "pics/b (Kopie).png"));
 
-  // Cut in the browser and pasted in the same folder: nothing moves, nothing is lost.
+  // Cut in the browser (with the file's comment) and pasted in the same folder: nothing moves, nothing is lost.
+  WriteText(Dir + "pics/c.bmp.txt", "Notiz");
   SelectFile("c.bmp");
   Frame().RunAction(baCut);
   std::vector<std::string> files;
   bool cut = false;
-  ASSERT_TRUE(GetClipboardFiles(files, cut));
+  ASSERT_TRUE(ShellClipboardFiles(files, cut));
   EXPECT_TRUE(cut);
-  EXPECT_EQ(files, std::vector<std::string>{Dir + "pics/c.bmp"});
+  EXPECT_EQ(files, (std::vector<std::string>{Dir + "pics/c.bmp", Dir + "pics/c.bmp.txt"}));
   Frame().RunAction(baPaste);
   EXPECT_TRUE(fs::exists(Dir + "pics/c.bmp"));
-  // Pasted elsewhere it moves.
+  // Cut again and pasted elsewhere it moves, comment and all.
+  Frame().RunAction(baCut);
   Frame().SetDirectory(Dir + "other");
   Frame().RunAction(baPaste);
   EXPECT_TRUE(fs::exists(Dir + "other/c.bmp"));
+  EXPECT_TRUE(fs::exists(Dir + "other/c.bmp.txt"));
   EXPECT_FALSE(fs::exists(Dir + "pics/c.bmp"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"b.png", "c.bmp", "e.png"}));
+}
+
+TEST_F(ImageBrowser, CopiedFilesPasteWithGioAndGiosCopiesPasteHere) {
+  if (!HaveTool("gio")) GTEST_SKIP() << "libglib2.0-bin is needed";
+  fs::create_directories(Dir + "other");
+  SelectFile("b.png");
+  Frame().RunAction(baCopy);
+  std::vector<std::string> files;
+  bool cut = true;
+  ASSERT_TRUE(ShellClipboardFiles(files, cut));
+  EXPECT_FALSE(cut);
+  ASSERT_EQ(files.size(), 1u);
+  // What the clipboard names, copied by GIO's own command.
+  ASSERT_EQ(test::Run("gio copy 'file://" + files[0] + "' '" + Dir + "other/'"), 0);
+  EXPECT_EQ(ReadBytes(Dir + "other/b.png"), ReadBytes(Dir + "pics/b.png"));
 }
 
 TEST_F(ImageBrowser, TextCommentIsWrittenBesideThePicture) {

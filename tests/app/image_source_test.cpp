@@ -14,17 +14,21 @@
 #include "app/catalog/image_source_frame.h"
 #include "app/catalog/image_source_options.h"
 #include "app/catalog/sort_frame.h"
+#include "app/filters/filter_catalogue.h"
 #include "app/helpers/my_combo_box.h"
 #include "app/params/param_strings.h"
 #include "app/tools/tool_files.h"
 #include "command_fixture.h"
-#include "components/controls/calc_edit.h"
+#include "app/dialogs/size_frames.h"
 #include "components/controls/file_dir_edit.h"
 #include "platform/rtl/string_list.h"
+#include "platform/system/registry.h"
 #include "platform/ui/button.h"
 #include "platform/ui/check_list_box.h"
+#include "platform/ui/panel.h"
 #include "platform/ui/std_controls.h"
 #include "support/outside_tools.h"
+#include "support/sane_test_env.h"
 
 namespace kv {
 namespace {
@@ -34,6 +38,10 @@ namespace fs = std::filesystem;
 
 class ImageSource : public CommandTest {
  protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    UseSaneBackends("");  // no scanner, and none probed
+  }
   // src/: pictures of several kinds, names that only look like pictures, a
   // hidden folder, a subfolder between the files and a link back to src.
   void MakeFolder() {
@@ -203,6 +211,34 @@ TEST_F(ImageSource, GetImagesRunsOncePerPictureOfEverySourceKind) {
   EXPECT_TRUE(seen.empty());
 }
 
+TEST_F(ImageSource, SeparatedSheetsRunTheActionOncePerPicture) {
+  {
+    TRegistry r;
+    ASSERT_TRUE(r.OpenKey(kFilterSettingsKey, true));
+    r.WriteString("Seperate", "EFFECT Name=Seperate Param1=20 Param2=0.5 Param3=0");
+  }
+  fs::create_directories(Dir + "sheets");
+  // Two pictures on the scanner's black background.
+  SaveToolPicture(Dir + "sheets/sheet.png", *Make24(300, 200, [](int32_t x, int32_t y) {
+    if (x >= 20 && x < 120 && y >= 30 && y < 150) return TBGRPixel{40, 60, 220};
+    if (x >= 170 && x < 280 && y >= 40 && y < 160) return TBGRPixel{220, 90, 30};
+    return TBGRPixel{0, 0, 0};
+  }));
+  TimageSourceframe frame(Form.get());
+  frame.SetParams(Folder(Dir + "sheets", " seperate=1"));
+  ASSERT_TRUE(frame.CheckBox1->Checked());
+  std::vector<TSize> pieces;
+  Form->OverrideChild = nullptr;
+  frame.getimages([&](TObject*) {
+    const TBitmap& b = Form->getimager()->Bitmap();
+    pieces.push_back(TSize{b.Width(), b.Height()});
+  }, *Form);
+  ASSERT_EQ(pieces.size(), 2u);
+  for (const TSize& p : pieces) EXPECT_LT(p.cx, 200) << p.cx << " x " << p.cy;
+  // The sheet's window is closed; the pieces stay.
+  EXPECT_EQ(Windows(), 2);
+}
+
 TEST_F(ImageSource, OptionsDialogEditsSortAndKinds) {
   Timagesourceopform dlg(nullptr, 1, " Sort1=4 Sort2descanding=1 Filetypes=5");
   EXPECT_TRUE(dlg.Panel1->Visible());
@@ -230,7 +266,7 @@ TEST_F(ImageSource, ScannerOptionsReadBackAndStoreThroughTheLine) {
   dlg.CheckBox1->SetChecked(false);
   EXPECT_EQ(dlg.GetParams(), "");
   dlg.MaxSize();
-  EXPECT_EQ(dlg.LeftEdit->Value(), 0);
+  EXPECT_EQ(dlg.offsetxframe->Value(), 0);
 
   // OK stores the dialog's text; the scan button's caption says what comes next.
   (*Dialogs)->AnswerModal([&](TCustomForm& F) {
@@ -238,7 +274,7 @@ TEST_F(ImageSource, ScannerOptionsReadBackAndStoreThroughTheLine) {
     EXPECT_EQ(d.OkButton->Caption(), "Scan");
     d.CheckBox1->SetChecked(true);
     d.PixelTypeBox->SetItemIndex(0);
-    d.WidthEdit->SetValue(100);
+    d.sizexframe->SetValue(100);
     return mrOk;
   });
   EXPECT_TRUE(RunLine("SCANOPTIONS ScanButton=1"));
