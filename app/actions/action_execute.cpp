@@ -20,6 +20,7 @@
 #include "app/tools/stereo_tool.h"
 #include "app/tools/stuck_pixel_tool.h"
 #include "imaging/formats/twain_params.h"
+#include "app/workflows/slide_form.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/rtl/strings.h"
@@ -168,10 +169,10 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akQuickFilter: ShowMissingTool("Schnell-Auswahl der Filter"); break;
     case akPrint: ShowMissingTool("Drucken"); break;
     case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
-    case akSlideshow: ShowMissingTool("Diashow"); break;
+    case akSlideshow: ShowSlideShowSetup(); break;
     case akSlideshowCatalog:
       // The show reads the catalog from its file: it is saved first.
-      if (Form.catalogspeichern1Click(&Action)) ShowMissingTool("Diashow");
+      if (Form.catalogspeichern1Click(&Action) && Form.getcatalog()) ShowSlideShowSetup(Form.getcatalog()->Caption());
       break;
     case akComment: return RunCommentAction(Form, Info.Name);
     case akCatalogAdd: AddToCatalog(Form); break;

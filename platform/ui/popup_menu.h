@@ -16,6 +16,7 @@ struct TPopupItem {
   std::string Caption;  // "-" is a separator
   TNotifyEvent OnClick;
   bool Enabled = true;
+  bool Checked = false;  // shown with a check mark
 };
 
 class TPopupMenu : public TComponent {
