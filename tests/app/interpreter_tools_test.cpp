@@ -15,7 +15,7 @@ class ToolCommands : public CommandTest {};
 
 TEST_F(ToolCommands, MissingToolsFailInsteadOfDoingNothing) {
   MakeChild(8, 8, Pattern);
-  for (const char* line : {"SLIDESHOW", "OPTIONS", "SCANOPTIONS ScanButton=1"}) {
+  for (const char* line : {"OPTIONS", "SCANOPTIONS ScanButton=1"}) {
     EXPECT_FALSE(Line(line)) << line;
     EXPECT_TRUE(FailureShown(line)) << line;
   }
