@@ -153,9 +153,10 @@ void Tdoslide::FormActivate() {
   UpdateButtons();
   Application->ProcessMessages();
 
-  // Sound plays only where there is an output; a failing file silences the show, it goes on.
-  FSoundMode = SlideSoundAvailable() ? ReadParamInt(p, "Soundmode", 0) : 0;
-  if (FSoundMode == 1 && !SlideSoundPlayMusic(ReadParamString(p, "Soundmode1Filename", ""))) FSoundMode = 0;
+  // A failing file or no sound device silences the show; it goes on.
+  FSoundMode = std::clamp(ReadParamInt(p, "Soundmode", 0), 0, 2);
+  if (FSoundMode != 0) FSound = std::make_unique<TSlideSound>();
+  if (FSoundMode == 1 && !FSound->PlayMusic(ReadParamString(p, "Soundmode1Filename", ""))) FSoundMode = 0;
 
   if (FFiles.empty()) {
     FFinished = true;
@@ -214,7 +215,7 @@ bool Tdoslide::DropFile(int32_t Index) {
 
 void Tdoslide::playfile(int32_t Index) {
   const std::string& p = ParamText;
-  if (FSoundMode == 1) SlideSoundKeepMusicPlaying();
+  if (FSoundMode == 1) FSound->KeepMusicPlaying();
   {
     const TNotifyEvent keep = KvSpinEdit2->OnChange;
     KvSpinEdit2->OnChange = nullptr;
@@ -249,7 +250,7 @@ void Tdoslide::playfile(int32_t Index) {
 
   const uint32_t start = GetTickCount();
   if (FSoundMode == 2 && FileExists(FFiles[size_t(Index)] + ".wav") &&
-      !SlideSoundPlayComment(FFiles[size_t(Index)] + ".wav"))
+      !FSound->PlayComment(FFiles[size_t(Index)] + ".wav"))
     FSoundMode = 0;
   Application->ProcessMessages();
   FAdvance = false;
@@ -431,7 +432,7 @@ void Tdoslide::ScreenSaverInput() {
 
 void Tdoslide::FormClose(TCloseAction&) {
   FFinished = true;
-  SlideSoundStop();
+  if (FSound) FSound->Stop();
   imager1->SetCursor(crDefault);
   if (ScreenSaverMode()) imager1->SetMouseCapture(false);
   if (FInhibit) FInhibit->Release();

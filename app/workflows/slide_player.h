@@ -21,6 +21,7 @@ class TLabel;
 class TKvSpinEdit;
 class TScreenSaverInhibit;
 class TTimer;
+class TSlideSound;
 
 // The buttons of the control strip, in their order.
 enum TMPBtnType : uint8_t { mbtPlay, mbtPause, mbtStop, mbtNext, mbtPrev, mbtStep, mbtBack };
@@ -99,6 +100,7 @@ class Tdoslide : public TForm {
   bool FPanelShown = false;
   std::unique_ptr<TScreenSaverInhibit> FInhibit;
   TTimer* FStartTimer = nullptr;
+  std::unique_ptr<TSlideSound> FSound;
 };
 
 // Shows the player modally; its show starts once the window is up.

@@ -4,6 +4,7 @@
 #include "app/params/param_strings.h"
 #include "app/tools/tool_files.h"
 #include "platform/system/paths.h"
+#include "platform/system/sound.h"
 
 namespace kv {
 
@@ -20,11 +21,24 @@ std::vector<std::string> ListSlideShowPictures(const std::string& Params) {
   }
 }
 
-// No sound layer yet: every show runs in sound mode 0.
-bool SlideSoundAvailable() { return false; }
-bool SlideSoundPlayMusic(const std::string&) { return false; }
-void SlideSoundKeepMusicPlaying() {}
-bool SlideSoundPlayComment(const std::string&) { return false; }
-void SlideSoundStop() {}
+TSlideSound::TSlideSound() : FPlayer(std::make_unique<TSoundPlayer>()) {}
+
+TSlideSound::~TSlideSound() = default;
+
+bool TSlideSound::PlayMusic(const std::string& FileName) {
+  FMusic = FileName;
+  return !FileName.empty() && FPlayer->Play(FileName).Ok();
+}
+
+void TSlideSound::KeepMusicPlaying() {
+  if (!FMusic.empty() && !FPlayer->Playing()) FPlayer->Play(FMusic);
+}
+
+bool TSlideSound::PlayComment(const std::string& FileName) {
+  FPlayer->Stop();
+  return FPlayer->Play(FileName).Ok();
+}
+
+void TSlideSound::Stop() { FPlayer->Stop(); }
 
 }  // namespace kv

@@ -1,6 +1,7 @@
 // What a slide show needs from outside itself: the pictures of its image
 // source, and the sound of its music and spoken comments.
 #pragma once
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,14 +12,25 @@ namespace kv {
 // are taken from the program folder. Any other source lists nothing.
 std::vector<std::string> ListSlideShowPictures(const std::string& Params);
 
-// Whether the show can play sound at all (an output device is there).
-bool SlideSoundAvailable();
-// Background music: starts it, false when it cannot play.
-bool SlideSoundPlayMusic(const std::string& FileName);
-// Starts the music again when it has ended, so that it repeats.
-void SlideSoundKeepMusicPlaying();
-// A picture's spoken comment, in place of whatever played; false when it cannot play.
-bool SlideSoundPlayComment(const std::string& FileName);
-void SlideSoundStop();
+// The sound of a show: background music that repeats, or a picture's spoken
+// comment, on one player as the show has one. Any file the sound layer reads
+// plays; a failing file or a missing device answers false, and the show then
+// goes on silent.
+class TSoundPlayer;
+class TSlideSound {
+ public:
+  TSlideSound();
+  ~TSlideSound();
+  bool PlayMusic(const std::string& FileName);
+  // Starts the music again when it has ended, so that it repeats.
+  void KeepMusicPlaying();
+  // A picture's spoken comment, in place of whatever played.
+  bool PlayComment(const std::string& FileName);
+  void Stop();
+
+ private:
+  std::unique_ptr<TSoundPlayer> FPlayer;
+  std::string FMusic;
+};
 
 }  // namespace kv

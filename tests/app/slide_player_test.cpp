@@ -15,6 +15,8 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/ticks.h"
 #include "platform/ui/button.h"
+#include "platform/system/sound.h"
+#include "support/alsa_test_env.h"
 #include "support/bitmap_patterns.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
@@ -170,6 +172,44 @@ TEST_F(SlidePlayer, ShowsWithoutReadablePicturesEndWithAMessage) {
   WriteText(Dir + "pics/y.jpg", "broken too");
   Play(Show("Interval=1 forever=1"));
   EXPECT_TRUE(ShownText(kNoReadablePicture));
+}
+
+// Spoken comments go to the sound device as each picture shows; music that
+// cannot be read, or no device at all, leaves the show silent but running.
+TEST_F(SlidePlayer, SoundModesOnTheFedDevice) {
+  SetUpPictures();
+  const auto samples = TAlsaTestEnv::Pattern(800);
+  ASSERT_TRUE(WriteWaveFile(Dir + "pics/c.bmp.wav", samples, {8000, 1}).Ok());
+  {
+    TAlsaTestEnv env({});
+    int32_t mode = -1;
+    Play(Show("Soundmode=2 forever=0"), [&](Tdoslide& S, int32_t Wait) {
+      mode = S.SoundMode();
+      if (Wait == 1) S.MediaPlayer2Click(mbtStep);  // to c.bmp and its comment
+      if (Wait > 1 && env.Caught().size() >= samples.size()) S.MediaPlayer2Click(mbtStop);
+    });
+    EXPECT_EQ(mode, 2);
+    EXPECT_EQ(env.Caught(), samples);
+  }
+  {
+    TAlsaTestEnv env({});
+    WriteText(Dir + "music.mid", "MThd but no sound the device layer reads");
+    int32_t mode = -1;
+    Play(Show("Soundmode=1 Soundmode1Filename=\"" + Dir + "music.mid\" forever=0"), [&](Tdoslide& S, int32_t) {
+      mode = S.SoundMode();
+      S.MediaPlayer2Click(mbtStop);
+    });
+    EXPECT_EQ(mode, 0);
+  }
+  {
+    TAlsaTestEnv none({}, false);
+    int32_t mode = -1;
+    Play(Show("Soundmode=1 Soundmode1Filename=\"" + Dir + "pics/c.bmp.wav\" forever=0"), [&](Tdoslide& S, int32_t) {
+      mode = S.SoundMode();
+      S.MediaPlayer2Click(mbtStop);
+    });
+    EXPECT_EQ(mode, 0);
+  }
 }
 
 TEST_F(SlidePlayer, SlideShowLineOpensThePlayer) {
