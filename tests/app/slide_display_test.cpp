@@ -116,11 +116,12 @@ TEST_F(SlideDisplay, ShowFillsTheScreenAndEndsOnEscape) {
   const std::string screen = Xdo("getdisplaygeometry");
   EXPECT_TRUE(WaitFor([&] { return Xdo("getwindowgeometry " + window).find(
                                        "Geometry: " + screen.substr(0, screen.find(' ')) + "x") != std::string::npos; },
-                      20000))
+                      60000))
       << Xdo("getwindowgeometry " + window) << " screen " << screen;
   // Escape is pressed until the show takes it.
   std::optional<int> exit;
-  const uint64_t end = NowMs() + 30000;
+  // A loaded machine may take long for the first key to reach the window.
+  const uint64_t end = NowMs() + 90000;
   while (!exit && NowMs() < end) {
     Xdo("windowfocus --sync " + window);
     Xdo("key --window " + window + " Escape");
