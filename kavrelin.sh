@@ -18,6 +18,7 @@ packages=(
   fonts-liberation
   qt6-translations-l10n adwaita-icon-theme
   libglib2.0-dev shared-mime-info
+  libqt6dbus6
   libasound2-dev libsndfile1-dev
   libqt6printsupport6
 )

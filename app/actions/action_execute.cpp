@@ -26,6 +26,7 @@
 #include "app/workflows/automation.h"
 #include "app/workflows/print_dialog.h"
 #include "imaging/formats/twain_params.h"
+#include "app/workflows/slide_form.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/rtl/strings.h"
@@ -178,10 +179,10 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akQuickFilter: ShowQuickFilterChoice(Form); break;
     case akPrint: ShowPrintDialog(Form, Info.Tag); break;
     case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
-    case akSlideshow: ShowMissingTool("Diashow"); break;
+    case akSlideshow: ShowSlideShowSetup(); break;
     case akSlideshowCatalog:
       // The show reads the catalog from its file: it is saved first.
-      if (Form.catalogspeichern1Click(&Action)) ShowMissingTool("Diashow");
+      if (Form.catalogspeichern1Click(&Action) && Form.getcatalog()) ShowSlideShowSetup(Form.getcatalog()->Caption());
       break;
     case akComment: return RunCommentAction(Form, Info.Name);
     case akCatalogAdd: AddToCatalog(Form); break;

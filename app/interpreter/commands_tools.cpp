@@ -18,6 +18,7 @@
 #include "app/tools/numbered_copies.h"
 #include "app/tools/stereo_tool.h"
 #include "app/tools/stuck_pixel_tool.h"
+#include "app/workflows/slide_player.h"
 #include "app/params/param_strings.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
@@ -114,7 +115,7 @@ void cmdScreenshot(TCommandRun& Run) {
 
 void cmdQuit(TCommandRun& Run) { Run.Form.Close(); }
 
-void cmdSlideShow(TCommandRun& Run) { MissingTool(Run, "Diashow"); }
+void cmdSlideShow(TCommandRun& Run) { RunSlideShowLine(&Run.Form, Run.Line); }
 void cmdShowMeshDemo(TCommandRun& Run) { RunShowMeshDemo(Run); }
 void cmdMosaic(TCommandRun& Run) { BuildMosaic(Run.Form, Run.Line); }
 void cmdCopyNumber(TCommandRun& Run) { RunCopyNumber(Run.Form, Run.Line); }

@@ -13,6 +13,11 @@
 #include "app/main/main_form.h"
 #include "app/startup/instance_guard.h"
 #include "app/startup/run_mode.h"
+#include "app/workflows/slide_player.h"
+#include "app/workflows/wallpaper_form.h"
+#include "app/helpers/folder_helpers.h"
+#include "platform/rtl/string_list.h"
+#include "platform/ui/native_window.h"
 #include "imaging/formats/lzw_coders.h"
 #include "platform/rtl/atomic_file_stream.h"
 #include "platform/rtl/file_utils.h"
@@ -33,12 +38,21 @@ constexpr const char* ErrorCaption = "Error";
 
 void ReportStartFailure(const std::string& Text) { std::fprintf(stderr, "kavrelin: %s\n", Text.c_str()); }
 
-// A window of this run mode that the program does not have yet: said plainly,
-// and the start fails.
-int MissingWindow(const std::string& What) {
-  Application->MessageBox(What + " ist in dieser Version von Kavrelin nicht enthalten.", ErrorCaption,
-                          MB_OK | MB_ICONERROR);
-  return 2;
+// The window id a screen saver passes to its modules: "-window-id <id>" or
+// XSCREENSAVER_WINDOW; 0 when the module is to draw full screen.
+uintptr_t ScreenSaverWindow() {
+  for (int32_t i = 1; i < ParamCount(); ++i)
+    if (ParamStr(i) == "-window-id" || ParamStr(i) == "--window-id")
+      return uintptr_t(std::strtoull(ParamStr(i + 1).c_str(), nullptr, 0));
+  if (const char* w = std::getenv("XSCREENSAVER_WINDOW")) return uintptr_t(std::strtoull(w, nullptr, 0));
+  return 0;
+}
+
+// Started by a screen saver as one of its modules ("-root", "-window-id", or its window in the environment).
+bool StartedAsScreenSaverModule() {
+  for (int32_t i = 1; i <= ParamCount(); ++i)
+    if (ParamStr(i) == "-root" || ParamStr(i) == "-window-id" || ParamStr(i) == "--window-id") return true;
+  return std::getenv("XSCREENSAVER_WINDOW") != nullptr;
 }
 
 int PlaySlideShow(const TSwitches& Switches) {
@@ -46,11 +60,25 @@ int PlaySlideShow(const TSwitches& Switches) {
   // Unlike a screen saver's switch, the player's argument is a file name:
   // it is taken as typed, since names on this system keep their case.
   if (RunMode == rmSlideShow && Switches.HasArgument) showFile = ParamStr(1);
+  // The installed screen saver keeps its show in the program's data folder.
+  if (RunMode == rmScreenSaver && FileExists(WindowsFolder() + "show.ini")) showFile = WindowsFolder() + "show.ini";
   if (!FileExists(showFile)) {
     Application->MessageBox(Format("File %s not found", showFile), ErrorCaption, MB_OK);
     return 1;
   }
-  return MissingWindow("Der Diashow-Spieler");
+  TStringList ini;
+  ini.LoadFromFile(showFile);
+  const std::string line = ini.Count() > 0 ? ini.Get(0) : "";
+  if (Trim(line).empty()) {
+    Application->MessageBox(Format("File %s holds no slide show", showFile), ErrorCaption, MB_OK);
+    return 1;
+  }
+  auto* slide = new Tdoslide(Application);
+  slide->ParamText = line;
+  if (RunMode == rmScreenSaver) slide->Embedded = EmbedIntoNativeWindow(*slide, ScreenSaverWindow());
+  PlaySlideShowWindow(*slide);
+  delete slide;
+  return 0;
 }
 
 int RunScreenSaverSwitches(const TSwitches& Switches) {
@@ -75,7 +103,7 @@ bool DispatchRunMode(const TSwitches& Switches, int& ExitCode) {
     RunInitSwitch(ParamStr(2));
     return true;
   }
-  if (RunMode == rmSlideShow || (RunMode == rmScreenSaver && Switches.Counts('S'))) {
+  if (RunMode == rmSlideShow || (RunMode == rmScreenSaver && (Switches.Counts('S') || StartedAsScreenSaverModule()))) {
     ExitCode = PlaySlideShow(Switches);
     return true;
   }
@@ -84,7 +112,7 @@ bool DispatchRunMode(const TSwitches& Switches, int& ExitCode) {
     return true;
   }
   if (RunMode == rmWallpaperChanger) {
-    ExitCode = MissingWindow("Der Hintergrundbildwechsler");
+    ExitCode = RunWallpaperChanger();
     return true;
   }
   return false;

@@ -92,4 +92,29 @@ TProcessResult RunProcess(const std::vector<std::string>& Args, int32_t TimeoutM
 
 bool ShellOpen(const std::string& Target) { return RunProcess({"xdg-open", Target}, 10000).Succeeded(); }
 
+bool StartDetachedProcess(const std::vector<std::string>& Args) {
+  if (Args.empty()) return false;
+  const std::string program = Args[0].find('/') != std::string::npos ? Args[0] : FindProgram(Args[0]);
+  if (program.empty()) return false;
+  std::vector<char*> argv;
+  for (const std::string& a : Args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  // A middle child that ends at once leaves the program to init, so no zombie waits on us.
+  const pid_t middle = ::fork();
+  if (middle < 0) return false;
+  if (middle == 0) {
+    ::setsid();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = 0;
+    const int rc = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    ::_exit(rc == 0 ? 0 : 1);
+  }
+  int status = 0;
+  while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 }  // namespace kv

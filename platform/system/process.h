@@ -23,6 +23,11 @@ constexpr size_t MaxProcessOutput = 1 << 20;
 // input is empty and standard error is dropped.
 TProcessResult RunProcess(const std::vector<std::string>& Args, int32_t TimeoutMs = 10000);
 
+// Starts a program that goes on by itself (a tool window, a tray program):
+// not waited for, in a session of its own, reaped when it ends. False when it
+// could not be started.
+bool StartDetachedProcess(const std::vector<std::string>& Args);
+
 // The full path of a program on PATH, or "" when there is none.
 std::string FindProgram(const std::string& Name);
 

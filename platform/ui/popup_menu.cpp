@@ -44,6 +44,10 @@ int32_t RunQtMenu(TPopupMenu& Menu, int32_t X, int32_t Y) {
       }
       QAction* a = Into.addAction(QString::fromStdString(it.Caption));
       a->setEnabled(it.Enabled);
+      if (it.Checked) {
+        a->setCheckable(true);
+        a->setChecked(true);
+      }
       actions.push_back(a);
     }
   };

@@ -16,6 +16,7 @@ struct TPopupItem {
   std::string Caption;  // "-" is a separator
   TNotifyEvent OnClick;
   bool Enabled = true;
+  bool Checked = false;  // shown with a check mark
   // A non-empty list makes the item a submenu; its own OnClick is not run.
   std::vector<TPopupItem> Items = {};
 };

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/workflows/slide_form.h"
+#include "platform/ui/std_controls.h"
 #include "app/actions/main_actions.h"
 #include "app/catalog/catalog_frame.h"
 #include "app/catalog/catalog_menus.h"
@@ -537,19 +539,31 @@ TEST_F(CatalogWindows, ScrollBarsShowTheCellsBeyondTheWindow) {
 }
 
 TEST_F(CatalogWindows, SlideShowFromACatalogSavesItFirst) {
-  const std::string missing = "\"Diashow\" ist in dieser Version nicht vorhanden.";
+  // The setup window opens on the saved catalog.
+  std::string shownCatalog;
+  int32_t opened = 0;
+  auto answer = [&] {
+    (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+      auto& setup = dynamic_cast<Tslideform&>(F);
+      ++opened;
+      if (setup.SourceBox->ItemIndex() == 0) shownCatalog = setup.CatalogEdit->Text();
+      return mrCancel;
+    });
+  };
   ASSERT_TRUE(RunLine("NEWCATALOG"));
   AnswerFileDialog([](TFileDialogSession& S) { S.PressCancel(); });
   A("SlideshowCatalog").Execute();
-  EXPECT_FALSE(ShownText(missing));  // the save was cancelled: nothing more
+  EXPECT_EQ(opened, 0);  // the save was cancelled: nothing more
   EXPECT_TRUE(CancelFlag);
 
   const std::string file = Dir + "show.pcf";
   ASSERT_TRUE(RunLine("SaveAs FileName=\"" + file + "\""));
   RunLine("ADDCATALOG filename=\"/p/a.jpg\"");
+  answer();
   A("SlideshowCatalog").Execute();
   EXPECT_EQ(ReadText(file), "/p/a.jpg\n");
-  EXPECT_TRUE(ShownText(missing));
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(shownCatalog, file);
 }
 
 TEST_F(CatalogWindows, SortAndArrangementMenus) {
