@@ -62,10 +62,6 @@ void TCommandRun::UndoPoint() { Form.saveundo(); }
 
 bool TCommandRun::RunLine(const std::string& NestedLine) { return Form.interpreter(&Form, NestedLine); }
 
-void MissingTool(const TCommandRun& Run, const std::string& Tool) {
-  throw ECommandError("\"" + Tool + "\" ist in dieser Version nicht vorhanden (" + Run.Received + ")");
-}
-
 bool TCommandInterpreter::Run(TObject* Sender, const std::string& Line) {
   if (Line.empty()) return true;
   const std::string received = Line;  // kept for the failure message, whatever the caller does with Line

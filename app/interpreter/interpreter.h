@@ -64,9 +64,6 @@ struct TCommandEntry {
 // The keywords in the order they are tested.
 const std::vector<TCommandEntry>& CommandTable();
 
-// Raises ECommandError naming a tool this build does not have yet.
-[[noreturn]] void MissingTool(const TCommandRun& Run, const std::string& Tool);
-
 class TCommandInterpreter {
  public:
   explicit TCommandInterpreter(Tform1& Form) : FForm(Form) {}

@@ -13,14 +13,6 @@ using namespace kv::test;
 
 class ToolCommands : public CommandTest {};
 
-TEST_F(ToolCommands, MissingToolsFailInsteadOfDoingNothing) {
-  MakeChild(8, 8, Pattern);
-  for (const char* line : {"SLIDESHOW"}) {
-    EXPECT_FALSE(Line(line)) << line;
-    EXPECT_TRUE(FailureShown(line)) << line;
-  }
-}
-
 TEST_F(ToolCommands, ToolLinesWithMissingFilesFail) {
   MakeChild(8, 8, Pattern);
   Form->OverrideChild = nullptr;
