@@ -17,6 +17,7 @@ packages=(
   fonts-dejavu-core fonts-urw-base35 desktop-file-utils xdg-utils libglib2.0-bin
   fonts-liberation
   qt6-translations-l10n adwaita-icon-theme
+  libavdevice-dev libxcb1-dev
 )
 # The packages are checked once: the list that was found installed is kept in
 # the build folder, and only a changed list is checked again.
