@@ -31,7 +31,7 @@ struct TDisplay {
 
   xcb_atom_t Atom(const char* Name) {
     auto r = Reply(xcb_intern_atom_reply(C, xcb_intern_atom(C, 1, uint16_t(std::strlen(Name)), Name), nullptr));
-    return r ? r->atom : XCB_ATOM_NONE;
+    return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
   }
 
   std::vector<uint32_t> WindowList(xcb_window_t W, xcb_atom_t Prop) {
