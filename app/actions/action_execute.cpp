@@ -22,6 +22,9 @@
 #include "imaging/formats/twain_params.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
+#include "app/webcam/screen_driver_form.h"
+#include "app/webcam/video_form.h"
+#include "platform/ui/screen_grab.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/actions.h"
 #include "platform/ui/dialogs.h"
@@ -153,6 +156,20 @@ void ReadHiddenFile(Tform1& Form) {
   RunLine(Form, "ReadData" + WriteParamString("Filename", file));
 }
 
+// Each opening makes a window of its own; the main window does not wait for it.
+void OpenVideoWindow(Tform1& Form, int32_t Mode) {
+  auto* w = new Tvideoform(&Form);
+  w->Mode = Mode;
+  w->Show();
+}
+
+void ChooseScreenshotWindow(Tform1& Form) {
+  uint32_t window = 0;
+  if (!ChooseScreenWindow(window)) return;
+  const HWND h = window ? HWND(window) : GetDesktopWindow();
+  RunLine(Form, "Screenshot" + WriteParamInt("Window", int32_t(h)));
+}
+
 // Runs one action of the table; false when it ended early without the update.
 bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
   switch (Info.Kind) {
@@ -167,7 +184,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akFilterDialog: ShowMissingTool("Filter Browser"); break;
     case akQuickFilter: ShowMissingTool("Schnell-Auswahl der Filter"); break;
     case akPrint: ShowMissingTool("Drucken"); break;
-    case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
+    case akCapture: OpenVideoWindow(Form, int32_t(Info.Tag)); break;
     case akSlideshow: ShowMissingTool("Diashow"); break;
     case akSlideshowCatalog:
       // The show reads the catalog from its file: it is saved first.
@@ -212,7 +229,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akAnaglyph: ShowAnaglyphWindow(Form, Info.Tag, Action.Caption()); break;
     case akDrawingTool: CheckDrawingTool(Form, Action); break;
     case akJoin: ShowJoinDialog(Form); break;
-    case akScreenshot: ShowMissingTool("Bildschirm Schnappschuss"); break;
+    case akScreenshot: ChooseScreenshotWindow(Form); break;
     case akMosaic: ShowMosaicDialog(Form); break;
     case akDrawingWindow: Action.SetChecked(!Action.Checked()); break;
     case akNumberedCopies: ShowNumberedCopiesDialog(Form); break;
