@@ -18,6 +18,7 @@ packages=(
   fonts-liberation
   qt6-translations-l10n adwaita-icon-theme
   libavdevice-dev libxcb1-dev
+  libasound2-dev libsndfile1-dev
 )
 # The packages are checked once: the list that was found installed is kept in
 # the build folder, and only a changed list is checked again.
