@@ -8,6 +8,7 @@
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/ui/dialogs.h"
+#include "platform/system/sound.h"
 #include "platform/ui/message_window.h"
 
 namespace kv {
@@ -217,6 +218,8 @@ void TImagerVideoView::FrameArrived(const TBitmap& Frame) {
 void TImagerVideoView::DeviceEnded(const std::string& Message) {
   // The session has closed itself; the view goes back to showing its bitmap.
   FCapturing = false;
+  if (FSound) FSound->Stop();
+  FSound.reset();
   FGrabPending = false;
   const bool was = FShowVideo;
   FShowVideo = false;
@@ -318,8 +321,24 @@ bool TImagerVideoView::StartCapture() {
     return false;
   }
   std::string err;
-  if (!FSession.StartRecording(FCaptureFile, FCaptureFrameRate, &err, FCaptureQuality)) {
+  FLastError.clear();
+  int32_t rate = 0, channels = 0;
+  if (FCaptureAudio) {
+    FSound = std::make_unique<TSoundRecorder>();
+    const TSoundStatus st = FSound->Start();
+    if (st.Ok()) {
+      rate = FSound->Format().SampleRate;
+      channels = FSound->Format().Channels;
+    } else {
+      // No sound device: the frames are recorded all the same.
+      FLastError = "Ohne Ton: " + st.Message;
+      FSound.reset();
+    }
+  }
+  if (!FSession.StartRecording(FCaptureFile, FCaptureFrameRate, &err, FCaptureQuality, rate, channels)) {
     FLastError = err;
+    if (FSound) FSound->Stop();
+    FSound.reset();
     return false;
   }
   FCapturing = true;
@@ -329,7 +348,13 @@ bool TImagerVideoView::StartCapture() {
 void TImagerVideoView::StopCapture() {
   if (!FCapturing) return;
   std::string err;
-  if (!FSession.StopRecording(&err) && !err.empty()) FLastError = err;
+  std::vector<int16_t> samples;
+  if (FSound) {
+    FSound->Stop();
+    samples = FSound->Samples();
+  }
+  if (!FSession.StopRecording(&err, FSound ? &samples : nullptr) && !err.empty()) FLastError = err;
+  FSound.reset();
   FCapturing = false;
 }
 

@@ -28,6 +28,8 @@ using TVideoFrameRawEvent = std::function<void(TObject* Sender, const void* hDib
 // A device that stops giving frames; the view has turned its video off.
 using TVideoEndedEvent = std::function<void(TObject* Sender, const std::string& Message)>;
 
+class TSoundRecorder;
+
 class TImagerVideoView : public TImagerVect {
  public:
   static constexpr int32_t kFormatBlockSize = 1068;
@@ -90,6 +92,7 @@ class TImagerVideoView : public TImagerVect {
   void SetCaptureFile(const std::string& Value) { FCaptureFile = Value; }
   int32_t CaptureFrameRate() const { return FCaptureFrameRate; }
   void SetCaptureFrameRate(int32_t Value) { FCaptureFrameRate = Value; }
+  // Sound from the sound device goes into the file beside the frames.
   bool CaptureAudio() const { return FCaptureAudio; }
   void SetCaptureAudio(bool Value) { FCaptureAudio = Value; }
   bool CaptureYield() const { return FCaptureYield; }
@@ -142,6 +145,7 @@ class TImagerVideoView : public TImagerVect {
   bool FCaptureYield = true;
   int32_t FCaptureQuality = 90;
   bool FCapturing = false;
+  std::unique_ptr<TSoundRecorder> FSound;
   bool FDestroying = false;
   std::string FLastError;
   // The last live frame, drawn while video is shown and not frozen.

@@ -67,6 +67,8 @@ namespace {
   X(av_packet_free) \
   X(av_packet_unref) \
   X(av_packet_rescale_ts) \
+  X(av_new_packet) \
+  X(av_write_frame) \
   X(av_frame_alloc) \
   X(av_frame_free) \
   X(av_frame_get_buffer) \
@@ -334,6 +336,8 @@ struct TRecorder {
   AVFrame* Yuv = nullptr;
   AVPacket* Pkt = nullptr;
   double Rate = 15;
+  AVStream* Audio = nullptr;
+  int32_t AudioChannels = 0;
   double StartSeconds = -1;
   int64_t NextIndex = 0;
   uint64_t Frames = 0;
@@ -352,7 +356,8 @@ struct TRecorder {
     }
   }
 
-  bool Open(const std::string& FileName, int32_t W, int32_t H, double FrameRate, int32_t Quality, std::string& Err) {
+  bool Open(const std::string& FileName, int32_t W, int32_t H, double FrameRate, int32_t Quality, int32_t AudioRate,
+            int32_t Channels, std::string& Err) {
     const TCapLib& l = CapLib();
     Rate = FrameRate;
     // Whole frames per second: the file's rate is Rate / 1 or, for a
@@ -386,6 +391,21 @@ struct TRecorder {
     Stream = l.avformat_new_stream(Out, nullptr);
     Stream->time_base = tb;
     l.avcodec_parameters_from_context(Stream->codecpar, Enc);
+    if (AudioRate > 0 && Channels > 0) {
+      // Plain 16-bit PCM: the samples are written as they were recorded.
+      Audio = l.avformat_new_stream(Out, nullptr);
+      AVCodecParameters* p = Audio->codecpar;
+      p->codec_type = AVMEDIA_TYPE_AUDIO;
+      p->codec_id = AV_CODEC_ID_PCM_S16LE;
+      p->sample_rate = AudioRate;
+      p->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
+      p->ch_layout.nb_channels = Channels;
+      p->bits_per_coded_sample = 16;
+      p->block_align = 2 * Channels;
+      p->bit_rate = int64_t(AudioRate) * Channels * 16;
+      Audio->time_base = AVRational{1, AudioRate};
+      AudioChannels = Channels;
+    }
     int rc = l.avio_open(&Out->pb, FileName.c_str(), AVIO_FLAG_WRITE);
     if (rc < 0) {
       Err = AvError(rc);
@@ -414,7 +434,10 @@ struct TRecorder {
     while (l.avcodec_receive_packet(Enc, Pkt) == 0) {
       l.av_packet_rescale_ts(Pkt, Enc->time_base, Stream->time_base);
       Pkt->stream_index = Stream->index;
-      const int rc = l.av_interleaved_write_frame(Out, Pkt);
+      // With sound the file is written in order of arrival: the samples come
+      // at the end, and interleaving would hold every frame until then.
+      const int rc = Audio ? l.av_write_frame(Out, Pkt) : l.av_interleaved_write_frame(Out, Pkt);
+      if (Audio) CapLib().av_packet_unref(Pkt);
       if (rc < 0 && Error.empty()) Error = AvError(rc);
     }
   }
@@ -440,11 +463,39 @@ struct TRecorder {
     Drain();
   }
 
-  bool Finish(std::string& Err) {
+  void WriteAudio(const std::vector<int16_t>& Samples) {
+    const TCapLib& l = CapLib();
+    const size_t chunk = size_t(std::max(1, Audio->codecpar->sample_rate / 10)) * size_t(AudioChannels);
+    int64_t at = 0;
+    for (size_t i = 0; i < Samples.size() && Error.empty(); i += chunk) {
+      const size_t n = std::min(chunk, Samples.size() - i);
+      AVPacket* p = l.av_packet_alloc();
+      if (!p || l.av_new_packet(p, int(n * 2)) < 0) {
+        l.av_packet_free(&p);
+        Error = "Kein Speicher";
+        return;
+      }
+      for (size_t k = 0; k < n; ++k) {
+        const uint16_t v = uint16_t(Samples[i + k]);
+        p->data[2 * k] = uint8_t(v & 0xFF);
+        p->data[2 * k + 1] = uint8_t(v >> 8);
+      }
+      p->stream_index = Audio->index;
+      p->pts = p->dts = at;
+      p->duration = int64_t(n / size_t(AudioChannels));
+      at += p->duration;
+      const int rc = l.av_write_frame(Out, p);
+      if (rc < 0) Error = AvError(rc);
+      l.av_packet_free(&p);
+    }
+  }
+
+  bool Finish(std::string& Err, const std::vector<int16_t>* Samples = nullptr) {
     const TCapLib& l = CapLib();
     if (HeaderWritten) {
       l.avcodec_send_frame(Enc, nullptr);
       Drain();
+      if (Audio && Samples) WriteAudio(*Samples);
       const int rc = l.av_write_trailer(Out);
       if (rc < 0 && Error.empty()) Error = AvError(rc);
       HeaderWritten = false;
@@ -752,7 +803,7 @@ void TCaptureSession::Deliver() {
 }
 
 bool TCaptureSession::StartRecording(const std::string& FileName, double FrameRate, std::string* Error,
-                                     int32_t Quality) {
+                                     int32_t Quality, int32_t AudioRate, int32_t AudioChannels) {
   if (!F) {
     if (Error) *Error = "Kein Gerät verbunden";
     return false;
@@ -768,7 +819,7 @@ bool TCaptureSession::StartRecording(const std::string& FileName, double FrameRa
   }
   auto rec = std::make_unique<TRecorder>();
   std::string err;
-  if (!rec->Open(FileName, F->Format.Width, F->Format.Height, FrameRate, Quality, err)) {
+  if (!rec->Open(FileName, F->Format.Width, F->Format.Height, FrameRate, Quality, AudioRate, AudioChannels, err)) {
     rec.reset();
     if (Error) *Error = FileName + ": " + err;
     return false;
@@ -778,7 +829,7 @@ bool TCaptureSession::StartRecording(const std::string& FileName, double FrameRa
   return true;
 }
 
-bool TCaptureSession::StopRecording(std::string* Error) {
+bool TCaptureSession::StopRecording(std::string* Error, const std::vector<int16_t>* Audio) {
   if (!F) return false;
   std::unique_ptr<TRecorder> rec;
   {
@@ -787,7 +838,7 @@ bool TCaptureSession::StopRecording(std::string* Error) {
   }
   if (!rec) return false;
   std::string err;
-  const bool ok = rec->Finish(err);
+  const bool ok = rec->Finish(err, Audio);
   if (!ok && Error) *Error = err;
   return ok;
 }

@@ -100,10 +100,13 @@ class TCaptureSession {
   // per second (a frame the device gives too early is skipped, a late one
   // fills its place). Quality 1 (smallest) to 100. False with Error set when
   // the file cannot be written.
+  // AudioRate/AudioChannels other than 0 add a 16-bit PCM sound stream,
+  // whose samples StopRecording receives.
   bool StartRecording(const std::string& FileName, double FrameRate, std::string* Error = nullptr,
-                      int32_t Quality = 90);
-  // Finishes the file; its error (a full disk) is returned in Error.
-  bool StopRecording(std::string* Error = nullptr);
+                      int32_t Quality = 90, int32_t AudioRate = 0, int32_t AudioChannels = 0);
+  // Finishes the file (with Audio's interleaved samples when the recording
+  // has sound); its error (a full disk) is returned in Error.
+  bool StopRecording(std::string* Error = nullptr, const std::vector<int16_t>* Audio = nullptr);
   bool Recording() const;
   uint64_t RecordedFrames() const;
 

@@ -13,6 +13,8 @@
 #include "platform/ui/message_window.h"
 #include "platform/ui/std_controls.h"
 #include "shown_view_fixture.h"
+#include "support/alsa_test_env.h"
+#include "support/outside_tools.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -144,6 +146,29 @@ TEST_F(ImagerVideoViewTest, RecordsAndReconnectsOnSourceChange) {
   View->SetVideoSource(View->VideoSource());
   EXPECT_TRUE(View->ShowVideo());
   EXPECT_TRUE(View->Connected());
+}
+
+// Sound from the sound device (ALSA's file plug-in here) goes into the file
+// as a second stream; ffprobe reads both.
+TEST_F(ImagerVideoViewTest, RecordsSoundBesideTheFrames) {
+  if (!test::HaveTool("ffprobe")) GTEST_SKIP() << "ffprobe missing";
+  TPatternEnv env("64x48@30");
+  test::TAlsaTestEnv alsa(test::TAlsaTestEnv::Pattern(22050 * 4));
+  ShowView(160, 120);
+  Connect();
+  test::TScratchFolder dir;
+  const std::string file = dir.Path() + "/sound.avi";
+  View->SetCaptureFile(file);
+  View->SetCaptureAudio(true);
+  ASSERT_TRUE(View->StartCapture()) << View->LastError();
+  EXPECT_EQ(View->LastError(), "");
+  ASSERT_TRUE(WaitFor([&] { return View->Session().RecordedFrames() >= 10; }));
+  View->StopCapture();
+  const std::string probe = test::RunCapture("ffprobe -v error -show_entries stream=codec_type,codec_name,sample_rate "
+                                             "-of default=nw=1 '" + file + "'");
+  EXPECT_NE(probe.find("codec_name=mjpeg"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("codec_name=pcm_s16le"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("sample_rate=22050"), std::string::npos) << probe;
 }
 
 TEST_F(ImagerVideoViewTest, VanishedDeviceEndsWithAMessage) {
