@@ -238,7 +238,7 @@ TEST_F(Actions, FixedLinesAndTheScanLine) {
 
 TEST_F(Actions, ToolsNotInThisBuildSaySo) {
   OpenImage();
-  for (const char* n : {"Print", "WebCam", "NewGrafik"}) {
+  for (const char* n : {"Print", "NewGrafik"}) {
     TScriptedDialogsScope dialogs;
     dialogs->Answer(mrOk);
     A(n).Execute();
