@@ -4,6 +4,7 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 
 namespace kv::test {
@@ -33,7 +34,11 @@ class TXWindow {
     xcb_screen_t* s = xcb_setup_roots_iterator(xcb_get_setup(C)).data;
     Id = xcb_generate_id(C);
     const uint32_t values[] = {Pixel, 1};
-    xcb_create_window(C, XCB_COPY_FROM_PARENT, Id, s->root, 20, 30, W, H, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+    // Each title has a place of its own: tests running at once on the one
+    // display must not cover each other's windows.
+    const size_t h = std::hash<std::string>{}(Title);
+    const int16_t x = int16_t(20 + h % 900), y = int16_t(30 + (h / 900) % 700);
+    xcb_create_window(C, XCB_COPY_FROM_PARENT, Id, s->root, x, y, W, H, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
                       s->root_visual, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
     xcb_change_property(C, XCB_PROP_MODE_REPLACE, Id, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         uint32_t(Title.size()), Title.data());
