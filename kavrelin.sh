@@ -19,6 +19,7 @@ packages=(
   qt6-translations-l10n adwaita-icon-theme
   libglib2.0-dev shared-mime-info
   libqt6dbus6
+  libavdevice-dev libxcb1-dev
   libasound2-dev libsndfile1-dev
   libqt6printsupport6
 )

@@ -29,6 +29,9 @@
 #include "app/workflows/slide_form.h"
 #include "imaging/processing/imager_proc.h"
 #include "imaging/views/open_save_dialog.h"
+#include "app/webcam/screen_driver_form.h"
+#include "app/webcam/video_form.h"
+#include "platform/ui/screen_grab.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/actions.h"
 #include "platform/ui/dialogs.h"
@@ -37,10 +40,6 @@ namespace kv {
 
 const char* const kBatchBusyMessage = "Es wird gerade eine Batch ausgeführt. Warten Sie bis diese zu Ende ist.";
 const char* const kAllFilesFilter = "*.*|*.*";
-
-void ShowMissingTool(const std::string& Tool) {
-  MessageDlg(Format("\"%s\" ist in dieser Version nicht vorhanden.", Tool), mtInformation, TMsgDlgButtons{mbOK}, 0);
-}
 
 std::vector<int32_t> CatalogRemovalOrder(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
                                          const std::function<int32_t(int32_t Col, int32_t Row)>& CellIndex,
@@ -160,6 +159,20 @@ void ReadHiddenFile(Tform1& Form) {
   RunLine(Form, "ReadData" + WriteParamString("Filename", file));
 }
 
+// Each opening makes a window of its own; the main window does not wait for it.
+void OpenVideoWindow(Tform1& Form, int32_t Mode) {
+  auto* w = new Tvideoform(&Form);
+  w->Mode = Mode;
+  w->Show();
+}
+
+void ChooseScreenshotWindow(Tform1& Form) {
+  uint32_t window = 0;
+  if (!ChooseScreenWindow(window)) return;
+  const HWND h = window ? HWND(window) : GetDesktopWindow();
+  RunLine(Form, "Screenshot" + WriteParamInt("Window", int32_t(h)));
+}
+
 // Runs one action of the table; false when it ended early without the update.
 bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
   switch (Info.Kind) {
@@ -178,7 +191,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akFilterDialog: ShowFilterDialog(Form, FilterCatalogue(), nullptr); break;
     case akQuickFilter: ShowQuickFilterChoice(Form); break;
     case akPrint: ShowPrintDialog(Form, Info.Tag); break;
-    case akCapture: ShowMissingTool("Video- und Webcam-Fenster"); break;
+    case akCapture: OpenVideoWindow(Form, int32_t(Info.Tag)); break;
     case akSlideshow: ShowSlideShowSetup(); break;
     case akSlideshowCatalog:
       // The show reads the catalog from its file: it is saved first.
@@ -228,7 +241,7 @@ bool RunMainAction(Tform1& Form, const TMainActionInfo& Info, TAction& Action) {
     case akAnaglyph: ShowAnaglyphWindow(Form, Info.Tag, Action.Caption()); break;
     case akDrawingTool: CheckDrawingTool(Form, Action); break;
     case akJoin: ShowJoinDialog(Form); break;
-    case akScreenshot: ShowMissingTool("Bildschirm Schnappschuss"); break;
+    case akScreenshot: ChooseScreenshotWindow(Form); break;
     case akMosaic: ShowMosaicDialog(Form); break;
     case akDrawingWindow: Action.SetChecked(!Action.Checked()); break;
     case akNumberedCopies: ShowNumberedCopiesDialog(Form); break;

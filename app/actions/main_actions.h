@@ -114,9 +114,6 @@ class TDialogSettingsScope {
 // Shown when an action is refused because a batch or a message pump runs.
 extern const char* const kBatchBusyMessage;
 
-// Tells the user that a tool is not part of this build (instead of doing nothing).
-void ShowMissingTool(const std::string& Tool);
-
 // The list indexes of the selected cells Left..Right x Top..Bottom of a
 // catalog grid in the order they are removed: rows from the last to the
 // first, within a row columns from the last to the first, so that every

@@ -20,6 +20,8 @@
 #include "app/tools/stuck_pixel_tool.h"
 #include "app/workflows/slide_player.h"
 #include "app/params/param_strings.h"
+#include "platform/devices/screen_windows.h"
+#include "platform/devices/video_capture.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/ui/application.h"
@@ -88,21 +90,32 @@ void cmdScreenshot(TCommandRun& Run) {
   const HWND desktop = GetDesktopWindow();
   const HWND window = HWND(uint32_t(Run.Int("Window", int32_t(desktop))));
   const TRect r = GetWindowRect(window);
-  if (r.Width() <= 0 || r.Height() <= 0) throw ECommandError("Es gibt kein Fenster für einen Schnappschuss");
-  TBitmap shot(r.Width(), r.Height(), pf24bit);
-  if (window != desktop) BringWindowToTop(window);
-  Application->Minimize();
-  Application->ProcessMessages();
-  if (!IsWindowVisible(window)) {
-    Application->Restore();
+  TBitmap shot;
+  int32_t xw = 0, xh = 0;
+  if ((r.Width() <= 0 || r.Height() <= 0) && window != desktop && ScreenWindowSize(uint32_t(window), xw, xh)) {
+    // A window of another program, as the window picker lists them: read at
+    // its current size through the screen source.
+    RaiseScreenWindow(uint32_t(window));
+    std::string err;
+    if (!GrabSingleFrame(ScreenCaptureDevice(uint32_t(window)), shot, &err))
+      throw ECommandError("Der Bildschirm konnte nicht gelesen werden: " + err);
+  } else {
+    if (r.Width() <= 0 || r.Height() <= 0) throw ECommandError("Es gibt kein Fenster für einen Schnappschuss");
+    shot.AllocateForOverwrite(r.Width(), r.Height(), pf24bit);
+    if (window != desktop) BringWindowToTop(window);
+    Application->Minimize();
     Application->ProcessMessages();
-  }
-  PauseWithMessages(500);
-  const bool grabbed = GrabWindow(window, shot);
-  if (window != desktop) Run.Form.BringToFront();
-  if (!grabbed) {
-    Application->Restore();
-    throw ECommandError("Der Bildschirm konnte nicht gelesen werden");
+    if (!IsWindowVisible(window)) {
+      Application->Restore();
+      Application->ProcessMessages();
+    }
+    PauseWithMessages(500);
+    const bool grabbed = GrabWindow(window, shot);
+    if (window != desktop) Run.Form.BringToFront();
+    if (!grabbed) {
+      Application->Restore();
+      throw ECommandError("Der Bildschirm konnte nicht gelesen werden");
+    }
   }
   Run.RunLine("HIDDEN NEWIMAGE" + WriteParamInt("Width", shot.Width()) + WriteParamInt("Height", shot.Height()) +
               WriteParamInt("Resolution", Screen->PixelsPerInch()));

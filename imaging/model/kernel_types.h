@@ -14,6 +14,14 @@ namespace kv {
 
 using TIMProgressEvent = std::function<void(TObject* Sender, int32_t per)>;
 
+// What a component is busy with, reported with a percentage through OnJob.
+enum TIMJob : uint8_t {
+  imjNothing = 0,            // idle again (a capture device is connected)
+  imjGeneralProcessing = 1,
+  imjVideoCapConnecting = 2  // a capture device is being connected
+};
+using TIMJobEvent = std::function<void(TObject* Sender, TIMJob job, int32_t per)>;
+
 // Progress of a whole-bitmap conversion or a codec: the handler, the sender,
 // and the working values that the routine fills.
 struct TProgressRec {

@@ -1,5 +1,7 @@
 #include "platform/system/registry_hive.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -91,7 +93,11 @@ void FlushLocked(THive& H, const std::string& Folder) {
   if (!ForceDirectories(Folder)) throw EInOutError("Cannot create folder \"" + Folder + "\"");
   TFileLock lock(H.FileName + ".lock");
   Refresh(H);  // another process may have written since we last looked
-  // Private to the user: the settings include server passwords.
+  // Private to the user: the settings include server passwords. A file left
+  // readable by others is narrowed first, as the write keeps an existing
+  // file's mode.
+  struct stat st {};
+  if (::stat(H.FileName.c_str(), &st) == 0 && (st.st_mode & 077) != 0) ::chmod(H.FileName.c_str(), 0600);
   AtomicWriteFile(H.FileName, HiveText(H), 0600);
   H.Disk = H.Tree->Clone();
   H.Pending.clear();

@@ -238,18 +238,6 @@ TEST_F(Actions, FixedLinesAndTheScanLine) {
   UnloadTwain(TwainManager());
 }
 
-TEST_F(Actions, ToolsNotInThisBuildSaySo) {
-  OpenImage();
-  for (const char* n : {"WebCam"}) {
-    TScriptedDialogsScope dialogs;
-    dialogs->Answer(mrOk);
-    A(n).Execute();
-    ASSERT_EQ(dialogs->Shown.size(), 1u) << n;
-    EXPECT_NE(dialogs->Shown[0].Text.find("nicht vorhanden"), std::string::npos) << n;
-    EXPECT_TRUE(Lines.empty()) << n;
-  }
-}
-
 // The print actions open the print dialog in their layout mode; "&Drucken"
 // hands its line on, cancelled they run none.
 TEST_F(Actions, PrintActionsOpenTheDialogInTheirMode) {
