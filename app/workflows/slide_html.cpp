@@ -96,22 +96,6 @@ void ReadHtmlSettings(const std::string& Line, THtmlSettings& H) {
 
 // ---- page text ----
 
-std::string HtmlEscape(const std::string& Text) {
-  std::string r;
-  r.reserve(Text.size());
-  for (char ch : Text) {
-    switch (ch) {
-      case '&': r += "&amp;"; break;
-      case '<': r += "&lt;"; break;
-      case '>': r += "&gt;"; break;
-      case '"': r += "&quot;"; break;
-      case '\'': r += "&#39;"; break;
-      default: r += ch;
-    }
-  }
-  return r;
-}
-
 std::string HtmlColour(uint32_t Rgb) { return "#" + LowerCase(Hex6(Rgb)); }
 
 namespace {

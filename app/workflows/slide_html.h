@@ -9,6 +9,7 @@
 
 #include "app/params/file_kind_types.h"
 #include "app/workflows/slide_settings.h"
+#include "net/http_request.h"  // HtmlEscape for the pages' texts
 #include "platform/ui/forms.h"
 
 namespace kv {
@@ -62,8 +63,6 @@ std::string WriteHtmlSettings(const THtmlSettings& H);
 // Every key the line holds replaces the value in H; the others stay.
 void ReadHtmlSettings(const std::string& Line, THtmlSettings& H);
 
-// Texts of the pages: "&", "<", ">" and quotes escaped; a typed "\r\n" a line break.
-std::string HtmlEscape(const std::string& Text);
 // A colour number (red in the high byte) as "#rrggbb".
 std::string HtmlColour(uint32_t Rgb);
 
