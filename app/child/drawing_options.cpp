@@ -9,12 +9,12 @@
 #include "app/child/font_dialog.h"
 #include "app/filters/colour_pick.h"
 #include "app/helpers/control_helpers.h"
+#include "app/helpers/my_combo_box.h"
 #include "components/controls/color_font_combo.h"
 #include "components/controls/kv_slider.h"
 #include "components/controls/kv_spin.h"
 #include "components/speedbar/speed_bar.h"
 #include "platform/ui/button.h"
-#include "platform/ui/custom_combo.h"
 #include "platform/ui/memo.h"
 #include "platform/ui/page_control.h"
 #include "platform/ui/std_controls.h"
@@ -219,8 +219,10 @@ void TdrawingoptionsForm::CreatePages() {
 
   // "Zoom"
   TTabSheet* zoom = Sheets[dpZoom];
-  mycombobox1 = new TCustomComboBox(this);
+  mycombobox1 = new mycombobox(this);
   mycombobox1->SetName("mycombobox1");
+  // A zoom is typed as well as chosen.
+  mycombobox1->SetEditable(true);
   mycombobox1->SetParent(zoom);
   mycombobox1->SetBounds(4, 4, 100, 23);
   for (const std::string& item : ZoomItems()) mycombobox1->AddItem(item);

@@ -17,10 +17,10 @@ namespace kv {
 class Tchild;
 class tformstorage1;
 class TButton;
-class TCustomComboBox;
 class TFontComboBox;
 class TFramehsvform;
 class TGroupBox;
+class mycombobox;
 class TKvSlider;
 class TKvSpinEdit;
 class TMemo;
@@ -117,7 +117,7 @@ class TdrawingoptionsForm : public TForm {
   TKvSpinEdit* KvSpinEdit1 = nullptr;  // "Liniendicke"
   TSpeedBar* SpeedBar1 = nullptr;
   // "Zoom"
-  TCustomComboBox* mycombobox1 = nullptr;
+  mycombobox* mycombobox1 = nullptr;
   TKvSlider* KvSlider1 = nullptr;
   std::vector<TButton*> ZoomButtons;
 

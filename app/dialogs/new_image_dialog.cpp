@@ -20,12 +20,6 @@ namespace {
 
 constexpr int32_t kHelpContext = 411;
 
-// The colour box keeps red in the high byte; a command's colour is the
-// window system's, red in the low byte.
-int32_t PackedToColorInt(uint32_t Packed) {
-  return int32_t(((Packed >> 16) & 0xFF) | (Packed & 0xFF00) | ((Packed & 0xFF) << 16));
-}
-
 }  // namespace
 
 TNeuGrafik::TNeuGrafik(TComponent* AOwner) : TForm(AOwner) {
@@ -61,10 +55,10 @@ TNeuGrafik::TNeuGrafik(TComponent* AOwner) : TForm(AOwner) {
   Label1->SetParent(newimagetab);
   Label1->SetCaption("Füllfarbe");
   Label1->SetBounds(4, 4, 100, 17);
-  Framehsvform1 = new TFrameColorForm(this);
+  Framehsvform1 = new TFramehsvform(this);
   Framehsvform1->SetName("Framehsvform1");
   Framehsvform1->SetParent(newimagetab);
-  Framehsvform1->SetBounds(0, 24, 440, 250);
+  Framehsvform1->SetTop(24);
 
   scaleCheckBox = new TCheckBox(this);
   scaleCheckBox->SetName("scaleCheckBox");
@@ -164,7 +158,7 @@ std::string TNeuGrafik::BuildLine() const {
   if (ResizeFace())
     return "Resize" + common + WriteParamBool("Resample", scaleCheckBox->Checked()) +
            WriteParamInt("ResampleFilter", std::max(0, filterchoosebox->ItemIndex()));
-  return "NewImage" + common + WriteParamInt("FillColor", PackedToColorInt(Framehsvform1->Packed()));
+  return "NewImage" + common + WriteParamInt("FillColor", int32_t(Framehsvform1->Color()));
 }
 
 void TNeuGrafik::Button1Click(TObject*) {

@@ -11,10 +11,10 @@ namespace kv {
 class TButton;
 class TCheckBox;
 class TComboBox;
-class TFrameColorForm;
 class TLabel;
 class TPageControl;
 class TTabSheet;
+class TFramehsvform;
 class Tform1;
 class tformstorage1;
 class Tsizeframe;
@@ -28,7 +28,7 @@ class TNeuGrafik : public TForm {
   TTabSheet* newimagetab = nullptr;
   TTabSheet* resizetab = nullptr;
   TLabel* Label1 = nullptr;  // "Füllfarbe"
-  TFrameColorForm* Framehsvform1 = nullptr;
+  TFramehsvform* Framehsvform1 = nullptr;
   TCheckBox* scaleCheckBox = nullptr;
   TLabel* Label2 = nullptr;  // "Filter"
   TComboBox* filterchoosebox = nullptr;

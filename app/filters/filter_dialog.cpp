@@ -12,7 +12,9 @@
 #include "app/filters/filter_catalogue.h"
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
+#include "app/main/direction_frame.h"
 #include "app/main/main_form.h"
+#include "app/settings/form_storage1.h"
 #include "components/controls/kv_slider.h"
 #include "components/controls/kv_speed_button.h"
 #include "components/controls/kv_spin.h"
@@ -34,8 +36,6 @@ namespace {
 
 const char* const kPreviewSizes[] = {"Max", "Mittel", "Min"};
 enum : int32_t { psMax, psMedium, psMin };
-const char* const kAnchorNames[9] = {"Oben links",  "Oben Mitte",  "Oben rechts",  "Mitte links", "Mitte",
-                                     "Mitte rechts", "Unten links", "Unten Mitte", "Unten rechts"};
 
 bool IsOpenRange(const tfilterparam& P) { return P.Max == kOpenRangeMax || P.Min == kOpenRangeMin; }
 
@@ -44,13 +44,6 @@ std::string RealText(double V) {
   std::snprintf(b, sizeof b, "%.6f", V);
   return b;
 }
-
-// A colour number ("$FFFFFF" style or decimal, blue in the high byte) and the packed red-first form.
-uint32_t ColorNumberToPacked(int32_t C) {
-  const uint32_t u = uint32_t(C);
-  return (u & 0xFF) << 16 | (u & 0xFF00) | (u >> 16 & 0xFF);
-}
-int32_t PackedToColorNumber(uint32_t P) { return int32_t((P & 0xFF) << 16 | (P & 0xFF00) | (P >> 16 & 0xFF)); }
 
 std::vector<std::string> SplitBars(const std::string& Text) {
   std::vector<std::string> out;
@@ -477,19 +470,28 @@ void Tfilterform::AddRow(int32_t Param, int32_t Left, int32_t Top, int32_t Right
       row.Check->SetChecked(FilterParamInt(par.Value) > 0);
       break;
     case fptColor: {
-      row.ColorSample = new TPanel(this);
-      own(row.ColorSample);
-      row.ColorSample->SetBounds(Left + 75 + 80, Top, 70, 40);
-      row.ColorSample->SetColor(TColor(FilterParamInt(par.Value)));
-      row.ColorButton = new TButton(this);
-      own(row.ColorButton);
-      row.ColorButton->SetBounds(Left + 75 + 80, Top + 44, 70, 23);
-      row.ColorButton->SetCaption("Wählen ...");
+      row.ColorFrame = new TFramehsvform(this);
+      // The parameter holds the colour; the frame's own store would overwrite it.
+      row.ColorFrame->Formstorage1->SetActive(false);
+      own(row.ColorFrame);
+      row.ColorFrame->SetBounds(Left + 75 + 80, Top, row.ColorFrame->Width(), 80);
+      row.ColorFrame->SetColor(TColor(FilterParamInt(par.Value)));
+      break;
+    }
+    case fptAnchor: {
+      row.Anchor = new Tdirectionframe(this);
+      row.Anchor->Formstorage1->SetActive(false);
+      own(row.Anchor);
+      row.Anchor->SetLeft(Left + 75 + 80);
+      row.Anchor->SetTop(Top);
+      const int32_t mask = FilterParamInt(par.Value);
+      const auto& tags = Tdirectionframe::kTags;
+      // A value that is no place shows the centre.
+      row.Anchor->SetDirection(std::find(tags.begin(), tags.end(), mask) != tags.end() ? mask : 0);
       break;
     }
     case fptImageWindow:
-    case fptChoice:
-    case fptAnchor: {
+    case fptChoice: {
       row.Combo = new TComboBox(this);
       own(row.Combo);
       row.Combo->SetBounds(Left + 75 + 80, Top, 230, 23);
@@ -502,15 +504,9 @@ void Tfilterform::AddRow(int32_t Param, int32_t Left, int32_t Top, int32_t Right
           at = 0;
         }
         row.Combo->SetItemIndex(at);
-      } else if (par.Typ == fptChoice) {
+      } else {
         row.Combo->SetItems(SplitBars(par.Min));
         row.Combo->SetItemIndex(FilterParamInt(par.Value));
-      } else {
-        for (const char* n : kAnchorNames) row.Combo->AddItem(n);
-        int32_t at = 4;
-        for (int32_t k = 0; k < 9; ++k)
-          if (kAnchorPlaces[k] == FilterParamInt(par.Value)) at = k;
-        row.Combo->SetItemIndex(at);
       }
       break;
     }
@@ -534,16 +530,15 @@ void Tfilterform::AddRow(int32_t Param, int32_t Left, int32_t Top, int32_t Right
     r.Check->OnClick = [this, Param](TObject*) {
       if (const TFilterParamRow* x = RowOf(Param)) ParamChanged(Param, x->Check->Checked() ? "1" : "0");
     };
-  if (r.ColorButton)
-    r.ColorButton->OnClick = [this, Param](TObject*) {
-      tfilteritem* it = CurrentItem();
+  // The frame raises its click after a pick in the box and after the large dialog.
+  if (r.ColorFrame)
+    r.ColorFrame->OnClick = [this, Param](TObject*) {
+      if (const TFilterParamRow* x = RowOf(Param)) ParamChanged(Param, IntToStr(int32_t(x->ColorFrame->Color())));
+    };
+  if (r.Anchor)
+    r.Anchor->OnClick = [this, Param](TObject*) {
       const TFilterParamRow* x = RowOf(Param);
-      if (!it || !x) return;
-      uint32_t packed = ColorNumberToPacked(FilterParamInt(it->Params[size_t(Param)].Value));
-      if (!PickColor(packed)) return;
-      const int32_t number = PackedToColorNumber(packed);
-      x->ColorSample->SetColor(TColor(number));
-      ParamChanged(Param, IntToStr(number));
+      if (x && x->Anchor->Direction() >= 0) ParamChanged(Param, IntToStr(x->Anchor->Direction()));
     };
   if (r.Combo) {
     const uint8_t typ = par.Typ;
@@ -556,8 +551,6 @@ void Tfilterform::AddRow(int32_t Param, int32_t Left, int32_t Top, int32_t Right
       // A choice is read back as its index, so the index is what is kept.
       if (typ == fptChoice)
         ParamChanged(Param, IntToStr(i));
-      else if (typ == fptAnchor)
-        ParamChanged(Param, IntToStr(kAnchorPlaces[std::clamp(i, 0, 8)]));
       else
         ParamChanged(Param, x->Combo->Item(i));
       if (model) ModelChosen(ColorModelIndex(x->Combo->Item(i)));

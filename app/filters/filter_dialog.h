@@ -23,8 +23,9 @@ class TKvSpeedButton;
 class TKvSpinEdit;
 class TLabel;
 class TPageControl;
-class TPanel;
 class TTimer;
+class TFramehsvform;
+class Tdirectionframe;
 class Tform1;
 class Tframeuserfilform;
 class tfilterclass;
@@ -38,13 +39,10 @@ struct TFilterParamRow {
   TKvSpinEdit* Spin = nullptr;     // integer and real
   TKvSlider* Slider = nullptr;     // integer and real with a closed range
   TCheckBox* Check = nullptr;      // yes/no
-  TPanel* ColorSample = nullptr;   // colour
-  TButton* ColorButton = nullptr;  // colour: "Wählen ..."
-  TComboBox* Combo = nullptr;      // image window, choice, anchor
+  TFramehsvform* ColorFrame = nullptr;  // colour
+  TComboBox* Combo = nullptr;           // image window, choice
+  Tdirectionframe* Anchor = nullptr;    // anchor
 };
-
-// The masks of the nine anchor places, top row first (left, middle, right).
-inline constexpr int32_t kAnchorPlaces[9] = {10, 2, 6, 8, 0, 4, 9, 1, 5};
 
 class Tfilterform : public TForm {
  public:

@@ -202,7 +202,40 @@ void TComboBox::SetItemIndex(int32_t Value) {
   if (Value < -1 || Value >= Count()) Value = -1;
   if (Value == FItemIndex) return;
   FItemIndex = Value;
+  if (FEditable && Value >= 0) {
+    // An edit shows the chosen entry's text.
+    FFromUser = true;
+    SetText(FItems[static_cast<size_t>(Value)]);
+    FFromUser = false;
+  }
   UpdateQt();
+}
+
+void TComboBox::SetEditable(bool Value) {
+  if (Value == FEditable) return;
+  FEditable = Value;
+  RecreateWnd();
+}
+
+void TComboBox::TypeText(const std::string& Text) {
+  if (!FEditable) return;
+  UserEditedText(Text);
+  UpdateQt();
+}
+
+void TComboBox::UserEditedText(const std::string& Text) {
+  // The edit already shows it: refilling the box would move the caret.
+  FItemIndex = -1;
+  FFromUser = true;
+  SetText(Text);
+  FFromUser = false;
+  if (OnChange) OnChange(this);
+}
+
+void TComboBox::Dispatch(TMessage& Message) {
+  TWinControl::Dispatch(Message);
+  // Text set by the program shows in an edit at once.
+  if (Message.Msg == CM_TEXTCHANGED && FEditable && !FFromUser) UpdateQt();
 }
 
 int32_t TComboBox::IndexOf(const std::string& Text) const {
@@ -222,13 +255,21 @@ void TComboBox::UpdateQt() {
   b->clear();
   for (const std::string& s : FItems) b->addItem(QString::fromStdString(s));
   b->setCurrentIndex(FItemIndex);
+  if (FEditable && b->lineEdit()) {
+    QSignalBlocker blockEdit(b->lineEdit());
+    b->lineEdit()->setText(QString::fromStdString(Text()));
+  }
 }
 
 void TComboBox::CreateWnd() {
   auto* p = new TStdPeer<QComboBox>(this, ParentClientWidget(this));
   SetPeer(p);
-  p->setEditable(false);
+  p->setEditable(FEditable);
   UpdateQt();
+  if (p->lineEdit())
+    QObject::connect(p->lineEdit(), &QLineEdit::textEdited, p, [p](const QString& T) {
+      p->Signal([&](TControl* c) { static_cast<TComboBox*>(c)->UserEditedText(T.toStdString()); });
+    });
   // activated comes only from the user, as OnChange does.
   QObject::connect(p, &QComboBox::activated, p, [p](int Index) {
     p->Signal([&](TControl* c) { static_cast<TComboBox*>(c)->Select(Index); });

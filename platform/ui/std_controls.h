@@ -74,11 +74,20 @@ class TCheckBox : public TWinControl {
   bool FChecked = false;
 };
 
-// A drop-down list (csDropDownList): the user picks one of Items.
+// A drop-down list (csDropDownList): the user picks one of Items. Made
+// editable, it also takes a typed Text (csDropDown); the entries then only
+// offer texts to choose.
 class TComboBox : public TWinControl {
  public:
   explicit TComboBox(TComponent* AOwner);
   ~TComboBox() override;
+  bool Editable() const { return FEditable; }
+  // Changing it makes the window again.
+  void SetEditable(bool Value);
+  // The user types a text into an editable box: ItemIndex becomes -1 and
+  // OnChange runs. A list ignores it.
+  void TypeText(const std::string& Text);
+  void Dispatch(TMessage& Message) override;
   int32_t Count() const { return static_cast<int32_t>(FItems.size()); }
   const std::string& Item(int32_t Index) const { return FItems.at(static_cast<size_t>(Index)); }
   // The value kept with an entry (0 unless given).
@@ -100,9 +109,12 @@ class TComboBox : public TWinControl {
 
  private:
   void UpdateQt();
+  void UserEditedText(const std::string& Text);
   std::vector<std::string> FItems;
   std::vector<intptr_t> FData;
   int32_t FItemIndex = -1;
+  bool FEditable = false;
+  bool FFromUser = false;  // the text came from the user or the chosen entry
 };
 
 // A captioned frame around other controls.

@@ -15,12 +15,14 @@
 
 #include "app/actions/main_actions.h"
 #include "app/batch/batch_escapes.h"
+#include "app/filters/colour_pick.h"
 #include "app/filters/ff_editor_frame.h"
 #include "app/filters/filter_apply.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/filters/filter_dialog.h"
 #include "app/filters/filter_preview_grid.h"
 #include "app/filters/user_filter_scan.h"
+#include "app/main/direction_frame.h"
 #include "app/tools/tool_files.h"
 #include "command_fixture.h"
 #include "components/controls/kv_slider.h"
@@ -34,6 +36,7 @@
 #include "platform/ui/memo.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/page_control.h"
+#include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
 #include "platform/ui/timer.h"
 #include "support/outside_tools.h"
@@ -220,6 +223,41 @@ TEST_F(FilterDialog, PreviewAndOkLineOfEachKindOfFilter) {
   EXPECT_TRUE(SameBitmaps(out, expected)) << "the program's batch filtered differently";
   EXPECT_FALSE(SameBitmaps(out, original));
 #endif
+}
+
+// A colour row is the colour frame, an anchor row the nine-way frame: each
+// writes the number the command reads and shows it again on the next opening.
+TEST_F(FilterDialog, ColourAndAnchorRowsWriteTheirNumbers) {
+  tfilteritem* border = ImageCatalogue().FindKeyword("StraightenBorder");
+  ASSERT_NE(border, nullptr);
+  std::string line = RunDialog(ImageCatalogue(), border, [&](Tfilterform& D) {
+    TFramehsvform* frame = Row(D, 1).ColorFrame;
+    ASSERT_NE(frame, nullptr);
+    frame->SetColor(TColor(0x204060));  // blue 0x20, red 0x60
+    frame->OnClick(frame);              // as after a pick in the box
+    EXPECT_EQ(D.CurrentItem()->Params[1].Value, "2113632");
+    D.Button1->Click();
+  });
+  EXPECT_NE(line.find("\"2113632\""), std::string::npos) << line;
+  RunDialog(ImageCatalogue(), border, [&](Tfilterform& D) {
+    EXPECT_EQ(Row(D, 1).ColorFrame->Color(), TColor(0x204060));
+    D.Button2->Click();
+  });
+
+  tfilteritem* aspect = CameraCatalogue().FindKeyword("AspectRatio");
+  ASSERT_NE(aspect, nullptr);
+  line = RunDialog(CameraCatalogue(), aspect, [&](Tfilterform& D) {
+    Tdirectionframe* anchor = Row(D, 3).Anchor;
+    ASSERT_NE(anchor, nullptr);
+    anchor->Buttons[8]->Click();  // bottom right
+    EXPECT_EQ(D.CurrentItem()->Params[3].Value, "5");
+    D.Button1->Click();
+  });
+  EXPECT_NE(line.find("\"5\""), std::string::npos) << line;
+  RunDialog(CameraCatalogue(), aspect, [&](Tfilterform& D) {
+    EXPECT_EQ(Row(D, 3).Anchor->Direction(), 5);
+    D.Button2->Click();
+  });
 }
 
 // Trying on the real picture: Cancel puts it back exactly; OK right after the

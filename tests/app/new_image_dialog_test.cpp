@@ -42,7 +42,7 @@ TEST_F(NewImageDialog, NewImageLinesMakeTheImagesChosen) {
     int32_t Unit;
     double W, H;
     double Dpi;
-    uint32_t Packed;  // colour box: red in the high byte
+    uint32_t Color;  // colour box: red in the low byte
     const char* Line;
     int32_t PixelsW, PixelsH;
     TBGRPixel Fill;
@@ -50,13 +50,13 @@ TEST_F(NewImageDialog, NewImageLinesMakeTheImagesChosen) {
       {2, 10, 15, 300, 0x000000,
        "NewImage width=10.00000000 vwidth=2 height=15.00000000 vheight=2 Resolution=300 FillColor=0", 1181, 1772,
        TBGRPixel{0, 0, 0}},
-      {0, 64, 48, 72, 0xFF0000,
+      {0, 64, 48, 72, 0x0000FF,
        "NewImage width=64.00000000 vwidth=0 height=48.00000000 vheight=0 Resolution=72 FillColor=255", 64, 48,
        TBGRPixel{0, 0, 255}},
-      {1, 2, 0.5, 150, 0x204060,
+      {1, 2, 0.5, 150, 0x604020,
        "NewImage width=2.00000000 vwidth=1 height=0.50000000 vheight=1 Resolution=150 FillColor=6307872", 300, 75,
        TBGRPixel{0x60, 0x40, 0x20}},
-      {3, 25.4, 12.7, 96, 0x0000FF,
+      {3, 25.4, 12.7, 96, 0xFF0000,
        "NewImage width=25.40000000 vwidth=3 height=12.70000000 vheight=3 Resolution=96 FillColor=16711680", 96, 48,
        TBGRPixel{255, 0, 0}},
   };
@@ -69,7 +69,7 @@ TEST_F(NewImageDialog, NewImageLinesMakeTheImagesChosen) {
       d.sizeframe1->converterframe2->SetUnitIndex(c.Unit);
       d.sizeframe1->converterframe1->SetShown(c.W);
       d.sizeframe1->converterframe2->SetShown(c.H);
-      d.Framehsvform1->SetPacked(c.Packed);
+      d.Framehsvform1->SetColor(TColor(c.Color));
       Ok(d);
     });
     EXPECT_EQ(LastLine(), c.Line);

@@ -11,6 +11,7 @@
 #include "app/child/font_dialog.h"
 #include "app/filters/colour_pick.h"
 #include "app/helpers/file_associations.h"
+#include "app/helpers/my_combo_box.h"
 #include "app/main/direction_frame.h"
 #include "app/main/histogram_form.h"
 #include "app/main/info_form.h"

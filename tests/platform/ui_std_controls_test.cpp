@@ -83,6 +83,43 @@ TEST_F(StdControlsTest, WidgetInputReachesTheControls) {
   EXPECT_EQ(dynamic_cast<QSlider*>(PeerWidget(track))->value(), 100);
 }
 
+TEST_F(StdControlsTest, EditableComboBoxTakesTypedTextAndShowsChosenEntries) {
+  TComboBox* combo = Add<TComboBox>();
+  combo->SetItems({"100 %", "50 %"});
+  combo->SetEditable(true);
+  int changes = 0;
+  combo->OnChange = [&](TObject*) { ++changes; };
+  combo->SetText("75 %");
+  Form->Show();
+
+  auto* c = dynamic_cast<QComboBox*>(PeerWidget(combo));
+  ASSERT_NE(c, nullptr);
+  ASSERT_NE(c->lineEdit(), nullptr);
+  EXPECT_EQ(c->lineEdit()->text().toStdString(), "75 %");
+  EXPECT_EQ(changes, 0);
+
+  combo->Select(1);
+  EXPECT_EQ(combo->Text(), "50 %");
+  EXPECT_EQ(changes, 1);
+
+  QKeyEvent key(QEvent::KeyPress, Qt::Key_5, Qt::NoModifier, "5");
+  QApplication::sendEvent(c->lineEdit(), &key);
+  EXPECT_EQ(combo->Text(), "50 %5");
+  EXPECT_EQ(combo->ItemIndex(), -1);
+  EXPECT_EQ(changes, 2);
+
+  combo->SetText("200 %");  // the program's text: shown, no event
+  EXPECT_EQ(c->lineEdit()->text().toStdString(), "200 %");
+  EXPECT_EQ(changes, 2);
+
+  // A list takes no typed text.
+  TComboBox* list = Add<TComboBox>();
+  list->SetItems({"a"});
+  list->TypeText("x");
+  EXPECT_EQ(list->Text(), "");
+  EXPECT_EQ(list->ItemIndex(), -1);
+}
+
 TEST_F(StdControlsTest, UpDownStepsItsEditWithinRange) {
   TEdit* edit = Add<TEdit>();
   TUpDown* arrows = Add<TUpDown>();
