@@ -14,6 +14,7 @@
 #include "app/tools/tool_files.h"
 #include "app/workflows/slide_frames.h"
 #include "app/workflows/slide_html.h"
+#include "app/catalog/image_source.h"
 #include "app/workflows/slide_sources.h"
 #include "bench/bench_photo.h"
 #include "imaging/processing/resample.h"
@@ -58,7 +59,7 @@ int Html(const std::string& Dir, const std::string& Out) {
 
 int Next(const std::string& Dir, int VW, int VH) {
   double slowest = 0;
-  for (const std::string& f : ListSlideShowPictures(Show(Dir))) {
+  for (const std::string& f : ListImageSource(Show(Dir))) {
     const auto t0 = TClock::now();
     TBitmap pic;
     LoadToolPicture(f, pic);

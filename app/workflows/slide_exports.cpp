@@ -11,6 +11,7 @@
 #include "app/helpers/folder_helpers.h"
 #include "app/params/param_strings.h"
 #include "app/startup/hand_over.h"
+#include "app/catalog/image_source.h"
 #include "app/workflows/slide_sources.h"
 #include "app/workflows/slide_text_file.h"
 #include "platform/rtl/file_utils.h"
@@ -106,7 +107,7 @@ std::string ScreenSaverShowIni(const TSlideSettings& S) {
 }
 
 std::vector<std::string> WriteCDFolder(const TSlideSettings& S, const std::string& Target) {
-  const std::vector<std::string> pictures = ListSlideShowPictures(getcmdstring(S));
+  const std::vector<std::string> pictures = ListImageSource(getcmdstring(S));
   if (!ForceDirectories(Target)) throw EInOutError("Das Verzeichnis " + Target + " kann nicht angelegt werden.");
   std::vector<std::string> failed = RunCopies(CDFolderCopies(S, pictures, Target));
   WriteTextFile(Target + "show.ini", CDFolderShowIni(S) + "\n");

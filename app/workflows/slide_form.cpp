@@ -1,13 +1,19 @@
 #include "app/workflows/slide_form.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include "app/batch/batch_list_frame.h"
 #include "app/batch/batch_window.h"
+#include "app/catalog/image_source.h"
+#include "app/catalog/image_source_frame.h"
 #include "app/helpers/folder_helpers.h"
+#include "app/helpers/my_combo_box.h"
+#include "app/main/direction_frame.h"
 #include "app/main/main_form.h"
 #include "app/params/file_kinds.h"
+#include "app/params/param_strings.h"
 #include "app/settings/form_storage1.h"
 #include "app/workflows/slide_exports.h"
 #include "app/workflows/slide_html.h"
@@ -109,10 +115,18 @@ Tslideform::Tslideform(TComponent* AOwner) : TForm(AOwner) {
 
   int32_t y = 10;
   ImageSizeBox = AddCombo("Bildgröße", kLeft, y, {"Originalgröße", "Voll (eingepasst)", "Voll (abgeschnitten)"});
-  AnchorBox = AddCombo("Ausrichtung", kLeft, y,
-                       {"Oben links", "Oben", "Oben rechts", "Links", "Mitte", "Rechts", "Unten links", "Unten",
-                        "Unten rechts"});
-  AnchorBox->SetItemIndex(4);
+  {
+    auto* l = new TLabel(this);
+    l->SetParent(this);
+    l->SetCaption("Ausrichtung");
+    l->SetBounds(kLeft, y + 4, 100, 17);
+    directionframe1 = new Tdirectionframe(this);
+    directionframe1->SetName("directionframe1");
+    directionframe1->SetParent(this);
+    directionframe1->SetBounds(kLeft + 105, y, 75, 75);
+    directionframe1->SetDirection(0);
+    y += 80;
+  }
   // 1. The filter list, "Keinen" first.
   FilterBox = AddCombo("Filter", kLeft, y, {"Keinen", "Triangle", "Hermite", "Bell", "BSpline", "Lanczos3", "Mitchell"});
   EffectsCheck = AddCheck("Überblendungseffekte", kLeft, y, true);
@@ -190,28 +204,15 @@ Tslideform::Tslideform(TComponent* AOwner) : TForm(AOwner) {
   IntervalEdit->SetValueType(vtFloat);
   IntervalEdit->SetValue(10);
   ForeverCheck = AddCheck("nach Beenden wiederhohlen", kRight, y, true);
+  imageSourceframe1 = new TimageSourceframe(this);
+  imageSourceframe1->SetName("imageSourceframe1");
+  imageSourceframe1->SetParent(this);
+  imageSourceframe1->SetBounds(kRight, y, 360, 120);
   // 4. Only the catalog and folder sources: a show plays pictures from files.
-  SourceBox = AddCombo("Quelle", kRight, y, {"Katalog", "Verzeichnis"});
-  SourceBox->SetItemIndex(1);
-  {
-    auto add = [&](const std::string& Caption) {
-      auto* l = new TLabel(this);
-      l->SetParent(this);
-      l->SetCaption(Caption);
-      l->SetBounds(kRight, y + 4, 100, 17);
-      auto* e = new TEdit(this);
-      e->SetParent(this);
-      e->SetBounds(kRight + 105, y, kColumn - 105, 23);
-      y += kRow;
-      return e;
-    };
-    CatalogEdit = add("Katalog");
-    DirEdit = add("Verzeichnis");
-    DirEdit->SetText(ImagesFolder());
-  }
-  SubdirsCheck = AddCheck("Unterverzeichnisse einbeziehen", kRight, y, false);
-  SubdirsCheck->SetWidth(kColumn);
-
+  imageSourceframe1->SetKindCount(2);
+  // The frame restores its own settings when the window shows; a preset catalog still wins.
+  imageSourceframe1->formstorage1->OnRestorePlacement = [this](TObject*) { ApplyPreset(); };
+  y += 125;
   for (TCheckBox* c : {EffectsCheck, IntervalCheck}) c->OnClick = [this](TObject*) { updateall(); };
 
   int32_t by = std::max(leftBottom, y + 10);
@@ -244,7 +245,7 @@ Tslideform::Tslideform(TComponent* AOwner) : TForm(AOwner) {
   CloseButton = button("Beenden", 3, 2);
   CloseButton->SetCancel(true);
   CloseButton->SetModalResult(TModalResult(2));
-  SetClientSize(kLeft + 4 * 157, by + 3 * 30 + 10);
+  SetClientSize(std::max(kLeft + 4 * 157, kRight + 370), by + 3 * 30 + 10);
 
   // 3. The default information set.
   TSlideSettings defaults;
@@ -263,8 +264,7 @@ void Tslideform::updateall() {
 TSlideSettings Tslideform::Settings() const {
   TSlideSettings s;
   s.Imagesizemode = ImageSizeBox->ItemIndex();
-  const int32_t a = AnchorBox->ItemIndex();
-  s.Anchor = a >= 0 && a < 9 ? kAnchorTags[a] : -1;
+  s.Anchor = directionframe1->Direction();
   s.Filter = FilterBox->ItemIndex();
   s.Effects = EffectsCheck->Checked();
   s.EffectsTime = int32_t(EffectTimeEdit->Value());
@@ -288,19 +288,20 @@ TSlideSettings Tslideform::Settings() const {
   s.Interval = IntervalEdit->Value();
   s.forever = ForeverCheck->Checked();
   s.SoundFile = SoundFileEdit->Text();
-  s.Source.Kind = SourceBox->ItemIndex() == 0 ? 0 : 1;
-  s.Source.Catalog = CatalogEdit->Text();
-  s.Source.Dir = DirEdit->Text();
-  s.Source.Subdirs = SubdirsCheck->Checked();
-  s.Source.Options = SourceOptions;
+  // The same fields the frame writes, so the line carries the frame's text.
+  const TimageSourceframe& src = *imageSourceframe1;
+  s.Source.Kind = src.SourceMode();
+  s.Source.Catalog = src.FilenameEdit1->Text();
+  s.Source.Dir = src.DirectoryEdit1->Text();
+  s.Source.Subdirs = src.CheckBox6->Checked();
+  s.Source.Separate = false;
+  s.Source.Options = src.options->Text();
   return s;
 }
 
 void Tslideform::SetSettings(const TSlideSettings& S) {
   ImageSizeBox->SetItemIndex(std::clamp(S.Imagesizemode, 0, 2));
-  AnchorBox->SetItemIndex(-1);
-  for (int i = 0; i < 9; ++i)
-    if (kAnchorTags[i] == S.Anchor) AnchorBox->SetItemIndex(i);
+  directionframe1->SetDirection(S.Anchor);
   FilterBox->SetItemIndex(std::clamp(S.Filter, 0, 6));
   EffectsCheck->SetChecked(S.Effects);
   EffectTimeEdit->SetValue(S.EffectsTime);
@@ -324,11 +325,7 @@ void Tslideform::SetSettings(const TSlideSettings& S) {
   IntervalEdit->SetValue(S.Interval);
   ForeverCheck->SetChecked(S.forever);
   SoundFileEdit->SetText(S.SoundFile);
-  SourceBox->SetItemIndex(S.Source.Kind == 0 ? 0 : 1);
-  CatalogEdit->SetText(S.Source.Catalog);
-  DirEdit->SetText(S.Source.Dir);
-  SubdirsCheck->SetChecked(S.Source.Subdirs);
-  SourceOptions = S.Source.Options;
+  imageSourceframe1->SetParams(ImageSourceParams(S.Source));
   updateall();
 }
 
@@ -338,8 +335,8 @@ std::string Tslideform::getcmdstring() const { return kv::getcmdstring(Settings(
 
 void Tslideform::ApplyPreset() {
   if (PresetCatalog.empty()) return;
-  SourceBox->SetItemIndex(0);
-  CatalogEdit->SetText(PresetCatalog);
+  imageSourceframe1->SetParams(WriteParamInt("SourceMode", ismCatalog) + WriteParamString("catalog", PresetCatalog) +
+                               " " + imageSourceframe1->options->Text());
 }
 
 void Tslideform::DiashowClick() {

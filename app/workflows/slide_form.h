@@ -20,6 +20,8 @@ class TFilenameEdit;
 class TFontDialog;
 class TKvSpinEdit;
 class TLabel;
+class Tdirectionframe;
+class TimageSourceframe;
 class tformstorage1;
 
 class Tslideform : public TForm {
@@ -28,7 +30,7 @@ class Tslideform : public TForm {
 
   // Display.
   TComboBox* ImageSizeBox = nullptr;  // "Bildgröße"
-  TComboBox* AnchorBox = nullptr;     // the anchor, as the nine places of a 3 x 3 picker
+  Tdirectionframe* directionframe1 = nullptr;  // the anchor
   TComboBox* FilterBox = nullptr;
   TCheckBox* EffectsCheck = nullptr;  // "Überblendungseffekte"
   TKvSpinEdit* EffectTimeEdit = nullptr;
@@ -50,12 +52,8 @@ class Tslideform : public TForm {
   TCheckBox* IntervalCheck = nullptr;  // "nächstes Bild nach"
   TKvSpinEdit* IntervalEdit = nullptr;
   TCheckBox* ForeverCheck = nullptr;  // "nach Beenden wiederhohlen"
-  // Pictures: the catalog and folder sources.
-  TComboBox* SourceBox = nullptr;
-  TEdit* CatalogEdit = nullptr;
-  TEdit* DirEdit = nullptr;
-  TCheckBox* SubdirsCheck = nullptr;
-  std::string SourceOptions = "Sort1=1";
+  // Pictures: a catalog or a folder, with the file kinds and the order.
+  TimageSourceframe* imageSourceframe1 = nullptr;
 
   TButton* ShowButton = nullptr;  // "Diashow"
   TButton* CDButton = nullptr;
@@ -94,9 +92,6 @@ class Tslideform : public TForm {
   tformstorage1* FStore = nullptr;
   bool FUpdating = false;
 };
-
-// The nine anchor values of the 3 x 3 picker, row by row from the top left.
-inline constexpr int32_t kAnchorTags[9] = {10, 2, 6, 8, 0, 4, 9, 1, 5};
 
 // "Diashow ..." and "Diashow direkt vom Katalog...": the setup window, preset
 // with a catalog file when one is given.

@@ -11,6 +11,7 @@
 #include "app/tools/tool_files.h"
 #include "app/workflows/slide_exports.h"
 #include "app/workflows/slide_frames.h"
+#include "app/catalog/image_source.h"
 #include "app/workflows/slide_sources.h"
 #include "app/workflows/slide_text_file.h"
 #include "imaging/formats/imager_io.h"
@@ -175,7 +176,7 @@ THtmlExportResult WriteHtmlGallery(const THtmlExportJob& Job) {
   if (!ForceDirectories(T)) throw EInOutError("Das Verzeichnis " + T + " kann nicht angelegt werden.");
 
   const int32_t soundMode = ReadParamInt(cmd, "Soundmode", 0);
-  const std::vector<std::string> files = ListSlideShowPictures(cmd);
+  const std::vector<std::string> files = ListImageSource(cmd);
   const int32_t n = int32_t(files.size());
   result.Pictures = n;
   const bool forever = ReadParamBool(cmd, "forever", false);

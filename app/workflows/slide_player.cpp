@@ -9,6 +9,7 @@
 #include "app/startup/run_mode.h"
 #include "app/workflows/info_text.h"
 #include "app/workflows/slide_frames.h"
+#include "app/catalog/image_source.h"
 #include "app/workflows/slide_sources.h"
 #include "components/controls/kv_spin.h"
 #include "imaging/formats/imager_io.h"
@@ -134,7 +135,7 @@ void Tdoslide::FormActivate() {
   const std::string& p = ParamText;
   SetBorderStyle(ReadParamBool(p, "noBorder", false) ? bsNone : bsSizeable);
   try {
-    FFiles = ListSlideShowPictures(p);
+    FFiles = ListImageSource(p);
   } catch (const Exception& E) {
     FFiles.clear();
     ShowMessage(E.Message());

@@ -1,16 +1,11 @@
-// What a slide show needs from outside itself: the pictures of its image
-// source, and the sound of its music and spoken comments.
+// What a slide show needs from outside itself besides its pictures (those
+// come from ListImageSource): the sound of its music and spoken comments.
 #pragma once
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace kv {
-
-// The pictures of the image-source parameters of a slide-show command: a
-// folder ("SourceMode" 1) or a catalog file ("SourceMode" 0); relative names
-// are taken from the program folder. Any other source lists nothing.
-std::vector<std::string> ListSlideShowPictures(const std::string& Params);
 
 // The sound of a show: background music that repeats, or a picture's spoken
 // comment, on one player as the show has one. Any file the sound layer reads

@@ -8,6 +8,7 @@
 #include "app/params/param_strings.h"
 #include "app/tools/tool_files.h"
 #include "app/workflows/slide_frames.h"
+#include "app/catalog/image_source.h"
 #include "app/workflows/slide_sources.h"
 #include "imaging/processing/resample.h"
 #include "platform/graphics/bitmap.h"
@@ -61,7 +62,7 @@ bool TwallpaperForm::Start(const std::string& IniFile) {
     ShowMessage("Der Hintergrundbildwechsler findet keine Diashow in " + IniFile + ".");
     return false;
   }
-  FFiles = ListSlideShowPictures(FParams);
+  FFiles = ListImageSource(FParams);
   FIndex = -1;
   if (FFiles.empty()) {
     ShowMessage("Der Hintergrundbildwechsler findet keine Bilder in der Diashow von " + IniFile + ".");

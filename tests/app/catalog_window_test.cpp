@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "app/catalog/image_source_frame.h"
 #include "app/workflows/slide_form.h"
+#include "components/controls/file_dir_edit.h"
 #include "platform/ui/std_controls.h"
 #include "app/actions/main_actions.h"
 #include "app/catalog/catalog_frame.h"
@@ -546,7 +548,7 @@ TEST_F(CatalogWindows, SlideShowFromACatalogSavesItFirst) {
     (*Dialogs)->AnswerModal([&](TCustomForm& F) {
       auto& setup = dynamic_cast<Tslideform&>(F);
       ++opened;
-      if (setup.SourceBox->ItemIndex() == 0) shownCatalog = setup.CatalogEdit->Text();
+      if (setup.imageSourceframe1->SourceMode() == 0) shownCatalog = setup.imageSourceframe1->FilenameEdit1->Text();
       return mrCancel;
     });
   };

@@ -82,6 +82,26 @@ TEST_F(SlideExports, CDFolderHoldsPicturesCommentsProgramAndAutorun) {
   SetProgramFolder("");
 }
 
+// The exports list the show's source as the player does: a catalog's entries
+// of kinds the show leaves out are not copied.
+TEST_F(SlideExports, CDFolderTakesOnlyTheChosenKindsOfACatalog) {
+  SetProgramFolder(KV_PROGRAM_DIR);
+  Picture(Dir + "show/x.png");
+  Picture(Dir + "show/y.bmp");
+  Picture(Dir + "show/z.png");
+  WriteText(Dir + "show.pcf", Dir + "show/x.png\n" + Dir + "show/y.bmp\n" + Dir + "show/z.png\n");
+  TSlideSettings s;
+  s.Source.Kind = 0;
+  s.Source.Catalog = Dir + "show.pcf";
+  s.Source.Options = "Sort1=1 Filetypes=2";  // PNG only
+  const std::string target = Dir + "burn/";
+  EXPECT_TRUE(WriteCDFolder(s, target).empty());
+  EXPECT_TRUE(fs::exists(target + "Pics/x.png"));
+  EXPECT_TRUE(fs::exists(target + "Pics/z.png"));
+  EXPECT_FALSE(fs::exists(target + "Pics/y.bmp"));
+  SetProgramFolder("");
+}
+
 TEST_F(SlideExports, CopyErrorsAreReported) {
   TCopyList list;
   list.Sources = {Dir + "missing.png"};

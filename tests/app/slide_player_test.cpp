@@ -305,6 +305,54 @@ TEST(SlideProgram, BatchPlaysTheShowOfItsLine) {
   EXPECT_NE(r.Output.find(kNoReadablePicture), std::string::npos) << r.Output;
 }
 
+// The show's pictures come from its image source, a folder or a catalog: only
+// the chosen file kinds, in the order of the sort keys. Every file is
+// unreadable, so the program tries each once and ends by itself; the order it
+// opens them in is the order it plays them in.
+TEST(SlideProgram, ShowPlaysTheChosenKindsInSortOrder) {
+  if (!test::HaveTool("strace")) GTEST_SKIP() << "strace missing";
+  test::TScratchFolder scratch;
+  const std::string dir = scratch.Path() + "/";
+  std::filesystem::create_directories(dir + "pics");
+  const std::vector<std::string> names = {"m.jpg", "z.png", "k.bmp", "a.png", "q.gif", "x.txt", "c.jpeg"};
+  std::string catalog;
+  for (const std::string& name : names) {
+    test::WriteText(dir + "pics/" + name, "not a picture");
+    catalog += dir + "pics/" + name + "\n";
+  }
+  test::WriteText(dir + "show.pcf", catalog);
+  // Filetypes 3: JPG and PNG only; Sort1 3: by file name, descending.
+  const std::string keys = " seperate=0 Sort1=3 Sort1descanding=1 Filetypes=3";
+  const struct {
+    const char* Name;
+    std::string Source;
+  } cases[] = {
+      {"folder", "SourceMode=1 Dir=\"" + dir + "pics\" Subdirs=0" + keys},
+      {"catalog", "SourceMode=0 catalog=\"" + dir + "show.pcf\"" + keys},
+  };
+  for (const auto& c : cases) {
+    test::WriteText(dir + "job.atp", "SLIDESHOW Interval=1.00000000 forever=0 Effects=0 " + c.Source + "\n");
+    std::filesystem::remove(dir + "trace");
+    // The leak checker cannot run under a tracer.
+    const test::TToolRun r = test::RunTool(
+        "cd " + dir + " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME=" + dir + " XDG_RUNTIME_DIR=" +
+        dir + " XDG_CONFIG_HOME=" + dir + "config ASAN_OPTIONS=detect_leaks=0 timeout 60 strace -f -qq -e trace=openat -o " +
+        dir + "trace " + KV_PROGRAM_DIR + "kavrelin job.atp 2>&1");
+    const std::string trace = std::filesystem::exists(dir + "trace") ? test::ReadText(dir + "trace") : "";
+    if (trace.find("openat") == std::string::npos) GTEST_SKIP() << "strace cannot trace here: " << r.Output;
+    EXPECT_TRUE(WIFEXITED(r.Status) && WEXITSTATUS(r.Status) == 0) << c.Name << ": " << r.Output;
+    EXPECT_NE(r.Output.find(kNoReadablePicture), std::string::npos) << c.Name << ": " << r.Output;
+    std::vector<std::string> opened;
+    const std::string prefix = "\"" + dir + "pics/";
+    for (size_t at = trace.find(prefix); at != std::string::npos; at = trace.find(prefix, at + 1)) {
+      const size_t from = at + prefix.size();
+      const std::string name = trace.substr(from, trace.find('"', from) - from);
+      if (!name.empty() && (opened.empty() || opened.back() != name)) opened.push_back(name);
+    }
+    EXPECT_EQ(opened, (std::vector<std::string>{"z.png", "m.jpg", "c.jpeg", "a.png"})) << c.Name << ":\n" << trace;
+  }
+}
+
 }  // namespace
 }  // namespace kv
 #endif
