@@ -18,6 +18,7 @@
 
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
+#include "support/test_display.h"
 
 #ifdef KV_PROGRAM_DIR
 
@@ -40,11 +41,7 @@ class DesktopSession : public test::TTempFolderTest {
     if (!display || !*display) GTEST_SKIP() << "no test display (KV_TEST_DISPLAY is not set)";
     if (!test::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
     Display = display;
-    // One test at a time on the display: keys go to whichever window has the
-    // focus. The server's own lock file serves as the lock.
-    const std::string number = Display.substr(Display.find(':') + 1);
-    FLock = ::open(("/tmp/.X" + number.substr(0, number.find('.')) + "-lock").c_str(), O_RDONLY | O_CLOEXEC);
-    if (FLock >= 0) ::flock(FLock, LOCK_EX);
+    FDisplayLock.emplace(Display);
     test::TTempFolderTest::SetUp();
   }
   void TearDown() override {
@@ -53,7 +50,7 @@ class DesktopSession : public test::TTempFolderTest {
         ::kill(p, SIGKILL);
         ::waitpid(p, nullptr, 0);
       }
-    if (FLock >= 0) ::close(FLock);  // lets the next test have the display
+    FDisplayLock.reset();  // lets the next test have the display
     test::TTempFolderTest::TearDown();
   }
 
@@ -136,7 +133,7 @@ class DesktopSession : public test::TTempFolderTest {
 
  private:
   std::vector<pid_t> FStarted;
-  int FLock = -1;
+  std::optional<test::TTestDisplayLock> FDisplayLock;
 };
 
 // Every run mode without its window yet says so in a box and ends with its

@@ -21,6 +21,7 @@
 #include "support/bitmap_patterns.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
+#include "support/test_display.h"
 
 #ifdef KV_PROGRAM_DIR
 
@@ -40,10 +41,7 @@ class SlideDisplay : public test::TTempFolderTest {
     if (!display || !*display) GTEST_SKIP() << "no test display (KV_TEST_DISPLAY is not set)";
     if (!test::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
     Display = display;
-    // One test at a time on the display: keys go to the window with the focus.
-    const std::string number = Display.substr(Display.find(':') + 1);
-    FLock = ::open(("/tmp/.X" + number.substr(0, number.find('.')) + "-lock").c_str(), O_RDONLY | O_CLOEXEC);
-    if (FLock >= 0) ::flock(FLock, LOCK_EX);
+    FDisplayLock.emplace(Display);
     test::TTempFolderTest::SetUp();
     std::filesystem::create_directories(Dir + "pics");
     for (int i = 0; i < 2; ++i) {
@@ -57,7 +55,7 @@ class SlideDisplay : public test::TTempFolderTest {
       ::kill(FPid, SIGKILL);
       ::waitpid(FPid, nullptr, 0);
     }
-    if (FLock >= 0) ::close(FLock);
+    FDisplayLock.reset();
     test::TTempFolderTest::TearDown();
   }
   void Start(const std::string& Program, const std::string& Args) {
@@ -96,7 +94,7 @@ class SlideDisplay : public test::TTempFolderTest {
     return false;
   }
   std::string Display;
-  int FLock = -1;
+  std::optional<test::TTestDisplayLock> FDisplayLock;
   pid_t FPid = -1;
 };
 

@@ -22,6 +22,7 @@
 #include "platform/ui/std_controls.h"
 #include "support/alsa_test_env.h"
 #include "support/outside_tools.h"
+#include "support/test_display.h"
 
 namespace kv {
 namespace {
@@ -198,6 +199,7 @@ TEST_F(SoundComment, ProgramRunsTheCommentLines) {
   const char* display = std::getenv("KV_TEST_DISPLAY");
   if (!display || !*display) GTEST_SKIP() << "no test display (KV_TEST_DISPLAY is not set)";
   if (!HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
+  const TTestDisplayLock displayLock(display);  // xdotool's keys go to the focused window
   const auto feed = TAlsaTestEnv::Pattern(size_t(kRate) * 8);
   TAlsaTestEnv env(feed);
   const std::string pic = Dir + "bild.bmp";
