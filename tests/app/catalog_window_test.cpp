@@ -32,7 +32,7 @@
 #include "platform/ui/messages.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/scrolling.h"
-#include "support/control_shot.h"
+#include "support/shot_file.h"
 #include "support/temp_files.h"
 
 namespace kv {
@@ -537,7 +537,7 @@ TEST_F(CatalogWindows, ScrollBarsShowTheCellsBeyondTheWindow) {
   EXPECT_TRUE(ScrollBarVisible(&g, SB_VERT));
   g.Invalidate();
   g.PreparePaint();
-  test::SaveControlShot(g.BackBuffer(), "catalog_grid.png");
+  test::SaveShot(g.BackBuffer(), "catalog_grid.png");
 }
 
 TEST_F(CatalogWindows, SlideShowFromACatalogSavesItFirst) {

@@ -16,7 +16,7 @@
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_app.h"
-#include "support/control_shot.h"
+#include "support/shot_file.h"
 
 namespace kv {
 namespace {
@@ -225,7 +225,7 @@ TEST_F(AppEvents, SettingsGoToTheApplicationAndTheMainWindowHook) {
     Application->Restore();
     EXPECT_EQ(e->Canvas().Bitmap().GetPixelColor(16, 16), clRed);
     EXPECT_EQ(e->Canvas().Bitmap().GetPixelColor(2, 2), TColor(ColorToRGB(clBackground)));
-    test::SaveControlShot(e->Canvas().Bitmap(), "app_events_icon.png");
+    test::SaveShot(e->Canvas().Bitmap(), "app_events_icon.png");
   }
   TMessage m{WM_SETTINGCHANGE, 0, 0, 0};
   EXPECT_FALSE(Application->MainWindowMessage(m));  // unhooked with the component

@@ -14,7 +14,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/scrolling.h"
-#include "support/control_shot.h"
+#include "support/shot_file.h"
 
 namespace kv {
 namespace {
@@ -102,7 +102,7 @@ TEST_F(DrawGrid, DefaultsFixedCellsAndSelectionByMouseAndKeys) {
   EXPECT_EQ(b.GetPixelColor(65 + 30, 19 + 15), TColor(ColorToRGB(clHighlight)));  // selected
   EXPECT_EQ(b.GetPixelColor(195 + 30, 19 * 3 + 15), TColor(ColorToRGB(clWindow)));
   EXPECT_EQ(b.GetPixelColor(64, 30), TColor(ColorToRGB(clBtnShadow)));  // fixed column's line
-  test::SaveControlShot(b, "kv_draw_grid.png");
+  test::SaveShot(b, "kv_draw_grid.png");
 }
 
 TEST_F(DrawGrid, EmptyGridsAndCellsWiderThanTheWindowPaintAndScrollInsideTheirArrays) {
@@ -154,7 +154,7 @@ TEST_F(DrawGrid, FixedCellsPressLikeButtons) {
     // Pressed: sunken, the shadow on its top-left edge.
     const TBitmap& b = Render();
     EXPECT_EQ(b.GetPixelColor(130, 5), TColor(ColorToRGB(clBtnShadow)));
-    test::SaveControlShot(b, "kv_draw_grid_pressed.png");
+    test::SaveShot(b, "kv_draw_grid_pressed.png");
   }
   Mouse(*Grid, WM_LBUTTONUP, X(2), Y(0));
   EXPECT_EQ(Render().GetPixelColor(130, 5), TColor(ColorToRGB(clBtnHighlight)));  // raised again
@@ -395,10 +395,10 @@ TEST_F(GridEditing, EllipsisButtonAndPickList) {
   Mouse(*Editor()->Button(), WM_LBUTTONDOWN, 4, 4, MK_LBUTTON);
   Mouse(*Editor()->Button(), WM_LBUTTONUP, 40, 4);  // released off the button: no click
   EXPECT_EQ(clicks.size(), 2u);
-  test::SaveControlShot(Render(), "kv_draw_grid_editing.png");
+  test::SaveShot(Render(), "kv_draw_grid_editing.png");
   Editor()->Button()->Invalidate();
   Editor()->Button()->PreparePaint();
-  test::SaveControlShot(Editor()->Button()->BackBuffer(), "kv_draw_grid_ellipsis.png");
+  test::SaveShot(Editor()->Button()->BackBuffer(), "kv_draw_grid_ellipsis.png");
   Key(*Editor(), VK_RETURN);
 
   Cells[{4, 1}] = "Birne";
@@ -407,7 +407,7 @@ TEST_F(GridEditing, EllipsisButtonAndPickList) {
   ASSERT_EQ(Editor()->EditStyle(), esPickList);
   Editor()->Button()->Invalidate();
   Editor()->Button()->PreparePaint();
-  test::SaveControlShot(Editor()->Button()->BackBuffer(), "kv_draw_grid_dropdown.png");
+  test::SaveShot(Editor()->Button()->BackBuffer(), "kv_draw_grid_dropdown.png");
   Editor()->ButtonClick();
   ASSERT_TRUE(Editor()->ListVisible());
   TPopupListbox* list = Editor()->PickList();

@@ -11,7 +11,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_app.h"
-#include "support/control_shot.h"
+#include "support/shot_file.h"
 
 namespace kv {
 namespace {
@@ -67,7 +67,7 @@ TEST_F(Slider, DefaultsAndGeometryFromTheBuiltInPictures) {
 
   const TBitmap& b = Render();
   EXPECT_EQ(b.GetPixelColor(133, 20), Rgb(clBtnHighlight));  // the thumb's lit left edge
-  test::SaveControlShot(b, "kv_slider.png");
+  test::SaveShot(b, "kv_slider.png");
 }
 
 TEST_F(Slider, KeysStepToMultiplesOfTheIncrement) {
@@ -167,7 +167,7 @@ TEST_F(Slider, VerticalSlidersGrowUpwards) {
   Mouse(*S, WM_MOUSEMOVE, 20, 400, MK_LBUTTON);
   Mouse(*S, WM_LBUTTONUP, 20, 400);
   EXPECT_EQ(S->Value(), 0);
-  test::SaveControlShot(Render(), "kv_slider_vertical.png");
+  test::SaveShot(Render(), "kv_slider_vertical.png");
 }
 
 TEST_F(Slider, TicksAtLeastFourPixelsApartWithBothEnds) {

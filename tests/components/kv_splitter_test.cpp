@@ -11,7 +11,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/qt_app.h"
 #include "platform/ui/std_controls.h"
-#include "support/control_shot.h"
+#include "support/shot_file.h"
 
 namespace kv {
 namespace {
@@ -140,7 +140,7 @@ TEST_F(Splitter, DraggingResizesWithinTheLimitsAndRaisesTheEvents) {
   EXPECT_EQ(Log, (std::vector<std::string>{"changing 50,-30", "changing 50,-30"}));
   s->Invalidate();
   s->PreparePaint();
-  test::SaveControlShot(s->BackBuffer(), "kv_splitter.png");
+  test::SaveShot(s->BackBuffer(), "kv_splitter.png");
 }
 
 TEST_F(Splitter, EscapeCancelsThroughTheFocusedControlsKeys) {
