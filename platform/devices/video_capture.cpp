@@ -161,6 +161,7 @@ struct TInput {
   AVFormatContext* Fmt = nullptr;
   AVCodecContext* Dec = nullptr;
   SwsContext* Sws = nullptr;
+  std::vector<uint8_t> Scratch;  // the scaler's padded rows
   AVPacket* Pkt = nullptr;
   AVFrame* Frame = nullptr;
   int Stream = -1;
@@ -319,10 +320,16 @@ struct TInput {
                                  nullptr, nullptr, nullptr);
     if (!Sws) return false;
     const int32_t row = DibRowBytes(W);
-    Out.resize(size_t(row) * H);
-    uint8_t* dst[4] = {Out.data(), nullptr, nullptr, nullptr};
-    int lines[4] = {row, 0, 0, 0};
+    // The scaler's vector code writes past the end of its rows and of the
+    // last one, so it draws into padded, aligned rows that are then copied.
+    const size_t rgb = size_t(W) * 3;
+    const size_t padded = (rgb + 63) & ~size_t(63);
+    Scratch.resize(padded * (size_t(H) + 1) + 64);
+    uint8_t* dst[4] = {Scratch.data(), nullptr, nullptr, nullptr};
+    int lines[4] = {int(padded), 0, 0, 0};
     l.sws_scale(Sws, Frame->data, Frame->linesize, 0, H, dst, lines);
+    Out.assign(size_t(row) * H, 0);
+    for (int32_t y = 0; y < H; ++y) std::memcpy(Out.data() + size_t(y) * row, Scratch.data() + size_t(y) * padded, rgb);
     return true;
   }
 };

@@ -184,8 +184,12 @@ TEST_F(PrintOutput, ProgramPrintsThroughTheCupsQueue) {
     dev.Printer = nullptr;
     PrintWithLayout(PrintSourceOf(*Form->getimager()), &c, p.PageWidth(), p.PageHeight(), 1, true, line, dev);
   }
+  // The file may show before the printer has finished writing it.
   TBitmap page;
-  Rasterise(pdf, p.Resolution(), Dir + "queue", page);
+  for (int i = 0; i < 300 && page.Empty(); ++i) {
+    Rasterise(pdf, p.Resolution(), Dir + "queue", page);
+    if (page.Empty()) RunTool("sleep 0.1");
+  }
   fs::remove(pdf);
   ASSERT_FALSE(page.Empty());
   EXPECT_LT(MismatchShare(page, p.PhysicalOffsetX(), p.PhysicalOffsetY(), expect, 48), 0.03);
