@@ -111,7 +111,7 @@ TEST_F(SlideSetup, DamagedLinesStillMakeACommand) {
   const TSlideSettings s = SlideSettingsFromCommand(damaged);
   std::string line;
   ASSERT_NO_THROW(line = getcmdstring(s));
-  EXPECT_NE(line.find(" fontName=\"ArialBlack\""), std::string::npos) << line;
+  EXPECT_NE(line.find(" FontName=\"ArialBlack\""), std::string::npos) << line;
   EXPECT_NE(line.find(" Dir=\"/pics/a\""), std::string::npos) << line;
   // What the image source makes of the options, written as numbers.
   EXPECT_NE(line.find(" Sort1=0"), std::string::npos) << line;
