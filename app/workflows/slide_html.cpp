@@ -91,8 +91,16 @@ void ReadHtmlSettings(const std::string& Line, THtmlSettings& H) {
   s("GRbl", H.GRbl), s("GRbt", H.GRbt), s("GRbi", H.GRbi);
   ReadLines(Line, "BT", H.BT), ReadLines(Line, "AT", H.AT), ReadLines(Line, "BI", H.BI), ReadLines(Line, "AI", H.AI);
   s("SD", H.SD), s("MD", H.MD);
-  // The whole line serves as the JPEG parameters: their readers take their own keys from it.
-  H.JpegParams = Line;
+  // The whole line serves as the JPEG parameters, but only their own keys are
+  // kept: the settings are written with the JPEG parameters after them, and
+  // keeping the whole line would make every save and load add a copy.
+  TIOParamsVals jpeg(nullptr);
+  ReadFormatParams(Line, jpeg, "dummy.jpg");
+  try {
+    H.JpegParams = Trim(WriteFormatParams(jpeg, "dummy.jpg"));
+  } catch (const EParamValueError&) {
+    H.JpegParams.clear();  // a comment no line can hold: the writer's defaults
+  }
 }
 
 // ---- page text ----

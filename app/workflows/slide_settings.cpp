@@ -1,15 +1,29 @@
 #include "app/workflows/slide_settings.h"
 
+#include "app/catalog/image_source.h"
 #include "app/params/param_strings.h"
 #include "platform/graphics/canvas.h"
 #include "platform/rtl/strings.h"
 
 namespace kv {
 
+namespace {
+
+// A quote would end a text value early, a line break would split the
+// command: neither can stand in one, so they are left out.
+std::string Unquoted(const std::string& Text) {
+  std::string r;
+  for (char c : Text)
+    if (c != '"' && c != '\r' && c != '\n') r += c;
+  return r;
+}
+
+}  // namespace
+
 std::string ImageSourceParams(const TSlideSource& Source) {
   std::string s = WriteParamInt("SourceMode", Source.Kind);
-  if (Source.Kind == 1) s += WriteParamString("Dir", Source.Dir) + WriteParamBool("Subdirs", Source.Subdirs);
-  if (Source.Kind == 0) s += WriteParamString("catalog", Source.Catalog);
+  if (Source.Kind == 1) s += WriteParamString("Dir", Unquoted(Source.Dir)) + WriteParamBool("Subdirs", Source.Subdirs);
+  if (Source.Kind == 0) s += WriteParamString("catalog", Unquoted(Source.Catalog));
   s += WriteParamBool("seperate", Source.Separate);
   s += " " + Source.Options;
   return s;
@@ -40,6 +54,7 @@ void TSlideFontItems::FromFont(const TFont& F) {
 std::string getSlideShowOKValues(const TSlideSettings& S) {
   TFont font;
   S.Font.ToFont(font);
+  font.SetName(Unquoted(S.Font.Name));
   return WriteParamInt("Imagesizemode", S.Imagesizemode) + WriteParamInt("Anchor", S.Anchor) +
          WriteParamInt("Filter", S.Filter) + WriteParamBool("Effects", S.Effects) +
          WriteParamInt("EffectsTime", S.EffectsTime) + WriteParamInt("Soundmode", S.Soundmode < 0 ? 0 : S.Soundmode) +
@@ -55,11 +70,8 @@ std::string getCmdWithoutSourcesound(const TSlideSettings& S) {
 }
 
 std::string getcmdstring(const TSlideSettings& S) {
-  // A quote would end the value early; line breaks would split the command.
-  std::string sound;
-  for (char c : S.SoundFile)
-    if (c != '"' && c != '\r' && c != '\n') sound += c;
-  return getCmdWithoutSourcesound(S) + WriteParamString("Soundmode1Filename", sound) + ImageSourceParams(S.Source);
+  return getCmdWithoutSourcesound(S) + WriteParamString("Soundmode1Filename", Unquoted(S.SoundFile)) +
+         ImageSourceParams(S.Source);
 }
 
 TSlideSettings SlideSettingsFromCommand(const std::string& Line) {
@@ -93,12 +105,17 @@ TSlideSettings SlideSettingsFromCommand(const std::string& Line) {
   s.Source.Subdirs = ReadParamBool(Line, "Subdirs", false);
   s.Source.Catalog = ReadParamString(Line, "catalog", "");
   s.Source.Separate = ReadParamBool(Line, "seperate", false);
+  // The options as the image source reads them, written anew: a raw value
+  // copied over could carry blanks or quotes into the command.
+  const TImageSourceParams read = ReadImageSourceParams(Line);
   std::string options;
-  for (const char* key : {"Sort1", "Sort1descanding", "Sort2", "Sort2descanding", "Filetypes"}) {
-    const std::string v = ReadParamString(Line, key, "\x01");
-    if (v != "\x01") options += (options.empty() ? "" : " ") + std::string(key) + "=" + v;
-  }
-  if (!options.empty()) s.Source.Options = options;
+  auto present = [&](const char* Key) { return ReadParamString(Line, Key, "\x01") != "\x01"; };
+  if (present("Sort1")) options += WriteParamInt("Sort1", read.Sort.Sort1);
+  if (present("Sort1descanding")) options += WriteParamBool("Sort1descanding", read.Sort.Sort1Descending);
+  if (present("Sort2")) options += WriteParamInt("Sort2", read.Sort.Sort2);
+  if (present("Sort2descanding")) options += WriteParamBool("Sort2descanding", read.Sort.Sort2Descending);
+  if (present("Filetypes")) options += WriteParamInt("Filetypes", read.Filetypes);
+  if (!options.empty()) s.Source.Options = Trim(options);
   return s;
 }
 

@@ -3,6 +3,8 @@
 // it to stop and joins, so a device that blocks never blocks the GUI.
 #include "platform/system/sound.h"
 
+#include "platform/system/midi_player.h"
+
 #include <alsa/asoundlib.h>
 #include <sndfile.h>
 
@@ -239,35 +241,43 @@ TSoundPlayer::~TSoundPlayer() {
 
 TSoundStatus TSoundPlayer::Play(const std::string& FileName) {
   Stop();
-  SF_INFO info{};
-  SNDFILE* f = sf_open(FileName.c_str(), SFM_READ, &info);
-  if (!f) return Failure(srFileError, "Kann " + FileName + " nicht lesen: " + sf_strerror(nullptr));
-  const TSoundFormat format{info.samplerate, info.channels};
-  if (!ValidFormat(format)) {
-    sf_close(f);
-    return Failure(srFileError, "Das Tonformat von " + FileName + " wird nicht unterstützt");
+  // Where the samples come from: libsndfile for sound files, the synthesizer
+  // for MIDI files. Read returns the frames it wrote, 0 at the end.
+  std::function<int64_t(int16_t*, int64_t)> read;
+  TSoundFormat format;
+  if (IsMidiFile(FileName)) {
+    auto midi = std::make_shared<TMidiRenderer>();
+    std::string error;
+    format = {44100, TMidiRenderer::kChannels};
+    if (!midi->Open(FileName, GeneralMidiSoundFont(), format.SampleRate, error)) return Failure(srFileError, error);
+    read = [midi](int16_t* Buf, int64_t Frames) { return midi->Read(Buf, Frames); };
+  } else {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(FileName.c_str(), SFM_READ, &info);
+    if (!f) return Failure(srFileError, "Kann " + FileName + " nicht lesen: " + sf_strerror(nullptr));
+    std::shared_ptr<SNDFILE> file(f, [](SNDFILE* F) { sf_close(F); });
+    format = {info.samplerate, info.channels};
+    if (!ValidFormat(format)) return Failure(srFileError, "Das Tonformat von " + FileName + " wird nicht unterstützt");
+    read = [file](int16_t* Buf, int64_t Frames) { return int64_t(sf_readf_short(file.get(), Buf, Frames)); };
   }
   snd_pcm_t* pcm = nullptr;
   TSoundStatus st = OpenDevice(FDevice, SND_PCM_STREAM_PLAYBACK, format, pcm);
-  if (!st.Ok()) {
-    sf_close(f);
-    return st;
-  }
+  if (!st.Ok()) return st;
   // A fresh state per sound: a stopped thread still finishing cannot touch it.
   FState = std::make_shared<TState>();
   FState->Running = true;
   std::shared_ptr<TState> state = FState;
   const std::string device = FDevice;
   TSoundPlayer* self = this;
-  FState->Worker = std::thread([state, pcm, f, format, device, self] {
+  FState->Worker = std::thread([state, pcm, read = std::move(read), format, device, self]() mutable {
     const int32_t chunk = std::max(1, format.SampleRate / 20);
     std::vector<int16_t> buf(size_t(chunk) * size_t(format.Channels));
     TSoundStatus result;
     while (!state->StopFlag) {
-      const sf_count_t got = sf_readf_short(f, buf.data(), chunk);
+      const int64_t got = read(buf.data(), chunk);
       if (got <= 0) break;
       const int16_t* p = buf.data();
-      sf_count_t left = got;
+      int64_t left = got;
       while (left > 0 && !state->StopFlag) {
         snd_pcm_sframes_t n = snd_pcm_writei(pcm, p, snd_pcm_uframes_t(left));
         if (n == -EPIPE || n == -ESTRPIPE || n == -EINTR) {
@@ -288,7 +298,7 @@ TSoundStatus TSoundPlayer::Play(const std::string& FileName) {
     else
       snd_pcm_drain(pcm);
     snd_pcm_close(pcm);
-    sf_close(f);
+    read = nullptr;  // closes the file or the synthesizer here, off the GUI thread
     {
       std::lock_guard<std::mutex> g(state->Lock);
       state->Status = result;

@@ -1,6 +1,7 @@
 // Recording and playing sound through ALSA, reading and writing sound files
 // through libsndfile. A recorder captures from the sound device into memory
-// and saves a wave file; a player plays any file libsndfile reads. Both run
+// and saves a wave file; a player plays any file libsndfile reads, and MIDI
+// files when a General MIDI sound font is installed (midi_player.h). Both run
 // their device work on a thread of their own and report the end to the GUI
 // thread, so a window's message loop never waits on the device.
 #pragma once
@@ -82,7 +83,8 @@ class TSoundPlayer {
   TSoundPlayer& operator=(const TSoundPlayer&) = delete;
 
   // Reads the file and the device's readiness, then plays it from the start.
-  // srFileError when the file does not read, srNoDevice without a device.
+  // srFileError when the file does not read (a MIDI file also without a
+  // sound font), srNoDevice without a device.
   TSoundStatus Play(const std::string& FileName);
   // Stops at once; OnFinished is not called for a stopped sound.
   void Stop();

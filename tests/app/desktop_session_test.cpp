@@ -2,96 +2,29 @@
 // display is a server the test run provides (KV_TEST_DISPLAY, Xvfb in CI),
 // the keyboard and mouse are xdotool's. Without either the tests are skipped.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "support/outside_tools.h"
+#include "support/display_session.h"
 #include "support/temp_files.h"
-#include "support/test_display.h"
 
 #ifdef KV_PROGRAM_DIR
 
 namespace kv {
 namespace {
 
-// Exit status of a program killed by a signal, as a shell reports it.
-constexpr int kKilled = -1;
+using test::NowMs;
 
-uint64_t NowMs() {
-  return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now().time_since_epoch())
-                      .count());
-}
-
-class DesktopSession : public test::TTempFolderTest {
+class DesktopSession : public test::TDisplaySessionTest {
  protected:
-  void SetUp() override {
-    const char* display = std::getenv("KV_TEST_DISPLAY");
-    if (!display || !*display) GTEST_SKIP() << "no test display (KV_TEST_DISPLAY is not set)";
-    if (!test::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
-    Display = display;
-    FDisplayLock.emplace(Display);
-    test::TTempFolderTest::SetUp();
-  }
-  void TearDown() override {
-    for (pid_t p : FStarted)
-      if (::kill(p, 0) == 0) {
-        ::kill(p, SIGKILL);
-        ::waitpid(p, nullptr, 0);
-      }
-    FDisplayLock.reset();  // lets the next test have the display
-    test::TTempFolderTest::TearDown();
-  }
-
-  // A user of their own on the test display, with folders of the test's own.
-  std::string Env() const {
-    return "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=" + Display + " XDG_RUNTIME_DIR=" + Dir +
-           " XDG_CONFIG_HOME=" + Dir + "config XDG_DATA_HOME=" + Dir + "data HOME=" + Dir + " ";
-  }
-
   // Starts a program of the program folder in the test's folder; its output goes to Log.
   pid_t Start(const std::string& Program, const std::string& Args, const std::string& Log) {
-    const std::string command =
-        "cd " + Dir + " && exec " + Env() + KV_PROGRAM_DIR + Program + " " + Args + " >" + Log + " 2>&1";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    if (pid > 0) FStarted.push_back(pid);
-    return pid;
-  }
-
-  // The exit code once the program has ended, kKilled after a signal (a
-  // crash), or nothing when it still runs at the deadline.
-  std::optional<int> WaitExit(pid_t Pid, uint64_t TimeoutMs) {
-    const uint64_t end = NowMs() + TimeoutMs;
-    for (;;) {
-      int status = 0;
-      const pid_t r = ::waitpid(Pid, &status, WNOHANG);
-      if (r == Pid) {
-        std::erase(FStarted, Pid);
-        if (WIFEXITED(status)) return WEXITSTATUS(status);
-        return kKilled;
-      }
-      if (NowMs() >= end) return std::nullopt;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
-
-  std::string Xdo(const std::string& Args) const {
-    return test::RunCapture("DISPLAY=" + Display + " xdotool " + Args + " 2>/dev/null");
+    return StartCommand(std::string(KV_PROGRAM_DIR) + Program + " " + Args, Log);
   }
 
   // The first visible window whose title matches Pattern, once one shows;
@@ -102,8 +35,7 @@ class DesktopSession : public test::TTempFolderTest {
       std::string id = Xdo("search --onlyvisible --name '" + Pattern + "'");
       if (const size_t nl = id.find('\n'); nl != std::string::npos) id.resize(nl);
       if (!id.empty()) return id;
-      siginfo_t info{};
-      if (::waitid(P_PID, id_t(Pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == Pid) return {};
+      if (!Running(Pid)) return {};
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return {};
@@ -128,12 +60,6 @@ class DesktopSession : public test::TTempFolderTest {
     }
     return false;
   }
-
-  std::string Display;
-
- private:
-  std::vector<pid_t> FStarted;
-  std::optional<test::TTestDisplayLock> FDisplayLock;
 };
 
 // Every run mode without its window yet says so in a box and ends with its

@@ -1,50 +1,35 @@
 // The player and the wallpaper changer on a real X display (KV_TEST_DISPLAY,
 // Xvfb in CI), started by their names as users start them: the show fills
 // the screen and ends on Escape; the changer sets the wallpaper from
-// "wallp.ini" through the desktop's gsettings. Skipped without a display.
+// "wallp.ini" through the desktop's gsettings, with its icon in a tray panel
+// or, without one, no icon at all. Skipped without a display.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 #include "app/tools/tool_files.h"
 #include "platform/graphics/bitmap.h"
 #include "support/bitmap_patterns.h"
-#include "support/outside_tools.h"
+#include "support/display_session.h"
 #include "support/temp_files.h"
-#include "support/test_display.h"
 
 #ifdef KV_PROGRAM_DIR
 
 namespace kv {
 namespace {
 
-uint64_t NowMs() {
-  return uint64_t(std::chrono::duration_cast<std::chrono::milliseconds>(
-                      std::chrono::steady_clock::now().time_since_epoch())
-                      .count());
-}
+using test::NowMs;
 
-class SlideDisplay : public test::TTempFolderTest {
+class SlideDisplay : public test::TDisplaySessionTest {
  protected:
   void SetUp() override {
-    const char* display = std::getenv("KV_TEST_DISPLAY");
-    if (!display || !*display) GTEST_SKIP() << "no test display (KV_TEST_DISPLAY is not set)";
-    if (!test::HaveTool("xdotool")) GTEST_SKIP() << "xdotool is not installed";
-    Display = display;
-    FDisplayLock.emplace(Display);
-    test::TTempFolderTest::SetUp();
+    test::TDisplaySessionTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     std::filesystem::create_directories(Dir + "pics");
     for (int i = 0; i < 2; ++i) {
       TBitmap b(64, 48, pf24bit);
@@ -52,51 +37,26 @@ class SlideDisplay : public test::TTempFolderTest {
       SaveToolPicture(Dir + "pics/" + std::to_string(i) + ".png", b);
     }
   }
-  void TearDown() override {
-    if (FPid > 0 && ::kill(FPid, 0) == 0) {
-      ::kill(FPid, SIGKILL);
-      ::waitpid(FPid, nullptr, 0);
-    }
-    FDisplayLock.reset();
-    test::TTempFolderTest::TearDown();
-  }
+  // The program of the test; its output goes to "log" in the test folder.
   void Start(const std::string& Program, const std::string& Args) {
-    const std::string command = "cd " + Dir + " && exec env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=" + Display +
-                                " PATH=" + Dir + "bin:" + std::getenv("PATH") + " XDG_RUNTIME_DIR=" + Dir +
-                                " XDG_CONFIG_HOME=" + Dir + "config XDG_DATA_HOME=" + Dir + "data HOME=" + Dir + " " +
-                                KV_PROGRAM_DIR + Program + " " + Args + " >" + Dir + "log 2>&1";
-    FPid = ::fork();
-    if (FPid == 0) {
-      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
+    FPid = StartCommand(std::string(KV_PROGRAM_DIR) + Program + " " + Args, Dir + "log");
   }
-  std::optional<int> WaitExit(uint64_t TimeoutMs) {
-    const uint64_t end = NowMs() + TimeoutMs;
-    while (NowMs() < end) {
-      int status = 0;
-      if (::waitpid(FPid, &status, WNOHANG) == FPid) {
-        FPid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return std::nullopt;
+  std::optional<int> WaitExit(uint64_t TimeoutMs) { return TDisplaySessionTest::WaitExit(FPid, TimeoutMs); }
+  // The changer's show in the user's data folder, and a gsettings of the
+  // test's own that notes what the changer asks of the desktop.
+  void InstallWallpaperShow() {
+    std::filesystem::create_directories(Dir + "bin");
+    test::WriteText(Dir + "bin/gsettings", "#!/bin/sh\necho \"$@\" >> \"" + Dir + "gsettings.log\"\n");
+    ::chmod((Dir + "bin/gsettings").c_str(), 0755);
+    std::filesystem::create_directories(Dir + "data/kavrelin");
+    test::WriteText(Dir + "data/kavrelin/wallp.ini",
+                    "SlideShow Interval=60.00000000 SourceMode=1 Dir=\"" + Dir + "pics\"\n");
   }
-  std::string Xdo(const std::string& Args) const {
-    return test::RunCapture("DISPLAY=" + Display + " xdotool " + Args + " 2>/dev/null");
+  bool WallpaperSet() const {
+    return std::filesystem::exists(Dir + "gsettings.log") &&
+           test::ReadText(Dir + "gsettings.log").find("picture-uri file://" + Dir + "data/kavrelin/wallp.bmp") !=
+               std::string::npos;
   }
-  // Waits for Check to hold, up to the deadline.
-  bool WaitFor(const std::function<bool()>& Check, uint64_t TimeoutMs) {
-    const uint64_t end = NowMs() + TimeoutMs;
-    while (NowMs() < end) {
-      if (Check()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
-  }
-  std::string Display;
-  std::optional<test::TTestDisplayLock> FDisplayLock;
   pid_t FPid = -1;
 };
 
@@ -104,8 +64,8 @@ TEST_F(SlideDisplay, ShowFillsTheScreenAndEndsOnEscape) {
   test::WriteText(Dir + "slides.ini", "SLIDESHOW Interval=1.00000000 forever=1 Effects=0 Canvasmode=0 SourceMode=1 Dir=\"" +
                                           Dir + "pics\"\n");
   Start("show", Dir + "slides.ini");
-  // The show's window is made anew when it loses its border on the way to
-  // full screen, so every check looks the window up again by its name.
+  // Every check looks the show's window up again by its name rather than
+  // keeping an id that may have gone.
   const auto windows = [&] {
     std::vector<std::string> ids;
     std::istringstream lines(Xdo("search --onlyvisible --name '^Diashow$'"));
@@ -158,21 +118,80 @@ TEST_F(SlideDisplay, ScreenSaverModuleShowsTheInstalledShow) {
 }
 
 TEST_F(SlideDisplay, WallpaperChangerSetsTheFirstPicture) {
-  std::filesystem::create_directories(Dir + "bin");
-  test::WriteText(Dir + "bin/gsettings", "#!/bin/sh\necho \"$@\" >> \"" + Dir + "gsettings.log\"\n");
-  ::chmod((Dir + "bin/gsettings").c_str(), 0755);
-  std::filesystem::create_directories(Dir + "data/kavrelin");
-  test::WriteText(Dir + "data/kavrelin/wallp.ini", "SlideShow Interval=60.00000000 SourceMode=1 Dir=\"" + Dir + "pics\"\n");
+  InstallWallpaperShow();
   Start("wallp", "");
-  EXPECT_TRUE(WaitFor(
+  EXPECT_TRUE(WaitFor([&] { return WallpaperSet(); }, 60000)) << test::ReadText(Dir + "log");
+  EXPECT_TRUE(std::filesystem::exists(Dir + "data/kavrelin/wallp.bmp"));
+}
+
+// A bare X server has no notification area: the changer goes on changing
+// the wallpaper without its icon, shows no window and says nothing of it.
+TEST_F(SlideDisplay, WallpaperChangerRunsOnWithoutATray) {
+  // No notification area reached over the session bus either.
+  ExtraEnv = "-u DBUS_SESSION_BUS_ADDRESS";
+  InstallWallpaperShow();
+  Start("wallp", "");
+  ASSERT_TRUE(WaitFor([&] { return WallpaperSet(); }, 60000)) << test::ReadText(Dir + "log");
+  EXPECT_TRUE(Running(FPid));
+  EXPECT_EQ(Xdo("search --onlyvisible --pid " + std::to_string(FPid)), "");
+  EXPECT_EQ(test::ReadText(Dir + "log"), "");
+}
+
+// With a notification area (a tray panel from the system's packages) the
+// icon docks into it; a click opens the changer's menu, and its last entry,
+// "Exit", ends the changer.
+TEST_F(SlideDisplay, TrayIconOpensTheChangersMenu) {
+  if (!test::HaveTool("trayer")) GTEST_SKIP() << "trayer is not installed";
+  ExtraEnv = "-u DBUS_SESSION_BUS_ADDRESS";
+  const pid_t tray = StartCommand("trayer --edge top --align left --widthtype pixel --width 96 --height 32 "
+                                  "--SetDockType false --SetPartialStrut false --expand false", Dir + "tray.log");
+  ASSERT_TRUE(WaitFor([&] { return !Xdo("search --onlyvisible --pid " + std::to_string(tray)).empty(); }, 60000))
+      << test::ReadText(Dir + "tray.log");
+  InstallWallpaperShow();
+  Start("wallp", "");
+  auto windows = [&] {
+    std::vector<std::string> ids;
+    std::istringstream in(Xdo("search --onlyvisible --pid " + std::to_string(FPid)));
+    for (std::string id; std::getline(in, id);)
+      if (!id.empty()) ids.push_back(id);
+    return ids;
+  };
+  std::vector<std::string> shown;
+  ASSERT_TRUE(WaitFor([&] { return !(shown = windows()).empty(); }, 60000)) << test::ReadText(Dir + "log");
+  ASSERT_EQ(shown.size(), 1u);
+  const std::string icon = shown[0];
+  ASSERT_TRUE(WaitFor([&] { return WallpaperSet(); }, 60000)) << test::ReadText(Dir + "log");
+
+  // A click on the icon opens the menu: a second window of the changer.
+  std::string menu;
+  ASSERT_TRUE(WaitFor(
       [&] {
-        return std::filesystem::exists(Dir + "gsettings.log") &&
-               test::ReadText(Dir + "gsettings.log").find("picture-uri file://" + Dir + "data/kavrelin/wallp.bmp") !=
-                   std::string::npos;
+        Xdo("mousemove --window " + icon + " 4 4 click 1");
+        for (int i = 0; i < 20 && menu.empty(); ++i) {
+          for (const std::string& id : windows())
+            if (id != icon) menu = id;
+          if (menu.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return !menu.empty();
       },
       60000))
       << test::ReadText(Dir + "log");
-  EXPECT_TRUE(std::filesystem::exists(Dir + "data/kavrelin/wallp.bmp"));
+  const std::string geometry = Xdo("getwindowgeometry --shell " + menu);
+  auto field = [&](const std::string& Name) {
+    const size_t at = geometry.find(Name + "=");
+    return at == std::string::npos ? 0 : std::atoi(geometry.c_str() + at + Name.size() + 1);
+  };
+  ASSERT_GT(field("HEIGHT"), 40) << geometry;
+  // "Exit" is the bottom entry.
+  std::optional<int> exit;
+  const uint64_t end = NowMs() + 60000;
+  while (!exit && NowMs() < end) {
+    Xdo("mousemove --sync " + std::to_string(field("X") + field("WIDTH") / 2) + " " +
+        std::to_string(field("Y") + field("HEIGHT") - 10) + " click 1");
+    exit = WaitExit(1000);
+  }
+  ASSERT_TRUE(exit.has_value()) << "\"Exit\" did not end the changer; " << test::ReadText(Dir + "log");
+  EXPECT_EQ(*exit, 0) << test::ReadText(Dir + "log");
 }
 
 }  // namespace

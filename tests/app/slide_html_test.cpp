@@ -153,6 +153,21 @@ TEST_F(SlideHtml, SettingsTextAndShtFiles) {
   g.LoadSettingsFile(Dir + "part.sht");
   EXPECT_EQ(g.Settings().TPnc, 7);
   EXPECT_EQ(g.Settings().GRbc, 0x102030u);
+
+  // The JPEG parameters travel with the settings, and saving and loading
+  // again and again keeps the line as it was.
+  WriteText(Dir + "q.sht", "WebSlide TPnc=2 Quality=55 Prog=1\n");
+  g.LoadSettingsFile(Dir + "q.sht");
+  g.SaveSettingsFile(Dir + "again.sht");
+  const std::string once = ReadText(Dir + "again.sht");
+  for (int i = 0; i < 3; ++i) {
+    g.LoadSettingsFile(Dir + "again.sht");
+    g.SaveSettingsFile(Dir + "again.sht");
+  }
+  EXPECT_EQ(ReadText(Dir + "again.sht"), once);
+  EXPECT_NE(once.find(" Quality=55"), std::string::npos) << once;
+  EXPECT_NE(once.find(" Prog=1"), std::string::npos) << once;
+  EXPECT_EQ(once.find("WebSlide", 1), std::string::npos) << once;
 }
 
 }  // namespace

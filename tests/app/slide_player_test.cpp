@@ -18,6 +18,7 @@
 #include "platform/system/sound.h"
 #include "support/alsa_test_env.h"
 #include "support/bitmap_patterns.h"
+#include "support/midi_file.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
 
@@ -200,6 +201,31 @@ TEST_F(SlidePlayer, SoundModesOnTheFedDevice) {
       S.MediaPlayer2Click(mbtStop);
     });
     EXPECT_EQ(mode, 0);
+  }
+  // MIDI music plays through the sound font; without one the show is silent.
+  WriteBytes(Dir + "tune.mid", MidiNotes({60, 64, 67}));
+  const std::string tune = Show("Soundmode=1 Soundmode1Filename=\"" + Dir + "tune.mid\" forever=0");
+  if (!GeneralMidiSoundFont().empty()) {
+    TAlsaTestEnv env({});
+    int32_t mode = -1;
+    Play(tune, [&](Tdoslide& S, int32_t) {
+      mode = S.SoundMode();
+      if (env.Caught().size() >= 44100) S.MediaPlayer2Click(mbtStop);
+    });
+    EXPECT_EQ(mode, 1);
+    EXPECT_GE(env.Caught().size(), size_t(44100));
+  }
+  {
+    TAlsaTestEnv env({});
+    TFontPlaces noFont({Dir + "none.sf2"});
+    int32_t mode = -1;
+    const TPlayed played = Play(tune, [&](Tdoslide& S, int32_t) {
+      mode = S.SoundMode();
+      S.MediaPlayer2Click(mbtStop);
+    });
+    EXPECT_EQ(mode, 0);
+    EXPECT_FALSE(played.Names.empty());
+    EXPECT_TRUE(env.Caught().empty());
   }
   {
     TAlsaTestEnv none({}, false);

@@ -102,6 +102,23 @@ TEST_F(SlideSetup, ControlsMakeTheLineAndTheLineRestoresThem) {
   }
 }
 
+// A damaged show line (a quote inside an unquoted value, a blank in a
+// number) still opens the window, and its command is one line that reads
+// back as written.
+TEST_F(SlideSetup, DamagedLinesStillMakeACommand) {
+  const std::string damaged =
+      "SlideShow fontName=Arial\"Black\" SourceMode=1 Dir=/pics/\"a\" Sort1=\"3 4\" Filetypes=x Subdirs=1";
+  const TSlideSettings s = SlideSettingsFromCommand(damaged);
+  std::string line;
+  ASSERT_NO_THROW(line = getcmdstring(s));
+  EXPECT_NE(line.find(" FontName=\"ArialBlack\""), std::string::npos) << line;
+  EXPECT_NE(line.find(" Dir=\"/pics/a\""), std::string::npos) << line;
+  // What the image source makes of the options, written as numbers.
+  EXPECT_NE(line.find(" Sort1=0"), std::string::npos) << line;
+  EXPECT_NE(line.find(" Filetypes=2047"), std::string::npos) << line;
+  EXPECT_EQ(getcmdstring(SlideSettingsFromCommand(line)), line);
+}
+
 TEST_F(SlideSetup, ControlsFollowTheirBoxes) {
   Tslideform f(nullptr);
   EXPECT_FALSE(f.WidthEdit->Enabled());
