@@ -142,6 +142,7 @@ void TToolDialog::AddButtons(const std::string& RunCaption, int32_t HelpContext)
   help->SetParent(this);
   help->SetCaption("&Hilfe");
   help->SetBounds(kLabelLeft + 220, top, 100, 25);
+  HelpButton = help;
   help->OnClick = [HelpContext](TObject*) {
     if (Application) Application->HelpContext(HelpContext);
   };

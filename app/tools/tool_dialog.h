@@ -36,6 +36,7 @@ class TToolDialog : public TForm {
   // "&Hilfe" shows the help context.
   void AddButtons(const std::string& RunCaption, int32_t HelpContext);
   TButton* RunButton = nullptr;
+  TButton* HelpButton = nullptr;
   TNotifyEvent OnRun;
 
   // Whole-number value of an edit (0 when it holds none).
