@@ -231,6 +231,8 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
   KvSpeedButton1->SetAllowAllUp(true);
   // A live preview unless the user turns it off.
   KvSpeedButton1->SetDown(true);
+  AddStored("KvSpeedButton1.Down", KvSpeedButton1);
+  AddStored("previewspeedbutton.Down", previewspeedbutton);
   SetClientSize(left + width + 10, std::max(ClientHeight(), row + 70));
 
   LoadButton->OnClick = [this](TObject*) {

@@ -30,6 +30,8 @@ class TToolDialog : public TForm {
   TCheckBox* AddCheck(const std::string& Caption, const std::string& Name, bool Default);
   TComboBox* AddCombo(const std::string& Caption, const std::string& Name, const std::vector<std::string>& Items,
                       int32_t Default);
+  // A control placed by the caller whose state is kept like the others' (edits, boxes, speed buttons).
+  void AddStored(const std::string& Name, TWinControl* Control);
   // A frame of its own (it keeps its own settings) across both columns.
   void AddFrame(TWinControl* Frame, int32_t Height);
   // "Ausführen" (or the given caption) runs OnRun and closes with mrOk; "&Abbrechen" cancels;

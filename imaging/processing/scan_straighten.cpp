@@ -164,21 +164,35 @@ std::optional<double> FindStraightenAngle(const TBitmap& Bitmap, const TScanSetu
   }
   Report(Progress, 25);
   Report(Progress, 50);
-  // Top and bottom edges walk the columns; a column is walked only as far as
-  // its first content, which for a scan lies near its ends.
+  // Top and bottom edges walk every column, all columns at once a row at a
+  // time: the same walks as for the rows, but reading the picture in the
+  // order it lies in memory.
   const int32_t topStop = std::max(s.Y1, s.Y2 - n - 2);
   const int32_t bottomStop = std::min(s.Y1 + n + 2, s.Y2);
-  for (int32_t x = s.X1; x < s.X2; ++x) {
-    auto differs = [&](int32_t y) { return DiffersFromBorder(Row(Bitmap, y)[x], border, T); };
-    const int32_t t = WalkToContent(s.Y1, 1, topStop - s.Y1, s.Y2 - 1 - s.Y1, n, differs);
-    if (t >= 0) top[size_t(x - s.X1)] = {double(x), double(t), true};
-  }
+  auto walkColumns = [&](int32_t Start, int32_t Step, int32_t Positions, std::vector<TEdgePoint>& Into) {
+    const int32_t limit = s.Y2 - 1 - s.Y1;
+    std::vector<int32_t> run(static_cast<size_t>(cols), 0);
+    std::vector<int32_t> active(static_cast<size_t>(cols));
+    for (int32_t i = 0; i < cols; ++i) active[size_t(i)] = i;
+    for (int32_t k = 1; k <= limit && !active.empty(); ++k) {
+      const TBGRPixel* row = Row(Bitmap, Start + Step * k) + s.X1;
+      size_t kept = 0;
+      for (const int32_t i : active) {
+        int32_t& r = run[size_t(i)];
+        r = DiffersFromBorder(row[i], border, T) ? r + 1 : 0;
+        if (r < n) {
+          active[kept++] = i;
+          continue;
+        }
+        const int32_t steps = k - n;  // the position whose next n pixels differ
+        if (steps < Positions) Into[size_t(i)] = {double(s.X1 + i), double(Start + Step * steps), true};
+      }
+      active.resize(kept);
+    }
+  };
+  walkColumns(s.Y1, 1, topStop - s.Y1, top);
   Report(Progress, 75);
-  for (int32_t x = s.X1; x < s.X2; ++x) {
-    auto differs = [&](int32_t y) { return DiffersFromBorder(Row(Bitmap, y)[x], border, T); };
-    const int32_t b = WalkToContent(s.Y2 - 1, -1, s.Y2 - 1 - bottomStop, s.Y2 - 1 - s.Y1, n, differs);
-    if (b >= 0) bottom[size_t(x - s.X1)] = {double(x), double(b), true};
-  }
+  walkColumns(s.Y2 - 1, -1, s.Y2 - 1 - bottomStop, bottom);
   Report(Progress, 100);
 
   TBestPiece best;
