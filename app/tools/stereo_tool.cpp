@@ -238,10 +238,22 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
   LoadButton->OnClick = [this](TObject*) {
     TFileDialogRequest r;
     r.Title = "Öffnen";
-    r.Filter = ImageFilter();
+    r.Filter = Mode == 2 ? "(ASC) 3D-Studio |*.asc|" : ImageFilter();
     r.FileMustExist = true;
     TFileDialogResult res;
-    if (RunFileDialog(r, res) && !res.Files.empty()) LoadChosenFile(res.Files.front(), false);
+    if (!RunFileDialog(r, res) || res.Files.empty()) return;
+    if (Mode != 2) {
+      LoadChosenFile(res.Files.front(), false);
+      return;
+    }
+    // A mesh: it replaces the shown one (the demo keeps the stored name).
+    if (!Demo) MeshEdit->SetText(res.Files.front());
+    FMesh.reset();
+    try {
+      Preview();
+    } catch (const Exception& E) {
+      ShowMessage(E.Message());
+    }
   };
   LoadJpsButton->OnClick = [this](TObject*) {
     TFileDialogRequest r;
@@ -323,7 +335,13 @@ void Tanaglyphform::FormShow(TObject*) {
   LeftPage->SetTabVisible(Mode != 1);
   RightPage->SetTabVisible(Mode != 1);
   StereoPage->SetTabVisible(Mode == 1);
-  PageControl1->SetActivePage(Mode == 1 ? StereoPage : LeftPage);
+  // The demo shows the stereo picture only.
+  if (Demo) {
+    LeftPage->SetTabVisible(false);
+    RightPage->SetTabVisible(false);
+    KvSpeedButton1->SetDown(true);
+  }
+  PageControl1->SetActivePage(Mode == 1 ? StereoPage : Demo ? GlassesPage : LeftPage);
   FLastPage = PageControl1->ActivePage();
   // Stored pictures that no longer exist are skipped.
   try {
