@@ -34,8 +34,7 @@ TEST_F(JoinTool, DraggingMovesTheSecondPictureAndTheResultIsTheUnion) {
   for (const TCase c : {TCase{false}, TCase{true}}) {
     SCOPED_TRACE(c.ZoomIn ? "zoom 200" : "zoom 100");
     Theftenform w(nullptr, *Form);
-    w.WindowBox->SetItemIndex(0);
-    w.WindowBox->OnChange(w.WindowBox);
+    w.WindowBox->Select(0);
     w.im->SetBounds(480, 10, 320, 240);
     w.im->HandleNeeded();
     w.ZoomOneButton->Click();
@@ -74,8 +73,7 @@ TEST_F(JoinTool, ZoomButtonsAndSideBySide) {
   MakeChild(100, 50, [](int32_t, int32_t) { return kSecond; });
   MakeChild(100, 50, [](int32_t, int32_t) { return kCurrent; });
   Theftenform w(nullptr, *Form);
-  w.WindowBox->SetItemIndex(0);
-  w.WindowBox->OnChange(w.WindowBox);
+  w.WindowBox->Select(0);
   w.ZoomOneButton->Click();
   EXPECT_DOUBLE_EQ(w.im->Zoom(), 100);
   w.ZoomInButton->Click();

@@ -116,8 +116,7 @@ TEST_F(StereoWindow, EyePagesLoadThePicturesAndEveryKindPreviews) {
   const int32_t widths[8] = {30, 30, 30, 30, 60, 60, 70, 30};
   for (int32_t kind = 0; kind < 8; ++kind) {
     SCOPED_TRACE(kStereoKinds[kind]);
-    w->mycombobox1->SetItemIndex(kind);
-    w->mycombobox1->OnChange(w->mycombobox1);
+    w->mycombobox1->Select(kind);
     EXPECT_EQ(w->Stereo->Width(), widths[kind]);
     EXPECT_EQ(w->Stereo->Height(), 20);
     EXPECT_TRUE(Same(*w->Stereo, *Expected(kind, 0)));
