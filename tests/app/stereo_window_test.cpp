@@ -7,6 +7,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
@@ -16,6 +19,8 @@
 #include "app/tools/stereo_tool.h"
 #include "app/tools/tool_files.h"
 #include "command_fixture.h"
+#include "imaging/formats/file_types.h"
+#include "imaging/formats/metafile.h"
 #include "imaging/processing/stereo.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/system/printer.h"
@@ -244,8 +249,12 @@ TEST_F(StereoWindow, GlassesOpenedForPrintingAndPrinted) {
   ASSERT_EQ(Form->MDIChildCount(), before + 1);
   EXPECT_TRUE(ShownText(kGlassesLoadedMessage));
   EXPECT_TRUE(FileExists(Dir + "glasses.wmf"));
-  if (HaveTool("identify")) {
-    EXPECT_EQ(RunCapture("identify -format '%m' '" + Dir + "glasses.wmf' 2>/dev/null"), "WMF");
+  {
+    // A placeable metafile whose records chain to the end record.
+    std::ifstream f(Dir + "glasses.wmf", std::ios::binary);
+    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    EXPECT_EQ(DetectMetafileType(data.data(), data.size()), ioWMF);
+    EXPECT_TRUE(MetafileRecordsSound(data.data(), data.size(), ioWMF));
   }
   {
     const TBitmap& g = Form->getimager()->Bitmap();
