@@ -534,10 +534,13 @@ void Tanaglyphform::SaveJpsTo(const std::string& FileName) {
 void Tanaglyphform::LoadGlasses(bool RedGreen) {
   if (!Main) return;
   Main->interpreter(this, "hidden open" + WriteParamString("filename", GlassesFile()));
+  // The fill paints with the pen colour at the given intensity: both are
+  // stated, or the lens would come out half white instead of green.
   if (RedGreen)
-    Main->interpreter(this, "hidden StartDrawing" + WriteParamInt("BackGround", kGreenLensColour) +
-                                WriteParamInt("FillStyle", 0) + WriteParamInt("DrawingTool", 12) +
-                                WriteParamInt("MouseX", kGreenLensX) + WriteParamInt("MouseY", kGreenLensY));
+    Main->interpreter(this, "hidden StartDrawing" + WriteParamInt("ForeGround", kGreenLensColour) +
+                                WriteParamInt("BackGround", kGreenLensColour) + WriteParamInt("FillStyle", 0) +
+                                WriteParamInt("DrawingTool", 12) + WriteParamInt("MouseX", kGreenLensX) +
+                                WriteParamInt("MouseY", kGreenLensY) + WriteParamInt("Intensity", 100));
   ShowMessage(kGlassesLoadedMessage);
 }
 

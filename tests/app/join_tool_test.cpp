@@ -39,27 +39,28 @@ TEST_F(JoinTool, DraggingMovesTheSecondPictureAndTheResultIsTheUnion) {
     w.im->HandleNeeded();
     w.ZoomOneButton->Click();
     if (c.ZoomIn) w.ZoomInButton->Click();
-    // Beside the current picture on its right in a 200 x 100 preview.
+    // Beside the current picture on its right in a 200 x 100 preview, both centred in height.
     ASSERT_EQ(w.Placement.X1, 100);
-    ASSERT_EQ(w.Placement.Y1, 0);
+    ASSERT_EQ(w.Placement.Y1, 25);
+    ASSERT_EQ(w.Placement.Y0, 25);
     ASSERT_EQ(w.im->Bitmap().Width(), 200);
     timagerlayer* im = w.im;
     auto at = [&](TMouseAction A, int32_t Bx, int32_t By) {
       SynthMouse(im, A, im->XBmp2Scr(Bx), im->YBmp2Scr(By), mbLeft, A == maMove ? TShiftState{ssLeft} : TShiftState{});
     };
-    at(maPress, 105, 5);
-    at(maMove, 90, 15);
-    at(maMove, 75, 25);
-    at(maRelease, 75, 25);
+    at(maPress, 105, 30);
+    at(maMove, 90, 40);
+    at(maMove, 75, 50);
+    at(maRelease, 75, 50);
     at(maMove, 10, 10);  // released: the picture stays
     EXPECT_EQ(w.Placement.X1, 70);
-    EXPECT_EQ(w.Placement.Y1, 20);
+    EXPECT_EQ(w.Placement.Y1, 45);
     // The preview shows it there, blended half and half over the current picture.
     const TBitmap& p = im->Bitmap();
-    EXPECT_EQ(Px(p, 80, 30), (TBGRPixel{uint8_t((200 + 20) / 2), uint8_t((40 + 100) / 2), uint8_t((10 + 240) / 2)}));
-    EXPECT_EQ(Px(p, 150, 60), kSecond);
-    EXPECT_EQ(Px(p, 10, 10), kCurrent);
-    EXPECT_EQ(Px(p, 10, 60), TBGRPixel{});
+    EXPECT_EQ(Px(p, 80, 55), (TBGRPixel{uint8_t((200 + 20) / 2), uint8_t((40 + 100) / 2), uint8_t((10 + 240) / 2)}));
+    EXPECT_EQ(Px(p, 150, 85), kSecond);
+    EXPECT_EQ(Px(p, 10, 30), kCurrent);
+    EXPECT_EQ(Px(p, 10, 85), TBGRPixel{});
     TBitmap joined;
     w.JoinedPicture(joined);
     EXPECT_EQ(joined.Width(), 170);
