@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
@@ -13,6 +14,7 @@
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
+#include "platform/ui/button.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/std_controls.h"
 
@@ -47,7 +49,26 @@ Theftenform::Theftenform(TComponent* AOwner, Tform1& AMain) : TToolDialog(AOwner
   im = new timagerlayer(this);
   im->SetParent(this);
   im->SetBounds(480, 10, 320, 240);
-  SetClientSize(820, std::max(ClientHeight(), 260));
+  // The mouse moves the second picture; the view's own gestures stay off.
+  im->SetMouseInteract({});
+  im->OnMouseDown = [this](TObject*, TMouseButton Button, TShiftState, int32_t X, int32_t Y) {
+    if (Button == mbLeft) StartDrag(im->XScr2Bmp(X), im->YScr2Bmp(Y));
+  };
+  im->OnMouseMove = [this](TObject*, TShiftState, int32_t X, int32_t Y) { DragTo(im->XScr2Bmp(X), im->YScr2Bmp(Y)); };
+  im->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int32_t, int32_t) { EndDrag(); };
+  auto zoom = [this](const std::string& Caption, int32_t X, std::function<void()> Act) {
+    auto* b = new TButton(this);
+    b->SetParent(this);
+    b->SetCaption(Caption);
+    b->SetBounds(X, 260, 75, 25);
+    b->OnClick = [Act](TObject*) { Act(); };
+    return b;
+  };
+  ZoomOneButton = zoom("1:1", 480, [this] { im->SetZoom(100); });
+  ZoomInButton = zoom("Größer", 560, [this] { im->SetZoom(im->Zoom() * 2); });
+  ZoomOutButton = zoom("Kleiner", 640, [this] { im->SetZoom(std::max(im->Zoom() / 2, 1.0)); });
+  ZoomFitButton = zoom("Fenster", 720, [this] { im->Fit(); });
+  SetClientSize(820, std::max(ClientHeight(), 295));
   AddButtons("Ok", 0);
   WindowBox->OnChange = [this](TObject*) {
     PrepareSecond();
@@ -65,6 +86,7 @@ Theftenform::Theftenform(TComponent* AOwner, Tform1& AMain) : TToolDialog(AOwner
   KvSpinEdit1->OnChange = [this](TObject*) { DrawPreview(); };
   PrepareSecond();
   ApplyDirection();
+  im->Fit();
 }
 
 Theftenform::~Theftenform() = default;

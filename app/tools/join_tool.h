@@ -15,6 +15,7 @@ class TBitmap;
 class TEdit;
 class TCheckBox;
 class TComboBox;
+class TButton;
 class timagerlayer;
 
 // The masks of the nine anchor places, top row first (left, middle, right).
@@ -30,6 +31,10 @@ class Theftenform : public TToolDialog {
   TEdit* KvSpinEdit2 = nullptr;     // "Grad"
   TCheckBox* AntialiasBox = nullptr;
   timagerlayer* im = nullptr;       // the preview
+  TButton* ZoomOneButton = nullptr;   // "1:1"
+  TButton* ZoomInButton = nullptr;    // "Größer"
+  TButton* ZoomOutButton = nullptr;   // "Kleiner"
+  TButton* ZoomFitButton = nullptr;   // "Fenster"
 
   TJoinPlacement Placement;
   // The working copy of the chosen picture, turned.

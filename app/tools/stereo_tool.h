@@ -35,6 +35,19 @@ void RunGetLeftRight(TCommandRun& Run);
 // The glasses test: three ramps of red, green and blue on black, 86 steps of 3.
 void DrawGlassesTest(TBitmap& Bitmap, int32_t Width, int32_t Height);
 
+class TButton;
+class TLabel;
+class TPageControl;
+class TSpeedButton;
+class TTabSheet;
+class timagerlayer;
+
+inline constexpr const char* kGlassesLoadedMessage =
+    "Die Brille wurde druckbereit in Kavrelin geladen. \rLesen Sie bitte die \"Hilfe zum drucken\" um zu erfahren, "
+    "wie Sie die Brille ausdrucken müssen.";
+// The colour the red-green glasses' second lens is filled with (green 80) and the point it is filled at.
+inline constexpr int32_t kGreenLensColour = 20480, kGreenLensX = 123, kGreenLensY = 617;
+
 class Tanaglyphform : public TToolDialog {
  public:
   // Mode 0 eye pictures to stereo picture, 1 stereo picture to eye pictures, 2 mesh.
@@ -44,6 +57,8 @@ class Tanaglyphform : public TToolDialog {
   void DemoStep(double T);
   ~Tanaglyphform() override;
   int32_t Mode;
+  // The main window whose interpreter opens the glasses (null: the glasses buttons do nothing).
+  Tform1* Main = nullptr;
   TEdit* LeftEdit = nullptr;   // stored "anaglyphleft"
   TEdit* RightEdit = nullptr;  // stored "anaglyphright"
   TEdit* Pic3DEdit = nullptr;  // stored "anaglyph3d"
@@ -60,19 +75,60 @@ class Tanaglyphform : public TToolDialog {
   TEdit* OutHeight = nullptr;
   TEdit* EyeEdit = nullptr;
   TEdit* DistanceEdit = nullptr;
-  // The result of the last preview: the stereo picture (modes 0 and 2) or the eyes (mode 1).
-  std::unique_ptr<TBitmap> Stereo, LeftEye, RightEye;
+
+  // The pages and their views: left eye, right eye, the stereo picture, the glasses test.
+  TPageControl* PageControl1 = nullptr;
+  TTabSheet* LeftPage = nullptr;    // "Linkes Auge"
+  TTabSheet* RightPage = nullptr;   // "Rechtes Auge"
+  TTabSheet* StereoPage = nullptr;  // "3D-Bild"
+  TTabSheet* GlassesPage = nullptr; // "Brille"
+  timagerlayer* timagerlayer1 = nullptr;
+  timagerlayer* timagerlayer2 = nullptr;
+  timagerlayer* timagerlayer3 = nullptr;
+  timagerlayer* imtester = nullptr;
+  TLabel* GlassesLabel = nullptr;
+  TButton* LoadButton = nullptr;      // "Bild laden ..."
+  TButton* LoadJpsButton = nullptr;   // "JPS laden..."
+  TButton* SaveJpsButton = nullptr;   // "JPS speichern..."
+  TButton* RedBlueButton = nullptr;   // "Rot-Blau Brille drucken ..."
+  TButton* RedGreenButton = nullptr;  // "Rot-Grün Brille drucken ..."
+  TButton* PrintHelpButton = nullptr; // "Hilfe zum drucken"
+  TButton* MeshHelpButton = nullptr;  // "3D-Gitter Hilfe ..."
+  TSpeedButton* previewspeedbutton = nullptr;  // "Vorschau"
+  TSpeedButton* KvSpeedButton1 = nullptr;      // "Automatische Überprüfung"
+
+  // The bitmaps of the three views.
+  TBitmap* LeftEye = nullptr;
+  TBitmap* RightEye = nullptr;
+  TBitmap* Stereo = nullptr;
+
+  // What showing the window does: pages for the mode, the stored pictures
+  // loaded, the glasses test drawn, one preview.
+  void FormShow(TObject* Sender);
   // Runs the preview once with the values in the controls.
   void Preview();
   // The line "Erzeuge Bild" builds for the mode.
   std::string BuildLine();
-  // "JPS speichern...": the eye pictures written as one ".jps".
+  // A file chosen by "Bild laden ..." (FromJpsButton false) or "JPS laden...".
+  void LoadChosenFile(const std::string& FileName, bool FromJpsButton);
+  // "JPS speichern...": the eye views combined crossed into the 3-D view, written as JPEG.
   void SaveJpsTo(const std::string& FileName);
+  // The glasses buttons: the glasses opened in the main window, green for the red-green kind.
+  void LoadGlasses(bool RedGreen);
 
  private:
   std::string Resolve(const std::string& Name) const;
+  void PageChanged();
+  void UpdateLoadButton();
+  // Runs the preview when "Automatische Überprüfung" is down and no set-up is under way.
+  void AutoPreview();
+  TTabSheet* AddPage(const std::string& Caption);
+  timagerlayer* AddView(TTabSheet* Page);
+  void RepaintViews();
   std::unique_ptr<tobjects3d> FMesh;
   std::string FMeshLoaded;
+  TTabSheet* FLastPage = nullptr;
+  bool FSettingUp = false;
 };
 
 void ShowAnaglyphWindow(Tform1& Form, int32_t Mode, const std::string& Caption, bool Demo = false);

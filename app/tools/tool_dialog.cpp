@@ -4,6 +4,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/ui/application.h"
 #include "platform/ui/button.h"
+#include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
 
 namespace kv {
@@ -26,6 +27,7 @@ TToolDialog::TToolDialog(TComponent* AOwner, const std::string& AName, const std
       if (auto* e = dynamic_cast<TEdit*>(control)) v->SetValue(TVariant(e->Text()));
       if (auto* c = dynamic_cast<TCheckBox*>(control)) v->SetValue(TVariant(c->Checked()));
       if (auto* c = dynamic_cast<TComboBox*>(control)) v->SetValue(TVariant(c->ItemIndex()));
+      if (auto* b = dynamic_cast<TSpeedButton*>(control)) v->SetValue(TVariant(b->Down()));
     }
   };
   FStore->OnRestorePlacement = [this](TObject*) { LoadSettings(); };
@@ -43,6 +45,8 @@ void TToolDialog::LoadSettings() {
       const int32_t i = StrToIntDef(Trim(text), c->ItemIndex());
       if (i >= 0 && i < c->Count()) c->SetItemIndex(i);
     }
+    if (auto* b = dynamic_cast<TSpeedButton*>(control))
+      b->SetDown(SameText(Trim(text), "True") || (StrToIntDef(Trim(text), 0) != 0));
   }
 }
 
@@ -91,6 +95,12 @@ TEdit* TToolDialog::AddEdit(const std::string& Caption, const std::string& Name,
   v->SetName(Name);
   FStored.emplace_back(Name, e);
   return e;
+}
+
+void TToolDialog::AddStored(const std::string& Name, TWinControl* Control) {
+  TStoredValue* v = FStore->StoredValues().Add();
+  v->SetName(Name);
+  FStored.emplace_back(Name, Control);
 }
 
 TCheckBox* TToolDialog::AddCheck(const std::string& Caption, const std::string& Name, bool Default) {
@@ -142,6 +152,7 @@ void TToolDialog::AddButtons(const std::string& RunCaption, int32_t HelpContext)
   help->SetParent(this);
   help->SetCaption("&Hilfe");
   help->SetBounds(kLabelLeft + 220, top, 100, 25);
+  HelpButton = help;
   help->OnClick = [HelpContext](TObject*) {
     if (Application) Application->HelpContext(HelpContext);
   };

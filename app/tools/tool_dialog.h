@@ -30,12 +30,15 @@ class TToolDialog : public TForm {
   TCheckBox* AddCheck(const std::string& Caption, const std::string& Name, bool Default);
   TComboBox* AddCombo(const std::string& Caption, const std::string& Name, const std::vector<std::string>& Items,
                       int32_t Default);
+  // A control placed by the caller whose state is kept like the others' (edits, boxes, speed buttons).
+  void AddStored(const std::string& Name, TWinControl* Control);
   // A frame of its own (it keeps its own settings) across both columns.
   void AddFrame(TWinControl* Frame, int32_t Height);
   // "Ausführen" (or the given caption) runs OnRun and closes with mrOk; "&Abbrechen" cancels;
   // "&Hilfe" shows the help context.
   void AddButtons(const std::string& RunCaption, int32_t HelpContext);
   TButton* RunButton = nullptr;
+  TButton* HelpButton = nullptr;
   TNotifyEvent OnRun;
 
   // Whole-number value of an edit (0 when it holds none).

@@ -16,10 +16,19 @@ namespace {
 
 const TBGRPixel* Row(const TBitmap& B, int32_t Y) { return static_cast<const TBGRPixel*>(B.ScanLine(Y)); }
 
-bool DiffersFromBorder(const TBGRPixel& P, const TBGRPixel& Border, int32_t T) {
-  return std::abs(int32_t(P.r) - Border.r) > T || std::abs(int32_t(P.g) - Border.g) > T ||
-         std::abs(int32_t(P.b) - Border.b) > T;
-}
+// Whether a pixel differs from the border colour by more than T in some
+// channel, by table: one look-up per channel instead of arithmetic.
+struct TBorderTest {
+  TBorderTest(const TBGRPixel& Border, int32_t T) {
+    for (int32_t v = 0; v < 256; ++v) {
+      R[v] = std::abs(v - Border.r) > T;
+      G[v] = std::abs(v - Border.g) > T;
+      B[v] = std::abs(v - Border.b) > T;
+    }
+  }
+  bool operator()(const TBGRPixel& P) const { return (R[P.r] | G[P.g] | B[P.b]) != 0; }
+  uint8_t R[256], G[256], B[256];
+};
 
 // The area limited to the bitmap.
 TScanSetup Clamped(const TBitmap& B, TScanSetup S) {
@@ -147,7 +156,7 @@ std::optional<double> FindStraightenAngle(const TBitmap& Bitmap, const TScanSetu
   const TScanSetup s = Clamped(Bitmap, Setup);
   if (s.X1 >= s.X2 || s.Y1 >= s.Y2) return std::nullopt;
   const int32_t n = s.RunLength, T = s.Tolerance;
-  const TBGRPixel border = s.Border;
+  const TBorderTest differsFromBorder(s.Border, T);
   const int32_t rows = s.Y2 - s.Y1, cols = s.X2 - s.X1;
 
   std::vector<TEdgePoint> left(static_cast<size_t>(rows)), right(static_cast<size_t>(rows)), top(static_cast<size_t>(cols)), bottom(static_cast<size_t>(cols));
@@ -156,7 +165,7 @@ std::optional<double> FindStraightenAngle(const TBitmap& Bitmap, const TScanSetu
   const int32_t rightStop = std::min(s.X1 + n + 2, s.X2);
   for (int32_t y = s.Y1; y < s.Y2; ++y) {
     const TBGRPixel* row = Row(Bitmap, y);
-    auto differs = [&](int32_t x) { return DiffersFromBorder(row[x], border, T); };
+    auto differs = [&](int32_t x) { return differsFromBorder(row[x]); };
     const int32_t l = WalkToContent(s.X1, 1, leftStop - s.X1, s.X2 - 1 - s.X1, n, differs);
     if (l >= 0) left[size_t(y - s.Y1)] = {double(l), double(y), true};
     const int32_t r = WalkToContent(s.X2 - 1, -1, s.X2 - 1 - rightStop, s.X2 - 1 - s.X1, n, differs);
@@ -164,21 +173,35 @@ std::optional<double> FindStraightenAngle(const TBitmap& Bitmap, const TScanSetu
   }
   Report(Progress, 25);
   Report(Progress, 50);
-  // Top and bottom edges walk the columns; a column is walked only as far as
-  // its first content, which for a scan lies near its ends.
+  // Top and bottom edges walk every column, all columns at once a row at a
+  // time: the same walks as for the rows, but reading the picture in the
+  // order it lies in memory.
   const int32_t topStop = std::max(s.Y1, s.Y2 - n - 2);
   const int32_t bottomStop = std::min(s.Y1 + n + 2, s.Y2);
-  for (int32_t x = s.X1; x < s.X2; ++x) {
-    auto differs = [&](int32_t y) { return DiffersFromBorder(Row(Bitmap, y)[x], border, T); };
-    const int32_t t = WalkToContent(s.Y1, 1, topStop - s.Y1, s.Y2 - 1 - s.Y1, n, differs);
-    if (t >= 0) top[size_t(x - s.X1)] = {double(x), double(t), true};
-  }
+  auto walkColumns = [&](int32_t Start, int32_t Step, int32_t Positions, std::vector<TEdgePoint>& Into) {
+    const int32_t limit = s.Y2 - 1 - s.Y1;
+    std::vector<int32_t> run(static_cast<size_t>(cols), 0);
+    std::vector<int32_t> active(static_cast<size_t>(cols));
+    for (int32_t i = 0; i < cols; ++i) active[size_t(i)] = i;
+    for (int32_t k = 1; k <= limit && !active.empty(); ++k) {
+      const TBGRPixel* row = Row(Bitmap, Start + Step * k) + s.X1;
+      size_t kept = 0;
+      for (const int32_t i : active) {
+        int32_t& r = run[size_t(i)];
+        r = differsFromBorder(row[i]) ? r + 1 : 0;
+        if (r < n) {
+          active[kept++] = i;
+          continue;
+        }
+        const int32_t steps = k - n;  // the position whose next n pixels differ
+        if (steps < Positions) Into[size_t(i)] = {double(s.X1 + i), double(Start + Step * steps), true};
+      }
+      active.resize(kept);
+    }
+  };
+  walkColumns(s.Y1, 1, topStop - s.Y1, top);
   Report(Progress, 75);
-  for (int32_t x = s.X1; x < s.X2; ++x) {
-    auto differs = [&](int32_t y) { return DiffersFromBorder(Row(Bitmap, y)[x], border, T); };
-    const int32_t b = WalkToContent(s.Y2 - 1, -1, s.Y2 - 1 - bottomStop, s.Y2 - 1 - s.Y1, n, differs);
-    if (b >= 0) bottom[size_t(x - s.X1)] = {double(x), double(b), true};
-  }
+  walkColumns(s.Y2 - 1, -1, s.Y2 - 1 - bottomStop, bottom);
   Report(Progress, 100);
 
   TBestPiece best;

@@ -76,7 +76,7 @@ TEST_F(StereoTool, WindowPreviewsWhatTheLineMakes) {
   w.LeftEdit->SetText(Dir + "l.png");
   w.RightEdit->SetText(Dir + "r.png");
   w.mycombobox1->SetItemIndex(skCrossed);
-  w.Preview();
+  w.FormShow(nullptr);
   ASSERT_EQ(w.Stereo->Width(), 60);
   ASSERT_TRUE(RunLine(w.BuildLine()));
   TBitmap& made = Form->getimager()->Bitmap();
