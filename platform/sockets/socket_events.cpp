@@ -100,8 +100,9 @@ class TSocketEvents {
 
   void Connecting(TSocket S, TWatch& W) {
     W.Connecting = true;
-    // A socket not yet connected counts as hung up; that was no news.
-    W.Readable = W.PeerClosed = W.Broken = false;
+    // A socket not yet connected counts as hung up; that was no news, and
+    // the session starts afresh.
+    W.Readable = W.PeerClosed = W.Broken = W.CloseReported = W.AwaitingRead = false;
     // A connect that ended already is reported like one that ends later.
     Recheck(S, W);
   }
