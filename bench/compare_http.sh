@@ -2,7 +2,8 @@
 # Serves one 16 KiB file from our HTTP server and from lighttpd, configured
 # for the same folder, and loads both with wrk (2 threads, 32 connections),
 # with keep-alive and with a new connection per request. Prints requests per
-# second and our rate over lighttpd's (above 1: we are faster).
+# second and our rate over lighttpd's (above 1: we are faster), then, where
+# strace is installed, the system calls each server makes per request.
 #   cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON -DKV_TESTS=OFF
 #   ninja -C build-bench http_serve && bash bench/compare_http.sh
 set -euo pipefail
@@ -56,4 +57,26 @@ for mode in keep-alive close; do
   a=$(rate "$ours" "$mode")
   b=$(rate "$theirs" "$mode")
   printf '%-12s %14s %14s %8s\n' "$mode" "$a" "$b" "$(python3 -c "print(f'{$a/$b:.2f}')")"
+done
+
+# System calls per request: strace counts every thread of the server while
+# one connection asks as fast as it can; the tracer slows both sides alike.
+command -v strace >/dev/null || { echo "no strace: system calls not counted"; exit 0; }
+calls() {  # pid, port, connection header
+  strace -c -f -q -o "$work/strace.txt" -p "$1" &
+  local tracer=$!
+  sleep 1
+  local done
+  done=$(wrk -t1 -c1 -d"${TRACE_SECS:-3}s" -H "Connection: $3" "http://127.0.0.1:$2/file.bin" |
+    awk '/requests in/ { print $1 }')
+  kill -INT "$tracer"
+  wait "$tracer" 2>/dev/null || true
+  local total
+  total=$(awk '$NF == "total" { print $4 }' "$work/strace.txt")
+  [ -z "${CALLS_DETAIL:-}" ] || awk -v n="$done" 'NR > 2 && $NF != "total" && $4 ~ /^[0-9]+$/ { printf "  %-16s %6.2f\n", $NF, $4 / n }' "$work/strace.txt" >&2
+  python3 -c "print(f'{$total/$done:.1f}')"
+}
+printf '\n%-12s %14s %14s\n' mode "ours calls/req" "lighttpd calls/req"
+for mode in keep-alive close; do
+  printf '%-12s %14s %14s\n' "$mode" "$(calls "${pids[0]}" "$ours" "$mode")" "$(calls "${pids[1]}" "$theirs" "$mode")"
 done

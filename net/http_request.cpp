@@ -204,8 +204,14 @@ bool THttpDocRoot::OpenFresh(const std::string& Rel, THttpOpenDocument& Doc, TEn
     how.flags = flags;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
     long r;
-    do r = ::syscall(SYS_openat2, FRootFd, Rel.c_str(), &how, sizeof how);
-    while (r < 0 && errno == EINTR);
+    do {
+      r = ::syscall(SYS_openat2, FRootFd, Rel.c_str(), &how, sizeof how);
+      // Out of descriptors: the cache gives its own back before the request fails.
+      if (r < 0 && (errno == EMFILE || errno == ENFILE) && !FCache.empty()) {
+        FCache.clear();
+        errno = EINTR;
+      }
+    } while (r < 0 && errno == EINTR);
     if (r < 0 && errno == ENOSYS) FNoResolve = true;
     else if (r < 0) return false;
     else fd = static_cast<int>(r);
@@ -214,6 +220,10 @@ bool THttpDocRoot::OpenFresh(const std::string& Rel, THttpOpenDocument& Doc, TEn
     // Old kernels: the path check of before, then an open by name.
     if (MapDocument(FDocDir, "/" + Rel, std::string()).empty()) return false;
     fd = ::openat(FRootFd, Rel.c_str(), static_cast<int>(flags));
+    if (fd < 0 && (errno == EMFILE || errno == ENFILE) && !FCache.empty()) {
+      FCache.clear();
+      fd = ::openat(FRootFd, Rel.c_str(), static_cast<int>(flags));
+    }
     if (fd < 0) return false;
   }
   auto file = std::make_shared<THttpFileHandle>(fd);

@@ -494,6 +494,7 @@ void TCustomNetSocket::Connect() {
   }
   DeleteBufferedData();
   FHSocket = WsSocket(FType, FProto);
+  FSendShut = false;
   if (FHSocket == INVALID_SOCKET) {
     SocketError("Connect (socket)");
     return;
@@ -628,6 +629,7 @@ void TCustomNetSocket::Listen() {
   }
   DeleteBufferedData();
   FHSocket = WsSocket(FType, FProto);
+  FSendShut = false;
   if (FHSocket == INVALID_SOCKET) {
     SocketError("socket");
     return;
@@ -697,6 +699,7 @@ void TCustomNetSocket::Dup(TSocket NewHSocket) {
     }
   }
   FHSocket = NewHSocket;
+  FSendShut = false;
   FCloseInvoked = false;
   ApplyLinger();
   FSelectEvent = FD_READ | FD_WRITE | FD_CLOSE;
@@ -916,7 +919,7 @@ void TCustomNetSocket::InternalClose(bool bShut, uint16_t Error) {
     return;
   }
   if (FDnsLookupForConnect) CancelLookup();
-  if (bShut) WsShutdown(FHSocket, 1);
+  if (bShut && !FSendShut) WsShutdown(FHSocket, 1);  // once is enough
   // Closed exactly once: the descriptor is gone whatever close() says.
   const int32_t r = WsCloseSocket(FHSocket);
   const int32_t code = WSAGetLastError();
@@ -944,7 +947,9 @@ void TCustomNetSocket::PostClose() { PostMessageToSelf(WM_CLOSE_DELAYED, 0, 0); 
 void TCustomNetSocket::PostFree() { PostMessageToSelf(WM_FREE_SOCKET, 0, 0); }
 
 void TCustomNetSocket::Shutdown(int32_t How) {
-  if (FHSocket != INVALID_SOCKET) WsShutdown(FHSocket, How);
+  if (FHSocket == INVALID_SOCKET) return;
+  WsShutdown(FHSocket, How);
+  if (How >= 1) FSendShut = true;
 }
 
 void TCustomNetSocket::Pause() {

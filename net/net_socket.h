@@ -223,6 +223,7 @@ class TCustomNetSocket : public TComponent {
   int32_t FLingerTimeout = 0;
   int32_t FReadCount = 0;
   bool FRecvDrained = false;  // the last read took less than it asked for
+  bool FSendShut = false;     // our sending side is ended already
   uint16_t FSelectEvent = 0;
   bool FAllSent = true;
   bool FPaused = false;

@@ -77,6 +77,7 @@ TSocket WsSocket(int32_t Type, int32_t Protocol) {
   const int t = (Type == SOCK_DGRAM_TYPE ? SOCK_DGRAM : SOCK_STREAM) | SOCK_NONBLOCK | SOCK_CLOEXEC;
   const int s = ::socket(AF_INET, t, Protocol);
   if (s < 0) return Fail();
+  if (Type != SOCK_DGRAM_TYPE) SocketEventsStream(s);
   return s;
 }
 
@@ -103,17 +104,20 @@ int32_t WsListen(TSocket S, int32_t Backlog) {
 }
 
 TSocket WsAccept(TSocket S, TSockAddrIn* Addr) {
-  SocketEventsReadDone(S);
   sockaddr_in a{};
   socklen_t len = sizeof a;
   int c;
   do c = ::accept4(S, reinterpret_cast<sockaddr*>(&a), &len, SOCK_NONBLOCK | SOCK_CLOEXEC);
   while (c < 0 && errno == EINTR);
+  const int err = errno;
+  // Only a refusal to wait says the queue is empty; after a failure of
+  // another kind, the next connection is tried again.
+  SocketEventsReadDone(S, c >= 0 || err != EAGAIN ? 1 : -1, 1);
   if (c >= 0) {
+    SocketEventsStream(c);
     if (Addr) *Addr = FromSys(a);
     return c;
   }
-  const int err = errno;
   if (err == EMFILE || err == ENFILE) {
     std::lock_guard<std::mutex> g(GReserveLock);
     if (GReserve >= 0) {
@@ -145,10 +149,12 @@ int32_t WsSendTo(TSocket S, const void* Data, int32_t Len, int32_t Flags, const 
 }
 
 int32_t WsRecv(TSocket S, void* Buf, int32_t Len, int32_t Flags) {
-  SocketEventsReadDone(S);
   ssize_t n;
   do n = ::recv(S, Buf, static_cast<size_t>(std::max(Len, 0)), SysFlags(Flags) & ~MSG_NOSIGNAL);
   while (n < 0 && errno == EINTR);
+  const int err = errno;
+  SocketEventsReadDone(S, n, std::max(Len, 0), (Flags & MSG_PEEK_FLAG) != 0);
+  errno = err;
   if (n < 0) return Fail();
   return static_cast<int32_t>(n);
 }
@@ -187,13 +193,15 @@ int64_t WsSendFile(TSocket S, int File, int64_t* Offset, int64_t Count) {
 }
 
 int32_t WsRecvFrom(TSocket S, void* Buf, int32_t Len, int32_t Flags, TSockAddrIn* From) {
-  SocketEventsReadDone(S);
   sockaddr_in a{};
   socklen_t len = sizeof a;
   ssize_t n;
   do n = ::recvfrom(S, Buf, static_cast<size_t>(std::max(Len, 0)), SysFlags(Flags) & ~MSG_NOSIGNAL,
                     reinterpret_cast<sockaddr*>(&a), &len);
   while (n < 0 && errno == EINTR);
+  const int err = errno;
+  SocketEventsReadDone(S, n, std::max(Len, 0), (Flags & MSG_PEEK_FLAG) != 0);
+  errno = err;
   if (n < 0) return Fail();
   if (From) *From = FromSys(a);
   return static_cast<int32_t>(n);

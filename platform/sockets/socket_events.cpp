@@ -1,6 +1,8 @@
-// The epoll set behind the socket notifications. Every descriptor stays in the
-// set while watched, armed one-shot: readiness disarms it, a notification is
-// posted, and it is armed again when the window is done with it.
+// The epoll set behind the socket notifications. Every descriptor is added
+// once, edge-triggered for reading, writing and hang-ups, and stays so until
+// it is forgotten: what the kernel reports is remembered here, and reported
+// to the window when the owner is ready for it, so that the set needs no
+// change per request.
 #include "platform/sockets/socket_events.h"
 
 #include <QtCore/QObject>
@@ -30,7 +32,13 @@ struct TWatch {
   bool WantWrite = false;
   bool AwaitingRead = false;  // read/accept was reported; no read since
   bool CloseReported = false;
+  bool Stream = false;        // a short read means the socket is empty
+  bool Readable = false;      // bytes (or connections) may wait
+  bool PeerClosed = false;    // the peer ended its sending side
+  bool Broken = false;        // hung up or failed
 };
+
+constexpr uint32_t kWatched = EPOLLIN | EPOLLOUT | EPOLLRDHUP | EPOLLET;
 
 class TSocketEvents {
  public:
@@ -53,40 +61,63 @@ class TSocketEvents {
     TWatch& w = FWatches[S];
     const bool fresh = !w.Used;
     if (fresh) {
+      const bool stream = static_cast<size_t>(S) < FStream.size() && FStream[S];
       w = TWatch{};
       w.Used = true;
+      w.Stream = stream;
       w.Generation = ++FGeneration == 0 ? ++FGeneration : FGeneration;
+      // Readiness that came before is reported by the kernel on adding.
+      epoll_event ev{};
+      ev.events = kWatched;
+      ev.data.u64 = Token(S, w);
+      if (::epoll_ctl(FEpoll, EPOLL_CTL_ADD, S, &ev) != 0) {
+        w.Used = false;
+        WSASetLastError(WinsockErrorFromErrno(errno));
+        return 0;
+      }
     }
     w.Wnd = Wnd;
     w.Msg = Msg;
     w.Events = Events;
-    epoll_event ev{};
-    ev.events = EPOLLONESHOT;
-    ev.data.u64 = Token(S, w);
-    if (fresh && ::epoll_ctl(FEpoll, EPOLL_CTL_ADD, S, &ev) != 0) {
-      w.Used = false;
-      WSASetLastError(WinsockErrorFromErrno(errno));
-      return 0;
-    }
-    Arm(S, w);
+    // What waited while nothing (or something else) was wanted comes now.
+    if (!fresh) Recheck(S, w);
     return Token(S, w);
   }
 
   void Forget(TSocket S) {
+    if (S >= 0 && static_cast<size_t>(S) < FStream.size()) FStream[S] = false;
     TWatch* w = Find(S);
     if (!w) return;
     ::epoll_ctl(FEpoll, EPOLL_CTL_DEL, S, nullptr);
     w->Used = false;
   }
 
-  void Arm(TSocket S, TWatch& W) {
-    uint32_t want = 0;
-    if ((W.Events & (FD_READ | FD_ACCEPT | FD_CLOSE)) && !W.AwaitingRead && !W.CloseReported)
-      want |= EPOLLIN | EPOLLRDHUP;
-    if (W.Connecting || (W.WantWrite && (W.Events & FD_WRITE))) want |= EPOLLOUT;
+  void NoteStream(TSocket S) {
+    if (S < 0) return;
+    if (static_cast<size_t>(S) >= FStream.size()) FStream.resize(static_cast<size_t>(S) + 64);
+    FStream[S] = true;
+  }
+
+  void Connecting(TSocket S, TWatch& W) {
+    W.Connecting = true;
+    // A socket not yet connected counts as hung up; that was no news, and
+    // the session starts afresh.
+    W.Readable = W.PeerClosed = W.Broken = W.CloseReported = W.AwaitingRead = false;
+    // A connect that ended already is reported like one that ends later.
+    Recheck(S, W);
+  }
+
+  void ReadDone(TSocket S, TWatch& W, bool Drained) {
+    W.AwaitingRead = false;
+    if (Drained) W.Readable = false;
+    if (W.Readable || ((W.PeerClosed || W.Broken) && !W.CloseReported)) Recheck(S, W);
+  }
+
+  // The owner is ready for more and more may wait: the kernel is asked to
+  // look again, and reports it like fresh readiness if so.
+  void Recheck(TSocket S, TWatch& W) {
     epoll_event ev{};
-    // With nothing wanted only errors and hang-ups are watched, one-shot.
-    ev.events = want | EPOLLONESHOT;
+    ev.events = kWatched;
     ev.data.u64 = Token(S, W);
     ::epoll_ctl(FEpoll, EPOLL_CTL_MOD, S, &ev);
   }
@@ -112,11 +143,17 @@ class TSocketEvents {
         const TSocket s = SocketOfToken(evs[i].data.u64);
         TWatch* w = Find(s);
         if (!w || Token(s, *w) != evs[i].data.u64) continue;  // closed and maybe reused since
-        Report(s, *w, evs[i].events);
+        const uint32_t ready = evs[i].events;
+        // The kernel tells the state as it is now, not only what changed.
+        w->Readable = (ready & EPOLLIN) != 0;
+        if (ready & EPOLLRDHUP) w->PeerClosed = true;
+        if (ready & (EPOLLHUP | EPOLLERR)) w->Broken = true;
+        Report(s, *w, ready);
       }
     });
   }
 
+  // Ready: what the kernel has just reported.
   void Report(TSocket S, TWatch& W, uint32_t Ready) {
     uint16_t bits = 0;
     int32_t error = 0;
@@ -127,40 +164,43 @@ class TSocketEvents {
         error = PendingError(S);
         if (error == 0 && (Ready & (EPOLLERR | EPOLLHUP))) error = WSAECONNREFUSED;
       }
-    } else {
+    }
+    // What came with the connect (the peer's greeting, say) is told in the
+    // same notice, after it: no later edge would bring it.
+    if (!W.Connecting && !((bits & FD_CONNECT) && error != 0)) {
       if ((Ready & EPOLLOUT) && W.WantWrite) {
         W.WantWrite = false;
         bits |= FD_WRITE;
       }
       if (W.Events & FD_ACCEPT) {
-        if (Ready & EPOLLIN) bits |= FD_ACCEPT;
-      } else if (Ready & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) {
-        // Readable without a hang-up means bytes wait; only a hang-up needs
-        // the count, to tell the last bytes from the bare end.
-        int waiting = 1;
-        if ((Ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) && ::ioctl(S, FIONREAD, &waiting) != 0) waiting = 0;
-        if (waiting > 0) bits |= FD_READ;
-        if (!W.CloseReported &&
-            ((Ready & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) || (waiting == 0 && (Ready & EPOLLIN)))) {
+        if (W.Readable && !W.AwaitingRead) bits |= FD_ACCEPT;
+      } else if (W.Events & (FD_READ | FD_CLOSE)) {
+        const bool hangUp = W.PeerClosed || W.Broken;
+        if (hangUp && !W.CloseReported && (!W.AwaitingRead || W.Broken)) {
+          // Only a hang-up needs the count, to tell the last bytes from the
+          // bare end.
+          int waiting = 0;
+          if (::ioctl(S, FIONREAD, &waiting) != 0) waiting = 0;
+          if (waiting > 0 && !W.AwaitingRead) bits |= FD_READ;
           bits |= FD_CLOSE;
           error = PendingError(S);
+        } else if (W.Readable && !W.AwaitingRead && !W.CloseReported) {
+          bits |= FD_READ;
         }
       }
     }
     bits &= static_cast<uint16_t>(W.Events | FD_CONNECT);
     if (bits & (FD_READ | FD_ACCEPT)) W.AwaitingRead = true;
     if (bits & FD_CLOSE) W.CloseReported = true;
-    // Nothing the owner asked for (a hang-up already reported, say): stay
-    // disarmed until the owner wants something again, rather than spin.
     if (!bits) return;
     PostMessage(W.Wnd, W.Msg, Token(S, W), LPARAM(bits) | (LPARAM(static_cast<uint16_t>(error)) << 16));
-    Arm(S, W);
   }
 
   int FEpoll = -1;
   QSocketNotifier* FNotifier = nullptr;  // lives as long as the process
   uint32_t FGeneration = 0;
   std::vector<TWatch> FWatches;
+  std::vector<bool> FStream;  // by descriptor: made as a stream socket
 };
 
 TSocketEvents& Events() {
@@ -182,26 +222,23 @@ TSocketToken SocketToken(TSocket S) {
 void SocketEventsForget(TSocket S) { Events().Forget(S); }
 
 void SocketEventsConnecting(TSocket S) {
-  if (TWatch* w = Events().Find(S)) {
-    w->Connecting = true;
-    Events().Arm(S, *w);
-  }
+  if (TWatch* w = Events().Find(S)) Events().Connecting(S, *w);
 }
 
 void SocketEventsWantWrite(TSocket S) {
+  // The edge comes when the socket, full now, can take more again.
+  if (TWatch* w = Events().Find(S)) w->WantWrite = true;
+}
+
+void SocketEventsReadDone(TSocket S, int64_t Got, int64_t Asked, bool Peek) {
   if (TWatch* w = Events().Find(S)) {
-    if (w->WantWrite) return;
-    w->WantWrite = true;
-    Events().Arm(S, *w);
+    // Empty for sure: nothing came, the end came, or a stream socket gave
+    // less than was asked for.
+    const bool drained = Got < 0 || (Asked > 0 && (Got == 0 || (w->Stream && !Peek && Got < Asked)));
+    Events().ReadDone(S, *w, drained);
   }
 }
 
-void SocketEventsReadDone(TSocket S) {
-  if (TWatch* w = Events().Find(S)) {
-    if (!w->AwaitingRead) return;
-    w->AwaitingRead = false;
-    Events().Arm(S, *w);
-  }
-}
+void SocketEventsStream(TSocket S) { Events().NoteStream(S); }
 
 }  // namespace kv

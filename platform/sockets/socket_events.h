@@ -5,8 +5,9 @@
 //
 // Each kind of readiness is reported once and then waits for the owner, so a
 // slow handler never floods the queue: read and accept readiness again once
-// the owner has read or accepted, write readiness when a send would block
-// again, the peer's close only once, so nothing spins on a closed peer.
+// the owner has read or accepted and more may wait, write readiness when a
+// send would block again, the peer's close only once, so nothing spins on a
+// closed peer.
 #pragma once
 #include <cstdint>
 
@@ -41,7 +42,11 @@ void SocketEventsForget(TSocket S);
 void SocketEventsConnecting(TSocket S);
 // A send would block: report FD_WRITE once the socket can take more.
 void SocketEventsWantWrite(TSocket S);
-// The owner read or accepted: read/accept readiness may be reported again.
-void SocketEventsReadDone(TSocket S);
+// The owner read or accepted (Got: bytes or connections taken, -1 on
+// failure, of Asked; Peek when nothing was taken away): read/accept
+// readiness may be reported again, unless the socket is known to be empty.
+void SocketEventsReadDone(TSocket S, int64_t Got, int64_t Asked, bool Peek = false);
+// The descriptor is a stream socket: a read shorter than asked empties it.
+void SocketEventsStream(TSocket S);
 
 }  // namespace kv
