@@ -117,8 +117,12 @@ class TIMVirtualDIBList {
   bool Touch(TIMVirtualImage& Image);
   void Unmap(TIMVirtualImage& Image);
   // Steps of adding: a block of Size from the free list or the file's end,
-  // mapped, with its header written. False leaves nothing taken.
-  bool TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits);
+  // with its header written; mapped, or with Rows' rows written after the
+  // header when Rows is given. False leaves nothing taken.
+  bool TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits, const TBitmap* Rows);
+  // Header and Rows' rows (bottom row first) into the image's block with one
+  // write; false when Rows does not match Header or the file fails.
+  bool WriteBlock(const TIMVirtualImage& Image, const TIMDibHeader& Header, const TBitmap& Rows);
   // Closes the mapping (unmapping every block), makes the file when there is
   // none, sets its end at NewSize and maps it again. On failure the file and
   // mapping stay as they were.
