@@ -1,7 +1,5 @@
 #include "imaging/model/virtual_dib_list.h"
 
-#include <sys/uio.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -110,7 +108,7 @@ bool TIMVirtualDIBList::Touch(TIMVirtualImage& Image) {
 }
 
 bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits,
-                                  const TBitmap* Rows) {
+                                  std::vector<iovec>* Rows) {
   const int64_t blockSize = BlockSizeFor(Width, Height, Bits);
   if (blockSize == 0) return false;
   if (!MappingHandle.IsOpen() && !Remap(std::max(FileSize, GrowthStep))) return false;
@@ -139,7 +137,7 @@ bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t
   const TIMDibHeader header = MakeHeader(Width, Height, Bits);
   // With rows to store the block is written, header and rows in one go, and
   // not mapped: a picture passing through (frames of a film) costs no mapping.
-  if (Rows ? !WriteBlock(Image, header, *Rows) : !Touch(Image)) {
+  if (Rows ? Rows->empty() || !WriteBlock(Image, header, *Rows) : !Touch(Image)) {
     Image.Offset = old.Offset;
     Image.BlockSize = old.BlockSize;
     Image.DataSize = old.DataSize;
@@ -151,17 +149,24 @@ bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t
   return true;
 }
 
-bool TIMVirtualDIBList::WriteBlock(const TIMVirtualImage& Image, const TIMDibHeader& Header, const TBitmap& Rows) {
+bool TIMVirtualDIBList::WriteBlock(const TIMVirtualImage& Image, const TIMDibHeader& Header,
+                                   std::vector<iovec>& Rows) {
+  TIMDibHeader copy = Header;
+  Rows.insert(Rows.begin(), iovec{&copy, sizeof copy});
+  const bool ok = FileHandle.WriteAt(Image.Offset, Rows.data(), int32_t(Rows.size()));
+  Rows.clear();  // the parts point at the copy, and the write may have moved them
+  return ok;
+}
+
+std::vector<iovec> TIMVirtualDIBList::RowsOf(const TBitmap& Bitmap, const TIMDibHeader& Header) {
   const int32_t h = Header.biHeight;
   const size_t rowBytes = size_t(BytesPerScanLine(Header.biWidth, Header.biBitCount));
-  if (size_t(Rows.RowBytes()) < rowBytes || Rows.Height() != h) return false;
-  std::vector<iovec> parts(size_t(h) + 1);
-  TIMDibHeader copy = Header;
-  parts[0] = iovec{&copy, sizeof copy};
+  std::vector<iovec> parts;
+  if (size_t(Bitmap.RowBytes()) < rowBytes || Bitmap.Height() != h) return parts;
+  parts.resize(size_t(h));
   // Bottom row first, as a device-independent bitmap has them.
-  for (int32_t i = 0; i < h; ++i)
-    parts[size_t(i) + 1] = iovec{const_cast<void*>(Rows.ScanLine(h - 1 - i)), rowBytes};
-  return FileHandle.WriteAt(Image.Offset, parts.data(), h + 1);
+  for (int32_t i = 0; i < h; ++i) parts[size_t(i)] = iovec{const_cast<void*>(Bitmap.ScanLine(h - 1 - i)), rowBytes};
+  return parts;
 }
 
 TIMVirtualImageHandle TIMVirtualDIBList::AddImage(int32_t Width, int32_t Height, int32_t Bits) {
@@ -172,9 +177,20 @@ TIMVirtualImageHandle TIMVirtualDIBList::AddImage(int32_t Width, int32_t Height,
 }
 
 TIMVirtualImageHandle TIMVirtualDIBList::AddBitmap(const TBitmap& Bitmap) {
+  const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
+  if (BlockSizeFor(w, h, bits) == 0) return nullptr;
+  std::vector<iovec> rows = RowsOf(Bitmap, MakeHeader(w, h, bits));
   auto image = std::make_unique<TIMVirtualImage>();
-  if (!TakeBlock(*image, Bitmap.Width(), Bitmap.Height(), PixelFormatBits(Bitmap.PixelFormat()), &Bitmap))
-    return nullptr;
+  if (!TakeBlock(*image, w, h, bits, &rows)) return nullptr;
+  Images.push_back(std::move(image));
+  return Images.back().get();
+}
+
+TIMVirtualImageHandle TIMVirtualDIBList::AddRows(int32_t Width, int32_t Height, int32_t Bits, const uint8_t* Rows) {
+  if (!Rows || BlockSizeFor(Width, Height, Bits) == 0) return nullptr;
+  std::vector<iovec> rows{iovec{const_cast<uint8_t*>(Rows), size_t(BytesPerScanLine(Width, Bits) * Height)}};
+  auto image = std::make_unique<TIMVirtualImage>();
+  if (!TakeBlock(*image, Width, Height, Bits, &rows)) return nullptr;
   Images.push_back(std::move(image));
   return Images.back().get();
 }
@@ -227,13 +243,15 @@ TBitmap* TIMVirtualDIBList::GetBitmap(TIMVirtualImageHandle Image) {
 void TIMVirtualDIBList::WriteBack(TIMVirtualImage& Image, const TBitmap& Bitmap) {
   const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
   if (BlockSizeFor(w, h, bits) == 0) return;
+  std::vector<iovec> rows = RowsOf(Bitmap, MakeHeader(w, h, bits));
+  if (rows.empty()) return;
   if (BlockSizeFor(w, h, bits) <= Image.BlockSize) {
     // The new size (or the same) fits the block it has: no move, no space lost.
-    if (WriteBlock(Image, MakeHeader(w, h, bits), Bitmap)) Image.DataSize = kHeaderBytes + BytesPerScanLine(w, bits) * h;
+    if (WriteBlock(Image, MakeHeader(w, h, bits), rows)) Image.DataSize = kHeaderBytes + BytesPerScanLine(w, bits) * h;
     return;
   }
   const TIMFreeBlock old{Image.Offset, Image.BlockSize};
-  if (!TakeBlock(Image, w, h, bits, &Bitmap)) return;  // the image keeps its old block and rows
+  if (!TakeBlock(Image, w, h, bits, &rows)) return;  // the image keeps its old block and rows
   FreeBlocks.push_back(old);                           // given back, or the file would only grow
 }
 
