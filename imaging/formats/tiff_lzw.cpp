@@ -49,7 +49,17 @@ class TLzwDecoder {
     FTable[kClear] = FTable[kEnd] = TLzwEntry{kLzwBytes.B, 0, 0};
   }
 
+  // The state lives in locals: the output is written through byte pointers,
+  // which may alias any member, so members would be stored and reloaded for
+  // every code.
   int32_t Run() {
+    const uint8_t* in = FIn;
+    const uint8_t* const inEnd = FInEnd;
+    uint8_t* const out = FOut;
+    const size_t outLength = FOutLength;
+    TLzwEntry* const table = FTable;
+    uint64_t buf = 0;   // unread bits at the top
+    uint32_t bits = 0;  // how many
     size_t fill = 0;
     const uint8_t* prevStr = nullptr;
     uint32_t prevLen = 0;
@@ -57,18 +67,33 @@ class TLzwDecoder {
     uint32_t havePrev = 0;  // 0 right after a clear: the next code adds no entry
     uint32_t width = 9;
     uint32_t count = kFirstFree;
-    while (fill < FOutLength) {
-      Refill();
-      if (FBits < width) break;  // the last code must lie wholly inside the data
-      const uint32_t code = uint32_t(FBuf >> (64 - width));
-      FBuf <<= width;
-      FBits -= width;
+    while (fill < outLength) {
+      // At least 57 bits, most significant bit first, as far as the data
+      // goes: eight bytes at a time while eight are left, then byte by byte,
+      // so nothing past the data is read.
+      if (inEnd - in >= 8) {
+        uint64_t v;
+        std::memcpy(&v, in, 8);
+        buf |= __builtin_bswap64(v) >> bits;
+        in += (63 - bits) >> 3;
+        bits |= 56;
+      } else {
+        while (bits <= 56 && in < inEnd) {
+          buf |= uint64_t(*in++) << (56 - bits);
+          bits += 8;
+        }
+      }
+      if (bits < width) break;  // the last code must lie wholly inside the data
+      const uint32_t code = uint32_t(buf >> (64 - width));
+      buf <<= width;
+      bits -= width;
 
-      uint8_t* const dst = FOut + fill;
+      uint8_t* const dst = out + fill;
+      const size_t room = outLength - fill;
       uint32_t len;
       uint8_t first;
       if (code < count) {
-        const TLzwEntry e = FTable[code];
+        const TLzwEntry e = table[code];
         len = e.Length;
         first = e.First;
         if (len == 0) {
@@ -79,14 +104,14 @@ class TLzwDecoder {
           continue;
         }
         // Right after a clear the count is 258: only a single byte gets here.
-        Copy(e.Str, dst, len);
+        Copy(e.Str, dst, len, room);
       } else if (code == count && havePrev) {
         // The string not yet in the table: the previous one plus its own first
         // byte. The previous string ends where this one starts.
         len = prevLen + 1;
         first = prevFirst;
-        Copy(prevStr, dst, prevLen);
-        if (fill + prevLen < FOutLength) dst[prevLen] = prevFirst;
+        Copy(prevStr, dst, prevLen, room);
+        if (prevLen < room) dst[prevLen] = prevFirst;
       } else {
         return -1;  // past the table, or not a single byte after a clear
       }
@@ -94,7 +119,7 @@ class TLzwDecoder {
         if (havePrev) return -1;
       } else {
         // Written also right after a clear, but counted only with a previous string.
-        FTable[count] = TLzwEntry{prevStr, uint16_t(prevLen + 1), prevFirst};
+        table[count] = TLzwEntry{prevStr, uint16_t(prevLen + 1), prevFirst};
         count += havePrev;
         // One code early: the width grows when the table reaches 2^width - 1.
         if (count + 1 == (1u << width) && width < 12) ++width;
@@ -103,51 +128,30 @@ class TLzwDecoder {
       prevStr = dst;
       prevLen = len;
       prevFirst = first;
-      fill = std::min(fill + len, FOutLength);
+      fill += std::min<size_t>(len, room);
     }
     return int32_t(fill);
   }
 
  private:
-  // Tops the bit buffer up to at least 57 bits, most significant bit first,
-  // as far as the data goes: eight bytes at a time while eight are left,
-  // then byte by byte, so nothing past the data is read.
-  void Refill() {
-    if (FInEnd - FIn >= 8) {
-      uint64_t v;
-      std::memcpy(&v, FIn, 8);
-      v = __builtin_bswap64(v);
-      FBuf |= v >> FBits;
-      FIn += (63 - FBits) >> 3;
-      FBits |= 56;
-    } else {
-      while (FBits <= 56 && FIn < FInEnd) {
-        FBuf |= uint64_t(*FIn++) << (56 - FBits);
-        FBits += 8;
-      }
-    }
-  }
-
-  // A string to the output, cut at its end. It lies wholly before Dst (or
-  // in kLzwBytes), so a short one goes as two 8-byte words (read before
-  // anything is written); the bytes past Len are rewritten by the next string.
-  void Copy(const uint8_t* Src, uint8_t* Dst, uint32_t Len) {
-    const size_t room = size_t(FOut + FOutLength - Dst);
-    if (Len <= 16 && room >= 16) {
+  // A string to the output, cut at its end (Room bytes on). It lies wholly
+  // before Dst (or in kLzwBytes), so a short one goes as two 8-byte words
+  // (read before anything is written); the bytes past Len are rewritten by
+  // the next string.
+  static void Copy(const uint8_t* Src, uint8_t* Dst, uint32_t Len, size_t Room) {
+    if (Len <= 16 && Room >= 16) {
       uint64_t a, b;
       std::memcpy(&a, Src, 8);
       std::memcpy(&b, Src + 8, 8);
       std::memcpy(Dst, &a, 8);
       std::memcpy(Dst + 8, &b, 8);
     } else {
-      std::memcpy(Dst, Src, std::min<size_t>(Len, room));
+      std::memcpy(Dst, Src, std::min<size_t>(Len, Room));
     }
   }
 
   const uint8_t* FIn;
   const uint8_t* FInEnd;
-  uint64_t FBuf = 0;   // unread bits at the top
-  uint32_t FBits = 0;  // how many
   uint8_t* FOut;
   size_t FOutLength;
   TLzwEntry FTable[kTableSize];
