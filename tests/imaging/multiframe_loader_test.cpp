@@ -305,6 +305,7 @@ TEST_F(MultiFrameAviTest, FramesAsFfmpegDecodesThem) {
     EXPECT_EQ(progress.back(), 11 * 100 / 12);
   }
   // A view that keeps thumbnails takes the frames through a bitmap.
+  Loader->OnProgress = nullptr;
   View->Clear();
   View->SetStoreType(imtThumb);
   Loader->LoadFile(Dir + "rawvideo.avi");
