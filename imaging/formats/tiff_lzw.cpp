@@ -1,9 +1,9 @@
 // TIFF LZW. The decoder keeps the whole output of a strip in one buffer, so a
-// table entry is just where its string was first written and how long it is:
-// each new entry is the previous code's string plus the next byte, which is
-// exactly the bytes already written at the previous code's position. Decoding
-// a code is then one short copy from earlier output, and no string needs a
-// buffer of its own. The encoder is the hashing compressor of the LZW family.
+// table entry is just where its string was first written, how long it is and
+// its first byte: each new entry is the previous code's string plus the next
+// byte, which is exactly the bytes already written at the previous code's
+// position. Decoding a code is then one short copy from earlier output, and
+// no string needs a buffer of its own. The encoder is the hashing compressor of the LZW family.
 #include "imaging/formats/tiff_lzw.h"
 
 #include <algorithm>
@@ -21,104 +21,140 @@ constexpr uint32_t kEnd = 257;
 constexpr uint32_t kFirstFree = 258;
 constexpr uint32_t kTableSize = 4096;
 
-// Entries are (offset, length) into the output written so far.
+// The bytes 0 .. 255 in order, where the single-byte strings are copied
+// from, with room for a 16-byte read past the last.
+struct TLzwBytes {
+  uint8_t B[256 + 16];
+  constexpr TLzwBytes() : B() {
+    for (int i = 0; i < 256; ++i) B[i] = uint8_t(i);
+  }
+};
+constexpr TLzwBytes kLzwBytes;
+
+// An entry is where its string lies (earlier output, or kLzwBytes for a
+// single byte), how long it is and its first byte (the byte a string not
+// yet in the table repeats). Clear and end have length 0. Every code below
+// the table's count is then decoded the same way: one short copy.
+struct TLzwEntry {
+  const uint8_t* Str;
+  uint16_t Length;
+  uint8_t First;
+};
+
 class TLzwDecoder {
  public:
   TLzwDecoder(const uint8_t* Data, int32_t Size, uint8_t* Out, int32_t OutLength)
-      : FData(Data), FSize(std::max(Size, 0)), FBitEnd(uint64_t(FSize) * 8), FOut(Out), FOutLength(OutLength) {}
+      : FIn(Data), FInEnd(Data + std::max(Size, 0)), FOut(Out), FOutLength(size_t(OutLength)) {
+    for (uint32_t i = 0; i < 256; ++i) FTable[i] = TLzwEntry{kLzwBytes.B + i, 1, uint8_t(i)};
+    FTable[kClear] = FTable[kEnd] = TLzwEntry{kLzwBytes.B, 0, 0};
+  }
 
+  // The state lives in locals: the output is written through byte pointers,
+  // which may alias any member, so members would be stored and reloaded for
+  // every code.
   int32_t Run() {
-    size_t prevPos = 0;
+    const uint8_t* in = FIn;
+    const uint8_t* const inEnd = FInEnd;
+    uint8_t* const out = FOut;
+    const size_t outLength = FOutLength;
+    TLzwEntry* const table = FTable;
+    uint64_t buf = 0;   // unread bits at the top
+    uint32_t bits = 0;  // how many
+    size_t fill = 0;
+    const uint8_t* prevStr = nullptr;
     uint32_t prevLen = 0;
-    bool havePrev = false;
-    uint32_t code;
-    while (FFill < FOutLength && ReadCode(code) && code != kEnd) {
-      if (code == kClear) {
-        FCount = kFirstFree;
-        FWidth = 9;
-        havePrev = false;
-        continue;
-      }
-      uint32_t len;
-      const size_t pos = size_t(FFill);
-      if (code < 256) {
-        FOut[pos] = uint8_t(code);
-        len = 1;
-      } else if (!havePrev) {
-        return -1;  // only a single byte may follow a clear
-      } else if (code < FCount) {
-        len = FLength[code];
-        Copy(FOut + FOffset[code], FOut + pos, len);
-      } else if (code == FCount) {
-        // The string not yet in the table: the previous one plus its own first byte.
-        len = prevLen + 1;
-        const size_t n = std::min<size_t>(len, size_t(FOutLength) - pos);
-        for (size_t i = 0; i < n; ++i) FOut[pos + i] = FOut[prevPos + i];  // overlapping on purpose
+    uint8_t prevFirst = 0;
+    uint32_t havePrev = 0;  // 0 right after a clear: the next code adds no entry
+    uint32_t width = 9;
+    uint32_t count = kFirstFree;
+    while (fill < outLength) {
+      // At least 57 bits, most significant bit first, as far as the data
+      // goes: eight bytes at a time while eight are left, then byte by byte,
+      // so nothing past the data is read.
+      if (inEnd - in >= 8) {
+        uint64_t v;
+        std::memcpy(&v, in, 8);
+        buf |= __builtin_bswap64(v) >> bits;
+        in += (63 - bits) >> 3;
+        bits |= 56;
       } else {
-        return -1;
+        while (bits <= 56 && in < inEnd) {
+          buf |= uint64_t(*in++) << (56 - bits);
+          bits += 8;
+        }
       }
-      if (havePrev) {
-        if (FCount >= kTableSize) return -1;
-        FOffset[FCount] = uint32_t(prevPos);
-        FLength[FCount] = uint16_t(prevLen + 1);
-        ++FCount;
-        if (FCount == 511) FWidth = 10;
-        else if (FCount == 1023) FWidth = 11;
-        else if (FCount == 2047) FWidth = 12;
+      if (bits < width) break;  // the last code must lie wholly inside the data
+      const uint32_t code = uint32_t(buf >> (64 - width));
+      buf <<= width;
+      bits -= width;
+
+      uint8_t* const dst = out + fill;
+      const size_t room = outLength - fill;
+      uint32_t len;
+      uint8_t first;
+      if (code < count) {
+        const TLzwEntry e = table[code];
+        len = e.Length;
+        first = e.First;
+        if (len == 0) {
+          if (code == kEnd) break;
+          count = kFirstFree;  // a clear
+          width = 9;
+          havePrev = 0;
+          continue;
+        }
+        // Right after a clear the count is 258: only a single byte gets here.
+        Copy(e.Str, dst, len, room);
+      } else if (code == count && havePrev) {
+        // The string not yet in the table: the previous one plus its own first
+        // byte. The previous string ends where this one starts.
+        len = prevLen + 1;
+        first = prevFirst;
+        Copy(prevStr, dst, prevLen, room);
+        if (prevLen < room) dst[prevLen] = prevFirst;
+      } else {
+        return -1;  // past the table, or not a single byte after a clear
       }
-      havePrev = true;
-      prevPos = pos;
+      if (count >= kTableSize) {
+        if (havePrev) return -1;
+      } else {
+        // Written also right after a clear, but counted only with a previous string.
+        table[count] = TLzwEntry{prevStr, uint16_t(prevLen + 1), prevFirst};
+        count += havePrev;
+        // One code early: the width grows when the table reaches 2^width - 1.
+        if (count + 1 == (1u << width) && width < 12) ++width;
+      }
+      havePrev = 1;
+      prevStr = dst;
       prevLen = len;
-      FFill = int32_t(std::min<int64_t>(int64_t(pos) + len, FOutLength));
+      prevFirst = first;
+      fill += std::min<size_t>(len, room);
     }
-    return FFill;
+    return int32_t(fill);
   }
 
  private:
-  // The code at the bit position, most significant bit first; it must lie wholly inside the data.
-  bool ReadCode(uint32_t& Code) {
-    if (FBitPos + FWidth > FBitEnd) return false;
-    const int64_t at = int64_t(FBitPos >> 3);
-    uint32_t v;
-    if (at + 4 <= FSize) {
-      v = (uint32_t(FData[at]) << 24) | (uint32_t(FData[at + 1]) << 16) | (uint32_t(FData[at + 2]) << 8) |
-          uint32_t(FData[at + 3]);
-    } else {
-      v = 0;
-      for (int64_t i = 0; i < 4; ++i) v = (v << 8) | (at + i < FSize ? FData[at + i] : 0u);
-    }
-    Code = (v << (FBitPos & 7)) >> (32 - FWidth);
-    FBitPos += FWidth;
-    return true;
-  }
-
-  // A table string to the end of the output. It lies wholly before Dst, so
-  // short strings go as two 8-byte words (read before anything is written);
-  // the bytes past Len are rewritten by the next string.
-  void Copy(const uint8_t* Src, uint8_t* Dst, uint32_t Len) {
-    const size_t room = size_t(FOut + FOutLength - Dst);
-    if (Len <= 16 && room >= 16) {
+  // A string to the output, cut at its end (Room bytes on). It lies wholly
+  // before Dst (or in kLzwBytes), so a short one goes as two 8-byte words
+  // (read before anything is written); the bytes past Len are rewritten by
+  // the next string.
+  static void Copy(const uint8_t* Src, uint8_t* Dst, uint32_t Len, size_t Room) {
+    if (Len <= 16 && Room >= 16) {
       uint64_t a, b;
       std::memcpy(&a, Src, 8);
       std::memcpy(&b, Src + 8, 8);
       std::memcpy(Dst, &a, 8);
       std::memcpy(Dst + 8, &b, 8);
     } else {
-      std::memcpy(Dst, Src, std::min<size_t>(Len, room));
+      std::memcpy(Dst, Src, std::min<size_t>(Len, Room));
     }
   }
 
-  const uint8_t* FData;
-  int64_t FSize;
-  uint64_t FBitPos = 0;
-  uint64_t FBitEnd;
+  const uint8_t* FIn;
+  const uint8_t* FInEnd;
   uint8_t* FOut;
-  int32_t FOutLength;
-  int32_t FFill = 0;
-  uint32_t FWidth = 9;
-  uint32_t FCount = kFirstFree;
-  uint32_t FOffset[kTableSize];
-  uint16_t FLength[kTableSize];
+  size_t FOutLength;
+  TLzwEntry FTable[kTableSize];
 };
 
 class TLzwEncoder {
@@ -216,7 +252,7 @@ class TLzwEncoder {
 
 int32_t TiffLzwDecode(const uint8_t* Data, int32_t DataLength, uint8_t* Out, int32_t OutLength) {
   if (!Data || !Out || OutLength <= 0) return 0;
-  auto decoder = std::make_unique<TLzwDecoder>(Data, DataLength, Out, OutLength);  // 24 KiB of table
+  auto decoder = std::make_unique<TLzwDecoder>(Data, DataLength, Out, OutLength);  // 64 KiB of table
   return decoder->Run();
 }
 

@@ -19,6 +19,7 @@
 #include "imaging/model/colour_space.h"
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/processing/rotate.h"
+#include "platform/graphics/pixel_prefault.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/streams.h"
 
@@ -495,6 +496,7 @@ bool TTiffReader::Decode(TBitmap& Bitmap, TIMMask* Mask) {
   // Every pixel is written by its strip or tile; a page that fails part way
   // clears what it did not reach (below), so the picture is not filled first.
   Bitmap.AllocateForOverwrite(int32_t(p.Width), int32_t(p.Height), p.Bilevel ? pf1bit : pf24bit);
+  const TPixelBlockPrefault prefault(Bitmap.Bits(), size_t(Bitmap.RowBytes()) * size_t(p.Height));
   if (p.Alpha && Mask) {
     Mask->AllocateBits(int32_t(p.Width), int32_t(p.Height), 8);
     Mask->Fill(255);

@@ -1,9 +1,11 @@
 #include "imaging/model/im_bitmap.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "imaging/model/mask.h"
 #include "platform/rtl/exceptions.h"
@@ -21,6 +23,10 @@ const char* const kTempPrefix = "imager";
 // least one row): mapping a single row per call made a full pass over a big
 // picture spend its time in mmap and munmap.
 constexpr int64_t kRowWindowBytes = int64_t(16) << 20;
+
+// Rows that need converting pass through a buffer of about this size on
+// their way to and from the temporary file.
+constexpr int64_t kStageBytes = int64_t(4) << 20;
 
 TPixelFormat FormatOfKind(TIMPixelKind Kind) {
   switch (Kind) {
@@ -193,6 +199,63 @@ void TIMBitmap::MapRowWindow(int32_t Row, int64_t Offset) {
   FViewOffset = base;
 }
 
+void TIMBitmap::TransferRows(int32_t Y0, int32_t Count, uint8_t* const* Rows, size_t Length, bool Write) {
+  const bool whole = Length == size_t(RowBytes);
+  std::vector<iovec> parts(whole ? size_t(Count) : 1);
+  bool ok = true;
+  if (whole) {
+    // The rows lie one after the other in the file: one call for them all.
+    for (int32_t i = 0; i < Count; ++i) parts[size_t(i)] = iovec{Rows[i], Length};
+    ok = Write ? FileHandle.WriteAt(int64_t(Y0) * RowBytes, parts.data(), Count)
+               : FileHandle.ReadAt(int64_t(Y0) * RowBytes, parts.data(), Count);
+  } else {
+    for (int32_t i = 0; i < Count && ok; ++i) {
+      parts[0] = iovec{Rows[i], Length};
+      const int64_t at = int64_t(Y0 + i) * RowBytes;
+      ok = Write ? FileHandle.WriteAt(at, parts.data(), 1) : FileHandle.ReadAt(at, parts.data(), 1);
+    }
+  }
+  if (ok) return;
+  const std::string reason = std::strerror(errno);
+  if (Write) throw EWriteError("Cannot write the temporary image file \"" + TempFileName + "\": " + reason);
+  throw EReadError("Cannot read the temporary image file \"" + TempFileName + "\": " + reason);
+}
+
+template <class F>
+void TIMBitmap::EachRow(F&& Fn) {
+  if (!HasFileRows()) {
+    for (int32_t y = 0; y < Height; ++y) Fn(y, static_cast<const uint8_t*>(ScanLine(y)));
+    return;
+  }
+  const int32_t chunk = int32_t(std::clamp<int64_t>(kStageBytes / RowBytes, 1, Height));
+  std::unique_ptr<uint8_t[]> stage(new uint8_t[size_t(chunk) * size_t(RowBytes)]);
+  std::vector<uint8_t*> rows(size_t(chunk), nullptr);
+  for (int32_t i = 0; i < chunk; ++i) rows[size_t(i)] = stage.get() + size_t(i) * size_t(RowBytes);
+  for (int32_t y0 = 0; y0 < Height; y0 += chunk) {
+    const int32_t n = std::min(chunk, Height - y0);
+    TransferRows(y0, n, rows.data(), size_t(RowBytes), false);
+    for (int32_t i = 0; i < n; ++i) Fn(y0 + i, static_cast<const uint8_t*>(rows[size_t(i)]));
+  }
+}
+
+template <class F>
+void TIMBitmap::FillEachRow(F&& Fn) {
+  if (!HasFileRows()) {
+    for (int32_t y = 0; y < Height; ++y) Fn(y, ScanLine(y));
+    return;
+  }
+  const int32_t chunk = int32_t(std::clamp<int64_t>(kStageBytes / RowBytes, 1, Height));
+  // Zeroed once: the bytes a conversion leaves alone (row ends) stay zero, as in a fresh file.
+  std::vector<uint8_t> stage(size_t(chunk) * size_t(RowBytes), 0);
+  std::vector<uint8_t*> rows(size_t(chunk), nullptr);
+  for (int32_t i = 0; i < chunk; ++i) rows[size_t(i)] = stage.data() + size_t(i) * size_t(RowBytes);
+  for (int32_t y0 = 0; y0 < Height; y0 += chunk) {
+    const int32_t n = std::min(chunk, Height - y0);
+    for (int32_t i = 0; i < n; ++i) Fn(y0 + i, rows[size_t(i)]);
+    TransferRows(y0, n, rows.data(), size_t(RowBytes), true);
+  }
+}
+
 void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
   const TPixelFormat pf = Bitmap.PixelFormat();
   TIMPixelKind kind;
@@ -223,9 +286,18 @@ void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
 
   const int32_t w = Width;
   const size_t copyBytes = size_t(std::min(RowBytes, Bitmap.RowBytes()));
-  for (int32_t y = 0; y < Height; ++y) {
+  const bool straight = pf == pf8bit || pf == pf24bit || (pf == pf1bit && kind == pk1Bit);
+  if (straight && HasFileRows()) {
+    // Written straight from the picture's rows.
+    std::vector<uint8_t*> rows(static_cast<size_t>(Height));
+    for (int32_t y = 0; y < Height; ++y)
+      rows[size_t(y)] = const_cast<uint8_t*>(static_cast<const uint8_t*>(Bitmap.ScanLine(y)));
+    TransferRows(0, Height, rows.data(), copyBytes, true);
+    Full = false;
+    return;
+  }
+  FillEachRow([&](int32_t y, uint8_t* dst) {
     const auto* src = static_cast<const uint8_t*>(Bitmap.ScanLine(y));
-    uint8_t* dst = ScanLine(y);
     switch (pf) {
       case pf1bit:
         if (kind == pk1Bit) std::memcpy(dst, src, copyBytes);
@@ -262,7 +334,7 @@ void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
         break;
       default: break;
     }
-  }
+  });
   Full = false;
 }
 
@@ -295,12 +367,18 @@ void TIMBitmap::CopyToTBitmap(TBitmap& Bitmap) {
   Bitmap.SetSize(Width, Height);
 
   const size_t copyBytes = size_t(std::min(RowBytes, Bitmap.RowBytes()));
-  for (int32_t y = 0; y < Height; ++y) {
-    const uint8_t* src = ScanLine(y);
+  if (PixelKind != pk16Gray && HasFileRows()) {
+    // Read straight into the picture's rows.
+    std::vector<uint8_t*> rows(static_cast<size_t>(Height));
+    for (int32_t y = 0; y < Height; ++y) rows[size_t(y)] = static_cast<uint8_t*>(Bitmap.ScanLine(y));
+    TransferRows(0, Height, rows.data(), copyBytes, false);
+    return;
+  }
+  EachRow([&](int32_t y, const uint8_t* src) {
     auto* dst = static_cast<uint8_t*>(Bitmap.ScanLine(y));
     if (PixelKind == pk16Gray) HighBytes(src, dst, Width);
     else std::memcpy(dst, src, copyBytes);
-  }
+  });
 }
 
 void TIMBitmap::RestoreToTBitmap(TBitmap& Bitmap) {
@@ -321,8 +399,7 @@ void TIMBitmap::RestoreToTBitmap(TBitmap& Bitmap) {
   }
   Bitmap.SetSize(Width, Height);
   const int32_t w = Width;
-  for (int32_t y = 0; y < Height; ++y) {
-    const uint8_t* src = ScanLine(y);
+  EachRow([&](int32_t y, const uint8_t* src) {
     auto* dst = static_cast<uint8_t*>(Bitmap.ScanLine(y));
     switch (to) {
       case pf15bit:
@@ -353,7 +430,7 @@ void TIMBitmap::RestoreToTBitmap(TBitmap& Bitmap) {
         break;
       default: break;
     }
-  }
+  });
 }
 
 void TIMBitmap::CopyFromTIMMask(const TIMMask& Mask) {

@@ -1,6 +1,6 @@
 // The library's own pixel buffer: undo and redo snapshots of a TBitmap (with
 // an optional companion plane for the alpha channel), kept on the heap, in a
-// memory-mapped temporary file, or in a hidden TBitmap.
+// temporary file, or in a hidden TBitmap.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -99,6 +99,22 @@ class TIMBitmap : public TObject {
   void AllocateHiddenBitmap();
 
   void MapRowWindow(int32_t Row, int64_t Offset);
+  // Temporary-file storage with its descriptor (not a companion plane, which
+  // is mapped whole): rows go in and out with single reads and writes
+  // straight from and to the caller's rows, not through a mapping.
+  bool HasFileRows() const { return StorageKind == skTempFile && FileHandle.IsOpen(); }
+  // Rows Y0 .. Y0 + Count - 1 of the file from or into Rows[0 .. Count - 1],
+  // Length bytes of each (at most RowBytes). Raises EWriteError or EReadError
+  // with the system's reason when the file fails.
+  void TransferRows(int32_t Y0, int32_t Count, uint8_t* const* Rows, size_t Length, bool Write);
+  // Fn(y, row) for every row, top first, whatever the storage; file rows are
+  // read a few megabytes at a time into a buffer the row points into.
+  template <class F>
+  void EachRow(F&& Fn);
+  // Fn(y, row) fills every row, whatever the storage; file rows are filled in
+  // a zeroed buffer and written a few megabytes at a time.
+  template <class F>
+  void FillEachRow(F&& Fn);
 
   std::unique_ptr<TIMBitmap> FCompanionPlane;
   TPixelFormat FSourceFormat = pfDevice;

@@ -107,7 +107,8 @@ bool TIMVirtualDIBList::Touch(TIMVirtualImage& Image) {
   return true;
 }
 
-bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits) {
+bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits,
+                                  std::vector<iovec>* Rows) {
   const int64_t blockSize = BlockSizeFor(Width, Height, Bits);
   if (blockSize == 0) return false;
   if (!MappingHandle.IsOpen() && !Remap(std::max(FileSize, GrowthStep))) return false;
@@ -133,7 +134,10 @@ bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t
   Image.Offset = offset;
   Image.BlockSize = blockSize;
   Image.DataSize = kHeaderBytes + BytesPerScanLine(Width, Bits) * Height;
-  if (!Touch(Image)) {
+  const TIMDibHeader header = MakeHeader(Width, Height, Bits);
+  // With rows to store the block is written, header and rows in one go, and
+  // not mapped: a picture passing through (frames of a film) costs no mapping.
+  if (Rows ? Rows->empty() || !WriteBlock(Image, header, *Rows) : !Touch(Image)) {
     Image.Offset = old.Offset;
     Image.BlockSize = old.BlockSize;
     Image.DataSize = old.DataSize;
@@ -141,28 +145,54 @@ bool TIMVirtualDIBList::TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t
   }
   if (fit != FreeBlocks.end()) FreeBlocks.erase(fit);
   else FileTop = newTop;
-  const TIMDibHeader header = MakeHeader(Width, Height, Bits);
-  std::memcpy(Image.View.Base(), &header, sizeof header);
+  if (!Rows) std::memcpy(Image.View.Base(), &header, sizeof header);
   return true;
+}
+
+bool TIMVirtualDIBList::WriteBlock(const TIMVirtualImage& Image, const TIMDibHeader& Header,
+                                   std::vector<iovec>& Rows) {
+  TIMDibHeader copy = Header;
+  Rows.insert(Rows.begin(), iovec{&copy, sizeof copy});
+  const bool ok = FileHandle.WriteAt(Image.Offset, Rows.data(), int32_t(Rows.size()));
+  Rows.clear();  // the parts point at the copy, and the write may have moved them
+  return ok;
+}
+
+std::vector<iovec> TIMVirtualDIBList::RowsOf(const TBitmap& Bitmap, const TIMDibHeader& Header) {
+  const int32_t h = Header.biHeight;
+  const size_t rowBytes = size_t(BytesPerScanLine(Header.biWidth, Header.biBitCount));
+  std::vector<iovec> parts;
+  if (size_t(Bitmap.RowBytes()) < rowBytes || Bitmap.Height() != h) return parts;
+  parts.resize(size_t(h));
+  // Bottom row first, as a device-independent bitmap has them.
+  for (int32_t i = 0; i < h; ++i) parts[size_t(i)] = iovec{const_cast<void*>(Bitmap.ScanLine(h - 1 - i)), rowBytes};
+  return parts;
 }
 
 TIMVirtualImageHandle TIMVirtualDIBList::AddImage(int32_t Width, int32_t Height, int32_t Bits) {
   auto image = std::make_unique<TIMVirtualImage>();
-  if (!TakeBlock(*image, Width, Height, Bits)) return nullptr;
+  if (!TakeBlock(*image, Width, Height, Bits, nullptr)) return nullptr;
   Images.push_back(std::move(image));
   return Images.back().get();
 }
 
 TIMVirtualImageHandle TIMVirtualDIBList::AddBitmap(const TBitmap& Bitmap) {
-  const int32_t w = Bitmap.Width(), h = Bitmap.Height();
-  TIMVirtualImageHandle image = AddImage(w, h, PixelFormatBits(Bitmap.PixelFormat()));
-  if (!image) return nullptr;
-  const TIMDibHeader* header = reinterpret_cast<const TIMDibHeader*>(image->View.Base());
-  const size_t rowBytes = size_t(BytesPerScanLine(w, header->biBitCount));
-  uint8_t* rows = image->View.Base() + kHeaderBytes;
-  for (int32_t i = 0; i < h; ++i)
-    std::memcpy(rows + i * rowBytes, Bitmap.ScanLine(h - 1 - i), std::min(rowBytes, size_t(Bitmap.RowBytes())));
-  return image;
+  const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
+  if (BlockSizeFor(w, h, bits) == 0) return nullptr;
+  std::vector<iovec> rows = RowsOf(Bitmap, MakeHeader(w, h, bits));
+  auto image = std::make_unique<TIMVirtualImage>();
+  if (!TakeBlock(*image, w, h, bits, &rows)) return nullptr;
+  Images.push_back(std::move(image));
+  return Images.back().get();
+}
+
+TIMVirtualImageHandle TIMVirtualDIBList::AddRows(int32_t Width, int32_t Height, int32_t Bits, const uint8_t* Rows) {
+  if (!Rows || BlockSizeFor(Width, Height, Bits) == 0) return nullptr;
+  std::vector<iovec> rows{iovec{const_cast<uint8_t*>(Rows), size_t(BytesPerScanLine(Width, Bits) * Height)}};
+  auto image = std::make_unique<TIMVirtualImage>();
+  if (!TakeBlock(*image, Width, Height, Bits, &rows)) return nullptr;
+  Images.push_back(std::move(image));
+  return Images.back().get();
 }
 
 void TIMVirtualDIBList::PrepareSpace(int32_t Width, int32_t Height, int32_t Count, int32_t Bits) {
@@ -186,22 +216,25 @@ void TIMVirtualDIBList::FreeLent(TIMVirtualImageHandle Image) {
 }
 
 TBitmap* TIMVirtualDIBList::GetBitmap(TIMVirtualImageHandle Image) {
-  if (!Image || !Touch(*Image)) return nullptr;
+  if (!Image) return nullptr;
   if (TIMLentBitmap* lent = FindLent(Image)) {
     ++lent->RefCount;
     return lent->Bitmap.get();
   }
-  const TIMDibHeader& h = *reinterpret_cast<const TIMDibHeader*>(Image->View.Base());
-  const int64_t rowBytes = BytesPerScanLine(h.biWidth, h.biBitCount);
+  // Read, not mapped: the rows go straight into the bitmap lent out.
+  TIMDibHeader h;
+  iovec head{&h, sizeof h};
+  if (!FileHandle.ReadAt(Image->Offset, &head, 1)) return nullptr;
+  const int64_t rowBytes = ValidBits(h.biBitCount) ? BytesPerScanLine(h.biWidth, h.biBitCount) : 0;
   // The block is ours, but a header that does not fit its block is never followed.
-  if (h.biWidth <= 0 || h.biHeight <= 0 || !ValidBits(h.biBitCount) ||
-      kHeaderBytes + rowBytes * h.biHeight > Image->BlockSize)
+  if (h.biWidth <= 0 || h.biHeight <= 0 || rowBytes <= 0 || kHeaderBytes + rowBytes * h.biHeight > Image->BlockSize)
     return nullptr;
   auto bmp = std::make_unique<TBitmap>();
   bmp->AllocateForOverwrite(h.biWidth, h.biHeight, FormatOfBits(h.biBitCount));
-  const uint8_t* rows = Image->View.Base() + kHeaderBytes;
-  for (int32_t i = 0; i < h.biHeight; ++i)
-    std::memcpy(bmp->ScanLine(h.biHeight - 1 - i), rows + i * rowBytes, size_t(rowBytes));
+  if (bmp->RowBytes() < rowBytes) return nullptr;
+  std::vector<iovec> parts(size_t(h.biHeight));
+  for (int32_t i = 0; i < h.biHeight; ++i) parts[size_t(i)] = iovec{bmp->ScanLine(h.biHeight - 1 - i), size_t(rowBytes)};
+  if (!FileHandle.ReadAt(Image->Offset + kHeaderBytes, parts.data(), h.biHeight)) return nullptr;
   LentBitmaps.push_back(TIMLentBitmap{Image, std::move(bmp), 1});
   Image->Lent = true;
   return LentBitmaps.back().Bitmap.get();
@@ -209,24 +242,17 @@ TBitmap* TIMVirtualDIBList::GetBitmap(TIMVirtualImageHandle Image) {
 
 void TIMVirtualDIBList::WriteBack(TIMVirtualImage& Image, const TBitmap& Bitmap) {
   const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
-  if (!Touch(Image) || BlockSizeFor(w, h, bits) == 0) return;
-  const TIMDibHeader* header = reinterpret_cast<const TIMDibHeader*>(Image.View.Base());
-  if (header->biWidth != w || header->biHeight != h || header->biBitCount != bits) {
-    if (BlockSizeFor(w, h, bits) <= Image.BlockSize) {
-      // The new size fits the block it has: no move, no space lost.
-      const TIMDibHeader fresh = MakeHeader(w, h, bits);
-      std::memcpy(Image.View.Base(), &fresh, sizeof fresh);
-      Image.DataSize = kHeaderBytes + BytesPerScanLine(w, bits) * h;
-    } else {
-      const TIMFreeBlock old{Image.Offset, Image.BlockSize};
-      if (!TakeBlock(Image, w, h, bits)) return;  // the image keeps its old block and rows
-      FreeBlocks.push_back(old);                  // given back, or the file would only grow
-    }
+  if (BlockSizeFor(w, h, bits) == 0) return;
+  std::vector<iovec> rows = RowsOf(Bitmap, MakeHeader(w, h, bits));
+  if (rows.empty()) return;
+  if (BlockSizeFor(w, h, bits) <= Image.BlockSize) {
+    // The new size (or the same) fits the block it has: no move, no space lost.
+    if (WriteBlock(Image, MakeHeader(w, h, bits), rows)) Image.DataSize = kHeaderBytes + BytesPerScanLine(w, bits) * h;
+    return;
   }
-  const size_t rowBytes = size_t(BytesPerScanLine(w, bits));
-  uint8_t* rows = Image.View.Base() + kHeaderBytes;
-  for (int32_t i = 0; i < h; ++i)
-    std::memcpy(rows + i * rowBytes, Bitmap.ScanLine(h - 1 - i), std::min(rowBytes, size_t(Bitmap.RowBytes())));
+  const TIMFreeBlock old{Image.Offset, Image.BlockSize};
+  if (!TakeBlock(Image, w, h, bits, &rows)) return;  // the image keeps its old block and rows
+  FreeBlocks.push_back(old);                           // given back, or the file would only grow
 }
 
 void TIMVirtualDIBList::ReleaseBitmap(TBitmap* Bitmap, bool WriteBackRows) {

@@ -3,6 +3,8 @@
 // header; only a few blocks are mapped at a time (least recently used out
 // first). An image can be lent out as a TBitmap and written back on return.
 #pragma once
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -66,6 +68,9 @@ class TIMVirtualDIBList {
   TIMVirtualImageHandle AddImage(int32_t Width, int32_t Height, int32_t Bits);
   // A copy of Bitmap's size, pixel format and rows; nil as AddImage.
   TIMVirtualImageHandle AddBitmap(const TBitmap& Bitmap);
+  // An image of the rows of a device-independent bitmap as they lie in
+  // memory (bottom row first, each padded to 4 bytes); nil as AddImage.
+  TIMVirtualImageHandle AddRows(int32_t Width, int32_t Height, int32_t Bits, const uint8_t* Rows);
   // Grows the file once by Count blocks of such an image.
   void PrepareSpace(int32_t Width, int32_t Height, int32_t Count, int32_t Bits);
 
@@ -117,8 +122,15 @@ class TIMVirtualDIBList {
   bool Touch(TIMVirtualImage& Image);
   void Unmap(TIMVirtualImage& Image);
   // Steps of adding: a block of Size from the free list or the file's end,
-  // mapped, with its header written. False leaves nothing taken.
-  bool TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits);
+  // with its header written; mapped, or with Rows' rows written after the
+  // header when Rows is given. False leaves nothing taken.
+  bool TakeBlock(TIMVirtualImage& Image, int32_t Width, int32_t Height, int32_t Bits, std::vector<iovec>* Rows);
+  // Header and the Rows parts (the rows, bottom row first) into the image's
+  // block with one write; false when the file fails.
+  bool WriteBlock(const TIMVirtualImage& Image, const TIMDibHeader& Header, std::vector<iovec>& Rows);
+  // Parts for Bitmap's rows, bottom row first; empty when its rows are
+  // shorter than Header's.
+  static std::vector<iovec> RowsOf(const TBitmap& Bitmap, const TIMDibHeader& Header);
   // Closes the mapping (unmapping every block), makes the file when there is
   // none, sets its end at NewSize and maps it again. On failure the file and
   // mapping stay as they were.

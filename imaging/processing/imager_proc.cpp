@@ -173,15 +173,17 @@ void TImagerProc::SaveSnapshot(TSnapshotList& List, TStringList& Captions) {
   if (!bmp || bmp->Width() <= 0 || bmp->Height() <= 0) return;
   // A limit below 1 would empty the list and still add: keep one snapshot.
   const size_t limit = static_cast<size_t>(std::max(FUndoLimit, 1));
-  while (List.size() >= limit) {
-    List.erase(List.begin());
-    Captions.Delete(0);
-  }
+  // The copy first: a copy that fails (a full disk under the temporary
+  // file) raises and leaves the list as it was, the oldest step included.
   auto snap = std::make_unique<TIMBitmap>();
   snap->SetStorageKind(FUndoStorage);
   snap->CopyFromTBitmap(*bmp);
   // After the copy: allocating the pixels frees any companion plane.
   if (TIMMask* alpha = GetAlphaMask()) snap->CompanionPlane()->CopyFromTIMMask(*alpha);
+  while (List.size() >= limit) {
+    List.erase(List.begin());
+    Captions.Delete(0);
+  }
   List.push_back(std::move(snap));
   Captions.Add("");
 }

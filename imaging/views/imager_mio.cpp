@@ -42,6 +42,26 @@ int32_t MsPerFrame(uint32_t Rate, uint32_t Scale) {
   return Trunc32(1.0 / (double(Rate) / double(Scale)) * 1000.0);
 }
 
+// The rows of a frame the reader gives as a plain 24-bit bottom-up DIB
+// (BITMAPINFOHEADER, no compression, no table), which the view's store keeps
+// as they are; null for any other layout, which goes through a bitmap.
+const uint8_t* PlainDibRows(const std::vector<uint8_t>& Dib, int32_t& Width, int32_t& Height) {
+  constexpr size_t kInfo = 40;
+  if (Dib.size() < kInfo) return nullptr;
+  auto get32 = [&](size_t At) {
+    return uint32_t(Dib[At]) | uint32_t(Dib[At + 1]) << 8 | uint32_t(Dib[At + 2]) << 16 | uint32_t(Dib[At + 3]) << 24;
+  };
+  const auto w = int32_t(get32(4)), h = int32_t(get32(8));
+  const uint32_t bitsAndPlanes = get32(12), compression = get32(16), used = get32(32);
+  if (get32(0) != kInfo || w <= 0 || h <= 0 || bitsAndPlanes != (24u << 16 | 1u) || compression != 0 || used != 0)
+    return nullptr;
+  const int64_t rowBytes = BytesPerScanLine(w, 24);
+  if (rowBytes > int64_t(Dib.size() - kInfo) / h) return nullptr;
+  Width = w;
+  Height = h;
+  return Dib.data() + kInfo;
+}
+
 }  // namespace
 
 // An AVI load between its steps: the open file keeps its decoder, so each
@@ -291,17 +311,27 @@ bool TImagerMIO::ContinueAVILoad(int32_t MaxFrames) {
       break;
     }
     const std::vector<uint8_t>* dib = l.Avi.GetFrame(l.Next);
+    int32_t width = 0, height = 0;
+    const uint8_t* rows = dib ? PlainDibRows(*dib, width, height) : nullptr;
+    int32_t bits = 24;
     TBitmap bitmap;
-    const int32_t bits = dib ? DIBToBitmap(dib->data(), dib->size(), bitmap) : -1;
-    if (bits < 0) {
-      FAborting = true;
-      ended = true;
-      break;
+    if (!rows) {
+      bits = dib ? DIBToBitmap(dib->data(), dib->size(), bitmap) : -1;
+      if (bits < 0) {
+        FAborting = true;
+        ended = true;
+        break;
+      }
+      width = bitmap.Width();
+      height = bitmap.Height();
     }
     FAttachedMView->InsertImageNoSelect(l.Index);
-    FAttachedMView->SetImageNoUpdate(l.Index, &bitmap);
+    if (!rows || !FAttachedMView->SetImageRowsNoUpdate(l.Index, width, height, bits, rows)) {
+      if (rows) DIBToBitmap(dib->data(), dib->size(), bitmap);
+      FAttachedMView->SetImageNoUpdate(l.Index, &bitmap);
+    }
     // The store grows once for all the frames that follow.
-    if (l.Next == 0) FAttachedMView->PrepareImageSpace(l.Count - 1, bitmap.Width(), bitmap.Height(), bits);
+    if (l.Next == 0) FAttachedMView->PrepareImageSpace(l.Count - 1, width, height, bits);
     FAttachedMView->SetImageDelay(l.Index, l.Ms);
     if (TIOParamsVals* p = ImageParams(l.Index)) {
       p->GifDelayTime = l.Ms;
@@ -309,8 +339,8 @@ bool TImagerMIO::ContinueAVILoad(int32_t MaxFrames) {
       p->TiffImageIndex = l.Index;
       p->GifImageIndex = l.Index;
       p->DpiX = p->DpiY = IODefaultDpi();
-      p->Width = bitmap.Width();
-      p->Height = bitmap.Height();
+      p->Width = width;
+      p->Height = height;
       p->FileName = l.FileName;
       p->FileType = 0;
       p->FreeColorMap();

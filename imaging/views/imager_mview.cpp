@@ -324,6 +324,23 @@ void TImagerMView::StoreImage(TIMMImageEntry& E, const TBitmap& Bitmap) {
   }
 }
 
+bool TImagerMView::SetImageRowsNoUpdate(int32_t idx, int32_t Width, int32_t Height, int32_t Bits,
+                                        const uint8_t* Rows) {
+  if (!ValidIndex(idx) || FStoreType == imtThumb) return false;
+  TIMMImageEntry& e = *FEntries[size_t(idx)];
+  const bool current = idx == FSelectedImage;
+  if (current) ReleaseCurrent();
+  if (e.Image) {
+    FStore->Delete(e.Image);
+    e.Image = nullptr;
+  }
+  e.Prepared.reset();
+  e.PreparedArea = -1;
+  e.Image = FStore->AddRows(Width, Height, Bits, Rows);
+  if (current) CheckOutCurrent();
+  return true;
+}
+
 void TImagerMView::SetImageNoUpdate(int32_t idx, const TBitmap* Bitmap) {
   if (!ValidIndex(idx)) return;
   TIMMImageEntry& e = *FEntries[size_t(idx)];

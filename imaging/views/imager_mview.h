@@ -117,6 +117,10 @@ class TImagerMView : public TIMView {
   void Clear();
   // Stores Bitmap (a copy, or its thumbnail with imtThumb) as entry idx's image.
   void SetImageNoUpdate(int32_t idx, const TBitmap* Bitmap);
+  // As SetImageNoUpdate with the rows of a device-independent bitmap as they
+  // lie in memory (bottom row first, padded to 4 bytes), stored as they are;
+  // false (nothing done) when the view keeps thumbnails, which need a bitmap.
+  bool SetImageRowsNoUpdate(int32_t idx, int32_t Width, int32_t Height, int32_t Bits, const uint8_t* Rows);
   void SetImage(int32_t idx, const TBitmap* Bitmap);
   void SetImageBackground(int32_t idx, TColor Color);
   void SetImageDelay(int32_t idx, int32_t ms);

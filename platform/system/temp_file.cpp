@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -114,6 +116,68 @@ bool TTempFile::SetSize(int64_t Size) {
     return false;
   }
   return true;
+}
+
+namespace {
+
+// preadv or pwritev over every part, resumed after short and interrupted calls.
+bool TransferAt(int Fd, int64_t Offset, iovec* Parts, int32_t Count, bool Write) {
+  while (Count > 0) {
+    if (Parts->iov_len == 0) {
+      ++Parts;
+      --Count;
+      continue;
+    }
+    const int n = std::min<int32_t>(Count, IOV_MAX);
+    const ssize_t done = Write ? ::pwritev(Fd, Parts, n, static_cast<off_t>(Offset))
+                               : ::preadv(Fd, Parts, n, static_cast<off_t>(Offset));
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (done == 0) {
+      errno = Write ? ENOSPC : EIO;  // no progress: a full device, or the end of the file
+      return false;
+    }
+    Offset += done;
+    size_t left = static_cast<size_t>(done);
+    while (Count > 0 && left >= Parts->iov_len) {
+      left -= Parts->iov_len;
+      ++Parts;
+      --Count;
+    }
+    if (left > 0) {
+      Parts->iov_base = static_cast<uint8_t*>(Parts->iov_base) + left;
+      Parts->iov_len -= left;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TTempFile::WriteAt(int64_t Offset, iovec* Parts, int32_t Count) {
+  if (FHandle < 0 || Offset < 0) {
+    errno = EBADF;
+    return false;
+  }
+  if (TempFailureInjected(tfWrite)) {
+    errno = ENOSPC;
+    return false;
+  }
+  return TransferAt(FHandle, Offset, Parts, Count, true);
+}
+
+bool TTempFile::ReadAt(int64_t Offset, iovec* Parts, int32_t Count) {
+  if (FHandle < 0 || Offset < 0) {
+    errno = EBADF;
+    return false;
+  }
+  if (TempFailureInjected(tfRead)) {
+    errno = EIO;
+    return false;
+  }
+  return TransferAt(FHandle, Offset, Parts, Count, false);
 }
 
 int64_t TTempFile::GetSize() const {

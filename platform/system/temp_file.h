@@ -2,6 +2,8 @@
 // prefix, readable and writable by this user only, sized with their blocks
 // reserved, and deleted when their owner frees them.
 #pragma once
+#include <sys/uio.h>
+
 #include <cstdint>
 #include <string>
 
@@ -19,7 +21,7 @@ std::string GetTempFileName(const std::string& Path, const std::string& Prefix);
 
 // Steps of temporary-file work that a test can make fail the way the system
 // would (a full disk, an exhausted address space), one at a time.
-enum TTempFailure : uint8_t { tfNone, tfCreateFile, tfReserveSpace, tfCreateMapping, tfMapView };
+enum TTempFailure : uint8_t { tfNone, tfCreateFile, tfReserveSpace, tfCreateMapping, tfMapView, tfWrite, tfRead };
 void InjectTempFailure(TTempFailure Step);
 // True (once) when Step is the injected failure; the platform layer's own check.
 bool TempFailureInjected(TTempFailure Step);
@@ -42,6 +44,12 @@ class TTempFile {
   bool SetSize(int64_t Size);
   // Size of the file as the system reports it; -1 on failure.
   int64_t GetSize() const;
+  // Writes the Count buffers of Parts one after the other from Offset on;
+  // reads them the same way. Short transfers and interruptions are carried
+  // on; false (errno set) when the system fails, and for a read that meets
+  // the end of the file. Parts may be changed on the way.
+  bool WriteAt(int64_t Offset, iovec* Parts, int32_t Count);
+  bool ReadAt(int64_t Offset, iovec* Parts, int32_t Count);
   // Removes the file's name now; the open file lives on, unseen, until
   // closed, and nothing is left behind however the program ends. FileName
   // keeps the name it had, for messages.

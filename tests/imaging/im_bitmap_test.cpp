@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <string>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -119,6 +121,99 @@ TEST_F(IMBitmapTest, CopyInAndOutUnderEveryStorageKind) {
       snap.FreeImage();
       EXPECT_EQ(FilesInFolder(), 0);  // the file goes with the image
     }
+}
+
+// Every pixel format at odd widths, and one picture larger than the buffer
+// that converted rows pass through: the temporary file gives back what the
+// heap gives back, and the formats kept exactly come back as they were.
+TEST_F(IMBitmapTest, EveryPixelFormatRoundTripsThroughTheTemporaryFile) {
+  struct Case {
+    TPixelFormat Format;
+    bool Monochrome;
+    int32_t W, H;
+    bool Exact;  // RestoreToTBitmap gives the source's bytes back
+  } cases[] = {
+      {pf1bit, true, 13, 5, true},  {pf1bit, false, 9, 3, true}, {pf4bit, false, 7, 4, true},
+      {pf8bit, false, 1, 1, true},  {pf8bit, false, 33, 6, true}, {pf15bit, false, 5, 3, false},
+      {pf16bit, false, 1501, 1500, false}, {pf24bit, false, 1, 3, true}, {pf24bit, false, 1001, 9, true},
+      {pf32bit, false, 3, 2, false},
+  };
+  for (const Case& c : cases) {
+    TBitmap src(c.W, c.H, c.Format);
+    if (c.Format == pf1bit) {
+      const TPaletteEntry two[2] = {{0, 0, 0, 0}, {c.Monochrome ? uint8_t(255) : uint8_t(90), 255, 255, 0}};
+      src.SetPaletteEntries(0, 2, two);
+    }
+    ASSERT_EQ(src.Monochrome(), c.Monochrome);
+    // The pixels' bits only: the bits and bytes after the last pixel are 0, as a restore leaves them.
+    const int64_t pixelBits = int64_t(c.W) * PixelFormatBits(c.Format);
+    const size_t used = size_t(pixelBits / 8), rowBytes = size_t(src.RowBytes());
+    for (int32_t y = 0; y < c.H; ++y) {
+      auto* p = static_cast<uint8_t*>(src.ScanLine(y));
+      std::memset(p, 0, rowBytes);
+      for (size_t i = 0; i < used; ++i) p[i] = uint8_t(i * 13 + size_t(y) * 7 + 3);
+      if (pixelBits % 8) p[used] = uint8_t(0xA5 & (0xFF00 >> (pixelBits % 8)));
+      if (c.Format == pf32bit)
+        for (size_t i = 3; i < used; i += 4) p[i] = 0;  // the fourth byte is not kept
+    }
+    TBitmap fromHeap, fromFile;
+    for (TIMStorageKind kind : {skHeap, skTempFile}) {
+      TIMBitmap snap;
+      snap.SetStorageKind(kind);
+      snap.CopyFromTBitmap(src);
+      ASSERT_EQ(snap.StorageKind, kind);
+      snap.RestoreToTBitmap(kind == skHeap ? fromHeap : fromFile);
+    }
+    const std::string what = std::to_string(int(c.Format)) + " " + std::to_string(c.W);
+    EXPECT_EQ(fromFile.PixelFormat(), c.Format) << what;
+    EXPECT_TRUE(SamePixels(fromFile, fromHeap)) << what;
+    if (c.Exact) {
+      EXPECT_TRUE(SamePixels(fromFile, src)) << what;
+    }
+    EXPECT_EQ(FilesInFolder(), 0) << what;
+  }
+
+  // 16-bit gray is written only through rows; the file read back gives the high bytes.
+  TIMBitmap gray;
+  gray.Allocate(1001, 3000, pk16Gray);
+  ASSERT_EQ(gray.StorageKind, skTempFile);
+  for (int32_t y = 0; y < gray.Height; ++y)
+    for (int32_t x = 0; x < gray.Width; ++x) {
+      const uint16_t v = uint16_t(x * 61 + y * 5);
+      std::memcpy(gray.ScanLine(y) + 2 * x, &v, 2);
+    }
+  TBitmap out;
+  gray.CopyToTBitmap(out);
+  ASSERT_EQ(out.PixelFormat(), pf8bit);
+  for (int32_t y : {0, 1, 1500, 2999})
+    for (int32_t x : {0, 7, 1000})
+      ASSERT_EQ(static_cast<const uint8_t*>(out.ScanLine(y))[x], uint8_t((x * 61 + y * 5) >> 8)) << x << ' ' << y;
+}
+
+// A write or read of the temporary file that fails (a full disk, a failing
+// device) raises with the system's reason; it never leaves a snapshot that
+// looks whole but holds other pixels.
+TEST_F(IMBitmapTest, FailingTemporaryFileRaises) {
+  const auto src = Pattern24(31, 9);
+  TBitmap b4(5, 3, pf4bit);
+  for (const TBitmap* from : {src.get(), &b4}) {  // straight rows and converted rows
+    TIMBitmap snap;
+    InjectTempFailure(tfWrite);
+    try {
+      snap.CopyFromTBitmap(*from);
+      FAIL() << "no exception";
+    } catch (const EWriteError& e) {
+      EXPECT_NE(e.Message().find(std::strerror(ENOSPC)), std::string::npos) << e.Message();
+    }
+  }
+  TIMBitmap snap;
+  snap.CopyFromTBitmap(*src);
+  ASSERT_EQ(snap.StorageKind, skTempFile);
+  InjectTempFailure(tfRead);
+  TBitmap out;
+  EXPECT_THROW(snap.CopyToTBitmap(out), EReadError);
+  snap.CopyToTBitmap(out);  // the failure was once
+  EXPECT_TRUE(SamePixels(out, *src));
 }
 
 TEST_F(IMBitmapTest, RowsOfABigFileMapAcrossGranularityBoundaries) {

@@ -304,6 +304,19 @@ TEST_F(MultiFrameAviTest, FramesAsFfmpegDecodesThem) {
     EXPECT_EQ(progress.size(), size_t(kFrames));
     EXPECT_EQ(progress.back(), 11 * 100 / 12);
   }
+  // A view that keeps thumbnails takes the frames through a bitmap.
+  Loader->OnProgress = nullptr;
+  View->Clear();
+  View->SetStoreType(imtThumb);
+  Loader->LoadFile(Dir + "rawvideo.avi");
+  EXPECT_FALSE(Loader->Aborting());
+  ASSERT_EQ(View->GetImageCount(), kFrames);
+  for (int32_t i = 0; i < kFrames; ++i) {
+    const auto got = EntryPicture(i);
+    ASSERT_TRUE(got) << i;
+    EXPECT_GT(got->Width(), 0) << i;
+    EXPECT_EQ(Loader->ImageParams(i)->Width, kW) << i;
+  }
 }
 
 TEST_F(MultiFrameAviTest, NoVideoOrNoFileSetsAborting) {

@@ -1,6 +1,7 @@
 // The byte codecs under the TIFF reader and writer: LZW, PackBits and fax coding.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -126,6 +127,40 @@ TEST(TiffLzw, CorruptAndShortStreams) {
   EXPECT_EQ(n, 2);
   LzwDecode({}, 3, &n);
   EXPECT_EQ(n, 0);
+}
+
+// A stream cut at every length, each copy exactly as long as the cut (so a
+// read past the data shows under the address checker): the decoder gives a
+// prefix of the data that grows with the cut, as far as whole codes reach.
+TEST(TiffLzw, StreamsCutAnywhereGiveAPrefix) {
+  std::mt19937 rng(3);
+  std::vector<uint8_t> data(6000);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i % 300 < 150 ? (i / 3) % 7 : rng() % 3);
+  const auto code = LzwEncode(data, data.size());
+  int32_t last = 0;
+  for (size_t cut = 0; cut <= code.size(); ++cut) {
+    const std::vector<uint8_t> part(code.begin(), code.begin() + std::ptrdiff_t(cut));
+    int32_t n = 0;
+    const auto out = LzwDecode(part, int32_t(data.size()), &n);
+    ASSERT_GE(n, last) << cut;
+    ASSERT_TRUE(std::equal(out.begin(), out.begin() + n, data.begin())) << cut;
+    last = n;
+  }
+  EXPECT_EQ(last, int32_t(data.size()));
+}
+
+// The string not yet in the table (a byte run) at every place the output may
+// end: nothing is written past the buffer, and what fits is right.
+TEST(TiffLzw, RunsCutByTheOutputBuffer) {
+  // Clear, 'A', then 258 ("AA"), 259 ("AAA"), 260 ("AAAA"): each is the code
+  // being defined, 10 bytes of 'A' in all.
+  const auto code = PackCodes({{256, 9}, {65, 9}, {258, 9}, {259, 9}, {260, 9}, {257, 9}});
+  for (int32_t length = 1; length <= 12; ++length) {
+    int32_t n = 0;
+    const auto out = LzwDecode(code, length, &n);
+    EXPECT_EQ(n, std::min(length, 10)) << length;
+    EXPECT_EQ(std::count(out.begin(), out.end(), 'A'), std::min(length, 10)) << length;
+  }
 }
 
 TEST(PackBits, CodingAndRoundTrip) {

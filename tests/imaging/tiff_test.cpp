@@ -168,6 +168,28 @@ TEST_F(TiffTools, ReadsDepthsAndColourKinds) {
              {"-c none", "-B -c lzw", "-t -w 16 -l 32 -c packbits"});
 }
 
+// Strips of a photo-like picture as long as the tool makes them: codes of
+// every width, many table clears of the tool's own timing, long runs next
+// to noise. The pixels must come back exactly.
+TEST_F(TiffTools, ReadsLongLzwStripsOfTheTool) {
+  uint32_t seed = 1;
+  const auto photo = Make24(640, 480, [&](int32_t x, int32_t y) {
+    seed = seed * 1103515245u + 12345u;
+    const uint8_t noise = uint8_t((seed >> 16) & (y < 160 ? 0 : y < 320 ? 7 : 63));
+    return TBGRPixel{uint8_t(x / 3 + noise), uint8_t(y / 2), uint8_t((x + y) / 5 ^ noise)};
+  });
+  WritePnm(FDir + "photo.ppm", *photo);
+  ASSERT_EQ(test::Run("convert '" + FDir + "photo.ppm' -compress none '" + FDir + "photo.tif'"), 0);
+  for (const char* v : {"-c lzw -r 480", "-c lzw:2 -r 480", "-c lzw -r 37"}) {
+    const std::string file = FDir + "lzw.tif";
+    ASSERT_EQ(test::Run(std::string("tiffcp ") + v + " '" + FDir + "photo.tif' '" + file + "' 2>/dev/null"), 0) << v;
+    TRead r;
+    ReadFile(file, r);
+    EXPECT_FALSE(r.Aborted) << v;
+    EXPECT_EQ(MaxDifference(r.Bitmap, *photo), 0) << v;
+  }
+}
+
 TEST_F(TiffTools, ReadsTwoLevelPages) {
   CheckReads(FDir, {{"bw", "bw.pbm", 0}},
              {"-c none", "-c g3", "-c g3:2d", "-c g4", "-c g3:2d:fill", "-f lsb2msb -c g4", "-c packbits", "-c lzw",

@@ -98,6 +98,27 @@ TEST_F(VirtualDIBListTest, ManyImagesComeBackWithTheirPixelKinds) {
   EXPECT_LE(store.GetMappedCount(), 10);
 }
 
+// Rows as a device-independent bitmap has them in memory (bottom row first,
+// padded to 4 bytes) are stored as they are.
+TEST_F(VirtualDIBListTest, RowsOfADibComeBackAsABitmap) {
+  TIMVirtualDIBList store(Folder);
+  for (auto [w, h] : {std::pair{1, 1}, std::pair{62, 46}, std::pair{641, 3}}) {
+    const auto pic = Picture(w, h, pf24bit, w);
+    const size_t rowBytes = size_t(BytesPerScanLine(w, 24));
+    std::vector<uint8_t> rows(rowBytes * size_t(h));
+    for (int32_t y = 0; y < h; ++y) std::memcpy(&rows[rowBytes * size_t(h - 1 - y)], pic->ScanLine(y), rowBytes);
+    TIMVirtualImageHandle image = store.AddRows(w, h, 24, rows.data());
+    ASSERT_NE(image, nullptr) << w;
+    EXPECT_EQ(store.ImageWidth(image), w);
+    EXPECT_EQ(store.ImageBitCount(image), 24);
+    TBitmap* back = store.GetBitmap(image);
+    ASSERT_NE(back, nullptr) << w;
+    EXPECT_TRUE(SameRows(*back, *pic)) << w;
+    store.ReleaseBitmap(back, false);
+  }
+  EXPECT_EQ(store.AddRows(0, 5, 24, nullptr), nullptr);
+}
+
 TEST_F(VirtualDIBListTest, BlocksAreDataRoundedUpTo64K) {
   EXPECT_EQ(TIMVirtualDIBList::BlockSizeFor(100, 100, 24), 65536);  // 30048 bytes
   EXPECT_EQ(TIMVirtualDIBList::BlockSizeFor(65488, 1, 8), 65536);   // rows of exactly 65536 - 48
@@ -304,6 +325,15 @@ TEST_F(VirtualDIBListTest, FailuresLeaveNoImageAndKeepTheOthers) {
   EXPECT_EQ(store.AddImage(8, 8, 24), nullptr);
   EXPECT_EQ(store.GetFileTop(), top2);  // the block is not kept
   EXPECT_EQ(store.Count(), 13);
+
+  // A write or read of the file that fails: no image is added, none is lent.
+  const int64_t top3 = store.GetFileTop();
+  InjectTempFailure(tfWrite);
+  EXPECT_EQ(store.AddBitmap(*pic), nullptr);
+  EXPECT_EQ(store.GetFileTop(), top3);
+  EXPECT_EQ(store.Count(), 13);
+  InjectTempFailure(tfRead);
+  EXPECT_EQ(store.GetBitmap(kept), nullptr);
 
   // A resized write-back that gets no block writes nothing and keeps the old rows.
   TBitmap* b = store.GetBitmap(kept);

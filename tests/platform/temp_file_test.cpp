@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <vector>
 
 #include "platform/system/file_mapping.h"
 
@@ -94,6 +96,51 @@ TEST(TempFile, FullDiskFailsAtSetSize) {
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(grown);
   EXPECT_LE(f.GetSize(), 1 << 16);
+}
+
+// Parts beyond what one system call takes, a read that meets the end, and a
+// write that the system cuts short and then refuses (a file size limit).
+TEST(TempFile, WriteAtAndReadAtCarryOnAndReportFailures) {
+  TTempFile f;
+  ASSERT_TRUE(f.Create("", "imager"));
+  constexpr int32_t kParts = 3000;
+  std::vector<uint8_t> data(size_t(kParts) * 7), back(data.size());
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 31 + 1);
+  std::vector<iovec> parts(kParts);
+  for (int32_t i = 0; i < kParts; ++i) parts[size_t(i)] = iovec{&data[size_t(i) * 7], 7};
+  ASSERT_TRUE(f.WriteAt(5, parts.data(), kParts));
+  EXPECT_EQ(f.GetSize(), int64_t(data.size()) + 5);
+  for (int32_t i = 0; i < kParts; ++i) parts[size_t(i)] = iovec{&back[size_t(i) * 7], 7};
+  ASSERT_TRUE(f.ReadAt(5, parts.data(), kParts));
+  EXPECT_EQ(back, data);
+  iovec tail{back.data(), 10};
+  EXPECT_FALSE(f.ReadAt(int64_t(data.size()), &tail, 1));  // 5 bytes left, 10 asked
+
+  struct rlimit old;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit lim = old;
+  lim.rlim_cur = 1 << 16;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+  std::vector<uint8_t> big(size_t(1) << 17, 0x5A);
+  iovec whole{big.data(), big.size()};
+  const bool written = f.WriteAt(0, &whole, 1);
+  const int error = errno;
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(error, EFBIG);
+  EXPECT_EQ(f.GetSize(), 1 << 16);  // what the limit let through
+
+  iovec one{back.data(), 1};
+  InjectTempFailure(tfWrite);
+  EXPECT_FALSE(f.WriteAt(0, &one, 1));
+  EXPECT_EQ(errno, ENOSPC);
+  InjectTempFailure(tfRead);
+  EXPECT_FALSE(f.ReadAt(0, &one, 1));
+  EXPECT_TRUE(f.ReadAt(0, &one, 1));  // once
+  TTempFile closed;
+  EXPECT_FALSE(closed.WriteAt(0, &one, 1));
 }
 
 TEST(FileMapping, ViewsAtGranularOffsetsShareTheFile) {
