@@ -8,6 +8,7 @@
 
 #include "imaging/model/pixel.h"
 #include "imaging/processing/area_filters.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -84,7 +85,8 @@ void Wave(TBitmap& Bitmap, int32_t Amplitude, int32_t Wavelength, TProgressRec& 
   const double amp = Amplitude;
   Progress.per1 = 100.0 / h;
 
-  for (int32_t y = 0; y < h; ++y) {
+  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  for (int32_t y = From; y < To; ++y) {
     auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
     const double dy = (y - cy) * sy;
     for (int32_t x = 0; x < w; ++x) {
@@ -102,8 +104,12 @@ void Wave(TBitmap& Bitmap, int32_t Amplitude, int32_t Wavelength, TProgressRec& 
       }
       out[x] = WaveSample(rows, w, h, srcX, srcY);
     }
-    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(y) * 100 / h));
+    Done(y);
   }
+  };
+  RunRowStrips(0, h, strip, [&](int32_t y) {
+    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(y) * 100 / h));
+  });
 }
 
 void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, double Refraction, int32_t Height,
@@ -128,7 +134,9 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
   std::vector<const TBGRPixel*> rows(static_cast<size_t>(h));
   for (int32_t y = 0; y < h; ++y) rows[size_t(y)] = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y));
   Progress.per1 = 100.0 / bw;
-  for (int32_t u = 0; u < bw; ++u) {
+  // Columns are the strips here: each fills its own part of the work bitmap.
+  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  for (int32_t u = From; u < To; ++u) {
     const double v = u - a + 0.5;
     TBGRPixel* col = &work[size_t(u) * size_t(bh)];
     for (int32_t k = 0; k < bh; ++k) {
@@ -143,8 +151,12 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
       }
       col[k] = rows[size_t(sy)][sx];
     }
-    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(u + 1) * 100 / bw));
+    Done(u);
   }
+  };
+  RunRowStrips(0, bw, strip, [&](int32_t u) {
+    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(u + 1) * 100 / bw));
+  });
   for (int32_t k = 0; k < bh; ++k) {
     auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y1 + k)) + x1;
     for (int32_t u = 0; u < bw; ++u) out[u] = work[size_t(u) * size_t(bh) + size_t(k)];

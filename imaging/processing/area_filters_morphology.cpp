@@ -10,10 +10,12 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "imaging/model/pixel.h"
 #include "imaging/processing/area_filters.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -37,37 +39,57 @@ void SlideLine(const uint8_t* Key, int32_t N, int32_t R, int32_t* Queue, int32_t
   }
 }
 
-// One maximum pass (Invert false) or minimum pass (Invert true) over the
-// rectangle (X1, Y1) of RW x RH pixels, with progress after each row.
+// One maximum pass (Invert false) or minimum pass (Invert true) over rows
+// From..To-1 of the rectangle (X1, Y1) of RW x RH pixels, with Done(y) after
+// each row.
 //
 // Rows go through the row pass as they enter the column queues, so only the
 // rows of one window are held at a time: the work memory grows with the
 // window, not with the picture. A row is read before any output row at or
 // below it is written.
+//
+// A strip of rows starts its queues afresh from the first row of its first
+// window: the queue of a window holds the rows that no later row of the window
+// beats, whatever came before, so every strip finds the winners a single pass
+// would. Rows that a neighbouring strip reads (those nearer to the strip's
+// ends than the window reaches) are held back in Deferred and written once
+// every strip is done.
 class TMorphPass {
  public:
-  TMorphPass(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t RW, int32_t RH, int32_t Radius)
+  TMorphPass(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t RW, int32_t RH, int32_t Radius, int32_t From,
+             int32_t To)
       : FBitmap(Bitmap), FX1(X1), FY1(Y1), FW(RW), FH(RH),
         FRX(std::min(Radius, RW - 1)), FRY(std::min(Radius, RH - 1)),
+        FFirst(std::max(0, From - FRY)), FLast(std::min(RH - 1, To - 1 + FRY)),
         // The rows of one window; the one entering takes the slot of the one
         // that has just left.
-        FSlots(std::min(2 * FRY + 1, FH)),
+        FSlots(std::min(2 * FRY + 1, FLast - FFirst + 1)),
         // A row entering a column's queue may meet the one that left the
         // window just before it: room for both.
-        FCap(std::min(2 * FRY + 2, FH)),
+        FCap(std::min(2 * FRY + 2, FLast - FFirst + 1)),
         FRowColour(new TBGRPixel[size_t(RW) * size_t(FSlots)]), FRowKey(new uint8_t[size_t(RW) * size_t(FSlots)]),
         FRingRow(new int32_t[size_t(RW) * size_t(FCap)]), FRingKey(new uint8_t[size_t(RW) * size_t(FCap)]),
         FHead(new int32_t[size_t(RW)]), FCount(new int32_t[size_t(RW)]), FKey(new uint8_t[size_t(RW)]),
-        FQueue(new int32_t[size_t(RW)]), FWin(new int32_t[size_t(RW)]), FSlotOf(new int32_t[size_t(RH)]) {
-    for (int32_t y = 0; y < RH; ++y) FSlotOf[size_t(y)] = y % FSlots;
+        FQueue(new int32_t[size_t(RW)]), FWin(new int32_t[size_t(RW)]),
+        FSlotOf(new int32_t[size_t(FLast - FFirst + 1)]) {
+    for (int32_t y = FFirst; y <= FLast; ++y) FSlotOf[size_t(y - FFirst)] = (y - FFirst) % FSlots;
   }
 
-  template <typename TRowDone> void Run(bool Invert, TRowDone RowDone) {
+  struct TDeferredRow {
+    int32_t Y;
+    std::vector<TBGRPixel> Pixels;
+  };
+
+  template <typename TRowDone>
+  void Run(bool Invert, int32_t From, int32_t To, std::vector<TDeferredRow>& Deferred, TRowDone&& RowDone) {
     const size_t w = size_t(FW), cap = size_t(FCap);
     std::fill_n(FHead.get(), w, 0);
     std::fill_n(FCount.get(), w, 0);
-    int32_t next = 0;  // next row to enter every column's queue
-    for (int32_t y = 0; y < FH; ++y) {
+    // Rows other strips read: within the window's reach of a strip end that is not the rectangle's.
+    const int32_t keepAbove = From > 0 ? From + FRY : From;
+    const int32_t keepBelow = To < FH ? To - FRY : To;
+    int32_t next = FFirst;  // next row to enter every column's queue
+    for (int32_t y = From; y < To; ++y) {
       for (const int32_t last = std::min(FH - 1, y + FRY); next <= last; ++next) {
         const uint8_t* keys = RowPass(next, Invert);
         for (size_t x = 0; x < w; ++x) {
@@ -84,6 +106,10 @@ class TMorphPass {
         }
       }
       TBGRPixel* out = Row(y);
+      if (y < keepAbove || y >= keepBelow) {
+        Deferred.push_back({y, std::vector<TBGRPixel>(out, out + w)});
+        out = Deferred.back().Pixels.data();
+      }
       for (size_t x = 0; x < w; ++x) {
         const int32_t* rr = &FRingRow[x * cap];
         int32_t h0 = FHead[x], n = FCount[x];
@@ -94,9 +120,10 @@ class TMorphPass {
         FHead[x] = h0;
         FCount[x] = n;
         // A window whose every pixel sits at the start value keeps its centre.
-        if (FRingKey[x * cap + size_t(h0)] != 0) out[x] = FRowColour[size_t(FSlotOf[size_t(rr[h0])]) * w + x];
+        if (FRingKey[x * cap + size_t(h0)] != 0)
+          out[x] = FRowColour[size_t(FSlotOf[size_t(rr[h0] - FFirst)]) * w + x];
       }
-      RowDone();
+      RowDone(y);
     }
   }
 
@@ -114,8 +141,9 @@ class TMorphPass {
       key[x] = Invert ? uint8_t(255 - g) : g;
     }
     SlideLine(key, FW, FRX, FQueue.get(), FWin.get());
-    TBGRPixel* colourOut = &FRowColour[size_t(FSlotOf[size_t(Y)]) * w];
-    uint8_t* keyOut = &FRowKey[size_t(FSlotOf[size_t(Y)]) * w];
+    const size_t slot = size_t(FSlotOf[size_t(Y - FFirst)]);
+    TBGRPixel* colourOut = &FRowColour[slot * w];
+    uint8_t* keyOut = &FRowKey[slot * w];
     for (size_t x = 0; x < w; ++x) {
       colourOut[x] = src[FWin[x]];
       keyOut[x] = key[size_t(FWin[x])];
@@ -127,7 +155,9 @@ class TMorphPass {
   static int32_t Wrap(int32_t I, int32_t Cap) { return I >= Cap ? I - Cap : I; }
 
   TBitmap& FBitmap;
-  int32_t FX1, FY1, FW, FH, FRX, FRY, FSlots, FCap;
+  int32_t FX1, FY1, FW, FH, FRX, FRY;
+  int32_t FFirst, FLast;  // rows the strip reads
+  int32_t FSlots, FCap;
   std::unique_ptr<TBGRPixel[]> FRowColour;  // FSlots rows of the row pass
   std::unique_ptr<uint8_t[]> FRowKey;
   std::unique_ptr<int32_t[]> FRingRow;  // per column, FCap entries
@@ -135,7 +165,7 @@ class TMorphPass {
   std::unique_ptr<int32_t[]> FHead, FCount;
   std::unique_ptr<uint8_t[]> FKey;
   std::unique_ptr<int32_t[]> FQueue, FWin;
-  std::unique_ptr<int32_t[]> FSlotOf;  // row -> its slot, without a division a pixel
+  std::unique_ptr<int32_t[]> FSlotOf;  // row - FFirst -> its slot, without a division a pixel
 };
 
 }  // namespace
@@ -144,27 +174,43 @@ void Morphology(TBitmap& Bitmap, int32_t Radius, int32_t Mode, TObject* Sender, 
                 int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
   if (Bitmap.PixelFormat() != pf24bit || Mode < mmMaximum || Mode > mmClosing) return;
   if (!ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
-  const int32_t rows = Y2 - Y1;
+  const int32_t rows = Y2 - Y1, cols = X2 - X1;
   // A window never reaches beyond the rectangle, so a larger radius changes nothing.
-  TMorphPass pass(Bitmap, X1, Y1, X2 - X1, rows, std::max(Radius, 0));
+  const int32_t radius = std::max(Radius, 0);
 
   const bool twoPasses = Mode >= mmOpening;
   const double step = (twoPasses ? 50.0 : 100.0) / (rows - 0.5);
   int32_t done = 0;
-  auto rowDone = [&] {
+  auto rowDone = [&](int32_t) {
     ++done;
     if (OnProgress) OnProgress(Sender, std::min(Trunc32(done * step), 100));
   };
+  auto pass = [&](bool Invert) {
+    std::vector<TMorphPass::TDeferredRow> deferred;
+    std::mutex merge;
+    RunRowStrips(
+        0, rows,
+        [&](int32_t From, int32_t To, auto&& Done) {
+          TMorphPass strip(Bitmap, X1, Y1, cols, rows, radius, From, To);
+          std::vector<TMorphPass::TDeferredRow> own;
+          strip.Run(Invert, From, To, own, Done);
+          const std::lock_guard lock(merge);
+          for (auto& d : own) deferred.push_back(std::move(d));
+        },
+        rowDone);
+    for (const auto& d : deferred)
+      std::copy(d.Pixels.begin(), d.Pixels.end(), static_cast<TBGRPixel*>(Bitmap.ScanLine(Y1 + d.Y)) + X1);
+  };
   switch (Mode) {
-    case mmMaximum: pass.Run(false, rowDone); break;
-    case mmMinimum: pass.Run(true, rowDone); break;
+    case mmMaximum: pass(false); break;
+    case mmMinimum: pass(true); break;
     case mmOpening:
-      pass.Run(true, rowDone);
-      pass.Run(false, rowDone);
+      pass(true);
+      pass(false);
       break;
     case mmClosing:
-      pass.Run(false, rowDone);
-      pass.Run(true, rowDone);
+      pass(false);
+      pass(true);
       break;
     default: break;
   }

@@ -8,6 +8,7 @@
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/processing/colour_convert.h"
 #include "imaging/processing/quantizer.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -56,21 +57,27 @@ void ReduceColors(TBitmap& Bitmap, int32_t Colours, TBGRPixel* Palette, TObject*
   TProgressRec progress{OnProgress, Sender};
   progress.Start(Bitmap.Height());
   const int32_t w = Bitmap.Width();
-  for (int32_t y = 0; y < Bitmap.Height(); ++y) {
-    auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
-    // Runs of one colour are common; look each run up once.
-    uint32_t last = 0xFFFFFFFFu;
-    TBGRPixel mapped{};
-    for (int32_t x = 0; x < w; ++x) {
-      const uint32_t c = PackedColour(row[x]);
-      if (c != last) {
-        last = c;
-        mapped = Palette[std::clamp(q.RGBIndex(c), 0, n - 1)];
-      }
-      row[x] = mapped;
-    }
-    progress.Row();
-  }
+  // The palette is chosen once; mapping a pixel to it only reads the quantizer.
+  RunRowStrips(
+      0, Bitmap.Height(),
+      [&](int32_t From, int32_t To, auto&& Done) {
+        for (int32_t y = From; y < To; ++y) {
+          auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
+          // Runs of one colour are common; look each run up once.
+          uint32_t last = 0xFFFFFFFFu;
+          TBGRPixel mapped{};
+          for (int32_t x = 0; x < w; ++x) {
+            const uint32_t c = PackedColour(row[x]);
+            if (c != last) {
+              last = c;
+              mapped = Palette[std::clamp(q.RGBIndex(c), 0, n - 1)];
+            }
+            row[x] = mapped;
+          }
+          Done(y);
+        }
+      },
+      [&](int32_t) { progress.Row(); });
   Bitmap.NotifyChanged();
 }
 
@@ -79,7 +86,9 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
   const int32_t w = Bitmap.Width(), h = Bitmap.Height();
   TBitmap bw(w, h, pf1bit);
   Progress.Start(h);
-  for (int32_t y = 0; y < h; ++y) {
+  // An ordered dither: every pixel against its own matrix entry, no error carried between rows.
+  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  for (int32_t y = From; y < To; ++y) {
     const TBGRPixel* src = Row24(Bitmap, y);
     uint8_t* dst = Row8(bw, y);
     std::memset(dst, 0, size_t(bw.RowBytes()));
@@ -92,8 +101,10 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
       if (g4 >= 63) g4 = 64;
       if (kDitherMatrix[x & 7][y & 7] < g4) dst[x >> 3] |= kBitMask[x & 7];
     }
-    Progress.Row();
+    Done(y);
   }
+  };
+  RunRowStrips(0, h, strip, [&](int32_t) { Progress.Row(); });
   Bitmap.TakeOver(bw);
 }
 
