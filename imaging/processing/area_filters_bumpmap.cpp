@@ -45,15 +45,14 @@ void BumpMap(TBitmap& Bitmap, int32_t LightX, int32_t LightY, TProgressRec& Prog
   // The relief, read before any pixel changes.
   std::vector<uint8_t> gray(size_t(rw) * size_t(rh));
   RunRowStrips(
-      Y1, Y2 + 1,
-      [&](int32_t From, int32_t To, auto&&) {
+      Y1, Y2 + 1, int64_t(rw) * 4,
+      [&](int32_t From, int32_t To) {
         for (int32_t y = From; y < To; ++y) {
           const auto* row = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y)) + X1;
           uint8_t* g = &gray[size_t(y - Y1) * size_t(rw)];
           for (int32_t x = 0; x < rw; ++x) g[x] = GrayLevel(row[x]);
         }
-      },
-      [](int32_t) {});
+      });
 
   // Both terms of each channel depend on one byte only: tables of the exact
   // floating-point values, rounded per pixel after the sum.
@@ -73,7 +72,7 @@ void BumpMap(TBitmap& Bitmap, int32_t LightX, int32_t LightY, TProgressRec& Prog
   for (int32_t x = X1; x <= X2; ++x) colShift[size_t(x - X1)] = Trunc32((double(x) - LightX) / EX * 128);
 
   Progress.per1 = 100.0 / ((Y2 - Y1) + 0.5);
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto strip = [&](int32_t From, int32_t To) {
   for (int32_t y = From; y < To; ++y) {
     const uint8_t* g = &gray[size_t(y - Y1) * size_t(rw)];
     const uint8_t* up = &gray[size_t(std::max(y - 1, Y1) - Y1) * size_t(rw)];
@@ -90,10 +89,9 @@ void BumpMap(TBitmap& Bitmap, int32_t LightX, int32_t LightY, TProgressRec& Prog
       px[x].g = channel(px[x].g, 1, l);
       px[x].r = channel(px[x].r, 2, l);
     }
-    Done(y);
   }
   };
-  RunRowStrips(Y1, Y2 + 1, strip, [&](int32_t y) {
+  RunRowStrips(Y1, Y2 + 1, int64_t(rw) * 24, strip, [&](int32_t y) {
     if (Progress.OnProgress)
       Progress.OnProgress(Progress.Sender, std::min(Trunc32((y - Y1 + 1) * 100.0 / ((Y2 - Y1) + 0.5)), 100));
   });

@@ -85,7 +85,7 @@ void Wave(TBitmap& Bitmap, int32_t Amplitude, int32_t Wavelength, TProgressRec& 
   const double amp = Amplitude;
   Progress.per1 = 100.0 / h;
 
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto strip = [&](int32_t From, int32_t To) {
   for (int32_t y = From; y < To; ++y) {
     auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
     const double dy = (y - cy) * sy;
@@ -104,10 +104,9 @@ void Wave(TBitmap& Bitmap, int32_t Amplitude, int32_t Wavelength, TProgressRec& 
       }
       out[x] = WaveSample(rows, w, h, srcX, srcY);
     }
-    Done(y);
   }
   };
-  RunRowStrips(0, h, strip, [&](int32_t y) {
+  RunRowStrips(0, h, int64_t(w) * 64, strip, [&](int32_t y) {
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(y) * 100 / h));
   });
 }
@@ -135,7 +134,7 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
   for (int32_t y = 0; y < h; ++y) rows[size_t(y)] = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y));
   Progress.per1 = 100.0 / bw;
   // Columns are the strips here: each fills its own part of the work bitmap.
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto strip = [&](int32_t From, int32_t To) {
   for (int32_t u = From; u < To; ++u) {
     const double v = u - a + 0.5;
     TBGRPixel* col = &work[size_t(u) * size_t(bh)];
@@ -151,10 +150,9 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
       }
       col[k] = rows[size_t(sy)][sx];
     }
-    Done(u);
   }
   };
-  RunRowStrips(0, bw, strip, [&](int32_t u) {
+  RunRowStrips(0, bw, int64_t(bh) * 32, strip, [&](int32_t u) {
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(u + 1) * 100 / bw));
   });
   for (int32_t k = 0; k < bh; ++k) {

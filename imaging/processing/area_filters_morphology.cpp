@@ -40,8 +40,8 @@ void SlideLine(const uint8_t* Key, int32_t N, int32_t R, int32_t* Queue, int32_t
 }
 
 // One maximum pass (Invert false) or minimum pass (Invert true) over rows
-// From..To-1 of the rectangle (X1, Y1) of RW x RH pixels, with Done(y) after
-// each row.
+// From..To-1 of the rectangle (X1, Y1) of RW x RH pixels, with RowDone(y)
+// after each row.
 //
 // Rows go through the row pass as they enter the column queues, so only the
 // rows of one window are held at a time: the work memory grows with the
@@ -185,15 +185,25 @@ void Morphology(TBitmap& Bitmap, int32_t Radius, int32_t Mode, TObject* Sender, 
     ++done;
     if (OnProgress) OnProgress(Sender, std::min(Trunc32(done * step), 100));
   };
+  // A strip reads the rows of its first and last windows besides its own: a
+  // low cost per row asks for strips some windows tall, so that this stays a
+  // small part of each strip.
+  const int64_t reach = 2 * int64_t(std::min(radius, rows - 1)) + 1;
+  const int64_t rowCost = std::min<int64_t>(int64_t(cols) * 24, std::max<int64_t>((int64_t(1) << 14) / reach, 1));
   auto pass = [&](bool Invert) {
     std::vector<TMorphPass::TDeferredRow> deferred;
+    if (KernelThreads() <= 1) {
+      // One strip of every row, with progress as it goes: nothing is held back.
+      TMorphPass(Bitmap, X1, Y1, cols, rows, radius, 0, rows).Run(Invert, 0, rows, deferred, rowDone);
+      return;
+    }
     std::mutex merge;
     RunRowStrips(
-        0, rows,
-        [&](int32_t From, int32_t To, auto&& Done) {
+        0, rows, rowCost,
+        [&](int32_t From, int32_t To) {
           TMorphPass strip(Bitmap, X1, Y1, cols, rows, radius, From, To);
           std::vector<TMorphPass::TDeferredRow> own;
-          strip.Run(Invert, From, To, own, Done);
+          strip.Run(Invert, From, To, own, [](int32_t) {});
           const std::lock_guard lock(merge);
           for (auto& d : own) deferred.push_back(std::move(d));
         },

@@ -18,19 +18,19 @@ TBGRPixel* Row24(TBitmap& Bitmap, int32_t Y) { return static_cast<TBGRPixel*>(Bi
 const TBGRPixel* Row24(const TBitmap& Bitmap, int32_t Y) { return static_cast<const TBGRPixel*>(Bitmap.ScanLine(Y)); }
 
 // Runs Op on every pixel of the clipped rectangle of a pf24bit bitmap, one
-// row pointer per row and progress after each row.
+// row pointer per row and progress after each row. PixelCost: Op's rough
+// byte operations, which decide how finely the rows are shared out.
 template <typename TOp>
 void ForEachPixel(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender,
-                  const TIMProgressEvent& OnProgress, TOp Op) {
+                  const TIMProgressEvent& OnProgress, int64_t PixelCost, TOp Op) {
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
   const int32_t n = X2 - X1;
   RunRowStrips(
-      Y1, Y2,
-      [&](int32_t From, int32_t To, auto&& Done) {
+      Y1, Y2, n * PixelCost,
+      [&](int32_t From, int32_t To) {
         for (int32_t y = From; y < To; ++y) {
           TBGRPixel* row = Row24(Bitmap, y) + X1;
           for (int32_t x = 0; x < n; ++x) Op(row[x]);
-          Done(y);
         }
       },
       [&](int32_t y) { progress.Row(y); });
@@ -45,7 +45,7 @@ struct TChannelTables {
 
 void ApplyTables(TBitmap& Bitmap, const TChannelTables& T, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2,
                  TObject* Sender, const TIMProgressEvent& OnProgress) {
-  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, [&T](TBGRPixel& p) {
+  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, 6, [&T](TBGRPixel& p) {
     p.r = T.Red[p.r];
     p.g = T.Green[p.g];
     p.b = T.Blue[p.b];
@@ -76,7 +76,7 @@ void InvertBitRun(uint8_t* Row, int32_t X1, int32_t X2) {
 void GrayScale(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender,
                const TIMProgressEvent& OnProgress) {
   if (!Usable24(Bitmap, X1, Y1, X2, Y2)) return;
-  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, [](TBGRPixel& p) { p.r = p.g = p.b = GrayLevel(p); });
+  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, 8, [](TBGRPixel& p) { p.r = p.g = p.b = GrayLevel(p); });
 }
 
 void Negative(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender,
@@ -86,12 +86,11 @@ void Negative(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
     const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
     const int32_t n = (X2 - X1) * 3;
     RunRowStrips(
-        Y1, Y2,
-        [&](int32_t From, int32_t To, auto&& Done) {
+        Y1, Y2, int64_t(n) * 2,
+        [&](int32_t From, int32_t To) {
           for (int32_t y = From; y < To; ++y) {
             uint8_t* row = static_cast<uint8_t*>(Bitmap.ScanLine(y)) + X1 * 3;
             for (int32_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(255 - row[i]);
-            Done(y);
           }
         },
         [&](int32_t y) { progress.Row(y); });
@@ -99,12 +98,9 @@ void Negative(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
     if (!ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
     const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
     RunRowStrips(
-        Y1, Y2,
-        [&](int32_t From, int32_t To, auto&& Done) {
-          for (int32_t y = From; y < To; ++y) {
-            InvertBitRun(static_cast<uint8_t*>(Bitmap.ScanLine(y)), X1, X2);
-            Done(y);
-          }
+        Y1, Y2, (int64_t(X2) - X1) / 4 + 2,
+        [&](int32_t From, int32_t To) {
+          for (int32_t y = From; y < To; ++y) InvertBitRun(static_cast<uint8_t*>(Bitmap.ScanLine(y)), X1, X2);
         },
         [&](int32_t y) { progress.Row(y); });
   }
@@ -149,7 +145,7 @@ void AdjustHSV(TBitmap& Bitmap, int32_t HueOffset, int32_t SaturationOffset, int
   // The integer HSV round trip is lossy, so a shift that moves nothing must not run it.
   if (dh == 0 && SaturationOffset == 0 && ValueOffset == 0) return;
   const auto clamp = [](int64_t v) { return static_cast<int32_t>(v < -1000 ? -1000 : (v > 1000 ? 1000 : v)); };
-  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, [&](TBGRPixel& p) {
+  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, 48, [&](TBGRPixel& p) {
     int32_t h, s, v;
     RGBToHSV(PackedColour(p), h, s, v);
     HSVToRGB(p, (h + dh) % 360, clamp(int64_t(s) + SaturationOffset), clamp(int64_t(v) + ValueOffset));
@@ -181,7 +177,7 @@ void Equalize(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
   const int32_t rw = X2 - X1;
   std::vector<TBGRPixel> out(size_t(rw) * size_t(Y2 - Y1));
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto strip = [&](int32_t From, int32_t To) {
   for (int32_t y = From; y < To; ++y) {
     const TBGRPixel* rows[3] = {Row24(Bitmap, y > 0 ? y - 1 : 0), Row24(Bitmap, y),
                                 Row24(Bitmap, y + 1 < h ? y + 1 : h - 1)};
@@ -205,10 +201,9 @@ void Equalize(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
       else if (G > right[g]) q = CreateRGB(right[p.r], right[p.g], right[p.b]);
       else q = mean;
     }
-    Done(y);
   }
   };
-  RunRowStrips(Y1, Y2, strip, [&](int32_t y) { progress.Row(y); });
+  RunRowStrips(Y1, Y2, int64_t(rw) * 3 * 12, strip, [&](int32_t y) { progress.Row(y); });
   for (int32_t y = Y1; y < Y2; ++y)
     std::memcpy(Row24(Bitmap, y) + X1, out.data() + size_t(y - Y1) * size_t(rw), size_t(rw) * sizeof(TBGRPixel));
 }
@@ -224,8 +219,8 @@ void GetAverageRGB(const TBitmap& Bitmap, int32_t& Red, int32_t& Green, int32_t&
   uint64_t sr = 0, sg = 0, sb = 0;
   std::mutex merge;
   RunRowStrips(
-      0, h,
-      [&](int32_t From, int32_t To, auto&&) {
+      0, h, int64_t(w) * 3,
+      [&](int32_t From, int32_t To) {
         uint64_t r = 0, g = 0, b = 0;
         for (int32_t y = From; y < To; ++y) {
           const TBGRPixel* row = Row24(Bitmap, y);
@@ -239,8 +234,7 @@ void GetAverageRGB(const TBitmap& Bitmap, int32_t& Red, int32_t& Green, int32_t&
         sr += r;
         sg += g;
         sb += b;
-      },
-      [](int32_t) {});
+      });
   const uint64_t n = uint64_t(w) * uint64_t(h);
   Red = static_cast<int32_t>(sr / n);
   Green = static_cast<int32_t>(sg / n);
@@ -258,15 +252,14 @@ void ConvertTo1BitThreshold(TBitmap& Bitmap, int32_t Threshold, TProgressRec& Pr
   TBitmap bw(w, h, pf1bit);
   Progress.Start(h);
   RunRowStrips(
-      0, h,
-      [&](int32_t From, int32_t To, auto&& Done) {
+      0, h, int64_t(w) * 4,
+      [&](int32_t From, int32_t To) {
         for (int32_t y = From; y < To; ++y) {
           const TBGRPixel* src = Row24(Bitmap, y);
           uint8_t* dst = static_cast<uint8_t*>(bw.ScanLine(y));
           std::memset(dst, 0, size_t(bw.RowBytes()));  // pad bits stay clear
           for (int32_t x = 0; x < w; ++x)
             if (GrayLevel(src[x]) >= Threshold) dst[x >> 3] |= kBitMask[x & 7];
-          Done(y);
         }
       },
       [&](int32_t) {
@@ -285,8 +278,8 @@ void CountHistogram(const TBitmap& Bitmap, TIMHistogram& Histogram, int32_t X1, 
   // Each strip counts into its own histogram; counts add up in any order.
   std::mutex merge;
   RunRowStrips(
-      Y1, Y2,
-      [&](int32_t From, int32_t To, auto&&) {
+      Y1, Y2, (int64_t(X2) - X1) * 6,
+      [&](int32_t From, int32_t To) {
         TIMHistogram own{};
         for (int32_t y = From; y < To; ++y) {
           const TBGRPixel* row = Row24(Bitmap, y);
@@ -305,8 +298,7 @@ void CountHistogram(const TBitmap& Bitmap, TIMHistogram& Histogram, int32_t X1, 
           Histogram[i].Blue += own[i].Blue;
           Histogram[i].Gray += own[i].Gray;
         }
-      },
-      [](int32_t) {});
+      });
 }
 
 int32_t CountColors(const TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {

@@ -59,8 +59,8 @@ void ReduceColors(TBitmap& Bitmap, int32_t Colours, TBGRPixel* Palette, TObject*
   const int32_t w = Bitmap.Width();
   // The palette is chosen once; mapping a pixel to it only reads the quantizer.
   RunRowStrips(
-      0, Bitmap.Height(),
-      [&](int32_t From, int32_t To, auto&& Done) {
+      0, Bitmap.Height(), int64_t(w) * 12,
+      [&](int32_t From, int32_t To) {
         for (int32_t y = From; y < To; ++y) {
           auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
           // Runs of one colour are common; look each run up once.
@@ -74,7 +74,6 @@ void ReduceColors(TBitmap& Bitmap, int32_t Colours, TBGRPixel* Palette, TObject*
             }
             row[x] = mapped;
           }
-          Done(y);
         }
       },
       [&](int32_t) { progress.Row(); });
@@ -87,7 +86,7 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
   TBitmap bw(w, h, pf1bit);
   Progress.Start(h);
   // An ordered dither: every pixel against its own matrix entry, no error carried between rows.
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto strip = [&](int32_t From, int32_t To) {
   for (int32_t y = From; y < To; ++y) {
     const TBGRPixel* src = Row24(Bitmap, y);
     uint8_t* dst = Row8(bw, y);
@@ -101,10 +100,9 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
       if (g4 >= 63) g4 = 64;
       if (kDitherMatrix[x & 7][y & 7] < g4) dst[x >> 3] |= kBitMask[x & 7];
     }
-    Done(y);
   }
   };
-  RunRowStrips(0, h, strip, [&](int32_t) { Progress.Row(); });
+  RunRowStrips(0, h, int64_t(w) * 4, strip, [&](int32_t) { Progress.Row(); });
   Bitmap.TakeOver(bw);
 }
 

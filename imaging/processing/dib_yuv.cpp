@@ -97,7 +97,7 @@ void DecodeGroup(const uint8_t* S, uint8_t* Out) {
 template <TYuvLayout L>
 void DecodePacked(const uint8_t* Src, int64_t Stride, int32_t Width, int32_t Height, bool TopFirst, TBitmap& T) {
   constexpr TGroup g = GroupOf(L);
-  RunRowStrips(0, Height, [&](int32_t From, int32_t To, auto&&) {
+  RunRowStrips(0, Height, int64_t(Width) * 12, [&](int32_t From, int32_t To) {
   uint8_t group[8 * 3];
   for (int32_t r = From; r < To; ++r) {
     const uint8_t* s = Src + r * Stride;
@@ -112,7 +112,7 @@ void DecodePacked(const uint8_t* Src, int64_t Stride, int32_t Width, int32_t Hei
       }
     }
   }
-  }, [](int32_t) {});
+  });
 }
 
 // Planar frames: a luma plane, then two chroma planes of (Width / Div) x
@@ -125,7 +125,7 @@ void DecodePlanar(const uint8_t* Src, int32_t Width, int32_t Height, int32_t Div
   const uint8_t* second = first + cw * ch;
   const uint8_t* up = UFirst ? first : second;
   const uint8_t* vp = UFirst ? second : first;
-  RunRowStrips(0, Height, [&](int32_t From, int32_t To, auto&&) {
+  RunRowStrips(0, Height, int64_t(Width) * 12, [&](int32_t From, int32_t To) {
   for (int32_t r = From; r < To; ++r) {
     auto* d = static_cast<uint8_t*>(T.ScanLine(TopFirst ? r : Height - 1 - r));
     const uint8_t* ys = yp + int64_t(r) * Width;
@@ -140,7 +140,7 @@ void DecodePlanar(const uint8_t* Src, int32_t Width, int32_t Height, int32_t Div
       Put(d, ys[x], u, v);
     }
   }
-  }, [](int32_t) {});
+  });
 }
 
 }  // namespace

@@ -30,16 +30,17 @@ void Progress(const TShenCastanParams& P, int32_t Step) {
   if (P.OnProgress) P.OnProgress(P.Sender, Trunc32(P.ProgressStep * Step));
 }
 
-// Body(From, To) over strips of First..Last-1; the steps report no progress of their own.
-template <typename TBody> void Strips(int32_t First, int32_t Last, TBody&& Body) {
-  RunRowStrips(First, Last, [&](int32_t From, int32_t To, auto&&) { Body(From, To); }, [](int32_t) {});
+// Body(From, To) over strips of First..Last-1 (rows, or columns), each of about
+// Cost byte operations; the steps report no progress of their own.
+template <typename TBody> void Strips(int32_t First, int32_t Last, int64_t Cost, TBody&& Body) {
+  RunRowStrips(First, Last, Cost, Body);
 }
 
 // Gray levels of the source, embedded with wrap-around into the float raster G.
 void EmbedGray(const TBitmap& Source, const TShenCastanParams& P, const TIMWorkBitmap& G) {
   const int32_t W = P.Width, H = P.Height;
   TIMWorkBitmap gray(W, H, 8);
-  Strips(0, H, [&](int32_t From, int32_t To) {
+  Strips(0, H, int64_t(W) * 4, [&](int32_t From, int32_t To) {
     for (int32_t y = From; y < To; ++y) {
       const TBGRPixel* s = static_cast<const TBGRPixel*>(Source.ScanLine(y));
       uint8_t* d = gray.ScanLine(y);
@@ -49,7 +50,7 @@ void EmbedGray(const TBitmap& Source, const TShenCastanParams& P, const TIMWorkB
   std::vector<int32_t> srcColumn(static_cast<size_t>(P.Columns));
   for (int32_t j = 0; j < P.Columns; ++j)
     srcColumn[j] = static_cast<int32_t>(((static_cast<int64_t>(j) - kShenCastanEmbed) % W + W) % W);
-  Strips(0, P.Rows, [&](int32_t From, int32_t To) {
+  Strips(0, P.Rows, int64_t(P.Columns) * 5, [&](int32_t From, int32_t To) {
     for (int32_t i = From; i < To; ++i) {
       const int32_t si = static_cast<int32_t>(((static_cast<int64_t>(i) - kShenCastanEmbed) % H + H) % H);
       const uint8_t* s = gray.ScanLine(si);
@@ -71,7 +72,7 @@ void Isef(const TIMWorkBitmap& X, const TIMWorkBitmap& S, const TShenCastanParam
   // Columns: the anticausal part goes into S bottom-up; the causal part then
   // runs top-down, and row k of S still holds a[k] when y[k-1] needs it. The
   // recursions run down the columns, so the strips here are bands of columns.
-  Strips(0, cols, [&](int32_t J1, int32_t J2) {
+  Strips(0, cols, int64_t(rows) * 24, [&](int32_t J1, int32_t J2) {
     const float* x = FloatRow(X, rows - 1);
     float* a = FloatRow(S, rows - 1);
     for (int32_t j = J1; j < J2; ++j) a[j] = static_cast<float>(b2 * x[j]);
@@ -93,7 +94,7 @@ void Isef(const TIMWorkBitmap& X, const TIMWorkBitmap& S, const TShenCastanParam
     }
   });
   // Rows, in place.
-  Strips(0, rows, [&](int32_t From, int32_t To) {
+  Strips(0, rows, int64_t(cols) * 24, [&](int32_t From, int32_t To) {
   std::vector<float> a(static_cast<size_t>(cols));
   for (int32_t i = From; i < To; ++i) {
     float* line = FloatRow(S, i);
@@ -111,7 +112,7 @@ void Isef(const TIMWorkBitmap& X, const TIMWorkBitmap& S, const TShenCastanParam
 // 1 where the smoothed picture lies above the gray one, 0 elsewhere and in the border.
 void LaplacianSign(const TIMWorkBitmap& G, const TIMWorkBitmap& S, const TIMWorkBitmap& L,
                    const TShenCastanParams& P) {
-  Strips(0, P.Rows, [&](int32_t From, int32_t To) {
+  Strips(0, P.Rows, int64_t(P.Columns) * 9, [&](int32_t From, int32_t To) {
     for (int32_t i = From; i < To; ++i) {
       const float* g = FloatRow(G, i);
       const float* s = FloatRow(S, i);
@@ -259,7 +260,7 @@ void ZeroCrossings(const TIMWorkBitmap& G, const TIMWorkBitmap& S, const TIMWork
   }
   };
   if (wide) strip(0, rows);
-  else Strips(0, rows, strip);
+  else Strips(0, rows, int64_t(cols) * 16 * (half + 1), strip);
 }
 
 // High threshold from the gradient histogram of the inner pixels; low is half of it.
@@ -271,7 +272,7 @@ void EstimateThresholds(TShenCastanParams& P) {
   const float start = std::abs(G.FloatAt(20, 20));
   float vmin = start;
   float vmax = start;
-  Strips(kShenCastanOutline, rows - kShenCastanOutline, [&](int32_t From, int32_t To) {
+  Strips(kShenCastanOutline, rows - kShenCastanOutline, int64_t(cols) * 4, [&](int32_t From, int32_t To) {
     float lo = start, hi = start;
     for (int32_t i = From; i < To; ++i) {
       const float* g = FloatRow(G, i);
@@ -286,7 +287,7 @@ void EstimateThresholds(TShenCastanParams& P) {
   });
   const double range = static_cast<double>(vmax) - vmin + 1;
   int64_t hist[256] = {};
-  Strips(kShenCastanOutline, rows - kShenCastanOutline, [&](int32_t From, int32_t To) {
+  Strips(kShenCastanOutline, rows - kShenCastanOutline, int64_t(cols) * 4, [&](int32_t From, int32_t To) {
     int64_t own[256] = {};
     for (int32_t i = From; i < To; ++i) {
       const float* g = FloatRow(G, i);
@@ -312,7 +313,7 @@ void EstimateThresholds(TShenCastanParams& P) {
 
 // Marks Edges with 0 -> 255 (background) and anything else -> 0 (edge).
 void InvertEdges(const TShenCastanParams& P) {
-  Strips(0, P.Rows, [&](int32_t From, int32_t To) {
+  Strips(0, P.Rows, int64_t(P.Columns) * 2, [&](int32_t From, int32_t To) {
     for (int32_t i = From; i < To; ++i) {
       uint8_t* e = P.Edges->ScanLine(i);
       for (int32_t j = 0; j < P.Columns; ++j) e[j] = e[j] == 0 ? 255 : 0;

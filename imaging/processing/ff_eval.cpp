@@ -233,13 +233,14 @@ int32_t FFRunFilter(const std::array<std::string, 3>& Formulas, const int32_t* C
     const int32_t col = x - Rect.Left;
     xs[size_t(x - x1)] = ctx.Scaled ? Round32(col / ctx.Scale) : col;
   }
-  // Each strip of rows has registers of its own; everything else the code
-  // reads is shared and left alone while it runs.
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto newRegisters = [&] {
     std::vector<int32_t> regs(size_t(code.RegisterCount) * size_t(lanes));
     for (const auto& [reg, value] : code.Constants)
       std::fill_n(regs.begin() + ptrdiff_t(reg) * lanes, lanes, value);
-    int32_t* R = regs.data();
+    return regs;
+  };
+  // Rows From..To-1 with the registers R.
+  const auto runRows = [&](int32_t* R, int32_t From, int32_t To) {
     uint8_t out[3][kBlock];
     for (int32_t y = From; y < To; ++y) {
       const int32_t row = y - Rect.Top;
@@ -269,14 +270,30 @@ int32_t FFRunFilter(const std::array<std::string, 3>& Formulas, const int32_t* C
           q[2] = out[0][i];
         }
       }
-      Done(y);
     }
   };
   Progress.Start(y2 - y1);
-  // get, put and rnd share the memory cells and the random sequence from
-  // pixel to pixel: such formulas run row after row on this thread.
-  if (code.Sequential) strip(y1, y2, [&](int32_t) { Progress.Row(); });
-  else RunRowStrips(y1, y2, strip, [&](int32_t) { Progress.Row(); });
+  if (code.Sequential) {
+    // get, put and rnd share the memory cells and the random sequence from
+    // pixel to pixel: such formulas run row after row on this thread.
+    std::vector<int32_t> regs = newRegisters();
+    for (int32_t y = y1; y < y2; ++y) {
+      runRows(regs.data(), y, y + 1);
+      Progress.Row();
+    }
+    return 0;
+  }
+  // Each strip of rows has registers of its own; everything else the code
+  // reads is shared and left alone while it runs.
+  size_t instructions = code.Prologue.size();
+  for (const auto& c : code.Channel) instructions += c.size();
+  RunRowStrips(
+      y1, y2, (int64_t(x2) - x1) * 3 * int64_t(instructions + 1),
+      [&](int32_t From, int32_t To) {
+        std::vector<int32_t> regs = newRegisters();
+        runRows(regs.data(), From, To);
+      },
+      [&](int32_t) { Progress.Row(); });
   return 0;
 }
 

@@ -51,7 +51,7 @@ void ApplyUserFilter(TBitmap& Bitmap, const TUserFilterRecord& Record, int32_t X
 
   // Results go to a buffer of the rectangle, so every pixel reads the picture as it was.
   std::vector<uint8_t> result(size_t(rw) * size_t(rh) * 3);
-  const auto strip = [&](int32_t From, int32_t To, auto&& Done) {
+  const auto strip = [&](int32_t From, int32_t To) {
     for (int32_t y = From; y < To; ++y) {
       const uint8_t* rows[5];
       for (int32_t j = 0; j < 5; ++j)
@@ -69,10 +69,9 @@ void ApplyUserFilter(TBitmap& Bitmap, const TUserFilterRecord& Record, int32_t X
           out[3 * x + ch] = ClampByte(sum / divisor + Record.Offset);
         }
       }
-      Done(y);
     }
   };
-  RunRowStrips(Y1, Y2, strip, [&](int32_t y) {
+  RunRowStrips(Y1, Y2, int64_t(rw) * 3 * 25, strip, [&](int32_t y) {
     if (Progress.OnProgress)
       Progress.OnProgress(Progress.Sender, static_cast<int32_t>(std::clamp<int64_t>(
                                                Round((y - Y1 + 1) * Progress.per1), INT32_MIN, INT32_MAX)));

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/model/parallel_rows.h"
 #include "imaging/processing/area_filters.h"
 #include "imaging/processing/colour_convert.h"
 #include "imaging/processing/colour_kernels.h"
@@ -21,14 +22,7 @@
 #include "platform/rtl/random.h"
 #include "support/bitmap_patterns.h"
 
-#include "imaging/processing/row_strips.h"
 namespace kv {
-namespace test {
-struct TThreadCap {
-  explicit TThreadCap(int C) { g_TempCap = C; }
-  ~TThreadCap() { g_TempCap = 0; }
-};
-}  // namespace test
 namespace {
 
 // What one run leaves: the bitmap's format, size and row bytes, whatever the
@@ -237,16 +231,27 @@ std::vector<TCase> Cases() {
   return c;
 }
 
+// Puts even the smallest pictures through the strips.
+class TAlwaysStrips {
+ public:
+  TAlwaysStrips() : FSaved(SetSerialWorkLimit(0)) {}
+  ~TAlwaysStrips() { SetSerialWorkLimit(FSaved); }
+
+ private:
+  int64_t FSaved;
+};
+
 // Runs every case with a thread cap of 1 and with the default cap on the same
 // picture and compares everything.
 void CompareAll(int32_t W, int32_t H) {
+  const TAlwaysStrips strips;
   const auto source24 = Picture(W, H, uint32_t(W * 7919 + H));
   const auto source1 = Picture1(W, H, uint32_t(W + H));
   for (const TCase& k : Cases()) {
     SCOPED_TRACE(k.Name + " " + std::to_string(W) + "x" + std::to_string(H));
     TOutcome outcome[2];
     for (int pass = 0; pass < 2; ++pass) {
-      const test::TThreadCap cap(pass == 0 ? 1 : 0);
+      const TKernelThreadsScope threads(pass == 0 ? 1 : 0);
       TBitmap work;
       work.Assign(k.OneBit ? source1.get() : source24.get());
       k.Run(work, outcome[pass]);
@@ -270,6 +275,7 @@ TEST(ParallelKernels, SameBytesAndProgressAsOneThread) {
 // the last group.
 TEST(ParallelKernels, YuvDecodeSameAsOneThread) {
   const char* codes[] = {"UYVY", "YUY2", "YVYU", "IYU1", "IYU2", "Y211", "Y41P", "CLJR", "I420", "YV12", "YVU9"};
+  const TAlwaysStrips strips;
   std::mt19937 rng(5);
   std::vector<uint8_t> frame(size_t(1001) * 667 * 3);
   for (auto& v : frame) v = uint8_t(rng());
@@ -280,7 +286,7 @@ TEST(ParallelKernels, YuvDecodeSameAsOneThread) {
       SCOPED_TRACE(std::string(c) + (positive ? " bottom-up" : " top-down"));
       TOutcome outcome[2];
       for (int pass = 0; pass < 2; ++pass) {
-        const test::TThreadCap cap(pass == 0 ? 1 : 0);
+        const TKernelThreadsScope threads(pass == 0 ? 1 : 0);
         TBitmap t;
         ASSERT_TRUE(DecodeYuvDib(code, 1001, 667, positive, frame.data(), frame.size(), t));
         Capture(t, outcome[pass]);
