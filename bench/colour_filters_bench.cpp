@@ -21,7 +21,8 @@ using namespace kv;
 using bench::Photo;
 
 // Times Body on a fresh copy of the photo each iteration.
-template <typename TBody> void OnCopy(benchmark::State& State, TBody Body) {
+template <typename TBody>
+void OnCopy(benchmark::State& State, TBody Body) {
   TBitmap work;
   for (auto _ : State) {
     State.PauseTiming();

@@ -86,25 +86,25 @@ void Wave(TBitmap& Bitmap, int32_t Amplitude, int32_t Wavelength, TProgressRec& 
   Progress.per1 = 100.0 / h;
 
   const auto strip = [&](int32_t From, int32_t To) {
-  for (int32_t y = From; y < To; ++y) {
-    auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
-    const double dy = (y - cy) * sy;
-    for (int32_t x = 0; x < w; ++x) {
-      const double dx = (x - cx) * sx;
-      const double s = std::sin(std::sqrt(dx * dx + dy * dy) / len * 2 * std::numbers::pi + p);
-      double srcX, srcY;
-      if (Reflective) {
-        const double a = std::fabs(s) * amp;
-        srcX = cx + dx * a / sx;
-        srcY = cy + dy * a / sy;
-      } else {
-        const double a = s * amp;
-        srcX = (a + dx) / sx + cx;
-        srcY = (a + dy) / sy + cy;
+    for (int32_t y = From; y < To; ++y) {
+      auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
+      const double dy = (y - cy) * sy;
+      for (int32_t x = 0; x < w; ++x) {
+        const double dx = (x - cx) * sx;
+        const double s = std::sin(std::sqrt(dx * dx + dy * dy) / len * 2 * std::numbers::pi + p);
+        double srcX, srcY;
+        if (Reflective) {
+          const double a = std::fabs(s) * amp;
+          srcX = cx + dx * a / sx;
+          srcY = cy + dy * a / sy;
+        } else {
+          const double a = s * amp;
+          srcX = (a + dx) / sx + cx;
+          srcY = (a + dy) / sy + cy;
+        }
+        out[x] = WaveSample(rows, w, h, srcX, srcY);
       }
-      out[x] = WaveSample(rows, w, h, srcX, srcY);
     }
-  }
   };
   RunRowStrips(0, h, int64_t(w) * 64, strip, [&](int32_t y) {
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(y) * 100 / h));
@@ -135,22 +135,22 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
   Progress.per1 = 100.0 / bw;
   // Columns are the strips here: each fills its own part of the work bitmap.
   const auto strip = [&](int32_t From, int32_t To) {
-  for (int32_t u = From; u < To; ++u) {
-    const double v = u - a + 0.5;
-    TBGRPixel* col = &work[size_t(u) * size_t(bh)];
-    for (int32_t k = 0; k < bh; ++k) {
-      const double t = b - k - 0.5;
-      int64_t sx = x1 + u, sy = y1 + k;
-      if (b * b - b * b * v * v / (a * a) > t * t) {
-        const double z = std::sqrt(r * r * (1 - v * v / (a * a) - t * t / (b * b)));
-        // Held inside the picture after the box origin is added: a lens
-        // near the right or bottom edge bends rays from beyond the box.
-        sx = std::clamp<int64_t>(x1 + Trunc(a + Refract(v, z, n)), 0, w - 1);
-        sy = std::clamp<int64_t>(y1 + Trunc(b - Refract(t, z, n)), 0, h - 1);
+    for (int32_t u = From; u < To; ++u) {
+      const double v = u - a + 0.5;
+      TBGRPixel* col = &work[size_t(u) * size_t(bh)];
+      for (int32_t k = 0; k < bh; ++k) {
+        const double t = b - k - 0.5;
+        int64_t sx = x1 + u, sy = y1 + k;
+        if (b * b - b * b * v * v / (a * a) > t * t) {
+          const double z = std::sqrt(r * r * (1 - v * v / (a * a) - t * t / (b * b)));
+          // Held inside the picture after the box origin is added: a lens
+          // near the right or bottom edge bends rays from beyond the box.
+          sx = std::clamp<int64_t>(x1 + Trunc(a + Refract(v, z, n)), 0, w - 1);
+          sy = std::clamp<int64_t>(y1 + Trunc(b - Refract(t, z, n)), 0, h - 1);
+        }
+        col[k] = rows[size_t(sy)][sx];
       }
-      col[k] = rows[size_t(sy)][sx];
     }
-  }
   };
   RunRowStrips(0, bw, int64_t(bh) * 32, strip, [&](int32_t u) {
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(u + 1) * 100 / bw));

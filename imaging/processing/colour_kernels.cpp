@@ -178,30 +178,33 @@ void Equalize(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
   std::vector<TBGRPixel> out(size_t(rw) * size_t(Y2 - Y1));
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
   const auto strip = [&](int32_t From, int32_t To) {
-  for (int32_t y = From; y < To; ++y) {
-    const TBGRPixel* rows[3] = {Row24(Bitmap, y > 0 ? y - 1 : 0), Row24(Bitmap, y),
-                                Row24(Bitmap, y + 1 < h ? y + 1 : h - 1)};
-    TBGRPixel* dst = out.data() + size_t(y - Y1) * size_t(rw);
-    for (int32_t x = X1; x < X2; ++x) {
-      const int32_t cols[3] = {x > 0 ? x - 1 : 0, x, x + 1 < w ? x + 1 : w - 1};
-      int32_t sr = 0, sg = 0, sb = 0;
-      for (const TBGRPixel* row : rows)
-        for (int32_t c : cols) {
-          sr += row[c].r;
-          sg += row[c].g;
-          sb += row[c].b;
-        }
-      const TBGRPixel mean = CreateRGB(static_cast<uint8_t>(sr / 9), static_cast<uint8_t>(sg / 9),
-                                       static_cast<uint8_t>(sb / 9));
-      const TBGRPixel& p = rows[1][x];
-      const uint8_t g = GrayLevel(p);
-      const uint8_t G = GrayLevel(mean);
-      TBGRPixel& q = dst[x - X1];
-      if (left[g] == right[g] || G < left[g]) q = CreateRGB(left[p.r], left[p.g], left[p.b]);
-      else if (G > right[g]) q = CreateRGB(right[p.r], right[p.g], right[p.b]);
-      else q = mean;
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* rows[3] = {Row24(Bitmap, y > 0 ? y - 1 : 0), Row24(Bitmap, y),
+                                  Row24(Bitmap, y + 1 < h ? y + 1 : h - 1)};
+      TBGRPixel* dst = out.data() + size_t(y - Y1) * size_t(rw);
+      for (int32_t x = X1; x < X2; ++x) {
+        const int32_t cols[3] = {x > 0 ? x - 1 : 0, x, x + 1 < w ? x + 1 : w - 1};
+        int32_t sr = 0, sg = 0, sb = 0;
+        for (const TBGRPixel* row : rows)
+          for (int32_t c : cols) {
+            sr += row[c].r;
+            sg += row[c].g;
+            sb += row[c].b;
+          }
+        const TBGRPixel mean =
+            CreateRGB(static_cast<uint8_t>(sr / 9), static_cast<uint8_t>(sg / 9), static_cast<uint8_t>(sb / 9));
+        const TBGRPixel& p = rows[1][x];
+        const uint8_t g = GrayLevel(p);
+        const uint8_t G = GrayLevel(mean);
+        TBGRPixel& q = dst[x - X1];
+        if (left[g] == right[g] || G < left[g])
+          q = CreateRGB(left[p.r], left[p.g], left[p.b]);
+        else if (G > right[g])
+          q = CreateRGB(right[p.r], right[p.g], right[p.b]);
+        else
+          q = mean;
+      }
     }
-  }
   };
   RunRowStrips(Y1, Y2, int64_t(rw) * 3 * 12, strip, [&](int32_t y) { progress.Row(y); });
   for (int32_t y = Y1; y < Y2; ++y)
@@ -218,23 +221,21 @@ void GetAverageRGB(const TBitmap& Bitmap, int32_t& Red, int32_t& Green, int32_t&
   // Integer sums: the strips' partial sums add up to the very same totals.
   uint64_t sr = 0, sg = 0, sb = 0;
   std::mutex merge;
-  RunRowStrips(
-      0, h, int64_t(w) * 3,
-      [&](int32_t From, int32_t To) {
-        uint64_t r = 0, g = 0, b = 0;
-        for (int32_t y = From; y < To; ++y) {
-          const TBGRPixel* row = Row24(Bitmap, y);
-          for (int32_t x = 0; x < w; ++x) {
-            r += row[x].r;
-            g += row[x].g;
-            b += row[x].b;
-          }
-        }
-        const std::lock_guard lock(merge);
-        sr += r;
-        sg += g;
-        sb += b;
-      });
+  RunRowStrips(0, h, int64_t(w) * 3, [&](int32_t From, int32_t To) {
+    uint64_t r = 0, g = 0, b = 0;
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* row = Row24(Bitmap, y);
+      for (int32_t x = 0; x < w; ++x) {
+        r += row[x].r;
+        g += row[x].g;
+        b += row[x].b;
+      }
+    }
+    const std::lock_guard lock(merge);
+    sr += r;
+    sg += g;
+    sb += b;
+  });
   const uint64_t n = uint64_t(w) * uint64_t(h);
   Red = static_cast<int32_t>(sr / n);
   Green = static_cast<int32_t>(sg / n);
@@ -277,28 +278,26 @@ void CountHistogram(const TBitmap& Bitmap, TIMHistogram& Histogram, int32_t X1, 
   if (!ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
   // Each strip counts into its own histogram; counts add up in any order.
   std::mutex merge;
-  RunRowStrips(
-      Y1, Y2, (int64_t(X2) - X1) * 6,
-      [&](int32_t From, int32_t To) {
-        TIMHistogram own{};
-        for (int32_t y = From; y < To; ++y) {
-          const TBGRPixel* row = Row24(Bitmap, y);
-          for (int32_t x = X1; x < X2; ++x) {
-            const TBGRPixel& p = row[x];
-            ++own[p.r].Red;
-            ++own[p.g].Green;
-            ++own[p.b].Blue;
-            ++own[GrayLevel(p)].Gray;
-          }
-        }
-        const std::lock_guard lock(merge);
-        for (size_t i = 0; i < own.size(); ++i) {
-          Histogram[i].Red += own[i].Red;
-          Histogram[i].Green += own[i].Green;
-          Histogram[i].Blue += own[i].Blue;
-          Histogram[i].Gray += own[i].Gray;
-        }
-      });
+  RunRowStrips(Y1, Y2, (int64_t(X2) - X1) * 6, [&](int32_t From, int32_t To) {
+    TIMHistogram own{};
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* row = Row24(Bitmap, y);
+      for (int32_t x = X1; x < X2; ++x) {
+        const TBGRPixel& p = row[x];
+        ++own[p.r].Red;
+        ++own[p.g].Green;
+        ++own[p.b].Blue;
+        ++own[GrayLevel(p)].Gray;
+      }
+    }
+    const std::lock_guard lock(merge);
+    for (size_t i = 0; i < own.size(); ++i) {
+      Histogram[i].Red += own[i].Red;
+      Histogram[i].Green += own[i].Green;
+      Histogram[i].Blue += own[i].Blue;
+      Histogram[i].Gray += own[i].Gray;
+    }
+  });
 }
 
 int32_t CountColors(const TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {

@@ -87,20 +87,20 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
   Progress.Start(h);
   // An ordered dither: every pixel against its own matrix entry, no error carried between rows.
   const auto strip = [&](int32_t From, int32_t To) {
-  for (int32_t y = From; y < To; ++y) {
-    const TBGRPixel* src = Row24(Bitmap, y);
-    uint8_t* dst = Row8(bw, y);
-    std::memset(dst, 0, size_t(bw.RowBytes()));
-    for (int32_t x = 0; x < w; ++x) {
-      const TBGRPixel& p = src[x];
-      int32_t g4 = (21 * p.r + 71 * p.g + 7 * p.b) / 400;
-      // The scale tops out at 63, the matrix's largest entry: count the top
-      // level as 64 so that white pages stay white instead of gaining a dot
-      // in every 8 x 8 block.
-      if (g4 >= 63) g4 = 64;
-      if (kDitherMatrix[x & 7][y & 7] < g4) dst[x >> 3] |= kBitMask[x & 7];
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* src = Row24(Bitmap, y);
+      uint8_t* dst = Row8(bw, y);
+      std::memset(dst, 0, size_t(bw.RowBytes()));
+      for (int32_t x = 0; x < w; ++x) {
+        const TBGRPixel& p = src[x];
+        int32_t g4 = (21 * p.r + 71 * p.g + 7 * p.b) / 400;
+        // The scale tops out at 63, the matrix's largest entry: count the top
+        // level as 64 so that white pages stay white instead of gaining a dot
+        // in every 8 x 8 block.
+        if (g4 >= 63) g4 = 64;
+        if (kDitherMatrix[x & 7][y & 7] < g4) dst[x >> 3] |= kBitMask[x & 7];
+      }
     }
-  }
   };
   RunRowStrips(0, h, int64_t(w) * 4, strip, [&](int32_t) { Progress.Row(); });
   Bitmap.TakeOver(bw);

@@ -32,7 +32,8 @@ void Progress(const TShenCastanParams& P, int32_t Step) {
 
 // Body(From, To) over strips of First..Last-1 (rows, or columns), each of about
 // Cost byte operations; the steps report no progress of their own.
-template <typename TBody> void Strips(int32_t First, int32_t Last, int64_t Cost, TBody&& Body) {
+template <typename TBody>
+void Strips(int32_t First, int32_t Last, int64_t Cost, TBody&& Body) {
   RunRowStrips(First, Last, Cost, Body);
 }
 
@@ -95,17 +96,17 @@ void Isef(const TIMWorkBitmap& X, const TIMWorkBitmap& S, const TShenCastanParam
   });
   // Rows, in place.
   Strips(0, rows, int64_t(cols) * 24, [&](int32_t From, int32_t To) {
-  std::vector<float> a(static_cast<size_t>(cols));
-  for (int32_t i = From; i < To; ++i) {
-    float* line = FloatRow(S, i);
-    a[cols - 1] = static_cast<float>(b2 * line[cols - 1]);
-    for (int32_t k = cols - 2; k >= 0; --k) a[k] = static_cast<float>(b2 * line[k] + b * a[k + 1]);
-    float r = 0;
-    for (int32_t k = 0; k < cols; ++k) {
-      r = static_cast<float>(k == 0 ? b1 * line[k] : b1 * line[k] + b * r);
-      line[k] = k + 1 < cols ? r + a[k + 1] : r;
+    std::vector<float> a(static_cast<size_t>(cols));
+    for (int32_t i = From; i < To; ++i) {
+      float* line = FloatRow(S, i);
+      a[cols - 1] = static_cast<float>(b2 * line[cols - 1]);
+      for (int32_t k = cols - 2; k >= 0; --k) a[k] = static_cast<float>(b2 * line[k] + b * a[k + 1]);
+      float r = 0;
+      for (int32_t k = 0; k < cols; ++k) {
+        r = static_cast<float>(k == 0 ? b1 * line[k] : b1 * line[k] + b * r);
+        line[k] = k + 1 < cols ? r + a[k + 1] : r;
+      }
     }
-  }
   });
 }
 
@@ -211,56 +212,62 @@ void ZeroCrossings(const TIMWorkBitmap& G, const TIMWorkBitmap& S, const TIMWork
   // are rounded as they go, so they are only the same when every row of the
   // picture passes through them in order: those run on this thread.
   const auto strip = [&](int32_t From, int32_t To) {
-  for (int32_t i = From; i < To; ++i) {
-    float* g = FloatRow(G, i);
-    if (!Interior(i, rows)) {
-      std::memset(g, 0, sizeof(float) * static_cast<size_t>(cols));
-      continue;
-    }
-    if (wide) wide->CentreOn(i);
-    const float* sUp = FloatRow(S, i - 1);
-    const float* s = FloatRow(S, i);
-    const float* sDown = FloatRow(S, i + 1);
-    const uint8_t* lUp = L.ScanLine(i - 1);
-    const uint8_t* l = L.ScanLine(i);
-    const uint8_t* lDown = L.ScanLine(i + 1);
-    for (int32_t j = 0; j < cols; ++j) {
-      bool candidate = false;
-      if (Interior(j, cols) && l[j] == 1) {
-        if (lDown[j] == 0) candidate = sDown[j] - sUp[j] > 0;
-        else if (l[j + 1] == 0) candidate = s[j + 1] - s[j - 1] > 0;
-        else if (lUp[j] == 0) candidate = sDown[j] - sUp[j] < 0;
-        else if (l[j - 1] == 0) candidate = s[j + 1] - s[j - 1] < 0;
-      }
-      if (!candidate) {
-        g[j] = 0;
+    for (int32_t i = From; i < To; ++i) {
+      float* g = FloatRow(G, i);
+      if (!Interior(i, rows)) {
+        std::memset(g, 0, sizeof(float) * static_cast<size_t>(cols));
         continue;
       }
-      if (wide) {
-        g[j] = wide->At(j).Gradient();
-        continue;
-      }
-      // A negative half leaves the window empty and the gradient 0.
-      TWindowSums w;
-      for (int32_t di = -half; di <= half; ++di) {
-        const float* sr = FloatRow(S, i + di);
-        const uint8_t* lr = L.ScanLine(i + di);
-        for (int32_t dj = -half; dj <= half; ++dj) {
-          if (lr[j + dj]) {
-            w.On += sr[j + dj];
-            ++w.NumOn;
-          } else {
-            w.Off += sr[j + dj];
-            ++w.NumOff;
+      if (wide) wide->CentreOn(i);
+      const float* sUp = FloatRow(S, i - 1);
+      const float* s = FloatRow(S, i);
+      const float* sDown = FloatRow(S, i + 1);
+      const uint8_t* lUp = L.ScanLine(i - 1);
+      const uint8_t* l = L.ScanLine(i);
+      const uint8_t* lDown = L.ScanLine(i + 1);
+      for (int32_t j = 0; j < cols; ++j) {
+        bool candidate = false;
+        if (Interior(j, cols) && l[j] == 1) {
+          if (lDown[j] == 0)
+            candidate = sDown[j] - sUp[j] > 0;
+          else if (l[j + 1] == 0)
+            candidate = s[j + 1] - s[j - 1] > 0;
+          else if (lUp[j] == 0)
+            candidate = sDown[j] - sUp[j] < 0;
+          else if (l[j - 1] == 0)
+            candidate = s[j + 1] - s[j - 1] < 0;
+        }
+        if (!candidate) {
+          g[j] = 0;
+          continue;
+        }
+        if (wide) {
+          g[j] = wide->At(j).Gradient();
+          continue;
+        }
+        // A negative half leaves the window empty and the gradient 0.
+        TWindowSums w;
+        for (int32_t di = -half; di <= half; ++di) {
+          const float* sr = FloatRow(S, i + di);
+          const uint8_t* lr = L.ScanLine(i + di);
+          for (int32_t dj = -half; dj <= half; ++dj) {
+            if (lr[j + dj]) {
+              w.On += sr[j + dj];
+              ++w.NumOn;
+            } else {
+              w.Off += sr[j + dj];
+              ++w.NumOff;
+            }
           }
         }
+        g[j] = w.Gradient();
       }
-      g[j] = w.Gradient();
     }
-  }
   };
-  if (wide) strip(0, rows);
-  else Strips(0, rows, int64_t(cols) * 16 * (half + 1), strip);
+  if (wide)
+    strip(0, rows);
+  else
+    Strips(0, rows, int64_t(cols) * 16 * (half + 1), strip);
 }
 
 // High threshold from the gradient histogram of the inner pixels; low is half of it.

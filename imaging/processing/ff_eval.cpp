@@ -235,8 +235,7 @@ int32_t FFRunFilter(const std::array<std::string, 3>& Formulas, const int32_t* C
   }
   const auto newRegisters = [&] {
     std::vector<int32_t> regs(size_t(code.RegisterCount) * size_t(lanes));
-    for (const auto& [reg, value] : code.Constants)
-      std::fill_n(regs.begin() + ptrdiff_t(reg) * lanes, lanes, value);
+    for (const auto& [reg, value] : code.Constants) std::fill_n(regs.begin() + ptrdiff_t(reg) * lanes, lanes, value);
     return regs;
   };
   // Rows From..To-1 with the registers R.

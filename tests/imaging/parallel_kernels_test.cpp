@@ -106,24 +106,27 @@ struct TCase {
   TKernel Run;
 };
 
-const std::array<std::string, 3> kFormulas = {
-    "r * ctl(0) / 255 + sin(x * 4 + y) / 16 + src(x + 3, y - 2, 1) / 4",
-    "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16) ^ (d & 15)",
-    "y & 1 ? scl(b, 0, 255, ctl(1), 255) : c2m(x - X / 2, y - Y / 2) & 255"};
+const std::array<std::string, 3> kFormulas = {"r * ctl(0) / 255 + sin(x * 4 + y) / 16 + src(x + 3, y - 2, 1) / 4",
+                                              "cnv(1, 2, 1, 2, 4, 2, 1, 2, 1, 16) ^ (d & 15)",
+                                              "y & 1 ? scl(b, 0, 255, ctl(1), 255) : c2m(x - X / 2, y - Y / 2) & 255"};
 // get, put and rnd make the filter run pixel by pixel in order.
 const std::array<std::string, 3> kSequential = {"put(get(0) + r, 0) & 255", "rnd(0, g)", "b"};
 
 std::vector<TCase> Cases() {
   const int32_t ctl[8] = {200, 30, 0, 0, 0, 0, 0, 0};
   std::vector<TCase> c = {
-      {"GrayScale", false, [](TBitmap& B, TOutcome& O) { GrayScale(B, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
+      {"GrayScale", false,
+       [](TBitmap& B, TOutcome& O) { GrayScale(B, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
       {"GrayScaleRect", false,
        [](TBitmap& B, TOutcome& O) { GrayScale(B, 1, 1, B.Width() - 1, B.Height() - 3, nullptr, Recorder(O)); }},
-      {"Negative", false, [](TBitmap& B, TOutcome& O) { Negative(B, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
+      {"Negative", false,
+       [](TBitmap& B, TOutcome& O) { Negative(B, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
       {"Negative1", true,
        [](TBitmap& B, TOutcome& O) { Negative(B, 3, 1, B.Width() - 2, B.Height(), nullptr, Recorder(O)); }},
       {"AddRGBOffsets", false,
-       [](TBitmap& B, TOutcome& O) { AddRGBOffsets(B, 40, -30, 7, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
+       [](TBitmap& B, TOutcome& O) {
+         AddRGBOffsets(B, 40, -30, 7, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O));
+       }},
       {"AdjustContrast", false,
        [](TBitmap& B, TOutcome& O) {
          int32_t r = 0, g = 0, b = 0;
@@ -133,7 +136,8 @@ std::vector<TCase> Cases() {
        }},
       {"AdjustHSV", false,
        [](TBitmap& B, TOutcome& O) { AdjustHSV(B, 100, -20, 15, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
-      {"Equalize", false, [](TBitmap& B, TOutcome& O) { Equalize(B, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
+      {"Equalize", false,
+       [](TBitmap& B, TOutcome& O) { Equalize(B, 0, 0, B.Width(), B.Height(), nullptr, Recorder(O)); }},
       {"Histogram", false,
        [](TBitmap& B, TOutcome& O) {
          TIMHistogram h;
@@ -221,7 +225,8 @@ std::vector<TCase> Cases() {
   for (const int32_t radius : {1, 6, 45, 400})
     for (const int32_t mode : {int32_t(mmMaximum), int32_t(mmMinimum), int32_t(mmOpening), int32_t(mmClosing)}) {
       if (radius != 6 && mode != mmClosing && mode != mmMaximum) continue;
-      c.push_back({"Morphology_r" + std::to_string(radius) + "_m" + std::to_string(mode), false, [radius, mode](TBitmap& B, TOutcome& O) {
+      c.push_back({"Morphology_r" + std::to_string(radius) + "_m" + std::to_string(mode), false,
+                   [radius, mode](TBitmap& B, TOutcome& O) {
                      Morphology(B, radius, mode, nullptr, Recorder(O), 0, 0, B.Width(), B.Height());
                    }});
     }
