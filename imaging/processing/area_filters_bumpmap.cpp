@@ -8,6 +8,7 @@
 #include "imaging/model/pixel.h"
 #include "imaging/processing/area_filters.h"
 #include "imaging/processing/colour_convert.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -43,11 +44,13 @@ void BumpMap(TBitmap& Bitmap, int32_t LightX, int32_t LightY, TProgressRec& Prog
 
   // The relief, read before any pixel changes.
   std::vector<uint8_t> gray(size_t(rw) * size_t(rh));
-  for (int32_t y = Y1; y <= Y2; ++y) {
-    const auto* row = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y)) + X1;
-    uint8_t* g = &gray[size_t(y - Y1) * size_t(rw)];
-    for (int32_t x = 0; x < rw; ++x) g[x] = GrayLevel(row[x]);
-  }
+  RunRowStrips(Y1, Y2 + 1, int64_t(rw) * 4, [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      const auto* row = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y)) + X1;
+      uint8_t* g = &gray[size_t(y - Y1) * size_t(rw)];
+      for (int32_t x = 0; x < rw; ++x) g[x] = GrayLevel(row[x]);
+    }
+  });
 
   // Both terms of each channel depend on one byte only: tables of the exact
   // floating-point values, rounded per pixel after the sum.
@@ -67,25 +70,29 @@ void BumpMap(TBitmap& Bitmap, int32_t LightX, int32_t LightY, TProgressRec& Prog
   for (int32_t x = X1; x <= X2; ++x) colShift[size_t(x - X1)] = Trunc32((double(x) - LightX) / EX * 128);
 
   Progress.per1 = 100.0 / ((Y2 - Y1) + 0.5);
-  for (int32_t y = Y1; y <= Y2; ++y) {
-    const uint8_t* g = &gray[size_t(y - Y1) * size_t(rw)];
-    const uint8_t* up = &gray[size_t(std::max(y - 1, Y1) - Y1) * size_t(rw)];
-    const uint8_t* down = &gray[size_t(std::min(y + 1, Y2) - Y1) * size_t(rw)];
-    const int64_t rowShift = Trunc32((double(y) - LightY) / EY * 128);
-    auto* px = static_cast<TBGRPixel*>(Bitmap.ScanLine(y)) + X1;
-    for (int32_t x = 0; x < rw; ++x) {
-      const int32_t sx = int32_t(g[std::min(x + 1, rw - 1)]) - g[std::max(x - 1, 0)];
-      const int32_t sy = int32_t(down[x]) - up[x];
-      const int32_t i = Clamp255(int64_t(sx) + 128 - colShift[size_t(x)]);
-      const int32_t j = Clamp255(int64_t(sy) + 128 - rowShift);
-      const uint8_t l = light[size_t(i) * 256 + size_t(j)];
-      px[x].b = channel(px[x].b, 0, l);
-      px[x].g = channel(px[x].g, 1, l);
-      px[x].r = channel(px[x].r, 2, l);
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      const uint8_t* g = &gray[size_t(y - Y1) * size_t(rw)];
+      const uint8_t* up = &gray[size_t(std::max(y - 1, Y1) - Y1) * size_t(rw)];
+      const uint8_t* down = &gray[size_t(std::min(y + 1, Y2) - Y1) * size_t(rw)];
+      const int64_t rowShift = Trunc32((double(y) - LightY) / EY * 128);
+      auto* px = static_cast<TBGRPixel*>(Bitmap.ScanLine(y)) + X1;
+      for (int32_t x = 0; x < rw; ++x) {
+        const int32_t sx = int32_t(g[std::min(x + 1, rw - 1)]) - g[std::max(x - 1, 0)];
+        const int32_t sy = int32_t(down[x]) - up[x];
+        const int32_t i = Clamp255(int64_t(sx) + 128 - colShift[size_t(x)]);
+        const int32_t j = Clamp255(int64_t(sy) + 128 - rowShift);
+        const uint8_t l = light[size_t(i) * 256 + size_t(j)];
+        px[x].b = channel(px[x].b, 0, l);
+        px[x].g = channel(px[x].g, 1, l);
+        px[x].r = channel(px[x].r, 2, l);
+      }
     }
+  };
+  RunRowStrips(Y1, Y2 + 1, int64_t(rw) * 24, strip, [&](int32_t y) {
     if (Progress.OnProgress)
       Progress.OnProgress(Progress.Sender, std::min(Trunc32((y - Y1 + 1) * 100.0 / ((Y2 - Y1) + 0.5)), 100));
-  }
+  });
 }
 
 }  // namespace kv

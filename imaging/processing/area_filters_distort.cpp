@@ -8,6 +8,7 @@
 
 #include "imaging/model/pixel.h"
 #include "imaging/processing/area_filters.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -84,26 +85,30 @@ void Wave(TBitmap& Bitmap, int32_t Amplitude, int32_t Wavelength, TProgressRec& 
   const double amp = Amplitude;
   Progress.per1 = 100.0 / h;
 
-  for (int32_t y = 0; y < h; ++y) {
-    auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
-    const double dy = (y - cy) * sy;
-    for (int32_t x = 0; x < w; ++x) {
-      const double dx = (x - cx) * sx;
-      const double s = std::sin(std::sqrt(dx * dx + dy * dy) / len * 2 * std::numbers::pi + p);
-      double srcX, srcY;
-      if (Reflective) {
-        const double a = std::fabs(s) * amp;
-        srcX = cx + dx * a / sx;
-        srcY = cy + dy * a / sy;
-      } else {
-        const double a = s * amp;
-        srcX = (a + dx) / sx + cx;
-        srcY = (a + dy) / sy + cy;
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
+      const double dy = (y - cy) * sy;
+      for (int32_t x = 0; x < w; ++x) {
+        const double dx = (x - cx) * sx;
+        const double s = std::sin(std::sqrt(dx * dx + dy * dy) / len * 2 * std::numbers::pi + p);
+        double srcX, srcY;
+        if (Reflective) {
+          const double a = std::fabs(s) * amp;
+          srcX = cx + dx * a / sx;
+          srcY = cy + dy * a / sy;
+        } else {
+          const double a = s * amp;
+          srcX = (a + dx) / sx + cx;
+          srcY = (a + dy) / sy + cy;
+        }
+        out[x] = WaveSample(rows, w, h, srcX, srcY);
       }
-      out[x] = WaveSample(rows, w, h, srcX, srcY);
     }
+  };
+  RunRowStrips(0, h, int64_t(w) * 64, strip, [&](int32_t y) {
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(y) * 100 / h));
-  }
+  });
 }
 
 void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, double Refraction, int32_t Height,
@@ -128,23 +133,28 @@ void Lens(TBitmap& Bitmap, int32_t CX, int32_t CY, TProgressRec& Progress, doubl
   std::vector<const TBGRPixel*> rows(static_cast<size_t>(h));
   for (int32_t y = 0; y < h; ++y) rows[size_t(y)] = static_cast<const TBGRPixel*>(Bitmap.ScanLine(y));
   Progress.per1 = 100.0 / bw;
-  for (int32_t u = 0; u < bw; ++u) {
-    const double v = u - a + 0.5;
-    TBGRPixel* col = &work[size_t(u) * size_t(bh)];
-    for (int32_t k = 0; k < bh; ++k) {
-      const double t = b - k - 0.5;
-      int64_t sx = x1 + u, sy = y1 + k;
-      if (b * b - b * b * v * v / (a * a) > t * t) {
-        const double z = std::sqrt(r * r * (1 - v * v / (a * a) - t * t / (b * b)));
-        // Held inside the picture after the box origin is added: a lens
-        // near the right or bottom edge bends rays from beyond the box.
-        sx = std::clamp<int64_t>(x1 + Trunc(a + Refract(v, z, n)), 0, w - 1);
-        sy = std::clamp<int64_t>(y1 + Trunc(b - Refract(t, z, n)), 0, h - 1);
+  // Columns are the strips here: each fills its own part of the work bitmap.
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t u = From; u < To; ++u) {
+      const double v = u - a + 0.5;
+      TBGRPixel* col = &work[size_t(u) * size_t(bh)];
+      for (int32_t k = 0; k < bh; ++k) {
+        const double t = b - k - 0.5;
+        int64_t sx = x1 + u, sy = y1 + k;
+        if (b * b - b * b * v * v / (a * a) > t * t) {
+          const double z = std::sqrt(r * r * (1 - v * v / (a * a) - t * t / (b * b)));
+          // Held inside the picture after the box origin is added: a lens
+          // near the right or bottom edge bends rays from beyond the box.
+          sx = std::clamp<int64_t>(x1 + Trunc(a + Refract(v, z, n)), 0, w - 1);
+          sy = std::clamp<int64_t>(y1 + Trunc(b - Refract(t, z, n)), 0, h - 1);
+        }
+        col[k] = rows[size_t(sy)][sx];
       }
-      col[k] = rows[size_t(sy)][sx];
     }
+  };
+  RunRowStrips(0, bw, int64_t(bh) * 32, strip, [&](int32_t u) {
     if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, static_cast<int32_t>(int64_t(u + 1) * 100 / bw));
-  }
+  });
   for (int32_t k = 0; k < bh; ++k) {
     auto* out = static_cast<TBGRPixel*>(Bitmap.ScanLine(y1 + k)) + x1;
     for (int32_t u = 0; u < bw; ++u) out[u] = work[size_t(u) * size_t(bh) + size_t(k)];

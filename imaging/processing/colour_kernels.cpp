@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 #include "imaging/processing/colour_convert.h"
 #include "imaging/model/hash_set.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -16,17 +18,22 @@ TBGRPixel* Row24(TBitmap& Bitmap, int32_t Y) { return static_cast<TBGRPixel*>(Bi
 const TBGRPixel* Row24(const TBitmap& Bitmap, int32_t Y) { return static_cast<const TBGRPixel*>(Bitmap.ScanLine(Y)); }
 
 // Runs Op on every pixel of the clipped rectangle of a pf24bit bitmap, one
-// row pointer per row and progress after each row.
+// row pointer per row and progress after each row. PixelCost: Op's rough
+// byte operations, which decide how finely the rows are shared out.
 template <typename TOp>
 void ForEachPixel(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender,
-                  const TIMProgressEvent& OnProgress, TOp Op) {
+                  const TIMProgressEvent& OnProgress, int64_t PixelCost, TOp Op) {
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
   const int32_t n = X2 - X1;
-  for (int32_t y = Y1; y < Y2; ++y) {
-    TBGRPixel* row = Row24(Bitmap, y) + X1;
-    for (int32_t x = 0; x < n; ++x) Op(row[x]);
-    progress.Row(y);
-  }
+  RunRowStrips(
+      Y1, Y2, n * PixelCost,
+      [&](int32_t From, int32_t To) {
+        for (int32_t y = From; y < To; ++y) {
+          TBGRPixel* row = Row24(Bitmap, y) + X1;
+          for (int32_t x = 0; x < n; ++x) Op(row[x]);
+        }
+      },
+      [&](int32_t y) { progress.Row(y); });
 }
 
 // One lookup table per channel, for the operations that map each value on its own.
@@ -38,7 +45,7 @@ struct TChannelTables {
 
 void ApplyTables(TBitmap& Bitmap, const TChannelTables& T, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2,
                  TObject* Sender, const TIMProgressEvent& OnProgress) {
-  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, [&T](TBGRPixel& p) {
+  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, 6, [&T](TBGRPixel& p) {
     p.r = T.Red[p.r];
     p.g = T.Green[p.g];
     p.b = T.Blue[p.b];
@@ -69,7 +76,7 @@ void InvertBitRun(uint8_t* Row, int32_t X1, int32_t X2) {
 void GrayScale(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender,
                const TIMProgressEvent& OnProgress) {
   if (!Usable24(Bitmap, X1, Y1, X2, Y2)) return;
-  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, [](TBGRPixel& p) { p.r = p.g = p.b = GrayLevel(p); });
+  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, 8, [](TBGRPixel& p) { p.r = p.g = p.b = GrayLevel(p); });
 }
 
 void Negative(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TObject* Sender,
@@ -78,18 +85,24 @@ void Negative(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
     if (!ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
     const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
     const int32_t n = (X2 - X1) * 3;
-    for (int32_t y = Y1; y < Y2; ++y) {
-      uint8_t* row = static_cast<uint8_t*>(Bitmap.ScanLine(y)) + X1 * 3;
-      for (int32_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(255 - row[i]);
-      progress.Row(y);
-    }
+    RunRowStrips(
+        Y1, Y2, int64_t(n) * 2,
+        [&](int32_t From, int32_t To) {
+          for (int32_t y = From; y < To; ++y) {
+            uint8_t* row = static_cast<uint8_t*>(Bitmap.ScanLine(y)) + X1 * 3;
+            for (int32_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(255 - row[i]);
+          }
+        },
+        [&](int32_t y) { progress.Row(y); });
   } else if (Bitmap.PixelFormat() == pf1bit) {
     if (!ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
     const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
-    for (int32_t y = Y1; y < Y2; ++y) {
-      InvertBitRun(static_cast<uint8_t*>(Bitmap.ScanLine(y)), X1, X2);
-      progress.Row(y);
-    }
+    RunRowStrips(
+        Y1, Y2, (int64_t(X2) - X1) / 4 + 2,
+        [&](int32_t From, int32_t To) {
+          for (int32_t y = From; y < To; ++y) InvertBitRun(static_cast<uint8_t*>(Bitmap.ScanLine(y)), X1, X2);
+        },
+        [&](int32_t y) { progress.Row(y); });
   }
 }
 
@@ -132,7 +145,7 @@ void AdjustHSV(TBitmap& Bitmap, int32_t HueOffset, int32_t SaturationOffset, int
   // The integer HSV round trip is lossy, so a shift that moves nothing must not run it.
   if (dh == 0 && SaturationOffset == 0 && ValueOffset == 0) return;
   const auto clamp = [](int64_t v) { return static_cast<int32_t>(v < -1000 ? -1000 : (v > 1000 ? 1000 : v)); };
-  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, [&](TBGRPixel& p) {
+  ForEachPixel(Bitmap, X1, Y1, X2, Y2, Sender, OnProgress, 48, [&](TBGRPixel& p) {
     int32_t h, s, v;
     RGBToHSV(PackedColour(p), h, s, v);
     HSVToRGB(p, (h + dh) % 360, clamp(int64_t(s) + SaturationOffset), clamp(int64_t(v) + ValueOffset));
@@ -164,31 +177,36 @@ void Equalize(TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, T
   const int32_t rw = X2 - X1;
   std::vector<TBGRPixel> out(size_t(rw) * size_t(Y2 - Y1));
   const TRowProgress progress(Sender, OnProgress, Y1, Y2 - 1);
-  for (int32_t y = Y1; y < Y2; ++y) {
-    const TBGRPixel* rows[3] = {Row24(Bitmap, y > 0 ? y - 1 : 0), Row24(Bitmap, y),
-                                Row24(Bitmap, y + 1 < h ? y + 1 : h - 1)};
-    TBGRPixel* dst = out.data() + size_t(y - Y1) * size_t(rw);
-    for (int32_t x = X1; x < X2; ++x) {
-      const int32_t cols[3] = {x > 0 ? x - 1 : 0, x, x + 1 < w ? x + 1 : w - 1};
-      int32_t sr = 0, sg = 0, sb = 0;
-      for (const TBGRPixel* row : rows)
-        for (int32_t c : cols) {
-          sr += row[c].r;
-          sg += row[c].g;
-          sb += row[c].b;
-        }
-      const TBGRPixel mean = CreateRGB(static_cast<uint8_t>(sr / 9), static_cast<uint8_t>(sg / 9),
-                                       static_cast<uint8_t>(sb / 9));
-      const TBGRPixel& p = rows[1][x];
-      const uint8_t g = GrayLevel(p);
-      const uint8_t G = GrayLevel(mean);
-      TBGRPixel& q = dst[x - X1];
-      if (left[g] == right[g] || G < left[g]) q = CreateRGB(left[p.r], left[p.g], left[p.b]);
-      else if (G > right[g]) q = CreateRGB(right[p.r], right[p.g], right[p.b]);
-      else q = mean;
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* rows[3] = {Row24(Bitmap, y > 0 ? y - 1 : 0), Row24(Bitmap, y),
+                                  Row24(Bitmap, y + 1 < h ? y + 1 : h - 1)};
+      TBGRPixel* dst = out.data() + size_t(y - Y1) * size_t(rw);
+      for (int32_t x = X1; x < X2; ++x) {
+        const int32_t cols[3] = {x > 0 ? x - 1 : 0, x, x + 1 < w ? x + 1 : w - 1};
+        int32_t sr = 0, sg = 0, sb = 0;
+        for (const TBGRPixel* row : rows)
+          for (int32_t c : cols) {
+            sr += row[c].r;
+            sg += row[c].g;
+            sb += row[c].b;
+          }
+        const TBGRPixel mean =
+            CreateRGB(static_cast<uint8_t>(sr / 9), static_cast<uint8_t>(sg / 9), static_cast<uint8_t>(sb / 9));
+        const TBGRPixel& p = rows[1][x];
+        const uint8_t g = GrayLevel(p);
+        const uint8_t G = GrayLevel(mean);
+        TBGRPixel& q = dst[x - X1];
+        if (left[g] == right[g] || G < left[g])
+          q = CreateRGB(left[p.r], left[p.g], left[p.b]);
+        else if (G > right[g])
+          q = CreateRGB(right[p.r], right[p.g], right[p.b]);
+        else
+          q = mean;
+      }
     }
-    progress.Row(y);
-  }
+  };
+  RunRowStrips(Y1, Y2, int64_t(rw) * 3 * 12, strip, [&](int32_t y) { progress.Row(y); });
   for (int32_t y = Y1; y < Y2; ++y)
     std::memcpy(Row24(Bitmap, y) + X1, out.data() + size_t(y - Y1) * size_t(rw), size_t(rw) * sizeof(TBGRPixel));
 }
@@ -200,15 +218,24 @@ void GetAverageRGB(const TBitmap& Bitmap, int32_t& Red, int32_t& Green, int32_t&
     Red = Green = Blue = 128;
     return;
   }
+  // Integer sums: the strips' partial sums add up to the very same totals.
   uint64_t sr = 0, sg = 0, sb = 0;
-  for (int32_t y = 0; y < h; ++y) {
-    const TBGRPixel* row = Row24(Bitmap, y);
-    for (int32_t x = 0; x < w; ++x) {
-      sr += row[x].r;
-      sg += row[x].g;
-      sb += row[x].b;
+  std::mutex merge;
+  RunRowStrips(0, h, int64_t(w) * 3, [&](int32_t From, int32_t To) {
+    uint64_t r = 0, g = 0, b = 0;
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* row = Row24(Bitmap, y);
+      for (int32_t x = 0; x < w; ++x) {
+        r += row[x].r;
+        g += row[x].g;
+        b += row[x].b;
+      }
     }
-  }
+    const std::lock_guard lock(merge);
+    sr += r;
+    sg += g;
+    sb += b;
+  });
   const uint64_t n = uint64_t(w) * uint64_t(h);
   Red = static_cast<int32_t>(sr / n);
   Green = static_cast<int32_t>(sg / n);
@@ -225,17 +252,23 @@ void ConvertTo1BitThreshold(TBitmap& Bitmap, int32_t Threshold, TProgressRec& Pr
   const int32_t w = Bitmap.Width(), h = Bitmap.Height();
   TBitmap bw(w, h, pf1bit);
   Progress.Start(h);
-  for (int32_t y = 0; y < h; ++y) {
-    const TBGRPixel* src = Row24(Bitmap, y);
-    uint8_t* dst = static_cast<uint8_t*>(bw.ScanLine(y));
-    std::memset(dst, 0, size_t(bw.RowBytes()));  // pad bits stay clear
-    for (int32_t x = 0; x < w; ++x)
-      if (GrayLevel(src[x]) >= Threshold) dst[x >> 3] |= kBitMask[x & 7];
-    // This conversion divides last, (row + 1) * 100 / (height + 0.5): a
-    // precomputed step gives one less on some rows (row 76 of 192: 39, not 40).
-    ++Progress.val;
-    if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, Trunc32(Progress.val * 100.0 / (h + 0.5)));
-  }
+  RunRowStrips(
+      0, h, int64_t(w) * 4,
+      [&](int32_t From, int32_t To) {
+        for (int32_t y = From; y < To; ++y) {
+          const TBGRPixel* src = Row24(Bitmap, y);
+          uint8_t* dst = static_cast<uint8_t*>(bw.ScanLine(y));
+          std::memset(dst, 0, size_t(bw.RowBytes()));  // pad bits stay clear
+          for (int32_t x = 0; x < w; ++x)
+            if (GrayLevel(src[x]) >= Threshold) dst[x >> 3] |= kBitMask[x & 7];
+        }
+      },
+      [&](int32_t) {
+        // This conversion divides last, (row + 1) * 100 / (height + 0.5): a
+        // precomputed step gives one less on some rows (row 76 of 192: 39, not 40).
+        ++Progress.val;
+        if (Progress.OnProgress) Progress.OnProgress(Progress.Sender, Trunc32(Progress.val * 100.0 / (h + 0.5)));
+      });
   Bitmap.TakeOver(bw);
 }
 
@@ -243,16 +276,28 @@ void CountHistogram(const TBitmap& Bitmap, TIMHistogram& Histogram, int32_t X1, 
   if (Bitmap.PixelFormat() != pf24bit) return;
   Histogram = TIMHistogram{};
   if (!ClipKernelRect(Bitmap, X1, Y1, X2, Y2)) return;
-  for (int32_t y = Y1; y < Y2; ++y) {
-    const TBGRPixel* row = Row24(Bitmap, y);
-    for (int32_t x = X1; x < X2; ++x) {
-      const TBGRPixel& p = row[x];
-      ++Histogram[p.r].Red;
-      ++Histogram[p.g].Green;
-      ++Histogram[p.b].Blue;
-      ++Histogram[GrayLevel(p)].Gray;
+  // Each strip counts into its own histogram; counts add up in any order.
+  std::mutex merge;
+  RunRowStrips(Y1, Y2, (int64_t(X2) - X1) * 6, [&](int32_t From, int32_t To) {
+    TIMHistogram own{};
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* row = Row24(Bitmap, y);
+      for (int32_t x = X1; x < X2; ++x) {
+        const TBGRPixel& p = row[x];
+        ++own[p.r].Red;
+        ++own[p.g].Green;
+        ++own[p.b].Blue;
+        ++own[GrayLevel(p)].Gray;
+      }
     }
-  }
+    const std::lock_guard lock(merge);
+    for (size_t i = 0; i < own.size(); ++i) {
+      Histogram[i].Red += own[i].Red;
+      Histogram[i].Green += own[i].Green;
+      Histogram[i].Blue += own[i].Blue;
+      Histogram[i].Gray += own[i].Gray;
+    }
+  });
 }
 
 int32_t CountColors(const TBitmap& Bitmap, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {

@@ -8,6 +8,7 @@
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/processing/colour_convert.h"
 #include "imaging/processing/quantizer.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -56,21 +57,26 @@ void ReduceColors(TBitmap& Bitmap, int32_t Colours, TBGRPixel* Palette, TObject*
   TProgressRec progress{OnProgress, Sender};
   progress.Start(Bitmap.Height());
   const int32_t w = Bitmap.Width();
-  for (int32_t y = 0; y < Bitmap.Height(); ++y) {
-    auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
-    // Runs of one colour are common; look each run up once.
-    uint32_t last = 0xFFFFFFFFu;
-    TBGRPixel mapped{};
-    for (int32_t x = 0; x < w; ++x) {
-      const uint32_t c = PackedColour(row[x]);
-      if (c != last) {
-        last = c;
-        mapped = Palette[std::clamp(q.RGBIndex(c), 0, n - 1)];
-      }
-      row[x] = mapped;
-    }
-    progress.Row();
-  }
+  // The palette is chosen once; mapping a pixel to it only reads the quantizer.
+  RunRowStrips(
+      0, Bitmap.Height(), int64_t(w) * 12,
+      [&](int32_t From, int32_t To) {
+        for (int32_t y = From; y < To; ++y) {
+          auto* row = static_cast<TBGRPixel*>(Bitmap.ScanLine(y));
+          // Runs of one colour are common; look each run up once.
+          uint32_t last = 0xFFFFFFFFu;
+          TBGRPixel mapped{};
+          for (int32_t x = 0; x < w; ++x) {
+            const uint32_t c = PackedColour(row[x]);
+            if (c != last) {
+              last = c;
+              mapped = Palette[std::clamp(q.RGBIndex(c), 0, n - 1)];
+            }
+            row[x] = mapped;
+          }
+        }
+      },
+      [&](int32_t) { progress.Row(); });
   Bitmap.NotifyChanged();
 }
 
@@ -79,21 +85,24 @@ void ConvertTo1BitDither(TBitmap& Bitmap, TProgressRec& Progress) {
   const int32_t w = Bitmap.Width(), h = Bitmap.Height();
   TBitmap bw(w, h, pf1bit);
   Progress.Start(h);
-  for (int32_t y = 0; y < h; ++y) {
-    const TBGRPixel* src = Row24(Bitmap, y);
-    uint8_t* dst = Row8(bw, y);
-    std::memset(dst, 0, size_t(bw.RowBytes()));
-    for (int32_t x = 0; x < w; ++x) {
-      const TBGRPixel& p = src[x];
-      int32_t g4 = (21 * p.r + 71 * p.g + 7 * p.b) / 400;
-      // The scale tops out at 63, the matrix's largest entry: count the top
-      // level as 64 so that white pages stay white instead of gaining a dot
-      // in every 8 x 8 block.
-      if (g4 >= 63) g4 = 64;
-      if (kDitherMatrix[x & 7][y & 7] < g4) dst[x >> 3] |= kBitMask[x & 7];
+  // An ordered dither: every pixel against its own matrix entry, no error carried between rows.
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* src = Row24(Bitmap, y);
+      uint8_t* dst = Row8(bw, y);
+      std::memset(dst, 0, size_t(bw.RowBytes()));
+      for (int32_t x = 0; x < w; ++x) {
+        const TBGRPixel& p = src[x];
+        int32_t g4 = (21 * p.r + 71 * p.g + 7 * p.b) / 400;
+        // The scale tops out at 63, the matrix's largest entry: count the top
+        // level as 64 so that white pages stay white instead of gaining a dot
+        // in every 8 x 8 block.
+        if (g4 >= 63) g4 = 64;
+        if (kDitherMatrix[x & 7][y & 7] < g4) dst[x >> 3] |= kBitMask[x & 7];
+      }
     }
-    Progress.Row();
-  }
+  };
+  RunRowStrips(0, h, int64_t(w) * 4, strip, [&](int32_t) { Progress.Row(); });
   Bitmap.TakeOver(bw);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "imaging/processing/dib.h"
+#include "imaging/processing/row_strips.h"
 
 namespace kv {
 
@@ -96,20 +97,22 @@ void DecodeGroup(const uint8_t* S, uint8_t* Out) {
 template <TYuvLayout L>
 void DecodePacked(const uint8_t* Src, int64_t Stride, int32_t Width, int32_t Height, bool TopFirst, TBitmap& T) {
   constexpr TGroup g = GroupOf(L);
-  uint8_t group[8 * 3];
-  for (int32_t r = 0; r < Height; ++r) {
-    const uint8_t* s = Src + r * Stride;
-    auto* d = static_cast<uint8_t*>(T.ScanLine(TopFirst ? r : Height - 1 - r));
-    for (int32_t x = 0; x < Width; x += g.Pixels, s += g.Bytes) {
-      const int32_t n = std::min(g.Pixels, Width - x);  // the last group may reach past the row
-      if (n == g.Pixels) {
-        DecodeGroup<L>(s, d + 3 * int64_t(x));
-      } else {
-        DecodeGroup<L>(s, group);
-        std::memcpy(d + 3 * int64_t(x), group, size_t(n) * 3);
+  RunRowStrips(0, Height, int64_t(Width) * 12, [&](int32_t From, int32_t To) {
+    uint8_t group[8 * 3];
+    for (int32_t r = From; r < To; ++r) {
+      const uint8_t* s = Src + r * Stride;
+      auto* d = static_cast<uint8_t*>(T.ScanLine(TopFirst ? r : Height - 1 - r));
+      for (int32_t x = 0; x < Width; x += g.Pixels, s += g.Bytes) {
+        const int32_t n = std::min(g.Pixels, Width - x);  // the last group may reach past the row
+        if (n == g.Pixels) {
+          DecodeGroup<L>(s, d + 3 * int64_t(x));
+        } else {
+          DecodeGroup<L>(s, group);
+          std::memcpy(d + 3 * int64_t(x), group, size_t(n) * 3);
+        }
       }
     }
-  }
+  });
 }
 
 // Planar frames: a luma plane, then two chroma planes of (Width / Div) x
@@ -122,20 +125,22 @@ void DecodePlanar(const uint8_t* Src, int32_t Width, int32_t Height, int32_t Div
   const uint8_t* second = first + cw * ch;
   const uint8_t* up = UFirst ? first : second;
   const uint8_t* vp = UFirst ? second : first;
-  for (int32_t r = 0; r < Height; ++r) {
-    auto* d = static_cast<uint8_t*>(T.ScanLine(TopFirst ? r : Height - 1 - r));
-    const uint8_t* ys = yp + int64_t(r) * Width;
-    const int64_t cr = std::min<int64_t>(r / Div, ch - 1);
-    for (int32_t x = 0; x < Width; ++x, d += 3) {
-      int32_t u = 128, v = 128;  // a frame too small for one block has no colour
-      if (cw > 0 && ch > 0) {
-        const int64_t at = cr * cw + std::min<int64_t>(x / Div, cw - 1);
-        u = up[at];
-        v = vp[at];
+  RunRowStrips(0, Height, int64_t(Width) * 12, [&](int32_t From, int32_t To) {
+    for (int32_t r = From; r < To; ++r) {
+      auto* d = static_cast<uint8_t*>(T.ScanLine(TopFirst ? r : Height - 1 - r));
+      const uint8_t* ys = yp + int64_t(r) * Width;
+      const int64_t cr = std::min<int64_t>(r / Div, ch - 1);
+      for (int32_t x = 0; x < Width; ++x, d += 3) {
+        int32_t u = 128, v = 128;  // a frame too small for one block has no colour
+        if (cw > 0 && ch > 0) {
+          const int64_t at = cr * cw + std::min<int64_t>(x / Div, cw - 1);
+          u = up[at];
+          v = vp[at];
+        }
+        Put(d, ys[x], u, v);
       }
-      Put(d, ys[x], u, v);
     }
-  }
+  });
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "imaging/model/pixel.h"
+#include "imaging/processing/row_strips.h"
 #include "platform/rtl/pascal_math.h"
 
 namespace kv {
@@ -28,24 +30,35 @@ void Progress(const TShenCastanParams& P, int32_t Step) {
   if (P.OnProgress) P.OnProgress(P.Sender, Trunc32(P.ProgressStep * Step));
 }
 
+// Body(From, To) over strips of First..Last-1 (rows, or columns), each of about
+// Cost byte operations; the steps report no progress of their own.
+template <typename TBody>
+void Strips(int32_t First, int32_t Last, int64_t Cost, TBody&& Body) {
+  RunRowStrips(First, Last, Cost, Body);
+}
+
 // Gray levels of the source, embedded with wrap-around into the float raster G.
 void EmbedGray(const TBitmap& Source, const TShenCastanParams& P, const TIMWorkBitmap& G) {
   const int32_t W = P.Width, H = P.Height;
   TIMWorkBitmap gray(W, H, 8);
-  for (int32_t y = 0; y < H; ++y) {
-    const TBGRPixel* s = static_cast<const TBGRPixel*>(Source.ScanLine(y));
-    uint8_t* d = gray.ScanLine(y);
-    for (int32_t x = 0; x < W; ++x) d[x] = GrayLevel(s[x]);
-  }
+  Strips(0, H, int64_t(W) * 4, [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      const TBGRPixel* s = static_cast<const TBGRPixel*>(Source.ScanLine(y));
+      uint8_t* d = gray.ScanLine(y);
+      for (int32_t x = 0; x < W; ++x) d[x] = GrayLevel(s[x]);
+    }
+  });
   std::vector<int32_t> srcColumn(static_cast<size_t>(P.Columns));
   for (int32_t j = 0; j < P.Columns; ++j)
     srcColumn[j] = static_cast<int32_t>(((static_cast<int64_t>(j) - kShenCastanEmbed) % W + W) % W);
-  for (int32_t i = 0; i < P.Rows; ++i) {
-    const int32_t si = static_cast<int32_t>(((static_cast<int64_t>(i) - kShenCastanEmbed) % H + H) % H);
-    const uint8_t* s = gray.ScanLine(si);
-    float* d = FloatRow(G, i);
-    for (int32_t j = 0; j < P.Columns; ++j) d[j] = s[srcColumn[j]];
-  }
+  Strips(0, P.Rows, int64_t(P.Columns) * 5, [&](int32_t From, int32_t To) {
+    for (int32_t i = From; i < To; ++i) {
+      const int32_t si = static_cast<int32_t>(((static_cast<int64_t>(i) - kShenCastanEmbed) % H + H) % H);
+      const uint8_t* s = gray.ScanLine(si);
+      float* d = FloatRow(G, i);
+      for (int32_t j = 0; j < P.Columns; ++j) d[j] = s[srcColumn[j]];
+    }
+  });
 }
 
 // Infinite symmetric exponential filter: down the columns of X into S, then
@@ -58,53 +71,58 @@ void Isef(const TIMWorkBitmap& X, const TIMWorkBitmap& S, const TShenCastanParam
   const int32_t rows = P.Rows, cols = P.Columns;
 
   // Columns: the anticausal part goes into S bottom-up; the causal part then
-  // runs top-down, and row k of S still holds a[k] when y[k-1] needs it.
-  {
+  // runs top-down, and row k of S still holds a[k] when y[k-1] needs it. The
+  // recursions run down the columns, so the strips here are bands of columns.
+  Strips(0, cols, int64_t(rows) * 24, [&](int32_t J1, int32_t J2) {
     const float* x = FloatRow(X, rows - 1);
     float* a = FloatRow(S, rows - 1);
-    for (int32_t j = 0; j < cols; ++j) a[j] = static_cast<float>(b2 * x[j]);
+    for (int32_t j = J1; j < J2; ++j) a[j] = static_cast<float>(b2 * x[j]);
     for (int32_t k = rows - 2; k >= 0; --k) {
       const float* xk = FloatRow(X, k);
       const float* below = FloatRow(S, k + 1);
       float* ak = FloatRow(S, k);
-      for (int32_t j = 0; j < cols; ++j) ak[j] = static_cast<float>(b2 * xk[j] + b * below[j]);
+      for (int32_t j = J1; j < J2; ++j) ak[j] = static_cast<float>(b2 * xk[j] + b * below[j]);
     }
     std::vector<float> r(static_cast<size_t>(cols));
     for (int32_t k = 0; k < rows; ++k) {
       const float* xk = FloatRow(X, k);
       float* yk = FloatRow(S, k);
       const float* below = k + 1 < rows ? FloatRow(S, k + 1) : nullptr;
-      for (int32_t j = 0; j < cols; ++j) {
+      for (int32_t j = J1; j < J2; ++j) {
         r[j] = static_cast<float>(k == 0 ? b1 * xk[j] : b1 * xk[j] + b * r[j]);
         yk[j] = below ? r[j] + below[j] : r[j];
       }
     }
-  }
+  });
   // Rows, in place.
-  std::vector<float> a(static_cast<size_t>(cols));
-  for (int32_t i = 0; i < rows; ++i) {
-    float* line = FloatRow(S, i);
-    a[cols - 1] = static_cast<float>(b2 * line[cols - 1]);
-    for (int32_t k = cols - 2; k >= 0; --k) a[k] = static_cast<float>(b2 * line[k] + b * a[k + 1]);
-    float r = 0;
-    for (int32_t k = 0; k < cols; ++k) {
-      r = static_cast<float>(k == 0 ? b1 * line[k] : b1 * line[k] + b * r);
-      line[k] = k + 1 < cols ? r + a[k + 1] : r;
+  Strips(0, rows, int64_t(cols) * 24, [&](int32_t From, int32_t To) {
+    std::vector<float> a(static_cast<size_t>(cols));
+    for (int32_t i = From; i < To; ++i) {
+      float* line = FloatRow(S, i);
+      a[cols - 1] = static_cast<float>(b2 * line[cols - 1]);
+      for (int32_t k = cols - 2; k >= 0; --k) a[k] = static_cast<float>(b2 * line[k] + b * a[k + 1]);
+      float r = 0;
+      for (int32_t k = 0; k < cols; ++k) {
+        r = static_cast<float>(k == 0 ? b1 * line[k] : b1 * line[k] + b * r);
+        line[k] = k + 1 < cols ? r + a[k + 1] : r;
+      }
     }
-  }
+  });
 }
 
 // 1 where the smoothed picture lies above the gray one, 0 elsewhere and in the border.
 void LaplacianSign(const TIMWorkBitmap& G, const TIMWorkBitmap& S, const TIMWorkBitmap& L,
                    const TShenCastanParams& P) {
-  for (int32_t i = 0; i < P.Rows; ++i) {
-    const float* g = FloatRow(G, i);
-    const float* s = FloatRow(S, i);
-    uint8_t* l = L.ScanLine(i);
-    std::memset(l, 0, static_cast<size_t>(P.Columns));
-    if (!Interior(i, P.Rows)) continue;
-    for (int32_t j = kShenCastanOutline; j < P.Columns - kShenCastanOutline; ++j) l[j] = s[j] - g[j] > 0 ? 1 : 0;
-  }
+  Strips(0, P.Rows, int64_t(P.Columns) * 9, [&](int32_t From, int32_t To) {
+    for (int32_t i = From; i < To; ++i) {
+      const float* g = FloatRow(G, i);
+      const float* s = FloatRow(S, i);
+      uint8_t* l = L.ScanLine(i);
+      std::memset(l, 0, static_cast<size_t>(P.Columns));
+      if (!Interior(i, P.Rows)) continue;
+      for (int32_t j = kShenCastanOutline; j < P.Columns - kShenCastanOutline; ++j) l[j] = s[j] - g[j] > 0 ? 1 : 0;
+    }
+  });
 }
 
 // Sums of S over a window, split by the Laplacian sign.
@@ -190,77 +208,104 @@ void ZeroCrossings(const TIMWorkBitmap& G, const TIMWorkBitmap& S, const TIMWork
   std::unique_ptr<TColumnSums> wide;
   if (!direct) wide = std::make_unique<TColumnSums>(S, L, rows, cols, half);
 
-  for (int32_t i = 0; i < rows; ++i) {
-    float* g = FloatRow(G, i);
-    if (!Interior(i, rows)) {
-      std::memset(g, 0, sizeof(float) * static_cast<size_t>(cols));
-      continue;
-    }
-    if (wide) wide->CentreOn(i);
-    const float* sUp = FloatRow(S, i - 1);
-    const float* s = FloatRow(S, i);
-    const float* sDown = FloatRow(S, i + 1);
-    const uint8_t* lUp = L.ScanLine(i - 1);
-    const uint8_t* l = L.ScanLine(i);
-    const uint8_t* lDown = L.ScanLine(i + 1);
-    for (int32_t j = 0; j < cols; ++j) {
-      bool candidate = false;
-      if (Interior(j, cols) && l[j] == 1) {
-        if (lDown[j] == 0) candidate = sDown[j] - sUp[j] > 0;
-        else if (l[j + 1] == 0) candidate = s[j + 1] - s[j - 1] > 0;
-        else if (lUp[j] == 0) candidate = sDown[j] - sUp[j] < 0;
-        else if (l[j - 1] == 0) candidate = s[j + 1] - s[j - 1] < 0;
-      }
-      if (!candidate) {
-        g[j] = 0;
+  // Rows of the direct sums stand alone. The running sums of a wide window
+  // are rounded as they go, so they are only the same when every row of the
+  // picture passes through them in order: those run on this thread.
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t i = From; i < To; ++i) {
+      float* g = FloatRow(G, i);
+      if (!Interior(i, rows)) {
+        std::memset(g, 0, sizeof(float) * static_cast<size_t>(cols));
         continue;
       }
-      if (wide) {
-        g[j] = wide->At(j).Gradient();
-        continue;
-      }
-      // A negative half leaves the window empty and the gradient 0.
-      TWindowSums w;
-      for (int32_t di = -half; di <= half; ++di) {
-        const float* sr = FloatRow(S, i + di);
-        const uint8_t* lr = L.ScanLine(i + di);
-        for (int32_t dj = -half; dj <= half; ++dj) {
-          if (lr[j + dj]) {
-            w.On += sr[j + dj];
-            ++w.NumOn;
-          } else {
-            w.Off += sr[j + dj];
-            ++w.NumOff;
+      if (wide) wide->CentreOn(i);
+      const float* sUp = FloatRow(S, i - 1);
+      const float* s = FloatRow(S, i);
+      const float* sDown = FloatRow(S, i + 1);
+      const uint8_t* lUp = L.ScanLine(i - 1);
+      const uint8_t* l = L.ScanLine(i);
+      const uint8_t* lDown = L.ScanLine(i + 1);
+      for (int32_t j = 0; j < cols; ++j) {
+        bool candidate = false;
+        if (Interior(j, cols) && l[j] == 1) {
+          if (lDown[j] == 0)
+            candidate = sDown[j] - sUp[j] > 0;
+          else if (l[j + 1] == 0)
+            candidate = s[j + 1] - s[j - 1] > 0;
+          else if (lUp[j] == 0)
+            candidate = sDown[j] - sUp[j] < 0;
+          else if (l[j - 1] == 0)
+            candidate = s[j + 1] - s[j - 1] < 0;
+        }
+        if (!candidate) {
+          g[j] = 0;
+          continue;
+        }
+        if (wide) {
+          g[j] = wide->At(j).Gradient();
+          continue;
+        }
+        // A negative half leaves the window empty and the gradient 0.
+        TWindowSums w;
+        for (int32_t di = -half; di <= half; ++di) {
+          const float* sr = FloatRow(S, i + di);
+          const uint8_t* lr = L.ScanLine(i + di);
+          for (int32_t dj = -half; dj <= half; ++dj) {
+            if (lr[j + dj]) {
+              w.On += sr[j + dj];
+              ++w.NumOn;
+            } else {
+              w.Off += sr[j + dj];
+              ++w.NumOff;
+            }
           }
         }
+        g[j] = w.Gradient();
       }
-      g[j] = w.Gradient();
     }
-  }
+  };
+  if (wide)
+    strip(0, rows);
+  else
+    Strips(0, rows, int64_t(cols) * 16 * (half + 1), strip);
 }
 
 // High threshold from the gradient histogram of the inner pixels; low is half of it.
 void EstimateThresholds(TShenCastanParams& P) {
   const TIMWorkBitmap& G = *P.Gradient;
   const int32_t rows = P.Rows, cols = P.Columns;
-  float vmin = std::abs(G.FloatAt(20, 20));
-  float vmax = vmin;
-  for (int32_t i = kShenCastanOutline; i < rows - kShenCastanOutline; ++i) {
-    const float* g = FloatRow(G, i);
-    for (int32_t j = kShenCastanOutline; j < cols - kShenCastanOutline; ++j) {
-      vmin = std::min(vmin, g[j]);
-      vmax = std::max(vmax, g[j]);
+  // Minimum, maximum and counts come out the same whatever order the strips merge in.
+  std::mutex merge;
+  const float start = std::abs(G.FloatAt(20, 20));
+  float vmin = start;
+  float vmax = start;
+  Strips(kShenCastanOutline, rows - kShenCastanOutline, int64_t(cols) * 4, [&](int32_t From, int32_t To) {
+    float lo = start, hi = start;
+    for (int32_t i = From; i < To; ++i) {
+      const float* g = FloatRow(G, i);
+      for (int32_t j = kShenCastanOutline; j < cols - kShenCastanOutline; ++j) {
+        lo = std::min(lo, g[j]);
+        hi = std::max(hi, g[j]);
+      }
     }
-  }
+    const std::lock_guard lock(merge);
+    vmin = std::min(vmin, lo);
+    vmax = std::max(vmax, hi);
+  });
   const double range = static_cast<double>(vmax) - vmin + 1;
   int64_t hist[256] = {};
-  for (int32_t i = kShenCastanOutline; i < rows - kShenCastanOutline; ++i) {
-    const float* g = FloatRow(G, i);
-    for (int32_t j = kShenCastanOutline; j < cols - kShenCastanOutline; ++j) {
-      const int64_t bin = Trunc((static_cast<double>(g[j]) - vmin) * 256 / range);
-      ++hist[std::clamp<int64_t>(bin, 0, 255)];
+  Strips(kShenCastanOutline, rows - kShenCastanOutline, int64_t(cols) * 4, [&](int32_t From, int32_t To) {
+    int64_t own[256] = {};
+    for (int32_t i = From; i < To; ++i) {
+      const float* g = FloatRow(G, i);
+      for (int32_t j = kShenCastanOutline; j < cols - kShenCastanOutline; ++j) {
+        const int64_t bin = Trunc((static_cast<double>(g[j]) - vmin) * 256 / range);
+        ++own[std::clamp<int64_t>(bin, 0, 255)];
+      }
     }
-  }
+    const std::lock_guard lock(merge);
+    for (int k = 0; k < 256; ++k) hist[k] += own[k];
+  });
   const int64_t target = Trunc(static_cast<double>(rows) * P.Ratio * cols);
   int32_t k = 255;
   int64_t count = hist[255];
@@ -275,10 +320,12 @@ void EstimateThresholds(TShenCastanParams& P) {
 
 // Marks Edges with 0 -> 255 (background) and anything else -> 0 (edge).
 void InvertEdges(const TShenCastanParams& P) {
-  for (int32_t i = 0; i < P.Rows; ++i) {
-    uint8_t* e = P.Edges->ScanLine(i);
-    for (int32_t j = 0; j < P.Columns; ++j) e[j] = e[j] == 0 ? 255 : 0;
-  }
+  Strips(0, P.Rows, int64_t(P.Columns) * 2, [&](int32_t From, int32_t To) {
+    for (int32_t i = From; i < To; ++i) {
+      uint8_t* e = P.Edges->ScanLine(i);
+      for (int32_t j = 0; j < P.Columns; ++j) e[j] = e[j] == 0 ? 255 : 0;
+    }
+  });
 }
 
 void WriteEdgeMap(const TShenCastanParams& P, TBitmap& Dest) {

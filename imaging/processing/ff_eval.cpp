@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "imaging/processing/ff_ops.h"
+#include "imaging/processing/row_strips.h"
 #include "platform/rtl/random.h"
 
 namespace kv {
@@ -225,10 +226,6 @@ int32_t FFRunFilter(const std::array<std::string, 3>& Formulas, const int32_t* C
 
   int32_t lanes = code.Sequential ? 1 : kBlock;
   while (lanes > 1 && size_t(code.RegisterCount) * size_t(lanes) * 4 > kMaxRegisterBytes) lanes /= 2;
-  std::vector<int32_t> regs(size_t(code.RegisterCount) * size_t(lanes));
-  for (const auto& [reg, value] : code.Constants)
-    std::fill_n(regs.begin() + ptrdiff_t(reg) * lanes, lanes, value);
-  int32_t* R = regs.data();
 
   // x of every column, scaled once for a preview.
   std::vector<int32_t> xs(size_t(x2 - x1));
@@ -236,38 +233,66 @@ int32_t FFRunFilter(const std::array<std::string, 3>& Formulas, const int32_t* C
     const int32_t col = x - Rect.Left;
     xs[size_t(x - x1)] = ctx.Scaled ? Round32(col / ctx.Scale) : col;
   }
-  uint8_t out[3][kBlock];
-  Progress.Start(y2 - y1);
-  for (int32_t y = y1; y < y2; ++y) {
-    const int32_t row = y - Rect.Top;
-    const uint8_t* s = ctx.Rows[size_t(row)];
-    uint8_t* t = static_cast<uint8_t*>(Target.ScanLine(y));
-    const int32_t yv = ctx.Scaled ? Round32(row / ctx.Scale) : row;
-    for (int32_t bx = x1; bx < x2; bx += lanes) {
-      const int32_t n = std::min(lanes, x2 - bx);
-      const uint8_t* p = s + size_t(bx - Rect.Left) * 3;
-      for (int32_t i = 0; i < n; ++i, p += 3) {
-        R[frR * lanes + i] = p[2];
-        R[frG * lanes + i] = p[1];
-        R[frB * lanes + i] = p[0];
-        R[frX * lanes + i] = xs[size_t(bx - x1 + i)];
-        R[frY * lanes + i] = yv;
-      }
-      FFExecute(code.Prologue, R, lanes, n, ctx);
-      for (int k = 0; k < 3; ++k) {
-        FFExecute(code.Channel[k], R, lanes, n, ctx);
-        const int32_t* res = R + size_t(code.Result[k]) * size_t(lanes);
-        for (int32_t i = 0; i < n; ++i) out[k][i] = ClampByte(res[i]);
-      }
-      uint8_t* q = t + size_t(bx) * 3;
-      for (int32_t i = 0; i < n; ++i, q += 3) {
-        q[0] = out[2][i];
-        q[1] = out[1][i];
-        q[2] = out[0][i];
+  const auto newRegisters = [&] {
+    std::vector<int32_t> regs(size_t(code.RegisterCount) * size_t(lanes));
+    for (const auto& [reg, value] : code.Constants) std::fill_n(regs.begin() + ptrdiff_t(reg) * lanes, lanes, value);
+    return regs;
+  };
+  // Rows From..To-1 with the registers R.
+  const auto runRows = [&](int32_t* R, int32_t From, int32_t To) {
+    uint8_t out[3][kBlock];
+    for (int32_t y = From; y < To; ++y) {
+      const int32_t row = y - Rect.Top;
+      const uint8_t* s = ctx.Rows[size_t(row)];
+      uint8_t* t = static_cast<uint8_t*>(Target.ScanLine(y));
+      const int32_t yv = ctx.Scaled ? Round32(row / ctx.Scale) : row;
+      for (int32_t bx = x1; bx < x2; bx += lanes) {
+        const int32_t n = std::min(lanes, x2 - bx);
+        const uint8_t* p = s + size_t(bx - Rect.Left) * 3;
+        for (int32_t i = 0; i < n; ++i, p += 3) {
+          R[frR * lanes + i] = p[2];
+          R[frG * lanes + i] = p[1];
+          R[frB * lanes + i] = p[0];
+          R[frX * lanes + i] = xs[size_t(bx - x1 + i)];
+          R[frY * lanes + i] = yv;
+        }
+        FFExecute(code.Prologue, R, lanes, n, ctx);
+        for (int k = 0; k < 3; ++k) {
+          FFExecute(code.Channel[k], R, lanes, n, ctx);
+          const int32_t* res = R + size_t(code.Result[k]) * size_t(lanes);
+          for (int32_t i = 0; i < n; ++i) out[k][i] = ClampByte(res[i]);
+        }
+        uint8_t* q = t + size_t(bx) * 3;
+        for (int32_t i = 0; i < n; ++i, q += 3) {
+          q[0] = out[2][i];
+          q[1] = out[1][i];
+          q[2] = out[0][i];
+        }
       }
     }
-    Progress.Row();
+  };
+  Progress.Start(y2 - y1);
+  if (code.Sequential) {
+    // get, put and rnd share the memory cells and the random sequence from
+    // pixel to pixel: such formulas run row after row on this thread.
+    std::vector<int32_t> regs = newRegisters();
+    for (int32_t y = y1; y < y2; ++y) {
+      runRows(regs.data(), y, y + 1);
+      Progress.Row();
+    }
+    return 0;
   }
+  // Each strip of rows has registers of its own; everything else the code
+  // reads is shared and left alone while it runs.
+  size_t instructions = code.Prologue.size();
+  for (const auto& c : code.Channel) instructions += c.size();
+  RunRowStrips(
+      y1, y2, (int64_t(x2) - x1) * 3 * int64_t(instructions + 1),
+      [&](int32_t From, int32_t To) {
+        std::vector<int32_t> regs = newRegisters();
+        runRows(regs.data(), From, To);
+      },
+      [&](int32_t) { Progress.Row(); });
   return 0;
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "imaging/model/pixel.h"
+#include "imaging/processing/row_strips.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/streams.h"
 
@@ -50,26 +51,31 @@ void ApplyUserFilter(TBitmap& Bitmap, const TUserFilterRecord& Record, int32_t X
 
   // Results go to a buffer of the rectangle, so every pixel reads the picture as it was.
   std::vector<uint8_t> result(size_t(rw) * size_t(rh) * 3);
-  for (int32_t y = Y1; y < Y2; ++y) {
-    const uint8_t* rows[5];
-    for (int32_t j = 0; j < 5; ++j) rows[j] = static_cast<const uint8_t*>(Bitmap.ScanLine(std::clamp(y + j - 2, 0, h - 1)));
-    uint8_t* out = &result[size_t(y - Y1) * size_t(rw) * 3];
-    for (int32_t x = 0; x < rw; ++x) {
-      const int32_t* c = &cols[size_t(x) * 5];
-      for (int32_t ch = 0; ch < 3; ++ch) {
-        int32_t sum = 0;
-        const int32_t* t = table.data();
-        for (int32_t j = 0; j < 5; ++j) {
-          const uint8_t* row = rows[j] + ch;
-          for (int32_t i = 0; i < 5; ++i, t += 256) sum += t[row[c[i]]];
+  const auto strip = [&](int32_t From, int32_t To) {
+    for (int32_t y = From; y < To; ++y) {
+      const uint8_t* rows[5];
+      for (int32_t j = 0; j < 5; ++j)
+        rows[j] = static_cast<const uint8_t*>(Bitmap.ScanLine(std::clamp(y + j - 2, 0, h - 1)));
+      uint8_t* out = &result[size_t(y - Y1) * size_t(rw) * 3];
+      for (int32_t x = 0; x < rw; ++x) {
+        const int32_t* c = &cols[size_t(x) * 5];
+        for (int32_t ch = 0; ch < 3; ++ch) {
+          int32_t sum = 0;
+          const int32_t* t = table.data();
+          for (int32_t j = 0; j < 5; ++j) {
+            const uint8_t* row = rows[j] + ch;
+            for (int32_t i = 0; i < 5; ++i, t += 256) sum += t[row[c[i]]];
+          }
+          out[3 * x + ch] = ClampByte(sum / divisor + Record.Offset);
         }
-        out[3 * x + ch] = ClampByte(sum / divisor + Record.Offset);
       }
     }
+  };
+  RunRowStrips(Y1, Y2, int64_t(rw) * 3 * 25, strip, [&](int32_t y) {
     if (Progress.OnProgress)
       Progress.OnProgress(Progress.Sender, static_cast<int32_t>(std::clamp<int64_t>(
                                                Round((y - Y1 + 1) * Progress.per1), INT32_MIN, INT32_MAX)));
-  }
+  });
   for (int32_t y = Y1; y < Y2; ++y)
     std::copy_n(&result[size_t(y - Y1) * size_t(rw) * 3], size_t(rw) * 3,
                 static_cast<uint8_t*>(Bitmap.ScanLine(y)) + size_t(X1) * 3);
