@@ -44,6 +44,18 @@ cat >"$work/policy.xml" <<'XML'
 XML
 export MAGICK_CONFIGURE_PATH=$work
 im="$convert_bin -limit thread 1"
+# THREADS=1 (the default) runs every tool on one thread, ours too
+# (KV_THREADS=1); THREADS=all lets every tool use each core it is given
+# (taskset chooses them). Scripts pass $vips_threads to vips.
+THREADS=${THREADS:-1}
+if [ "$THREADS" = all ]; then
+  unset KV_THREADS
+  vips_threads=""
+  im="$convert_bin"
+else
+  export KV_THREADS=1
+  vips_threads="--vips-concurrency=1"
+fi
 
 # Best time in seconds of a command.
 best() {

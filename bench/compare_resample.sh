@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Resamples the same 6000 x 4000 photo to 25% and 150% with each filter, with
-# our resample_cli, libvips on one thread (plain kernel reduce, no box
-# pre-shrink) and ImageMagick on one thread, and prints times and ratios.
+# our resample_cli, libvips (plain kernel reduce, no box pre-shrink) and
+# ImageMagick, each on one thread (THREADS=all: on every core taskset gives),
+# and prints times and ratios.
 #
 #   bench/compare_resample.sh [BUILD_DIR]
 #
@@ -76,9 +77,9 @@ for f in $FILTERS; do
     kvc=$(best "$cli resample $work/in.ppm $work/o.ppm $f $s")
     k=$(vips_kernel "$f")
     if [ -n "$k" ]; then
-      vv=$(best "vips resize $work/in.v $work/o.v $s --kernel $k --gap 0 --vips-concurrency=1")
-      vp=$(best "vips resize $work/in.ppm $work/o.ppm $s --kernel $k --gap 0 --vips-concurrency=1")
-      vn=$(net "$vv" "$(best "vips resize $work/tiny.v $work/o.v $s --kernel $k --gap 0 --vips-concurrency=1")")
+      vv=$(best "vips resize $work/in.v $work/o.v $s --kernel $k --gap 0 $vips_threads")
+      vp=$(best "vips resize $work/in.ppm $work/o.ppm $s --kernel $k --gap 0 $vips_threads")
+      vn=$(net "$vv" "$(best "vips resize $work/tiny.v $work/o.v $s --kernel $k --gap 0 $vips_threads")")
     else
       vv=nan vp=nan vn=nan
     fi

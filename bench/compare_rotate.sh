@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Rotates the same 6000 x 4000 photo by 90 and by 7.5 degrees with our
-# rotate_bench tool, libvips on one thread and ImageMagick on one thread, and
-# prints times and ratios.
+# rotate_bench tool, libvips and ImageMagick, each on one thread (THREADS=all:
+# on every core taskset gives), and prints times and ratios.
 #
 #   bench/compare_rotate.sh [BUILD_DIR]
 #
@@ -37,11 +37,11 @@ kv_rotate() { best_reported rotate_ms "$tool" rotate "$work/in.ppm" "$work/o.ppm
 
 vips_cmd() {  # in out angle
   case $3 in
-    90) echo "vips rot $1 $2 d90 --vips-concurrency=1" ;;
-    180) echo "vips rot $1 $2 d180 --vips-concurrency=1" ;;
-    270) echo "vips rot $1 $2 d270 --vips-concurrency=1" ;;
+    90) echo "vips rot $1 $2 d90 $vips_threads" ;;
+    180) echo "vips rot $1 $2 d180 $vips_threads" ;;
+    270) echo "vips rot $1 $2 d270 $vips_threads" ;;
     # The direction of the turn does not change the work: angles as given.
-    *) echo "vips rotate $1 $2 $3 --vips-concurrency=1" ;;
+    *) echo "vips rotate $1 $2 $3 $vips_threads" ;;
   esac
 }
 

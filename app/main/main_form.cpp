@@ -20,6 +20,7 @@
 #include "components/speedbar/speed_bar.h"
 #include "components/wallpaper/mdi_wallpaper.h"
 #include "imaging/formats/lzw_coders.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/processing/colour_kernels.h"
 #include "imaging/views/open_save_dialog.h"
 #include "platform/graphics/bitmap.h"
@@ -84,6 +85,8 @@ const std::vector<TStoredDefault>& StoredDefaults() {
       {"Backgroundadjust", TVariant(true)},
       {"Scanoptions", TVariant(std::string())},
       {"SoundDevice", TVariant(std::string(kDefaultSoundDevice))},
+      // Most threads an image operation runs on; 0 uses every core.
+      {"KernelThreads", TVariant(int32_t(0))},
   };
   return list;
 }
@@ -280,6 +283,7 @@ void Tform1::FormShow(TObject*) {
 void Tform1::ApplyOptions() {
   ApplyStoredShortcuts(*MainMenu1->Items());
   SetLabelShadowSize(StoredBool("textshadow") ? 1 : 0);
+  SetKernelThreadsSetting(StoredInt("KernelThreads"));
 }
 
 void Tform1::FormCloseQuery(TObject*, bool& CanClose) {

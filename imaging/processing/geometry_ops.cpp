@@ -5,6 +5,7 @@
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/processing/convert_bits.h"
 #include "imaging/model/mask.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/processing/resample.h"
 #include "platform/graphics/canvas.h"
 
@@ -17,11 +18,16 @@ bool ResamplerTakes(int32_t Width, int32_t Height) { return Width > 0 && Height 
 
 // Nearest-pixel stretch of an 8-bit plane, for planes too small to resample.
 void StretchMask(const TIMMask& Src, TIMMask& Dst) {
-  for (int32_t y = 0; y < Dst.Height; ++y) {
-    const uint8_t* s = Src.ScanLine(int32_t(int64_t(y) * Src.Height / Dst.Height));
-    uint8_t* d = Dst.ScanLine(y);
-    for (int32_t x = 0; x < Dst.Width; ++x) d[x] = s[int64_t(x) * Src.Width / Dst.Width];
-  }
+  ParallelRows(
+      Dst.Height,
+      [&](int64_t First, int64_t Last) {
+        for (int32_t y = int32_t(First); y < Last; ++y) {
+          const uint8_t* s = Src.ScanLine(int32_t(int64_t(y) * Src.Height / Dst.Height));
+          uint8_t* d = Dst.ScanLine(y);
+          for (int32_t x = 0; x < Dst.Width; ++x) d[x] = s[int64_t(x) * Src.Width / Dst.Width];
+        }
+      },
+      int64_t(Dst.Width) * 4);
 }
 
 // Target takes Result's pixels without a second copy. Its own transparency

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "imaging/model/mask.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/model/pixel.h"
 #include "imaging/processing/resample_rows.h"
 #include "imaging/model/work_bitmap.h"
@@ -113,31 +114,36 @@ TSource PreReduce(const TSource& S, int32_t Fx, int32_t Fy, std::vector<uint8_t>
   const size_t row = size_t(r.Width) * C;
   Store.assign(row * size_t(r.Height), 0);
   r.Rows.resize(size_t(r.Height));
-  std::vector<uint64_t> acc(row);
-  std::vector<uint8_t> bits(S.OneBit ? size_t(S.Width) : 0);
-  for (int32_t oy = 0; oy < r.Height; ++oy) {
-    const int32_t y0 = static_cast<int32_t>(int64_t(oy) * Fy);
-    const int32_t rows = static_cast<int32_t>(std::min<int64_t>(Fy, S.Height - y0));
-    std::fill(acc.begin(), acc.end(), 0);
-    for (int32_t y = y0; y < y0 + rows; ++y) {
-      const uint8_t* src = SourceLine<C>(S, y, bits.data());
-      uint64_t* a = acc.data();
-      for (int32_t x = 0, k = 0; x < S.Width; ++x, src += C) {
-        for (int c = 0; c < C; ++c) a[c] += src[c];
-        if (++k == Fx) {
-          k = 0;
-          a += C;
+  ParallelRows(
+      r.Height,
+      [&](int64_t First, int64_t Last) {
+        std::vector<uint64_t> acc(row);
+        std::vector<uint8_t> bits(S.OneBit ? size_t(S.Width) : 0);
+        for (int32_t oy = int32_t(First); oy < Last; ++oy) {
+          const int32_t y0 = static_cast<int32_t>(int64_t(oy) * Fy);
+          const int32_t rows = static_cast<int32_t>(std::min<int64_t>(Fy, S.Height - y0));
+          std::fill(acc.begin(), acc.end(), 0);
+          for (int32_t y = y0; y < y0 + rows; ++y) {
+            const uint8_t* src = SourceLine<C>(S, y, bits.data());
+            uint64_t* a = acc.data();
+            for (int32_t x = 0, k = 0; x < S.Width; ++x, src += C) {
+              for (int c = 0; c < C; ++c) a[c] += src[c];
+              if (++k == Fx) {
+                k = 0;
+                a += C;
+              }
+            }
+          }
+          uint8_t* out = Store.data() + size_t(oy) * row;
+          for (int32_t ox = 0; ox < r.Width; ++ox) {
+            const int64_t cols = std::min<int64_t>(Fx, S.Width - int64_t(ox) * Fx);
+            const uint64_t n = uint64_t(cols) * uint64_t(rows);
+            for (int c = 0; c < C; ++c) out[ox * C + c] = uint8_t((acc[size_t(ox) * C + c] + n / 2) / n);
+          }
+          r.Rows[size_t(oy)] = out;
         }
-      }
-    }
-    uint8_t* out = Store.data() + size_t(oy) * row;
-    for (int32_t ox = 0; ox < r.Width; ++ox) {
-      const int64_t cols = std::min<int64_t>(Fx, S.Width - int64_t(ox) * Fx);
-      const uint64_t n = uint64_t(cols) * uint64_t(rows);
-      for (int c = 0; c < C; ++c) out[ox * C + c] = uint8_t((acc[size_t(ox) * C + c] + n / 2) / n);
-    }
-    r.Rows[size_t(oy)] = out;
-  }
+      },
+      int64_t(Fy) * S.Width * C);
   return r;
 }
 
@@ -160,38 +166,60 @@ void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const
   const resample_rows::THorzTaps htaps(X);
   const int64_t padL = std::max<int64_t>(0, -X.MinTap);
   const int64_t padR = std::max<int64_t>(0, X.MaxTap - (sw - 1));
-  std::vector<uint8_t> line(size_t(padL + sw + padR) * C + resample_rows::kLineSlack);
-  uint8_t* tap0 = line.data() + padL * C;
-  std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
   const size_t interRow = size_t(dw) * C;
   // The vertical loop reads whole 16-byte blocks, past the end of the last row.
   std::vector<uint8_t> inter(interRow * size_t(sh) + resample_rows::kLineSlack);
-  for (int32_t y = 0; y < sh; ++y) {
-    std::memcpy(tap0, SourceLine<C>(S, y, bits.data()), size_t(sw) * C);
-    for (int64_t k = -padL; k < 0; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
-    for (int64_t k = sw; k < sw + padR; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
-    resample_rows::HorzLine<C>(tap0, inter.data() + size_t(y) * interRow, htaps);
-    if (report) Progress(Trunc((int64_t(y) + 1) * 100 / denom));
-  }
+  ParallelRowsWithProgress(
+      sh,
+      [&](int64_t First, int64_t Last) {
+        std::vector<uint8_t> line(size_t(padL + sw + padR) * C + resample_rows::kLineSlack);
+        uint8_t* tap0 = line.data() + padL * C;
+        std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
+        for (int32_t y = int32_t(First); y < Last; ++y) {
+          std::memcpy(tap0, SourceLine<C>(S, y, bits.data()), size_t(sw) * C);
+          for (int64_t k = -padL; k < 0; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
+          for (int64_t k = sw; k < sw + padR; ++k)
+            std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
+          resample_rows::HorzLine<C>(tap0, inter.data() + size_t(y) * interRow, htaps);
+        }
+      },
+      report ? TRowDone([&](int64_t y) { Progress(Trunc((y + 1) * 100 / denom)); }) : TRowDone(), {},
+      (int64_t(X.Weights.size()) + sw) * C);
 
   // Vertical pass, over strips of columns so that the rows of a strip stay
-  // in cache while every destination row of it is made.
+  // in cache while every destination row of it is made. Blocks of a strip's
+  // rows are what the threads share out; progress still counts the columns
+  // of a strip once all its rows are made.
   const TContributions Yc = BuildContributions(sh, dh, Filter);
   const TVertTaps vtaps(Yc);
   std::vector<const uint8_t*> interRows(static_cast<size_t>(sh));
   for (int32_t y = 0; y < sh; ++y) interRows[size_t(y)] = inter.data() + size_t(y) * interRow;
   constexpr int32_t kStrip = 2048 / C;
-  std::vector<int32_t> acc(size_t(kStrip) * C);
-  std::vector<uint8_t> out(size_t(kStrip) * C + 16);
-  for (int32_t x0 = 0; x0 < dw; x0 += kStrip) {
-    const int32_t n = std::min(kStrip, dw - x0);
-    for (int32_t r = 0; r < dh; ++r) {
-      resample_rows::VertLine(interRows.data(), size_t(x0) * C, n * C, vtaps, r, acc.data(), out.data());
-      PutLine<C>(T, r, x0, out.data(), n);
-    }
-    if (report)
-      for (int32_t x = x0; x < x0 + n; ++x) Progress(Trunc((int64_t(sh) + x + 1) * 100 / denom));
-  }
+  constexpr int32_t kBlockRows = 64;
+  const int64_t strips = (int64_t(dw) + kStrip - 1) / kStrip;
+  const int64_t blocks = (int64_t(dh) + kBlockRows - 1) / kBlockRows;
+  const int64_t blockCost = int64_t(kBlockRows) * kStrip * C * (1 + int64_t(Yc.Weights.size()) / dh);
+  ParallelRowsWithProgress(
+      strips * blocks,
+      [&](int64_t First, int64_t Last) {
+        std::vector<int32_t> acc(size_t(kStrip) * C);
+        std::vector<uint8_t> out(size_t(kStrip) * C + 16);
+        for (int64_t u = First; u < Last; ++u) {
+          const int32_t x0 = int32_t(u / blocks) * kStrip, n = std::min(kStrip, dw - x0);
+          const int32_t r0 = int32_t(u % blocks) * kBlockRows, r1 = std::min(r0 + kBlockRows, dh);
+          for (int32_t r = r0; r < r1; ++r) {
+            resample_rows::VertLine(interRows.data(), size_t(x0) * C, n * C, vtaps, r, acc.data(), out.data());
+            PutLine<C>(T, r, x0, out.data(), n);
+          }
+        }
+      },
+      report ? TRowDone([&](int64_t u) {
+        if (u % blocks != blocks - 1) return;
+        const int32_t x0 = int32_t(u / blocks) * kStrip, n = std::min(kStrip, dw - x0);
+        for (int32_t x = x0; x < x0 + n; ++x) Progress(Trunc((int64_t(sh) + x + 1) * 100 / denom));
+      })
+             : TRowDone(),
+      {}, blockCost);
 }
 
 // rfFastLinear: 17-bit fixed-point interpolation when enlarging, box
@@ -201,10 +229,15 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
   const int32_t sw = S.Width, sh = S.Height, dw = T.Width, dh = T.Height;
   const double a = double(dw) / sw;
   const double b = double(dh) / sh;
-  std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
   if (a == 1.0 && b == 1.0) {
     if (!S.OneBit && !T.GrayTo24 && S.Rows[0] == T.Rows[0]) return;  // resampled onto itself
-    for (int32_t y = 0; y < sh; ++y) PutLine<C>(T, y, 0, SourceLine<C>(S, y, bits.data()), sw);
+    ParallelRows(
+        sh,
+        [&](int64_t First, int64_t Last) {
+          std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
+          for (int32_t y = int32_t(First); y < Last; ++y) PutLine<C>(T, y, 0, SourceLine<C>(S, y, bits.data()), sw);
+        },
+        int64_t(sw) * C * 2);
     return;
   }
   const bool report = Progress.Active();
@@ -225,53 +258,68 @@ void FastLinear(const TSource& S, const TTarget& T, bool AlwaysInterpolate, cons
   const size_t interRow = size_t(dw) * C;
   const TIMWorkBitmap inter(dw, sh, 8 * C);
   const bool interpH = AlwaysInterpolate || a > 1;
-  for (int32_t y = 0; y < sh; ++y) {
-    const uint8_t* src = SourceLine<C>(S, y, bits.data());
-    uint8_t* out = inter.ScanLine(y);
-    if (interpH) {
-      for (int32_t i = 0; i < dw; ++i) {
-        const uint8_t* p0 = src + size_t(start[size_t(i)]) * C;
-        const uint8_t* p1 = src + size_t(next[size_t(i)]) * C;
-        const int32_t f = frac[size_t(i)];
-        for (int c = 0; c < C; ++c) out[i * C + c] = static_cast<uint8_t>(p0[c] + Sar32((p1[c] - p0[c]) * f, 17));
-      }
-    } else {
-      for (int32_t i = 0; i < dw; ++i) {
-        const int32_t st = start[size_t(i)], en = stop[size_t(i)];
-        int64_t sum[C] = {};  // a run may be millions of pixels long
-        for (const uint8_t* p = src + size_t(st) * C; p <= src + size_t(en) * C; p += C)
-          for (int c = 0; c < C; ++c) sum[c] += p[c];
-        for (int c = 0; c < C; ++c) out[i * C + c] = static_cast<uint8_t>(sum[c] / (en - st + 1));
-      }
-    }
-    if (report) Progress(Trunc(int64_t(y) * 100 / denom));
-  }
+  ParallelRowsWithProgress(
+      sh,
+      [&](int64_t First, int64_t Last) {
+        std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
+        for (int32_t y = int32_t(First); y < Last; ++y) {
+          const uint8_t* src = SourceLine<C>(S, y, bits.data());
+          uint8_t* out = inter.ScanLine(y);
+          if (interpH) {
+            for (int32_t i = 0; i < dw; ++i) {
+              const uint8_t* p0 = src + size_t(start[size_t(i)]) * C;
+              const uint8_t* p1 = src + size_t(next[size_t(i)]) * C;
+              const int32_t f = frac[size_t(i)];
+              for (int c = 0; c < C; ++c)
+                out[i * C + c] = static_cast<uint8_t>(p0[c] + Sar32((p1[c] - p0[c]) * f, 17));
+            }
+          } else {
+            for (int32_t i = 0; i < dw; ++i) {
+              const int32_t st = start[size_t(i)], en = stop[size_t(i)];
+              int64_t sum[C] = {};  // a run may be millions of pixels long
+              for (const uint8_t* p = src + size_t(st) * C; p <= src + size_t(en) * C; p += C)
+                for (int c = 0; c < C; ++c) sum[c] += p[c];
+              for (int c = 0; c < C; ++c) out[i * C + c] = static_cast<uint8_t>(sum[c] / (en - st + 1));
+            }
+          }
+        }
+      },
+      report ? TRowDone([&](int64_t y) { Progress(Trunc(y * 100 / denom)); }) : TRowDone(), {},
+      (int64_t(std::max(sw, dw)) + dw) * C);
 
   const bool interpV = AlwaysInterpolate || b > 1;
-  std::vector<uint8_t> line(interRow);
-  std::vector<int64_t> acc(interpV ? 0 : interRow);
-  for (int32_t j = 0; j < dh; ++j) {
-    if (interpV) {
-      const double r = j / b;
-      const int32_t r0 = static_cast<int32_t>(std::clamp<int64_t>(Trunc(r), 0, sh - 1));
-      const int32_t f = static_cast<int32_t>(Trunc((r - r0) * 131072));
-      const uint8_t* q0 = inter.ScanLine(r0);
-      const uint8_t* q1 = inter.ScanLine(r0 + 1 < sh ? r0 + 1 : r0);
-      for (size_t k = 0; k < interRow; ++k) line[k] = static_cast<uint8_t>(q0[k] + Sar32((q1[k] - q0[k]) * f, 17));
-    } else {
-      const int32_t ra = static_cast<int32_t>(std::clamp<int64_t>(Trunc(j / b), 0, sh - 1));
-      const int32_t rb = static_cast<int32_t>(std::clamp<int64_t>(Trunc(std::min(j + 1, dh - 1) / b), ra, sh - 1));
-      std::fill(acc.begin(), acc.end(), 0);
-      for (int32_t y = ra; y <= rb; ++y) {
-        const uint8_t* q = inter.ScanLine(y);
-        for (size_t k = 0; k < interRow; ++k) acc[k] += q[k];
-      }
-      const int64_t count = rb - ra + 1;
-      for (size_t k = 0; k < interRow; ++k) line[k] = static_cast<uint8_t>(acc[k] / count);
-    }
-    PutLine<C>(T, j, 0, line.data(), dw);
-    if (report) Progress(Trunc((int64_t(sh) + j) * 100 / denom));
-  }
+  const int64_t rowsPerLine = interpV ? 2 : 1 + sh / dh;
+  ParallelRowsWithProgress(
+      dh,
+      [&](int64_t First, int64_t Last) {
+        std::vector<uint8_t> line(interRow);
+        std::vector<int64_t> acc(interpV ? 0 : interRow);
+        for (int32_t j = int32_t(First); j < Last; ++j) {
+          if (interpV) {
+            const double r = j / b;
+            const int32_t r0 = static_cast<int32_t>(std::clamp<int64_t>(Trunc(r), 0, sh - 1));
+            const int32_t f = static_cast<int32_t>(Trunc((r - r0) * 131072));
+            const uint8_t* q0 = inter.ScanLine(r0);
+            const uint8_t* q1 = inter.ScanLine(r0 + 1 < sh ? r0 + 1 : r0);
+            for (size_t k = 0; k < interRow; ++k)
+              line[k] = static_cast<uint8_t>(q0[k] + Sar32((q1[k] - q0[k]) * f, 17));
+          } else {
+            const int32_t ra = static_cast<int32_t>(std::clamp<int64_t>(Trunc(j / b), 0, sh - 1));
+            const int32_t rb =
+                static_cast<int32_t>(std::clamp<int64_t>(Trunc(std::min(j + 1, dh - 1) / b), ra, sh - 1));
+            std::fill(acc.begin(), acc.end(), 0);
+            for (int32_t y = ra; y <= rb; ++y) {
+              const uint8_t* q = inter.ScanLine(y);
+              for (size_t k = 0; k < interRow; ++k) acc[k] += q[k];
+            }
+            const int64_t count = rb - ra + 1;
+            for (size_t k = 0; k < interRow; ++k) line[k] = static_cast<uint8_t>(acc[k] / count);
+          }
+          PutLine<C>(T, j, 0, line.data(), dw);
+        }
+      },
+      report ? TRowDone([&](int64_t j) { Progress(Trunc((sh + j) * 100 / denom)); }) : TRowDone(), {},
+      int64_t(interRow) * (rowsPerLine + 1));
 }
 
 // Area averages of a 1-bit rectangle (already clipped to the source) into
@@ -290,26 +338,31 @@ void ReduceRows(const std::vector<const uint8_t*>& SrcRows, int32_t X1, int32_t 
   std::vector<int32_t> xa(static_cast<size_t>(DstWidth)), xb(static_cast<size_t>(DstWidth));
   for (int32_t k = 0; k < DstWidth; ++k) span(fx, kx, k, X1, X2, xa[size_t(k)], xb[size_t(k)]);
   // A block may hold billions of pixels: counts and products in 64 bits.
-  std::vector<int64_t> set(static_cast<size_t>(DstWidth));
-  for (int32_t l = 0; l < DstHeight; ++l) {
-    int32_t ya, yb;
-    span(fy, ky, l, Y1, Y2, ya, yb);
-    std::fill(set.begin(), set.end(), 0);
-    for (int32_t y = ya; y <= yb; ++y) {
-      const uint8_t* row = SrcRows[size_t(y)];
-      for (int32_t k = 0; k < DstWidth; ++k) {
-        int64_t n = 0;
-        for (int32_t x = xa[size_t(k)]; x <= xb[size_t(k)]; ++x) n += GetBit(row, x);
-        set[size_t(k)] += n;
-      }
-    }
-    uint8_t* out = DstRows[size_t(l)];
-    const int64_t rows = yb - ya + 1;
-    for (int32_t k = 0; k < DstWidth; ++k) {
-      const int64_t pixels = rows * (xb[size_t(k)] - xa[size_t(k)] + 1);
-      out[3 * k] = out[3 * k + 1] = out[3 * k + 2] = static_cast<uint8_t>(255 * set[size_t(k)] / pixels);
-    }
-  }
+  ParallelRows(
+      DstHeight,
+      [&](int64_t First, int64_t Last) {
+        std::vector<int64_t> set(static_cast<size_t>(DstWidth));
+        for (int32_t l = int32_t(First); l < Last; ++l) {
+          int32_t ya, yb;
+          span(fy, ky, l, Y1, Y2, ya, yb);
+          std::fill(set.begin(), set.end(), 0);
+          for (int32_t y = ya; y <= yb; ++y) {
+            const uint8_t* row = SrcRows[size_t(y)];
+            for (int32_t k = 0; k < DstWidth; ++k) {
+              int64_t n = 0;
+              for (int32_t x = xa[size_t(k)]; x <= xb[size_t(k)]; ++x) n += GetBit(row, x);
+              set[size_t(k)] += n;
+            }
+          }
+          uint8_t* out = DstRows[size_t(l)];
+          const int64_t rows = yb - ya + 1;
+          for (int32_t k = 0; k < DstWidth; ++k) {
+            const int64_t pixels = rows * (xb[size_t(k)] - xa[size_t(k)] + 1);
+            out[3 * k] = out[3 * k + 1] = out[3 * k + 2] = static_cast<uint8_t>(255 * set[size_t(k)] / pixels);
+          }
+        }
+      },
+      (1 + int64_t(ky)) * (int64_t(X2) - X1 + 1 + 3 * int64_t(DstWidth)));
 }
 
 // Clips the inclusive rectangle to a Width x Height plane; false when nothing is left.

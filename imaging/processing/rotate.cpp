@@ -10,6 +10,7 @@
 
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/model/im_utils.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/model/pixel.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/pascal_math.h"
@@ -117,15 +118,25 @@ void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
   const TRows src{const_cast<uint8_t*>(Source.Bits()), Source.RowBytes()};
   const TRows dst{Target.Bits(), Target.RowBytes()};
   if (Quarters == 0) {
-    std::memcpy(dst.Base, src.Base, size_t(int64_t(Source.RowBytes()) * h));
+    ParallelRows(
+        h,
+        [&](int64_t First, int64_t Last) {
+          std::memcpy(dst[First], src[First], size_t(int64_t(Source.RowBytes()) * (Last - First)));
+        },
+        int64_t(Source.RowBytes()) / 4);
     return;
   }
   if (Quarters == 2) {
-    for (int32_t y = 0; y < h; ++y) {
-      const uint8_t* s = src[h - 1 - y] + int64_t(w - 1) * 3;
-      uint8_t* d = dst[y];
-      for (int32_t x = 0; x < w; ++x, d += 3, s -= 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
-    }
+    ParallelRows(
+        h,
+        [&](int64_t First, int64_t Last) {
+          for (int64_t y = First; y < Last; ++y) {
+            const uint8_t* s = src[h - 1 - y] + int64_t(w - 1) * 3;
+            uint8_t* d = dst[y];
+            for (int32_t x = 0; x < w; ++x, d += 3, s -= 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+          }
+        },
+        int64_t(w) * 6);
     return;
   }
   // Target pixel (X, Y) is source pixel (w - 1 - Y, X) for a counter-clockwise
@@ -137,28 +148,36 @@ void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
   // A 4-byte load at a pixel reads one byte past it: safe everywhere but at
   // the last pixel of the block when the rows have no padding.
   const bool lastColumnPadded = Source.RowBytes() > int64_t(w) * 3;
-  for (int32_t y0 = 0; y0 < th; y0 += kTileRows) {
-    const int32_t y1 = std::min(y0 + kTileRows, th);
-    for (int32_t x0 = 0; x0 < tw; x0 += kTileCols) {
-      const int32_t x1 = std::min(x0 + kTileCols, tw);
-      for (int32_t y = y0; y < y1; ++y) {
-        const int32_t col = ccw ? w - 1 - y : y;
-        const uint8_t* s = src[ccw ? x0 : h - 1 - x0] + int64_t(col) * 3;
-        uint8_t* d = dst[y] + int64_t(x0) * 3;
-        int32_t x = x0;
-        if (kLittleEndian && (col < w - 1 || lastColumnPadded)) {
-          // Four pixels in three 32-bit stores.
-          for (; x + 4 <= x1; x += 4, s += 4 * sstep, d += 12) {
-            const uint32_t a = Load32(s), b = Load32(s + sstep), c = Load32(s + 2 * sstep), e = Load32(s + 3 * sstep);
-            Store32(d, (a & 0xFFFFFFu) | (b << 24));
-            Store32(d + 4, ((b >> 8) & 0xFFFFu) | (c << 16));
-            Store32(d + 8, ((c >> 16) & 0xFFu) | (e << 8));
+  // Bands of kTileRows target rows are independent: the threads share them out.
+  ParallelRows(
+      (int64_t(th) + kTileRows - 1) / kTileRows,
+      [&](int64_t FirstBand, int64_t LastBand) {
+        for (int32_t y0 = int32_t(FirstBand) * kTileRows; y0 < std::min<int64_t>(LastBand * kTileRows, th);
+             y0 += kTileRows) {
+          const int32_t y1 = std::min(y0 + kTileRows, th);
+          for (int32_t x0 = 0; x0 < tw; x0 += kTileCols) {
+            const int32_t x1 = std::min(x0 + kTileCols, tw);
+            for (int32_t y = y0; y < y1; ++y) {
+              const int32_t col = ccw ? w - 1 - y : y;
+              const uint8_t* s = src[ccw ? x0 : h - 1 - x0] + int64_t(col) * 3;
+              uint8_t* d = dst[y] + int64_t(x0) * 3;
+              int32_t x = x0;
+              if (kLittleEndian && (col < w - 1 || lastColumnPadded)) {
+                // Four pixels in three 32-bit stores.
+                for (; x + 4 <= x1; x += 4, s += 4 * sstep, d += 12) {
+                  const uint32_t a = Load32(s), b = Load32(s + sstep), c = Load32(s + 2 * sstep),
+                                 e = Load32(s + 3 * sstep);
+                  Store32(d, (a & 0xFFFFFFu) | (b << 24));
+                  Store32(d + 4, ((b >> 8) & 0xFFFFu) | (c << 16));
+                  Store32(d + 8, ((c >> 16) & 0xFFu) | (e << 8));
+                }
+              }
+              for (; x < x1; ++x, s += sstep, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
+            }
           }
         }
-        for (; x < x1; ++x, s += sstep, d += 3) d[0] = s[0], d[1] = s[1], d[2] = s[2];
-      }
-    }
-  }
+      },
+      int64_t(kTileRows) * tw * 6);
 }
 
 void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
@@ -206,14 +225,20 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   // Pass 1: horizontal shear of the rows into W1 x h.
   std::vector<uint8_t> buf1 = AllocatePixels(W1, h);
   const TRows rows1{buf1.data(), W1 * 3};
-  for (int64_t y = 0; y < h; ++y) {
-    const double shift = double(r > 0 ? y : h - y) * T;
-    const int64_t n = Round(shift);
-    const int32_t G = Trunc32((shift - double(n)) * kOne);
-    ShearRow(rows1[y], W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n, Antialias, G, G > 0,
-             bgRow.data());
-    progress.Step(y + 1);
-  }
+  const bool report = static_cast<bool>(OnProgress);
+  // Each row's shift follows from its own index, so strips of rows are independent.
+  ParallelRowsWithProgress(
+      h,
+      [&](int64_t First, int64_t Last) {
+        for (int64_t y = First; y < Last; ++y) {
+          const double shift = double(r > 0 ? y : h - y) * T;
+          const int64_t n = Round(shift);
+          const int32_t G = Trunc32((shift - double(n)) * kOne);
+          ShearRow(rows1[y], W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n, Antialias, G, G > 0,
+                   bgRow.data());
+        }
+      },
+      report ? TRowDone([&](int64_t y) { progress.Step(y + 1); }) : TRowDone(), {}, W1 * 6);
   turned.reset();
 
   // Pass 2: vertical shear of the columns into W1 x H. Each column has its own
@@ -236,43 +261,55 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   const TRows rows2{buf2.data(), W1 * 3};
   const int64_t last = Antialias ? h : h - 1;  // the extra mixed pixel sits at offset + h
   int64_t columnsDone = 0;
-  for (int64_t Y = 0; Y < H; ++Y) {
-    uint8_t* d = rows2[Y];
-    for (int64_t x = 0; x < W1; ++x, d += 3) {
-      const int64_t i = Y - offset[size_t(x)];
-      if (i < 0 || i > last) {
-        d[0] = bgPixel[0], d[1] = bgPixel[1], d[2] = bgPixel[2];
-        continue;
-      }
-      const uint8_t* c = ext[size_t(i) + 1] + x * 3;
-      const int32_t G = weight[size_t(x)];
-      if (!Antialias || G == 0) {
-        d[0] = c[0], d[1] = c[1], d[2] = c[2];
-        continue;
-      }
-      const uint8_t* p = ext[size_t(i)] + x * 3;
-      const int32_t K = kOne - G;
-      d[0] = Mix(p[0], c[0], G, K);
-      d[1] = Mix(p[1], c[1], G, K);
-      d[2] = Mix(p[2], c[2], G, K);
-    }
-    // Progress still counts one step per column, as a walk by columns would
-    // report them: as many as the rows done so far stand for.
-    for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo;) progress.Step(h + ++columnsDone);
-  }
+  ParallelRowsWithProgress(
+      H,
+      [&](int64_t First, int64_t Last) {
+        for (int64_t Y = First; Y < Last; ++Y) {
+          uint8_t* d = rows2[Y];
+          for (int64_t x = 0; x < W1; ++x, d += 3) {
+            const int64_t i = Y - offset[size_t(x)];
+            if (i < 0 || i > last) {
+              d[0] = bgPixel[0], d[1] = bgPixel[1], d[2] = bgPixel[2];
+              continue;
+            }
+            const uint8_t* c = ext[size_t(i) + 1] + x * 3;
+            const int32_t G = weight[size_t(x)];
+            if (!Antialias || G == 0) {
+              d[0] = c[0], d[1] = c[1], d[2] = c[2];
+              continue;
+            }
+            const uint8_t* p = ext[size_t(i)] + x * 3;
+            const int32_t K = kOne - G;
+            d[0] = Mix(p[0], c[0], G, K);
+            d[1] = Mix(p[1], c[1], G, K);
+            d[2] = Mix(p[2], c[2], G, K);
+          }
+        }
+      },
+      // Progress still counts one step per column, as a walk by columns would
+      // report them: as many as the rows done so far stand for.
+      report ? TRowDone([&](int64_t Y) {
+        for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo;) progress.Step(h + ++columnsDone);
+      })
+             : TRowDone(),
+      {}, W1 * 12);
   buf1 = {};
 
   // Pass 3: horizontal shear of the rows into the picture, W x H.
   Bitmap.SetSize(0, 0);
   Bitmap.SetSize(int32_t(W), int32_t(H));
-  for (int64_t y = 0; y < H; ++y) {
-    const double shift = double(r > 0 ? y : H - y) * T;
-    const int64_t n = Round(shift);
-    const int32_t G = int32_t(Round((shift - double(n)) * kOne));
-    ShearRow(static_cast<uint8_t*>(Bitmap.ScanLine(int32_t(y))), W, rows2[y], W1, n - D3, Antialias, G, true,
-             bgRow.data());
-    progress.Step(h + W1 + y + 1);
-  }
+  const TRows target{Bitmap.Bits(), Bitmap.RowBytes()};
+  ParallelRowsWithProgress(
+      H,
+      [&](int64_t First, int64_t Last) {
+        for (int64_t y = First; y < Last; ++y) {
+          const double shift = double(r > 0 ? y : H - y) * T;
+          const int64_t n = Round(shift);
+          const int32_t G = int32_t(Round((shift - double(n)) * kOne));
+          ShearRow(target[y], W, rows2[y], W1, n - D3, Antialias, G, true, bgRow.data());
+        }
+      },
+      report ? TRowDone([&](int64_t y) { progress.Step(h + W1 + y + 1); }) : TRowDone(), {}, W * 6);
 }
 
 void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Sender,
@@ -293,18 +330,24 @@ void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Se
   const double cx = w / 2.0 - 0.5, cy = h / 2.0 - 0.5, ox = W / 2.0 - 0.5, oy = H / 2.0 - 0.5;
   const uint8_t* const base = Bitmap.Bits();
   const int64_t stride = Bitmap.RowBytes();
-  for (int32_t y = 0; y < H; ++y) {
-    uint8_t* d = static_cast<uint8_t*>(out.ScanLine(y));
-    std::memset(d, 0, size_t(out.RowBytes()));
-    const double v = y - oy;
-    for (int32_t x = 0; x < W; ++x) {
-      const double u = x - ox;
-      const int64_t sx = Trunc(cx + c * u + s * v), sy = Trunc(cy - s * u + c * v);
-      const bool bit = (sx >= 0 && sx < w && sy >= 0 && sy < h) ? GetBit(base + sy * stride, int32_t(sx)) : bg;
-      if (bit) d[x >> 3] |= kBitMask[x & 7];
-    }
-    if (OnProgress) OnProgress(Sender, Trunc32(double(y) * 100 / H));
-  }
+  const TRows target{out.Bits(), out.RowBytes()};
+  ParallelRowsWithProgress(
+      H,
+      [&](int64_t First, int64_t Last) {
+        for (int32_t y = int32_t(First); y < Last; ++y) {
+          uint8_t* d = target[y];
+          std::memset(d, 0, size_t(target.Stride));
+          const double v = y - oy;
+          for (int32_t x = 0; x < W; ++x) {
+            const double u = x - ox;
+            const int64_t sx = Trunc(cx + c * u + s * v), sy = Trunc(cy - s * u + c * v);
+            const bool bit = (sx >= 0 && sx < w && sy >= 0 && sy < h) ? GetBit(base + sy * stride, int32_t(sx)) : bg;
+            if (bit) d[x >> 3] |= kBitMask[x & 7];
+          }
+        }
+      },
+      OnProgress ? TRowDone([&](int64_t y) { OnProgress(Sender, Trunc32(double(y) * 100 / H)); }) : TRowDone(), {},
+      int64_t(W) * 16);
   Bitmap.TakeOver(out);
 }
 
@@ -319,48 +362,69 @@ void FlipBitmap(TBitmap& Bitmap, int32_t Direction) {
   if (Bitmap.Empty() || (Direction != 0 && Direction != 1)) return;
   const int32_t w = Bitmap.Width(), h = Bitmap.Height(), bits = PixelFormatBits(Bitmap.PixelFormat());
   const TRows rows{Bitmap.Bits(), Bitmap.RowBytes()};
+  // Every row (or pair of rows, top and bottom) is turned on its own.
   if (Direction == 1) {
-    std::vector<uint8_t> tmp(size_t(Bitmap.RowBytes()));
-    for (int32_t y = 0; y < h / 2; ++y) {
-      std::memcpy(tmp.data(), rows[y], tmp.size());
-      std::memcpy(rows[y], rows[h - 1 - y], tmp.size());
-      std::memcpy(rows[h - 1 - y], tmp.data(), tmp.size());
-    }
+    ParallelRows(
+        h / 2,
+        [&](int64_t First, int64_t Last) {
+          std::vector<uint8_t> tmp(size_t(Bitmap.RowBytes()));
+          for (int64_t y = First; y < Last; ++y) {
+            std::memcpy(tmp.data(), rows[y], tmp.size());
+            std::memcpy(rows[y], rows[h - 1 - y], tmp.size());
+            std::memcpy(rows[h - 1 - y], tmp.data(), tmp.size());
+          }
+        },
+        int64_t(Bitmap.RowBytes()) * 6);
   } else if (bits == 1) {
     // Reversing the used bytes and their bits puts pixel x at bit
     // 8 * bytes - 1 - x; the copy back starts past the unused low bits so
     // that it lands at w - 1 - x.
     const int32_t nb = (w + 7) / 8, pad = nb * 8 - w;
-    std::vector<uint8_t> tmp(static_cast<size_t>(nb));
-    for (int32_t y = 0; y < h; ++y) {
-      uint8_t* row = rows[y];
-      for (int32_t i = 0; i < nb; ++i) {
-        tmp[size_t(i)] = row[nb - 1 - i];
-        ReverseByteBits(tmp[size_t(i)]);
-      }
-      CopyBits(row, tmp.data(), 0, w, pad);
-    }
+    ParallelRows(
+        h,
+        [&](int64_t First, int64_t Last) {
+          std::vector<uint8_t> tmp(static_cast<size_t>(nb));
+          for (int64_t y = First; y < Last; ++y) {
+            uint8_t* row = rows[y];
+            for (int32_t i = 0; i < nb; ++i) {
+              tmp[size_t(i)] = row[nb - 1 - i];
+              ReverseByteBits(tmp[size_t(i)]);
+            }
+            CopyBits(row, tmp.data(), 0, w, pad);
+          }
+        },
+        int64_t(nb) * 16);
   } else if (bits == 4) {
-    for (int32_t y = 0; y < h; ++y) {
-      uint8_t* row = rows[y];
-      auto get = [row](int32_t x) { return uint8_t((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F); };
-      auto put = [row](int32_t x, uint8_t v) {
-        uint8_t& b = row[x >> 1];
-        b = (x & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | (v << 4));
-      };
-      for (int32_t x = 0; x < w / 2; ++x) {
-        const uint8_t a = get(x), b = get(w - 1 - x);
-        put(x, b);
-        put(w - 1 - x, a);
-      }
-    }
+    ParallelRows(
+        h,
+        [&](int64_t First, int64_t Last) {
+          for (int64_t y = First; y < Last; ++y) {
+            uint8_t* row = rows[y];
+            auto get = [row](int32_t x) { return uint8_t((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F); };
+            auto put = [row](int32_t x, uint8_t v) {
+              uint8_t& b = row[x >> 1];
+              b = (x & 1) ? uint8_t((b & 0xF0) | v) : uint8_t((b & 0x0F) | (v << 4));
+            };
+            for (int32_t x = 0; x < w / 2; ++x) {
+              const uint8_t a = get(x), b = get(w - 1 - x);
+              put(x, b);
+              put(w - 1 - x, a);
+            }
+          }
+        },
+        int64_t(w) * 4);
   } else {
     const int32_t bpp = bits / 8;
-    for (int32_t y = 0; y < h; ++y) {
-      uint8_t* l = rows[y];
-      uint8_t* r = rows[y] + int64_t(w - 1) * bpp;
-      for (; l < r; l += bpp, r -= bpp) std::swap_ranges(l, l + bpp, r);
-    }
+    ParallelRows(
+        h,
+        [&](int64_t First, int64_t Last) {
+          for (int64_t y = First; y < Last; ++y) {
+            uint8_t* l = rows[y];
+            uint8_t* r = rows[y] + int64_t(w - 1) * bpp;
+            for (; l < r; l += bpp, r -= bpp) std::swap_ranges(l, l + bpp, r);
+          }
+        },
+        int64_t(w) * bpp * 2);
   }
   Bitmap.NotifyChanged();
 }

@@ -1,10 +1,12 @@
 #include "imaging/processing/skew.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <vector>
 
+#include "imaging/model/parallel_rows.h"
 #include "imaging/processing/edge_detect.h"
 #include "imaging/processing/resample.h"
 #include "imaging/model/work_bitmap.h"
@@ -53,28 +55,45 @@ double SkewAngleSearch(const TBitmap& Bitmap, const TIMProgressEvent& OnProgress
     C[k] = Trunc(std::cos(angle) * kFixedOne);
   }
 
-  bool voted = false;
+  // The votes for an angle all land in that angle's row of the accumulator:
+  // the threads share out the angles, each walking a band of the bitmap's rows,
+  // and progress follows each band. On one thread a band is one row.
+  std::atomic<bool> voted{false};
   std::vector<int64_t> rowTerm(static_cast<size_t>(kTableSize));  // (y - H div 2) * S[k], the same along a row
-  for (int32_t y = 0; y < H; ++y) {
-    const uint8_t* row = static_cast<const uint8_t*>(Bitmap.ScanLine(y));
-    const int64_t dy = y - H / 2;
-    for (int32_t k = firstRow; k <= lastVoted; ++k) rowTerm[k] = dy * S[k];
-    for (int32_t x = 0; x < W; ++x) {
-      if ((x & 7) == 0 && row[x >> 3] == 0xFF) {  // eight white pixels
-        x += 7;
-        continue;
-      }
-      if (row[x >> 3] & (0x80 >> (x & 7))) continue;
-      const int64_t dx = x - W / 2;
-      for (int32_t k = firstRow; k <= lastVoted; ++k) {
-        const int64_t distance = Sar(rowTerm[k] + dx * C[k], 28);  // rounds down
-        ++acc[k][origin + distance];
-      }
-      voted |= firstRow <= lastVoted;
-    }
-    if (OnProgress) OnProgress(Sender, static_cast<int32_t>(int64_t(y) * 100 / H));
+  const int32_t angles = std::max(0, lastVoted - firstRow + 1);
+  const int32_t band = KernelThreads() > 1 ? std::max(1, H / 64) : 1;
+  for (int32_t y0 = 0; y0 < H; y0 += band) {
+    const int32_t y1 = std::min(y0 + band, H);
+    ParallelRows(
+        angles,
+        [&](int64_t First, int64_t Last) {
+          const int32_t k0 = firstRow + int32_t(First), k1 = firstRow + int32_t(Last);
+          bool any = false;
+          for (int32_t y = y0; y < y1; ++y) {
+            const uint8_t* row = static_cast<const uint8_t*>(Bitmap.ScanLine(y));
+            const int64_t dy = y - H / 2;
+            for (int32_t k = k0; k < k1; ++k) rowTerm[k] = dy * S[k];
+            for (int32_t x = 0; x < W; ++x) {
+              if ((x & 7) == 0 && row[x >> 3] == 0xFF) {  // eight white pixels
+                x += 7;
+                continue;
+              }
+              if (row[x >> 3] & (0x80 >> (x & 7))) continue;
+              const int64_t dx = x - W / 2;
+              for (int32_t k = k0; k < k1; ++k) {
+                const int64_t distance = Sar(rowTerm[k] + dx * C[k], 28);  // rounds down
+                ++acc[k][origin + distance];
+              }
+              any = true;
+            }
+          }
+          if (any) voted.store(true, std::memory_order_relaxed);
+        },
+        int64_t(y1 - y0) * (W / 8 + W / 4));
+    if (OnProgress)
+      for (int32_t y = y0; y < y1; ++y) OnProgress(Sender, static_cast<int32_t>(int64_t(y) * 100 / H));
   }
-  if (!voted) return 0;
+  if (!voted.load(std::memory_order_relaxed)) return 0;
 
   int32_t best = 0, bestRow = 0;
   for (int32_t k = firstRow; k <= lastSearched; ++k) {

@@ -1,6 +1,6 @@
 // The main window's window list, the options it applies when it is shown
-// (stored menu shortcuts, the label shadow), the drawing-options window it
-// restores, and the settings a fresh user starts with.
+// (stored menu shortcuts, the label shadow, the kernels' thread count), the
+// drawing-options window it restores, and the settings a fresh user starts with.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +16,7 @@
 #include "app/settings/form_storage1.h"
 #include "components/controls/kv_label.h"
 #include "components/speedbar/speed_bar.h"
+#include "imaging/model/parallel_rows.h"
 #include "main_window_fixture.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/system/paths.h"
@@ -44,6 +45,7 @@ class MainWindowOptions : public test::TMainWindowTest {
     SetProgramFolder("");
     SetUserDataFolder("");
     SetLabelShadowSize(1);
+    SetKernelThreadsSetting(0);
     SetCurrentDir(OldDir);
     TMainWindowTest::TearDown();
   }
@@ -159,6 +161,19 @@ TEST_F(MainWindowOptions, LabelShadowFollowsTheStoredOption) {
   auto* welcome = dynamic_cast<Tinfoform*>(Form->FindComponent("infoform"));
   ASSERT_NE(welcome, nullptr);
   EXPECT_EQ(welcome->Label1->ShadowSize(), 0);
+}
+
+// The stored thread count reaches the image kernels; 0 (every core) is the default.
+TEST_F(MainWindowOptions, KernelThreadsFollowTheStoredOption) {
+  SetKernelThreadsSetting(5);
+  Start();
+  EXPECT_EQ(Form->StoredInt("KernelThreads"), 0);
+  EXPECT_EQ(KernelThreadsSetting(), 0);
+  Form->SetStoredInt("KernelThreads", 1);
+  Form.reset();  // keeps the option
+  Start();
+  EXPECT_EQ(KernelThreadsSetting(), 1);
+  EXPECT_EQ(KernelThreads(), 1);
 }
 
 TEST_F(MainWindowOptions, DrawingOptionsAreRestoredWhenTheMainWindowShows) {
