@@ -193,6 +193,23 @@ void TIMBitmap::MapRowWindow(int32_t Row, int64_t Offset) {
   FViewOffset = base;
 }
 
+void TIMBitmap::TakeFromTBitmap(TBitmap& Bitmap) {
+  if (StorageKind != skBitmap || Bitmap.PixelFormat() != pf24bit || Bitmap.Empty()) {
+    CopyFromTBitmap(Bitmap);
+    return;
+  }
+  FreeImage();
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->TakeOver(Bitmap);
+  PixelKind = pk24BGR;
+  Width = bmp->Width();
+  Height = bmp->Height();
+  BitsPerPixel = 24;
+  RowBytes = bmp->RowBytes();
+  HiddenBitmap = std::move(bmp);
+  FSourceFormat = pf24bit;
+}
+
 void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {
   const TPixelFormat pf = Bitmap.PixelFormat();
   TIMPixelKind kind;

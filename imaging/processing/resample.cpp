@@ -1,6 +1,7 @@
 #include "imaging/processing/resample.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -141,8 +142,52 @@ TSource PreReduce(const TSource& S, int32_t Fx, int32_t Fy, std::vector<uint8_t>
   return r;
 }
 
-// Filters 1-8: a horizontal pass into an intermediate image of destination
-// width and source height, then a vertical pass into the destination.
+// Intermediate rows a band of destination rows may hold at most: the
+// horizontal pass fills them just before the vertical pass reads them, so
+// that no picture-sized intermediate image exists.
+constexpr size_t kBandBytes = size_t(1) << 20;
+
+// Destination rows R0 .. R1 - 1 of the vertical pass and the intermediate
+// rows Lo .. Hi they read.
+struct TBand {
+  int32_t R0 = 0, R1 = 0;
+  int32_t Lo = 0, Hi = -1;
+};
+
+// Cuts the destination rows into bands whose intermediate rows fit
+// kBandBytes (a band has one row at least); Span becomes the most rows a
+// band reads.
+std::vector<TBand> VerticalBands(const TVertTaps& Taps, int32_t Rows, size_t RowBytes, int32_t& Span) {
+  std::vector<TBand> bands;
+  Span = 1;
+  TBand b;
+  for (int32_t r = 0; r < Rows; ++r) {
+    int32_t lo = INT32_MAX, hi = -1;
+    for (int32_t k = 0; k < Taps.Count[size_t(r)]; ++k) {
+      const int32_t row = Taps.Row[size_t(Taps.Offset[size_t(r)] + k)];
+      lo = std::min(lo, row);
+      hi = std::max(hi, row);
+    }
+    const int32_t nlo = b.Hi < 0 ? lo : hi < 0 ? b.Lo : std::min(b.Lo, lo);
+    const int32_t nhi = std::max(b.Hi, hi);
+    if (b.R1 > b.R0 && nhi >= 0 && size_t(nhi - nlo + 1) * RowBytes > kBandBytes) {
+      bands.push_back(b);
+      b = TBand{r, r, lo, hi};
+    } else if (nhi >= 0) {
+      b.Lo = nlo;
+      b.Hi = nhi;
+    }
+    b.R1 = r + 1;
+  }
+  if (b.R1 > b.R0) bands.push_back(b);
+  for (const TBand& x : bands)
+    if (x.Hi >= x.Lo) Span = std::max(Span, x.Hi - x.Lo + 1);
+  return bands;
+}
+
+// Filters 1-8: a horizontal pass to destination width and source height,
+// then a vertical pass into the destination. The passes go band by band: a
+// ring of intermediate rows holds what the band's destination rows read.
 template <int C>
 void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const TProgress& Progress) {
   std::vector<uint8_t> reduced;
@@ -153,9 +198,16 @@ void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const
   const int32_t sw = S.Width, sh = S.Height, dw = T.Width, dh = T.Height;
   const double denom = double(dw) + sh + 0.5;
   const bool report = Progress.Active();
+  // Progress counts every intermediate row and every destination column
+  // once: trunc(steps * 100 / (rows + columns + 0.5)).
+  int64_t steps = 0;
+  auto step = [&] {
+    ++steps;
+    if (report) Progress(Trunc(steps * 100 / denom));
+  };
 
-  // Horizontal pass. Each source row is copied into a line padded with its
-  // mirror image, so the contribution runs need no edge tests.
+  // Each source row is copied into a line padded with its mirror image, so
+  // the contribution runs need no edge tests.
   const TContributions X = BuildContributions(sw, dw, Filter);
   const resample_rows::THorzTaps htaps(X);
   const int64_t padL = std::max<int64_t>(0, -X.MinTap);
@@ -164,34 +216,52 @@ void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const
   uint8_t* tap0 = line.data() + padL * C;
   std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
   const size_t interRow = size_t(dw) * C;
+
+  const TContributions Yc = BuildContributions(sh, dh, Filter);
+  const TVertTaps vtaps(Yc);
+  int32_t span = 1;
+  const std::vector<TBand> bands = VerticalBands(vtaps, dh, interRow, span);
   // The vertical loop reads whole 16-byte blocks, past the end of the last row.
-  std::vector<uint8_t> inter(interRow * size_t(sh) + resample_rows::kLineSlack);
-  for (int32_t y = 0; y < sh; ++y) {
+  std::vector<uint8_t> ring(interRow * size_t(span) + resample_rows::kLineSlack);
+  std::vector<int32_t> slotRow(size_t(span), -1);
+  std::vector<bool> made(size_t(sh), false);
+  std::vector<const uint8_t*> interRows(static_cast<size_t>(sh), nullptr);
+  auto horizontal = [&](int32_t y) {
+    const size_t slot = size_t(y) % size_t(span);
+    uint8_t* out = ring.data() + slot * interRow;
+    interRows[size_t(y)] = out;
+    if (slotRow[slot] == y) return;
     std::memcpy(tap0, SourceLine<C>(S, y, bits.data()), size_t(sw) * C);
     for (int64_t k = -padL; k < 0; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
     for (int64_t k = sw; k < sw + padR; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
-    resample_rows::HorzLine<C>(tap0, inter.data() + size_t(y) * interRow, htaps);
-    if (report) Progress(Trunc((int64_t(y) + 1) * 100 / denom));
-  }
+    resample_rows::HorzLine<C>(tap0, out, htaps);
+    slotRow[slot] = y;
+    if (!made[size_t(y)]) {
+      made[size_t(y)] = true;
+      step();
+    }
+  };
 
-  // Vertical pass, over strips of columns so that the rows of a strip stay
-  // in cache while every destination row of it is made.
-  const TContributions Yc = BuildContributions(sh, dh, Filter);
-  const TVertTaps vtaps(Yc);
-  std::vector<const uint8_t*> interRows(static_cast<size_t>(sh));
-  for (int32_t y = 0; y < sh; ++y) interRows[size_t(y)] = inter.data() + size_t(y) * interRow;
+  // Within a band the vertical pass goes over strips of columns so that the
+  // rows of a strip stay in cache while every destination row of it is made.
   constexpr int32_t kStrip = 2048 / C;
   std::vector<int32_t> acc(size_t(kStrip) * C);
   std::vector<uint8_t> out(size_t(kStrip) * C + 16);
-  for (int32_t x0 = 0; x0 < dw; x0 += kStrip) {
-    const int32_t n = std::min(kStrip, dw - x0);
-    for (int32_t r = 0; r < dh; ++r) {
-      resample_rows::VertLine(interRows.data(), size_t(x0) * C, n * C, vtaps, r, acc.data(), out.data());
-      PutLine<C>(T, r, x0, out.data(), n);
+  int64_t columnsDone = 0;
+  for (const TBand& b : bands) {
+    for (int32_t y = b.Lo; y <= b.Hi; ++y) horizontal(y);
+    for (int32_t x0 = 0; x0 < dw; x0 += kStrip) {
+      const int32_t n = std::min(kStrip, dw - x0);
+      for (int32_t r = b.R0; r < b.R1; ++r) {
+        resample_rows::VertLine(interRows.data(), size_t(x0) * C, n * C, vtaps, r, acc.data(), out.data());
+        PutLine<C>(T, r, x0, out.data(), n);
+      }
     }
-    if (report)
-      for (int32_t x = x0; x < x0 + n; ++x) Progress(Trunc((int64_t(sh) + x + 1) * 100 / denom));
+    for (const int64_t upTo = int64_t(b.R1) * dw / dh; columnsDone < upTo; ++columnsDone) step();
   }
+  // Rows no destination row reads still count, as a full pass would make them.
+  for (int32_t y = 0; y < sh; ++y)
+    if (!made[size_t(y)]) step();
 }
 
 // rfFastLinear: 17-bit fixed-point interpolation when enlarging, box

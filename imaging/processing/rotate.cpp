@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -100,6 +101,12 @@ void CheckPixels(int64_t Width, int64_t Height) {
     throw EOutOfMemory("Out of memory");
 }
 
+// Bitmap takes Result's pixels; Replaced, when given, keeps the old picture.
+void Replace(TBitmap& Bitmap, TBitmap& Result, TBitmap* Replaced) {
+  if (Replaced) Replaced->TakeOver(Bitmap);
+  Bitmap.TakeOver(Result);
+}
+
 std::vector<uint8_t> AllocatePixels(int64_t Width, int64_t Height) {
   CheckPixels(Width, Height);
   return std::vector<uint8_t>(size_t(Width * Height * 3));
@@ -162,7 +169,7 @@ void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
 }
 
 void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
-                    const TIMProgressEvent& OnProgress) {
+                    const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (Bitmap.PixelFormat() != pf24bit || Bitmap.Empty()) return;
   // Thousandths of a degree, modulo a whole turn (sign of the angle).
   double f = double(Trunc(Angle * 1000) % 360000) / 1000;
@@ -177,7 +184,7 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
     QuarterTurn24(Bitmap, *turned, quarters);
   }
   if (f == 0) {
-    if (turned) Bitmap.TakeOver(*turned);
+    if (turned) Replace(Bitmap, *turned, Replaced);
     return;
   }
   const TBitmap& work = turned ? *turned : Bitmap;
@@ -203,41 +210,52 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   std::vector<uint8_t> bgRow(size_t(std::max(W1, W) + 1) * 3);
   for (size_t i = 0; i < bgRow.size(); i += 3) std::memcpy(&bgRow[i], bgPixel, 3);
 
-  // Pass 1: horizontal shear of the rows into W1 x h.
-  std::vector<uint8_t> buf1 = AllocatePixels(W1, h);
-  const TRows rows1{buf1.data(), W1 * 3};
-  for (int64_t y = 0; y < h; ++y) {
-    const double shift = double(r > 0 ? y : h - y) * T;
-    const int64_t n = Round(shift);
-    const int32_t G = Trunc32((shift - double(n)) * kOne);
-    ShearRow(rows1[y], W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n, Antialias, G, G > 0,
-             bgRow.data());
-    progress.Step(y + 1);
-  }
-  turned.reset();
-
-  // Pass 2: vertical shear of the columns into W1 x H. Each column has its own
-  // offset and weight; the pass walks the target by rows, so source column x
-  // of target row Y comes from row Y - offset[x].
+  // Column offsets and weights of the vertical shear (pass 2): source column
+  // x of target row Y comes from sheared row Y - offset[x] (and the row before).
   std::vector<int64_t> offset(static_cast<size_t>(W1));
   std::vector<int32_t> weight(static_cast<size_t>(W1));
+  int64_t minOffset = INT64_MAX, maxOffset = INT64_MIN;
   for (int64_t x = 0; x < W1; ++x) {
     const double shift = double(r > 0 ? W1 - x : x) * S;
     const int64_t n = Round(shift);
     offset[size_t(x)] = n - L;
     weight[size_t(x)] = int32_t(Round((shift - double(n)) * kOne));
+    minOffset = std::min(minOffset, n - L);
+    maxOffset = std::max(maxOffset, n - L);
   }
-  // Row i + 1 of this table is buffer row i; the background row stands
-  // before the first and after the last.
-  std::vector<const uint8_t*> ext(size_t(h) + 2);
-  ext[0] = ext[size_t(h) + 1] = bgRow.data();
-  for (int64_t i = 0; i < h; ++i) ext[size_t(i) + 1] = rows1[i];
-  std::vector<uint8_t> buf2 = AllocatePixels(W1, H);
-  const TRows rows2{buf2.data(), W1 * 3};
+
+  // The three passes run row by row: a target row needs one row of the
+  // vertical shear, which needs the rows of the first shear within the
+  // offsets' reach. Those stay in a ring; nothing picture-sized is made
+  // besides the result.
+  const int64_t ringRows = std::min<int64_t>(h, maxOffset - minOffset + 2);
+  std::vector<uint8_t> ring = AllocatePixels(W1, ringRows);
+  const TRows ringAt{ring.data(), W1 * 3};
+  // Row i + 1 of this table is sheared row i while it is in the ring; the
+  // background row stands before the first and after the last.
+  std::vector<const uint8_t*> ext(size_t(h) + 2, bgRow.data());
+  int64_t steps = 0;  // rows of pass 1, columns of pass 2 and rows of pass 3, as the passes would count them
+  int64_t made = 0;   // rows of pass 1 in the ring so far
+  auto shear1 = [&](int64_t y) {
+    uint8_t* d = ringAt[y % ringRows];
+    const double shift = double(r > 0 ? y : h - y) * T;
+    const int64_t n = Round(shift);
+    const int32_t G = Trunc32((shift - double(n)) * kOne);
+    ShearRow(d, W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n, Antialias, G, G > 0, bgRow.data());
+    if (y >= ringRows) ext[size_t(y - ringRows) + 1] = bgRow.data();  // its slot is taken
+    ext[size_t(y) + 1] = d;
+    progress.Step(++steps);
+  };
+
+  TBitmap result;
+  result.AllocateForOverwrite(int32_t(W), int32_t(H), pf24bit);  // pass 3 writes every pixel
+  std::vector<uint8_t> line2(size_t(W1) * 3);
   const int64_t last = Antialias ? h : h - 1;  // the extra mixed pixel sits at offset + h
   int64_t columnsDone = 0;
   for (int64_t Y = 0; Y < H; ++Y) {
-    uint8_t* d = rows2[Y];
+    // Target row Y reads sheared rows up to Y - minOffset.
+    for (const int64_t need = std::min(h - 1, Y - minOffset); made <= need; ++made) shear1(made);
+    uint8_t* d = line2.data();
     for (int64_t x = 0; x < W1; ++x, d += 3) {
       const int64_t i = Y - offset[size_t(x)];
       if (i < 0 || i > last) {
@@ -256,27 +274,29 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
       d[1] = Mix(p[1], c[1], G, K);
       d[2] = Mix(p[2], c[2], G, K);
     }
-    // Progress still counts one step per column, as a walk by columns would
-    // report them: as many as the rows done so far stand for.
-    for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo;) progress.Step(h + ++columnsDone);
-  }
-  buf1 = {};
+    // Pass 2 counts one step per column, as a walk by columns would report
+    // them: as many as the rows done so far stand for.
+    for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo; ++columnsDone) progress.Step(++steps);
 
-  // Pass 3: horizontal shear of the rows into the picture, W x H.
-  Bitmap.SetSize(0, 0);
-  Bitmap.SetSize(int32_t(W), int32_t(H));
-  for (int64_t y = 0; y < H; ++y) {
-    const double shift = double(r > 0 ? y : H - y) * T;
+    // Pass 3: horizontal shear of the row into the result.
+    const double shift = double(r > 0 ? Y : H - Y) * T;
     const int64_t n = Round(shift);
     const int32_t G = int32_t(Round((shift - double(n)) * kOne));
-    ShearRow(static_cast<uint8_t*>(Bitmap.ScanLine(int32_t(y))), W, rows2[y], W1, n - D3, Antialias, G, true,
+    ShearRow(static_cast<uint8_t*>(result.ScanLine(int32_t(Y))), W, line2.data(), W1, n - D3, Antialias, G, true,
              bgRow.data());
-    progress.Step(h + W1 + y + 1);
+    progress.Step(++steps);
   }
+  // Rows of pass 1 no target row reached still count.
+  for (; made < h; ++made) progress.Step(++steps);
+  turned.reset();
+  // The picture keeps its own transparency settings, as when it was resized in place.
+  result.SetTransparent(Bitmap.Transparent());
+  if (Bitmap.TransparentMode() == tmFixed) result.SetTransparentColor(Bitmap.TransparentColor());
+  Replace(Bitmap, result, Replaced);
 }
 
 void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Sender,
-                   const TIMProgressEvent& OnProgress) {
+                   const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (Bitmap.PixelFormat() != pf1bit || Bitmap.Empty()) return;
   const double a = -Angle * std::numbers::pi / 180;
   const double c = double(Trunc(std::cos(a) * 10000)) / 10000, s = double(Trunc(std::sin(a) * 10000)) / 10000;
@@ -305,14 +325,15 @@ void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Se
     }
     if (OnProgress) OnProgress(Sender, Trunc32(double(y) * 100 / H));
   }
-  Bitmap.TakeOver(out);
+  Replace(Bitmap, out, Replaced);
 }
 
 void RotateBitmap(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
-                  const TIMProgressEvent& OnProgress) {
+                  const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (Angle == 0) return;
-  if (Bitmap.PixelFormat() == pf24bit) RotateBitmap24(Bitmap, Angle, Antialias, Background, Sender, OnProgress);
-  else if (Bitmap.PixelFormat() == pf1bit) RotateBitmap1(Bitmap, Angle, Background, Sender, OnProgress);
+  if (Bitmap.PixelFormat() == pf24bit)
+    RotateBitmap24(Bitmap, Angle, Antialias, Background, Sender, OnProgress, Replaced);
+  else if (Bitmap.PixelFormat() == pf1bit) RotateBitmap1(Bitmap, Angle, Background, Sender, OnProgress, Replaced);
 }
 
 void FlipBitmap(TBitmap& Bitmap, int32_t Direction) {
