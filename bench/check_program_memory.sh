@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Peak memory of one resample and one rotation through the whole program,
 # against what they must hold: the picture, the result and the undo snapshot.
-# Each batch runs in `kavrelin job.atp` (temporary HOME, offscreen):
+# Each batch runs in `kavrelin job.atp` (temporary HOME, no display):
 #   open     OPEN a 6000 x 4000 JPEG, QUIT (the program and the picture alone)
 #   resample OPEN, RESIZE to 150 % with Lanczos3, QUIT
 #   rotate   OPEN, EFFECT Rotate by 7.5 degrees (antialiased), QUIT
