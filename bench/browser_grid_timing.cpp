@@ -29,8 +29,10 @@ using namespace kv;
 constexpr int32_t kFiles = 10000;
 
 // A scratch folder with the pictures and an empty one, written once per run.
+// The name outlives static destruction, so that the exit handler that removes
+// the folder still has it.
 const std::string& Scratch() {
-  static const std::string folder = [] {
+  static const std::string& folder = *new std::string([] {
     std::string tmpl = (std::filesystem::temp_directory_path() / "kv_browser_benchXXXXXX").string();
     if (!::mkdtemp(tmpl.data())) std::abort();
     std::filesystem::create_directories(tmpl + "/pics");
@@ -47,7 +49,7 @@ const std::string& Scratch() {
     }
     std::atexit([] { std::filesystem::remove_all(Scratch()); });
     return tmpl;
-  }();
+  }());
   return folder;
 }
 

@@ -17,6 +17,8 @@ for t in ffmpeg python3; do
 done
 [ -x "$build/bench/webcam_chain_cli" ] || { echo "no $build/bench/webcam_chain_cli (see the top of this script)" >&2; exit 1; }
 
+# Our pixel blocks sit on huge pages; ffmpeg's buffers get them too.
+export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
 work=$(mktemp -d)
 pids=()
 cleanup() {

@@ -80,9 +80,9 @@ void InControl(TBitmap& Bitmap, F Work) {
 class TDispatch {
  public:
   TDispatch(TBitmap& ABitmap, tfilteritem& AItem, bool AUseDefaults, bool APreview, double AScale,
-            TProgressRec& AProgress, int32_t AX1, int32_t AY1, int32_t AX2, int32_t AY2)
+            TProgressRec& AProgress, int32_t AX1, int32_t AY1, int32_t AX2, int32_t AY2, TBitmap* AReplaced)
       : B(ABitmap), Item(AItem), UseDefaults(AUseDefaults), Preview(APreview), Scale(AScale), P(AProgress),
-        X1(AX1), Y1(AY1), X2(AX2), Y2(AY2) {}
+        X1(AX1), Y1(AY1), X2(AX2), Y2(AY2), Replaced(AReplaced) {}
 
   void Run() {
     switch (Item.Kind) {
@@ -180,10 +180,10 @@ class TDispatch {
     if (K == "BLACKWHITE") CopyOut([&](TBitmap& w) { ConvertTo1BitThreshold(w, Bool(2) ? -1 : Int(1), P); });
     if (K == "GRAYSCALE") GrayScale(B, X1, Y1, X2, Y2, sender, progress);
     if (K == "INVERT") Negative(B, X1, Y1, X2, Y2, sender, progress);
-    if (K == "ROTATE") InControl(B, [&](TImagerProc& c) { c.Rotate(Bool(2), Float(1)); });
+    if (K == "ROTATE") InControl(B, [&](TImagerProc& c) { c.Rotate(Bool(2), Float(1), Replaced); });
     if (StartsWith(K, "ROTATES")) {
       const int32_t angle = FilterParamInt(K.substr(7));
-      InControl(B, [&](TImagerProc& c) { c.Rotate(false, angle); });
+      InControl(B, [&](TImagerProc& c) { c.Rotate(false, angle, Replaced); });
     }
     if (K == "FLIPVERT") InControl(B, [](TImagerProc& c) { c.Flip(1); });
     if (K == "FLIPHORZ") InControl(B, [](TImagerProc& c) { c.Flip(0); });
@@ -288,23 +288,30 @@ class TDispatch {
   double Scale;
   TProgressRec& P;
   int32_t X1, Y1, X2, Y2;
+  TBitmap* Replaced;
 };
+
+// Effects that build a new picture in place of the whole one.
+bool ReplacesPicture(const tfilteritem& Item) {
+  if (Item.Kind == fkUserFilter || Item.Kind == fkFilterFactory) return false;
+  const std::string k = UpperCase(Item.Keyword);
+  return k == "ROTATE" || StartsWith(k, "ROTATES");
+}
 
 }  // namespace
 
 bool FilterApplying() { return GApplying; }
 
 void ApplyFilterItem(TBitmap& Bitmap, tfilteritem& Item, bool UseDefaults, bool Preview, double Scale,
-                     TProgressRec& Progress, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2) {
+                     TProgressRec& Progress, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2, TBitmap* Replaced) {
   // Only the scan separation behaves differently in a preview.
-  TDispatch(Bitmap, Item, UseDefaults, Preview, Scale, Progress, X1, Y1, X2, Y2).Run();
+  TDispatch(Bitmap, Item, UseDefaults, Preview, Scale, Progress, X1, Y1, X2, Y2, Replaced).Run();
 }
 
 void ApplyFilterToImage(timagerlayer& Image, tfilteritem* Item, bool UseDefaults, bool Preview,
-                        bool SelectionFromActive, double Scale) {
+                        bool SelectionFromActive, double Scale, bool UndoPoint) {
   if (GApplying || !Item) return;
   TApplyingGuard guard;
-  if (Image.AutoUndo()) Image.SaveUndoPoint();
 
   TImagerView* selectionView = &Image;
   if (SelectionFromActive && form1 && form1->getimager()) selectionView = form1->getimager();
@@ -319,8 +326,17 @@ void ApplyFilterToImage(timagerlayer& Image, tfilteritem* Item, bool UseDefaults
   progress.per1 = 100.0 / (y2 - y1 + 0.5);
 
   TBitmap& bitmap = Image.Bitmap();
-  if (!selected || polyCount == 0 || TImagerView::IsRectanglePolygon(points, polyCount)) {
-    ApplyFilterItem(bitmap, *Item, UseDefaults, Preview, Scale, progress, x1, y1, x2, y2);
+  const bool whole = !selected || polyCount == 0 || TImagerView::IsRectanglePolygon(points, polyCount);
+  // A rotation of the whole picture hands the old one to the undo list
+  // afterwards; every other effect works on the picture, so its snapshot comes first.
+  const bool undo = UndoPoint || Image.AutoUndo();
+  const bool undoAfter = undo && whole && ReplacesPicture(*Item);
+  if (undo && !undoAfter) Image.SaveUndoPoint();
+  if (whole) {
+    TBitmap replaced;
+    ApplyFilterItem(bitmap, *Item, UseDefaults, Preview, Scale, progress, x1, y1, x2, y2,
+                    undoAfter ? &replaced : nullptr);
+    if (undoAfter) Image.SaveUndoPointOf(replaced);
   } else {
     TBitmap work;
     if (CopyBitmapRect(bitmap, work, x1, y1, x2, y2)) {

@@ -16,22 +16,27 @@ class timagerlayer;
 // names no image window, a formula that does not compile.
 KV_DECLARE_EXCEPTION(EFilterError, Exception)
 
-// Applies Item to the image control: an undo point when its AutoUndo is on,
-// then the work limited to the selection of the active image (SelectionFromActive)
+// Applies Item to the image control: an undo point when its AutoUndo is on
+// or UndoPoint asks for one, then the work limited to the selection of the
+// active image (SelectionFromActive)
 // or of Image itself; a selection that is not one axis-aligned rectangle is
 // worked on in a copy of its bounding box that is drawn back inside it.
 // Scale is the preview scale that lengths are multiplied by. Does nothing
 // while another application is running (a progress handler that lets
-// messages run may come back here).
+// messages run may come back here). A rotation of the whole picture builds a
+// new one: its undo point is the picture it replaced rather than a copy.
 void ApplyFilterToImage(timagerlayer& Image, tfilteritem* Item, bool UseDefaults, bool Preview,
-                        bool SelectionFromActive, double Scale);
+                        bool SelectionFromActive, double Scale, bool UndoPoint = false);
 // True while ApplyFilterToImage runs.
 bool FilterApplying();
 
 // The dispatcher: runs Item on the rectangle X1, Y1, X2, Y2 (right and bottom
 // exclusive) of Bitmap, reading each parameter from its current value or,
-// with UseDefaults, its default.
+// with UseDefaults, its default. Replaced, when given, receives the picture
+// an effect that builds a new one (a rotation) replaced; it stays empty
+// otherwise.
 void ApplyFilterItem(TBitmap& Bitmap, tfilteritem& Item, bool UseDefaults, bool Preview, double Scale,
-                     TProgressRec& Progress, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2);
+                     TProgressRec& Progress, int32_t X1, int32_t Y1, int32_t X2, int32_t Y2,
+                     TBitmap* Replaced = nullptr);
 
 }  // namespace kv

@@ -195,11 +195,14 @@ void cmdResize(TCommandRun& Run) {
   int32_t w = 0, h = 0;
   ReadSize(Run, width, height, resolution, imager.Bitmap().Width(), imager.Bitmap().Height(), w, h);
 
-  Run.UndoPoint();
-  if (resample)
-    imager.Resample(w, h, TResampleFilter(filter));
-  else
+  if (resample) {
+    // The picture the result replaces is the undo snapshot: no copy of it is made.
+    Run.Child().modified = true;
+    imager.ResampleWithUndo(w, h, TResampleFilter(filter));
+  } else {
+    Run.UndoPoint();
     imager.ImageResize(w, h);
+  }
   imager.IOParams().DpiX = newResolution;
   imager.IOParams().DpiY = newResolution;
   imager.SetDpi(newResolution, newResolution);

@@ -2,6 +2,7 @@
 // Each line becomes a temporary filter item that is applied to the current
 // image with its current values, no preview, the selection of the active
 // image and scale 1.
+#include "app/child/child_window.h"
 #include "app/filters/filter_apply.h"
 #include "app/filters/filter_catalogue.h"
 #include "app/interpreter/commands.h"
@@ -21,8 +22,10 @@ void ReadParams(const TCommandRun& Run, tfilteritem& Item, int32_t Count) {
 
 void Apply(TCommandRun& Run, tfilteritem& Item) {
   timagerlayer& image = Run.Imager();
-  Run.UndoPoint();
-  ApplyFilterToImage(image, &Item, false, false, true, 1.0);
+  // The filter takes the undo point itself: a rotation keeps the picture it
+  // replaces as the snapshot instead of a copy made first.
+  Run.Child().modified = true;
+  ApplyFilterToImage(image, &Item, false, false, true, 1.0, true);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 
 #include "app/layer/layer_helpers.h"
 #include "imaging/formats/file_types.h"
+#include "imaging/processing/geometry_ops.h"
+#include "imaging/processing/imager_proc.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/cursors.h"
@@ -19,6 +21,33 @@ timagerlayer::timagerlayer(TComponent* AOwner) : TImager(AOwner) {
 
 void timagerlayer::SaveUndoPoint() {
   SaveUndo();
+  FUndoPosition = -1;
+}
+
+void timagerlayer::SaveUndoPointOf(TBitmap& Replaced) {
+  Proc()->SaveUndoReplaced(Replaced, Proc()->GetAlphaMask(), "");
+  FUndoPosition = -1;
+}
+
+void timagerlayer::ResampleWithUndo(int32_t Width, int32_t Height, TResampleFilter Filter) {
+  TImagerProc& proc = *Proc();
+  int32_t w = Width, h = Height;
+  if (!ResampleSize(Bitmap(), w, h)) {
+    // Nothing to resample: the undo point is still taken, as before any command.
+    SaveUndoPoint();
+    proc.Resample(Width, Height, Filter);
+    return;
+  }
+  // The component snapshots the replaced picture itself while AutoUndo is on.
+  const bool autoUndo = proc.AutoUndo();
+  proc.SetAutoUndo(true);
+  try {
+    proc.Resample(Width, Height, Filter);
+  } catch (...) {
+    proc.SetAutoUndo(autoUndo);
+    throw;
+  }
+  proc.SetAutoUndo(autoUndo);
   FUndoPosition = -1;
 }
 

@@ -21,6 +21,14 @@ class timagerlayer : public TImager {
 
   // A snapshot of the current image; the position goes back to the live image.
   void SaveUndoPoint();
+  // SaveUndoPoint taken after an operation that replaced the picture with a
+  // new one: Replaced, the old picture, becomes the snapshot without a copy
+  // (the alpha channel is the control's). An empty Replaced (nothing was
+  // replaced) takes the snapshot of the picture as it is.
+  void SaveUndoPointOf(TBitmap& Replaced);
+  // Resample as one undo step: the picture the result replaces becomes the
+  // snapshot, so that no copy of it is made beforehand.
+  void ResampleWithUndo(int32_t Width, int32_t Height, TResampleFilter Filter);
   // One step back; the live image is kept as the newest snapshot first, so
   // that Redo can reach it again.
   void Undo();

@@ -254,6 +254,21 @@ void TIMBitmap::FillEachRow(F&& Fn) {
     for (int32_t i = 0; i < n; ++i) Fn(y0 + i, rows[size_t(i)]);
     TransferRows(y0, n, rows.data(), size_t(RowBytes), true);
   }
+void TIMBitmap::TakeFromTBitmap(TBitmap& Bitmap) {
+  if (StorageKind != skBitmap || Bitmap.PixelFormat() != pf24bit || Bitmap.Empty()) {
+    CopyFromTBitmap(Bitmap);
+    return;
+  }
+  FreeImage();
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->TakeOver(Bitmap);
+  PixelKind = pk24BGR;
+  Width = bmp->Width();
+  Height = bmp->Height();
+  BitsPerPixel = 24;
+  RowBytes = bmp->RowBytes();
+  HiddenBitmap = std::move(bmp);
+  FSourceFormat = pf24bit;
 }
 
 void TIMBitmap::CopyFromTBitmap(const TBitmap& Bitmap) {

@@ -46,6 +46,10 @@ class TIMBitmap : public TObject {
   uint8_t* ScanLine(int32_t Row);
 
   void CopyFromTBitmap(const TBitmap& Bitmap);
+  // CopyFromTBitmap for a picture its owner gives up: a pf24bit picture in
+  // bitmap storage moves in without a copy (Bitmap is left empty); anything
+  // else is copied.
+  void TakeFromTBitmap(TBitmap& Bitmap);
   void CopyToTBitmap(TBitmap& Bitmap);
   // The pixel format of the TBitmap CopyFromTBitmap took the pixels from;
   // pfDevice when they came from elsewhere.

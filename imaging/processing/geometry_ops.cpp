@@ -31,10 +31,12 @@ void StretchMask(const TIMMask& Src, TIMMask& Dst) {
 }
 
 // Target takes Result's pixels without a second copy. Its own transparency
-// settings stay as they were, as when the rows were copied over.
-void HandOver(TBitmap& Result, TBitmap& Target) {
+// settings stay as they were, as when the rows were copied over. Replaced,
+// when given, keeps the old picture.
+void HandOver(TBitmap& Result, TBitmap& Target, TBitmap* Replaced = nullptr) {
   Result.SetTransparent(Target.Transparent());
   if (Target.TransparentMode() == tmFixed) Result.SetTransparentColor(Target.TransparentColor());
+  if (Replaced) Replaced->TakeOver(Target);
   Target.TakeOver(Result);
 }
 
@@ -62,7 +64,7 @@ bool ResampleSize(const TBitmap& Bitmap, int32_t& Width, int32_t& Height) {
 }
 
 bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilter Filter, TIMMask* Alpha,
-                   TObject* Sender, const TIMProgressEvent& OnProgress) {
+                   TObject* Sender, const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (!ResampleSize(Bitmap, Width, Height)) return false;
   const TPixelFormat pf = Bitmap.PixelFormat();
   const bool resampler = Filter != rfNone && (pf == pf24bit || pf == pf1bit);
@@ -86,7 +88,7 @@ bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilt
   } else {
     ResampleBitmapProgress(Bitmap, result, Filter, Sender, OnProgress);
   }
-  HandOver(result, Bitmap);
+  HandOver(result, Bitmap, Replaced);
 
   if (Alpha) {
     if (Alpha->Full) {

@@ -35,9 +35,10 @@ bool ResampleSize(const TBitmap& Bitmap, int32_t& Width, int32_t& Height);
 // (a pf1bit picture becomes pf24bit gray; progress only for pf24bit). Alpha,
 // when not null, follows: a full plane is made anew at the new size, full;
 // another is resampled with the same filter (rfFastLinear for rfNone).
-// Returns false when ResampleSize refuses.
+// Returns false when ResampleSize refuses. Replaced, when given, receives
+// the picture that the result replaces rather than it being freed.
 bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilter Filter, TIMMask* Alpha,
-                   TObject* Sender, const TIMProgressEvent& OnProgress);
+                   TObject* Sender, const TIMProgressEvent& OnProgress, TBitmap* Replaced = nullptr);
 
 // Fills the whole bitmap with Background (solid brush).
 void ClearBitmap(TBitmap& Bitmap, TColor Background);

@@ -171,15 +171,21 @@ const TPropertyTable& TImagerProc::PropertyTable() const {
 void TImagerProc::SaveSnapshot(TSnapshotList& List, TStringList& Captions) {
   TBitmap* bmp = Bitmap();
   if (!bmp || bmp->Width() <= 0 || bmp->Height() <= 0) return;
+  PushSnapshot(List, Captions, *bmp, false, GetAlphaMask());
+}
+
+void TImagerProc::PushSnapshot(TSnapshotList& List, TStringList& Captions, TBitmap& Picture, bool Take,
+                               const TIMMask* Alpha) {
   // A limit below 1 would empty the list and still add: keep one snapshot.
   const size_t limit = static_cast<size_t>(std::max(FUndoLimit, 1));
   // The copy first: a copy that fails (a full disk under the temporary
   // file) raises and leaves the list as it was, the oldest step included.
   auto snap = std::make_unique<TIMBitmap>();
   snap->SetStorageKind(FUndoStorage);
-  snap->CopyFromTBitmap(*bmp);
-  // After the copy: allocating the pixels frees any companion plane.
-  if (TIMMask* alpha = GetAlphaMask()) snap->CompanionPlane()->CopyFromTIMMask(*alpha);
+  if (Take) snap->TakeFromTBitmap(Picture);
+  else snap->CopyFromTBitmap(Picture);
+  // After the pixels: allocating them frees any companion plane.
+  if (Alpha) snap->CompanionPlane()->CopyFromTIMMask(*Alpha);
   while (List.size() >= limit) {
     List.erase(List.begin());
     Captions.Delete(0);
@@ -191,6 +197,15 @@ void TImagerProc::SaveSnapshot(TSnapshotList& List, TStringList& Captions) {
 void TImagerProc::SaveUndo() { SaveSnapshot(FUndoList, FUndoCaptions); }
 
 void TImagerProc::SaveRedo() { SaveSnapshot(FRedoList, FRedoCaptions); }
+
+void TImagerProc::SaveUndoReplaced(TBitmap& Old, const TIMMask* Alpha, const std::string& Caption) {
+  if (Old.Width() <= 0 || Old.Height() <= 0) {
+    SaveUndoCaptioned(Caption);
+    return;
+  }
+  PushSnapshot(FUndoList, FUndoCaptions, Old, true, Alpha);
+  FUndoCaptions.Put(FUndoCaptions.Count() - 1, Caption);
+}
 
 void TImagerProc::SaveUndoCaptioned(const std::string& Caption) {
   const TBitmap* bmp = Bitmap();

@@ -104,6 +104,13 @@ class TImagerProc : public TComponent {
   virtual void SaveRedo();
   // SaveUndo, then the newest caption becomes Caption.
   void SaveUndoCaptioned(const std::string& Caption);
+  // SaveUndoCaptioned for a picture the target has just given up for a new
+  // one: Old holds it and moves into the snapshot where the undo storage
+  // allows (it is copied otherwise), Alpha is the alpha channel it had (or
+  // null). An operation that builds its result beside the picture takes its
+  // snapshot this way, so that no second copy of the picture is made. An
+  // empty Old takes the snapshot of the target as SaveUndoCaptioned does.
+  void SaveUndoReplaced(TBitmap& Old, const TIMMask* Alpha, const std::string& Caption);
   void ClearLastUndo();
   void ClearAllUndo();
   void ClearAllRedo();
@@ -142,8 +149,10 @@ class TImagerProc : public TComponent {
   void Resample(int32_t Width, int32_t Height, TResampleFilter Filter);
   // 0 mirrors left and right, 1 top and bottom.
   void Flip(int32_t Direction);
-  // Degrees, positive counter-clockwise.
-  void Rotate(bool Antialias, double Angle);
+  // Degrees, positive counter-clockwise. Without AutoUndo, Replaced (when
+  // given) receives the picture the rotation replaces (it stays empty when
+  // nothing was turned).
+  void Rotate(bool Antialias, double Angle, TBitmap* Replaced = nullptr);
   void Clear();
   void CropSel();
   void ConvertTo(int32_t Colours);
@@ -177,6 +186,8 @@ class TImagerProc : public TComponent {
 
  private:
   void SaveSnapshot(TSnapshotList& List, TStringList& Captions);
+  // A snapshot of Picture (moved in with Take) and Alpha at the newest end of List.
+  void PushSnapshot(TSnapshotList& List, TStringList& Captions, TBitmap& Picture, bool Take, const TIMMask* Alpha);
   void RestoreSnapshot(TSnapshotList& List, int32_t N);
   void ClearLast(TSnapshotList& List, TStringList& Captions);
   void ClearAll(TSnapshotList& List, TStringList& Captions);

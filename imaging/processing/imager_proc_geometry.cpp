@@ -2,6 +2,9 @@
 // snapshot, one of the free routines of geometry_ops.h / rotate.h, a refresh.
 #include "imaging/processing/imager_proc.h"
 
+#include <memory>
+
+#include "imaging/model/mask.h"
 #include "imaging/processing/geometry_ops.h"
 #include "imaging/processing/rotate.h"
 #include "platform/rtl/strings.h"
@@ -24,9 +27,22 @@ void TImagerProc::Resample(int32_t Width, int32_t Height, TResampleFilter Filter
   if (!Bitmap()) return;
   int32_t w = Width, h = Height;
   if (!ResampleSize(*Bitmap(), w, h)) return;
+  if (!FAutoUndo) {
+    ResampleImage(*Bitmap(), Width, Height, Filter, GetAlphaMask(), this, OnProgress);
+    RefreshTarget();
+    return;
+  }
+  // The snapshot is the picture the result replaces, with the alpha channel
+  // as it was: no copy of the picture is taken beforehand.
+  std::unique_ptr<TIMMask> alpha;
+  if (const TIMMask* a = GetAlphaMask()) {
+    alpha = std::make_unique<TIMMask>();
+    alpha->Assign(a);
+  }
+  TBitmap old;
+  ResampleImage(*Bitmap(), Width, Height, Filter, GetAlphaMask(), this, OnProgress, &old);
   // The caption keeps the requested values, before the aspect correction.
-  if (FAutoUndo) SaveUndoCaptioned("Resample " + IntToStr(Width) + "," + IntToStr(Height));
-  ResampleImage(*Bitmap(), Width, Height, Filter, GetAlphaMask(), this, OnProgress);
+  SaveUndoReplaced(old, alpha.get(), "Resample " + IntToStr(Width) + "," + IntToStr(Height));
   RefreshTarget();
 }
 
@@ -37,10 +53,13 @@ void TImagerProc::Flip(int32_t Direction) {
   RefreshTarget();
 }
 
-void TImagerProc::Rotate(bool Antialias, double Angle) {
+void TImagerProc::Rotate(bool Antialias, double Angle, TBitmap* Replaced) {
   if (!Is24Or1(Bitmap()) || Angle == 0) return;
-  if (FAutoUndo) SaveUndoCaptioned("Rotate " + FloatToStr(Angle));
-  RotateBitmap(*Bitmap(), Angle, Antialias, Background(), this, OnProgress);
+  // With AutoUndo the snapshot is the picture the rotation replaces, not a copy.
+  TBitmap own;
+  TBitmap* old = FAutoUndo ? &own : Replaced;
+  RotateBitmap(*Bitmap(), Angle, Antialias, Background(), this, OnProgress, old);
+  if (FAutoUndo) SaveUndoReplaced(*old, GetAlphaMask(), "Rotate " + FloatToStr(Angle));
   RefreshTarget();
 }
 

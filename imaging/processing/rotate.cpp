@@ -101,6 +101,12 @@ void CheckPixels(int64_t Width, int64_t Height) {
     throw EOutOfMemory("Out of memory");
 }
 
+// Bitmap takes Result's pixels; Replaced, when given, keeps the old picture.
+void Replace(TBitmap& Bitmap, TBitmap& Result, TBitmap* Replaced) {
+  if (Replaced) Replaced->TakeOver(Bitmap);
+  Bitmap.TakeOver(Result);
+}
+
 std::vector<uint8_t> AllocatePixels(int64_t Width, int64_t Height) {
   CheckPixels(Width, Height);
   return std::vector<uint8_t>(size_t(Width * Height * 3));
@@ -181,7 +187,7 @@ void QuarterTurn24(const TBitmap& Source, TBitmap& Target, int32_t Quarters) {
 }
 
 void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
-                    const TIMProgressEvent& OnProgress) {
+                    const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (Bitmap.PixelFormat() != pf24bit || Bitmap.Empty()) return;
   // Thousandths of a degree, modulo a whole turn (sign of the angle).
   double f = double(Trunc(Angle * 1000) % 360000) / 1000;
@@ -196,7 +202,7 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
     QuarterTurn24(Bitmap, *turned, quarters);
   }
   if (f == 0) {
-    if (turned) Bitmap.TakeOver(*turned);
+    if (turned) Replace(Bitmap, *turned, Replaced);
     return;
   }
   const TBitmap& work = turned ? *turned : Bitmap;
@@ -296,6 +302,16 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   buf1 = {};
 
   // Pass 3: horizontal shear of the rows into the picture, W x H.
+  turned.reset();
+  if (Replaced) {
+    // The picture keeps its own transparency settings, as when it is resized in place.
+    const bool transparent = Bitmap.Transparent();
+    const bool fixed = Bitmap.TransparentMode() == tmFixed;
+    const TColor colour = Bitmap.TransparentColor();
+    Replaced->TakeOver(Bitmap);
+    Bitmap.SetTransparent(transparent);
+    if (fixed) Bitmap.SetTransparentColor(colour);
+  }
   Bitmap.SetSize(0, 0);
   Bitmap.SetSize(int32_t(W), int32_t(H));
   const TRows target{Bitmap.Bits(), Bitmap.RowBytes()};
@@ -313,7 +329,7 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
 }
 
 void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Sender,
-                   const TIMProgressEvent& OnProgress) {
+                   const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (Bitmap.PixelFormat() != pf1bit || Bitmap.Empty()) return;
   const double a = -Angle * std::numbers::pi / 180;
   const double c = double(Trunc(std::cos(a) * 10000)) / 10000, s = double(Trunc(std::sin(a) * 10000)) / 10000;
@@ -348,14 +364,15 @@ void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Se
       },
       OnProgress ? TRowDone([&](int64_t y) { OnProgress(Sender, Trunc32(double(y) * 100 / H)); }) : TRowDone(), {},
       int64_t(W) * 16);
-  Bitmap.TakeOver(out);
+  Replace(Bitmap, out, Replaced);
 }
 
 void RotateBitmap(TBitmap& Bitmap, double Angle, bool Antialias, TColor Background, TObject* Sender,
-                  const TIMProgressEvent& OnProgress) {
+                  const TIMProgressEvent& OnProgress, TBitmap* Replaced) {
   if (Angle == 0) return;
-  if (Bitmap.PixelFormat() == pf24bit) RotateBitmap24(Bitmap, Angle, Antialias, Background, Sender, OnProgress);
-  else if (Bitmap.PixelFormat() == pf1bit) RotateBitmap1(Bitmap, Angle, Background, Sender, OnProgress);
+  if (Bitmap.PixelFormat() == pf24bit)
+    RotateBitmap24(Bitmap, Angle, Antialias, Background, Sender, OnProgress, Replaced);
+  else if (Bitmap.PixelFormat() == pf1bit) RotateBitmap1(Bitmap, Angle, Background, Sender, OnProgress, Replaced);
 }
 
 void FlipBitmap(TBitmap& Bitmap, int32_t Direction) {

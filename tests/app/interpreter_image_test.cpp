@@ -1,6 +1,8 @@
 // Commands on the current image: resizing in every unit, clearing, counting
 // colours, text comments.
 #include "app/interpreter/interpreter.h"
+#include "imaging/model/im_bitmap.h"
+#include "imaging/processing/imager_proc.h"
 #include "interpreter_fixture.h"
 #include "platform/rtl/file_utils.h"
 
@@ -85,6 +87,29 @@ TEST_F(InterpreterImage, ResizeRefusesEmptyAndHugeSizesWithoutTouchingTheImage) 
     EXPECT_THROW(RunLine(line), ECommandError) << line;
     EXPECT_EQ(imager.Bitmap().Width(), 8) << line;
     EXPECT_FALSE(imager.CanUndo()) << line;
+  }
+}
+
+// Resampling and rotating build a new picture: the one they replace is the
+// undo step itself (no copy of it is made first), and Undo brings it back.
+TEST_F(InterpreterImage, ResampleAndRotateKeepTheReplacedPictureAsTheirUndoStep) {
+  for (const char* line : {"RESIZE Width=150 vwidth=7 Height=150 vheight=7 Resample=1 ResampleFilter=5",
+                           "EFFECT Name=Rotate Param1=7.5 Param2=1", "EFFECT Name=RotateS90"}) {
+    timagerlayer& imager = Halves();
+    imager.SetUndoStorage(skBitmap);
+    const uint8_t* block = imager.Bitmap().Bits();
+    ASSERT_TRUE(RunLine(line)) << line;
+    EXPECT_NE(imager.Bitmap().Width(), 8) << line;
+    EXPECT_TRUE(Form->OverrideChild->modified) << line;
+    ASSERT_EQ(imager.Proc()->UndoCount(), 1) << line;
+    const TIMBitmap& snap = *imager.Proc()->UndoList().back();
+    ASSERT_TRUE(snap.HiddenBitmap) << line;
+    EXPECT_EQ(snap.HiddenBitmap->Bits(), block) << line;
+    imager.Undo();
+    EXPECT_EQ(imager.Bitmap().Width(), 8) << line;
+    EXPECT_EQ(imager.Bitmap().Height(), 6) << line;
+    EXPECT_EQ(PixelAt(imager, 0, 0), kRed) << line;
+    EXPECT_EQ(PixelAt(imager, 7, 5), kBlue) << line;
   }
 }
 

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/model/mask.h"
@@ -595,6 +597,40 @@ TEST(ImagerProc, ResampleCarriesTheAlphaChannel) {
   EXPECT_EQ(a.View.Alpha->Width, 16);
   EXPECT_EQ(a.View.Alpha->Height, 12);
   EXPECT_EQ(a.View.Alpha->GetPixel(15, 11), 100);
+}
+
+// Resampling and rotating build their result beside the picture: in bitmap
+// storage the snapshot is the replaced picture itself, no copy, with the
+// alpha channel it had; Undo brings both back.
+TEST(ImagerProc, ResampleAndRotateSnapshotTheReplacedPicture) {
+  const std::vector<std::pair<const char*, std::function<void(TImagerProc&)>>> ops = {
+      {"Resample 31,23", [](TImagerProc& p) { p.Resample(31, 23, rfLanczos3); }},
+      {"Rotate 7.5", [](TImagerProc& p) { p.Rotate(true, 7.5); }},
+      {"Rotate 90", [](TImagerProc& p) { p.Rotate(false, 90); }},
+  };
+  for (const auto& [caption, run] : ops) {
+    Attached a;
+    a.Proc.SetUndoStorage(skBitmap);
+    a.View.GetAlphaChannel()->Fill(100);
+    a.View.Alpha->SetPixel(3, 2, 7);
+    TBitmap before;
+    before.Assign(&a.Bmp());
+    const uint8_t* block = a.Bmp().Bits();
+    run(a.Proc);
+    ASSERT_EQ(a.Proc.UndoCount(), 1) << caption;
+    EXPECT_EQ(Captions(a.Proc.UndoCaptions()), std::vector<std::string>{caption});
+    const TIMBitmap& snap = *a.Proc.UndoList().back();
+    ASSERT_TRUE(snap.HiddenBitmap) << caption;
+    EXPECT_EQ(snap.HiddenBitmap->Bits(), block) << caption;
+    EXPECT_NE(a.Bmp().Bits(), block) << caption;
+    a.Proc.Undo();
+    ASSERT_EQ(a.Bmp().Width(), before.Width()) << caption;
+    ASSERT_EQ(a.Bmp().Height(), before.Height()) << caption;
+    for (int32_t y = 0; y < before.Height(); ++y)
+      ASSERT_EQ(std::memcmp(a.Bmp().ScanLine(y), before.ScanLine(y), size_t(before.Width()) * 3), 0) << caption;
+    EXPECT_EQ(a.View.Alpha->GetPixel(3, 2), 7) << caption;
+    EXPECT_EQ(a.View.Alpha->Width, before.Width()) << caption;
+  }
 }
 
 TEST(ImagerProc, AttachingAndFollowingTheView) {
