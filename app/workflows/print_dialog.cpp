@@ -56,6 +56,19 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
   if (FImage) FSource = PrintSourceOf(*FImage);
   FSource.CatalogFiles = CatalogFiles;
   ReadParamFont("", FFont);
+  // "Druckbarer Bereich" and the printer's resolution in the "Spezial" menus
+  // are this dialog's printer page.
+  FOldPrintablePage = SizeSources().PrintablePage;
+  FOldPrinterResolution = SizeSources().PrinterResolution;
+  SizeSources().PrintablePage = [this](double& W, double& H) {
+    W = printFrame1->PageWidth;
+    H = printFrame1->PageHeight;
+    return W > 0 && H > 0;
+  };
+  SizeSources().PrinterResolution = [this](double& X, double& Y) {
+    X = Y = printFrame1->Device.Dpi;
+    return X > 0;
+  };
   // Set before the frames hook the form, so their stores restore first and
   // the layout then writes its geometry over what they restored.
   OnShow = [this](TObject* Sender) { FormShow(Sender); };
@@ -275,6 +288,11 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
     v->OnRestore = [set = slot.Set](TObject*, TVariant& Value) { set(Value.AsString()); };
   }
   formstorage1->Loaded();
+}
+
+Tprintform::~Tprintform() {
+  SizeSources().PrintablePage = FOldPrintablePage;
+  SizeSources().PrinterResolution = FOldPrinterResolution;
 }
 
 int32_t Tprintform::DirectionPos() const { return directionframe1->Direction(); }

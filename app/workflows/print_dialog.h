@@ -2,6 +2,7 @@
 // live preview, returning the "Print" command line.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/workflows/print_layout.h"
@@ -30,6 +31,7 @@ class Tprintform : public TForm {
   // Mode: 0 one picture, 1 a page of copies, 2 poster, 3 catalog thumbnails.
   // Image is the picture printed (null in mode 3); CatalogFiles the catalog's entries in mode 3.
   Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, const TStrings* CatalogFiles);
+  ~Tprintform() override;
 
   // Special size: at most one down; none gives 0.
   TSpeedButton* FitButton = nullptr;       // "Voll (eingepasst)"
@@ -94,6 +96,8 @@ class Tprintform : public TForm {
   int32_t FMode;
   timagerlayer* FImage;
   TPrintSource FSource;
+  // The size frame's printer entries answered by this dialog while it lives.
+  std::function<bool(double&, double&)> FOldPrintablePage, FOldPrinterResolution;
   TFont FFont;
   std::string FCommand;
   bool FUpdating = false;

@@ -115,6 +115,12 @@ TEST_F(PrintDialog, FramesFollowTheLayoutAndMakeTheLine) {
   EXPECT_EQ(d.SpecialSize(), 1);
   EXPECT_NEAR(width.Value(), pw, 1e-6);
   EXPECT_NEAR(ReadParamFloat(d.BuildCommand(), "width", 0), pw, 1e-4);
+
+  // "Druckbarer Bereich" in the size frame's menu is this printer's page.
+  d.sizeframe1->sizespecialform1->Choose("Druckbarer Bereich");
+  EXPECT_EQ(d.SpecialSize(), 0);
+  EXPECT_NEAR(g.Width, pw, 1e-6);
+  EXPECT_NEAR(g.Height, ph, 1e-6);
 }
 
 // Covering the page from its centre puts the picture's left edge off the
@@ -137,13 +143,17 @@ TEST_F(PrintDialog, NegativePositionsAreShownAsLaidOut) {
 // In mode 2 the dialog opens covering; "Vorschau" off still writes the layout back.
 TEST_F(PrintDialog, PosterOpensCoveringAndFramesFollowWithoutDrawing) {
   Tchild& child = MakeChild(40, 30, [](int32_t, int32_t) { return TBGRPixel{255, 0, 0}; });
-  Tprintform d(nullptr, 2, child.imager1, nullptr);
-  d.FormShow(nullptr);
-  EXPECT_EQ(d.SpecialSize(), 2);
-  d.printFrame1->AutoPreviewBox->SetChecked(false);
-  d.FitButton->Click();
-  EXPECT_NEAR(d.sizeframe1->converterframe1->Value(), Printer().PageWidth(), 1e-6);
-  EXPECT_NEAR(d.sizeframe1->converterframe2->Value(), d.printFrame1->Geometry.Height, 1e-6);
+  {
+    Tprintform d(nullptr, 2, child.imager1, nullptr);
+    d.FormShow(nullptr);
+    EXPECT_EQ(d.SpecialSize(), 2);
+    d.printFrame1->AutoPreviewBox->SetChecked(false);
+    d.FitButton->Click();
+    EXPECT_NEAR(d.sizeframe1->converterframe1->Value(), Printer().PageWidth(), 1e-6);
+    EXPECT_NEAR(d.sizeframe1->converterframe2->Value(), d.printFrame1->Geometry.Height, 1e-6);
+  }
+  // Closed, the dialog no longer answers for the printer.
+  EXPECT_FALSE(SizeSources().PrintablePage);
 }
 
 }  // namespace
