@@ -661,13 +661,15 @@ void Tsizeframe::SetSize(double Width, double Height) {
   converterframe1->SetValue(Width);
   converterframe2->SetValue(Height);
   LimitArea(true);
-  Changed(sizespecialform1);
+  ChangedBy(sizespecialform1);
 }
 
-void Tsizeframe::Changed(TObject* Source) {
+void Tsizeframe::Changed() { ChangedBy(this); }
+
+void Tsizeframe::ChangedBy(TObject* Source) {
   const int64_t bytes = int64_t(Round(WidthPixels())) * int64_t(Round(HeightPixels())) * 3;
   memorylabel->SetCaption(FormatByteSize(bytes));
-  if (OnSizeChange) OnSizeChange(Source ? Source : this);
+  if (OnSizeChange) OnSizeChange(Source);
 }
 
 void Tsizeframe::show() {

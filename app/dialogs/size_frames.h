@@ -261,10 +261,12 @@ class Tsizeframe : public TFrame {
   // the size frame, or sizespecialform1 for a size the menu set.
   TNotifyEvent OnSizeChange;
 
-  // Memory label and print dialog after a change (Source: the sender they hear of; none: the frame).
-  void Changed(TObject* Source = nullptr);
+  // Memory label and print dialog after a change.
+  void Changed();
 
  private:
+  // Changed, with Source as the sender the print dialog hears of.
+  void ChangedBy(TObject* Source);
   // Keeps width x height within the pixel limit by shrinking the side just set.
   void LimitArea(bool WidthChanged);
 

@@ -13,7 +13,9 @@
 #include "platform/system/printer.h"
 #include "platform/ui/button.h"
 #include "platform/ui/speed_button.h"
+#include "platform/ui/input_synth.h"
 #include "platform/ui/std_controls.h"
+#include "support/shot_file.h"
 
 namespace kv {
 namespace {
@@ -61,6 +63,7 @@ TEST_F(PrintDialog, FramesFollowTheLayoutAndMakeTheLine) {
   EXPECT_DOUBLE_EQ(d.leftframe->Base(), pw);
   EXPECT_DOUBLE_EQ(width.Resolution(), 100);
   EXPECT_FALSE(d.sizeframe1->dpiframeform1->Enabled());
+  if (const auto shot = GrabControl(&d)) SaveShot(*shot, "print_dialog.png");
 
   // The anchor bottom right moves the picture; the position frames follow.
   d.directionframe1->Buttons[8]->Click();
