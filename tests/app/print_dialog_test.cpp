@@ -63,6 +63,7 @@ TEST_F(PrintDialog, FramesFollowTheLayoutAndMakeTheLine) {
   EXPECT_DOUBLE_EQ(d.leftframe->Base(), pw);
   EXPECT_DOUBLE_EQ(width.Resolution(), 100);
   EXPECT_FALSE(d.sizeframe1->dpiframeform1->Enabled());
+  d.HandleNeeded();
   if (const auto shot = GrabControl(&d)) SaveShot(*shot, "print_dialog.png");
 
   // The anchor bottom right moves the picture; the position frames follow.
