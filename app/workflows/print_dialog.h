@@ -38,11 +38,11 @@ class Tprintform : public TForm {
   TSpeedButton* FillButton = nullptr;      // "Voll (abgeschnitten)"
   TSpeedButton* OriginalButton = nullptr;  // "Originalgröße"
   Tdirectionframe* directionframe1 = nullptr;  // the anchor
-  // "Abstand": "Links" and "Oben" in printer pixels, percent of the page.
+  // "Abstand": "Links" and "Oben", kept in printer pixels; 100 % is the page.
   Tconverterframe* leftframe = nullptr;
   Tconverterframe* topframe = nullptr;
   TCheckBox* WithOffsetBox = nullptr;  // "Ränder hinzurechnen"
-  // Width and height in printer pixels, percent of the picture, and "Proportional".
+  // Width and height, kept in printer pixels (100 % is the picture), and "Proportional".
   Tsizeframe* sizeframe1 = nullptr;
   TButton* HalfButton = nullptr;    // "/ 2"
   TButton* DoubleButton = nullptr;  // "x 2"
