@@ -28,17 +28,20 @@ double UsableResolution(double Dpi) { return std::isfinite(Dpi) && Dpi > 0 ? Dpi
 
 int64_t MaxFramePixels() { return kMaxBitmapPixels; }
 
-void FillLengthUnitCombo(TComboBox& Combo) {
+namespace {
+
+// A unit list: the names of units 0 to Count - 1, the first selected.
+void FillUnitCombo(TComboBox& Combo, int32_t Count, std::string (*Name)(int32_t)) {
   Combo.ClearItems();
-  for (int32_t i = 0; i < kLengthUnitCount; ++i) Combo.AddItem(LengthUnitName(i));
+  for (int32_t i = 0; i < Count; ++i) Combo.AddItem(Name(i));
   Combo.SetItemIndex(0);
 }
 
-void FillResolutionUnitCombo(TComboBox& Combo) {
-  Combo.ClearItems();
-  for (int32_t i = 0; i < kResolutionUnitCount; ++i) Combo.AddItem(ResolutionUnitName(i));
-  Combo.SetItemIndex(0);
-}
+}  // namespace
+
+void FillLengthUnitCombo(TComboBox& Combo) { FillUnitCombo(Combo, kLengthUnitCount, LengthUnitName); }
+
+void FillResolutionUnitCombo(TComboBox& Combo) { FillUnitCombo(Combo, kResolutionUnitCount, ResolutionUnitName); }
 
 double StoredUserUnit() {
   if (!form1) return 1;
@@ -137,8 +140,13 @@ void Tconverterframe::ShowValue() {
   FShowing = false;
 }
 
+double Tconverterframe::Clamped(double Pixels) const {
+  if (FSigned && std::isfinite(Pixels) && Pixels < 0) return -ClampPixels(-Pixels);
+  return ClampPixels(Pixels);
+}
+
 void Tconverterframe::SetValue(double Pixels) {
-  FValue = ClampPixels(Pixels);
+  FValue = Clamped(Pixels);
   ShowValue();
 }
 
@@ -164,7 +172,7 @@ void Tconverterframe::SetBase(double Pixels) {
 
 void Tconverterframe::StoreNumber(double Number) {
   const double pixels = ToPixels(Number);
-  FValue = ClampPixels(pixels);
+  FValue = Clamped(pixels);
   // A number beyond what a bitmap can hold is shown as the limit it became.
   if (FValue != pixels) ShowValue();
 }
@@ -310,6 +318,31 @@ void PopupRightOf(TControl& Button, TPopupMenu& Menu) {
   Menu.Popup(p.X, p.Y);
 }
 
+// The "Spezial" button both special frames show, and the menu it pops up.
+void BuildSpecialButton(TFrame* Frame, TButton*& Button, TPopupMenu*& Menu) {
+  Frame->SetBounds(0, 0, 75, 25);
+  Button = new TButton(Frame);
+  Button->SetName("SpecialButton");
+  Button->SetParent(Frame);
+  Button->SetCaption("Spezial");
+  Button->SetBounds(0, 0, 75, 25);
+  Menu = new TPopupMenu(Frame);
+  Menu->SetName("PopupMenu1");
+}
+
+TPopupItem MenuItem(const std::string& Caption, std::function<void()> Action) {
+  TPopupItem i;
+  i.Caption = Caption;
+  i.OnClick = [Action = std::move(Action)](TObject*) { Action(); };
+  return i;
+}
+
+TPopupItem MenuLine() {
+  TPopupItem line;
+  line.Caption = "-";
+  return line;
+}
+
 // The string-table text that marks a caption in inches.
 const char kInchMark[] = "Zoll x";
 
@@ -318,15 +351,8 @@ const char kInchMark[] = "Zoll x";
 // ---- Tsizespecialform ----
 
 Tsizespecialform::Tsizespecialform(TComponent* AOwner) : TFrame(AOwner) {
-  SetBounds(0, 0, 75, 25);
-  SpecialButton = new TButton(this);
-  SpecialButton->SetName("SpecialButton");
-  SpecialButton->SetParent(this);
-  SpecialButton->SetCaption("Spezial");
-  SpecialButton->SetBounds(0, 0, 75, 25);
+  BuildSpecialButton(this, SpecialButton, PopupMenu1);
   SpecialButton->OnClick = [this](TObject* S) { SpecialButtonClick(S); };
-  PopupMenu1 = new TPopupMenu(this);
-  PopupMenu1->SetName("PopupMenu1");
   BuildMenu();
 }
 
@@ -342,20 +368,14 @@ void Tsizespecialform::Entry(void (Tsizespecialform::*Action)()) {
 
 void Tsizespecialform::BuildMenu() {
   auto item = [this](const std::string& Caption, void (Tsizespecialform::*Action)()) {
-    TPopupItem i;
-    i.Caption = Caption;
-    i.OnClick = [this, Action](TObject*) { Entry(Action); };
-    return i;
+    return MenuItem(Caption, [this, Action] { Entry(Action); });
   };
   auto sized = [this](const std::string& Caption) {
-    TPopupItem i;
-    i.Caption = Caption;
-    i.OnClick = [this, Caption](TObject*) {
+    return MenuItem(Caption, [this, Caption] {
       if (!FSizes) return;
       FSizes->CheckBox1->SetChecked(false);
       ApplyCaption(Caption);
-    };
-    return i;
+    });
   };
   auto group = [&](const std::string& Caption, const std::vector<std::string>& Sizes) {
     TPopupItem g;
@@ -363,8 +383,7 @@ void Tsizespecialform::BuildMenu() {
     for (const std::string& s : Sizes) g.Items.push_back(sized(s));
     return g;
   };
-  TPopupItem line;
-  line.Caption = "-";
+  const TPopupItem line = MenuLine();
 
   std::vector<TPopupItem>& items = PopupMenu1->Items();
   items = {item("Doppelte", &Tsizespecialform::Doubled),
@@ -483,15 +502,8 @@ void Tsizespecialform::MonitorSize() {
 // ---- Tframedpispecialform ----
 
 Tframedpispecialform::Tframedpispecialform(TComponent* AOwner) : TFrame(AOwner) {
-  SetBounds(0, 0, 75, 25);
-  SpecialButton = new TButton(this);
-  SpecialButton->SetName("SpecialButton");
-  SpecialButton->SetParent(this);
-  SpecialButton->SetCaption("Spezial");
-  SpecialButton->SetBounds(0, 0, 75, 25);
+  BuildSpecialButton(this, SpecialButton, PopupMenu1);
   SpecialButton->OnClick = [this](TObject* S) { SpecialButtonClick(S); };
-  PopupMenu1 = new TPopupMenu(this);
-  PopupMenu1->SetName("PopupMenu1");
   BuildMenu();
 }
 
@@ -504,16 +516,9 @@ void Tframedpispecialform::Set(double Dpi) {
 }
 
 void Tframedpispecialform::BuildMenu() {
-  auto item = [](const std::string& Caption, std::function<void()> Action) {
-    TPopupItem i;
-    i.Caption = Caption;
-    i.OnClick = [Action = std::move(Action)](TObject*) { Action(); };
-    return i;
-  };
+  const auto item = MenuItem;
   auto numbers = [&](TPopupItem& Group, const std::vector<int32_t>& Values) {
-    TPopupItem line;
-    line.Caption = "-";
-    Group.Items.push_back(line);
+    Group.Items.push_back(MenuLine());
     for (int32_t v : Values) {
       const std::string caption = IntToStr(v);
       Group.Items.push_back(item(caption, [this, caption] { Set(StrToFloatVal(caption)); }));
@@ -656,13 +661,15 @@ void Tsizeframe::SetSize(double Width, double Height) {
   converterframe1->SetValue(Width);
   converterframe2->SetValue(Height);
   LimitArea(true);
-  Changed();
+  ChangedBy(sizespecialform1);
 }
 
-void Tsizeframe::Changed() {
+void Tsizeframe::Changed() { ChangedBy(this); }
+
+void Tsizeframe::ChangedBy(TObject* Source) {
   const int64_t bytes = int64_t(Round(WidthPixels())) * int64_t(Round(HeightPixels())) * 3;
   memorylabel->SetCaption(FormatByteSize(bytes));
-  if (OnSizeChange) OnSizeChange(this);
+  if (OnSizeChange) OnSizeChange(Source);
 }
 
 void Tsizeframe::show() {

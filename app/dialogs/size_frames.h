@@ -57,11 +57,16 @@ class Tconverterframe : public TFrame {
 
   // In pixels.
   double Value() const { return FValue; }
-  // Stores the pixels (within 0 and MaxFramePixels) and shows them in the
+  // Stores the pixels (within 0, or -MaxFramePixels when signed, and
+  // MaxFramePixels) and shows them in the
   // chosen unit without raising OnClick.
   void SetValue(double Pixels);
   // SetValue, then OnClick.
   void SetValueNotify(double Pixels);
+  // Whether negative lengths are kept (a position left of or above the page);
+  // sizes never go below 0.
+  bool Signed() const { return FSigned; }
+  void SetSigned(bool Value) { FSigned = Value; }
   // Pixels per inch as given (may be 0); conversions use UsableResolution.
   double Resolution() const { return FResolution; }
   void SetResolution(double Dpi);
@@ -91,10 +96,13 @@ class Tconverterframe : public TFrame {
   void EditChange();
   void StoreNumber(double Number);
 
+  double Clamped(double Pixels) const;
+
   double FValue = 0;
   double FResolution = kDefaultFrameResolution;
   double FBase = 0;
   bool FShowing = false;
+  bool FSigned = false;
 };
 
 // A resolution: pixels per inch, shown in the unit of the combo.
@@ -233,7 +241,8 @@ class Tsizeframe : public TFrame {
   double StartWidth() const { return FStartWidth; }
   double StartHeight() const { return FStartHeight; }
   // Sets width and height in pixels without the proportional rule, then
-  // the memory label and the print dialog.
+  // the memory label and the print dialog; the special-size menu's way in,
+  // so the print dialog hears it with sizespecialform1 as the sender.
   void SetSize(double Width, double Height);
 
   // The current values become the starting ones; the panel is shown and
@@ -248,13 +257,16 @@ class Tsizeframe : public TFrame {
   void converterframe2Click(TObject* Sender);
   void dpiframeform1Click(TObject* Sender);
 
-  // The print dialog attaches here to hear of every change.
+  // The print dialog attaches here to hear of every change; the sender is
+  // the size frame, or sizespecialform1 for a size the menu set.
   TNotifyEvent OnSizeChange;
 
   // Memory label and print dialog after a change.
   void Changed();
 
  private:
+  // Changed, with Source as the sender the print dialog hears of.
+  void ChangedBy(TObject* Source);
   // Keeps width x height within the pixel limit by shrinking the side just set.
   void LimitArea(bool WidthChanged);
 

@@ -9,7 +9,9 @@
 #include "app/catalog/catalog_frame.h"
 #include "app/catalog/catalog_window.h"
 #include "app/catalog/thumbnail_cache.h"
+#include "app/dialogs/size_frames.h"
 #include "app/helpers/size_units.h"
+#include "app/main/direction_frame.h"
 #include "app/main/main_form.h"
 #include "app/params/file_kinds.h"
 #include "app/params/param_strings.h"
@@ -28,17 +30,20 @@ namespace kv {
 
 namespace {
 
-// The anchor bits of the buttons: rows top (2), middle, bottom (1); columns left (8), centre, right (4).
-constexpr int32_t kRowBits[3] = {2, 0, 1};
-constexpr int32_t kColumnBits[3] = {8, 0, 4};
-
-std::vector<std::string> LengthUnits() {
-  std::vector<std::string> v;
-  for (int32_t u = 0; u < kLengthUnitCount; ++u) v.push_back(LengthUnitName(u));
-  return v;
-}
-
 std::string Fixed2(double V) { return FormatFloat("0.00", V); }
+
+// While the dialog lays out, the length frames' arrows wait (they would
+// change what is being laid out).
+class TBusyScope {
+ public:
+  TBusyScope() : FWas(PrintDialogBusy) { PrintDialogBusy = true; }
+  ~TBusyScope() { PrintDialogBusy = FWas; }
+  TBusyScope(const TBusyScope&) = delete;
+  TBusyScope& operator=(const TBusyScope&) = delete;
+
+ private:
+  bool FWas;
+};
 
 }  // namespace
 
@@ -47,10 +52,26 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
   SetName("printform");
   SetCaption("Drucken");
   SetPosition(poScreenCenter);
-  SetClientSize(760, 600);
+  SetClientSize(900, 720);
   if (FImage) FSource = PrintSourceOf(*FImage);
   FSource.CatalogFiles = CatalogFiles;
   ReadParamFont("", FFont);
+  // "Druckbarer Bereich" and the printer's resolution in the "Spezial" menus
+  // are this dialog's printer page.
+  FOldPrintablePage = SizeSources().PrintablePage;
+  FOldPrinterResolution = SizeSources().PrinterResolution;
+  SizeSources().PrintablePage = [this](double& W, double& H) {
+    W = printFrame1->PageWidth;
+    H = printFrame1->PageHeight;
+    return W > 0 && H > 0;
+  };
+  SizeSources().PrinterResolution = [this](double& X, double& Y) {
+    X = Y = printFrame1->Device.Dpi;
+    return X > 0;
+  };
+  // Set before the frames hook the form, so their stores restore first and
+  // the layout then writes its geometry over what they restored.
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
 
   auto label = [this](TWinControl* Parent, const std::string& Caption, int32_t X, int32_t Y, int32_t W = 110) {
     auto* l = new TLabel(this);
@@ -85,17 +106,14 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
     c->SetBounds(X, Y, 170, 21);
     return c;
   };
-  auto valueUnit = [this](const char* Name, int32_t X, int32_t Y, TEdit*& Edit, TComboBox*& Unit) {
-    Edit = new TEdit(this);
-    Edit->SetName(Name);
-    Edit->SetParent(this);
-    Edit->SetBounds(X, Y, 80, 23);
-    Unit = new TComboBox(this);
-    Unit->SetName(std::string(Name) + "Unit");
-    Unit->SetParent(this);
-    Unit->SetBounds(X + 85, Y, 90, 23);
-    Unit->SetItems(LengthUnits());
-    Unit->SetItemIndex(0);
+  auto length = [this](const char* Name, int32_t X, int32_t Y) {
+    auto* f = new Tconverterframe(this);
+    f->SetName(Name);
+    f->SetParent(this);
+    f->SetBounds(X, Y, 230, 25);
+    f->SetSigned(true);
+    f->OnClick = [this](TObject*) { PositionChanged(); };
+    return f;
   };
 
   FitButton = speed("FitButton", "Voll (eingepasst)", 2, 10, 10, 110);
@@ -103,66 +121,47 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
   OriginalButton = speed("OriginalButton", "Originalgröße", 2, 250, 10, 100);
   OriginalButton->SetDown(true);
   for (TSpeedButton* b : {FitButton, FillButton, OriginalButton})
-    b->OnClick = [this](TObject*) { SizeChanged(true); };
+    b->OnClick = [this](TObject* Sender) { SizeChanged(Sender); };
 
-  for (int32_t r = 0; r < 3; ++r)
-    for (int32_t c = 0; c < 3; ++c) {
-      TSpeedButton* b = speed(("Anchor" + IntToStr(r) + IntToStr(c)).c_str(), "", 3, 10 + c * 22, 45 + r * 22, 20);
-      b->OnClick = [this](TObject*) {
-        if (FUpdating) return;
-        Preview();
-        WriteBackGeometry();
-      };
-      AnchorButtons[r][c] = b;
-    }
+  directionframe1 = new Tdirectionframe(this);
+  directionframe1->SetName("directionframe1");
+  directionframe1->SetParent(this);
+  directionframe1->SetBounds(10, 45, 75, 75);
+  directionframe1->OnClick = [this](TObject*) {
+    if (FUpdating || !FShown) return;
+    Preview();
+    WriteBackGeometry();
+  };
 
-  label(this, "Abstand", 90, 42);
-  label(this, "Links", 90, 62, 45);
-  valueUnit("LeftEdit", 140, 62, LeftEdit, LeftUnit);
-  label(this, "Oben", 90, 90, 45);
-  valueUnit("TopEdit", 140, 90, TopEdit, TopUnit);
-  for (TEdit* e : {LeftEdit, TopEdit}) e->OnChange = [this](TObject*) { PositionChanged(); };
-  for (TComboBox* u : {LeftUnit, TopUnit}) u->OnChange = [this](TObject*) { WriteBackGeometry(); };
-  WithOffsetBox = check("WithOffsetBox", "Ränder hinzurechnen", 90, 118);
+  label(this, "Abstand", 95, 42);
+  label(this, "Links", 95, 64, 45);
+  leftframe = length("leftframe", 145, 62);
+  label(this, "Oben", 95, 92, 45);
+  topframe = length("topframe", 145, 90);
+  WithOffsetBox = check("WithOffsetBox", "Ränder hinzurechnen", 95, 120);
   WithOffsetBox->OnClick = [this](TObject*) { Preview(); };
 
-  label(this, "Breite", 10, 150, 45);
-  valueUnit("WidthEdit", 60, 150, WidthEdit, WidthUnit);
-  label(this, "Höhe", 10, 178, 45);
-  valueUnit("HeightEdit", 60, 178, HeightEdit, HeightUnit);
-  WidthEdit->OnChange = [this](TObject*) {
-    if (FUpdating) return;
-    if (ProportionalBox->Checked()) {
-      const double picW = FMode == 3 ? tcache().Width() : (FSource.Picture ? FSource.Picture->Width() : 0);
-      const double picH = FMode == 3 ? tcache().Height() : (FSource.Picture ? FSource.Picture->Height() : 0);
-      const double dpi = printFrame1->Device.Dpi;
-      const double w = UnitToPixels(WidthUnit->ItemIndex(), picW, dpi, EditValue(WidthEdit));
-      if (picW > 0) {
-        FUpdating = true;
-        SetEditValue(HeightEdit, PixelsToUnit(HeightUnit->ItemIndex(), picH, dpi, w * picH / picW));
-        FUpdating = false;
-      }
-    }
-    SizeChanged(false);
-  };
-  HeightEdit->OnChange = [this](TObject*) { SizeChanged(false); };
-  for (TComboBox* u : {WidthUnit, HeightUnit}) u->OnChange = [this](TObject*) { WriteBackGeometry(); };
-  ProportionalBox = check("ProportionalBox", "Proportional", 240, 150);
-  ProportionalBox->SetBounds(240, 150, 110, 21);
-  ProportionalBox->OnClick = [this](TObject*) { SizeChanged(false); };
-  HalfButton = button("HalfButton", "/ 2", 240, 176, 50);
+  sizeframe1 = new Tsizeframe(this);
+  sizeframe1->SetName("sizeframe1");
+  sizeframe1->SetParent(this);
+  sizeframe1->SetBounds(10, 148, 420, 200);
+  // The printer decides the resolution the lengths are converted with.
+  sizeframe1->dpiframeform1->SetEnabled(false);
+  sizeframe1->framedpispecialform1->SetEnabled(false);
+  sizeframe1->OnSizeChange = [this](TObject* Sender) { SizeChanged(Sender); };
+  HalfButton = button("HalfButton", "/ 2", 10, 354, 50);
   HalfButton->OnClick = [this](TObject*) { ScaleSize(0.5); };
-  DoubleButton = button("DoubleButton", "x 2", 295, 176, 50);
+  DoubleButton = button("DoubleButton", "x 2", 65, 354, 50);
   DoubleButton->OnClick = [this](TObject*) { ScaleSize(2); };
 
-  CutLinesBox = check("CutLinesBox", "Schneidelinien", 10, 210);
+  CutLinesBox = check("CutLinesBox", "Schneidelinien", 130, 356);
   CutLinesBox->OnClick = [this](TObject*) { Preview(); };
 
-  label(this, "Schriftgröße", 10, 238, 90);
+  label(this, "Schriftgröße", 10, 386, 90);
   FontSizeEdit = new TKvSpinEdit(this);
   FontSizeEdit->SetName("FontSizeEdit");
   FontSizeEdit->SetParent(this);
-  FontSizeEdit->SetBounds(105, 238, 70, 23);
+  FontSizeEdit->SetBounds(105, 386, 70, 23);
   FontSizeEdit->SetMinValue(1);
   FontSizeEdit->SetMaxValue(9999);
   FontSizeEdit->SetValue(std::max(1, FFont.Size()));
@@ -171,7 +170,7 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
     FFont.SetSize(std::max(1, FontSizeEdit->AsInteger()));
     Preview();
   };
-  FontButton = button("FontButton", "Schrift-Optionen...", 185, 237, 140);
+  FontButton = button("FontButton", "Schrift-Optionen...", 185, 385, 140);
   FontButton->OnClick = [this](TObject*) {
     TFontDialog dialog(nullptr);
     dialog.Font().Assign(FFont);
@@ -183,19 +182,19 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
     Preview();
   };
 
-  label(this, "Zusätzliche Informationen", 10, 266, 200);
+  label(this, "Zusätzliche Informationen", 10, 414, 200);
   InfoList = new TCheckListBox(this);
   InfoList->SetName("InfoList");
   InfoList->SetParent(this);
-  InfoList->SetBounds(10, 288, 200, 150);
+  InfoList->SetBounds(10, 436, 200, 150);
   for (int32_t i = 0; i < kImageInfoCount; ++i) InfoList->Items().Add(ImageInfoText(tImageInfo(i)));
   InfoList->OnClickCheck = [this](TObject*) { Preview(); };
 
-  label(this, "Anzahl der Drucke", 220, 288, 120);
+  label(this, "Anzahl der Drucke", 220, 436, 120);
   CopiesEdit = new TKvSpinEdit(this);
   CopiesEdit->SetName("CopiesEdit");
   CopiesEdit->SetParent(this);
-  CopiesEdit->SetBounds(220, 310, 80, 23);
+  CopiesEdit->SetBounds(220, 458, 80, 23);
   CopiesEdit->SetMinValue(1);
   CopiesEdit->SetMaxValue(10000);
   CopiesEdit->SetValue(1);
@@ -204,46 +203,41 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
   PrinterBox->SetName("PrinterBox");
   PrinterBox->SetParent(this);
   PrinterBox->SetCaption("Drucker");
-  PrinterBox->SetBounds(10, 445, 350, 110);
+  PrinterBox->SetBounds(10, 596, 420, 110);
   PrinterNameLabel = label(PrinterBox, "", 10, 15, 330);
   ResolutionLabel = label(PrinterBox, "", 10, 38, 200);
   PageSizeLabel = label(PrinterBox, "", 10, 60, 200);
   MarginsLabel = label(PrinterBox, "", 10, 82, 240);
-  auto unitBox = [this](const char* Name, int32_t Y, const std::vector<std::string>& Items) {
+  auto unitBox = [this](const char* Name, int32_t Y, void (*Fill)(TComboBox&)) {
     auto* c = new TComboBox(this);
     c->SetName(Name);
     c->SetParent(PrinterBox);
-    c->SetBounds(255, Y, 90, 21);
-    c->SetItems(Items);
-    c->SetItemIndex(0);
+    c->SetBounds(255, Y, 150, 21);
+    Fill(*c);
     c->OnChange = [this](TObject*) { FillPrinterPage(); };
     return c;
   };
-  std::vector<std::string> resUnits;
-  for (int32_t u = 0; u < kResolutionUnitCount; ++u) resUnits.push_back(ResolutionUnitName(u));
-  ResolutionUnit = unitBox("ResolutionUnit", 36, resUnits);
-  PageSizeUnit = unitBox("PageSizeUnit", 58, LengthUnits());
-  MarginsUnit = unitBox("MarginsUnit", 80, LengthUnits());
+  ResolutionUnit = unitBox("ResolutionUnit", 36, FillResolutionUnitCombo);
+  PageSizeUnit = unitBox("PageSizeUnit", 58, FillLengthUnitCombo);
+  MarginsUnit = unitBox("MarginsUnit", 80, FillLengthUnitCombo);
   PageSizeUnit->SetItemIndex(3);
   MarginsUnit->SetItemIndex(3);
-  SetupButton = button("SetupButton", "Druck-Einstellungen...", 210, 10, 135);
+  SetupButton = button("SetupButton", "Druck-Einstellungen...", 270, 10, 135);
   SetupButton->SetParent(PrinterBox);
   SetupButton->OnClick = [this](TObject*) { PrinterSetup(); };
 
   printFrame1 = new TprintFrame(this);
   printFrame1->SetParent(this);
-  printFrame1->SetBounds(370, 5, 385, 550);
+  printFrame1->SetBounds(440, 5, 455, 670);
   printFrame1->Source = &FSource;
   printFrame1->CommandSource = [this] { return FShown ? BuildCommand() : std::string(); };
 
-  PrintButton = button("PrintButton", "&Drucken", 560, 565, 90);
+  PrintButton = button("PrintButton", "&Drucken", 700, 685, 90);
   PrintButton->SetDefault(true);
   PrintButton->OnClick = [this](TObject*) { PrintClick(); };
-  CancelButton = button("CancelButton", "Abbrechen", 660, 565, 90);
+  CancelButton = button("CancelButton", "Abbrechen", 800, 685, 90);
   CancelButton->SetCancel(true);
   CancelButton->SetModalResult(mrCancel);
-
-  OnShow = [this](TObject* Sender) { FormShow(Sender); };
 
   // The store comes after OnShow: it restores first, then the dialog shows.
   formstorage1 = new tformstorage1(this);
@@ -266,15 +260,9 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
                        if (i >= 0 && i < C->Count()) C->SetItemIndex(i);
                      }});
   };
-  auto editSlot = [&](TEdit* E) {
-    slots.push_back({E->Name() + ".Text", [E] { return E->Text(); }, [E](const std::string& V) { E->SetText(V); }});
-  };
   checkSlot("CutLinesBox", CutLinesBox);
   checkSlot("WithOffsetBox", WithOffsetBox);
-  checkSlot("ProportionalBox", ProportionalBox);
-  for (TComboBox* c : {LeftUnit, TopUnit, WidthUnit, HeightUnit, ResolutionUnit, PageSizeUnit, MarginsUnit})
-    comboSlot(c);
-  for (TEdit* e : {LeftEdit, TopEdit, WidthEdit, HeightEdit}) editSlot(e);
+  for (TComboBox* c : {ResolutionUnit, PageSizeUnit, MarginsUnit}) comboSlot(c);
   slots.push_back({"CopiesEdit.Value", [this] { return IntToStr(CopiesEdit->AsInteger()); },
                    [this](const std::string& V) { CopiesEdit->SetValue(std::max(1, StrToIntDef(Trim(V), 1))); }});
   slots.push_back({"InfoList.Set",
@@ -300,27 +288,14 @@ Tprintform::Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, co
     v->OnRestore = [set = slot.Set](TObject*, TVariant& Value) { set(Value.AsString()); };
   }
   formstorage1->Loaded();
-  SetEditValue(LeftEdit, 0);
-  SetEditValue(TopEdit, 0);
-  SetEditValue(WidthEdit, 600);
-  SetEditValue(HeightEdit, 600);
 }
 
-double Tprintform::EditValue(const TEdit* Edit) const { return StrToFloatDef(Trim(Edit->Text()), 0); }
-
-void Tprintform::SetEditValue(TEdit* Edit, double Value) {
-  const bool was = FUpdating;
-  FUpdating = true;
-  Edit->SetText(Fixed2(Value));
-  FUpdating = was;
+Tprintform::~Tprintform() {
+  SizeSources().PrintablePage = FOldPrintablePage;
+  SizeSources().PrinterResolution = FOldPrinterResolution;
 }
 
-int32_t Tprintform::DirectionPos() const {
-  for (int32_t r = 0; r < 3; ++r)
-    for (int32_t c = 0; c < 3; ++c)
-      if (AnchorButtons[r][c]->Down()) return kRowBits[r] | kColumnBits[c];
-  return -1;
-}
+int32_t Tprintform::DirectionPos() const { return directionframe1->Direction(); }
 
 int32_t Tprintform::SpecialSize() const {
   if (FitButton->Down()) return 1;
@@ -333,18 +308,21 @@ std::string Tprintform::BuildCommand() const {
   tImageInfoset set;
   for (int32_t i = 0; i < kImageInfoCount; ++i)
     if (InfoList->Checked(i)) set.Include(tImageInfo(i));
+  const Tconverterframe& width = *sizeframe1->converterframe1;
+  const Tconverterframe& height = *sizeframe1->converterframe2;
   return "Print" + WriteParamInt("Mode", FMode) + WriteParamInt("Specialsize", SpecialSize()) +
          WriteParamInt("DirectionPos", DirectionPos()) + WriteParamInt("NumPrints", CopiesEdit->AsInteger()) +
-         WriteParamBool("Withoffset", WithOffsetBox->Checked()) + WriteParamFloat("left", EditValue(LeftEdit)) +
-         WriteParamInt("vleft", LeftUnit->ItemIndex()) + WriteParamFloat("top", EditValue(TopEdit)) +
-         WriteParamInt("vtop", TopUnit->ItemIndex()) + WriteParamFloat("width", EditValue(WidthEdit)) +
-         WriteParamInt("vwidth", WidthUnit->ItemIndex()) + WriteParamFloat("height", EditValue(HeightEdit)) +
-         WriteParamInt("vheight", HeightUnit->ItemIndex()) + WriteParamBool("cutlines", CutLinesBox->Checked()) +
+         WriteParamBool("Withoffset", WithOffsetBox->Checked()) + WriteParamFloat("left", leftframe->Shown()) +
+         WriteParamInt("vleft", leftframe->UnitIndex()) + WriteParamFloat("top", topframe->Shown()) +
+         WriteParamInt("vtop", topframe->UnitIndex()) + WriteParamFloat("width", width.Shown()) +
+         WriteParamInt("vwidth", width.UnitIndex()) + WriteParamFloat("height", height.Shown()) +
+         WriteParamInt("vheight", height.UnitIndex()) + WriteParamBool("cutlines", CutLinesBox->Checked()) +
          WriteParamFont(FFont) + WriteParamImageInfoset("ImageInfoSet", set);
 }
 
 void Tprintform::Preview() {
   if (FUpdating || !FShown) return;
+  TBusyScope busy;
   printFrame1->Command = BuildCommand();
   printFrame1->ComputePreview();
 }
@@ -353,47 +331,58 @@ void Tprintform::SpecialUp() {
   for (TSpeedButton* b : {FitButton, FillButton, OriginalButton}) b->SetDown(false);
 }
 
-void Tprintform::SizeChanged(bool FromSpecial) {
-  if (FUpdating) return;
-  if (!FromSpecial) SpecialUp();
+void Tprintform::SizeChanged(TObject* Sender) {
+  if (FUpdating || !FShown) return;
+  const bool special = Sender == FitButton || Sender == FillButton || Sender == OriginalButton;
+  if (!special) SpecialUp();
   Preview();
-  if (FromSpecial) WriteBackGeometry();
+  if (special || Sender == sizeframe1->sizespecialform1) WriteBackGeometry();
 }
 
 void Tprintform::PositionChanged() {
-  if (FUpdating) return;
-  FUpdating = true;
-  for (auto& row : AnchorButtons)
-    for (TSpeedButton* b : row) b->SetDown(false);
-  FUpdating = false;
+  if (FUpdating || !FShown) return;
+  directionframe1->Clear();
   Preview();
 }
 
+// "/ 2" and "x 2": the sizes in every unit scale with the pixels.
 void Tprintform::ScaleSize(double Factor) {
-  FUpdating = true;
-  SetEditValue(WidthEdit, EditValue(WidthEdit) * Factor);
-  SetEditValue(HeightEdit, EditValue(HeightEdit) * Factor);
-  SpecialUp();
-  FUpdating = false;
-  Preview();
-  WriteBackGeometry();
+  if (!FShown) return;
+  sizeframe1->SetSize(sizeframe1->WidthPixels() * Factor, sizeframe1->HeightPixels() * Factor);
 }
 
-// The position and size edits show the last layout in their units.
+double Tprintform::PictureWidth() const {
+  return FMode == 3 ? tcache().Width() : (FSource.Picture ? FSource.Picture->Width() : 0);
+}
+
+double Tprintform::PictureHeight() const {
+  return FMode == 3 ? tcache().Height() : (FSource.Picture ? FSource.Picture->Height() : 0);
+}
+
+void Tprintform::SetFrameBases() {
+  const bool was = FUpdating;
+  FUpdating = true;
+  const double dpi = printFrame1->Device.Dpi;
+  for (Tconverterframe* f : {leftframe, topframe}) f->SetResolution(dpi);
+  leftframe->SetBase(printFrame1->PageWidth);
+  topframe->SetBase(printFrame1->PageHeight);
+  sizeframe1->dpiframeform1->SetValueNotify(dpi);
+  sizeframe1->converterframe1->SetBase(PictureWidth());
+  sizeframe1->converterframe2->SetBase(PictureHeight());
+  FUpdating = was;
+}
+
+// The position and size frames show the last layout in their units.
 void Tprintform::WriteBackGeometry() {
   if (!FShown || !printFrame1->LayoutError.empty()) return;
   const TPrintGeometry& g = printFrame1->Geometry;
-  const double dpi = printFrame1->Device.Dpi;
-  const double pw = printFrame1->PageWidth, ph = printFrame1->PageHeight;
-  const double picW = FMode == 3 ? tcache().Width() : (FSource.Picture ? FSource.Picture->Width() : 0);
-  const double picH = FMode == 3 ? tcache().Height() : (FSource.Picture ? FSource.Picture->Height() : 0);
-  const double user = printFrame1->Device.UserUnit;
+  const bool was = FUpdating;
   FUpdating = true;
-  SetEditValue(LeftEdit, PixelsToUnit(LeftUnit->ItemIndex(), pw, dpi, g.Left, user));
-  SetEditValue(TopEdit, PixelsToUnit(TopUnit->ItemIndex(), ph, dpi, g.Top, user));
-  SetEditValue(WidthEdit, PixelsToUnit(WidthUnit->ItemIndex(), picW, dpi, g.Width, user));
-  SetEditValue(HeightEdit, PixelsToUnit(HeightUnit->ItemIndex(), picH, dpi, g.Height, user));
-  FUpdating = false;
+  leftframe->SetValue(g.Left);
+  topframe->SetValue(g.Top);
+  sizeframe1->converterframe1->SetValue(g.Width);
+  sizeframe1->converterframe2->SetValue(g.Height);
+  FUpdating = was;
   printFrame1->Command = BuildCommand();
 }
 
@@ -408,6 +397,7 @@ void Tprintform::FillPrinterPage() {
   printFrame1->Device = device;
   printFrame1->PageWidth = p.PageWidth();
   printFrame1->PageHeight = p.PageHeight();
+  SetFrameBases();
   const double dpi = device.Dpi;
   PrinterNameLabel->SetCaption(p.OutputFileName().empty() ? p.PrinterName() : p.OutputFileName());
   ResolutionLabel->SetCaption(Fixed2(ResolutionUnitFactor(ResolutionUnit->ItemIndex(), dpi)));
@@ -429,7 +419,7 @@ void Tprintform::PrinterSetup() {
 
 void Tprintform::FormShow(TObject*) {
   FUpdating = true;
-  AnchorButtons[0][0]->SetDown(true);
+  directionframe1->SetDirection(10);  // top left
   if (FMode == 2) FillButton->SetDown(true);
   FUpdating = false;
   FShown = true;
@@ -437,6 +427,10 @@ void Tprintform::FormShow(TObject*) {
   Preview();
   WriteBackGeometry();
   FUpdating = true;
+  // The laid-out size is the size frame's starting size ("Originalgröße");
+  // its percent base stays the picture.
+  sizeframe1->show();
+  SetFrameBases();
   FontSizeEdit->SetValue(std::max(1, FFont.Size()));
   FUpdating = false;
 }

@@ -2,6 +2,7 @@
 // live preview, returning the "Print" command line.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/workflows/print_layout.h"
@@ -15,12 +16,14 @@ class TButton;
 class TCheckBox;
 class TCheckListBox;
 class TComboBox;
-class TEdit;
 class TGroupBox;
 class TKvSpinEdit;
 class TLabel;
 class TSpeedButton;
+class Tconverterframe;
+class Tdirectionframe;
 class Tform1;
+class Tsizeframe;
 class tformstorage1;
 
 class Tprintform : public TForm {
@@ -28,23 +31,19 @@ class Tprintform : public TForm {
   // Mode: 0 one picture, 1 a page of copies, 2 poster, 3 catalog thumbnails.
   // Image is the picture printed (null in mode 3); CatalogFiles the catalog's entries in mode 3.
   Tprintform(TComponent* AOwner, int32_t Mode, timagerlayer* Image, const TStrings* CatalogFiles);
+  ~Tprintform() override;
 
   // Special size: at most one down; none gives 0.
   TSpeedButton* FitButton = nullptr;       // "Voll (eingepasst)"
   TSpeedButton* FillButton = nullptr;      // "Voll (abgeschnitten)"
   TSpeedButton* OriginalButton = nullptr;  // "Originalgröße"
-  // The anchor: [row][column], rows top, middle, bottom; columns left, centre, right.
-  TSpeedButton* AnchorButtons[3][3] = {};
-  TEdit* LeftEdit = nullptr;
-  TComboBox* LeftUnit = nullptr;
-  TEdit* TopEdit = nullptr;
-  TComboBox* TopUnit = nullptr;
+  Tdirectionframe* directionframe1 = nullptr;  // the anchor
+  // "Abstand": "Links" and "Oben", kept in printer pixels; 100 % is the page.
+  Tconverterframe* leftframe = nullptr;
+  Tconverterframe* topframe = nullptr;
   TCheckBox* WithOffsetBox = nullptr;  // "Ränder hinzurechnen"
-  TEdit* WidthEdit = nullptr;
-  TComboBox* WidthUnit = nullptr;
-  TEdit* HeightEdit = nullptr;
-  TComboBox* HeightUnit = nullptr;
-  TCheckBox* ProportionalBox = nullptr;
+  // Width and height, kept in printer pixels (100 % is the picture), and "Proportional".
+  Tsizeframe* sizeframe1 = nullptr;
   TButton* HalfButton = nullptr;    // "/ 2"
   TButton* DoubleButton = nullptr;  // "x 2"
   TCheckBox* CutLinesBox = nullptr;  // "Schneidelinien"
@@ -74,26 +73,31 @@ class Tprintform : public TForm {
   // Reads the printer again, sizes and redraws the preview.
   void FillPrinterPage();
   void Preview();
-  // DirectionPos of the anchor buttons, -1 when none is down.
+  // DirectionPos of the anchor frame, -1 when none is down.
   int32_t DirectionPos() const;
   int32_t SpecialSize() const;
 
   void FormShow(TObject* Sender);
 
  private:
-  void SizeChanged(bool FromSpecial);
+  void SizeChanged(TObject* Sender);
   void PositionChanged();
   void WriteBackGeometry();
   void SpecialUp();
   void ScaleSize(double Factor);
-  double EditValue(const TEdit* Edit) const;
-  void SetEditValue(TEdit* Edit, double Value);
+  // The picture's size (in mode 3 the thumbnail's): the percent base of the size.
+  double PictureWidth() const;
+  double PictureHeight() const;
+  // The printer's resolution and the percent bases into the length frames.
+  void SetFrameBases();
   void PrinterSetup();
   void PrintClick();
 
   int32_t FMode;
   timagerlayer* FImage;
   TPrintSource FSource;
+  // The size frame's printer entries answered by this dialog while it lives.
+  std::function<bool(double&, double&)> FOldPrintablePage, FOldPrinterResolution;
   TFont FFont;
   std::string FCommand;
   bool FUpdating = false;

@@ -16,6 +16,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/scrolling.h"
+#include "platform/ui/tree_view.h"
 
 namespace kv {
 
@@ -258,16 +259,18 @@ TRect TMDIWallpaper::PaintArea() const {
   TRect r = FClient->ClientRect();
   if (FIsMDIClient) return r;  // its scrolling is in the accumulated offsets
   // A scrolled control's picture moves with its contents: the area starts
-  // where the contents start. A list box scrolls by whole items.
-  const auto* list = dynamic_cast<const TCustomListBox*>(FClient);
+  // where the contents start. List boxes and tree views scroll by whole rows.
+  int32_t row = 1;
+  if (const auto* list = dynamic_cast<const TCustomListBox*>(FClient)) row = list->ItemHeight();
+  else if (const auto* tree = dynamic_cast<const TCustomTreeView*>(FClient)) row = tree->ItemHeight();
   for (int32_t bar : {SB_HORZ, SB_VERT}) {
     TScrollInfo si;
     si.fMask = SIF_ALL;
     if (!GetScrollInfo(FClient, bar, si) || si.nPage == 0) continue;
     int64_t pos = si.nPos, max = si.nMax;
-    if (bar == SB_VERT && list) {
-      pos *= list->ItemHeight();
-      max *= list->ItemHeight();
+    if (bar == SB_VERT) {
+      pos *= row;
+      max *= row;
     }
     const int32_t p = static_cast<int32_t>(std::clamp<int64_t>(pos, INT32_MIN / 2, INT32_MAX / 2));
     const int32_t m = static_cast<int32_t>(std::clamp<int64_t>(max, INT32_MIN / 2, INT32_MAX / 2));

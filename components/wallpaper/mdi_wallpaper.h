@@ -84,7 +84,7 @@ class TMDIWallpaper : public TComponent {
   // Rebuilds the ramp and re-prepares every grey-mapped wallpaper (a system colour change).
   static void SystemColorsChanged();
   // The rectangle the picture is laid out in: the client area, moved with the
-  // scroll position of a scrolled control (list boxes scroll by items).
+  // scroll position of a scrolled control (list boxes and tree views scroll by rows).
   TRect PaintArea() const;
 
  private:

@@ -470,7 +470,8 @@ void TCustomTreeView::Paint() {
   c.Font().Assign(Font());
   c.Brush().SetStyle(bsSolid);
   c.Brush().SetColor(Color());
-  c.FillRect(ClientRect());
+  // A hook that painted the background (a wallpaper) keeps it under the rows.
+  if (!FPaintBuffer || !FPaintBuffer->BackgroundErased) c.FillRect(ClientRect());
   RowOf(nullptr);
   const int32_t h = std::max(ItemHeight(), 1);
   int32_t top = 0;

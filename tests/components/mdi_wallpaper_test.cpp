@@ -10,6 +10,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/qt_app.h"
+#include "platform/ui/tree_view.h"
 #include "support/bitmap_patterns.h"
 
 namespace kv {
@@ -196,6 +197,52 @@ TEST(MDIWallpaper, ScrolledListBoxMovesThePaintArea) {
   const TRect scrolled = paper->PaintArea();
   EXPECT_EQ(scrolled.Top, -3 * list->ItemHeight());
   EXPECT_EQ(scrolled.Bottom - scrolled.Top, std::max(list->ClientHeight(), 39 * list->ItemHeight()));
+}
+
+// On a scrolled tree view the drawn picture moves with the rows, whole rows
+// at a time, and shows between and beside them.
+TEST(MDIWallpaper, ScrolledTreeViewDrawsThePictureMoved) {
+  EnsureQtApplication();
+  TForm form(nullptr);
+  form.SetClientSize(200, 160);
+  auto* tree = new TTreeView(&form);
+  tree->SetParent(&form);
+  tree->SetBounds(0, 0, 150, 120);
+  tree->SetColor(kBack);
+  for (int i = 0; i < 40; ++i) tree->AddChild(nullptr, "Knoten " + std::to_string(i));
+  tree->HandleNeeded();
+  const int32_t h = tree->ItemHeight();
+  ASSERT_GT(h, 0);
+  // A picture taller than the tree: green, with a red line 3 rows and 1 pixel down.
+  const int32_t redY = 3 * h + 1;
+  auto pic = test::Make24(12, 40 * h, [redY](int32_t, int32_t y) {
+    return y == redY ? TBGRPixel{0, 0, 255} : TBGRPixel{0, 255, 0};
+  });
+  auto* paper = new TMDIWallpaper(&form);
+  paper->BeginLoading();
+  paper->SetClient(tree);
+  paper->Picture().Bitmap().Assign(pic.get());
+  paper->SetMode(wpTopLeft);
+  paper->Loaded();
+  ASSERT_TRUE(paper->Hooked());
+
+  // Left of the rows' text the picture shows as it lies.
+  auto drawn = [&](int32_t Y) {
+    tree->Invalidate();
+    tree->PreparePaint();
+    return tree->BackBuffer().GetPixelColor(2, Y);
+  };
+  EXPECT_EQ(drawn(redY), clRed);
+  EXPECT_EQ(drawn(1), clLime);
+  // Scrolled 3 rows down, as the scroll bar does it: the red line is 3 rows higher.
+  tree->Perform(WM_VSCROLL, MakeLong(SB_THUMBPOSITION, 3), 0);
+  ASSERT_EQ(tree->TopRow(), 3);
+  EXPECT_EQ(paper->PaintArea().Top, -3 * h);
+  EXPECT_EQ(drawn(1), clRed);
+  EXPECT_EQ(drawn(redY), clLime);
+  // Back at the top it returns.
+  tree->Perform(WM_VSCROLL, MakeLong(SB_TOP, 0), 0);
+  EXPECT_EQ(drawn(redY), clRed);
 }
 
 TEST(MDIWallpaper, ScrollDeltas) {
