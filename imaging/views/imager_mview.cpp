@@ -324,18 +324,22 @@ void TImagerMView::StoreImage(TIMMImageEntry& E, const TBitmap& Bitmap) {
   }
 }
 
+void TImagerMView::DropEntryImage(TIMMImageEntry& E) {
+  if (E.Image) {
+    FStore->Delete(E.Image);
+    E.Image = nullptr;
+  }
+  E.Prepared.reset();
+  E.PreparedArea = -1;
+}
+
 bool TImagerMView::SetImageRowsNoUpdate(int32_t idx, int32_t Width, int32_t Height, int32_t Bits,
                                         const uint8_t* Rows) {
   if (!ValidIndex(idx) || FStoreType == imtThumb) return false;
   TIMMImageEntry& e = *FEntries[size_t(idx)];
   const bool current = idx == FSelectedImage;
   if (current) ReleaseCurrent();
-  if (e.Image) {
-    FStore->Delete(e.Image);
-    e.Image = nullptr;
-  }
-  e.Prepared.reset();
-  e.PreparedArea = -1;
+  DropEntryImage(e);
   e.Image = FStore->AddRows(Width, Height, Bits, Rows);
   if (current) CheckOutCurrent();
   return true;
@@ -346,12 +350,7 @@ void TImagerMView::SetImageNoUpdate(int32_t idx, const TBitmap* Bitmap) {
   TIMMImageEntry& e = *FEntries[size_t(idx)];
   const bool current = idx == FSelectedImage;
   if (current) ReleaseCurrent();
-  if (e.Image) {
-    FStore->Delete(e.Image);
-    e.Image = nullptr;
-  }
-  e.Prepared.reset();
-  e.PreparedArea = -1;
+  DropEntryImage(e);
   if (Bitmap) StoreImage(e, *Bitmap);
   if (current) CheckOutCurrent();
 }

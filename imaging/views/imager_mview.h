@@ -273,6 +273,8 @@ class TImagerMView : public TIMView {
   // imager_mview.cpp
   void InsertEntry(int32_t idx);
   void StoreImage(TIMMImageEntry& E, const TBitmap& Bitmap);
+  // The entry's stored picture and its prepared copy are freed.
+  void DropEntryImage(TIMMImageEntry& E);
   bool LoadEntryImage(int32_t idx);
   void ReleaseCurrent();
   void CheckOutCurrent();

@@ -14,6 +14,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/qt_app.h"
 #include "support/alsa_test_env.h"
+#include "support/message_wait.h"
 #include "support/midi_file.h"
 #include "support/temp_files.h"
 
@@ -22,15 +23,7 @@ namespace {
 
 using test::TAlsaTestEnv;
 
-template <typename Pred> bool WaitFor(Pred P, double Seconds = 60) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(Seconds);
-  while (!P()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    if (Application) Application->ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+template <typename Pred> bool WaitFor(Pred P, double Seconds = 60) { return test::WaitWithMessages(P, Seconds); }
 
 int32_t Loudest(const std::vector<int16_t>& S, size_t From, size_t To) {
   int32_t m = 0;

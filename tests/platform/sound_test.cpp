@@ -11,6 +11,7 @@
 #include "platform/ui/application.h"
 #include "platform/ui/qt_app.h"
 #include "support/alsa_test_env.h"
+#include "support/message_wait.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
 
@@ -19,15 +20,7 @@ namespace {
 
 using test::TAlsaTestEnv;
 
-template <typename Pred> bool WaitFor(Pred P, double Seconds = 20) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(Seconds);
-  while (!P()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    if (Application) Application->ProcessMessages();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+template <typename Pred> bool WaitFor(Pred P, double Seconds = 20) { return test::WaitWithMessages(P, Seconds); }
 
 constexpr int32_t kRate = 22050;
 
