@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The webcam chain at 640x480 and 30 frames per second from the test
 # pattern: capture, date stamp, one JPEG per frame and the HTTP server with
-# 20 clients polling "/" all the time. Prints our CPU time per frame and our
+# 20 clients polling "/" all the time (RATE=n: each at most n times a second,
+# as a page that refreshes its picture would). Prints our CPU time per frame and our
 # share of one core, beside ffmpeg reading the same pattern and writing MJPEG
 # (the capture and encode part alone), with the ratio of CPU per frame
 # (below 1: we spend less).
@@ -12,6 +13,7 @@ cd "$(dirname "$0")/.."
 build=${build:-build-bench}
 secs=${SECS:-10}
 clients=${CLIENTS:-20}
+rate=${RATE:-0}
 for t in ffmpeg python3; do
   command -v "$t" >/dev/null || { echo "missing $t" >&2; exit 1; }
 done
@@ -36,14 +38,19 @@ exec 3<"$work/out"
 read -r ready <&3
 [ "$ready" = ready ] || { echo "chain did not start" >&2; exit 1; }
 
-# The pollers: each asks for "/" again as soon as an answer is in.
-python3 - "$port" "$clients" "$((secs + 1))" >"$work/polls" <<'PY' &
+# The pollers: each asks for "/" again as soon as an answer is in, or at
+# its pace with RATE.
+python3 - "$port" "$clients" "$((secs + 1))" "$rate" >"$work/polls" <<'PY' &
 import sys, threading, time, urllib.request
-port, n, secs = int(sys.argv[1]), int(sys.argv[2]), float(sys.argv[3])
+port, n, secs, rate = int(sys.argv[1]), int(sys.argv[2]), float(sys.argv[3]), float(sys.argv[4])
 end = time.time() + secs
 count = [0] * n
 def poll(i):
+    due = time.time()
     while time.time() < end:
+        if rate > 0:
+            due += 1 / rate
+            time.sleep(max(0, due - time.time()))
         try:
             with urllib.request.urlopen('http://127.0.0.1:%d/' % port, timeout=5) as r:
                 r.read()
