@@ -6,7 +6,6 @@
 #include <QtCore/QTranslator>
 #include <QtGui/QIcon>
 #include <QtGui/QInputDevice>
-#include <QtGui/QOpenGLContext>
 #include <QtGui/QPainter>
 #include <QtGui/QPixmap>
 #include <QtGui/QPointingDevice>
@@ -102,10 +101,6 @@ void EnsureQtApplication() {
   // and deleting the application object would then touch a dead cache.
   // Made now, it outlives the handler.
   QIcon::fromTheme(QStringLiteral("kavrelin"));
-  // Likewise the per-thread store of the current GL context, which every
-  // window asks when it goes: made by the first window closed, it would be
-  // gone before the windows still open at exit are deleted below.
-  QOpenGLContext::currentContext();
   std::atexit(DeleteQtApplication);
   Clipboard();  // the lower layers reach the desktop's clipboard from now on
 }
