@@ -1,8 +1,16 @@
 // The program: one executable for every run mode, chosen by the name it was
 // started under (kavrelin, show, wallp, or a name ending in .scr).
 #include "app/startup/startup.h"
+#include "platform/ui/qt_app.h"
 
-int main(int argc, char** argv) { return kv::KavrelinMain(argc, argv); }
+// Qt's own globals are made as they are first used; one made after the exit
+// handler was set up goes before it. Ending here deletes every window while
+// they all still exist.
+int main(int argc, char** argv) {
+  const int code = kv::KavrelinMain(argc, argv);
+  kv::ReleaseQtApplication();
+  return code;
+}
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

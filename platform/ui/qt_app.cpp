@@ -105,6 +105,10 @@ void EnsureQtApplication() {
   Clipboard();  // the lower layers reach the desktop's clipboard from now on
 }
 
+void ReleaseQtApplication() {
+  if (GQtApp) DeleteQtApplication();
+}
+
 bool QtApplicationExists() { return QCoreApplication::instance() != nullptr; }
 
 bool RunningWithoutDisplay() { return GNoDisplay; }

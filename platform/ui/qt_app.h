@@ -11,6 +11,10 @@ namespace kv {
 // full one. Raises EInvalidOperation when something else already made a Qt
 // application object without widgets.
 void EnsureQtApplication();
+// Deletes the object (after the application's components) now rather than at
+// exit: a program ends its main function with this, while every global of
+// Qt is still alive; the exit handler then has nothing left to do.
+void ReleaseQtApplication();
 // True once the object exists (made here or elsewhere).
 bool QtApplicationExists();
 // True when the object was put on the offscreen platform because there was
