@@ -254,6 +254,8 @@ void TIMBitmap::FillEachRow(F&& Fn) {
     for (int32_t i = 0; i < n; ++i) Fn(y0 + i, rows[size_t(i)]);
     TransferRows(y0, n, rows.data(), size_t(RowBytes), true);
   }
+}
+
 void TIMBitmap::TakeFromTBitmap(TBitmap& Bitmap) {
   if (StorageKind != skBitmap || Bitmap.PixelFormat() != pf24bit || Bitmap.Empty()) {
     CopyFromTBitmap(Bitmap);
