@@ -1,6 +1,7 @@
 #include "imaging/processing/resample.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -147,8 +148,56 @@ TSource PreReduce(const TSource& S, int32_t Fx, int32_t Fy, std::vector<uint8_t>
   return r;
 }
 
-// Filters 1-8: a horizontal pass into an intermediate image of destination
-// width and source height, then a vertical pass into the destination.
+// Intermediate rows a band of destination rows may hold at most, for each
+// thread: the horizontal pass fills them just before the vertical pass reads
+// them, so that no picture-sized intermediate image exists, and a band gives
+// every thread rows of both passes to share.
+constexpr size_t kBandBytesPerThread = size_t(1) << 20;
+
+// Destination rows R0 .. R1 - 1 of the vertical pass and the intermediate
+// rows Lo .. Hi they read.
+struct TBand {
+  int32_t R0 = 0, R1 = 0;
+  int32_t Lo = 0, Hi = -1;
+};
+
+// Cuts the destination rows into bands whose intermediate rows fit
+// BandBytes (a band has one row at least); Span becomes the most rows a
+// band reads.
+std::vector<TBand> VerticalBands(const TVertTaps& Taps, int32_t Rows, size_t RowBytes, size_t BandBytes,
+                                 int32_t& Span) {
+  std::vector<TBand> bands;
+  Span = 1;
+  TBand b;
+  for (int32_t r = 0; r < Rows; ++r) {
+    int32_t lo = INT32_MAX, hi = -1;
+    for (int32_t k = 0; k < Taps.Count[size_t(r)]; ++k) {
+      const int32_t row = Taps.Row[size_t(Taps.Offset[size_t(r)] + k)];
+      lo = std::min(lo, row);
+      hi = std::max(hi, row);
+    }
+    const int32_t nlo = b.Hi < 0 ? lo : hi < 0 ? b.Lo : std::min(b.Lo, lo);
+    const int32_t nhi = std::max(b.Hi, hi);
+    if (b.R1 > b.R0 && nhi >= 0 && size_t(nhi - nlo + 1) * RowBytes > BandBytes) {
+      bands.push_back(b);
+      b = TBand{r, r, lo, hi};
+    } else if (nhi >= 0) {
+      b.Lo = nlo;
+      b.Hi = nhi;
+    }
+    b.R1 = r + 1;
+  }
+  if (b.R1 > b.R0) bands.push_back(b);
+  for (const TBand& x : bands)
+    if (x.Hi >= x.Lo) Span = std::max(Span, x.Hi - x.Lo + 1);
+  return bands;
+}
+
+// Filters 1-8: a horizontal pass to destination width and source height,
+// then a vertical pass into the destination. The passes go band by band: a
+// ring of intermediate rows holds what the band's destination rows read.
+// Within a band the threads share first the intermediate rows it newly
+// needs, then its destination rows.
 template <int C>
 void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const TProgress& Progress) {
   std::vector<uint8_t> reduced;
@@ -159,67 +208,101 @@ void TwoPass(const TSource& Src, const TTarget& T, TResampleFilter Filter, const
   const int32_t sw = S.Width, sh = S.Height, dw = T.Width, dh = T.Height;
   const double denom = double(dw) + sh + 0.5;
   const bool report = Progress.Active();
+  // Progress counts every intermediate row and every destination column
+  // once: trunc(steps * 100 / (rows + columns + 0.5)).
+  int64_t steps = 0;
+  auto step = [&] {
+    ++steps;
+    if (report) Progress(Trunc(steps * 100 / denom));
+  };
 
-  // Horizontal pass. Each source row is copied into a line padded with its
-  // mirror image, so the contribution runs need no edge tests.
+  // Each source row is copied into a line padded with its mirror image, so
+  // the contribution runs need no edge tests.
   const TContributions X = BuildContributions(sw, dw, Filter);
   const resample_rows::THorzTaps htaps(X);
   const int64_t padL = std::max<int64_t>(0, -X.MinTap);
   const int64_t padR = std::max<int64_t>(0, X.MaxTap - (sw - 1));
   const size_t interRow = size_t(dw) * C;
-  // The vertical loop reads whole 16-byte blocks, past the end of the last row.
-  std::vector<uint8_t> inter(interRow * size_t(sh) + resample_rows::kLineSlack);
-  ParallelRowsWithProgress(
-      sh,
-      [&](int64_t First, int64_t Last) {
-        std::vector<uint8_t> line(size_t(padL + sw + padR) * C + resample_rows::kLineSlack);
-        uint8_t* tap0 = line.data() + padL * C;
-        std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
-        for (int32_t y = int32_t(First); y < Last; ++y) {
-          std::memcpy(tap0, SourceLine<C>(S, y, bits.data()), size_t(sw) * C);
-          for (int64_t k = -padL; k < 0; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
-          for (int64_t k = sw; k < sw + padR; ++k)
-            std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
-          resample_rows::HorzLine<C>(tap0, inter.data() + size_t(y) * interRow, htaps);
-        }
-      },
-      report ? TRowDone([&](int64_t y) { Progress(Trunc((y + 1) * 100 / denom)); }) : TRowDone(), {},
-      (int64_t(X.Weights.size()) + sw) * C);
 
-  // Vertical pass, over strips of columns so that the rows of a strip stay
-  // in cache while every destination row of it is made. Blocks of a strip's
-  // rows are what the threads share out; progress still counts the columns
-  // of a strip once all its rows are made.
   const TContributions Yc = BuildContributions(sh, dh, Filter);
   const TVertTaps vtaps(Yc);
-  std::vector<const uint8_t*> interRows(static_cast<size_t>(sh));
-  for (int32_t y = 0; y < sh; ++y) interRows[size_t(y)] = inter.data() + size_t(y) * interRow;
+  int32_t span = 1;
+  const size_t bandBytes = kBandBytesPerThread * size_t(std::max(1, KernelThreads()));
+  const std::vector<TBand> bands = VerticalBands(vtaps, dh, interRow, bandBytes, span);
+  // The vertical loop reads whole 16-byte blocks, past the end of the last row.
+  std::vector<uint8_t> ring(interRow * size_t(span) + resample_rows::kLineSlack);
+  std::vector<int32_t> slotRow(size_t(span), -1);
+  std::vector<bool> made(size_t(sh), false);
+  std::vector<const uint8_t*> interRows(static_cast<size_t>(sh), nullptr);
+  // A band's rows Lo .. Hi lie in distinct slots; those not in the ring yet
+  // are made, the first time of each counting a step.
+  std::vector<int32_t> todo;
+  std::vector<bool> first;
+  const int64_t horzCost = (int64_t(X.Weights.size()) + sw) * C;
+
+  // Within a band the vertical pass goes over strips of columns so that the
+  // rows of a strip stay in cache while every destination row of it is made;
+  // blocks of a strip's rows are what the threads share out.
   constexpr int32_t kStrip = 2048 / C;
   constexpr int32_t kBlockRows = 64;
   const int64_t strips = (int64_t(dw) + kStrip - 1) / kStrip;
-  const int64_t blocks = (int64_t(dh) + kBlockRows - 1) / kBlockRows;
   const int64_t blockCost = int64_t(kBlockRows) * kStrip * C * (1 + int64_t(Yc.Weights.size()) / dh);
-  ParallelRowsWithProgress(
-      strips * blocks,
-      [&](int64_t First, int64_t Last) {
-        std::vector<int32_t> acc(size_t(kStrip) * C);
-        std::vector<uint8_t> out(size_t(kStrip) * C + 16);
-        for (int64_t u = First; u < Last; ++u) {
-          const int32_t x0 = int32_t(u / blocks) * kStrip, n = std::min(kStrip, dw - x0);
-          const int32_t r0 = int32_t(u % blocks) * kBlockRows, r1 = std::min(r0 + kBlockRows, dh);
-          for (int32_t r = r0; r < r1; ++r) {
-            resample_rows::VertLine(interRows.data(), size_t(x0) * C, n * C, vtaps, r, acc.data(), out.data());
-            PutLine<C>(T, r, x0, out.data(), n);
+  int64_t columnsDone = 0;
+  for (const TBand& b : bands) {
+    todo.clear();
+    first.clear();
+    for (int32_t y = b.Lo; y <= b.Hi; ++y) {
+      const size_t slot = size_t(y) % size_t(span);
+      interRows[size_t(y)] = ring.data() + slot * interRow;
+      if (slotRow[slot] == y) continue;
+      slotRow[slot] = y;
+      todo.push_back(y);
+      first.push_back(!made[size_t(y)]);
+      made[size_t(y)] = true;
+    }
+    ParallelRowsWithProgress(
+        int64_t(todo.size()),
+        [&](int64_t First, int64_t Last) {
+          std::vector<uint8_t> line(size_t(padL + sw + padR) * C + resample_rows::kLineSlack);
+          uint8_t* tap0 = line.data() + padL * C;
+          std::vector<uint8_t> bits(S.OneBit ? size_t(sw) : 0);
+          for (int64_t i = First; i < Last; ++i) {
+            const int32_t y = todo[size_t(i)];
+            std::memcpy(tap0, SourceLine<C>(S, y, bits.data()), size_t(sw) * C);
+            for (int64_t k = -padL; k < 0; ++k) std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
+            for (int64_t k = sw; k < sw + padR; ++k)
+              std::memcpy(tap0 + k * C, tap0 + int64_t(MirrorIndex(k, sw)) * C, C);
+            resample_rows::HorzLine<C>(tap0, ring.data() + size_t(y) % size_t(span) * interRow, htaps);
           }
-        }
-      },
-      report ? TRowDone([&](int64_t u) {
-        if (u % blocks != blocks - 1) return;
-        const int32_t x0 = int32_t(u / blocks) * kStrip, n = std::min(kStrip, dw - x0);
-        for (int32_t x = x0; x < x0 + n; ++x) Progress(Trunc((int64_t(sh) + x + 1) * 100 / denom));
-      })
-             : TRowDone(),
-      {}, blockCost);
+        },
+        report ? TRowDone([&](int64_t i) {
+          if (first[size_t(i)]) step();
+        })
+               : TRowDone(),
+        {}, horzCost);
+
+    const int32_t rows = b.R1 - b.R0;
+    const int64_t blocks = (int64_t(rows) + kBlockRows - 1) / kBlockRows;
+    ParallelRows(
+        strips * blocks,
+        [&](int64_t First, int64_t Last) {
+          std::vector<int32_t> acc(size_t(kStrip) * C);
+          std::vector<uint8_t> out(size_t(kStrip) * C + 16);
+          for (int64_t u = First; u < Last; ++u) {
+            const int32_t x0 = int32_t(u / blocks) * kStrip, n = std::min(kStrip, dw - x0);
+            const int32_t r0 = b.R0 + int32_t(u % blocks) * kBlockRows, r1 = std::min(r0 + kBlockRows, b.R1);
+            for (int32_t r = r0; r < r1; ++r) {
+              resample_rows::VertLine(interRows.data(), size_t(x0) * C, n * C, vtaps, r, acc.data(), out.data());
+              PutLine<C>(T, r, x0, out.data(), n);
+            }
+          }
+        },
+        blockCost);
+    for (const int64_t upTo = int64_t(b.R1) * dw / dh; columnsDone < upTo; ++columnsDone) step();
+  }
+  // Rows no destination row reads still count, as a full pass would make them.
+  for (int32_t y = 0; y < sh; ++y)
+    if (!made[size_t(y)]) step();
 }
 
 // rfFastLinear: 17-bit fixed-point interpolation when enlarging, box

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -228,104 +229,119 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   std::vector<uint8_t> bgRow(size_t(std::max(W1, W) + 1) * 3);
   for (size_t i = 0; i < bgRow.size(); i += 3) std::memcpy(&bgRow[i], bgPixel, 3);
 
-  // Pass 1: horizontal shear of the rows into W1 x h.
-  std::vector<uint8_t> buf1 = AllocatePixels(W1, h);
-  const TRows rows1{buf1.data(), W1 * 3};
-  const bool report = static_cast<bool>(OnProgress);
-  // Each row's shift follows from its own index, so strips of rows are independent.
-  ParallelRowsWithProgress(
-      h,
-      [&](int64_t First, int64_t Last) {
-        for (int64_t y = First; y < Last; ++y) {
-          const double shift = double(r > 0 ? y : h - y) * T;
-          const int64_t n = Round(shift);
-          const int32_t G = Trunc32((shift - double(n)) * kOne);
-          ShearRow(rows1[y], W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n, Antialias, G, G > 0,
-                   bgRow.data());
-        }
-      },
-      report ? TRowDone([&](int64_t y) { progress.Step(y + 1); }) : TRowDone(), {}, W1 * 6);
-  turned.reset();
-
-  // Pass 2: vertical shear of the columns into W1 x H. Each column has its own
-  // offset and weight; the pass walks the target by rows, so source column x
-  // of target row Y comes from row Y - offset[x].
+  // Column offsets and weights of the vertical shear (pass 2): source column
+  // x of target row Y comes from sheared row Y - offset[x] (and the row before).
   std::vector<int64_t> offset(static_cast<size_t>(W1));
   std::vector<int32_t> weight(static_cast<size_t>(W1));
+  int64_t minOffset = INT64_MAX, maxOffset = INT64_MIN;
   for (int64_t x = 0; x < W1; ++x) {
     const double shift = double(r > 0 ? W1 - x : x) * S;
     const int64_t n = Round(shift);
     offset[size_t(x)] = n - L;
     weight[size_t(x)] = int32_t(Round((shift - double(n)) * kOne));
+    minOffset = std::min(minOffset, n - L);
+    maxOffset = std::max(maxOffset, n - L);
   }
-  // Row i + 1 of this table is buffer row i; the background row stands
-  // before the first and after the last.
-  std::vector<const uint8_t*> ext(size_t(h) + 2);
-  ext[0] = ext[size_t(h) + 1] = bgRow.data();
-  for (int64_t i = 0; i < h; ++i) ext[size_t(i) + 1] = rows1[i];
-  std::vector<uint8_t> buf2 = AllocatePixels(W1, H);
-  const TRows rows2{buf2.data(), W1 * 3};
+
+  // The three passes run band by band of target rows: a target row needs one
+  // row of the vertical shear, which needs the rows of the first shear within
+  // the offsets' reach. Those stay in a ring; nothing picture-sized is made
+  // besides the result. A band holds some rows for every thread: the threads
+  // share first the band's new first-shear rows, then its target rows.
+  const int64_t rowBytes1 = W1 * 3;
+  const int64_t band = std::clamp<int64_t>(int64_t(std::max(1, KernelThreads())) * 32, 1, H);
+  // Band [Y0, Y0 + band) reads sheared rows Y0 - maxOffset - 1 .. Y0 + band - 1 - minOffset.
+  const int64_t ringRows = std::min<int64_t>(h, band + maxOffset - minOffset + 1);
+  std::vector<uint8_t> ring = AllocatePixels(W1, ringRows);
+  const TRows ringAt{ring.data(), rowBytes1};
+  // Row i + 1 of this table is sheared row i while it is in the ring; the
+  // background row stands before the first and after the last.
+  std::vector<const uint8_t*> ext(size_t(h) + 2, bgRow.data());
+  const bool report = static_cast<bool>(OnProgress);
+  int64_t steps = 0;  // rows of pass 1, columns of pass 2 and rows of pass 3, as the passes would count them
+  int64_t made = 0;   // rows of pass 1 in the ring so far
+
+  TBitmap result;
+  result.AllocateForOverwrite(int32_t(W), int32_t(H), pf24bit);  // pass 3 writes every pixel
+  const TRows target{result.Bits(), result.RowBytes()};
   const int64_t last = Antialias ? h : h - 1;  // the extra mixed pixel sits at offset + h
   int64_t columnsDone = 0;
-  ParallelRowsWithProgress(
-      H,
-      [&](int64_t First, int64_t Last) {
-        for (int64_t Y = First; Y < Last; ++Y) {
-          uint8_t* d = rows2[Y];
-          for (int64_t x = 0; x < W1; ++x, d += 3) {
-            const int64_t i = Y - offset[size_t(x)];
-            if (i < 0 || i > last) {
-              d[0] = bgPixel[0], d[1] = bgPixel[1], d[2] = bgPixel[2];
-              continue;
+  for (int64_t Y0 = 0; Y0 < H; Y0 += band) {
+    const int64_t Y1 = std::min(H, Y0 + band);
+    // Pass 1 for the rows the band reads that are not made yet; their slots
+    // belong to rows no later band reads.
+    const int64_t first = made, need = std::min(h - 1, Y1 - 1 - minOffset);
+    for (int64_t y = first; y <= need; ++y) {
+      if (y >= ringRows) ext[size_t(y - ringRows) + 1] = bgRow.data();
+      ext[size_t(y) + 1] = ringAt[y % ringRows];
+    }
+    if (need >= first) {
+      ParallelRowsWithProgress(
+          need - first + 1,
+          [&](int64_t First, int64_t Last) {
+            for (int64_t y = first + First; y < first + Last; ++y) {
+              const double shift = double(r > 0 ? y : h - y) * T;
+              const int64_t n = Round(shift);
+              const int32_t G = Trunc32((shift - double(n)) * kOne);
+              ShearRow(ringAt[y % ringRows], W1, static_cast<const uint8_t*>(work.ScanLine(int32_t(y))), w, n,
+                       Antialias, G, G > 0, bgRow.data());
             }
-            const uint8_t* c = ext[size_t(i) + 1] + x * 3;
-            const int32_t G = weight[size_t(x)];
-            if (!Antialias || G == 0) {
-              d[0] = c[0], d[1] = c[1], d[2] = c[2];
-              continue;
-            }
-            const uint8_t* p = ext[size_t(i)] + x * 3;
-            const int32_t K = kOne - G;
-            d[0] = Mix(p[0], c[0], G, K);
-            d[1] = Mix(p[1], c[1], G, K);
-            d[2] = Mix(p[2], c[2], G, K);
-          }
-        }
-      },
-      // Progress still counts one step per column, as a walk by columns would
-      // report them: as many as the rows done so far stand for.
-      report ? TRowDone([&](int64_t Y) {
-        for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo;) progress.Step(h + ++columnsDone);
-      })
-             : TRowDone(),
-      {}, W1 * 12);
-  buf1 = {};
+          },
+          report ? TRowDone([&](int64_t) { progress.Step(++steps); }) : TRowDone(), {}, W1 * 6);
+      made = need + 1;
+      if (made == h) turned.reset();  // the quarter-turned copy has given all its rows
+    }
 
-  // Pass 3: horizontal shear of the rows into the picture, W x H.
-  turned.reset();
-  if (Replaced) {
-    // The picture keeps its own transparency settings, as when it is resized in place.
-    const bool transparent = Bitmap.Transparent();
-    const bool fixed = Bitmap.TransparentMode() == tmFixed;
-    const TColor colour = Bitmap.TransparentColor();
-    Replaced->TakeOver(Bitmap);
-    Bitmap.SetTransparent(transparent);
-    if (fixed) Bitmap.SetTransparentColor(colour);
+    // Passes 2 and 3 for each target row of the band.
+    ParallelRowsWithProgress(
+        Y1 - Y0,
+        [&](int64_t First, int64_t Last) {
+          std::vector<uint8_t> line2(size_t(W1) * 3);
+          for (int64_t Y = Y0 + First; Y < Y0 + Last; ++Y) {
+            uint8_t* d = line2.data();
+            for (int64_t x = 0; x < W1; ++x, d += 3) {
+              const int64_t i = Y - offset[size_t(x)];
+              if (i < 0 || i > last) {
+                d[0] = bgPixel[0], d[1] = bgPixel[1], d[2] = bgPixel[2];
+                continue;
+              }
+              const uint8_t* c = ext[size_t(i) + 1] + x * 3;
+              const int32_t G = weight[size_t(x)];
+              if (!Antialias || G == 0) {
+                d[0] = c[0], d[1] = c[1], d[2] = c[2];
+                continue;
+              }
+              const uint8_t* p = ext[size_t(i)] + x * 3;
+              const int32_t K = kOne - G;
+              d[0] = Mix(p[0], c[0], G, K);
+              d[1] = Mix(p[1], c[1], G, K);
+              d[2] = Mix(p[2], c[2], G, K);
+            }
+            // Pass 3: horizontal shear of the row into the result.
+            const double shift = double(r > 0 ? Y : H - Y) * T;
+            const int64_t n = Round(shift);
+            const int32_t G = int32_t(Round((shift - double(n)) * kOne));
+            ShearRow(target[Y], W, line2.data(), W1, n - D3, Antialias, G, true, bgRow.data());
+          }
+        },
+        // Pass 2 counts one step per column, as a walk by columns would
+        // report them: as many as the rows done so far stand for.
+        report ? TRowDone([&](int64_t Row) {
+          const int64_t Y = Y0 + Row;
+          for (const int64_t upTo = (Y + 1) * W1 / H; columnsDone < upTo; ++columnsDone) progress.Step(++steps);
+          progress.Step(++steps);
+        })
+               : TRowDone(),
+        {}, W1 * 12 + W * 6);
   }
-  Bitmap.SetSize(0, 0);
-  Bitmap.SetSize(int32_t(W), int32_t(H));
-  const TRows target{Bitmap.Bits(), Bitmap.RowBytes()};
-  ParallelRowsWithProgress(
-      H,
-      [&](int64_t First, int64_t Last) {
-        for (int64_t y = First; y < Last; ++y) {
-          const double shift = double(r > 0 ? y : H - y) * T;
-          const int64_t n = Round(shift);
-          const int32_t G = int32_t(Round((shift - double(n)) * kOne));
-          ShearRow(target[y], W, rows2[y], W1, n - D3, Antialias, G, true, bgRow.data());
-        }
-      },
-      report ? TRowDone([&](int64_t y) { progress.Step(h + W1 + y + 1); }) : TRowDone(), {}, W * 6);
+  // Rows of pass 1 no target row reached still count.
+  if (report)
+    for (; made < h; ++made) progress.Step(++steps);
+  turned.reset();
+  // The picture keeps its own transparency settings, as when it was resized in place.
+  result.SetTransparent(Bitmap.Transparent());
+  if (Bitmap.TransparentMode() == tmFixed) result.SetTransparentColor(Bitmap.TransparentColor());
+  Replace(Bitmap, result, Replaced);
 }
 
 void RotateBitmap1(TBitmap& Bitmap, double Angle, TColor Background, TObject* Sender,

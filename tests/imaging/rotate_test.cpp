@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/processing/bitmap_utils.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/model/pixel.h"
 #include "platform/rtl/pascal_math.h"
 #include "support/bitmap_patterns.h"
@@ -222,21 +223,27 @@ std::vector<uint8_t> RefShearRotate(const TBitmap& Src, double Angle, bool AA, c
 }
 
 // Tall, wide and square pictures, both directions, plain and antialiased.
+// The rows go in bands that grow with the threads: on one thread and on
+// three the bands are short enough that their seams and the ring's wrap fall
+// inside these pictures on any machine.
 TEST(RotateShear, MatchesTheShearsPixelByPixel) {
   const uint8_t bg[3] = {0x10, 0x20, 0x30};  // blue, green, red of the colour below
-  for (auto [w, h] : {std::pair{13, 200}, {200, 13}, {61, 47}})
-    for (double angle : {7.5, -7.5, 30.0, -44.5})
-      for (bool aa : {true, false}) {
-        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(angle) + (aa ? " aa" : ""));
-        auto b = Distinct24(w, h);
-        int64_t W = 0, H = 0;
-        const std::vector<uint8_t> want = RefShearRotate(*b, angle, aa, bg, W, H);
-        RotateBitmap24(*b, angle, aa, TColor(0x00102030), nullptr, nullptr);
-        ASSERT_EQ(b->Width(), W);
-        ASSERT_EQ(b->Height(), H);
-        for (int32_t y = 0; y < H; ++y)
-          ASSERT_EQ(std::memcmp(RowOf(*b, y), &want[size_t(y * W * 3)], size_t(W) * 3), 0) << "row " << y;
-      }
+  for (int32_t threads : {1, 3})
+    for (auto [w, h] : {std::pair{13, 200}, {200, 13}, {61, 47}})
+      for (double angle : {7.5, -7.5, 30.0, -44.5})
+        for (bool aa : {true, false}) {
+          TKernelThreadsScope scope(threads);
+          SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h) + " " + std::to_string(angle) + (aa ? " aa" : "") +
+                       " on " + std::to_string(threads));
+          auto b = Distinct24(w, h);
+          int64_t W = 0, H = 0;
+          const std::vector<uint8_t> want = RefShearRotate(*b, angle, aa, bg, W, H);
+          RotateBitmap24(*b, angle, aa, TColor(0x00102030), nullptr, nullptr);
+          ASSERT_EQ(b->Width(), W);
+          ASSERT_EQ(b->Height(), H);
+          for (int32_t y = 0; y < H; ++y)
+            ASSERT_EQ(std::memcmp(RowOf(*b, y), &want[size_t(y * W * 3)], size_t(W) * 3), 0) << "row " << y;
+        }
 }
 
 // A point right of another turns to the upper right of it.
