@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "app/layer/imager_layer.h"
 #include "app/tools/mesh_tool.h"
 #include "app/tools/stereo_tool.h"
 #include "app/tools/tool_files.h"
@@ -90,7 +91,9 @@ TEST_F(StereoTool, MeshDemoShowsAndCloses) {
     auto& w = dynamic_cast<Tanaglyphform&>(F);
     w.Preview();
     EXPECT_TRUE(w.Demo);
-    EXPECT_EQ(w.Stereo->Width(), 400);
+    // Without a fixed output size the picture takes the view's size.
+    EXPECT_EQ(w.Stereo->Width(), w.timagerlayer1->ClientWidth());
+    EXPECT_EQ(w.Stereo->Height(), w.timagerlayer1->ClientHeight());
     return mrCancel;
   });
   ASSERT_TRUE(RunLine("SHOWMESHDEMO"));
