@@ -40,6 +40,8 @@ void TToolDialog::LoadSettings() {
     TStoredValue* v = FStore->StoredValues().FindValue(name);
     if (!v || v->Value().VarType() == varEmpty) continue;
     const std::string text = v->Value().AsString();
+    // A value never stored reads back empty: the control keeps its default.
+    if (text.empty()) continue;
     if (auto* e = dynamic_cast<TEdit*>(control)) e->SetText(text);
     if (auto* e = dynamic_cast<TCustomEdit*>(control)) e->SetText(text);
     if (auto* c = dynamic_cast<TCheckBox*>(control))

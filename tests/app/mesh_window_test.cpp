@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "app/dialogs/size_frames.h"
@@ -287,6 +288,39 @@ TEST_F(MeshWindow, PagesShowPerMode) {
         EXPECT_TRUE(b->Checked());
     }
   }
+}
+
+TEST_F(MeshWindow, DemoSettingsAreKeptButNotByTheDemo) {
+  // Shown, changed and closed: the mesh mode keeps the demo's boxes and spin edits.
+  auto run = [](bool Demo, const std::function<void(Tanaglyphform&)>& Work) {
+    Tanaglyphform w(nullptr, 2, "3D-Gitter ...", Demo);
+    w.OnShow(&w);
+    Work(w);
+  };
+  auto change = [](Tanaglyphform& w, double Rate) {
+    w.CheckBox4->SetChecked(false);
+    w.CheckBox7->SetChecked(false);
+    w.KvSpinEdit2->SetValue(Rate);
+    w.KvSpinEdit3->SetValue(Rate + 1);
+  };
+  run(false, [&](Tanaglyphform& w) { change(w, 30); });
+  run(false, [](Tanaglyphform& w) {
+    EXPECT_FALSE(w.CheckBox4->Checked());
+    EXPECT_FALSE(w.CheckBox7->Checked());
+    EXPECT_TRUE(w.CheckBox6->Checked());
+    EXPECT_TRUE(w.CheckBox1->Checked());
+    EXPECT_TRUE(w.KvSpeedButton1->Down());
+    EXPECT_DOUBLE_EQ(w.KvSpinEdit4->Value(), 5);
+    EXPECT_DOUBLE_EQ(w.KvSpinEdit2->Value(), 30);
+    EXPECT_DOUBLE_EQ(w.KvSpinEdit3->Value(), 31);
+  });
+  // The demo neither reads nor writes them.
+  run(true, [&](Tanaglyphform& w) {
+    EXPECT_TRUE(w.CheckBox4->Checked());
+    EXPECT_DOUBLE_EQ(w.KvSpinEdit2->Value(), 15);
+    change(w, 40);
+  });
+  run(false, [](Tanaglyphform& w) { EXPECT_DOUBLE_EQ(w.KvSpinEdit2->Value(), 30); });
 }
 
 }  // namespace
