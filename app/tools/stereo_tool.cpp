@@ -1,7 +1,6 @@
 #include "app/tools/stereo_tool.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -644,6 +643,9 @@ void Tanaglyphform::Preview() {
     LoadMesh(f);
   }
   if (LeftEye->Width() != SpinInt(OutWidth) || LeftEye->Height() != SpinInt(OutHeight)) SizeBitmaps();
+  // The lengths of page "Ausgabe" are what the eyes see, however they were set.
+  FMesh->EyeOffset = Round32(EyeFrame->Value()) >> 1;
+  FMesh->Monitorz = Round32(DistanceFrame->Value());
   const int32_t w = LeftEye->Width(), h = LeftEye->Height();
   for (TBitmap* b : {LeftEye, RightEye})
     for (int32_t y = 0; y < h; ++y) std::memset(b->ScanLine(y), 0x80, size_t(w) * 3);
