@@ -18,6 +18,7 @@ class timagerlayer : public TImager {
 
   // -1: at the live image; 0 and above: snapshots back from the newest.
   int32_t UndoPosition() const { return FUndoPosition; }
+  void ResetUndoPosition() { FUndoPosition = -1; }
 
   // A snapshot of the current image; the position goes back to the live image.
   void SaveUndoPoint();

@@ -17,6 +17,7 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
+#include "platform/ui/application.h"
 #include "platform/ui/forms.h"
 
 namespace kv {
@@ -90,7 +91,20 @@ void RunMesh(TCommandRun& Run) {
 
 void RunShowMeshDemo(TCommandRun& Run) {
   const std::string caption = "3D-Gitter ...";
-  ShowAnaglyphWindow(Run.Form, 2, caption, true);
+  // The demo has the screen to itself while it runs.
+  const TWindowState was = Run.Form.WindowState();
+  Run.Form.SetWindowState(wsMinimized);
+  auto restore = [&] {
+    if (Application) Application->Restore();
+    Run.Form.SetWindowState(was);
+  };
+  try {
+    ShowAnaglyphWindow(Run.Form, 2, caption, true);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
 }
 
 std::string SampleMeshFolder() {

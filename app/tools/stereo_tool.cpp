@@ -1,11 +1,11 @@
 #include "app/tools/stereo_tool.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 
 #include "app/child/child_window.h"
+#include "app/dialogs/size_frames.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
@@ -14,6 +14,8 @@
 #include "app/tools/glasses_picture.h"
 #include "app/tools/mesh_tool.h"
 #include "app/tools/tool_files.h"
+#include "components/controls/kv_spin.h"
+#include "app/settings/form_storage1.h"
 #include "imaging/formats/file_types.h"
 #include "imaging/formats/imager_io.h"
 #include "imaging/processing/mesh3d.h"
@@ -22,8 +24,10 @@
 #include "platform/rtl/atomic_file_stream.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/pascal_math.h"
+#include "platform/rtl/random.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/strings.h"
+#include "platform/rtl/ticks.h"
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
 #include "platform/ui/button.h"
@@ -45,9 +49,37 @@ void CopyBitmap(TBitmap& Target, const TBitmap& Source) { Target.Assign(&Source)
 
 int32_t ScreenPpi() { return Screen ? Screen->PixelsPerInch() : 96; }
 
-double EditFloat(const TEdit* Edit, double Default) {
-  double v = Default;
-  return Edit && TryStrToFloat(Trim(Edit->Text()), v) ? v : Default;
+int32_t SpinInt(const TKvSpinEdit* Edit) { return Edit ? Round32(Edit->Value()) : 0; }
+
+bool NearZero(double V) { return std::fabs(V) <= 1e-6; }
+
+TLabel* AddLabel(TComponent* Owner, TWinControl* Parent, const std::string& Caption, int32_t X, int32_t Y) {
+  auto* l = new TLabel(Owner);
+  l->SetParent(Parent);
+  l->SetCaption(Caption);
+  l->SetBounds(X, Y + 4, 120, 17);
+  return l;
+}
+
+TKvSpinEdit* AddSpin(TComponent* Owner, TWinControl* Parent, const std::string& Name, int32_t X, int32_t Y,
+                     double Value) {
+  auto* e = new TKvSpinEdit(Owner);
+  e->SetName(Name);
+  e->SetParent(Parent);
+  e->SetBounds(X, Y, 90, 23);
+  e->SetValue(Value);
+  return e;
+}
+
+TCheckBox* AddBox(TComponent* Owner, TWinControl* Parent, const std::string& Name, const std::string& Caption,
+                  int32_t X, int32_t Y) {
+  auto* c = new TCheckBox(Owner);
+  c->SetName(Name);
+  c->SetParent(Parent);
+  c->SetCaption(Caption);
+  c->SetBounds(X, Y, 200, 21);
+  c->SetChecked(true);
+  return c;
 }
 
 // The picture as JPEG; the old file stays as it was when writing fails.
@@ -150,21 +182,22 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
   }
   std::vector<std::string> kinds(std::begin(kStereoKinds), std::end(kStereoKinds));
   mycombobox1 = AddCombo("Verfahren", "mycombobox1", kinds, 0);
-  if (Mode != 1) {
-    MoveX = AddEdit("Bewegen X", "MoveX", "0");
-    MoveY = AddEdit("Bewegen Y", "MoveY", "0");
-    TurnX = AddEdit("Drehen X", "TurnX", "0");
-  }
-  if (Mode == 2) {
-    MoveZ = AddEdit("Bewegen Z", "MoveZ", "0");
-    TurnY = AddEdit("Drehen Y", "TurnY", "0");
-    TurnZ = AddEdit("Drehen Z", "TurnZ", "0");
-    ScaleEdit = AddEdit("Skalierung", "ScaleEdit", "1");
-    OutWidth = AddEdit("Breite", "myKvSpinEdit7", "400");
-    OutHeight = AddEdit("Höhe", "myKvSpinEdit8", "300");
-    EyeEdit = AddEdit("Abstand zwischen Augen (cm)", "EyeEdit", "6");
-    DistanceEdit = AddEdit("Entfernung zum Monitor (cm)", "DistanceEdit", "50");
-  }
+  // The control pages under the settings.
+  PageControl2 = new TPageControl(this);
+  PageControl2->SetName("PageControl2");
+  auto addControlPage = [this](const std::string& Caption) {
+    auto* page = new TTabSheet(this);
+    page->SetPageControl(PageControl2);
+    page->SetCaption(Caption);
+    return page;
+  };
+  ChangePage = addControlPage("Ändern");
+  OutputPage = addControlPage("Ausgabe");
+  DemoPage = addControlPage("Demo");
+  AddFrame(PageControl2, 230);
+  BuildChangePage();
+  BuildOutputPage();
+  BuildDemoPage();
   AddNote("");
   AddButtons("Erzeuge Bild", 35);
   HelpButton->SetCaption("Hilfe zu 3D-Verfahren");
@@ -247,13 +280,15 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
       return;
     }
     // A mesh: it replaces the shown one (the demo keeps the stored name).
-    if (!Demo) MeshEdit->SetText(res.Files.front());
-    FMesh.reset();
+    CheckBox7->SetChecked(false);
     try {
-      Preview();
+      LoadMesh(res.Files.front());
     } catch (const Exception& E) {
       ShowMessage(E.Message());
+      return;
     }
+    if (!Demo) MeshEdit->SetText(res.Files.front());
+    if (!LosButton->Down()) Preview();
   };
   LoadJpsButton->OnClick = [this](TObject*) {
     TFileDialogRequest r;
@@ -284,26 +319,161 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
   };
   KvSpeedButton1->OnClick = [this](TObject*) { AutoPreview(); };
   mycombobox1->OnChange = [this](TObject*) { AutoPreview(); };
-  for (TEdit* e : {MoveX, MoveY, TurnX})
-    if (e) e->OnChange = [this](TObject*) { AutoPreview(); };
   PageControl1->OnChange = [this](TObject*) { PageChanged(); };
-  OnShow = [this](TObject* Sender) { FormShow(Sender); };
+  // The stored values are read before the window loads what they name, and
+  // written when it goes; the demo's store is inactive and does neither.
+  OnShow = [this](TObject* Sender) {
+    if (Store()->Active()) {
+      Store()->RestoreFormPlacement();
+      FRestored = true;
+    }
+    FormShow(Sender);
+  };
+
+  SwitchTimer = new TTimer(this);
+  SwitchTimer->SetInterval(20000);
+  SwitchTimer->SetOnTimer([this](TObject*) {
+    if (Mode == 2 && CheckBox7->Checked() && LosButton->Down()) SwitchMesh();
+  });
+  SwitchTimer->SetEnabled(Mode == 2);
+  OnResize = [this](TObject*) { FormResized(); };
+  FMesh = std::make_unique<tobjects3d>(LeftEye, RightEye);
 
   if (Demo) {
-    auto* timer = new TTimer(this);
-    timer->SetInterval(50);
-    timer->SetOnTimer([this](TObject*) {
-      const double period = 15000;
-      const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch()).count();
-      DemoStep(std::fmod(double(ms), period) / period);
-      Preview();
-    });
-    timer->SetEnabled(true);
+    // The demo shows its picture only: no controls, no eye pages, nothing stored.
+    KvSpeedButton1->SetDown(true);
+    PageControl2->SetVisible(false);
+    LeftPage->SetTabVisible(false);
+    RightPage->SetTabVisible(false);
+    Store()->SetActive(false);
   }
 }
 
-Tanaglyphform::~Tanaglyphform() = default;
+void Tanaglyphform::BuildChangePage() {
+  TWinControl* p = ChangePage;
+  const bool integral = Mode != 2;  // shifts and turns of eye pictures are whole pixels and degrees
+  auto spin = [&](const std::string& Name, int32_t X, int32_t Y, double Value) {
+    TKvSpinEdit* e = AddSpin(this, p, Name, X, Y, Value);
+    if (!integral) e->SetValueType(vtFloat);
+    return e;
+  };
+  AddLabel(this, p, "Bewegen", 5, 5);
+  AddLabel(this, p, "Drehen", 215, 5);
+  const char* axes[3] = {"X", "Y", "Z"};
+  TKvSpinEdit** moves[3] = {&MoveX, &MoveY, &MoveZ};
+  TKvSpinEdit** turns[3] = {&TurnX, &TurnY, &TurnZ};
+  for (int32_t i = 0; i < 3; ++i) {
+    const int32_t y = 30 + 28 * i;
+    TLabel* ml = AddLabel(this, p, axes[i], 5, y);
+    *moves[i] = spin(std::string("Move") + axes[i], 25, y, 0);
+    TLabel* tl = AddLabel(this, p, axes[i], 215, y);
+    *turns[i] = spin(std::string("Turn") + axes[i], 235, y, 0);
+    // The Z move and the Y and Z turns belong to the mesh only.
+    if (i == 2) ml->SetTag(1), (*moves[i])->SetTag(1);
+    if (i > 0) tl->SetTag(1), (*turns[i])->SetTag(1);
+  }
+  AddLabel(this, p, "Schrittweite", 5, 120)->SetTag(1);
+  KvSpinEdit3 = AddSpin(this, p, "KvSpinEdit3", 110, 120, 50);
+  AddLabel(this, p, "Schrittweite", 215, 120)->SetTag(1);
+  KvSpinEdit4 = AddSpin(this, p, "KvSpinEdit4", 320, 120, 5);
+  AddLabel(this, p, "Skalierung", 5, 150)->SetTag(1);
+  ScaleEdit = AddSpin(this, p, "ScaleEdit", 110, 150, 1);
+  ScaleEdit->SetValueType(vtFloat);
+  ScaleEdit->SetIncrement(0.1);
+  ScaleEdit->SetValue(1);
+  for (TKvSpinEdit* e : {KvSpinEdit3, KvSpinEdit4, ScaleEdit}) e->SetTag(1);
+  for (TKvSpinEdit* e : {MoveX, MoveY, MoveZ, TurnX, TurnY, TurnZ, ScaleEdit})
+    e->OnChange = [this, e](TObject*) { MeshEditChanged(e); };
+  for (TKvSpinEdit* e : {KvSpinEdit3, KvSpinEdit4}) e->OnChange = [this](TObject*) { StepWidthsChanged(); };
+  AddStored("KvSpinEdit3.Value", KvSpinEdit3);
+  AddStored("KvSpinEdit4.Value", KvSpinEdit4);
+}
+
+void Tanaglyphform::BuildOutputPage() {
+  TWinControl* p = OutputPage;
+  auto frame = [&](const std::string& Caption, const std::string& Name, int32_t Y, double Centimetres) {
+    AddLabel(this, p, Caption, 5, Y)->SetWidth(180);
+    auto* f = new Tconverterframe(this);
+    f->SetName(Name);
+    f->SetParent(p);
+    f->SetBounds(190, Y, 230, 25);
+    f->SetResolution(ScreenPpi());
+    f->SetUnitIndex(2);  // centimetres
+    f->SetValue(f->ToPixels(Centimetres));
+    return f;
+  };
+  EyeFrame = frame("Abstand zwischen Augen", "converterframe1", 5, 6);
+  DistanceFrame = frame("Entfernung zum Monitor", "converterframe2", 35, 50);
+  EyeFrame->OnClick = [this](TObject*) {
+    FMesh->EyeOffset = Round32(EyeFrame->Value()) >> 1;
+    AutoPreview();
+  };
+  DistanceFrame->OnClick = [this](TObject*) {
+    FMesh->Monitorz = Round32(DistanceFrame->Value());
+    AutoPreview();
+  };
+  FixSizeBox = new TCheckBox(this);
+  FixSizeBox->SetName("CheckBox5");
+  FixSizeBox->SetParent(p);
+  FixSizeBox->SetCaption("Ausgabegröße festlegen");
+  FixSizeBox->SetBounds(5, 70, 250, 21);
+  AddLabel(this, p, "Breite", 5, 98);
+  OutWidth = AddSpin(this, p, "myKvSpinEdit7", 110, 98, 400);
+  AddLabel(this, p, "Höhe", 5, 126);
+  OutHeight = AddSpin(this, p, "myKvSpinEdit8", 110, 126, 300);
+  for (TKvSpinEdit* e : {OutWidth, OutHeight}) {
+    e->SetMinValue(1);
+    e->SetMaxValue(10000);
+    e->SetEnabled(false);
+    e->OnChange = [this](TObject*) { OutputSizeChanged(); };
+  }
+  FixSizeBox->OnClick = [this](TObject*) {
+    OutWidth->SetEnabled(FixSizeBox->Checked());
+    OutHeight->SetEnabled(FixSizeBox->Checked());
+  };
+  AddStored("myKvSpinEdit7.Value", OutWidth);
+  AddStored("myKvSpinEdit8.Value", OutHeight);
+}
+
+void Tanaglyphform::BuildDemoPage() {
+  TWinControl* p = DemoPage;
+  LosButton = new TSpeedButton(this);
+  LosButton->SetName("LosButton");
+  LosButton->SetParent(p);
+  LosButton->SetCaption("Los");
+  LosButton->SetBounds(5, 5, 80, 25);
+  LosButton->SetGroupIndex(3);
+  LosButton->SetAllowAllUp(true);
+  LosButton->SetDown(true);
+  AddLabel(this, p, "Wiederholrate (s)", 100, 5);
+  KvSpinEdit2 = AddSpin(this, p, "KvSpinEdit2", 230, 5, 15);
+  KvSpinEdit2->SetMinValue(1);
+  KvSpinEdit2->SetMaxValue(999999);
+  CheckBox1 = AddBox(this, p, "CheckBox1", "X-Rotation", 5, 40);
+  CheckBox2 = AddBox(this, p, "CheckBox2", "Y-Rotation", 5, 65);
+  CheckBox3 = AddBox(this, p, "CheckBox3", "Z-Rotation", 5, 90);
+  CheckBox4 = AddBox(this, p, "CheckBox4", "Aus dem Monitor heraus", 215, 40);
+  CheckBox6 = AddBox(this, p, "CheckBox6", "Z-Kreisbahn", 215, 65);
+  CheckBox7 = AddBox(this, p, "CheckBox7", "Objekt wechseln", 215, 90);
+  AddStored("KvSpinEdit2.Value", KvSpinEdit2);
+  AddStored("CheckBox7.Checked", CheckBox7);
+  AddStored("CheckBox4.Checked", CheckBox4);
+  AddStored("CheckBox3.Checked", CheckBox3);
+  AddStored("CheckBox2.Checked", CheckBox2);
+  AddStored("CheckBox1.Checked", CheckBox1);
+  AddStored("CheckBox6.Checked", CheckBox6);
+}
+
+Tanaglyphform::~Tanaglyphform() {
+  if (FIdleHooked && Application) Application->OnIdle = FPrevIdle;
+  if (FRestored && Store()->Active()) {
+    try {
+      Store()->SaveFormPlacement();
+    } catch (const Exception&) {
+      // Settings that cannot be written are not worth failing the close for.
+    }
+  }
+}
 
 TTabSheet* Tanaglyphform::AddPage(const std::string& Caption) {
   auto* page = new TTabSheet(this);
@@ -332,15 +502,10 @@ std::string Tanaglyphform::Resolve(const std::string& Name) const {
 
 void Tanaglyphform::FormShow(TObject*) {
   FSettingUp = true;
-  LeftPage->SetTabVisible(Mode != 1);
-  RightPage->SetTabVisible(Mode != 1);
+  LeftPage->SetTabVisible(Mode != 1 && !Demo);
+  RightPage->SetTabVisible(Mode != 1 && !Demo);
   StereoPage->SetTabVisible(Mode == 1);
-  // The demo shows the stereo picture only.
-  if (Demo) {
-    LeftPage->SetTabVisible(false);
-    RightPage->SetTabVisible(false);
-    KvSpeedButton1->SetDown(true);
-  }
+  if (Demo) KvSpeedButton1->SetDown(true);
   PageControl1->SetActivePage(Mode == 1 ? StereoPage : Demo ? GlassesPage : LeftPage);
   FLastPage = PageControl1->ActivePage();
   // Stored pictures that no longer exist are skipped.
@@ -352,14 +517,29 @@ void Tanaglyphform::FormShow(TObject*) {
     } else if (Mode == 1) {
       const std::string f = Resolve(Pic3DEdit->Text());
       if (FileExists(f)) LoadToolPicture(f, *Stereo);
+    } else {
+      for (timagerlayer* v : {timagerlayer1, timagerlayer2, timagerlayer3}) v->ResetUndoPosition();
+      SizeBitmaps();
+      const std::string f = Demo ? SampleMeshFolder() + "lamp.asc" : Resolve(MeshEdit->Text());
+      if (FileExists(f)) LoadMesh(f);
     }
   } catch (const Exception& E) {
     ShowMessage(E.Message());
   }
   if (Mode != 2) {
-    for (TEdit* e : {MoveX, MoveY, TurnX})
-      if (e) e->SetText("0");
+    for (TKvSpinEdit* e : {MoveX, MoveY, TurnX}) e->SetValue(0);
   }
+  // Page "Ändern" offers the mesh's controls in mode 2 only; mode 1 has no use for it.
+  for (int32_t i = 0; i < ChangePage->ControlCount(); ++i) {
+    TControl* c = ChangePage->Controls(i);
+    if (c->Tag() == 1) c->SetVisible(Mode == 2);
+  }
+  ChangePage->SetTabVisible(Mode != 1);
+  OutputPage->SetTabVisible(Mode == 2);
+  DemoPage->SetTabVisible(Mode == 2);
+  if (PageControl2->ActivePage() && !PageControl2->ActivePage()->TabVisible())
+    PageControl2->SetActivePage(Mode == 1 ? nullptr : ChangePage);
+  PageControl2->SetVisible(Mode != 1 && !Demo);
   MeshHelpButton->SetVisible(Mode == 2);
   LoadJpsButton->SetVisible(Mode == 0);
   SaveJpsButton->SetVisible(Mode == 0);
@@ -369,6 +549,17 @@ void Tanaglyphform::FormShow(TObject*) {
   RepaintViews();
   UpdateLoadButton();
   FSettingUp = false;
+  StepWidthsChanged();
+  if (Mode == 2 && !FIdleHooked && Application) {
+    FPrevIdle = Application->OnIdle;
+    Application->OnIdle = [this](TObject* Sender, bool& Done) {
+      if (FPrevIdle) FPrevIdle(Sender, Done);
+      IdleStep();
+      // The demo moves on as long as it runs.
+      if (LosButton->Down() && !FMesh->Objects.empty()) Done = false;
+    };
+    FIdleHooked = true;
+  }
   Preview();
 }
 
@@ -440,50 +631,30 @@ void Tanaglyphform::Preview() {
     if (rc.PixelFormat() != pf24bit) rc.SetPixelFormat(pf24bit);
     Stereo->SetPixelFormat(pf24bit);
     Stereo->SetSize(0, 0);
-    MakeAnaglyph(lc, rc, *Stereo, kind, EditInt(MoveX), EditInt(MoveY), EditInt(TurnX));
+    MakeAnaglyph(lc, rc, *Stereo, kind, SpinInt(MoveX), SpinInt(MoveY), SpinInt(TurnX));
     RepaintViews();
     return;
   }
-  const int32_t w = std::max(EditInt(OutWidth), 1), h = std::max(EditInt(OutHeight), 1);
-  for (TBitmap* b : {LeftEye, RightEye}) {
-    b->SetPixelFormat(pf24bit);
-    b->SetSize(w, h);
+  if (FMeshLoaded.empty() && !Demo) {
+    // A window used without being shown reads its mesh now.
+    const std::string f = Resolve(MeshEdit->Text());
+    if (!FileExists(f)) return;
+    SizeBitmaps();
+    LoadMesh(f);
   }
-  const std::string file = Demo ? SampleMeshFolder() + "lamp.asc" : Resolve(MeshEdit->Text());
-  if (!FMesh || FMeshLoaded != file) {
-    if (!FileExists(file)) return;
-    auto loaded = std::make_unique<tobjects3d>(nullptr, nullptr);
-    loaded->LoadAscMesh(file);
-    FMesh = std::move(loaded);
-    FMeshLoaded = file;
-  }
-  // The object is placed afresh over the bitmaps of this preview.
-  tobjects3d m(LeftEye, RightEye);
-  m.Objects = FMesh->Objects;
-  m.MinX = FMesh->MinX, m.MinY = FMesh->MinY, m.MinZ = FMesh->MinZ;
-  m.MaxX = FMesh->MaxX, m.MaxY = FMesh->MaxY, m.MaxZ = FMesh->MaxZ;
-  const int32_t ppi = ScreenPpi();
-  m.EyeOffset = Round32(EditFloat(EyeEdit, 6) / 2.54 * ppi) >> 1;
-  m.Monitorz = Round32(EditFloat(DistanceEdit, 50) / 2.54 * ppi);
-  m.ResetPosition();
-  m.TranslateX += EditFloat(MoveX, 0);
-  m.TranslateY += EditFloat(MoveY, 0);
-  m.TranslateZ += EditFloat(MoveZ, 0);
-  m.RotateX = EditFloat(TurnX, 0);
-  m.RotateY = EditFloat(TurnY, 0);
-  m.RotateZ = EditFloat(TurnZ, 0);
-  m.Scale = EditFloat(ScaleEdit, 1);
+  if (LeftEye->Width() != SpinInt(OutWidth) || LeftEye->Height() != SpinInt(OutHeight)) SizeBitmaps();
+  // The lengths of page "Ausgabe" are what the eyes see, however they were set.
+  FMesh->EyeOffset = Round32(EyeFrame->Value()) >> 1;
+  FMesh->Monitorz = Round32(DistanceFrame->Value());
+  const int32_t w = LeftEye->Width(), h = LeftEye->Height();
   for (TBitmap* b : {LeftEye, RightEye})
     for (int32_t y = 0; y < h; ++y) std::memset(b->ScanLine(y), 0x80, size_t(w) * 3);
-  m.BuildMatrix();
-  for (int32_t i = 0; i < int32_t(m.Objects.size()); ++i) {
-    m.DrawEye(i, 0);
-    m.DrawEye(i, 1);
+  for (int32_t i = 0; i < int32_t(FMesh->Objects.size()); ++i) {
+    FMesh->BuildMatrix();
+    FMesh->DrawEye(i, 0);
+    FMesh->DrawEye(i, 1);
   }
-  FMesh->Matrix = m.Matrix;
-  FMesh->Monitorz = m.Monitorz;
-  FMesh->EyeOffset = m.EyeOffset;
-  FMesh->TranslateZ = m.TranslateZ;
+  FMesh->BuildMatrix();
   TBitmap lc, rc;
   CopyBitmap(lc, *LeftEye);
   CopyBitmap(rc, *RightEye);
@@ -494,15 +665,150 @@ void Tanaglyphform::Preview() {
   RepaintViews();
 }
 
+void Tanaglyphform::SizeBitmaps() {
+  const int32_t w = std::max(SpinInt(OutWidth), 1), h = std::max(SpinInt(OutHeight), 1);
+  for (TBitmap* b : {LeftEye, RightEye, Stereo}) {
+    b->SetPixelFormat(pf24bit);
+    b->SetSize(w, h);
+  }
+}
+
+void Tanaglyphform::LoadMesh(const std::string& FileName) {
+  // Read aside first: a bad file leaves the shown mesh as it was.
+  tobjects3d read(nullptr, nullptr);
+  try {
+    read.LoadAscMesh(FileName);
+  } catch (const EMeshError& E) {
+    throw ECommandError(E.Message());
+  }
+  FMesh->Objects = std::move(read.Objects);
+  FMesh->MinX = read.MinX, FMesh->MinY = read.MinY, FMesh->MinZ = read.MinZ;
+  FMesh->MaxX = read.MaxX, FMesh->MaxY = read.MaxY, FMesh->MaxZ = read.MaxZ;
+  FMesh->EyeOffset = Round32(EyeFrame->Value()) >> 1;
+  FMesh->Monitorz = Round32(DistanceFrame->Value());
+  FMesh->ResetPosition();
+  FMeshLoaded = FileName;
+  FillFromMesh();
+}
+
+void Tanaglyphform::FillFromMesh() {
+  FFilling = true;
+  MoveX->SetValue(FMesh->TranslateX);
+  MoveY->SetValue(FMesh->TranslateY);
+  MoveZ->SetValue(FMesh->TranslateZ);
+  TurnX->SetValue(FMesh->RotateX);
+  TurnY->SetValue(FMesh->RotateY);
+  TurnZ->SetValue(FMesh->RotateZ);
+  ScaleEdit->SetValue(FMesh->Scale);
+  FFilling = false;
+}
+
+void Tanaglyphform::MeshEditChanged(TKvSpinEdit* Edit) {
+  if (FFilling) return;
+  if (Mode == 2 && FMesh) {
+    const double v = Edit->Value();
+    if (Edit == MoveX) FMesh->TranslateX = v;
+    if (Edit == MoveY) FMesh->TranslateY = v;
+    if (Edit == MoveZ) FMesh->TranslateZ = v;
+    if (Edit == TurnX) FMesh->RotateX = v;
+    if (Edit == TurnY) FMesh->RotateY = v;
+    if (Edit == TurnZ) FMesh->RotateZ = v;
+    if (Edit == ScaleEdit) FMesh->Scale = v;
+  }
+  AutoPreview();
+}
+
+void Tanaglyphform::StepWidthsChanged() {
+  for (TKvSpinEdit* e : {MoveX, MoveY, MoveZ}) e->SetIncrement(KvSpinEdit3->Value());
+  for (TKvSpinEdit* e : {TurnX, TurnY, TurnZ}) e->SetIncrement(KvSpinEdit4->Value());
+}
+
+void Tanaglyphform::OutputSizeChanged() {
+  if (Mode != 2 || !FMesh || FSettingUp) return;
+  SizeBitmaps();
+  FMesh->ResetPosition();
+  FillFromMesh();
+  AutoPreview();
+}
+
+void Tanaglyphform::FormResized() {
+  if (Mode != 2 || !FMesh || FSettingUp || !Visible()) return;
+  if (!FixSizeBox->Checked()) {
+    const int32_t w = timagerlayer1->ClientWidth(), h = timagerlayer1->ClientHeight();
+    if (w > 0 && h > 0) {
+      OutWidth->SetValue(w);
+      OutHeight->SetValue(h);
+    }
+    return;
+  }
+  AutoPreview();
+  FMesh->ResetPosition();
+  FillFromMesh();
+}
+
+std::string Tanaglyphform::MeshFolder() const {
+  if (Demo) return SampleMeshFolder();
+  return ExtractFilePath(Resolve(MeshEdit->Text()));
+}
+
+void Tanaglyphform::SwitchMesh() {
+  const std::string folder = MeshFolder();
+  std::vector<std::string> files;
+  TSearchRec f;
+  if (FindFirst(folder + "*.asc", faAnyFile & ~(faDirectory | faVolumeID), f) == 0) {
+    do {
+      if (!(f.Attr & (faDirectory | faVolumeID))) files.push_back(f.Name);
+    } while (FindNext(f) == 0);
+  }
+  FindClose(f);
+  if (files.empty()) return;
+  const int32_t i = Random(int32_t(files.size()));
+  if (i <= 0) return;
+  try {
+    LoadMesh(folder + files[size_t(i)]);
+  } catch (const Exception&) {
+    return;  // the demo goes on with the mesh it shows
+  }
+  if (!Demo) MeshEdit->SetText(folder + files[size_t(i)]);
+  if (!LosButton->Down()) Preview();
+}
+
+void Tanaglyphform::IdleStep() {
+  if (Mode != 2 || FMesh->Objects.empty() || !LosButton->Down()) return;
+  int64_t period = int64_t(Round(KvSpinEdit2->Value())) * 1000;
+  if (period == 0) period = 1000;
+  DemoStep(double(GetTickCount() % uint64_t(period)) / double(period));
+}
+
 void Tanaglyphform::DemoStep(double T) {
-  if (!FMesh) return;
-  TurnX->SetText(FloatToStr(360 * T));
-  TurnY->SetText(FloatToStr(360 * T));
-  TurnZ->SetText(FloatToStr(360 * T));
-  const double a = 8 * M_PI * T;
-  const double r = std::min(FMesh->Monitorz - FMesh->TranslateZ, 100.0) / 3;
-  MoveX->SetText(FloatToStr(std::cos(a) * r));
-  MoveY->SetText(FloatToStr(std::sin(a) * r));
+  if (FMesh->Objects.empty()) return;
+  double tri = 2 * T;
+  if (tri > 1) tri = 2 - tri;
+  FSettingUp = true;
+  const double angle = 360 * T;
+  if (CheckBox1->Checked()) TurnX->SetValue(angle);
+  if (CheckBox2->Checked()) TurnY->SetValue(angle);
+  if (CheckBox3->Checked()) TurnZ->SetValue(angle);
+  const double D = FMesh->Monitorz;
+  if (CheckBox4->Checked()) {
+    const double e = std::max(FMesh->MaxY - FMesh->MinY, FMesh->MaxX - FMesh->MinX);
+    const double m = std::min(LeftEye->Width(), LeftEye->Height());
+    const double h = D * 0.5;
+    double u = D - h;
+    if (!NearZero(u)) {
+      u = D * e / u;
+      if (!NearZero(u)) ScaleEdit->SetValue(0.7 * m / u);
+    }
+    MoveZ->SetValue(h * (2 * tri - 1) - FMesh->Scale * (FMesh->MaxZ - FMesh->MinZ) / 2);
+  }
+  if (CheckBox6->Checked()) {
+    const double a = 8 * M_PI * T;
+    const double r = std::min(D - FMesh->TranslateZ, 100.0) / 3;
+    MoveX->SetValue(std::cos(a) * r);
+    MoveY->SetValue(std::sin(a) * r);
+  }
+  FSettingUp = false;
+  Preview();
 }
 
 std::string Tanaglyphform::BuildLine() {
@@ -510,13 +816,14 @@ std::string Tanaglyphform::BuildLine() {
   if (Mode == 0)
     return "Make3D" + WriteParamString("Left", Resolve(LeftEdit->Text())) +
            WriteParamString("Right", Resolve(RightEdit->Text())) + WriteParamInt("Mode", kind) +
-           WriteParamInt("dx", EditInt(MoveX)) + WriteParamInt("dy", EditInt(MoveY)) +
-           WriteParamInt("dr", EditInt(TurnX));
+           WriteParamInt("dx", SpinInt(MoveX)) + WriteParamInt("dy", SpinInt(MoveY)) +
+           WriteParamInt("dr", SpinInt(TurnX));
   if (Mode == 1) return "GetLeftRight" + WriteParamString("Pic3D", Resolve(Pic3DEdit->Text())) + WriteParamInt("Mode", kind);
   Preview();
-  if (!FMesh) return {};
+  if (FMeshLoaded.empty()) return {};
+  FMesh->BuildMatrix();
   return "Mesh" + WriteParamString("filename", FMeshLoaded) + WriteMeshMatrix(*FMesh) +
-         WriteParamInt("Width", std::max(EditInt(OutWidth), 1)) + WriteParamInt("Height", std::max(EditInt(OutHeight), 1)) +
+         WriteParamInt("Width", std::max(SpinInt(OutWidth), 1)) + WriteParamInt("Height", std::max(SpinInt(OutHeight), 1)) +
          WriteParamInt("Monitorz", FMesh->Monitorz) + WriteParamInt("Eye", FMesh->EyeOffset) + WriteParamInt("Mode", kind);
 }
 

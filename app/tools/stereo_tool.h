@@ -3,6 +3,7 @@
 // 3-D window that builds those lines (and, in its third mode, the MESH line).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,8 @@ class TCommandRun;
 class TEdit;
 class TComboBox;
 class TCheckBox;
+class TKvSpinEdit;
+class Tconverterframe;
 class tobjects3d;
 
 inline constexpr const char* kJpsFilter = "(JPS) Left/Right Eye|*.jps|";
@@ -40,6 +43,7 @@ class TLabel;
 class TPageControl;
 class TSpeedButton;
 class TTabSheet;
+class TTimer;
 class timagerlayer;
 
 inline constexpr const char* kGlassesLoadedMessage =
@@ -53,8 +57,18 @@ class Tanaglyphform : public TToolDialog {
   // Mode 0 eye pictures to stereo picture, 1 stereo picture to eye pictures, 2 mesh.
   Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::string& ACaption, bool ADemo = false);
   bool Demo;
-  // One step of the demo at time T (0 .. 1 over the repeat time): turns and moves the mesh.
+  // One step of the demo at time T (0 .. 1 over the repeat time): the chosen
+  // movements written into the edits without a preview each, then one preview.
   void DemoStep(double T);
+  // The demo's step on an idle moment: mode 2, a mesh loaded and "Los" down.
+  void IdleStep();
+  // A random ".asc" of the mesh folder (index 0 keeps the shown one).
+  void SwitchMesh();
+  // The mesh drawn in mode 2 and the file it came from (empty before any).
+  tobjects3d& Mesh() { return *FMesh; }
+  const std::string& MeshFile() const { return FMeshLoaded; }
+  // A mesh file read into the object, the edits filled from it; raises on a bad file.
+  void LoadMesh(const std::string& FileName);
   ~Tanaglyphform() override;
   int32_t Mode;
   // The main window whose interpreter opens the glasses (null: the glasses buttons do nothing).
@@ -64,17 +78,38 @@ class Tanaglyphform : public TToolDialog {
   TEdit* Pic3DEdit = nullptr;  // stored "anaglyph3d"
   TEdit* MeshEdit = nullptr;   // stored "mesh"
   TComboBox* mycombobox1 = nullptr;
-  TEdit* MoveX = nullptr;
-  TEdit* MoveY = nullptr;
-  TEdit* MoveZ = nullptr;
-  TEdit* TurnX = nullptr;
-  TEdit* TurnY = nullptr;
-  TEdit* TurnZ = nullptr;
-  TEdit* ScaleEdit = nullptr;
-  TEdit* OutWidth = nullptr;
-  TEdit* OutHeight = nullptr;
-  TEdit* EyeEdit = nullptr;
-  TEdit* DistanceEdit = nullptr;
+  // Page "Ändern": the move edits (dx, dy in modes 0 and 1), the turn edits
+  // (dr), the two step widths and the scale; in mode 2 they edit the mesh.
+  TKvSpinEdit* MoveX = nullptr;
+  TKvSpinEdit* MoveY = nullptr;
+  TKvSpinEdit* MoveZ = nullptr;
+  TKvSpinEdit* TurnX = nullptr;
+  TKvSpinEdit* TurnY = nullptr;
+  TKvSpinEdit* TurnZ = nullptr;
+  TKvSpinEdit* KvSpinEdit3 = nullptr;  // "Schrittweite" of the move edits
+  TKvSpinEdit* KvSpinEdit4 = nullptr;  // "Schrittweite" of the turn edits
+  TKvSpinEdit* ScaleEdit = nullptr;    // "Skalierung"
+  // Page "Ausgabe".
+  Tconverterframe* EyeFrame = nullptr;       // "Abstand zwischen Augen"
+  Tconverterframe* DistanceFrame = nullptr;  // "Entfernung zum Monitor"
+  TCheckBox* FixSizeBox = nullptr;           // "Ausgabegröße festlegen"
+  TKvSpinEdit* OutWidth = nullptr;           // stored "myKvSpinEdit7"
+  TKvSpinEdit* OutHeight = nullptr;          // stored "myKvSpinEdit8"
+  // Page "Demo".
+  TSpeedButton* LosButton = nullptr;  // "Los"
+  TKvSpinEdit* KvSpinEdit2 = nullptr; // "Wiederholrate (s)"
+  TCheckBox* CheckBox1 = nullptr;     // "X-Rotation"
+  TCheckBox* CheckBox2 = nullptr;     // "Y-Rotation"
+  TCheckBox* CheckBox3 = nullptr;     // "Z-Rotation"
+  TCheckBox* CheckBox4 = nullptr;     // "Aus dem Monitor heraus"
+  TCheckBox* CheckBox6 = nullptr;     // "Z-Kreisbahn"
+  TCheckBox* CheckBox7 = nullptr;     // "Objekt wechseln"
+  // The control pages left of the views.
+  TPageControl* PageControl2 = nullptr;
+  TTabSheet* ChangePage = nullptr;  // "Ändern"
+  TTabSheet* OutputPage = nullptr;  // "Ausgabe"
+  TTabSheet* DemoPage = nullptr;    // "Demo"
+  TTimer* SwitchTimer = nullptr;    // 20000 ms: another mesh of the folder
 
   // The pages and their views: left eye, right eye, the stereo picture, the glasses test.
   TPageControl* PageControl1 = nullptr;
@@ -125,10 +160,26 @@ class Tanaglyphform : public TToolDialog {
   TTabSheet* AddPage(const std::string& Caption);
   timagerlayer* AddView(TTabSheet* Page);
   void RepaintViews();
+  void BuildChangePage();
+  void BuildOutputPage();
+  void BuildDemoPage();
+  // The edits of page "Ändern" from the object (no write-back meanwhile).
+  void FillFromMesh();
+  // An edit of page "Ändern" changed: its value into the object, then the preview.
+  void MeshEditChanged(TKvSpinEdit* Edit);
+  void StepWidthsChanged();
+  void SizeBitmaps();
+  void OutputSizeChanged();
+  void FormResized();
+  std::string MeshFolder() const;
   std::unique_ptr<tobjects3d> FMesh;
   std::string FMeshLoaded;
   TTabSheet* FLastPage = nullptr;
-  bool FSettingUp = false;
+  bool FSettingUp = false;  // several edits change: no preview per change
+  bool FFilling = false;    // edits filled from the mesh: no write-back
+  bool FIdleHooked = false;
+  bool FRestored = false;  // stored values read: they are written back at the end
+  std::function<void(TObject*, bool&)> FPrevIdle;
 };
 
 void ShowAnaglyphWindow(Tform1& Form, int32_t Mode, const std::string& Caption, bool Demo = false);

@@ -4,6 +4,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/ui/application.h"
 #include "platform/ui/button.h"
+#include "platform/ui/custom_edit.h"
 #include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
 
@@ -25,6 +26,7 @@ TToolDialog::TToolDialog(TComponent* AOwner, const std::string& AName, const std
       TStoredValue* v = FStore->StoredValues().FindValue(name);
       if (!v) continue;
       if (auto* e = dynamic_cast<TEdit*>(control)) v->SetValue(TVariant(e->Text()));
+      if (auto* e = dynamic_cast<TCustomEdit*>(control)) v->SetValue(TVariant(e->Text()));
       if (auto* c = dynamic_cast<TCheckBox*>(control)) v->SetValue(TVariant(c->Checked()));
       if (auto* c = dynamic_cast<TComboBox*>(control)) v->SetValue(TVariant(c->ItemIndex()));
       if (auto* b = dynamic_cast<TSpeedButton*>(control)) v->SetValue(TVariant(b->Down()));
@@ -38,7 +40,10 @@ void TToolDialog::LoadSettings() {
     TStoredValue* v = FStore->StoredValues().FindValue(name);
     if (!v || v->Value().VarType() == varEmpty) continue;
     const std::string text = v->Value().AsString();
+    // A value never stored reads back empty: the control keeps its default.
+    if (text.empty()) continue;
     if (auto* e = dynamic_cast<TEdit*>(control)) e->SetText(text);
+    if (auto* e = dynamic_cast<TCustomEdit*>(control)) e->SetText(text);
     if (auto* c = dynamic_cast<TCheckBox*>(control))
       c->SetChecked(SameText(Trim(text), "True") || (StrToIntDef(Trim(text), 0) != 0));
     if (auto* c = dynamic_cast<TComboBox*>(control)) {

@@ -48,6 +48,7 @@ class TToolDialog : public TForm {
 
  protected:
   void LoadSettings();
+  tformstorage1* Store() const { return FStore; }
 
  private:
   void Place(TLabel* Label, TWinControl* Control, int32_t Height);

@@ -17,6 +17,7 @@
 #include "app/tools/mosaic_tool.h"
 #include "app/tools/numbered_copies.h"
 #include "app/tools/stereo_tool.h"
+#include "components/controls/kv_spin.h"
 #include "app/tools/stuck_pixel_tool.h"
 #include "app/tools/tool_files.h"
 #include "command_fixture.h"

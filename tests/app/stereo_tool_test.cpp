@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "app/layer/imager_layer.h"
 #include "app/tools/mesh_tool.h"
 #include "app/tools/stereo_tool.h"
 #include "app/tools/tool_files.h"
@@ -86,14 +87,19 @@ TEST_F(StereoTool, WindowPreviewsWhatTheLineMakes) {
 }
 
 TEST_F(StereoTool, MeshDemoShowsAndCloses) {
-  (*Dialogs)->AnswerModal([](TCustomForm& F) {
+  Form->SetWindowState(wsNormal);
+  (*Dialogs)->AnswerModal([this](TCustomForm& F) {
     auto& w = dynamic_cast<Tanaglyphform&>(F);
     w.Preview();
     EXPECT_TRUE(w.Demo);
-    EXPECT_EQ(w.Stereo->Width(), 400);
+    EXPECT_EQ(Form->WindowState(), wsMinimized);
+    // Without a fixed output size the picture takes the view's size.
+    EXPECT_EQ(w.Stereo->Width(), w.timagerlayer1->ClientWidth());
+    EXPECT_EQ(w.Stereo->Height(), w.timagerlayer1->ClientHeight());
     return mrCancel;
   });
   ASSERT_TRUE(RunLine("SHOWMESHDEMO"));
+  EXPECT_EQ(Form->WindowState(), wsNormal);
   EXPECT_TRUE(FileExists(Dir + "Images/Meshes/lamp.asc"));
   EXPECT_EQ((*Dialogs)->Pending(), 0u);
 }

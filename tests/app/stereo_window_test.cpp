@@ -17,6 +17,7 @@
 #include "app/params/param_strings.h"
 #include "app/tools/glasses_picture.h"
 #include "app/tools/stereo_tool.h"
+#include "components/controls/kv_spin.h"
 #include "app/tools/tool_files.h"
 #include "command_fixture.h"
 #include "imaging/formats/file_types.h"
