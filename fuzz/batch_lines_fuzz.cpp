@@ -95,6 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   for (int32_t i = 0; i < lines.Count() && i < 16; ++i) {
     bool quit = false;
     const std::string line = kv::PrepareBatchLine(lines.Strings(i), quit);
+    // The prepared line starts with its 7-character lead; a shorter one holds no command.
+    if (line.size() <= 7) continue;
     const std::string keyword = kv::UpperCase(kv::ReadCommandParam(line.substr(7), "command", ""));
     if (quit || !kAllowed.count(keyword) || !SmallNumbers(line)) continue;
     try {
