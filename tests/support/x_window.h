@@ -1,5 +1,6 @@
 // X windows of known content on the test display (KV_TEST_DISPLAY) for the
-// screen-source tests, and DISPLAY pointed at it for a scope.
+// screen-source tests, and DISPLAY pointed at it for a scope, with the display
+// to the test alone: another test's window must not cover what it captures.
 #pragma once
 #include <xcb/xcb.h>
 
@@ -7,11 +8,13 @@
 #include <functional>
 #include <string>
 
+#include "support/test_display.h"
+
 namespace kv::test {
 
 class TDisplayEnv {
  public:
-  explicit TDisplayEnv(const char* Display) {
+  explicit TDisplayEnv(const char* Display) : FLock(Display) {
     if (const char* d = std::getenv("DISPLAY")) FOld = d, FHad = true;
     ::setenv("DISPLAY", Display, 1);
   }
@@ -21,6 +24,7 @@ class TDisplayEnv {
   }
 
  private:
+  TTestDisplayLock FLock;
   std::string FOld;
   bool FHad = false;
 };
