@@ -68,7 +68,13 @@ bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilt
   if (!ResampleSize(Bitmap, Width, Height)) return false;
   const TPixelFormat pf = Bitmap.PixelFormat();
   const bool resampler = Filter != rfNone && (pf == pf24bit || pf == pf1bit);
-  TBitmap result(Width, Height, pf);
+  TBitmap result;
+  if (resampler && ResamplerTakes(Bitmap.Width(), Bitmap.Height()))
+    result.AllocateForOverwrite(Width, Height, pf24bit);  // the resampler writes every pixel
+  else {
+    result.SetPixelFormat(pf);
+    result.SetSize(Width, Height);
+  }
   if (!resampler) {
     // The plain stretch, also for formats the resampler does not read.
     ConvertBitmapDrawDib(Bitmap, result);
@@ -83,7 +89,6 @@ bool ResampleImage(TBitmap& Bitmap, int32_t Width, int32_t Height, TResampleFilt
       result.TakeOver(expanded);
     }
   } else if (pf == pf1bit) {
-    result.SetPixelFormat(pf24bit);
     ResampleBitmap(Bitmap, result, Filter);
   } else {
     ResampleBitmapProgress(Bitmap, result, Filter, Sender, OnProgress);
