@@ -399,7 +399,10 @@ void Tprintform::FillPrinterPage() {
   printFrame1->PageHeight = p.PageHeight();
   SetFrameBases();
   const double dpi = device.Dpi;
-  PrinterNameLabel->SetCaption(p.OutputFileName().empty() ? p.PrinterName() : p.OutputFileName());
+  // While no queue is chosen the default one prints: show its name.
+  std::string name = p.OutputFileName().empty() ? p.QueueName() : p.OutputFileName();
+  if (name.empty()) name = "Kein Drucker eingerichtet";
+  PrinterNameLabel->SetCaption(name);
   ResolutionLabel->SetCaption(Fixed2(ResolutionUnitFactor(ResolutionUnit->ItemIndex(), dpi)));
   const int32_t su = PageSizeUnit->ItemIndex(), mu = MarginsUnit->ItemIndex();
   PageSizeLabel->SetCaption(Fixed2(PixelsToUnit(su, p.PageWidth(), dpi, p.PageWidth())) + " x " +

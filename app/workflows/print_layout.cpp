@@ -133,6 +133,15 @@ TPrintGeometry PrintWithLayout(const TPrintSource& Source, TCanvas* Canvas, int3
   double top = UnitToPixels(ReadParamInt(Params, "vtop", 0), PageHeight, d, ReadParamFloat(Params, "top", 0),
                             Device.UserUnit);
 
+  // Measured from the paper's edge: laid out that much further up and left,
+  // and reported from the paper's edge again.
+  const bool withOffset = ReadParamBool(Params, "Withoffset", false);
+  const double givenLeft = left, givenTop = top;
+  if (withOffset) {
+    left -= Device.OffsetX;
+    top -= Device.OffsetY;
+  }
+
   const double pw = PageWidth, ph = PageHeight;
   switch (ReadParamInt(Params, "Specialsize", 0)) {
     case 1:  // inside the page
@@ -166,16 +175,17 @@ TPrintGeometry PrintWithLayout(const TPrintSource& Source, TCanvas* Canvas, int3
   if (Round32(width) < 1 || Round32(height) < 1)
     throw EPrintLayout("Breite und Höhe des Bildes müssen mindestens ein Druckerpunkt sein");
 
+  // An anchor places the box on the printable page; with the offsets added
+  // back the result is that place measured from the paper's edge.
   const int32_t anchor = ReadParamInt(Params, "DirectionPos", -1);
   if (anchor != -1) {
     left = (anchor & 8) ? 0 : (anchor & 4) ? pw - width : (pw - width) / 2;
     top = (anchor & 2) ? 0 : (anchor & 1) ? ph - height : (ph - height) / 2;
   }
-  const TPrintGeometry result{left, top, width, height};
-  // Measured from the paper's edge: drawn that much further up and left, reported as given.
-  if (anchor == -1 && ReadParamBool(Params, "Withoffset", false)) {
-    left -= Device.OffsetX;
-    top -= Device.OffsetY;
+  TPrintGeometry result{givenLeft, givenTop, width, height};
+  if (anchor != -1) {
+    result.Left = left + (withOffset ? Device.OffsetX : 0);
+    result.Top = top + (withOffset ? Device.OffsetY : 0);
   }
 
   const int32_t x0 = Round32(left), y0 = Round32(top);

@@ -7,6 +7,7 @@
 #include "app/params/param_strings.h"
 #include "components/controls/kv_spin.h"
 #include "platform/graphics/canvas.h"
+#include "platform/graphics/draw_text.h"
 #include "platform/rtl/pascal_math.h"
 #include "platform/ui/button.h"
 #include "platform/ui/speed_button.h"
@@ -78,6 +79,12 @@ void TPrintPreviewBox::SetOffset(int32_t X, int32_t Y) {
   Invalidate();
 }
 
+void TPrintPreviewBox::SetMessage(const std::string& Value) {
+  if (Value == FMessage) return;
+  FMessage = Value;
+  Invalidate();
+}
+
 void TPrintPreviewBox::Paint() {
   TCanvas& c = Canvas();
   const int32_t w = ClientWidth(), h = ClientHeight();
@@ -93,6 +100,25 @@ void TPrintPreviewBox::Paint() {
   const TRect dest{-FOffsetX, -FOffsetY, -FOffsetX + Round32(FBitmap.Width() * FZoom / 100),
                    -FOffsetY + Round32(FBitmap.Height() * FZoom / 100)};
   StretchDrawClipped(FBitmap, &c, TRect{0, 0, FBitmap.Width(), FBitmap.Height()}, nullptr, w, h, dest);
+  if (!FMessage.empty()) PaintMessage(c, w, h);
+}
+
+// The message wrapped to the control's width, on a white box with a red frame.
+void TPrintPreviewBox::PaintMessage(TCanvas& C, int32_t W, int32_t H) {
+  constexpr int32_t kPad = 6;
+  C.Font().SetColor(clRed);
+  TRect text{2 * kPad, 2 * kPad, std::max(2 * kPad + 1, W - 2 * kPad), H};
+  DrawText(C, FMessage, text, DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT);
+  const TRect box{kPad, kPad, std::min(W - kPad, text.Right + kPad), std::min(H - kPad, text.Bottom + kPad)};
+  C.Brush().SetStyle(bsSolid);
+  C.Brush().SetColor(clWhite);
+  C.Pen().SetColor(clRed);
+  C.Pen().SetStyle(psSolid);
+  C.Pen().SetWidth(1);
+  C.Rectangle(box);
+  text.Right = box.Right - kPad;
+  text.Bottom = box.Bottom - kPad;
+  DrawText(C, FMessage, text, DT_WORDBREAK | DT_NOPREFIX);
 }
 
 void TPrintPreviewBox::MouseDown(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) {
@@ -250,6 +276,7 @@ void TprintFrame::ComputePreview() {
       LayoutError = e.Message();
     }
   }
+  Image1->SetMessage(LayoutError);
   // 4. Zoom and scroll as the user left them.
   Image1->SetZoom(FitZoom * RelativeZoom);
   Image1->SetOffset(Round32(RelativeX * b.Width() * Image1->Zoom() / 100),

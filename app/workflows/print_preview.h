@@ -42,6 +42,10 @@ class TPrintPreviewBox : public TCustomControl {
   int32_t OffsetY() const { return FOffsetY; }
   void SetOffset(int32_t X, int32_t Y);
   bool HandMode = false;
+  // A text shown over the page, at screen size whatever the zoom: why the
+  // layout could not be made. "" shows none.
+  const std::string& Message() const { return FMessage; }
+  void SetMessage(const std::string& Value);
   // After a zoom or scroll by the user.
   std::function<void(bool ZoomChanged)> OnViewChange;
 
@@ -52,7 +56,9 @@ class TPrintPreviewBox : public TCustomControl {
   void MouseUp(TMouseButton Button, TShiftState Shift, int32_t X, int32_t Y) override;
 
  private:
+  void PaintMessage(TCanvas& C, int32_t W, int32_t H);
   TBitmap FBitmap;
+  std::string FMessage;
   double FZoom = 100;
   int32_t FOffsetX = 0, FOffsetY = 0;
   bool FDragging = false;
@@ -88,7 +94,8 @@ class TprintFrame : public TFrame {
   double FitZoom = 100;
   double RelativeZoom = 1;
   double RelativeX = 0, RelativeY = 0;
-  // The message of a layout that could not be made, "" after a good one.
+  // The message of a layout that could not be made, "" after a good one;
+  // the preview shows it.
   std::string LayoutError;
 
   // Sizes the preview, draws the page (or only lays it out while

@@ -66,6 +66,13 @@ void TPrinter::SetPrinterName(const std::string& Name) {
   FImpl->CapResolution();
 }
 
+std::string TPrinter::QueueName() const {
+  if (!FOutputFileName.empty()) return "";
+  if (!FPrinterName.empty()) return FPrinterName;
+  // What BeginDoc prints to: the default queue the device was set to.
+  return FImpl->Device.printerName().toStdString();
+}
+
 void TPrinter::SetOutputFileName(const std::string& Name) {
   if (FPrinting) throw EPrinter("Die Ausgabe kann während des Druckens nicht gewechselt werden");
   FOutputFileName = Name;

@@ -36,6 +36,9 @@ class TPrinter {
   // The chosen queue; "" means the default queue.
   const std::string& PrinterName() const { return FPrinterName; }
   void SetPrinterName(const std::string& Name);
+  // The queue a document goes to: the chosen one, or the default queue while
+  // none is chosen; "" when the system has none (or a file is printed).
+  std::string QueueName() const;
   // Printing into a PDF file instead of a queue ("" goes back to the queue).
   const std::string& OutputFileName() const { return FOutputFileName; }
   void SetOutputFileName(const std::string& Name);

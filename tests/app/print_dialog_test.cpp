@@ -3,6 +3,8 @@
 // special-size buttons.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "app/dialogs/size_frames.h"
@@ -158,6 +160,58 @@ TEST_F(PrintDialog, PosterOpensCoveringAndFramesFollowWithoutDrawing) {
   }
   // Closed, the dialog no longer answers for the printer.
   EXPECT_FALSE(SizeSources().PrintablePage);
+}
+
+// A layout the dialog refuses says why in the preview, at once; a good
+// layout takes the message away again.
+TEST_F(PrintDialog, RefusedLayoutShowsItsReasonInThePreview) {
+  Tchild& child = MakeChild(40, 30, [](int32_t, int32_t) { return TBGRPixel{0, 0, 255}; });
+  Tprintform d(nullptr, 0, child.imager1, nullptr);
+  d.FormShow(nullptr);
+  TprintFrame& frame = *d.printFrame1;
+  ASSERT_TRUE(frame.LayoutError.empty()) << frame.LayoutError;
+  EXPECT_EQ(frame.Image1->Message(), "");
+  // A width of 0 prints nothing.
+  d.sizeframe1->converterframe1->SetShown(0);
+  ASSERT_FALSE(frame.LayoutError.empty());
+  EXPECT_EQ(frame.Image1->Message(), frame.LayoutError);
+  EXPECT_NE(frame.LayoutError.find("Breite"), std::string::npos) << frame.LayoutError;
+  // The message is painted over the page: red text on the preview.
+  d.HandleNeeded();
+  if (const auto shot = GrabControl(frame.Image1)) {
+    SaveShot(*shot, "print_preview_refused.png");
+    int32_t red = 0;
+    for (int32_t y = 0; y < std::min(60, shot->Height()); ++y)
+      for (int32_t x = 0; x < shot->Width(); ++x) {
+        const TColor c = shot->GetPixelColor(x, y);
+        if (GetRValue(TColorRef(c)) > 180 && GetGValue(TColorRef(c)) < 80 && GetBValue(TColorRef(c)) < 80) ++red;
+      }
+    EXPECT_GT(red, 50);
+  }
+  d.FitButton->Click();
+  EXPECT_TRUE(frame.LayoutError.empty()) << frame.LayoutError;
+  EXPECT_EQ(frame.Image1->Message(), "");
+}
+
+// While no queue is chosen the default queue prints, and the printer page
+// names it (needs the CUPS queue that .ci/run starts).
+TEST_F(PrintDialog, PrinterPageNamesTheDefaultQueue) {
+  const char* queue = std::getenv("KV_CUPS_QUEUE");
+  if (!queue || !*queue || !std::getenv("CUPS_SERVER")) GTEST_SKIP() << "no CUPS queue (.ci/run starts one)";
+  const char* before = std::getenv("PRINTER");
+  const std::string saved = before ? before : "";
+  setenv("PRINTER", queue, 1);
+  Printer().SetOutputFileName("");
+  Printer().SetPrinterName("");
+  EXPECT_EQ(Printer().QueueName(), queue);
+  {
+    Tchild& child = MakeChild(40, 30, [](int32_t, int32_t) { return TBGRPixel{0, 0, 255}; });
+    Tprintform d(nullptr, 0, child.imager1, nullptr);
+    d.FormShow(nullptr);
+    EXPECT_EQ(d.PrinterNameLabel->Caption(), queue);
+  }
+  if (before) setenv("PRINTER", saved.c_str(), 1);
+  else unsetenv("PRINTER");
 }
 
 }  // namespace

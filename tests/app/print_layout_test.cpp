@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/catalog/thumbnail_cache.h"
+#include "app/params/param_strings.h"
 #include "app/workflows/print_layout.h"
 #include "imaging/formats/imager_io.h"
 #include "platform/graphics/bitmap.h"
@@ -38,49 +40,71 @@ TPrintSource PictureSource(const TBitmap& B, int32_t Dpi = 0) {
   return s;
 }
 
+// The rectangles of the four modes. Modes 0 to 2 lay out the picture; mode 3
+// lays out a catalog's thumbnails, so its sizes start from the thumbnail
+// size (100 x 70) and, having no resolution of their own, the screen's.
 TEST(PrintLayout, PictureRectanglesOnA4AndLetter) {
+  EnsureQtApplication();
+  tcache().SetImageSize(100, 70);
   TBitmap pic(1200, 800);
-  const TPrintSource src = PictureSource(pic, 150);
-  TPrintDevice dev;  // 300 dpi
+  TPrintSource src = PictureSource(pic, 150);
+  TStringList noEntries;
+  src.CatalogFiles = &noEntries;
+  TPrintDevice dev;  // 300 dpi, screen 96 ppi
   dev.OffsetX = 50;
   dev.OffsetY = 60;
   struct Case {
     std::string Params;
-    TPrintGeometry Expect[4];  // per page of kPages
+    TPrintGeometry Picture[4];  // modes 0, 1 and 2, per page of kPages
+    TPrintGeometry Catalog[4];  // mode 3
   } cases[] = {
       // Fitted and centred.
       {" Specialsize=1 DirectionPos=0",
-       {{0, 927.3333, 2480, 1653.3333}, {0, 70.6667, 3508, 2338.6667}, {0, 800, 2550, 1700}, {0, 175, 3300, 2200}}},
+       {{0, 927.3333, 2480, 1653.3333}, {0, 70.6667, 3508, 2338.6667}, {0, 800, 2550, 1700}, {0, 175, 3300, 2200}},
+       {{0, 886, 2480, 1736}, {0, 12.2, 3508, 2455.6}, {0, 757.5, 2550, 1785}, {0, 120, 3300, 2310}}},
       // Filling, anchored top left.
       {" Specialsize=2 DirectionPos=10",
-       {{0, 0, 5262, 3508}, {0, 0, 3720, 2480}, {0, 0, 4950, 3300}, {0, 0, 3825, 2550}}},
-      // Its own size by its 150 dpi, anchored bottom right.
+       {{0, 0, 5262, 3508}, {0, 0, 3720, 2480}, {0, 0, 4950, 3300}, {0, 0, 3825, 2550}},
+       {{0, 0, 5011.4286, 3508}, {0, 0, 3542.8571, 2480}, {0, 0, 4714.2857, 3300}, {0, 0, 3642.8571, 2550}}},
+      // Its own size by its 150 dpi (thumbnails: the screen's 96), anchored bottom right.
       {" Specialsize=3 DirectionPos=5",
-       {{80, 1908, 2400, 1600}, {1108, 880, 2400, 1600}, {150, 1700, 2400, 1600}, {900, 950, 2400, 1600}}},
+       {{80, 1908, 2400, 1600}, {1108, 880, 2400, 1600}, {150, 1700, 2400, 1600}, {900, 950, 2400, 1600}},
+       {{2167.5, 3289.25, 312.5, 218.75},
+        {3195.5, 2261.25, 312.5, 218.75},
+        {2237.5, 3081.25, 312.5, 218.75},
+        {2987.5, 2331.25, 312.5, 218.75}}},
       // Half its pixels wide (percent), 5 cm high, 10 % of the page from the left, 1 inch down.
       {" width=50 vwidth=7 height=5 vheight=2 left=10 vleft=7 top=1 vtop=1",
        {{248, 300, 600, 590.5512}, {350.8, 300, 600, 590.5512}, {255, 300, 600, 590.5512},
-        {330, 300, 600, 590.5512}}},
+        {330, 300, 600, 590.5512}},
+       {{248, 300, 50, 590.5512}, {350.8, 300, 50, 590.5512}, {255, 300, 50, 590.5512}, {330, 300, 50, 590.5512}}},
       // Measured from the paper: reported as given, drawn further up and left.
-      {" Withoffset=1 width=100 height=100", {{0, 0, 100, 100}, {0, 0, 100, 100}, {0, 0, 100, 100}, {0, 0, 100, 100}}},
+      {" Withoffset=1 width=100 height=100",
+       {{0, 0, 100, 100}, {0, 0, 100, 100}, {0, 0, 100, 100}, {0, 0, 100, 100}},
+       {{0, 0, 100, 100}, {0, 0, 100, 100}, {0, 0, 100, 100}, {0, 0, 100, 100}}},
+      // Anchored and measured from the paper: the anchored place on the
+      // printable page, reported from the paper's edge (offsets 50 and 60).
+      {" Withoffset=1 Specialsize=3 DirectionPos=5",
+       {{130, 1968, 2400, 1600}, {1158, 940, 2400, 1600}, {200, 1760, 2400, 1600}, {950, 1010, 2400, 1600}},
+       {{2217.5, 3349.25, 312.5, 218.75},
+        {3245.5, 2321.25, 312.5, 218.75},
+        {2287.5, 3141.25, 312.5, 218.75},
+        {3037.5, 2391.25, 312.5, 218.75}}},
   };
   for (const Case& c : cases)
     for (int p = 0; p < 4; ++p)
-      for (const char* extra : {"", " cutlines=1 ImageInfoSet=2047"}) {
-        for (const char* mode : {" Mode=0", " Mode=1"}) {
-          const std::string params = std::string("Print") + mode + c.Params + extra;
-          const TPrintGeometry g =
-              PrintWithLayout(src, nullptr, kPages[p].W, kPages[p].H, 1, false, params, dev);
-          const TPrintGeometry& e = c.Expect[p];
+      for (const char* extra : {"", " cutlines=1 ImageInfoSet=2047"})
+        for (const int mode : {0, 1, 2, 3}) {
+          const std::string params = "Print Mode=" + std::to_string(mode) + c.Params + extra;
+          const TPrintGeometry g = PrintWithLayout(src, nullptr, kPages[p].W, kPages[p].H, 1, false, params, dev);
+          const TPrintGeometry& e = mode == 3 ? c.Catalog[p] : c.Picture[p];
           SCOPED_TRACE(std::string(kPages[p].Name) + ":" + params);
           EXPECT_NEAR(g.Left, e.Left, 1e-3);
           EXPECT_NEAR(g.Top, e.Top, 1e-3);
           EXPECT_NEAR(g.Width, e.Width, 1e-3);
           EXPECT_NEAR(g.Height, e.Height, 1e-3);
         }
-      }
   // Without a resolution of its own the picture takes the screen's.
-  dev.ScreenPpi = 96;
   const TPrintGeometry g = PrintWithLayout(PictureSource(pic, 0), nullptr, 2480, 3508, 1, false, "Print Specialsize=3", dev);
   EXPECT_NEAR(g.Width, 3750, 1e-6);
   EXPECT_NEAR(g.Height, 2500, 1e-6);
@@ -114,6 +138,33 @@ TEST(PrintLayout, DrawsPictureCutLinesAndInformationAtScale) {
   for (int32_t y = 500; y < 522 && !ink; ++y)
     for (int32_t x = 200; x < 400 && !ink; ++x) ink = page.GetPixelColor(x, y) != clWhite;
   EXPECT_TRUE(ink);
+}
+
+// An anchored layout measured from the paper reports its place from the
+// paper's edge; that place, typed back as the position, draws the same page.
+TEST(PrintLayout, AnchoredPositionFromThePaperEdgeDrawsInPlace) {
+  TBitmap pic;
+  Paint24(pic, 40, 20, [](int32_t, int32_t) { return TBGRPixel{0, 0, 255}; });
+  TPrintDevice dev;
+  dev.OffsetX = 30;
+  dev.OffsetY = 40;
+  TBitmap anchored(200, 300), typed(200, 300);
+  FillFlat24(anchored, Gray(255));
+  FillFlat24(typed, Gray(255));
+  TCanvas ca(anchored), ct(typed);
+  const TPrintGeometry g = PrintWithLayout(PictureSource(pic), &ca, 200, 300, 1, true,
+                                           "Print Withoffset=1 DirectionPos=5 width=40 height=20", dev);
+  EXPECT_DOUBLE_EQ(g.Left, 200 - 40 + 30);
+  EXPECT_DOUBLE_EQ(g.Top, 300 - 20 + 40);
+  EXPECT_TRUE(IsColour(anchored, 160, 280, clRed));  // bottom right of the printable page
+  EXPECT_TRUE(IsColour(anchored, 199, 299, clRed));
+  EXPECT_TRUE(IsColour(anchored, 159, 279, clWhite));
+  PrintWithLayout(PictureSource(pic), &ct, 200, 300, 1, true,
+                  "Print Withoffset=1 DirectionPos=-1 width=40 height=20" + WriteParamFloat("left", g.Left) +
+                      WriteParamFloat("top", g.Top),
+                  dev);
+  for (int32_t y = 0; y < 300; ++y)
+    ASSERT_EQ(std::memcmp(anchored.ScanLine(y), typed.ScanLine(y), 200 * 3), 0) << "row " << y;
 }
 
 TEST(PrintLayout, CellsPostersAndWhatIsRefused) {
