@@ -223,7 +223,8 @@ void TimageSourceframe::PerImage(const TImageSourceAction& Action, Tform1& Owner
   sheetWindow->Close();
 }
 
-void TimageSourceframe::getimages(const TImageSourceAction& Action, Tform1& Owner) {
+void TimageSourceframe::getimages(const TImageSourceAction& Action, Tform1& Owner,
+                                  const std::function<void(const std::string& FileName)>& NotLoaded) {
   const int32_t kind = SourceMode();
   if (kind == ismCatalog || kind == ismFolder) {
     for (const std::string& file : ListImageSource(GetParams())) {
@@ -232,7 +233,10 @@ void TimageSourceframe::getimages(const TImageSourceAction& Action, Tform1& Owne
       // A picture that did not open leaves no window of its own: the action
       // must not run on whatever picture happens to be current instead.
       Tchild* opened = Owner.getchild();
-      if (!opened || std::find(before.begin(), before.end(), opened) != before.end()) continue;
+      if (!opened || std::find(before.begin(), before.end(), opened) != before.end()) {
+        if (NotLoaded) NotLoaded(file);
+        continue;
+      }
       PerImage(Action, Owner);
     }
     return;

@@ -54,8 +54,10 @@ class TimageSourceframe : public TFrame {
   void SetParams(const std::string& Params);
 
   // Runs Action once for each picture of the source (see the kinds). Owner
-  // is the main window whose interpreter opens, scans and splits them.
-  void getimages(const TImageSourceAction& Action, Tform1& Owner);
+  // is the main window whose interpreter opens, scans and splits them. A
+  // listed file that does not open is passed to NotLoaded instead.
+  void getimages(const TImageSourceAction& Action, Tform1& Owner,
+                 const std::function<void(const std::string& FileName)>& NotLoaded = {});
 
   void mycombobox1Change(TObject* Sender);
   // For the scanner, the scanner options; else the options dialog on the options text.

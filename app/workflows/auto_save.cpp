@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "app/helpers/folder_helpers.h"
+#include "app/main/main_form.h"
 #include "app/params/file_kinds.h"
 #include "app/params/format_params.h"
 #include "app/params/param_strings.h"
@@ -157,6 +158,8 @@ TAutoSaveResult AutoSaveImage(TImager& Image, std::string_view Text, int32_t& Nu
     if (reserved) unlink(name.c_str());
   };
   const std::string previousName = Image.IOParams().FileName;
+  // The save reports to the main window's progress bar, whatever window the picture is in.
+  if (form1) Image.SetOnProgress([](TObject* Sender, int32_t Percent) { form1->onprogressany(Sender, Percent); });
   try {
     ReadFormatParams(Text, Image.IOParams(), name);
     Image.SaveToFileByExtension(name);

@@ -7,6 +7,7 @@
 #include "app/catalog/image_source.h"
 #include "app/catalog/image_source_frame.h"
 #include "app/child/child_window.h"
+#include "app/helpers/folder_helpers.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
@@ -141,6 +142,7 @@ Tautoform::Tautoform(TComponent* AOwner) : TForm(AOwner) {
   }
   formstorage1->Loaded();
   UpdateControls();
+  OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
 }
 
 void Tautoform::UpdateControls() {
@@ -148,20 +150,32 @@ void Tautoform::UpdateControls() {
   autosaveframe1->SetControlsEnabled(CheckBox1->Checked());
 }
 
-void Tautoform::SelectProgram(const std::string& Name) {
+bool Tautoform::SelectProgram(const std::string& Name) {
   TBatchFileListBox* list = batchlistFrame1->FileListBox1;
-  if (!list) return;
+  if (!list) return false;
   for (int32_t i = 0; i < list->Items().Count(); ++i)
     if (SameText(list->Items().Strings(i), Name)) {
       list->SetItemIndex(i);
-      return;
+      return true;
     }
+  list->SetItemIndex(-1);
+  return false;
+}
+
+void Tautoform::FormCloseQuery(TObject*, bool& CanClose) {
+  if (ModalResult() != mrOk || !batchlistFrame1->SelectedProgram().empty()) return;
+  CanClose = false;
+  MessageDlg(FMissingProgram.empty()
+                 ? std::string("Bitte wählen Sie ein Batch-Programm.")
+                 : "Das Batch-Programm \"" + FMissingProgram + "\" fehlt im Ordner \"" + BatchFolder() +
+                       "\". Bitte wählen Sie ein anderes oder nehmen Sie es neu auf.",
+             mtWarning, TMsgDlgButtons{mbOK}, 0);
 }
 
 void Tautoform::Preset(TAutoPreset Value) {
   if (Value == apBatch) return;
   static const char* const programs[] = {"", "scansave.atp", "Rot Cut Auto.atp", "photocopy.atp"};
-  SelectProgram(programs[Value]);
+  FMissingProgram = SelectProgram(programs[Value]) ? "" : programs[Value];
   RadioButton9->SetChecked(true);
   // Earlier pairs win: the scanner and its separation go before the stored choice.
   imageSourceframe1->SetParams(WriteParamInt("SourceMode", 3) + WriteParamBool("seperate", Value == apMultiScan) +
@@ -179,6 +193,12 @@ TAutomationResult RunAutomation(Tform1& Form, const TAutomationJob& Job) {
     const int32_t kind = Job.Source->SourceMode();
     if (kind == 0 || kind == 1) total = int32_t(ListImageSource(Job.Source->GetParams()).size());
   }
+  auto reportProgress = [&] {
+    if (Job.OnImage && !Job.OnImage(r.Done + r.NotLoaded, total)) {
+      r.Stopped = true;
+      throw TStopRun{};
+    }
+  };
   auto step = [&](TObject*) {
     Tchild* child = Form.getchild();
     if (!child) return;
@@ -209,14 +229,16 @@ TAutomationResult RunAutomation(Tform1& Form, const TAutomationJob& Job) {
       }
     }
     if (!keep && Job.Close && child) Form.interpreter(&Form, "HIDDEN CLOSE");
-    if (Job.OnImage && !Job.OnImage(r.Done, total)) {
-      r.Stopped = true;
-      throw TStopRun{};
-    }
+    reportProgress();
+  };
+  // The interpreter has told the user why the file did not open.
+  auto notLoaded = [&](const std::string&) {
+    ++r.NotLoaded;
+    reportProgress();
   };
   try {
     if (Job.Source)
-      Job.Source->getimages(step, Form);
+      Job.Source->getimages(step, Form, notLoaded);
     else
       step(nullptr);
   } catch (const TStopRun&) {
@@ -249,9 +271,11 @@ void ShowAutomation(Tform1& Form, TAutoPreset Preset) {
   };
   const TAutomationResult r = RunAutomation(Form, job);
   Form.onprogressany(&Form, 0);
-  if (r.Stopped || r.Skipped > 0 || r.Failed > 0)
-    MessageDlg(Format("Automatisierung: %d Bilder bearbeitet, %d gespeichert, %d nicht gespeichert%s.", r.Done,
-                      r.Saved, r.Skipped + r.Failed, r.Stopped ? ", abgebrochen" : "") +
+  if (r.Stopped || r.Skipped > 0 || r.Failed > 0 || r.NotLoaded > 0)
+    MessageDlg(Format("Automatisierung: %d Bilder bearbeitet, %d gespeichert, %d nicht gespeichert", r.Done, r.Saved,
+                      r.Skipped + r.Failed) +
+                   (r.NotLoaded > 0 ? Format(", %d nicht geladen", r.NotLoaded) : std::string()) +
+                   (r.Stopped ? ", abgebrochen." : ".") +
                    (r.Skipped + r.Failed > 0 ? " Nicht gespeicherte Bilder bleiben geöffnet." : ""),
                mtInformation, TMsgDlgButtons{mbOK}, 0);
 }

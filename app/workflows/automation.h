@@ -42,13 +42,18 @@ class Tautoform : public TForm {
   TButton* HelpButton = nullptr;  // "Hilfe"
   tformstorage1* formstorage1 = nullptr;
 
-  // The choices an action makes before the window shows.
+  // The choices an action makes before the window shows. A preset whose
+  // program is not in the batch folder selects none, so "Ausführen" asks
+  // for one rather than running whichever program happens to be first.
   void Preset(TAutoPreset Value);
   // Shows the image source only with "ja", enables the auto-save frame only with "speichern".
   void UpdateControls();
 
  private:
-  void SelectProgram(const std::string& Name);
+  bool SelectProgram(const std::string& Name);
+  // "Ausführen" without a program: says so and keeps the window open.
+  void FormCloseQuery(TObject* Sender, bool& CanClose);
+  std::string FMissingProgram;  // the preset's program that is not there
 };
 
 // One automation run as the window set it up.
@@ -60,8 +65,8 @@ struct TAutomationJob {
   std::string SaveText;  // auto-save text
   int32_t StartNumber = 1;
   bool Close = false;
-  // After each picture, with the pictures done and the total (0 when
-  // unknown); returning false stops the run.
+  // After each picture (worked on or failed to load), with the pictures
+  // dealt with so far and the total (0 when unknown); returning false stops the run.
   std::function<bool(int32_t Done, int32_t Total)> OnImage;
 };
 
@@ -70,7 +75,7 @@ struct TAutomationResult {
   int32_t Saved = 0;
   int32_t Skipped = 0;  // "nicht speichern" found the name taken: the window stays open
   int32_t Failed = 0;   // the batch or the save failed: the window stays open
-  int32_t NotLoaded = 0;
+  int32_t NotLoaded = 0;  // listed files that did not open
   bool Stopped = false;
   int32_t NextNumber = 1;
 };

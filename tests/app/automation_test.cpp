@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/actions/main_actions.h"
 #include "app/batch/batch_list_frame.h"
@@ -83,7 +84,8 @@ TEST_F(Automation, SavesEveryLoadedPictureUnderNumberedNamesAndClosesIt) {
   const std::string save = WriteParamString("Startfile", "Bild") + WriteParamString("Type", "PNG") +
                            WriteParamBool("KeepParams", false);
   TAutomationResult r = RunAutomation(*Form, Job(save));
-  EXPECT_EQ(r.Done, 5);  // the broken file is not worked on
+  EXPECT_EQ(r.Done, 5);  // the broken file is not worked on, but counted
+  EXPECT_EQ(r.NotLoaded, 1);
   EXPECT_EQ(r.Saved, 5);
   EXPECT_EQ(r.NextNumber, 6);
   EXPECT_EQ(Out(), (std::set<std::string>{"bild-1.png", "bild-2.png", "bild-3.png", "bild-4.png", "bild-5.png"}));
@@ -116,18 +118,57 @@ TEST_F(Automation, KeptNamesAndPicturesNotSavedStayOpen) {
 TEST_F(Automation, StopsInTheMiddle) {
   TAutomationJob job = Job(WriteParamString("Startfile", "s") + WriteParamString("Type", "BMP") +
                            WriteParamBool("KeepParams", false));
-  int32_t seen = 0, total = 0;
+  std::vector<int32_t> seen;
+  int32_t total = 0;
   job.OnImage = [&](int32_t Done, int32_t Total) {
-    seen = Done;
+    seen.push_back(Done);
     total = Total;
-    return Done < 2;
+    return Done < 3;
   };
   const TAutomationResult r = RunAutomation(*Form, job);
   EXPECT_TRUE(r.Stopped);
-  EXPECT_EQ(r.Done, 2);
-  EXPECT_EQ(seen, 2);
+  // The broken file counts as dealt with, so the progress can reach the total.
+  EXPECT_EQ(seen, (std::vector<int32_t>{1, 2, 3}));
   EXPECT_EQ(total, 6);  // the listed files, the broken one included
-  EXPECT_EQ(Out().size(), 2u);
+  EXPECT_EQ(r.Done + r.NotLoaded, 3);
+  EXPECT_EQ(r.NotLoaded, 1);
+  EXPECT_EQ(Out().size(), size_t(r.Done));
+}
+
+// A preset whose program is not in the batch folder runs nothing else in its
+// place: "Ausführen" says what is missing and the window stays open.
+TEST_F(Automation, PresetWithoutItsProgramAsksForOne) {
+  {
+    Tautoform w(nullptr);
+    w.Preset(apAutoScan);
+    EXPECT_EQ(w.batchlistFrame1->SelectedProgram(), "");  // stamp.atp is there, but not chosen
+    EXPECT_TRUE(w.RadioButton9->Checked());
+    (*Dialogs)->Answer(mrOk);
+    w.SetModalResult(mrOk);
+    EXPECT_FALSE(w.CloseQuery());
+    ASSERT_FALSE((*Dialogs)->Shown.empty());
+    EXPECT_NE((*Dialogs)->Shown.back().Text.find("scansave.atp"), std::string::npos);
+    // Choosing a program lets it run.
+    w.batchlistFrame1->FileListBox1->SetItemIndex(0);
+    EXPECT_TRUE(w.CloseQuery());
+  }
+  // Through the main window's action: nothing is scanned or worked on.
+  (*Dialogs)->AnswerModal([](TCustomForm&) { return mrOk; });
+  (*Dialogs)->Answer(mrOk);
+  const size_t shown = (*Dialogs)->Shown.size();
+  ASSERT_NE(MainAction(*Form, "batchscan"), nullptr);
+  MainAction(*Form, "batchscan")->Execute();
+  ASSERT_EQ((*Dialogs)->Shown.size(), shown + 2);  // the window, then the message
+  EXPECT_NE((*Dialogs)->Shown.back().Text.find("scansave.atp"), std::string::npos);
+  EXPECT_EQ(Windows(), 0);
+  EXPECT_TRUE(Out().empty());
+  // With the program in place the preset selects it.
+  WriteText(BatchFolder() + "scansave.atp", "EFFECT Name=Invert\r\n");
+  Tautoform w(nullptr);
+  w.Preset(apAutoScan);
+  EXPECT_EQ(w.batchlistFrame1->SelectedProgram(), BatchFolder() + "scansave.atp");
+  w.SetModalResult(mrOk);
+  EXPECT_TRUE(w.CloseQuery());
 }
 
 // The main window's action opens the window "Batch"; "Ausführen" runs what it shows.
