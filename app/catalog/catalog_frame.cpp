@@ -9,6 +9,7 @@
 #include "app/main/main_form.h"
 #include "app/params/file_kinds.h"
 #include "app/params/param_strings.h"
+#include "app/workflows/info_text.h"
 #include "platform/graphics/canvas.h"
 #include "platform/graphics/color.h"
 #include "platform/rtl/file_utils.h"
@@ -267,16 +268,14 @@ void Tcatalogframe::DrawInfo(TCanvas& C, const TRect& Clip, int32_t X, int32_t Y
   if (SetCount(Set) == 0) return;
   TImageInfoTexts info;
   tcache().Lookup(FileName, nullptr, info);
-  ReadParamFont(FFontText, C.Font());
   C.Brush().SetStyle(bsSolid);
   C.Brush().SetColor(clWindow);
-  const int32_t step = InfoLineHeight();
-  for (const std::string& line : InfoBlockLines(info, Set)) {
-    if (Y >= Clip.Bottom) break;
-    // TextRect fills its rectangle with the brush: only the line's own strip.
-    C.TextRect(TRect{X, Y, Clip.Right, std::min(Y + step, Clip.Bottom)}, X, Y, line);
-    Y += step;
-  }
+  // Long lines stop at the cell's edge instead of running into the next cell.
+  const TRect oldClip = C.ClipRect();
+  C.SetClipRect(TRect{std::max(oldClip.Left, Clip.Left), std::max(oldClip.Top, Clip.Top),
+                      std::min(oldClip.Right, Clip.Right), std::min(oldClip.Bottom, Clip.Bottom)});
+  DrawImageInfoText(C, TRect{X, Y, X, Y}, itdDown, 1, FFontText, Set, info, true);
+  C.SetClipRect(oldClip);
 }
 
 void Tcatalogframe::DrawFileCell(TCanvas& C, int32_t Col, int32_t Row, const TRect& R, int32_t Index) {

@@ -20,12 +20,13 @@ int32_t SetInfoTextFont(TCanvas& Canvas, std::string_view FontParams, double Sca
 }
 
 void DrawImageInfoText(TCanvas& Canvas, const TRect& Rect, TInfoTextDirection Direction, double Scale,
-                       std::string_view FontParams, tImageInfoset Set, const TImageInfoTexts& Info) {
+                       std::string_view FontParams, tImageInfoset Set, const TImageInfoTexts& Info,
+                       bool Opaque) {
   const std::vector<std::string> lines = InfoBlockLines(Info, Set);
   if (lines.empty()) return;
   const int32_t step = SetInfoTextFont(Canvas, FontParams, Scale);
   const TBrushStyle oldStyle = Canvas.Brush().Style();
-  Canvas.Brush().SetStyle(bsClear);
+  if (!Opaque) Canvas.Brush().SetStyle(bsClear);
   const int32_t x = Rect.Left;
   int32_t y = Rect.Bottom;
   if (Direction == itdDown) {

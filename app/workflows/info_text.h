@@ -25,8 +25,10 @@ int32_t SetInfoTextFont(TCanvas& Canvas, std::string_view FontParams, double Sca
 
 // Writes the lines of InfoBlockLines at the rectangle's left edge. Upward the
 // lines are placed last to first, so the block still reads top to bottom in
-// the same order. The background is left as it is.
+// the same order. The background is left as it is, or with Opaque each line
+// is written on the canvas's brush as the caller set it.
 void DrawImageInfoText(TCanvas& Canvas, const TRect& Rect, TInfoTextDirection Direction, double Scale,
-                       std::string_view FontParams, tImageInfoset Set, const TImageInfoTexts& Info);
+                       std::string_view FontParams, tImageInfoset Set, const TImageInfoTexts& Info,
+                       bool Opaque = false);
 
 }  // namespace kv
