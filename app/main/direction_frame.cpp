@@ -47,6 +47,13 @@ void Tdirectionframe::ButtonClick(TObject*) {
   if (OnClick) OnClick(this);
 }
 
+void Tdirectionframe::SetDefault(int32_t Value) {
+  for (TSpeedButton* b : Buttons)
+    if (TStoredValue* v = Formstorage1->StoredValues().FindValue(b->Name() + ".Down"))
+      v->SetValue(TVariant(b->Tag() == Value));
+  SetDirection(Value);
+}
+
 void Tdirectionframe::SetDirection(int32_t Value) {
   for (TSpeedButton* b : Buttons) b->SetDown(b->Tag() == Value);
   ReadDirection();

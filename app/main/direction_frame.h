@@ -20,6 +20,9 @@ class Tdirectionframe : public TFrame {
   int32_t Direction() const { return FDirection; }
   // Presses the button with that tag; any other value lets all go up.
   void SetDirection(int32_t Value);
+  // Presses the button with that tag, and makes it the one a store that has
+  // never kept a choice puts back.
+  void SetDefault(int32_t Value);
   // Lets every button go up: the direction becomes -1.
   void Clear() { SetDirection(-1); }
 

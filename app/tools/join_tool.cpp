@@ -6,6 +6,7 @@
 
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
+#include "app/main/direction_frame.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
 #include "app/tools/tool_files.h"
@@ -40,10 +41,18 @@ Theftenform::Theftenform(TComponent* AOwner, Tform1& AMain) : TToolDialog(AOwner
     if (auto* c = dynamic_cast<Tchild*>(f); c && c->imager1) captions.push_back(c->Caption());
   WindowBox = AddCombo("Zu heftendes Bild", "WindowBox", captions, captions.empty() ? -1 : int32_t(captions.size()) - 1);
   KvSpinEdit1 = AddEdit("Transparenz im Überlappungsbereich", "KvSpinEdit1", "50");
-  DirectionBox = AddCombo("Heft-Seite", "DirectionBox",
-                          {"Oben links", "Oben", "Oben rechts", "Links", "Mitte", "Rechts", "Unten links", "Unten",
-                           "Unten rechts"},
-                          3);
+  // Showing runs after the direction frame's store has put back its pressed
+  // button, so the placement follows what was chosen last time.
+  OnShow = [this](TObject*) {
+    PrepareSecond();
+    ApplyDirection();
+    im->Fit();
+  };
+  directionframe1 = new Tdirectionframe(this);
+  directionframe1->SetName("directionframe1");
+  // The current picture on the left, the second on its right, for a new user.
+  directionframe1->SetDefault(8);
+  AddSized("Heft-Seite", directionframe1, 75, 75);
   KvSpinEdit2 = AddEdit("Geraderichten: Grad", "KvSpinEdit2", "0");
   AntialiasBox = AddCheck("Antialiasing", "AntialiasBox", true);
   im = new timagerlayer(this);
@@ -82,7 +91,7 @@ Theftenform::Theftenform(TComponent* AOwner, Tform1& AMain) : TToolDialog(AOwner
     PrepareSecond();
     ApplyDirection();
   };
-  DirectionBox->OnChange = [this](TObject*) { ApplyDirection(); };
+  directionframe1->OnClick = [this](TObject*) { ApplyDirection(); };
   KvSpinEdit1->OnChange = [this](TObject*) { DrawPreview(); };
   PrepareSecond();
   ApplyDirection();
@@ -109,7 +118,7 @@ void Theftenform::ApplyDirection() {
   timagerlayer* current = FMain.getimager();
   if (!current || !FSecond) return;
   const TBitmap& c = current->Bitmap();
-  const int32_t mask = kJoinDirections[std::clamp(DirectionBox->ItemIndex(), 0, 8)];
+  const int32_t mask = directionframe1->Direction();
   Placement = PlaceJoin(mask, c.Width(), c.Height(), FSecond->Width(), FSecond->Height());
   im->Bitmap().SetPixelFormat(pf24bit);
   im->Bitmap().SetSize(c.Width() + FSecond->Width(), c.Height() + FSecond->Height());

@@ -17,9 +17,7 @@ class TCheckBox;
 class TComboBox;
 class TButton;
 class timagerlayer;
-
-// The masks of the nine anchor places, top row first (left, middle, right).
-inline constexpr int32_t kJoinDirections[9] = {10, 2, 6, 8, 0, 4, 9, 1, 5};
+class Tdirectionframe;
 
 class Theftenform : public TToolDialog {
  public:
@@ -27,7 +25,9 @@ class Theftenform : public TToolDialog {
   ~Theftenform() override;
   TComboBox* WindowBox = nullptr;   // "Zu heftendes Bild"
   TEdit* KvSpinEdit1 = nullptr;     // "Transparenz im Überlappungsbereich"
-  TComboBox* DirectionBox = nullptr;  // "Heft-Seite"
+  // "Heft-Seite": where the current picture is anchored; the second goes
+  // beside it on the other side, or over it from the centre.
+  Tdirectionframe* directionframe1 = nullptr;
   TEdit* KvSpinEdit2 = nullptr;     // "Grad"
   TCheckBox* AntialiasBox = nullptr;
   timagerlayer* im = nullptr;       // the preview

@@ -1,10 +1,13 @@
 #include "app/tools/mesh_tool.h"
 
 #include <cstring>
-#include <fstream>
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "app/batch/batch_window.h"
 #include "app/child/child_window.h"
+#include "app/child/drawing_options.h"
 #include "app/interpreter/interpreter.h"
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
@@ -14,6 +17,7 @@
 #include "imaging/processing/mesh3d.h"
 #include "imaging/processing/stereo.h"
 #include "platform/graphics/bitmap.h"
+#include "platform/rtl/atomic_file_stream.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
@@ -91,12 +95,19 @@ void RunMesh(TCommandRun& Run) {
 
 void RunShowMeshDemo(TCommandRun& Run) {
   const std::string caption = "3D-Gitter ...";
-  // The demo has the screen to itself while it runs.
-  const TWindowState was = Run.Form.WindowState();
-  Run.Form.SetWindowState(wsMinimized);
+  // The demo has the screen to itself while it runs: the main window and the
+  // command history and drawing-options windows that are shown go down.
+  struct TLowered {
+    TCustomForm* Form;
+    TWindowState Was;
+  };
+  std::vector<TLowered> lowered{{&Run.Form, Run.Form.WindowState()}};
+  for (TCustomForm* f : {static_cast<TCustomForm*>(batchwindowform), static_cast<TCustomForm*>(drawingoptionsform)})
+    if (f && f->Visible()) lowered.push_back({f, f->WindowState()});
+  for (const TLowered& l : lowered) l.Form->SetWindowState(wsMinimized);
   auto restore = [&] {
     if (Application) Application->Restore();
-    Run.Form.SetWindowState(was);
+    for (const TLowered& l : lowered) l.Form->SetWindowState(l.Was);
   };
   try {
     ShowAnaglyphWindow(Run.Form, 2, caption, true);
@@ -108,23 +119,32 @@ void RunShowMeshDemo(TCommandRun& Run) {
 }
 
 std::string SampleMeshFolder() {
-  const std::string folder = ProgramFolder() + "Images/Meshes/";
-  if (!FileExists(folder + "lamp.asc")) WriteSampleMeshes(folder);
+  const std::string folder = ProgramFolder() + "Images/";
+  WriteSampleMeshes(folder);
   return folder;
 }
 
 void WriteSampleMeshes(const std::string& Folder) {
   ForceDirectories(Folder);
-  auto write = [&](const std::string& Name, const TMeshObject& O) {
-    std::ofstream(Folder + Name + ".asc", std::ios::binary) << WriteAscMesh(Name, O);
+  auto write = [&](const std::string& Name, const std::function<TMeshObject()>& Make) {
+    const std::string file = Folder + Name + ".asc";
+    if (FileExists(file)) return;
+    // A mesh cut short would be refused; the file appears only when complete.
+    // A folder that takes no files leaves the samples missing, as the window
+    // skips any missing mesh.
+    try {
+      TAtomicFileStream out(file);
+      const std::string text = WriteAscMesh(Name, Make());
+      out.WriteBuffer(text.data(), int32_t(text.size()));
+      out.Commit();
+    } catch (const Exception&) {
+    }
   };
-  write("cone", MakeConeMesh(60, 120, 16));
-  write("cube", MakeCubeMesh(100));
-  write("sphere", MakeSphereMesh(60, 8, 12));
+  write("cone", [] { return MakeConeMesh(60, 120, 16); });
+  write("cube", [] { return MakeCubeMesh(100); });
+  write("sphere", [] { return MakeSphereMesh(60, 8, 12); });
   // A lamp: a cone shade over a small sphere on a thin cube stand.
-  TMeshObject lamp = Merge(MakeConeMesh(60, 60, 16), MakeSphereMesh(15, 6, 8), 30);
-  lamp = Merge(lamp, MakeCubeMesh(20), 80);
-  write("lamp", lamp);
+  write("lamp", [] { return Merge(Merge(MakeConeMesh(60, 60, 16), MakeSphereMesh(15, 6, 8), 30), MakeCubeMesh(20), 80); });
 }
 
 }  // namespace kv

@@ -17,10 +17,11 @@ std::string WriteMeshMatrix(const tobjects3d& Mesh);
 void RunMesh(TCommandRun& Run);
 void RunShowMeshDemo(TCommandRun& Run);
 
-// The folder of the demo's meshes (the program folder's "Images/Meshes/"),
-// filled with the sample meshes when they are missing.
+// The folder of the sample meshes (the program folder's "Images/", where the
+// window's stored mesh "Images/cone.asc" points), each written first when missing.
 std::string SampleMeshFolder();
-// Writes "cone.asc", "cube.asc", "sphere.asc" and "lamp.asc" into Folder (made when missing).
+// Writes those of "cone.asc", "cube.asc", "sphere.asc" and "lamp.asc" that
+// are missing into Folder (made when missing).
 void WriteSampleMeshes(const std::string& Folder);
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 #include "app/layer/imager_layer.h"
 #include "app/main/main_form.h"
 #include "app/params/param_strings.h"
+#include "app/tools/sample_pictures.h"
 #include "app/tools/tool_files.h"
 #include "app/catalog/image_source.h"
 #include "app/catalog/image_source_frame.h"
@@ -80,6 +81,15 @@ void BuildMosaic(Tform1& Form, const std::string& Line) {
   if (generate) {
     files = ListImageSource(Line);
   } else {
+    // The default tile folder starts with the demo tiles, so that a mosaic can
+    // be made before any tiles have been generated.
+    if (folder == DefaultMosaicTileFolder() && !FileExists(TilePath(folder, 0))) {
+      try {
+        WriteDemoMosaicTiles(folder);
+      } catch (const Exception& e) {
+        throw ECommandError("The demo tiles could not be written to \"" + folder + "\": " + e.Message());
+      }
+    }
     for (size_t i = 0; FileExists(TilePath(folder, i)); ++i) files.push_back(TilePath(folder, i));
   }
 

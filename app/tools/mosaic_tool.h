@@ -15,7 +15,8 @@ class TLabel;
 class TimageSourceframe;
 
 // The tile folder used when the line names none: a folder of its own in the
-// temporary folder, so that no stray file there is taken for a tile.
+// temporary folder, so that no stray file there is taken for a tile. Taken
+// without generating while it holds no tiles, it is filled with the demo tiles.
 std::string DefaultMosaicTileFolder();
 
 void BuildMosaic(Tform1& Form, const std::string& Line);

@@ -13,6 +13,7 @@
 #include "app/params/param_strings.h"
 #include "app/tools/glasses_picture.h"
 #include "app/tools/mesh_tool.h"
+#include "app/tools/sample_pictures.h"
 #include "app/tools/tool_files.h"
 #include "components/controls/kv_spin.h"
 #include "app/settings/form_storage1.h"
@@ -497,7 +498,14 @@ void Tanaglyphform::RepaintViews() {
 
 std::string Tanaglyphform::Resolve(const std::string& Name) const {
   if (Name.empty() || Name[0] == '/') return Name;
-  return ProgramFolder() + Name;
+  const std::string file = ProgramFolder() + Name;
+  // The samples the stored names start with are drawn on first use.
+  if (ExtractFilePath(file) == ProgramFolder() + "Images/") {
+    if (SameText(ExtractFileExt(file), ".asc")) SampleMeshFolder();
+    if (SameText(ExtractFileName(file), "left.png") || SameText(ExtractFileName(file), "right.png"))
+      MakeSampleEyeImages();
+  }
+  return file;
 }
 
 void Tanaglyphform::FormShow(TObject*) {

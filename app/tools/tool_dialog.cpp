@@ -80,6 +80,17 @@ void TToolDialog::AddFrame(TWinControl* Frame, int32_t Height) {
   SetClientSize(ClientWidth(), FTop + 50);
 }
 
+void TToolDialog::AddSized(const std::string& Caption, TWinControl* Control, int32_t Width, int32_t Height) {
+  auto* l = new TLabel(this);
+  l->SetCaption(Caption);
+  l->SetParent(this);
+  l->SetBounds(kLabelLeft, FTop + 4, kControlLeft - kLabelLeft - 5, 17);
+  Control->SetParent(this);
+  Control->SetBounds(kControlLeft, FTop, Width, Height);
+  FTop += Height + kRow - 24;
+  SetClientSize(ClientWidth(), FTop + 50);
+}
+
 TLabel* TToolDialog::AddNote(const std::string& Text) {
   auto* l = new TLabel(this);
   l->SetCaption(Text);

@@ -34,6 +34,8 @@ class TToolDialog : public TForm {
   void AddStored(const std::string& Name, TWinControl* Control);
   // A frame of its own (it keeps its own settings) across both columns.
   void AddFrame(TWinControl* Frame, int32_t Height);
+  // A control of its own size in the control column, with a label.
+  void AddSized(const std::string& Caption, TWinControl* Control, int32_t Width, int32_t Height);
   // "Ausführen" (or the given caption) runs OnRun and closes with mrOk; "&Abbrechen" cancels;
   // "&Hilfe" shows the help context.
   void AddButtons(const std::string& RunCaption, int32_t HelpContext);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "app/batch/batch_escapes.h"
 #include "app/catalog/image_source_frame.h"
@@ -26,6 +27,8 @@
 #include "platform/ui/button.h"
 #include "platform/ui/memo.h"
 #include "platform/ui/std_controls.h"
+#include "platform/rtl/file_utils.h"
+#include "support/display_session.h"
 #include "support/outside_tools.h"
 
 namespace kv {
@@ -59,6 +62,12 @@ class ImageToolsBatch : public CommandTest {
       return Gray(255);
     });
     std::ofstream(Dir + "in/cube.asc", std::ios::binary) << WriteAscMesh("cube", MakeCubeMesh(60));
+    // A scanned sheet at 127 dpi (0.5 cm is 25 pixels) holding three photos on white.
+    SaveToolPicture(Dir + "in/sheet.png", *Make24(420, 220, [](int32_t x, int32_t y) {
+      const bool photo = (x >= 30 && x < 130 && y >= 30 && y < 130) || (x >= 180 && x < 280 && y >= 40 && y < 170) ||
+                         (x >= 330 && x < 390 && y >= 50 && y < 190);
+      return photo ? TBGRPixel{uint8_t(120 + y % 50), 80, uint8_t(40 + x % 60)} : Gray(255);
+    }), 127);
   }
 
   // The lines, built by the windows where there is one.
@@ -98,6 +107,14 @@ class ImageToolsBatch : public CommandTest {
       lines.push_back(w.ResultLine);
       lines.push_back("SAVEAS FileName=\"" + out + "mesh.bmp\"");
     }
+    // Each photo of the sheet becomes a window of its own; the sheet stays behind them.
+    lines.push_back("OPEN FileName=\"" + in + "sheet.png\"");
+    lines.push_back("EFFECT Name=Seperate Param1=20 Param2=0.5 Param3=16777215");
+    for (const char* piece : {"piece3", "piece2", "piece1"}) {
+      lines.push_back("SAVEAS FileName=\"" + out + piece + ".bmp\"");
+      lines.push_back("CLOSE");
+    }
+    lines.push_back("SAVEAS FileName=\"" + out + "sheet.bmp\"");
     lines.push_back("OPEN FileName=\"" + in + "scan.png\"");
     lines.push_back("EFFECT Name=StraightenBorder Param1=20 Param2=16777215");
     lines.push_back("SAVEAS FileName=\"" + out + "straight.bmp\"");
@@ -172,6 +189,22 @@ TEST_F(ImageToolsBatch, WindowLinesAndTheProgramsBatchMakeTheSameFiles) {
   for (const char* name : {"make3d.bmp", "pair.bmp", "lefteye.bmp", "righteye.bmp", "mesh.bmp", "straight.bmp", "repaired.bmp",
                            "mosaic.bmp", "copies/DSC0001.JPG", "copies/DSC0001.JPG.wav"})
     EXPECT_TRUE(first.count(name)) << name;
+  // Three pieces side by side, one photo each, and then the sheet itself.
+  auto size = [&](const std::string& Name) {
+    WriteBytes(Dir + "size.bmp", first.at(Name));
+    TBitmap b;
+    LoadToolPicture(Dir + "size.bmp", b);
+    return std::pair{b.Width(), b.Height()};
+  };
+  EXPECT_EQ(size("sheet.bmp"), std::pair(420, 220));
+  int32_t widths = 0;
+  for (const char* piece : {"piece1.bmp", "piece2.bmp", "piece3.bmp"}) {
+    ASSERT_TRUE(first.count(piece)) << piece;
+    const auto [w, h] = size(piece);
+    EXPECT_TRUE(w >= 60 && w < 200 && h >= 100 && h <= 220) << piece << " " << w << " x " << h;
+    widths += w;
+  }
+  EXPECT_LE(widths, 420);
 
 #ifdef KV_PROGRAM_DIR
   MakeInputs();
@@ -190,6 +223,69 @@ TEST_F(ImageToolsBatch, WindowLinesAndTheProgramsBatchMakeTheSameFiles) {
   }
 #endif
 }
+
+#ifdef KV_PROGRAM_DIR
+// SHOWMESHDEMO from a batch, run by the program on the test display: the
+// demo window comes up and draws the sample mesh while the batch waits, and
+// the batch goes on once the window is closed with Escape.
+class MeshDemoProgram : public TDisplaySessionTest {
+ protected:
+  // The first visible window whose title matches Pattern; empty when none
+  // shows by the deadline or the program has ended meanwhile.
+  std::string WaitWindow(const std::string& Pattern, pid_t Pid) {
+    std::string id;
+    WaitFor(
+        [&] {
+          id = Xdo("search --onlyvisible --name '" + Pattern + "'");
+          if (const size_t nl = id.find('\n'); nl != std::string::npos) id.resize(nl);
+          return !id.empty() || !Running(Pid);
+        },
+        60000);
+    return id;
+  }
+  // Whether the window shows a line of the red-blue picture: full red with no
+  // green over the purple of the grey drawing (the glasses ramps have no blue).
+  bool ShowsRedLine(const std::string& Window) {
+    const std::string shot = Dir + "shot.png";
+    std::filesystem::remove(shot);
+    RunCapture("DISPLAY=" + Display + " import -window " + Window + " '" + shot + "' 2>/dev/null");
+    if (!FileExists(shot)) return false;
+    TBitmap b;
+    LoadToolPicture(shot, b);
+    for (int32_t y = 0; y < b.Height(); ++y)
+      for (int32_t x = 0; x < b.Width(); ++x) {
+        const TBGRPixel p = static_cast<const TBGRPixel*>(b.ScanLine(y))[x];
+        if (p.r >= 230 && p.g <= 30 && p.b >= 100) return true;
+      }
+    return false;
+  }
+};
+
+TEST_F(MeshDemoProgram, BatchWaitsForTheDemoWindow) {
+  if (!HaveTool("import")) GTEST_SKIP() << "ImageMagick's import is not installed";
+  WriteText(Dir + "job.atp", "SHOWMESHDEMO\r\nHIDDEN NEWIMAGE Width=7 Height=5 FillColor=0\r\nSAVEAS FileName=\"" + Dir +
+                                 "after.bmp\"\r\nQUIT\r\n");
+  const std::string log = Dir + "kavrelin.log";
+  const pid_t pid = StartCommand(std::string(KV_PROGRAM_DIR) + "kavrelin job.atp", log);
+  ASSERT_GT(pid, 0);
+  const std::string demo = WaitWindow("^3D-Gitter", pid);
+  ASSERT_FALSE(demo.empty()) << ReadText(log);
+  EXPECT_TRUE(WaitFor([&] { return ShowsRedLine(demo); }, 60000)) << "the demo draws no mesh";
+  EXPECT_FALSE(FileExists(Dir + "after.bmp")) << "the batch went on past the demo";
+  const bool closed = WaitFor(
+      [&] {
+        Xdo("windowfocus --sync " + demo);
+        Xdo("key --clearmodifiers Escape");
+        return ("\n" + Xdo("search --onlyvisible --name '.'")).find("\n" + demo + "\n") == std::string::npos;
+      },
+      30000);
+  ASSERT_TRUE(closed) << "Escape did not close the demo";
+  const std::optional<int> exit = WaitExit(pid, 60000);
+  ASSERT_TRUE(exit.has_value()) << "the program did not end: " << ReadText(log);
+  EXPECT_EQ(*exit, 0) << ReadText(log);
+  EXPECT_TRUE(FileExists(Dir + "after.bmp")) << ReadText(log);
+}
+#endif
 
 }  // namespace
 }  // namespace kv

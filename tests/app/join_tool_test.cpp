@@ -5,12 +5,15 @@
 
 #include "app/child/child_window.h"
 #include "app/layer/imager_layer.h"
+#include "app/main/direction_frame.h"
 #include "app/main/main_form.h"
+#include "app/tools/tool_files.h"
 #include "app/tools/join_tool.h"
 #include "command_fixture.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/ui/button.h"
 #include "platform/ui/input_synth.h"
+#include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
 
 namespace kv {
@@ -88,6 +91,66 @@ TEST_F(JoinTool, ZoomButtonsAndSideBySide) {
   EXPECT_EQ(joined.Width(), 200);
   EXPECT_EQ(joined.Height(), 50);
   EXPECT_EQ(Px(joined, 199, 49), kSecond);
+}
+
+// "Heft-Seite" anchors the current picture in the preview; the second goes
+// beside it on the other side, or over its middle from the centre button.
+TEST_F(JoinTool, DirectionFramePlacesBothPictures) {
+  MakeChild(100, 50, [](int32_t, int32_t) { return kSecond; });
+  MakeChild(100, 50, [](int32_t, int32_t) { return kCurrent; });
+  Theftenform w(nullptr, *Form);
+  w.WindowBox->Select(0);
+  // A new user joins on the right (the left button, which a click would let go up).
+  EXPECT_EQ(w.directionframe1->Direction(), 8);
+  struct TCase {
+    int32_t Button;  // 0 .. 8, top row first
+    int32_t X0, Y0, X1, Y1, JoinedW, JoinedH;
+  };
+  const TCase cases[] = {
+      {5, 100, 25, 0, 25, 200, 50},   // right: second on the left
+      {3, 0, 25, 100, 25, 200, 50},   // left: second on the right
+      {1, 50, 0, 50, 50, 100, 100},   // top: second below
+      {7, 50, 50, 50, 0, 100, 100},   // bottom: second above
+      {4, 50, 25, 50, 25, 100, 50},   // centre: second over it
+      {0, 0, 0, 0, 50, 100, 100},     // top left: below wins over the right
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Button);
+    w.directionframe1->Buttons[size_t(c.Button)]->Click();
+    EXPECT_EQ(w.Placement.X0, c.X0);
+    EXPECT_EQ(w.Placement.Y0, c.Y0);
+    EXPECT_EQ(w.Placement.X1, c.X1);
+    EXPECT_EQ(w.Placement.Y1, c.Y1);
+    TBitmap joined;
+    w.JoinedPicture(joined);
+    EXPECT_EQ(joined.Width(), c.JoinedW);
+    EXPECT_EQ(joined.Height(), c.JoinedH);
+  }
+}
+
+// The side chosen is the one the window shows with next time.
+TEST_F(JoinTool, ChosenSideIsKept) {
+  MakeChild(100, 50, [](int32_t, int32_t) { return kSecond; });
+  MakeChild(100, 50, [](int32_t, int32_t) { return kCurrent; });
+  const int32_t windows = Windows();
+  (*Dialogs)->AnswerModal([](TCustomForm& F) {
+    auto& w = dynamic_cast<Theftenform&>(F);
+    EXPECT_EQ(w.directionframe1->Direction(), 8);
+    w.directionframe1->Buttons[1]->Click();
+    return mrOk;
+  });
+  ShowJoinDialog(*Form);
+  ASSERT_EQ(Windows(), windows + 1);
+  EXPECT_EQ(NewestImage(*Form).Bitmap().Width(), 100);
+  EXPECT_EQ(NewestImage(*Form).Bitmap().Height(), 100);
+  (*Dialogs)->AnswerModal([](TCustomForm& F) {
+    auto& w = dynamic_cast<Theftenform&>(F);
+    EXPECT_EQ(w.directionframe1->Direction(), 2);
+    EXPECT_EQ(w.Placement.Y1, 50);
+    return mrCancel;
+  });
+  ShowJoinDialog(*Form);
+  EXPECT_EQ((*Dialogs)->Pending(), 0u);
 }
 
 }  // namespace

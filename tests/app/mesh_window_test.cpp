@@ -282,7 +282,7 @@ TEST_F(MeshWindow, PagesShowPerMode) {
     }
     if (c.Demo) {
       EXPECT_TRUE(w.KvSpeedButton1->Down());
-      EXPECT_EQ(w.MeshFile(), Dir + "Images/Meshes/lamp.asc");
+      EXPECT_EQ(w.MeshFile(), Dir + "Images/lamp.asc");
     }
     // The demo runs from the start, with every movement.
     if (c.Mode == 2) {

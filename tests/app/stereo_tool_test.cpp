@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+#include "app/batch/batch_window.h"
+#include "app/child/drawing_options.h"
 #include "app/layer/imager_layer.h"
 #include "app/tools/mesh_tool.h"
 #include "app/tools/stereo_tool.h"
@@ -88,19 +90,35 @@ TEST_F(StereoTool, WindowPreviewsWhatTheLineMakes) {
 
 TEST_F(StereoTool, MeshDemoShowsAndCloses) {
   Form->SetWindowState(wsNormal);
-  (*Dialogs)->AnswerModal([this](TCustomForm& F) {
-    auto& w = dynamic_cast<Tanaglyphform&>(F);
-    w.Preview();
-    EXPECT_TRUE(w.Demo);
-    EXPECT_EQ(Form->WindowState(), wsMinimized);
-    // Without a fixed output size the picture takes the view's size.
-    EXPECT_EQ(w.Stereo->Width(), w.timagerlayer1->ClientWidth());
-    EXPECT_EQ(w.Stereo->Height(), w.timagerlayer1->ClientHeight());
-    return mrCancel;
-  });
-  ASSERT_TRUE(RunLine("SHOWMESHDEMO"));
-  EXPECT_EQ(Form->WindowState(), wsNormal);
-  EXPECT_TRUE(FileExists(Dir + "Images/Meshes/lamp.asc"));
+  auto* history = new Tbatchwindowform(Form.get());
+  auto* options = new TdrawingoptionsForm(Form.get());
+  ASSERT_EQ(batchwindowform, history);
+  ASSERT_EQ(drawingoptionsform, options);
+  // The demo lowers the main window and those of the history and the drawing
+  // options that are shown; a hidden one is left as it is. (After each line
+  // the menu state puts both back as their menu entries say.)
+  for (const bool optionsShown : {false, true}) {
+    SCOPED_TRACE(optionsShown ? "options shown" : "options hidden");
+    history->Show();
+    options->SetVisible(optionsShown);
+    (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+      auto& w = dynamic_cast<Tanaglyphform&>(F);
+      w.Preview();
+      EXPECT_TRUE(w.Demo);
+      EXPECT_EQ(Form->WindowState(), wsMinimized);
+      EXPECT_EQ(history->WindowState(), wsMinimized);
+      EXPECT_EQ(options->WindowState(), optionsShown ? wsMinimized : wsNormal);
+      // Without a fixed output size the picture takes the view's size.
+      EXPECT_EQ(w.Stereo->Width(), w.timagerlayer1->ClientWidth());
+      EXPECT_EQ(w.Stereo->Height(), w.timagerlayer1->ClientHeight());
+      return mrCancel;
+    });
+    ASSERT_TRUE(RunLine("SHOWMESHDEMO"));
+    EXPECT_EQ(Form->WindowState(), wsNormal);
+    EXPECT_EQ(history->WindowState(), wsNormal);
+    EXPECT_EQ(options->WindowState(), wsNormal);
+  }
+  EXPECT_TRUE(FileExists(Dir + "Images/lamp.asc"));
   EXPECT_EQ((*Dialogs)->Pending(), 0u);
 }
 
