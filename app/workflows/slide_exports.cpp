@@ -58,7 +58,8 @@ TCopyList CDFolderCopies(const TSlideSettings& S, const std::vector<std::string>
   }
   if (sound == 1 && FileExists(S.SoundFile)) {
     list.Sources.push_back(S.SoundFile);
-    list.Targets.push_back(Target + ExtractFileName(S.SoundFile));
+    // Under the name "show.ini" can hold.
+    list.Targets.push_back(Target + ShowLineText(ExtractFileName(S.SoundFile)));
   }
   // The player: the launcher under the player's name, the editor it starts, the plug-in host and the icon.
   const std::string bin = ProgramFolder();
@@ -91,19 +92,18 @@ std::vector<std::string> RunCopies(const TCopyList& List) {
 }
 
 std::string CDFolderShowIni(const TSlideSettings& S) {
-  return getCmdWithoutSourcesound(S) + WriteParamInt("SourceMode", 1) + WriteParamString("Dir", "Pics") +
-         WriteParamBool("Subdirs", true) + WriteParamString("Soundmode1Filename", ExtractFileName(S.SoundFile)) + " " +
-         S.Source.Options;
+  std::string line = getCmdWithoutSourcesound(S) + WriteParamInt("SourceMode", 1) + WriteParamString("Dir", "Pics") +
+                     WriteParamBool("Subdirs", true) +
+                     WriteParamString("Soundmode1Filename", ShowLineText(ExtractFileName(S.SoundFile)));
+  if (const std::string options = ShowLineSourceOptions(S.Source.Options); !options.empty()) line += " " + options;
+  return line;
 }
 
 std::string ScreenSaverShowIni(const TSlideSettings& S) {
-  std::string sound;
-  for (char c : S.SoundFile)
-    if (c != '"' && c != '\r' && c != '\n') sound += c;
   return "SLIDESHOW " + getSlideShowOKValues(S) + WriteParamInt("Canvasmode", 0) + WriteParamBool("noBorder", true) +
          WriteParamBool("Hidemouse", true) + WriteParamBool("forever", true) +
          WriteParamFloat("Interval", S.IntervalOn ? S.Interval : 99.0) + ImageSourceParams(S.Source) +
-         WriteParamString("Soundmode1Filename", sound);
+         WriteParamString("Soundmode1Filename", ShowLineText(S.SoundFile));
 }
 
 std::vector<std::string> WriteCDFolder(const TSlideSettings& S, const std::string& Target) {
@@ -137,11 +137,13 @@ void ExportCDFolder(const TSlideSettings& S) {
                  "fortfahren?",
                  mtConfirmation, mbOKCancel, 0) != mrOk)
     return;
+  // The example and the starting place are the user's home, where a folder can be made.
+  const std::string home = HomeFolder();
   TFolderDialogRequest request;
-  request.Text =
-      "Bitte wählen Sie einen Ordner aus, in dem die Zusammenstellung gespeichert werden soll, z.B. C:\\ .\rEs wird "
-      "dort ein Unterordner namens \"Burn\" erstellt.";
+  request.Text = "Bitte wählen Sie einen Ordner aus, in dem die Zusammenstellung gespeichert werden soll, z.B. " + home +
+                 " .\rEs wird dort ein Unterordner namens \"Burn\" erstellt.";
   request.Root = "/";
+  request.OnInitialized = [home](TFolderDialogSession& Session) { Session.SetSelection(home); };
   std::string chosen;
   if (!BrowseForFolder(request, chosen)) return;
   const std::string target = IncludeBackslash(chosen) + "burn/";
@@ -156,9 +158,10 @@ void ExportCDFolder(const TSlideSettings& S) {
     MessageDlg("Folgende Dateien konnten nicht kopiert werden:" + FailedList(failed), mtError, TMsgDlgButtons{mbOK}, 0);
     return;
   }
+  // Named as the program the folder holds.
   ShowMessage(Format("Die Zusammenstellung ist fertig, sie können das Verzeichnis %s nun auf CD brennen.\rSie können "
-                     "vorher die Datei show.exe im Verzeichnis laden, um das Ergebnis zu kontrollieren",
-                     target));
+                     "vorher die Datei %s im Verzeichnis laden, um das Ergebnis zu kontrollieren",
+                     target, kPlayerName));
   ShellOpen(target);
 }
 

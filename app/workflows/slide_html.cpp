@@ -1,7 +1,6 @@
 #include "app/workflows/slide_html.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "app/catalog/thumbnail_cache.h"
 #include "app/helpers/folder_helpers.h"
@@ -20,6 +19,7 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
+#include "platform/system/paths.h"
 
 namespace kv {
 
@@ -107,6 +107,10 @@ void ReadHtmlSettings(const std::string& Line, THtmlSettings& H) {
 
 std::string HtmlColour(uint32_t Rgb) { return "#" + LowerCase(Hex6(Rgb)); }
 
+std::string HtmlGalleryFolder(const THtmlSettings& H) {
+  return IncludeBackslash(H.MD.empty() ? HomeFolder() : H.MD) + H.SD + "/";
+}
+
 namespace {
 
 // The one writer of every line: umlauts as entities (closed by ";") and a
@@ -178,8 +182,7 @@ THtmlExportResult WriteHtmlGallery(const THtmlExportJob& Job) {
   if (!IsPlainFileName(H.SD)) throw EInOutError("Der Ordnername \"" + H.SD + "\" ist kein einfacher Name.");
   if (Job.Overview && !IsPlainFileName(H.TPfn))
     throw EInOutError("Der Dateiname \"" + H.TPfn + "\" ist kein einfacher Name.");
-  std::string base = H.MD.empty() ? std::string(std::getenv("HOME") ? std::getenv("HOME") : "/tmp") : H.MD;
-  const std::string T = IncludeBackslash(base) + H.SD + "/";
+  const std::string T = HtmlGalleryFolder(H);
   result.Folder = T;
   if (!ForceDirectories(T)) throw EInOutError("Das Verzeichnis " + T + " kann nicht angelegt werden.");
 
@@ -300,11 +303,14 @@ THtmlExportResult WriteHtmlGallery(const THtmlExportJob& Job) {
         link(IntToStr(n - 1) + ".html", H.IPlp);
         page.Line("<BR><BR>");
       }
-      std::string size;
+      // A fixed canvas gives the table the canvas size and the picture its size fitted into it.
+      std::string canvas, size;
+      if (fixedCanvas) canvas = " WIDTH=\"" + IntToStr(cw) + "\" HEIGHT=\"" + IntToStr(ch) + "\"";
       if (fixedCanvas && loaded)
         size = " WIDTH=\"" + IntToStr(shownW) + "\" HEIGHT=\"" + IntToStr(shownH) + "\"";
-      page.Line("<TABLE ALIGN=CENTER BORDER=" + IntToStr(H.IPbs) + "><TR ALIGN=CENTER><TD><IMG SRC=\"" + HtmlEscape(name) +
-                "\" BORDER=0 ALT=\"" + HtmlEscape(info[tImageInfo::filename]) + "\"" + size + "></TD></TR></TABLE><BR>");
+      page.Line("<TABLE ALIGN=CENTER BORDER=" + IntToStr(H.IPbs) + canvas + "><TR ALIGN=CENTER><TD><IMG SRC=\"" +
+                HtmlEscape(name) + "\" BORDER=0 ALT=\"" + HtmlEscape(info[tImageInfo::filename]) + "\"" + size +
+                "></TD></TR></TABLE><BR>");
       page.Line("<CENTER>");
       for (int k = 0; k < kImageInfoCount; ++k)
         if (showInfo.Contains(tImageInfo(k))) page.Line("      " + HtmlEscape(info[size_t(k)]) + "<BR>");
@@ -362,6 +368,7 @@ THtmlExportResult WriteHtmlGallery(const THtmlExportJob& Job) {
       overview.Line("    </TD>");
       if (i % columns == columns - 1) overview.Line("  </TR>");
     }
+    if (Job.OnProgress) Job.OnProgress(i + 1, n);
     if (Job.Abort && Job.Abort->load()) break;
   }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ struct THtmlSettings {
   std::vector<std::string> BI{"Hier können Sie Text oder zusätzlichen HTML-Code vor das Bild schreiben."};
   std::vector<std::string> AI{"Hier können Sie Text oder zusätzlichen HTML-Code hinter das Bild schreiben."};
   std::string SD = "HTMLShow";
-  std::string MD;  // the folder the pages' folder is made in; empty: the user's pictures folder
+  std::string MD;  // the folder the pages' folder is made in; empty: the user's home folder
   std::string JpegParams;  // the JPEG writing parameters, an image-format parameter text
 };
 
@@ -66,6 +67,9 @@ void ReadHtmlSettings(const std::string& Line, THtmlSettings& H);
 // A colour number (red in the high byte) as "#rrggbb".
 std::string HtmlColour(uint32_t Rgb);
 
+// Where the pages go: MD (the home folder when empty) + SD + "/".
+std::string HtmlGalleryFolder(const THtmlSettings& H);
+
 struct THtmlExportJob {
   std::string Show;  // the slide-show command
   THtmlSettings Settings;
@@ -73,6 +77,8 @@ struct THtmlExportJob {
   bool PicturePages = true;
   tImageInfoset ThumbInfo{tImageInfo::filename};
   const std::atomic<bool>* Abort = nullptr;  // ends the page loop after a thumbnail
+  // After each picture, before Abort is read: the pictures done so far and their number.
+  std::function<void(int32_t Done, int32_t Count)> OnProgress;
 };
 struct THtmlExportResult {
   std::string Folder;      // with "/"
@@ -99,6 +105,7 @@ class Tslidehtmlform : public TForm {
   TMemo *BT = nullptr, *AT = nullptr, *BI = nullptr, *AI = nullptr;
   TCheckListBox* InfoList = nullptr;  // "Zusätzliche Informationen" under each thumbnail
   TButton* GenerateButton = nullptr;  // "Webseite generieren"
+  TButton* ParamsButton = nullptr;    // "Parameter...": the JPEG writing parameters
   std::string JpegParams;
   tFileFormatset Filetypes{tFileFormat::jpg};
 
@@ -110,6 +117,9 @@ class Tslidehtmlform : public TForm {
   void LoadSettingsFile(const std::string& FileName);
   // Hides the pages that do not apply.
   void ShowPagesFor(bool Overview, bool PicturePages);
+  // The JPEG parameters dialog on a 1 x 1 picture, starting from JpegParams,
+  // whose text takes the result when it closes with OK.
+  void ParamsButtonClick();
 
  private:
   tformstorage1* FStore = nullptr;

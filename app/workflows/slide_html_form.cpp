@@ -1,14 +1,21 @@
 // The settings window of the HTML gallery and the export it starts.
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 
 #include "app/helpers/folder_helpers.h"
+#include "app/main/main_form.h"
+#include "app/params/format_params.h"
 #include "app/params/file_kinds.h"
 #include "app/params/param_strings.h"
 #include "app/settings/form_storage1.h"
 #include "app/workflows/slide_html.h"
 #include "app/workflows/slide_text_file.h"
 #include "components/controls/kv_spin.h"
+#include "imaging/formats/imager_io.h"
+#include "imaging/views/io_previews.h"
+#include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
@@ -27,6 +34,7 @@ namespace kv {
 namespace {
 
 constexpr int32_t kLabelW = 170, kEditW = 260, kRow = 28;
+constexpr int32_t kJpegPage = 4;  // the JPEG page of the format parameters dialog
 
 uint32_t HexValue(const TEdit* E, uint32_t Default) {
   return uint32_t(StrToIntDef("$" + Trim(E->Text()), int32_t(Default))) & 0xFFFFFF;
@@ -164,15 +172,12 @@ Tslidehtmlform::Tslidehtmlform(TComponent* AOwner) : TForm(AOwner) {
   IPfp = edit(5, "Erstes Bild");
   IPlp = edit(5, "Letztes Bild");
   IOca = check(5, "Alle Bilder in JPG konvertieren");
-  {
-    auto* b = new TButton(this);
-    b->SetParent(Pages[5]);
-    b->SetCaption("Parameter...");
-    b->SetBounds(10, y[5], 120, 25);
-    // The JPEG parameters are kept as their text; no dialog of its own here.
-    b->SetEnabled(false);
-    y[5] += kRow;
-  }
+  ParamsButton = new TButton(this);
+  ParamsButton->SetParent(Pages[5]);
+  ParamsButton->SetCaption("Parameter...");
+  ParamsButton->SetBounds(10, y[5], 120, 25);
+  ParamsButton->OnClick = [this](TObject*) { ParamsButtonClick(); };
+  y[5] += kRow;
   BI = memo(6);
   AI = memo(7);
   GRbc = colour(8, "Hintergrundfarbe");
@@ -342,6 +347,17 @@ void Tslidehtmlform::ShowPagesFor(bool Overview, bool PicturePages) {
   for (int i = 4; i < 8; ++i) Pages[i]->SetTabVisible(PicturePages);
 }
 
+void Tslidehtmlform::ParamsButtonClick() {
+  if (!IOPreviewsDialogMaker()) InstallIOPreviewsDialog();
+  TImagerIO io(nullptr);
+  TBitmap one(1, 1, pf24bit);
+  io.AttachBitmap(&one);
+  ReadFormatParams(JpegParams, io.Params(), "dummy.jpg");
+  io.Params().FileName = "dummy.jpg";
+  if (!io.ShowPreviewsDialog(kJpegPage)) return;
+  JpegParams = Trim(WriteFormatParams(io.Params(), "dummy.jpg"));
+}
+
 void ExportHtmlGallery(const TSlideSettings& Show) {
   THtmlExportJob job;
   const TModalResult first = MessageDlg(
@@ -369,15 +385,25 @@ void ExportHtmlGallery(const TSlideSettings& Show) {
   job.Show = getcmdstring(Show);
   job.Settings = form->Settings();
   job.ThumbInfo = form->ThumbInfo();
-  const std::string base = job.Settings.MD.empty() ? std::string(std::getenv("HOME") ? std::getenv("HOME") : "/tmp")
-                                                   : job.Settings.MD;
-  const std::string target = IncludeBackslash(base) + job.Settings.SD + "/";
+  const std::string target = HtmlGalleryFolder(job.Settings);
   if (DirectoryExists(target) &&
       MessageDlg("Hinweis: Das Verzeichnis " + target +
                      " existiert bereits, es sollte auf jeden Fall leer sein. Bitte löschen Sie das Verzeichnis bevor "
                      "Sie weitermachen.",
                  mtWarning, mbOKCancel, 0) != mrOk)
     return;
+  // The main window's progress bar follows the pictures, and its abort test
+  // (Escape, seen while messages run) ends the page loop after a thumbnail.
+  std::atomic<bool> abort{false};
+  job.Abort = &abort;
+  job.OnProgress = [&abort](int32_t Done, int32_t Count) {
+    if (form1 && form1->onprogressany(nullptr, Done * 100 / std::max(1, Count))) abort = true;
+  };
+  struct TProgressReset {
+    ~TProgressReset() {
+      if (form1) form1->PercentProc(0);
+    }
+  } reset;
   const THtmlExportResult r = WriteHtmlGallery(job);
   if (!r.Failed.empty()) {
     std::string list;

@@ -265,6 +265,7 @@ void Tdoslide::playfile(int32_t Index) {
     FWaiting = true;
     Breathe();
     FWaiting = false;
+    WaitWhileKeyDown();
     if (OnWait) OnWait();
     if (!FAdvance && interval > 0 && int64_t(Elapsed(start)) >= waitMs && !FPaused) SetAdvance(true);
   }
@@ -378,8 +379,19 @@ void Tdoslide::FormKeyDown(uint16_t& Key, TShiftState) {
     case VK_LEFT: b = mbtBack; break;
     default: return;
   }
+  const uint16_t pressed = Key;
   Key = 0;
-  if (MediaPlayer2[b]->Enabled()) MediaPlayer2Click(b);
+  // One press acts once: the repeats of a held key, and other keys, wait for its release.
+  if (FHeldKey != 0 || !MediaPlayer2[b]->Enabled()) return;
+  FHeldKey = pressed;
+  MediaPlayer2Click(b);
+}
+
+void Tdoslide::WaitWhileKeyDown() {
+  // Messages still run, so the buttons and the mouse work; a window that
+  // loses the focus never sees the release, so the wait ends with it.
+  while (FHeldKey != 0 && GetKeyState(FHeldKey) < 0 && !FFinished && Active()) Breathe();
+  FHeldKey = 0;
 }
 
 void Tdoslide::KvSpinEdit2Change() {

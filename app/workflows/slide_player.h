@@ -80,6 +80,7 @@ class Tdoslide : public TForm {
   void RunTransition();
   void ScreenSaverInput();
   void SetAdvance(bool Next);
+  // Lets messages run until the key that acted is released.
   void WaitWhileKeyDown();
 
   std::vector<std::string> FFiles;
@@ -94,6 +95,7 @@ class Tdoslide : public TForm {
   bool FAdvance = false;
   bool FPaused = false;
   bool FWaiting = false;
+  uint16_t FHeldKey = 0;  // the key that acted last, until the wait loop sees it released
   int32_t FSoundMode = 0;
   TPoint FMouseDown{0, 0};
   int32_t FIgnoreMoves = 5;

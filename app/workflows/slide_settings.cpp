@@ -7,23 +7,33 @@
 
 namespace kv {
 
-namespace {
-
 // A quote would end a text value early, a line break would split the
 // command: neither can stand in one, so they are left out.
-std::string Unquoted(const std::string& Text) {
+std::string ShowLineText(const std::string& Text) {
   std::string r;
   for (char c : Text)
     if (c != '"' && c != '\r' && c != '\n') r += c;
   return r;
 }
 
-}  // namespace
+// A raw value copied over could carry blanks, quotes or line breaks into the command.
+std::string ShowLineSourceOptions(const std::string& Text) {
+  const TImageSourceParams read = ReadImageSourceParams(Text);
+  std::string options;
+  auto present = [&](const char* Key) { return ReadParamString(Text, Key, "\x01") != "\x01"; };
+  if (present("Sort1")) options += WriteParamInt("Sort1", read.Sort.Sort1);
+  if (present("Sort1descanding")) options += WriteParamBool("Sort1descanding", read.Sort.Sort1Descending);
+  if (present("Sort2")) options += WriteParamInt("Sort2", read.Sort.Sort2);
+  if (present("Sort2descanding")) options += WriteParamBool("Sort2descanding", read.Sort.Sort2Descending);
+  if (present("Filetypes")) options += WriteParamInt("Filetypes", read.Filetypes);
+  return Trim(options);
+}
 
 std::string ImageSourceParams(const TSlideSource& Source) {
   std::string s = WriteParamInt("SourceMode", Source.Kind);
-  if (Source.Kind == 1) s += WriteParamString("Dir", Unquoted(Source.Dir)) + WriteParamBool("Subdirs", Source.Subdirs);
-  if (Source.Kind == 0) s += WriteParamString("catalog", Unquoted(Source.Catalog));
+  if (Source.Kind == 1)
+    s += WriteParamString("Dir", ShowLineText(Source.Dir)) + WriteParamBool("Subdirs", Source.Subdirs);
+  if (Source.Kind == 0) s += WriteParamString("catalog", ShowLineText(Source.Catalog));
   s += WriteParamBool("seperate", Source.Separate);
   s += " " + Source.Options;
   return s;
@@ -54,7 +64,7 @@ void TSlideFontItems::FromFont(const TFont& F) {
 std::string getSlideShowOKValues(const TSlideSettings& S) {
   TFont font;
   S.Font.ToFont(font);
-  font.SetName(Unquoted(S.Font.Name));
+  font.SetName(ShowLineText(S.Font.Name));
   return WriteParamInt("Imagesizemode", S.Imagesizemode) + WriteParamInt("Anchor", S.Anchor) +
          WriteParamInt("Filter", S.Filter) + WriteParamBool("Effects", S.Effects) +
          WriteParamInt("EffectsTime", S.EffectsTime) + WriteParamInt("Soundmode", S.Soundmode < 0 ? 0 : S.Soundmode) +
@@ -70,7 +80,7 @@ std::string getCmdWithoutSourcesound(const TSlideSettings& S) {
 }
 
 std::string getcmdstring(const TSlideSettings& S) {
-  return getCmdWithoutSourcesound(S) + WriteParamString("Soundmode1Filename", Unquoted(S.SoundFile)) +
+  return getCmdWithoutSourcesound(S) + WriteParamString("Soundmode1Filename", ShowLineText(S.SoundFile)) +
          ImageSourceParams(S.Source);
 }
 
@@ -105,17 +115,8 @@ TSlideSettings SlideSettingsFromCommand(const std::string& Line) {
   s.Source.Subdirs = ReadParamBool(Line, "Subdirs", false);
   s.Source.Catalog = ReadParamString(Line, "catalog", "");
   s.Source.Separate = ReadParamBool(Line, "seperate", false);
-  // The options as the image source reads them, written anew: a raw value
-  // copied over could carry blanks or quotes into the command.
-  const TImageSourceParams read = ReadImageSourceParams(Line);
-  std::string options;
-  auto present = [&](const char* Key) { return ReadParamString(Line, Key, "\x01") != "\x01"; };
-  if (present("Sort1")) options += WriteParamInt("Sort1", read.Sort.Sort1);
-  if (present("Sort1descanding")) options += WriteParamBool("Sort1descanding", read.Sort.Sort1Descending);
-  if (present("Sort2")) options += WriteParamInt("Sort2", read.Sort.Sort2);
-  if (present("Sort2descanding")) options += WriteParamBool("Sort2descanding", read.Sort.Sort2Descending);
-  if (present("Filetypes")) options += WriteParamInt("Filetypes", read.Filetypes);
-  if (!options.empty()) s.Source.Options = Trim(options);
+  // The options as the image source reads them, written anew.
+  if (const std::string options = ShowLineSourceOptions(Line); !options.empty()) s.Source.Options = options;
   return s;
 }
 

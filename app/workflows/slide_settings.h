@@ -68,6 +68,12 @@ std::string getcmdstring(const TSlideSettings& S);
 // The record a command line describes; what the line lacks keeps the setup window's default.
 TSlideSettings SlideSettingsFromCommand(const std::string& Line);
 
+// A text as a value of a show line can hold it: quotes and line breaks left out.
+std::string ShowLineText(const std::string& Text);
+// The sort keys and file kinds that Text names, as the image source reads
+// them, written anew; keys the text lacks stay out.
+std::string ShowLineSourceOptions(const std::string& Text);
+
 // A name the user typed for a file of the program's own folders: a plain
 // name, so the file stays inside its folder. False for an empty name, for
 // one holding a path delimiter or "..", and for "." alone.

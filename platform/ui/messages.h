@@ -376,6 +376,8 @@ TShiftState KeyDataToShiftState(int32_t KeyData);
 // Negative while the key is held, as the window system reports it; tracks the
 // keyboard and mouse events the application has seen.
 int16_t GetKeyState(int32_t VirtKey);
+// Records a key going down or up, so GetKeyState answers for it (Escape during long work).
+void NoteKeyState(uint16_t VirtKey, bool Down);
 
 // ---- typed views of the parameters ----
 

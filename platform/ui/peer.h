@@ -118,8 +118,6 @@ uint16_t VirtualKeyOf(int QtKey, Qt::KeyboardModifiers Modifiers);
 int QtKeyOfShortCut(uint16_t ShortCut);
 // Records the modifiers and buttons of an input event for GetKeyState.
 void NoteInputState(Qt::KeyboardModifiers Modifiers, Qt::MouseButtons Buttons);
-// Records a key going down or up, so GetKeyState answers for it (Escape during long work).
-void NoteKeyState(uint16_t VirtKey, bool Down);
 // Calls Fn and hands any exception to Application->HandleException.
 template <typename F>
 void Guarded(TObject* Sender, F&& Fn);

@@ -62,8 +62,10 @@ class DesktopSession : public test::TDisplaySessionTest {
   }
 };
 
-// Every run mode without its window yet says so in a box and ends with its
-// code once the box is answered: no crash on the way out.
+// The player and the screen saver with no "show.ini" to play, and the screen
+// saver started for its settings (no switch, or "/c"), say so in a box and
+// end with their code once it is answered; the preview and password switches
+// end at once without one. No crash on the way out.
 TEST_F(DesktopSession, RunModesEndWithTheirCodeAfterTheirBox) {
   struct TCase {
     const char* Program;

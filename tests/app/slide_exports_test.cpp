@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "app/catalog/image_source.h"
 #include "app/helpers/folder_helpers.h"
 #include "app/startup/hand_over.h"
 #include "app/tools/tool_files.h"
@@ -99,6 +100,35 @@ TEST_F(SlideExports, CDFolderTakesOnlyTheChosenKindsOfACatalog) {
   EXPECT_TRUE(fs::exists(target + "Pics/x.png"));
   EXPECT_TRUE(fs::exists(target + "Pics/z.png"));
   EXPECT_FALSE(fs::exists(target + "Pics/y.bmp"));
+  SetProgramFolder("");
+}
+
+// A quote in the music's name or a line break in the source options would end
+// a value early or split the command: "show.ini" stays one line that names
+// the copied music and keeps the options.
+TEST_F(SlideExports, CDFolderShowIniHoldsNamesWithQuotesAndBreaks) {
+  SetProgramFolder(KV_PROGRAM_DIR);
+  Picture(Dir + "show/x.png");
+  WriteText(Dir + "Das \"Lied\".wav", "RIFF");
+  TSlideSettings s = Folder(Dir + "show", false);
+  s.Soundmode = 1;
+  s.SoundFile = Dir + "Das \"Lied\".wav";
+  s.Source.Options = "Sort1=2 Filetypes=2 \r\nSort2=\"3";
+  const std::string target = Dir + "burn/";
+  std::vector<std::string> failed;
+  ASSERT_NO_THROW(failed = WriteCDFolder(s, target));
+  EXPECT_TRUE(failed.empty());
+  const std::string ini = ReadText(target + "show.ini");
+  ASSERT_FALSE(ini.empty());
+  EXPECT_EQ(ini.find_first_of("\r\n"), ini.size() - 1) << ini;
+  const std::string line = ini.substr(0, ini.size() - 1);
+  const TSlideSettings back = SlideSettingsFromCommand(line);
+  EXPECT_EQ(back.SoundFile, "Das Lied.wav");
+  EXPECT_TRUE(fs::exists(target + back.SoundFile));
+  EXPECT_EQ(back.Source.Dir, "Pics");
+  const TImageSourceParams source = ReadImageSourceParams(line);
+  EXPECT_EQ(source.Sort.Sort1, 2);
+  EXPECT_EQ(source.Filetypes, 2);
   SetProgramFolder("");
 }
 

@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 
+#include "app/main/main_form.h"
 #include "app/tools/tool_files.h"
 #include "app/workflows/slide_html.h"
 #include "command_fixture.h"
+#include "imaging/views/io_previews.h"
 #include "platform/graphics/bitmap.h"
+#include "platform/ui/button.h"
+#include "platform/ui/std_controls.h"
 #include "support/bitmap_patterns.h"
 #include "support/outside_tools.h"
 #include "support/temp_files.h"
@@ -112,7 +117,73 @@ TEST_F(SlideHtml, FixedCanvasWritesJpegUnderJpgNames) {
   WriteHtmlGallery(j);
   EXPECT_TRUE(fs::exists(Dir + "web/0.jpg"));
   EXPECT_FALSE(fs::exists(Dir + "web/0.png"));
-  EXPECT_NE(Page("0.html").find("SRC=\"0.jpg\" BORDER=0 ALT=\"a.png\" WIDTH=\"20\" HEIGHT=\"15\""), std::string::npos);
+  // The table takes the canvas, the picture its size fitted into it.
+  EXPECT_NE(Page("0.html").find("<TABLE ALIGN=CENTER BORDER=2 WIDTH=\"20\" HEIGHT=\"20\"><TR ALIGN=CENTER><TD><IMG "
+                                "SRC=\"0.jpg\" BORDER=0 ALT=\"a.png\" WIDTH=\"20\" HEIGHT=\"15\">"),
+            std::string::npos)
+      << Page("0.html");
+}
+
+// Escape held while the pages are made: the loop ends after the first
+// picture's thumbnail, the overview is still closed, and the main window's
+// progress bar is reset.
+TEST_F(SlideHtml, EscapeEndsTheExportAfterAThumbnail) {
+  for (const char* n : {"a.png", "b.png", "c.png"}) Picture(n);
+  const char* oldPath = std::getenv("PATH");
+  const std::string path = oldPath ? oldPath : "/usr/bin:/bin";
+  fs::create_directories(Dir + "bin");
+  WriteText(Dir + "bin/xdg-open", "#!/bin/sh\nexit 0\n");
+  fs::permissions(Dir + "bin/xdg-open", fs::perms::owner_all);
+  setenv("PATH", (Dir + "bin:" + path).c_str(), 1);
+
+  TSlideSettings show;
+  show.Source.Dir = Dir + "pics";
+  (*Dialogs)->Answer(mrYes);  // an overview
+  (*Dialogs)->Answer(mrYes);  // and a page per picture
+  (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+    auto& form = dynamic_cast<Tslidehtmlform&>(F);
+    form.MD->SetText(Dir);
+    form.SD->SetText("web");
+    return mrOk;
+  });
+  (*Dialogs)->Answer(mrOk);  // the closing message
+  Form->ProgressBar1->SetPosition(50);
+  NoteKeyState(VK_ESCAPE, true);
+  ExportHtmlGallery(show);
+  NoteKeyState(VK_ESCAPE, false);
+  setenv("PATH", path.c_str(), 1);
+
+  EXPECT_TRUE(fs::exists(Dir + "web/0.html"));
+  EXPECT_TRUE(fs::exists(Dir + "web/p0.jpg"));
+  EXPECT_FALSE(fs::exists(Dir + "web/1.html"));
+  const std::string index = Page("index.html");
+  EXPECT_NE(index.find("p0.jpg"), std::string::npos);
+  EXPECT_EQ(index.find("p1.jpg"), std::string::npos);
+  EXPECT_NE(index.find("</HTML>"), std::string::npos);
+  EXPECT_EQ(Form->ProgressBar1->Position(), 0);
+}
+
+// "Parameter..." opens the JPEG page of the format parameters dialog on the
+// stored parameters; OK keeps what was chosen, Cancel keeps the text as it was.
+TEST_F(SlideHtml, ParameterButtonEditsTheJpegParameters) {
+  Tslidehtmlform f(nullptr);
+  THtmlSettings h;
+  ReadHtmlSettings("WebSlide Quality=55", h);
+  f.SetSettings(h);
+  ASSERT_TRUE(f.ParamsButton->Enabled());
+  for (const bool ok : {true, false}) {
+    (*Dialogs)->AnswerModal([&](TCustomForm& F) {
+      auto& d = dynamic_cast<TfIOPreviews&>(F);
+      EXPECT_EQ(d.ActivePageKind(), ppJPEG);
+      EXPECT_EQ(d.Jpeg.Quality->Text(), ok ? "55" : "70");
+      d.Jpeg.Quality->SetText(ok ? "70" : "10");
+      if (!ok) return mrCancel;
+      d.OKButton->Click();
+      return mrNone;
+    });
+    f.ParamsButton->Click();
+    EXPECT_NE(WriteHtmlSettings(f.Settings()).find(" Quality=70"), std::string::npos) << ok;
+  }
 }
 
 TEST_F(SlideHtml, TypedNamesStayInTheirFolder) {

@@ -15,6 +15,7 @@
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/ticks.h"
 #include "platform/ui/button.h"
+#include "platform/ui/message_window.h"
 #include "platform/system/sound.h"
 #include "support/alsa_test_env.h"
 #include "support/bitmap_patterns.h"
@@ -142,6 +143,49 @@ TEST_F(SlidePlayer, KeysAndButtons) {
     if (Wait == 206) S.MediaPlayer2Click(mbtStop);
   });
   EXPECT_EQ(q.Names, (std::vector<std::string>{"a.png", "d.png", "a.png"}));
+}
+
+// A key acts once however long it is held: its repeats step no further, and
+// the show moves on only after the key is released. The key messages arrive
+// from the message loop while the player waits, as the window's would.
+TEST_F(SlidePlayer, AHeldKeyActsOnceAndThePlayerWaitsForItsRelease) {
+  SetUpPictures();
+  Tdoslide* slide = nullptr;
+  bool released = false;
+  HWND keyboard = 0;
+  keyboard = AllocateHWnd([&](TMessage& M) {
+    if (M.Msg == WM_USER) {
+      NoteKeyState(VK_RIGHT, true);
+      slide->Perform(WM_KEYDOWN, VK_RIGHT, 1);
+      for (int i = 0; i < 3; ++i) slide->Perform(WM_KEYDOWN, VK_RIGHT, 0x40000001);  // repeats
+      SetTimer(keyboard, 1, 300);
+    } else if (M.Msg == WM_TIMER) {
+      KillTimer(keyboard, 1);
+      NoteKeyState(VK_RIGHT, false);
+      slide->Perform(WM_KEYUP, VK_RIGHT, LPARAM(0xC0000001u));
+      released = true;
+    }
+  });
+  std::vector<bool> releasedWhenShown;
+  const TPlayed p = Play(Show("forever=0"), [&](Tdoslide& S, int32_t Wait) {
+    if (!slide) {
+      slide = &S;
+      // Play's observer stays; this one notes whether the key was up by then.
+      S.OnShown = [&, shown = S.OnShown](int32_t I) {
+        shown(I);
+        releasedWhenShown.push_back(released);
+      };
+    }
+    if (Wait == 3) PostMessage(keyboard, WM_USER);
+    if (!releasedWhenShown.empty()) {
+      uint16_t esc = VK_ESCAPE;
+      S.FormKeyDown(esc, {});
+    }
+  });
+  DeallocateHWnd(keyboard);
+  NoteKeyState(VK_RIGHT, false);
+  EXPECT_EQ(p.Names, (std::vector<std::string>{"a.png", "c.bmp"}));
+  EXPECT_EQ(releasedWhenShown, (std::vector<bool>{true}));
 }
 
 TEST_F(SlidePlayer, InformationTextIsDrawnAtTheBottom) {
