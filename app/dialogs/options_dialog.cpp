@@ -24,7 +24,6 @@
 #include "platform/rtl/strings.h"
 #include "platform/system/paths.h"
 #include "platform/system/process.h"
-#include "platform/system/registry.h"
 #include "platform/ui/application.h"
 #include "platform/ui/button.h"
 #include "platform/ui/dialogs.h"
@@ -44,9 +43,6 @@ const char kClearDiskQuestion[] =
     "Diese Funktion löscht alle Cache-Dateien (Datei-Endung: .cache) aus dem Verzeichnis:\r%s\r\rMöchten Sie "
     "fortfahren?";
 
-// The word table's languages by the extension of their module.
-const char* const kWordTableLanguages[] = {"EN", "IT", "DE", "ES", "FR", "PT", "EL", "RU", "NL", "SV"};
-
 std::vector<std::string> KindExtensions(tFileFormat Kind) {
   std::vector<std::string> list;
   const std::string first = FileKindExtension(Kind);
@@ -58,12 +54,6 @@ std::vector<std::string> KindExtensions(tFileFormat Kind) {
     list.push_back(ext);
   }
   return list;
-}
-
-std::string ReadLanguageChoice() {
-  TRegistry r;
-  if (!r.OpenKeyReadOnly(LanguageChoiceKey)) return {};
-  return r.ValueExists(LanguageChoiceValueName()) ? r.ReadString(LanguageChoiceValueName()) : std::string();
 }
 
 TLabel* AddLabel(TWinControl* Parent, const std::string& Caption, int32_t Left, int32_t Top, int32_t Width = 220) {
@@ -103,7 +93,8 @@ TButton* AddButton(TWinControl* Parent, const std::string& Caption, int32_t Left
 }  // namespace
 
 std::vector<std::string> LanguageChoices() {
-  std::vector<std::string> list(std::begin(kWordTableLanguages), std::end(kWordTableLanguages));
+  std::vector<std::string> list;
+  for (const TLanguageChoice& c : WordTableLanguages) list.push_back(c.Extension);
   namespace fs = std::filesystem;
   std::error_code ec;
   std::vector<std::string> modules;

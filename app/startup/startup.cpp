@@ -136,6 +136,21 @@ void WriteLanguageChoice(const std::string& Extension) {
   if (r.OpenKey(LanguageChoiceKey, true)) r.WriteString(LanguageChoiceValueName(), UpperCase(Extension));
 }
 
+std::string ReadLanguageChoice() {
+  TRegistry r;
+  if (!r.OpenKeyReadOnly(LanguageChoiceKey)) return {};
+  return r.ValueExists(LanguageChoiceValueName()) ? r.ReadString(LanguageChoiceValueName()) : std::string();
+}
+
+TMsgLanguage LanguageOfChoice(const std::string& Extension) {
+  const std::string ext = UpperCase(Trim(Extension));
+  for (const TLanguageChoice& c : WordTableLanguages)
+    if (ext == c.Extension) return c.Language;
+  return msSystem;
+}
+
+void ApplyLanguageChoice() { IMSetProgramLanguage(LanguageOfChoice(ReadLanguageChoice())); }
+
 void RunInitSwitch(const std::string& Extension) {
   ImportRegFile(ProgramFolder() + "kavrelin.reg");
   if (!Extension.empty() && FileExists(ProgramFolder() + "kavrelin." + Extension)) WriteLanguageChoice(Extension);
@@ -209,6 +224,8 @@ int KavrelinMain(int Argc, char** Argv) {
         settingsProblem = E.Message();
       }
     }
+    // Read once: a choice made in the options takes effect at the next start.
+    ApplyLanguageChoice();
     Application->CreateForm(form1);
     StartMark("main window created");
     if (!settingsProblem.empty())

@@ -30,6 +30,11 @@ std::optional<std::string>& LocaleOverride() {
   return Locale;
 }
 
+TMsgLanguage& ProgramLanguage() {
+  static TMsgLanguage Language = msSystem;
+  return Language;
+}
+
 // The locale that decides the language of messages, by POSIX precedence.
 std::string SystemLocale() {
   if (LocaleOverride()) return *LocaleOverride();
@@ -110,11 +115,17 @@ void IMWordsInit() { FillLibraryRows(Table()); }
 
 std::string IMGetMsg(int Key, TMsgLanguage Language) {
   if (!ValidKey(Key) || Language > msUser) return "";
-  if (Language == msSystem) Language = SystemMsgLanguage();
+  if (Language == msSystem) Language = ProgramLanguage() != msSystem ? ProgramLanguage() : SystemMsgLanguage();
   const std::string& Word = Table()[Language - 1][Key];
   // An empty label is never useful: the English word stands in for it.
   return Word.empty() ? Table()[msEnglish - 1][Key] : Word;
 }
+
+void IMSetProgramLanguage(TMsgLanguage Language) {
+  ProgramLanguage() = Language >= msEnglish && Language <= msSwedish ? Language : msSystem;
+}
+
+TMsgLanguage IMProgramLanguage() { return ProgramLanguage(); }
 
 void IMSetSystemLanguageForTesting(std::optional<std::string> Locale) { LocaleOverride() = std::move(Locale); }
 

@@ -39,9 +39,16 @@ void IMSetMsg(TMsgLanguage Language, int Key, const std::string& Text);
 // Fills rows msEnglish..msSwedish with the library's words; msUser is left as it is.
 void IMWordsInit();
 
-// The word of Key in Language. msSystem picks the row from the system's locale
-// at each call. An empty entry gives the English word; a key out of range gives "".
+// The word of Key in Language. msSystem picks the program's language when one
+// is set, else the row of the system's locale, at each call. An empty entry
+// gives the English word; a key out of range gives "".
 std::string IMGetMsg(int Key, TMsgLanguage Language);
+
+// The language msSystem stands for, chosen by the program over the locale;
+// msSystem (or a value without a row of the library's own) leaves it to the
+// locale again.
+void IMSetProgramLanguage(TMsgLanguage Language);
+TMsgLanguage IMProgramLanguage();
 
 // Replaces the locale read from LC_ALL / LC_MESSAGES / LANG (e.g. "sv_SE.UTF-8");
 // std::nullopt goes back to the environment.

@@ -31,8 +31,10 @@
 #include "imaging/processing/bitmap_utils.h"
 #include "imaging/processing/ff_files.h"
 #include "imaging/views/imager_mview.h"
+#include "platform/system/paths.h"
 #include "platform/ui/actions.h"
 #include "platform/ui/button.h"
+#include "platform/ui/file_dialog.h"
 #include "platform/ui/memo.h"
 #include "platform/ui/menus.h"
 #include "platform/ui/page_control.h"
@@ -40,6 +42,7 @@
 #include "platform/ui/std_controls.h"
 #include "platform/ui/timer.h"
 #include "support/outside_tools.h"
+#include "support/temp_files.h"
 
 namespace kv {
 namespace {
@@ -604,6 +607,66 @@ TEST(FilterFactoryEditor, ErrorsFiltersAndLines) {
   EXPECT_EQ(frame.Library().GetField(ffkTitle, 1), "Mein Filter");
   frame.Edits[2]->SetText("Stärke");
   EXPECT_EQ(frame.Library().GetField(ffkControlName, 1, 2), "Stärke");
+}
+
+// "Speichern ..." takes back what is still pending (a slider that has not
+// settled) and writes a ".ffl" below "User Filter"; "Laden ..." in a new
+// frame gives every field of every filter back.
+using FilterFactoryEditorFiles = test::TTempFolderTest;
+TEST_F(FilterFactoryEditorFiles, SavedLibraryLoadsBackTheSame) {
+  EnsureQtApplication();
+  SetProgramFolder(Dir);
+  fs::create_directories(Dir + "User Filter");
+  const std::string file = Dir + "User Filter/eigene.ffl";
+  Tframeuserfilform frame(nullptr);
+  frame.RichEdit1->SetText("255-r");
+  frame.ChooseField(ffkGreen);
+  frame.RichEdit1->SetText("g*ctl(1)/255");
+  frame.ChooseField(ffkBlue);
+  frame.RichEdit1->SetText("(b+\nctl(2))/2");
+  frame.ChooseField(ffkTitle);
+  frame.RichEdit1->SetText("Erster");
+  frame.Edits[1]->SetText("Grünanteil");
+  frame.Button4->Click();  // "+": a second filter, shown in front of the first
+  frame.ChooseField(ffkRed);
+  frame.RichEdit1->SetText("x > X/2 ? 255 : 0");
+  frame.ChooseField(ffkCategory);
+  frame.RichEdit1->SetText("Tests");
+  frame.Sliders[3]->SetValue(7);
+
+  std::string initialDir, pattern;
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    initialDir = S.Request().InitialDir;
+    pattern = S.FilterPattern();
+    S.SetFileNameText("eigene");  // the extension comes from the dialog
+    S.PressOK();
+  });
+  frame.Button2->Click();
+  EXPECT_EQ(initialDir, Dir + "User Filter");
+  EXPECT_EQ(pattern, "*.ffl");
+  ASSERT_TRUE(fs::exists(file));
+  EXPECT_TRUE(frame.FilesChanged());
+  EXPECT_EQ(frame.Library().GetField(ffkControlValue, 0, 3), "7");
+
+  Tframeuserfilform loaded(nullptr);
+  AnswerFileDialog([&](TFileDialogSession& S) {
+    S.SelectFile(file);
+    S.SetFileNameText("eigene.ffl");
+    S.PressOK();
+  });
+  loaded.Button1->Click();
+  EXPECT_EQ(PendingFileDialogAnswers(), 0);
+  ASSERT_EQ(loaded.Library().Count(), 2);
+  EXPECT_EQ(loaded.Label2->Caption(), "1/2");
+  EXPECT_EQ(loaded.RichEdit1->Text(), "x > X/2 ? 255 : 0");
+  EXPECT_EQ(loaded.Sliders[3]->Value(), 7);
+  EXPECT_EQ(loaded.Library().GetField(ffkBlue, 1), "(b+ ctl(2))/2");
+  for (int32_t n = 0; n < 2; ++n)
+    for (int32_t kind = ffk8BF; kind <= ffkAlpha; ++kind)
+      for (int32_t i = 0; i < (kind == ffkControlName || kind == ffkControlValue ? 8 : 1); ++i)
+        EXPECT_EQ(loaded.Library().GetField(kind, n, i), frame.Library().GetField(kind, n, i))
+            << "filter " << n << " field " << kind << " index " << i;
+  SetProgramFolder("");
 }
 
 }  // namespace

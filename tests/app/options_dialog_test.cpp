@@ -20,6 +20,7 @@
 #include "app/startup/startup.h"
 #include "components/controls/file_dir_edit.h"
 #include "components/controls/kv_spin.h"
+#include "imaging/model/words.h"
 #include "interpreter_fixture.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/system/registry.h"
@@ -221,6 +222,36 @@ TEST_F(OptionsDialog, OkWritesEverythingAndANewMainWindowReadsItBack) {
   EXPECT_FALSE(IsExtensionAssociated("png", "pngGrafik"));
   EXPECT_EQ(RunCapture("grep '^image/png=' '" + Dir + "defaults' | tail -1"), "image/png=other-viewer.desktop\n");
   EXPECT_EQ(LanguageValue(), "");
+}
+
+// The language takes effect at the next start, as its label says: the start
+// makes the stored choice the word table's language for the texts that name
+// none, and "Standard" or a module without a row of its own leaves the locale.
+TEST_F(OptionsDialog, TheLanguageChoiceSelectsTheWordTableAtTheNextStart) {
+  const std::string program = ProgramFolder();
+  SetProgramFolder(Dir + "prog/");
+  ForceDirectories(Dir + "prog");
+  WriteText(Dir + "prog/kavrelin.XX", "");  // a module the word table has no row for
+  IMSetSystemLanguageForTesting("de_DE.UTF-8");
+  const struct {
+    const char* Choice;
+    const char* Cancel;  // word 4 of the table
+  } cases[] = {{"FR", "Annuler"}, {"SV", "Avbryt"}, {"XX", "Abbrechen"}, {"Standard", "Abbrechen"}};
+  for (const auto& c : cases) {
+    const std::string before = IMGetMsg(4, msSystem);
+    RunOptions([&](Toptionform& d) {
+      const int32_t at = d.LanguageBox->IndexOf(c.Choice);
+      ASSERT_GE(at, 0) << c.Choice;
+      d.LanguageBox->Select(at);
+      d.Button1->Click();
+    });
+    EXPECT_EQ(IMGetMsg(4, msSystem), before) << c.Choice << ": changed before the restart";
+    ApplyLanguageChoice();  // as the program does when it starts
+    EXPECT_EQ(IMGetMsg(4, msSystem), c.Cancel) << c.Choice;
+  }
+  IMSetSystemLanguageForTesting(std::nullopt);
+  IMSetProgramLanguage(msSystem);
+  SetProgramFolder(program);
 }
 
 // Kinds whose extensions share one file type (jpg, jpeg, jpe are all

@@ -20,6 +20,7 @@ class Words : public ::testing::Test {
     IMWordsInit();
     IMWords()[msUser - 1].fill("");
     IMSetSystemLanguageForTesting(std::nullopt);
+    IMSetProgramLanguage(msSystem);
   }
 };
 
@@ -151,6 +152,21 @@ TEST_F(Words, SwedishAndGreekLocales) {
   IMSetSystemLanguageForTesting("el_GR.UTF-8");
   EXPECT_EQ(IMGetMsg(120, msSystem), "Apply");
   EXPECT_EQ(IMGetMsg(4, msSystem), "Άκυρο");
+}
+
+// The program's choice stands for msSystem over any locale, Swedish included;
+// a value without a library row of its own leaves the locale to decide.
+TEST_F(Words, ProgramLanguageWinsOverTheLocale) {
+  IMSetSystemLanguageForTesting("de_DE.UTF-8");
+  IMSetProgramLanguage(msSwedish);
+  EXPECT_EQ(IMGetMsg(4, msSystem), "Avbryt");
+  EXPECT_EQ(IMGetMsg(4, msFrench), "Annuler");
+  for (TMsgLanguage none : {msSystem, msUser, TMsgLanguage(msUser + 1)}) {
+    IMSetProgramLanguage(msFrench);
+    IMSetProgramLanguage(none);
+    EXPECT_EQ(IMProgramLanguage(), msSystem) << int(none);
+    EXPECT_EQ(IMGetMsg(4, msSystem), "Abbrechen") << int(none);
+  }
 }
 
 // Restores one environment variable when it goes out of scope.
