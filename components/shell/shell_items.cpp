@@ -287,7 +287,15 @@ void TdfsCustomSystemTreeView::SetComboBox(TdfsCustomSystemComboBox* Value) {
 
 HWND TdfsCustomSystemTreeView::GetValidHandle() { return ValidHandleOf(this); }
 
-void TdfsCustomSystemTreeView::RebuildImageLists() { SetImages(SystemImageList(false)); }
+void TdfsCustomSystemTreeView::RebuildImageLists() {
+  SetImages(SystemImageList(false));
+  Invalidate();
+}
+
+void TdfsCustomSystemTreeView::Dispatch(TMessage& Message) {
+  if (Message.Msg == CM_SYSCOLORCHANGE) RebuildImageLists();
+  TCustomTreeView::Dispatch(Message);
+}
 
 void TdfsCustomSystemTreeView::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomTreeView::Notification(AComponent, Operation);
@@ -359,6 +367,13 @@ void TdfsCustomSystemListView::SetComboBox(TdfsCustomSystemComboBox* Value) {
 
 TCustomImageList* TdfsCustomSystemListView::LargeImages() const { return SystemImageList(true); }
 TCustomImageList* TdfsCustomSystemListView::SmallImages() const { return SystemImageList(false); }
+
+void TdfsCustomSystemListView::RebuildImageLists() { Invalidate(); }
+
+void TdfsCustomSystemListView::Dispatch(TMessage& Message) {
+  if (Message.Msg == CM_SYSCOLORCHANGE) RebuildImageLists();
+  TCustomListBox::Dispatch(Message);
+}
 
 HWND TdfsCustomSystemListView::GetValidHandle() { return ValidHandleOf(this); }
 
@@ -439,6 +454,13 @@ void TdfsCustomSystemComboBox::SetListView(TdfsCustomSystemListView* Value) {
 }
 
 TCustomImageList* TdfsCustomSystemComboBox::Images() const { return SystemImageList(false); }
+
+void TdfsCustomSystemComboBox::RebuildImageLists() { Invalidate(); }
+
+void TdfsCustomSystemComboBox::Dispatch(TMessage& Message) {
+  if (Message.Msg == CM_SYSCOLORCHANGE) RebuildImageLists();
+  TCustomComboBox::Dispatch(Message);
+}
 
 HWND TdfsCustomSystemComboBox::GetValidHandle() { return ValidHandleOf(this); }
 

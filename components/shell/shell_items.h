@@ -140,9 +140,11 @@ class TdfsCustomSystemTreeView : public TCustomTreeView, public TdfsShellLinked 
   void SetComboBox(TdfsCustomSystemComboBox* Value);
 
   HWND GetValidHandle() override;
-  // Rebuilds the image lists (the system's colours changed).
+  // Takes the system image list again and repaints with it; runs when the
+  // system's colours change.
   virtual void RebuildImageLists();
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Dispatch(TMessage& Message) override;
 
   // Whether a read-delay timer is pending.
   bool ReadPending() const;
@@ -177,6 +179,9 @@ class TdfsCustomSystemListView : public TCustomListBox, public TdfsShellLinked {
   void SetComboBox(TdfsCustomSystemComboBox* Value);
   TCustomImageList* LargeImages() const;
   TCustomImageList* SmallImages() const;
+  // Repaints with the system image lists as they are now; runs when the system's colours change.
+  virtual void RebuildImageLists();
+  void Dispatch(TMessage& Message) override;
 
   // The folder shown (as the links told it); its items are the lines.
   PCItemIDList GetSelectedPIDL() const override { return FFolder.Get(); }
@@ -209,6 +214,9 @@ class TdfsCustomSystemComboBox : public TCustomComboBox, public TdfsShellLinked 
   TdfsCustomSystemListView* ListView() const { return FLinks.ListView; }
   void SetListView(TdfsCustomSystemListView* Value);
   TCustomImageList* Images() const;
+  // Repaints with the system image list as it is now; runs when the system's colours change.
+  virtual void RebuildImageLists();
+  void Dispatch(TMessage& Message) override;
 
   HWND GetValidHandle() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;

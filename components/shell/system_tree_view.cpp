@@ -9,6 +9,7 @@
 #include "platform/system/debug_output.h"
 #include "platform/ui/application.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/scrolling.h"
 #include "platform/ui/system_image_list.h"
 
 namespace kv {
@@ -559,9 +560,15 @@ void TdfsSystemTreeView::MouseUp(TMouseButton Button, TShiftState Shift, int32_t
 void TdfsSystemTreeView::MouseMove(TShiftState Shift, int32_t X, int32_t Y) {
   TdfsCustomSystemTreeView::MouseMove(Shift, X, Y);
   if (!FAutoscroll) return;
-  const int32_t h = ItemHeight();
-  if (Y < h) SetTopRow(TopRow() - 1);
-  else if (Y > ClientHeight() - h) SetTopRow(TopRow() + 1);
+  // Within a font height of an edge; the bottom and right zones keep clear
+  // of the other bar's corner while it shows.
+  const int32_t h = FontHeight();
+  const int32_t bottom = ClientHeight() - (ScrollBarVisible(this, SB_HORZ) ? kAutoscrollBarInset : 0);
+  const int32_t right = ClientWidth() - (ScrollBarVisible(this, SB_VERT) ? kAutoscrollBarInset : 0);
+  if (Y < h) Perform(WM_VSCROLL, SB_LINEUP, 0);
+  else if (Y > bottom - h) Perform(WM_VSCROLL, SB_LINEDOWN, 0);
+  if (X < h) Perform(WM_HSCROLL, SB_LINELEFT, 0);
+  else if (X > right - h) Perform(WM_HSCROLL, SB_LINERIGHT, 0);
 }
 
 }  // namespace kv

@@ -24,6 +24,8 @@ using TTVNodeEvent = std::function<void(TObject* Sender, TTreeNode* Node)>;
 
 // Attributes asked of every item the tree adds.
 constexpr uint32_t kTreeAttributeMask = 0xF20B0177;
+// How far the autoscroll's bottom and right zones move in while the other scroll bar shows.
+constexpr int32_t kAutoscrollBarInset = 16;
 
 class TdfsSystemTreeView : public TdfsCustomSystemTreeView {
  public:

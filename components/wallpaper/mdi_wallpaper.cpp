@@ -232,7 +232,7 @@ void TMDIWallpaper::HookedWndProc(TMessage& Message) {
   }
   if (prev) prev(Message);
   if (Message.Msg == WM_SIZE && FMode != wpTile && FMode != wpTopLeft) InvalidateClient();
-  else if (Message.Msg == WM_SYSCOLORCHANGE_) SystemColorsChanged();
+  else if (Message.Msg == WM_SYSCOLORCHANGE) SystemColorsChanged();
 }
 
 int32_t MDIScrollDelta(uint16_t Code, int32_t Pos, int32_t Min, int32_t Max, int32_t Page) {

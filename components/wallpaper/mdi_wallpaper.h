@@ -23,7 +23,6 @@ KV_DECLARE_EXCEPTION(EMDIWallpaper, Exception)
 
 constexpr char SWallpaperClientAtRuntime[] = "Cannot change a TMDIWallpaper's Client property at runtime.";
 constexpr char SWallpaperChainBroken[] = "Message from %s.%s:\r\n\r\nOops... Messing up %s's window procedure chain.%s";
-constexpr UINT WM_SYSCOLORCHANGE_ = 0x0015;
 
 class TMDIWallpaper : public TComponent {
  public:

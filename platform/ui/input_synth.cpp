@@ -7,7 +7,9 @@
 #include <QtGui/QKeyEvent>
 #include <QtGui/QMouseEvent>
 #include <QtGui/QPainter>
+#include <QtGui/QPalette>
 #include <QtGui/QPixmap>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QWidget>
 #include <cstring>
 
@@ -157,6 +159,21 @@ void SynthFocus(TControl* Control, bool In) {
   QFocusEvent e(In ? QEvent::FocusIn : QEvent::FocusOut, Qt::TabFocusReason);
   QCoreApplication::sendEvent(w, &e);
 }
+
+struct TSynthColorScheme::TSaved {
+  QPalette Palette;
+};
+
+TSynthColorScheme::TSynthColorScheme() : FSaved(std::make_unique<TSaved>()) {
+  FSaved->Palette = QApplication::palette();
+  QPalette dark = FSaved->Palette;
+  for (QPalette::ColorRole r : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::WindowText,
+                                QPalette::Text, QPalette::ButtonText})
+    dark.setColor(r, QColor(255 - dark.color(r).red(), 255 - dark.color(r).green(), 255 - dark.color(r).blue()));
+  QApplication::setPalette(dark);
+}
+
+TSynthColorScheme::~TSynthColorScheme() { QApplication::setPalette(FSaved->Palette); }
 
 std::unique_ptr<TBitmap> GrabControl(TControl* Control) {
   QWidget* w = PeerWidget(Control);

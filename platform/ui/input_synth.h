@@ -28,6 +28,21 @@ void SynthText(TControl* Control, const std::string& Text);
 // Focus arriving or leaving as the window system reports it.
 void SynthFocus(TControl* Control, bool In);
 
+// The desktop switching to another colour scheme while the object lives and
+// back when it goes: the application's palette changes as the desktop's
+// settings change it, and each switch is announced as such a change is.
+class TSynthColorScheme {
+ public:
+  TSynthColorScheme();
+  ~TSynthColorScheme();
+  TSynthColorScheme(const TSynthColorScheme&) = delete;
+  TSynthColorScheme& operator=(const TSynthColorScheme&) = delete;
+
+ private:
+  struct TSaved;
+  std::unique_ptr<TSaved> FSaved;
+};
+
 // What the control's window shows now, children included, as a 24-bit
 // bitmap (nullptr without a window).
 std::unique_ptr<TBitmap> GrabControl(TControl* Control);

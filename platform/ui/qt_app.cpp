@@ -21,6 +21,7 @@
 #include "platform/system/paths.h"
 #include "platform/ui/application.h"
 #include "platform/ui/clipboard.h"
+#include "platform/ui/sys_color_watch.h"
 
 namespace kv {
 
@@ -37,6 +38,7 @@ std::vector<char*> GArgv;
 // Deleted before Qt's own globals go (which also lets the font engine free
 // its caches); the program's components go first, while Qt still works.
 void DeleteQtApplication() {
+  StopWatchingSystemColors();
   if (Application) Application->DestroyComponents();
   QCoreApplication::sendPostedEvents();  // forms released but not yet freed, widgets to delete
   delete GQtApp;
@@ -102,6 +104,7 @@ void EnsureQtApplication() {
   // Made now, it outlives the handler.
   QIcon::fromTheme(QStringLiteral("kavrelin"));
   std::atexit(DeleteQtApplication);
+  WatchSystemColors();
   Clipboard();  // the lower layers reach the desktop's clipboard from now on
 }
 

@@ -43,6 +43,18 @@ int32_t SystemIconIndex(const std::vector<std::string>& Names) {
   return -1;
 }
 
+void RefreshSystemImageLists() {
+  TSystemLists& l = Lists();
+  for (const auto& [name, index] : l.Index) {
+    TBitmap small, smallMask, large, largeMask;
+    if (index < 0 || !ThemeIconImage(name, 16, clWindow, small, smallMask) ||
+        !ThemeIconImage(name, 32, clWindow, large, largeMask))
+      continue;
+    l.Small.Replace(index, small, &smallMask);
+    l.Large.Replace(index, large, &largeMask);
+  }
+}
+
 int32_t SystemOverlayIndex(int32_t Overlay) {
   switch (Overlay) {
     case 0: return SystemIconIndex({"emblem-shared"});

@@ -17,5 +17,9 @@ TCustomImageList* SystemImageList(bool Large);
 int32_t SystemIconIndex(const std::vector<std::string>& Names);
 // Overlay pictures drawn over an icon: 0 shared, 1 link.
 int32_t SystemOverlayIndex(int32_t Overlay);
+// Draws every icon again from the theme as it is now, at the index it
+// has (the desktop's theme or colours changed); an icon the theme no longer
+// has keeps its old picture. The lists tell their users.
+void RefreshSystemImageLists();
 
 }  // namespace kv

@@ -26,7 +26,7 @@ int32_t TTreeNode::Level() const {
 void TTreeNode::SetText(const std::string& Value) {
   if (Value == FText) return;
   FText = Value;
-  FOwner->Invalidate();
+  FOwner->StructureChanged();  // the widest label may have changed
 }
 
 void TTreeNode::SetHasChildren(bool Value) {
@@ -97,7 +97,7 @@ bool TTreeNode::EditText() {
     FOwner->FEdit->OnExit = [Tree = FOwner](TObject*) { Tree->EndEditNode(false); };
   }
   const TRect r = FOwner->NodeRect(this);
-  const int32_t left = FOwner->TextLeft(this);
+  const int32_t left = FOwner->TextLeft(this) - FOwner->FLeftPos;
   FOwner->FEdit->SetBounds(left, r.Top, std::max(FOwner->ClientWidth() - left, 40), r.Height() + 2);
   FOwner->FEdit->SetText(FText);
   FOwner->FEdit->SetParent(FOwner);
@@ -159,6 +159,7 @@ void TCustomTreeView::Clear() {
   BeginUpdate();
   while (!FRoot.FChildren.empty()) DeleteNode(FRoot.FChildren.back().get());
   FTopRow = 0;
+  FLeftPos = 0;
   EndUpdate();
 }
 
@@ -269,20 +270,34 @@ void TCustomTreeView::Notification(TComponent* AComponent, TOperation Operation)
 void TCustomTreeView::SetCheckboxes(bool Value) {
   if (Value == FCheckboxes) return;
   FCheckboxes = Value;
-  Invalidate();
+  StructureChanged();
 }
 
 void TCustomTreeView::SetShowRoot(bool Value) {
   if (Value == FShowRoot) return;
   FShowRoot = Value;
-  Invalidate();
+  StructureChanged();
+}
+
+int32_t TCustomTreeView::FontHeight() const {
+  auto& c = const_cast<TBitmap&>(FMeasure).Canvas();
+  c.Font().Assign(Font());
+  return c.TextHeight("Wg");
 }
 
 int32_t TCustomTreeView::ItemHeight() const {
+  return std::max(FontHeight() + 2, (FImages ? FImages->Height() : 16) + 2);
+}
+
+int32_t TCustomTreeView::ContentWidth() const {
+  if (FContentWidth >= 0) return FContentWidth;
+  RowOf(nullptr);
   auto& c = const_cast<TBitmap&>(FMeasure).Canvas();
   c.Font().Assign(Font());
-  const int32_t text = c.TextHeight("Wg") + 2;
-  return std::max(text, (FImages ? FImages->Height() : 16) + 2);
+  int32_t w = 0;
+  for (const TTreeNode* n : FRows) w = std::max(w, TextLeft(n) + c.TextWidth(n->FText) + 4);
+  FContentWidth = w;
+  return w;
 }
 
 void TCustomTreeView::EndUpdate() {
@@ -309,6 +324,7 @@ void TCustomTreeView::Rows(std::vector<TTreeNode*>& Out) const {
 
 void TCustomTreeView::StructureChanged() {
   FRowsValid = false;
+  FContentWidth = -1;
   if (FUpdating) return;
   UpdateBars();
   Invalidate();
@@ -357,6 +373,17 @@ void TCustomTreeView::SetTopRow(int32_t Value) {
   Invalidate();
 }
 
+int32_t TCustomTreeView::MaxLeftPos() const { return std::max(0, ContentWidth() - ClientWidth()); }
+
+void TCustomTreeView::SetLeftPos(int32_t Value) {
+  Value = std::clamp(Value, 0, MaxLeftPos());
+  if (Value == FLeftPos) return;
+  FLeftPos = Value;
+  if (FEdit && FEditNode) FEdit->SetLeft(TextLeft(FEditNode) - FLeftPos);
+  UpdateBars();
+  Invalidate();
+}
+
 void TCustomTreeView::UpdateBars() {
   if (!HandleAllocated() || FUpdating) return;
   RowOf(nullptr);
@@ -366,6 +393,15 @@ void TCustomTreeView::UpdateBars() {
   v.nPage = static_cast<uint32_t>(std::max(ClientHeight() / std::max(ItemHeight(), 1), 1));
   v.nPos = FTopRow;
   SetScrollInfo(this, SB_VERT, v, true);
+  // Showing a bar narrows the client area, which comes back here (WM_SIZE)
+  // and sets both bars again for the new size.
+  FLeftPos = std::clamp(FLeftPos, 0, MaxLeftPos());
+  TScrollInfo h;
+  h.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  h.nMax = std::max(ContentWidth() - 1, 0);
+  h.nPage = static_cast<uint32_t>(std::max(ClientWidth(), 1));
+  h.nPos = FLeftPos;
+  SetScrollInfo(this, SB_HORZ, h, true);
 }
 
 void TCustomTreeView::CreateParams(TCreateParams& Params) {
@@ -375,6 +411,23 @@ void TCustomTreeView::CreateParams(TCreateParams& Params) {
 }
 
 void TCustomTreeView::Dispatch(TMessage& Message) {
+  if (Message.Msg == WM_HSCROLL) {
+    TWMScroll s(Message);
+    const int32_t column = std::max(ItemHeight(), 1);
+    switch (s.ScrollCode()) {
+      case SB_LEFT: SetLeftPos(0); break;
+      case SB_RIGHT: SetLeftPos(1 << 30); break;
+      case SB_LINELEFT: SetLeftPos(FLeftPos - column); break;
+      case SB_LINERIGHT: SetLeftPos(FLeftPos + column); break;
+      case SB_PAGELEFT: SetLeftPos(FLeftPos - ClientWidth()); break;
+      case SB_PAGERIGHT: SetLeftPos(FLeftPos + ClientWidth()); break;
+      case SB_THUMBTRACK:
+      case SB_THUMBPOSITION: SetLeftPos(s.Pos()); break;
+      default: break;
+    }
+    return;
+  }
+  if (Message.Msg == CM_FONTCHANGED) StructureChanged();  // row height and label widths follow the font
   if (Message.Msg == WM_VSCROLL) {
     TWMScroll s(Message);
     const int32_t page = std::max(ClientHeight() / std::max(ItemHeight(), 1), 1);
@@ -404,7 +457,7 @@ void TCustomTreeView::MouseDown(TMouseButton Button, TShiftState Shift, int32_t 
   if (CanFocus() && Showing()) SetFocus();
   TTreeNode* n = GetNodeAt(X, Y);
   if (n && Button == mbLeft) {
-    const int32_t buttonLeft = (n->Level() + (FShowRoot ? 0 : -1)) * Indent();
+    const int32_t buttonLeft = (n->Level() + (FShowRoot ? 0 : -1)) * Indent() - FLeftPos;
     if (n->HasChildren() && X >= buttonLeft && X < buttonLeft + Indent()) {
       if (n->Expanded()) n->Collapse();
       else n->Expand(false);
@@ -477,8 +530,9 @@ void TCustomTreeView::Paint() {
   int32_t top = 0;
   for (size_t i = size_t(std::max(FTopRow, 0)); i < FRows.size() && top < ClientHeight(); ++i, top += h) {
     TTreeNode* n = FRows[i];
-    int32_t x = (n->Level() + (FShowRoot ? 0 : -1)) * Indent();
-    if (n->HasChildren() && x >= 0) {
+    const int32_t level = (n->Level() + (FShowRoot ? 0 : -1)) * Indent();
+    int32_t x = level - FLeftPos;
+    if (n->HasChildren() && level >= 0) {
       const int32_t cx = x + Indent() / 2, cy = top + h / 2;
       c.Pen().SetColor(clGrayText);
       c.Brush().SetColor(Color());

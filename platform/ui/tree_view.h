@@ -107,6 +107,15 @@ class TCustomTreeView : public TCustomControl {
   int32_t ItemHeight() const;
   int32_t TopRow() const { return FTopRow; }
   void SetTopRow(int32_t Value);
+  // How far the rows are scrolled to the left, in pixels; a row wider than
+  // the client area brings the horizontal bar. A column (one step of the
+  // bar's arrows) is as wide as a row is high.
+  int32_t LeftPos() const { return FLeftPos; }
+  void SetLeftPos(int32_t Value);
+  // The width the shown rows need: the right edge of the widest label.
+  int32_t ContentWidth() const;
+  // The height of a line of text in the tree's font.
+  int32_t FontHeight() const;
 
   // Drawing and scroll bars wait until the last EndUpdate.
   void BeginUpdate() { ++FUpdating; }
@@ -161,6 +170,7 @@ class TCustomTreeView : public TCustomControl {
   int32_t RowOf(const TTreeNode* Node) const;
   int32_t Indent() const { return 19; }
   int32_t TextLeft(const TTreeNode* Node) const;
+  int32_t MaxLeftPos() const;
 
   TTreeNode FRoot{this, nullptr};
   TTreeNode* FSelected = nullptr;
@@ -174,6 +184,8 @@ class TCustomTreeView : public TCustomControl {
   bool FClearing = false;
   int32_t FUpdating = 0;
   int32_t FTopRow = 0;
+  int32_t FLeftPos = 0;
+  mutable int32_t FContentWidth = -1;  // -1: measure again
   mutable std::vector<TTreeNode*> FRows;
   mutable bool FRowsValid = false;
   TBitmap FMeasure{1, 1, pf24bit};

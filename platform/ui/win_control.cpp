@@ -483,6 +483,17 @@ void TWinControl::Dispatch(TMessage& Message) {
       for (TControl* c : FControls) c->Perform(CM_PARENTFONTCHANGED);
       Invalidate();
       return;
+    case WM_SYSCOLORCHANGE:
+      Perform(CM_SYSCOLORCHANGE);
+      return;
+    case CM_SYSCOLORCHANGE: {
+      // Every control below hears it; one may free another on the way.
+      const std::vector<TControl*> children = FControls;
+      for (TControl* c : children)
+        if (std::find(FControls.begin(), FControls.end(), c) != FControls.end()) c->Perform(CM_SYSCOLORCHANGE);
+      Invalidate();
+      return;
+    }
     case CM_DIALOGKEY:
       // Offered to each child in turn; the first that takes it ends the round
       // (a button's click may free controls, so nothing is touched after it).

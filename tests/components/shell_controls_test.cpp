@@ -20,9 +20,12 @@
 #include "platform/ui/clipboard.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
+#include "platform/ui/input_synth.h"
 #include "platform/ui/message_window.h"
 #include "platform/ui/popup_menu.h"
 #include "platform/ui/qt_app.h"
+#include "platform/ui/scrolling.h"
+#include "platform/ui/system_image_list.h"
 #include "support/outside_tools.h"
 #include "support/shell_home.h"
 #include "support/temp_files.h"
@@ -256,11 +259,46 @@ TEST_F(ShellTree, FollowsFilesAndFoldersMadeWhileItWatches) {
   EXPECT_TRUE(Until([&] { return !Child(t->Root(0), "epsilon"); }));
   EXPECT_EQ(t->WatchedPath(), Root);
 
-  // With files shown, files follow too.
+  // With files shown, files follow too: made, renamed and deleted.
   t->SetShowFiles(true);
   t->SetSelected(t->Root(0));
   test::WriteText(Root + "/foto.jpg", "x");
   EXPECT_TRUE(Until([&] { return Child(t->Root(0), "foto.jpg") != nullptr; }));
+  fs::rename(Root + "/foto.jpg", Root + "/urlaub.jpg");
+  EXPECT_TRUE(Until([&] { return Child(t->Root(0), "urlaub.jpg") && !Child(t->Root(0), "foto.jpg"); }));
+  fs::remove(Root + "/text.txt");
+  EXPECT_TRUE(Until([&] { return !Child(t->Root(0), "text.txt"); }));
+  EXPECT_EQ(t->WatchedPath(), Root);
+}
+
+TEST_F(ShellTree, ALinkedListFollowsFilesMadeRenamedAndDeletedWhileTheTreeWatches) {
+  TdfsSystemTreeView* t = MakeTree(false);
+  auto* list = new TdfsCustomSystemListView(Form);
+  list->SetParent(Form);
+  ASSERT_EQ(t->ListView(), list);
+  t->HandleNeeded();
+  t->SetSelected(t->Root(0));
+  ASSERT_EQ(t->WatchedPath(), Root);
+  const auto lines = [list] {
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < list->Items().Count(); ++i) out.push_back(list->Items().Get(i));
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto shows = [&](const std::string& Name) {
+    const auto l = lines();
+    return std::find(l.begin(), l.end(), Name) != l.end();
+  };
+  ASSERT_TRUE(shows("text.txt"));
+  // The tree shows no files, but the list does: file changes are watched for it.
+  test::WriteText(Root + "/neu.jpg", "x");
+  EXPECT_TRUE(Until([&] { return shows("neu.jpg"); }));
+  fs::rename(Root + "/neu.jpg", Root + "/umbenannt.jpg");
+  EXPECT_TRUE(Until([&] { return shows("umbenannt.jpg") && !shows("neu.jpg"); }));
+  fs::remove(Root + "/text.txt");
+  EXPECT_TRUE(Until([&] { return !shows("text.txt"); }));
+  EXPECT_EQ(lines(), (std::vector<std::string>{"alpha", "beta", "bild.PNG", "bild.jpg", "umbenannt.jpg"}));
+  EXPECT_EQ(t->WatchedPath(), Root);
 }
 
 TEST_F(ShellTree, AVanishedFolderHandsTheSelectionToItsNearestParent) {
@@ -300,6 +338,85 @@ TEST_F(ShellTree, AStoppedWatcherEndsAndNeverReports) {
   EXPECT_TRUE(Until([&] { return ends == 1 && TFileChangeThread::RunningCount() == 0; }));
   WaitForMessages(20);
   EXPECT_EQ(ends, 1);
+}
+
+TEST_F(ShellTree, AutoscrollNearTheEdgesWithTheZonesClearOfTheOtherBar) {
+  for (int i = 10; i < 40; ++i) fs::create_directory(Root + "/o" + std::to_string(i));
+  TdfsSystemTreeView* t = MakeTree();
+  t->SetBounds(0, 0, 160, 200);
+  const std::string wide = "Ein Wurzelordner mit einer Beschriftung, die breiter ist als der Baum";
+  t->SetCustomDirCaption(wide);
+  t->SetAutoscroll(true);
+  const int32_t fh = t->FontHeight(), col = t->ItemHeight(), w = t->ClientWidth(), h = t->ClientHeight();
+  const int32_t inset = kAutoscrollBarInset;
+  struct TCase {
+    int32_t X, Y, Rows, Pixels;
+  };
+  const auto run = [&](const char* State, const std::vector<TCase>& Cases) {
+    for (const TCase& c : Cases) {
+      t->SetTopRow(3);
+      t->SetLeftPos(2 * col);
+      const int32_t row0 = t->TopRow(), left0 = t->LeftPos();
+      SynthMouse(t, maMove, c.X, c.Y);
+      EXPECT_EQ(t->TopRow() - row0, c.Rows) << State << " at " << c.X << "," << c.Y;
+      EXPECT_EQ(t->LeftPos() - left0, c.Pixels) << State << " at " << c.X << "," << c.Y;
+    }
+  };
+  // Both bars: the bottom and right zones sit 16 pixels further in.
+  ASSERT_TRUE(ScrollBarVisible(t, SB_HORZ) && ScrollBarVisible(t, SB_VERT));
+  run("both bars", {{w / 2, h / 2, 0, 0},
+                    {w / 2, fh - 1, -1, 0},
+                    {w / 2, h - 1, 1, 0},
+                    {w / 2, h - inset - fh + 1, 1, 0},
+                    {w / 2, h - inset - fh - 1, 0, 0},
+                    {fh - 1, h / 2, 0, -col},
+                    {w - inset - fh + 1, h / 2, 0, col},
+                    {w - inset - fh - 1, h / 2, 0, 0},
+                    {fh - 1, fh - 1, -1, -col}});
+  // Only the horizontal bar: the right zone is a font height wide at the edge.
+  t->Root(0)->Collapse();
+  ASSERT_TRUE(ScrollBarVisible(t, SB_HORZ) && !ScrollBarVisible(t, SB_VERT));
+  const int32_t w1 = t->ClientWidth();
+  run("horizontal bar", {{w1 - inset - fh + 1, t->ClientHeight() / 2, 0, 0}, {w1 - fh + 1, t->ClientHeight() / 2, 0, col}});
+  // Only the vertical bar: so is the bottom zone.
+  t->Root(0)->Expand();
+  t->SetCustomDirCaption("R");
+  ASSERT_TRUE(!ScrollBarVisible(t, SB_HORZ) && ScrollBarVisible(t, SB_VERT));
+  const int32_t h2 = t->ClientHeight();
+  run("vertical bar", {{t->ClientWidth() / 2, h2 - inset - fh + 1, 0, 0}, {t->ClientWidth() / 2, h2 - fh + 1, 1, 0}});
+  t->SetAutoscroll(false);
+  run("off", {{t->ClientWidth() / 2, h2 - 1, 0, 0}, {1, 1, 0, 0}});
+}
+
+// Counts how often a shell control takes the system image lists again.
+template <class T>
+class TCountingRebuilds : public T {
+ public:
+  using T::T;
+  int Rebuilds = 0;
+  void RebuildImageLists() override {
+    ++Rebuilds;
+    T::RebuildImageLists();
+  }
+};
+
+TEST_F(ShellTree, TheLinkedControlsTakeTheSystemIconsAgainWhenTheDesktopColoursChange) {
+  auto* t = new TCountingRebuilds<TdfsSystemTreeView>(Form);
+  t->SetParent(Form);
+  t->SetRootFolder(rfCustom);
+  t->SetCustomDir(Root);
+  auto* list = new TCountingRebuilds<TdfsCustomSystemListView>(Form);
+  list->SetParent(Form);
+  auto* combo = new TCountingRebuilds<TdfsSystemComboBox>(Form);
+  combo->SetParent(Form);
+  Form->HandleNeeded();
+  t->HandleNeeded();
+  {
+    TSynthColorScheme dark;
+    EXPECT_TRUE(Until([&] { return t->Rebuilds == 1 && list->Rebuilds == 1 && combo->Rebuilds == 1; }, 3000));
+  }
+  EXPECT_TRUE(Until([&] { return t->Rebuilds == 2 && list->Rebuilds == 2 && combo->Rebuilds == 2; }, 3000));
+  EXPECT_EQ(t->Images(), SystemImageList(false));
 }
 
 TEST_F(ShellTree, ComboAndListFollowTheTreeAndTheTreeFollowsTheCombo) {

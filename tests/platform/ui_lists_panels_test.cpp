@@ -1,16 +1,24 @@
-// Image lists, list boxes, panels, popup menus, the folder chooser and the
-// control under a screen point, headless.
+// Image lists, list boxes, tree views, panels, popup menus, the folder
+// chooser, the control under a screen point and the desktop's colour
+// changes reaching the controls, headless.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "platform/ui/actions.h"
 #include "platform/ui/find_control.h"
 #include "platform/ui/folder_dialog.h"
 #include "platform/ui/forms.h"
 #include "platform/ui/image_list.h"
+#include "platform/ui/input_synth.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/panel.h"
 #include "platform/ui/popup_menu.h"
 #include "platform/ui/qt_app.h"
+#include "platform/ui/scrolling.h"
+#include "platform/ui/system_image_list.h"
+#include "platform/ui/tree_view.h"
+#include "support/message_wait.h"
 
 namespace kv {
 namespace {
@@ -99,6 +107,108 @@ TEST_F(UiListsTest, ListBoxLinesSelectionAndSidewaysScrolling) {
   box->Items().Clear();
   EXPECT_EQ(box->ItemIndex(), -1);
   EXPECT_EQ(box->Items().Count(), 0);
+}
+
+// The left edge of the selection's highlight in the row at Y, -1 when none.
+int32_t HighlightLeft(TControl* C, int32_t Y) {
+  const auto shot = GrabControl(C);
+  if (!shot) return -1;
+  for (int32_t x = 0; x < shot->Width(); ++x)
+    if (static_cast<TColorRef>(shot->GetPixelColor(x, Y)) == ColorToRGB(clHighlight)) return x;
+  return -1;
+}
+
+TEST_F(UiListsTest, TreeViewScrollsSidewaysWhenALabelIsWiderThanTheView) {
+  TForm f(nullptr);
+  f.SetBounds(0, 0, 300, 300);
+  auto* tree = new TTreeView(&f);
+  tree->SetParent(&f);
+  tree->SetBounds(0, 0, 120, 200);
+  f.Show();
+  TTreeNode* root = tree->AddChild(nullptr, "kurz");
+  TTreeNode* deep = tree->AddChild(root, "ein Eintrag, dessen Name weit über den Rand hinausreicht");
+  tree->AddChild(deep, "x");
+  EXPECT_FALSE(ScrollBarVisible(tree, SB_HORZ));  // the long label is not shown yet
+  root->Expand();
+  ASSERT_GT(tree->ContentWidth(), tree->ClientWidth());
+  EXPECT_TRUE(ScrollBarVisible(tree, SB_HORZ));
+  TScrollInfo h;
+  h.fMask = SIF_RANGE | SIF_PAGE;
+  ASSERT_TRUE(GetScrollInfo(tree, SB_HORZ, h));
+  EXPECT_EQ(h.nMax + 1, tree->ContentWidth());
+  EXPECT_EQ(int32_t(h.nPage), tree->ClientWidth());
+
+  // The rows move left by a column (a row's height) per arrow step, and no further than the widest label.
+  tree->SetSelected(deep);
+  const int32_t row = tree->NodeRect(deep).Top + tree->ItemHeight() / 2;
+  const int32_t left0 = HighlightLeft(tree, row);
+  ASSERT_GT(left0, 0);
+  tree->Perform(WM_HSCROLL, SB_LINERIGHT);
+  EXPECT_EQ(tree->LeftPos(), tree->ItemHeight());
+  EXPECT_EQ(GetScrollPos(tree, SB_HORZ), tree->ItemHeight());
+  EXPECT_EQ(HighlightLeft(tree, row), left0 - tree->ItemHeight());
+  tree->Perform(WM_HSCROLL, SB_RIGHT);
+  EXPECT_EQ(tree->LeftPos(), tree->ContentWidth() - tree->ClientWidth());
+  tree->Perform(WM_HSCROLL, SB_LINELEFT);
+  const int32_t before = tree->ContentWidth() - tree->ClientWidth() - tree->ItemHeight();
+  EXPECT_EQ(tree->LeftPos(), before);
+  tree->Perform(WM_HSCROLL, SB_PAGELEFT);
+  EXPECT_EQ(tree->LeftPos(), std::max(0, before - tree->ClientWidth()));
+  tree->Perform(WM_HSCROLL, SB_LEFT);
+  EXPECT_EQ(tree->LeftPos(), 0);
+
+  // A click on the scrolled expand button still finds it (unscrolled, the
+  // point would lie left of the button and select the row instead).
+  tree->SetLeftPos(15);
+  ASSERT_EQ(tree->LeftPos(), 15);
+  const TRect r = tree->NodeRect(deep);
+  const int32_t button = deep->Level() * 19 + 19 / 2 - tree->LeftPos();
+  tree->Perform(WM_LBUTTONDOWN, MK_LBUTTON, static_cast<LPARAM>(MakeLong(button, r.Top + r.Height() / 2)));
+  tree->Perform(WM_LBUTTONUP, 0, static_cast<LPARAM>(MakeLong(button, r.Top + r.Height() / 2)));
+  EXPECT_TRUE(deep->Expanded());
+
+  // Once the long label is out of sight again the bar goes and the rows return to the left edge.
+  root->Collapse();
+  EXPECT_EQ(tree->LeftPos(), 0);
+  EXPECT_FALSE(ScrollBarVisible(tree, SB_HORZ));
+}
+
+// A control that counts the colour changes it hears.
+class TColorListener : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int Heard = 0;
+  void Dispatch(TMessage& Message) override {
+    if (Message.Msg == CM_SYSCOLORCHANGE) ++Heard;
+    TCustomControl::Dispatch(Message);
+  }
+};
+
+TEST_F(UiListsTest, ADesktopColourChangeReachesEveryControlOnceAndRedrawsTheSystemIcons) {
+  TForm f(nullptr);
+  auto* panel = new TPanel(&f);
+  panel->SetParent(&f);
+  auto* nested = new TColorListener(&f);
+  nested->SetParent(panel);
+  auto* top = new TColorListener(&f);
+  top->SetParent(&f);
+  f.HandleNeeded();
+  ASSERT_GE(SystemIconIndex({"folder"}), 0);
+  int changes = 0;
+  TChangeLink link;
+  link.OnChange = [&](TObject*) { ++changes; };
+  SystemImageList(false)->RegisterChanges(&link);
+  {
+    TSynthColorScheme dark;
+    EXPECT_TRUE(test::WaitWithMessages([&] { return nested->Heard > 0 && top->Heard > 0; }, 5));
+    // The palette and the theme news of one switch are told once.
+    for (int i = 0; i < 20; ++i) Application->ProcessMessages();
+    EXPECT_EQ(nested->Heard, 1);
+    EXPECT_EQ(top->Heard, 1);
+    EXPECT_GT(changes, 0);  // the icons were drawn again
+  }
+  EXPECT_TRUE(test::WaitWithMessages([&] { return nested->Heard == 2 && top->Heard == 2; }, 5));
+  SystemImageList(false)->UnRegisterChanges(&link);
 }
 
 TEST_F(UiListsTest, PanelBevelsAndTheAreaLeftForAlignedChildren) {
