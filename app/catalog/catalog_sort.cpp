@@ -185,7 +185,11 @@ std::vector<std::string> ReadCatalogFile(const std::string& FileName) {
   std::vector<std::string> out;
   out.reserve(size_t(lines.Count()));
   for (int32_t i = 0; i < lines.Count(); ++i) {
-    const std::string line = lines.Strings(i);
+    std::string line = lines.Strings(i);
+    // Byte-order marks left at a line's start (files joined by an editor, a
+    // mark written twice) belong to no file name; written back, the file
+    // would read differently.
+    while (line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     // A blank line names no file; taken as one it would be the Images folder itself.
     if (Trim(line).empty()) continue;
     out.push_back(ExtractFilePath(line).empty() ? ImagesFolder() + line : line);

@@ -187,6 +187,14 @@ TEST(CatalogFile, LinesWithoutAFolderAreImagesAndBlankLinesAreSkipped) {
   EXPECT_EQ(ReadCatalogFile(dir + "k.pcf"),
             (std::vector<std::string>{"/abs/a.jpg", ImagesFolder() + "b.png", "sub/c.gif"}));
   EXPECT_ANY_THROW(ReadCatalogFile(dir + "none.pcf"));
+  // A mark written twice: the entry is the same as with one, and reads so again once written back.
+  WriteText(dir + "m.pcf", "\xEF\xBB\xBF\xEF\xBB\xBF/abs/a.jpg\r\n\xEF\xBB\xBF/abs/b.jpg\r\n");
+  const std::vector<std::string> marked = ReadCatalogFile(dir + "m.pcf");
+  EXPECT_EQ(marked, (std::vector<std::string>{"/abs/a.jpg", "/abs/b.jpg"}));
+  TStringList list;
+  for (const std::string& e : marked) list.Add(e);
+  WriteCatalogFile(dir + "m2.pcf", list);
+  EXPECT_EQ(ReadCatalogFile(dir + "m2.pcf"), marked);
   SetProgramFolder("");
 }
 
