@@ -220,7 +220,7 @@ TEST_F(IniFile, MissingFileReadsEmptyAndWritesAreAtomicAndSafe) {
     nowhere.WriteString("S", "k", "v");
     ADD_FAILURE() << "nothing raised";
   } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.Message(), "Unable to write to " + Dir + "no/such/folder/x.ini");
+    EXPECT_EQ(e.Message(), "Schreiben in " + Dir + "no/such/folder/x.ini nicht möglich");
   }
   int files = 0;
   for (const auto& e : std::filesystem::directory_iterator(Dir)) files += e.is_regular_file();
