@@ -11,6 +11,7 @@
 #include "net/reply_lines.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/utf8.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -271,7 +272,7 @@ void TSmtpMessageSource::Open() {
     struct stat st {};
     if (s.Fd >= 0 && ::fstat(s.Fd, &st) == 0 && !S_ISREG(st.st_mode)) err = EISDIR;
     if (s.Fd < 0 || !S_ISREG(st.st_mode))
-      throw SmtpException("Unable to read attachment '" + s.Path + "': " + std::strerror(err));
+      throw SmtpException("Der Anhang '" + s.Path + "' kann nicht gelesen werden: " + SysErrorMessage(err));
   }
   FOpened = true;
 }
@@ -295,7 +296,7 @@ bool TSmtpMessageSource::NextLine(std::string& Line) {
         while (have < s.Buf.size()) {
           const ssize_t n = ::read(s.Fd, s.Buf.data() + have, s.Buf.size() - have);
           if (n < 0 && errno == EINTR) continue;
-          if (n < 0) throw SmtpException("Unable to read attachment '" + s.Path + "': " + std::strerror(errno));
+          if (n < 0) throw SmtpException("Der Anhang '" + s.Path + "' kann nicht gelesen werden: " + SysErrorMessage(errno));
           if (n == 0) {
             ::close(s.Fd);
             s.Fd = -1;

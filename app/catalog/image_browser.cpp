@@ -34,6 +34,7 @@
 #include "platform/ui/popup_menu.h"
 #include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -364,12 +365,12 @@ void TBrowserFrame::RenameClick(TObject*) {
     if (target == file) continue;
     if (!RenameNoReplace(file, target)) {
       ShowMessage(errno == EEXIST ? "Die Datei " + target + " existiert bereits; " + file + " wird nicht umbenannt."
-                                  : "Kann " + file + " nicht umbenennen: " + std::strerror(errno));
+                                  : "Kann " + file + " nicht umbenennen: " + SysErrorMessage(errno));
       continue;
     }
     for (const char* comment : {".wav", ".txt"})
       if (FileExists(file + comment) && !RenameNoReplace(file + comment, target + comment))
-        ShowMessage("Kann " + file + comment + " nicht umbenennen: " + std::strerror(errno));
+        ShowMessage("Kann " + file + comment + " nicht umbenennen: " + SysErrorMessage(errno));
   }
   ListFolder();
 }

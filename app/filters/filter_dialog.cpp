@@ -29,6 +29,7 @@
 #include "platform/ui/panel.h"
 #include "platform/ui/std_controls.h"
 #include "platform/ui/timer.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -294,7 +295,7 @@ void Tfilterform::Button1Click() {
       try {
         ApplyFilterToImage(*real, FEditorItem.get(), false, false, true, 1);
       } catch (const std::exception& e) {
-        ShowError(e.what());
+        ShowError(ExceptionText(e));
         SetModalResult(mrNone);
         return;
       }
@@ -362,7 +363,7 @@ void Tfilterform::BuildPanel(bool LoadSettings) {
       loaded->SetCurrentFilter(item.FilterNumber);
       lib = loaded.get();
     } catch (const std::exception& e) {
-      ShowError(e.what());
+      ShowError(ExceptionText(e));
     }
   }
   std::vector<int32_t> params;
@@ -679,7 +680,7 @@ void Tfilterform::ComputePreview() {
     } catch (const std::exception& e) {
       // The preview shows the picture unfiltered and says why; the dialog stays usable.
       afterImager->Bitmap().Assign(&beforeImager->Bitmap());
-      ShowError(e.what());
+      ShowError(ExceptionText(e));
     }
   }
   afterImager->Update();
@@ -703,7 +704,7 @@ void Tfilterform::TryOnImage() {
   } catch (const std::exception& e) {
     PutBackRealImage();
     FAppliedInPlace = false;
-    ShowError(e.what());
+    ShowError(ExceptionText(e));
   }
 }
 

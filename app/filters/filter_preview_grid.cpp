@@ -19,6 +19,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/ui/button.h"
 #include "platform/ui/std_controls.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -144,7 +145,7 @@ void Tmultiform::BuildThumbnails() {
         ApplyFilterItem(FWork, *item, false, true, 1, none, 0, 0, FWork.Width(), FWork.Height());
       } catch (const std::exception& e) {
         // One filter that cannot run keeps its place, showing the picture unfiltered.
-        FErrors[i] = e.what();
+        FErrors[i] = ExceptionText(e);
         FWork.Assign(&FPreview);
       }
     }

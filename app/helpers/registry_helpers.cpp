@@ -8,7 +8,8 @@ namespace kv {
 
 void WriteRegistryList(const TStrings& List, const std::string& Key) {
   TRegistry r;
-  if (!r.OpenKey(Key, true)) throw ERegistryException("Failed to create key " + Key);
+  if (!r.OpenKey(Key, true))
+    throw ERegistryException("Der Registrierungsschlüssel " + Key + " kann nicht angelegt werden");
   r.WriteInteger("Count", List.Count());
   for (int32_t i = 0; i < List.Count(); ++i) r.WriteString(IntToStr(i), List.Strings(i));
   r.CloseKey();

@@ -47,8 +47,8 @@ bool DisplayAvailable();
 bool NamesBatchFile(const std::vector<std::string>& Args);
 // What an interactive start without a display says before it ends.
 inline constexpr const char* NoDisplayMessage =
-    "no display to show the editor on (neither DISPLAY nor WAYLAND_DISPLAY is set). Start it on a desktop, or "
-    "name a batch file (.atp) to run without one.";
+    "Kein Bildschirm, auf dem der Editor erscheinen kann (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt). Starten "
+    "Sie ihn auf einem Desktop, oder nennen Sie eine Stapeldatei (.atp), die ohne Bildschirm läuft.";
 
 // The command line as one text, the program first: an item with a blank, a
 // tab or a double quote, or an empty one, is put in double quotes.

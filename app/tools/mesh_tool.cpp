@@ -66,7 +66,7 @@ std::string WriteMeshMatrix(const tobjects3d& Mesh) {
 void RunMesh(TCommandRun& Run) {
   const int32_t w = Run.Int("Width", 200), h = Run.Int("Height", 200);
   if (w < 1 || h < 1 || int64_t(w) * h > (int64_t(1) << 28))
-    throw ECommandError("The size " + IntToStr(w) + " x " + IntToStr(h) + " is not a picture size");
+    throw ECommandError("Die Größe " + IntToStr(w) + " x " + IntToStr(h) + " ist keine gültige Bildgröße");
   TBitmap left(w, h, pf24bit), right(w, h, pf24bit);
   tobjects3d mesh(&left, &right);
   std::string file = Run.Str("filename", "");

@@ -72,10 +72,10 @@ void BuildMosaic(Tform1& Form, const std::string& Line) {
   const bool border = ReadParamBool(Line, "border", false);
   if (layout.Rows < 1 || layout.Columns < 1 || layout.CellWidth < 1 || layout.CellHeight < 1 ||
       int64_t(layout.Rows) * layout.CellHeight * layout.Columns * layout.CellWidth > (int64_t(1) << 28))
-    throw ECommandError("The mosaic of " + IntToStr(layout.Columns) + " x " + IntToStr(layout.Rows) + " tiles of " +
-                        IntToStr(layout.CellWidth) + " x " + IntToStr(layout.CellHeight) + " pixels is too large");
+    throw ECommandError("Das Mosaik aus " + IntToStr(layout.Columns) + " x " + IntToStr(layout.Rows) + " Kacheln zu " +
+                        IntToStr(layout.CellWidth) + " x " + IntToStr(layout.CellHeight) + " Pixeln ist zu groß");
   timagerlayer* current = Form.getimager();
-  if (!current) throw ECommandError("No image window is active");
+  if (!current) throw ECommandError("Es ist kein Bildfenster aktiv");
 
   std::vector<std::string> files;
   if (generate) {
@@ -125,7 +125,7 @@ void BuildMosaic(Tform1& Form, const std::string& Line) {
   Form.interpreter(&Form, "HIDDEN NEWIMAGE" + WriteParamInt("Width", layout.CellWidth * layout.Columns) +
                               WriteParamInt("Height", layout.CellHeight * layout.Rows) + WriteParamInt("FillColor", 0));
   timagerlayer* target = &NewestImage(Form);
-  if (target == current) throw ECommandError("Cannot create an image window");
+  if (target == current) throw ECommandError("Das Bildfenster konnte nicht angelegt werden");
   const std::vector<int32_t> placement = PlaceMosaicTiles(
       source, layout, grids, [&Form](int32_t Percent) { Form.onprogressany(&Form, Percent); },
       [&Form] { return Form.AbortRequested; });

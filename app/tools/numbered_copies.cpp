@@ -209,9 +209,9 @@ void RunCopyNumber(Tform1& Form, const std::string& Line) {
     return;
   }
   std::string target = ReadParamString(Line, "TargetDir", "");
-  if (target.empty()) throw ECommandError("No target folder is given");
+  if (target.empty()) throw ECommandError("Es ist kein Zielordner angegeben");
   if (target.back() != '/') target += '/';
-  if (!ForceDirectories(target)) throw ECommandError("The folder \"" + target + "\" cannot be made");
+  if (!ForceDirectories(target)) throw ECommandError("Der Ordner \"" + target + "\" kann nicht angelegt werden");
   const TCopyPlan plan = PlanNumberedCopies(files, target, ReadParamBool(Line, "Comments", true), FolderFoldsCase(target));
   const std::vector<std::string> failed = TransferFiles(plan, ReadParamInt(Line, "FileMode", 0) == 1);
   Form.PercentProc(0);
@@ -219,7 +219,7 @@ void RunCopyNumber(Tform1& Form, const std::string& Line) {
   if (!failed.empty()) {
     std::string list;
     for (const std::string& f : failed) list += "\r" + f;
-    throw ECommandError("These files could not be transferred:" + list);
+    throw ECommandError("Diese Dateien konnten nicht übertragen werden:" + list);
   }
 }
 

@@ -89,7 +89,7 @@ void WriteJpegFile(const std::string& FileName, TBitmap& Picture) {
   io.AttachBitmap(&Picture);
   TAtomicFileStream out(FileName);
   io.SaveToStreamByType(out, kJpegType);
-  if (io.Aborted()) throw ECommandError("The picture could not be saved to \"" + FileName + "\"");
+  if (io.Aborted()) throw ECommandError("Kann " + FileName + " nicht speichern: " + io.AbortReason());
   out.Commit();
 }
 

@@ -54,9 +54,9 @@ void SaveToolPicture(const std::string& FileName, const TBitmap& Bitmap, int32_t
   try {
     io.SaveToFileByExtension(FileName);
   } catch (const Exception& e) {
-    throw ECommandError("The picture could not be saved to \"" + FileName + "\": " + e.Message());
+    throw ECommandError("Kann " + FileName + " nicht speichern: " + e.Message());
   }
-  if (io.Aborted()) throw ECommandError("The picture could not be saved to \"" + FileName + "\"");
+  if (io.Aborted()) throw ECommandError("Kann " + FileName + " nicht speichern: " + io.AbortReason());
 }
 
 std::vector<std::string> ListFolderImageSource(const std::string& Params) {
@@ -76,7 +76,7 @@ Tchild& NewestChild(Tform1& Form) {
   const auto& order = Form.MDIChildrenInCreationOrder();
   for (auto it = order.rbegin(); it != order.rend(); ++it)
     if (auto* c = dynamic_cast<Tchild*>(*it); c && c->imager1) return *c;
-  throw ECommandError("Cannot create an image window");
+  throw ECommandError("Das Bildfenster konnte nicht angelegt werden");
 }
 
 timagerlayer& NewestImage(Tform1& Form) { return *NewestChild(Form).imager1; }

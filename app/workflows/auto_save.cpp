@@ -24,6 +24,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/ui/button.h"
 #include "platform/ui/std_controls.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -50,7 +51,7 @@ int Reserve(const std::string& Name) {
 }
 
 [[noreturn]] void FailReserve(const std::string& Name, int Err) {
-  throw EAutoSaveError("Kann " + Name + " nicht speichern: " + std::strerror(Err));
+  throw EAutoSaveError("Kann " + Name + " nicht speichern: " + SysErrorMessage(Err));
 }
 
 // The page of the format parameters dialog (its SetupPages bits).
@@ -166,7 +167,7 @@ TAutoSaveResult AutoSaveImage(TImager& Image, std::string_view Text, int32_t& Nu
   } catch (const std::exception& e) {
     Image.IOParams().FileName = previousName;
     dropPlaceholder();
-    throw EAutoSaveError("Kann " + name + " nicht speichern: " + e.what());
+    throw EAutoSaveError("Kann " + name + " nicht speichern: " + ExceptionText(e));
   }
   if (Image.IO()->Aborted()) {
     Image.IOParams().FileName = previousName;

@@ -20,6 +20,7 @@
 #include "platform/system/process.h"
 #include "platform/ui/dialogs.h"
 #include "platform/ui/folder_dialog.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -78,7 +79,7 @@ std::vector<std::string> RunCopies(const TCopyList& List) {
   for (size_t i = 0; i < List.Sources.size(); ++i) {
     try {
       const std::string folder = ExtractFilePath(List.Targets[i]);
-      if (!folder.empty() && !ForceDirectories(folder)) throw EInOutError("no folder");
+      if (!folder.empty() && !ForceDirectories(folder)) throw EInOutError("Der Zielordner kann nicht angelegt werden");
       ShellCopyFile(List.Sources[i], List.Targets[i]);
       // Programs stay programs.
       struct stat st {};
@@ -197,7 +198,8 @@ void ExportScreenSaver(const TSlideSettings& S) {
   std::error_code ec;
   std::filesystem::remove(module, ec);
   std::filesystem::create_symlink(ProgramFolder() + LauncherExecutableName, module, ec);
-  if (ec) throw EInOutError("Der Bildschirmschoner " + module + " kann nicht angelegt werden: " + ec.message());
+  if (ec)
+    throw EInOutError("Der Bildschirmschoner " + module + " kann nicht angelegt werden: " + SysErrorMessage(ec.value()));
   WriteTextFile(folder + "show.ini", ScreenSaverShowIni(S) + "\n");
   const std::string config = IncludeBackslash(std::getenv("HOME") ? std::getenv("HOME") : "") + ".xscreensaver";
   if (FileExists(config) || !FindProgram("xscreensaver").empty()) {
@@ -227,7 +229,9 @@ void ExportWallpaperChanger(const TSlideSettings& S) {
   std::error_code ec;
   std::filesystem::remove(changer, ec);
   std::filesystem::create_symlink(ProgramFolder() + LauncherExecutableName, changer, ec);
-  if (ec) throw EInOutError("Der Hintergrundbildwechsler " + changer + " kann nicht angelegt werden: " + ec.message());
+  if (ec)
+    throw EInOutError("Der Hintergrundbildwechsler " + changer +
+                      " kann nicht angelegt werden: " + SysErrorMessage(ec.value()));
   WriteTextFile(folder + "wallp.ini", getcmdstring(S) + "\n");
   if (!StartDetachedProcess({changer})) throw EInOutError("Der Hintergrundbildwechsler kann nicht gestartet werden.");
 }

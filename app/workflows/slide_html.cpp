@@ -261,7 +261,7 @@ THtmlExportResult WriteHtmlGallery(const THtmlExportJob& Job) {
         io.AttachBitmap(&picture);
         ReadFormatParams(H.JpegParams, io.Params(), "dummy.jpg");
         io.SaveToFileByExtension(T + name);
-        if (io.Aborted()) throw EInOutError("not written");
+        if (io.Aborted()) throw EInOutError(io.AbortReason());
       } catch (const Exception&) {
         result.Failed.push_back(pic);
       }

@@ -27,7 +27,7 @@ class TSlideSound;
 enum TMPBtnType : uint8_t { mbtPlay, mbtPause, mbtStop, mbtNext, mbtPrev, mbtStep, mbtBack };
 
 inline constexpr const char* kSlideNoFiles = "No files selected";
-inline constexpr const char* kNoReadablePicture = "No picture of the slide show can be loaded";
+inline constexpr const char* kNoReadablePicture = "Kein Bild der Diaschau kann geladen werden";
 
 class Tdoslide : public TForm {
  public:

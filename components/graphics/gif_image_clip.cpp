@@ -49,7 +49,7 @@ void TGIFImage::LoadFromClipboardFormat() {
     return;
   }
   TBitmap b;
-  if (!c.GetBitmap(b)) throw EInvalidGraphic("Unsupported clipboard format");
+  if (!c.GetBitmap(b)) throw EInvalidGraphic("Das Format der Zwischenablage wird nicht unterstützt");
   Assign(&b);
 }
 

@@ -129,7 +129,7 @@ void TIconList::LoadItems(TStream& Stream) {
   };
   const uint32_t count = get32();
   // Each entry needs its size field at least.
-  if (uint64_t(count) * 4 > uint64_t(Stream.Size() - Stream.Position())) throw EReadError("Stream read error");
+  if (uint64_t(count) * 4 > uint64_t(Stream.Size() - Stream.Position())) throw EReadError("Unerwartetes Dateiende");
   BeginUpdate();
   try {
     FIcons.clear();
@@ -139,7 +139,7 @@ void TIconList::LoadItems(TStream& Stream) {
         FIcons.push_back(nullptr);
         continue;
       }
-      if (int64_t(size) > Stream.Size() - Stream.Position()) throw EReadError("Stream read error");
+      if (int64_t(size) > Stream.Size() - Stream.Position()) throw EReadError("Unerwartetes Dateiende");
       std::vector<uint8_t> data(size);
       Stream.ReadBuffer(data.data(), int32_t(size));
       auto icon = std::make_unique<TIcon>();
@@ -208,9 +208,9 @@ const TPropertyTable& TIconList::PropertyTable() const {
             if (c >= '0' && c <= '9') return c - '0';
             if (c >= 'A' && c <= 'F') return c - 'A' + 10;
             if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-            throw EReadError("Stream read error");
+            throw EReadError("Unerwartetes Dateiende");
           };
-          if (text.size() % 2) throw EReadError("Stream read error");
+          if (text.size() % 2) throw EReadError("Unerwartetes Dateiende");
           for (size_t i = 0; i + 1 < text.size(); i += 2) bytes.push_back(uint8_t(nib(text[i]) * 16 + nib(text[i + 1])));
           if (bytes.empty()) {
             l.Clear();

@@ -2,26 +2,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
 void RaiseGDIError() {
   const int code = errno;
-  std::string text;
-  if (code != 0) {
-    char buf[257] = {};
-    // The GNU strerror_r may return a static text instead of filling buf.
-    const auto r = strerror_r(code, buf, sizeof buf - 1);
-    if constexpr (std::is_same_v<decltype(r), char*>) text = r ? r : "";
-    else if (r == 0) text = buf;
-    if (text.size() > 256) text.resize(256);
-  }
-  throw EOutOfResources(text.empty() ? std::string(SOutOfResources) : text);
+  throw EOutOfResources(code != 0 ? SysErrorMessage(code) : std::string(SOutOfResources));
 }
 
 void SetBitmapColorTable(TBitmap& Bitmap, const TColor* Colors, int32_t LastIndex, int32_t FirstIndex) {

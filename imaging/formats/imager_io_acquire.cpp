@@ -9,7 +9,7 @@ bool TImagerIO::Acquire() {
   FAbortReason.clear();
   TBitmap* bmp = Bitmap();
   if (!bmp) {
-    Fail("There is no bitmap to acquire into");
+    Fail("Es ist kein Bild zum Scannen da");
     return false;
   }
   TProgressRec progress = MakeProgress(true);
@@ -21,7 +21,7 @@ bool TImagerIO::Acquire() {
     if (TIMIOViewLink* view = IOView()) view->SetDpi(FParams->DpiX, FParams->DpiY);
   } else if (!FAborted || FAbortReason.empty()) {
     // The user's cancel leaves the flag set without a reason; a failure says why.
-    Fail(mgr.ConditionText.empty() ? std::string("No image was acquired") : mgr.ConditionText);
+    Fail(mgr.ConditionText.empty() ? std::string("Es wurde kein Bild eingelesen") : mgr.ConditionText);
   }
   RefreshTarget();
   return got;

@@ -23,31 +23,32 @@ void TImagerIO::ImportMetafile(const std::string& FileName, int32_t Width, int32
   if (Width == 0 || Height == 0) return;
   TBitmap* bmp = Bitmap();
   if (!bmp) {
-    Fail("There is no bitmap to load into");
+    Fail("Es ist kein Bild zum Laden da");
     return;
   }
   std::vector<uint8_t> data;
   {
     TFileStream file(FileName, fmOpenRead | fmShareDenyWrite);
     const int64_t size = file.Size();
-    if (size <= 0 || size > kMaxMetafileBytes) throw EInvalidGraphic("\"" + FileName + "\" is no metafile");
+    if (size <= 0 || size > kMaxMetafileBytes) throw EInvalidGraphic("\"" + FileName + "\" ist keine Metadatei");
     data.resize(size_t(size));
     file.ReadBuffer(data.data(), int32_t(size));
   }
   const int32_t type = DetectMetafileType(data.data(), data.size());
-  if (type == 0) throw EInvalidGraphic("\"" + FileName + "\" is no metafile");
+  if (type == 0) throw EInvalidGraphic("\"" + FileName + "\" ist keine Metadatei");
   if (!MetafileRecordsSound(data.data(), data.size(), type)) {
-    Fail("The metafile \"" + FileName + "\" is truncated or corrupt");
+    Fail("Metadatei \"" + FileName + "\" ist beschädigt oder unvollständig");
     return;
   }
   const TIOMetafileLoader loader = IOMetafileLoader();
   if (!loader) {
     // Recognised, but nothing here can draw it: a clean failure, never an empty success.
-    Fail(std::string(type == ioEMF ? "EMF" : "WMF") + " files cannot be drawn: no metafile renderer is installed");
+    Fail(std::string(type == ioEMF ? "EMF" : "WMF") +
+         "-Dateien können nicht gezeichnet werden: kein Metadatei-Renderer installiert");
     return;
   }
   std::unique_ptr<TIOMetafile> mf = loader(data, type);
-  if (!mf) throw EInvalidGraphic("The graphics system cannot load \"" + FileName + "\"");
+  if (!mf) throw EInvalidGraphic("Das Grafiksystem kann \"" + FileName + "\" nicht laden");
 
   const int64_t ownW = mf->Width(), ownH = mf->Height();
   int64_t w = Width, h = Height;
@@ -70,7 +71,7 @@ void TImagerIO::ImportMetafile(const std::string& FileName, int32_t Width, int32
   }
   // The picture is one pixel smaller than the size it is drawn at.
   if (w - 1 <= 0 || h - 1 <= 0) {
-    Fail("The metafile has no size");
+    Fail("Die Metadatei hat keine Größe");
     return;
   }
   bmp->SetPixelFormat(pf24bit);

@@ -86,18 +86,19 @@ void TImagerIO::ReadFormat(int32_t Id, TStream& S, const std::string& FileName, 
   TBitmap* bmp = Bitmap();
   if (!bmp) {
     // Nothing was loaded: saying so keeps callers from taking the old picture for the file.
-    Fail("There is no bitmap to load into");
+    Fail("Es ist kein Bild zum Laden da");
     return;
   }
   ClearMetadata();
   const TIOFormat* f = FindIOFormat(Id);
   if (!f || !f->Read) {
-    Fail(std::string("No ") + (f ? f->Name : "such") + " reader is built in");
+    Fail(f ? std::string(f->Name) + "-Dateien können nicht gelesen werden"
+           : std::string("Dateityp wird nicht unterstützt"));
     return;
   }
   const TFrame frame = ReadStreamHeader(S, *f, Headers);
   if (!frame.Ok) {
-    Fail(std::string("The stream holds no ") + f->StreamTag + " header");
+    Fail(std::string("Der Datenstrom hat keinen ") + f->StreamTag + "-Kopf");
     return;
   }
   TIMIOViewLink* view = IOView();
@@ -115,10 +116,10 @@ void TImagerIO::ReadFormat(int32_t Id, TStream& S, const std::string& FileName, 
     const TBGRPixel c = FParams->GifTransparent ? FParams->GifTransparentColor : FParams->GifBackground;
     SetBackground(TColor(uint32_t(c.r) | uint32_t(c.g) << 8 | uint32_t(c.b) << 16));
   }
-  if (!FAborted && bmp->Empty()) Fail("The " + std::string(f->Name) + " reader decoded no pixels");
+  if (!FAborted && bmp->Empty()) Fail(std::string(f->Name) + "-Datei enthält keine Bildpunkte");
   // A codec that gave up without saying why found data it could not use.
   if (FAborted && FAbortReason.empty()) FAbortReason = TakeCodecFailure();
-  if (FAborted && FAbortReason.empty()) FAbortReason = "The " + std::string(f->Name) + " data is damaged or cut short";
+  if (FAborted && FAbortReason.empty()) FAbortReason = std::string(f->Name) + "-Datei ist beschädigt oder unvollständig";
 
   // Transparency the reader found goes to the view, or stays with the component.
   const bool filled = !mask->IsEmpty();
@@ -193,7 +194,7 @@ void TImagerIO::LoadFromFileByType(const std::string& FileName, int32_t TypeId) 
   }
   if (!FindIOFormat(TypeId)) {
     FAborted = false;
-    FailUnknownType("Unknown file type " + IntToStr(TypeId));
+    FailUnknownType("Unbekannter Dateityp " + IntToStr(TypeId));
     return;
   }
   ReadFormatFile(TypeId, FileName);
@@ -202,7 +203,7 @@ void TImagerIO::LoadFromFileByType(const std::string& FileName, int32_t TypeId) 
 void TImagerIO::LoadFromStreamByType(TStream& S, int32_t TypeId) {
   if (!FindIOFormat(TypeId)) {
     // Metafiles are imported from files only.
-    FailUnknownType("No stream reader for file type " + IntToStr(TypeId));
+    FailUnknownType("Dateityp " + IntToStr(TypeId) + " kann nicht aus einem Datenstrom gelesen werden");
     return;
   }
   ReadFormatStream(TypeId, S);
@@ -211,7 +212,7 @@ void TImagerIO::LoadFromStreamByType(TStream& S, int32_t TypeId) {
 void TImagerIO::LoadFromStream(TStream& S) {
   const int32_t id = DetectStreamType(S);
   if (id == 0) {
-    FailUnknownType("The stream holds no image of a known type");
+    FailUnknownType("Der Datenstrom enthält kein Bild eines bekannten Typs");
     return;
   }
   LoadFromStreamByType(S, id);
@@ -225,7 +226,7 @@ void TImagerIO::LoadFromFileByExtension(const std::string& FileName) {
       return;
     }
   FAborted = false;
-  Fail("No reader for the extension \"" + ext + "\"");
+  Fail("Dateiendung \"" + ext + "\" kann nicht gelesen werden");
 }
 
 // ---- params-only ----
@@ -240,11 +241,11 @@ void TImagerIO::ReadParams(int32_t Id, TStream& S, bool Headers) {
   const int64_t start = S.Position();
   try {
     if (!f->Read) {
-      Fail(std::string("No ") + f->Name + " reader is built in");
+      Fail(std::string(f->Name) + "-Dateien können nicht gelesen werden");
     } else {
       const TFrame frame = ReadStreamHeader(S, *f, Headers);
       if (!frame.Ok) {
-        Fail(std::string("The stream holds no ") + f->StreamTag + " header");
+        Fail(std::string("Der Datenstrom hat keinen ") + f->StreamTag + "-Kopf");
       } else {
         TBitmap unused;
         TIMMask mask;
@@ -275,7 +276,7 @@ void TImagerIO::ReadParamsFromFileByType(const std::string& FileName, int32_t Ty
     ReadParams(TypeId, file, false);
   } catch (...) {
     FParams->FileType = 0;
-    Fail("Cannot read \"" + FileName + "\"");
+    Fail("Datei \"" + FileName + "\" kann nicht gelesen werden");
   }
   FParams->FileName = FileName;
 }

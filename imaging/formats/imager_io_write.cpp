@@ -43,16 +43,17 @@ void PutLE32(uint8_t* P, uint32_t V) {
 bool TImagerIO::WriteFormat(int32_t Id, TStream& S, bool Headers) {
   TBitmap* bmp = Bitmap();
   if (!bmp || bmp->Empty()) {
-    Fail("There is no picture to save");
+    Fail("Es ist kein Bild zum Speichern da");
     return false;
   }
   const TIOFormat* f = FindIOFormat(Id);
   if (!f || !f->Write) {
-    Fail(std::string("No ") + (f ? f->Name : "such") + " writer is built in");
+    Fail(f ? std::string(f->Name) + "-Dateien können nicht geschrieben werden"
+           : std::string("Dateityp wird nicht unterstützt"));
     return false;
   }
   if (Id == ioJPEG && !PackJpegIptc(*FParams)) {
-    Fail("The IPTC records do not fit in one JPEG marker");
+    Fail("Die IPTC-Daten passen nicht in einen JPEG-Marker");
     return false;
   }
   // Writers take 1 or 24 bits; others are converted on a copy, so that a
@@ -78,7 +79,7 @@ bool TImagerIO::WriteFormat(int32_t Id, TStream& S, bool Headers) {
     FAborted = true;  // codecs catch their own; none may leave a save half-reported
   }
   if (FAborted && FAbortReason.empty()) FAbortReason = TakeCodecFailure();
-  if (FAborted && FAbortReason.empty()) FAbortReason = "The " + std::string(f->Name) + " writer could not write the picture";
+  if (FAborted && FAbortReason.empty()) FAbortReason = std::string(f->Name) + "-Datei konnte nicht geschrieben werden";
   // A failed PCX leaves its header unfilled; the others fill it whatever happened.
   if (framed && !(FAborted && Id == ioPCX)) {
     const int64_t end = S.Position();
@@ -123,7 +124,7 @@ void TImagerIO::SaveToStreamByType(TStream& S, int32_t TypeId) {
   FAborted = false;
   FAbortReason.clear();
   if (!Writable(TypeId)) {
-    Fail("No writer for file type " + IntToStr(TypeId));
+    Fail("Dateityp " + IntToStr(TypeId) + " kann nicht geschrieben werden");
     return;
   }
   WriteFormat(TypeId, S, FStreamHeaders);
@@ -137,7 +138,7 @@ void TImagerIO::SaveToFileByExtension(const std::string& FileName) {
       return;
     }
   FAborted = false;
-  Fail("No writer for the extension \"" + ext + "\"");
+  Fail("Dateiendung \"" + ext + "\" kann nicht geschrieben werden");
 }
 
 }  // namespace kv

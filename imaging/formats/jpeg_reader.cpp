@@ -215,7 +215,7 @@ void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Pr
   }
   if (!CheckImageSize(Params.Width, Params.Height)) throw EIMJpegException("JPeg corrupted file");
   if (!DataCanFillRows(d.Info, S, start, Limit)) {
-    FailCodec(Progress, "The JPEG holds far too little data for its stated size");
+    FailCodec(Progress, "Unerwartetes Dateiende: zu wenig JPEG-Daten für die Bildgröße");
     return;
   }
   Bitmap.AllocateForOverwrite(Params.Width, Params.Height, pf24bit);

@@ -279,15 +279,15 @@ void Decode(TStream& S, TBitmap& Bitmap, TIOParamsVals& Params, TProgressRec& Pr
   if (!d.Png || !d.Info) return Progress.Fail();
   SetLimits(d.Png);
   THeader h;
-  if (!ReadInfoC(&d, &h)) return FailCodec(Progress, "The PNG header is damaged or states a size past the limits");
+  if (!ReadInfoC(&d, &h)) return FailCodec(Progress, "PNG-Kopf ist beschädigt oder nennt eine zu große Bildgröße");
   FillParams(h, Params);
   if (h.HasBkgd && !Mask) Params.PngBackground = BackgroundOf(h);
   if (ParamsOnly) return;
-  if (!CheckImageSize(h.Width, h.Height)) return FailCodec(Progress, "The PNG picture is larger than the pixel limit");
+  if (!CheckImageSize(h.Width, h.Height)) return FailCodec(Progress, "PNG-Bild ist größer als erlaubt");
   // The rows are checked against what the rest of the file could hold before
   // the picture is allocated: a few bytes stating a huge size are refused
   // here, not after gigabytes were set aside for them.
-  if (!DataCanFillRows(S, h)) return FailCodec(Progress, "The PNG holds far too little data for its stated size");
+  if (!DataCanFillRows(S, h)) return FailCodec(Progress, "Unerwartetes Dateiende: zu wenig PNG-Daten für die Bildgröße");
 
   TLayout l = LayoutOf(h, Params, Mask != nullptr);
   if (!SetTransformsC(&d, &l)) return Progress.Fail();

@@ -327,6 +327,17 @@ bool TTiffReader::ReadFields(const std::vector<TTiffEntry>& E) {
   return true;
 }
 
+// JPEG and unknown compressions have no decoder here.
+bool HasDecoder(uint32_t Compression) {
+  switch (Compression) {
+    case tcNone: case tcHuffman: case tcGroup3: case tcGroup4: case tcLzw: case tcPackBits:
+    case tcDeflate: case tcDeflateOld:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Whether the page is one this reader can decode; fills the derived flags.
 bool TTiffReader::CheckLayout() {
   TPage& p = FP;
@@ -359,13 +370,7 @@ bool TTiffReader::CheckLayout() {
   }
   if (p.Planar == 2 && p.Spp > 1 && b != 8 && b != 16) return false;
   p.Alpha = p.ExtraSamples == 2 && ((p.Spp == 2 && p.Photometric <= 1) || (p.Spp == 4 && p.Photometric == 2));
-  switch (p.Compression) {
-    case tcNone: case tcHuffman: case tcGroup3: case tcGroup4: case tcLzw: case tcPackBits:
-    case tcDeflate: case tcDeflateOld:
-      break;
-    default:
-      return false;  // JPEG and unknown compressions have no decoder here
-  }
+  if (!HasDecoder(p.Compression)) return false;
   if (p.Predictor == 2 && (p.Bits != 8 && p.Bits != 16)) return false;
   if (p.Predictor != 1 && p.Predictor != 2) return false;
   return true;
@@ -640,7 +645,7 @@ void DecodePage(TTiffFile& file, const std::vector<TTiffEntry>& entries, TBitmap
     return;
   }
   if (reader.Page().Compression == tcLzw && !Params.TiffLzwDecompress && !TiffLzwDecoderHook) {
-    FailCodec(Progress, "The TIFF is LZW-compressed and no LZW decoder is installed");
+    FailCodec(Progress, "LZW-Komprimierung wird nicht unterstützt: kein LZW-Decoder installiert");
     return;
   }
   if (reader.Page().JpegInterchange) {
@@ -651,6 +656,10 @@ void DecodePage(TTiffFile& file, const std::vector<TTiffEntry>& entries, TBitmap
   }
   if (ParamsOnly) return;
   Bitmap.SetSize(1, 1);
+  if (!HasDecoder(reader.Page().Compression)) {
+    FailCodec(Progress, "TIFF-Komprimierung " + std::to_string(reader.Page().Compression) + " wird nicht unterstützt");
+    return;
+  }
   if (!reader.CheckLayout()) {
     Progress.Fail();
     return;

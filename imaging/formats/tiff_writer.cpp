@@ -403,7 +403,7 @@ int32_t WriteTiffPage(TStream& S, bool Insert, const TBitmap& Bitmap, TProgressR
     ChooseLayout(Bitmap, Params, page);
     // Another compression than the one asked for would pass for it.
     if (Params.TiffCompression == 5 && page.Compression != tcLzw) {
-      FailCodec(Progress, "LZW compression was asked for and no LZW encoder is installed");
+      FailCodec(Progress, "LZW-Komprimierung wird nicht unterstützt: kein LZW-Encoder installiert");
       return 0;
     }
     if ((S.Position() - base) & 1) S.WriteBuffer("", 1);

@@ -165,8 +165,8 @@ bool TwainTransferPage(TScanDevice& Dev, TBitmap& Bitmap, bool Native, TProgress
     const bool known = p.Depth == 1 || p.Depth == 8 || p.Depth == 16;
     if (!known || p.PixelsPerLine <= 0 || p.Lines == 0 || p.BytesPerLine <= 0 || p.BytesPerLine > kMaxLine ||
         p.PixelsPerLine > kMaxLine || p.BytesPerLine < NeededLineBytes(p)) {
-      Mgr.Fail(ssUnsupported, p.Lines == 0 || p.PixelsPerLine <= 0 ? "The scanner delivered an empty image."
-                                                                     : "The scanner delivered an unsupported image.");
+      Mgr.Fail(ssUnsupported, p.Lines == 0 || p.PixelsPerLine <= 0 ? "Der Scanner hat ein leeres Bild geliefert."
+                                                                     : "Der Scanner hat ein nicht unterstütztes Bild geliefert.");
       Dev.Cancel();
       return false;
     }
@@ -177,14 +177,14 @@ bool TwainTransferPage(TScanDevice& Dev, TBitmap& Bitmap, bool Native, TProgress
       page.RowBytes = page.OneBit ? (int64_t(page.Width) + 7) / 8 : int64_t(page.Width) * 3;
       if (p.Lines > 0) {
         if (size_t(p.Lines) * size_t(page.RowBytes) > kMaxPageBytes) {
-          Mgr.Fail(ssInval, "The scanned image is too large.");
+          Mgr.Fail(ssInval, "Das gescannte Bild ist zu groß.");
           Dev.Cancel();
           return false;
         }
         page.Data.assign(size_t(p.Lines) * size_t(page.RowBytes), 0);
       }
     } else if (p.PixelsPerLine != page.Width || page.OneBit) {
-      Mgr.Fail(ssInval, "The frames of a scan do not agree.");
+      Mgr.Fail(ssInval, "Die Teilbilder des Scans passen nicht zusammen.");
       Dev.Cancel();
       return false;
     }
@@ -196,7 +196,7 @@ bool TwainTransferPage(TScanDevice& Dev, TBitmap& Bitmap, bool Native, TProgress
     if (p.LastFrame || p.Format == sfGray || p.Format == sfRGB) break;
   }
   if (page.Rows == 0) {
-    Mgr.Fail(ssInval, "The scanner delivered an empty image.");
+    Mgr.Fail(ssInval, "Der Scanner hat ein leeres Bild geliefert.");
     return false;
   }
   Bitmap.SetSize(0, 0);

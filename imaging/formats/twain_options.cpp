@@ -79,7 +79,7 @@ bool SendPixelType(TScanDevice& Dev, int32_t Type, TTwainManager& Mgr) {
   bool viaDepth = false;  // lineart as one-bit gray where the device has no lineart mode
   if (pick.empty() && Type == TWPT_BW && !gray.empty()) pick = gray, viaDepth = true;
   if (pick.empty()) {
-    Mgr.Fail(ssUnsupported, "The scanner does not offer this pixel type.");
+    Mgr.Fail(ssUnsupported, "Der Scanner bietet diese Farbtiefe nicht an.");
     return false;
   }
   if (!Check(Dev.SetString(SANE_NAME_SCAN_MODE, pick), "mode", Mgr)) return false;
@@ -147,7 +147,7 @@ bool SendOrientation(TScanDevice& Dev, int32_t Orientation, TTwainManager& Mgr) 
     for (const std::string& s : o->Strings)
       if (s.find(want) != std::string::npos || (degrees == 0 && (Has(s, "none") || Has(s, "portrait"))))
         return Check(Dev.SetString(o->Name, s), "orientation", Mgr);
-    Mgr.Fail(ssUnsupported, "The scanner does not offer this orientation.");
+    Mgr.Fail(ssUnsupported, "Der Scanner bietet diese Ausrichtung nicht an.");
     return false;
   }
   return Check(Dev.SetNumber(o->Name, degrees), "orientation", Mgr);
@@ -221,7 +221,7 @@ bool SendTwainCapabilities(TIMTWainParams& P, TScanDevice& Dev, TTwainManager& M
       if (pick.empty() || (P.FFeederEnabled && IsDuplexSource(s) == P.FDuplexEnabled)) pick = s;
     }
     if (P.FFeederEnabled && pick.empty()) {
-      Mgr.Fail(ssUnsupported, "The scanner has no document feeder.");
+      Mgr.Fail(ssUnsupported, "Der Scanner hat keinen Dokumenteinzug.");
       return false;
     }
     if (!pick.empty() && !Check(Dev.SetString(SANE_NAME_SCAN_SOURCE, pick), "source", Mgr)) return false;

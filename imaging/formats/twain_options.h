@@ -6,7 +6,7 @@
 
 namespace kv {
 
-inline constexpr const char* kNoScannerText = "No scanner was found.";
+inline constexpr const char* kNoScannerText = "Es wurde kein Scanner gefunden.";
 
 // Opens the selected source (or the first one); records the condition when none.
 std::unique_ptr<TScanDevice> OpenTwainSource(TIMTWainParams& Params, TTwainManager& Mgr);

@@ -31,7 +31,7 @@ bool LoadTwainManager(TTwainManager& Mgr) {
   Mgr.Session = std::make_unique<TScanSession>();
   if (Mgr.Session->Ready()) return true;
   Mgr.Session.reset();
-  Mgr.Fail(ssInval, "The scanner library could not be started.");
+  Mgr.Fail(ssInval, "Die Scanner-Bibliothek konnte nicht gestartet werden.");
   return false;
 }
 

@@ -9,6 +9,7 @@
 
 #include "imaging/model/mask.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -95,7 +96,7 @@ void TIMBitmap::Allocate(int32_t AWidth, int32_t AHeight, TIMPixelKind Kind) {
   const int32_t bits = PixelKindBits(Kind);
   const int64_t rowBytes = BytesPerScanLine(AWidth, bits);
   // Checked before multiplying: the product of two large sides overflows 64 bits.
-  if (rowBytes > MaxInt || rowBytes > kMaxImageBytes / AHeight) throw EOutOfMemory("Out of memory");
+  if (rowBytes > MaxInt || rowBytes > kMaxImageBytes / AHeight) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
   const int64_t size = rowBytes * AHeight;
 
   if (Kind == pk8Indexed) {
@@ -144,7 +145,7 @@ void TIMBitmap::AllocateHeap(int64_t Size) {
   HeapBits.reset(new (std::nothrow) uint8_t[size_t(Size)]);
   if (!HeapBits) {
     FreeImage();
-    throw EOutOfMemory("Out of memory");
+    throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
   }
 }
 
@@ -194,8 +195,8 @@ void TIMBitmap::MapRowWindow(int32_t Row, int64_t Offset) {
   MappedRow = MappingHandle.MapViewOfFile(base, size_t(length));
   // A row pointer must never be computed from a failed mapping.
   if (!MappedRow)
-    throw EOutOfResources("Cannot map row " + std::to_string(Row) + " of the temporary image file \"" +
-                          TempFileName + "\"");
+    throw EOutOfResources("Zeile " + std::to_string(Row) + " der temporären Bilddatei \"" +
+                          TempFileName + "\" kann nicht eingeblendet werden");
   FViewOffset = base;
 }
 
@@ -216,9 +217,10 @@ void TIMBitmap::TransferRows(int32_t Y0, int32_t Count, uint8_t* const* Rows, si
     }
   }
   if (ok) return;
-  const std::string reason = std::strerror(errno);
-  if (Write) throw EWriteError("Cannot write the temporary image file \"" + TempFileName + "\": " + reason);
-  throw EReadError("Cannot read the temporary image file \"" + TempFileName + "\": " + reason);
+  const std::string reason = SysErrorMessage(errno);
+  if (Write)
+    throw EWriteError("Die temporäre Bilddatei \"" + TempFileName + "\" kann nicht geschrieben werden: " + reason);
+  throw EReadError("Die temporäre Bilddatei \"" + TempFileName + "\" kann nicht gelesen werden: " + reason);
 }
 
 template <class F>

@@ -17,9 +17,9 @@ namespace {
 constexpr int64_t kMaxPlaneBytes = int64_t(1) << 34;
 
 std::unique_ptr<uint8_t[]> ZeroedBlock(int64_t Size) {
-  if (Size > kMaxPlaneBytes) throw EOutOfMemory("Out of memory");
+  if (Size > kMaxPlaneBytes) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
   std::unique_ptr<uint8_t[]> p(new (std::nothrow) uint8_t[size_t(Size)]());
-  if (!p) throw EOutOfMemory("Out of memory");
+  if (!p) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
   return p;
 }
 

@@ -117,7 +117,7 @@ void tfflfilter::Load(const std::string& FileName) {
 }
 
 void tfflfilter::LoadFromStream(TStream& Stream, bool Afs) {
-  if (Stream.Size() - Stream.Position() > kMaxFileBytes) throw EReadError("Filter Factory file too large");
+  if (Stream.Size() - Stream.Position() > kMaxFileBytes) throw EReadError("Die Filter-Factory-Datei ist zu groß");
   TStringList lines;
   lines.LoadFromStream(Stream);
   if (Afs) {

@@ -31,7 +31,7 @@ double NumberAfter(const std::string& Line, const std::string& Key) {
   const std::string t = TokenAfter(Line, Key);
   double v = 0;
   if (!TryStrToFloat(t, v) || !std::isfinite(v))
-    throw EMeshError("The mesh file holds no number after \"" + Key + "\" in the line \"" + Line + "\"");
+    throw EMeshError("Die Mesh-Datei hat keine Zahl nach \"" + Key + "\" in der Zeile \"" + Line + "\"");
   return v;
 }
 
@@ -39,7 +39,7 @@ int32_t IntegerAfter(const std::string& Line, const std::string& Key) {
   const std::string t = TokenAfter(Line, Key);
   int32_t v = 0;
   if (!TryStrToInt(t, v))
-    throw EMeshError("The mesh file holds no whole number after \"" + Key + "\" in the line \"" + Line + "\"");
+    throw EMeshError("Die Mesh-Datei hat keine ganze Zahl nach \"" + Key + "\" in der Zeile \"" + Line + "\"");
   return v;
 }
 
@@ -57,11 +57,11 @@ TMatrix4 IdentityMatrix() {
 tobjects3d::tobjects3d(TBitmap* ALeft, TBitmap* ARight) : FLeft(ALeft), FRight(ARight) {}
 
 void tobjects3d::LoadAscMesh(const std::string& FileName) {
-  if (!FileExists(FileName)) throw EMeshError("The mesh file \"" + FileName + "\" does not exist");
+  if (!FileExists(FileName)) throw EMeshError("Die Mesh-Datei \"" + FileName + "\" existiert nicht");
   std::ifstream f(FileName, std::ios::binary);
   std::stringstream s;
   s << f.rdbuf();
-  if (!f && !f.eof()) throw EMeshError("The mesh file \"" + FileName + "\" cannot be read");
+  if (!f && !f.eof()) throw EMeshError("Die Mesh-Datei \"" + FileName + "\" kann nicht gelesen werden");
   LoadAscText(s.str());
 }
 
@@ -81,7 +81,7 @@ void tobjects3d::LoadAscText(const std::string& Text) {
   size_t i = 0;
   auto seek = [&](const std::string& Prefix, const char* What) -> const std::string& {
     while (i < lines.size() && !Begins(lines[i], Prefix)) ++i;
-    if (i >= lines.size()) throw EMeshError(std::string("The mesh file ends before all of its ") + What + " are listed");
+    if (i >= lines.size()) throw EMeshError(std::string("Die Mesh-Datei endet, bevor alle ") + What + " aufgeführt sind");
     return lines[i++];
   };
   while (i < lines.size()) {
@@ -96,12 +96,12 @@ void tobjects3d::LoadAscText(const std::string& Text) {
     const int32_t vertices = IntegerAfter(header, "Vertices: ");
     const int32_t faces = IntegerAfter(header, "Faces: ");
     if (vertices < 0 || faces < 0 || vertices > kMaxMeshItems || faces > kMaxMeshItems)
-      throw EMeshError("The mesh file announces " + IntToStr(vertices) + " vertices and " + IntToStr(faces) + " faces");
+      throw EMeshError("Die Mesh-Datei nennt " + IntToStr(vertices) + " Eckpunkte und " + IntToStr(faces) + " Flächen");
     TMeshObject& o = objects.back();
     o.Vertices.resize(size_t(vertices));
     o.Faces.resize(size_t(faces));
     for (int32_t n = 0; n < vertices; ++n) {
-      const std::string& l = seek("Vertex " + IntToStr(n) + ":", "vertices");
+      const std::string& l = seek("Vertex " + IntToStr(n) + ":", "Eckpunkte");
       const double X = NumberAfter(l, "X:"), Y = NumberAfter(l, "Y:"), Z = NumberAfter(l, "Z:");
       // The file's Z points up and its Y into the picture.
       const TMeshVertex v{X, -Z, Y};
@@ -117,15 +117,15 @@ void tobjects3d::LoadAscText(const std::string& Text) {
       minZ = std::min(minZ, v.Z), maxZ = std::max(maxZ, v.Z);
     }
     for (int32_t n = 0; n < faces; ++n) {
-      const std::string& l = seek("Face " + IntToStr(n) + ":", "faces");
+      const std::string& l = seek("Face " + IntToStr(n) + ":", "Flächen");
       TMeshFace f;
       f.A = IntegerAfter(l, "A:");
       f.B = IntegerAfter(l, "B:");
       f.C = IntegerAfter(l, "C:");
       for (int32_t index : {f.A, f.B, f.C})
         if (index < 0 || index >= vertices)
-          throw EMeshError("Face " + IntToStr(n) + " of the mesh file names the vertex " + IntToStr(index) +
-                           ", which does not exist");
+          throw EMeshError("Fläche " + IntToStr(n) + " der Mesh-Datei nennt den Eckpunkt " + IntToStr(index) +
+                           ", den es nicht gibt");
       f.AB = TokenAfter(l, "AB:") == "1";
       f.BC = TokenAfter(l, "BC:") == "1";
       f.CA = TokenAfter(l, "CA:") == "1";
@@ -134,7 +134,7 @@ void tobjects3d::LoadAscText(const std::string& Text) {
   }
   bool anyFace = false;
   for (const TMeshObject& o : objects) anyFace = anyFace || !o.Faces.empty();
-  if (!anyFace) throw EMeshError("The mesh file holds no faces");
+  if (!anyFace) throw EMeshError("Die Mesh-Datei enthält keine Flächen");
 
   const double cx = (maxX + minX) / 2, cy = (maxY + minY) / 2, cz = (maxZ + minZ) / 2;
   for (TMeshObject& o : objects)

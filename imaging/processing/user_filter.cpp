@@ -13,7 +13,7 @@ namespace kv {
 
 void ReadUserFilter(TStream& Stream, TUserFilterRecord& Record) {
   uint8_t bytes[kUserFilterFileSize];
-  if (Stream.Read(bytes, kUserFilterFileSize) != kUserFilterFileSize) throw EInOutError("Read beyond end of file");
+  if (Stream.Read(bytes, kUserFilterFileSize) != kUserFilterFileSize) throw EInOutError("Unerwartetes Dateiende");
   TUserFilterRecord r;
   auto word = [&](int32_t i) { return static_cast<int16_t>(uint16_t(bytes[2 * i] << 8 | bytes[2 * i + 1])); };
   for (int32_t i = 0; i < 26; ++i) r.Values[i] = word(i);

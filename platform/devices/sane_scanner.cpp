@@ -30,8 +30,23 @@ SANE_Word ToWord(SANE_Value_Type T, double V) {
 
 }  // namespace
 
+// SANE's own texts follow the installed locales; these do not.
 std::string ScanStatusText(TScanStatus Status) {
-  return sane_strstatus(SANE_Status(Status));
+  switch (SANE_Status(Status)) {
+    case SANE_STATUS_GOOD: return "Erfolg";
+    case SANE_STATUS_UNSUPPORTED: return "Vorgang wird nicht unterstützt";
+    case SANE_STATUS_CANCELLED: return "Vorgang wurde abgebrochen";
+    case SANE_STATUS_DEVICE_BUSY: return "Gerät ist belegt";
+    case SANE_STATUS_INVAL: return "Ungültige Angabe";
+    case SANE_STATUS_EOF: return "Keine weiteren Daten";
+    case SANE_STATUS_JAMMED: return "Papierstau im Einzug";
+    case SANE_STATUS_NO_DOCS: return "Kein Dokument im Einzug";
+    case SANE_STATUS_COVER_OPEN: return "Die Abdeckung des Scanners ist offen";
+    case SANE_STATUS_IO_ERROR: return "Ein-/Ausgabefehler beim Scanner";
+    case SANE_STATUS_NO_MEM: return "Nicht genügend Arbeitsspeicher";
+    case SANE_STATUS_ACCESS_DENIED: return "Zugriff verweigert";
+    default: return "Scannerfehler " + std::to_string(int(Status));
+  }
 }
 
 TScanSession::TScanSession() {

@@ -1,4 +1,5 @@
 #include "platform/devices/v4l2_device.h"
+#include "platform/rtl/sys_error.h"
 
 #include <fcntl.h>
 #include <linux/videodev2.h>
@@ -35,7 +36,7 @@ std::string Text(const uint8_t* S, size_t N) {
 
 bool OpenFailed(const TNode& N, const std::string& Node, std::string* Error) {
   if (N.Fd >= 0) return false;
-  if (Error) *Error = Node + ": " + std::strerror(errno);
+  if (Error) *Error = Node + ": " + SysErrorMessage(errno);
   return true;
 }
 
@@ -142,7 +143,7 @@ bool SetV4l2Control(const std::string& Node, uint32_t Id, int32_t Value, std::st
   v.id = Id;
   v.value = Value;
   if (Ioctl(n.Fd, VIDIOC_S_CTRL, &v) < 0) {
-    if (Error) *Error = std::strerror(errno);
+    if (Error) *Error = SysErrorMessage(errno);
     return false;
   }
   return true;

@@ -15,7 +15,7 @@ namespace kv {
 
 namespace {
 
-constexpr char kInvalidBitmap[] = "Bitmap image is not valid";
+constexpr char kInvalidBitmap[] = "Bitmap ist ungültig";
 constexpr int32_t kFileHeaderSize = 14;
 constexpr int32_t kInfoHeaderSize = 40;
 

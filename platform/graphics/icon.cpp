@@ -11,7 +11,7 @@ namespace kv {
 
 namespace {
 
-constexpr char kInvalidIcon[] = "Icon image is not valid";
+constexpr char kInvalidIcon[] = "Symbol ist ungültig";
 constexpr int64_t kMaxIconBytes = int64_t(64) << 20;
 [[noreturn]] void Invalid() { throw EInvalidGraphic(kInvalidIcon); }
 

@@ -150,7 +150,7 @@ void TPicture::LoadFromFile(const std::string& FileName) {
         TakeGraphic(std::move(g));
         return;
       }
-    throw EInvalidGraphic("Unknown picture file extension (" + ext + ")");
+    throw EInvalidGraphic("Unbekannte Bilddateierweiterung (" + ext + ")");
   }
   auto b = std::make_unique<TBitmap>();
   b->LoadFromFile(FileName);

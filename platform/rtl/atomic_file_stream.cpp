@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sys_error.h"
 #include "platform/rtl/file_utils.h"
 
 namespace kv {
@@ -35,7 +36,7 @@ TAtomicFileStream::TAtomicFileStream(const std::string& FileName, unsigned NewFi
   // its protection is honoured here, also for a user whom the system lets
   // write anything (a file without any write bit stays protected).
   if (FExisted && S_ISREG(st.st_mode) && ((st.st_mode & 0222) == 0 || ::access(FTarget.c_str(), W_OK) != 0))
-    throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(EACCES));
+    throw EFCreateError("Datei \"" + FileName + "\" kann nicht angelegt werden. " + SysErrorMessage(EACCES));
   FMode = FExisted ? unsigned(st.st_mode & 07777) : (NewFileMode & 07777);
   static std::atomic<unsigned> counter = 0;
   for (int attempt = 0; attempt < 100 && FHandle < 0; ++attempt) {
@@ -47,7 +48,7 @@ TAtomicFileStream::TAtomicFileStream(const std::string& FileName, unsigned NewFi
   if (FHandle < 0) {
     const int err = errno;
     FTempName.clear();
-    throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(err));
+    throw EFCreateError("Datei \"" + FileName + "\" kann nicht angelegt werden. " + SysErrorMessage(err));
   }
 }
 
@@ -69,9 +70,9 @@ void TAtomicFileStream::Discard() {
 void TAtomicFileStream::Commit() {
   auto fail = [this](int Err, bool Create) {
     Discard();
-    const std::string why = std::strerror(Err);
-    if (Create) throw EFCreateError("Cannot create file \"" + FFileName + "\". " + why);
-    throw EWriteError("Cannot write file \"" + FFileName + "\". " + why);
+    const std::string why = SysErrorMessage(Err);
+    if (Create) throw EFCreateError("Datei \"" + FFileName + "\" kann nicht angelegt werden. " + why);
+    throw EWriteError("Datei \"" + FFileName + "\" kann nicht geschrieben werden. " + why);
   };
   if (FHandle < 0) fail(EBADF, false);
   if (FWriteErrno) fail(FWriteErrno, false);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sys_error.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/utf8.h"
 
@@ -121,7 +122,7 @@ bool CreateDir(const std::string& Dir) { return !Dir.empty() && ::mkdir(Dir.c_st
 bool RemoveDir(const std::string& Dir) { return !Dir.empty() && ::rmdir(Dir.c_str()) == 0; }
 
 bool ForceDirectories(const std::string& Dir) {
-  if (Dir.empty()) throw EInOutError("Unable to create directory");
+  if (Dir.empty()) throw EInOutError("Der Ordner kann nicht angelegt werden");
   const std::string d = ExcludeTrailingPathDelimiter(ExpandFileName(Dir));
   if (d.empty() || DirectoryExists(d)) return true;
   const std::string parent = ExtractFileDir(d);
@@ -173,10 +174,10 @@ void SaveFileAtomically(const std::string& FileName, std::string_view Data, unsi
     Raise(err);
   };
   auto createError = [&](int Err) -> void {
-    throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(Err));
+    throw EFCreateError("Datei \"" + FileName + "\" kann nicht angelegt werden. " + SysErrorMessage(Err));
   };
   auto writeError = [&](int Err) -> void {
-    throw EWriteError("Cannot write file \"" + FileName + "\". " + std::strerror(Err));
+    throw EWriteError("Datei \"" + FileName + "\" kann nicht geschrieben werden. " + SysErrorMessage(Err));
   };
   static std::atomic<unsigned> counter = 0;
   std::string tmp;

@@ -22,20 +22,20 @@ bool TSharedLibrary::Load(const std::vector<std::string>& Names) {
       return true;
     }
     const char* e = ::dlerror();
-    FError = "The library " + n + " cannot be loaded" + (e ? std::string(": ") + e : std::string());
+    FError = "Die Bibliothek " + n + " kann nicht geladen werden" + (e ? std::string(": ") + e : std::string());
   }
-  if (Names.empty()) FError = "No library named";
+  if (Names.empty()) FError = "Es ist keine Bibliothek genannt";
   return false;
 }
 
 void* TSharedLibrary::Symbol(const char* Name) {
   if (!FHandle) {
-    if (FError.empty()) FError = "The library is not loaded";
+    if (FError.empty()) FError = "Die Bibliothek ist nicht geladen";
     return nullptr;
   }
   ::dlerror();
   void* p = ::dlsym(FHandle, Name);
-  if (!p) FError = "The library " + FName + " has no " + Name;
+  if (!p) FError = "Der Bibliothek " + FName + " fehlt " + Name;
   return p;
 }
 

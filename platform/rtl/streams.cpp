@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -20,14 +21,14 @@ int64_t TStream::Size() {
   return end;
 }
 
-void TStream::SetSize(int64_t) { throw EStreamError("Stream size cannot be changed"); }
+void TStream::SetSize(int64_t) { throw EStreamError("Die Größe des Datenstroms kann nicht geändert werden"); }
 
 void TStream::ReadBuffer(void* Buffer, int32_t Count) {
-  if (Count > 0 && Read(Buffer, Count) != Count) throw EReadError("Stream read error");
+  if (Count > 0 && Read(Buffer, Count) != Count) throw EReadError("Unerwartetes Dateiende");
 }
 
 void TStream::WriteBuffer(const void* Buffer, int32_t Count) {
-  if (Count > 0 && Write(Buffer, Count) != Count) throw EWriteError("Stream write error");
+  if (Count > 0 && Write(Buffer, Count) != Count) throw EWriteError("Schreibfehler im Datenstrom");
 }
 
 int64_t TStream::CopyFrom(TStream& Source, int64_t Count) {
@@ -66,7 +67,7 @@ int64_t TCustomMemoryStream::Seek(int64_t Offset, TSeekOrigin Origin) {
   // An offset from a file can be anything; a position past the 64-bit range is refused.
   if ((Origin == soCurrent && __builtin_add_overflow(FPosition, Offset, &pos)) ||
       (Origin == soEnd && __builtin_add_overflow(FSize, Offset, &pos)))
-    throw EStreamError("Invalid stream position");
+    throw EStreamError("Ungültige Position im Datenstrom");
   FPosition = pos;
   return FPosition;
 }
@@ -98,13 +99,13 @@ void TMemoryStream::SetCapacity(int64_t NewCapacity) {
     return;
   }
   void* p = std::realloc(FMemory, static_cast<size_t>(NewCapacity));
-  if (!p) throw EOutOfMemory("Out of memory while expanding memory stream");
+  if (!p) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
   FMemory = static_cast<uint8_t*>(p);
   FCapacity = NewCapacity;
 }
 
 void TMemoryStream::SetSize(int64_t NewSize) {
-  if (NewSize < 0 || NewSize > INT64_MAX - 0x1FFF) throw EStreamError("Invalid stream size");
+  if (NewSize < 0 || NewSize > INT64_MAX - 0x1FFF) throw EStreamError("Ungültige Größe des Datenstroms");
   const int64_t old = FSize;
   if (NewSize > FCapacity) SetCapacity((NewSize + 0x1FFF) & ~int64_t(0x1FFF));
   FSize = NewSize;
@@ -181,7 +182,7 @@ int64_t THandleStream::Seek(int64_t Offset, TSeekOrigin Origin) {
 
 void THandleStream::SetSize(int64_t NewSize) {
   const int64_t pos = Position();
-  if (::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0) throw EStreamError("Stream size cannot be changed");
+  if (::ftruncate(FHandle, static_cast<off_t>(NewSize)) != 0) throw EStreamError("Die Größe des Datenstroms kann nicht geändert werden");
   if (pos > NewSize) Seek(NewSize, soBeginning);
 }
 
@@ -189,29 +190,29 @@ TFileStream::TFileStream(const std::string& FileName, uint16_t Mode) : THandleSt
   if (Mode == fmCreate || (Mode & 0xFF00) == fmCreate) {
     FHandle = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (FHandle < 0)
-      throw EFCreateError("Cannot create file \"" + FileName + "\". " + std::strerror(errno));
+      throw EFCreateError("Datei \"" + FileName + "\" kann nicht angelegt werden. " + SysErrorMessage(errno));
   } else {
     const int acc = (Mode & 3) == fmOpenWrite ? O_WRONLY : ((Mode & 3) == fmOpenReadWrite ? O_RDWR : O_RDONLY);
     // Non-blocking, so that a FIFO named like a file cannot hold the caller
     // in open(); the descriptor blocks again once it is known to be a file.
     FHandle = ::open(FileName.c_str(), acc | O_CLOEXEC | O_NONBLOCK);
     if (FHandle < 0)
-      throw EFOpenError("Cannot open file \"" + FileName + "\". " + std::strerror(errno));
+      throw EFOpenError("Datei \"" + FileName + "\" kann nicht geöffnet werden. " + SysErrorMessage(errno));
     struct stat st {};
-    const char* refusal = nullptr;
-    if (::fstat(FHandle, &st) != 0) refusal = "Its kind cannot be told";
-    else if (S_ISDIR(st.st_mode)) refusal = "Is a directory";
+    std::string refusal;
+    if (::fstat(FHandle, &st) != 0) refusal = SysErrorMessage(errno);
+    else if (S_ISDIR(st.st_mode)) refusal = SysErrorMessage(EISDIR);
     // Reads take files only; writes may also go to a device (/dev/full, /dev/null).
     else if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || (acc == O_RDONLY && !S_ISREG(st.st_mode)))
-      refusal = "Is not a regular file";
-    if (!refusal) {
+      refusal = "Ist keine gewöhnliche Datei";
+    if (refusal.empty()) {
       const int flags = ::fcntl(FHandle, F_GETFL);
-      if (flags < 0 || ::fcntl(FHandle, F_SETFL, flags & ~O_NONBLOCK) != 0) refusal = std::strerror(errno);
+      if (flags < 0 || ::fcntl(FHandle, F_SETFL, flags & ~O_NONBLOCK) != 0) refusal = SysErrorMessage(errno);
     }
-    if (refusal) {
+    if (!refusal.empty()) {
       ::close(FHandle);
       FHandle = -1;
-      throw EFOpenError("Cannot open file \"" + FileName + "\". " + refusal);
+      throw EFOpenError("Datei \"" + FileName + "\" kann nicht geöffnet werden. " + refusal);
     }
   }
 }

@@ -263,7 +263,7 @@ void TStrings::LoadFromStream(TStream& Stream) {
   const int64_t size = Stream.Size() - Stream.Position();
   std::string data;
   if (size > 0) {
-    if (size > INT32_MAX) throw EReadError("Stream read error");
+    if (size > INT32_MAX) throw EReadError("Unerwartetes Dateiende");
     data.resize(static_cast<size_t>(size));
     Stream.ReadBuffer(data.data(), static_cast<int32_t>(size));
   }

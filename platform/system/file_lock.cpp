@@ -10,13 +10,14 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
 namespace {
 
 [[noreturn]] void RaiseIo(const std::string& What, const std::string& FileName, int Err) {
-  throw EInOutError(What + " \"" + FileName + "\": " + std::strerror(Err));
+  throw EInOutError(What + " \"" + FileName + "\": " + SysErrorMessage(Err));
 }
 
 }  // namespace
@@ -24,13 +25,13 @@ namespace {
 TFileLock::TFileLock(const std::string& Path, bool Folder) {
   FHandle = Folder ? ::open(Path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                   : ::open(Path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (FHandle < 0) RaiseIo("Cannot open lock", Path, errno);
+  if (FHandle < 0) RaiseIo("Kann die Sperrdatei nicht öffnen:", Path, errno);
   while (::flock(FHandle, LOCK_EX) != 0) {
     if (errno == EINTR) continue;
     const int err = errno;
     ::close(FHandle);
     FHandle = -1;
-    RaiseIo("Cannot lock", Path, err);
+    RaiseIo("Kann nicht sperren:", Path, err);
   }
 }
 
@@ -55,7 +56,7 @@ bool ReadFileToString(const std::string& FileName, std::string& Out, int64_t Max
   const int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     if (errno == ENOENT || errno == ENOTDIR) return false;
-    RaiseIo("Cannot open file", FileName, errno);
+    RaiseIo("Kann die Datei nicht öffnen:", FileName, errno);
   }
   char buf[65536];
   for (;;) {
@@ -64,12 +65,12 @@ bool ReadFileToString(const std::string& FileName, std::string& Out, int64_t Max
       if (errno == EINTR) continue;
       const int err = errno;
       ::close(fd);
-      RaiseIo("Cannot read file", FileName, err);
+      RaiseIo("Kann die Datei nicht lesen:", FileName, err);
     }
     if (n == 0) break;
     if (int64_t(Out.size()) + n > MaxBytes) {
       ::close(fd);
-      RaiseIo("File too large", FileName, EFBIG);
+      RaiseIo("Zu groß:", FileName, EFBIG);
     }
     Out.append(buf, size_t(n));
   }

@@ -332,7 +332,7 @@ template <typename F> void TIniFile::Modify(F&& Change) {
     if (Change()) Save();
   } catch (const Exception&) {
     FLoaded = false;  // forget the unsaved change: the file is the truth
-    throw EIniFileException("Unable to write to " + FileName());
+    throw EIniFileException("Schreiben in " + FileName() + " nicht möglich");
   }
 }
 
@@ -348,7 +348,7 @@ std::string TIniFile::ReadString(const std::string& Section, const std::string& 
 
 void TIniFile::WriteString(const std::string& Section, const std::string& Ident,
                            const std::string& Value) {
-  if (!WritableIniEntry(Section, Ident, Value)) throw EIniFileException("Unable to write to " + FileName());
+  if (!WritableIniEntry(Section, Ident, Value)) throw EIniFileException("Schreiben in " + FileName() + " nicht möglich");
   Modify([&] { return IniWriteString(FLines, Section, Ident, Value); });
 }
 

@@ -92,7 +92,7 @@ class TCustomIniFile : public TObject {
 // value (comments, anything else) are kept as they stand. Each write replaces
 // the file atomically under a lock on its folder, after re-reading it, so
 // concurrent writers do not lose each other's values. Writes that fail raise
-// EIniFileException "Unable to write to <file>".
+// EIniFileException "Schreiben in <file> nicht möglich".
 class TIniFile : public TCustomIniFile {
  public:
   explicit TIniFile(const std::string& FileName);

@@ -13,13 +13,14 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/system/paths.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
 namespace {
 
 [[noreturn]] void RaiseIo(const std::string& What) {
-  throw EInOutError(What + ": " + std::strerror(errno));
+  throw EInOutError(What + ": " + SysErrorMessage(errno));
 }
 
 uint64_t NowMs() {
@@ -93,14 +94,14 @@ bool MakeSocketAddress(const std::string& Path, sockaddr_un& Addr) {
 std::string PrivateRuntimeFolder() {
   std::string dir = RuntimeFolder();
   if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) RaiseIo("Cannot make the runtime folder " + dir);
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) RaiseIo("Der Laufzeitordner " + dir + " kann nicht angelegt werden");
   struct stat st;
-  if (::lstat(dir.c_str(), &st) != 0) RaiseIo("Cannot read the runtime folder " + dir);
+  if (::lstat(dir.c_str(), &st) != 0) RaiseIo("Der Laufzeitordner " + dir + " kann nicht gelesen werden");
   if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
-    throw EInOutError("The runtime folder " + dir + " is not a folder of this user");
+    throw EInOutError("Der Laufzeitordner " + dir + " gehört nicht diesem Benutzer");
   // Others must not reach the socket, whatever the umask made of the folder.
   if ((st.st_mode & 077) != 0 && ::chmod(dir.c_str(), 0700) != 0)
-    RaiseIo("Cannot make the runtime folder " + dir + " private");
+    RaiseIo("Der Laufzeitordner " + dir + " kann nicht geschützt werden");
   return dir + "/";
 }
 
@@ -109,7 +110,7 @@ TInstanceLock::~TInstanceLock() { Release(); }
 bool TInstanceLock::Acquire(const std::string& FileName, uint32_t TimeoutMs) {
   Release();
   const int fd = ::open(FileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) RaiseIo("Cannot open the lock file " + FileName);
+  if (fd < 0) RaiseIo("Die Sperrdatei " + FileName + " kann nicht geöffnet werden");
   const uint64_t deadline = NowMs() + TimeoutMs;
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -118,7 +119,7 @@ bool TInstanceLock::Acquire(const std::string& FileName, uint32_t TimeoutMs) {
     }
     if (errno != EWOULDBLOCK && errno != EINTR) {
       ::close(fd);
-      RaiseIo("Cannot lock " + FileName);
+      RaiseIo(FileName + " kann nicht gesperrt werden");
     }
     if (NowMs() >= deadline) {
       ::close(fd);

@@ -29,6 +29,7 @@
 #pragma pop_macro("signals")
 
 #include "platform/system/paths.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -721,7 +722,7 @@ bool ShellRenameNoReplace(const std::string& From, const std::string& To, std::s
     return false;
   }
   if (errno != EINVAL && errno != ENOSYS) {
-    Error = std::strerror(errno);
+    Error = SysErrorMessage(errno);
     return false;
   }
 #endif
@@ -739,7 +740,7 @@ bool ShellRenameNoReplace(const std::string& From, const std::string& To, std::s
     return false;
   }
   if (::rename(From.c_str(), To.c_str()) == 0) return true;
-  Error = std::strerror(errno);
+  Error = SysErrorMessage(errno);
   return false;
 }
 
@@ -756,7 +757,7 @@ bool ShellMoveToTrash(const std::string& Path, std::string& Error) {
 bool ShellDeleteForGood(const std::string& Path, std::string& Error) {
   std::error_code ec;
   std::filesystem::remove_all(Path, ec);  // removes links, never follows them
-  if (ec) Error = ec.message();
+  if (ec) Error = SysErrorMessage(ec.value());
   return !ec;
 }
 
@@ -768,7 +769,7 @@ bool CopyTree(const std::string& From, const std::string& To, std::string& Error
   std::error_code ec;
   std::filesystem::copy(From, To,
                         std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks, ec);
-  if (ec) Error = ec.message();
+  if (ec) Error = SysErrorMessage(ec.value());
   return !ec;
 }
 

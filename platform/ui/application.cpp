@@ -13,6 +13,7 @@
 #include "platform/ui/forms.h"
 #include "platform/ui/peer.h"
 #include "platform/ui/qt_app.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
@@ -94,11 +95,11 @@ void TApplication::HandleException(TObject* Sender) {
       if (OnException) OnException(Sender, e);
       else ShowException(e);
     } catch (const std::exception& e) {
-      const Exception wrapped(e.what());
+      const Exception wrapped(ExceptionText(e));
       if (OnException) OnException(Sender, wrapped);
       else ShowException(wrapped);
     } catch (...) {
-      const Exception wrapped("Unknown exception");
+      const Exception wrapped("Unbekannter Fehler");
       if (OnException) OnException(Sender, wrapped);
       else ShowException(wrapped);
     }

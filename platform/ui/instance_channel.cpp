@@ -14,13 +14,14 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/ui/application.h"
 #include "platform/ui/qt_app.h"
+#include "platform/rtl/sys_error.h"
 
 namespace kv {
 
 namespace {
 
 [[noreturn]] void RaiseIo(const std::string& What) {
-  throw EInOutError(What + ": " + std::strerror(errno));
+  throw EInOutError(What + ": " + SysErrorMessage(errno));
 }
 
 }  // namespace
@@ -128,9 +129,9 @@ void THandOverServer::Listen(const std::string& SocketPath) {
   EnsureQtApplication();
   if (FImpl->Listener >= 0) throw EInvalidOperation("The hand-over socket listens already");
   sockaddr_un addr;
-  if (!MakeSocketAddress(SocketPath, addr)) throw EInOutError("The socket path is too long: " + SocketPath);
+  if (!MakeSocketAddress(SocketPath, addr)) throw EInOutError("Der Socket-Pfad ist zu lang: " + SocketPath);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) RaiseIo("Cannot make a socket");
+  if (fd < 0) RaiseIo("Der Socket kann nicht angelegt werden");
   // A socket file left by a crashed start answers nobody: it is replaced.
   ::unlink(SocketPath.c_str());
   // Made with mode 0600 from the start, so no other user can connect in between.
@@ -141,7 +142,7 @@ void THandOverServer::Listen(const std::string& SocketPath) {
     const int err = errno;
     ::close(fd);
     errno = err;
-    RaiseIo("Cannot listen at " + SocketPath);
+    RaiseIo("Am Socket " + SocketPath + " kann nicht gehorcht werden");
   }
   FImpl->Listener = fd;
   FImpl->Accepting = new QSocketNotifier(fd, QSocketNotifier::Read);

@@ -317,6 +317,7 @@ TEST(ProgramHelpers, ControlPlaces) {
 TEST(ProgramHelpers, StopwatchCountsWholeSeconds) {
   StartStopwatch();
   EXPECT_EQ(StopwatchSeconds(), 0);
+  // The elapsed time is what the stopwatch measures: this sleep is the case under test.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   EXPECT_EQ(StopwatchSeconds(), 1);  // 0.6 s rounds up
   StartStopwatch();

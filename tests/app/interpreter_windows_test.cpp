@@ -70,8 +70,8 @@ TEST_F(InterpreterWindows, OpenOfUnreadableFileShowsMessageAndLeavesNoWindow) {
   WriteText(Dir + "broken.png", "this is no picture");
   // The message as it stands, and why on a line of its own.
   const std::pair<std::string, std::string> cases[] = {
-      {Dir + "broken.png", "PNG"},
-      {Dir + "missing.bmp", "No such file or directory"},
+      {Dir + "broken.png", "PNG-Kopf ist beschädigt"},
+      {Dir + "missing.bmp", "Datei oder Ordner nicht gefunden"},
       {Dir + "strange.xyz", "\".xyz\""},
   };
   for (const auto& [name, reason] : cases) {

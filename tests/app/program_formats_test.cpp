@@ -27,7 +27,7 @@ class ProgramFormats : public test::TTempFolderTest {
   void SetUp() override {
     TTempFolderTest::SetUp();
     for (const char* tool : {"convert", "compare", "identify", "tiffcp", "tiffinfo", "pngcheck", "cjpeg", "djpeg",
-                             "pnmtopng", "ppmtobmp", "ppmtopcx", "ppmtotga", "pamtogif", "pnmfile", "giftext"})
+                             "pnmtopng", "ppmtobmp", "ppmtotga", "pamtogif", "pnmfile", "giftext"})
       if (!test::HaveTool(tool)) GTEST_SKIP() << tool << " is not installed";
     // Few colours, so that the palette formats keep every pixel.
     const auto colour = test::Make24(40, 24, [](int32_t x, int32_t y) {
@@ -195,19 +195,27 @@ TEST_F(ProgramFormats, OpensWhatTheToolsWriteAndSavesWhatTheyRead) {
   }
 }
 
-// A file the program cannot open says why on the line below the message; a
-// FIFO named like a picture is refused at once rather than waited on.
-TEST_F(ProgramFormats, FilesThatCannotBeOpenedSayWhy) {
+// A file the program cannot open says why, in the program's language, on the
+// line below the message; a FIFO named like a picture is refused at once
+// rather than waited on. A failing save line says why as well.
+TEST_F(ProgramFormats, FilesThatCannotBeOpenedOrSavedSayWhyInGerman) {
   ASSERT_EQ(::mkfifo((Dir + "fifo.png").c_str(), 0600), 0);
-  ASSERT_EQ(test::Run("cd " + Dir + " && convert src.ppm -compress none plain.tif && head -c 300 plain.tif > cut.tif"), 0);
+  ASSERT_EQ(::mkdir((Dir + "folder.png").c_str(), 0700), 0);
+  ASSERT_EQ(test::Run("cd " + Dir + " && convert src.ppm -compress none plain.tif && head -c 300 plain.tif > cut.tif"
+                      " && tiffcp -c jpeg plain.tif jpeg.tif"
+                      " && convert -size 400x400 xc:gray +noise Random noise.png && head -c 400 noise.png > cut.png"),
+            0);
   struct TCase {
     const char* File;
     const char* Reason;
   };
   const TCase cases[] = {
-      {"fifo.png", "Is not a regular file"},
-      {"missing.png", "No such file or directory"},
-      {"cut.tif", "TIFF"},
+      {"fifo.png", "Ist keine gewöhnliche Datei"},
+      {"missing.png", "Datei oder Ordner nicht gefunden"},
+      {"folder.png", "Ist ein Ordner"},
+      {"cut.tif", "TIFF-Datei ist beschädigt oder unvollständig"},
+      {"jpeg.tif", "TIFF-Komprimierung 7 wird nicht unterstützt"},
+      {"cut.png", "Unerwartetes Dateiende"},
   };
   std::vector<std::string> lines;
   for (const TCase& c : cases) lines.push_back("OPEN FileName=\"" + Dir + c.File + "\"");
@@ -223,6 +231,12 @@ TEST_F(ProgramFormats, FilesThatCannotBeOpenedSayWhy) {
     const std::string reason = run.Output.substr(next, run.Output.find_first_of("\r\n", next) - next);
     EXPECT_NE(reason.find(c.Reason), std::string::npos) << c.File << ": " << reason;
   }
+
+  // A save into a folder that does not exist stops the batch with the reason.
+  const std::string target = Dir + "none/out.bmp";
+  const TResult save = RunBatch({"OPEN FileName=\"" + Dir + "src.ppm\"", "SAVEAS FileName=\"" + target + "\""});
+  const size_t at = save.Output.find("Datei \"" + target + "\" kann nicht angelegt werden. Datei oder Ordner nicht gefunden");
+  EXPECT_NE(at, std::string::npos) << save.Output;
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST_F(SlideExports, AutorunStartsThePlayerInItsFolder) {
                              " XDG_RUNTIME_DIR=" + Dir + " XDG_CONFIG_HOME=" + Dir + "config timeout 60 " + target +
                              "autorun 2>&1");
   EXPECT_TRUE(WIFEXITED(r.Status) && WEXITSTATUS(r.Status) == 0) << r.Output;
-  EXPECT_NE(r.Output.find("No picture of the slide show can be loaded"), std::string::npos) << r.Output;
+  EXPECT_NE(r.Output.find("Kein Bild der Diaschau kann geladen werden"), std::string::npos) << r.Output;
 }
 
 TEST_F(SlideExports, ScreenSaverModuleJoinsTheXScreenSaverList) {

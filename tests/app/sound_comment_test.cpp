@@ -243,7 +243,9 @@ TEST_F(SoundComment, ProgramRunsTheCommentLines) {
     if (window.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   ASSERT_FALSE(window.empty()) << ReadText(log);
-  // Three seconds on the recorder's clock, then "Stop", the default button.
+  // The length of the recording is what is checked: the device delivers in
+  // real time, so this wait is the 3-second recording itself, then "Stop",
+  // the default button.
   const auto shown = Clock::now();
   while (Clock::now() - shown < std::chrono::milliseconds(3200)) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   while (Clock::now() < end && ("\n" + xdo("search --onlyvisible --name '.'")).find("\n" + window + "\n") != std::string::npos) {

@@ -180,7 +180,7 @@ TEST_F(ProgramTest, InteractiveStartWithoutADisplayEndsAtOnce) {
       const uint64_t start = TickCount64();
       const TResult r = Start(program, args);
       EXPECT_EQ(r.Exit, 1) << program << ' ' << args << ": " << r.Output;
-      EXPECT_NE(r.Output.find("no display to show the editor on"), std::string::npos) << r.Output;
+      EXPECT_NE(r.Output.find("Kein Bildschirm, auf dem der Editor erscheinen kann"), std::string::npos) << r.Output;
       EXPECT_LT(TickCount64() - start, 20000u) << program << ' ' << args;
     }
 }

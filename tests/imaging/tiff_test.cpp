@@ -656,7 +656,7 @@ TEST(TiffWrite, BlackCmykAndLzwWithoutDecoder) {
   ReadTiffPage(nodec.Bitmap, s, nodec.Pages, false, true, nullptr, false, np, nodec.Params);
   EXPECT_TRUE(nodec.Aborted);
   const std::string reason = TakeCodecFailure();
-  EXPECT_NE(reason.find("LZW decoder"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("LZW-Decoder"), std::string::npos) << reason;
 }
 
 }  // namespace

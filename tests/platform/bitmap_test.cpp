@@ -374,7 +374,7 @@ TEST(BitmapBmp, CorruptFilesAreRefusedAndLeaveTheBitmapAlone) {
       b.LoadFromStream(s);
       ADD_FAILURE() << c.Name << ": accepted";
     } catch (const EInvalidGraphic& e) {
-      EXPECT_EQ(e.Message(), "Bitmap image is not valid") << c.Name;
+      EXPECT_EQ(e.Message(), "Bitmap ist ungültig") << c.Name;
     }
     EXPECT_EQ(b.Width(), 1) << c.Name;
     EXPECT_EQ(b.PixelFormat(), pf8bit) << c.Name;

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <new>
+#include <system_error>
 
 #include "platform/ui/dialogs.h"
 #include "platform/ui/forms.h"
@@ -118,8 +120,7 @@ TEST_F(AppTest, IdleRunsWhenTheQueueIsEmptyAndAgainWhileNotDone) {
 
 TEST_F(AppTest, HandleExceptionShowsTheMessageAndIsSilentForAbort) {
   Application->SetTitle("Kavrelin");
-  Dialogs->Answer(IDOK);
-  Dialogs->Answer(IDOK);
+  for (int i = 0; i < 4; ++i) Dialogs->Answer(IDOK);
   auto raise = [](auto&& Fn) {
     try {
       Fn();
@@ -130,12 +131,17 @@ TEST_F(AppTest, HandleExceptionShowsTheMessageAndIsSilentForAbort) {
   raise([] { Abort(); });
   raise([] { throw EConvertError("'x' is not a valid integer value"); });
   raise([] { throw std::runtime_error("Out of paper."); });
-  ASSERT_EQ(Dialogs->Shown.size(), 2u);
+  // The standard library's texts are English: its common failures say in German what happened.
+  raise([] { throw std::bad_alloc(); });
+  raise([] { throw std::system_error(ENOSPC, std::generic_category(), "write"); });
+  ASSERT_EQ(Dialogs->Shown.size(), 4u);
   EXPECT_EQ(Dialogs->Shown[0].Kind, dkMessageBox);
   EXPECT_EQ(Dialogs->Shown[0].Text, "'x' is not a valid integer value.");
   EXPECT_EQ(Dialogs->Shown[0].Caption, "Kavrelin");
   EXPECT_EQ(Dialogs->Shown[0].Flags, MB_OK | MB_ICONSTOP);
-  EXPECT_EQ(Dialogs->Shown[1].Text, "Out of paper.");
+  EXPECT_EQ(Dialogs->Shown[1].Text, "Interner Fehler: Out of paper.");
+  EXPECT_EQ(Dialogs->Shown[2].Text, "Nicht genügend Arbeitsspeicher.");
+  EXPECT_EQ(Dialogs->Shown[3].Text, "Kein Platz mehr auf dem Datenträger.");
   Application->HandleException(nullptr);  // outside a catch: nothing to do
   EXPECT_TRUE(Unexpected.empty());
 }

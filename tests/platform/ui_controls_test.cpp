@@ -282,7 +282,7 @@ TEST_F(ControlTest, ExceptionsInHandlersEndInHandleException) {
   uitest::SendMouse(Rec, QEvent::MouseButtonPress, 1, 1, Qt::LeftButton, Qt::LeftButton);
   uitest::SendMouse(Rec, QEvent::MouseButtonRelease, 1, 1, Qt::LeftButton, Qt::NoButton);
   uitest::SendKey(Rec, QEvent::KeyPress, Qt::Key_B, Qt::NoModifier);
-  EXPECT_EQ(caught, (std::vector<std::string>{"paint failed from control", "mouse failed from control"}));
+  EXPECT_EQ(caught, (std::vector<std::string>{"paint failed from control", "Interner Fehler: mouse failed from control"}));
 }
 
 TEST_F(ControlTest, AlignLaysOutChildrenInOrderAndFollowsResizes) {
