@@ -194,7 +194,9 @@ TEST_F(WebcamWindowTest, PagesAndSourcesByMode) {
     EXPECT_EQ(w.Caption(), "Video");
     // The controls of the other modes' pages are freed, and nothing points at them.
     for (TTabSheet* page : {w.GrabSheet, w.WebcamSheet, w.ServerSheet, w.RecordSheet, w.FrameSheet})
-      if (!page->TabVisible()) EXPECT_EQ(page->ControlCount(), 0) << page->Caption();
+      if (!page->TabVisible()) {
+        EXPECT_EQ(page->ControlCount(), 0) << page->Caption();
+      }
     EXPECT_EQ(w.GrabButton != nullptr && w.autosaveframe1 != nullptr, c.Grab);
     EXPECT_EQ(w.GoButton != nullptr && w.ListBox1 != nullptr, c.Webcam);
     EXPECT_EQ(w.Edit7 != nullptr, c.Server);
