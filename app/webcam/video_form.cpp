@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <set>
 
 #include "app/batch/batch_list_frame.h"
 #include "app/child/child_window.h"
@@ -31,6 +33,7 @@
 #include "platform/ui/button.h"
 #include "platform/ui/check_list_box.h"
 #include "platform/ui/dialogs.h"
+#include "platform/ui/font_dialog.h"
 #include "platform/ui/page_control.h"
 #include "platform/ui/panel.h"
 #include "platform/ui/speed_button.h"
@@ -78,12 +81,14 @@ Tvideoform::Tvideoform(TComponent* AOwner) : TForm(AOwner) {
   SetCaption("Video");
   FMotionRef = std::make_unique<TBitmap>();
   FWork = std::make_unique<timagerlayer>(nullptr);
-  BuildControls();
-  FilenameEdit3->SetText(IncludeTrailingPathDelimiter(ProgramFolder()) + "record.avi");
-  BuildStore();
+  // Set before the settings stores hook these events: a store restores its
+  // values and then passes the showing on, so FormShow sees them.
   OnShow = [this](TObject* S) { FormShow(S); };
   OnCloseQuery = [this](TObject* S, bool& C) { FormCloseQuery(S, C); };
   OnClose = [this](TObject* S, TCloseAction& A) { FormClose(S, A); };
+  BuildControls();
+  FilenameEdit3->SetText(IncludeTrailingPathDelimiter(ProgramFolder()) + "record.avi");
+  BuildStore();
 }
 
 Tvideoform::~Tvideoform() {
@@ -280,18 +285,10 @@ void Tvideoform::BuildControls() {
   CheckBox1 = check(FrameSheet, "CheckBox1", "Datum und Uhrzeit einblenden", 8, 220);
   CheckBox1->SetChecked(true);
   FontButton = button(FrameSheet, "FontButton", "Schrift-Optionen...", 235, 130);
-  FontButton->OnClick = [this](TObject*) {
-    // Face, height and colour of the stamp.
-    std::string v = FontDialog1Font.Name() + "," + IntToStr(FontDialog1Font.Height()) + "," +
-                    IntToStr(int32_t(FontDialog1Font.Color()));
-    if (!InputQuery("Schrift-Optionen", "Schrift, Höhe, Farbe:", v)) return;
-    TStringList parts;
-    parts.SetCommaText(v);
-    if (parts.Count() > 0 && !Trim(parts.Strings(0)).empty()) FontDialog1Font.SetName(Trim(parts.Strings(0)));
-    if (parts.Count() > 1) FontDialog1Font.SetHeight(StrToIntDef(Trim(parts.Strings(1)), FontDialog1Font.Height()));
-    if (parts.Count() > 2) FontDialog1Font.SetColor(TColor(StrToIntDef(Trim(parts.Strings(2)), int32_t(FontDialog1Font.Color()))));
-  };
-  FontDialog1Font.SetColor(clWhite);
+  FontButton->OnClick = [this](TObject*) { FontDialog1->Execute(); };
+  FontDialog1 = new TFontDialog(this);
+  FontDialog1->SetName("FontDialog1");
+  FontDialog1->Font().SetColor(clWhite);
   top += 30;
   CheckBox2 = check(FrameSheet, "CheckBox2", "Batch ausführen");
   top += 26;
@@ -416,7 +413,7 @@ void Tvideoform::BuildControls() {
     *buttons[i] = b;
   }
   PlayButton->OnClick = [this](TObject*) { PlayClick(); };
-  PauseButton->OnClick = [this](TObject*) { FPlayRunning = false; };
+  PauseButton->OnClick = [this](TObject*) { SetPlayRunning(false); };
   StopButton->OnClick = [this](TObject*) { StopClick(); };
   NextButton->OnClick = [this](TObject*) { SetPlayPosition(FPlayLengthMs); };
   PrevButton->OnClick = [this](TObject*) { SetPlayPosition(0); };
@@ -447,17 +444,32 @@ void Tvideoform::BuildControls() {
   };
   top += 36;
   label(RecordSheet, "Zeit:", 8, 50);
-  const int64_t steps[4] = {3600000, 60000, 1000, 10};
+  // The arrows move the position by the field's step (the hundredths by one
+  // frame), so a step past 59 carries into the next field; typing sets it.
+  const int64_t steps[3] = {3600000, 60000, 1000};
   for (int i = 0; i < 4; ++i) {
-    PosFields[i] = spin(RecordSheet, "PosField" + std::to_string(i), 0, i == 0 ? 254 : (i == 3 ? 99 : 59), 0, false,
-                        60 + i * 75, 70);
-    PosFields[i]->OnChange = [this](TObject*) {
-      if (PlayerState != 1) return;
+    auto* s = new TmyKvSpinEdit(this);
+    s->SetParent(RecordSheet);
+    s->SetName("PosField" + std::to_string(i));
+    s->SetMinValue(0);
+    s->SetMaxValue(i == 0 ? 254 : (i == 3 ? 99 : 59));
+    s->SetValue(0);
+    s->SetBounds(60 + i * 75, top, 70, 22);
+    PosFields[i] = s;
+    s->OnChange = [this](TObject*) {
+      if (PlayerState != 1 || FShowingPosition) return;
       const int64_t ms = int64_t(PosFields[0]->Value()) * 3600000 + int64_t(PosFields[1]->Value()) * 60000 +
                          int64_t(PosFields[2]->Value()) * 1000 + int64_t(PosFields[3]->Value()) * 10;
       if (ms != FPlayPosMs) SetPlayPosition(std::min(ms, FPlayLengthMs));
     };
-    (void)steps;
+    if (i == 3) {
+      s->OnTopClick = [this](TObject*) { SetPlayPosition(FramePosition(1)); };
+      s->OnBottomClick = [this](TObject*) { SetPlayPosition(FramePosition(-1)); };
+    } else {
+      const int64_t step = steps[i];
+      s->OnTopClick = [this, step](TObject*) { SetPlayPosition(FPlayPosMs + step); };
+      s->OnBottomClick = [this, step](TObject*) { SetPlayPosition(std::max<int64_t>(0, FPlayPosMs - step)); };
+    }
   }
   top += 30;
   label(RecordSheet, "Total:", 8, 50);
@@ -474,6 +486,9 @@ void Tvideoform::BuildControls() {
   dummycapturetimer = new TTimer(this);
   dummycapturetimer->SetEnabled(false);
   dummycapturetimer->SetOnTimer([this](TObject*) { DummyCaptureTick(); });
+  PlayTimer = new TTimer(this);
+  PlayTimer->SetEnabled(false);
+  PlayTimer->SetOnTimer([this](TObject*) { PlayTimerTick(); });
   sleeptimer = new TTimer(this);
   sleeptimer->SetEnabled(false);
   sleeptimer->SetOnTimer([this](TObject*) { SleepTimerFired(); });
@@ -483,37 +498,52 @@ void Tvideoform::BuildStore() {
   Formstorage1 = new tformstorage1(this);
   Formstorage1->SetName("Formstorage1");
   Formstorage1->BeginLoading();
-  struct TSlot {
-    const char* Name;
-    std::function<std::string()> Get;
+  // Each value reads and writes its control through the member pointer: a
+  // control freed with a page of another mode (null then) is skipped, and
+  // the store keeps the value it was restored with.
+  struct TIO {
+    std::function<bool(std::string&)> Get;
     std::function<void(const std::string&)> Set;
   };
-  auto checked = [](TCheckBox* C) -> std::pair<std::function<std::string()>, std::function<void(const std::string&)>> {
-    return {[C] { return std::string(C->Checked() ? "1" : "0"); },
-            [C](const std::string& V) {
-              if (!V.empty()) C->SetChecked(V == "1" || SameText(V, "true"));
+  auto checked = [](auto*& C) -> TIO {
+    return {[&C](std::string& V) {
+              if (C) V = C->Checked() ? "1" : "0";
+              return C != nullptr;
+            },
+            [&C](const std::string& V) {
+              if (C && !V.empty()) C->SetChecked(V == "1" || SameText(V, "true"));
             }};
   };
-  auto value = [](TKvSpinEdit* S) -> std::pair<std::function<std::string()>, std::function<void(const std::string&)>> {
-    return {[S] { return FloatText(S->Value()); },
-            [S](const std::string& V) {
-              if (!V.empty()) S->SetValue(StrToFloatDef(V, S->Value()));
+  auto value = [](auto*& S) -> TIO {
+    return {[&S](std::string& V) {
+              if (S) V = FloatText(S->Value());
+              return S != nullptr;
+            },
+            [&S](const std::string& V) {
+              if (S && !V.empty()) S->SetValue(StrToFloatDef(V, S->Value()));
             }};
   };
-  auto index = [](TComboBox* C) -> std::pair<std::function<std::string()>, std::function<void(const std::string&)>> {
-    return {[C] { return IntToStr(C->ItemIndex()); },
-            [C](const std::string& V) {
-              if (V.empty()) return;
+  auto index = [](TComboBox*& C) -> TIO {
+    return {[&C](std::string& V) {
+              if (C) V = IntToStr(C->ItemIndex());
+              return C != nullptr;
+            },
+            [&C](const std::string& V) {
+              if (!C || V.empty()) return;
               const int32_t i = StrToIntDef(V, -1);
               if (i >= 0 && i < C->Count()) C->SetItemIndex(i);
             }};
   };
-  auto text = [](TControl* C) -> std::pair<std::function<std::string()>, std::function<void(const std::string&)>> {
-    return {[C] { return C->Text(); }, [C](const std::string& V) {
-              if (!V.empty()) C->SetText(V);
+  auto text = [](auto*& C) -> TIO {
+    return {[&C](std::string& V) {
+              if (C) V = C->Text();
+              return C != nullptr;
+            },
+            [&C](const std::string& V) {
+              if (C && !V.empty()) C->SetText(V);
             }};
   };
-  const std::pair<const char*, std::pair<std::function<std::string()>, std::function<void(const std::string&)>>> slots[] = {
+  const std::pair<const char*, TIO> slots[] = {
       {"mycombobox2.Itemindex", index(mycombobox2)},
       {"RadioButton1.Checked", checked(RadioButton1)},
       {"RadioButton12.Checked", checked(RadioButton12)},
@@ -532,30 +562,48 @@ void Tvideoform::BuildStore() {
       {"mycombobox3.Itemindex", index(mycombobox3)},
       {"KvSpinEdit7.Value", value(KvSpinEdit7)},
       {"FontDialog1.Font",
-       {[this] {
-          return FontDialog1Font.Name() + "," + IntToStr(FontDialog1Font.Height()) + "," +
-                 IntToStr(int32_t(FontDialog1Font.Color()));
+       {[this](std::string& V) {
+          const TFont& f = FontDialog1->Font();
+          V = f.Name() + "," + IntToStr(f.Height()) + "," + IntToStr(int32_t(f.Color())) + "," +
+              IntToStr(int32_t(f.Style().ToMask()));
+          return true;
         },
         [this](const std::string& V) {
           TStringList parts;
           parts.SetCommaText(V);
-          if (parts.Count() != 3) return;
-          FontDialog1Font.SetName(parts.Strings(0));
-          FontDialog1Font.SetHeight(StrToIntDef(parts.Strings(1), FontDialog1Font.Height()));
-          FontDialog1Font.SetColor(TColor(StrToIntDef(parts.Strings(2), int32_t(FontDialog1Font.Color()))));
+          if (parts.Count() < 3) return;
+          TFont& f = FontDialog1->Font();
+          f.SetName(parts.Strings(0));
+          f.SetHeight(StrToIntDef(parts.Strings(1), f.Height()));
+          f.SetColor(TColor(StrToIntDef(parts.Strings(2), int32_t(f.Color()))));
+          if (parts.Count() > 3) f.SetStyle(TFontStyles::FromMask(uint32_t(StrToIntDef(parts.Strings(3), 0)) & 0xF));
         }}},
       {"CheckBox4.Checked", checked(CheckBox4)},
       {"Edit7.Text", text(Edit7)},
       {"myKvSpinEdit6.Value", value(myKvSpinEdit6)},
       {"RadioGroup1.ItemIndex", index(RadioGroup1)},
-      {"Params", {[this] { return FParams; }, [this](const std::string& V) { FParams = V; }}},
+      {"Params",
+       {[this](std::string& V) {
+          V = FParams;
+          return true;
+        },
+        [this](const std::string& V) { FParams = V; }}},
   };
   for (const auto& [name, io] : slots) {
     TStoredValue* v = Formstorage1->StoredValues().Add();
     v->SetName(name);
-    v->SetValue(TVariant(io.first()));
-    v->OnSave = [get = io.first](TObject*, TVariant& Value) { Value = TVariant(get()); };
-    v->OnRestore = [set = io.second](TObject*, TVariant& Value) { set(Value.AsString()); };
+    auto last = std::make_shared<std::string>();
+    io.Get(*last);
+    v->SetValue(TVariant(*last));
+    v->OnSave = [get = io.Get, last](TObject*, TVariant& Value) {
+      get(*last);
+      Value = TVariant(*last);
+    };
+    v->OnRestore = [set = io.Set, last](TObject*, TVariant& Value) {
+      const std::string text = Value.AsString();
+      if (!text.empty()) *last = text;
+      set(text);
+    };
   }
   // "Params" follows the frame view's parameters just before each save.
   Formstorage1->BeforeStorage = [this](TObject*) { StoreParams(); };
@@ -567,7 +615,10 @@ void Tvideoform::FormShow(TObject*) {
   TTabSheet* const all[6] = {GrabSheet, WebcamSheet, ServerSheet, RecordSheet, FrameSheet, VideoSheet};
   const bool shown[6] = {Mode == 2, Mode == 1, Mode == 1, Mode == 0, Mode == 1 || Mode == 2, true};
   for (int i = 0; i < 6; ++i)
-    if (all[i]) all[i]->SetTabVisible(shown[i]);
+    if (all[i]) {
+      all[i]->SetTabVisible(shown[i]);
+      if (!shown[i]) FreePageControls(all[i]);
+    }
   PageControl1->SetActivePage(Mode == 0 ? RecordSheet : (Mode == 1 ? WebcamSheet : GrabSheet));
   VideoOnButton->SetDown(false);
   ImagerVideoView2->SetFreeze(false);
@@ -593,10 +644,12 @@ void Tvideoform::FormShow(TObject*) {
   });
   HttpServer1->OnClientConnect = [this](TObject*, TObject* Client, uint16_t) {
     if (auto* c = dynamic_cast<myTHttpConnection*>(Client)) c->Webcam = this;
-    Edit8->SetText(IntToStr(++Connections));
+    ++Connections;
+    if (Edit8) Edit8->SetText(IntToStr(Connections));
   };
   HttpServer1->OnClientDisconnect = [this](TObject*, TObject*, uint16_t) {
-    Edit8->SetText(IntToStr(Connections = std::max(0, Connections - 1)));
+    Connections = std::max(0, Connections - 1);
+    if (Edit8) Edit8->SetText(IntToStr(Connections));
   };
   if (Mode == 1) {
     LoadParams();
@@ -613,17 +666,50 @@ void Tvideoform::FormShow(TObject*) {
   UpdateEnabled();
 }
 
+void Tvideoform::FreePageControls(TTabSheet* Page) {
+  // Runs from showing the window, never from a handler of a control on the
+  // page. The members that point onto the page are cleared first, so every
+  // later use sees that the control is gone.
+  std::set<const TComponent*> gone;
+  std::function<void(TWinControl*)> collect = [&](TWinControl* P) {
+    for (int32_t i = 0; i < P->ControlCount(); ++i) {
+      TControl* c = P->Controls(i);
+      gone.insert(c);
+      if (auto* w = dynamic_cast<TWinControl*>(c)) collect(w);
+    }
+  };
+  collect(Page);
+  if (gone.empty()) return;
+  auto forget = [&gone](auto*&... P) { ((P = (P && gone.count(P)) ? nullptr : P), ...); };
+  forget(RadioButton1, RadioButton4, KvSpinEdit2, RadioButton3, KvSpinEdit1, RadioButton2, NowButton, CheckBox1,
+         FontButton, CheckBox2, batchlistFrame1);                                                  // Frame
+  forget(GrabButton, AutoGrabCheck, RadioButton12, RadioButton5, TargetKindCombo, autosaveframe1);  // Bild einfangen
+  forget(GoButton, RepeatCheck, KvSpinEdit5, StatusLabel, TargetLabel, FilenameEdit1, ParamsButton, ListBox1,
+         AddFtpButton, AddMailButton, EditButton, DeleteButton, WwwButton);  // Webcam
+  forget(mycombobox3, UpdateButton, Edit7, ServerButton, Edit8, myKvSpinEdit6, KvSpinEdit7);  // Webcam Server
+  forget(PlayButton, PauseButton, StopButton, NextButton, PrevButton, StepButton, BackButton, RecordButton,
+         FilenameEdit3, RecordRate, CheckBox4, CompressionButton, PositionBar);  // Aufnahme
+  for (TKvSpinEdit*& f : PosFields) forget(f);
+  for (TEdit*& f : TotalFields) forget(f);
+  // A parent frees its children with it.
+  while (Page->ControlCount() > 0) delete Page->Controls(Page->ControlCount() - 1);
+}
+
 void Tvideoform::SetTargets(const std::vector<std::string>& Targets) {
   FTargets = Targets;
+  if (!ListBox1) return;
   ListBox1->Items().Clear();
   for (const std::string& t : FTargets) ListBox1->Items().Add(InetTargetCaption(t));
   UpdateEnabled();
 }
 
 void Tvideoform::UpdateEnabled() {
-  const bool selected = ListBox1 && ListBox1->ItemIndex() >= 0;
-  EditButton->SetEnabled(selected);
-  DeleteButton->SetEnabled(selected);
+  // Controls of pages of other modes are gone (null).
+  if (ListBox1) {
+    const bool selected = ListBox1->ItemIndex() >= 0;
+    EditButton->SetEnabled(selected);
+    DeleteButton->SetEnabled(selected);
+  }
   KvSpinEdit4->SetEnabled(!ScreenSource && !OverlayCheck->Checked());
   FormatButton->SetEnabled(!ScreenSource);
   DisplayButton->SetEnabled(!ScreenSource);
@@ -634,6 +720,7 @@ void Tvideoform::UpdateEnabled() {
   if (!ScreenSource && ImagerVideoView2->ShowVideo() && ImagerVideoView2->Freeze() != (bg == 2))
     ImagerVideoView2->SetFreeze(bg == 2);
   // Recording controls.
+  if (!PlayButton) return;
   const bool idle = PlayerState == 0;
   PlayButton->SetEnabled(PlayerState != 2);
   RecordButton->SetEnabled(PlayerState == 0);
@@ -781,7 +868,7 @@ void Tvideoform::DummyCaptureTick() {
 
 void Tvideoform::FormCloseQuery(TObject*, bool& CanClose) {
   dummycapturetimer->SetEnabled(false);
-  CheckBox2->SetChecked(false);
+  if (CheckBox2) CheckBox2->SetChecked(false);
   if (!ScreenSource) ImagerVideoView2->SetShowVideo(false);
   VideoOnButton->SetDown(false);
   CanClose = !(form1 && form1->Busy());
@@ -805,11 +892,11 @@ void Tvideoform::FormClose(TObject*, TCloseAction& Action) {
 }
 
 void Tvideoform::LoadParams() {
-  if (!FParams.empty()) ReadFormatParams(FParams, frameie->IOParams(), FilenameEdit1->Text());
+  if (!FParams.empty() && FilenameEdit1) ReadFormatParams(FParams, frameie->IOParams(), FilenameEdit1->Text());
 }
 
 void Tvideoform::StoreParams() {
-  if (WebcamSheet->TabVisible()) FParams = WriteFormatParams(frameie->IOParams(), FilenameEdit1->Text());
+  if (WebcamSheet->TabVisible() && FilenameEdit1) FParams = WriteFormatParams(frameie->IOParams(), FilenameEdit1->Text());
 }
 
 }  // namespace kv

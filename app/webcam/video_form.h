@@ -23,6 +23,7 @@ class TCheckListBox;
 class TComboBox;
 class TEdit;
 class TFilenameEdit;
+class TFontDialog;
 class TFtpClient;
 class TImagerVideoView;
 class TKvSpinEdit;
@@ -129,7 +130,7 @@ class Tvideoform : public TForm {
   TButton* FontButton = nullptr;         // "Schrift-Optionen..."
   TCheckBox* CheckBox2 = nullptr;        // "Batch ausführen"
   TbatchlistFrame* batchlistFrame1 = nullptr;
-  TFont FontDialog1Font;
+  TFontDialog* FontDialog1 = nullptr;  // the date stamp's font
   // Bild einfangen
   TSpeedButton* GrabButton = nullptr;  // "Einfangen"
   TCheckBox* AutoGrabCheck = nullptr;  // automatic capture
@@ -178,6 +179,7 @@ class Tvideoform : public TForm {
   TTimer* Timer1 = nullptr;
   TTimer* dummycapturetimer = nullptr;
   TTimer* sleeptimer = nullptr;
+  TTimer* PlayTimer = nullptr;  // shows the playback's frames at the file's rate
   THttpServer* HttpServer1 = nullptr;
   tformstorage1* Formstorage1 = nullptr;
 
@@ -217,6 +219,8 @@ class Tvideoform : public TForm {
   void PlayClick();
   void StopClick();
   void StepFrame(int32_t Delta);
+  // The position Delta frames from the current one.
+  int64_t FramePosition(int32_t Delta) const;
   void SetPlayPosition(int64_t Ms);
   void Timer1Tick();
   int64_t PlayLength() const { return FPlayLengthMs; }
@@ -231,6 +235,8 @@ class Tvideoform : public TForm {
  private:
   void BuildControls();
   void BuildStore();
+  // Frees the controls of a page the mode does not show.
+  void FreePageControls(TTabSheet* Page);
   void ShowVideoSize();
   void ProcessTakenFrame(const TBitmap& Frame);
   void RunFrameBatch();
@@ -242,6 +248,11 @@ class Tvideoform : public TForm {
   void StoreParams();
   void ShowTime(TEdit* const* Fields, int64_t Ms);
   void ShowPlayFrame();
+  void ShowPlayPicture();
+  void ShowPlayPosition();
+  void AdvancePlayClock();
+  void SetPlayRunning(bool Value);
+  void PlayTimerTick();
   void ClosePlayback();
   bool TargetStep(const std::string& Name, bool Ok);
   void ReportEnded(const std::string& Message);
@@ -273,6 +284,8 @@ class Tvideoform : public TForm {
   uint64_t FPlayStartTick = 0;
   int64_t FPlayStartPos = 0;
   bool FPlayRunning = false;
+  int32_t FShownFrame = -1;  // the file's frame in the frame view
+  bool FShowingPosition = false;  // the time fields are being set from the position
 };
 
 }  // namespace kv

@@ -16,6 +16,7 @@
 #include "platform/rtl/pascal_math.h"
 #include "platform/rtl/streams.h"
 #include "platform/rtl/strings.h"
+#include "platform/ui/font_dialog.h"
 #include "platform/ui/message_window.h"
 #include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
@@ -150,7 +151,7 @@ void Tvideoform::RunFrameBatch() {
 void Tvideoform::StampDate() {
   if (!CheckBox1->Checked()) return;
   TCanvas& c = FWork->Bitmap().Canvas();
-  c.Font().Assign(&FontDialog1Font);
+  c.Font().Assign(&FontDialog1->Font());
   c.Brush().SetColor(clBlack);
   c.Brush().SetStyle(bsSolid);
   c.TextOut(0, 0, DateTimeToStr(Now()));

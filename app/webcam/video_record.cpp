@@ -71,7 +71,8 @@ void Tvideoform::ClosePlayback() {
   if (FPlayFile) FPlayFile->Close();
   FPlayFile.reset();
   FPlayName.clear();
-  FPlayRunning = false;
+  SetPlayRunning(false);
+  FShownFrame = -1;
   if (PlayerState == 1) PlayerState = 0;
 }
 
@@ -117,9 +118,9 @@ void Tvideoform::PlayClick() {
   const std::string file = Unquoted(FilenameEdit3->Text());
   if (PlayerState == 1 && !SameText(file, FPlayName)) ClosePlayback();
   if (PlayerState == 1) {
-    FPlayRunning = true;
     FPlayStartTick = TickCount64();
     FPlayStartPos = FPlayPosMs;
+    SetPlayRunning(true);
     return;
   }
   if (!FileExists(file)) {
@@ -142,16 +143,18 @@ void Tvideoform::PlayClick() {
   PositionBar->SetRange(0, int32_t(std::min<int64_t>(FPlayLengthMs, 0x7FFFFFFF)));
   ShowTime(TotalFields, FPlayLengthMs);
   FPlayPosMs = 0;
+  FShownFrame = -1;
   ShowPlayFrame();
-  FPlayRunning = true;
   FPlayStartTick = TickCount64();
   FPlayStartPos = 0;
+  SetPlayRunning(true);
   UpdateEnabled();
 }
 
-void Tvideoform::ShowPlayFrame() {
+void Tvideoform::ShowPlayPicture() {
   if (!FPlayFile) return;
   const int32_t index = std::clamp(int32_t(FPlayPosMs * FPlayRate / 1000.0), 0, std::max(0, FPlayFrames - 1));
+  if (index == FShownFrame) return;
   if (const std::vector<uint8_t>* dib = FPlayFile->GetFrame(index)) {
     TBitmap frame;
     if (DibToBitmap(*dib, frame)) {
@@ -159,13 +162,51 @@ void Tvideoform::ShowPlayFrame() {
       frameie->Update();
       frameie->Fit();
       FrameViewChanged();
+      FShownFrame = index;
     }
   }
+}
+
+void Tvideoform::ShowPlayPosition() {
+  // Setting the fields must not read them back as a typed position halfway.
+  FShowingPosition = true;
+  struct TGuard {
+    bool& B;
+    ~TGuard() { B = false; }
+  } guard{FShowingPosition};
   PositionBar->SetPosition(int32_t(FPlayPosMs));
   const TVideoTime t = SplitVideoTime(FPlayPosMs);
   const int32_t v[4] = {t.Hours, t.Minutes, t.Seconds, t.Hundredths};
   for (int i = 0; i < 4; ++i)
     if (int32_t(PosFields[i]->Value()) != v[i]) PosFields[i]->SetValue(v[i]);
+}
+
+void Tvideoform::ShowPlayFrame() {
+  ShowPlayPicture();
+  ShowPlayPosition();
+}
+
+void Tvideoform::SetPlayRunning(bool Value) {
+  FPlayRunning = Value && FPlayFile && FPlayRate > 0;
+  if (FPlayRunning) PlayTimer->SetInterval(uint32_t(std::max(1L, std::lround(1000.0 / FPlayRate))));
+  PlayTimer->SetEnabled(FPlayRunning);
+}
+
+void Tvideoform::AdvancePlayClock() {
+  if (PlayerState != 1 || !FPlayRunning) return;
+  FPlayPosMs = FPlayStartPos + int64_t(TickCount64() - FPlayStartTick);
+  if (FPlayPosMs >= FPlayLengthMs) {
+    FPlayPosMs = FPlayLengthMs;
+    SetPlayRunning(false);
+  }
+}
+
+void Tvideoform::PlayTimerTick() {
+  // The picture at the file's own rate; Timer1 moves the slider and the fields.
+  const bool running = FPlayRunning;
+  AdvancePlayClock();
+  ShowPlayPicture();
+  if (running && !FPlayRunning) ShowPlayPosition();  // the end shows at once
 }
 
 void Tvideoform::SetPlayPosition(int64_t Ms) {
@@ -176,23 +217,25 @@ void Tvideoform::SetPlayPosition(int64_t Ms) {
   ShowPlayFrame();
 }
 
+int64_t Tvideoform::FramePosition(int32_t Delta) const {
+  if (FPlayRate <= 0) return FPlayPosMs;
+  const int32_t index = int32_t(FPlayPosMs * FPlayRate / 1000.0) + Delta;
+  return int64_t(std::ceil(std::max(0, index) * 1000.0 / FPlayRate));
+}
+
 void Tvideoform::StepFrame(int32_t Delta) {
   if (PlayerState != 1 || FPlayRate <= 0) return;
-  FPlayRunning = false;
-  const int32_t index = int32_t(FPlayPosMs * FPlayRate / 1000.0) + Delta;
-  SetPlayPosition(int64_t(std::ceil(std::max(0, index) * 1000.0 / FPlayRate)));
+  SetPlayRunning(false);
+  SetPlayPosition(FramePosition(Delta));
 }
 
 void Tvideoform::Timer1Tick() {
   if (PlayerState == 2) {
     ShowTime(TotalFields, int64_t((double(Now()) - FRecordStart) * 86400000.0));
   } else if (PlayerState == 1 && FPlayRunning) {
-    FPlayPosMs = FPlayStartPos + int64_t(TickCount64() - FPlayStartTick);
-    if (FPlayPosMs >= FPlayLengthMs) {
-      FPlayPosMs = FPlayLengthMs;
-      FPlayRunning = false;
-    }
-    ShowPlayFrame();
+    AdvancePlayClock();
+    if (!FPlayRunning) ShowPlayPicture();
+    ShowPlayPosition();
   }
 }
 

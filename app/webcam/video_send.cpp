@@ -288,9 +288,11 @@ void Tvideoform::SendWebcamImage(const std::string& Target) {
     p.SetUserName(ReadParamString(Target, "User", ""));
     p.SetPassWord(ReadParamString(Target, "Pass", ""));
     if (p.Connected()) p.Quit();
-    if (TargetStep("POP3", p.Connect()) && TargetStep("POP3-Username", p.User()) &&
-        TargetStep("POP3-Passwort", p.Pass()))
-      p.Quit();
+    const bool signedIn = TargetStep("POP3", p.Connect()) && TargetStep("POP3-Username", p.User()) &&
+                          TargetStep("POP3-Passwort", p.Pass());
+    if (p.Connected()) p.Quit();
+    // A failed sign-in ends this target: the mail server would refuse the mail.
+    if (!signedIn) return;
   }
   TSyncSmtpClient& s = *FSmtp;
   s.SetHost(ReadParamString(Target, "SMTP", ""));

@@ -342,7 +342,18 @@ bool TImagerVideoView::StartCapture() {
     return false;
   }
   FCapturing = true;
+  if (!FCaptureYield) CaptureInForeground();
   return true;
+}
+
+void TImagerVideoView::CaptureInForeground() {
+  // Only the device's own frames are handled, each through the frame events,
+  // until a handler stops the capture or the device ends; the rest of the
+  // program waits until then.
+  while (FCapturing && FSession.IsOpen() && !MessageLoopEnding()) {
+    FSession.RequestFrame();
+    FSession.HandleOwnMessage(100);
+  }
 }
 
 void TImagerVideoView::StopCapture() {

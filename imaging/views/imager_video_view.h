@@ -95,6 +95,10 @@ class TImagerVideoView : public TImagerVect {
   // Sound from the sound device goes into the file beside the frames.
   bool CaptureAudio() const { return FCaptureAudio; }
   void SetCaptureAudio(bool Value) { FCaptureAudio = Value; }
+  // True: recording runs in the background and the program goes on. False:
+  // StartCapture records in the foreground and returns only when a frame
+  // event has called StopCapture or the device has ended; meanwhile the
+  // recorded frames reach the frame events and no other message is handled.
   bool CaptureYield() const { return FCaptureYield; }
   void SetCaptureYield(bool Value) { FCaptureYield = Value; }
   // JPEG quality of the recorded frames, 1 (smallest) to 100; set by the compression dialog.
@@ -120,6 +124,7 @@ class TImagerVideoView : public TImagerVect {
   void StartPreview();
   void FrameArrived(const TBitmap& Frame);
   void DeviceEnded(const std::string& Message);
+  void CaptureInForeground();
   // Connects for a dialog; Own tells whether the dialog must disconnect again.
   bool ConnectTemporarily(bool& Own);
   void AfterDialog(bool Own);

@@ -533,6 +533,9 @@ struct TCaptureSession::TState {
   uint64_t Delivered = 0, Dropped = 0;
   std::string EndMessage;
   TCaptureFormat Format;
+  // Counts the messages posted to Wnd, for a wait on this session alone.
+  std::condition_variable PostedCv;
+  uint64_t Posted = 0;
 
   std::mutex RecLock;
   std::unique_ptr<TRecorder> Rec;
@@ -549,6 +552,8 @@ struct TCaptureSession::TState {
         std::lock_guard<std::mutex> g(Lock);
         EndMessage = rc == AVERROR_EOF ? std::string("Ende des Datenstroms") : AvError(rc);
         PostMessage(Wnd, WM_CAPTURE_ENDED);
+        ++Posted;
+        PostedCv.notify_all();
         return;
       }
       const double seconds = Input->FrameSeconds();
@@ -592,6 +597,8 @@ struct TCaptureSession::TState {
       Requested = false;
       LastDelivery = std::chrono::steady_clock::now();
       PostMessage(Wnd, WM_CAPTURE_FRAME);
+      ++Posted;
+      PostedCv.notify_all();
     }
   }
 };
@@ -711,22 +718,51 @@ bool TCaptureSession::Open(const TCaptureDevice& Device, std::string* Error, int
   FDevice = Device;
   s->Wnd = AllocateHWnd([this](TMessage& Msg) {
     if (Msg.Msg == WM_CAPTURE_FRAME) Deliver();
-    else if (Msg.Msg == WM_CAPTURE_ENDED) {
-      std::string message;
-      {
-        std::lock_guard<std::mutex> g(F->Lock);
-        message = F->EndMessage;
-      }
-      const std::string name = FDevice.Name;
-      TEndedEvent ended = OnEnded;
-      Close();
-      if (ended) ended("Das Videogerät \"" + name + "\" liefert keine Bilder mehr (" + message + ").");
-    }
+    else if (Msg.Msg == WM_CAPTURE_ENDED) Ended();
   });
   F = s;
   TState* raw = s.get();
   s->Worker = std::thread([raw] { raw->Run(); });
   return true;
+}
+
+void TCaptureSession::Ended() {
+  if (!F) return;
+  std::string message;
+  {
+    std::lock_guard<std::mutex> g(F->Lock);
+    message = F->EndMessage;
+  }
+  const std::string name = FDevice.Name;
+  TEndedEvent ended = OnEnded;
+  Close();
+  if (ended) ended("Das Videogerät \"" + name + "\" liefert keine Bilder mehr (" + message + ").");
+}
+
+bool TCaptureSession::HandleOwnMessage(uint32_t MaxWaitMs) {
+  std::shared_ptr<TState> s = F;
+  if (!s) return false;
+  uint64_t seen = 0;
+  {
+    std::lock_guard<std::mutex> g(s->Lock);
+    seen = s->Posted;
+  }
+  for (int round = 0; round < 2; ++round) {
+    if (RemovePendingMessage(s->Wnd, WM_CAPTURE_FRAME)) {
+      Deliver();
+      return true;
+    }
+    if (RemovePendingMessage(s->Wnd, WM_CAPTURE_ENDED)) {
+      Ended();
+      return true;
+    }
+    if (round == 1) break;
+    // Nothing queued yet: sleep until the worker posts (a post after the
+    // count was read changes it) or the time is up.
+    std::unique_lock<std::mutex> g(s->Lock);
+    if (!s->PostedCv.wait_for(g, std::chrono::milliseconds(MaxWaitMs), [&] { return s->Posted != seen; })) return false;
+  }
+  return false;
 }
 
 void TCaptureSession::Close() {

@@ -87,6 +87,11 @@ class TCaptureSession {
   bool Delivering() const;
   // Delivers the next frame even while delivery is off or held back by the interval.
   void RequestFrame();
+  // Handles one message of this session alone (a frame for OnFrame, or the
+  // device's end), waiting up to MaxWaitMs for it; every other message stays
+  // queued. For work that must not let the rest of the program run. False
+  // when nothing came in time or the session is closed.
+  bool HandleOwnMessage(uint32_t MaxWaitMs);
 
   TFrameEvent OnFrame;
   TEndedEvent OnEnded;
@@ -115,6 +120,7 @@ class TCaptureSession {
   std::shared_ptr<TState> F;
   TCaptureDevice FDevice;
   void Deliver();
+  void Ended();
 };
 
 // The version text of a V4L2 capability word.

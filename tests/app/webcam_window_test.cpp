@@ -29,7 +29,9 @@
 #include "net/peer_servers.h"
 #include "platform/rtl/date_time.h"
 #include "platform/rtl/file_utils.h"
+#include "platform/ui/button.h"
 #include "platform/ui/check_list_box.h"
+#include "platform/ui/font_dialog.h"
 #include "platform/ui/list_box.h"
 #include "platform/ui/message_window.h"
 #include "platform/ui/page_control.h"
@@ -190,9 +192,45 @@ TEST_F(WebcamWindowTest, PagesAndSourcesByMode) {
     ASSERT_GT(n, 0);
     EXPECT_EQ(w.mycombobox2->Item(n - 1) == "Bildschirm", c.Mode != 0);
     EXPECT_EQ(w.Caption(), "Video");
+    // The controls of the other modes' pages are freed, and nothing points at them.
+    for (TTabSheet* page : {w.GrabSheet, w.WebcamSheet, w.ServerSheet, w.RecordSheet, w.FrameSheet})
+      if (!page->TabVisible()) {
+        EXPECT_EQ(page->ControlCount(), 0) << page->Caption();
+      }
+    EXPECT_EQ(w.GrabButton != nullptr && w.autosaveframe1 != nullptr, c.Grab);
+    EXPECT_EQ(w.GoButton != nullptr && w.ListBox1 != nullptr, c.Webcam);
+    EXPECT_EQ(w.Edit7 != nullptr, c.Server);
+    EXPECT_EQ(w.PlayButton != nullptr && w.PosFields[3] != nullptr, c.Record);
+    EXPECT_EQ(w.CheckBox2 != nullptr && w.batchlistFrame1 != nullptr, c.Frame);
+    // Closed, shown again and working.
+    w.Close();
+    Pump();
+    w.Show();
+    Pump();
+    EXPECT_TRUE(w.Visible());
+    w.VideoOnButton->SetDown(true);
+    w.VideoOnClick();
+    EXPECT_TRUE(w.ImagerVideoView2->ShowVideo() || w.ScreenSource);
+    w.VideoOnButton->SetDown(false);
+    w.VideoOnClick();
     delete Window;
     Window = nullptr;
   }
+}
+
+// The settings come back in the next window; one whose page another mode
+// freed keeps its stored value through that mode's window.
+TEST_F(WebcamWindowTest, SettingsOfFreedPagesAreKept) {
+  Open(1).Edit7->SetText("8123");
+  Window->KvSpinEdit3->SetValue(1234);
+  delete Window;
+  Window = nullptr;
+  Tvideoform& w0 = Open(0);
+  EXPECT_EQ(w0.Edit7, nullptr);
+  EXPECT_EQ(int32_t(w0.KvSpinEdit3->Value()), 1234);
+  delete Window;
+  Window = nullptr;
+  EXPECT_EQ(Open(1).Edit7->Text(), "8123");
 }
 
 TEST_F(WebcamWindowTest, FrameRules) {
@@ -251,6 +289,22 @@ TEST_F(WebcamWindowTest, DateStampAndNewImagesFromTheLivePattern) {
   w.CheckBox1->SetChecked(true);
   Frame(100);
   EXPECT_EQ(static_cast<const uint8_t*>(w.frameie->Bitmap().ScanLine(0))[0], 0);  // the stamp's black ground
+  // "Schrift-Optionen..." is the font dialog; its font writes the stamp.
+  AnswerFontDialog([](TFont& F) {
+    F.SetColor(clRed);
+    F.SetHeight(-14);
+    return true;
+  });
+  w.FontButton->OnClick(nullptr);
+  Frame(100);
+  int32_t red = 0;
+  const TBitmap& stamped = w.frameie->Bitmap();
+  for (int32_t y = 0; y < stamped.Height(); ++y)
+    for (int32_t x = 0; x < stamped.Width(); ++x) {
+      const auto* p = static_cast<const uint8_t*>(stamped.ScanLine(y)) + 3 * x;
+      if (p[2] > 200 && p[1] < 60 && p[0] < 60) ++red;
+    }
+  EXPECT_GT(red, 0);
   // "Einfangen" with "als": one new image of the frame's size per press.
   w.GrabButton->SetDown(true);
   ASSERT_TRUE(WaitFor([&] { return Windows() == before + 1; }));
@@ -525,6 +579,46 @@ TEST_F(WebcamWindowTest, MailCarriesTheFrame) {
   EXPECT_EQ(test::ReadBytes(Dir + "attached.jpg"), test::ReadBytes(Dir + "webcam.jpg"));
 }
 
+// POP3 sign-in before the mail, against dovecot: a refused password ends the
+// target before any mail goes out; the right one lets the mail follow.
+TEST_F(WebcamWindowTest, Pop3SignInComesBeforeTheMail) {
+  if (!test::HavePythonModule("aiosmtpd")) GTEST_SKIP() << "aiosmtpd not installed";
+  if (!std::filesystem::exists("/usr/sbin/dovecot")) GTEST_SKIP() << "no dovecot";
+  const std::string pop = Dir, out = Dir + "smtp";
+  std::filesystem::create_directories(out);
+  test::TPeerProcess dovecot, ready, smtp;
+  std::string popPort;
+  ASSERT_TRUE(test::StartDovecotPop3(pop, dovecot, ready, popPort)) << test::ReadText(pop + "dovecot.log");
+  ASSERT_TRUE(smtp.Start({test::kSystemPython, "-c", kSmtpServer, out}));
+  Tvideoform& w = Open(1);
+  w.FilenameEdit1->SetText(Dir + "webcam.jpg");
+  w.KvSpinEdit5->SetValue(0);
+  w.CheckBox1->SetChecked(false);
+  auto target = [&](const std::string& Pass) {
+    return "Mode=\"EMAIL\" SMTP=\"127.0.0.1\" From=\"cam@example.org\" To=\"me@example.org\" Adv=1 Timeout=\"20\" "
+           "Port=\"" + smtp.FirstLine() + "\" Signon=\"kvtest\" Pop3Ident=1 Pop3=\"127.0.0.1\" PPort=\"" + popPort +
+           "\" User=\"kv\" Pass=\"" + Pass + "\"";
+  };
+  // The server refuses the password: no mail.
+  w.SetTargets({target("wrong")});
+  w.ListBox1->SetChecked(0, true);
+  w.GoButton->SetDown(true);
+  Frame(80);
+  EXPECT_EQ(w.StatusLabel->Caption(), "POP3-Passwort schlug fehl");
+  EXPECT_NE(test::ReadText(pop + "dovecot.log").find("auth failed"), std::string::npos)
+      << test::ReadText(pop + "dovecot.log");
+  EXPECT_FALSE(FileExists(out + "/mail.eml"));
+  // Signed in, the mail goes out.
+  w.SetTargets({target("secret")});
+  w.ListBox1->SetChecked(0, true);
+  w.GoButton->SetDown(true);
+  Frame(160);
+  EXPECT_EQ(w.StatusLabel->Caption(), "Mail war erfolgreich");
+  EXPECT_TRUE(FileExists(out + "/mail.eml"));
+  EXPECT_NE(test::ReadText(pop + "dovecot.log").find("Login: user=<kv>"), std::string::npos)
+      << test::ReadText(pop + "dovecot.log");
+}
+
 TEST_F(WebcamWindowTest, TargetListIsStoredInAFileOnlyTheUserReads) {
   Tvideoform& w = Open(1);
   (*Dialogs)->AnswerModal([](TCustomForm& F) {
@@ -613,6 +707,22 @@ TEST_F(WebcamWindowTest, RecordAndPlayBack) {
   EXPECT_EQ(w.PlayPosition(), 500);
   w.StepFrame(1);
   EXPECT_EQ(w.PlayPosition(), 600);
+  // The time fields' arrows move the position by their step, the hundredths'
+  // by one frame, and the fields carry over.
+  w.PauseButton->OnClick(nullptr);
+  ASSERT_GE(w.PlayLength(), 1000);
+  w.SetPlayPosition(900);
+  w.PosFields[3]->UpClick(nullptr);
+  EXPECT_EQ(w.PlayPosition(), 1000);
+  EXPECT_EQ(int(w.PosFields[2]->Value()), 1);
+  EXPECT_EQ(int(w.PosFields[3]->Value()), 0);
+  w.PosFields[3]->DownClick(nullptr);
+  EXPECT_EQ(w.PlayPosition(), 900);
+  w.PosFields[2]->DownClick(nullptr);  // not below 0
+  EXPECT_EQ(w.PlayPosition(), 0);
+  w.PosFields[1]->UpClick(nullptr);  // not past the end
+  EXPECT_EQ(w.PlayPosition(), w.PlayLength());
+  w.SetPlayPosition(600);
   w.PlayClick();  // play on the open file goes on from there
   ASSERT_TRUE(WaitFor([&] { return w.PlayPosition() >= w.PlayLength(); }));
   // Recording over an existing file asks first; Cancel leaves it.
@@ -621,6 +731,38 @@ TEST_F(WebcamWindowTest, RecordAndPlayBack) {
   w.RecordClick();
   EXPECT_EQ(w.PlayerState, 0);
   EXPECT_NE(Shown().back().Text.find("existiert. Überschreiben?"), std::string::npos);
+}
+
+// The pattern ends after half a second, as an unplugged camera would: the
+// window reports it, its video and recording stop, what was recorded stays
+// playable, and the video can be switched on again.
+TEST_F(WebcamWindowTest, VanishedDeviceEndsCaptureAndLeavesTheWindowUsable) {
+  ::setenv(kCaptureTestSourceVar, "96x72@30:0.5", 1);
+  Tvideoform& w = Open(0);
+  const std::string file = Dir + "cut.avi";
+  w.FilenameEdit3->SetText(file);
+  VideoOn();
+  w.RecordClick();
+  ASSERT_EQ(w.PlayerState, 2);
+  const size_t shown = Shown().size();
+  (*Dialogs)->Answer(mrOk);
+  ASSERT_TRUE(WaitFor([&] { return Shown().size() > shown; }));
+  EXPECT_NE(Shown().back().Text.find("liefert keine Bilder mehr"), std::string::npos) << Shown().back().Text;
+  EXPECT_FALSE(w.VideoOnButton->Down());
+  EXPECT_FALSE(w.ImagerVideoView2->ShowVideo());
+  EXPECT_EQ(w.PlayerState, 0);
+  EXPECT_TRUE(w.RecordButton->Enabled());
+  EXPECT_TRUE(w.FilenameEdit3->Enabled());
+  w.PlayClick();
+  ASSERT_EQ(w.PlayerState, 1);
+  EXPECT_GT(w.PlayLength(), 0);
+  w.StopClick();
+  w.VideoOnButton->SetDown(true);
+  w.VideoOnClick();
+  EXPECT_TRUE(w.ImagerVideoView2->ShowVideo());
+  w.VideoOnButton->SetDown(false);
+  w.VideoOnClick();
+  EXPECT_FALSE(w.ImagerVideoView2->ShowVideo());
 }
 
 TEST_F(WebcamWindowTest, MainWindowActionsOpenWorkingWindows) {

@@ -148,6 +148,56 @@ TEST_F(ImagerVideoViewTest, RecordsAndReconnectsOnSourceChange) {
   EXPECT_TRUE(View->Connected());
 }
 
+// Without yield the recording runs in the foreground: StartCapture returns
+// when a frame handler stops it, and no other message runs meanwhile.
+TEST_F(ImagerVideoViewTest, CaptureWithoutYieldRunsInTheForeground) {
+  TPatternEnv env("64x48@30");
+  ShowView(160, 120);
+  Connect();
+  test::TScratchFolder dir;
+  const std::string file = dir.Path() + "/fg.avi";
+  View->SetCaptureFile(file);
+  View->SetCaptureFrameRate(30);
+  View->SetCaptureYield(false);
+  int frames = 0;
+  View->SetOnVideoFrame([&](TObject*, TBitmap*) {
+    if (++frames == 8) View->StopCapture();
+  });
+  bool other = false;
+  const HWND wnd = AllocateHWnd([&](TMessage&) { other = true; });
+  PostMessage(wnd, WM_USER);
+  ASSERT_TRUE(View->StartCapture()) << View->LastError();
+  EXPECT_FALSE(View->Capturing());
+  EXPECT_EQ(frames, 8);
+  EXPECT_FALSE(other);  // still queued
+  EXPECT_TRUE(WaitFor([&] { return other; }));
+  DeallocateHWnd(wnd);
+  TAviFile avi;
+  TAviStreamInfo info;
+  ASSERT_TRUE(avi.Open(file));
+  ASSERT_TRUE(avi.GetVideoStream());
+  ASSERT_TRUE(avi.StreamInfo(info));
+  EXPECT_EQ(info.Width, 64);
+  EXPECT_GE(info.Length, 5u);
+}
+
+// A device that ends during a foreground recording ends it too.
+TEST_F(ImagerVideoViewTest, CaptureWithoutYieldEndsWithTheDevice) {
+  TPatternEnv env("64x48@30:0.3");
+  ShowView(160, 120);
+  TScriptedDialogsScope dialogs;
+  dialogs->Answer(mrOk);
+  Connect();
+  test::TScratchFolder dir;
+  View->SetCaptureFile(dir.Path() + "/gone.avi");
+  View->SetCaptureYield(false);
+  ASSERT_TRUE(View->StartCapture());
+  EXPECT_FALSE(View->Capturing());
+  EXPECT_FALSE(View->ShowVideo());
+  ASSERT_EQ(dialogs->Shown.size(), 1u);
+  EXPECT_NE(dialogs->Shown[0].Text.find("liefert keine Bilder mehr"), std::string::npos);
+}
+
 // Sound from the sound device (ALSA's file plug-in here) goes into the file
 // as a second stream; ffprobe reads both.
 TEST_F(ImagerVideoViewTest, RecordsSoundBesideTheFrames) {

@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,37 @@ inline bool WaitForPort(TPeerProcess& Helper, const std::string& Port) {
                        "    except OSError:\n"
                        "        time.sleep(0.1)\n",
                        Port});
+}
+
+// dovecot as a POP3 server on a free loopback port, in the foreground with a
+// configuration of its own under Dir: the user kv with the password secret,
+// whose mailbox holds Message (when not empty). Its log is Dir + "dovecot.log".
+// False when it does not come up.
+inline bool StartDovecotPop3(const std::string& Dir, TPeerProcess& Dovecot, TPeerProcess& Ready, std::string& Port,
+                             const std::string& Message = "") {
+  namespace fs = std::filesystem;
+  const std::string d = Dir;
+  // The mail processes run as nobody and must reach the mailbox.
+  fs::permissions(d, fs::perms::all);
+  for (const char* sub : {"run", "state", "mail/kv/new", "mail/kv/cur", "mail/kv/tmp"}) fs::create_directories(d + sub);
+  auto write = [](const std::string& Name, const std::string& Text) { std::ofstream(Name, std::ios::binary) << Text; };
+  if (!Message.empty()) write(d + "mail/kv/new/1.test:2,", Message);
+  for (const auto& e : fs::recursive_directory_iterator(d + "mail")) fs::permissions(e.path(), fs::perms::all);
+  fs::permissions(d + "mail", fs::perms::all);
+  write(d + "users", "kv:{PLAIN}secret::::::\n");
+  Port = std::to_string(FreePort());
+  write(d + "dovecot.conf",
+        "base_dir = " + d + "run\nstate_dir = " + d + "state\nlog_path = " + d + "dovecot.log\n"
+        "protocols = pop3\nlisten = 127.0.0.1\nssl = no\ndisable_plaintext_auth = no\n"
+        "auth_mechanisms = plain apop\nfirst_valid_uid = 1\nmail_location = maildir:" + d + "mail/%u\n"
+        "passdb {\n driver = passwd-file\n args = " + d + "users\n}\n"
+        "userdb {\n driver = static\n args = uid=65534 gid=65534 home=" + d + "mail/%u\n}\n"
+        "service pop3-login {\n inet_listener pop3 {\n address = 127.0.0.1\n port = " + Port + "\n }\n}\n"
+        "service imap-login {\n inet_listener imap {\n port = 0\n }\n}\n"
+        "service anvil {\n chroot =\n}\n");
+  // dovecot prints nothing: its start is seen by the port answering.
+  Dovecot.Start({"/bin/sh", "-c", "exec /usr/sbin/dovecot -F -c " + d + "dovecot.conf >/dev/null 2>&1"}, 0);
+  return WaitForPort(Ready, Port);
 }
 
 }  // namespace kv::test

@@ -23,28 +23,7 @@ class Pop3ClientTest : public test::TTempFolderTest {
   void SetUp() override {
     test::TTempFolderTest::SetUp();
     if (!test::HaveTool("dovecot") && !std::filesystem::exists("/usr/sbin/dovecot")) GTEST_SKIP() << "no dovecot";
-    const std::string d = Dir;
-    // The mail processes run as nobody and must reach the mailbox.
-    std::filesystem::permissions(d, std::filesystem::perms::all);
-    for (const char* sub : {"run", "state", "mail/kv/new", "mail/kv/cur", "mail/kv/tmp"})
-      std::filesystem::create_directories(d + sub);
-    test::WriteText(d + "mail/kv/new/1.test:2,", kMessage);
-    test::Run("chmod -R 777 " + d + "mail");
-    test::WriteText(d + "users", "kv:{PLAIN}secret::::::\n");
-    Port = std::to_string(test::FreePort());
-    test::WriteText(d + "dovecot.conf",
-                    "base_dir = " + d + "run\nstate_dir = " + d + "state\nlog_path = " + d + "dovecot.log\n"
-                    "protocols = pop3\nlisten = 127.0.0.1\nssl = no\ndisable_plaintext_auth = no\n"
-                    "auth_mechanisms = plain apop\nfirst_valid_uid = 1\nmail_location = maildir:" + d + "mail/%u\n"
-                    "passdb {\n driver = passwd-file\n args = " + d + "users\n}\n"
-                    "userdb {\n driver = static\n args = uid=65534 gid=65534 home=" + d + "mail/%u\n}\n"
-                    "service pop3-login {\n inet_listener pop3 {\n address = 127.0.0.1\n port = " + Port + "\n }\n}\n"
-                    "service imap-login {\n inet_listener imap {\n port = 0\n }\n}\n"
-                    "service anvil {\n chroot =\n}\n");
-    ASSERT_TRUE(Dovecot.Start({"/bin/sh", "-c", "exec /usr/sbin/dovecot -F -c " + d + "dovecot.conf >/dev/null 2>&1"},
-                              0) ||
-                true);
-    ASSERT_TRUE(test::WaitForPort(Ready, Port)) << test::ReadText(d + "dovecot.log");
+    ASSERT_TRUE(test::StartDovecotPop3(Dir, Dovecot, Ready, Port, kMessage)) << test::ReadText(Dir + "dovecot.log");
   }
   void Configure(TSyncPop3Client& C) {
     C.SetHost("127.0.0.1");
