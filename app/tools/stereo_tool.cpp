@@ -321,15 +321,9 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
   KvSpeedButton1->OnClick = [this](TObject*) { AutoPreview(); };
   mycombobox1->OnChange = [this](TObject*) { AutoPreview(); };
   PageControl1->OnChange = [this](TObject*) { PageChanged(); };
-  // The stored values are read before the window loads what they name, and
-  // written when it goes; the demo's store is inactive and does neither.
-  OnShow = [this](TObject* Sender) {
-    if (Store()->Active()) {
-      Store()->RestoreFormPlacement();
-      FRestored = true;
-    }
-    FormShow(Sender);
-  };
+  // The store reads the stored values before this runs, so the window loads
+  // what they name; the demo's store is inactive and neither reads nor writes.
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
 
   SwitchTimer = new TTimer(this);
   SwitchTimer->SetInterval(20000);
@@ -467,13 +461,6 @@ void Tanaglyphform::BuildDemoPage() {
 
 Tanaglyphform::~Tanaglyphform() {
   if (FIdleHooked && Application) Application->OnIdle = FPrevIdle;
-  if (FRestored && Store()->Active()) {
-    try {
-      Store()->SaveFormPlacement();
-    } catch (const Exception&) {
-      // Settings that cannot be written are not worth failing the close for.
-    }
-  }
 }
 
 TTabSheet* Tanaglyphform::AddPage(const std::string& Caption) {

@@ -178,7 +178,6 @@ class Tanaglyphform : public TToolDialog {
   bool FSettingUp = false;  // several edits change: no preview per change
   bool FFilling = false;    // edits filled from the mesh: no write-back
   bool FIdleHooked = false;
-  bool FRestored = false;  // stored values read: they are written back at the end
   std::function<void(TObject*, bool&)> FPrevIdle;
 };
 

@@ -37,6 +37,7 @@ Tdefpixform::Tdefpixform(TComponent* AOwner, Tform1* AMain)
   Memo1->SetName("Memo1");
   Memo1->SetParent(this);
   Memo1->SetBounds(10, ClientHeight() - 45, 450, 160);
+  AddStored("Memo1.Lines", Memo1);
   SetClientSize(ClientWidth(), ClientHeight() + 130);
   AddNote("");
   AddButtons("Ausführen", 241);

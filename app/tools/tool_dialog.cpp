@@ -1,10 +1,13 @@
 #include "app/tools/tool_dialog.h"
 
 #include "app/settings/form_storage1.h"
+#include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
 #include "platform/ui/application.h"
 #include "platform/ui/button.h"
 #include "platform/ui/custom_edit.h"
+#include "platform/ui/memo.h"
+#include "platform/ui/messages.h"
 #include "platform/ui/speed_button.h"
 #include "platform/ui/std_controls.h"
 
@@ -21,6 +24,8 @@ TToolDialog::TToolDialog(TComponent* AOwner, const std::string& AName, const std
   SetClientSize(kControlLeft + kControlWidth + 10, 60);
   FStore = new tformstorage1(this);
   FStore->SetName("formstorage1");
+  // Hooked into the form's events only at the first showing (see Dispatch).
+  FStore->BeginLoading();
   FStore->BeforeStorage = [this](TObject*) {
     for (auto& [name, control] : FStored) {
       TStoredValue* v = FStore->StoredValues().FindValue(name);
@@ -30,6 +35,12 @@ TToolDialog::TToolDialog(TComponent* AOwner, const std::string& AName, const std
       if (auto* c = dynamic_cast<TCheckBox*>(control)) v->SetValue(TVariant(c->Checked()));
       if (auto* c = dynamic_cast<TComboBox*>(control)) v->SetValue(TVariant(c->ItemIndex()));
       if (auto* b = dynamic_cast<TSpeedButton*>(control)) v->SetValue(TVariant(b->Down()));
+      if (auto* m = dynamic_cast<TMemo*>(control)) {
+        // One stored text for all lines.
+        TStringList lines;
+        m->GetLines(lines);
+        v->SetValue(TVariant(lines.CommaText()));
+      }
     }
   };
   FStore->OnRestorePlacement = [this](TObject*) { LoadSettings(); };
@@ -52,11 +63,30 @@ void TToolDialog::LoadSettings() {
     }
     if (auto* b = dynamic_cast<TSpeedButton*>(control))
       b->SetDown(SameText(Trim(text), "True") || (StrToIntDef(Trim(text), 0) != 0));
+    if (auto* m = dynamic_cast<TMemo*>(control)) {
+      TStringList lines;
+      lines.SetCommaText(text);
+      m->SetLines(lines);
+    }
   }
 }
 
-void TToolDialog::SaveSettings() {
-  if (FStore->BeforeStorage) FStore->BeforeStorage(FStore);
+TToolDialog::~TToolDialog() {
+  // A dialog not made with new gets its OnDestroy, and with it the store's
+  // last save, from the form's destructor, when the list of stored controls
+  // is already gone: it is raised here instead.
+  BeforeDestruction();
+}
+
+void TToolDialog::Dispatch(TMessage& Message) {
+  // The dialogs set their own OnShow after this constructor has run; hooking
+  // the store when the dialog is first shown chains those handlers behind the
+  // store's instead of losing the store's to them.
+  if (Message.Msg == CM_VISIBLECHANGED && Message.WParam && !FStoreHooked) {
+    FStoreHooked = true;
+    FStore->Loaded();
+  }
+  TForm::Dispatch(Message);
 }
 
 void TToolDialog::Place(TLabel* Label, TWinControl* Control, int32_t Height) {
@@ -155,7 +185,6 @@ void TToolDialog::AddButtons(const std::string& RunCaption, int32_t HelpContext)
   RunButton->SetBounds(kLabelLeft, top, 100, 25);
   RunButton->OnClick = [this](TObject*) {
     if (OnRun) OnRun(this);
-    SaveSettings();
     SetModalResult(mrOk);
   };
   auto* cancel = new TButton(this);

@@ -1,6 +1,8 @@
 // The common frame of the small tool dialogs: controls laid out top to bottom
 // in a label column and a control column, buttons at the bottom, and a
-// settings store that keeps each named control's state between runs.
+// settings store that keeps each named control's state between runs: read
+// when the dialog is shown, written when it closes (run or cancelled) or,
+// when it never closed, when it is freed.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -21,6 +23,7 @@ class tformstorage1;
 class TToolDialog : public TForm {
  public:
   TToolDialog(TComponent* AOwner, const std::string& AName, const std::string& ACaption);
+  ~TToolDialog() override;
 
   // The line the dialog built; empty when it was cancelled.
   std::string ResultLine;
@@ -30,7 +33,7 @@ class TToolDialog : public TForm {
   TCheckBox* AddCheck(const std::string& Caption, const std::string& Name, bool Default);
   TComboBox* AddCombo(const std::string& Caption, const std::string& Name, const std::vector<std::string>& Items,
                       int32_t Default);
-  // A control placed by the caller whose state is kept like the others' (edits, boxes, speed buttons).
+  // A control placed by the caller whose state is kept like the others' (edits, boxes, speed buttons, memos).
   void AddStored(const std::string& Name, TWinControl* Control);
   // A frame of its own (it keeps its own settings) across both columns.
   void AddFrame(TWinControl* Frame, int32_t Height);
@@ -45,8 +48,8 @@ class TToolDialog : public TForm {
 
   // Whole-number value of an edit (0 when it holds none).
   static int32_t EditInt(const TEdit* Edit);
-  // Copies the controls' states into the store and writes it.
-  void SaveSettings();
+
+  void Dispatch(TMessage& Message) override;
 
  protected:
   void LoadSettings();
@@ -56,6 +59,7 @@ class TToolDialog : public TForm {
   void Place(TLabel* Label, TWinControl* Control, int32_t Height);
   int32_t FTop = 10;
   tformstorage1* FStore = nullptr;
+  bool FStoreHooked = false;
   std::vector<std::pair<std::string, TWinControl*>> FStored;
 };
 

@@ -298,7 +298,7 @@ TEST_F(MeshWindow, DemoSettingsAreKeptButNotByTheDemo) {
   // Shown, changed and closed: the mesh mode keeps the demo's boxes and spin edits.
   auto run = [](bool Demo, const std::function<void(Tanaglyphform&)>& Work) {
     Tanaglyphform w(nullptr, 2, "3D-Gitter ...", Demo);
-    w.OnShow(&w);
+    w.Show();
     Work(w);
   };
   auto change = [](Tanaglyphform& w, double Rate) {
