@@ -108,9 +108,12 @@ void Replace(TBitmap& Bitmap, TBitmap& Result, TBitmap* Replaced) {
   Bitmap.TakeOver(Result);
 }
 
-std::vector<uint8_t> AllocatePixels(int64_t Width, int64_t Height) {
+// Left unset: every row is written before it is read. Clearing it first would
+// be a serial pass over the whole buffer, and its pages would all be faulted
+// in by the calling thread instead of by the threads that fill them.
+std::unique_ptr<uint8_t[]> AllocatePixels(int64_t Width, int64_t Height) {
   CheckPixels(Width, Height);
-  return std::vector<uint8_t>(size_t(Width * Height * 3));
+  return std::make_unique_for_overwrite<uint8_t[]>(size_t(Width * Height * 3));
 }
 
 }  // namespace
@@ -246,14 +249,20 @@ void RotateBitmap24(TBitmap& Bitmap, double Angle, bool Antialias, TColor Backgr
   // The three passes run band by band of target rows: a target row needs one
   // row of the vertical shear, which needs the rows of the first shear within
   // the offsets' reach. Those stay in a ring; nothing picture-sized is made
-  // besides the result. A band holds some rows for every thread: the threads
-  // share first the band's new first-shear rows, then its target rows.
+  // besides the result. The threads share first the band's new first-shear
+  // rows, then its target rows, and wait for each other after each. One
+  // thread takes short bands, whose rows stay in its cache from pass to pass;
+  // several take bands at least as long as the offsets' reach and an eighth
+  // of the height, so that they wait a dozen times rather than hundreds. The
+  // ring holds a band more than the reach, never more than the picture's rows.
   const int64_t rowBytes1 = W1 * 3;
-  const int64_t band = std::clamp<int64_t>(int64_t(std::max(1, KernelThreads())) * 32, 1, H);
+  const int64_t threads = std::max(1, KernelThreads());
+  const int64_t band = std::clamp<int64_t>(
+      threads == 1 ? 32 : std::max({threads * 32, maxOffset - minOffset + 1, (H + 7) / 8}), 1, H);
   // Band [Y0, Y0 + band) reads sheared rows Y0 - maxOffset - 1 .. Y0 + band - 1 - minOffset.
   const int64_t ringRows = std::min<int64_t>(h, band + maxOffset - minOffset + 1);
-  std::vector<uint8_t> ring = AllocatePixels(W1, ringRows);
-  const TRows ringAt{ring.data(), rowBytes1};
+  const std::unique_ptr<uint8_t[]> ring = AllocatePixels(W1, ringRows);
+  const TRows ringAt{ring.get(), rowBytes1};
   // Row i + 1 of this table is sheared row i while it is in the ring; the
   // background row stands before the first and after the last.
   std::vector<const uint8_t*> ext(size_t(h) + 2, bgRow.data());
