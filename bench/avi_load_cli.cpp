@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "imaging/model/parallel_rows.h"
 #include "imaging/views/imager_mio.h"
 #include "imaging/views/imager_mview.h"
 #include "platform/media/avi_reader.h"
@@ -28,6 +29,7 @@ void Report(TClock::time_point T0, int32_t Frames) {
 int Frames(const std::string& File) {
   const auto t0 = TClock::now();
   TAviFile avi;
+  avi.SetReadAhead(KernelThreads());
   TAviStreamInfo info;
   if (!avi.Open(File) || !avi.GetVideoStream() || !avi.StreamInfo(info) || !avi.GetFrameOpen()) return 1;
   int32_t n = 0;

@@ -6,6 +6,7 @@
 
 #include "imaging/formats/gif.h"
 #include "imaging/formats/tiff.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/processing/dib.h"
 #include "imaging/views/imager_mview.h"
 #include "imaging/views/io_previews.h"
@@ -283,6 +284,8 @@ int32_t TImagerMIO::BeginAVILoad(const std::string& FileName) {
   FAborting = false;
   if (!FAttachedMView) return 0;
   auto load = std::make_unique<TAviLoad>();
+  // Every frame is wanted in order: they decode and convert ahead of the store's writes.
+  load->Avi.SetReadAhead(KernelThreads());
   TAviStreamInfo info;
   if (!load->Avi.Open(FileName) || !load->Avi.GetVideoStream() || !load->Avi.StreamInfo(info) ||
       !load->Avi.GetFrameOpen()) {

@@ -5,8 +5,11 @@
 #include "platform/media/avi_reader.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <mutex>
+#include <thread>
 
 #include "platform/graphics/bmp_format.h"
 #include "platform/rtl/shared_library.h"
@@ -36,6 +39,7 @@ constexpr int64_t kDecodeAheadLimit = 64;
   X(av_find_input_format) \
   X(av_frame_alloc) \
   X(av_frame_free) \
+  X(av_frame_ref) \
   X(av_frame_unref) \
   X(av_free) \
   X(av_freep) \
@@ -148,6 +152,168 @@ int64_t SeekStream(void* Opaque, int64_t Offset, int Whence) {
   }
 }
 
+// What turns decoded pictures into DIBs; one for each thread that converts.
+struct TConverter {
+  SwsContext* Sws = nullptr;
+  std::vector<uint8_t> RowSpare;  // one row, for turning the picture over
+  TConverter() = default;
+  TConverter(const TConverter&) = delete;
+  TConverter& operator=(const TConverter&) = delete;
+  ~TConverter() { Reset(); }
+  void Reset() {
+    if (Sws) Lib().sws_freeContext(Sws);
+    Sws = nullptr;
+  }
+};
+
+// A packed DIB and the shape of the frame it holds last.
+struct TDib {
+  std::vector<uint8_t> Bytes;
+  int32_t Shape[3] = {0, 0, 0};  // width, height and bits
+};
+
+bool MakeDib(const AVFrame* Frame, TConverter& Conv, TDib& Out) {
+  const int32_t w = Frame->width, h = Frame->height;
+  if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxBitmapPixels) return false;
+  const auto fmt = AVPixelFormat(Frame->format);
+  const bool oneBit = fmt == AV_PIX_FMT_MONOBLACK || fmt == AV_PIX_FMT_MONOWHITE;
+  const int32_t bits = oneBit ? 1 : 24;
+  const int64_t rowBytes = (int64_t(w) * bits + 31) / 32 * 4;
+  const int32_t table = oneBit ? 8 : 0;
+  // A frame of the shape before it reuses the block: every pixel byte is
+  // written again and the row padding is still zero.
+  const size_t size = size_t(kDibHeaderSize + table + rowBytes * h);
+  if (Out.Bytes.size() != size || Out.Shape[0] != w || Out.Shape[1] != h || Out.Shape[2] != bits) {
+    Out.Bytes.assign(size, 0);
+    Out.Shape[0] = w, Out.Shape[1] = h, Out.Shape[2] = bits;
+  }
+  uint8_t* p = Out.Bytes.data();
+  Put32(p, kDibHeaderSize);
+  Put32(p + 4, uint32_t(w));
+  Put32(p + 8, uint32_t(h));
+  Put16(p + 12, 1);
+  Put16(p + 14, uint32_t(bits));
+  Put32(p + 20, uint32_t(rowBytes * h));
+  if (oneBit) {
+    Put32(p + 32, 2);
+    Put32(p + 44, 0x00FFFFFF);  // entry 0 black, entry 1 white
+  }
+  uint8_t* bottom = p + kDibHeaderSize + table + rowBytes * (h - 1);
+  if (oneBit) {
+    // A set bit is white in the DIB; the white-is-zero layout is complemented.
+    const int32_t n = (w + 7) / 8;
+    for (int32_t y = 0; y < h; ++y) {
+      const uint8_t* src = Frame->data[0] + int64_t(y) * Frame->linesize[0];
+      uint8_t* dst = bottom - rowBytes * y;
+      if (fmt == AV_PIX_FMT_MONOBLACK) std::memcpy(dst, src, size_t(n));
+      else
+        for (int32_t i = 0; i < n; ++i) dst[i] = uint8_t(~src[i]);
+    }
+    return true;
+  }
+  if (fmt == AV_PIX_FMT_BGR24) {
+    // Already the DIB's pixel layout: the rows are copied into their places
+    // (the converter would copy them just the same, top-down, and they would
+    // then be turned over).
+    for (int32_t y = 0; y < h; ++y)
+      std::memcpy(bottom - rowBytes * y, Frame->data[0] + int64_t(y) * Frame->linesize[0], size_t(w) * 3);
+    return true;
+  }
+  Conv.Sws = Lib().sws_getCachedContext(Conv.Sws, w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+  if (!Conv.Sws) return false;
+  // The picture's own matrix and range, as the system's converter takes them.
+  int* invTable;
+  int* table2;
+  int srcRange, dstRange, brightness, contrast, saturation;
+  if (Lib().sws_getColorspaceDetails(Conv.Sws, &invTable, &srcRange, &table2, &dstRange, &brightness, &contrast,
+                               &saturation) >= 0) {
+    const int space = Frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(Frame->colorspace);
+    if (Frame->color_range != AVCOL_RANGE_UNSPECIFIED) srcRange = Frame->color_range == AVCOL_RANGE_JPEG;
+    Lib().sws_setColorspaceDetails(Conv.Sws, Lib().sws_getCoefficients(space), srcRange, table2, dstRange, brightness, contrast,
+                             saturation);
+  }
+  // The converter's fast paths mishandle a negative row step (the first
+  // pixels of the picture come out wrong), so rows go top-down and are
+  // turned over after.
+  uint8_t* top = p + kDibHeaderSize;
+  uint8_t* dst[4] = {top, nullptr, nullptr, nullptr};
+  const int dstStride[4] = {int(rowBytes), 0, 0, 0};
+  if (Lib().sws_scale(Conv.Sws, Frame->data, Frame->linesize, 0, h, dst, dstStride) != h) return false;
+  Conv.RowSpare.resize(static_cast<size_t>(rowBytes));
+  for (int32_t y = 0; y < h / 2; ++y) {
+    uint8_t* a = top + rowBytes * y;
+    uint8_t* b = bottom - rowBytes * y;
+    std::memcpy(Conv.RowSpare.data(), a, size_t(rowBytes));
+    std::memcpy(a, b, size_t(rowBytes));
+    std::memcpy(b, Conv.RowSpare.data(), size_t(rowBytes));
+  }
+  return true;
+}
+
+// Frames read ahead of the caller, in order: one thread decodes (the decoder
+// is serial) and the others turn decoded pictures into DIBs, each with a
+// converter of its own, so that frame N is converted while N + 1 decodes.
+// Every DIB comes from the same picture through the same steps as on the
+// calling thread, so its bytes are the same.
+struct TReadAhead {
+  enum class TStep { Free, Decoded, Converting, Ready, Failed };
+  struct TSlot {
+    AVFrame* Picture = nullptr;  // a reference to the decoder's picture until converted
+    TDib Dib;
+    int64_t Index = -1;
+    TStep Step = TStep::Free;
+  };
+  std::mutex Lock;
+  // Each waiter has its own signal: a picture to convert (the converting
+  // threads), a frame done (the caller), a slot given back (the decoding thread).
+  std::condition_variable ToConvert, Done, SlotFree;
+  std::vector<TSlot> Slots;  // frame i in slot i % size
+  int64_t Limit = 0;         // frames from here on are not read ahead
+  int64_t Taken = -1;        // the frame the caller holds: its slot is left alone
+  int64_t DecodeEnd = -1;    // the decoding thread stopped before this frame (-1: running)
+  bool Stop = false;
+  std::thread Decoder;
+  std::vector<std::thread> Converters;
+
+  TSlot& SlotOf(int64_t Index) { return Slots[size_t(Index % int64_t(Slots.size()))]; }
+
+  // A converting thread: the decoded picture of the lowest frame first.
+  void Convert() {
+    TConverter conv;
+    for (;;) {
+      TSlot* slot = nullptr;
+      {
+        std::unique_lock<std::mutex> g(Lock);
+        ToConvert.wait(g, [&] {
+          if (Stop) return true;
+          for (TSlot& s : Slots)
+            if (s.Step == TStep::Decoded && (!slot || s.Index < slot->Index)) slot = &s;
+          return slot != nullptr;
+        });
+        if (Stop) return;
+        slot->Step = TStep::Converting;
+      }
+      bool ok = false;
+      try {
+        ok = MakeDib(slot->Picture, conv, slot->Dib);
+      } catch (...) {
+      }
+      Lib().av_frame_unref(slot->Picture);
+      {
+        std::lock_guard<std::mutex> g(Lock);
+        slot->Step = ok ? TStep::Ready : TStep::Failed;
+      }
+      Done.notify_one();
+    }
+  }
+};
+
+// Reading ahead keeps two slots for each converting thread (one picture
+// being converted, one decoded and waiting) and the caller's, within this
+// many bytes of DIBs; pictures too large for three slots are read on the
+// calling thread.
+constexpr int64_t kReadAheadBytes = int64_t(256) << 20;
+
 }  // namespace
 
 struct TAviFile::TState {
@@ -157,7 +323,6 @@ struct TAviFile::TState {
   AVFormatContext* Fmt = nullptr;
   AVStream* Video = nullptr;
   AVCodecContext* Dec = nullptr;
-  SwsContext* Sws = nullptr;
   AVPacket* Pkt = nullptr;
   // Cur: the newest decoded frame at or before the wanted one; Pending: one
   // decoded past it, kept for a later call.
@@ -173,9 +338,8 @@ struct TAviFile::TState {
   AVRational FrameTime{0, 1};  // Scale / Rate
   int64_t Length = 0;
   int64_t IndexedFrames = 0;  // frames up to the last one the index lists
-  std::vector<uint8_t> Dib;
-  int32_t DibShape[3] = {0, 0, 0};  // width, height and bits of the block's last frame
-  std::vector<uint8_t> RowSpare;    // one row, for turning the picture over
+  TConverter Conv;
+  TDib Dib;
   int64_t DibIndex = -1;
 
   ~TState() {
@@ -188,14 +352,13 @@ struct TAviFile::TState {
   }
 
   void CloseDecoder() {
+    StopReadAhead();
     Lib().av_frame_free(&Cur);
     Lib().av_frame_free(&Pending);
     Lib().av_packet_free(&Pkt);
     Lib().avcodec_free_context(&Dec);
-    Lib().sws_freeContext(Sws);
-    Sws = nullptr;
-    Dib.clear();
-    DibShape[0] = DibShape[1] = DibShape[2] = 0;
+    Conv.Reset();
+    Dib = TDib();
     DibIndex = CurIndex = PendingIndex = -1;
   }
 
@@ -310,74 +473,111 @@ struct TAviFile::TState {
     }
   }
 
-  bool MakeDib(const AVFrame* Frame) {
-    const int32_t w = Frame->width, h = Frame->height;
-    if (w <= 0 || h <= 0 || int64_t(w) * h > kMaxBitmapPixels) return false;
-    const auto fmt = AVPixelFormat(Frame->format);
-    const bool oneBit = fmt == AV_PIX_FMT_MONOBLACK || fmt == AV_PIX_FMT_MONOWHITE;
-    const int32_t bits = oneBit ? 1 : 24;
-    const int64_t rowBytes = (int64_t(w) * bits + 31) / 32 * 4;
-    const int32_t table = oneBit ? 8 : 0;
-    // A frame of the shape before it reuses the block: every pixel byte is
-    // written again and the row padding is still zero.
-    const size_t size = size_t(kDibHeaderSize + table + rowBytes * h);
-    if (Dib.size() != size || DibShape[0] != w || DibShape[1] != h || DibShape[2] != bits) {
-      Dib.assign(size, 0);
-      DibShape[0] = w, DibShape[1] = h, DibShape[2] = bits;
-    }
-    uint8_t* p = Dib.data();
-    Put32(p, kDibHeaderSize);
-    Put32(p + 4, uint32_t(w));
-    Put32(p + 8, uint32_t(h));
-    Put16(p + 12, 1);
-    Put16(p + 14, uint32_t(bits));
-    Put32(p + 20, uint32_t(rowBytes * h));
-    if (oneBit) {
-      Put32(p + 32, 2);
-      Put32(p + 44, 0x00FFFFFF);  // entry 0 black, entry 1 white
-    }
-    uint8_t* bottom = p + kDibHeaderSize + table + rowBytes * (h - 1);
-    if (oneBit) {
-      // A set bit is white in the DIB; the white-is-zero layout is complemented.
-      const int32_t n = (w + 7) / 8;
-      for (int32_t y = 0; y < h; ++y) {
-        const uint8_t* src = Frame->data[0] + int64_t(y) * Frame->linesize[0];
-        uint8_t* dst = bottom - rowBytes * y;
-        if (fmt == AV_PIX_FMT_MONOBLACK) std::memcpy(dst, src, size_t(n));
-        else
-          for (int32_t i = 0; i < n; ++i) dst[i] = uint8_t(~src[i]);
+  // Reading ahead, when asked for and running (see TReadAhead).
+  int32_t ReadAheadThreads = 1;
+  std::unique_ptr<TReadAhead> Ahead;
+
+  void StartReadAhead(int64_t First) {
+    const int32_t converters = std::max(ReadAheadThreads - 1, 1);
+    const int64_t frameBytes = std::max<int64_t>(int64_t(Video->codecpar->width) * Video->codecpar->height * 3, 1);
+    const int64_t slotCount = std::min<int64_t>(kReadAheadBytes / frameBytes, 2 * converters + 1);
+    if (slotCount < 3) return;
+    auto a = std::make_unique<TReadAhead>();
+    a->Slots.resize(size_t(slotCount));
+    for (TReadAhead::TSlot& s : a->Slots)
+      if (!(s.Picture = Lib().av_frame_alloc())) {
+        FreeSlots(*a);
+        return;  // the frames are read on the calling thread
       }
-      return true;
+    a->Limit = Length;
+    a->Taken = First - 1;
+    Ahead = std::move(a);
+    TReadAhead& ahead = *Ahead;
+    try {
+      ahead.Decoder = std::thread([this, First] { DecodeAhead(First); });
+      for (int32_t i = 0; i < converters; ++i) ahead.Converters.emplace_back([&ahead] { ahead.Convert(); });
+    } catch (...) {
+      StopReadAhead();  // no thread to be had: the frames are read on the calling thread
     }
-    Sws = Lib().sws_getCachedContext(Sws, w, h, fmt, w, h, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!Sws) return false;
-    // The picture's own matrix and range, as the system's converter takes them.
-    int* invTable;
-    int* table2;
-    int srcRange, dstRange, brightness, contrast, saturation;
-    if (Lib().sws_getColorspaceDetails(Sws, &invTable, &srcRange, &table2, &dstRange, &brightness, &contrast,
-                                 &saturation) >= 0) {
-      const int space = Frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : int(Frame->colorspace);
-      if (Frame->color_range != AVCOL_RANGE_UNSPECIFIED) srcRange = Frame->color_range == AVCOL_RANGE_JPEG;
-      Lib().sws_setColorspaceDetails(Sws, Lib().sws_getCoefficients(space), srcRange, table2, dstRange, brightness, contrast,
-                               saturation);
+  }
+
+  // The decoding thread: frames First, First + 1, ... into their slots, as
+  // long as a slot is free, until Limit or the first frame that fails.
+  void DecodeAhead(int64_t First) {
+    TReadAhead& a = *Ahead;
+    int64_t i = First;
+    for (;; ++i) {
+      {
+        std::unique_lock<std::mutex> g(a.Lock);
+        a.SlotFree.wait(g, [&] { return a.Stop || i < a.Taken + int64_t(a.Slots.size()); });
+        if (a.Stop || i >= a.Limit) break;
+      }
+      TReadAhead::TSlot& slot = a.SlotOf(i);
+      Failed = false;
+      bool ok = false;
+      try {
+        ok = Reach(i) && Lib().av_frame_ref(slot.Picture, Cur) >= 0;
+      } catch (...) {
+      }
+      {
+        std::lock_guard<std::mutex> g(a.Lock);
+        slot.Index = i;
+        slot.Step = ok ? TReadAhead::TStep::Decoded : TReadAhead::TStep::Failed;
+      }
+      if (ok) a.ToConvert.notify_one();
+      else a.Done.notify_one();
+      if (!ok) {
+        ++i;
+        break;
+      }
     }
-    // The converter's fast paths mishandle a negative row step (the first
-    // pixels of the picture come out wrong), so rows go top-down and are
-    // turned over after.
-    uint8_t* top = p + kDibHeaderSize;
-    uint8_t* dst[4] = {top, nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(rowBytes), 0, 0, 0};
-    if (Lib().sws_scale(Sws, Frame->data, Frame->linesize, 0, h, dst, dstStride) != h) return false;
-    RowSpare.resize(static_cast<size_t>(rowBytes));
-    for (int32_t y = 0; y < h / 2; ++y) {
-      uint8_t* a = top + rowBytes * y;
-      uint8_t* b = bottom - rowBytes * y;
-      std::memcpy(RowSpare.data(), a, size_t(rowBytes));
-      std::memcpy(a, b, size_t(rowBytes));
-      std::memcpy(b, RowSpare.data(), size_t(rowBytes));
+    {
+      std::lock_guard<std::mutex> g(a.Lock);
+      a.DecodeEnd = i;
     }
-    return true;
+    a.Done.notify_one();
+  }
+
+  // Frame Index from the read-ahead; Known false when it does not hold that
+  // frame (then it has been stopped and the caller reads the frame itself).
+  const std::vector<uint8_t>* FromReadAhead(int64_t Index, bool& Known) {
+    TReadAhead& a = *Ahead;
+    Known = false;
+    if (Index == a.Taken + 1 && Index < a.Limit) {
+      std::unique_lock<std::mutex> g(a.Lock);
+      a.Taken = Index;
+      a.SlotFree.notify_one();
+      TReadAhead::TSlot& slot = a.SlotOf(Index);
+      a.Done.wait(g, [&] {
+        return (slot.Index == Index && (slot.Step == TReadAhead::TStep::Ready || slot.Step == TReadAhead::TStep::Failed)) ||
+               (a.DecodeEnd >= 0 && Index >= a.DecodeEnd);
+      });
+      if (slot.Index == Index) {
+        Known = true;
+        return slot.Step == TReadAhead::TStep::Ready ? &slot.Dib.Bytes : nullptr;
+      }
+    }
+    StopReadAhead();
+    return nullptr;
+  }
+
+  void StopReadAhead() {
+    if (!Ahead) return;
+    {
+      std::lock_guard<std::mutex> g(Ahead->Lock);
+      Ahead->Stop = true;
+    }
+    Ahead->ToConvert.notify_all();
+    Ahead->SlotFree.notify_all();
+    if (Ahead->Decoder.joinable()) Ahead->Decoder.join();
+    for (std::thread& t : Ahead->Converters) t.join();
+    FreeSlots(*Ahead);
+    Ahead.reset();
+    DibIndex = -1;  // it may have been a slot's
+  }
+
+  static void FreeSlots(TReadAhead& A) {
+    for (TReadAhead::TSlot& s : A.Slots) Lib().av_frame_free(&s.Picture);
   }
 };
 
@@ -420,6 +620,7 @@ bool TAviFile::Open(TStream& Stream) {
   st->Fmt->pb = st->Io;
   st->Fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
   if (Lib().avformat_open_input(&st->Fmt, nullptr, Lib().av_find_input_format("avi"), nullptr) < 0) return false;
+  st->ReadAheadThreads = FReadAhead;
   F = std::move(st);
   return true;
 }
@@ -496,14 +697,31 @@ bool TAviFile::GetFrameOpen() {
 
 const std::vector<uint8_t>* TAviFile::GetFrame(int32_t Index) {
   if (!F || !F->Dec || Index < 0) return nullptr;
-  if (Index == F->DibIndex) return &F->Dib;
+  if (Index == F->DibIndex) return F->Ahead ? &F->Ahead->SlotOf(Index).Dib.Bytes : &F->Dib.Bytes;
+  if (!F->Ahead && F->ReadAheadThreads > 1 && Index == F->DibIndex + 1 && Index + 1 < F->Length)
+    F->StartReadAhead(Index);
+  if (F->Ahead) {
+    bool known = false;
+    const std::vector<uint8_t>* dib = F->FromReadAhead(Index, known);
+    if (known) {
+      F->DibIndex = dib ? Index : -1;
+      return dib;
+    }
+  }
   F->Failed = false;
-  if (!F->Reach(Index) || !F->MakeDib(F->Cur)) {
+  if (!F->Reach(Index) || !MakeDib(F->Cur, F->Conv, F->Dib)) {
     F->DibIndex = -1;
     return nullptr;
   }
   F->DibIndex = Index;
-  return &F->Dib;
+  return &F->Dib.Bytes;
+}
+
+void TAviFile::SetReadAhead(int32_t Threads) {
+  FReadAhead = Threads;
+  if (!F) return;
+  if (Threads <= 1) F->StopReadAhead();
+  F->ReadAheadThreads = Threads;
 }
 
 void TAviFile::GetFrameClose() {

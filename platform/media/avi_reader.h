@@ -66,12 +66,19 @@ class TAviFile {
   // before" (an empty chunk) gives the picture of the frame before it.
   const std::vector<uint8_t>* GetFrame(int32_t Index);
   void GetFrameClose();
+  // Frames asked for in order (n, n + 1, ...) are decoded and turned into
+  // DIBs ahead of the caller on up to Threads threads (the file's stream is
+  // then read on one of them); any other step stops that first. 1 or less
+  // reads each frame on the calling thread when it is asked for (the
+  // default). The frames are the same either way.
+  void SetReadAhead(int32_t Threads);
   // Releases everything; Open may follow again.
   void Close();
 
  private:
   struct TState;
   std::unique_ptr<TState> F;
+  int32_t FReadAhead = 1;
 };
 
 }  // namespace kv

@@ -14,6 +14,7 @@
 
 #include "imaging/formats/gif_lzw.h"
 #include "imaging/formats/tiff_lzw.h"
+#include "imaging/model/parallel_rows.h"
 #include "imaging/views/io_previews.h"
 #include "mview_fixture.h"
 #include "support/netpbm_io.h"
@@ -316,6 +317,53 @@ TEST_F(MultiFrameAviTest, FramesAsFfmpegDecodesThem) {
     ASSERT_TRUE(got) << i;
     EXPECT_GT(got->Width(), 0) << i;
     EXPECT_EQ(Loader->ImageParams(i)->Width, kW) << i;
+  }
+}
+
+// Frames decoded and converted on other threads reach the view exactly as on
+// one thread, with progress in the same order; a progress handler that stops
+// the load stops it at the same frame.
+TEST_F(MultiFrameAviTest, ThreadedLoadEqualsOneThread) {
+  const std::string avi = Dir + "threads.avi";
+  ASSERT_EQ(test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=62x46:rate=25 -frames:v 40 -g 6 -bf 2 -c:v mpeg4 '" +
+                      avi + "'"),
+            0);
+  struct TLoad {
+    std::vector<std::unique_ptr<TBitmap>> Frames;
+    std::vector<int32_t> Progress;
+    int32_t Stopped = 0;  // entries of the load stopped halfway
+  };
+  auto load = [&](int32_t Threads) {
+    TKernelThreadsScope threads(Threads);
+    TLoad out;
+    View->Clear();
+    Loader->OnProgress = [&](TObject*, int32_t per) { out.Progress.push_back(per); };
+    Loader->LoadFile(avi);
+    EXPECT_FALSE(Loader->Aborting());
+    for (int32_t i = 0; i < View->GetImageCount(); ++i) out.Frames.push_back(EntryPicture(i));
+    View->Clear();
+    Loader->OnProgress = [&](TObject*, int32_t per) {
+      if (per >= 50) Loader->SetAborting(true);
+    };
+    Loader->LoadFile(avi);
+    EXPECT_TRUE(Loader->Aborting());
+    out.Stopped = View->GetImageCount();
+    Loader->OnProgress = nullptr;
+    return out;
+  };
+  const TLoad one = load(1);
+  ASSERT_EQ(one.Frames.size(), 40u);
+  EXPECT_EQ(one.Stopped, 21);
+  for (int32_t threads : {2, 8}) {
+    SCOPED_TRACE(threads);
+    const TLoad many = load(threads);
+    ASSERT_EQ(many.Frames.size(), one.Frames.size());
+    for (size_t i = 0; i < one.Frames.size(); ++i) {
+      ASSERT_TRUE(one.Frames[i] && many.Frames[i]) << i;
+      EXPECT_TRUE(SamePixels(*many.Frames[i], *one.Frames[i])) << "frame " << i;
+    }
+    EXPECT_EQ(many.Progress, one.Progress);
+    EXPECT_EQ(many.Stopped, one.Stopped);
   }
 }
 

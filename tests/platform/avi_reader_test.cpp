@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/media/avi_reader.h"
@@ -197,6 +199,89 @@ TEST_F(AviReader, LengthBeyondTheIndexIsNotBelieved) {
   EXPECT_NE(avi.GetFrame(11), nullptr);
   EXPECT_EQ(avi.GetFrame(12), nullptr);
   EXPECT_EQ(avi.GetFrame(999999), nullptr);
+}
+
+// Frames read ahead on other threads are byte for byte those read one at a
+// time on the calling thread: in order, after jumps back and ahead (which
+// stop the reading ahead and start it again), repeated frames, and a file cut
+// short (the same frames, then nothing).
+TEST_F(AviReader, ReadingAheadGivesTheFramesOfOneThread) {
+  // Cut inside its sixth chunk. (A chunk cut short that the decoder still
+  // takes leaves parts of its picture unpainted, holding whatever an earlier
+  // picture left in the buffer, which no reading of the file fixes.)
+  const std::string cut = TempPath("avi_ahead_cut.avi");
+  ASSERT_TRUE(MakeVideo(cut, "rawvideo", "-pix_fmt bgr24"));
+  std::vector<uint8_t> bytes = test::ReadBytes(cut);
+  const size_t frameChunk = 8 + size_t(kW) * kH * 3;
+  bytes.resize(bytes.size() - 12 * frameChunk - 8 - 16 * 12 + 5 * frameChunk + 100);
+  test::WriteBytes(cut, bytes);
+  const std::string dropped = TempPath("avi_ahead_dropped.avi");
+  ASSERT_EQ(test::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=62x46:rate=10 -vf \"select=not(mod(n\\,3))\" "
+                      "-vsync passthrough -frames:v 5 -c:v mjpeg '" + dropped + "'"),
+            0);
+  std::vector<std::string> files{cut, dropped};
+  for (const auto& [codec, extra] : std::vector<std::pair<std::string, std::string>>{
+           {"mjpeg", ""}, {"rawvideo", "-pix_fmt bgr24"}, {"mpeg4", "-g 4 -bf 2"}, {"msmpeg4v2", ""}}) {
+    files.push_back(TempPath("avi_ahead_" + codec + ".avi"));
+    ASSERT_TRUE(MakeVideo(files.back(), codec, extra));
+  }
+  // In order past the end, then jumps: back, ahead in order, far back, in order again.
+  const std::vector<int> order{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 3, 4, 5, 9, 10, 0, 1, 2, 2, 3, 11, 12};
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    std::vector<std::vector<uint8_t>> serial;
+    std::vector<bool> had;
+    TAviFile one;
+    ASSERT_TRUE(one.Open(path) && one.GetVideoStream() && one.GetFrameOpen());
+    for (int i : order) {
+      const std::vector<uint8_t>* dib = one.GetFrame(i);
+      had.push_back(dib != nullptr);
+      serial.push_back(dib ? *dib : std::vector<uint8_t>());
+    }
+    ASSERT_TRUE(had[0]);
+    for (int threads : {2, 4, 8}) {
+      TAviFile ahead;
+      ahead.SetReadAhead(threads);
+      ASSERT_TRUE(ahead.Open(path) && ahead.GetVideoStream() && ahead.GetFrameOpen());
+      for (size_t k = 0; k < order.size(); ++k) {
+        const std::vector<uint8_t>* dib = ahead.GetFrame(order[k]);
+        ASSERT_EQ(dib != nullptr, had[k]) << threads << " threads, frame " << order[k] << " at " << k;
+        if (dib) {
+          EXPECT_TRUE(*dib == serial[k]) << threads << " threads, frame " << order[k] << " at " << k;
+        }
+      }
+    }
+  }
+}
+
+// Reading ahead stops cleanly whatever the caller does next: closing the
+// decoder, the file or the object itself while frames are still in flight,
+// or turning the reading ahead off on the way.
+TEST_F(AviReader, ReadingAheadStopsAtEveryStep) {
+  const std::string path = TempPath("avi_ahead_stop.avi");
+  ASSERT_TRUE(MakeVideo(path, "mpeg4", "-g 4"));
+  const auto ref = ReferenceFrames(path);
+  ASSERT_EQ(ref.size(), 12u);
+  for (int step = 0; step < 4; ++step) {
+    SCOPED_TRACE(step);
+    auto avi = std::make_unique<TAviFile>();
+    avi->SetReadAhead(4);
+    ASSERT_TRUE(avi->Open(path) && avi->GetVideoStream() && avi->GetFrameOpen());
+    ASSERT_NE(avi->GetFrame(0), nullptr);
+    switch (step) {
+      case 0: avi->GetFrameClose(); EXPECT_EQ(avi->GetFrame(1), nullptr); break;
+      case 1: avi->Close(); EXPECT_EQ(avi->GetFrame(1), nullptr); break;
+      case 2: avi.reset(); break;
+      case 3:
+        avi->SetReadAhead(1);
+        for (int i = 1; i < 12; ++i) {
+          const std::vector<uint8_t>* dib = avi->GetFrame(i);
+          ASSERT_NE(dib, nullptr) << i;
+          EXPECT_TRUE(DibPixels(*dib) == ref[size_t(i)]) << i;
+        }
+        break;
+    }
+  }
 }
 
 }  // namespace
