@@ -7,10 +7,11 @@
 # (the capture and encode part alone), with the ratio of CPU per frame
 # (below 1: we spend less).
 #   cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DKV_BENCH=ON -DKV_TESTS=OFF
-#   ninja -C build-bench webcam_chain_cli && bash bench/compare_webcam.sh
+#   ninja -C build-bench webcam_chain_cli && bash bench/compare_webcam.sh [BUILD_DIR]
+# BUILD_DIR defaults to build-bench, as in the other scripts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${build:-build-bench}
+build=${1:-${build:-build-bench}}
 secs=${SECS:-10}
 clients=${CLIENTS:-20}
 rate=${RATE:-0}
