@@ -342,14 +342,6 @@ void THttpConnection::DoLineLimitExceeded() {
   else SendError(431, "Request Header Fields Too Large");
 }
 
-void THttpConnection::WndProc(TMessage& Msg) {
-  if (Msg.Msg == WM_HTTP_DONE) {
-    AnswerDone();
-    return;
-  }
-  TNetSocketClient::WndProc(Msg);
-}
-
 bool THttpConnection::TimedOut(uint64_t Now) {
   if (Lingering()) return TNetSocketClient::TimedOut(Now);
   if (FAnswering && (!FAllSent || FBody.File)) return FWriteTimeout > 0 && IdleFor(Now) > static_cast<uint64_t>(FWriteTimeout);

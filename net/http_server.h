@@ -23,8 +23,6 @@ using THttpGetConnEvent = std::function<void(TObject* Sender, TObject* Client, T
 using THttpPostedDataConnEvent = std::function<void(TObject* Sender, TObject* Client, uint16_t Error)>;
 using THttpClientEvent = std::function<void(TObject* Sender, TObject* Client, uint16_t Error)>;
 
-constexpr UINT WM_HTTP_DONE = WM_USER + 0x31;
-
 class THttpConnection : public TNetSocketClient {
  public:
   explicit THttpConnection(TComponent* AOwner);
@@ -83,7 +81,6 @@ class THttpConnection : public TNetSocketClient {
   const TPropertyTable& PropertyTable() const override;
 
  protected:
-  void WndProc(TMessage& Msg) override;
   void DoLineLimitExceeded() override;
   virtual void TriggerGetDocument(THttpGetFlag& Flags);
   virtual void TriggerHeadDocument(THttpGetFlag& Flags);
