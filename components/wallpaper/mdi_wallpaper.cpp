@@ -232,7 +232,9 @@ void TMDIWallpaper::HookedWndProc(TMessage& Message) {
   }
   if (prev) prev(Message);
   if (Message.Msg == WM_SIZE && FMode != wpTile && FMode != wpTopLeft) InvalidateClient();
-  else if (Message.Msg == WM_SYSCOLORCHANGE) SystemColorsChanged();
+  // A form turns the desktop's colour change into CM_SYSCOLORCHANGE and hands
+  // that to its controls, so a form and an MDI client area both hear it once.
+  else if (Message.Msg == CM_SYSCOLORCHANGE) SystemColorsChanged();
 }
 
 int32_t MDIScrollDelta(uint16_t Code, int32_t Pos, int32_t Min, int32_t Max, int32_t Page) {
