@@ -22,27 +22,11 @@ LIMIT=${LIMIT:-1.25}
 RUNS=${RUNS:-3}
 bench_tools="cjpeg vipsheader python3"
 source "$here/common.sh"
-need_binaries resample_cli
-program=$build/bin/kavrelin
-[ -x "$program" ] || { echo "no $program: ninja -C $build kavrelin kavrelin-editor" >&2; exit 1; }
-[ -x /usr/bin/time ] || { echo "missing /usr/bin/time (package time)" >&2; exit 1; }
-
 # The program as users start it: glibc's allocator without the huge-page
 # tunable the time comparisons give every tool (it rounds the resident set of
 # every arena up to huge pages).
 unset GLIBC_TUNABLES
-export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config HOME=$work
-mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-# No display at all: the program runs the batch offscreen and ends after it,
-# also when a line fails (with a platform named it would wait for a person).
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-
-"$build/bench/resample_cli" photo "$work/in.ppm" 6000 4000
-cjpeg -quality 90 "$work/in.ppm" >"$work/in.jpg"
-rm "$work/in.ppm"
-
-# A batch line doubles every "/" (a single one escapes the next character).
-esc() { printf '%s' "$1" | sed 's|/|//|g'; }
+program_batch_setup
 # job NAME STEP...: the batch OPEN, the steps, QUIT.
 job() {
   local name=$1

@@ -79,3 +79,25 @@ best_reported() {  # key command...
 ratio() { python3 -c "import math,sys; a,b=float(sys.argv[1]),float(sys.argv[2]); print('-' if math.isnan(a) or math.isnan(b) or b == 0 else '%.2f' % (a / b))" "$1" "$2"; }
 # Seconds as whole milliseconds, "-" when missing.
 ms() { python3 -c "import math,sys; a=float(sys.argv[1]); print('-' if math.isnan(a) else '%.0f' % (a * 1000))" "$1"; }
+
+# For the scripts that run the whole program on a batch (needs cjpeg and
+# /usr/bin/time besides bin/kavrelin and bench/resample_cli): sets `program`,
+# makes the script a user of its own without a display, writes the 6000 x 4000
+# photo as $work/in.jpg (quality 90) and defines `esc` for names in batch lines.
+program_batch_setup() {
+  need_binaries resample_cli
+  program=$build/bin/kavrelin
+  [ -x "$program" ] || { echo "no $program: ninja -C $build kavrelin kavrelin-editor" >&2; exit 1; }
+  [ -x /usr/bin/time ] || { echo "missing /usr/bin/time (package time)" >&2; exit 1; }
+  export XDG_RUNTIME_DIR=$work/run XDG_CONFIG_HOME=$work/config HOME=$work
+  mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  # No display at all: the program runs the batch offscreen and ends after it,
+  # also when a line fails (with a platform named it would wait for a person).
+  unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+  "$build/bench/resample_cli" photo "$work/in.ppm" 6000 4000
+  cjpeg -quality 90 "$work/in.ppm" >"$work/in.jpg"
+  rm "$work/in.ppm"
+}
+
+# A batch line doubles every "/" (a single one escapes the next character).
+esc() { printf '%s' "$1" | sed 's|/|//|g'; }

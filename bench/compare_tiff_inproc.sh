@@ -18,15 +18,9 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../build-bench}
 RUNS=${RUNS:-6}
-for t in tiffcp python3 convert; do
-  command -v "$t" >/dev/null || { echo "missing $t" >&2; exit 1; }
-done
-for b in tiff_cli resample_cli; do
-  [ -x "$build/bench/$b" ] || { echo "no $build/bench/$b: build with -DKV_BENCH=ON" >&2; exit 1; }
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export GLIBC_TUNABLES=${GLIBC_TUNABLES:-glibc.malloc.hugetlb=1}
+bench_tools="tiffcp python3"
+source "$here/common.sh"
+need_binaries tiff_cli resample_cli
 
 cat >"$work/lib.py" <<'PY'
 import ctypes, mmap, sys, time
@@ -54,7 +48,7 @@ print("%.3f" % ((time.process_time() - c0) * 1000))
 PY
 
 "$build/bench/resample_cli" photo "$work/photo.ppm" 6000 4000
-convert -limit thread 1 "$work/photo.ppm" -compress none "$work/photo.tif"
+$im "$work/photo.ppm" -compress none "$work/photo.tif"
 tiffcp -c lzw "$work/photo.tif" "$work/lzw.tif"
 tiffcp -c lzw:2 "$work/photo.tif" "$work/lzw2.tif"
 
