@@ -78,6 +78,13 @@ void TSpeedButton::UpdateQt() {
     b->setIconSize(QSize(FGlyph.Width(), FGlyph.Height()));
   }
   b->setToolTip(QString::fromStdString(Hint()));
+  // Shown when there is no glyph (the button shows its picture alone otherwise).
+  b->setText(QString::fromStdString(Text()));
+}
+
+void TSpeedButton::Dispatch(TMessage& Message) {
+  TWinControl::Dispatch(Message);
+  if (Message.Msg == CM_TEXTCHANGED) UpdateQt();
 }
 
 void TSpeedButton::CreateWnd() {

@@ -31,6 +31,7 @@ class TSpeedButton : public TWinControl {
 
  protected:
   void CreateWnd() override;
+  void Dispatch(TMessage& Message) override;
 
  private:
   void UpdateQt();
