@@ -164,7 +164,9 @@ TPrintGeometry PrintWithLayout(const TPrintSource& Source, TCanvas* Canvas, int3
       break;
     case 3: {
       double r = Source.PictureDpi;
-      if (mode == 3 || r < 1) r = Device.ScreenPpi;
+      // A JFIF density of 1 x 1 states the aspect only and reads as 1 dpi:
+      // like no resolution, it would print the picture an inch a pixel.
+      if (mode == 3 || r <= 1) r = Device.ScreenPpi;
       width = picW / r * d;
       height = picH / r * d;
       break;

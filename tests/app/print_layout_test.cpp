@@ -104,10 +104,14 @@ TEST(PrintLayout, PictureRectanglesOnA4AndLetter) {
           EXPECT_NEAR(g.Width, e.Width, 1e-3);
           EXPECT_NEAR(g.Height, e.Height, 1e-3);
         }
-  // Without a resolution of its own the picture takes the screen's.
-  const TPrintGeometry g = PrintWithLayout(PictureSource(pic, 0), nullptr, 2480, 3508, 1, false, "Print Specialsize=3", dev);
-  EXPECT_NEAR(g.Width, 3750, 1e-6);
-  EXPECT_NEAR(g.Height, 2500, 1e-6);
+  // Without a resolution of its own the picture takes the screen's; so does
+  // the 1 dpi of a JFIF density that states the aspect only.
+  for (const int32_t dpi : {0, 1}) {
+    const TPrintGeometry g =
+        PrintWithLayout(PictureSource(pic, dpi), nullptr, 2480, 3508, 1, false, "Print Specialsize=3", dev);
+    EXPECT_NEAR(g.Width, 3750, 1e-6) << dpi;
+    EXPECT_NEAR(g.Height, 2500, 1e-6) << dpi;
+  }
 }
 
 bool IsColour(TBitmap& B, int32_t X, int32_t Y, TColor C) { return B.GetPixelColor(X, Y) == C; }
