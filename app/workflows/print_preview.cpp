@@ -235,8 +235,8 @@ void TprintFrame::Resize() {
   StandardViewBox->SetBounds(5, bottom + 35, 130, 21);
   PageLabel->SetBounds(140, bottom + 38, 80, 17);
   PageEdit->SetBounds(220, bottom + 35, 70, 23);
-  ZoomButton->SetBounds(std::max(5, w - 60), bottom + 35, 25, 25);
-  HandButton->SetBounds(std::max(5, w - 30), bottom + 35, 25, 25);
+  ZoomButton->SetBounds(std::max(5, w - 100), bottom + 35, 45, 25);
+  HandButton->SetBounds(std::max(5, w - 50), bottom + 35, 45, 25);
 }
 
 void TprintFrame::ComputePreview() {
