@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <mutex>
 #include <sys/stat.h>
+
+#include "platform/system/file_lock.h"
 
 namespace kv {
 
@@ -68,24 +71,18 @@ bool WholeMidiChunks(const std::vector<char>& B) {
 }
 
 bool ReadMidiBytes(const std::string& FileName, std::vector<char>& Bytes, std::string& Error) {
-  FILE* f = std::fopen(FileName.c_str(), "rb");
-  if (!f) {
+  std::string text;
+  bool read = false;
+  try {
+    read = ReadFileToString(FileName, text, kMaxMidiBytes);
+  } catch (const std::exception&) {
+    read = false;
+  }
+  if (!read) {
     Error = "Kann " + FileName + " nicht lesen";
     return false;
   }
-  Bytes.clear();
-  char buf[65536];
-  size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    Bytes.insert(Bytes.end(), buf, buf + n);
-    if (long(Bytes.size()) > kMaxMidiBytes) break;
-  }
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed || long(Bytes.size()) > kMaxMidiBytes) {
-    Error = "Kann " + FileName + " nicht lesen";
-    return false;
-  }
+  Bytes.assign(text.begin(), text.end());
   if (!WholeMidiChunks(Bytes)) {
     Error = FileName + " ist keine lesbare MIDI-Datei";
     return false;
@@ -203,8 +200,6 @@ int64_t TMidiRenderer::Read(int16_t* Samples, int64_t Frames) {
   }
   return n;
 }
-
-bool TMidiRenderer::Ended() const { return !FState || FState->Ended; }
 
 bool RenderMidiFile(const std::string& FileName, const std::string& SoundFont, int32_t SampleRate,
                     double MaxSeconds, std::vector<int16_t>& Samples, std::string& Error) {

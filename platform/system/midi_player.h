@@ -36,7 +36,6 @@ class TMidiRenderer {
   // Writes up to Frames interleaved stereo frames; fewer (0 at last) once the
   // music has ended.
   int64_t Read(int16_t* Samples, int64_t Frames);
-  bool Ended() const;
 
  private:
   struct TState;
