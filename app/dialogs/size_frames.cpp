@@ -67,8 +67,9 @@ tformstorage1* MakeFrameStore(TFrame* Frame, TComboBox* Combo, TKvCalcEdit* Edit
   TStoredValue* unit = store->StoredValues().Add();
   unit->SetName("_mycombobox1.Itemindex");
   unit->OnSave = [Combo](TObject*, TVariant& V) { V = TVariant(Combo->ItemIndex()); };
+  // A value never stored reads back empty: the frame keeps what its owner set.
   unit->OnRestore = [Combo](TObject*, TVariant& V) {
-    if (V.VarType() == varEmpty) return;
+    if (V.VarType() == varEmpty || V.AsString().empty()) return;
     const int32_t i = StrToIntVal(V.AsString());
     if (i >= 0 && i < Combo->Count()) Combo->SetItemIndex(i);
   };
@@ -76,7 +77,7 @@ tformstorage1* MakeFrameStore(TFrame* Frame, TComboBox* Combo, TKvCalcEdit* Edit
   number->SetName("_KvCalcEdit1.Value");
   number->OnSave = [Edit](TObject*, TVariant& V) { V = TVariant(FloatToStr(Edit->Value())); };
   number->OnRestore = [Restored](TObject*, TVariant& V) {
-    if (V.VarType() != varEmpty) Restored(StrToFloatVal(V.AsString()));
+    if (V.VarType() != varEmpty && !V.AsString().empty()) Restored(StrToFloatVal(V.AsString()));
   };
   store->Loaded();
   return store;

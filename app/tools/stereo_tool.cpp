@@ -173,6 +173,11 @@ void DrawGlassesTest(TBitmap& Bitmap, int32_t Width, int32_t Height) {
 
 Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::string& ACaption, bool ADemo)
     : TToolDialog(AOwner, "anaglyphform", ACaption), Demo(ADemo), Mode(AMode) {
+  // Set before any frame is made: the length frames' stores hook the window's
+  // show when they are made and call this after restoring. The window's own
+  // store reads the stored values before this runs too, so the window loads
+  // what they name; the demo's store is inactive and neither reads nor writes.
+  OnShow = [this](TObject* Sender) { FormShow(Sender); };
   if (Mode == 0) {
     LeftEdit = AddEdit("Linkes Auge", "anaglyphleft", "Images/left.png");
     RightEdit = AddEdit("Rechtes Auge", "anaglyphright", "Images/right.png");
@@ -321,9 +326,6 @@ Tanaglyphform::Tanaglyphform(TComponent* AOwner, int32_t AMode, const std::strin
   KvSpeedButton1->OnClick = [this](TObject*) { AutoPreview(); };
   mycombobox1->OnChange = [this](TObject*) { AutoPreview(); };
   PageControl1->OnChange = [this](TObject*) { PageChanged(); };
-  // The store reads the stored values before this runs, so the window loads
-  // what they name; the demo's store is inactive and neither reads nor writes.
-  OnShow = [this](TObject* Sender) { FormShow(Sender); };
 
   SwitchTimer = new TTimer(this);
   SwitchTimer->SetInterval(20000);

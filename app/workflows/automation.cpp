@@ -140,9 +140,10 @@ Tautoform::Tautoform(TComponent* AOwner) : TForm(AOwner) {
       UpdateControls();
     };
   }
+  // Set before the store hooks the window's events, so that it chains this.
+  OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
   formstorage1->Loaded();
   UpdateControls();
-  OnCloseQuery = [this](TObject* Sender, bool& CanClose) { FormCloseQuery(Sender, CanClose); };
 }
 
 void Tautoform::UpdateControls() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/dialogs/size_frames.h"
 #include "app/main/main_form.h"
 #include "app/tools/join_tool.h"
 #include "app/tools/lossless_jpeg.h"
@@ -116,9 +117,18 @@ const TToolCase kCases[] = {
     {"3-D", [](Tform1&) { return std::make_unique<Tanaglyphform>(nullptr, 0, "Auge Links / Rechts -> 3D-Bild ..."); },
      [](TToolDialog& D) { As<Tanaglyphform>(D).mycombobox1->SetItemIndex(5); },
      [](TToolDialog& D) { return IntToStr(As<Tanaglyphform>(D).mycombobox1->ItemIndex()); }, "0", "5"},
+    // The lengths of "Ausgabe" are frames with stores of their own.
     {"mesh", [](Tform1&) { return std::make_unique<Tanaglyphform>(nullptr, 2, "3D-Gitter ..."); },
-     [](TToolDialog& D) { As<Tanaglyphform>(D).mycombobox1->SetItemIndex(6); },
-     [](TToolDialog& D) { return IntToStr(As<Tanaglyphform>(D).mycombobox1->ItemIndex()); }, "0", "6"},
+     [](TToolDialog& D) {
+       auto& a = As<Tanaglyphform>(D);
+       a.mycombobox1->SetItemIndex(6);
+       a.EyeFrame->SetShown(7);  // centimetres
+     },
+     [](TToolDialog& D) {
+       auto& a = As<Tanaglyphform>(D);
+       return IntToStr(a.mycombobox1->ItemIndex()) + "/" + IntToStr(Round32(a.EyeFrame->Shown()));
+     },
+     "0/6", "6/7"},
 };
 
 class ToolSettings : public CommandTest {
