@@ -19,8 +19,6 @@ tool=$build/bench/slides_cli
 RUNS=${RUNS:-3}
 CORE=${CORE:-0}
 PHOTOS=${PHOTOS:-100}
-# Our side on one thread as well, not only on one core.
-export KV_THREADS=1
 bench_tools="hyperfine python3"
 source "$here/common.sh"
 need_binaries slides_cli
