@@ -178,7 +178,7 @@ std::string ToShortPath(const std::string& Path) { return ToLongPath(Path); }
 void* AllocZeroed(int64_t Size) {
   if (Size <= 0) return nullptr;
   void* p = std::calloc(1, static_cast<size_t>(Size));
-  if (!p) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (!p) throw EOutOfMemory();
   return p;
 }
 

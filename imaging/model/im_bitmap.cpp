@@ -96,7 +96,7 @@ void TIMBitmap::Allocate(int32_t AWidth, int32_t AHeight, TIMPixelKind Kind) {
   const int32_t bits = PixelKindBits(Kind);
   const int64_t rowBytes = BytesPerScanLine(AWidth, bits);
   // Checked before multiplying: the product of two large sides overflows 64 bits.
-  if (rowBytes > MaxInt || rowBytes > kMaxImageBytes / AHeight) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (rowBytes > MaxInt || rowBytes > kMaxImageBytes / AHeight) throw EOutOfMemory();
   const int64_t size = rowBytes * AHeight;
 
   if (Kind == pk8Indexed) {
@@ -145,7 +145,7 @@ void TIMBitmap::AllocateHeap(int64_t Size) {
   HeapBits.reset(new (std::nothrow) uint8_t[size_t(Size)]);
   if (!HeapBits) {
     FreeImage();
-    throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+    throw EOutOfMemory();
   }
 }
 

@@ -17,9 +17,9 @@ namespace {
 constexpr int64_t kMaxPlaneBytes = int64_t(1) << 34;
 
 std::unique_ptr<uint8_t[]> ZeroedBlock(int64_t Size) {
-  if (Size > kMaxPlaneBytes) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (Size > kMaxPlaneBytes) throw EOutOfMemory();
   std::unique_ptr<uint8_t[]> p(new (std::nothrow) uint8_t[size_t(Size)]());
-  if (!p) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (!p) throw EOutOfMemory();
   return p;
 }
 

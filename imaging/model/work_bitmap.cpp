@@ -21,9 +21,9 @@ void TIMWorkBitmap::Allocate(int32_t Width, int32_t Height, int32_t BitsPerPixel
   FreeBits();
   if (Width <= 0 || Height <= 0 || BitsPerPixel <= 0) return;
   const int64_t rowBytes = (static_cast<int64_t>(Width) * BitsPerPixel + 31) / 32 * 4;
-  if (rowBytes > INT32_MAX || rowBytes > kMaxWorkBitmapBytes / Height) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (rowBytes > INT32_MAX || rowBytes > kMaxWorkBitmapBytes / Height) throw EOutOfMemory();
   uint8_t* p = new (std::nothrow) uint8_t[static_cast<size_t>(rowBytes * Height)];
-  if (p == nullptr) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (p == nullptr) throw EOutOfMemory();
   FBits.reset(p);
   FWidth = Width;
   FHeight = Height;

@@ -520,10 +520,10 @@ std::unique_ptr<uint8_t[]> Reduce1BitRectTo24(const uint8_t* Bits, int32_t Width
   const size_t srcRow = size_t(RowBytesForBits(Width, 1));
   // Sized in 64 bits: a wide destination's row length does not fit 32 bits.
   const int64_t dstRowBytes = (int64_t(DstWidth) * 24 + 31) / 32 * 4;
-  if (dstRowBytes > INT32_MAX || dstRowBytes > kMaxReducedBytes / DstHeight) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (dstRowBytes > INT32_MAX || dstRowBytes > kMaxReducedBytes / DstHeight) throw EOutOfMemory();
   const size_t dstRow = size_t(dstRowBytes);
   std::unique_ptr<uint8_t[]> out(new (std::nothrow) uint8_t[dstRow * size_t(DstHeight)]);
-  if (!out) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (!out) throw EOutOfMemory();
   std::memset(out.get(), 0, dstRow * size_t(DstHeight));  // row padding included
   std::vector<const uint8_t*> srcRows(static_cast<size_t>(Height));
   for (int32_t y = 0; y < Height; ++y) srcRows[size_t(y)] = Bits + size_t(Height - 1 - y) * srcRow;

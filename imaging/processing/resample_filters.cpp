@@ -122,7 +122,7 @@ TContributions BuildContributions(int32_t SrcLen, int32_t DstLen, TResampleFilte
       first = std::clamp<int64_t>(Trunc(center + 0.5), 0, SrcLen - 1);
     }
     // Offsets are 32-bit: a table beyond that is a size no picture can have.
-    if (c.Weights.size() + taps.size() > size_t(INT32_MAX)) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+    if (c.Weights.size() + taps.size() > size_t(INT32_MAX)) throw EOutOfMemory();
     c.First[size_t(i)] = static_cast<int32_t>(first);
     c.Count[size_t(i)] = static_cast<int32_t>(taps.size());
     c.Offset[size_t(i)] = static_cast<int32_t>(c.Weights.size());

@@ -127,7 +127,7 @@ THorzTaps::THorzTaps(const TContributions& X) : DstLen(X.DstLen) {
   for (size_t i = 0; i < n; ++i) {
     const int32_t count = X.Count[i];
     const int32_t padded = (count + 3) & ~3;  // whole groups of four taps
-    if (Weights.size() + size_t(padded) > size_t(INT32_MAX)) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");  // 32-bit offsets
+    if (Weights.size() + size_t(padded) > size_t(INT32_MAX)) throw EOutOfMemory();  // 32-bit offsets
     First[i] = X.First[i];
     Pairs[i] = padded / 2;
     Offset[i] = static_cast<int32_t>(Weights.size());

@@ -99,7 +99,7 @@ struct TRows {
 void CheckPixels(int64_t Width, int64_t Height) {
   if (Width <= 0 || Height <= 0 || Width > INT32_MAX / 3 || Height > INT32_MAX ||
       Width * Height > (int64_t(1) << 33) / 3)
-    throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+    throw EOutOfMemory();
 }
 
 // Bitmap takes Result's pixels; Replaced, when given, keeps the old picture.

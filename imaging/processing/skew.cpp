@@ -38,7 +38,7 @@ double SkewAngleSearch(const TBitmap& Bitmap, const TIMProgressEvent& OnProgress
   // One guard column on the left: a corner pixel's distance rounds down to
   // -d - 1 when the half diagonal is not a whole number.
   // Half the diagonal of a huge bitmap leaves 2d + 2 beyond 32 bits.
-  if (d > INT32_MAX / 2 - 1) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (d > INT32_MAX / 2 - 1) throw EOutOfMemory();
   const int32_t origin = d + 1;
   const int32_t columns = 2 * d + 2;
   TIMWorkBitmap accumulator(columns, 180 * f, 32);

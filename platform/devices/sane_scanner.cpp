@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/rtl/exceptions.h"
+
 namespace kv {
 
 namespace {
@@ -43,7 +45,7 @@ std::string ScanStatusText(TScanStatus Status) {
     case SANE_STATUS_NO_DOCS: return "Kein Dokument im Einzug";
     case SANE_STATUS_COVER_OPEN: return "Die Abdeckung des Scanners ist offen";
     case SANE_STATUS_IO_ERROR: return "Ein-/Ausgabefehler beim Scanner";
-    case SANE_STATUS_NO_MEM: return "Nicht genügend Arbeitsspeicher";
+    case SANE_STATUS_NO_MEM: return kOutOfMemoryText;
     case SANE_STATUS_ACCESS_DENIED: return "Zugriff verweigert";
     default: return "Scannerfehler " + std::to_string(int(Status));
   }

@@ -153,7 +153,7 @@ void TBitmap::Reallocate(int32_t NewWidth, int32_t NewHeight, TPixelFormat NewFo
   TPixelBlock block;
   if (total > 0) {
     block = AllocatePixelBlock(size_t(total));
-    if (!block) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+    if (!block) throw EOutOfMemory();
     if (Fill) {
       // Only the first row needs clearing (its padding bytes): FillRows copies it to the others.
       std::memset(block.get(), 0, size_t(rowBytes));
@@ -280,7 +280,7 @@ void TBitmap::Assign(const TBitmap* Source) {
   TPixelBlock copy;
   if (total > 0) {
     copy = AllocatePixelBlock(size_t(total));
-    if (!copy) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+    if (!copy) throw EOutOfMemory();
     std::memcpy(copy.get(), Source->FBits.get(), size_t(total));
   }
   FBits = std::move(copy);

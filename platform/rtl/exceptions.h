@@ -23,7 +23,14 @@ class Exception : public std::exception {
   };
 
 KV_DECLARE_EXCEPTION(EAbort, Exception)
-KV_DECLARE_EXCEPTION(EOutOfMemory, Exception)
+// The program's one text for memory that cannot be had.
+inline constexpr const char* kOutOfMemoryText = "Nicht genügend Arbeitsspeicher";
+
+class EOutOfMemory : public Exception {
+ public:
+  using Exception::Exception;
+  EOutOfMemory() : Exception(kOutOfMemoryText) {}
+};
 KV_DECLARE_EXCEPTION(EConvertError, Exception)
 KV_DECLARE_EXCEPTION(EListError, Exception)
 KV_DECLARE_EXCEPTION(EStringListError, Exception)

@@ -99,7 +99,7 @@ void TMemoryStream::SetCapacity(int64_t NewCapacity) {
     return;
   }
   void* p = std::realloc(FMemory, static_cast<size_t>(NewCapacity));
-  if (!p) throw EOutOfMemory("Nicht genügend Arbeitsspeicher");
+  if (!p) throw EOutOfMemory();
   FMemory = static_cast<uint8_t*>(p);
   FCapacity = NewCapacity;
 }

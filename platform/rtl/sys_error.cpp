@@ -23,7 +23,7 @@ std::string SysErrorMessage(int Err) {
     case ENAMETOOLONG: return "Dateiname ist zu lang";
     case ELOOP: return "Zu viele symbolische Verknüpfungen";
     case EMFILE: return "Zu viele offene Dateien";
-    case ENOMEM: return "Nicht genügend Arbeitsspeicher";
+    case ENOMEM: return kOutOfMemoryText;
     case EXDEV: return "Verschieben zwischen Datenträgern nicht möglich";
     default: return "Systemfehler " + std::to_string(Err);
   }
