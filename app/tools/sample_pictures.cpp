@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "imaging/formats/file_types.h"
-#include "imaging/formats/imager_io.h"
+#include "app/tools/tool_files.h"
+#include "imaging/model/pixel.h"
 #include "platform/graphics/bitmap.h"
-#include "platform/rtl/atomic_file_stream.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/system/paths.h"
@@ -70,16 +69,6 @@ void Hue(int32_t H, double& R, double& G, double& B) {
   }
 }
 
-// The picture in the format of Type, put in place only once it is complete.
-void WritePicture(const std::string& FileName, TBitmap& Picture, int32_t Type) {
-  TImagerIO io(nullptr);
-  io.AttachBitmap(&Picture);
-  TAtomicFileStream out(FileName);
-  io.SaveToStreamByType(out, Type);
-  if (io.Aborted()) throw Exception("The picture could not be saved to \"" + FileName + "\"");
-  out.Commit();
-}
-
 }  // namespace
 
 void DrawSampleEyes(TBitmap& Left, TBitmap& Right) {
@@ -105,8 +94,8 @@ void MakeSampleEyeImages() {
   // Without the samples the window starts empty, as with any missing picture.
   try {
     ForceDirectories(folder);
-    if (!FileExists(folder + "left.png")) WritePicture(folder + "left.png", left, ioPNG);
-    if (!FileExists(folder + "right.png")) WritePicture(folder + "right.png", right, ioPNG);
+    if (!FileExists(folder + "left.png")) SaveToolPicture(folder + "left.png", left);
+    if (!FileExists(folder + "right.png")) SaveToolPicture(folder + "right.png", right);
   } catch (const Exception&) {
   }
 }
@@ -137,7 +126,7 @@ void WriteDemoMosaicTiles(const std::string& Folder) {
   TBitmap tile;
   for (int32_t i = 0; i < kDemoTileCount; ++i) {
     DrawDemoTile(i, tile);
-    WritePicture(Folder + std::to_string(i) + ".bmp", tile, ioBMP);
+    SaveToolPicture(Folder + std::to_string(i) + ".bmp", tile);
   }
 }
 
