@@ -489,7 +489,7 @@ std::string Tanaglyphform::Resolve(const std::string& Name) const {
   if (Name.empty() || Name[0] == '/') return Name;
   const std::string file = ProgramFolder() + Name;
   // The samples the stored names start with are drawn on first use.
-  if (ExtractFilePath(file) == ProgramFolder() + "Images/") {
+  if (!FileExists(file) && ExtractFilePath(file) == ProgramFolder() + "Images/") {
     if (SameText(ExtractFileExt(file), ".asc")) SampleMeshFolder();
     if (SameText(ExtractFileName(file), "left.png") || SameText(ExtractFileName(file), "right.png"))
       MakeSampleEyeImages();
@@ -646,12 +646,11 @@ void Tanaglyphform::Preview() {
   const int32_t w = LeftEye->Width(), h = LeftEye->Height();
   for (TBitmap* b : {LeftEye, RightEye})
     for (int32_t y = 0; y < h; ++y) std::memset(b->ScanLine(y), 0x80, size_t(w) * 3);
+  FMesh->BuildMatrix();
   for (int32_t i = 0; i < int32_t(FMesh->Objects.size()); ++i) {
-    FMesh->BuildMatrix();
     FMesh->DrawEye(i, 0);
     FMesh->DrawEye(i, 1);
   }
-  FMesh->BuildMatrix();
   TBitmap lc, rc;
   CopyBitmap(lc, *LeftEye);
   CopyBitmap(rc, *RightEye);
