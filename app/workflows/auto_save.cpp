@@ -19,6 +19,7 @@
 #include "components/controls/kv_spin.h"
 #include "imaging/formats/imager_io.h"
 #include "imaging/views/image_control.h"
+#include "imaging/views/io_previews.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/strings.h"
@@ -347,15 +348,19 @@ void Tautosaveframe::ApplyParams() {
   FParams = WriteFormatParams(io.Params(), dummy);
 }
 
-void Tautosaveframe::ParamsButtonClick(TObject*) {
+void Tautosaveframe::ParamsButtonClick(TObject*) { EditFormatParams(FParams, ChosenType()); }
+
+bool EditFormatParams(std::string& Params, const std::string& Type) {
+  if (!IOPreviewsDialogMaker()) InstallIOPreviewsDialog();
   TImagerIO io(nullptr);
   TBitmap one(1, 1, pf24bit);
   io.AttachBitmap(&one);
-  const std::string dummy = "dummy." + LowerCase(ChosenType());
-  ReadFormatParams(FParams, io.Params(), dummy);
+  const std::string dummy = "dummy." + LowerCase(Type);
+  ReadFormatParams(Params, io.Params(), dummy);
   io.Params().FileName = dummy;
-  if (!io.ShowPreviewsDialog(ParamsPage(ChosenType()))) return;
-  FParams = WriteFormatParams(io.Params(), dummy);
+  if (!io.ShowPreviewsDialog(ParamsPage(Type))) return false;
+  Params = WriteFormatParams(io.Params(), dummy);
+  return true;
 }
 
 }  // namespace kv

@@ -57,6 +57,11 @@ enum TAutoSaveResult : uint8_t {
   asrSkipped  // "nicht speichern" and the file exists: nothing was written
 };
 
+// The format parameters dialog on the page of Type ("JPG", "TIF", ...),
+// started from the parameter text Params of a file of that type; OK writes
+// the dialog's values back into Params. False when cancelled.
+bool EditFormatParams(std::string& Params, const std::string& Type);
+
 // Saves the picture under its generated name; Number below 0 starts at
 // "Startnumber". With "Exists" 0 the first free name is reserved (created
 // with O_EXCL) before the picture is written, so two savers never share a

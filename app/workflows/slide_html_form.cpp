@@ -6,16 +6,13 @@
 
 #include "app/helpers/folder_helpers.h"
 #include "app/main/main_form.h"
-#include "app/params/format_params.h"
 #include "app/params/file_kinds.h"
 #include "app/params/param_strings.h"
 #include "app/settings/form_storage1.h"
+#include "app/workflows/auto_save.h"
 #include "app/workflows/slide_html.h"
 #include "app/workflows/slide_text_file.h"
 #include "components/controls/kv_spin.h"
-#include "imaging/formats/imager_io.h"
-#include "imaging/views/io_previews.h"
-#include "platform/graphics/bitmap.h"
 #include "platform/rtl/file_utils.h"
 #include "platform/rtl/string_list.h"
 #include "platform/rtl/strings.h"
@@ -34,7 +31,6 @@ namespace kv {
 namespace {
 
 constexpr int32_t kLabelW = 170, kEditW = 260, kRow = 28;
-constexpr int32_t kJpegPage = 4;  // the JPEG page of the format parameters dialog
 
 uint32_t HexValue(const TEdit* E, uint32_t Default) {
   return uint32_t(StrToIntDef("$" + Trim(E->Text()), int32_t(Default))) & 0xFFFFFF;
@@ -348,14 +344,7 @@ void Tslidehtmlform::ShowPagesFor(bool Overview, bool PicturePages) {
 }
 
 void Tslidehtmlform::ParamsButtonClick() {
-  if (!IOPreviewsDialogMaker()) InstallIOPreviewsDialog();
-  TImagerIO io(nullptr);
-  TBitmap one(1, 1, pf24bit);
-  io.AttachBitmap(&one);
-  ReadFormatParams(JpegParams, io.Params(), "dummy.jpg");
-  io.Params().FileName = "dummy.jpg";
-  if (!io.ShowPreviewsDialog(kJpegPage)) return;
-  JpegParams = Trim(WriteFormatParams(io.Params(), "dummy.jpg"));
+  if (EditFormatParams(JpegParams, "JPG")) JpegParams = Trim(JpegParams);
 }
 
 void ExportHtmlGallery(const TSlideSettings& Show) {
