@@ -473,12 +473,11 @@ struct TAviFile::TState {
     }
   }
 
-  // Reading ahead, when asked for and running (see TReadAhead).
-  int32_t ReadAheadThreads = 1;
+  // Reading ahead, when running (see TReadAhead).
   std::unique_ptr<TReadAhead> Ahead;
 
-  void StartReadAhead(int64_t First) {
-    const int32_t converters = std::max(ReadAheadThreads - 1, 1);
+  void StartReadAhead(int64_t First, int32_t Threads) {
+    const int32_t converters = std::max(Threads - 1, 1);
     const int64_t frameBytes = std::max<int64_t>(int64_t(Video->codecpar->width) * Video->codecpar->height * 3, 1);
     const int64_t slotCount = std::min<int64_t>(kReadAheadBytes / frameBytes, 2 * converters + 1);
     if (slotCount < 3) return;
@@ -620,7 +619,6 @@ bool TAviFile::Open(TStream& Stream) {
   st->Fmt->pb = st->Io;
   st->Fmt->flags |= AVFMT_FLAG_CUSTOM_IO;
   if (Lib().avformat_open_input(&st->Fmt, nullptr, Lib().av_find_input_format("avi"), nullptr) < 0) return false;
-  st->ReadAheadThreads = FReadAhead;
   F = std::move(st);
   return true;
 }
@@ -698,8 +696,8 @@ bool TAviFile::GetFrameOpen() {
 const std::vector<uint8_t>* TAviFile::GetFrame(int32_t Index) {
   if (!F || !F->Dec || Index < 0) return nullptr;
   if (Index == F->DibIndex) return F->Ahead ? &F->Ahead->SlotOf(Index).Dib.Bytes : &F->Dib.Bytes;
-  if (!F->Ahead && F->ReadAheadThreads > 1 && Index == F->DibIndex + 1 && Index + 1 < F->Length)
-    F->StartReadAhead(Index);
+  if (!F->Ahead && FReadAhead > 1 && Index == F->DibIndex + 1 && Index + 1 < F->Length)
+    F->StartReadAhead(Index, FReadAhead);
   if (F->Ahead) {
     bool known = false;
     const std::vector<uint8_t>* dib = F->FromReadAhead(Index, known);
@@ -719,9 +717,7 @@ const std::vector<uint8_t>* TAviFile::GetFrame(int32_t Index) {
 
 void TAviFile::SetReadAhead(int32_t Threads) {
   FReadAhead = Threads;
-  if (!F) return;
-  if (Threads <= 1) F->StopReadAhead();
-  F->ReadAheadThreads = Threads;
+  if (F && Threads <= 1) F->StopReadAhead();
 }
 
 void TAviFile::GetFrameClose() {
